@@ -1,0 +1,27 @@
+#pragma once
+// The game's command line: where its program directory is, which microphone and sound output
+// to use, and the informational options. Pure parsing, no side effects.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cantorix::app {
+
+struct CommandLine {
+    std::optional<std::filesystem::path> root;   // --root DIR: the program directory
+    std::optional<std::filesystem::path> micWav; // --mic FILE.wav: sing from a file
+    bool noAudio = false;                        // --no-audio: the paced null output
+    bool help = false;
+    bool version = false;
+    std::string error; // non-empty when the arguments cannot be used
+};
+
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+std::string usageText();
+
+// The program directory: --root when given, else the directory of the executable.
+std::filesystem::path programDirectory(const CommandLine& cmd, const std::filesystem::path& executable);
+
+} // namespace cantorix::app

@@ -1,0 +1,28 @@
+#pragma once
+// The one guard between Qt and the game: every event handler, timer and menu action of the game
+// runs inside guarded(), which shows an exception's message in a message box and ends that
+// operation there, so the program goes on. Main thread only.
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <utility>
+
+namespace cantorix::app {
+
+// Shows text the way the game reports a failure. Tests replace the presenter so no modal box
+// blocks them; the product uses a message box.
+using ErrorPresenter = std::function<void(QWidget* parent, const QString& text)>;
+void setErrorPresenter(ErrorPresenter presenter);
+void presentError(QWidget* parent, const QString& text);
+
+void runGuarded(QWidget* parent, const std::function<void()>& handler);
+
+template <class F> auto guarded(QWidget* parent, F handler) {
+    return [parent, handler = std::move(handler)](auto&&... args) {
+        runGuarded(parent, [&] { handler(std::forward<decltype(args)>(args)...); });
+    };
+}
+
+} // namespace cantorix::app

@@ -1,0 +1,83 @@
+#pragma once
+// The main window's scene as designed: material libraries, bitmap fonts, the skin, the camera
+// and every screen group with its GUI root and controls. Owns all of it for the program's life;
+// the named pointers let screens and handlers reach their objects. Main thread only.
+
+#include "scene/bitmap_font.h"
+#include "scene/gui/gui_control.h"
+#include "scene/material.h"
+#include "scene/scene_nodes.h"
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace cantorix::app {
+
+using namespace cantorix::scene;
+
+class GameScene {
+public:
+    // Loads every design-time picture through loader (EImageError names a missing file).
+    GameScene(ImageLoader& loader, GlyphRasterizer& glyphs, const std::filesystem::path& programDir);
+
+    TGLScene& scene() { return m_scene; }
+    std::vector<TGLMaterialLibrary*> libraries();
+    std::vector<TGLBitmapFont*> fonts();
+
+    // Material libraries.
+    TGLMaterialLibrary GLMaterialLibrary1, Menulyb, Covers, Stuff, SkinImages;
+    // Bitmap fonts.
+    TGLBitmapFont GLStoredBitmapFont1, GLStoredBitmapFont2, GLStoredBitmapFont3, GLStoredBitmapFont4,
+        SingingText, Menufont1, Menufont2, ScoreFont;
+    TGLGuiLayout GLGuiLayout2;
+
+    TGLCamera* GLCamera1 = nullptr;
+    // Screen groups, in scene order.
+    TGLDummyCube *Background = nullptr, *Hallofame = nullptr, *Firstpage = nullptr,
+                 *Editorscrn = nullptr, *Scorepage = nullptr, *Singing = nullptr;
+    TGLHUDSprite* Bg = nullptr;
+    // GUI roots.
+    TGLBaseControl *Root1 = nullptr, *root2 = nullptr, *Root3 = nullptr, *Root4 = nullptr,
+                   *Root5 = nullptr;
+    // Song selection.
+    TGLDummyCube* Ring = nullptr;
+    TGLCube *Cover = nullptr, *GLCube1 = nullptr;
+    TGLHUDText *Artist = nullptr, *Title = nullptr;
+    TGLForm *GLForm1 = nullptr, *GLForm2 = nullptr;
+    TGLButton *Start = nullptr, *Editor = nullptr, *Scores = nullptr, *Options = nullptr,
+              *Leftarrow = nullptr, *RightArrow = nullptr;
+    // Hall of fame.
+    TGLPanel* Holder = nullptr;
+    TGLButton* GLButton9 = nullptr;
+    // Score page.
+    TGLButton *GLButton23 = nullptr, *GLButton7 = nullptr, *GLButton8 = nullptr;
+    // Editor.
+    TGLButton* GLButton13 = nullptr;
+    // Singing.
+    TGLDummyCube *Tv = nullptr, *Indicator = nullptr, *Gui = nullptr;
+    TGLButton *Pause = nullptr, *Play = nullptr, *Rewind = nullptr;
+    TGLHUDText *Text = nullptr, *Pointtext = nullptr;
+    TGLHUDSprite *Gauge = nullptr, *led = nullptr, *Song = nullptr, *Vibro = nullptr;
+
+    // All GUI roots in routing order (Root1, root2, Root3, Root4, Root5).
+    std::vector<TGLBaseControl*> roots() const { return {Root1, root2, Root3, Root4, Root5}; }
+
+private:
+    void loadMaterials();
+    void buildBackground();
+    void buildHallOfFame();
+    void buildFirstPage();
+    void buildEditorScreen();
+    void buildScorePage();
+    void buildSinging();
+    TGLBaseControl& addRoot(TGLDummyCube& group, const char* name, int width, int height, int tag);
+    TGLButton& addImageButton(TGLBaseControl& parent, const char* name, int left, int top, int width,
+                              int height, const char* material, int logicW, int logicH, int xOff, int yOff);
+    TGLButton& addSkinButton(TGLBaseControl& parent, const char* name, const char* caption, int left,
+                             int top, int width, int height);
+
+    TGLScene m_scene;
+};
+
+} // namespace cantorix::app

@@ -1,0 +1,80 @@
+// Program entry: the composition root. Creates the concrete services, then the five windows in
+// their order, and runs the event loop until the main window closes.
+
+#include "about_box.h"
+#include "command_line.h"
+#include "image_convert.h"
+#include "main_window.h"
+#include "platform/jpeg_decoder.h"
+#include "scene/picture_loader.h"
+#include "scene/render/qt_glyph_rasterizer.h"
+#include "side_windows.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QSurfaceFormat>
+
+#include <chrono>
+#include <iostream>
+
+namespace {
+
+class SystemSteadyClock : public cantorix::scene::SteadyClock {
+public:
+    double seconds() override {
+        using namespace std::chrono;
+        return duration<double>(steady_clock::now().time_since_epoch()).count();
+    }
+};
+
+void centre(QWidget& window) {
+    if (QScreen* screen = window.screen())
+        window.move(screen->availableGeometry().center() - window.rect().center());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace cantorix;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const app::CommandLine cmd = app::parseCommandLine(args);
+    if (!cmd.error.empty()) {
+        std::cerr << "cantorix: " << cmd.error << "\n\n" << app::usageText();
+        return 2;
+    }
+    if (cmd.help) {
+        std::cout << app::usageText();
+        return 0;
+    }
+    if (cmd.version) {
+        std::cout << "cantorix " << CANTORIX_VERSION << "\n";
+        return 0;
+    }
+
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setDepthBufferSize(24);
+    format.setSamples(0);
+    QSurfaceFormat::setDefaultFormat(format);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Cantorix"));
+
+    const auto programDir = app::programDirectory(cmd, std::filesystem::path(argv[0]));
+    platform::JpegDecoder jpeg;
+    scene::PictureFileLoader pictures(jpeg);
+    scene::QtGlyphRasterizer glyphs;
+    SystemSteadyClock clock;
+
+    app::TForm1 form1({programDir, pictures, glyphs, clock});
+    app::TfrmConvert frmConvert;
+    app::TForm4 form4;
+    app::TForm5 form5;
+    app::Taboutform aboutform(app::loadPicture(pictures, programDir / "data/gfx/logo.tga"));
+    form1.setSideWindows(&aboutform, &form5);
+    if (form1.terminationRequested())
+        return 0;
+    form1.show();
+    centre(form1);
+    return application.exec();
+}

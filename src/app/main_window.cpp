@@ -1,0 +1,206 @@
+#include "main_window.h"
+
+#include "about_box.h"
+#include "error_guard.h"
+#include "image_convert.h"
+#include "program_files.h"
+#include "scene/render/scene_viewer.h"
+#include "side_windows.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QWindow>
+
+#include <chrono>
+
+namespace cantorix::app {
+
+namespace {
+constexpr int kClientWidth = 766;
+constexpr int kClientHeight = 729;
+// The cadencer steps at the display's pace; a step renders only when the scene changed.
+constexpr int kFrameIntervalMs = 16;
+} // namespace
+
+TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
+    setWindowTitle(QStringLiteral("..:Cantorix:.."));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    m_game = std::make_unique<GameScene>(m_services.images, m_services.glyphs, m_services.programDir);
+    m_cadencer = std::make_unique<scene::TGLCadencer>(m_game->scene(), m_services.clock);
+    buildMenu();
+    buildClientArea();
+
+    Timer3.setInterval(100);
+    Timer2.setInterval(20);
+    AsyncTimer1.setInterval(50);
+    AsyncTimer1.setTimerType(Qt::PreciseTimer);
+    m_framePacer.setInterval(kFrameIntervalMs);
+    m_framePacer.setTimerType(Qt::PreciseTimer);
+    connect(&Timer3, &QTimer::timeout, this, guarded(this, [this] { Timer3Timer(); }));
+    connect(&m_framePacer, &QTimer::timeout, this, guarded(this, [this] { frameTick(); }));
+
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::setSideWindows(Taboutform* about, TForm5* videoEditor) {
+    m_about = about;
+    m_videoEditor = videoEditor;
+}
+
+void TForm1::buildMenu() {
+    QMenu* program = menuBar()->addMenu(QStringLiteral("Program"));
+    Options1 = program->addAction(QStringLiteral("Options"));
+    LyricsEditor1 = program->addAction(QStringLiteral("Editor"));
+    EditVideo1 = program->addAction(QStringLiteral("Edit Video"));
+    Scores1 = program->addAction(QStringLiteral("Scores"));
+    Close1 = program->addAction(QStringLiteral("Close"));
+    About1 = menuBar()->addAction(QStringLiteral("About"));
+    connect(Close1, &QAction::triggered, this, guarded(this, [this] { close(); }));
+    connect(About1, &QAction::triggered, this, guarded(this, [this] {
+                if (m_about)
+                    m_about->show();
+            }));
+    connect(EditVideo1, &QAction::triggered, this, guarded(this, [this] {
+                if (m_videoEditor)
+                    m_videoEditor->show();
+            }));
+}
+
+void TForm1::buildClientArea() {
+    m_client = new QWidget(this);
+    m_client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(m_client);
+
+    m_viewer = new scene::SceneViewer(m_game->scene(), m_client);
+    m_viewer->setObjectName(QStringLiteral("GLSceneViewer1"));
+    m_viewer->setGeometry(0, 0, kClientWidth, kClientHeight);
+    for (auto* lib : m_game->libraries())
+        m_viewer->addLibrary(lib);
+    for (auto* font : m_game->fonts())
+        m_viewer->addFont(font);
+    m_viewer->hide();
+    connect(m_viewer, &scene::SceneViewer::afterRender, this,
+            guarded(this, [this] { GLSceneViewer1AfterRender(); }));
+
+    m_loading = new QWidget(m_client);
+    m_loading->setObjectName(QStringLiteral("Loading"));
+    m_loading->setAutoFillBackground(true);
+    QPalette white = m_loading->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    m_loading->setPalette(white);
+    m_loading->setGeometry(0, 0, 1, 41);
+    m_image1 = new QLabel(m_loading);
+    m_image1->setAlignment(Qt::AlignCenter);
+    m_image1->setPixmap(
+        QPixmap::fromImage(loadPicture(m_services.images, m_services.programDir / "data/gfx/splash.tga")));
+    m_loading->installEventFilter(this);
+    m_loading->raise();
+}
+
+void TForm1::FormCreate() {
+    if (songsDirectoryIsEmpty(m_services.programDir / "songs")) {
+        runGuarded(this, [this] { SetUpBackground(); });
+        QMessageBox::information(this, QStringLiteral("Cantorix"), QString::fromUtf8(kAddSongsMessage));
+        m_terminate = true;
+        return;
+    }
+    QCoreApplication::processEvents();
+    // Filling the client area resizes the panel, which arms the deferred start.
+    m_loading->setGeometry(m_client->rect());
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_loading && event->type() == QEvent::Resize)
+        runGuarded(this, [this] { LoadingResize(); });
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::LoadingResize() {
+    m_image1->setGeometry(m_loading->rect());
+    if (!m_started && m_loading->width() > 1)
+        Timer3.start();
+}
+
+void TForm1::Timer3Timer() {
+    Timer3.stop();
+    if (m_started)
+        return;
+    m_started = true;
+    // The video plane lives for the program's life; its frames come with the video background.
+    m_videoPlane = &m_game->Tv->addNewChild<scene::TGLAviPlane>("GLAviPlane1");
+    m_videoPlane->setLightingOff(true);
+    AsyncTimer1.start();
+    m_random.seed(static_cast<std::mt19937::result_type>(
+        std::chrono::steady_clock::now().time_since_epoch().count()));
+    QDir::setCurrent(QString::fromStdString(m_services.programDir.string()));
+    // Microphone capture, the oscilloscope bars and the song scan join here as they land.
+    SetUpBackground();
+    m_viewer->show();
+    m_cadencer->setEnabled(true);
+    m_cadencer->onProgress = [this](double, double) { GLCadencer1Progress(); };
+    m_framePacer.start();
+    Timer2.start();
+    emit deferredStartFinished();
+}
+
+void TForm1::SetUpBackground() {
+    m_game->SkinImages.addTextureMaterial("Bg", "data/skins/vip/bg.jpg");
+    scene::TGLHUDSprite& bg = *m_game->Bg;
+    bg.setWidth(static_cast<float>(m_client->width()));
+    bg.setHeight(static_cast<float>(m_client->height()));
+    bg.setPosition({static_cast<float>(m_client->width() / 2),
+                    static_cast<float>(m_client->height() / 2), 0});
+}
+
+void TForm1::GLSceneViewer1AfterRender() {
+    if (m_started && m_loading->isVisible())
+        m_loading->hide();
+}
+
+void TForm1::frameTick() {
+    // A minimised or covered window presents no frames, so the scene does not step either.
+    QWindow* window = windowHandle();
+    if (!m_viewer || isMinimized() || !window || !window->isExposed())
+        return;
+    m_cadencer->progress();
+}
+
+void TForm1::GLCadencer1Progress() {
+    if (!m_viewer)
+        return;
+    GameScene& g = *m_game;
+    const bool menuScreens = g.Root1->tag() == 1 || g.Root4->tag() == 1;
+    for (QAction* a : {Options1, Scores1, EditVideo1, LyricsEditor1})
+        a->setEnabled(menuScreens);
+    g.Pointtext->setText("P-" + std::to_string(m_notePoints));
+    for (scene::TGLBaseControl* root : {g.Root1, g.root2, g.Root3, g.Root4})
+        root->applyChanges();
+    m_viewer->invalidate();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void TForm1::FormClose() {
+    m_framePacer.stop();
+    AsyncTimer1.stop();
+    Timer2.stop();
+    if (m_viewer) {
+        m_cadencer->setEnabled(false);
+        delete m_viewer;
+        m_viewer = nullptr;
+    }
+}
+
+} // namespace cantorix::app

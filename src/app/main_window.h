@@ -1,0 +1,89 @@
+#pragma once
+// The main window: the menu bar, the scene viewer filling the client area, the white splash
+// panel shown until the first rendered frame, the two-stage start-up and the per-frame
+// housekeeping. Owns the scene, the cadencer and the timers. Main thread only.
+
+#include "game_scene.h"
+#include "scene/cadencer.h"
+
+#include <QAction>
+#include <QMainWindow>
+#include <QTimer>
+
+#include <filesystem>
+#include <memory>
+#include <random>
+
+class QLabel;
+
+namespace cantorix::scene {
+class SceneViewer;
+}
+
+namespace cantorix::app {
+
+class Taboutform;
+class TForm5;
+
+struct AppServices {
+    std::filesystem::path programDir;
+    scene::ImageLoader& images;
+    scene::GlyphRasterizer& glyphs;
+    scene::SteadyClock& clock;
+};
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(AppServices services);
+    ~TForm1() override;
+
+    // Set by FormCreate when the songs directory is empty: the entry ends instead of showing us.
+    bool terminationRequested() const { return m_terminate; }
+    void setSideWindows(Taboutform* about, TForm5* videoEditor);
+
+    GameScene& game() { return *m_game; }
+    scene::SceneViewer* viewer() const { return m_viewer; }
+    QWidget* loadingPanel() const { return m_loading; }
+    bool started() const { return m_started; }
+
+    QAction *Options1 = nullptr, *LyricsEditor1 = nullptr, *EditVideo1 = nullptr, *Scores1 = nullptr,
+            *Close1 = nullptr, *About1 = nullptr;
+
+signals:
+    void deferredStartFinished();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenu();
+    void buildClientArea();
+    void FormCreate();
+    void LoadingResize();
+    void Timer3Timer();
+    void SetUpBackground();
+    void GLSceneViewer1AfterRender();
+    void GLCadencer1Progress();
+    void frameTick();
+    void FormClose();
+
+    AppServices m_services;
+    std::unique_ptr<GameScene> m_game;
+    std::unique_ptr<scene::TGLCadencer> m_cadencer;
+    scene::SceneViewer* m_viewer = nullptr;
+    QWidget* m_client = nullptr;
+    QWidget* m_loading = nullptr;
+    QLabel* m_image1 = nullptr;
+    QTimer Timer3, Timer2, AsyncTimer1, m_framePacer;
+    scene::TGLAviPlane* m_videoPlane = nullptr;
+    std::mt19937 m_random;
+    Taboutform* m_about = nullptr;
+    TForm5* m_videoEditor = nullptr;
+    int m_notePoints = 0; // NotePoints of the current session
+    bool m_terminate = false;
+    bool m_started = false;
+};
+
+} // namespace cantorix::app

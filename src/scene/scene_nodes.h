@@ -1,0 +1,128 @@
+#pragma once
+// The node kinds of the scene that are not GUI controls: groups, camera, lights, HUD sprites
+// and texts, the cube and the video plane. Main thread only.
+
+#include "colour.h"
+#include "material.h"
+#include "scene_object.h"
+
+#include <string>
+
+namespace cantorix::scene {
+
+class TGLBitmapFont;
+
+// Invisible group.
+class TGLDummyCube : public TGLBaseSceneObject {
+public:
+    using TGLBaseSceneObject::TGLBaseSceneObject;
+    void accept(NodeVisitor& visitor) override;
+};
+
+class TGLCamera : public TGLBaseSceneObject {
+public:
+    using TGLBaseSceneObject::TGLBaseSceneObject;
+    float depthOfView() const { return m_depthOfView; }
+    void setDepthOfView(float d) { assignChanged(*this, m_depthOfView, d); }
+    // Focal length in pixels of the viewer (a 150 mm lens at 96 dpi: 2 · 150 · 96 / 25.4).
+    float focalLengthPixels() const { return m_focalPixels; }
+    void setFocalLengthPixels(float f) { assignChanged(*this, m_focalPixels, f); }
+    Vec3 target() const { return m_target; }
+    void setTarget(Vec3 t) { assignChanged(*this, m_target, t); }
+    void accept(NodeVisitor& visitor) override;
+
+private:
+    float m_depthOfView = 300.0f;
+    float m_focalPixels = 2.0f * 150.0f * 96.0f / 25.4f;
+    Vec3 m_target{};
+};
+
+class TGLLightSource : public TGLBaseSceneObject {
+public:
+    using TGLBaseSceneObject::TGLBaseSceneObject;
+    void accept(NodeVisitor& visitor) override;
+};
+
+// Screen-space rectangle: position is its centre in viewer pixels, y down.
+class TGLHUDSprite : public TGLBaseSceneObject {
+public:
+    using TGLBaseSceneObject::TGLBaseSceneObject;
+    float width() const { return m_width; }
+    void setWidth(float w) { assignChanged(*this, m_width, w); }
+    float height() const { return m_height; }
+    void setHeight(float h) { assignChanged(*this, m_height, h); }
+    const MaterialRef& material() const { return m_material; }
+    void setMaterial(MaterialRef ref) { assignChanged(*this, m_material, ref); }
+    void accept(NodeVisitor& visitor) override;
+
+private:
+    float m_width = 16, m_height = 16;
+    MaterialRef m_material;
+};
+
+enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum class TTextLayout { tlTop, tlCenter, tlBottom };
+
+// Screen-space text anchored at its position (viewer pixels, y down).
+class TGLHUDText : public TGLBaseSceneObject {
+public:
+    using TGLBaseSceneObject::TGLBaseSceneObject;
+    const std::string& text() const { return m_text; } // UTF-8
+    void setText(std::string t) { assignChanged(*this, m_text, t); }
+    TGLBitmapFont* font() const { return m_font; }
+    void setFont(TGLBitmapFont* f) { assignChanged(*this, m_font, f); }
+    TAlignment alignment() const { return m_alignment; }
+    void setAlignment(TAlignment a) { assignChanged(*this, m_alignment, a); }
+    TTextLayout layout() const { return m_layout; }
+    void setLayout(TTextLayout l) { assignChanged(*this, m_layout, l); }
+    ColorF modulateColor() const { return m_modulate; }
+    void setModulateColor(ColorF c) { assignChanged(*this, m_modulate, c); }
+    void accept(NodeVisitor& visitor) override;
+
+private:
+    std::string m_text;
+    TGLBitmapFont* m_font = nullptr;
+    TAlignment m_alignment = TAlignment::taLeftJustify;
+    TTextLayout m_layout = TTextLayout::tlTop;
+    ColorF m_modulate{1, 1, 1, 1};
+};
+
+enum CubePart : unsigned { cpTop = 1, cpBottom = 2, cpFront = 4, cpBack = 8, cpLeft = 16, cpRight = 32,
+                           cpAll = 63 };
+
+class TGLCube : public TGLBaseSceneObject {
+public:
+    using TGLBaseSceneObject::TGLBaseSceneObject;
+    Vec3 size() const { return m_size; } // CubeWidth (x), CubeHeight (y), CubeDepth (z)
+    void setSize(Vec3 s) { assignChanged(*this, m_size, s); }
+    unsigned parts() const { return m_parts; }
+    void setParts(unsigned p) { assignChanged(*this, m_parts, p); }
+    const MaterialRef& material() const { return m_material; }
+    void setMaterial(MaterialRef ref) { assignChanged(*this, m_material, ref); }
+    void accept(NodeVisitor& visitor) override;
+
+private:
+    Vec3 m_size{1, 1, 1};
+    unsigned m_parts = cpAll;
+    MaterialRef m_material;
+};
+
+// The plane behind the lyrics that shows the video clip; its frames arrive with the video code.
+class TGLAviPlane : public TGLBaseSceneObject {
+public:
+    using TGLBaseSceneObject::TGLBaseSceneObject;
+    bool lightingOff() const { return m_lightingOff; }
+    void setLightingOff(bool off) { assignChanged(*this, m_lightingOff, off); }
+    void accept(NodeVisitor& visitor) override;
+
+private:
+    bool m_lightingOff = false;
+};
+
+// Root of the scene graph.
+class TGLScene : public TGLBaseSceneObject {
+public:
+    TGLScene() : TGLBaseSceneObject("GLScene1") {}
+};
+
+} // namespace cantorix::scene
