@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <type_traits>
 #include <utility>
 
 namespace cantorix::app {
@@ -19,9 +20,16 @@ void presentError(QWidget* parent, const QString& text);
 
 void runGuarded(QWidget* parent, const std::function<void()>& handler);
 
+// Wraps a handler for a signal connection. Signal arguments the handler does not take (a
+// QAction's checked flag, say) are dropped.
 template <class F> auto guarded(QWidget* parent, F handler) {
     return [parent, handler = std::move(handler)](auto&&... args) {
-        runGuarded(parent, [&] { handler(std::forward<decltype(args)>(args)...); });
+        runGuarded(parent, [&] {
+            if constexpr (std::is_invocable_v<const F&, decltype(args)...>)
+                handler(std::forward<decltype(args)>(args)...);
+            else
+                handler();
+        });
     };
 }
 

@@ -3,7 +3,6 @@
 
 #include "about_box.h"
 #include "command_line.h"
-#include "image_convert.h"
 #include "main_window.h"
 #include "platform/jpeg_decoder.h"
 #include "scene/picture_loader.h"
@@ -61,16 +60,16 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Cantorix"));
 
     const auto programDir = app::programDirectory(cmd, std::filesystem::path(argv[0]));
-    platform::JpegDecoder jpeg;
+    platform::LibJpegDecoder jpeg;
     scene::PictureFileLoader pictures(jpeg);
-    scene::QtGlyphRasterizer glyphs;
+    scene::render::QtGlyphRasterizer glyphs;
     SystemSteadyClock clock;
 
     app::TForm1 form1({programDir, pictures, glyphs, clock});
     app::TfrmConvert frmConvert;
     app::TForm4 form4;
     app::TForm5 form5;
-    app::Taboutform aboutform(app::loadPicture(pictures, programDir / "data/gfx/logo.tga"));
+    app::Taboutform aboutform(QImage(QString::fromStdString((programDir / "data/gfx/logo.png").string())));
     form1.setSideWindows(&aboutform, &form5);
     if (form1.terminationRequested())
         return 0;

@@ -2,7 +2,6 @@
 
 #include "about_box.h"
 #include "error_guard.h"
-#include "image_convert.h"
 #include "program_files.h"
 #include "scene/render/scene_viewer.h"
 #include "side_windows.h"
@@ -80,15 +79,15 @@ void TForm1::buildClientArea() {
     m_client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(m_client);
 
-    m_viewer = new scene::SceneViewer(m_game->scene(), m_client);
+    m_viewer = new scene::render::SceneViewer(m_game->scene(), m_client);
     m_viewer->setObjectName(QStringLiteral("GLSceneViewer1"));
     m_viewer->setGeometry(0, 0, kClientWidth, kClientHeight);
     for (auto* lib : m_game->libraries())
-        m_viewer->addLibrary(lib);
+        m_viewer->addMaterialLibrary(*lib);
     for (auto* font : m_game->fonts())
-        m_viewer->addFont(font);
+        m_viewer->addFont(*font);
     m_viewer->hide();
-    connect(m_viewer, &scene::SceneViewer::afterRender, this,
+    connect(m_viewer, &scene::render::SceneViewer::afterRender, this,
             guarded(this, [this] { GLSceneViewer1AfterRender(); }));
 
     m_loading = new QWidget(m_client);
@@ -100,8 +99,7 @@ void TForm1::buildClientArea() {
     m_loading->setGeometry(0, 0, 1, 41);
     m_image1 = new QLabel(m_loading);
     m_image1->setAlignment(Qt::AlignCenter);
-    m_image1->setPixmap(
-        QPixmap::fromImage(loadPicture(m_services.images, m_services.programDir / "data/gfx/splash.tga")));
+    m_image1->setPixmap(QPixmap(QString::fromStdString((m_services.programDir / "data/gfx/splash.png").string())));
     m_loading->installEventFilter(this);
     m_loading->raise();
 }

@@ -16,7 +16,7 @@
 
 class QLabel;
 
-namespace cantorix::scene {
+namespace cantorix::scene::render {
 class SceneViewer;
 }
 
@@ -43,7 +43,7 @@ public:
     void setSideWindows(Taboutform* about, TForm5* videoEditor);
 
     GameScene& game() { return *m_game; }
-    scene::SceneViewer* viewer() const { return m_viewer; }
+    scene::render::SceneViewer* viewer() const { return m_viewer; }
     QWidget* loadingPanel() const { return m_loading; }
     bool started() const { return m_started; }
 
@@ -72,7 +72,7 @@ private:
     AppServices m_services;
     std::unique_ptr<GameScene> m_game;
     std::unique_ptr<scene::TGLCadencer> m_cadencer;
-    scene::SceneViewer* m_viewer = nullptr;
+    scene::render::SceneViewer* m_viewer = nullptr;
     QWidget* m_client = nullptr;
     QWidget* m_loading = nullptr;
     QLabel* m_image1 = nullptr;

@@ -4,11 +4,10 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
-
 #include <jerror.h>
 #include <jpeglib.h>
+#include <string>
+#include <vector>
 
 namespace cantorix::platform {
 
@@ -43,7 +42,9 @@ void onMessage(j_common_ptr cinfo, int level) {
         onFatal(cinfo);
 }
 
-unsigned ceilDiv(unsigned a, unsigned b) { return (a + b - 1) / b; }
+unsigned ceilDiv(unsigned a, unsigned b) {
+    return (a + b - 1) / b;
+}
 
 // The mildest DCT reduction (1, 1/2, 1/4, 1/8) that brings both sides within maxSide.
 unsigned dctDenominator(unsigned width, unsigned height, int maxSide) {
@@ -136,8 +137,8 @@ void Decompression::configure() {
         const auto limit = static_cast<unsigned>(m_maxSide);
         m_factor = std::max({1u, ceilDiv(ow, limit), ceilDiv(oh, limit)});
     } else if (ow > kMaxSide || oh > kMaxSide) {
-        throw EImageError("picture too large (" + std::to_string(ow) + " x " +
-                          std::to_string(oh) + ")");
+        throw EImageError("picture too large (" + std::to_string(ow) + " x " + std::to_string(oh) +
+                          ")");
     }
 }
 

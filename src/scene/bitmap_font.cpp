@@ -80,24 +80,21 @@ void TGLBitmapFont::pack(char32_t character, const GlyphBitmap& bitmap) {
     if (image.width + 2 * kPadding > kMaxAtlasSide || image.height + 2 * kPadding > kMaxAtlasSide)
         throw std::invalid_argument("glyph " + codePointName(character) + " of font " + m_name +
                                     " is too large for a font atlas");
-    // Shelf packing: glyphs go left to right on the current shelf; a glyph that does not fit
-    // opens a new shelf below; the atlas doubles until the glyph fits.
+    // Shelf packing: glyphs go left to right on the current shelf, then on a new shelf below;
+    // when neither has room the atlas doubles (widening lengthens the current shelf).
     for (;;) {
-        if (m_penX + image.width + kPadding > m_atlas.width && m_penX > kPadding) {
-            if (image.width + 2 * kPadding > m_atlas.width) {
-                growAtlas();
-                continue;
-            }
+        if (m_penX + image.width + kPadding <= m_atlas.width &&
+            m_penY + image.height + kPadding <= m_atlas.height)
+            break;
+        const int shelfY = m_penY + m_rowHeight + kPadding;
+        if (m_penX > kPadding && image.width + 2 * kPadding <= m_atlas.width &&
+            shelfY + image.height + kPadding <= m_atlas.height) {
             m_penX = kPadding;
-            m_penY += m_rowHeight + kPadding;
+            m_penY = shelfY;
             m_rowHeight = 0;
+            break;
         }
-        if (m_penX + image.width + kPadding > m_atlas.width ||
-            m_penY + image.height + kPadding > m_atlas.height) {
-            growAtlas();
-            continue;
-        }
-        break;
+        growAtlas();
     }
     info.atlasX = m_penX;
     info.atlasY = m_penY;

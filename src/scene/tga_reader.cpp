@@ -26,9 +26,13 @@ struct TgaHeader {
     bool rightToLeft = false;
 };
 
-int readU16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
+int readU16(const std::uint8_t* p) {
+    return p[0] | (p[1] << 8);
+}
 
-[[noreturn]] void fail(const std::string& message) { throw EImageError(message); }
+[[noreturn]] void fail(const std::string& message) {
+    throw EImageError(message);
+}
 
 TgaHeader parseHeader(const std::uint8_t* data, std::size_t size) {
     if (size < kHeaderSize)

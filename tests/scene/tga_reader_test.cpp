@@ -1,8 +1,7 @@
 #include "scene/tga_reader.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -42,7 +41,9 @@ Rgba at(const Image& image, int x, int y) {
     return {p[0], p[1], p[2], p[3]};
 }
 
-Image read(const Bytes& b) { return readTga(b.data(), b.size()); }
+Image read(const Bytes& b) {
+    return readTga(b.data(), b.size());
+}
 
 std::string errorOf(const Bytes& b) {
     try {

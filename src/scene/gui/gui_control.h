@@ -8,7 +8,9 @@
 #include "gui_layout.h"
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cantorix::scene {
@@ -30,6 +32,7 @@ public:
     using CharEvent = std::function<void(TGLBaseControl& sender, char32_t ch)>;
 
     using TGLBaseSceneObject::TGLBaseSceneObject;
+    ~TGLBaseControl() override;
 
     int left() const { return m_left; }
     void setLeft(int v) { assignChanged(*this, m_left, v); }
@@ -60,25 +63,33 @@ public:
     // The nearest ancestor that is a control, or nullptr for a root.
     TGLBaseControl* guiParent() const;
     TGLBaseControl& root();
+    const TGLBaseControl& root() const;
     // Visible here means this control and its GUI parents; groups above the root do not count.
     bool guiVisible() const;
 
-    // Entry points for a root (or a container passing events down). Coordinates are viewer
-    // pixels. Return whether this control accepted the event.
+    // Entry points for a root. Coordinates are viewer pixels; each returns whether this control
+    // accepted the event. A mouse-down makes the control it reached hold the mouse capture: the
+    // moves until the next mouse-up reach it as capturedMouseMove and that mouse-up goes to it
+    // wherever the pointer is, so a knob drag or a button release can end off the control. A
+    // mouse-up without a capture is hit-tested like a mouse-down.
     bool mouseDown(TMouseButton button, int x, int y);
     bool mouseMove(int x, int y);
     bool mouseUp(TMouseButton button, int x, int y);
+    // Keys reach the root's focused control when it is GUI-visible and is this control or lies
+    // below it; on a root that is every focused control.
     void keyDown(int key);
     void keyPress(char32_t ch);
     void keyUp(int key);
 
+    // Focus is kept per root. Edits take it on mouse-down; buttons do not, so a key typed on
+    // another screen cannot click a button that was clicked there before.
     bool focused() const;
     void setFocus();
-    TGLBaseControl* focusedControl() const { return m_focusedChild; } // meaningful on a root
+    TGLBaseControl* focusedControl() const; // meaningful on a root
 
     // Applies pending changes: recomputes the skin geometry of this control and its children.
     void applyChanges();
-    // Skin quads from the last applyChanges (screen rectangles in viewer pixels).
+    // Skin quads from the last applyChanges (screen rectangles in viewer pixels, drawing order).
     const std::vector<SkinQuad>& skinQuads() const { return m_skinQuads; }
 
     MouseEvent onMouseDown, onMouseUp;
@@ -100,15 +111,40 @@ protected:
     virtual void internalKeyUp(int key);
     virtual void internalMouseEnter();
     virtual void internalMouseLeave();
+    // Moves while this control holds the mouse capture, wherever the pointer is.
+    virtual void capturedMouseMove(int, int) {}
     // The skin element drawn now; buttons switch to their pressed skin.
     virtual const std::string& currentLayoutName() const { return m_layoutName; }
     virtual void rebuildGeometry();
     std::vector<TGLBaseControl*> guiChildren() const;
+    // The hovered child and its own hovered chain get mouse-leave, innermost first.
     void leaveHoverChain();
+    void childAdded(TGLBaseSceneObject& node) override;
+
+    // Set to false when the control is destroyed: lets code that raised an event find out
+    // whether a handler deleted the control meanwhile.
+    std::shared_ptr<const bool> lifeToken() const { return m_alive; }
+    // Calls a copy of the handler, which survives a handler that deletes its own control.
+    template <class Event, class... Args> static void raise(const Event& event, Args&&... args) {
+        if (event) {
+            Event copy = event;
+            copy(std::forward<Args>(args)...);
+        }
+    }
 
     std::vector<SkinQuad> m_skinQuads;
 
 private:
+    bool isGuiChild(const TGLBaseControl* control) const;
+    bool isInSubtree(const TGLBaseControl* control) const;
+    // The last visible child control under the pointer (children are offered last to first).
+    TGLBaseControl* childAt(int x, int y) const;
+    TGLBaseControl* hoveredChild() const { return isGuiChild(m_hovered) ? m_hovered : nullptr; }
+    // Changes the hovered child; false when a handler deleted this control.
+    bool setHoveredChild(TGLBaseControl* child);
+    TGLBaseControl* captureTarget() const;
+    TGLBaseControl* keyTarget() const;
+
     int m_left = 0, m_top = 0, m_width = 100, m_height = 30;
     std::string m_caption;
     TGLBitmapFont* m_font = nullptr;
@@ -119,6 +155,8 @@ private:
     TGLBaseControl* m_hovered = nullptr;     // child under the pointer
     TGLBaseControl* m_focusedChild = nullptr; // on a root: the control with keyboard focus
     TGLBaseControl* m_captured = nullptr;    // child that took the last mouse-down
+    bool m_capturing = false;                // on a root: a mouse-down awaits its mouse-up
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 class TGLForm : public TGLBaseControl {
@@ -159,10 +197,10 @@ public:
     // Setting Pressed to true fires OnButtonClick and releases the other buttons of its group.
     void setPressed(bool p);
     bool allowUp() const { return m_allowUp; }
-    void setAllowUp(bool a) { m_allowUp = a; }
+    void setAllowUp(bool a) { assignChanged(*this, m_allowUp, a); }
     // Buttons of one parent with the same group number ≥ 0 behave as radio buttons.
     int group() const { return m_group; }
-    void setGroup(int g) { m_group = g; }
+    void setGroup(int g) { assignChanged(*this, m_group, g); }
     const std::string& guiLayoutNamePressed() const { return m_layoutNamePressed; }
     void setGuiLayoutNamePressed(std::string n) { assignChanged(*this, m_layoutNamePressed, n); }
 
@@ -188,8 +226,10 @@ protected:
     const std::string& currentLayoutName() const override;
 
 private:
+    // Presses, or toggles when AllowUp is set.
     void press();
     bool m_pressed = false;
+    bool m_pressKeyHeld = false;
     bool m_allowUp = false;
     int m_group = -1;
     std::string m_layoutNamePressed;
@@ -200,11 +240,15 @@ private:
 class TGLEdit : public TGLBaseControl {
 public:
     using TGLBaseControl::TGLBaseControl;
-    // 1-based caret: the next character goes before the character at this index.
-    int selStart() const { return m_selStart; }
+    // 1-based caret counted in characters (code points) of the UTF-8 caption: the next character
+    // goes before the character at this index. Always within 1 … length + 1.
+    int selStart() const;
     void setSelStart(int caret);
+    // The caption up to the caret, for placing the caret when drawn.
+    std::string_view textBeforeCaret() const;
     bool readOnly() const { return m_readOnly; }
-    void setReadOnly(bool r) { m_readOnly = r; }
+    void setReadOnly(bool r) { assignChanged(*this, m_readOnly, r); }
+    // Raised when typing changes the caption.
     NotifyEvent onChange;
     void accept(NodeVisitor& visitor) override;
 
@@ -214,6 +258,7 @@ protected:
     void internalKeyPress(char32_t ch) override;
 
 private:
+    void edit(std::string caption, int caret);
     int m_selStart = 1;
     bool m_readOnly = false;
 };
@@ -231,13 +276,17 @@ public:
     void setMax(int v);
     // Clamped into Min … Max − PageSize + 1; every change fires OnChange.
     void setPos(int v);
-    void setStep(int v) { m_step = v; }
+    void setStep(int v) { assignChanged(*this, m_step, v); }
+    // At least 1.
     void setPageSize(int v);
     void setHorizontal(bool h) { assignChanged(*this, m_horizontal, h); }
     const std::string& guiLayoutKnobName() const { return m_knobName; }
     void setGuiLayoutKnobName(std::string n) { assignChanged(*this, m_knobName, n); }
 
-    // Geometry in viewer pixels, shared by hit handling and drawing.
+    // Geometry in viewer pixels, shared by hit handling and drawing. The arrows are squares of
+    // the bar's thickness at its ends (halved when the bar is too short); the knob's length is
+    // PageSize / (Max − Min + 1) of the track but at least the thickness, and it travels the
+    // rest of the track as Pos goes from Min to Max − PageSize + 1.
     RectI decArrowRect() const;
     RectI incArrowRect() const;
     RectI trackRect() const;
@@ -248,15 +297,32 @@ public:
 
 protected:
     void internalMouseDown(TMouseButton button, int x, int y) override;
-    void internalMouseMove(int x, int y) override;
+    void capturedMouseMove(int x, int y) override;
     void internalMouseUp(TMouseButton button, int x, int y) override;
+    // The bar's skin, then the knob's skin over knobRect.
+    void rebuildGeometry() override;
 
 private:
+    // The bar's extent along its axis and its thickness across it.
+    struct Axis {
+        int start = 0, length = 0, thickness = 0;
+    };
+    struct Track {
+        int start = 0, length = 0, knobStart = 0, knobLength = 0;
+    };
+    Axis axis() const;
+    Track track() const;
+    RectI spanRect(int from, int to) const;
+    long long lastPos() const;
+    // Value of Pos whose knob would start at this coordinate along the axis.
+    double valueAt(int coordinate) const;
+    void movePos(long long target);
+
     int m_min = 0, m_max = 10, m_pos = 0, m_step = 1, m_pageSize = 1;
     bool m_horizontal = true;
     std::string m_knobName;
     bool m_dragging = false;
-    float m_grabOffset = 0;
+    double m_grabOffset = 0;
 };
 
 } // namespace cantorix::scene

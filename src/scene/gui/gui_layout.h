@@ -25,6 +25,11 @@ struct RectF {
     friend bool operator==(const RectF&, const RectF&) = default;
 };
 
+inline RectF toRectF(const RectI& r) {
+    return RectF{static_cast<float>(r.left), static_cast<float>(r.top), static_cast<float>(r.right),
+                 static_cast<float>(r.bottom)};
+}
+
 enum SkinPart { spTopLeft, spTop, spTopRight, spLeft, spCenter, spRight, spBottomLeft, spBottom,
                 spBottomRight };
 
@@ -39,8 +44,14 @@ struct SkinQuad {
     friend bool operator==(const SkinQuad&, const SkinQuad&) = default;
 };
 
-// Lays the nine parts over the control's rectangle. Parts of zero size are left out; when the
-// control is smaller than its corners, the corners keep their size and the middles vanish.
+// Lays the nine parts over the control's rectangle. Each corner is drawn at its own size in its
+// corner. Each edge keeps its own thickness and is stretched between the two corners it joins
+// (the top edge from the top-left corner's width to the top-right corner's, the left edge from
+// the top-left corner's height to the bottom-left corner's, and so on). The centre fills what
+// the four edges' thicknesses leave. The skins' corners may be larger than the edges beside
+// them, so the quads come in drawing order, centre, edges, corners: corners cover the overlap.
+// Parts of zero size are left out; when the control is smaller than its corners, the corners
+// keep their size and the middles vanish.
 std::vector<SkinQuad> nineSlice(const TGLGuiElement& element, RectF control);
 
 class TGLGuiLayout {

@@ -1,1 +1,145 @@
-// placeholder until implemented
+#include "scene_viewer.h"
+
+#include "gl_painter.h"
+#include "scene_renderer.h"
+#include "texture_cache.h"
+
+#include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions_2_1>
+#include <QOpenGLVersionFunctionsFactory>
+
+namespace cantorix::scene::render {
+
+namespace {
+
+std::optional<TMouseButton> gameButton(Qt::MouseButton button) {
+    switch (button) {
+    case Qt::LeftButton:
+        return TMouseButton::mbLeft;
+    case Qt::RightButton:
+        return TMouseButton::mbRight;
+    case Qt::MiddleButton:
+        return TMouseButton::mbMiddle;
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+SceneViewer::SceneViewer(TGLScene& scene, QWidget* parent) : QOpenGLWidget(parent), m_scene(scene) {
+    setMouseTracking(true);
+    setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
+}
+
+SceneViewer::~SceneViewer() {
+    // The base class destroys the context later, when this object's members are gone.
+    disconnect(m_contextGone);
+    if (m_textures && context()) {
+        makeCurrent();
+        releaseGl();
+        doneCurrent();
+    }
+}
+
+void SceneViewer::addMaterialLibrary(const TGLMaterialLibrary& library) {
+    m_libraries.push_back(&library);
+    m_paintedStamp.reset();
+}
+
+void SceneViewer::addFont(const TGLBitmapFont& font) {
+    m_fonts.push_back(&font);
+    m_paintedStamp.reset();
+}
+
+std::uint64_t SceneViewer::changeStamp() const {
+    // Every revision only grows, so the sum changes whenever any of them does.
+    std::uint64_t stamp = m_scene.revision();
+    for (const TGLMaterialLibrary* library : m_libraries)
+        stamp += library->revision();
+    for (const TGLBitmapFont* font : m_fonts)
+        stamp += font->revision();
+    return stamp;
+}
+
+void SceneViewer::invalidate() {
+    if (m_paintedStamp != changeStamp())
+        update();
+}
+
+std::size_t SceneViewer::textureCount() const {
+    return m_textures ? m_textures->size() : 0;
+}
+
+std::uint64_t SceneViewer::textureUploads() const {
+    return m_textures ? m_textures->uploadCount() : 0;
+}
+
+void SceneViewer::initializeGL() {
+    // A new context (the first, or after the widget moved to another window) starts afresh.
+    releaseGl();
+    m_gl = QOpenGLVersionFunctionsFactory::get<QOpenGLFunctions_2_1>(context());
+    if (!m_gl || !m_gl->initializeOpenGLFunctions()) {
+        qCritical("The scene cannot be drawn: it needs OpenGL 2.1 or a compatibility profile.");
+        m_gl = nullptr;
+        return;
+    }
+    m_textures = std::make_unique<TextureCache>(*m_gl);
+    m_painter = std::make_unique<GlPainter>(*m_gl, *m_textures);
+    m_renderer = std::make_unique<SceneRenderer>(*m_painter);
+    disconnect(m_contextGone);
+    m_contextGone = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+        makeCurrent();
+        releaseGl();
+        doneCurrent();
+    });
+}
+
+void SceneViewer::releaseGl() {
+    if (m_textures)
+        m_textures->releaseAll();
+    m_renderer.reset();
+    m_painter.reset();
+    m_textures.reset();
+    m_gl = nullptr;
+}
+
+void SceneViewer::paintGL() {
+    if (!m_renderer)
+        return;
+    m_painter->beginFrame(width(), height(), static_cast<float>(devicePixelRatioF()));
+    try {
+        m_renderer->render(m_scene, m_camera);
+    } catch (const std::exception& e) {
+        // Qt cannot carry an exception out of a paint; the rest of this frame is skipped.
+        qWarning("Drawing the scene failed: %s", e.what());
+    }
+    m_painter->endFrame();
+    m_textures->endFrame(m_libraries, m_fonts);
+    // Taken after drawing: text drawn for the first time adds glyphs to its font.
+    m_paintedStamp = changeStamp();
+    ++m_frames;
+    emit afterRender();
+}
+
+void SceneViewer::mousePressEvent(QMouseEvent* event) {
+    if (auto button = gameButton(event->button())) {
+        const QPoint p = event->position().toPoint();
+        emit mouseDown(*button, p.x(), p.y());
+    }
+}
+
+void SceneViewer::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    emit mouseMove(p.x(), p.y());
+}
+
+void SceneViewer::mouseReleaseEvent(QMouseEvent* event) {
+    if (auto button = gameButton(event->button())) {
+        const QPoint p = event->position().toPoint();
+        emit mouseUp(*button, p.x(), p.y());
+    }
+}
+
+} // namespace cantorix::scene::render

@@ -1,0 +1,192 @@
+#include "gl_painter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cantorix::scene::render {
+
+void GlPainter::beginFrame(int viewerWidth, int viewerHeight, float framebufferScale) {
+    m_width = viewerWidth;
+    m_height = viewerHeight;
+    m_scale = framebufferScale;
+    m_mode = Mode::None;
+    m_gl.glViewport(0, 0, static_cast<GLsizei>(std::lround(viewerWidth * framebufferScale)),
+                    static_cast<GLsizei>(std::lround(viewerHeight * framebufferScale)));
+    m_gl.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    m_gl.glDepthMask(GL_TRUE);
+    m_gl.glClearColor(0, 0, 0, 1);
+    m_gl.glClearDepth(1.0);
+    m_gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The framebuffer's alpha stays 1: blending into it would leave fringes in a widget grab.
+    m_gl.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    m_gl.glDisable(GL_LIGHTING);
+    m_gl.glDisable(GL_CULL_FACE);
+    m_gl.glDisable(GL_DITHER);
+    m_gl.glDepthFunc(GL_LEQUAL);
+    m_gl.glMatrixMode(GL_TEXTURE);
+    m_gl.glLoadIdentity();
+    m_gl.glEnableClientState(GL_VERTEX_ARRAY);
+    m_gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+void GlPainter::endFrame() {
+    clearClip();
+    m_gl.glDisableClientState(GL_VERTEX_ARRAY);
+    m_gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    m_gl.glDisable(GL_BLEND);
+    m_gl.glDisable(GL_ALPHA_TEST);
+    m_gl.glDisable(GL_DEPTH_TEST);
+    m_gl.glDisable(GL_TEXTURE_2D);
+    m_gl.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    m_gl.glDepthMask(GL_TRUE);
+}
+
+void GlPainter::useScreenSpace() {
+    if (m_mode == Mode::Screen)
+        return;
+    m_mode = Mode::Screen;
+    m_gl.glMatrixMode(GL_PROJECTION);
+    m_gl.glLoadIdentity();
+    m_gl.glOrtho(0, m_width, m_height, 0, -1, 1);
+    m_gl.glMatrixMode(GL_MODELVIEW);
+    m_gl.glLoadIdentity();
+    m_gl.glDisable(GL_DEPTH_TEST);
+    m_gl.glDepthMask(GL_FALSE);
+}
+
+void GlPainter::useWorld(const Mat4& projection, const Mat4& modelView) {
+    m_mode = Mode::World;
+    m_gl.glMatrixMode(GL_PROJECTION);
+    m_gl.glLoadMatrixf(projection.m.data());
+    m_gl.glMatrixMode(GL_MODELVIEW);
+    m_gl.glLoadMatrixf(modelView.m.data());
+    m_gl.glEnable(GL_DEPTH_TEST);
+    m_gl.glDepthMask(GL_TRUE);
+}
+
+bool GlPainter::applyMaterial(const TGLLibMaterial* material, ColorF tint) {
+    if (!material) {
+        applyColour(tint);
+        return false;
+    }
+    const bool textured = m_textures.bind(material->texture());
+    if (textured) {
+        m_gl.glEnable(GL_TEXTURE_2D);
+        m_gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE,
+                       material->texture().mode() == TextureMode::Replace ? GL_REPLACE
+                                                                          : GL_MODULATE);
+    } else {
+        m_gl.glDisable(GL_TEXTURE_2D);
+    }
+    setBlending(material->blending(), material->alphaThreshold());
+    const ColorF d = material->diffuse();
+    setColour({d.r * tint.r, d.g * tint.g, d.b * tint.b, d.a * tint.a});
+    return textured;
+}
+
+bool GlPainter::applyFontAtlas(const TGLBitmapFont& font, ColorF colour) {
+    if (!m_textures.bindAtlas(font))
+        return false;
+    m_gl.glEnable(GL_TEXTURE_2D);
+    m_gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    setBlending(BlendingMode::Transparency, 0);
+    setColour(colour);
+    return true;
+}
+
+void GlPainter::applyColour(ColorF colour) {
+    m_gl.glDisable(GL_TEXTURE_2D);
+    setBlending(colour.a < 1.0f ? BlendingMode::Transparency : BlendingMode::Opaque, 0);
+    setColour(colour);
+}
+
+void GlPainter::setBlending(BlendingMode mode, float alphaThreshold) {
+    switch (mode) {
+    case BlendingMode::Opaque:
+        m_gl.glDisable(GL_BLEND);
+        m_gl.glDisable(GL_ALPHA_TEST);
+        break;
+    case BlendingMode::Transparency:
+        m_gl.glEnable(GL_BLEND);
+        m_gl.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        m_gl.glDisable(GL_ALPHA_TEST);
+        break;
+    case BlendingMode::Additive:
+        m_gl.glEnable(GL_BLEND);
+        m_gl.glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        m_gl.glDisable(GL_ALPHA_TEST);
+        break;
+    case BlendingMode::AlphaTest:
+        // "At least the threshold" passes, so a threshold of 1 keeps the fully opaque pixels.
+        m_gl.glDisable(GL_BLEND);
+        m_gl.glEnable(GL_ALPHA_TEST);
+        m_gl.glAlphaFunc(GL_GEQUAL, alphaThreshold);
+        break;
+    }
+}
+
+void GlPainter::setColour(ColorF c) {
+    m_gl.glColor4f(c.r, c.g, c.b, c.a);
+}
+
+void GlPainter::drawScreenQuads(const std::vector<ScreenQuad>& quads) {
+    if (quads.empty())
+        return;
+    m_positions.clear();
+    m_texCoords.clear();
+    for (const ScreenQuad& q : quads) {
+        const RectF& s = q.screen;
+        const RectF& t = q.uv;
+        m_positions.insert(m_positions.end(),
+                           {s.left, s.top, s.right, s.top, s.right, s.bottom, s.left, s.bottom});
+        m_texCoords.insert(m_texCoords.end(),
+                           {t.left, t.top, t.right, t.top, t.right, t.bottom, t.left, t.bottom});
+    }
+    m_gl.glVertexPointer(2, GL_FLOAT, 0, m_positions.data());
+    m_gl.glTexCoordPointer(2, GL_FLOAT, 0, m_texCoords.data());
+    m_gl.glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(quads.size() * 4));
+}
+
+void GlPainter::drawWorldQuads(const std::vector<WorldVertex>& corners) {
+    if (corners.empty())
+        return;
+    m_gl.glVertexPointer(3, GL_FLOAT, sizeof(WorldVertex), &corners.front().x);
+    m_gl.glTexCoordPointer(2, GL_FLOAT, sizeof(WorldVertex), &corners.front().u);
+    m_gl.glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(corners.size()));
+}
+
+void GlPainter::drawScreenTriangles(const std::vector<float>& corners) {
+    if (corners.size() < 6)
+        return;
+    m_gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    m_gl.glVertexPointer(2, GL_FLOAT, 0, corners.data());
+    m_gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(corners.size() / 6 * 3));
+    m_gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+void GlPainter::drawText(const TGLBitmapFont& font, const TextLayout& layout, ColorF colour) {
+    if (layout.glyphs.empty() || !applyFontAtlas(font, colour))
+        return;
+    // The atlas is complete now: layoutText looked up every glyph before this upload.
+    const float w = static_cast<float>(font.atlas().width);
+    const float h = static_cast<float>(font.atlas().height);
+    std::vector<ScreenQuad> quads;
+    quads.reserve(layout.glyphs.size());
+    for (const PlacedGlyph& g : layout.glyphs)
+        quads.push_back(
+            {g.screen, {g.atlas.left / w, g.atlas.top / h, g.atlas.right / w, g.atlas.bottom / h}});
+    drawScreenQuads(quads);
+}
+
+void GlPainter::setClip(RectI rect) {
+    const auto device = [&](int v) { return static_cast<GLint>(std::lround(v * m_scale)); };
+    m_gl.glEnable(GL_SCISSOR_TEST);
+    m_gl.glScissor(device(rect.left), device(m_height - rect.bottom),
+                   device(std::max(rect.width(), 0)), device(std::max(rect.height(), 0)));
+}
+
+void GlPainter::clearClip() {
+    m_gl.glDisable(GL_SCISSOR_TEST);
+}
+
+} // namespace cantorix::scene::render

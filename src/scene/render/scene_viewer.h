@@ -1,0 +1,74 @@
+#pragma once
+// The widget that shows the scene: draws it with OpenGL when something changed since the last
+// frame, reports each rendered frame and passes mouse input on in viewer pixels. Owns the GL
+// texture cache and renderer; borrows the scene, libraries and fonts. Main thread only.
+
+#include "scene/gui/gui_control.h"
+#include "scene/material.h"
+#include "scene/scene_nodes.h"
+
+#include <QOpenGLWidget>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QOpenGLFunctions_2_1;
+
+namespace cantorix::scene::render {
+
+class GlPainter;
+class SceneRenderer;
+class TextureCache;
+
+class SceneViewer : public QOpenGLWidget {
+    Q_OBJECT
+public:
+    explicit SceneViewer(TGLScene& scene, QWidget* parent = nullptr);
+    ~SceneViewer() override;
+
+    // Libraries and fonts whose changes should redraw the scene; their textures stay uploaded
+    // while they exist, even when nothing shows them.
+    void addMaterialLibrary(const TGLMaterialLibrary& library);
+    void addFont(const TGLBitmapFont& font);
+    // The camera to look through; by default the first camera of the scene.
+    void setCamera(const TGLCamera* camera) { m_camera = camera; }
+
+    // Schedules a repaint when the scene, a library or a font changed since the last frame.
+    void invalidate();
+    // Textures held in GL (for tests and diagnostics).
+    std::size_t textureCount() const;
+    std::uint64_t textureUploads() const;
+    std::uint64_t framesRendered() const { return m_frames; }
+
+signals:
+    void afterRender();
+    void mouseDown(cantorix::scene::TMouseButton button, int x, int y);
+    void mouseMove(int x, int y);
+    void mouseUp(cantorix::scene::TMouseButton button, int x, int y);
+
+protected:
+    void initializeGL() override;
+    void paintGL() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    std::uint64_t changeStamp() const;
+    void releaseGl();
+
+    TGLScene& m_scene;
+    const TGLCamera* m_camera = nullptr;
+    std::vector<const TGLMaterialLibrary*> m_libraries;
+    std::vector<const TGLBitmapFont*> m_fonts;
+    std::optional<std::uint64_t> m_paintedStamp;
+    std::uint64_t m_frames = 0;
+    QMetaObject::Connection m_contextGone;
+    QOpenGLFunctions_2_1* m_gl = nullptr;
+    std::unique_ptr<TextureCache> m_textures;
+    std::unique_ptr<GlPainter> m_painter;
+    std::unique_ptr<SceneRenderer> m_renderer;
+};
+
+} // namespace cantorix::scene::render

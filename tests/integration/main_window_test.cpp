@@ -1,0 +1,179 @@
+// The real main window with the real picture loading, fonts and OpenGL viewer, under a display.
+
+#include "app/about_box.h"
+#include "app/error_guard.h"
+#include "app/main_window.h"
+#include "platform/jpeg_decoder.h"
+#include "scene/picture_loader.h"
+#include "scene/render/qt_glyph_rasterizer.h"
+#include "scene/render/scene_viewer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEnterEvent>
+#include <QSurfaceFormat>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <stdexcept>
+
+using namespace cantorix;
+namespace fs = std::filesystem;
+
+namespace {
+
+class WallClock : public scene::SteadyClock {
+public:
+    double seconds() override {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    }
+};
+
+template <class Pred> bool waitFor(Pred pred, int timeoutMs = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_root = fs::temp_directory_path() / ("cantorix-root-" + std::to_string(::getpid()));
+        fs::remove_all(m_root);
+        fs::create_directories(m_root / "songs" / "Demo Song");
+        fs::create_directory_symlink(fs::path(CANTORIX_PROGRAM_DIR) / "data", m_root / "data");
+        m_pictures = std::make_unique<scene::PictureFileLoader>(m_jpeg);
+    }
+    void TearDown() override {
+        m_form.reset();
+        fs::remove_all(m_root);
+    }
+    app::TForm1& start() {
+        m_form = std::make_unique<app::TForm1>(app::AppServices{m_root, *m_pictures, m_glyphs, m_clock});
+        m_form->show();
+        return *m_form;
+    }
+
+    fs::path m_root;
+    platform::LibJpegDecoder m_jpeg;
+    std::unique_ptr<scene::PictureFileLoader> m_pictures;
+    scene::render::QtGlyphRasterizer m_glyphs;
+    WallClock m_clock;
+    std::unique_ptr<app::TForm1> m_form;
+};
+
+TEST_F(MainWindowTest, SplashGivesWayToTheSceneAfterTheFirstFrame) {
+    QElapsedTimer sinceCreate;
+    sinceCreate.start();
+    app::TForm1& form = start();
+    EXPECT_EQ(form.windowTitle(), "..:Cantorix:..");
+    EXPECT_FALSE(form.terminationRequested());
+    // Until the deferred start has run, only the white splash covers the client area.
+    EXPECT_FALSE(form.started());
+    EXPECT_TRUE(form.loadingPanel()->isVisible());
+    ASSERT_TRUE(waitFor([&] { return form.started(); }));
+    ASSERT_TRUE(waitFor([&] { return !form.loadingPanel()->isVisible(); }));
+    std::printf("first rendered frame %lld ms after the main window was created\n",
+                static_cast<long long>(sinceCreate.elapsed()));
+
+    EXPECT_TRUE(form.viewer()->isVisible());
+    EXPECT_EQ(form.viewer()->size(), QSize(766, 729));
+    EXPECT_EQ(form.game().Pointtext->text(), "P-0");
+    const QImage shot = form.viewer()->grabFramebuffer();
+    // The background picture, not the white splash and not an empty black frame.
+    const QColor corner = shot.pixelColor(20, 700);
+    EXPECT_FALSE(corner == QColor(Qt::white));
+    EXPECT_GT(corner.red() + corner.green() + corner.blue(), 0);
+}
+
+TEST_F(MainWindowTest, MenuFollowsTheInteractiveScreen) {
+    app::TForm1& form = start();
+    ASSERT_TRUE(waitFor([&] { return !form.loadingPanel()->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return form.Options1->isEnabled(); }));
+    EXPECT_TRUE(form.Scores1->isEnabled());
+    EXPECT_TRUE(form.EditVideo1->isEnabled());
+    EXPECT_TRUE(form.LyricsEditor1->isEnabled());
+
+    // A session or the score page takes the interactive tag: the four items grey out.
+    form.game().Root1->setTag(0);
+    form.game().root2->setTag(1);
+    ASSERT_TRUE(waitFor([&] { return !form.Options1->isEnabled(); }));
+    EXPECT_FALSE(form.Scores1->isEnabled());
+    EXPECT_FALSE(form.EditVideo1->isEnabled());
+    EXPECT_FALSE(form.LyricsEditor1->isEnabled());
+    EXPECT_TRUE(form.Close1->isEnabled());
+    EXPECT_TRUE(form.About1->isEnabled());
+
+    // The hall of fame counts as a menu screen again.
+    form.game().root2->setTag(0);
+    form.game().Root4->setTag(1);
+    ASSERT_TRUE(waitFor([&] { return form.Options1->isEnabled(); }));
+}
+
+TEST_F(MainWindowTest, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {
+    QString shown;
+    app::setErrorPresenter([&](QWidget*, const QString& text) { shown = text; });
+    bool after = false;
+    app::runGuarded(nullptr, [] { throw std::runtime_error("Unable to open port"); });
+    app::runGuarded(nullptr, [&] { after = true; });
+    EXPECT_EQ(shown, "Unable to open port");
+    EXPECT_TRUE(after);
+    app::setErrorPresenter([](QWidget*, const QString& text) {
+        ADD_FAILURE() << "error shown: " << text.toStdString();
+    });
+}
+
+TEST_F(MainWindowTest, EmptySongsDirectoryStopsBeforeTheDeferredStart) {
+    fs::remove_all(m_root / "songs" / "Demo Song");
+    // The message box is modal; close it as soon as it shows.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->inherits("QMessageBox") && w->isVisible())
+                w->close();
+    });
+    closer.start(50);
+    app::TForm1& form = start();
+    EXPECT_TRUE(form.terminationRequested());
+    QTest::qWait(300);
+    EXPECT_FALSE(form.started());
+}
+
+TEST(AboutBoxTest, LinkLightsUpUnderTheMouse) {
+    app::Taboutform about{QImage(49, 41, QImage::Format_RGB32)};
+    EXPECT_EQ(about.windowTitle(), "    Cantorix");
+    EXPECT_EQ(about.size(), QSize(199, 134));
+    app::TLabelURL* link = about.link();
+    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QApplication::sendEvent(link, &enter);
+    EXPECT_TRUE(link->active());
+    EXPECT_TRUE(link->font().underline());
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(link, &leave);
+    EXPECT_FALSE(link->active());
+    EXPECT_FALSE(link->font().underline());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QSurfaceFormat format;
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setDepthBufferSize(24);
+    QSurfaceFormat::setDefaultFormat(format);
+    QApplication app(argc, argv);
+    // A failure inside a handler must fail the test, not wait behind a modal box.
+    app::setErrorPresenter([](QWidget*, const QString& text) {
+        ADD_FAILURE() << "error shown: " << text.toStdString();
+    });
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,78 @@
+"""Starts the real game as a user would and checks what appears on the screen."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+from x11 import Screenshot, find_window, press_key
+
+GAME = os.environ["CANTORIX_BIN"]
+DATA = os.path.join(os.environ["CANTORIX_PROGRAM_DIR"], "data")
+MAIN_TITLE = r"^\.\.:Cantorix:\.\.$"
+# The client area starts below the menu bar; sample well inside it.
+SAMPLE = (30, 680)
+
+
+class ProgramDirectory:
+    def __init__(self, song_folders):
+        self.path = tempfile.mkdtemp(prefix="cantorix-it-")
+        os.symlink(DATA, os.path.join(self.path, "data"))
+        os.makedirs(os.path.join(self.path, "songs"))
+        for name in song_folders:
+            os.makedirs(os.path.join(self.path, "songs", name))
+
+    def cleanup(self):
+        shutil.rmtree(self.path, ignore_errors=True)
+
+
+class StartupTest(unittest.TestCase):
+    def start(self, root):
+        proc = subprocess.Popen([GAME, "--root", root, "--no-audio"],
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.addCleanup(self.stop, proc)
+        return proc
+
+    @staticmethod
+    def stop(proc):
+        if proc.poll() is None:
+            proc.kill()
+        proc.communicate()
+
+    def test_background_replaces_the_splash(self):
+        root = ProgramDirectory(["Some Song"])
+        self.addCleanup(root.cleanup)
+        started = time.monotonic()
+        proc = self.start(root.path)
+        window = find_window(MAIN_TITLE)
+        self.assertIsNotNone(window, "main window never appeared")
+        deadline = time.monotonic() + 20
+        shot = None
+        while time.monotonic() < deadline:
+            shot = Screenshot(window, keep_as=os.environ.get("CANTORIX_SCREENSHOT"))
+            # White is the splash, black a window not painted yet.
+            if shot.pixel(*SAMPLE) not in ((255, 255, 255), (0, 0, 0)):
+                break
+            time.sleep(0.05)
+        print(f"background on screen {1000 * (time.monotonic() - started):.0f} ms after the process started")
+        self.assertEqual(shot.width, 766)
+        r, g, b = shot.pixel(*SAMPLE)
+        self.assertNotEqual((r, g, b), (255, 255, 255), "the splash never went away")
+        self.assertGreater(r + g + b, 0, "the viewer shows an empty black frame")
+        self.assertIsNone(proc.poll(), "the game ended on its own")
+
+    def test_empty_songs_directory_says_so_and_ends(self):
+        root = ProgramDirectory([])
+        self.addCleanup(root.cleanup)
+        proc = self.start(root.path)
+        box = find_window(r"^Cantorix$")
+        self.assertIsNotNone(box, "no message box appeared")
+        self.assertIsNone(find_window(MAIN_TITLE, timeout=0.5), "the main window must not show")
+        press_key(box, "Return")
+        self.assertEqual(proc.wait(timeout=10), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
