@@ -82,7 +82,8 @@ void GameScene::loadMaterials() {
     makeColourMaterial(GLMaterialLibrary1, "Knob3", toColorF(0x000000FF, 0.82f));
     GLMaterialLibrary1.addTextureMaterial("Osci", "data/gfx/OsciSkin.tga");
     GLMaterialLibrary1.addTextureMaterial("Prog", "data/skins/vip/progress.tga");
-    GLMaterialLibrary1.addMaterial("LibMaterial");
+    // The open frame around the cover slab.
+    makeColourMaterial(GLMaterialLibrary1, "LibMaterial", toColorF(0x0040B0E0));
 
     struct ButtonImage {
         const char* name;

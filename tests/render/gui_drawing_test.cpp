@@ -65,20 +65,22 @@ TEST_F(GuiDrawingTest, ImageButtonShowsItsPictureAreaWithTheKeyColourTransparent
     whole.setLogicSize(40, 30);
     auto& part = addControl<TGLButton>("Part", {320, 400, 360, 420});
     part.setBitBtn({&library, "Start"});
-    part.setLogicSize(20, 10);
+    part.setLogicSize(30, 20);
     part.setOffsets(10, 10);
     root.applyChanges();
     const QImage image = showAndGrab();
-    // The 40 × 30 picture stretched over 80 × 60: the blue block covers (220, 420)–(260, 440).
-    EXPECT_TRUE(hasColour(image, 220, 420, kBlue, 0));
-    EXPECT_TRUE(hasColour(image, 259, 439, kBlue, 0));
-    EXPECT_TRUE(hasColour(image, 219, 430, kRed, 0));
-    EXPECT_TRUE(hasColour(image, 240, 445, kRed, 0));
+    // The 40 × 30 picture one to one at the corner: the blue block covers (210, 410)–(230, 420).
+    EXPECT_TRUE(hasColour(image, 210, 410, kBlue, 0));
+    EXPECT_TRUE(hasColour(image, 229, 419, kBlue, 0));
+    EXPECT_TRUE(hasColour(image, 209, 415, kRed, 0));
+    EXPECT_TRUE(hasColour(image, 220, 425, kRed, 0));
     EXPECT_TRUE(hasColour(image, 205, 405, kRed, 0));
-    // Offsets (10, 10) and a 20 × 10 area: only the blue block, over the whole button.
-    EXPECT_TRUE(hasColour(image, 320, 400, kBlue, 0));
-    EXPECT_TRUE(hasColour(image, 359, 419, kBlue, 0));
-    EXPECT_TRUE(hasColour(image, 360, 410, kRed, 0));
+    EXPECT_TRUE(hasColour(image, 260, 440, kRed, 0)) << "nothing drawn beyond the picture area";
+    // Shifted by (10, 10), a 30 × 20 area: the block lands at (340, 420)–(360, 430), past the
+    // button's own rectangle.
+    EXPECT_TRUE(hasColour(image, 340, 420, kBlue, 0));
+    EXPECT_TRUE(hasColour(image, 359, 429, kBlue, 0));
+    EXPECT_TRUE(hasColour(image, 335, 415, kRed, 0));
 }
 
 TEST_F(GuiDrawingTest, PressedButtonDrawsItsPressedSkinAndCentredCaption) {

@@ -62,17 +62,19 @@ TEST_F(TextLayoutTest, SpacesMoveThePenWithoutQuadsAndAtlasRectsMatchTheGlyphs) 
     EXPECT_TRUE(place("", 5, 5, TAlignment::taCenter, TTextLayout::tlTop).glyphs.empty());
 }
 
-TEST(ButtonImageTest, SourceRectangleStartsAtTheOffsets) {
+TEST(ButtonImageTest, PictureIsDrawnOneToOneAtTheShiftedCorner) {
     TGLButton button("Start");
     button.setBounds(105, 240, 360, 186);
-    // No logic size: the whole picture.
-    EXPECT_EQ(buttonImageSource(button, 512, 256), (RectF{0, 0, 1, 1}));
+    // No logic size: the whole picture over the button.
+    ScreenQuad q = buttonImageQuad(button, 512, 256);
+    EXPECT_EQ(q.screen, (RectF{105, 240, 465, 426}));
+    EXPECT_EQ(q.uv, (RectF{0, 0, 1, 1}));
     button.setLogicSize(359, 250);
     button.setOffsets(0, 8);
-    const RectF uv = buttonImageSource(button, 512, 256);
-    EXPECT_FLOAT_EQ(uv.left, 0);
-    EXPECT_FLOAT_EQ(uv.top, 8.0f / 256);
-    EXPECT_FLOAT_EQ(uv.right, 359.0f / 512);
-    EXPECT_FLOAT_EQ(uv.bottom, 258.0f / 256);
-    EXPECT_EQ(buttonImageSource(button, 0, 0), (RectF{0, 0, 1, 1}));
+    q = buttonImageQuad(button, 512, 256);
+    EXPECT_EQ(q.screen, (RectF{105, 248, 464, 498}));
+    EXPECT_FLOAT_EQ(q.uv.left, 0);
+    EXPECT_FLOAT_EQ(q.uv.top, 0);
+    EXPECT_FLOAT_EQ(q.uv.right, 359.0f / 512);
+    EXPECT_FLOAT_EQ(q.uv.bottom, 250.0f / 256);
 }

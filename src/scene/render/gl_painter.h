@@ -60,8 +60,6 @@ public:
     void setClip(RectI rect);
     void clearClip();
 
-    TextureCache& textures() { return m_textures; }
-
 private:
     enum class Mode { None, Screen, World };
     void setBlending(BlendingMode mode, float alphaThreshold);

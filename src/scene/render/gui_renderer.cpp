@@ -29,13 +29,15 @@ const std::string& buttonSkinName(const TGLButton& button) {
 
 } // namespace
 
-RectF buttonImageSource(const TGLButton& button, int imageWidth, int imageHeight) {
+ScreenQuad buttonImageQuad(const TGLButton& button, int imageWidth, int imageHeight) {
+    const RectI r = button.globalRect();
     if (imageWidth <= 0 || imageHeight <= 0 || button.logicWidth() <= 0 ||
         button.logicHeight() <= 0)
-        return {0, 0, 1, 1};
-    const float w = static_cast<float>(imageWidth), h = static_cast<float>(imageHeight);
-    const float x = static_cast<float>(button.xOffset()), y = static_cast<float>(button.yOffset());
-    return {x / w, y / h, (x + button.logicWidth()) / w, (y + button.logicHeight()) / h};
+        return {toRectF(r), {0, 0, 1, 1}};
+    const float left = static_cast<float>(r.left + button.xOffset());
+    const float top = static_cast<float>(r.top + button.yOffset());
+    const float w = static_cast<float>(button.logicWidth()), h = static_cast<float>(button.logicHeight());
+    return {{left, top, left + w, top + h}, {0, 0, w / imageWidth, h / imageHeight}};
 }
 
 void GuiRenderer::drawSkinQuads(const TGLGuiLayout& layout, const std::vector<SkinQuad>& quads) {
@@ -130,8 +132,7 @@ void GuiRenderer::draw(TGLButton& button) {
         const Image& picture = image->texture().image();
         m_painter.useScreenSpace();
         m_painter.applyMaterial(image);
-        m_painter.drawScreenQuads(
-            {{toRectF(r), buttonImageSource(button, picture.width, picture.height)}});
+        m_painter.drawScreenQuads({buttonImageQuad(button, picture.width, picture.height)});
     }
     drawCaption(button, button.focused() ? button.focusedColor() : button.defaultColor(), midX(r),
                 midY(r), TAlignment::taCenter, TTextLayout::tlCenter);

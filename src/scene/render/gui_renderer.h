@@ -34,9 +34,9 @@ private:
     GlPainter& m_painter;
 };
 
-// Where a button's picture comes from, in texture coordinates: the LogicWidth × LogicHeight
-// pixels starting XOffset, YOffset pixels from the picture's top-left corner (the whole picture
-// when no logic size is set). The renderer stretches them over the button's rectangle.
-RectF buttonImageSource(const TGLButton& button, int imageWidth, int imageHeight);
+// Where a button's picture goes: the LogicWidth × LogicHeight pixels from the picture's top-left
+// corner, drawn one to one at the button's corner shifted by XOffset and YOffset. Without a
+// logic size the whole picture is stretched over the button.
+ScreenQuad buttonImageQuad(const TGLButton& button, int imageWidth, int imageHeight);
 
 } // namespace cantorix::scene::render
