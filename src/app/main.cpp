@@ -4,7 +4,9 @@
 #include "about_box.h"
 #include "command_line.h"
 #include "main_window.h"
+#include "platform/audio_output.h"
 #include "platform/jpeg_decoder.h"
+#include "platform/mpg123_media_player.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
 #include "side_windows.h"
@@ -17,6 +19,8 @@
 #include <iostream>
 
 namespace {
+
+constexpr int kCoverMaxSide = 256;
 
 class SystemSteadyClock : public cantorix::scene::SteadyClock {
 public:
@@ -62,10 +66,15 @@ int main(int argc, char** argv) {
     const auto programDir = app::programDirectory(cmd, std::filesystem::path(argv[0]));
     platform::LibJpegDecoder jpeg;
     scene::PictureFileLoader pictures(jpeg);
+    // A cover shows about a hundred pixels wide: a quarter of a 600-pixel picture is plenty, and
+    // a thousand covers then fit in memory comfortably.
+    scene::PictureFileLoader coverPictures(jpeg, kCoverMaxSide);
     scene::render::QtGlyphRasterizer glyphs;
     SystemSteadyClock clock;
+    const auto soundOutput = platform::chooseAudioOutput(cmd.noAudio, std::cerr);
+    platform::Mpg123MediaPlayer player(*soundOutput);
 
-    app::TForm1 form1({programDir, pictures, glyphs, clock});
+    app::TForm1 form1({programDir, pictures, glyphs, clock, player, coverPictures});
     app::TfrmConvert frmConvert;
     app::TForm4 form4;
     app::TForm5 form5;

@@ -17,6 +17,7 @@
 #include <QWindow>
 
 #include <chrono>
+#include <thread>
 
 namespace cantorix::app {
 
@@ -35,6 +36,13 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
     m_cadencer = std::make_unique<scene::TGLCadencer>(m_game->scene(), m_services.clock);
     buildMenu();
     buildClientArea();
+    GameScene& g = *m_game;
+    m_selection = std::make_unique<songs::SongSelection>(
+        m_services.programDir / "songs", m_songList, m_songFile, m_services.player, *g.Artist, *g.Title,
+        [this](std::int64_t n) { return std::uniform_int_distribution<std::int64_t>(0, n - 1)(m_random); });
+    m_coverRing = std::make_unique<songs::CoverRing>(m_songList, *g.Cover, g.Covers,
+                                                     [this] { m_selection->SelectSong(); });
+    connectInput();
 
     Timer3.setInterval(100);
     Timer2.setInterval(20);
@@ -140,7 +148,8 @@ void TForm1::Timer3Timer() {
     m_random.seed(static_cast<std::mt19937::result_type>(
         std::chrono::steady_clock::now().time_since_epoch().count()));
     QDir::setCurrent(QString::fromStdString(m_services.programDir.string()));
-    // Microphone capture, the oscilloscope bars and the song scan join here as they land.
+    // Microphone capture and the oscilloscope bars join here as they land.
+    ScanSongs();
     SetUpBackground();
     m_viewer->show();
     m_cadencer->setEnabled(true);
@@ -148,6 +157,59 @@ void TForm1::Timer3Timer() {
     m_framePacer.start();
     Timer2.start();
     emit deferredStartFinished();
+}
+
+void TForm1::connectInput() {
+    GameScene& g = *m_game;
+    using scene::TGLBaseControl;
+    using scene::TMouseButton;
+    // Moves and releases reach every root; presses only the interactive one, so the buttons of
+    // screens that are not shown stay inert.
+    connect(m_viewer, &scene::render::SceneViewer::mouseMove, this, guarded(this, [this](int x, int y) {
+                for (TGLBaseControl* root : m_game->roots())
+                    root->mouseMove(x, y);
+            }));
+    connect(m_viewer, &scene::render::SceneViewer::mouseDown, this,
+            guarded(this, [this](TMouseButton button, int x, int y) {
+                for (TGLBaseControl* root : m_game->roots())
+                    if (root->tag() == 1)
+                        root->mouseDown(button, x, y);
+            }));
+    connect(m_viewer, &scene::render::SceneViewer::mouseUp, this,
+            guarded(this, [this](TMouseButton button, int x, int y) {
+                for (TGLBaseControl* root : m_game->roots())
+                    root->mouseUp(button, x, y);
+            }));
+    // Clicks fire while the viewer's mouse event is being handled, inside its guard.
+    g.Leftarrow->onButtonClick = [this](TGLBaseControl&) { m_coverRing->LeftarrowButtonClick(); };
+    g.RightArrow->onButtonClick = [this](TGLBaseControl&) { m_coverRing->RightArrowButtonClick(); };
+    g.Cover->onProgress = [this](scene::TGLBaseSceneObject&, double dt) { m_coverRing->CoverProgress(dt); };
+}
+
+void TForm1::ScanSongs() {
+    namespace fs = std::filesystem;
+    const fs::path songsDir = m_services.programDir / "songs";
+    m_songList.assign(songs::listSongEntries(songsDir));
+    const fs::path fallback = m_services.programDir / "data/gfx/Song Cover.jpg";
+    const auto files = songs::coverFiles(songsDir, m_songList.items(), fallback);
+    auto pictures = songs::decodePictures(files, m_services.coverImages, std::thread::hardware_concurrency());
+    scene::Image fallbackPicture;
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        if (pictures[i].empty()) {
+            // An unreadable cover.jpg shows the fallback cover like a missing one.
+            if (fallbackPicture.empty())
+                fallbackPicture = m_services.coverImages.load(fallback);
+            pictures[i] = fallbackPicture;
+        }
+        m_game->Covers.addTextureMaterial(songs::CoverRing::coverMaterialName(static_cast<int>(i)),
+                                          std::move(pictures[i]), files[i]);
+    }
+    if (m_songList.count() == 0)
+        return;
+    m_songList.setItemIndex(1);
+    // The first selection happens during start-up: a song that fails to load is reported, and
+    // the start-up goes on to show the screen.
+    runGuarded(this, [this] { m_coverRing->RightArrowButtonClick(); });
 }
 
 void TForm1::SetUpBackground() {

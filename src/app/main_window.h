@@ -5,6 +5,11 @@
 
 #include "game_scene.h"
 #include "scene/cadencer.h"
+#include "songs/cover_ring.h"
+#include "songs/media_player.h"
+#include "songs/song_file.h"
+#include "songs/song_library.h"
+#include "songs/song_selection.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -30,6 +35,9 @@ struct AppServices {
     scene::ImageLoader& images;
     scene::GlyphRasterizer& glyphs;
     scene::SteadyClock& clock;
+    songs::MediaPlayer& player;
+    // Decodes covers shrunk for the slab; safe to call from worker threads.
+    scene::ImageLoader& coverImages;
 };
 
 class TForm1 : public QMainWindow {
@@ -46,6 +54,8 @@ public:
     scene::render::SceneViewer* viewer() const { return m_viewer; }
     QWidget* loadingPanel() const { return m_loading; }
     bool started() const { return m_started; }
+    const songs::TSongList& songList() const { return m_songList; }
+    const songs::SongFile& songFile() const { return m_songFile; }
 
     QAction *Options1 = nullptr, *LyricsEditor1 = nullptr, *EditVideo1 = nullptr, *Scores1 = nullptr,
             *Close1 = nullptr, *About1 = nullptr;
@@ -64,6 +74,8 @@ private:
     void LoadingResize();
     void Timer3Timer();
     void SetUpBackground();
+    void ScanSongs();
+    void connectInput();
     void GLSceneViewer1AfterRender();
     void GLCadencer1Progress();
     void frameTick();
@@ -79,6 +91,10 @@ private:
     QTimer Timer3, Timer2, AsyncTimer1, m_framePacer;
     scene::TGLAviPlane* m_videoPlane = nullptr;
     std::mt19937 m_random;
+    songs::TSongList m_songList; // Cbimage
+    songs::SongFile m_songFile;
+    std::unique_ptr<songs::SongSelection> m_selection;
+    std::unique_ptr<songs::CoverRing> m_coverRing;
     Taboutform* m_about = nullptr;
     TForm5* m_videoEditor = nullptr;
     int m_notePoints = 0; // NotePoints of the current session

@@ -3,7 +3,9 @@
 #include "app/about_box.h"
 #include "app/error_guard.h"
 #include "app/main_window.h"
+#include "platform/audio_output.h"
 #include "platform/jpeg_decoder.h"
+#include "platform/mpg123_media_player.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
 #include "scene/render/scene_viewer.h"
@@ -15,6 +17,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
@@ -49,20 +52,24 @@ protected:
         fs::create_directories(m_root / "songs" / "Demo Song");
         fs::create_directory_symlink(fs::path(CANTORIX_PROGRAM_DIR) / "data", m_root / "data");
         m_pictures = std::make_unique<scene::PictureFileLoader>(m_jpeg);
+        m_covers = std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
     }
     void TearDown() override {
         m_form.reset();
         fs::remove_all(m_root);
     }
     app::TForm1& start() {
-        m_form = std::make_unique<app::TForm1>(app::AppServices{m_root, *m_pictures, m_glyphs, m_clock});
+        m_form = std::make_unique<app::TForm1>(
+            app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers});
         m_form->show();
         return *m_form;
     }
 
     fs::path m_root;
     platform::LibJpegDecoder m_jpeg;
-    std::unique_ptr<scene::PictureFileLoader> m_pictures;
+    std::unique_ptr<scene::PictureFileLoader> m_pictures, m_covers;
+    std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
+    platform::Mpg123MediaPlayer m_player{*m_output};
     scene::render::QtGlyphRasterizer m_glyphs;
     WallClock m_clock;
     std::unique_ptr<app::TForm1> m_form;
@@ -114,6 +121,42 @@ TEST_F(MainWindowTest, MenuFollowsTheInteractiveScreen) {
     form.game().root2->setTag(0);
     form.game().Root4->setTag(1);
     ASSERT_TRUE(waitFor([&] { return form.Options1->isEnabled(); }));
+}
+
+TEST_F(MainWindowTest, ArrowStepsToTheNextSongAndPlaysItsPreview) {
+    // The demo songs under four names, so that the first selection (the third) has a right
+    // neighbour.
+    fs::remove_all(m_root / "songs");
+    fs::create_directory(m_root / "songs");
+    const fs::path demos = fs::path(CANTORIX_PROGRAM_DIR) / "songs";
+    std::vector<fs::path> folders;
+    for (const auto& e : fs::directory_iterator(demos))
+        folders.push_back(e.path());
+    std::sort(folders.begin(), folders.end());
+    ASSERT_GE(folders.size(), 3u);
+    for (int i = 0; i < 3; ++i)
+        fs::create_directory_symlink(folders[i], m_root / "songs" / ("Song " + std::to_string(i)));
+    fs::create_directory_symlink(folders[0], m_root / "songs" / "Song 3");
+
+    app::TForm1& form = start();
+    ASSERT_TRUE(waitFor([&] { return !form.loadingPanel()->isVisible(); }));
+    EXPECT_EQ(form.songList().itemIndex(), 2);
+    const std::string firstTitle = form.game().Title->text();
+    EXPECT_FALSE(firstTitle.empty());
+    ASSERT_TRUE(waitFor([&] { return m_player.position() > 0; })) << "the first preview never played";
+
+    const scene::RectI arrow = form.game().RightArrow->globalRect();
+    QTest::mouseClick(form.viewer(), Qt::LeftButton, {},
+                      QPoint((arrow.left + arrow.right) / 2, (arrow.top + arrow.bottom) / 2));
+    EXPECT_EQ(form.songList().itemIndex(), 3);
+    EXPECT_NE(form.game().Title->text(), firstTitle);
+    EXPECT_EQ(form.game().Cover->tag(), 1);
+    // The preview starts somewhere in the first half and moves on at the pace of real time.
+    const std::int64_t from = m_player.position();
+    EXPECT_LT(from, m_player.length() / 2 + 100);
+    QTest::qWait(300);
+    EXPECT_GT(m_player.position(), from + 150);
+    EXPECT_TRUE(waitFor([&] { return form.game().Cover->material().name == "c3"; }));
 }
 
 TEST_F(MainWindowTest, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {

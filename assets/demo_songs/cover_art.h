@@ -1,0 +1,14 @@
+#pragma once
+// The cover pictures of the demo songs, 600 x 600, in the game's dark-stage warm look: one
+// motif per song and the title in glowing letters. Build-time tool; main thread (fonts).
+
+#include <QImage>
+#include <QString>
+
+namespace cantorix::assets::demo {
+
+QImage lanternCover(const QString& title);
+QImage harbourCover(const QString& title);
+QImage kitesCover(const QString& title);
+
+} // namespace cantorix::assets::demo

@@ -1,0 +1,104 @@
+// Composes the demo songs into the songs folder of the program directory given on the command
+// line: per song a folder "Cantorix - <title>" with the MP3, the song file and cover.jpg. Run
+// by the build; nothing it writes is kept in the source tree. The names here must match
+// CANTORIX_DEMO_SONGS in CMakeLists.txt.
+
+#include "../picture_files.h"
+#include "arrangement.h"
+#include "cover_art.h"
+#include "demo_tunes.h"
+#include "mp3_file.h"
+#include "song_text.h"
+
+#include <QGuiApplication>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace cantorix::assets;
+using namespace cantorix::assets::demo;
+
+namespace {
+
+using CoverPainter = QImage (*)(const QString&);
+
+// In the order of demoTunes().
+const CoverPainter kCovers[] = {lanternCover, harbourCover, kitesCover};
+
+void writeText(const std::string& text, const std::filesystem::path& file) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), std::streamsize(text.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + file.string());
+}
+
+std::string folderName(const Tune& tune) {
+    return std::string(kDemoArtist) + " - " + tune.sheet.title;
+}
+
+std::vector<Tune> composeTunes() {
+    const std::vector<TuneSheet> sheets = demoTunes();
+    if (sheets.size() != std::size(kCovers))
+        throw std::runtime_error("every demo song needs a cover");
+    std::vector<Tune> tunes;
+    for (const TuneSheet& sheet : sheets)
+        tunes.push_back(buildTune(sheet));
+    return tunes;
+}
+
+// Audio is the slow part; every song gets a worker thread.
+std::vector<std::future<void>> startAudio(const std::vector<Tune>& tunes,
+                                          const std::filesystem::path& songs) {
+    std::vector<std::future<void>> audio;
+    for (const Tune& tune : tunes) {
+        const std::filesystem::path file = songs / folderName(tune) / (folderName(tune) + ".mp3");
+        audio.push_back(
+            std::async(std::launch::async, [&tune, file] { writeMp3(renderTune(tune), file); }));
+    }
+    return audio;
+}
+
+void writeSongs(char** argv) {
+    const std::filesystem::path songs = std::filesystem::path(argv[1]) / "songs";
+    const std::vector<Tune> tunes = composeTunes();
+    for (const Tune& tune : tunes) {
+        const std::string name = folderName(tune);
+        std::filesystem::create_directories(songs / name);
+        writeText(songText(tune, name + ".mp3"), songs / name / (name + ".txt"));
+    }
+    // The workers start before the GUI application: threads started after its start-up
+    // inherit a vector-register state that made the synthesis eight times slower.
+    std::vector<std::future<void>> audio = startAudio(tunes, songs);
+    // Fonts need a GUI application; no display is needed to paint into images.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+    for (std::size_t i = 0; i < tunes.size(); ++i) {
+        const QImage cover = kCovers[i](QString::fromStdString(tunes[i].sheet.title));
+        writeJpeg(cover, songs / folderName(tunes[i]) / "cover.jpg", 90);
+    }
+    for (std::future<void>& done : audio)
+        done.get();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s PROGRAM_DIRECTORY\n", argv[0]);
+        return 2;
+    }
+    try {
+        writeSongs(argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "make_demo_songs: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

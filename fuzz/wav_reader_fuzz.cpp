@@ -1,0 +1,32 @@
+// Feeds arbitrary bytes to the WAV reader: it must either describe sample data that lies inside
+// the file and decodes to finite values within −1 … 1, or throw EWavError; never read out of
+// bounds.
+
+#include "platform/wav_reader.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace cantorix::platform;
+    try {
+        const WavInfo info = parseWav(data, size);
+        if (info.blockAlign == 0 || info.dataOffset > size ||
+            info.frameCount > (size - info.dataOffset) / info.blockAlign)
+            std::abort();
+        std::vector<float> mono(256);
+        for (std::size_t first = 0; first < info.frameCount; first += mono.size()) {
+            const std::size_t count = std::min(mono.size(), info.frameCount - first);
+            decodeMonoFrames(info, data, size, first, count, mono.data());
+            for (std::size_t i = 0; i < count; ++i) {
+                if (!std::isfinite(mono[i]) || mono[i] < -1.0f || mono[i] > 1.0f)
+                    std::abort();
+            }
+        }
+    } catch (const EWavError&) {
+    }
+    return 0;
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The ports the capture stream reaches its platform through: a capture device that makes
+// looping capture rings, the rings themselves, and the hand-over of work to the main thread.
+// Adapters live in platform/ (the device and rings) and app/ (the main-thread invoker).
+
+#include "wave_format.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace cantorix::pitch {
+
+// What a lock hands out: the bytes at the read offset, split in two where the ring wraps.
+struct RingRegions {
+    const std::uint8_t* data1 = nullptr;
+    std::int32_t length1 = 0;
+    const std::uint8_t* data2 = nullptr;
+    std::int32_t length2 = 0;
+};
+
+// A looping ring of captured bytes that the device keeps writing while it runs; the oldest
+// bytes are overwritten without notice. Main thread only (the device side is the adapter's).
+class CaptureRing {
+public:
+    virtual ~CaptureRing() = default;
+    // capture: where the device is writing; read: up to where the bytes are complete and safe
+    // to read. Both are byte offsets into the ring. False when the ring cannot tell.
+    virtual bool currentPosition(std::int32_t& capture, std::int32_t& read) = 0;
+    // Exposes length bytes starting at offset; false when they cannot be exposed.
+    virtual bool lock(std::int32_t offset, std::int32_t length, RingRegions& regions) = 0;
+    virtual void unlock(const RingRegions& regions) = 0;
+    virtual void start() = 0; // always looping
+    virtual void stop() = 0;
+};
+
+// An open capture device. Main thread only.
+class CaptureDevice {
+public:
+    virtual ~CaptureDevice() = default;
+    // A ring of bufferBytes in the given format, or null when the device does not offer that
+    // format or cannot make the ring. A ring must be released before its device.
+    virtual std::unique_ptr<CaptureRing> createRing(const TWaveFormat& format,
+                                                    std::int32_t bufferBytes) = 0;
+};
+
+// Hands work to the main thread. post() may be called from any thread; tasks run later on the
+// main thread in the order posted. Tasks still queued when the invoker dies may be dropped.
+class MainThreadInvoker {
+public:
+    virtual ~MainThreadInvoker() = default;
+    virtual void post(std::function<void()> task) = 0;
+};
+
+} // namespace cantorix::pitch

@@ -1,0 +1,45 @@
+#pragma once
+// A capture ring fed by the capture hub: while started it holds a hub subscription, and every
+// position query moves the frames that have arrived since into its looping ring, converted to
+// the ring's format. Main thread only; the hub's producer touches nothing but the
+// subscription's queue.
+
+#include "capture_hub.h"
+#include "looping_ring.h"
+#include "pcm_converter.h"
+#include "pitch/capture_port.h"
+
+#include <memory>
+#include <vector>
+
+namespace cantorix::platform {
+
+class HubCaptureRing : public pitch::CaptureRing {
+public:
+    // The format must be one PcmConverter supports; bufferBytes at least 1.
+    HubCaptureRing(CaptureHub& hub, const pitch::TWaveFormat& format, std::int32_t bufferBytes);
+
+    // Both positions are the end of the newest converted bytes.
+    bool currentPosition(std::int32_t& capture, std::int32_t& read) override;
+    bool lock(std::int32_t offset, std::int32_t length, pitch::RingRegions& regions) override;
+    void unlock(const pitch::RingRegions&) override {}
+    void start() override;
+    void stop() override;
+
+    // Frames the hub could not queue for this ring because it was not drained in time.
+    std::uint64_t droppedFrames() const;
+
+private:
+    void drain();
+
+    CaptureHub& m_hub;
+    pitch::TWaveFormat m_format;
+    LoopingRing m_ring;
+    std::size_t m_queueFrames;
+    std::unique_ptr<CaptureHub::Subscription> m_subscription;
+    std::unique_ptr<PcmConverter> m_converter;
+    std::vector<std::int16_t> m_frames;
+    std::vector<std::uint8_t> m_bytes;
+};
+
+} // namespace cantorix::platform

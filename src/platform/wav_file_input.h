@@ -1,0 +1,25 @@
+#pragma once
+// The microphone stand-in of `--mic FILE.wav`: the file's sound, converted to the capture's
+// 44100 Hz mono 16-bit, played into the capture hub at real-time pace, then silence.
+
+#include "paced_input.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace cantorix::platform {
+
+// The sound of a WAV file as capture frames: channels averaged, rate converted to 44100 Hz.
+// Throws EWavError for a file that parseWav refuses.
+std::vector<std::int16_t> convertWavForCapture(const std::uint8_t* data, std::size_t size);
+
+class WavFileInput : public PacedInput {
+public:
+    // Reads and converts the whole file before the first frame goes out. Throws EWavError,
+    // naming the file, when it cannot be read or used.
+    WavFileInput(CaptureHub& hub, const std::filesystem::path& file);
+};
+
+} // namespace cantorix::platform

@@ -1,0 +1,38 @@
+#include "cover_ring.h"
+
+namespace cantorix::songs {
+
+CoverRing::CoverRing(TSongList& songs, scene::TGLCube& cover, scene::TGLMaterialLibrary& covers,
+                     std::function<void()> selectSong)
+    : m_songs(songs), m_cover(cover), m_covers(covers), m_selectSong(std::move(selectSong)) {}
+
+void CoverRing::LeftarrowButtonClick() { arrowClick(-1); }
+
+void CoverRing::RightArrowButtonClick() { arrowClick(+1); }
+
+void CoverRing::arrowClick(int direction) {
+    m_turning = true;
+    m_cover.setTag(direction);
+    // At either end the index stays, but the turn and the new preview still happen.
+    const int index = m_songs.itemIndex();
+    if (direction < 0 && index > 0)
+        m_songs.setItemIndex(index - 1);
+    else if (direction > 0 && index < m_songs.count() - 1)
+        m_songs.setItemIndex(index + 1);
+    m_selectSong();
+}
+
+void CoverRing::CoverProgress(double deltaTime) {
+    if (!m_turning)
+        return;
+    // A left turn runs down to −180, wraps to near +180 and so ends here as well.
+    if (m_cover.turnAngle() >= kTurnEnd) {
+        m_turning = false;
+        m_cover.setTurnAngle(0);
+        return;
+    }
+    m_cover.setTurnAngle(static_cast<float>(m_cover.turnAngle() + deltaTime * kTurnSpeed * m_cover.tag()));
+    m_cover.setMaterial({&m_covers, coverMaterialName(m_songs.itemIndex())});
+}
+
+} // namespace cantorix::songs

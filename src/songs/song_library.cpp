@@ -1,0 +1,96 @@
+#include "song_library.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <thread>
+
+namespace cantorix::songs {
+
+namespace fs = std::filesystem;
+
+void TSongList::assign(std::vector<std::string> items) {
+    m_items = std::move(items);
+    m_index = -1;
+}
+
+void TSongList::setItemIndex(int index) {
+    if (index >= -1 && index < count())
+        m_index = index;
+}
+
+std::string TSongList::selected() const { return m_index >= 0 ? m_items[static_cast<std::size_t>(m_index)] : ""; }
+
+namespace {
+
+std::string lowered(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+// Name order ignoring case; names equal but for case keep a fixed order between them.
+bool nameLess(const std::string& a, const std::string& b) {
+    const std::string la = lowered(a), lb = lowered(b);
+    return la != lb ? la < lb : a < b;
+}
+
+std::vector<std::string> sortedNames(const fs::path& dir, bool (*keep)(const fs::directory_entry&)) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (!name.empty() && name.front() != '.' && keep(*it))
+            names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end(), nameLess);
+    return names;
+}
+
+} // namespace
+
+std::vector<std::string> listSongEntries(const fs::path& songsDir) {
+    return sortedNames(songsDir, [](const fs::directory_entry&) { return true; });
+}
+
+std::string findSongFileName(const fs::path& folder) {
+    const auto files = sortedNames(folder, [](const fs::directory_entry& e) {
+        std::error_code ec;
+        return lowered(e.path().extension().string()) == ".txt" && !e.is_directory(ec);
+    });
+    return files.empty() ? std::string() : files.back();
+}
+
+std::vector<fs::path> coverFiles(const fs::path& songsDir, const std::vector<std::string>& entries,
+                                 const fs::path& fallback) {
+    std::vector<fs::path> files;
+    files.reserve(entries.size());
+    for (const std::string& entry : entries) {
+        fs::path cover = songsDir / entry / "cover.jpg";
+        std::error_code ec;
+        files.push_back(fs::is_regular_file(cover, ec) ? cover : fallback);
+    }
+    return files;
+}
+
+std::vector<scene::Image> decodePictures(const std::vector<fs::path>& files, scene::ImageLoader& loader,
+                                         unsigned threads) {
+    std::vector<scene::Image> pictures(files.size());
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < files.size(); i = next++) {
+            try {
+                pictures[i] = loader.load(files[i]);
+            } catch (const scene::EImageError&) {
+                pictures[i] = {};
+            }
+        }
+    };
+    const unsigned workers = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(files.size())));
+    std::vector<std::jthread> pool;
+    for (unsigned t = 1; t < workers; ++t)
+        pool.emplace_back(work);
+    work();
+    return pictures;
+}
+
+} // namespace cantorix::songs

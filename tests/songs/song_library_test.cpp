@@ -1,0 +1,156 @@
+#include "songs/cover_ring.h"
+#include "songs/song_library.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <unistd.h>
+
+using namespace cantorix;
+using namespace cantorix::songs;
+namespace fs = std::filesystem;
+
+namespace {
+
+class SongLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("cantorix-library-" + std::to_string(::getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    void touch(const fs::path& p) { std::ofstream(m_dir / p) << "x"; }
+    fs::path m_dir;
+};
+
+TEST_F(SongLibraryTest, ListsFoldersAndFilesByNameIgnoringCaseWithoutHiddenOnes) {
+    for (const char* d : {"beta", "Alpha", "gamma", ".cache"})
+        fs::create_directory(m_dir / d);
+    touch("Delta.txt");
+    touch(".hidden");
+    EXPECT_EQ(listSongEntries(m_dir), (std::vector<std::string>{"Alpha", "beta", "Delta.txt", "gamma"}));
+    EXPECT_TRUE(listSongEntries(m_dir / "missing").empty());
+}
+
+TEST_F(SongLibraryTest, SongFileIsTheLastTextFileInNameOrder) {
+    fs::create_directory(m_dir / "Song");
+    EXPECT_EQ(findSongFileName(m_dir / "Song"), "");
+    touch("Song/b.TXT");
+    touch("Song/A.txt");
+    touch("Song/notes.md");
+    touch("Song/.z.txt");
+    EXPECT_EQ(findSongFileName(m_dir / "Song"), "b.TXT");
+}
+
+TEST_F(SongLibraryTest, MissingCoversFallBack) {
+    fs::create_directories(m_dir / "With");
+    fs::create_directories(m_dir / "Without");
+    touch("With/cover.jpg");
+    const auto files = coverFiles(m_dir, {"With", "Without", "plain.txt"}, "fallback.jpg");
+    EXPECT_EQ(files, (std::vector<fs::path>{m_dir / "With/cover.jpg", "fallback.jpg", "fallback.jpg"}));
+}
+
+class CountingLoader : public scene::ImageLoader {
+public:
+    scene::Image load(const fs::path& file) override {
+        if (file.filename() == "bad.jpg")
+            throw scene::EImageError("Cannot read picture 'bad.jpg': not a JPEG");
+        return scene::Image(static_cast<int>(file.string().size()), 1);
+    }
+};
+
+TEST(DecodePicturesTest, KeepsOrderAndLeavesUnreadablePicturesEmpty) {
+    CountingLoader loader;
+    std::vector<fs::path> files;
+    for (int i = 0; i < 40; ++i)
+        files.push_back(std::string(static_cast<std::size_t>(i + 1), 'x'));
+    files[7] = "bad.jpg";
+    const auto pictures = decodePictures(files, loader, 4);
+    ASSERT_EQ(pictures.size(), files.size());
+    for (std::size_t i = 0; i < files.size(); ++i)
+        EXPECT_EQ(pictures[i].width, i == 7 ? 0 : static_cast<int>(i + 1)) << i;
+}
+
+TEST(SongListTest, RefusesIndicesThatDoNotExist) {
+    TSongList list;
+    list.assign({"a", "b"});
+    EXPECT_EQ(list.itemIndex(), -1);
+    list.setItemIndex(1);
+    list.setItemIndex(2);
+    EXPECT_EQ(list.itemIndex(), 1);
+    EXPECT_EQ(list.selected(), "b");
+}
+
+class CoverRingTest : public ::testing::Test {
+protected:
+    class NoLoader : public scene::ImageLoader {
+    public:
+        scene::Image load(const fs::path&) override { return {}; }
+    };
+    void SetUp() override { m_songs.assign({"a", "b", "c", "d"}); }
+    NoLoader m_loader;
+    scene::TGLMaterialLibrary m_covers{"Covers", m_loader, "."};
+    scene::TGLCube m_cover{"Cover"};
+    TSongList m_songs;
+    int m_selections = 0;
+    CoverRing m_ring{m_songs, m_cover, m_covers, [this] { ++m_selections; }};
+};
+
+TEST_F(CoverRingTest, RightTurnRunsUpTo160AndShowsTheNewCover) {
+    m_songs.setItemIndex(1);
+    m_ring.RightArrowButtonClick();
+    EXPECT_EQ(m_songs.itemIndex(), 2);
+    EXPECT_EQ(m_cover.tag(), 1);
+    EXPECT_EQ(m_selections, 1);
+    int steps = 0;
+    while (m_ring.coverTurning() && steps < 100) {
+        m_ring.CoverProgress(1.0 / 60);
+        ++steps;
+        if (m_ring.coverTurning()) {
+            EXPECT_EQ(m_cover.material().name, "c2");
+        }
+    }
+    // 160° at 660°/s is 0.24 s: fifteen frames of turning, then the stop.
+    EXPECT_EQ(steps, 16);
+    EXPECT_FLOAT_EQ(m_cover.turnAngle(), 0);
+}
+
+TEST_F(CoverRingTest, LeftTurnWrapsPastMinus180AndStops) {
+    m_songs.setItemIndex(2);
+    m_ring.LeftarrowButtonClick();
+    EXPECT_EQ(m_songs.itemIndex(), 1);
+    float lowest = 0;
+    int steps = 0;
+    while (m_ring.coverTurning() && steps < 100) {
+        lowest = std::min(lowest, m_cover.turnAngle());
+        m_ring.CoverProgress(1.0 / 60);
+        ++steps;
+    }
+    EXPECT_LT(lowest, -170);
+    EXPECT_EQ(steps, 18); // about 0.27 s
+    EXPECT_EQ(m_cover.material().name, "c1");
+}
+
+TEST_F(CoverRingTest, ArrowsAtTheEndsKeepTheSelectionButStillTurnAndSelect) {
+    m_songs.setItemIndex(0);
+    m_ring.LeftarrowButtonClick();
+    EXPECT_EQ(m_songs.itemIndex(), 0);
+    EXPECT_TRUE(m_ring.coverTurning());
+    m_songs.setItemIndex(3);
+    m_ring.RightArrowButtonClick();
+    EXPECT_EQ(m_songs.itemIndex(), 3);
+    EXPECT_EQ(m_selections, 2);
+}
+
+TEST_F(CoverRingTest, SecondClickTurnsOnFromTheCurrentAngleInTheNewDirection) {
+    m_songs.setItemIndex(1);
+    m_ring.RightArrowButtonClick();
+    m_ring.CoverProgress(0.1);
+    const float reached = m_cover.turnAngle();
+    m_ring.LeftarrowButtonClick();
+    m_ring.CoverProgress(0.05);
+    EXPECT_NEAR(m_cover.turnAngle(), reached - 33.0f, 1e-3);
+}
+
+} // namespace

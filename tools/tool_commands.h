@@ -1,0 +1,25 @@
+#pragma once
+// The subcommands of cantorix-tool. Each takes the arguments after its name and returns the
+// process exit status; output goes to standard output, errors to standard error.
+
+#include <string>
+#include <vector>
+
+namespace cantorix::tools {
+
+using Args = std::vector<std::string>;
+
+struct ToolCommand {
+    const char* name;
+    const char* usage;
+    int (*run)(const Args& args);
+};
+
+// The registered subcommands, in the order the help lists them.
+const std::vector<ToolCommand>& toolCommands();
+
+int runSongCommand(const Args& args); // song_command.cpp
+int runScanCommand(const Args& args); // scan_command.cpp
+int runPitchCommand(const Args& args); // pitch_command.cpp
+
+} // namespace cantorix::tools

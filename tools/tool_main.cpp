@@ -1,0 +1,33 @@
+// cantorix-tool: runs the game's own code from the command line.
+
+#include "tool_commands.h"
+
+#include <cstdio>
+#include <string_view>
+
+namespace cantorix::tools {
+
+// Subcommands register here as they are added.
+const std::vector<ToolCommand>& toolCommands() {
+    static const std::vector<ToolCommand> commands = {
+        {"song", "[--json] FILE    load a song file and list what it yields", runSongCommand},
+        {"scan", "DIR    list the songs of a songs directory with a verdict for each", runScanCommand},
+        {"pitch", "[--json] FILE.wav | --tones    the detected pitch of each 50 ms of a WAV file",
+         runPitchCommand},
+    };
+    return commands;
+}
+
+} // namespace cantorix::tools
+
+int main(int argc, char** argv) {
+    using namespace cantorix::tools;
+    const std::string_view name = argc > 1 ? argv[1] : "";
+    for (const ToolCommand& c : toolCommands())
+        if (name == c.name)
+            return c.run(Args(argv + 2, argv + argc));
+    std::fprintf(name == "--help" ? stdout : stderr, "Usage: cantorix-tool COMMAND [ARGS]\n\nCommands:\n");
+    for (const ToolCommand& c : toolCommands())
+        std::fprintf(name == "--help" ? stdout : stderr, "  %s %s\n", c.name, c.usage);
+    return name == "--help" ? 0 : 2;
+}
