@@ -1,0 +1,79 @@
+// Timed tool run: a songs directory of many folders, each with a 600 × 600 cover, is scanned and
+// every cover decoded and registered as a material, as the game does at start-up. Prints the
+// wall time of the scan and the cover loading, and the peak resident memory of the process.
+// Usage: cover_scan_bench [FOLDERS]   (default 1000)
+
+#include "platform/jpeg_decoder.h"
+#include "scene/material.h"
+#include "scene/picture_loader.h"
+#include "songs/song_library.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace cantorix;
+
+namespace {
+
+void makeLibrary(const fs::path& songs, int folders) {
+    QImage cover(600, 600, QImage::Format_RGB32);
+    for (int i = 0; i < folders; ++i) {
+        // Every cover differs, so the decoder cannot win on repeated data.
+        cover.fill(QColor::fromHsv(i * 37 % 360, 160, 120));
+        QPainter p(&cover);
+        p.setPen(Qt::white);
+        p.drawEllipse(100 + i % 200, 100, 300, 300);
+        p.drawText(50, 550, QString("Song %1").arg(i));
+        p.end();
+        const fs::path folder = songs / ("Song " + std::to_string(i));
+        fs::create_directories(folder);
+        cover.save(QString::fromStdString((folder / "cover.jpg").string()), "JPG", 90);
+    }
+}
+
+long peakResidentKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int folders = argc > 1 ? std::stoi(argv[1]) : 1000;
+    const fs::path songs = fs::temp_directory_path() / ("cantorix-cover-bench-" + std::to_string(::getpid()));
+    {
+        QGuiApplication app(argc, argv);
+        makeLibrary(songs, folders);
+    }
+    const long before = peakResidentKiB();
+
+    platform::LibJpegDecoder jpeg;
+    scene::PictureFileLoader covers(jpeg, 256);
+    scene::TGLMaterialLibrary library("Covers", covers, songs);
+    const auto start = std::chrono::steady_clock::now();
+    const auto entries = songs::listSongEntries(songs);
+    const auto files = songs::coverFiles(songs, entries, songs / "fallback.jpg");
+    auto pictures = songs::decodePictures(files, covers, std::thread::hardware_concurrency());
+    for (std::size_t i = 0; i < pictures.size(); ++i)
+        library.addTextureMaterial("c" + std::to_string(i), std::move(pictures[i]), files[i]);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    std::printf("%zu song folders: scan and cover loading %.3f s on %u threads\n", entries.size(),
+                seconds, std::thread::hardware_concurrency());
+    std::printf("peak resident memory %.1f MiB (%.1f MiB before the scan, while writing the covers)\n",
+                peakResidentKiB() / 1024.0, before / 1024.0);
+    fs::remove_all(songs);
+    return 0;
+}
