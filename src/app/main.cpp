@@ -5,6 +5,7 @@
 #include "command_line.h"
 #include "main_window.h"
 #include "platform/audio_output.h"
+#include "platform/capture_factory.h"
 #include "platform/jpeg_decoder.h"
 #include "platform/mpg123_media_player.h"
 #include "scene/picture_loader.h"
@@ -74,7 +75,12 @@ int main(int argc, char** argv) {
     const auto soundOutput = platform::chooseAudioOutput(cmd.noAudio, std::cerr);
     platform::Mpg123MediaPlayer player(*soundOutput);
 
-    app::TForm1 form1({programDir, pictures, glyphs, clock, player, coverPictures});
+    platform::CaptureOpening capture = platform::openCapture(cmd.micWav);
+    if (!capture.detail.empty())
+        std::cerr << "cantorix: microphone: " << capture.detail << "\n";
+
+    app::TForm1 form1(
+        {programDir, pictures, glyphs, clock, player, coverPictures, *capture.service, capture.error});
     app::TfrmConvert frmConvert;
     app::TForm4 form4;
     app::TForm5 form5;

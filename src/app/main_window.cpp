@@ -51,6 +51,7 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
     m_framePacer.setInterval(kFrameIntervalMs);
     m_framePacer.setTimerType(Qt::PreciseTimer);
     connect(&Timer3, &QTimer::timeout, this, guarded(this, [this] { Timer3Timer(); }));
+    connect(&AsyncTimer1, &QTimer::timeout, this, guarded(this, [this] { AsyncTimer1Timer(); }));
     connect(&m_framePacer, &QTimer::timeout, this, guarded(this, [this] { frameTick(); }));
 
     FormCreate();
@@ -148,7 +149,8 @@ void TForm1::Timer3Timer() {
     m_random.seed(static_cast<std::mt19937::result_type>(
         std::chrono::steady_clock::now().time_since_epoch().count()));
     QDir::setCurrent(QString::fromStdString(m_services.programDir.string()));
-    // Microphone capture and the oscilloscope bars join here as they land.
+    StartCapture();
+    // The oscilloscope bars join here when the singing screen lands.
     ScanSongs();
     SetUpBackground();
     m_viewer->show();
@@ -212,6 +214,32 @@ void TForm1::ScanSongs() {
     runGuarded(this, [this] { m_coverRing->RightArrowButtonClick(); });
 }
 
+void TForm1::StartCapture() {
+    // A machine without a microphone still plays: say why once and listen to silence.
+    if (!m_services.captureError.empty())
+        presentError(this, QString::fromStdString(m_services.captureError));
+    m_sound = std::make_unique<pitch::TSound>();
+    m_captureStream = std::make_unique<pitch::TSoundCaptureStream>(
+        m_services.capture, m_invoker,
+        [this](const std::exception& e) { presentError(this, QString::fromUtf8(e.what())); });
+    // Entry 18 of the discovered formats is 44100 Hz, 16 bits, mono: what the analysis reads.
+    m_captureStream->setCaptureFormat(18);
+    m_captureStream->setBufferLength(512);
+    m_captureStream->setOnFilledBuffer(pitch::TFilledBufferEvent::of<&pitch::TSound::OnSoundCaptured>(*m_sound));
+    m_sound->setCaptureStream(m_captureStream.get());
+    // A stream that cannot start leaves the analysis on silence; the game goes on.
+    runGuarded(this, [this] { m_captureStream->start(); });
+}
+
+void TForm1::AsyncTimer1Timer() {
+    // The session's scoring and voice trail take their places before the analysis when the
+    // singing screen lands.
+    if (!m_sound)
+        return;
+    m_sound->Analyse();
+    m_sungValue = m_sound->sungValue();
+}
+
 void TForm1::SetUpBackground() {
     m_game->SkinImages.addTextureMaterial("Bg", "data/skins/vip/bg.jpg");
     scene::TGLHUDSprite& bg = *m_game->Bg;
@@ -253,6 +281,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::FormClose() {
+    if (m_captureStream)
+        m_captureStream->stop();
     m_framePacer.stop();
     AsyncTimer1.stop();
     Timer2.stop();

@@ -4,6 +4,10 @@
 // housekeeping. Owns the scene, the cadencer and the timers. Main thread only.
 
 #include "game_scene.h"
+#include "pitch/capture_port.h"
+#include "pitch/capture_stream.h"
+#include "pitch/sound.h"
+#include "qt_main_thread_invoker.h"
 #include "scene/cadencer.h"
 #include "songs/cover_ring.h"
 #include "songs/media_player.h"
@@ -38,6 +42,10 @@ struct AppServices {
     songs::MediaPlayer& player;
     // Decodes covers shrunk for the slab; safe to call from worker threads.
     scene::ImageLoader& coverImages;
+    // The microphone (or the WAV file, or silence), and why the microphone could not be opened
+    // when the game fell back to silence.
+    pitch::CaptureDevice& capture;
+    std::string captureError;
 };
 
 class TForm1 : public QMainWindow {
@@ -56,6 +64,9 @@ public:
     bool started() const { return m_started; }
     const songs::TSongList& songList() const { return m_songList; }
     const songs::SongFile& songFile() const { return m_songFile; }
+    // The analysis object and the sung value of the latest analysis tick (255: no voice).
+    const pitch::TSound* sound() const { return m_sound.get(); }
+    std::uint8_t sungValue() const { return m_sungValue; }
 
     QAction *Options1 = nullptr, *LyricsEditor1 = nullptr, *EditVideo1 = nullptr, *Scores1 = nullptr,
             *Close1 = nullptr, *About1 = nullptr;
@@ -75,6 +86,8 @@ private:
     void Timer3Timer();
     void SetUpBackground();
     void ScanSongs();
+    void StartCapture();
+    void AsyncTimer1Timer();
     void connectInput();
     void GLSceneViewer1AfterRender();
     void GLCadencer1Progress();
@@ -95,6 +108,11 @@ private:
     songs::SongFile m_songFile;
     std::unique_ptr<songs::SongSelection> m_selection;
     std::unique_ptr<songs::CoverRing> m_coverRing;
+    // Declared in destruction order: the stream stops before the analysis and the invoker go.
+    QtMainThreadInvoker m_invoker;
+    std::unique_ptr<pitch::TSound> m_sound;
+    std::unique_ptr<pitch::TSoundCaptureStream> m_captureStream;
+    std::uint8_t m_sungValue = 255;
     Taboutform* m_about = nullptr;
     TForm5* m_videoEditor = nullptr;
     int m_notePoints = 0; // NotePoints of the current session

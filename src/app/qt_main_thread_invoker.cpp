@@ -1,7 +1,6 @@
 #include "qt_main_thread_invoker.h"
 
 #include <QMetaObject>
-
 #include <utility>
 
 namespace cantorix::app {

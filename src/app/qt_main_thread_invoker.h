@@ -6,7 +6,6 @@
 #include "pitch/capture_port.h"
 
 #include <QObject>
-
 #include <functional>
 
 namespace cantorix::app {

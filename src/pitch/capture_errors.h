@@ -20,7 +20,8 @@ public:
 
     // The capture device cannot be opened.
     static ESoundCaptureStreamError cannotInitialize() {
-        return ESoundCaptureStreamError(std::string("DirectSoundCapture") + " cannot be initialized");
+        return ESoundCaptureStreamError(std::string("DirectSoundCapture") +
+                                        " cannot be initialized");
     }
     // The capture ring cannot be created at start.
     static ESoundCaptureStreamError cannotMake() {

@@ -15,8 +15,8 @@ void AutoResetEvent::signal() {
 
 bool AutoResetEvent::wait(std::int32_t timeoutMs) {
     std::unique_lock lock(m_mutex);
-    const bool signalled = m_wake.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                           [this] { return m_signalled; });
+    const bool signalled =
+        m_wake.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_signalled; });
     m_signalled = false;
     return signalled;
 }
@@ -78,8 +78,8 @@ bool TSoundCaptureStreamNotify::handOverAndWait() {
         step();
     });
     std::unique_lock lock(m_handOff->mutex);
-    m_handOff->changed.wait(
-        lock, [&] { return m_handOff->cancelled || m_handOff->finished >= ticket; });
+    m_handOff->changed.wait(lock,
+                            [&] { return m_handOff->cancelled || m_handOff->finished >= ticket; });
     return !m_handOff->cancelled;
 }
 

@@ -13,7 +13,7 @@ namespace cantorix::pitch {
 
 namespace {
 
-constexpr std::array<std::uint32_t, 7> kDiscoveryRates{8000, 11025, 22050, 33075,
+constexpr std::array<std::uint32_t, 7> kDiscoveryRates{8000,  11025, 22050, 33075,
                                                        44100, 48000, 96000};
 constexpr std::array<std::uint16_t, 4> kDiscoveryBits{8, 16, 24, 32};
 constexpr std::array<std::uint16_t, 2> kDiscoveryChannels{1, 2};
@@ -37,9 +37,8 @@ TSoundCaptureStream::TSoundCaptureStream(CaptureDevice& device, MainThreadInvoke
                                          ExceptionReporter reportException,
                                          StopEventFactory stopEvents)
     : m_device(device), m_invoker(invoker), m_reportException(std::move(reportException)),
-      m_stopEvents(std::move(stopEvents)), m_sleep([](std::int32_t ms) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-      }) {
+      m_stopEvents(std::move(stopEvents)),
+      m_sleep([](std::int32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }) {
     discoverFormats();
 }
 
@@ -74,9 +73,9 @@ void TSoundCaptureStream::start() {
     try {
         setFormatSize(TWaveFormat::kRecordSize);
         const TSoundCaptureFormat& chosen = m_formats.items(m_captureFormat);
-        m_format = makePcmFormat(chosen.samplesPerSec,
-                                 static_cast<std::uint16_t>(chosen.bitsPerSample),
-                                 static_cast<std::uint16_t>(chosen.channels));
+        m_format =
+            makePcmFormat(chosen.samplesPerSec, static_cast<std::uint16_t>(chosen.bitsPerSample),
+                          static_cast<std::uint16_t>(chosen.channels));
         const auto record = m_format.toBytes();
         std::copy(record.begin(), record.end(), mutableFormatRecord());
 
@@ -132,12 +131,16 @@ void TSoundCaptureStream::notifyStep() {
     try {
         doFilledBuffer();
     } catch (const std::exception& e) {
-        m_reportException(e);
-        stop();
+        report(e);
     } catch (...) {
-        m_reportException(std::runtime_error("unknown exception in the capture handler"));
-        stop();
+        report(std::runtime_error("unknown exception in the capture handler"));
     }
+}
+
+void TSoundCaptureStream::report(const std::exception& e) {
+    if (m_reportException)
+        m_reportException(e);
+    stop();
 }
 
 void TSoundCaptureStream::doFilledBuffer() {

@@ -1,8 +1,7 @@
 #pragma once
-// The microphone as a read-only wave stream: wraps one looping capture ring of the capture
-// device, delivers its bytes in order through read() and, while capturing, has a notification
-// thread raise OnFilledBuffer on the main thread whenever new bytes wait. Owns the ring and
-// the thread; borrows the device and the invoker. Main thread only.
+// The microphone as a read-only wave stream over one looping ring of the capture device; while
+// capturing, a notification thread has OnFilledBuffer raised whenever new bytes wait. Owns the
+// ring and that thread, borrows the device and the invoker. Main thread only.
 
 #include "capture_notify.h"
 #include "capture_port.h"
@@ -53,7 +52,8 @@ public:
     friend bool operator==(const TFilledBufferEvent&, const TFilledBufferEvent&) = default;
 
 private:
-    template <auto Method, class Receiver> static void thunk(void* receiver, TSoundCaptureStream& s) {
+    template <auto Method, class Receiver>
+    static void thunk(void* receiver, TSoundCaptureStream& s) {
         (static_cast<Receiver*>(receiver)->*Method)(s);
     }
     void* m_receiver = nullptr;
@@ -116,6 +116,8 @@ private:
     void startNotifyThread();
     // The notification thread's step, run on the main thread.
     void notifyStep();
+    // Hands a handler's exception to the reporter and ends the capture.
+    void report(const std::exception& e);
     std::int32_t copyFromRing(std::uint8_t* out, std::int32_t room, std::int32_t wanted, bool& ok);
 
     CaptureDevice& m_device;

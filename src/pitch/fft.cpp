@@ -1,5 +1,6 @@
 #include "pitch/fft.h"
 
+#include "pitch/exact_tenth.h"
 #include "pitch/fft_passes.h"
 
 #include <algorithm>
@@ -73,19 +74,6 @@ bool hasOwnButterfly(int radix) {
     return radix == 2 || radix == 3 || radix == 4 || radix == 5 || radix == 8 || radix == 10;
 }
 
-// x / 10 in double, correctly rounded, without a division. 0.1 is split into a head of 29
-// significant bits, so x * head is exact for the 24 bits of a float, and a tail that carries 53
-// more bits; the sum misses x / 10 by about 2^-79 of it. A quotient of a float by 10 lies at
-// least a tenth of a unit in the last place from a rounding boundary (its binary tail repeats
-// with a period of four bits), so rounding the sum gives exactly the rounded quotient. The tail
-// is positive, so infinities stay infinities.
-double tenth(float x) {
-    constexpr double kHead = 0x1.9999999p-4;
-    constexpr double kTail = 0x1.333333334p-33;
-    const double value = x;
-    return value * kHead + value * kTail;
-}
-
 bool overlaps(std::span<const Complex> a, std::span<const Complex> b) {
     const std::less<const Complex*> before;
     return before(a.data(), b.data() + b.size()) && before(b.data(), a.data() + a.size());
@@ -108,6 +96,7 @@ void FFTPlan::prepare(int n) {
     const Factors f = factorise(n);
     if (f.factor[0] > kMaxFFTRadix)
         throw EMathError(kLengthError);
+    m_n = 0; // until every table matches n
     const std::span<const int> factors(f.factor.data(), static_cast<std::size_t>(f.count));
     m_passes.clear();
     int soFar = 1;
@@ -119,14 +108,20 @@ void FFTPlan::prepare(int n) {
     }
     buildPermutation(n, factors);
     buildTables();
-    // The imaginary parts start one cache line off the page offset of the real parts: a group of
-    // the last pass reads values a power of two apart, and lines of both arrays at the same page
-    // offset would compete for the same cache set.
-    constexpr std::size_t kSkew = 8;
-    m_values.resize(2 * static_cast<std::size_t>(n) + kSkew);
-    m_re = m_values.data();
-    m_im = m_values.data() + n + kSkew;
+    allocateValues(n);
     m_n = n;
+}
+
+// The page offsets of the two arrays differ by half a page. A group of a late pass reads values a
+// power of two apart; lines of both arrays at equal page offsets would compete for the same cache
+// sets and evict each other within a group.
+void FFTPlan::allocateValues(int n) {
+    constexpr std::size_t kPage = 4096 / sizeof(double);
+    const auto count = static_cast<std::size_t>(n);
+    const std::size_t skew = (kPage + kPage / 2 - count % kPage) % kPage;
+    m_values.resize(2 * count + skew);
+    m_re = m_values.data();
+    m_im = m_values.data() + count + skew;
 }
 
 // Mixed-radix digit reversal: a counter per factor steps the source index through the input in
@@ -197,39 +192,33 @@ void FFTPlan::buildTables() {
     }
 }
 
-// Pass i only combines values within runs of soFar * radix, so the early passes, whose runs are
-// short, go run by run: the run stays in the first-level cache from one pass to the next.
 void FFTPlan::runPasses() {
-    constexpr int kCachedRun = 1024; // values of both arrays in 16 KB
-    std::size_t early = 0;
-    while (early < m_passes.size() &&
-           m_passes[early].soFar * m_passes[early].radix <= kCachedRun)
-        ++early;
-    if (early > 1) {
-        const int run = m_passes[early - 1].soFar * m_passes[early - 1].radix;
-        for (int start = 0; start < m_n; start += run) {
-            for (std::size_t i = 0; i < early; ++i)
-                runPass(m_passes[i], start, run / (m_passes[i].soFar * m_passes[i].radix));
+    for (const Pass& pass : m_passes) {
+        const passes::PassData p{m_re, m_im, pass.soFar, pass.remaining,
+                                 m_twiddles.data() + pass.twiddleOffset};
+        switch (pass.radix) {
+        case 2:
+            passes::runPass<2, butterfly::Radix2>(p);
+            break;
+        case 3:
+            passes::runPass<3, butterfly::Radix3>(p);
+            break;
+        case 4:
+            passes::runPass<4, butterfly::Radix4>(p);
+            break;
+        case 5:
+            passes::runPass<5, butterfly::Radix5>(p);
+            break;
+        case 8:
+            passes::runPass<8, butterfly::Radix8>(p);
+            break;
+        case 10:
+            passes::runPass<10, butterfly::Radix10>(p);
+            break;
+        default:
+            runGeneralPass(pass, p);
+            break;
         }
-    } else {
-        early = 0;
-    }
-    for (std::size_t i = early; i < m_passes.size(); ++i)
-        runPass(m_passes[i], 0, m_passes[i].remaining);
-}
-
-// Runs one pass over `blocks` blocks of soFar * radix values from value `start` on.
-void FFTPlan::runPass(const Pass& pass, int start, int blocks) {
-    const passes::PassData p{m_re + start, m_im + start, pass.soFar, blocks,
-                             m_twiddles.data() + pass.twiddleOffset};
-    switch (pass.radix) {
-    case 2: passes::runPass<2, butterfly::Radix2>(p); break;
-    case 3: passes::runPass<3, butterfly::Radix3>(p); break;
-    case 4: passes::runPass<4, butterfly::Radix4>(p); break;
-    case 5: passes::runPass<5, butterfly::Radix5>(p); break;
-    case 8: passes::runPass<8, butterfly::Radix8>(p); break;
-    case 10: passes::runPass<10, butterfly::Radix10>(p); break;
-    default: runGeneralPass(pass, p); break;
     }
 }
 

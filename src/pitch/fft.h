@@ -29,14 +29,20 @@ struct Complex {
 inline constexpr int kMaxMagnitudesLength = 8192;
 // Largest radix the transform has a butterfly for; a larger prime factor is an error.
 inline constexpr int kMaxFFTRadix = 1021;
+// Every factor is at least 3 but for a single 2 or 4, so no int length has more than 19.
 inline constexpr int kMaxFFTFactors = 20;
 
 // The radices of the passes, in the order they run, for a transform of length n >= 1.
 std::vector<int> FFTFactors(int n);
 
+// The factor lists, twiddle tables and reordering of the last length transformed, and the array
+// being transformed, kept between calls: once a length has been seen, a call allocates nothing.
+// Not copyable: the array pointers point into its own storage.
 class FFTPlan {
 public:
     FFTPlan();
+    FFTPlan(const FFTPlan&) = delete;
+    FFTPlan& operator=(const FFTPlan&) = delete;
 
     // Forward DFT without normalisation, Y[k] = sum of x[n] * e^(-2 pi i k n / N) with N the
     // common size of the two arrays, which must not overlap. Raises EMathError when N has a prime
@@ -54,27 +60,26 @@ private:
     struct Pass {
         int radix = 0;
         int soFar = 0;                 // product of the radices of the earlier passes
-        int remaining = 0;             // number of groups: n / (soFar * radix)
-        std::size_t twiddleOffset = 0; // radix rows of soFar values, when soFar > 1
-        std::size_t rootOffset = 0;    // radix values, for a radix without its own butterfly
+        int remaining = 0;             // number of blocks of soFar * radix values
+        std::size_t twiddleOffset = 0; // into m_twiddles, when soFar > 1
+        std::size_t rootOffset = 0;    // into m_rootRe/Im, for a radix without its own butterfly
     };
 
     void prepare(int n);
     void buildPermutation(int n, std::span<const int> factors);
     void buildTables();
+    void allocateValues(int n);
     void runPasses();
-    void runPass(const Pass& pass, int start, int blocks);
     void runGeneralPass(const Pass& pass, const passes::PassData& data);
 
-    int m_n = 0; // length the tables below are built for; 0 before the first transform
+    int m_n = 0; // length the members below are built for; 0 before the first transform
     std::vector<Pass> m_passes;
-    std::vector<int>
-        m_permutation; // value i of the reordered array is input value m_permutation[i]
-    std::vector<double> m_twiddles;               // what the per-group recurrences give
-    std::vector<double> m_rootRe, m_rootIm;       // what the per-radix recurrences give
-    std::vector<double> m_values;                 // the array being transformed, in place:
-    double* m_re = nullptr;                       // its real parts
-    double* m_im = nullptr;                       // and its imaginary parts
+    std::vector<int> m_permutation;         // value i of the reordered array is input value [i]
+    std::vector<double> m_twiddles;         // per pass, what the recurrence over groups gives
+    std::vector<double> m_rootRe, m_rootIm; // per general pass, what the radix recurrence gives
+    std::vector<double> m_values;           // storage of the array being transformed, in place:
+    double* m_re = nullptr;                 // its real parts
+    double* m_im = nullptr;                 // and its imaginary parts
     std::vector<double> m_scratch; // one group of a general radix, its pair sums and differences
 };
 

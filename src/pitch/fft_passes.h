@@ -11,13 +11,18 @@
 
 namespace cantorix::pitch::passes {
 
-// Two doubles, added and multiplied lane by lane (GCC and Clang vector extension): the width
-// every x86-64 processor has.
+// Two doubles, added and multiplied lane by lane (GCC and Clang vector extension): the width of
+// the vector registers every x86-64 processor has. The code below fills exactly two lanes.
 inline constexpr int kLanes = 2;
+static_assert(kLanes == 2);
 using Lanes = double __attribute__((vector_size(kLanes * sizeof(double))));
 
-inline void load(Lanes& v, const double* p) { std::memcpy(&v, p, sizeof v); }
-inline void store(double* p, const Lanes& v) { std::memcpy(p, &v, sizeof v); }
+inline void load(Lanes& v, const double* p) {
+    std::memcpy(&v, p, sizeof v);
+}
+inline void store(double* p, const Lanes& v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 // Where the twiddle of value m of group d lies in its pass's table: the real parts of kLanes
 // neighbouring groups side by side, then their imaginary parts, then value m + 1. A vector load

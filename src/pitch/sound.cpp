@@ -127,7 +127,9 @@ void TSound::Analyse() {
 
 // A three-point mean run in place and upwards, so each step sees its left neighbour already
 // smoothed: peaks spread and move slightly towards higher indices, and the pitch table counts
-// on that shift.
+// on that shift. As everywhere here, sums are taken in double and rounded to float once when
+// stored: a sum of a few floats is then exact unless their sizes lie far apart, so the bits do
+// not depend on the order of the terms or on the build.
 void TSound::smoothSpectrum() {
     for (std::int32_t k = 2; k <= m_sampleCount - 1; ++k) {
         const auto at = static_cast<std::size_t>(k);

@@ -69,6 +69,8 @@ inline std::uint8_t sungValueOf(std::int32_t detectedBin) {
 class TSound {
 public:
     TSound();
+    TSound(const TSound&) = delete;
+    TSound& operator=(const TSound&) = delete;
 
     // The capture stream's filled-buffer handler: appends the bytes the sender has waiting
     // (its filledSize()), trims the store, decodes the newest 4096 samples and windows them.

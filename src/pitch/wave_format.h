@@ -15,8 +15,8 @@ inline std::int32_t mulDiv(std::int32_t a, std::int32_t b, std::int32_t c) {
         return -1;
     const std::int64_t product = static_cast<std::int64_t>(a) * b;
     const bool negative = (product < 0) != (c < 0);
-    const std::uint64_t num = product < 0 ? 0 - static_cast<std::uint64_t>(product)
-                                          : static_cast<std::uint64_t>(product);
+    const std::uint64_t num =
+        product < 0 ? 0 - static_cast<std::uint64_t>(product) : static_cast<std::uint64_t>(product);
     const std::uint64_t den = c < 0 ? 0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(c))
                                     : static_cast<std::uint64_t>(c);
     const std::uint64_t magnitude = (num + den / 2) / den;

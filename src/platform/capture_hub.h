@@ -1,8 +1,7 @@
 #pragma once
-// The fan-out of the one physical capture: its producer (a device callback or a pacing
-// thread) delivers 44100 Hz mono 16-bit frames once, and every subscriber receives them in a
-// lock-free queue of its own, so a device that can be opened only once serves the pitch
-// capture ring and the recorder alike. Subscribers come and go on their own threads.
+// Fan-out of the one physical capture: its producer thread delivers 44100 Hz mono 16-bit frames
+// once and each subscriber (pitch ring, recorder) gets them in a lock-free queue of its own, so
+// a device that opens only once serves all. Subscribers come and go on their own threads.
 
 #include "spsc_ring.h"
 
@@ -28,7 +27,9 @@ public:
         Subscription& operator=(const Subscription&) = delete;
 
         std::size_t available() const { return m_queue.readAvailable(); }
-        std::size_t read(std::int16_t* out, std::size_t frames) { return m_queue.read(out, frames); }
+        std::size_t read(std::int16_t* out, std::size_t frames) {
+            return m_queue.read(out, frames);
+        }
         // Frames refused because the queue was full (its reader fell behind).
         std::uint64_t dropped() const { return m_dropped.load(std::memory_order_relaxed); }
 

@@ -1,8 +1,7 @@
 #pragma once
-// The one physical capture of the program: owns the capture hub and the input that feeds it
-// (microphone, WAV file or silence) and serves every consumer from it: the pitch capture
-// stream through createRing(), others (the recorder) through subscribe(). Create, use and
-// destroy it on the main thread; destroy its rings and subscriptions first.
+// The program's one capture: owns the hub and the input feeding it (microphone, WAV file or
+// silence); serves the pitch stream through createRing() and others (the recorder) through
+// subscribe(). Main thread; its rings and subscriptions must be destroyed before it.
 
 #include "capture_hub.h"
 #include "pitch/capture_port.h"

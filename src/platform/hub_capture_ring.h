@@ -1,8 +1,7 @@
 #pragma once
-// A capture ring fed by the capture hub: while started it holds a hub subscription, and every
-// position query moves the frames that have arrived since into its looping ring, converted to
-// the ring's format. Main thread only; the hub's producer touches nothing but the
-// subscription's queue.
+// A capture ring fed by the hub: while started it holds a subscription, and each position
+// query moves the frames that arrived since into its looping ring, converted to its format.
+// Main thread only; the hub's producer touches nothing but the subscription's queue.
 
 #include "capture_hub.h"
 #include "looping_ring.h"

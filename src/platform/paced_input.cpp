@@ -49,8 +49,7 @@ void FramePacer::deliver(std::uint64_t count) {
     }
 }
 
-PacedInput::PacedInput(CaptureHub& hub, std::vector<std::int16_t> samples,
-                       std::string description)
+PacedInput::PacedInput(CaptureHub& hub, std::vector<std::int16_t> samples, std::string description)
     : m_pacer(hub, std::move(samples)), m_description(std::move(description)),
       m_thread([this] { run(); }) {}
 

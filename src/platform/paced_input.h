@@ -1,8 +1,7 @@
 #pragma once
-// An input that plays samples held in memory into the capture hub at the pace of a real
-// microphone, then silence for as long as it lives. Its own thread keeps the pace on the
-// steady clock; FramePacer, the pacing step, is apart so that tests can drive it with made-up
-// time.
+// An input that plays samples from memory into the capture hub at a microphone's pace, then
+// silence while it lives. Its own thread keeps the pace on the steady clock; the pacing step
+// (FramePacer) stands apart so that tests drive it with made-up time.
 
 #include "capture_hub.h"
 #include "capture_service.h"

@@ -2,16 +2,15 @@
 
 #include "pitch/capture_errors.h"
 
-#include <portaudio.h>
-
 #include <algorithm>
+#include <portaudio.h>
 
 namespace cantorix::platform {
 
 struct PortAudioInputCallback {
     // Runs on PortAudio's callback thread.
-    static int run(const void* input, void*, unsigned long frames,
-                   const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* self) {
+    static int run(const void* input, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
+                   PaStreamCallbackFlags, void* self) {
         if (input)
             static_cast<PortAudioInput*>(self)->onInput(static_cast<const std::int16_t*>(input),
                                                         frames);
@@ -54,9 +53,9 @@ bool PortAudioInput::open(int device, int channels, std::string& reason) {
     params.sampleFormat = paInt16;
     params.suggestedLatency = Pa_GetDeviceInfo(device)->defaultLowInputLatency;
     PaStream* stream = nullptr;
-    PaError error = Pa_OpenStream(&stream, &params, nullptr, CaptureHub::kSampleRate,
-                                  paFramesPerBufferUnspecified, paNoFlag,
-                                  &PortAudioInputCallback::run, this);
+    PaError error =
+        Pa_OpenStream(&stream, &params, nullptr, CaptureHub::kSampleRate,
+                      paFramesPerBufferUnspecified, paNoFlag, &PortAudioInputCallback::run, this);
     if (error == paNoError) {
         m_channels = channels;
         error = Pa_StartStream(stream);

@@ -1,9 +1,8 @@
 #include "resampler.h"
 
-#include <soxr.h>
-
 #include <algorithm>
 #include <cmath>
+#include <soxr.h>
 #include <stdexcept>
 #include <string>
 
@@ -61,15 +60,16 @@ void MonoResampler::process(const void* samples, std::size_t count,
     const auto* in = static_cast<const std::uint8_t*>(samples);
     std::size_t consumed = 0;
     while (consumed < count) {
-        const auto room = static_cast<std::size_t>(
-            std::ceil(static_cast<double>(count - consumed) * m_ratio)) + 256;
+        const auto room =
+            static_cast<std::size_t>(std::ceil(static_cast<double>(count - consumed) * m_ratio)) +
+            256;
         const std::size_t before = out.size();
         out.resize(before + room);
         std::size_t used = 0;
         std::size_t made = 0;
-        const soxr_error_t error = soxr_process(m_soxr, in + consumed * sampleBytes,
-                                                count - consumed, &used, out.data() + before,
-                                                room, &made);
+        const soxr_error_t error =
+            soxr_process(m_soxr, in + consumed * sampleBytes, count - consumed, &used,
+                         out.data() + before, room, &made);
         out.resize(before + made);
         if (error)
             throw std::runtime_error(std::string("sample rate conversion failed: ") + error);

@@ -4,6 +4,7 @@
 #include "app/error_guard.h"
 #include "app/main_window.h"
 #include "platform/audio_output.h"
+#include "platform/capture_factory.h"
 #include "platform/jpeg_decoder.h"
 #include "platform/mpg123_media_player.h"
 #include "scene/picture_loader.h"
@@ -19,6 +20,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <fstream>
 #include <stdexcept>
 
 using namespace cantorix;
@@ -59,8 +62,8 @@ protected:
         fs::remove_all(m_root);
     }
     app::TForm1& start() {
-        m_form = std::make_unique<app::TForm1>(
-            app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers});
+        m_form = std::make_unique<app::TForm1>(app::AppServices{
+            m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, *m_capture, m_captureError});
         m_form->show();
         return *m_form;
     }
@@ -70,6 +73,8 @@ protected:
     std::unique_ptr<scene::PictureFileLoader> m_pictures, m_covers;
     std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
     platform::Mpg123MediaPlayer m_player{*m_output};
+    std::unique_ptr<platform::CaptureService> m_capture = platform::openSilentCapture();
+    std::string m_captureError;
     scene::render::QtGlyphRasterizer m_glyphs;
     WallClock m_clock;
     std::unique_ptr<app::TForm1> m_form;
@@ -157,6 +162,41 @@ TEST_F(MainWindowTest, ArrowStepsToTheNextSongAndPlaysItsPreview) {
     QTest::qWait(300);
     EXPECT_GT(m_player.position(), from + 150);
     EXPECT_TRUE(waitFor([&] { return form.game().Cover->material().name == "c3"; }));
+}
+
+// A WAV file of one tone, 16-bit mono PCM.
+void writeToneWav(const fs::path& file, double hz, double seconds, int rate) {
+    const auto frames = static_cast<std::uint32_t>(seconds * rate);
+    std::ofstream out(file, std::ios::binary);
+    auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    out.write("RIFF", 4);
+    u32(36 + frames * 2);
+    out.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(static_cast<std::uint32_t>(rate));
+    u32(static_cast<std::uint32_t>(rate) * 2);
+    u16(2);
+    u16(16);
+    out.write("data", 4);
+    u32(frames * 2);
+    for (std::uint32_t i = 0; i < frames; ++i)
+        u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * hz * i / rate))));
+}
+
+TEST_F(MainWindowTest, TheGameListensFromStartUpOn) {
+    // Sing 440 Hz into the WAV-file microphone: the analysis finds bin 43 (sung value 42).
+    writeToneWav(m_root / "voice.wav", 440.0, 6.0, 22050);
+    platform::CaptureOpening mic = platform::openCapture(m_root / "voice.wav");
+    ASSERT_EQ(mic.error, "");
+    m_capture = std::move(mic.service);
+    app::TForm1& form = start();
+    ASSERT_TRUE(waitFor([&] { return form.sound() != nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return form.sound()->detectedBin() == 43; }, 5000))
+        << "detected bin " << form.sound()->detectedBin();
+    EXPECT_EQ(form.sungValue(), 42);
 }
 
 TEST_F(MainWindowTest, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {

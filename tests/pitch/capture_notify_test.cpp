@@ -1,10 +1,8 @@
-#include "pitch/capture_stream.h"
-
 #include "fakes/fake_capture_device.h"
 #include "fakes/manual_main_thread.h"
+#include "pitch/capture_stream.h"
 
 #include <gtest/gtest.h>
-
 #include <stdexcept>
 
 using namespace cantorix::pitch;

@@ -1,11 +1,9 @@
-#include "pitch/capture_stream.h"
-
 #include "fakes/fake_capture_device.h"
 #include "fakes/manual_main_thread.h"
 #include "pitch/capture_errors.h"
+#include "pitch/capture_stream.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 using namespace cantorix::pitch;
@@ -63,7 +61,8 @@ TEST_F(CaptureStreamTest, AsksForAllFiftySixFormatsInOrderWithOneSecondRings) {
 TEST_F(CaptureStreamTest, EntryEighteenIs44100HzSixteenBitMono) {
     auto stream = makeStream();
     ASSERT_EQ(stream->supportedFormats().count(), 28);
-    EXPECT_EQ(stream->supportedFormats().items(kMono16At44100), (TSoundCaptureFormat{16, 1, 44100}));
+    EXPECT_EQ(stream->supportedFormats().items(kMono16At44100),
+              (TSoundCaptureFormat{16, 1, 44100}));
     EXPECT_EQ(stream->supportedFormats().items(kMono8At44100), (TSoundCaptureFormat{8, 1, 44100}));
     EXPECT_EQ(stream->bufferLength(), 1000);
 }
@@ -77,8 +76,8 @@ TEST_F(CaptureStreamTest, GameSettingsGiveA45158ByteRingAndTheFormatRecord) {
     EXPECT_TRUE(device.ring->started);
     ASSERT_EQ(stream->formatSize(), 18);
     const std::vector<std::uint8_t> record(stream->formatRecord(), stream->formatRecord() + 18);
-    EXPECT_EQ(record, (std::vector<std::uint8_t>{1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 0x01,
-                                                 0, 2, 0, 16, 0, 0, 0}));
+    EXPECT_EQ(record, (std::vector<std::uint8_t>{1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 0x01, 0,
+                                                 2, 0, 16, 0, 0, 0}));
 }
 
 TEST_F(CaptureStreamTest, BufferLengthIsNeverNegativeAndSetsTheNotifyWait) {

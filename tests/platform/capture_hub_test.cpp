@@ -2,10 +2,9 @@
 #include "platform/looping_ring.h"
 #include "platform/pcm_converter.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <numeric>
 #include <thread>
 #include <vector>

@@ -1,10 +1,8 @@
 #include "platform/wav_reader.h"
-
 #include "wav_test_files.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <limits>
 
 using namespace cantorix::platform;
@@ -54,8 +52,9 @@ TEST(WavReaderTest, DecodesEachSampleSizeToMinusOneToOne) {
               (std::vector<float>{-1.0f, 0.0f, 127 / 128.0f}));
     EXPECT_EQ(decodeAll(wav(1, 1, 8000, 16, {0x00, 0x80, 0xff, 0x7f, 0x00, 0x40})),
               (std::vector<float>{-1.0f, 32767 / 32768.0f, 0.5f}));
-    EXPECT_EQ(decodeAll(wav(1, 1, 8000, 24, {0x00, 0x00, 0x80, 0x00, 0x00, 0xc0, 0xff, 0xff, 0xff})),
-              (std::vector<float>{-1.0f, -0.5f, -1 / 8388608.0f}));
+    EXPECT_EQ(
+        decodeAll(wav(1, 1, 8000, 24, {0x00, 0x00, 0x80, 0x00, 0x00, 0xc0, 0xff, 0xff, 0xff})),
+        (std::vector<float>{-1.0f, -0.5f, -1 / 8388608.0f}));
     EXPECT_EQ(decodeAll(wav(1, 1, 8000, 32, {0, 0, 0, 0x80, 0, 0, 0, 0x40})),
               (std::vector<float>{-1.0f, 0.5f}));
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -117,7 +116,8 @@ TEST(WavReaderTest, RefusesWhatIsNotAUsableWavFile) {
     EXPECT_EQ(errorOf(riff({chunk("fmt ", fmtBody(1, 1, 8000, 8))})), "no 'data' chunk");
     EXPECT_EQ(errorOf(riff({chunk("fmt ", Bytes(14, 0)), chunk("data", {})})),
               "'fmt ' chunk too short (14 bytes)");
-    EXPECT_EQ(errorOf(riff({chunk("fmt ", fmtBody(1, 1, 8000, 8)), chunk("fmt ", fmtBody(1, 1, 8000, 8))})),
+    EXPECT_EQ(errorOf(riff(
+                  {chunk("fmt ", fmtBody(1, 1, 8000, 8)), chunk("fmt ", fmtBody(1, 1, 8000, 8))})),
               "more than one 'fmt ' chunk");
     Bytes cutFmt = riff({chunk("fmt ", fmtBody(1, 1, 8000, 8))});
     cutFmt.resize(cutFmt.size() - 4);

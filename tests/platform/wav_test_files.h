@@ -48,8 +48,8 @@ inline Bytes riff(const std::vector<Bytes>& chunks) {
     return b;
 }
 
-inline Bytes wav(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
-                 std::uint16_t bits, const Bytes& samples) {
+inline Bytes wav(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
+                 const Bytes& samples) {
     return riff({chunk("fmt ", fmtBody(tag, channels, rate, bits)), chunk("data", samples)});
 }
 
