@@ -1,0 +1,91 @@
+#include "fakes/fake_media_player.h"
+#include "songs/song_errors.h"
+#include "songs/song_selection.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <unistd.h>
+
+using namespace cantorix;
+using namespace cantorix::songs;
+namespace fs = std::filesystem;
+
+namespace {
+
+class SongSelectionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir / "Good");
+        fs::create_directories(m_dir / "No Text");
+        fs::create_directories(m_dir / "Bad Gap");
+        write("Good/song.txt", "#TITLE:Night Song\r\n#ARTIST:The Band\r\n#MP3:night.mp3\r\n#GAP:250\r\n"
+                               "#BPM:120\r\n: 0 4 21 la\r\n: 4 4 23 lo\r\nE\r\n");
+        write("Bad Gap/song.txt", "#TITLE:Broken\r\n#ARTIST:Someone\r\n#GAP:soon\r\n#BPM:120\r\n: 0 4 21 la\r\nE\r\n");
+        m_songs.assign(listSongEntries(m_dir));
+        m_player.lengths[m_dir / "Good" / "night.mp3"] = 60000;
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    void write(const fs::path& p, const std::string& text) { std::ofstream(m_dir / p, std::ios::binary) << text; }
+    void select(const std::string& name) {
+        for (int i = 0; i < m_songs.count(); ++i)
+            if (m_songs.item(i) == name)
+                m_songs.setItemIndex(i);
+    }
+
+    fs::path m_dir = fs::temp_directory_path() / ("cantorix-selection-" + std::to_string(::getpid()));
+    TSongList m_songs;
+    SongFile m_song;
+    songs::testing::FakeMediaPlayer m_player;
+    scene::TGLHUDText m_artist{"Artist"}, m_title{"Title"};
+    std::int64_t m_asked = -1;
+    SongSelection m_selection{m_dir, m_songs, m_song, m_player, m_artist, m_title, [this](std::int64_t n) {
+                                  m_asked = n;
+                                  return n - 1;
+                              }};
+};
+
+TEST_F(SongSelectionTest, ReadsTheSongAndPreviewsFromARandomPointOfTheFirstHalf) {
+    select("Good");
+    m_selection.SelectSong();
+    EXPECT_EQ(m_selection.songFileName(), "song.txt");
+    EXPECT_EQ(m_title.text(), "Night Song");
+    EXPECT_EQ(m_artist.text(), "The Band");
+    EXPECT_EQ(m_player.fileName, m_dir / "Good" / "night.mp3");
+    EXPECT_EQ(m_asked, 30000) << "a start in 0 … L div 2 − 1";
+    EXPECT_EQ(m_player.position(), 29999);
+    EXPECT_TRUE(m_player.playing);
+}
+
+TEST_F(SongSelectionTest, AFolderWithoutASongFileShowsItsNameQuietly) {
+    select("Good");
+    m_selection.SelectSong();
+    select("No Text");
+    EXPECT_NO_THROW(m_selection.SelectSong());
+    EXPECT_EQ(m_title.text(), "No Text");
+    EXPECT_EQ(m_artist.text(), "");
+    EXPECT_FALSE(m_player.playing) << "the previous preview stops";
+}
+
+TEST_F(SongSelectionTest, ABadNumberIsReportedAfterTheTextsAreShown) {
+    select("Bad Gap");
+    try {
+        m_selection.SelectSong();
+        FAIL() << "expected the conversion error";
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "'soon' is not a valid integer value");
+    }
+    EXPECT_EQ(m_title.text(), "Broken");
+    EXPECT_FALSE(m_player.playing);
+}
+
+TEST_F(SongSelectionTest, AMissingMusicFileIsReported) {
+    write("Good/song.txt", "#TITLE:Night Song\r\n#MP3:gone.mp3\r\n#GAP:250\r\n#BPM:120\r\n: 0 4 21 la\r\nE\r\n");
+    m_player.failing.insert(m_dir / "Good" / "gone.mp3");
+    select("Good");
+    EXPECT_THROW(m_selection.SelectSong(), EMediaPlayerError);
+    EXPECT_EQ(m_title.text(), "Night Song");
+}
+
+} // namespace
