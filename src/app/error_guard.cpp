@@ -19,6 +19,12 @@ void setErrorPresenter(ErrorPresenter p) { presenter() = std::move(p); }
 
 void presentError(QWidget* parent, const QString& text) { presenter()(parent, text); }
 
+void presentNotice(QWidget* parent, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Cantorix"), text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 void runGuarded(QWidget* parent, const std::function<void()>& handler) {
     try {
         handler();

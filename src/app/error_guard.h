@@ -17,6 +17,8 @@ namespace cantorix::app {
 using ErrorPresenter = std::function<void(QWidget* parent, const QString& text)>;
 void setErrorPresenter(ErrorPresenter presenter);
 void presentError(QWidget* parent, const QString& text);
+// The same text in a box that does not hold up the caller: start-up goes on behind it.
+void presentNotice(QWidget* parent, const QString& text);
 
 void runGuarded(QWidget* parent, const std::function<void()>& handler);
 

@@ -217,7 +217,7 @@ void TForm1::ScanSongs() {
 void TForm1::StartCapture() {
     // A machine without a microphone still plays: say why once and listen to silence.
     if (!m_services.captureError.empty())
-        presentError(this, QString::fromStdString(m_services.captureError));
+        presentNotice(this, QString::fromStdString(m_services.captureError));
     m_sound = std::make_unique<pitch::TSound>();
     m_captureStream = std::make_unique<pitch::TSoundCaptureStream>(
         m_services.capture, m_invoker,

@@ -1,5 +1,7 @@
 #include "portaudio_input.h"
 
+#include "quiet_standard_error.h"
+
 #include "pitch/capture_errors.h"
 
 #include <algorithm>
@@ -28,6 +30,8 @@ void setReason(std::string* reason, const std::string& text) {
 } // namespace
 
 PortAudioInput::PortAudioInput(CaptureHub& hub, std::string* reason) : m_hub(hub) {
+    // Probing the host APIs prints a line for every missing device; the game reports itself.
+    QuietStandardError quiet;
     const PaError init = Pa_Initialize();
     if (init != paNoError) {
         setReason(reason, Pa_GetErrorText(init));

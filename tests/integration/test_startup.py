@@ -2,6 +2,7 @@
 
 import os
 import shutil
+import struct
 import subprocess
 import tempfile
 import time
@@ -36,7 +37,14 @@ class ProgramDirectory:
 
 class StartupTest(unittest.TestCase):
     def start(self, root):
-        proc = subprocess.Popen([GAME, "--root", root, "--no-audio"],
+        # The microphone is a WAV file of silence, as on a machine that sings from files.
+        mic = os.path.join(root, "silence.wav")
+        with open(mic, "wb") as f:
+            frames = 22050
+            f.write(b"RIFF" + struct.pack("<I", 36 + frames * 2) + b"WAVEfmt "
+                    + struct.pack("<IHHIIHH", 16, 1, 1, 22050, 44100, 2, 16)
+                    + b"data" + struct.pack("<I", frames * 2) + bytes(frames * 2))
+        proc = subprocess.Popen([GAME, "--root", root, "--no-audio", "--mic", mic],
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.addCleanup(self.stop, proc)
         return proc
