@@ -1,6 +1,7 @@
 #include "arrangement.h"
 
 #include "accompaniment.h"
+#include "lead_voice.h"
 #include "reverb.h"
 
 #include <algorithm>
@@ -16,9 +17,6 @@ constexpr double kFadeOutMs = 5000.0;
 constexpr double kFadeInMs = 15.0;
 constexpr double kPeak = 0.891; // -1 dBFS: leaves the encoder's overshoot room below full scale
 constexpr double kReverbWet = 0.55;
-
-// A soft, round voice: strong low harmonics and a quickly falling top, like an open "oo".
-const std::vector<double> kLeadHarmonics{1.0, 0.55, 0.32, 0.2, 0.09, 0.05, 0.03, 0.018, 0.01};
 
 void fadeAndLevel(StereoBuffer& audio) {
     const double fadeInFrames = kFadeInMs * kSampleRate / 1000.0;
@@ -47,27 +45,6 @@ void fadeAndLevel(StereoBuffer& audio) {
 
 double songLengthMs(const Tune& tune) {
     return tune.musicEndMs() + kTailMs;
-}
-
-void addLeadVoice(Mix& mix, const Tune& tune) {
-    static const Wavetable voice(kLeadHarmonics);
-    ToneShape shape;
-    shape.attackMs = 35.0;
-    shape.releaseMs = 90.0;
-    shape.decayPerSecond = 0.15;
-    shape.vibratoDepth = 0.003; // about 5 cents: wider swings pull A4 into its lower neighbour
-    shape.vibratoHz = 5.2;
-    shape.vibratoDelayMs = 220.0;
-    const Placement centre{0.34, 0.0, 0.22};
-    for (const LyricLine& line : tune.lines)
-        for (const SungNote& note : line.notes) {
-            Tone tone;
-            tone.hz = midiNoteHz(note.midiNote);
-            tone.startMs = tune.sungBeatMs(note.startBeat);
-            tone.lengthMs = note.lengthBeats * tune.beatMs;
-            tone.velocity = note.lengthBeats >= 4 ? 1.0 : 0.9; // short syllables sit lighter
-            addTone(mix, voice, tone, shape, centre);
-        }
 }
 
 StereoBuffer renderTune(const Tune& tune) {

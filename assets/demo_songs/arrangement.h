@@ -11,10 +11,6 @@ namespace cantorix::assets::demo {
 // The finished song: 44100 Hz stereo, peaks at -1 dBFS.
 StereoBuffer renderTune(const Tune& tune);
 
-// The lead voice alone, exactly as renderTune places it; for checking the melody's timing and
-// pitch against the song file.
-void addLeadVoice(Mix& mix, const Tune& tune);
-
 // Length of the rendered song: the music and a short tail for the last chord to ring out.
 double songLengthMs(const Tune& tune);
 

@@ -2,11 +2,16 @@
 // line: per song a folder "Cantorix - <title>" with the MP3, the song file and cover.jpg. Run
 // by the build; nothing it writes is kept in the source tree. The names here must match
 // CANTORIX_DEMO_SONGS in CMakeLists.txt.
+//
+// `--voice SONG OUT.wav` writes instead the lead voice of one song alone (SONG is its title or
+// its folder name): a singer in tune with the song file, for tests that sing into the game.
 
 #include "../picture_files.h"
 #include "arrangement.h"
 #include "cover_art.h"
 #include "demo_tunes.h"
+#include "lead_voice.h"
+#include "melody_pitch.h"
 #include "mp3_file.h"
 #include "song_text.h"
 
@@ -67,10 +72,17 @@ std::vector<std::future<void>> startAudio(const std::vector<Tune>& tunes,
 void writeSongs(char** argv) {
     const std::filesystem::path songs = std::filesystem::path(argv[1]) / "songs";
     const std::vector<Tune> tunes = composeTunes();
-    for (const Tune& tune : tunes) {
-        const std::string name = folderName(tune);
+    // Every melody is scored by the pitch analysis, and so checked, before anything is written.
+    std::vector<std::future<std::vector<int>>> scoring;
+    for (const Tune& tune : tunes)
+        scoring.push_back(std::async(std::launch::async, [&tune] { return melodyPitches(tune); }));
+    std::vector<std::vector<int>> pitches;
+    for (std::future<std::vector<int>>& scored : scoring)
+        pitches.push_back(scored.get());
+    for (std::size_t i = 0; i < tunes.size(); ++i) {
+        const std::string name = folderName(tunes[i]);
         std::filesystem::create_directories(songs / name);
-        writeText(songText(tune, name + ".mp3"), songs / name / (name + ".txt"));
+        writeText(songText(tunes[i], pitches[i], name + ".mp3"), songs / name / (name + ".txt"));
     }
     // The workers start before the GUI application: threads started after its start-up
     // inherit a vector-register state that made the synthesis eight times slower.
@@ -87,15 +99,32 @@ void writeSongs(char** argv) {
         done.get();
 }
 
+void writeVoice(const std::string& song, const std::filesystem::path& file) {
+    std::string titles;
+    for (const Tune& tune : composeTunes()) {
+        if (song == tune.sheet.title || song == folderName(tune)) {
+            writeLeadVoiceWav(tune, file);
+            return;
+        }
+        titles += (titles.empty() ? "" : ", ") + tune.sheet.title;
+    }
+    throw std::runtime_error("no demo song '" + song + "' (there are: " + titles + ")");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s PROGRAM_DIRECTORY\n", argv[0]);
+    const bool voice = argc > 1 && std::string(argv[1]) == "--voice";
+    if (argc != (voice ? 4 : 2)) {
+        std::fprintf(stderr, "usage: %s PROGRAM_DIRECTORY\n       %s --voice SONG OUT.wav\n",
+                     argv[0], argv[0]);
         return 2;
     }
     try {
-        writeSongs(argv);
+        if (voice)
+            writeVoice(argv[2], argv[3]);
+        else
+            writeSongs(argv);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_demo_songs: %s\n", e.what());
         return 1;

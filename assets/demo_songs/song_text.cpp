@@ -1,7 +1,6 @@
 #include "song_text.h"
 
 #include "demo_tunes.h"
-#include "sung_value.h"
 
 #include <stdexcept>
 
@@ -11,23 +10,28 @@ namespace {
 
 const std::string kLineEnd = "\r\n";
 
-std::string noteLine(const SungNote& note) {
-    const std::optional<int> pitch = sungValueForFrequency(midiNoteHz(note.midiNote));
-    if (!pitch)
-        throw std::runtime_error("no sung value for '" + note.syllable + "'");
+std::string noteLine(const SungNote& note, int pitch) {
     return ": " + std::to_string(note.startBeat) + " " + std::to_string(note.lengthBeats) + " " +
-           std::to_string(*pitch) + " " + note.syllable + kLineEnd;
+           std::to_string(pitch) + " " + note.syllable + kLineEnd;
 }
 
 } // namespace
 
-std::string songText(const Tune& tune, const std::string& mp3Name) {
+std::string songText(const Tune& tune, const std::vector<int>& pitches,
+                     const std::string& mp3Name) {
+    std::size_t noteCount = 0;
+    for (const LyricLine& line : tune.lines)
+        noteCount += line.notes.size();
+    if (pitches.size() != noteCount)
+        throw std::runtime_error(tune.sheet.title + ": " + std::to_string(pitches.size()) +
+                                 " pitches for " + std::to_string(noteCount) + " notes");
     std::string text;
     text += "#TITLE:" + tune.sheet.title + kLineEnd;
     text += "#ARTIST:" + std::string(kDemoArtist) + kLineEnd;
     text += "#MP3:" + mp3Name + kLineEnd;
     text += "#BPM:" + tune.sheet.bpmText + kLineEnd;
     text += "#GAP:" + std::to_string(tune.sheet.gapMs) + kLineEnd;
+    std::size_t next = 0;
     for (std::size_t i = 0; i < tune.lines.size(); ++i) {
         const LyricLine& line = tune.lines[i];
         if (i > 0) {
@@ -35,7 +39,7 @@ std::string songText(const Tune& tune, const std::string& mp3Name) {
             text += "- " + std::to_string(last.startBeat + last.lengthBeats) + kLineEnd;
         }
         for (const SungNote& note : line.notes)
-            text += noteLine(note);
+            text += noteLine(note, pitches[next++]);
     }
     text += "E" + kLineEnd;
     return text;

@@ -1,7 +1,5 @@
 #include "tune.h"
 
-#include "sung_value.h"
-
 #include <charconv>
 #include <cmath>
 #include <sstream>
@@ -87,9 +85,6 @@ SungNote parseNote(const TuneSheet& sheet, const std::vector<std::string>& field
     note.midiNote = midiNoteFromName(fields[1]);
     note.startBeat = start;
     note.lengthBeats = parseBeats(sheet, fields[2]);
-    const double hz = midiNoteHz(note.midiNote);
-    if (hz < kLowestUnambiguousMelodyHz || !sungValueForFrequency(hz))
-        fail(sheet, "'" + fields[1] + "' has no unambiguous sung value");
     if (note.lengthBeats < kShortestNoteBeats || note.lengthBeats * beatMs < kShortestNoteMs)
         fail(sheet, "'" + note.syllable + "' is too short to be scored");
     return note;

@@ -1,26 +1,36 @@
 // Checks the demo songs the build composes into the program directory: each folder's MP3,
-// cover and song file, read back through the game's own song reader and picture loader, and
-// the melody heard in the MP3 where and at the pitch the song file says.
+// cover and song file, read back through the game's own song reader and picture loader; the
+// melody heard in the MP3 where the song file says; and the lead voice alone, as the generator
+// renders it for singing tests, scored by the game's pitch analysis at the song file's pitches.
 
-#include "demo_songs/sung_value.h"
+#include "demo_songs/arrangement.h"
+#include "demo_songs/demo_tunes.h"
+#include "demo_songs/lead_voice.h"
+#include "demo_songs/melody_pitch.h"
+#include "demo_songs/song_text.h"
+#include "pitch/memory_wave_stream.h"
+#include "pitch/sound.h"
 #include "platform/jpeg_decoder.h"
+#include "platform/wav_file_input.h"
 #include "scene/picture_loader.h"
 #include "songs/song_file.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
-#include <map>
+#include <memory>
 #include <mpg123.h>
 #include <numbers>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 using namespace cantorix;
-using assets::demo::sungValueForFrequency;
+namespace demo = assets::demo;
 
 namespace {
 
@@ -96,6 +106,40 @@ double strengthAt(const Audio& audio, double centreMs, double hz, std::size_t le
     return std::hypot(re, im);
 }
 
+// The sung values after each 50 ms notification of the sound, analysed as the game does.
+std::vector<std::uint8_t> analyseInBursts(const std::vector<std::int16_t>& frames) {
+    constexpr std::size_t kBurstFrames = 2205;
+    pitch::MemoryWaveStream stream;
+    const auto sound = std::make_unique<pitch::TSound>();
+    std::vector<std::uint8_t> values;
+    for (std::size_t at = 0; at < frames.size(); at += kBurstFrames) {
+        const std::size_t count = std::min(kBurstFrames, frames.size() - at);
+        stream.append(reinterpret_cast<const std::uint8_t*>(frames.data() + at), 2 * count);
+        sound->OnSoundCaptured(stream);
+        sound->Analyse();
+        values.push_back(sound->sungValue());
+    }
+    return values;
+}
+
+std::vector<demo::SungNote> melodyOf(const demo::Tune& tune) {
+    std::vector<demo::SungNote> notes;
+    for (const demo::LyricLine& line : tune.lines)
+        notes.insert(notes.end(), line.notes.begin(), line.notes.end());
+    return notes;
+}
+
+// A one-line song of a single long note, for probing what the analysis makes of a pitch.
+demo::Tune oneNoteTune(const std::string& note) {
+    demo::TuneSheet sheet;
+    sheet.title = "Probe";
+    sheet.bpmText = "96";
+    sheet.gapMs = 5000;
+    sheet.chords = "C | C | C | C | C | C";
+    sheet.lines = {"La|" + note + "|16 _|_|16"};
+    return demo::buildTune(sheet);
+}
+
 class DemoSongsTest : public ::testing::TestWithParam<std::string> {
 protected:
     std::filesystem::path folder() const { return kSongs / GetParam(); }
@@ -105,30 +149,51 @@ protected:
         song.load(readFile(file), folder(), file);
         return song;
     }
+    demo::Tune tune() const {
+        for (const demo::TuneSheet& sheet : demo::demoTunes())
+            if (std::string(demo::kDemoArtist) + " - " + sheet.title == GetParam())
+                return demo::buildTune(sheet);
+        throw std::runtime_error("no tune for " + GetParam());
+    }
+    // The song file's notes, without line breaks and the end line.
+    std::vector<songs::SongRecord> noteRecords() {
+        const songs::SongFile song = loadSongFile();
+        std::vector<songs::SongRecord> notes;
+        for (std::size_t k = 0; k + 1 < song.recordCount(); ++k)
+            if (!song.songRecords()[k].isBreak)
+                notes.push_back(song.songRecords()[k]);
+        return notes;
+    }
 };
 
 } // namespace
 
-TEST(SungValueTest, MatchesWhatTheAnalysisReportsForCleanTones) {
-    EXPECT_EQ(sungValueForFrequency(220.0), 21); // a tone two indices above its own candidate
-    EXPECT_EQ(sungValueForFrequency(440.0), 42);
-    EXPECT_EQ(sungValueForFrequency(130.81), 13);
-    EXPECT_EQ(sungValueForFrequency(233.08), 22); // the running mean pulls it down, not to 23
-    EXPECT_EQ(sungValueForFrequency(466.16), 45);
+TEST(MelodyPitchTest, TicksCountOnlyWhenTheirWholeBlockLiesInsideTheSpan) {
+    // Tick j's block is the 4096 frames before (j + 1) * 2205.
+    const demo::TickSpan span = demo::ticksInside(10000, 20000, 100000);
+    EXPECT_EQ(span.first, 6u); // 15435 - 4096 = 11339; tick 5 would begin at 9134
+    EXPECT_EQ(span.end, 9u);   // tick 8 ends at 19845, tick 9 at 22050
+    const demo::TickSpan tooShort = demo::ticksInside(10000, 14500, 100000);
+    EXPECT_EQ(tooShort.first, tooShort.end);
+    const demo::TickSpan last = demo::ticksInside(5000, 10000, 10000); // the last tick is short
+    EXPECT_EQ(last.first, 4u);
+    EXPECT_EQ(last.end, 5u);
 }
 
-TEST(SungValueTest, RefusesTonesTheAnalysisCouldReportEitherWay) {
-    EXPECT_FALSE(sungValueForFrequency(493.88)); // B4: midway between the top two candidates
-    EXPECT_FALSE(sungValueForFrequency(207.65)); // G#3: midway between 19 and 21
-    EXPECT_FALSE(sungValueForFrequency(560.0));  // beyond the highest candidate
-    EXPECT_FALSE(sungValueForFrequency(0.0));
-    int previous = 0;
-    for (double hz = 100.0; hz < 530.0; hz += 0.5)
-        if (const auto value = sungValueForFrequency(hz)) {
-            EXPECT_TRUE(kSungValues.contains(*value)) << hz;
-            EXPECT_GE(*value, previous) << hz;
-            previous = *value;
+TEST(MelodyPitchTest, WritesWhatTheAnalysisHearsAndRefusesWhatItCannotJudge) {
+    EXPECT_EQ(demo::melodyPitches(oneNoteTune("A3")), std::vector<int>{21});
+    EXPECT_EQ(demo::melodyPitches(oneNoteTune("A4")), std::vector<int>{42});
+    // B4 lies between the two highest candidates and flips between them; C#5 lies beyond them.
+    for (const char* note : {"B4", "C#5"}) {
+        try {
+            demo::melodyPitches(oneNoteTune(note));
+            ADD_FAILURE() << note << " was accepted";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find("Probe: note 'La' at beat 0"), std::string::npos)
+                << e.what();
         }
+    }
+    EXPECT_THROW(demo::songText(oneNoteTune("A3"), {}, "x.mp3"), std::runtime_error);
 }
 
 TEST_P(DemoSongsTest, FolderHoldsAudioSongFileAndCover) {
@@ -192,34 +257,82 @@ TEST_P(DemoSongsTest, SongFileReadsAsTheGameReadsIt) {
 }
 
 // The melody sings each note where the song file puts it: at the middle of every note, the
-// note's own pitch is the strongest of all the pitches the melodies use.
+// note's own frequency is the strongest of all the frequencies the melody uses.
 TEST_P(DemoSongsTest, MelodyInTheAudioFollowsTheSongFile) {
     const songs::SongFile song = loadSongFile();
+    const std::vector<songs::SongRecord> records = noteRecords();
+    const std::vector<demo::SungNote> melody = melodyOf(tune());
+    ASSERT_EQ(records.size(), melody.size());
+    std::set<double> melodyHz;
+    for (const demo::SungNote& note : melody)
+        melodyHz.insert(demo::midiNoteHz(note.midiNote));
     const Audio audio = decodeMp3(folder() / (GetParam() + ".mp3"));
     ASSERT_EQ(audio.rate, 44100);
-    std::map<int, double> pitchHz; // sung value -> semitone from A3 to Bb4
-    for (int midi = 57; midi <= 70; ++midi) {
-        const double hz = 440.0 * std::pow(2.0, (midi - 69) / 12.0);
-        pitchHz[*sungValueForFrequency(hz)] = hz;
-    }
     const double beatMs = 15000.0 / song.bpm();
-    for (std::size_t k = 0; k + 1 < song.recordCount(); ++k) {
-        const songs::SongRecord& r = song.songRecords()[k];
-        if (r.isBreak)
-            continue;
-        ASSERT_TRUE(pitchHz.contains(r.pitch)) << r.syllable;
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        const songs::SongRecord& r = records[k];
+        ASSERT_EQ(r.startBeat, melody[k].startBeat) << r.syllable;
         const double middleMs = song.gapValue() + (r.startBeat + r.length / 2.0) * beatMs;
-        int strongest = 0;
+        double strongestHz = 0.0;
         double best = 0.0;
-        for (const auto& [value, hz] : pitchHz)
+        for (const double hz : melodyHz)
             if (const double s = strengthAt(audio, middleMs, hz, 8192); s > best) {
                 best = s;
-                strongest = value;
+                strongestHz = hz;
             }
-        EXPECT_EQ(strongest, r.pitch) << "'" << r.syllable << "' at beat " << r.startBeat;
+        EXPECT_EQ(strongestHz, demo::midiNoteHz(melody[k].midiNote))
+            << "'" << r.syllable << "' at beat " << r.startBeat;
     }
-    const songs::SongRecord& last = song.songRecords()[song.recordCount() - 2];
+    const songs::SongRecord& last = records.back();
     EXPECT_LT(song.gapValue() + (last.startBeat + last.length) * beatMs, audio.lengthMs());
+}
+
+// The lead voice alone, written as a WAV file and read back as the game's WAV microphone reads
+// it: silent before the first note, and at the middle of every note the game's analysis scores
+// it at exactly the pitch the song file holds.
+TEST_P(DemoSongsTest, LeadVoiceAloneIsSungAtTheSongFilesPitches) {
+    const std::filesystem::path wav =
+        std::filesystem::path(::testing::TempDir()) / (GetParam() + ".voice.wav");
+    demo::writeLeadVoiceWav(tune(), wav);
+    const std::string bytes = readFile(wav);
+    std::filesystem::remove(wav);
+    const std::vector<std::int16_t> frames = platform::convertWavForCapture(
+        reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    const std::vector<std::uint8_t> values = analyseInBursts(frames);
+
+    const songs::SongFile song = loadSongFile();
+    const double beatMs = 15000.0 / song.bpm();
+    EXPECT_NEAR(double(frames.size()) / 44.1, demo::songLengthMs(tune()), 1.0);
+    const auto gapTicks = static_cast<std::size_t>(song.gapValue() / 50.0);
+    EXPECT_TRUE(std::all_of(values.begin(), values.begin() + gapTicks,
+                            [](std::uint8_t v) { return v == pitch::kSilenceSungValue; }));
+    for (const songs::SongRecord& r : noteRecords()) {
+        const double middleMs = song.gapValue() + (r.startBeat + r.length / 2.0) * beatMs;
+        // Tick j analyses the 4096 samples before (j + 1) * 2205: take the one centred nearest.
+        const long tick = std::lround((middleMs * 44.1 + 2048) / 2205) - 1;
+        ASSERT_TRUE(tick >= 0 && std::size_t(tick) < values.size()) << r.syllable;
+        EXPECT_EQ(values[std::size_t(tick)], r.pitch)
+            << "'" << r.syllable << "' at beat " << r.startBeat;
+    }
+}
+
+// The generator's command for singing tests writes the same voice, found by title or folder.
+TEST_P(DemoSongsTest, VoiceCommandWritesTheLeadVoice) {
+    const std::filesystem::path wav =
+        std::filesystem::path(::testing::TempDir()) / (GetParam() + ".command.wav");
+    const std::string command = std::string("\"") + CANTORIX_DEMO_SONG_MAKER + "\" --voice \"" +
+                                GetParam() + "\" \"" + wav.string() + "\"";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const std::string written = readFile(wav);
+    demo::writeLeadVoiceWav(tune(), wav);
+    EXPECT_TRUE(written == readFile(wav));
+    std::filesystem::remove(wav);
+}
+
+TEST(DemoSongMakerTest, RefusesAnUnknownSong) {
+    const std::string command = std::string("\"") + CANTORIX_DEMO_SONG_MAKER +
+                                "\" --voice \"No Such Song\" /dev/null 2>/dev/null";
+    EXPECT_NE(std::system(command.c_str()), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Songs, DemoSongsTest, ::testing::ValuesIn(kDemoSongs),
