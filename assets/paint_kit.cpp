@@ -161,4 +161,17 @@ QImage keyedImage(const QImage& art, const QColor& key) {
     return out;
 }
 
+void fillRadial(QPainter& p, QPointF centre, double radius, const QColor& colour, double squash) {
+    p.save();
+    p.translate(centre);
+    p.scale(1.0, squash);
+    QRadialGradient glow(QPointF(0, 0), radius);
+    QColor clear = colour;
+    clear.setAlpha(0);
+    glow.setColorAt(0.0, colour);
+    glow.setColorAt(1.0, clear);
+    p.fillRect(QRectF(-radius, -radius, 2 * radius, 2 * radius), glow);
+    p.restore();
+}
+
 } // namespace cantorix::assets

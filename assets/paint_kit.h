@@ -5,9 +5,12 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPainter>
 #include <QPainterPath>
 #include <QRectF>
 #include <QString>
+
+#include <cstdint>
 
 class QPainter;
 
@@ -47,6 +50,25 @@ void paintPlate(QPainter& painter, const QPainterPath& shape, double rimWidth);
 
 // A cream-to-amber filled symbol or caption with a dark shadow and a warm glow.
 void paintGlowingShape(QPainter& painter, const QPainterPath& shape, int glowRadius);
+
+// Deterministic, so every build draws the same pictures.
+class Random {
+public:
+    explicit Random(std::uint32_t seed) : m_state(seed) {}
+    double next() { // 0 … 1
+        m_state ^= m_state << 13;
+        m_state ^= m_state >> 17;
+        m_state ^= m_state << 5;
+        return (m_state & 0xffffff) / double(0x1000000);
+    }
+
+private:
+    std::uint32_t m_state;
+};
+
+// A round glow fading to clear; squash flattens it vertically.
+void fillRadial(QPainter& p, QPointF centre, double radius, const QColor& colour,
+                double squash = 1.0);
 
 // Button pictures have no partial transparency: the game keys out the colour of the top-left
 // pixel and alpha-tests the rest. Pixels at least half covered become opaque (their own colour,

@@ -13,21 +13,6 @@ namespace cantorix::assets {
 
 namespace {
 
-// Deterministic, so every build draws the same pictures.
-class Random {
-public:
-    explicit Random(std::uint32_t seed) : m_state(seed) {}
-    double next() { // 0 … 1
-        m_state ^= m_state << 13;
-        m_state ^= m_state >> 17;
-        m_state ^= m_state << 5;
-        return (m_state & 0xffffff) / double(0x1000000);
-    }
-
-private:
-    std::uint32_t m_state;
-};
-
 // Two beamed quavers drawn in a 100 x 100 box, then mapped onto box.
 QPainterPath beamedNotes(const QRectF& box) {
     QPainterPath notes;
@@ -46,20 +31,6 @@ QPainterPath beamedNotes(const QRectF& box) {
         .translate(box.left(), box.top())
         .scale(box.width() / 100, box.height() / 100)
         .map(notes);
-}
-
-void fillRadial(QPainter& p, QPointF centre, double radius, const QColor& colour,
-                double squash = 1.0) {
-    p.save();
-    p.translate(centre);
-    p.scale(1.0, squash);
-    QRadialGradient glow(QPointF(0, 0), radius);
-    QColor clear = colour;
-    clear.setAlpha(0);
-    glow.setColorAt(0.0, colour);
-    glow.setColorAt(1.0, clear);
-    p.fillRect(QRectF(-radius, -radius, 2 * radius, 2 * radius), glow);
-    p.restore();
 }
 
 // Soft light cones from lamps above the top edge.

@@ -10,19 +10,6 @@
 
 namespace cantorix::assets::demo {
 
-void fillRadial(QPainter& p, QPointF centre, double radius, const QColor& colour, double squash) {
-    p.save();
-    p.translate(centre);
-    p.scale(1.0, squash);
-    QRadialGradient glow(QPointF(0, 0), radius);
-    QColor clear = colour;
-    clear.setAlpha(0);
-    glow.setColorAt(0.0, colour);
-    glow.setColorAt(1.0, clear);
-    p.fillRect(QRectF(-radius, -radius, 2 * radius, 2 * radius), glow);
-    p.restore();
-}
-
 QImage coverCanvas(const QColor& top, const QColor& bottom) {
     QImage image(kCoverSize, kCoverSize, QImage::Format_RGB32);
     QPainter p(&image);

@@ -2,6 +2,8 @@
 // Painting helpers shared by the demo song covers: skies, stars, glows, the title and the grain
 // that keeps gradients from banding in JPEG. Build-time tool; main thread (fonts).
 
+#include "paint_kit.h"
+
 #include <QColor>
 #include <QImage>
 #include <QPointF>
@@ -13,25 +15,6 @@ class QPainter;
 namespace cantorix::assets::demo {
 
 inline constexpr int kCoverSize = 600;
-
-// Deterministic, so every build draws the same covers.
-class Random {
-public:
-    explicit Random(std::uint32_t seed) : m_state(seed) {}
-    double next() { // 0 … 1
-        m_state ^= m_state << 13;
-        m_state ^= m_state >> 17;
-        m_state ^= m_state << 5;
-        return (m_state & 0xffffff) / double(0x1000000);
-    }
-
-private:
-    std::uint32_t m_state;
-};
-
-// A round glow fading to clear; squash flattens it vertically.
-void fillRadial(QPainter& p, QPointF centre, double radius, const QColor& colour,
-                double squash = 1.0);
 
 // A cover-sized picture filled with a vertical gradient.
 QImage coverCanvas(const QColor& top, const QColor& bottom);
