@@ -1,0 +1,36 @@
+#include "hall_of_fame_labels.h"
+
+namespace cantorix::session {
+
+namespace {
+
+constexpr int kCaptionLeft = 120;
+constexpr int kScoreLeft = 550;
+constexpr int kFirstTop = 280;
+constexpr int kRowPitch = 45;
+
+void addLabel(scene::TGLBaseControl& holder, const std::string& caption, int left, int top,
+              const HallOfFameLook& look) {
+    auto& label = holder.addNewChild<scene::TGLLabel>();
+    label.setLeft(left);
+    label.setTop(top);
+    label.setCaption(caption);
+    label.setBitmapFont(look.font);
+    label.setGuiLayout(look.layout);
+    label.setDefaultColor(look.colour);
+}
+
+} // namespace
+
+void showHallOfFameRows(scene::TGLBaseControl& holder, const std::vector<HallOfFameRow>& rows,
+                        const HallOfFameLook& look) {
+    holder.deleteChildren();
+    int top = kFirstTop;
+    for (const HallOfFameRow& row : rows) {
+        addLabel(holder, row.caption, kCaptionLeft, top, look);
+        addLabel(holder, row.scoreText, kScoreLeft, top, look);
+        top += kRowPitch;
+    }
+}
+
+} // namespace cantorix::session

@@ -1,0 +1,146 @@
+#include "note_lane.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace cantorix::session {
+
+using scene::TGLBaseSceneObject;
+using scene::TGLHUDSprite;
+using scene::TGLHUDText;
+
+namespace {
+
+void setAlpha(TGLBaseSceneObject& node, float alpha) {
+    if (auto* text = dynamic_cast<TGLHUDText*>(&node)) {
+        scene::ColorF colour = text->modulateColor();
+        colour.a = alpha;
+        text->setModulateColor(colour);
+    }
+}
+
+TGLHUDSprite* spriteAt(TGLBaseSceneObject& group, int index) {
+    return index >= 0 && index < group.count() ? dynamic_cast<TGLHUDSprite*>(&group.child(index))
+                                               : nullptr;
+}
+
+} // namespace
+
+NoteLane::NoteLane(LaneScene scene, const songs::SongFile& song)
+    : m_scene(scene), m_song(song), m_lines(scene, song) {}
+
+void NoteLane::startSession() {
+    m_lines.startSession();
+    m_recordIndex = 0;
+    m_syllableIndex = 0;
+    m_barRightEdge = 0;
+    m_targetPitch = 0;
+    m_currentBar = -1;
+}
+
+float NoteLane::firstSyllableX() const {
+    const TGLBaseSceneObject* line = m_lines.currentLine();
+    return line && line->count() > 0 ? line->child(0).position().x : 0.0f;
+}
+
+std::int64_t NoteLane::dueRecord(std::int32_t beat) const {
+    const auto& records = m_song.songRecords();
+    const std::size_t limit = std::min(m_song.recordCount(), records.size());
+    const std::int64_t s0 = records.empty() ? 0 : records[0].startBeat;
+    auto nextStart = [&](std::size_t k) {
+        return k + 1 < records.size() ? static_cast<std::int64_t>(records[k + 1].startBeat)
+                                      : std::numeric_limits<std::int64_t>::max() / 2;
+    };
+    std::int64_t due = -1;
+    for (std::size_t k = static_cast<std::size_t>(m_recordIndex);
+         k < limit && records[k].startBeat - s0 <= beat; ++k) {
+        if (beat < nextStart(k) - s0)
+            due = static_cast<std::int64_t>(k);
+    }
+    return due;
+}
+
+void NoteLane::UpdateLane(std::int32_t currentBeat) {
+    const std::int64_t due = dueRecord(currentBeat);
+    // Records whose windows are empty or were passed between two ticks are entered on the way,
+    // so the lane never waits for a window that will not come again.
+    for (std::int64_t e = m_recordIndex; e <= due; ++e) {
+        if (m_lines.lyricsState() == kLyricsFinished)
+            return;
+        enterRecord(static_cast<std::size_t>(e));
+    }
+}
+
+void NoteLane::enterRecord(std::size_t e) {
+    const songs::SongRecord& record = m_song.songRecords()[e];
+    m_recordIndex = static_cast<std::int32_t>(e + 1);
+    if (record.isBreak) {
+        // Nothing is sung between two lines, so nothing may score there.
+        m_targetPitch = 0;
+        startNextLine();
+        return;
+    }
+    highlight(m_syllableIndex, record.pitch);
+    ++m_syllableIndex;
+}
+
+void NoteLane::highlight(int syllable, std::uint8_t pitch) {
+    TGLBaseSceneObject* line = m_lines.currentLine();
+    if (!line)
+        return;
+    for (int i = 0; i < line->count(); ++i)
+        setAlpha(line->child(i), 0.4f);
+    for (int i = 0; i < m_scene.tabulature.count(); ++i)
+        if (auto* bar = spriteAt(m_scene.tabulature, i))
+            bar->setMaterial({&m_scene.materials, "Knob1"});
+    if (syllable >= line->count())
+        return;
+    setAlpha(line->child(syllable), 1.0f);
+    m_targetPitch = pitch;
+    TGLHUDSprite* bar = spriteAt(m_scene.tabulature, syllable);
+    if (!bar)
+        return; // a line without bars still highlights its syllables
+    bar->setMaterial({&m_scene.materials, "Knob2"});
+    if (syllable >= m_scene.singTab.tag())
+        startTrail(*bar);
+    m_currentBar = syllable;
+}
+
+void NoteLane::startTrail(const TGLHUDSprite& bar) {
+    m_scene.singTab.setTag(m_scene.singTab.tag() + 1);
+    auto& anchor = m_scene.singTab.addNewChild<TGLHUDSprite>();
+    scene::Vec3 p = bar.position();
+    p.x -= bar.width() / 2;
+    anchor.setPosition(p);
+    anchor.setWidth(0.001f);
+    m_barRightEdge = static_cast<double>(p.x) + bar.width();
+    m_barWidth = bar.width();
+}
+
+void NoteLane::startNextLine() {
+    m_syllableIndex = 0;
+    m_lines.BuildLines();
+    m_scene.singTab.deleteChildren();
+    m_scene.singTab.setTag(0);
+    m_barRightEdge = 0;
+}
+
+bool NoteLane::UpdateVoiceTrail(std::uint8_t sungValue) {
+    if (!hasCurrentBar())
+        return false;
+    const int count = m_scene.singTab.count();
+    const TGLHUDSprite* previous = spriteAt(m_scene.singTab, count - 1);
+    if (!previous)
+        return true;
+    const double px = previous->position().x;
+    const double x = px >= m_barRightEdge ? px : px + previous->width() / 2.0;
+    auto& segment = m_scene.singTab.addNewChild<TGLHUDSprite>();
+    segment.setPosition(
+        {static_cast<float>(x), static_cast<float>(laneY(sungValue, m_song.octaveBand())), 0});
+    segment.setHeight(15);
+    segment.setWidth(static_cast<float>(m_barWidth / 7.0));
+    segment.setMaterial({&m_scene.materials, "Knob3"});
+    return true;
+}
+
+} // namespace cantorix::session

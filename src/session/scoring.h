@@ -1,0 +1,62 @@
+#pragma once
+// The points of one performance: note points, line bonus and the hit streak, stepped once per
+// analysis tick. The hit streak is kept in the Tag of the scene object `Point`, which this object
+// refers to but does not own. Main thread only.
+
+#include "scene/scene_object.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace cantorix::session {
+
+// Hit ticks in a row that earn one bonus point.
+inline constexpr int kBonusRun = 6;
+
+class Scoring {
+public:
+    // point: the scene object `Point`, whose Tag holds `HitStreak`; it must outlive this object.
+    explicit Scoring(scene::TGLBaseSceneObject& point);
+
+    // The start of a session: `NotePoints`, `LineBonus`, `TargetPitch` and `HitStreak` become 0,
+    // so nothing left over from the previous song can score or complete a run.
+    void startSession();
+
+    // `ScoreTick`: one hit when the sung value of the previous tick equals `TargetPitch` byte for
+    // byte (255 is silence); a run of six hits earns one bonus point and starts a new run.
+    void scoreTick(std::uint8_t sungValue);
+
+    std::uint8_t targetPitch() const { return m_targetPitch; }
+    void setTargetPitch(std::uint8_t pitch) { m_targetPitch = pitch; }
+    std::int32_t notePoints() const { return m_notePoints; }
+    std::int32_t lineBonus() const { return m_lineBonus; }
+    std::int32_t hitStreak() const { return m_point.tag(); }
+    // Note points plus bonus; wide enough that the sum cannot overflow.
+    std::int64_t total() const { return std::int64_t{m_notePoints} + m_lineBonus; }
+
+private:
+    scene::TGLBaseSceneObject& m_point;
+    std::int32_t m_notePoints = 0;
+    std::int32_t m_lineBonus = 0;
+    std::uint8_t m_targetPitch = 0;
+};
+
+// The caption of the point counter `Pointtext`: "P-" and the note points.
+std::string pointCounterText(std::int32_t notePoints);
+
+// What the score page shows when a session ends. The gauge `Gauge1` stands on y = 460 and is
+// 230 pixels high at 15000 note points.
+struct ScorePageValues {
+    std::string notes; // `Score1`
+    std::string bonus; // `score2`
+    std::string total; // `Total`
+    int gaugeHeight = 0;
+    int gaugeTop = 0;
+};
+ScorePageValues scorePageValues(std::int32_t notePoints, std::int32_t lineBonus);
+
+// The hall-of-fame entry Submit adds: the decimal total, ":" and the name exactly as typed.
+std::string hallOfFameEntry(std::int64_t total, std::string_view name);
+
+} // namespace cantorix::session
