@@ -1,13 +1,12 @@
 #pragma once
 // Test double for the capture device: accepts the formats the test chooses and hands out rings
-// whose device side the test drives by hand (bytes arriving, failed position queries and
-// locks). Each ring's state outlives the ring, so a test can still look after the stream let
-// it go. Main thread only, like the real rings.
+// whose device side the test drives (bytes arriving, failing queries and locks); a ring's state
+// outlives the ring for inspection. Main thread only, like the real rings.
 
 #include "pitch/capture_port.h"
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <utility>
