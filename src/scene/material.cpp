@@ -90,8 +90,11 @@ TGLLibMaterial& TGLMaterialLibrary::addTextureMaterial(std::string name, Image i
     texture.setMode(TextureMode::Modulate);
     auto same = std::find_if(m_materials.begin(), m_materials.end(),
                              [&](const auto& m) { return m->name() == name; });
-    if (same != m_materials.end())
+    if (same != m_materials.end()) {
+        // Keep the library's revision growing: the viewer compares it with the last frame's.
+        m_structureRevision += (*same)->revision();
         *same = std::move(material);
+    }
     else
         m_materials.push_back(std::move(material));
     ++m_structureRevision;
@@ -99,6 +102,8 @@ TGLLibMaterial& TGLMaterialLibrary::addTextureMaterial(std::string name, Image i
 }
 
 void TGLMaterialLibrary::clear() {
+    for (const auto& m : m_materials)
+        m_structureRevision += m->revision();
     m_materials.clear();
     ++m_structureRevision;
 }

@@ -1,3 +1,4 @@
+#include "scene/material.h"
 #include "scene/scene_nodes.h"
 
 #include <gtest/gtest.h>
@@ -66,4 +67,25 @@ TEST(SceneObjectTest, ProgressReachesEveryNodeInOrder) {
         };
     scene.doProgress(0.25);
     EXPECT_EQ(order, "abc");
+}
+
+namespace {
+class BlankLoader : public ImageLoader {
+public:
+    Image load(const std::filesystem::path&) override { return Image(2, 2); }
+};
+} // namespace
+
+TEST(MaterialLibraryTest, RevisionGrowsWhenAMaterialIsReplacedOrCleared) {
+    BlankLoader loader;
+    TGLMaterialLibrary library("Stuff", loader, ".");
+    TGLLibMaterial& first = library.addTextureMaterial("Bg", "a.jpg");
+    first.texture().setImageGamma(1.4f);
+    first.texture().setImageGamma(0.8f);
+    auto before = library.revision();
+    library.addTextureMaterial("Bg", "b.jpg");
+    EXPECT_GT(library.revision(), before) << "the viewer would not redraw the new picture";
+    before = library.revision();
+    library.clear();
+    EXPECT_GT(library.revision(), before);
 }
