@@ -199,10 +199,47 @@ void GameScene::buildFirstPage() {
     Leftarrow = &addImageButton(*GLForm1, "Leftarrow", 480, 350, 30, 32, "Larrow", 40, 40, 6, 8);
     RightArrow = &addImageButton(*GLForm1, "RightArrow", 640, 350, 30, 32, "Rarrow", 40, 40, 12, 8);
 
+    buildOptionsForm();
+}
+
+void GameScene::buildOptionsForm() {
+    // The form covers the viewer like GLForm1, so its controls sit at viewer coordinates.
     GLForm2 = &Root1->addNewChild<TGLForm>("GLForm2");
-    GLForm2->setBounds(100, 200, 600, 340);
+    GLForm2->setBounds(0, 0, 766, 729);
     GLForm2->setBitmapFont(&Menufont1);
     GLForm2->setVisible(false);
+    struct PageButton {
+        TGLButton** button;
+        const char* name;
+        const char* caption;
+        int top;
+    };
+    for (const PageButton& p : {PageButton{&Gameplay, "Gameplay", "Gameplay", 250},
+                                PageButton{&Soundbtn, "Soundbtn", "Sound", 320},
+                                PageButton{&Apperance, "Apperance", "Apperance", 390},
+                                PageButton{&Backbutton, "Backbutton", "Back", 460}}) {
+        TGLButton& b = addSkinButton(*GLForm2, p.name, p.caption, 150, p.top, 200, 60);
+        b.setGuiLayoutName("panel");
+        b.setGuiLayoutNamePressed("panel");
+        b.setDefaultColor(16763025);
+        b.setFocusedColor(clWhite);
+        *p.button = &b;
+    }
+    struct Page {
+        TGLPanel** panel;
+        const char* name;
+        int top, height;
+        bool visible;
+    };
+    for (const Page& p : {Page{&Menu1, "Menu1", 200, 400, true}, Page{&Menu2, "Menu2", 265, 160, false},
+                          Page{&Menu3, "Menu3", 200, 310, false}}) {
+        TGLPanel& panel = GLForm2->addNewChild<TGLPanel>(p.name);
+        panel.setBounds(400, p.top, 280, p.height);
+        panel.setGuiLayout(&GLGuiLayout2);
+        panel.setGuiLayoutName("panel");
+        panel.setVisible(p.visible);
+        *p.panel = &panel;
+    }
 }
 
 void GameScene::buildEditorScreen() {

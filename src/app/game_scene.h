@@ -47,6 +47,10 @@ public:
     TGLForm *GLForm1 = nullptr, *GLForm2 = nullptr;
     TGLButton *Start = nullptr, *Editor = nullptr, *Scores = nullptr, *Options = nullptr,
               *Leftarrow = nullptr, *RightArrow = nullptr;
+    // Options form: the page buttons and the three pages (Gameplay, Sound, Apperance).
+    TGLButton *Gameplay = nullptr, *Soundbtn = nullptr, *Apperance = nullptr,
+              *Backbutton = nullptr;
+    TGLPanel *Menu1 = nullptr, *Menu2 = nullptr, *Menu3 = nullptr;
     // Hall of fame.
     TGLPanel* Holder = nullptr;
     TGLButton* GLButton9 = nullptr;
@@ -68,6 +72,7 @@ private:
     void buildBackground();
     void buildHallOfFame();
     void buildFirstPage();
+    void buildOptionsForm();
     void buildEditorScreen();
     void buildScorePage();
     void buildSinging();

@@ -2,6 +2,7 @@
 
 #include "about_box.h"
 #include "error_guard.h"
+#include "key_codes.h"
 #include "program_files.h"
 #include "scene/render/scene_viewer.h"
 #include "side_windows.h"
@@ -10,6 +11,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -34,6 +36,7 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     m_game = std::make_unique<GameScene>(m_services.images, m_services.glyphs, m_services.programDir);
     m_cadencer = std::make_unique<scene::TGLCadencer>(m_game->scene(), m_services.clock);
+    m_screens = std::make_unique<Screens>(*m_game, m_hallOfFame);
     buildMenu();
     buildClientArea();
     GameScene& g = *m_game;
@@ -81,6 +84,20 @@ void TForm1::buildMenu() {
                 if (m_videoEditor)
                     m_videoEditor->show();
             }));
+    connectMenuScreens();
+}
+
+void TForm1::connectMenuScreens() {
+    // The menu items run the in-scene buttons' own click events, whatever those are set to.
+    const auto clickOf = [this](scene::TGLButton* button) {
+        return guarded(this, [button] {
+            if (button->onButtonClick)
+                scene::TGLButton::NotifyEvent(button->onButtonClick)(*button);
+        });
+    };
+    connect(Options1, &QAction::triggered, this, clickOf(m_game->Options));
+    connect(Scores1, &QAction::triggered, this, clickOf(m_game->Scores));
+    connect(LyricsEditor1, &QAction::triggered, this, clickOf(m_game->Editor));
 }
 
 void TForm1::buildClientArea() {
@@ -96,6 +113,9 @@ void TForm1::buildClientArea() {
     for (auto* font : m_game->fonts())
         m_viewer->addFont(*font);
     m_viewer->hide();
+    // The viewer holds the keyboard focus; its keys reach the game through our event filter.
+    m_viewer->setFocusPolicy(Qt::StrongFocus);
+    m_viewer->installEventFilter(this);
     connect(m_viewer, &scene::render::SceneViewer::afterRender, this,
             guarded(this, [this] { GLSceneViewer1AfterRender(); }));
 
@@ -128,7 +148,45 @@ void TForm1::FormCreate() {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_loading && event->type() == QEvent::Resize)
         runGuarded(this, [this] { LoadingResize(); });
+    // Filtered before the viewer sees them, so Tab reaches the game instead of moving the focus.
+    if (watched == m_viewer && event->type() == QEvent::KeyPress) {
+        FormKeyDown(static_cast<const QKeyEvent&>(*event));
+        return true;
+    }
+    if (watched == m_viewer && event->type() == QEvent::KeyRelease) {
+        FormKeyUp(static_cast<const QKeyEvent&>(*event));
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) { FormKeyDown(*event); }
+
+void TForm1::keyReleaseEvent(QKeyEvent* event) { FormKeyUp(*event); }
+
+void TForm1::changeEvent(QEvent* event) {
+    // Keys released while another window had the keyboard never reach us.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        m_screens->releaseKeys();
+    QMainWindow::changeEvent(event);
+}
+
+void TForm1::FormKeyDown(const QKeyEvent& event) {
+    // Auto-repeat keeps sending key-downs and characters while a key is held, as the controls
+    // expect; a failing key-down does not swallow the character that follows it.
+    const int key = gameKeyCode(event.key());
+    if (key != 0)
+        runGuarded(this, [&] { m_screens->FormKeyDown(key); });
+    for (char32_t ch : keyPressCharacters(event.key(), event.text()))
+        runGuarded(this, [&] { m_screens->FormKeyPress(ch); });
+}
+
+void TForm1::FormKeyUp(const QKeyEvent& event) {
+    if (event.isAutoRepeat())
+        return;
+    const int key = gameKeyCode(event.key());
+    if (key != 0)
+        runGuarded(this, [&] { m_screens->FormKeyUp(key); });
 }
 
 void TForm1::LoadingResize() {
@@ -154,6 +212,7 @@ void TForm1::Timer3Timer() {
     ScanSongs();
     SetUpBackground();
     m_viewer->show();
+    m_viewer->setFocus();
     m_cadencer->setEnabled(true);
     m_cadencer->onProgress = [this](double, double) { GLCadencer1Progress(); };
     m_framePacer.start();

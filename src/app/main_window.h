@@ -8,7 +8,9 @@
 #include "pitch/capture_stream.h"
 #include "pitch/sound.h"
 #include "qt_main_thread_invoker.h"
+#include "screens.h"
 #include "scene/cadencer.h"
+#include "session/hall_of_fame.h"
 #include "songs/cover_ring.h"
 #include "songs/media_player.h"
 #include "songs/song_file.h"
@@ -23,6 +25,7 @@
 #include <memory>
 #include <random>
 
+class QKeyEvent;
 class QLabel;
 
 namespace cantorix::scene::render {
@@ -59,6 +62,9 @@ public:
     void setSideWindows(Taboutform* about, TForm5* videoEditor);
 
     GameScene& game() { return *m_game; }
+    Screens& screens() { return *m_screens; }
+    // ListBox1: the hall of fame the Scores screen shows.
+    session::HallOfFameList& hallOfFame() { return m_hallOfFame; }
     scene::render::SceneViewer* viewer() const { return m_viewer; }
     QWidget* loadingPanel() const { return m_loading; }
     bool started() const { return m_started; }
@@ -76,6 +82,9 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -89,6 +98,9 @@ private:
     void StartCapture();
     void AsyncTimer1Timer();
     void connectInput();
+    void connectMenuScreens();
+    void FormKeyDown(const QKeyEvent& event);
+    void FormKeyUp(const QKeyEvent& event);
     void GLSceneViewer1AfterRender();
     void GLCadencer1Progress();
     void frameTick();
@@ -97,6 +109,8 @@ private:
     AppServices m_services;
     std::unique_ptr<GameScene> m_game;
     std::unique_ptr<scene::TGLCadencer> m_cadencer;
+    session::HallOfFameList m_hallOfFame; // ListBox1
+    std::unique_ptr<Screens> m_screens;
     scene::render::SceneViewer* m_viewer = nullptr;
     QWidget* m_client = nullptr;
     QWidget* m_loading = nullptr;

@@ -9,11 +9,13 @@ constexpr int kScoreLeft = 550;
 constexpr int kFirstTop = 280;
 constexpr int kRowPitch = 45;
 
+// The row positions are screen positions; a control's own are relative to its parent.
 void addLabel(scene::TGLBaseControl& holder, const std::string& caption, int left, int top,
               const HallOfFameLook& look) {
+    const scene::RectI origin = holder.globalRect();
     auto& label = holder.addNewChild<scene::TGLLabel>();
-    label.setLeft(left);
-    label.setTop(top);
+    label.setLeft(left - origin.left);
+    label.setTop(top - origin.top);
     label.setCaption(caption);
     label.setBitmapFont(look.font);
     label.setGuiLayout(look.layout);

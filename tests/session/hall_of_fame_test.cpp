@@ -129,6 +129,13 @@ TEST(HallOfFameLabelsTest, ReplacesTheRowsUnderTheHolder) {
 
     showHallOfFameRows(holder, {}, look);
     EXPECT_EQ(holder.count(), 0);
+
+    // Where the holder stands on screen, the rows still land at their screen positions.
+    holder.setBounds(82, 250, 600, 400);
+    showHallOfFameRows(holder, rankHallOfFame({"852:red"}), look);
+    EXPECT_EQ(label(0).globalRect().left, 120);
+    EXPECT_EQ(label(0).globalRect().top, 280);
+    EXPECT_EQ(label(1).globalRect().left, 550);
 }
 
 } // namespace

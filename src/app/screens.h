@@ -1,0 +1,60 @@
+#pragma once
+// Which screen of the main window's scene is shown and takes input: the click handlers that
+// switch screens, the hover effects of the image buttons and the routing of keys to the GUI
+// roots. Borrows the scene and the hall-of-fame list from the main window. Main thread only.
+
+#include "game_scene.h"
+#include "session/hall_of_fame.h"
+
+#include <functional>
+#include <set>
+
+namespace cantorix::app {
+
+class Screens {
+public:
+    // Connects the screen buttons' click and hover events.
+    Screens(GameScene& game, const session::HallOfFameList& hallOfFame);
+
+    // Run by the Start click and by Escape during a session; the session code provides them.
+    std::function<void()> startSession;
+    std::function<void()> endSession;
+
+    void StartButtonClick();
+    void ScoresButtonClick();
+    void EditorButtonClick();
+    void OptionsButtonClick();
+    void GLButton23ButtonClick(); // Back on the score page
+    void GLButton9ButtonClick();  // Back in the hall of fame
+    void GLButton13ButtonClick(); // Back in the editor
+    void BackbuttonClick();       // Back in the options
+    void GameplayClick();
+    void SoundbtnClick();
+    void ApperanceClick();
+
+    static void StartMouseMove(TGLBaseControl& sender);
+    static void StartMouseLeave(TGLBaseControl& sender);
+    void LeftarrowMouseMove(TGLBaseControl& sender);
+    void LeftarrowMouseLeave(TGLBaseControl& sender);
+
+    // The main window's keys in the game's codes. Keys go to the roots that edit text or may
+    // one day (song selection, score page, editor); the hall of fame and singing get none.
+    void FormKeyDown(int key);
+    void FormKeyPress(char32_t ch);
+    void FormKeyUp(int key);
+    // The window lost the keyboard: no key counts as held any more.
+    void releaseKeys() { m_keysDown.clear(); }
+    bool keyIsDown(int key) const { return m_keysDown.count(key) > 0; }
+
+private:
+    void connectButtons();
+    void connectHover();
+    void setArrowGamma(TGLBaseControl& sender, float gamma);
+    std::vector<TGLBaseControl*> keyRoots() const;
+
+    GameScene& m_game;
+    const session::HallOfFameList& m_hallOfFame;
+    std::set<int> m_keysDown;
+};
+
+} // namespace cantorix::app

@@ -1,0 +1,81 @@
+#pragma once
+// A real main window over a temporary program directory with one song folder, with the real
+// picture loading, fonts, OpenGL viewer, silent microphone and null sound output.
+
+#include "app/main_window.h"
+#include "platform/audio_output.h"
+#include "platform/capture_factory.h"
+#include "platform/jpeg_decoder.h"
+#include "platform/mpg123_media_player.h"
+#include "scene/picture_loader.h"
+#include "scene/render/qt_glyph_rasterizer.h"
+#include "scene/render/scene_viewer.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <memory>
+#include <unistd.h>
+
+namespace cantorix::testing {
+
+class WallClock : public scene::SteadyClock {
+public:
+    double seconds() override {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+};
+
+template <class Pred> bool waitUntil(Pred pred, int timeoutMs = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+class GameWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        namespace fs = std::filesystem;
+        m_root = fs::temp_directory_path() / ("cantorix-screens-" + std::to_string(::getpid()));
+        fs::remove_all(m_root);
+        fs::create_directories(m_root / "songs" / "Demo Song");
+        fs::create_directory_symlink(fs::path(CANTORIX_PROGRAM_DIR) / "data", m_root / "data");
+        m_pictures = std::make_unique<scene::PictureFileLoader>(m_jpeg);
+        m_covers = std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
+    }
+    void TearDown() override {
+        m_form.reset();
+        std::filesystem::remove_all(m_root);
+    }
+    // Shows the window and waits until the scene is on screen.
+    app::TForm1& startAndWait() {
+        m_form = std::make_unique<app::TForm1>(app::AppServices{m_root, *m_pictures, m_glyphs,
+                                                                m_clock, m_player, *m_covers,
+                                                                *m_capture, m_captureError});
+        m_form->show();
+        EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
+        return *m_form;
+    }
+
+    std::filesystem::path m_root;
+    platform::LibJpegDecoder m_jpeg;
+    std::unique_ptr<scene::PictureFileLoader> m_pictures, m_covers;
+    std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
+    platform::Mpg123MediaPlayer m_player{*m_output};
+    std::unique_ptr<platform::CaptureService> m_capture = platform::openSilentCapture();
+    std::string m_captureError;
+    scene::render::QtGlyphRasterizer m_glyphs;
+    WallClock m_clock;
+    std::unique_ptr<app::TForm1> m_form;
+};
+
+} // namespace cantorix::testing
