@@ -80,7 +80,7 @@ void GameScene::loadMaterials() {
     makeColourMaterial(GLMaterialLibrary1, "Knob1", toColorF(0x00FF8000, 0.82f));
     makeColourMaterial(GLMaterialLibrary1, "Knob2", toColorF(0x0000C0FF, 0.82f));
     makeColourMaterial(GLMaterialLibrary1, "Knob3", toColorF(0x000000FF, 0.82f));
-    GLMaterialLibrary1.addTextureMaterial("Osci", "data/gfx/OsciSkin.tga");
+    GLMaterialLibrary1.addTextureMaterial("Osci", "data/gfx/OsciSkin.tga").setBlending(BlendingMode::Additive);
     GLMaterialLibrary1.addTextureMaterial("Prog", "data/skins/vip/progress.tga");
     // The open frame around the cover slab.
     makeColourMaterial(GLMaterialLibrary1, "LibMaterial", toColorF(0x0040B0E0));
@@ -256,6 +256,7 @@ void GameScene::buildScorePage() {
     GLButton23 = &addSkinButton(*root2, "GLButton23", "Back", 120, 450, 70, 30);
     GLButton7 = &addSkinButton(*root2, "GLButton7", "Submit", 205, 450, 70, 30);
     GLButton8 = &addSkinButton(*root2, "GLButton8", "Save", 290, 450, 70, 30);
+    buildScoreLabels();
 }
 
 void GameScene::buildSinging() {
@@ -265,6 +266,7 @@ void GameScene::buildSinging() {
     Tv->setPosition({-16.6f, -1, 0.2f});
     Tv->setDirection({-1, 0, 0});
     Tv->setTurnAngle(-90);
+    buildLane();
 
     Gui = &Singing->addNewChild<TGLDummyCube>("Gui");
     Song = &Gui->addNewChild<TGLHUDSprite>("Song");

@@ -56,6 +56,11 @@ public:
     TGLButton* GLButton9 = nullptr;
     // Score page.
     TGLButton *GLButton23 = nullptr, *GLButton7 = nullptr, *GLButton8 = nullptr;
+    TGLLabel *Score1 = nullptr, *score2 = nullptr, *Total = nullptr;
+    TGLPanel* Gauge1 = nullptr;
+    TGLEdit* GLEdit2 = nullptr; // the player's name
+    // The hall of fame rows take the colour of this sprite's material.
+    TGLHUDSprite* Colorific = nullptr;
     // Editor.
     TGLButton* GLButton13 = nullptr;
     // Singing.
@@ -63,6 +68,15 @@ public:
     TGLButton *Pause = nullptr, *Play = nullptr, *Rewind = nullptr;
     TGLHUDText *Text = nullptr, *Pointtext = nullptr;
     TGLHUDSprite *Gauge = nullptr, *led = nullptr, *Song = nullptr, *Vibro = nullptr;
+    // The note lane, the lyrics, the voice trail, the lead-in bar and the oscilloscope.
+    TGLDummyCube *Stages = nullptr, *Tabulature = nullptr, *SingTab = nullptr, *SingText = nullptr,
+                 *LeadIn = nullptr, *Oscillo = nullptr, *Sprites = nullptr;
+    TGLHUDSprite *Progress = nullptr, *GLHUDSprite11 = nullptr;
+    // Holds the hit streak in its Tag.
+    TGLDummyCube* Point = nullptr;
+
+    // The 62 oscilloscope bars, added once the scene is on screen.
+    void addOscilloscopeBars();
 
     // All GUI roots in routing order (Root1, root2, Root3, Root4, Root5).
     std::vector<TGLBaseControl*> roots() const { return {Root1, root2, Root3, Root4, Root5}; }
@@ -76,6 +90,8 @@ private:
     void buildEditorScreen();
     void buildScorePage();
     void buildSinging();
+    void buildScoreLabels();
+    void buildLane();
     TGLBaseControl& addRoot(TGLDummyCube& group, const char* name, int width, int height, int tag);
     TGLButton& addImageButton(TGLBaseControl& parent, const char* name, int left, int top, int width,
                               int height, const char* material, int logicW, int logicH, int xOff, int yOff);

@@ -6,6 +6,7 @@
 #include "main_window.h"
 #include "platform/audio_output.h"
 #include "platform/capture_factory.h"
+#include "platform/capture_wave_in.h"
 #include "platform/jpeg_decoder.h"
 #include "platform/mpg123_media_player.h"
 #include "scene/picture_loader.h"
@@ -79,8 +80,10 @@ int main(int argc, char** argv) {
     if (!capture.detail.empty())
         std::cerr << "cantorix: microphone: " << capture.detail << "\n";
 
-    app::TForm1 form1(
-        {programDir, pictures, glyphs, clock, player, coverPictures, *capture.service, capture.error});
+    platform::CaptureWaveIn recorderInput(*capture.service);
+
+    app::TForm1 form1({programDir, pictures, glyphs, clock, player, coverPictures, *capture.service,
+                       recorderInput, capture.error});
     app::TfrmConvert frmConvert;
     app::TForm4 form4;
     app::TForm5 form5;

@@ -6,6 +6,7 @@
 #include "program_files.h"
 #include "scene/render/scene_viewer.h"
 #include "side_windows.h"
+#include "songs/song_errors.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -46,6 +47,11 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
     m_coverRing = std::make_unique<songs::CoverRing>(m_songList, *g.Cover, g.Covers,
                                                      [this] { m_selection->SelectSong(); });
     connectInput();
+    m_session = std::make_unique<SingingSession>(
+        g, *m_screens, m_hallOfFame,
+        SessionServices{m_services.player, m_services.recorderDevice, m_invoker,
+                        m_services.programDir, m_songFile, [this] { reloadSong(); }},
+        *this, AsyncTimer1);
 
     Timer3.setInterval(100);
     Timer2.setInterval(20);
@@ -208,7 +214,7 @@ void TForm1::Timer3Timer() {
         std::chrono::steady_clock::now().time_since_epoch().count()));
     QDir::setCurrent(QString::fromStdString(m_services.programDir.string()));
     StartCapture();
-    // The oscilloscope bars join here when the singing screen lands.
+    m_game->addOscilloscopeBars();
     ScanSongs();
     SetUpBackground();
     m_viewer->show();
@@ -291,12 +297,21 @@ void TForm1::StartCapture() {
 }
 
 void TForm1::AsyncTimer1Timer() {
-    // The session's scoring and voice trail take their places before the analysis when the
-    // singing screen lands.
     if (!m_sound)
         return;
+    // The trail and the score judge the voice heard by the previous tick.
+    m_session->beforeAnalysis(m_sungValue);
     m_sound->Analyse();
+    m_session->refreshOscilloscope(*m_sound);
     m_sungValue = m_sound->sungValue();
+}
+
+void TForm1::reloadSong() {
+    const std::filesystem::path folder = m_selection->selectedFolder();
+    if (m_selection->songFileName().empty())
+        throw songs::ESongFileError("There is no song file in " + folder.string());
+    const std::filesystem::path file = folder / m_selection->songFileName();
+    m_songFile.load(songs::readSongFileBytes(file), folder, file);
 }
 
 void TForm1::SetUpBackground() {
@@ -328,7 +343,7 @@ void TForm1::GLCadencer1Progress() {
     const bool menuScreens = g.Root1->tag() == 1 || g.Root4->tag() == 1;
     for (QAction* a : {Options1, Scores1, EditVideo1, LyricsEditor1})
         a->setEnabled(menuScreens);
-    g.Pointtext->setText("P-" + std::to_string(m_notePoints));
+    g.Pointtext->setText(session::pointCounterText(m_session->scoring().notePoints()));
     for (scene::TGLBaseControl* root : {g.Root1, g.root2, g.Root3, g.Root4})
         root->applyChanges();
     m_viewer->invalidate();
@@ -343,6 +358,7 @@ void TForm1::FormClose() {
     if (m_captureStream)
         m_captureStream->stop();
     m_framePacer.stop();
+    m_session->shutDown();
     AsyncTimer1.stop();
     Timer2.stop();
     if (m_viewer) {

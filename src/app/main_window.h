@@ -9,6 +9,7 @@
 #include "pitch/sound.h"
 #include "qt_main_thread_invoker.h"
 #include "screens.h"
+#include "singing_session.h"
 #include "scene/cadencer.h"
 #include "session/hall_of_fame.h"
 #include "songs/cover_ring.h"
@@ -48,6 +49,8 @@ struct AppServices {
     // The microphone (or the WAV file, or silence), and why the microphone could not be opened
     // when the game fell back to silence.
     pitch::CaptureDevice& capture;
+    // The recorder's device over that same capture.
+    audio::WaveInDevice& recorderDevice;
     std::string captureError;
 };
 
@@ -63,6 +66,7 @@ public:
 
     GameScene& game() { return *m_game; }
     Screens& screens() { return *m_screens; }
+    SingingSession& session() { return *m_session; }
     // ListBox1: the hall of fame the Scores screen shows.
     session::HallOfFameList& hallOfFame() { return m_hallOfFame; }
     scene::render::SceneViewer* viewer() const { return m_viewer; }
@@ -97,6 +101,7 @@ private:
     void ScanSongs();
     void StartCapture();
     void AsyncTimer1Timer();
+    void reloadSong();
     void connectInput();
     void connectMenuScreens();
     void FormKeyDown(const QKeyEvent& event);
@@ -127,9 +132,9 @@ private:
     std::unique_ptr<pitch::TSound> m_sound;
     std::unique_ptr<pitch::TSoundCaptureStream> m_captureStream;
     std::uint8_t m_sungValue = 255;
+    std::unique_ptr<SingingSession> m_session;
     Taboutform* m_about = nullptr;
     TForm5* m_videoEditor = nullptr;
-    int m_notePoints = 0; // NotePoints of the current session
     bool m_terminate = false;
     bool m_started = false;
 };

@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "platform/audio_output.h"
 #include "platform/capture_factory.h"
+#include "platform/capture_wave_in.h"
 #include "platform/jpeg_decoder.h"
 #include "platform/mpg123_media_player.h"
 #include "scene/picture_loader.h"
@@ -63,7 +64,7 @@ protected:
     }
     app::TForm1& start() {
         m_form = std::make_unique<app::TForm1>(app::AppServices{
-            m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, *m_capture, m_captureError});
+            m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, *m_capture, m_recorderInput, m_captureError});
         m_form->show();
         return *m_form;
     }
@@ -74,6 +75,7 @@ protected:
     std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
     platform::Mpg123MediaPlayer m_player{*m_output};
     std::unique_ptr<platform::CaptureService> m_capture = platform::openSilentCapture();
+    platform::CaptureWaveIn m_recorderInput{*m_capture};
     std::string m_captureError;
     scene::render::QtGlyphRasterizer m_glyphs;
     WallClock m_clock;

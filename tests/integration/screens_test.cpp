@@ -1,6 +1,7 @@
 // Screen switching, hover effects and key routing of the real main window, driven with mouse
 // and key events on the viewer.
 
+#include "app/error_guard.h"
 #include "app/key_codes.h"
 #include "game_window_fixture.h"
 
@@ -116,8 +117,15 @@ TEST_F(ScreensTest, HiddenScreensIgnoreClicksButStillHover) {
 TEST_F(ScreensTest, StartRunsTheSessionAndLeavesSongSelection) {
     app::TForm1& form = start();
     app::GameScene& g = *m_game;
-    // With no session to start, song selection keeps the input.
+    // The song folder holds no song file: the start says so and song selection keeps the input.
+    std::vector<std::string> shown;
+    app::setErrorPresenter([&](QWidget*, const QString& text) { shown.push_back(text.toStdString()); });
     click(*g.Start);
+    app::setErrorPresenter([](QWidget*, const QString& text) {
+        ADD_FAILURE() << "error shown: " << text.toStdString();
+    });
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find("no song file"), std::string::npos) << shown[0];
     EXPECT_EQ(screenState(g), "Firstpage Ring GLForm1 | Root1");
     // A stand-in for the session start: it switches to the singing screen.
     int sessions = 0;

@@ -85,8 +85,12 @@ class StartupTest(unittest.TestCase):
         root = ProgramDirectory([])
         self.addCleanup(root.cleanup)
         proc = self.start(root.path)
-        box = find_window(r"^Cantorix$")
-        self.assertIsNotNone(box, "no message box appeared")
+        box = find_window(r"^Cantorix$", timeout=40)
+        if box is None:
+            status = proc.poll()
+            if status is not None:
+                self.fail(f"the game ended ({status}) without a message box: {proc.stderr.read()!r}")
+            self.fail("no message box appeared")
         self.assertIsNone(find_window(MAIN_TITLE, timeout=0.5), "the main window must not show")
         press_key(box, "Return")
         self.assertEqual(proc.wait(timeout=10), 0)

@@ -1,0 +1,93 @@
+#pragma once
+// One performance of the selected song: starts and ends sessions, runs the clock tick, the
+// session steps of the analysis tick, the transport buttons and the score page's Submit and Save.
+// Owns the note lane, the clock, the scoring and the recorder; borrows the scene, the screens,
+// the player and the analysis timer from the main window. Main thread only.
+
+#include "audio/stock_audio_recorder.h"
+#include "audio/wave_in_device.h"
+#include "game_scene.h"
+#include "pitch/capture_port.h"
+#include "pitch/sound.h"
+#include "screens.h"
+#include "session/hall_of_fame.h"
+#include "session/note_lane.h"
+#include "session/scoring.h"
+#include "session/session_clock.h"
+#include "songs/media_player.h"
+#include "songs/song_file.h"
+
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace cantorix::app {
+
+struct SessionServices {
+    songs::MediaPlayer& player;
+    audio::WaveInDevice& recorderDevice;
+    pitch::MainThreadInvoker& invoker;
+    std::filesystem::path programDir;
+    const songs::SongFile& song;
+    // Reads the selected song file again; throws the reader's error.
+    std::function<void()> reloadSong;
+};
+
+class SingingSession {
+public:
+    static constexpr int kClockIntervalMs = 10;
+
+    // analysisTimer is AsyncTimer1: the session enables and disables it, the window runs it.
+    SingingSession(GameScene& game, Screens& screens, session::HallOfFameList& hallOfFame,
+                   SessionServices services, QWidget& window, QTimer& analysisTimer);
+    ~SingingSession();
+
+    void StartSession();
+    void EndSession();
+    void PauseButtonClick();
+    void PlayButtonClick();
+    void RewindButtonClick();
+    void GLButton7ButtonClick(); // Submit
+    void GLButton8ButtonClick(); // Save
+
+    // The analysis tick's session steps: the trail and the score for the previous sung value
+    // before Analyse, the oscilloscope after it.
+    void beforeAnalysis(std::uint8_t previousSungValue);
+    void refreshOscilloscope(const pitch::TSound& sound);
+    // Stops the clock and the recording for good: the window is closing.
+    void shutDown();
+
+    const session::Scoring& scoring() const { return m_scoring; }
+    const session::NoteLane& lane() const { return m_lane; }
+    bool clockRunning() const { return m_clockEnabled; }
+    const audio::TStockAudioRecorder& recorder() const { return *m_recorder; }
+    // The file name the save dialog offers.
+    const std::string& exportFileName() const { return m_exportFileName; }
+
+private:
+    void ThreadedTimer1Timer();
+    void setClockEnabled(bool enabled);
+    void startRecording();
+    bool startMusic();
+    void showSelectedParts();
+    void applyColourOptions();
+    void showTransport(bool playing);
+    void fillScorePage();
+
+    GameScene& m_game;
+    Screens& m_screens;
+    session::HallOfFameList& m_hallOfFame;
+    SessionServices m_services;
+    QWidget& m_window;
+    QTimer& m_analysisTimer;
+    QTimer ThreadedTimer1;
+    bool m_clockEnabled = false;
+    session::NoteLane m_lane;
+    session::SessionClock m_clock;
+    session::Scoring m_scoring;
+    std::unique_ptr<audio::TStockAudioRecorder> m_recorder;
+    std::string m_exportFileName;
+};
+
+} // namespace cantorix::app

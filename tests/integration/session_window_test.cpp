@@ -1,0 +1,352 @@
+// Whole singing sessions in the real main window: a demo song played through the null sound
+// output while a WAV file stands in for the microphone, from the Start click to the hall of fame.
+
+#include "app/error_guard.h"
+#include "game_window_fixture.h"
+#include "platform/silent_input.h"
+#include "platform/wav_file_input.h"
+#include "session/lane_scene.h"
+#include "songs/song_file.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QSurfaceFormat>
+#include <QTimer>
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+using namespace cantorix;
+using cantorix::testing::waitUntil;
+namespace fs = std::filesystem;
+
+const char* const kSongTitle = "Paper Kites";
+const char* const kSongFolder = "Cantorix - Paper Kites";
+constexpr int kTickMs = 50;
+
+std::uint32_t le32(const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    return v;
+}
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The pitch of the note sounding at a play position, or -1 between notes.
+int melodyPitchAt(const songs::SongFile& song, std::int64_t positionMs) {
+    const double beat =
+        (static_cast<double>(positionMs) / 100.0 - song.leadInTime()) * song.bpm() / 150.0;
+    for (std::size_t i = 0; i < song.recordCount(); ++i) {
+        const songs::SongRecord& r = song.songRecords()[i];
+        const double start = r.startBeat - song.songRecords()[0].startBeat;
+        if (!r.isBreak && beat >= start && beat < start + r.length)
+            return r.pitch;
+    }
+    return -1;
+}
+
+class SessionWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_root = fs::temp_directory_path() / ("cantorix-session-" + std::to_string(::getpid()));
+        fs::remove_all(m_root);
+        const fs::path program(CANTORIX_PROGRAM_DIR);
+        fs::create_directories(m_root / "songs");
+        fs::create_directories(m_root / "data");
+        // The pictures are shared; the recording lands in this directory's own data/buffer.
+        fs::create_directory_symlink(program / "data/gfx", m_root / "data/gfx");
+        fs::create_directory_symlink(program / "data/skins", m_root / "data/skins");
+        fs::create_directory_symlink(program / "songs" / kSongFolder,
+                                     m_root / "songs" / kSongFolder);
+        m_pictures = std::make_unique<scene::PictureFileLoader>(m_jpeg);
+        m_covers = std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
+    }
+    void TearDown() override {
+        m_form.reset();
+        m_input.reset();
+        fs::remove_all(m_root);
+    }
+    app::TForm1& start() {
+        m_form = std::make_unique<app::TForm1>(
+            app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, m_capture,
+                             m_recorderInput, m_captureError});
+        m_form->show();
+        EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
+        m_game = &m_form->game();
+        return *m_form;
+    }
+    // The voice starts with the music: the input begins feeding the capture when it is made.
+    void startSinging(bool withVoice) {
+        if (withVoice) {
+            const fs::path voice = m_root / "voice.wav";
+            const std::string command = std::string("'") + CANTORIX_PROGRAM_DIR +
+                                        "/assets/cantorix_make_demo_songs' --voice '" + kSongTitle +
+                                        "' '" + voice.string() + "' >/dev/null 2>&1";
+            ASSERT_EQ(std::system(command.c_str()), 0) << command;
+            m_input = std::make_unique<platform::WavFileInput>(m_capture.hub(), voice);
+        } else {
+            m_input = std::make_unique<platform::SilentInput>(m_capture.hub());
+        }
+        click(*m_game->Start);
+        ASSERT_TRUE(m_game->Singing->visible());
+    }
+    void click(const scene::TGLBaseControl& control) {
+        const scene::RectI r = control.globalRect();
+        QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {},
+                          QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    }
+    void key(Qt::Key k) { QTest::keyClick(m_form->viewer(), k); }
+    // Plays on until position, in ms of the song.
+    bool playUntil(std::int64_t positionMs) {
+        return waitUntil([&] { return m_player.position() >= positionMs; }, 60000);
+    }
+    const session::Scoring& scoring() { return m_form->session().scoring(); }
+    void saveFrame(const char* file) { m_form->viewer()->grabFramebuffer().save(file); }
+
+    fs::path m_root;
+    platform::LibJpegDecoder m_jpeg;
+    std::unique_ptr<scene::PictureFileLoader> m_pictures, m_covers;
+    std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
+    platform::Mpg123MediaPlayer m_player{*m_output};
+    platform::CaptureService m_capture; // fed by m_input from the Start click on
+    platform::CaptureWaveIn m_recorderInput{m_capture};
+    std::unique_ptr<platform::CaptureSource> m_input;
+    std::string m_captureError;
+    scene::render::QtGlyphRasterizer m_glyphs;
+    cantorix::testing::WallClock m_clock;
+    std::unique_ptr<app::TForm1> m_form;
+    app::GameScene* m_game = nullptr;
+};
+
+TEST_F(SessionWindowTest, SungMelodyScoresRecordsAndReachesTheHallOfFame) {
+    app::TForm1& form = start();
+    app::GameScene& g = *m_game;
+    startSinging(true);
+    // The singer matches the target whenever the note sounding now has the target's pitch;
+    // sampling that often measures the time (in ticks) the performance can score at all.
+    double matchingMs = 0;
+    int stretches = 0;
+    bool matching = false;
+    std::int64_t last = m_player.position();
+    const std::int64_t length = m_player.length();
+    bool framed = false;
+    while (g.Singing->visible()) {
+        QTest::qWait(5);
+        const std::int64_t now = m_player.position();
+        const bool matchesNow =
+            melodyPitchAt(form.songFile(), now) == form.session().lane().targetPitch();
+        if (matchesNow)
+            matchingMs += static_cast<double>(now - last);
+        stretches += matchesNow && !matching ? 1 : 0;
+        matching = matchesNow;
+        last = now;
+        // Mid-line of the first verse: lyrics, bars and the trail are all on screen.
+        if (!framed && now > 8000) {
+            saveFrame("/tmp/cantorix-singing.png");
+            EXPECT_GT(g.Tabulature->count(), 0);
+            EXPECT_GT(g.SingText->count(), 0);
+            EXPECT_GT(g.SingTab->count(), 1);
+            framed = true;
+        }
+        ASSERT_LT(now, 60000);
+    }
+    ASSERT_TRUE(g.Scorepage->visible());
+    EXPECT_EQ(g.root2->tag(), 1);
+    EXPECT_FALSE(form.session().clockRunning());
+    const double expected = matchingMs / kTickMs;
+    const int points = scoring().notePoints();
+    std::cout << "note points " << points << ", bonus " << scoring().lineBonus()
+              << ", matching ticks " << expected << " in " << stretches << " stretches\n";
+    // The analysis hears the voice through a 93 ms block and scores it one tick later, so each
+    // stretch of matching pitch loses up to four ticks at its start and may gain one at its end.
+    EXPECT_GE(points, expected - 4.0 * stretches - 2);
+    EXPECT_LE(points, expected + stretches + 2);
+    EXPECT_GT(scoring().lineBonus(), points / 8);
+    EXPECT_EQ(g.Score1->caption(), std::to_string(points));
+    EXPECT_EQ(g.Total->caption(), std::to_string(scoring().total()));
+    EXPECT_EQ(g.Gauge1->top() + g.Gauge1->height(), 460);
+    QTest::qWait(100);
+    saveFrame("/tmp/cantorix-score.png");
+
+    // 22050 Hz, 16 bits, stereo, as long as the song.
+    const std::string wav = readFile(m_root / "data/buffer/mix/buf1.wav");
+    ASSERT_GT(wav.size(), 44u);
+    EXPECT_EQ(wav.substr(0, 4), "RIFF");
+    EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(le32(wav, 20) & 0xFFFFu, 1u); // PCM
+    EXPECT_EQ(le32(wav, 20) >> 16, 2u);     // stereo
+    EXPECT_EQ(le32(wav, 24), 22050u);
+    EXPECT_EQ(le32(wav, 32), 4u | (16u << 16)); // block align 4, 16 bits
+    EXPECT_EQ(le32(wav, 28), 22050u * 4);
+    EXPECT_EQ(le32(wav, 4), wav.size() - 8);
+    const std::size_t data = 20 + le32(wav, 16);
+    ASSERT_LT(data + 8, wav.size());
+    EXPECT_EQ(wav.substr(data, 4), "data");
+    EXPECT_EQ(le32(wav, data + 4), wav.size() - data - 8);
+    const double seconds = le32(wav, data + 4) / (22050.0 * 4);
+    EXPECT_NEAR(seconds, static_cast<double>(length) / 1000.0, 1.5);
+
+    click(*g.GLEdit2);
+    key(Qt::Key_End);
+    for (int i = 0; i < 6; ++i)
+        key(Qt::Key_Backspace);
+    QTest::keyClicks(m_form->viewer(), "Ada");
+    EXPECT_EQ(g.GLEdit2->caption(), "Ada");
+    click(*g.GLButton7);
+    EXPECT_TRUE(g.Firstpage->visible());
+    EXPECT_EQ(g.Root1->tag(), 1);
+    click(*g.Scores);
+    ASSERT_EQ(g.Holder->count(), 2);
+    EXPECT_NE(static_cast<scene::TGLLabel&>(g.Holder->child(0)).caption().find("Ada"),
+              std::string::npos);
+    EXPECT_EQ(static_cast<scene::TGLLabel&>(g.Holder->child(1)).caption(),
+              std::to_string(scoring().total()));
+}
+
+TEST_F(SessionWindowTest, SilenceScoresNothingAndEscapeShowsTheScorePage) {
+    start();
+    app::GameScene& g = *m_game;
+    startSinging(false);
+    // Past the first notes, so the trail and the scoring run.
+    ASSERT_TRUE(playUntil(7000));
+    EXPECT_GT(g.SingTab->count(), 1);
+    key(Qt::Key_Escape);
+    ASSERT_TRUE(g.Scorepage->visible());
+    EXPECT_FALSE(g.Singing->visible());
+    EXPECT_EQ(g.Root3->tag(), 0);
+    EXPECT_EQ(m_player.length(), 0); // closed
+    EXPECT_EQ(scoring().notePoints(), 0);
+    EXPECT_EQ(g.Score1->caption(), "0");
+    EXPECT_EQ(g.score2->caption(), "0");
+    EXPECT_EQ(g.Total->caption(), "0");
+    EXPECT_EQ(g.Gauge1->height(), 0);
+    EXPECT_EQ(g.Gauge1->top(), 460);
+    EXPECT_TRUE(fs::file_size(m_root / "data/buffer/mix/buf1.wav") > 44);
+    click(*g.GLButton23);
+    EXPECT_TRUE(g.Firstpage->visible());
+}
+
+// Collects the messages the game shows instead of failing the test on them.
+class ShownErrors {
+public:
+    ShownErrors() {
+        app::setErrorPresenter(
+            [this](QWidget*, const QString& text) { m_texts.push_back(text.toStdString()); });
+    }
+    ~ShownErrors() {
+        app::setErrorPresenter([](QWidget*, const QString& text) {
+            ADD_FAILURE() << "error shown: " << text.toStdString();
+        });
+    }
+    const std::vector<std::string>& texts() const { return m_texts; }
+
+private:
+    std::vector<std::string> m_texts;
+};
+
+TEST_F(SessionWindowTest, MusicThatCannotBeOpenedEndsTheSessionAtOnce) {
+    fs::remove(m_root / "songs" / kSongFolder);
+    fs::create_directories(m_root / "songs/Broken");
+    std::ofstream(m_root / "songs/Broken/Broken.txt")
+        << "#TITLE:Broken\n#ARTIST:Nobody\n#MP3:missing.mp3\n#BPM:100\n#GAP:1000\n"
+           ": 0 4 30 la\n- 8\n: 10 4 32 la\nE\n";
+    // The song selection's preview already fails on the same file.
+    ShownErrors errors;
+    start();
+    app::GameScene& g = *m_game;
+    ASSERT_EQ(errors.texts().size(), 1u);
+    click(*g.Start);
+    ASSERT_EQ(errors.texts().size(), 2u);
+    EXPECT_NE(errors.texts()[1].find("missing.mp3"), std::string::npos) << errors.texts()[1];
+    EXPECT_TRUE(g.Scorepage->visible());
+    EXPECT_FALSE(g.Singing->visible());
+    EXPECT_FALSE(m_form->session().clockRunning());
+    EXPECT_EQ(g.Total->caption(), "0");
+}
+
+TEST_F(SessionWindowTest, RecordingThatCannotStartLeavesTheSongPlaying) {
+    // A file where the buffer directory should be: the recording has nowhere to go.
+    std::ofstream(m_root / "data/buffer") << "in the way";
+    start();
+    app::GameScene& g = *m_game;
+    ShownErrors errors;
+    startSinging(false);
+    EXPECT_EQ(errors.texts().size(), 1u);
+    EXPECT_TRUE(g.Singing->visible());
+    EXPECT_TRUE(m_form->session().clockRunning());
+    ASSERT_TRUE(playUntil(300));
+    EXPECT_EQ(g.Text->text(), "00:00");
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(g.Scorepage->visible());
+    // Save offers the export name; cancelling it leads back to the song selection.
+    bool offered = false;
+    QTimer::singleShot(300, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            offered = dialog->inherits("QFileDialog");
+            dialog->close();
+        }
+    });
+    click(*g.GLButton8);
+    EXPECT_TRUE(offered);
+    EXPECT_TRUE(g.Firstpage->visible());
+    EXPECT_EQ(g.Root1->tag(), 1);
+}
+
+TEST_F(SessionWindowTest, PauseHoldsTheSongAndTheTrailUntilPlay) {
+    start();
+    app::GameScene& g = *m_game;
+    startSinging(false);
+    ASSERT_TRUE(playUntil(5500));
+    click(*g.Pause);
+    EXPECT_FALSE(g.Pause->visible());
+    EXPECT_TRUE(g.Play->visible());
+    EXPECT_TRUE(g.Rewind->visible());
+    // The clock shows the frozen position from its next tick on.
+    QTest::qWait(50);
+    const int trail = g.SingTab->count();
+    const std::int64_t position = m_player.position();
+    const std::string clock = g.Text->text();
+    const float leadIn = g.Progress->width();
+    QTest::qWait(400);
+    EXPECT_EQ(g.SingTab->count(), trail);
+    EXPECT_EQ(m_player.position(), position);
+    EXPECT_EQ(g.Text->text(), clock);
+    EXPECT_EQ(g.Progress->width(), leadIn);
+    EXPECT_TRUE(g.Singing->visible());
+
+    click(*g.Play);
+    EXPECT_TRUE(g.Pause->visible());
+    EXPECT_FALSE(g.Rewind->visible());
+    EXPECT_TRUE(waitUntil([&] { return g.SingTab->count() > trail + 2; }, 2000));
+    EXPECT_GT(m_player.position(), position);
+
+    // Rewind starts the song again from its beginning.
+    click(*g.Pause);
+    click(*g.Rewind);
+    EXPECT_TRUE(g.Singing->visible());
+    EXPECT_FALSE(g.Scorepage->visible());
+    EXPECT_EQ(g.Root1->tag(), 0);
+    EXPECT_EQ(g.Root3->tag(), 1);
+    EXPECT_LT(m_player.position(), 1000);
+    EXPECT_EQ(scoring().notePoints(), 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QSurfaceFormat format;
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setDepthBufferSize(24);
+    QSurfaceFormat::setDefaultFormat(format);
+    QApplication app(argc, argv);
+    app::setErrorPresenter([](QWidget*, const QString& text) {
+        ADD_FAILURE() << "error shown: " << text.toStdString();
+    });
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
