@@ -46,7 +46,7 @@ class GameWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         namespace fs = std::filesystem;
-        m_root = fs::temp_directory_path() / ("cantorix-screens-" + std::to_string(::getpid()));
+        m_root = fs::temp_directory_path() / ("cantorix-window-" + std::to_string(::getpid()));
         fs::remove_all(m_root);
         fs::create_directories(m_root / "songs" / "Demo Song");
         fs::create_directory_symlink(fs::path(CANTORIX_PROGRAM_DIR) / "data", m_root / "data");
@@ -57,12 +57,17 @@ protected:
         m_form.reset();
         std::filesystem::remove_all(m_root);
     }
-    // Shows the window and waits until the scene is on screen.
-    app::TForm1& startAndWait() {
+    // Creates and shows the window; the deferred start follows in the event loop.
+    app::TForm1& start() {
         m_form = std::make_unique<app::TForm1>(app::AppServices{m_root, *m_pictures, m_glyphs,
                                                                 m_clock, m_player, *m_covers,
                                                                 *m_capture, m_recorderInput, m_captureError});
         m_form->show();
+        return *m_form;
+    }
+    // Shows the window and waits until the scene is on screen.
+    app::TForm1& startAndWait() {
+        start();
         EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
         return *m_form;
     }

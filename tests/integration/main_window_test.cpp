@@ -2,22 +2,10 @@
 
 #include "app/about_box.h"
 #include "app/error_guard.h"
-#include "app/main_window.h"
-#include "platform/audio_output.h"
-#include "platform/capture_factory.h"
-#include "platform/capture_wave_in.h"
-#include "platform/jpeg_decoder.h"
-#include "platform/mpg123_media_player.h"
-#include "scene/picture_loader.h"
-#include "scene/render/qt_glyph_rasterizer.h"
-#include "scene/render/scene_viewer.h"
+#include "game_window_fixture.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEnterEvent>
-#include <QSurfaceFormat>
-#include <QTest>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -30,57 +18,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class WallClock : public scene::SteadyClock {
-public:
-    double seconds() override {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-    }
-};
-
-template <class Pred> bool waitFor(Pred pred, int timeoutMs = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_root = fs::temp_directory_path() / ("cantorix-root-" + std::to_string(::getpid()));
-        fs::remove_all(m_root);
-        fs::create_directories(m_root / "songs" / "Demo Song");
-        fs::create_directory_symlink(fs::path(CANTORIX_PROGRAM_DIR) / "data", m_root / "data");
-        m_pictures = std::make_unique<scene::PictureFileLoader>(m_jpeg);
-        m_covers = std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
-    }
-    void TearDown() override {
-        m_form.reset();
-        fs::remove_all(m_root);
-    }
-    app::TForm1& start() {
-        m_form = std::make_unique<app::TForm1>(app::AppServices{
-            m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, *m_capture, m_recorderInput, m_captureError});
-        m_form->show();
-        return *m_form;
-    }
-
-    fs::path m_root;
-    platform::LibJpegDecoder m_jpeg;
-    std::unique_ptr<scene::PictureFileLoader> m_pictures, m_covers;
-    std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
-    platform::Mpg123MediaPlayer m_player{*m_output};
-    std::unique_ptr<platform::CaptureService> m_capture = platform::openSilentCapture();
-    platform::CaptureWaveIn m_recorderInput{*m_capture};
-    std::string m_captureError;
-    scene::render::QtGlyphRasterizer m_glyphs;
-    WallClock m_clock;
-    std::unique_ptr<app::TForm1> m_form;
-};
+using MainWindowTest = cantorix::testing::GameWindowTest;
+using cantorix::testing::waitUntil;
 
 TEST_F(MainWindowTest, SplashGivesWayToTheSceneAfterTheFirstFrame) {
     QElapsedTimer sinceCreate;
@@ -91,8 +30,8 @@ TEST_F(MainWindowTest, SplashGivesWayToTheSceneAfterTheFirstFrame) {
     // Until the deferred start has run, only the white splash covers the client area.
     EXPECT_FALSE(form.started());
     EXPECT_TRUE(form.loadingPanel()->isVisible());
-    ASSERT_TRUE(waitFor([&] { return form.started(); }));
-    ASSERT_TRUE(waitFor([&] { return !form.loadingPanel()->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return form.started(); }));
+    ASSERT_TRUE(waitUntil([&] { return !form.loadingPanel()->isVisible(); }));
     std::printf("first rendered frame %lld ms after the main window was created\n",
                 static_cast<long long>(sinceCreate.elapsed()));
 
@@ -108,8 +47,8 @@ TEST_F(MainWindowTest, SplashGivesWayToTheSceneAfterTheFirstFrame) {
 
 TEST_F(MainWindowTest, MenuFollowsTheInteractiveScreen) {
     app::TForm1& form = start();
-    ASSERT_TRUE(waitFor([&] { return !form.loadingPanel()->isVisible(); }));
-    ASSERT_TRUE(waitFor([&] { return form.Options1->isEnabled(); }));
+    ASSERT_TRUE(waitUntil([&] { return !form.loadingPanel()->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return form.Options1->isEnabled(); }));
     EXPECT_TRUE(form.Scores1->isEnabled());
     EXPECT_TRUE(form.EditVideo1->isEnabled());
     EXPECT_TRUE(form.LyricsEditor1->isEnabled());
@@ -117,7 +56,7 @@ TEST_F(MainWindowTest, MenuFollowsTheInteractiveScreen) {
     // A session or the score page takes the interactive tag: the four items grey out.
     form.game().Root1->setTag(0);
     form.game().root2->setTag(1);
-    ASSERT_TRUE(waitFor([&] { return !form.Options1->isEnabled(); }));
+    ASSERT_TRUE(waitUntil([&] { return !form.Options1->isEnabled(); }));
     EXPECT_FALSE(form.Scores1->isEnabled());
     EXPECT_FALSE(form.EditVideo1->isEnabled());
     EXPECT_FALSE(form.LyricsEditor1->isEnabled());
@@ -127,7 +66,7 @@ TEST_F(MainWindowTest, MenuFollowsTheInteractiveScreen) {
     // The hall of fame counts as a menu screen again.
     form.game().root2->setTag(0);
     form.game().Root4->setTag(1);
-    ASSERT_TRUE(waitFor([&] { return form.Options1->isEnabled(); }));
+    ASSERT_TRUE(waitUntil([&] { return form.Options1->isEnabled(); }));
 }
 
 TEST_F(MainWindowTest, ArrowStepsToTheNextSongAndPlaysItsPreview) {
@@ -146,11 +85,11 @@ TEST_F(MainWindowTest, ArrowStepsToTheNextSongAndPlaysItsPreview) {
     fs::create_directory_symlink(folders[0], m_root / "songs" / "Song 3");
 
     app::TForm1& form = start();
-    ASSERT_TRUE(waitFor([&] { return !form.loadingPanel()->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return !form.loadingPanel()->isVisible(); }));
     EXPECT_EQ(form.songList().itemIndex(), 2);
     const std::string firstTitle = form.game().Title->text();
     EXPECT_FALSE(firstTitle.empty());
-    ASSERT_TRUE(waitFor([&] { return m_player.position() > 0; })) << "the first preview never played";
+    ASSERT_TRUE(waitUntil([&] { return m_player.position() > 0; })) << "the first preview never played";
 
     const scene::RectI arrow = form.game().RightArrow->globalRect();
     QTest::mouseClick(form.viewer(), Qt::LeftButton, {},
@@ -163,7 +102,7 @@ TEST_F(MainWindowTest, ArrowStepsToTheNextSongAndPlaysItsPreview) {
     EXPECT_LT(from, m_player.length() / 2 + 100);
     QTest::qWait(300);
     EXPECT_GT(m_player.position(), from + 150);
-    EXPECT_TRUE(waitFor([&] { return form.game().Cover->material().name == "c3"; }));
+    EXPECT_TRUE(waitUntil([&] { return form.game().Cover->material().name == "c3"; }));
 }
 
 // A WAV file of one tone, 16-bit mono PCM.
@@ -195,8 +134,8 @@ TEST_F(MainWindowTest, TheGameListensFromStartUpOn) {
     ASSERT_EQ(mic.error, "");
     m_capture = std::move(mic.service);
     app::TForm1& form = start();
-    ASSERT_TRUE(waitFor([&] { return form.sound() != nullptr; }));
-    EXPECT_TRUE(waitFor([&] { return form.sound()->detectedBin() == 43; }, 5000))
+    ASSERT_TRUE(waitUntil([&] { return form.sound() != nullptr; }));
+    EXPECT_TRUE(waitUntil([&] { return form.sound()->detectedBin() == 43; }, 5000))
         << "detected bin " << form.sound()->detectedBin();
     EXPECT_EQ(form.sungValue(), 42);
 }
@@ -248,17 +187,3 @@ TEST(AboutBoxTest, LinkLightsUpUnderTheMouse) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QSurfaceFormat format;
-    format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    format.setDepthBufferSize(24);
-    QSurfaceFormat::setDefaultFormat(format);
-    QApplication app(argc, argv);
-    // A failure inside a handler must fail the test, not wait behind a modal box.
-    app::setErrorPresenter([](QWidget*, const QString& text) {
-        ADD_FAILURE() << "error shown: " << text.toStdString();
-    });
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

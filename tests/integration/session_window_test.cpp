@@ -337,16 +337,3 @@ TEST_F(SessionWindowTest, PauseHoldsTheSongAndTheTrailUntilPlay) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QSurfaceFormat format;
-    format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    format.setDepthBufferSize(24);
-    QSurfaceFormat::setDefaultFormat(format);
-    QApplication app(argc, argv);
-    app::setErrorPresenter([](QWidget*, const QString& text) {
-        ADD_FAILURE() << "error shown: " << text.toStdString();
-    });
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
