@@ -34,9 +34,9 @@ Image blankAtlas(int width, int height) {
 
 } // namespace
 
-TGLBitmapFont::TGLBitmapFont(std::string name, FontSpec spec, GlyphRasterizer& rasterizer)
-    : m_name(std::move(name)), m_spec(std::move(spec)), m_rasterizer(rasterizer),
-      m_metrics(rasterizer.metrics(m_spec)),
+TGLBitmapFont::TGLBitmapFont(std::string name, FontSpec style, GlyphRasterizer& rasterizer)
+    : m_name(std::move(name)), m_style(std::move(style)), m_rasterizer(rasterizer),
+      m_metrics(rasterizer.metrics(m_style)),
       m_atlas(blankAtlas(kInitialAtlasSide, kInitialAtlasSide)) {}
 
 int TGLBitmapFont::textWidth(std::string_view utf8) {
@@ -57,7 +57,7 @@ const GlyphInfo& TGLBitmapFont::glyph(char32_t character) {
     auto found = m_glyphs.find(character);
     if (found != m_glyphs.end())
         return found->second;
-    GlyphBitmap bitmap = m_rasterizer.render(m_spec, character);
+    GlyphBitmap bitmap = m_rasterizer.render(m_style, character);
     const Image& image = bitmap.image;
     if (!image.empty() &&
         image.rgba.size() != static_cast<std::size_t>(image.width) * image.height * 4)

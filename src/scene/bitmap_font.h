@@ -37,8 +37,8 @@ struct FontMetrics {
 class GlyphRasterizer {
 public:
     virtual ~GlyphRasterizer() = default;
-    virtual FontMetrics metrics(const FontSpec& spec) = 0;
-    virtual GlyphBitmap render(const FontSpec& spec, char32_t character) = 0;
+    virtual FontMetrics metrics(const FontSpec& style) = 0;
+    virtual GlyphBitmap render(const FontSpec& style, char32_t character) = 0;
 };
 
 struct GlyphInfo {
@@ -48,10 +48,10 @@ struct GlyphInfo {
 
 class TGLBitmapFont {
 public:
-    TGLBitmapFont(std::string name, FontSpec spec, GlyphRasterizer& rasterizer);
+    TGLBitmapFont(std::string name, FontSpec style, GlyphRasterizer& rasterizer);
 
     const std::string& name() const { return m_name; }
-    const FontSpec& spec() const { return m_spec; }
+    const FontSpec& style() const { return m_style; }
     const FontMetrics& metrics() const { return m_metrics; }
 
     // Width in pixels of a UTF-8 text drawn in this font.
@@ -68,7 +68,7 @@ private:
     void growAtlas();
 
     std::string m_name;
-    FontSpec m_spec;
+    FontSpec m_style;
     GlyphRasterizer& m_rasterizer;
     FontMetrics m_metrics;
     std::unordered_map<char32_t, GlyphInfo> m_glyphs;

@@ -24,29 +24,29 @@ struct Mp3Spec {
     double frequency = 440.0;
 };
 
-inline std::vector<unsigned char> encodeMp3(const Mp3Spec& spec) {
+inline std::vector<unsigned char> encodeMp3(const Mp3Spec& params) {
     lame_t lame = lame_init();
-    lame_set_in_samplerate(lame, spec.rate);
-    lame_set_out_samplerate(lame, spec.rate);
-    lame_set_num_channels(lame, spec.channels);
-    lame_set_mode(lame, spec.channels == 1 ? MONO : JOINT_STEREO);
-    lame_set_num_samples(lame, static_cast<unsigned long>(spec.frames));
-    lame_set_bWriteVbrTag(lame, spec.tagged ? 1 : 0);
+    lame_set_in_samplerate(lame, params.rate);
+    lame_set_out_samplerate(lame, params.rate);
+    lame_set_num_channels(lame, params.channels);
+    lame_set_mode(lame, params.channels == 1 ? MONO : JOINT_STEREO);
+    lame_set_num_samples(lame, static_cast<unsigned long>(params.frames));
+    lame_set_bWriteVbrTag(lame, params.tagged ? 1 : 0);
     lame_set_brate(lame, 128); // at low bit rates the tag does not fit into a frame
     lame_set_quality(lame, 7);
     if (lame_init_params(lame) < 0)
         throw std::runtime_error("LAME refuses the test parameters");
-    std::vector<float> tone(static_cast<std::size_t>(spec.frames));
+    std::vector<float> tone(static_cast<std::size_t>(params.frames));
     for (std::size_t i = 0; i < tone.size(); ++i)
         tone[i] = static_cast<float>(
-            0.5 * std::sin(2 * std::numbers::pi * spec.frequency * double(i) / spec.rate));
+            0.5 * std::sin(2 * std::numbers::pi * params.frequency * double(i) / params.rate));
     std::vector<unsigned char> mp3(tone.size() * 5 / 4 + 7200 + 16384);
-    const int written = lame_encode_buffer_ieee_float(lame, tone.data(), tone.data(), spec.frames,
+    const int written = lame_encode_buffer_ieee_float(lame, tone.data(), tone.data(), params.frames,
                                                       mp3.data(), static_cast<int>(mp3.size()));
     const int flushed =
         lame_encode_flush(lame, mp3.data() + written, static_cast<int>(mp3.size()) - written);
     mp3.resize(static_cast<std::size_t>(written + flushed));
-    if (spec.tagged) {
+    if (params.tagged) {
         // The tag frame is reserved at the start of the stream and completed at the end.
         std::vector<unsigned char> tag(4096);
         const std::size_t size = lame_get_lametag_frame(lame, tag.data(), tag.size());
@@ -62,8 +62,8 @@ inline void writeBytes(const std::filesystem::path& file, const std::vector<unsi
               static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::filesystem::path writeMp3(const std::filesystem::path& file, const Mp3Spec& spec = {}) {
-    writeBytes(file, encodeMp3(spec));
+inline std::filesystem::path writeMp3(const std::filesystem::path& file, const Mp3Spec& params = {}) {
+    writeBytes(file, encodeMp3(params));
     return file;
 }
 

@@ -55,9 +55,9 @@ TEST(QtGlyphRasterizerTest, ArtistInBoldArialHasAPlausibleWidth) {
 
 TEST(QtGlyphRasterizerTest, GlyphsAreWhiteCoverageBelowTheLineTop) {
     QtGlyphRasterizer rasterizer;
-    const FontSpec spec{"Arial", 27, true, clWhite};
-    const FontMetrics m = rasterizer.metrics(spec);
-    const GlyphBitmap h = rasterizer.render(spec, U'H');
+    const FontSpec style{"Arial", 27, true, clWhite};
+    const FontMetrics m = rasterizer.metrics(style);
+    const GlyphBitmap h = rasterizer.render(style, U'H');
     ASSERT_FALSE(h.image.empty());
     EXPECT_EQ(maxAlpha(h.image), 255);
     EXPECT_EQ(h.image.pixel(0, 0)[0], 255);
@@ -66,12 +66,12 @@ TEST(QtGlyphRasterizerTest, GlyphsAreWhiteCoverageBelowTheLineTop) {
     EXPECT_NEAR(h.top + h.image.height, m.ascent, 3);
     EXPECT_LT(h.top, m.ascent / 2);
     // A descender reaches below the baseline.
-    const GlyphBitmap g = rasterizer.render(spec, U'g');
+    const GlyphBitmap g = rasterizer.render(style, U'g');
     EXPECT_GT(g.top + g.image.height, m.ascent + 2);
 
-    const GlyphBitmap space = rasterizer.render(spec, U' ');
+    const GlyphBitmap space = rasterizer.render(style, U' ');
     EXPECT_TRUE(space.image.empty());
     EXPECT_GT(space.advance, 0);
     // Characters beyond the Basic Multilingual Plane do not break the rasteriser.
-    EXPECT_GE(rasterizer.render(spec, U'\U0001F3A4').advance, 0);
+    EXPECT_GE(rasterizer.render(style, U'\U0001F3A4').advance, 0);
 }

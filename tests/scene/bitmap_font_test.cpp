@@ -12,7 +12,7 @@ namespace {
 class BitmapFontTest : public ::testing::Test {
 protected:
     FakeGlyphRasterizer rasterizer;
-    FontSpec spec{"Arial", 16, true, clSilver};
+    FontSpec style{"Arial", 16, true, clSilver};
 };
 
 bool overlaps(const GlyphInfo& a, const GlyphInfo& b) {
@@ -39,7 +39,7 @@ void expectGlyphInAtlas(const Image& atlas, const GlyphInfo& g, std::uint8_t cov
 
 TEST_F(BitmapFontTest, RasterisesEachGlyphOnceAndBumpsRevisionOnlyForNewPixels) {
     rasterizer.shapes[U' '] = {0, 0, 5};
-    TGLBitmapFont font("Menufont1", spec, rasterizer);
+    TGLBitmapFont font("Menufont1", style, rasterizer);
     EXPECT_EQ(font.metrics().lineHeight, 18);
     const auto start = font.revision();
 
@@ -63,7 +63,7 @@ TEST_F(BitmapFontTest, RasterisesEachGlyphOnceAndBumpsRevisionOnlyForNewPixels) 
 }
 
 TEST_F(BitmapFontTest, PacksGlyphsOnShelvesWithoutOverlap) {
-    TGLBitmapFont font("f", spec, rasterizer);
+    TGLBitmapFont font("f", style, rasterizer);
     rasterizer.shapes[U'b'] = {20, 30, 21}; // a taller glyph makes the first shelf 30 high
     std::vector<std::pair<char32_t, GlyphInfo>> packed;
     for (char32_t c = U'a'; c <= U'z'; ++c)
@@ -85,7 +85,7 @@ TEST_F(BitmapFontTest, PacksGlyphsOnShelvesWithoutOverlap) {
 
 TEST_F(BitmapFontTest, AtlasGrowsByDoublingAndKeepsEarlierGlyphs) {
     rasterizer.defaultShape = {30, 40, 31};
-    TGLBitmapFont font("big", spec, rasterizer);
+    TGLBitmapFont font("big", style, rasterizer);
     const GlyphInfo first = font.glyph(U'A');
     std::uint64_t revision = font.revision();
     int growths = 0;
@@ -114,7 +114,7 @@ TEST_F(BitmapFontTest, AtlasGrowsByDoublingAndKeepsEarlierGlyphs) {
 }
 
 TEST_F(BitmapFontTest, GlyphWiderThanTheAtlasWidensIt) {
-    TGLBitmapFont font("f", spec, rasterizer);
+    TGLBitmapFont font("f", style, rasterizer);
     font.glyph(U'a');
     rasterizer.shapes[U'W'] = {300, 20, 300};
     const GlyphInfo& wide = font.glyph(U'W');
@@ -131,11 +131,11 @@ TEST_F(BitmapFontTest, BadGlyphBitmapsAreRefusedWithAClearError) {
             return b;
         }
     } broken;
-    TGLBitmapFont font("broken", spec, broken);
+    TGLBitmapFont font("broken", style, broken);
     EXPECT_THROW(font.glyph(U'x'), std::invalid_argument);
 
     rasterizer.shapes[U'H'] = {9000, 10, 10};
-    TGLBitmapFont huge("huge", spec, rasterizer);
+    TGLBitmapFont huge("huge", style, rasterizer);
     EXPECT_THROW(huge.glyph(U'H'), std::invalid_argument);
     EXPECT_EQ(huge.glyph(U'i').width, 8); // the font stays usable
 }
@@ -144,7 +144,7 @@ TEST_F(BitmapFontTest, TextWidthSumsAdvancesPerLine) {
     rasterizer.shapes[U'i'] = {2, 10, 4};
     rasterizer.shapes[U'\u00e9'] = {8, 12, 11};
     rasterizer.shapes[U' '] = {0, 0, 5};
-    TGLBitmapFont font("f", spec, rasterizer);
+    TGLBitmapFont font("f", style, rasterizer);
     EXPECT_EQ(font.textWidth(""), 0);
     EXPECT_EQ(font.textWidth("Hi"), 9 + 4);
     EXPECT_EQ(font.textWidth("H i"), 9 + 5 + 4);

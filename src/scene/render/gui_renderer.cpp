@@ -84,7 +84,7 @@ void GuiRenderer::drawCaption(const TGLBaseControl& control, TColor colour, floa
     if (!font || control.caption().empty())
         return;
     m_painter.useScreenSpace();
-    const ColorF f = toColorF(font->spec().colour);
+    const ColorF f = toColorF(font->style().colour);
     const ColorF c = toColorF(colour);
     m_painter.drawText(*font, layoutText(*font, control.caption(), x, y, alignment, layout),
                        {f.r * c.r, f.g * c.g, f.b * c.b, 1.0f});
@@ -153,7 +153,7 @@ void GuiRenderer::draw(TGLEdit& edit) {
         const float caretX = textLeft + static_cast<float>(font->textWidth(edit.textBeforeCaret()));
         const float height = static_cast<float>(lineHeightOf(*font));
         const float top = std::floor(midY(r) - height / 2.0f + 0.5f);
-        const ColorF f = toColorF(font->spec().colour);
+        const ColorF f = toColorF(font->style().colour);
         const ColorF c = toColorF(colour);
         m_painter.applyColour({f.r * c.r, f.g * c.g, f.b * c.b, 1.0f});
         m_painter.drawScreenQuads({{{caretX, top, caretX + 1, top + height}}});

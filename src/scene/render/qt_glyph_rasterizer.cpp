@@ -36,20 +36,20 @@ QString QtGlyphRasterizer::familyFor(const std::string& face) {
     return QString::fromStdString(face);
 }
 
-QFont QtGlyphRasterizer::fontFor(const FontSpec& spec) {
-    const Key key{spec.face, spec.height, spec.bold};
+QFont QtGlyphRasterizer::fontFor(const FontSpec& style) {
+    const Key key{style.face, style.height, style.bold};
     auto found = m_fonts.find(key);
     if (found != m_fonts.end())
         return found->second;
     requireGuiApplication();
-    QFont font(familyFor(spec.face));
-    font.setBold(spec.bold);
+    QFont font(familyFor(style.face));
+    font.setBold(style.bold);
     font.setStyleStrategy(QFont::PreferAntialias);
     int pixelSize = 0;
-    if (spec.height < 0) {
-        pixelSize = -spec.height;
+    if (style.height < 0) {
+        pixelSize = -style.height;
     } else {
-        const int cell = spec.height == 0 ? kDefaultCellHeight : spec.height;
+        const int cell = style.height == 0 ? kDefaultCellHeight : style.height;
         font.setPixelSize(kReferencePixelSize);
         const QFontMetricsF reference(font);
         const double referenceCell = reference.ascent() + reference.descent();
@@ -61,13 +61,13 @@ QFont QtGlyphRasterizer::fontFor(const FontSpec& spec) {
     return m_fonts.emplace(key, font).first->second;
 }
 
-FontMetrics QtGlyphRasterizer::metrics(const FontSpec& spec) {
-    const QFontMetrics fm(fontFor(spec));
+FontMetrics QtGlyphRasterizer::metrics(const FontSpec& style) {
+    const QFontMetrics fm(fontFor(style));
     return FontMetrics{fm.ascent(), fm.descent(), fm.lineSpacing()};
 }
 
-GlyphBitmap QtGlyphRasterizer::render(const FontSpec& spec, char32_t character) {
-    const QFont font = fontFor(spec);
+GlyphBitmap QtGlyphRasterizer::render(const FontSpec& style, char32_t character) {
+    const QFont font = fontFor(style);
     const QFontMetrics fm(font);
     const QString text = QString::fromUcs4(&character, 1);
     GlyphBitmap glyph;

@@ -12,15 +12,15 @@ namespace cantorix::scene::render {
 
 class QtGlyphRasterizer : public GlyphRasterizer {
 public:
-    FontMetrics metrics(const FontSpec& spec) override;
-    GlyphBitmap render(const FontSpec& spec, char32_t character) override;
+    FontMetrics metrics(const FontSpec& style) override;
+    GlyphBitmap render(const FontSpec& style, char32_t character) override;
 
     // The installed family that stands in for a face name; unknown names pass through.
     static QString familyFor(const std::string& face);
-    // The Qt font for a spec. A negative height is the character (em) height and becomes the
+    // The Qt font for a style. A negative height is the character (em) height and becomes the
     // pixel size as it is; a positive height is the cell height (ascent plus descent), so the
     // pixel size is scaled by the face's em-to-cell ratio; 0 means a 16-pixel cell.
-    QFont fontFor(const FontSpec& spec);
+    QFont fontFor(const FontSpec& style);
 
 private:
     using Key = std::tuple<std::string, int, bool>;

@@ -86,7 +86,7 @@ void SceneRenderer::visit(TGLHUDText& text) {
     const Vec3 p = text.position();
     const TextLayout layout =
         layoutText(*font, text.text(), p.x, p.y, text.alignment(), text.layout());
-    const ColorF fontColour = toColorF(font->spec().colour);
+    const ColorF fontColour = toColorF(font->style().colour);
     const ColorF m = text.modulateColor();
     m_painter.drawText(*font, layout,
                        {fontColour.r * m.r, fontColour.g * m.g, fontColour.b * m.b, m.a});
