@@ -7,7 +7,7 @@ build=${1:?build directory}
 seconds=${2:-10}
 if [ -z "${DISPLAY:-}" ]; then
     # Without a display, run this script again under a virtual one.
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$0" "$@"
 fi
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
