@@ -20,9 +20,9 @@ struct LaneScene {
     int viewerWidth = 766;                 // width W of the scene viewer in pixels
 };
 
-// LyricsState values.
+// LyricsState values: running; the lyrics' last line is laid out; the last note has ended.
 inline constexpr int kLyricsRunning = 0;
-inline constexpr int kLyricsLastPreview = 1;
+inline constexpr int kLyricsEndInView = 1;
 inline constexpr int kLyricsFinished = 2;
 
 // y of a pitch on the lane: the staff follows the song's octave band.

@@ -15,6 +15,10 @@ LyricLines::LyricLines(LaneScene scene, const songs::SongFile& song)
 void LyricLines::startSession() {
     m_nextLineStart = 0;
     m_builtThisSession = false;
+    const auto& records = m_song.songRecords();
+    m_lyricsEnd = std::min(m_song.recordCount(), records.size());
+    while (m_lyricsEnd > 0 && records[m_lyricsEnd - 1] == songs::SongRecord{})
+        --m_lyricsEnd;
 }
 
 TGLBaseSceneObject* LyricLines::currentLine() const {
@@ -42,23 +46,24 @@ void LyricLines::BuildLines() {
     m_scene.singText.deleteChildren();
     TGLBaseSceneObject* group = &m_scene.singText.addNewChild<TGLDummyCube>();
 
+    // The end of the lyrics closes the line being laid out as a break would, so the last two
+    // lines are laid out, shown and sung like every other.
     const auto& records = m_song.songRecords();
     const std::size_t first = static_cast<std::size_t>(m_nextLineStart);
-    const std::size_t end = std::min(first + kWalkLength, records.size());
+    const std::size_t last = std::min(first + kWalkLength - 1, m_lyricsEnd);
     int line = 0;
     float x = 0;
-    for (std::size_t b = first; b < end; ++b) {
-        const songs::SongRecord& record = records[b];
-        if (!record.isBreak) {
-            if (!addSyllable(record, *group, line, x))
-                return;
+    for (std::size_t b = first; b <= last; ++b) {
+        const bool atEnd = b == m_lyricsEnd;
+        if (!atEnd && !records[b].isBreak) {
+            addSyllable(records[b], *group, line, x);
             continue;
         }
         ++line;
-        if (line == 2 && record.pitch == songs::kLastBreakPitch)
-            m_lyricsState = kLyricsLastPreview;
         centre(*group);
-        if (line == 2) {
+        if (atEnd)
+            m_lyricsState = kLyricsEndInView;
+        if (line == 2 || atEnd) {
             m_nextLineStart = static_cast<std::int32_t>(b + 1);
             BuildBars();
             return;
@@ -68,14 +73,10 @@ void LyricLines::BuildLines() {
     }
 }
 
-bool LyricLines::addSyllable(const songs::SongRecord& record, TGLBaseSceneObject& group, int line,
+void LyricLines::addSyllable(const songs::SongRecord& record, TGLBaseSceneObject& group, int line,
                              float& x) {
     auto& text = group.addNewChild<TGLHUDText>();
     if (line == 1) {
-        if (m_lyricsState == kLyricsLastPreview) {
-            m_lyricsState = kLyricsFinished;
-            return false;
-        }
         text.setModulateColor(scene::toColorF(scene::clWhite, 0.3f));
     } else {
         text.setModulateColor(scene::toColorF(m_textColour, 0.5f));
@@ -88,7 +89,6 @@ bool LyricLines::addSyllable(const songs::SongRecord& record, TGLBaseSceneObject
     text.setLayout(scene::TTextLayout::tlCenter);
     text.setPosition({200.0f + x, 600.0f + 30.0f * static_cast<float>(line), 0});
     x += static_cast<float>(m_scene.singingText.textWidth(text.text()));
-    return true;
 }
 
 void LyricLines::centre(TGLBaseSceneObject& group) const {

@@ -5,6 +5,7 @@
 
 #include "lane_scene.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace cantorix::session {
@@ -18,6 +19,8 @@ public:
     // A new session: the next build starts at record 0 and ignores the lines shown before.
     void startSession();
     void resetLyricsState() { m_lyricsState = kLyricsRunning; }
+    // The last sung note has ended: the lyric area empties from the next clock tick on.
+    void finish() { m_lyricsState = kLyricsFinished; }
     // The "Text Color" option, used by the current line.
     void setTextColour(scene::TColor colour) { m_textColour = colour; }
 
@@ -28,12 +31,15 @@ public:
 
     int lyricsState() const { return m_lyricsState; }
     std::int32_t nextLineStart() const { return m_nextLineStart; }
+    // Index of the record just past the last note or line break: the "E" line, or the end of the
+    // records read. The lyrics end there; trailing ignored lines are not part of them.
+    std::size_t lyricsEnd() const { return m_lyricsEnd; }
     // The group of the line being sung, or nullptr before the first build.
     scene::TGLBaseSceneObject* currentLine() const;
 
 private:
-    // Adds the syllable text of a note record; false when the build must stop right there.
-    bool addSyllable(const songs::SongRecord& record, scene::TGLBaseSceneObject& group, int line,
+    // Adds the syllable text of a note record to line group `line`.
+    void addSyllable(const songs::SongRecord& record, scene::TGLBaseSceneObject& group, int line,
                      float& x);
     void centre(scene::TGLBaseSceneObject& group) const;
 
@@ -41,6 +47,7 @@ private:
     const songs::SongFile& m_song;
     scene::TColor m_textColour = scene::clWhite;
     std::int32_t m_nextLineStart = 0;
+    std::size_t m_lyricsEnd = 0;
     int m_lyricsState = kLyricsRunning;
     bool m_builtThisSession = false;
 };

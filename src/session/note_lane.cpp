@@ -1,7 +1,6 @@
 #include "note_lane.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace cantorix::session {
 
@@ -43,18 +42,24 @@ float NoteLane::firstSyllableX() const {
     return line && line->count() > 0 ? line->child(0).position().x : 0.0f;
 }
 
-std::int64_t NoteLane::dueRecord(std::int32_t beat) const {
+std::int64_t NoteLane::windowStart(std::size_t k) const {
     const auto& records = m_song.songRecords();
-    const std::size_t limit = std::min(m_song.recordCount(), records.size());
-    const std::int64_t s0 = records.empty() ? 0 : records[0].startBeat;
-    auto nextStart = [&](std::size_t k) {
-        return k + 1 < records.size() ? static_cast<std::int64_t>(records[k + 1].startBeat)
-                                      : std::numeric_limits<std::int64_t>::max() / 2;
-    };
+    const std::size_t end = m_lines.lyricsEnd();
+    if (k < end)
+        return records[k].startBeat;
+    if (end == 0)
+        return 0;
+    const songs::SongRecord& last = records[end - 1];
+    return last.isBreak ? last.startBeat : std::int64_t{last.startBeat} + last.length;
+}
+
+std::int64_t NoteLane::dueRecord(std::int32_t beat) const {
+    const std::size_t end = m_lines.lyricsEnd();
+    const std::int64_t s0 = windowStart(0);
     std::int64_t due = -1;
     for (std::size_t k = static_cast<std::size_t>(m_recordIndex);
-         k < limit && records[k].startBeat - s0 <= beat; ++k) {
-        if (beat < nextStart(k) - s0)
+         k <= end && windowStart(k) - s0 <= beat; ++k) {
+        if (k == end || beat < windowStart(k + 1) - s0)
             due = static_cast<std::int64_t>(k);
     }
     return due;
@@ -72,8 +77,14 @@ void NoteLane::UpdateLane(std::int32_t currentBeat) {
 }
 
 void NoteLane::enterRecord(std::size_t e) {
-    const songs::SongRecord& record = m_song.songRecords()[e];
     m_recordIndex = static_cast<std::int32_t>(e + 1);
+    if (e == m_lines.lyricsEnd()) {
+        // The last note is over: nothing is left to sing or to score.
+        m_targetPitch = 0;
+        m_lines.finish();
+        return;
+    }
+    const songs::SongRecord& record = m_song.songRecords()[e];
     if (record.isBreak) {
         // Nothing is sung between two lines, so nothing may score there.
         m_targetPitch = 0;

@@ -40,8 +40,10 @@ public:
     float firstSyllableX() const;
 
 private:
-    // The last record from `RecordIndex` on whose window holds beat, or −1 if none does.
+    // The last record from `RecordIndex` on whose window holds beat, or −1 if none does. The
+    // end of the lyrics counts as one more record, whose window opens when the last note ends.
     std::int64_t dueRecord(std::int32_t beat) const;
+    std::int64_t windowStart(std::size_t k) const;
     void enterRecord(std::size_t e);
     void highlight(int syllable, std::uint8_t pitch);
     void startTrail(const scene::TGLHUDSprite& bar);

@@ -107,10 +107,10 @@ TEST_F(LyricLinesTest, AFullTableIsWalkedToItsEndAndNoFurther) {
     EXPECT_EQ(lineText(0), "a1666 b1666");
     EXPECT_EQ(singText.count(), 2); // the preview line is empty: the table ends after the mark
     EXPECT_EQ(singText.child(1).count(), 0);
-    EXPECT_EQ(lane.lines().lyricsState(), kLyricsLastPreview);
+    EXPECT_EQ(lane.lines().lyricsState(), kLyricsEndInView);
 
-    lane.UpdateLane(1'000'000);
-    EXPECT_EQ(lane.recordIndex(), 5001);
+    lane.UpdateLane(1'000'000); // the last break, then the end of the lyrics
+    EXPECT_EQ(lane.recordIndex(), 5002);
     EXPECT_EQ(lane.lines().lyricsState(), kLyricsFinished);
 }
 

@@ -56,7 +56,7 @@ TEST_F(NoteLaneTest, TheLineBreakBringsTheNextLineAndSilencesTheTarget) {
     EXPECT_EQ(singTab.count(), 0);
     EXPECT_EQ(singTab.tag(), 0);
     EXPECT_EQ(lane.barRightEdge(), 0);
-    EXPECT_EQ(lane.lines().lyricsState(), kLyricsLastPreview);
+    EXPECT_EQ(lane.lines().lyricsState(), kLyricsRunning);
 
     lane.UpdateLane(10);
     EXPECT_EQ(alpha(0), 1.0f);
@@ -104,6 +104,48 @@ TEST_F(NoteLaneTest, ABreakAtTheBeatOfTheNextNoteIsStillTaken) {
     EXPECT_EQ(lineText(0), "b");
     EXPECT_EQ(alpha(0), 1.0f);
     EXPECT_EQ(lane.targetPitch(), 21);
+}
+
+TEST_F(NoteLaneTest, TheLastLinesAreSungAndTheLyricsEndWithTheLastNote) {
+    start(fourLineSong());
+    lane.UpdateLane(15); // the second break: the last line is previewed
+    EXPECT_EQ(lineText(0), "mi");
+    EXPECT_EQ(lineText(1), "fa");
+    EXPECT_EQ(lane.lines().lyricsState(), kLyricsEndInView);
+    lane.UpdateLane(16);
+    EXPECT_EQ(lane.targetPitch(), 25);
+
+    lane.UpdateLane(19); // the last break: the last line is current, with its bar
+    EXPECT_EQ(singText.count(), 1);
+    EXPECT_EQ(lineText(0), "fa");
+    EXPECT_EQ(tabulature.count(), 1);
+    lane.UpdateLane(20);
+    EXPECT_EQ(alpha(0), 1.0f);
+    EXPECT_EQ(barMaterial(0), "Knob2");
+    EXPECT_EQ(lane.targetPitch(), 26);
+    lane.UpdateLane(21); // still inside "fa" (20 … 21)
+    EXPECT_EQ(lane.targetPitch(), 26);
+    EXPECT_EQ(lane.lines().lyricsState(), kLyricsEndInView);
+
+    lane.UpdateLane(22); // "fa" has ended
+    EXPECT_EQ(lane.targetPitch(), 0);
+    EXPECT_EQ(lane.lines().lyricsState(), kLyricsFinished);
+}
+
+TEST_F(NoteLaneTest, ASongOfOneLineGetsItsBarsAndScoresItsLastNote) {
+    // Ignored lines after the "E" line are not part of the lyrics.
+    start({": 0 2 20 a", ": 2 3 21 b", "E", "trailing"});
+    EXPECT_EQ(lane.lines().lyricsEnd(), 2u);
+    EXPECT_EQ(singText.count(), 1);
+    EXPECT_EQ(tabulature.count(), 2);
+    lane.UpdateLane(2);
+    lane.UpdateLane(4);
+    EXPECT_EQ(lane.targetPitch(), 21);
+    EXPECT_TRUE(lane.hasCurrentBar());
+    lane.UpdateLane(5);
+    EXPECT_EQ(lane.targetPitch(), 0);
+    EXPECT_EQ(lane.lines().lyricsState(), kLyricsFinished);
+    EXPECT_EQ(lane.recordIndex(), 3);
 }
 
 TEST_F(NoteLaneTest, TheTrailCreepsAlongTheBarAndPilesUpAtItsRightEdge) {

@@ -120,19 +120,25 @@ TEST_F(SessionClockTest, APausedSessionHoldsTheLeadInBar) {
     EXPECT_GT(progress.width(), width);
 }
 
-TEST_F(SessionClockTest, TheLyricsEmptyOnceTheLastLineWouldBePreviewed) {
+TEST_F(SessionClockTest, TheLyricsEmptyOnceTheLastNoteHasEnded) {
     // Lead-in 0 and 150 BPM: the beat is the position in tenths of a second.
     startSession("0", "150", fourLineSong());
-    tickAt(900); // the first break: "do re" is current, "mi" previewed before the mark
-    EXPECT_EQ(lane.lines().lyricsState(), kLyricsLastPreview);
-    tickAt(1'500); // the second break: the last line would enter the preview
-    EXPECT_EQ(lane.lines().lyricsState(), kLyricsFinished);
+    tickAt(1'500); // the second break: "mi" is current, the last line previewed
     EXPECT_EQ(lineText(0), "mi");
+    EXPECT_EQ(lineText(1), "fa");
+    tickAt(2'000);
+    EXPECT_EQ(lineText(0), "fa");
+    EXPECT_EQ(lane.targetPitch(), 26);
+    tickAt(2'140); // beat 21
+    EXPECT_EQ(lane.lines().lyricsState(), kLyricsEndInView);
 
-    tickAt(1'600);
+    tickAt(2'150); // beat 22 (halves to even): "fa" has ended
+    EXPECT_EQ(lane.lines().lyricsState(), kLyricsFinished);
+    EXPECT_EQ(lane.targetPitch(), 0);
+    tickAt(2'210);
     EXPECT_EQ(singText.count(), 0);
     EXPECT_EQ(tabulature.count(), 0);
-    EXPECT_EQ(lane.recordIndex(), 7); // the lane is no longer stepped
+    EXPECT_EQ(lane.recordIndex(), 11); // the lane is no longer stepped
     EXPECT_EQ(text.text(), "00:02");
 }
 
