@@ -14,6 +14,8 @@ const std::vector<ToolCommand>& toolCommands() {
         {"scan", "DIR    list the songs of a songs directory with a verdict for each", runScanCommand},
         {"pitch", "[--json] FILE.wav | --tones    the detected pitch of each 50 ms of a WAV file",
          runPitchCommand},
+        {"midi", "[--json] FILE    load a MIDI file and list each track's name and timed events",
+         runMidiCommand},
     };
     return commands;
 }
