@@ -25,13 +25,12 @@ void runGuarded(QWidget* parent, const std::function<void()>& handler);
 // Wraps a handler for a signal connection. Signal arguments the handler does not take (a
 // QAction's checked flag, say) are dropped.
 template <class F> auto guarded(QWidget* parent, F handler) {
+    // The choice is made outside the guarded call: clang cannot see a pack captured into it.
     return [parent, handler = std::move(handler)](auto&&... args) {
-        runGuarded(parent, [&] {
-            if constexpr (std::is_invocable_v<const F&, decltype(args)...>)
-                handler(std::forward<decltype(args)>(args)...);
-            else
-                handler();
-        });
+        if constexpr (std::is_invocable_v<const F&, decltype(args)...>)
+            runGuarded(parent, [&] { handler(args...); });
+        else
+            runGuarded(parent, [&] { handler(); });
     };
 }
 
