@@ -266,19 +266,20 @@ private:
 class TGLScrollbar : public TGLBaseControl {
 public:
     using TGLBaseControl::TGLBaseControl;
-    int min() const { return m_min; }
-    int max() const { return m_max; }
-    int pos() const { return m_pos; }
-    int step() const { return m_step; }
-    int pageSize() const { return m_pageSize; }
+    // Single-precision values: a page of 1.5 on a bar of 1 … 4 ends at 3.5.
+    float min() const { return m_min; }
+    float max() const { return m_max; }
+    float pos() const { return m_pos; }
+    float step() const { return m_step; }
+    float pageSize() const { return m_pageSize; }
     bool horizontal() const { return m_horizontal; }
-    void setMin(int v);
-    void setMax(int v);
+    void setMin(float v);
+    void setMax(float v);
     // Clamped into Min … Max − PageSize + 1; every change fires OnChange.
-    void setPos(int v);
-    void setStep(int v) { assignChanged(*this, m_step, v); }
+    void setPos(float v);
+    void setStep(float v) { assignChanged(*this, m_step, v); }
     // At least 1.
-    void setPageSize(int v);
+    void setPageSize(float v);
     void setHorizontal(bool h) { assignChanged(*this, m_horizontal, h); }
     const std::string& guiLayoutKnobName() const { return m_knobName; }
     void setGuiLayoutKnobName(std::string n) { assignChanged(*this, m_knobName, n); }
@@ -313,12 +314,12 @@ private:
     Axis axis() const;
     Track track() const;
     RectI spanRect(int from, int to) const;
-    long long lastPos() const;
+    double lastPos() const;
     // Value of Pos whose knob would start at this coordinate along the axis.
     double valueAt(int coordinate) const;
-    void movePos(long long target);
+    void movePos(double target);
 
-    int m_min = 0, m_max = 10, m_pos = 0, m_step = 1, m_pageSize = 1;
+    float m_min = 0, m_max = 10, m_pos = 0, m_step = 1, m_pageSize = 1;
     bool m_horizontal = true;
     std::string m_knobName;
     bool m_dragging = false;

@@ -14,30 +14,32 @@ long long roundHalfEven(double value) { return static_cast<long long>(std::nearb
 
 } // namespace
 
-long long TGLScrollbar::lastPos() const {
-    return std::max<long long>(m_min, static_cast<long long>(m_max) - m_pageSize + 1);
+double TGLScrollbar::lastPos() const {
+    return std::max<double>(m_min, static_cast<double>(m_max) - m_pageSize + 1);
 }
 
-void TGLScrollbar::movePos(long long target) {
-    const int clamped = static_cast<int>(std::clamp<long long>(target, m_min, lastPos()));
+void TGLScrollbar::movePos(double target) {
+    if (std::isnan(target))
+        return;
+    const auto clamped = static_cast<float>(std::clamp<double>(target, m_min, lastPos()));
     if (assignChanged(*this, m_pos, clamped))
         raise(onChange, *this);
 }
 
-void TGLScrollbar::setPos(int v) { movePos(v); }
+void TGLScrollbar::setPos(float v) { movePos(v); }
 
-void TGLScrollbar::setMin(int v) {
+void TGLScrollbar::setMin(float v) {
     assignChanged(*this, m_min, v);
     movePos(m_pos);
 }
 
-void TGLScrollbar::setMax(int v) {
+void TGLScrollbar::setMax(float v) {
     assignChanged(*this, m_max, v);
     movePos(m_pos);
 }
 
-void TGLScrollbar::setPageSize(int v) {
-    assignChanged(*this, m_pageSize, std::max(1, v));
+void TGLScrollbar::setPageSize(float v) {
+    assignChanged(*this, m_pageSize, std::max(1.0f, v));
     movePos(m_pos);
 }
 
@@ -63,18 +65,17 @@ TGLScrollbar::Track TGLScrollbar::track() const {
     Track t;
     t.start = a.start + arrow;
     t.length = a.length - 2 * arrow;
-    const long long values = static_cast<long long>(m_max) - m_min + 1;
-    long long knob = values > 0 ? roundHalfEven(static_cast<double>(t.length) * m_pageSize /
-                                                static_cast<double>(values))
+    const double values = static_cast<double>(m_max) - m_min + 1;
+    long long knob = values > 0 ? roundHalfEven(static_cast<double>(t.length) * m_pageSize / values)
                                 : t.length;
     knob = std::clamp<long long>(std::max<long long>(knob, a.thickness), 0, t.length);
     t.knobLength = static_cast<int>(knob);
-    const long long span = lastPos() - m_min;
+    const double span = lastPos() - m_min;
     const int travel = t.length - t.knobLength;
     t.knobStart = t.start;
     if (span > 0) {
-        const double offset = static_cast<double>(static_cast<long long>(m_pos) - m_min);
-        t.knobStart += static_cast<int>(roundHalfEven(offset * travel / static_cast<double>(span)));
+        const double offset = static_cast<double>(m_pos) - m_min;
+        t.knobStart += static_cast<int>(roundHalfEven(offset * travel / span));
     }
     return t;
 }
@@ -103,10 +104,10 @@ RectI TGLScrollbar::knobRect() const {
 double TGLScrollbar::valueAt(int coordinate) const {
     const Track t = track();
     const int travel = t.length - t.knobLength;
-    const long long span = lastPos() - m_min;
+    const double span = lastPos() - m_min;
     if (travel <= 0 || span <= 0)
         return m_min;
-    return m_min + static_cast<double>(coordinate - t.start) * static_cast<double>(span) / travel;
+    return m_min + static_cast<double>(coordinate - t.start) * span / travel;
 }
 
 // ---- mouse
@@ -120,13 +121,13 @@ void TGLScrollbar::internalMouseDown(TMouseButton button, int x, int y) {
     const int along = m_horizontal ? x : y;
     const Track t = track();
     if (decArrowRect().contains(x, y)) {
-        movePos(static_cast<long long>(m_pos) - m_step);
+        movePos(static_cast<double>(m_pos) - m_step);
     } else if (incArrowRect().contains(x, y)) {
-        movePos(static_cast<long long>(m_pos) + m_step);
+        movePos(static_cast<double>(m_pos) + m_step);
     } else if (along < t.knobStart) {
-        movePos(static_cast<long long>(m_pos) - m_pageSize);
+        movePos(static_cast<double>(m_pos) - m_pageSize);
     } else if (along >= t.knobStart + t.knobLength) {
-        movePos(static_cast<long long>(m_pos) + m_pageSize);
+        movePos(static_cast<double>(m_pos) + m_pageSize);
     } else {
         m_dragging = true;
         m_grabOffset = valueAt(along) - m_pos;
@@ -135,7 +136,7 @@ void TGLScrollbar::internalMouseDown(TMouseButton button, int x, int y) {
 
 void TGLScrollbar::capturedMouseMove(int x, int y) {
     if (m_dragging)
-        movePos(roundHalfEven(valueAt(m_horizontal ? x : y) - m_grabOffset));
+        movePos(static_cast<double>(roundHalfEven(valueAt(m_horizontal ? x : y) - m_grabOffset)));
 }
 
 void TGLScrollbar::internalMouseUp(TMouseButton button, int x, int y) {
