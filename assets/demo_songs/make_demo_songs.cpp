@@ -1,5 +1,6 @@
 // Composes the demo songs into the songs folder of the program directory given on the command
-// line: per song a folder "Cantorix - <title>" with the MP3, the song file and cover.jpg. Run
+// line: per song a folder "Cantorix - <title>" with the MP3, the song file and cover.jpg (the
+// song file of a song with a clip names it; the demo video generator draws the clip). Run
 // by the build; nothing it writes is kept in the source tree. The names here must match
 // CANTORIX_DEMO_SONGS in CMakeLists.txt.
 //
@@ -35,6 +36,8 @@ using CoverPainter = QImage (*)(const QString&);
 
 // In the order of demoTunes().
 const CoverPainter kCovers[] = {lanternCover, harbourCover, kitesCover};
+// The song's clip, drawn by the demo video generator; empty for songs without one.
+const char* const kVideos[] = {"", "harbour.avi", ""};
 
 void writeText(const std::string& text, const std::filesystem::path& file) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -49,8 +52,8 @@ std::string folderName(const Tune& tune) {
 
 std::vector<Tune> composeTunes() {
     const std::vector<TuneSheet> sheets = demoTunes();
-    if (sheets.size() != std::size(kCovers))
-        throw std::runtime_error("every demo song needs a cover");
+    if (sheets.size() != std::size(kCovers) || sheets.size() != std::size(kVideos))
+        throw std::runtime_error("every demo song needs a cover and a video entry");
     std::vector<Tune> tunes;
     for (const TuneSheet& sheet : sheets)
         tunes.push_back(buildTune(sheet));
@@ -82,7 +85,8 @@ void writeSongs(char** argv) {
     for (std::size_t i = 0; i < tunes.size(); ++i) {
         const std::string name = folderName(tunes[i]);
         std::filesystem::create_directories(songs / name);
-        writeText(songText(tunes[i], pitches[i], name + ".mp3"), songs / name / (name + ".txt"));
+        writeText(songText(tunes[i], pitches[i], name + ".mp3", kVideos[i]),
+                  songs / name / (name + ".txt"));
     }
     // The workers start before the GUI application: threads started after its start-up
     // inherit a vector-register state that made the synthesis eight times slower.

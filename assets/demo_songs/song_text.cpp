@@ -17,8 +17,8 @@ std::string noteLine(const SungNote& note, int pitch) {
 
 } // namespace
 
-std::string songText(const Tune& tune, const std::vector<int>& pitches,
-                     const std::string& mp3Name) {
+std::string songText(const Tune& tune, const std::vector<int>& pitches, const std::string& mp3Name,
+                     const std::string& videoName) {
     std::size_t noteCount = 0;
     for (const LyricLine& line : tune.lines)
         noteCount += line.notes.size();
@@ -29,6 +29,8 @@ std::string songText(const Tune& tune, const std::vector<int>& pitches,
     text += "#TITLE:" + tune.sheet.title + kLineEnd;
     text += "#ARTIST:" + std::string(kDemoArtist) + kLineEnd;
     text += "#MP3:" + mp3Name + kLineEnd;
+    if (!videoName.empty())
+        text += "#VIDEO:" + videoName + kLineEnd;
     text += "#BPM:" + tune.sheet.bpmText + kLineEnd;
     text += "#GAP:" + std::to_string(tune.sheet.gapMs) + kLineEnd;
     std::size_t next = 0;

@@ -17,6 +17,8 @@ namespace cantorix::assets::demo {
 // synthesised melody sings it. A record lasts until the next one begins, so each line break
 // stands at the beat where the line's last note ends: during the rest the break is due, not the
 // note, and the break's window is never empty.
-std::string songText(const Tune& tune, const std::vector<int>& pitches, const std::string& mp3Name);
+// A non-empty videoName adds the "#VIDEO" tag naming the song's clip.
+std::string songText(const Tune& tune, const std::vector<int>& pitches, const std::string& mp3Name,
+                     const std::string& videoName = {});
 
 } // namespace cantorix::assets::demo

@@ -12,4 +12,15 @@ void TGLHUDText::accept(NodeVisitor& visitor) { visitor.visit(*this); }
 void TGLCube::accept(NodeVisitor& visitor) { visitor.visit(*this); }
 void TGLAviPlane::accept(NodeVisitor& visitor) { visitor.visit(*this); }
 
+void TGLAviPlane::setMesh(Mesh mesh) {
+    m_mesh = std::move(mesh);
+    ++m_meshRevision;
+    touch();
+}
+
+void TGLAviPlane::coloursChanged() {
+    ++m_colourRevision;
+    touch();
+}
+
 } // namespace cantorix::scene

@@ -6,7 +6,9 @@
 #include "material.h"
 #include "scene_object.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace cantorix::scene {
 
@@ -107,16 +109,41 @@ private:
     MaterialRef m_material;
 };
 
-// The plane behind the lyrics that shows the video clip; its frames arrive with the video code.
+// The plane behind the lyrics that shows the video clip as a mesh of coloured vertices, one per
+// sampled pixel, drawn as triangle strips. The session's video plane fills the mesh; the renderer
+// keeps it in GL buffers and re-sends only what a revision says has changed.
 class TGLAviPlane : public TGLBaseSceneObject {
 public:
+    // Vertices (x, y, z) in the plane's own units, centred on its origin; `indices` holds
+    // `strips` triangle strips of `stripLength` vertex indices each, one after another.
+    struct Mesh {
+        std::vector<float> vertices;
+        std::vector<std::uint32_t> indices;
+        int strips = 0;
+        int stripLength = 0;
+    };
+
     using TGLBaseSceneObject::TGLBaseSceneObject;
     bool lightingOff() const { return m_lightingOff; }
     void setLightingOff(bool off) { assignChanged(*this, m_lightingOff, off); }
     void accept(NodeVisitor& visitor) override;
 
+    const Mesh& mesh() const { return m_mesh; }
+    // Replaces the mesh; the colours must then be refilled for the new vertex count.
+    void setMesh(Mesh mesh);
+    // One (red, green, blue) per vertex, 0 … 1. Fill in place, then call coloursChanged().
+    std::vector<float>& colours() { return m_colours; }
+    const std::vector<float>& colours() const { return m_colours; }
+    void coloursChanged();
+    std::uint64_t meshRevision() const { return m_meshRevision; }
+    std::uint64_t colourRevision() const { return m_colourRevision; }
+
 private:
     bool m_lightingOff = false;
+    Mesh m_mesh;
+    std::vector<float> m_colours;
+    std::uint64_t m_meshRevision = 0;
+    std::uint64_t m_colourRevision = 0;
 };
 
 // Root of the scene graph.

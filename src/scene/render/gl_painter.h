@@ -56,6 +56,9 @@ public:
     // Glyphs laid out by layoutText, in that colour.
     void drawText(const TGLBitmapFont& font, const TextLayout& layout, ColorF colour);
 
+    // The GL functions, for drawers that keep buffers of their own.
+    QOpenGLFunctions_2_1& functions() { return m_gl; }
+
     // Screen-space drawing is cut to this rectangle (viewer pixels) until clearClip().
     void setClip(RectI rect);
     void clearClip();

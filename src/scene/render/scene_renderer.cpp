@@ -100,4 +100,12 @@ void SceneRenderer::visit(TGLCube& cube) {
     m_painter.drawWorldQuads(cubeFaces(cube.size(), cube.parts()));
 }
 
+void SceneRenderer::visit(TGLAviPlane& plane) {
+    if (!m_camera || plane.mesh().strips <= 0)
+        return;
+    m_painter.useWorld(m_projection, m_view * worldTransform(plane));
+    m_painter.applyColour({1, 1, 1, 1});
+    m_video.draw(plane);
+}
+
 } // namespace cantorix::scene::render

@@ -5,13 +5,15 @@
 
 #include "gl_painter.h"
 #include "gui_renderer.h"
+#include "video_plane_renderer.h"
 #include "scene/node_visitor.h"
 
 namespace cantorix::scene::render {
 
 class SceneRenderer : private NodeVisitor {
 public:
-    explicit SceneRenderer(GlPainter& painter) : m_painter(painter), m_gui(painter) {}
+    explicit SceneRenderer(GlPainter& painter)
+        : m_painter(painter), m_gui(painter), m_video(painter.functions()) {}
 
     // One frame of the tree under root. The camera is the given one, else the first camera
     // found in the tree; without a camera the 3D nodes are not drawn.
@@ -25,6 +27,7 @@ private:
     void visit(TGLHUDSprite& sprite) override;
     void visit(TGLHUDText& text) override;
     void visit(TGLCube& cube) override;
+    void visit(TGLAviPlane& plane) override;
     void visit(TGLBaseControl& control) override { m_gui.draw(control); }
     void visit(TGLForm& control) override { m_gui.draw(control); }
     void visit(TGLPanel& control) override { m_gui.draw(control); }
@@ -35,6 +38,7 @@ private:
 
     GlPainter& m_painter;
     GuiRenderer m_gui;
+    VideoPlaneRenderer m_video;
     const TGLCamera* m_camera = nullptr;
     Mat4 m_projection, m_view;
 };
