@@ -21,6 +21,7 @@ const std::vector<ToolCommand>& toolCommands();
 int runSongCommand(const Args& args); // song_command.cpp
 int runScanCommand(const Args& args); // scan_command.cpp
 int runPitchCommand(const Args& args); // pitch_command.cpp
+int runExportCommand(const Args& args); // export_command.cpp
 int runMidiCommand(const Args& args); // midi_command.cpp
 
 } // namespace cantorix::tools

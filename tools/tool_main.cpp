@@ -14,6 +14,8 @@ const std::vector<ToolCommand>& toolCommands() {
         {"scan", "DIR    list the songs of a songs directory with a verdict for each", runScanCommand},
         {"pitch", "[--json] FILE.wav | --tones    the detected pitch of each 50 ms of a WAV file",
          runPitchCommand},
+        {"export", "SONG.mp3 VOICE.wav OUT.mp3    mix a voice recording into a song as the game's Save does",
+         runExportCommand},
         {"midi", "[--json] FILE    load a MIDI file and list each track's name and timed events",
          runMidiCommand},
     };
