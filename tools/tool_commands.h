@@ -23,5 +23,6 @@ int runScanCommand(const Args& args); // scan_command.cpp
 int runPitchCommand(const Args& args); // pitch_command.cpp
 int runExportCommand(const Args& args); // export_command.cpp
 int runMidiCommand(const Args& args); // midi_command.cpp
+int runMidi2SongCommand(const Args& args); // midi2song_command.cpp
 
 } // namespace cantorix::tools

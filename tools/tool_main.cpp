@@ -18,6 +18,8 @@ const std::vector<ToolCommand>& toolCommands() {
          runExportCommand},
         {"midi", "[--json] FILE    load a MIDI file and list each track's name and timed events",
          runMidiCommand},
+        {"midi2song", "FILE --track N [--title T] [--artist A] [--mp3 NAME] [--video NAME]    the song text the editor makes of a track",
+         runMidi2SongCommand},
     };
     return commands;
 }

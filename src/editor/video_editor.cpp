@@ -1,0 +1,52 @@
+#include "editor/video_editor.h"
+
+#include "editor/video_attach.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace cantorix::editor {
+
+TForm5::TForm5(QWidget* parent) : QDialog(parent, Qt::Window) {
+    setWindowTitle(QStringLiteral("Video Editor"));
+    setFixedSize(294, 103);
+    Label1 = new QLabel(QStringLiteral("Add/Modify Video file for this song"), this);
+    Label1->move(8, 8);
+    Button1 = new QPushButton(QStringLiteral("Open"), this);
+    Button1->setGeometry(8, 32, 265, 25);
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+}
+
+void TForm5::Button1Click() {
+    std::optional<QString> chosen;
+    if (m_openDialog)
+        chosen = m_openDialog();
+    else {
+        const QString name = QFileDialog::getOpenFileName(this, QString(), QString(),
+                                                          QString::fromUtf8(kFilter));
+        if (!name.isEmpty())
+            chosen = name;
+    }
+    if (!chosen)
+        return;
+    try {
+        attachVideo(m_songFilePath ? m_songFilePath() : std::filesystem::path(),
+                    chosen->toStdString());
+    } catch (const std::exception& e) {
+        const QString text = QString::fromUtf8(e.what());
+        if (m_presentError)
+            m_presentError(this, text);
+        else
+            QMessageBox::critical(this, windowTitle(), text);
+        return;
+    }
+    if (!m_programDir.empty()) {
+        std::error_code ignored;
+        std::filesystem::current_path(m_programDir, ignored);
+    }
+    hide();
+}
+
+} // namespace cantorix::editor
