@@ -1,5 +1,7 @@
 #include "session_clock.h"
 
+#include <algorithm>
+
 #include "round_half_even.h"
 
 #include <exception>
@@ -31,6 +33,11 @@ std::int32_t beatAt(std::int64_t positionMs, double leadInTime, double bpm) {
     if (static_cast<double>(roundHalfEven(tenths)) < leadInTime)
         return kBeatBeforeLeadIn;
     return static_cast<std::int32_t>(roundHalfEven((tenths - leadInTime) * bpm / 150.0));
+}
+
+double beatReachedMs(std::int32_t beat, double leadInTime, double bpm) {
+    // Before the lead-in has passed (its tenths rounded) there is no beat at all.
+    return std::max((leadInTime + (beat - 0.5) * 150.0 / bpm) * 100.0, leadInTime * 100.0 - 50.0);
 }
 
 SessionClock::SessionClock(songs::MediaPlayer& player, ClockScene scene,

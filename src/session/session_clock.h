@@ -28,6 +28,9 @@ GaugeSpan gaugeSpan(std::int64_t positionMs, std::int64_t lengthMs);
 // `CurrentBeat` at a play position; kBeatBeforeLeadIn until the lead-in (tenths of a second)
 // has passed.
 std::int32_t beatAt(std::int64_t positionMs, double leadInTime, double bpm);
+// The play position (ms) from which `beatAt` gives beat: beats are rounded, so a beat is
+// reached half a beat before its exact time.
+double beatReachedMs(std::int32_t beat, double leadInTime, double bpm);
 
 struct ClockScene {
     scene::TGLHUDText& text;                      // `Text` in `Indicator`

@@ -52,6 +52,18 @@ TEST(BeatAtTest, CountsFromTheEndOfTheLeadIn) {
     EXPECT_EQ(beatAt(10'350, 100.5, 150), 3);
 }
 
+TEST(BeatAtTest, EachBeatIsReachedWhereBeatReachedMsSays) {
+    for (const auto& [leadIn, bpm] : {std::pair{65.0, 112.5}, {0.0, 150.0}, {51.0, 96.0}}) {
+        for (std::int32_t beat : {0, 1, 7, 40, 333}) {
+            const double reached = beatReachedMs(beat, leadIn, bpm);
+            const auto before = static_cast<std::int64_t>(std::ceil(reached)) - 1;
+            const auto after = static_cast<std::int64_t>(std::floor(reached)) + 1;
+            EXPECT_LT(beatAt(before, leadIn, bpm), beat) << leadIn << " " << bpm << " " << beat;
+            EXPECT_GE(beatAt(after, leadIn, bpm), beat) << leadIn << " " << bpm << " " << beat;
+        }
+    }
+}
+
 class SessionClockTest : public LaneFixture {
 protected:
     void startSession(const std::string& gap, const std::string& bpm,
