@@ -25,6 +25,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (a == "--mic") {
             if (auto v = needValue(i, a))
                 cmd.micWav = *v;
+        } else if (a == "--config") {
+            if (auto v = needValue(i, a))
+                cmd.configDir = *v;
+        } else if (a.starts_with("--config=")) {
+            cmd.configDir = a.substr(9);
         } else if (a.starts_with("--root=")) {
             cmd.root = a.substr(7);
         } else if (a.starts_with("--mic=")) {
@@ -43,6 +48,8 @@ std::string usageText() {
            "                   (default: the directory of the executable)\n"
            "  --mic FILE.wav   sing from a WAV file instead of the microphone\n"
            "  --no-audio       play sound into a silent output paced in real time\n"
+           "  --config DIR     folder of Score.ini, the options and the hall of fame\n"
+           "                   (default: $XDG_CONFIG_HOME/cantorix or ~/.config/cantorix)\n"
            "  --help           show this text\n"
            "  --version        show the version\n";
 }
@@ -51,6 +58,18 @@ std::filesystem::path programDirectory(const CommandLine& cmd, const std::filesy
     if (cmd.root)
         return std::filesystem::absolute(*cmd.root).lexically_normal();
     return std::filesystem::absolute(executable).parent_path();
+}
+
+std::filesystem::path configDirectory(const CommandLine& cmd,
+                                      const std::function<const char*(const char*)>& environment) {
+    namespace fs = std::filesystem;
+    if (cmd.configDir)
+        return fs::absolute(*cmd.configDir).lexically_normal();
+    const char* xdg = environment("XDG_CONFIG_HOME");
+    if (xdg && fs::path(xdg).is_absolute())
+        return fs::path(xdg) / "cantorix";
+    const char* home = environment("HOME");
+    return fs::path(home && *home ? home : ".") / ".config" / "cantorix";
 }
 
 } // namespace cantorix::app

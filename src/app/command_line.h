@@ -3,6 +3,7 @@
 // to use, and the informational options. Pure parsing, no side effects.
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@ namespace cantorix::app {
 struct CommandLine {
     std::optional<std::filesystem::path> root;   // --root DIR: the program directory
     std::optional<std::filesystem::path> micWav; // --mic FILE.wav: sing from a file
+    std::optional<std::filesystem::path> configDir; // --config DIR: where Score.ini lives
     bool noAudio = false;                        // --no-audio: the paced null output
     bool help = false;
     bool version = false;
@@ -23,5 +25,10 @@ std::string usageText();
 
 // The program directory: --root when given, else the directory of the executable.
 std::filesystem::path programDirectory(const CommandLine& cmd, const std::filesystem::path& executable);
+
+// The folder of Score.ini: --config when given, else $XDG_CONFIG_HOME/cantorix when that is an
+// absolute path, else $HOME/.config/cantorix. environment looks a variable up (null: unset).
+std::filesystem::path configDirectory(const CommandLine& cmd,
+                                      const std::function<const char*(const char*)>& environment);
 
 } // namespace cantorix::app

@@ -22,16 +22,24 @@ void presentNotice(QWidget* parent, const QString& text);
 
 void runGuarded(QWidget* parent, const std::function<void()>& handler);
 
+namespace detail {
+// Calls f with the arguments it takes: all of them, or none.
+template <class F, class... A> void callWithWhatItTakes(const F& f, A&... args) {
+    if constexpr (std::is_invocable_v<const F&, A&...>)
+        f(args...);
+    else
+        f();
+}
+} // namespace detail
+
 // Wraps a handler for a signal connection. Signal arguments the handler does not take (a
-// QAction's checked flag, say) are dropped.
+// QAction's checked flag, say) are dropped. Constrained, so that Qt's probe of how many
+// arguments a slot takes meets a slot that cannot be called, not a body that cannot compile.
 template <class F> auto guarded(QWidget* parent, F handler) {
-    // The choice is made outside the guarded call: clang cannot see a pack captured into it.
-    return [parent, handler = std::move(handler)](auto&&... args) {
-        if constexpr (std::is_invocable_v<const F&, decltype(args)...>)
-            runGuarded(parent, [&] { handler(args...); });
-        else
-            runGuarded(parent, [&] { handler(); });
-    };
+    return [parent, handler = std::move(handler)](auto&&... args)
+               requires std::is_invocable_v<const F&, decltype(args)&...> ||
+                        std::is_invocable_v<const F&>
+    { runGuarded(parent, [&] { detail::callWithWhatItTakes(handler, args...); }); };
 }
 
 } // namespace cantorix::app

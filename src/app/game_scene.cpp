@@ -1,5 +1,7 @@
 #include "game_scene.h"
 
+#include "options_form.h"
+
 namespace cantorix::app {
 
 namespace {
@@ -240,13 +242,19 @@ void GameScene::buildOptionsForm() {
         panel.setVisible(p.visible);
         *p.panel = &panel;
     }
+    buildOptionsControls(*this);
 }
 
 void GameScene::buildEditorScreen() {
     Editorscrn = &m_scene.addNewChild<TGLDummyCube>("Editorscrn");
     Root5 = &addRoot(*Editorscrn, "Root5", 1000, 1000, 0);
     Root5->setVisible(false);
-    GLButton13 = &addSkinButton(*Root5, "GLButton13", "Back", 640, 660, 100, 30);
+    editorControls = editor::buildEditorControls(*Root5, editorLook());
+    GLButton13 = editorControls.GLButton13;
+}
+
+editor::EditorLook GameScene::editorLook() {
+    return {GLGuiLayout2, Menufont1, Menufont2, GLStoredBitmapFont4, Stuff};
 }
 
 void GameScene::buildScorePage() {
@@ -264,8 +272,10 @@ void GameScene::buildSinging() {
     Singing->setVisible(false);
     Tv = &Singing->addNewChild<TGLDummyCube>("Tv");
     Tv->setPosition({-16.6f, -1, 0.2f});
+    // The direction (−1, 0, 0) is the design's quarter turn (−90°) already made: the plane's
+    // x-y plane faces the camera and its x axis points to the viewer's left. Turning it once
+    // more would show the video plane edge-on.
     Tv->setDirection({-1, 0, 0});
-    Tv->setTurnAngle(-90);
     buildLane();
 
     Gui = &Singing->addNewChild<TGLDummyCube>("Gui");

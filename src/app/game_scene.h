@@ -3,6 +3,7 @@
 // and every screen group with its GUI root and controls. Owns all of it for the program's life;
 // the named pointers let screens and handlers reach their objects. Main thread only.
 
+#include "editor/editor_controls.h"
 #include "scene/bitmap_font.h"
 #include "scene/gui/gui_control.h"
 #include "scene/material.h"
@@ -51,6 +52,17 @@ public:
     TGLButton *Gameplay = nullptr, *Soundbtn = nullptr, *Apperance = nullptr,
               *Backbutton = nullptr;
     TGLPanel *Menu1 = nullptr, *Menu2 = nullptr, *Menu3 = nullptr;
+    // The options on the pages (options_form.cpp): toggles, colour buttons, labels, the video
+    // and transparency scrollbars and the export name field.
+    TGLButton *istabs = nullptr, *GLButton1 = nullptr, *GLButton2 = nullptr, *GLButton3 = nullptr,
+              *GLButton4 = nullptr, *GLButton5 = nullptr, *GLButton6 = nullptr,
+              *GLButton10 = nullptr, *GLButton11 = nullptr;
+    TGLLabel *GLLabel1 = nullptr, *GLLabel2 = nullptr, *GLLabel3 = nullptr, *GLLabel4 = nullptr,
+             *GLLabel5 = nullptr, *GLLabel6 = nullptr, *GLLabel7 = nullptr, *GLLabel8 = nullptr,
+             *GLLabel9 = nullptr, *GLLabel10 = nullptr, *GLLabel12 = nullptr, *GLLabel13 = nullptr,
+             *GLLabel14 = nullptr;
+    TGLScrollbar *GLScrollbar1 = nullptr, *GLScrollbar2 = nullptr, *GLScrollbar3 = nullptr;
+    TGLEdit* GLEdit1 = nullptr;
     // Hall of fame.
     TGLPanel* Holder = nullptr;
     TGLButton* GLButton9 = nullptr;
@@ -61,8 +73,10 @@ public:
     TGLEdit* GLEdit2 = nullptr; // the player's name
     // The hall of fame rows take the colour of this sprite's material.
     TGLHUDSprite* Colorific = nullptr;
-    // Editor.
+    // Editor: Back is GLButton13; the other controls are built by the editor.
     TGLButton* GLButton13 = nullptr;
+    editor::EditorControls editorControls;
+    editor::EditorLook editorLook();
     // Singing.
     TGLDummyCube *Tv = nullptr, *Indicator = nullptr, *Gui = nullptr;
     TGLButton *Pause = nullptr, *Play = nullptr, *Rewind = nullptr;

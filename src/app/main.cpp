@@ -2,12 +2,18 @@
 // their order, and runs the event loop until the main window closes.
 
 #include "about_box.h"
+#include "audio/frm_convert.h"
 #include "command_line.h"
 #include "main_window.h"
 #include "platform/audio_output.h"
 #include "platform/capture_factory.h"
 #include "platform/capture_wave_in.h"
+#include "platform/ffmpeg_video_decoder.h"
+#include "platform/codec_manager.h"
+#include "platform/ini_profile_file.h"
 #include "platform/jpeg_decoder.h"
+#include "platform/midi_timer_thread.h"
+#include "platform/system_midi_outputs.h"
 #include "platform/mpg123_media_player.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
@@ -18,6 +24,7 @@
 #include <QSurfaceFormat>
 
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 
 namespace {
@@ -81,17 +88,28 @@ int main(int argc, char** argv) {
         std::cerr << "cantorix: microphone: " << capture.detail << "\n";
 
     platform::CaptureWaveIn recorderInput(*capture.service);
+    // The editor plays MIDI through the built-in synthesizer into the same sound output.
+    platform::SystemMidiOutputs midiOutputs(*soundOutput);
+    platform::MidiTimerThread midiTimer;
+    platform::IniProfileFile scoreIni(app::configDirectory(cmd, [](const char* name) { return std::getenv(name); }) /
+                                      "Score.ini");
 
     app::TForm1 form1({programDir, pictures, glyphs, clock, player, coverPictures, *capture.service,
-                       recorderInput, capture.error});
-    app::TfrmConvert frmConvert;
+                       recorderInput, capture.error, &scoreIni,
+                       [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }, &midiOutputs,
+                       &midiTimer});
+    platform::CodecManager codecs;
+    audio::TfrmConvert frmConvert(codecs, programDir);
+    form1.session().setExportWindow(&frmConvert);
     app::TForm4 form4;
     app::TForm5 form5;
     app::Taboutform aboutform(QImage(QString::fromStdString((programDir / "data/gfx/logo.png").string())));
-    form1.setSideWindows(&aboutform, &form5);
+    form1.setSideWindows(&aboutform, &form5, &form4);
     if (form1.terminationRequested())
         return 0;
     form1.show();
     centre(form1);
+    centre(form4);
+    centre(form5);
     return application.exec();
 }

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -52,6 +53,17 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
         SessionServices{m_services.player, m_services.recorderDevice, m_invoker,
                         m_services.programDir, m_songFile, [this] { reloadSong(); }},
         *this, AsyncTimer1);
+    m_options = std::make_unique<OptionsForm>(g, this);
+    createEditor();
+    if (m_services.profile)
+        m_formStorage = std::make_unique<FormStorage>(*m_services.profile,
+                                                      formStorage1Properties(g, m_hallOfFame));
+    // A submitted entry reaches Score.ini at once, so a crash or a kill later cannot lose it.
+    g.GLButton7->onButtonClick = [this, submit = g.GLButton7->onButtonClick](TGLBaseControl& sender) {
+        if (submit)
+            submit(sender);
+        saveOptions();
+    };
 
     Timer3.setInterval(100);
     Timer2.setInterval(20);
@@ -62,15 +74,56 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
     connect(&Timer3, &QTimer::timeout, this, guarded(this, [this] { Timer3Timer(); }));
     connect(&AsyncTimer1, &QTimer::timeout, this, guarded(this, [this] { AsyncTimer1Timer(); }));
     connect(&m_framePacer, &QTimer::timeout, this, guarded(this, [this] { frameTick(); }));
+    connect(&Timer2, &QTimer::timeout, this, guarded(this, [this] { m_editor->Timer2Timer(); }));
 
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // A window destroyed without being closed still keeps its options and hall of fame.
+    if (!m_closed)
+        saveOptions();
+}
 
-void TForm1::setSideWindows(Taboutform* about, TForm5* videoEditor) {
+void TForm1::createEditor() {
+    const auto openFile = [this](std::string_view filter) -> std::optional<std::string> {
+        const QString name = QFileDialog::getOpenFileName(
+            this, QString(), QString::fromStdString(m_services.programDir.string()),
+            QString::fromUtf8(filter.data(), static_cast<qsizetype>(filter.size())));
+        if (name.isEmpty())
+            return std::nullopt;
+        return name.toStdString();
+    };
+    m_editor = std::make_unique<editor::EditorScreen>(
+        m_game->editorControls, m_game->editorLook(),
+        editor::EditorServices{
+            m_services.programDir, m_services.midiOutputs, m_services.midiTimer, m_invoker, openFile,
+            [this](const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); },
+            [this](const std::string& text) {
+                if (!m_lyricViewer)
+                    return;
+                m_lyricViewer->setSongText(text);
+                m_lyricViewer->show();
+                m_lyricViewer->raise();
+            },
+            [this](const std::string& text) { presentNotice(this, QString::fromStdString(text)); }});
+}
+
+void TForm1::setSideWindows(Taboutform* about, editor::TForm5* videoEditor,
+                            editor::TForm4* lyricViewer) {
     m_about = about;
     m_videoEditor = videoEditor;
+    m_lyricViewer = lyricViewer;
+    const std::string programDir = m_services.programDir.string();
+    if (m_lyricViewer) {
+        m_lyricViewer->setErrorPresenter(&presentError);
+        m_lyricViewer->setProgramDir(programDir);
+    }
+    if (m_videoEditor) {
+        m_videoEditor->setErrorPresenter(&presentError);
+        m_videoEditor->setProgramDir(programDir);
+        m_videoEditor->setSongFilePath([this] { return m_songFile.songFilePath(); });
+    }
 }
 
 void TForm1::buildMenu() {
@@ -206,9 +259,13 @@ void TForm1::Timer3Timer() {
     if (m_started)
         return;
     m_started = true;
-    // The video plane lives for the program's life; its frames come with the video background.
+    // The video plane lives for the program's life; the session opens each song's clip in it.
     m_videoPlane = &m_game->Tv->addNewChild<scene::TGLAviPlane>("GLAviPlane1");
     m_videoPlane->setLightingOff(true);
+    m_video = std::make_unique<session::VideoPlane>(
+        *m_videoPlane, m_services.videoDecoders ? m_services.videoDecoders() : nullptr);
+    m_videoPlane->onProgress = [this](scene::TGLBaseSceneObject&, double dt) { m_video->DoProgress(dt); };
+    m_session->setVideoPlane(m_video.get());
     AsyncTimer1.start();
     m_random.seed(static_cast<std::mt19937::result_type>(
         std::chrono::steady_clock::now().time_since_epoch().count()));
@@ -299,11 +356,15 @@ void TForm1::StartCapture() {
 void TForm1::AsyncTimer1Timer() {
     if (!m_sound)
         return;
+    const auto started = std::chrono::steady_clock::now();
     // The trail and the score judge the voice heard by the previous tick.
     m_session->beforeAnalysis(m_sungValue);
     m_sound->Analyse();
     m_session->refreshOscilloscope(*m_sound);
     m_sungValue = m_sound->sungValue();
+    m_session->addAnalysisTickCost(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+            .count());
 }
 
 void TForm1::reloadSong() {
@@ -344,14 +405,51 @@ void TForm1::GLCadencer1Progress() {
     for (QAction* a : {Options1, Scores1, EditVideo1, LyricsEditor1})
         a->setEnabled(menuScreens);
     g.Pointtext->setText(session::pointCounterText(m_session->scoring().notePoints()));
-    for (scene::TGLBaseControl* root : {g.Root1, g.root2, g.Root3, g.Root4})
+    for (scene::TGLBaseControl* root : {g.Root1, g.root2, g.Root3, g.Root4, g.Root5})
         root->applyChanges();
+    // While paused the clip is set back every frame, so the picture stands still.
+    if (m_video && g.Play->visible())
+        m_video->SetFrame(m_session->pausedVideoFrame());
     m_viewer->invalidate();
+    if (m_video) {
+        // Always 26.5 units wide whatever the clip's size and sampling; no scale without a picture.
+        if (const std::optional<float> scale = m_video->planeScale())
+            m_videoPlane->setScale({*scale, *scale, m_videoPlane->scale().z});
+    }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    saveOptions();
+    m_closed = true;
     FormClose();
     QMainWindow::closeEvent(event);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_formStorage && !m_formStorage->restored())
+        restoreOptions();
+}
+
+void TForm1::restoreOptions() {
+    m_formStorage->restore();
+    // A file written before the label followed its position may hold a stale percentage.
+    m_game->GLLabel14->setCaption(transparencyCaption(m_game->GLScrollbar3->pos()));
+}
+
+void TForm1::saveOptions() {
+    if (!m_formStorage)
+        return;
+    try {
+        m_formStorage->save();
+        m_saveFailureShown = false;
+    } catch (const std::exception& e) {
+        if (m_saveFailureShown)
+            return;
+        m_saveFailureShown = true;
+        presentError(this, QStringLiteral("The options and the hall of fame were not saved.\n") +
+                               QString::fromUtf8(e.what()));
+    }
 }
 
 void TForm1::FormClose() {
@@ -361,6 +459,7 @@ void TForm1::FormClose() {
     m_session->shutDown();
     AsyncTimer1.stop();
     Timer2.stop();
+    m_editor->player().Stop();
     if (m_viewer) {
         m_cadencer->setEnabled(false);
         delete m_viewer;

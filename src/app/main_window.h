@@ -3,7 +3,11 @@
 // panel shown until the first rendered frame, the two-stage start-up and the per-frame
 // housekeeping. Owns the scene, the cadencer and the timers. Main thread only.
 
+#include "editor/editor_screen.h"
+#include "form_storage.h"
 #include "game_scene.h"
+#include "options_form.h"
+#include "profile_store.h"
 #include "pitch/capture_port.h"
 #include "pitch/capture_stream.h"
 #include "pitch/sound.h"
@@ -12,6 +16,7 @@
 #include "singing_session.h"
 #include "scene/cadencer.h"
 #include "session/hall_of_fame.h"
+#include "session/video_plane.h"
 #include "songs/cover_ring.h"
 #include "songs/media_player.h"
 #include "songs/song_file.h"
@@ -33,10 +38,14 @@ namespace cantorix::scene::render {
 class SceneViewer;
 }
 
+namespace cantorix::editor {
+class TForm4;
+class TForm5;
+} // namespace cantorix::editor
+
 namespace cantorix::app {
 
 class Taboutform;
-class TForm5;
 
 struct AppServices {
     std::filesystem::path programDir;
@@ -52,6 +61,13 @@ struct AppServices {
     // The recorder's device over that same capture.
     audio::WaveInDevice& recorderDevice;
     std::string captureError;
+    // Score.ini: the options and the hall of fame. Without it nothing is restored or saved.
+    ProfileStore* profile = nullptr;
+    // Makes the video plane's decoder; without it no song shows its clip.
+    session::VideoDecoderFactory videoDecoders = {};
+    // The editor's MIDI output devices and player timer; without them nothing plays.
+    midi::MidiOutputDevices* midiOutputs = nullptr;
+    midi::MidiTimer* midiTimer = nullptr;
 };
 
 class TForm1 : public QMainWindow {
@@ -62,14 +78,21 @@ public:
 
     // Set by FormCreate when the songs directory is empty: the entry ends instead of showing us.
     bool terminationRequested() const { return m_terminate; }
-    void setSideWindows(Taboutform* about, TForm5* videoEditor);
+    // The lyric viewer shows what the editor's Next composes; the video editor works on the
+    // song file read last.
+    void setSideWindows(Taboutform* about, editor::TForm5* videoEditor,
+                        editor::TForm4* lyricViewer = nullptr);
 
     GameScene& game() { return *m_game; }
     Screens& screens() { return *m_screens; }
     SingingSession& session() { return *m_session; }
+    editor::EditorScreen& editor() { return *m_editor; }
     // ListBox1: the hall of fame the Scores screen shows.
     session::HallOfFameList& hallOfFame() { return m_hallOfFame; }
+    OptionsForm& options() { return *m_options; }
     scene::render::SceneViewer* viewer() const { return m_viewer; }
+    // The clip behind the lyrics; none before the deferred start.
+    session::VideoPlane* videoPlane() const { return m_video.get(); }
     QWidget* loadingPanel() const { return m_loading; }
     bool started() const { return m_started; }
     const songs::TSongList& songList() const { return m_songList; }
@@ -90,6 +113,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildMenu();
@@ -104,12 +128,16 @@ private:
     void reloadSong();
     void connectInput();
     void connectMenuScreens();
+    void createEditor();
     void FormKeyDown(const QKeyEvent& event);
     void FormKeyUp(const QKeyEvent& event);
     void GLSceneViewer1AfterRender();
     void GLCadencer1Progress();
     void frameTick();
     void FormClose();
+    // FormStorage1: restores once when first shown; saves at close and after every Submit.
+    void restoreOptions();
+    void saveOptions();
 
     AppServices m_services;
     std::unique_ptr<GameScene> m_game;
@@ -122,6 +150,7 @@ private:
     QLabel* m_image1 = nullptr;
     QTimer Timer3, Timer2, AsyncTimer1, m_framePacer;
     scene::TGLAviPlane* m_videoPlane = nullptr;
+    std::unique_ptr<session::VideoPlane> m_video;
     std::mt19937 m_random;
     songs::TSongList m_songList; // Cbimage
     songs::SongFile m_songFile;
@@ -134,9 +163,16 @@ private:
     std::uint8_t m_sungValue = 255;
     std::unique_ptr<SingingSession> m_session;
     Taboutform* m_about = nullptr;
-    TForm5* m_videoEditor = nullptr;
+    editor::TForm5* m_videoEditor = nullptr;
+    editor::TForm4* m_lyricViewer = nullptr;
+    std::unique_ptr<editor::EditorScreen> m_editor;
     bool m_terminate = false;
     bool m_started = false;
+    std::unique_ptr<OptionsForm> m_options;
+    std::unique_ptr<FormStorage> m_formStorage;
+    // A broken Score.ini is reported once, not at every save.
+    bool m_saveFailureShown = false;
+    bool m_closed = false;
 };
 
 } // namespace cantorix::app

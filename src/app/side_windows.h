@@ -1,28 +1,14 @@
 #pragma once
 // The side windows the main window creates at start-up and keeps for the program's life: the
-// export progress window, the lyric viewer and the video editor. Their content arrives with the
-// export and editor work; here they are the windows with their captions. Main thread only.
+// lyric viewer and the video editor live with the editor (the export window with the export in
+// audio/); the program entry names them here. Main thread only.
 
-#include <QDialog>
+#include "editor/lyric_viewer.h"
+#include "editor/video_editor.h"
 
 namespace cantorix::app {
 
-class TfrmConvert : public QDialog {
-    Q_OBJECT
-public:
-    explicit TfrmConvert(QWidget* parent = nullptr);
-};
-
-class TForm4 : public QDialog {
-    Q_OBJECT
-public:
-    explicit TForm4(QWidget* parent = nullptr);
-};
-
-class TForm5 : public QDialog {
-    Q_OBJECT
-public:
-    explicit TForm5(QWidget* parent = nullptr);
-};
+using TForm4 = editor::TForm4;
+using TForm5 = editor::TForm5;
 
 } // namespace cantorix::app

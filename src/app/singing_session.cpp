@@ -2,20 +2,13 @@
 
 #include "audio/recording_paths.h"
 #include "error_guard.h"
+#include "options_form.h"
 
-#include <QFileDialog>
+#include <chrono>
 
 namespace cantorix::app {
 
 namespace {
-
-// The options panel's design values, used until its controls carry them: every part of the
-// singing screen shown, white bars, highlight and trail, transparency position 8.
-constexpr TColor kDefaultTabColour = clWhite;
-constexpr TColor kActualTabColour = clWhite;
-constexpr TColor kTextColour = clWhite;
-constexpr int kTransparencyPosition = 8;
-constexpr const char* kDefaultExportName = "Mysong.wav";
 
 constexpr int kOscilloscopeStride = 64;
 
@@ -33,7 +26,8 @@ SingingSession::SingingSession(GameScene& game, Screens& screens,
       m_window(window), m_analysisTimer(analysisTimer), m_lane(laneScene(game), m_services.song),
       m_clock(m_services.player, {*game.Text, *game.Gauge, *game.Progress, *game.Pause},
               m_services.song, m_lane),
-      m_scoring(*game.Point), m_exportFileName(kDefaultExportName) {
+      m_scoring(*game.Point), m_exportFileName(game.GLEdit1->caption()) {
+    m_saveDialog = fileSaveExportDialog(m_services.programDir);
     m_recorder = std::make_unique<audio::TStockAudioRecorder>(
         m_services.recorderDevice, m_services.invoker,
         [this](const std::exception& e) { presentError(&m_window, QString::fromUtf8(e.what())); });
@@ -86,12 +80,15 @@ void SingingSession::StartSession() {
         m_game.Firstpage->setVisible(false);
         m_game.Singing->setVisible(true);
         m_lane.startSession();
+        m_timings = {};
         startRecording();
         setClockEnabled(true);
         if (!startMusic())
             return;
         m_lane.lines().BuildLines();
         m_clock.showLeadIn();
+        const SessionOptions options = readSessionOptions(m_game);
+        startVideo(options.videoSpeedPosition, options.videoQuality);
         showSelectedParts();
     }
     applyColourOptions();
@@ -121,23 +118,41 @@ bool SingingSession::startMusic() {
 
 void SingingSession::showSelectedParts() {
     GameScene& g = m_game;
-    // Every toggle of the options is on until the options panel carries them.
-    const std::initializer_list<TGLBaseSceneObject*> parts = {g.Stages, g.SingTab,  g.Tabulature,
-                                                              g.LeadIn, g.SingText, g.Oscillo,
-                                                              g.Vibro,  g.Song,     g.Indicator};
-    for (TGLBaseSceneObject* part : parts)
-        part->setVisible(true);
+    const SessionOptions o = readSessionOptions(g);
+    const auto show = [](bool shown, std::initializer_list<TGLBaseSceneObject*> parts) {
+        for (TGLBaseSceneObject* part : parts)
+            part->setVisible(shown);
+    };
+    show(o.showTabs, {g.Stages, g.SingTab, g.Tabulature});
+    show(o.showLyrics, {g.LeadIn, g.SingText});
+    show(o.showOscilloscope, {g.Oscillo, g.Vibro});
+    show(o.showTime, {g.Song, g.Indicator});
 }
 
 void SingingSession::applyColourOptions() {
-    const float alpha = static_cast<float>(kTransparencyPosition + 10) / 100.0f;
+    const SessionOptions o = readSessionOptions(m_game);
     const std::pair<const char*, TColor> knobs[] = {
-        {"Knob1", kDefaultTabColour}, {"Knob2", kActualTabColour}, {"Knob3", kTextColour}};
+        {"Knob1", o.defaultTabColour}, {"Knob2", o.actualTabColour}, {"Knob3", o.textColour}};
     for (const auto& [name, colour] : knobs)
         if (TGLLibMaterial* m = m_game.GLMaterialLibrary1.materialByName(name))
-            m->setDiffuse(toColorF(colour, alpha));
-    m_lane.lines().setTextColour(kTextColour);
-    m_exportFileName = kDefaultExportName;
+            m->setDiffuse(toColorF(colour, o.tabAlpha));
+    m_lane.lines().setTextColour(o.textColour);
+    m_exportFileName = o.exportFileName;
+}
+
+void SingingSession::startVideo(int speedPosition, int qualityPosition) {
+    if (!m_video)
+        return;
+    const std::filesystem::path& clip = m_services.song.videoPath();
+    m_video->OpenClip(clip);
+    m_video->SetQuality(qualityPosition);
+    if (speedPosition == 1) {
+        m_video->SetAutoRate(true);
+    } else {
+        m_video->SetAutoRate(false);
+        m_video->setUserRate(speedPosition);
+    }
+    m_video->node().setVisible(!clip.empty());
 }
 
 void SingingSession::showTransport(bool playing) {
@@ -148,6 +163,11 @@ void SingingSession::showTransport(bool playing) {
 
 void SingingSession::EndSession() {
     showTransport(true);
+    if (m_video) {
+        // Hidden and released: a clip decoding behind the menus would only cost time.
+        m_video->node().setVisible(false);
+        m_video->CloseClip();
+    }
     // A recording that cannot be finished is reported; the session still ends.
     runGuarded(&m_window, [this] {
         m_recorder->stop();
@@ -177,10 +197,31 @@ void SingingSession::fillScorePage() {
 void SingingSession::ThreadedTimer1Timer() {
     if (!m_clockEnabled)
         return;
-    if (m_clock.tick())
+    const auto started = std::chrono::steady_clock::now();
+    const std::int32_t firstEntered = m_lane.recordIndex();
+    const bool ended = m_clock.tick();
+    m_timings.clockTickMs.add(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+            .count());
+    noteEntryLateness(firstEntered);
+    if (ended)
         EndSession();
     else if (m_clockEnabled)
         ThreadedTimer1.start();
+}
+
+void SingingSession::noteEntryLateness(std::int32_t firstEntered) {
+    const songs::SongFile& song = m_services.song;
+    const auto& records = song.songRecords();
+    const std::int32_t s0 = records[0].startBeat;
+    const std::int64_t position = m_services.player.position();
+    const auto end = static_cast<std::int32_t>(m_lane.lines().lyricsEnd());
+    for (std::int32_t k = firstEntered; k < m_lane.recordIndex() && k < end; ++k) {
+        const double reached =
+            session::beatReachedMs(records[static_cast<std::size_t>(k)].startBeat - s0,
+                                   song.leadInTime(), song.bpm());
+        m_timings.entryLatenessMs.add(static_cast<double>(position) - reached);
+    }
 }
 
 void SingingSession::beforeAnalysis(std::uint8_t previousSungValue) {
@@ -208,6 +249,8 @@ void SingingSession::refreshOscilloscope(const pitch::TSound& sound) {
 }
 
 void SingingSession::PauseButtonClick() {
+    if (m_video)
+        m_pausedVideoFrame = m_video->CurrentFrame();
     showTransport(false);
     m_services.player.pause();
     m_analysisTimer.stop();
@@ -235,12 +278,26 @@ void SingingSession::GLButton7ButtonClick() {
 }
 
 void SingingSession::GLButton8ButtonClick() {
+    // A second export while one runs would overwrite the working files under it.
+    if (m_exportWindow && m_exportWindow->converting())
+        return;
     m_recorder->setActive(false);
-    // Confirming leads back to the song selection too until the export window joins.
-    QFileDialog::getSaveFileName(&m_window, QStringLiteral("Save"),
-                                 QString::fromStdString(m_exportFileName),
-                                 QStringLiteral("Mpeg3 Layer (*.mp3)"));
-    m_screens.GLButton23ButtonClick();
+    const std::optional<std::filesystem::path> chosen =
+        m_saveDialog(m_window, proposedExportName(m_exportFileName));
+    if (!chosen) {
+        m_screens.GLButton23ButtonClick();
+        return;
+    }
+    if (m_exportWindow)
+        m_exportWindow->startExport(m_services.song.audioPath(), *chosen);
+}
+
+void SingingSession::setExportWindow(audio::TfrmConvert* window) {
+    m_exportWindow = window;
+    if (m_exportWindow)
+        m_exportWindow->setErrorReporter([](QWidget* parent, const std::string& text) {
+            presentError(parent, QString::fromStdString(text));
+        });
 }
 
 } // namespace cantorix::app

@@ -4,7 +4,9 @@
 // Owns the note lane, the clock, the scoring and the recorder; borrows the scene, the screens,
 // the player and the analysis timer from the main window. Main thread only.
 
+#include "audio/frm_convert.h"
 #include "audio/stock_audio_recorder.h"
+#include "export_save.h"
 #include "audio/wave_in_device.h"
 #include "game_scene.h"
 #include "pitch/capture_port.h"
@@ -13,7 +15,9 @@
 #include "session/hall_of_fame.h"
 #include "session/note_lane.h"
 #include "session/scoring.h"
+#include "session/tick_timings.h"
 #include "session/session_clock.h"
+#include "session/video_plane.h"
 #include "songs/media_player.h"
 #include "songs/song_file.h"
 
@@ -50,6 +54,10 @@ public:
     void RewindButtonClick();
     void GLButton7ButtonClick(); // Submit
     void GLButton8ButtonClick(); // Save
+    // Save confirmed runs the export in this window; the dialog asks for the file (tests
+    // answer it themselves).
+    void setExportWindow(audio::TfrmConvert* window);
+    void setSaveDialog(SaveExportDialog dialog) { m_saveDialog = std::move(dialog); }
 
     // The analysis tick's session steps: the trail and the score for the previous sung value
     // before Analyse, the oscilloscope after it.
@@ -58,7 +66,21 @@ public:
     // Stops the clock and the recording for good: the window is closing.
     void shutDown();
 
+    // The plane the session opens, shows, holds and stops; set by the deferred start.
+    void setVideoPlane(session::VideoPlane* plane) { m_video = plane; }
+    // StartSession's video step: opens the song's clip (none when it names no "#VIDEO") at the
+    // speed position (1: the clip's own rate, else frames per second) and the quality level,
+    // and shows the plane only for a song with a clip.
+    void startVideo(int speedPosition, int qualityPosition);
+    // PausedVideoFrame: the frame a pause holds on screen.
+    std::int64_t pausedVideoFrame() const { return m_pausedVideoFrame; }
     const session::Scoring& scoring() const { return m_scoring; }
+    // Timing figures of the running (or last) session.
+    const session::SessionTimings& timings() const { return m_timings; }
+    void addAnalysisTickCost(double ms) {
+        if (m_clockEnabled)
+            m_timings.analysisTickMs.add(ms);
+    }
     const session::NoteLane& lane() const { return m_lane; }
     bool clockRunning() const { return m_clockEnabled; }
     const audio::TStockAudioRecorder& recorder() const { return *m_recorder; }
@@ -67,6 +89,8 @@ public:
 
 private:
     void ThreadedTimer1Timer();
+    // Adds how late after its beat each record entered by this tick was entered.
+    void noteEntryLateness(std::int32_t firstEntered);
     void setClockEnabled(bool enabled);
     void startRecording();
     bool startMusic();
@@ -88,6 +112,11 @@ private:
     session::Scoring m_scoring;
     std::unique_ptr<audio::TStockAudioRecorder> m_recorder;
     std::string m_exportFileName;
+    session::VideoPlane* m_video = nullptr;
+    std::int64_t m_pausedVideoFrame = 0;
+    audio::TfrmConvert* m_exportWindow = nullptr;
+    SaveExportDialog m_saveDialog;
+    session::SessionTimings m_timings;
 };
 
 } // namespace cantorix::app

@@ -179,6 +179,17 @@ TEST_F(SessionWindowTest, SungMelodyScoresRecordsAndReachesTheHallOfFame) {
     ASSERT_TRUE(g.Scorepage->visible());
     EXPECT_EQ(g.root2->tag(), 1);
     EXPECT_FALSE(form.session().clockRunning());
+    const session::SessionTimings& t = form.session().timings();
+    std::cout << "clock tick ms: mean " << t.clockTickMs.mean() << " max " << t.clockTickMs.max()
+              << " (" << t.clockTickMs.count() << ")\nanalysis tick ms: mean "
+              << t.analysisTickMs.mean() << " max " << t.analysisTickMs.max() << " ("
+              << t.analysisTickMs.count() << ")\nrecord entry after its beat ms: mean "
+              << t.entryLatenessMs.mean() << " min " << t.entryLatenessMs.min() << " max "
+              << t.entryLatenessMs.max() << " (" << t.entryLatenessMs.count() << ")\n";
+    // A record is never entered before its beat is reached.
+    EXPECT_GE(t.entryLatenessMs.min(), 0.0);
+    EXPECT_EQ(t.entryLatenessMs.count(),
+              static_cast<std::int64_t>(form.session().lane().lines().lyricsEnd()));
     // Around a note's edges the position sampled here and the clock's beat differ by a tick.
     EXPECT_LE(mismatches, samples / 20) << mismatches << " of " << samples;
     const NoteTicks notes = noteTicksOf(form.songFile());

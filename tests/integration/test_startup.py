@@ -44,7 +44,9 @@ class StartupTest(unittest.TestCase):
             f.write(b"RIFF" + struct.pack("<I", 36 + frames * 2) + b"WAVEfmt "
                     + struct.pack("<IHHIIHH", 16, 1, 1, 22050, 44100, 2, 16)
                     + b"data" + struct.pack("<I", frames * 2) + bytes(frames * 2))
-        proc = subprocess.Popen([GAME, "--root", root, "--no-audio", "--mic", mic],
+        # Score.ini goes beside the test's program directory, never into the user's own folder.
+        proc = subprocess.Popen([GAME, "--root", root, "--no-audio", "--mic", mic,
+                                 "--config", os.path.join(root, "config")],
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.addCleanup(self.stop, proc)
         return proc

@@ -1,0 +1,122 @@
+// Timed run under a display (Xvfb): the singing screen of the demo song with its clip, at each
+// video quality level. Prints the frames the viewer rendered per second while the song plays
+// (bounded by the 60 Hz frame pacer and by what changes) and the rate at which the whole screen
+// can be drawn back to back (forced renders of the framebuffer): relative figures for software
+// rendering.
+// Usage: xvfb-run -a -s "-screen 0 1024x768x24" bench/video_singing_fps [SECONDS]   (default 4)
+
+#include "app/main_window.h"
+#include "platform/audio_output.h"
+#include "platform/capture_service.h"
+#include "platform/capture_wave_in.h"
+#include "platform/ffmpeg_video_decoder.h"
+#include "platform/jpeg_decoder.h"
+#include "platform/mpg123_media_player.h"
+#include "platform/silent_input.h"
+#include "scene/picture_loader.h"
+#include "scene/render/qt_glyph_rasterizer.h"
+#include "scene/render/scene_viewer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSurfaceFormat>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+namespace fs = std::filesystem;
+using namespace cantorix;
+
+namespace {
+
+const char* const kSong = "Cantorix - Harbour Lights";
+
+class WallClock : public scene::SteadyClock {
+public:
+    double seconds() override {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+};
+
+void spin(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+fs::path makeRoot() {
+    const fs::path program(CANTORIX_PROGRAM_DIR);
+    const fs::path root = fs::temp_directory_path() / ("cantorix-fps-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "songs");
+    fs::create_directories(root / "data");
+    fs::create_directory_symlink(program / "data/gfx", root / "data/gfx");
+    fs::create_directory_symlink(program / "data/skins", root / "data/skins");
+    fs::create_directory_symlink(program / "songs" / kSong, root / "songs" / kSong);
+    return root;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 4;
+    QSurfaceFormat format;
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setDepthBufferSize(24);
+    QSurfaceFormat::setDefaultFormat(format);
+    QApplication app(argc, argv);
+
+    const fs::path root = makeRoot();
+    platform::LibJpegDecoder jpeg;
+    scene::PictureFileLoader pictures(jpeg), covers(jpeg, 256);
+    scene::render::QtGlyphRasterizer glyphs;
+    WallClock clock;
+    const auto output = platform::chooseAudioOutput(true, std::cerr);
+    platform::Mpg123MediaPlayer player(*output);
+    platform::CaptureService capture;
+    platform::CaptureWaveIn recorderInput(capture);
+    std::string captureError;
+    {
+        app::TForm1 form({root, pictures, glyphs, clock, player, covers, capture, recorderInput,
+                          captureError, nullptr,
+                          [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }});
+        form.show();
+        while (form.loadingPanel()->isVisible())
+            spin(10);
+        platform::SilentInput silence(capture.hub());
+        form.session().StartSession();
+        std::printf("quality  step  vertices  rendered fps  forced fps\n");
+        for (int quality = 1; quality <= 4; ++quality) {
+            form.session().startVideo(1, quality);
+            spin(1000);
+            const std::uint64_t before = form.viewer()->framesRendered();
+            QElapsedTimer t;
+            t.start();
+            spin(seconds * 1000);
+            const double rendered =
+                static_cast<double>(form.viewer()->framesRendered() - before) * 1000.0 /
+                static_cast<double>(t.elapsed());
+            int forced = 0;
+            t.restart();
+            while (t.elapsed() < seconds * 1000) {
+                form.viewer()->grabFramebuffer();
+                QCoreApplication::processEvents();
+                ++forced;
+            }
+            std::printf("%7d  %4d  %8zu  %12.1f  %10.1f\n", quality,
+                        form.videoPlane()->FrameStep(),
+                        form.videoPlane()->node().mesh().vertices.size() / 3, rendered,
+                        forced * 1000.0 / static_cast<double>(t.elapsed()));
+            std::fflush(stdout);
+        }
+        form.session().EndSession();
+    }
+    fs::remove_all(root);
+    return 0;
+}

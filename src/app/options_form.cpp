@@ -1,0 +1,229 @@
+#include "options_form.h"
+
+#include "session/round_half_even.h"
+
+#include <QColorDialog>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace cantorix::app {
+
+namespace {
+
+constexpr const char* kOn = "X";
+constexpr TColor kToggleCaptionColour = 8454016; // light green
+constexpr const char* kColourButtonPicture = "ColourButton";
+constexpr int kColourPictureSide = 32;
+
+int rounded(float pos) { return static_cast<int>(session::roundHalfEven(pos)); }
+
+// The picture under a colour button's "II": a dark square any chosen colour stands out on. It
+// is drawn a little wider than it is, so it has no border that would show the stretch.
+Image colourButtonPicture() {
+    Image image(kColourPictureSide, kColourPictureSide);
+    for (std::size_t i = 0; i < image.rgba.size(); i += 4) {
+        image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = 40;
+        image.rgba[i + 3] = 255;
+    }
+    return image;
+}
+
+// Page coordinates: the tables place the controls in form pixels; a page is their parent.
+struct Place {
+    TGLPanel& page;
+    int left, top;
+};
+
+TGLLabel& addLabel(GameScene& g, const Place& at, const char* name, const char* caption, int width) {
+    auto& label = at.page.addNewChild<TGLLabel>(name);
+    label.setBounds(at.left - at.page.left(), at.top - at.page.top(), width, 25);
+    label.setCaption(caption);
+    label.setBitmapFont(&g.Menufont1);
+    label.setDefaultColor(clWhite);
+    label.setFocusedColor(clWhite);
+    return label;
+}
+
+TGLButton& addOptionButton(GameScene& g, const Place& at, const char* name) {
+    auto& b = at.page.addNewChild<TGLButton>(name);
+    b.setBounds(at.left - at.page.left(), at.top - at.page.top(), 40, 40);
+    b.setBitmapFont(&g.Menufont1);
+    b.setGuiLayout(&g.GLGuiLayout2);
+    b.setGuiLayoutName("button_down");
+    b.setGuiLayoutNamePressed("button_down");
+    return b;
+}
+
+TGLButton& addToggle(GameScene& g, const Place& at, const char* name) {
+    TGLButton& b = addOptionButton(g, at, name);
+    b.setCaption(kOn);
+    b.setDefaultColor(kToggleCaptionColour);
+    b.setFocusedColor(kToggleCaptionColour);
+    b.onButtonClick = &istabsButtonClick;
+    return b;
+}
+
+TGLButton& addColourButton(GameScene& g, const Place& at, const char* name) {
+    TGLButton& b = addOptionButton(g, at, name);
+    b.setCaption("II");
+    b.setDefaultColor(clWhite);
+    b.setFocusedColor(clWhite);
+    b.setBitBtn({&g.Stuff, kColourButtonPicture});
+    b.setLogicSize(34, 30);
+    b.setOffsets(3, 5);
+    return b;
+}
+
+TGLScrollbar& addScrollbar(GameScene& g, const Place& at, const char* name, float max, float pageSize,
+                           float pos) {
+    auto& bar = at.page.addNewChild<TGLScrollbar>(name);
+    bar.setBounds(at.left - at.page.left(), at.top - at.page.top(), 240, 30);
+    bar.setGuiLayout(&g.GLGuiLayout2);
+    bar.setGuiLayoutName("edit");
+    bar.setGuiLayoutKnobName("button_up");
+    bar.setMin(1);
+    bar.setMax(max);
+    bar.setPageSize(pageSize);
+    bar.setStep(1);
+    bar.setPos(pos);
+    return bar;
+}
+
+void buildGameplayPage(GameScene& g) {
+    TGLPanel& page = *g.Menu1;
+    const auto at = [&page](int left, int top) { return Place{page, left, top}; };
+    g.GLLabel1 = &addLabel(g, at(420, 210), "GLLabel1", "Tabs", 190);
+    g.istabs = &addToggle(g, at(620, 215), "istabs");
+    g.GLLabel2 = &addLabel(g, at(420, 260), "GLLabel2", "Lyrics", 190);
+    g.GLButton1 = &addToggle(g, at(620, 265), "GLButton1");
+    g.GLLabel3 = &addLabel(g, at(420, 310), "GLLabel3", "Oscilloscope", 190);
+    g.GLButton2 = &addToggle(g, at(620, 315), "GLButton2");
+    g.GLLabel4 = &addLabel(g, at(420, 360), "GLLabel4", "Time", 190);
+    g.GLButton3 = &addToggle(g, at(620, 365), "GLButton3");
+    g.GLLabel5 = &addLabel(g, at(420, 410), "GLLabel5", "Video Speed (0-Auto Fps)", 240);
+    g.GLScrollbar1 = &addScrollbar(g, at(420, 455), "GLScrollbar1", 100, 10, 1);
+    g.GLLabel6 = &addLabel(g, at(420, 480), "GLLabel6", "Video quality", 240);
+    g.GLScrollbar2 = &addScrollbar(g, at(420, 525), "GLScrollbar2", 4, 1.5f, 1);
+
+    TGLLabel& speed = *g.GLLabel5;
+    g.GLScrollbar1->onChange = [&speed](TGLBaseControl& bar) {
+        speed.setCaption(videoSpeedCaption(static_cast<TGLScrollbar&>(bar).pos()));
+    };
+    TGLLabel& quality = *g.GLLabel6;
+    g.GLScrollbar2->onChange = [&quality](TGLBaseControl& bar) {
+        quality.setCaption(videoQualityCaption(static_cast<TGLScrollbar&>(bar).pos()));
+    };
+}
+
+void buildSoundPage(GameScene& g) {
+    TGLPanel& page = *g.Menu2;
+    const auto at = [&page](int left, int top) { return Place{page, left, top}; };
+    g.GLLabel7 = &addLabel(g, at(420, 280), "GLLabel7", "Record", 190);
+    g.GLButton4 = &addToggle(g, at(620, 285), "GLButton4");
+    g.GLLabel9 = &addLabel(g, at(420, 330), "GLLabel9", "Default Filename", 240);
+    auto& edit = page.addNewChild<TGLEdit>("GLEdit1");
+    edit.setBounds(420 - page.left(), 375 - page.top(), 240, 30);
+    edit.setCaption("Mysong.wav");
+    edit.setBitmapFont(&g.Menufont2);
+    edit.setDefaultColor(clWhite);
+    edit.setFocusedColor(clWhite);
+    edit.setGuiLayout(&g.GLGuiLayout2);
+    edit.setGuiLayoutName("button_down");
+    g.GLEdit1 = &edit;
+}
+
+void buildAppearancePage(GameScene& g) {
+    TGLPanel& page = *g.Menu3;
+    const auto at = [&page](int left, int top) { return Place{page, left, top}; };
+    g.GLLabel8 = &addLabel(g, at(420, 210), "GLLabel8", "Default Tab Color", 190);
+    g.GLButton5 = &addColourButton(g, at(620, 215), "GLButton5");
+    g.GLLabel10 = &addLabel(g, at(420, 260), "GLLabel10", "Actual Tab Color", 190);
+    g.GLButton6 = &addColourButton(g, at(620, 265), "GLButton6");
+    g.GLLabel12 = &addLabel(g, at(420, 310), "GLLabel12", "Voice Tab Color", 190);
+    g.GLButton10 = &addColourButton(g, at(620, 315), "GLButton10");
+    g.GLLabel13 = &addLabel(g, at(420, 360), "GLLabel13", "Text Color", 190);
+    g.GLButton11 = &addColourButton(g, at(620, 365), "GLButton11");
+    g.GLScrollbar3 = &addScrollbar(g, at(420, 455), "GLScrollbar3", 99, 10, 8);
+    // The label tells the transparency the session will use from the start, not a stale 60 %.
+    g.GLLabel14 = &addLabel(g, at(420, 410), "GLLabel14",
+                            transparencyCaption(g.GLScrollbar3->pos()).c_str(), 240);
+    TGLLabel& transparency = *g.GLLabel14;
+    g.GLScrollbar3->onChange = [&transparency](TGLBaseControl& bar) {
+        transparency.setCaption(transparencyCaption(static_cast<TGLScrollbar&>(bar).pos()));
+    };
+}
+
+} // namespace
+
+void istabsButtonClick(TGLBaseControl& sender) {
+    sender.setCaption(sender.caption() != kOn ? kOn : "");
+}
+
+std::string videoSpeedCaption(float pos) {
+    if (pos == 1.0f)
+        return "Video Speed (0-Auto Fps)";
+    return "Video Speed (" + std::to_string(rounded(pos)) + "-Fps)";
+}
+
+std::string videoQualityCaption(float pos) {
+    static const char* const kNames[] = {"Ultra low", "Low", "Medium", "High"};
+    const int level = std::clamp(rounded(pos), 1, 4);
+    return std::string("Video Quality (") + kNames[level - 1] + ")";
+}
+
+std::string transparencyCaption(float pos) {
+    return "Tab Transparenty (" + std::to_string(rounded(pos) + 10) + "%)";
+}
+
+void buildOptionsControls(GameScene& g) {
+    g.Stuff.addTextureMaterial(kColourButtonPicture, colourButtonPicture());
+    buildGameplayPage(g);
+    buildSoundPage(g);
+    buildAppearancePage(g);
+}
+
+SessionOptions readSessionOptions(const GameScene& g) {
+    SessionOptions o;
+    o.showTabs = g.istabs->caption() == kOn;
+    o.showLyrics = g.GLButton1->caption() == kOn;
+    o.showOscilloscope = g.GLButton2->caption() == kOn;
+    o.showTime = g.GLButton3->caption() == kOn;
+    o.defaultTabColour = g.GLButton5->defaultColor();
+    o.actualTabColour = g.GLButton6->defaultColor();
+    o.textColour = g.GLButton11->defaultColor();
+    o.tabAlpha = static_cast<float>(rounded(g.GLScrollbar3->pos()) + 10) / 100.0f;
+    o.videoSpeedPosition = rounded(g.GLScrollbar1->pos());
+    o.videoQuality = rounded(g.GLScrollbar2->pos());
+    o.exportFileName = g.GLEdit1->caption();
+    return o;
+}
+
+OptionsForm::OptionsForm(GameScene& game, QWidget* window) {
+    m_chooser = [window](TColor initial) -> std::optional<TColor> {
+        const QColor chosen = QColorDialog::getColor(
+            QColor(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
+                   static_cast<int>((initial >> 16) & 0xFF)),
+            window);
+        if (!chosen.isValid())
+            return std::nullopt;
+        return static_cast<TColor>(chosen.red()) | static_cast<TColor>(chosen.green()) << 8 |
+               static_cast<TColor>(chosen.blue()) << 16;
+    };
+    for (TGLButton* b : {game.GLButton5, game.GLButton6, game.GLButton10, game.GLButton11})
+        b->onButtonClick = [this](TGLBaseControl& sender) { GLButton5ButtonClick(sender); };
+}
+
+void OptionsForm::GLButton5ButtonClick(TGLBaseControl& sender) {
+    // The dialog takes the mouse release; the button must not stay down behind it.
+    if (auto* button = dynamic_cast<TGLButton*>(&sender))
+        button->setPressed(false);
+    const std::optional<TColor> chosen = m_chooser ? m_chooser(m_dialogColour) : std::nullopt;
+    if (!chosen)
+        return;
+    m_dialogColour = *chosen;
+    sender.setDefaultColor(*chosen);
+    sender.setFocusedColor(*chosen);
+}
+
+} // namespace cantorix::app

@@ -1,0 +1,252 @@
+#include "app/form_storage.h"
+#include "app/game_scene.h"
+#include "fakes/blank_image_loader.h"
+#include "fakes/fake_glyph_rasterizer.h"
+#include "platform/ini_profile_file.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+using namespace cantorix;
+using namespace cantorix::app;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kDesignDefaults = "[Score]\r\n"
+                                    "FormVersion=0\r\n"
+                                    "GLButton5_DefaultColor=16777215\r\n"
+                                    "GLButton5_FocusedColor=16777215\r\n"
+                                    "GLButton6_FocusedColor=16777215\r\n"
+                                    "GLButton6_DefaultColor=16777215\r\n"
+                                    "GLButton10_FocusedColor=16777215\r\n"
+                                    "GLButton10_DefaultColor=16777215\r\n"
+                                    "GLButton11_FocusedColor=16777215\r\n"
+                                    "GLButton11_DefaultColor=16777215\r\n"
+                                    "GLLabel14_Caption=Tab Transparenty (18%)\r\n"
+                                    "GLEdit1_Caption=Mysong.wav\r\n"
+                                    "GLForm1_Caption=\r\n"
+                                    "istabs_Caption=X\r\n"
+                                    "GLButton1_Caption=X\r\n"
+                                    "GLButton2_Caption=X\r\n"
+                                    "GLButton3_Caption=X\r\n"
+                                    "GLScrollbar1_Pos=1\r\n"
+                                    "GLScrollbar2_Pos=1\r\n"
+                                    "GLLabel5_Caption=Video Speed (0-Auto Fps)\r\n"
+                                    "GLLabel6_Caption=Video quality\r\n"
+                                    "GLScrollbar3_Pos=8\r\n";
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// One start of the game as far as the options go: the scene, the hall of fame, Score.ini.
+struct GameStart {
+    explicit GameStart(const fs::path& file)
+        : game(loader, glyphs, "/nowhere"), ini(file), storage(ini, formStorage1Properties(game, hallOfFame)) {}
+    scene::testing::BlankImageLoader loader;
+    scene::testing::FakeGlyphRasterizer glyphs;
+    GameScene game;
+    session::HallOfFameList hallOfFame;
+    platform::IniProfileFile ini;
+    FormStorage storage;
+};
+
+class FormStorageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("cantorix-formstorage-" + std::to_string(::getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    fs::path file() const { return m_dir / "Score.ini"; }
+    void writeIni(const std::string& text) const { std::ofstream(file(), std::ios::binary) << text; }
+    std::unique_ptr<GameStart> start() const { return std::make_unique<GameStart>(file()); }
+
+    fs::path m_dir;
+};
+
+TEST_F(FormStorageTest, DesignDefaultsGiveTheExactFileText) {
+    auto run = start();
+    run->storage.restore(); // no file yet: nothing changes
+    run->storage.save();
+    EXPECT_EQ(readFile(file()), kDesignDefaults);
+}
+
+TEST_F(FormStorageTest, EveryStoredPropertySurvivesARestart) {
+    {
+        auto run = start();
+        run->storage.restore();
+        GameScene& g = run->game;
+        g.GLButton5->setDefaultColor(0x00123456);
+        g.GLButton5->setFocusedColor(0x80000005); // negative as a signed value
+        g.GLButton6->setFocusedColor(0x000000FF);
+        g.GLButton6->setDefaultColor(0x0000FF00);
+        g.GLButton10->setFocusedColor(0x00FF0000);
+        g.GLButton10->setDefaultColor(0x00010203);
+        g.GLButton11->setFocusedColor(0);
+        g.GLButton11->setDefaultColor(0x00808080);
+        g.GLEdit1->setCaption("  party.wav\t");
+        g.istabs->setCaption("");
+        g.GLButton1->setCaption("");
+        g.GLButton3->setCaption("");
+        g.GLScrollbar1->setPos(37);
+        g.GLScrollbar2->setPos(3.5f);
+        g.GLScrollbar3->setPos(1);
+        run->hallOfFame.assign({"99:blue", "852:red"});
+        run->storage.save();
+    }
+    const std::string text = readFile(file());
+    for (const char* line : {"\r\nGLButton5_FocusedColor=-2147483643\r\n", "\r\nGLEdit1_Caption=party.wav\r\n",
+                             "\r\nistabs_Caption=\r\n", "\r\nGLScrollbar1_Pos=37\r\n", "\r\nGLScrollbar2_Pos=3.5\r\n",
+                             "\r\nGLLabel6_Caption=Video Quality (High)\r\n",
+                             "\r\n[Score.ListBox1_Items]\r\nCount=2\r\nItem0=852:red\r\nItem1=99:blue\r\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
+
+    auto next = start();
+    next->storage.restore();
+    const GameScene& g = next->game;
+    EXPECT_EQ(g.GLButton5->defaultColor(), 0x00123456u);
+    EXPECT_EQ(g.GLButton5->focusedColor(), 0x80000005u);
+    EXPECT_EQ(g.GLButton6->focusedColor(), 0x000000FFu);
+    EXPECT_EQ(g.GLButton6->defaultColor(), 0x0000FF00u);
+    EXPECT_EQ(g.GLButton10->focusedColor(), 0x00FF0000u);
+    EXPECT_EQ(g.GLButton10->defaultColor(), 0x00010203u);
+    EXPECT_EQ(g.GLButton11->focusedColor(), 0u);
+    EXPECT_EQ(g.GLButton11->defaultColor(), 0x00808080u);
+    EXPECT_EQ(g.GLEdit1->caption(), "party.wav");
+    EXPECT_EQ(g.istabs->caption(), "");
+    EXPECT_EQ(g.GLButton1->caption(), "");
+    EXPECT_EQ(g.GLButton2->caption(), "X");
+    EXPECT_EQ(g.GLButton3->caption(), "");
+    EXPECT_EQ(g.GLScrollbar1->pos(), 37.0f);
+    EXPECT_EQ(g.GLScrollbar2->pos(), 3.5f);
+    EXPECT_EQ(g.GLScrollbar3->pos(), 1.0f);
+    EXPECT_EQ(g.GLLabel5->caption(), "Video Speed (37-Fps)");
+    EXPECT_EQ(g.GLLabel6->caption(), "Video Quality (High)");
+    EXPECT_EQ(g.GLLabel14->caption(), "Tab Transparenty (11%)");
+    EXPECT_EQ(next->hallOfFame.entries(), (std::vector<std::string>{"852:red", "99:blue"}));
+}
+
+TEST_F(FormStorageTest, HallOfFameSectionIsErasedAndRewrittenAtEverySave) {
+    auto run = start();
+    run->storage.restore();
+    run->hallOfFame.assign({"1:a", "2:b", "3:c"});
+    run->storage.save();
+    run->hallOfFame.assign({"7:z"});
+    run->storage.save();
+    const std::string text = readFile(file());
+    EXPECT_TRUE(text.ends_with("GLScrollbar3_Pos=8\r\n[Score.ListBox1_Items]\r\nCount=1\r\nItem0=7:z\r\n")) << text;
+
+    run->hallOfFame.assign({});
+    run->storage.save();
+    EXPECT_EQ(readFile(file()), kDesignDefaults);
+    auto next = start();
+    next->hallOfFame.assign({"5:kept"});
+    next->storage.restore(); // no entries stored: the list is left as it is
+    EXPECT_EQ(next->hallOfFame.entries(), (std::vector<std::string>{"5:kept"}));
+}
+
+TEST_F(FormStorageTest, NegativeFormVersionRestoresNothing) {
+    writeIni("[Score]\r\nFormVersion=-1\r\nistabs_Caption=\r\nGLScrollbar3_Pos=50\r\n"
+             "[Score.ListBox1_Items]\r\nCount=1\r\nItem0=10:x\r\n");
+    auto run = start();
+    run->storage.restore();
+    EXPECT_EQ(run->game.istabs->caption(), "X");
+    EXPECT_EQ(run->game.GLScrollbar3->pos(), 8.0f);
+    EXPECT_EQ(run->hallOfFame.count(), 0);
+    EXPECT_TRUE(run->storage.restored());
+}
+
+TEST_F(FormStorageTest, MalformedValuesGiveZeroOrKeepTheDesignValue) {
+    writeIni("[score]\nformversion=abc\nGLButton5_DefaultColor=white\nGLButton5_FocusedColor=$FF\n"
+             "GLButton6_DefaultColor=99999999999\nGLScrollbar1_Pos=1000\nGLScrollbar2_Pos=nan\n"
+             "GLScrollbar3_Pos=1,5\nistabs_Caption=  \n"
+             "[Score.ListBox1_Items]\nCount=2147483647\nItem0=5:a\nItem1=7:b\n");
+    auto run = start();
+    run->storage.restore();
+    const GameScene& g = run->game;
+    EXPECT_EQ(g.GLButton5->defaultColor(), 0u);
+    EXPECT_EQ(g.GLButton5->focusedColor(), 0xFFu);
+    EXPECT_EQ(g.GLButton6->defaultColor(), 0u);
+    EXPECT_EQ(g.GLButton6->focusedColor(), 0xFFFFFFu); // missing: the design value
+    EXPECT_EQ(g.GLScrollbar1->pos(), 91.0f);          // clamped to Max − PageSize + 1
+    EXPECT_EQ(g.GLScrollbar2->pos(), 1.0f);
+    EXPECT_EQ(g.GLScrollbar3->pos(), 8.0f);
+    EXPECT_EQ(g.istabs->caption(), "");
+    // A count far beyond the keys cannot make the list grow without end.
+    EXPECT_EQ(run->hallOfFame.entries(), (std::vector<std::string>{"", "5:a", "7:b"}));
+}
+
+TEST_F(FormStorageTest, APropertyThatFailsKeepsItsValueAndTheOthersAreRestored) {
+    writeIni("[Score]\r\nA_Caption=one\r\nB_Caption=two\r\nC_Pos=2.5\r\n");
+    platform::IniProfileFile ini(file());
+    std::string a = "a", b = "b";
+    float c = 0;
+    std::vector<StoredProperty> list;
+    list.push_back({"A.Caption", StoredProperty::Text{[&] { return a; },
+                                                      [](const std::string&) { throw std::runtime_error("no"); }}});
+    list.push_back({"B.Caption", StoredProperty::Text{[&] { return b; }, [&](const std::string& v) { b = v; }}});
+    list.push_back({"C.Pos", StoredProperty::Float{[&] { return c; }, [&](float v) { c = v; }}});
+    FormStorage storage(ini, std::move(list));
+    storage.save(); // before a restore nothing is written
+    EXPECT_FALSE(storage.saved());
+    storage.restore();
+    EXPECT_EQ(a, "a");
+    EXPECT_EQ(b, "two");
+    EXPECT_EQ(c, 2.5f);
+}
+
+TEST(ProfileValuesTest, IntegersFloatsAndCaptions) {
+    EXPECT_EQ(profileInteger(" -2147483648 "), INT32_MIN);
+    EXPECT_EQ(profileInteger("2147483648"), 0);
+    EXPECT_EQ(profileInteger("0x80000005"), static_cast<std::int32_t>(0x80000005u));
+    EXPECT_EQ(profileInteger("12ab"), 0);
+    EXPECT_EQ(profileInteger("+-3"), 0);
+    EXPECT_EQ(profileInteger(""), 0);
+    EXPECT_EQ(profileFloat(3.5f), "3.5");
+    EXPECT_EQ(profileFloat(8.0f), "8");
+    EXPECT_EQ(profileFloat(1.0f / 3.0f), "0.3333333");
+    EXPECT_EQ(profileFloat(1234567.8f), "1234568");
+    EXPECT_EQ(parseProfileFloat(" 3.5 "), 3.5f);
+    EXPECT_EQ(parseProfileFloat("+8"), 8.0f);
+    EXPECT_FALSE(parseProfileFloat("3,5"));
+    EXPECT_FALSE(parseProfileFloat("inf"));
+    EXPECT_FALSE(parseProfileFloat("1e40"));
+    EXPECT_FALSE(parseProfileFloat(""));
+    EXPECT_EQ(trimmedText("\t X\x01\r\n"), "X");
+}
+
+TEST_F(FormStorageTest, DecimalPointIsAFullStopWhateverTheLocale) {
+    const char* previous = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = previous ? previous : "C";
+    const char* german = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"})
+        if ((german = std::setlocale(LC_ALL, name)))
+            break;
+    if (!german || std::string(std::localeconv()->decimal_point) != ",") {
+        std::setlocale(LC_ALL, saved.c_str());
+        GTEST_SKIP() << "no locale with a decimal comma is installed";
+    }
+    {
+        auto run = start();
+        run->storage.restore();
+        run->game.GLScrollbar2->setPos(2.5f);
+        run->storage.save();
+    }
+    auto next = start();
+    next->storage.restore();
+    std::setlocale(LC_ALL, saved.c_str());
+    EXPECT_NE(readFile(file()).find("\r\nGLScrollbar2_Pos=2.5\r\n"), std::string::npos);
+    EXPECT_EQ(next->game.GLScrollbar2->pos(), 2.5f);
+}
+
+} // namespace
