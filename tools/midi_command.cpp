@@ -6,6 +6,7 @@
 #include "midi/midi_errors.h"
 #include "midi/midi_position.h"
 #include "songs/text_encoding.h"
+#include "json_text.h"
 #include "tool_commands.h"
 
 #include <cstdio>
@@ -24,23 +25,6 @@ using midi::TMidiTrackStream;
 
 std::string display(const std::string& bytes) {
     return songs::toDisplayText(bytes, songs::detectTextEncoding(bytes));
-}
-
-std::string jsonString(std::string_view utf8) {
-    std::string out = "\"";
-    for (const char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + '"';
 }
 
 // Each event's time as the editor computes it: one position moved to each tick in event order.

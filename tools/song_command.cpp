@@ -3,6 +3,7 @@
 
 #include "songs/song_errors.h"
 #include "songs/song_file.h"
+#include "json_text.h"
 #include "tool_commands.h"
 
 #include <charconv>
@@ -20,23 +21,6 @@ namespace {
 
 using songs::SongFile;
 using songs::SongRecord;
-
-std::string jsonString(std::string_view utf8) {
-    std::string out = "\"";
-    for (const char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + '"';
-}
 
 // Shortest text that reads back as the same double.
 std::string numberText(double value) {

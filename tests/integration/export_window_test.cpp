@@ -102,15 +102,7 @@ void writeToneWav(const fs::path& file, double seconds) {
 class ExportWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_root = fs::temp_directory_path() / ("cantorix-export-" + std::to_string(::getpid()));
-        fs::remove_all(m_root);
-        const fs::path program(CANTORIX_PROGRAM_DIR);
-        fs::create_directories(m_root / "songs");
-        fs::create_directories(m_root / "data");
-        fs::create_directory_symlink(program / "data/gfx", m_root / "data/gfx");
-        fs::create_directory_symlink(program / "data/skins", m_root / "data/skins");
-        fs::create_directory_symlink(program / "songs" / kSongFolder,
-                                     m_root / "songs" / kSongFolder);
+        m_root = cantorix::testing::makeProgramRoot("cantorix-export", {kSongFolder});
         m_pictures = std::make_unique<scene::PictureFileLoader>(m_jpeg);
         m_covers = std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
     }

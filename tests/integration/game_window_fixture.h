@@ -18,7 +18,9 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <initializer_list>
 #include <memory>
+#include <string>
 #include <unistd.h>
 
 namespace cantorix::testing {
@@ -40,6 +42,23 @@ template <class Pred> bool waitUntil(Pred pred, int timeoutMs = 10000) {
         QTest::qWait(10);
     }
     return true;
+}
+
+// A program directory of one test program's own: the build's pictures shared through links,
+// the named demo song folders linked in, and data/buffer left to what the game writes there.
+inline std::filesystem::path makeProgramRoot(const std::string& name,
+                                             std::initializer_list<std::string> songFolders) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    const fs::path program(CANTORIX_PROGRAM_DIR);
+    fs::create_directories(root / "songs");
+    fs::create_directories(root / "data");
+    fs::create_directory_symlink(program / "data/gfx", root / "data/gfx");
+    fs::create_directory_symlink(program / "data/skins", root / "data/skins");
+    for (const std::string& folder : songFolders)
+        fs::create_directory_symlink(program / "songs" / folder, root / "songs" / folder);
+    return root;
 }
 
 class GameWindowTest : public ::testing::Test {

@@ -78,16 +78,7 @@ NoteTicks noteTicksOf(const songs::SongFile& song) {
 class SessionWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_root = fs::temp_directory_path() / ("cantorix-session-" + std::to_string(::getpid()));
-        fs::remove_all(m_root);
-        const fs::path program(CANTORIX_PROGRAM_DIR);
-        fs::create_directories(m_root / "songs");
-        fs::create_directories(m_root / "data");
-        // The pictures are shared; the recording lands in this directory's own data/buffer.
-        fs::create_directory_symlink(program / "data/gfx", m_root / "data/gfx");
-        fs::create_directory_symlink(program / "data/skins", m_root / "data/skins");
-        fs::create_directory_symlink(program / "songs" / kSongFolder,
-                                     m_root / "songs" / kSongFolder);
+        m_root = cantorix::testing::makeProgramRoot("cantorix-session", {kSongFolder});
         m_pictures = std::make_unique<scene::PictureFileLoader>(m_jpeg);
         m_covers = std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
     }

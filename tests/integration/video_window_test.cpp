@@ -27,13 +27,7 @@ struct Sample {
 class VideoWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_root = fs::temp_directory_path() / ("cantorix-video-" + std::to_string(::getpid()));
-        fs::remove_all(m_root);
-        const fs::path program(CANTORIX_PROGRAM_DIR);
-        fs::create_directories(m_root / "songs");
-        fs::create_directories(m_root / "data");
-        fs::create_directory_symlink(program / "data/gfx", m_root / "data/gfx");
-        fs::create_directory_symlink(program / "data/skins", m_root / "data/skins");
+        m_root = cantorix::testing::makeProgramRoot("cantorix-video", {});
         m_pictures = std::make_unique<scene::PictureFileLoader>(m_jpeg);
         m_covers = std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
     }
