@@ -104,7 +104,8 @@ std::span<const std::uint8_t> TMiniConvertor::convert(std::span<const std::uint8
     std::size_t consumed = 0;
     acmCheck<EACMConversionError>(runCodec(flags, consumed));
     consumed = std::min(consumed, m_fill);
-    std::memmove(m_input.data(), m_input.data() + consumed, m_fill - consumed);
+    if (consumed > 0 && consumed < m_fill) // an empty buffer may have no storage at all
+        std::memmove(m_input.data(), m_input.data() + consumed, m_fill - consumed);
     m_fill -= consumed;
     return m_output;
 }
