@@ -8,6 +8,8 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions_2_1>
 #include <QOpenGLVersionFunctionsFactory>
+#include <algorithm>
+#include <chrono>
 
 namespace cantorix::scene::render {
 
@@ -108,6 +110,7 @@ void SceneViewer::releaseGl() {
 void SceneViewer::paintGL() {
     if (!m_renderer)
         return;
+    const auto started = std::chrono::steady_clock::now();
     m_painter->beginFrame(width(), height(), static_cast<float>(devicePixelRatioF()));
     try {
         m_renderer->render(m_scene, m_camera);
@@ -120,6 +123,10 @@ void SceneViewer::paintGL() {
     // Taken after drawing: text drawn for the first time adds glyphs to its font.
     m_paintedStamp = changeStamp();
     ++m_frames;
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    m_paintMs += ms;
+    m_longestPaintMs = std::max(m_longestPaintMs, ms);
     emit afterRender();
 }
 

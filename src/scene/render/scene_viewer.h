@@ -40,6 +40,9 @@ public:
     std::size_t textureCount() const;
     std::uint64_t textureUploads() const;
     std::uint64_t framesRendered() const { return m_frames; }
+    // Main-thread time spent drawing frames so far, and the longest single frame.
+    double paintMilliseconds() const { return m_paintMs; }
+    double longestPaintMilliseconds() const { return m_longestPaintMs; }
 
 signals:
     void afterRender();
@@ -64,6 +67,8 @@ private:
     std::vector<const TGLBitmapFont*> m_fonts;
     std::optional<std::uint64_t> m_paintedStamp;
     std::uint64_t m_frames = 0;
+    double m_paintMs = 0;
+    double m_longestPaintMs = 0;
     QMetaObject::Connection m_contextGone;
     QOpenGLFunctions_2_1* m_gl = nullptr;
     std::unique_ptr<TextureCache> m_textures;
