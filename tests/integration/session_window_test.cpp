@@ -190,11 +190,13 @@ TEST_F(SessionWindowTest, SungMelodyScoresRecordsAndReachesTheHallOfFame) {
     const NoteTicks notes = noteTicksOf(form.songFile());
     const int points = scoring().notePoints();
     std::cout << "note points " << points << ", bonus " << scoring().lineBonus() << ", note ticks "
-              << notes.ticks << " in " << notes.stretches << " stretches\n";
+              << notes.ticks << " in " << notes.stretches << " stretches; target off the note in "
+              << mismatches << " of " << samples << " samples\n";
     // Each stretch of one pitch is targeted half a beat before it sounds, and the analysis hears
     // the voice through a 93 ms block and scores it one tick later: a stretch loses those ticks
-    // at its start, and may gain one at its end.
-    const double lossPerStretch = halfBeatMs / kTickMs + 3.0;
+    // at its start (half a tick more where a loaded machine delays the timers), and may gain
+    // one at its end.
+    const double lossPerStretch = halfBeatMs / kTickMs + 3.5;
     EXPECT_GE(points, notes.ticks - lossPerStretch * notes.stretches - 2);
     EXPECT_LE(points, notes.ticks + notes.stretches + 2);
     EXPECT_GT(scoring().lineBonus(), points / 8);
