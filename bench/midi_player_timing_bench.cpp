@@ -106,7 +106,7 @@ public:
     }
 };
 
-class DroppingInvoker : public pitch::MainThreadInvoker {
+class DroppingInvoker : public base::MainThreadInvoker {
 public:
     void post(std::function<void()>) override {}
 };

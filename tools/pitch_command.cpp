@@ -33,7 +33,7 @@ constexpr std::int32_t kGameBufferLength = 512;
 
 // The stream gets no notification thread here (the burst loop notifies), so nothing is posted;
 // anything that were would run at once.
-class InlineInvoker : public pitch::MainThreadInvoker {
+class InlineInvoker : public base::MainThreadInvoker {
 public:
     void post(std::function<void()> task) override { task(); }
 };

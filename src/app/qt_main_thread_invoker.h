@@ -3,14 +3,14 @@
 // to an object living on the main thread. Make it on the main thread and destroy it after
 // every stream that uses it; tasks still queued then are dropped.
 
-#include "pitch/capture_port.h"
+#include "base/main_thread_invoker.h"
 
 #include <QObject>
 #include <functional>
 
 namespace cantorix::app {
 
-class QtMainThreadInvoker : public pitch::MainThreadInvoker {
+class QtMainThreadInvoker : public base::MainThreadInvoker {
 public:
     // Any thread.
     void post(std::function<void()> task) override;

@@ -31,7 +31,7 @@ namespace cantorix::app {
 struct SessionServices {
     songs::MediaPlayer& player;
     audio::WaveInDevice& recorderDevice;
-    pitch::MainThreadInvoker& invoker;
+    base::MainThreadInvoker& invoker;
     std::filesystem::path programDir;
     const songs::SongFile& song;
     // Reads the selected song file again; throws the reader's error.

@@ -5,7 +5,7 @@
 namespace cantorix::audio {
 
 NotificationWindow::NotificationWindow(WaveInDispatcher& dispatcher,
-                                       pitch::MainThreadInvoker& invoker,
+                                       base::MainThreadInvoker& invoker,
                                        ExceptionHandler onException)
     : m_dispatcher(dispatcher), m_invoker(invoker), m_onException(std::move(onException)),
       m_queue(std::make_shared<Queue>()) {

@@ -3,7 +3,7 @@
 // any thread, and they are dispatched in order on the main thread, either by a task posted to
 // the main-thread invoker or by the owner pumping the queue while it waits for the device.
 
-#include "pitch/capture_port.h"
+#include "base/main_thread_invoker.h"
 #include "wave_in_device.h"
 
 #include <chrono>
@@ -30,7 +30,7 @@ using ExceptionHandler = std::function<void(const std::exception&)>;
 class NotificationWindow : public WaveInListener {
 public:
     // Made and destroyed on the main thread, after the device has closed.
-    NotificationWindow(WaveInDispatcher& dispatcher, pitch::MainThreadInvoker& invoker,
+    NotificationWindow(WaveInDispatcher& dispatcher, base::MainThreadInvoker& invoker,
                        ExceptionHandler onException);
     ~NotificationWindow() override;
     NotificationWindow(const NotificationWindow&) = delete;
@@ -64,7 +64,7 @@ private:
     void dispatch(Message message);
 
     WaveInDispatcher& m_dispatcher;
-    pitch::MainThreadInvoker& m_invoker;
+    base::MainThreadInvoker& m_invoker;
     ExceptionHandler m_onException;
     // Shared with the posted tasks, which find the window gone once it is destroyed.
     std::shared_ptr<Queue> m_queue;

@@ -2,7 +2,7 @@
 // The named recording formats a wave-in component offers, and the format record and buffer
 // size each one gives. Plain values, any thread.
 
-#include "pitch/wave_format.h"
+#include "base/wave_format.h"
 
 #include <cstdint>
 #include <optional>
@@ -34,9 +34,9 @@ enum class TPCMFormat : std::uint8_t {
 };
 
 // The PCM record a named format stands for; none for nonePCM.
-std::optional<pitch::TWaveFormat> pcmFormatRecord(TPCMFormat format);
+std::optional<base::TWaveFormat> pcmFormatRecord(TPCMFormat format);
 
 // Bytes of bufferLengthMs of audio in format, rounded up to whole blocks.
-std::int32_t bufferBytes(const pitch::TWaveFormat& format, std::uint16_t bufferLengthMs);
+std::int32_t bufferBytes(const base::TWaveFormat& format, std::uint16_t bufferLengthMs);
 
 } // namespace cantorix::audio

@@ -23,12 +23,12 @@ void putLe32(std::uint8_t* at, std::uint32_t value) {
 
 } // namespace
 
-bool RiffWaveWriter::begin(OutputStream& stream, const pitch::TWaveFormat& format) {
+bool RiffWaveWriter::begin(OutputStream& stream, const base::TWaveFormat& format) {
     std::array<std::uint8_t, kHeaderSize> header{};
     putFourCC(&header[0], "RIFF");
     putFourCC(&header[8], "WAVE");
     putFourCC(&header[12], "fmt ");
-    putLe32(&header[16], pitch::TWaveFormat::kRecordSize);
+    putLe32(&header[16], base::TWaveFormat::kRecordSize);
     const auto record = format.toBytes();
     std::copy(record.begin(), record.end(), header.begin() + 20);
     putFourCC(&header[38], "data");

@@ -4,7 +4,7 @@
 // file is 46 bytes plus its samples. Owns nothing; one thread.
 
 #include "output_stream.h"
-#include "pitch/wave_format.h"
+#include "base/wave_format.h"
 
 #include <cstdint>
 
@@ -15,7 +15,7 @@ public:
     static constexpr std::uint64_t kHeaderSize = 46;
 
     // Empties the stream and writes the header; false when it could not be stored.
-    bool begin(OutputStream& stream, const pitch::TWaveFormat& format);
+    bool begin(OutputStream& stream, const base::TWaveFormat& format);
     // Appends to the data chunk; returns the bytes stored.
     std::size_t writeData(const std::uint8_t* bytes, std::size_t count);
     // Pads the data chunk to an even length and fills in both sizes. False when that failed;

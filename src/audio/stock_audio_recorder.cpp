@@ -38,8 +38,8 @@ void TStockAudioRecorder::stop() {
         close();
 }
 
-pitch::TWaveFormat TStockAudioRecorder::getFormat() {
-    const pitch::TWaveFormat format = TWaveAudioIn::getFormat();
+base::TWaveFormat TStockAudioRecorder::getFormat() {
+    const base::TWaveFormat format = TWaveAudioIn::getFormat();
     if (m_stream && !m_writer.begin(*m_stream, format))
         raiseError(kWaveInUnspecifiedError);
     return format;

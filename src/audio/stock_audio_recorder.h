@@ -32,7 +32,7 @@ public:
     void stop();
 
 protected:
-    pitch::TWaveFormat getFormat() override;
+    base::TWaveFormat getFormat() override;
     void inputClosed() override;
     void handleRecordedData(const WaveInBuffer& buffer) override;
     [[noreturn]] void raiseError(WaveInResult result) override;

@@ -16,7 +16,7 @@ void TWaveAudioIO::setBufferCount(std::uint32_t count) {
     buffersChanged();
 }
 
-TWaveAudioIn::TWaveAudioIn(WaveInDevice& device, pitch::MainThreadInvoker& invoker,
+TWaveAudioIn::TWaveAudioIn(WaveInDevice& device, base::MainThreadInvoker& invoker,
                            ExceptionHandler onException)
     : m_device(device), m_onException(std::move(onException)),
       m_window(*this, invoker, m_onException) {}
@@ -31,7 +31,7 @@ void TWaveAudioIn::setPcmFormat(TPCMFormat format) {
     m_pcmFormat = format;
 }
 
-pitch::TWaveFormat TWaveAudioIn::getFormat() {
+base::TWaveFormat TWaveAudioIn::getFormat() {
     const auto record = pcmFormatRecord(m_pcmFormat);
     if (!record)
         throw EWaveAudioInvalidOperation("No PCM format is selected for recording");
@@ -41,7 +41,7 @@ pitch::TWaveFormat TWaveAudioIn::getFormat() {
 void TWaveAudioIn::open() {
     if (m_deviceOpen && !m_closing)
         throw EWaveAudioInvalidOperation("Device is aleardy open");
-    const pitch::TWaveFormat format = getFormat();
+    const base::TWaveFormat format = getFormat();
     check(m_device.queryFormat(format));
     m_format = format;
     check(m_device.open(format, m_window));

@@ -46,7 +46,7 @@ public:
     static constexpr std::chrono::milliseconds kCloseTimeout{5000};
 
     // Exceptions raised while handling a notification go to onException.
-    TWaveAudioIn(WaveInDevice& device, pitch::MainThreadInvoker& invoker,
+    TWaveAudioIn(WaveInDevice& device, base::MainThreadInvoker& invoker,
                  ExceptionHandler onException);
     ~TWaveAudioIn() override;
 
@@ -64,7 +64,7 @@ public:
 
 protected:
     // The format to open with; raises when the PCM format names none.
-    virtual pitch::TWaveFormat getFormat();
+    virtual base::TWaveFormat getFormat();
     virtual void inputClosed() {}
     virtual void handleRecordedData(const WaveInBuffer& buffer) = 0;
     // Records a failed device result and raises it.
@@ -84,7 +84,7 @@ private:
     ExceptionHandler m_onException;
     NotificationWindow m_window;
     TPCMFormat m_pcmFormat = TPCMFormat::Mono16bit8000Hz;
-    pitch::TWaveFormat m_format;
+    base::TWaveFormat m_format;
     bool m_deviceOpen = false;
     bool m_closing = false;
     std::uint32_t m_outstanding = 0; // buffers allocated and not yet freed

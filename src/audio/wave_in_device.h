@@ -3,7 +3,7 @@
 // given, in order, and reports opened, filled and closed. Implemented in platform/ over the
 // shared capture; its notifications may come from any thread.
 
-#include "pitch/wave_format.h"
+#include "base/wave_format.h"
 
 #include <cstdint>
 #include <memory>
@@ -40,10 +40,10 @@ class WaveInDevice {
 public:
     virtual ~WaveInDevice() = default;
     // Whether the device can record in format, without opening it.
-    virtual WaveInResult queryFormat(const pitch::TWaveFormat& format) = 0;
+    virtual WaveInResult queryFormat(const base::TWaveFormat& format) = 0;
     // Opens the device; the opened notification follows. The listener must outlive the
     // device's open state.
-    virtual WaveInResult open(const pitch::TWaveFormat& format, WaveInListener& listener) = 0;
+    virtual WaveInResult open(const base::TWaveFormat& format, WaveInListener& listener) = 0;
     virtual WaveInResult addBuffer(std::unique_ptr<WaveInBuffer> buffer) = 0;
     virtual WaveInResult start() = 0;
     // Stops filling; a partly filled buffer comes back at once, the others stay queued.

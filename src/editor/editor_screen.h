@@ -37,7 +37,7 @@ struct EditorServices {
     // them every play attempt reports "Unable to open port". Both must outlive the screen.
     midi::MidiOutputDevices* outputs = nullptr;
     midi::MidiTimer* timer = nullptr;
-    pitch::MainThreadInvoker& invoker;
+    base::MainThreadInvoker& invoker;
     // Asks for a file to open with the given filter; nothing when cancelled.
     std::function<std::optional<std::string>(std::string_view filter)> openFile;
     // The main window's caption after an MP3 is picked.

@@ -47,7 +47,7 @@ private:
 };
 
 TMidiPlayer::TMidiPlayer(PhysicalPortRegistry& registry, MidiTimer& timer,
-                         pitch::MainThreadInvoker& invoker)
+                         base::MainThreadInvoker& invoker)
     : m_registry(registry), m_timer(timer), m_invoker(invoker),
       m_timerPeriod(timer.minimumPeriod()), m_self(std::make_shared<TMidiPlayer*>(this)) {}
 

@@ -9,7 +9,7 @@
 
 #include "midi/midi_iterator.h"
 #include "midi/midi_timer.h"
-#include "pitch/capture_port.h"
+#include "base/main_thread_invoker.h"
 
 #include <cstdint>
 #include <functional>
@@ -30,7 +30,7 @@ public:
     // The registry is the one of every TTrackOutputs the player will play. All three must
     // outlive the player.
     TMidiPlayer(PhysicalPortRegistry& registry, MidiTimer& timer,
-                pitch::MainThreadInvoker& invoker);
+                base::MainThreadInvoker& invoker);
     // Stops without firing events.
     ~TMidiPlayer();
     TMidiPlayer(const TMidiPlayer&) = delete;
@@ -110,7 +110,7 @@ private:
 
     PhysicalPortRegistry& m_registry;
     MidiTimer& m_timer;
-    pitch::MainThreadInvoker& m_invoker;
+    base::MainThreadInvoker& m_invoker;
 
     // All below under the registry's lock.
     TMidiIterator m_iterator;

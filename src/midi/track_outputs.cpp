@@ -30,7 +30,7 @@ void TTrackOutput::setMuted(bool muted) {
     m_muted = muted;
 }
 
-TTrackOutputs::TTrackOutputs(PhysicalPortRegistry& registry, pitch::MainThreadInvoker* invoker)
+TTrackOutputs::TTrackOutputs(PhysicalPortRegistry& registry, base::MainThreadInvoker* invoker)
     : m_registry(registry), m_invoker(invoker), m_self(std::make_shared<TTrackOutputs*>(this)) {}
 
 TTrackOutputs::~TTrackOutputs() {

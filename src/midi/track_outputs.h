@@ -6,7 +6,7 @@
 
 #include "midi/midi_data.h"
 #include "midi/midi_output_port.h"
-#include "pitch/capture_port.h"
+#include "base/main_thread_invoker.h"
 
 #include <cstdint>
 #include <functional>
@@ -53,7 +53,7 @@ public:
 
     // The registry must outlive the outputs; so must the invoker, when given.
     explicit TTrackOutputs(PhysicalPortRegistry& registry,
-                           pitch::MainThreadInvoker* invoker = nullptr);
+                           base::MainThreadInvoker* invoker = nullptr);
     ~TTrackOutputs();
     TTrackOutputs(const TTrackOutputs&) = delete;
     TTrackOutputs& operator=(const TTrackOutputs&) = delete;
@@ -92,7 +92,7 @@ private:
     void build();
 
     PhysicalPortRegistry& m_registry;
-    pitch::MainThreadInvoker* m_invoker;
+    base::MainThreadInvoker* m_invoker;
     const TMidiData* m_data = nullptr;
     int m_defaultOutputPort = 0;
     bool m_active = false;

@@ -3,13 +3,20 @@
 // looping capture rings, the rings themselves, and the hand-over of work to the main thread.
 // Adapters live in platform/ (the device and rings) and app/ (the main-thread invoker).
 
-#include "wave_format.h"
+#include "base/main_thread_invoker.h"
+#include "base/wave_format.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 
 namespace cantorix::pitch {
+
+// The capture stream speaks in these shared types throughout.
+using base::MainThreadInvoker;
+using base::makePcmFormat;
+using base::mulDiv;
+using base::TWaveFormat;
 
 // What a lock hands out: the bytes at the read offset, split in two where the ring wraps.
 struct RingRegions {
@@ -42,14 +49,6 @@ public:
     // format or cannot make the ring. A ring must be released before its device.
     virtual std::unique_ptr<CaptureRing> createRing(const TWaveFormat& format,
                                                     std::int32_t bufferBytes) = 0;
-};
-
-// Hands work to the main thread. post() may be called from any thread; tasks run later on the
-// main thread in the order posted. Tasks still queued when the invoker dies may be dropped.
-class MainThreadInvoker {
-public:
-    virtual ~MainThreadInvoker() = default;
-    virtual void post(std::function<void()> task) = 0;
 };
 
 } // namespace cantorix::pitch

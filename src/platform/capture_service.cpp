@@ -14,7 +14,7 @@ CaptureService::~CaptureService() {
     m_source.reset();
 }
 
-std::unique_ptr<pitch::CaptureRing> CaptureService::createRing(const pitch::TWaveFormat& format,
+std::unique_ptr<pitch::CaptureRing> CaptureService::createRing(const base::TWaveFormat& format,
                                                                std::int32_t bufferBytes) {
     if (bufferBytes < 1 || !PcmConverter::supports(format))
         return nullptr;

@@ -32,7 +32,7 @@ public:
 
     // The 8- and 16-bit formats, mono or stereo, at any rate from 1000 to 384000 Hz: the hub's
     // frames are converted for each ring. Null for every other format.
-    std::unique_ptr<pitch::CaptureRing> createRing(const pitch::TWaveFormat& format,
+    std::unique_ptr<pitch::CaptureRing> createRing(const base::TWaveFormat& format,
                                                    std::int32_t bufferBytes) override;
 
     // 44100 Hz mono 16-bit frames from now on; convert them with a PcmConverter as needed.

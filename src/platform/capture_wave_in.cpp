@@ -19,11 +19,11 @@ CaptureWaveIn::~CaptureWaveIn() {
     shutDown();
 }
 
-audio::WaveInResult CaptureWaveIn::queryFormat(const pitch::TWaveFormat& format) {
+audio::WaveInResult CaptureWaveIn::queryFormat(const base::TWaveFormat& format) {
     return PcmConverter::supports(format) ? audio::kWaveInOk : kBadFormat;
 }
 
-audio::WaveInResult CaptureWaveIn::open(const pitch::TWaveFormat& format,
+audio::WaveInResult CaptureWaveIn::open(const base::TWaveFormat& format,
                                         audio::WaveInListener& listener) {
     if (m_worker.joinable())
         return kAllocated;

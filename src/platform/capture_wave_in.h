@@ -31,8 +31,8 @@ public:
     CaptureWaveIn(const CaptureWaveIn&) = delete;
     CaptureWaveIn& operator=(const CaptureWaveIn&) = delete;
 
-    audio::WaveInResult queryFormat(const pitch::TWaveFormat& format) override;
-    audio::WaveInResult open(const pitch::TWaveFormat& format,
+    audio::WaveInResult queryFormat(const base::TWaveFormat& format) override;
+    audio::WaveInResult open(const base::TWaveFormat& format,
                              audio::WaveInListener& listener) override;
     audio::WaveInResult addBuffer(std::unique_ptr<audio::WaveInBuffer> buffer) override;
     audio::WaveInResult start() override;

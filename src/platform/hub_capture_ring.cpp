@@ -10,7 +10,7 @@ constexpr std::size_t kDrainChunk = 4096;
 
 // Enough queue for a full ring, and never under a second, so a main thread that stalls for
 // less than that loses nothing.
-std::size_t queueFrames(const pitch::TWaveFormat& format, std::int32_t bufferBytes) {
+std::size_t queueFrames(const base::TWaveFormat& format, std::int32_t bufferBytes) {
     const double seconds = static_cast<double>(bufferBytes) / std::max(format.avgBytesPerSec, 1u);
     const auto frames = static_cast<std::size_t>(seconds * CaptureHub::kSampleRate) + 1;
     return std::max<std::size_t>(frames, CaptureHub::kSampleRate);
@@ -18,7 +18,7 @@ std::size_t queueFrames(const pitch::TWaveFormat& format, std::int32_t bufferByt
 
 } // namespace
 
-HubCaptureRing::HubCaptureRing(CaptureHub& hub, const pitch::TWaveFormat& format,
+HubCaptureRing::HubCaptureRing(CaptureHub& hub, const base::TWaveFormat& format,
                                std::int32_t bufferBytes)
     : m_hub(hub), m_format(format), m_ring(bufferBytes),
       m_queueFrames(queueFrames(format, bufferBytes)) {}

@@ -16,7 +16,7 @@ namespace cantorix::platform {
 class HubCaptureRing : public pitch::CaptureRing {
 public:
     // The format must be one PcmConverter supports; bufferBytes at least 1.
-    HubCaptureRing(CaptureHub& hub, const pitch::TWaveFormat& format, std::int32_t bufferBytes);
+    HubCaptureRing(CaptureHub& hub, const base::TWaveFormat& format, std::int32_t bufferBytes);
 
     // Both positions are the end of the newest converted bytes.
     bool currentPosition(std::int32_t& capture, std::int32_t& read) override;
@@ -32,7 +32,7 @@ private:
     void drain();
 
     CaptureHub& m_hub;
-    pitch::TWaveFormat m_format;
+    base::TWaveFormat m_format;
     LoopingRing m_ring;
     std::size_t m_queueFrames;
     std::unique_ptr<CaptureHub::Subscription> m_subscription;

@@ -8,7 +8,7 @@ namespace cantorix::platform {
 
 namespace {
 
-const pitch::TWaveFormat& checked(const pitch::TWaveFormat& target) {
+const base::TWaveFormat& checked(const base::TWaveFormat& target) {
     if (!PcmConverter::supports(target))
         throw std::invalid_argument("unsupported capture format");
     return target;
@@ -16,16 +16,16 @@ const pitch::TWaveFormat& checked(const pitch::TWaveFormat& target) {
 
 } // namespace
 
-bool PcmConverter::supports(const pitch::TWaveFormat& f) {
+bool PcmConverter::supports(const base::TWaveFormat& f) {
     const bool bitsOk = f.bitsPerSample == 8 || f.bitsPerSample == 16;
     const bool channelsOk = f.channels == 1 || f.channels == 2;
     const bool rateOk = f.samplesPerSec >= 1000 && f.samplesPerSec <= 384000;
-    return f.formatTag == pitch::TWaveFormat::kPcm && bitsOk && channelsOk && rateOk &&
+    return f.formatTag == base::TWaveFormat::kPcm && bitsOk && channelsOk && rateOk &&
            f.blockAlign == f.channels * f.bitsPerSample / 8 &&
            f.avgBytesPerSec == f.samplesPerSec * f.blockAlign;
 }
 
-PcmConverter::PcmConverter(const pitch::TWaveFormat& target)
+PcmConverter::PcmConverter(const base::TWaveFormat& target)
     : m_target(checked(target)),
       m_resampler(CaptureHub::kSampleRate, target.samplesPerSec, MonoResampler::Input::Int16) {}
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 using namespace cantorix::audio;
-using cantorix::pitch::TWaveFormat;
+using cantorix::base::TWaveFormat;
 
 namespace {
 

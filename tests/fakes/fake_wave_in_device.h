@@ -20,11 +20,11 @@ public:
         m_failures[operation] = result;
     }
 
-    WaveInResult queryFormat(const pitch::TWaveFormat& format) override {
+    WaveInResult queryFormat(const base::TWaveFormat& format) override {
         queried = format;
         return result("query");
     }
-    WaveInResult open(const pitch::TWaveFormat& format, WaveInListener& listener) override {
+    WaveInResult open(const base::TWaveFormat& format, WaveInListener& listener) override {
         if (const WaveInResult r = result("open"); r != kWaveInOk)
             return r;
         opened = format;
@@ -78,8 +78,8 @@ public:
     }
 
     std::deque<std::unique_ptr<WaveInBuffer>> queue;
-    pitch::TWaveFormat queried;
-    pitch::TWaveFormat opened;
+    base::TWaveFormat queried;
+    base::TWaveFormat opened;
     bool started = false;
     int closes = 0;
 

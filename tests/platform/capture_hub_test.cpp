@@ -10,7 +10,7 @@
 #include <vector>
 
 using namespace cantorix::platform;
-using cantorix::pitch::makePcmFormat;
+using cantorix::base::makePcmFormat;
 using cantorix::pitch::RingRegions;
 
 namespace {

@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const pitch::TWaveFormat kGameFormat = pitch::makePcmFormat(22050, 16, 2);
+const base::TWaveFormat kGameFormat = base::makePcmFormat(22050, 16, 2);
 
 // Collects what the device reports, from whichever thread it reports on.
 class Listener : public audio::WaveInListener {
@@ -114,7 +114,7 @@ TEST(CaptureWaveInTest, StopAndResetReturnTheBuffersAndCloseWaitsForThem) {
     CaptureService service;
     CaptureWaveIn device(service);
     Listener listener;
-    EXPECT_EQ(device.queryFormat(pitch::makePcmFormat(22050, 24, 2)), CaptureWaveIn::kBadFormat);
+    EXPECT_EQ(device.queryFormat(base::makePcmFormat(22050, 24, 2)), CaptureWaveIn::kBadFormat);
     EXPECT_EQ(device.addBuffer(buffer(8820)), CaptureWaveIn::kInvalidHandle);
     ASSERT_EQ(device.open(kGameFormat, listener), audio::kWaveInOk);
     EXPECT_EQ(device.open(kGameFormat, listener), CaptureWaveIn::kAllocated);

@@ -1,12 +1,13 @@
 #pragma once
-// The 18-byte PCM wave format record shared by the capture stream and its devices, and the
-// rounding multiply-divide used for every byte count derived from it. Plain values, any thread.
+// The 18-byte PCM wave format record shared by the capture stream, the recorder and their
+// devices, and the rounding multiply-divide used for every byte count derived from it.
+// Plain values, any thread.
 
 #include <array>
 #include <cstdint>
 #include <limits>
 
-namespace cantorix::pitch {
+namespace cantorix::base {
 
 // a × b / c rounded to the nearest integer, halves away from zero, with a 64-bit intermediate;
 // −1 when c is 0 or the result does not fit in 32 bits.
@@ -70,4 +71,4 @@ inline TWaveFormat makePcmFormat(std::uint32_t samplesPerSec, std::uint16_t bits
     return f;
 }
 
-} // namespace cantorix::pitch
+} // namespace cantorix::base
