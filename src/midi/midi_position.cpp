@@ -8,8 +8,9 @@
 
 namespace cantorix::midi {
 
-using detail::mulDiv;
+using detail::msToTicks;
 using detail::narrow;
+using detail::ticksToMs;
 using detail::truncDiv;
 using detail::truncMod;
 
@@ -78,12 +79,13 @@ TMidiPosition::MapEvent TMidiPosition::applyNextMapEvent(std::int32_t ppqn,
 
 void TMidiPosition::applyTempo(std::int32_t position, std::span<const std::uint8_t> data,
                                std::int32_t ppqn) {
-    m_tempoTime = narrow(m_tempoTime + mulDiv(std::int64_t{position} - m_tempoTick, m_tempo, ppqn));
+    m_tempoTime =
+        narrow(m_tempoTime + ticksToMs(std::int64_t{position} - m_tempoTick, m_tempo, ppqn));
     m_tempoTick = position;
     // A tempo event too short to hold its 24-bit value keeps the current tempo.
     if (data.size() >= 3) {
         const std::int32_t microseconds = (data[0] << 16) | (data[1] << 8) | data[2];
-        m_tempo = microseconds / 1000;
+        m_tempo = detail::tempoMilliseconds(microseconds);
     }
 }
 
@@ -118,7 +120,7 @@ void TMidiPosition::derivePosition(std::int64_t sinceSignature) {
 }
 
 void TMidiPosition::deriveTime() {
-    m_time = narrow(m_tempoTime + mulDiv(std::int64_t{m_ticks} - m_tempoTick, m_tempo, m_ppqn));
+    m_time = narrow(m_tempoTime + ticksToMs(std::int64_t{m_ticks} - m_tempoTick, m_tempo, m_ppqn));
 }
 
 void TMidiPosition::SetTicks(std::int32_t ticks) {
@@ -143,7 +145,7 @@ void TMidiPosition::SetTime(std::int32_t milliseconds) {
     m_time = milliseconds;
     const std::int32_t dataPpqn = m_data ? m_data->PPQN() : m_ppqn;
     const auto ticksToGo = [&] {
-        return mulDiv(std::int64_t{milliseconds} - m_tempoTime, m_ppqn, m_tempo);
+        return msToTicks(std::int64_t{milliseconds} - m_tempoTime, m_tempo, m_ppqn);
     };
     std::int64_t toGo = ticksToGo();
     while (mapEventDue(m_tempoTick + toGo)) {

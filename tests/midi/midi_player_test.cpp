@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
+#include <utility>
 
 using namespace cantorix::midi;
 using cantorix::midi::testing::FakeMidiOutputs;
@@ -197,6 +198,28 @@ TEST_F(MidiPlayerTest, AutoStopEndsPlaybackAfterTheLastEventAndTellsTheWindowThr
     EXPECT_EQ(invoker.runPending(), 1);
     EXPECT_EQ(events, std::vector<std::string>{"stop"});
     EXPECT_EQ(outputs.Outputs(1)->port().soundingNotes(0, 62), 0);
+}
+
+TEST_F(MidiPlayerTest, AutoStopFiresUnderTemposTooFastForWholeMilliseconds) {
+    // 500 us per quarter, and a division of 0, each came to 0 ms per tick: the position stood
+    // still and the player never reached the end.
+    for (const auto& [microseconds, ppqn] : {std::pair<std::uint32_t, std::uint16_t>{500, 96},
+                                             std::pair<std::uint32_t, std::uint16_t>{1000, 0}}) {
+        SCOPED_TRACE(std::to_string(microseconds) + " us at PPQN " + std::to_string(ppqn));
+        data.load(test::midiFile(
+                      {test::TrackBody().tempo(0, microseconds).end(),
+                       test::TrackBody().event(0, {0x90, 60, 100}).event(960, {0x80, 60, 0}).end()},
+                      test::Header().withDivision(ppqn)),
+                  "fast.mid");
+        playAll();
+        timer.ticks(300);
+        EXPECT_EQ(player.state(), TPlayerState::Stopped);
+        EXPECT_FALSE(timer.running());
+        EXPECT_GT(player.Position(), 960);
+        EXPECT_EQ(outputs.Outputs(1)->port().soundingNotes(0, 60), 0);
+        outputs.setActive(false);
+        player.Rebind();
+    }
 }
 
 TEST_F(MidiPlayerTest, WithoutAutoStopTheTimerRunsOnAtTheEnd) {

@@ -207,15 +207,38 @@ TEST_F(MidiPositionTest, RebindingKeepsTheTickUnderTheNewMap) {
     EXPECT_EQ(position.Time(), 666);
 }
 
-TEST_F(MidiPositionTest, DegenerateMapsDoNotTrap) {
-    load(TrackBody().tempo(0, 999).signature(0, 0, 40).meta(0, 0x58, {}).end(), 0);
+TEST_F(MidiPositionTest, TimeAdvancesUnderTemposAndDivisionsTooSmallForWholeMilliseconds) {
+    // A tempo under 1 ms per quarter counts as 1 ms and a division of 0 as one tick per
+    // quarter; either would otherwise hold the time still, both ways of moving.
+    struct Case {
+        std::uint32_t microseconds;
+        std::uint16_t ppqn;
+        std::int32_t tempo;
+        std::int32_t timeAt960;
+    };
+    for (const Case c : {Case{999, 96, 1, 10}, Case{500, 96, 1, 10}, Case{1, 960, 1, 1},
+                         Case{0, 96, 1, 10}, Case{1000, 0, 1, 960}, Case{500000, 0, 500, 480000}}) {
+        SCOPED_TRACE(std::to_string(c.microseconds) + " us at PPQN " + std::to_string(c.ppqn));
+        load(TrackBody().tempo(0, c.microseconds).end(), c.ppqn);
+        TMidiPosition byTicks(&data);
+        byTicks.SetTicks(960);
+        EXPECT_EQ(byTicks.tempo(), c.tempo);
+        EXPECT_EQ(byTicks.Time(), c.timeAt960);
+        TMidiPosition byTime(&data);
+        byTime.SetTime(c.timeAt960);
+        EXPECT_EQ(byTime.Ticks(), 960);
+    }
+}
+
+TEST_F(MidiPositionTest, DegenerateSignaturesDoNotTrap) {
+    load(TrackBody().signature(0, 0, 40).meta(0, 0x58, {}).end(), 96);
     TMidiPosition position(&data);
     position.SetTicks(1000);
     EXPECT_EQ(position.Ticks(), 1000);
-    EXPECT_EQ(position.Time(), 0);
+    EXPECT_EQ(position.ticksPerBar(), 0);
     position.SetTime(5000);
     EXPECT_EQ(position.Time(), 5000);
-    EXPECT_EQ(position.Ticks(), 0);
+    EXPECT_EQ(position.Ticks(), 800);
     position.SetBarBeatTick(3, 2, 1);
     EXPECT_EQ(position.Ticks(), 1);
 }
