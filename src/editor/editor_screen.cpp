@@ -6,6 +6,7 @@
 #include "songs/song_text_writer.h"
 #include "songs/text_encoding.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace cantorix::editor {
@@ -40,6 +41,12 @@ std::string pictureMaterialName(int track) { return "i" + std::to_string(track);
 std::string displayTrackName(const midi::TMidiTrackStream& track) {
     const std::string raw = track.TrackName();
     return firstCharacters(songs::toDisplayText(raw, songs::detectTextEncoding(raw)));
+}
+
+std::string tooManyTracksMessage(int trackCount) {
+    return "This MIDI file has " + std::to_string(trackCount) +
+           " tracks; the editor lists and plays the first " +
+           std::to_string(midi::kMaxTrackOutputs) + ".";
 }
 
 std::string bareName(const std::string& path) {
@@ -164,7 +171,9 @@ void EditorScreen::buildTrackList() {
     TGLPanel& list = *m_controls.Tracklist;
     list.deleteChildren();
     m_selectedTrack = 0;
-    for (int i = 0; i < MidiData1.TrackCount(); ++i) {
+    // The list shows no more tracks than the player has outputs for.
+    const int listed = std::min(MidiData1.TrackCount(), midi::kMaxTrackOutputs);
+    for (int i = 0; i < listed; ++i) {
         const std::string material = pictureMaterialName(i);
         addTrackRow(list, m_look, i, displayTrackName(*MidiData1.Tracks(i)), material);
         m_tabulatedTrack = i;
@@ -180,6 +189,8 @@ void EditorScreen::buildTrackList() {
                 trackClick(sender);
             };
     }
+    if (listed < MidiData1.TrackCount() && m_services.notify)
+        m_services.notify(tooManyTracksMessage(MidiData1.TrackCount()));
     if (list.count() == 0)
         return;
     auto& last = static_cast<TGLBaseControl&>(list.child(list.count() - 1));

@@ -2,6 +2,8 @@
 
 #include "midi/midi_iterator.h"
 
+#include <algorithm>
+
 namespace cantorix::midi {
 
 namespace {
@@ -93,7 +95,8 @@ void TTrackOutputs::build() {
     if (!m_data)
         return;
     try {
-        for (std::int32_t i = 0; i < m_data->TrackCount(); ++i)
+        const std::int32_t count = std::min(m_data->TrackCount(), kMaxTrackOutputs);
+        for (std::int32_t i = 0; i < count; ++i)
             m_outputs.push_back(
                 std::make_unique<TTrackOutput>(*this, *m_data->Tracks(i), m_defaultOutputPort));
     } catch (...) {

@@ -15,6 +15,10 @@
 
 namespace cantorix::midi {
 
+// The most tracks that get an output of their own; a file's later tracks stay silent. Real
+// files have a few dozen, while 65,535 empty track chunks fit in 512 KiB.
+inline constexpr int kMaxTrackOutputs = 256;
+
 class TMidiIterator;
 class TTrackOutputs;
 
@@ -67,7 +71,8 @@ public:
     // While active, rebuilds the outputs on the new device.
     void setDefaultOutputPort(int portId);
     bool Active() const;
-    // True makes one output per track of MidiData, in track order; when a device cannot be
+    // True makes one output per track of MidiData, in track order, for the first
+    // kMaxTrackOutputs tracks; when a device cannot be
     // opened it throws EMidiOutputPort and stays inactive. False frees them, which detaches
     // their ports. The current value does nothing.
     void setActive(bool active);

@@ -147,7 +147,14 @@ TEST_F(EditorScreenTest, PickingAMidiFileListsItsTracksAndStandsAtTheStart) {
     const TGLLibMaterial* melody = m_stuff.materialByName("i1");
     ASSERT_NE(melody, nullptr);
     EXPECT_EQ(child(3).bitBtn().name, "i1");
-    EXPECT_EQ(melody->texture().image().pixel(2 * 50 * 420 / 58 / 2, 6)[0], 255);
+    // The melody's first note (unit 50 of 58) is an opaque red mark; the background is
+    // transparent white, which a look at the red byte alone would not tell apart.
+    const auto rgba = [&](int x, int y) {
+        const std::uint8_t* p = melody->texture().image().pixel(x, y);
+        return std::vector<int>{p[0], p[1], p[2], p[3]};
+    };
+    EXPECT_EQ(rgba(50 * 420 / 58, 6), (std::vector<int>{255, 0, 0, 255}));
+    EXPECT_EQ(rgba(50 * 420 / 58 + 2, 6), (std::vector<int>{255, 255, 255, 0}));
 }
 
 TEST_F(EditorScreenTest, ButtonsAndStripsArePressedInPairs) {
@@ -251,4 +258,32 @@ TEST_F(EditorScreenTest, TempoBarSetsThePlayerAndItsLabel) {
     EXPECT_EQ(m_controls.GLLabel28->caption(), "Tempo 150%");
     m_controls.GLScrollbar4->onMouseLeave(*m_controls.GLScrollbar4);
     EXPECT_EQ(m_controls.GLLabel28->caption(), "Play Tempo");
+}
+
+TEST_F(EditorScreenTest, AFileOfTooManyTracksIsListedAndPlayedUpToTheCap) {
+    // 65,535 empty track chunks fit in 512 KiB; a picture and an output port for each would
+    // take gigabytes.
+    const auto bytes = midiFile(std::vector<TrackBody>(65535, TrackBody()));
+    const fs::path file = m_dir / "many tracks.mid";
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    pickMidi(file.string());
+    EXPECT_EQ(m_screen->midiData().TrackCount(), 65535);
+    EXPECT_EQ(m_controls.Tracklist->count(), 2 * midi::kMaxTrackOutputs);
+    EXPECT_NE(m_stuff.materialByName("i" + std::to_string(midi::kMaxTrackOutputs - 1)), nullptr);
+    EXPECT_EQ(m_stuff.materialByName("i" + std::to_string(midi::kMaxTrackOutputs)), nullptr);
+    ASSERT_EQ(m_notices.size(), 1u);
+    EXPECT_NE(m_notices[0].find("65535 tracks"), std::string::npos) << m_notices[0];
+    EXPECT_NE(m_notices[0].find("first 256"), std::string::npos) << m_notices[0];
+
+    m_screen->PLAYAButtonClick();
+    EXPECT_EQ(m_screen->trackOutputs().outputCount(), midi::kMaxTrackOutputs);
+    EXPECT_TRUE(m_screen->player().Play());
+    m_timer.ticks(10);
+    EXPECT_FALSE(m_screen->player().Play()) << "every listed track is empty: AutoStop";
+
+    pickMidi(writeSong());
+    EXPECT_EQ(m_controls.Tracklist->count(), 6);
+    EXPECT_EQ(m_notices.size(), 1u) << "a file under the cap says nothing";
 }
