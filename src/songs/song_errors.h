@@ -18,4 +18,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A standard-format song text the reader refuses (no usable BPM, no note at all).
+class EStandardSongError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 } // namespace cantorix::songs

@@ -1,0 +1,204 @@
+// decodeSongText(): a song file's bytes to UTF-8 by the byte-order mark, the "#ENCODING" tag or
+// the bytes themselves. Code pages go through the C library's iconv, which knows every one the
+// files name; UTF-8 and UTF-16 are decoded here, where a bad sequence is easy to replace.
+
+#include "songs/song_format.h"
+#include "songs/song_lines.h"
+#include "songs/standard_song_lines.h"
+#include "songs/text_encoding.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <iconv.h>
+#include <optional>
+
+namespace cantorix::songs {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Bytes of the longest valid start of a UTF-8 sequence at i (1 for a lone bad byte), and whether
+// that start is a whole sequence. A broken sequence becomes one U+FFFD, as Unicode recommends.
+std::pair<std::size_t, bool> utf8Prefix(std::string_view s, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(s[k]); };
+    const std::uint8_t lead = byte(i);
+    if (lead < 0x80)
+        return {1, true};
+    std::size_t length = 0;
+    std::uint8_t low = 0x80; // the second byte's bounds rule out overlong forms, surrogates and
+    std::uint8_t high = 0xBF; // code points above U+10FFFF
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return {1, false};
+    }
+    std::size_t k = 1;
+    for (; k < length && i + k < s.size(); ++k) {
+        const std::uint8_t b = byte(i + k);
+        if (k == 1 ? (b < low || b > high) : (b & 0xC0) != 0x80)
+            break;
+    }
+    return {k, k == length};
+}
+
+std::string decodeUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto [length, whole] = utf8Prefix(bytes, i);
+        if (whole)
+            out.append(bytes.substr(i, length));
+        else
+            out.append(kReplacement);
+        i += length;
+    }
+    return out;
+}
+
+std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
+    const auto unit = [&](std::size_t i) {
+        const auto b0 = static_cast<std::uint8_t>(bytes[i]);
+        const auto b1 = static_cast<std::uint8_t>(bytes[i + 1]);
+        return static_cast<char32_t>(bigEndian ? (b0 << 8 | b1) : (b1 << 8 | b0));
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const char32_t c = unit(i);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size()) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                appendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        if (c >= 0xD800 && c <= 0xDFFF)
+            out.append(kReplacement); // a surrogate without its partner
+        else
+            appendUtf8(out, c);
+    }
+    if (i < bytes.size())
+        out.append(kReplacement); // an odd byte at the end
+    return out;
+}
+
+// The bytes in a code page iconv knows, each byte it cannot convert replaced; empty when iconv
+// does not know the code page at all.
+std::optional<std::string> decodeCodePage(std::string_view bytes, const std::string& codePage) {
+    const iconv_t cd = iconv_open("UTF-8", codePage.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    std::string out(bytes.size() * 3 + 16, '\0');
+    char* in = const_cast<char*>(bytes.data()); // iconv's signature; it does not write there
+    std::size_t inLeft = bytes.size();
+    std::size_t used = 0;
+    while (inLeft > 0) {
+        char* outPtr = out.data() + used;
+        std::size_t outLeft = out.size() - used;
+        const std::size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        used = out.size() - outLeft;
+        if (result != static_cast<std::size_t>(-1))
+            break;
+        if (errno == E2BIG) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        // EILSEQ or EINVAL (a sequence cut off by the end): one replacement, one byte further.
+        if (out.size() - used < kReplacement.size())
+            out.resize(out.size() * 2);
+        out.replace(used, kReplacement.size(), kReplacement);
+        used += kReplacement.size();
+        ++in;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+    out.resize(used);
+    return out;
+}
+
+bool isDigits(std::string_view text) {
+    return !text.empty() && text.size() <= 5 &&
+           text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+std::string lowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+// The encoding an "#ENCODING" value names: "utf-8", "cpNNN", or empty for values the format
+// leaves to detection (AUTO, LATIN1, …).
+std::string encodingOfTag(std::string_view value) {
+    const std::string lower = lowerAscii(value);
+    if (lower == "utf8" || lower == "utf-8")
+        return "utf-8";
+    for (const std::string_view prefix : {"cp", "windows-"})
+        if (lower.starts_with(prefix) && isDigits(std::string_view(lower).substr(prefix.size())))
+            return "cp" + lower.substr(prefix.size());
+    return {};
+}
+
+std::optional<DecodedSongText> decodeByTag(std::string_view bytes) {
+    // Tags are ASCII, so the header can be read before the text is decoded.
+    const standard::SongHeader header = standard::readHeader(splitSongLines(bytes));
+    const std::string encoding = encodingOfTag(header.find("ENCODING"));
+    if (encoding == "utf-8")
+        return DecodedSongText{decodeUtf8(bytes), encoding};
+    if (encoding.empty())
+        return std::nullopt;
+    std::optional<std::string> text = decodeCodePage(bytes, encoding);
+    if (!text)
+        return std::nullopt; // a code page iconv does not know counts as no tag
+    return DecodedSongText{std::move(*text), encoding};
+}
+
+} // namespace
+
+DecodedSongText decodeSongText(std::string_view bytes) {
+    if (bytes.starts_with(kUtf8ByteOrderMark))
+        return {decodeUtf8(bytes.substr(3)), "utf-8"};
+    if (bytes.starts_with("\xFF\xFE"))
+        return {decodeUtf16(bytes.substr(2), false), "utf-16-le"};
+    if (bytes.starts_with("\xFE\xFF"))
+        return {decodeUtf16(bytes.substr(2), true), "utf-16-be"};
+    if (std::optional<DecodedSongText> tagged = decodeByTag(bytes))
+        return std::move(*tagged);
+    if (isValidUtf8(bytes))
+        return {std::string(bytes), "utf-8"};
+    return {decodeCodePage(bytes, "cp1252").value_or(decodeUtf8(bytes)), "cp1252"};
+}
+
+} // namespace cantorix::songs

@@ -1,0 +1,221 @@
+#include "songs/standard_song.h"
+
+#include "songs/song_format.h"
+#include "songs/song_lines.h"
+#include "songs/standard_song_lines.h"
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace cantorix::songs {
+
+namespace {
+
+using namespace standard;
+
+constexpr int kMaxVoices = 9;
+
+bool fitsInt32(std::int64_t value) {
+    return value >= std::numeric_limits<std::int32_t>::min() &&
+           value <= std::numeric_limits<std::int32_t>::max();
+}
+
+// A voice while its lines are read: the relative offset and the end of its last note live
+// beside what the song keeps.
+struct VoiceState {
+    StandardVoice voice;
+    std::int64_t offset = 0;
+    std::optional<std::int64_t> lastNoteEnd;
+};
+
+// Reads the body lines into voices. Every line it cannot use is counted, never fatal.
+class BodyReader {
+public:
+    BodyReader(bool relative, bool numberedVoices)
+        : m_relative(relative), m_numberedVoices(numberedVoices) {}
+
+    void read(const std::vector<std::string_view>& lines, std::size_t from) {
+        for (std::size_t i = from; i < lines.size(); ++i) {
+            const std::string_view line = trimLeadingBlanks(lines[i]);
+            if (line.empty())
+                continue;
+            if (isEndLine(line))
+                break;
+            if (!readLine(line))
+                ++m_skipped;
+        }
+    }
+
+    int skipped() const { return m_skipped; }
+    bool hasMarkers() const { return m_hasMarkers; }
+    std::array<VoiceState, kMaxVoices + 1>& voices() { return m_voices; }
+
+private:
+    bool readLine(std::string_view line) {
+        if (isNoteType(line[0])) {
+            const std::optional<NoteLine> note = parseNoteLine(line);
+            return note && addNote(*note);
+        }
+        if (line[0] == '-') {
+            const std::optional<BreakLine> lineBreak = parseBreakLine(line);
+            return lineBreak && addBreak(*lineBreak);
+        }
+        const std::optional<int> marker = parseVoiceMarker(line);
+        return marker && switchVoice(*marker);
+    }
+
+    // A line for several voices is taken whole or not at all.
+    bool addNote(const NoteLine& note) {
+        for (const int v : m_targets) {
+            const std::int64_t start = (m_relative ? m_voices[v].offset : 0) + note.start;
+            if (!fitsInt32(start))
+                return false;
+        }
+        for (const int v : m_targets) {
+            VoiceState& state = m_voices[v];
+            const std::int64_t start = (m_relative ? state.offset : 0) + note.start;
+            state.voice.notes.push_back({note.kind, static_cast<std::int32_t>(start), note.length,
+                                         note.pitch, std::string(note.text)});
+            state.lastNoteEnd = start + note.length;
+        }
+        return true;
+    }
+
+    bool addBreak(const BreakLine& lineBreak) {
+        if (!lineBreak.first)
+            return addBreakAfterLastNote();
+        for (const int v : m_targets) {
+            const std::int64_t beat = (m_relative ? m_voices[v].offset : 0) + *lineBreak.first;
+            if (!fitsInt32(beat))
+                return false;
+        }
+        for (const int v : m_targets) {
+            VoiceState& state = m_voices[v];
+            const std::int64_t beat = (m_relative ? state.offset : 0) + *lineBreak.first;
+            state.voice.breaks.push_back(static_cast<std::int32_t>(beat));
+            if (m_relative)
+                state.offset += lineBreak.second.value_or(*lineBreak.first);
+        }
+        return true;
+    }
+
+    // A bare "-" ends the line where the voice's last note ends; a voice without a note yet has
+    // no line to end.
+    bool addBreakAfterLastNote() {
+        bool taken = false;
+        for (const int v : m_targets) {
+            VoiceState& state = m_voices[v];
+            if (state.lastNoteEnd && fitsInt32(*state.lastNoteEnd)) {
+                state.voice.breaks.push_back(static_cast<std::int32_t>(*state.lastNoteEnd));
+                taken = true;
+            }
+        }
+        return taken;
+    }
+
+    // Before numbered voices came, the third marker meant "both singers".
+    bool switchVoice(int number) {
+        if (m_numberedVoices ? (number < 1 || number > kMaxVoices) : (number < 1 || number > 3))
+            return false;
+        m_hasMarkers = true;
+        if (!m_numberedVoices && number == 3)
+            m_targets = {1, 2};
+        else
+            m_targets = {number};
+        return true;
+    }
+
+    bool m_relative;
+    bool m_numberedVoices;
+    std::array<VoiceState, kMaxVoices + 1> m_voices; // index 0 unused: voices count from 1
+    std::vector<int> m_targets = {1};
+    int m_skipped = 0;
+    bool m_hasMarkers = false;
+};
+
+// A decimal tag as milliseconds; a result too large for a double counts as missing too.
+std::optional<double> millisecondsOf(std::string_view text, double scale) {
+    const std::optional<double> value = parseDecimal(text);
+    if (!value || !std::isfinite(*value * scale))
+        return std::nullopt;
+    return *value * scale;
+}
+
+// The beat length, or the message that refuses the song.
+double beatLengthOf(const std::string& bpmText, bool versionTwo) {
+    if (bpmText.empty())
+        throw EStandardSongError("The song file has no BPM");
+    const std::optional<double> bpm = parseDecimal(bpmText);
+    if (!bpm)
+        throw EStandardSongError("The song file's BPM '" + bpmText + "' is not a number");
+    if (*bpm <= 0)
+        throw EStandardSongError("The song file's BPM '" + bpmText + "' is not above zero");
+    const double beatMs = (versionTwo ? 60000.0 : 15000.0) / *bpm;
+    if (!std::isfinite(beatMs))
+        throw EStandardSongError("The song file's BPM '" + bpmText + "' is too small");
+    return beatMs;
+}
+
+void readHeaderValues(const SongHeader& header, StandardSong& song) {
+    const auto text = [&](std::string_view name) { return std::string(header.find(name)); };
+    song.version = text("VERSION");
+    song.title = text("TITLE");
+    song.artist = text("ARTIST");
+    song.audio = header.find("AUDIO").empty() ? text("MP3") : text("AUDIO");
+    song.video = text("VIDEO");
+    song.cover = text("COVER");
+    song.background = text("BACKGROUND");
+    song.bpmText = text("BPM");
+    song.relative = equalsIgnoringCase(header.find("RELATIVE"), "YES");
+
+    const std::optional<int> major = versionMajor(song.version);
+    const bool versionTwo = major && *major >= 2;
+    song.beatMs = beatLengthOf(song.bpmText, versionTwo);
+    song.bpm = *parseDecimal(song.bpmText);
+    // Before version 2 these three were written in seconds.
+    const double secondsScale = versionTwo ? 1.0 : 1000.0;
+    song.gapMs = millisecondsOf(header.find("GAP"), 1.0).value_or(0.0);
+    song.videoGapMs = millisecondsOf(header.find("VIDEOGAP"), secondsScale).value_or(0.0);
+    song.startMs = millisecondsOf(header.find("START"), secondsScale).value_or(0.0);
+    song.endMs = millisecondsOf(header.find("END"), 1.0);
+    song.previewStartMs = millisecondsOf(header.find("PREVIEWSTART"), secondsScale);
+}
+
+std::string voiceName(const SongHeader& header, int number) {
+    const std::string marker = "P" + std::to_string(number);
+    std::string_view name = header.find(marker);
+    if (name.empty())
+        name = header.find("DUETSINGER" + marker);
+    return name.empty() ? marker : std::string(name);
+}
+
+} // namespace
+
+StandardSong readStandardSong(std::string_view bytes) {
+    DecodedSongText decoded = decodeSongText(bytes);
+    const std::vector<std::string_view> lines = splitSongLines(decoded.text);
+    const SongHeader header = readHeader(lines);
+
+    StandardSong song;
+    song.encoding = std::move(decoded.encoding);
+    readHeaderValues(header, song);
+
+    const std::optional<int> major = versionMajor(song.version);
+    BodyReader body(song.relative, major && *major >= 1);
+    body.read(lines, header.bodyStart);
+    song.skipped = header.skipped + body.skipped();
+
+    for (int v = 1; v <= kMaxVoices; ++v) {
+        StandardVoice& voice = body.voices()[v].voice;
+        if (voice.notes.empty())
+            continue;
+        voice.name = body.hasMarkers() ? voiceName(header, v) : std::string();
+        song.voices.push_back(std::move(voice));
+    }
+    if (song.voices.empty())
+        throw EStandardSongError("The song file has no notes");
+    return song;
+}
+
+} // namespace cantorix::songs
