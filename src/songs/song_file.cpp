@@ -39,7 +39,9 @@ std::int32_t headerLineCountOf(const std::vector<std::string_view>& lines) {
 }
 
 // The texts of a note line: three numbers, each ended by one space, then a non-empty syllable.
-// Fields are cut at spaces only, so "10  4" yields an empty second field that fails to parse.
+// Fields are cut at spaces only. The second and third fields start at the space that ended the
+// field before, which the integer parse skips, so "10  4" yields the field " " that fails to
+// parse and is quoted as it stands.
 struct NoteFields {
     std::string_view start;
     std::string_view length;
@@ -59,8 +61,8 @@ std::optional<NoteFields> noteFieldsOf(std::string_view line) {
     const std::size_t end3 = line.find(' ', end2 + 1);
     if (end3 == std::string_view::npos || end3 + 1 == line.size())
         return std::nullopt;
-    return NoteFields{line.substr(2, end1 - 2), line.substr(end1 + 1, end2 - end1 - 1),
-                      line.substr(end2 + 1, end3 - end2 - 1), line.substr(end3 + 1)};
+    return NoteFields{line.substr(2, end1 - 2), line.substr(end1, end2 - end1),
+                      line.substr(end2, end3 - end2), line.substr(end3 + 1)};
 }
 
 bool isNoteLine(std::string_view line) {

@@ -157,10 +157,12 @@ TEST_F(SongFileTest, IgnoredLinesKeepTheirSlotWhileMalformedNotesAreSkipped) {
 
 TEST_F(SongFileTest, BadBodyNumbersNameTheOffendingField) {
     const std::pair<std::string_view, std::string_view> cases[] = {
-        {": 10  4 20 la", "'' is not a valid integer value"},
+        // A field after the first starts at the space that ends the one before it.
+        {": 10  4 20 la", "' ' is not a valid integer value"},
+        {": 10 4  20 la", "' ' is not a valid integer value"},
         {":  10 4 20 la", "'' is not a valid integer value"},
-        {": 10 4x 20 la", "'4x' is not a valid integer value"},
-        {": 1 2 3000000000 la", "'3000000000' is not a valid integer value"},
+        {": 10 4x 20 la", "' 4x' is not a valid integer value"},
+        {": 1 2 3000000000 la", "' 3000000000' is not a valid integer value"},
         {"- 20 24", "'20 24' is not a valid integer value"},
         {"- x", "'x' is not a valid integer value"},
         {"-", "'' is not a valid integer value"},
@@ -191,7 +193,7 @@ TEST_F(SongFileTest, AFailedLoadKeepsWhatTheStepsBeforeItSet) {
 
     EXPECT_EQ(loadError("#TITLE:C\n#GAP:5\n#BPM:90\n: 0 1 2 c0\n- 3\n: 4 1 2 c2\n- 6\n"
                         ": 7 x 2 bad\n: 9 1 2 never\nE"),
-              "'x' is not a valid integer value");
+              "' x' is not a valid integer value");
     EXPECT_DOUBLE_EQ(m_song.bpm(), 90.0);
     EXPECT_EQ(record(0), note(0, 1, 2, "c0"));
     EXPECT_EQ(record(1), lineBreak(3, 0));
