@@ -1,15 +1,44 @@
-// cantorix-tool scan: lists the songs of a songs directory as the selection screen does, with a
-// verdict for each.
+// cantorix-tool scan: lists the songs of a songs directory as the selection screen does, with
+// the format each song file is in and a verdict for it.
 
 #include "songs/song_file.h"
+#include "songs/song_format.h"
 #include "songs/song_library.h"
 #include "songs/song_selection.h"
+#include "songs/standard_song.h"
 #include "tool_commands.h"
 
 #include <cstdio>
 #include <exception>
+#include <string>
 
 namespace cantorix::tools {
+
+namespace {
+
+std::string gameSummary(songs::SongFile& song, const std::string& bytes,
+                        const std::filesystem::path& folder, const std::string& fileName) {
+    song.load(bytes, folder, folder / fileName);
+    return song.displayText(song.songArtist()) + " - " + song.displayText(song.songTitle()) +
+           " (" + std::to_string(song.recordCount()) + " records)";
+}
+
+std::string standardSummary(const songs::StandardSong& song) {
+    std::size_t notes = 0;
+    std::string names;
+    for (const songs::StandardVoice& voice : song.voices) {
+        notes += voice.notes.size();
+        if (!voice.name.empty())
+            names += (names.empty() ? "" : ", ") + voice.name;
+    }
+    std::string summary = song.artist + " - " + song.title + " (" + std::to_string(notes) +
+                          " notes";
+    if (song.voices.size() > 1)
+        summary += " in " + std::to_string(song.voices.size()) + " voices: " + names;
+    return summary + ")";
+}
+
+} // namespace
 
 int runScanCommand(const Args& args) {
     if (args.size() != 1) {
@@ -33,13 +62,15 @@ int runScanCommand(const Args& args) {
         if (fileName.empty()) {
             verdict = "no song file";
         } else {
+            const std::string bytes = songs::readSongFileBytes(folder / fileName);
+            const bool standard = songs::detectSongFormat(bytes) == songs::SongFormat::Standard;
+            const std::string format = standard ? "standard format" : "game format";
             try {
-                song.load(songs::readSongFileBytes(folder / fileName), folder, folder / fileName);
-                verdict = "loads: " + song.displayText(song.songArtist()) + " - " +
-                          song.displayText(song.songTitle()) + " (" + std::to_string(song.recordCount()) +
-                          " records)";
+                verdict = "loads (" + format + "): " +
+                          (standard ? standardSummary(songs::readStandardSong(bytes))
+                                    : gameSummary(song, bytes, folder, fileName));
             } catch (const std::exception& e) {
-                verdict = std::string("fails: ") + e.what();
+                verdict = "fails (" + format + "): " + e.what();
                 ++failures;
             }
         }

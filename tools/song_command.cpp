@@ -1,8 +1,11 @@
 // `cantorix-tool song [--json] FILE`: loads a song file as the game does (the song folder is the
-// file's directory) and prints what the load yields.
+// file's directory), with the reader of the format the file is in, and prints what the load
+// yields.
 
 #include "songs/song_errors.h"
 #include "songs/song_file.h"
+#include "songs/song_format.h"
+#include "songs/standard_song.h"
 #include "json_text.h"
 #include "tool_commands.h"
 
@@ -11,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <system_error>
@@ -37,7 +41,7 @@ std::string jsonRecord(const SongFile& song, const SongRecord& r) {
 
 void printJson(const SongFile& song) {
     std::ostringstream out;
-    out << "{\"title\": " << jsonString(song.displayText(song.songTitle()))
+    out << "{\"format\": \"game\", \"title\": " << jsonString(song.displayText(song.songTitle()))
         << ", \"artist\": " << jsonString(song.displayText(song.songArtist()))
         << ", \"mp3\": " << jsonString(song.displayText(song.mp3Value()))
         << ", \"video\": " << jsonString(song.displayText(song.videoValue()))
@@ -53,6 +57,7 @@ void printJson(const SongFile& song) {
 }
 
 void printListing(const SongFile& song) {
+    std::printf("Format:       game\n");
     std::printf("Title:        %s\n", song.displayText(song.songTitle()).c_str());
     std::printf("Artist:       %s\n", song.displayText(song.songArtist()).c_str());
     std::printf("MP3:          %s\n", song.displayText(song.mp3Value()).c_str());
@@ -75,6 +80,80 @@ void printListing(const SongFile& song) {
             std::printf("%5zu  note   beat %d  length %u  pitch %u  \"%s\"\n", i, r.startBeat,
                         unsigned{r.length}, unsigned{r.pitch},
                         song.displayText(r.syllable).c_str());
+    }
+}
+
+std::string jsonOptional(const std::optional<double>& value) {
+    return value ? numberText(*value) : "null";
+}
+
+std::string jsonVoice(const songs::StandardVoice& voice) {
+    std::string out = "{\"name\": " + jsonString(voice.name) + ", \"notes\": [";
+    for (std::size_t i = 0; i < voice.notes.size(); ++i) {
+        const songs::StandardNote& n = voice.notes[i];
+        out += (i ? ", [" : "[") + jsonString(std::string(1, static_cast<char>(n.kind))) + ", " +
+               std::to_string(n.startBeat) + ", " + std::to_string(n.length) + ", " +
+               std::to_string(n.pitch) + ", " + jsonString(n.text) + "]";
+    }
+    out += "], \"breaks\": [";
+    for (std::size_t i = 0; i < voice.breaks.size(); ++i)
+        out += (i ? ", " : "") + std::to_string(voice.breaks[i]);
+    return out + "]}";
+}
+
+void printStandardJson(const songs::StandardSong& song) {
+    std::ostringstream out;
+    out << "{\"format\": \"standard\", \"version\": " << jsonString(song.version)
+        << ", \"encoding\": " << jsonString(song.encoding)
+        << ", \"title\": " << jsonString(song.title) << ", \"artist\": " << jsonString(song.artist)
+        << ", \"audio\": " << jsonString(song.audio) << ", \"video\": " << jsonString(song.video)
+        << ", \"cover\": " << jsonString(song.cover)
+        << ", \"background\": " << jsonString(song.background)
+        << ", \"bpm\": " << jsonString(song.bpmText) << ", \"beatMs\": " << numberText(song.beatMs)
+        << ", \"gapMs\": " << numberText(song.gapMs)
+        << ", \"videoGapMs\": " << numberText(song.videoGapMs)
+        << ", \"startMs\": " << numberText(song.startMs)
+        << ", \"endMs\": " << jsonOptional(song.endMs)
+        << ", \"previewStartMs\": " << jsonOptional(song.previewStartMs)
+        << ", \"relative\": " << (song.relative ? "true" : "false")
+        << ", \"skipped\": " << song.skipped << ", \"voices\": [";
+    for (std::size_t i = 0; i < song.voices.size(); ++i)
+        out << (i ? ", " : "") << jsonVoice(song.voices[i]);
+    out << "]}\n";
+    std::fputs(out.str().c_str(), stdout);
+}
+
+std::string optionalText(const std::optional<double>& ms) {
+    return ms ? numberText(*ms) + " ms" : "(none)";
+}
+
+void printStandardListing(const songs::StandardSong& song) {
+    const auto orNone = [](const std::string& text) { return text.empty() ? "(none)" : text; };
+    std::printf("Format:       standard%s\n",
+                song.version.empty() ? "" : (", version " + song.version).c_str());
+    std::printf("Encoding:     %s\n", song.encoding.c_str());
+    std::printf("Title:        %s\n", song.title.c_str());
+    std::printf("Artist:       %s\n", song.artist.c_str());
+    std::printf("Audio:        %s\n", orNone(song.audio).c_str());
+    std::printf("Video:        %s\n", orNone(song.video).c_str());
+    std::printf("Cover:        %s\n", orNone(song.cover).c_str());
+    std::printf("Background:   %s\n", orNone(song.background).c_str());
+    std::printf("BPM:          %s (a beat lasts %s ms)%s\n", song.bpmText.c_str(),
+                numberText(song.beatMs).c_str(), song.relative ? ", relative beats" : "");
+    std::printf("GAP:          %s ms, video gap %s ms, start %s ms\n",
+                numberText(song.gapMs).c_str(), numberText(song.videoGapMs).c_str(),
+                numberText(song.startMs).c_str());
+    std::printf("End:          %s\n", optionalText(song.endMs).c_str());
+    std::printf("Preview:      %s\n", optionalText(song.previewStartMs).c_str());
+    std::printf("Skipped:      %d lines\n", song.skipped);
+    for (const songs::StandardVoice& voice : song.voices) {
+        std::printf("Voice %s: %zu notes, %zu breaks\n",
+                    voice.name.empty() ? "(unnamed)" : voice.name.c_str(), voice.notes.size(),
+                    voice.breaks.size());
+        for (const songs::StandardNote& n : voice.notes)
+            std::printf("  %c beat %d  length %d  pitch %d  at %s ms  \"%s\"\n",
+                        static_cast<char>(n.kind), n.startBeat, n.length, n.pitch,
+                        numberText(song.beatToMs(n.startBeat)).c_str(), n.text.c_str());
     }
 }
 
@@ -102,6 +181,19 @@ int runSongCommand(const Args& args) {
         return 1;
     }
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (songs::detectSongFormat(bytes) == songs::SongFormat::Standard) {
+        try {
+            const songs::StandardSong song = songs::readStandardSong(bytes);
+            if (json)
+                printStandardJson(song);
+            else
+                printStandardListing(song);
+        } catch (const songs::EStandardSongError& e) {
+            reportError(json, e.what());
+            return 1;
+        }
+        return 0;
+    }
     SongFile song;
     try {
         song.load(bytes, file.parent_path(), file.filename());
