@@ -25,12 +25,6 @@ std::filesystem::path ExportFiles::mixFile(int number) const {
     return mixDirectory / ("f" + std::to_string(number) + ".wav");
 }
 
-std::filesystem::path ExportFiles::partialDestination() const {
-    std::filesystem::path partial = destination;
-    partial += ".part";
-    return partial;
-}
-
 bool samePathIgnoringCase(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code error;
     const auto absoluteA = std::filesystem::absolute(a, error).lexically_normal().string();

@@ -1,6 +1,6 @@
 #pragma once
-// Where the export keeps its working files under the program directory, and the temporary name
-// the MP3 is written under until it is complete. Plain paths, any thread.
+// Where the export keeps its working files under the program directory. Plain paths, any
+// thread.
 
 #include <filesystem>
 
@@ -19,8 +19,6 @@ struct ExportFiles {
 
     // data/buffer/mix/f<n>.wav
     std::filesystem::path mixFile(int number) const;
-    // Beside the destination, so the finished file only has to be renamed into place.
-    std::filesystem::path partialDestination() const;
 };
 
 // Paths compared the way the game's own file system did: spelling of letters ignored.

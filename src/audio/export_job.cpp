@@ -1,5 +1,6 @@
 #include "export_job.h"
 
+#include "base/atomic_file.h"
 #include "file_stream.h"
 #include "mpeg_scan.h"
 #include "performance_mix.h"
@@ -234,11 +235,19 @@ void TExportJob::mixVoice() {
 }
 
 void TExportJob::compressMix(const Progress& afterBlock) {
-    const std::filesystem::path partial = m_files.partialDestination();
+    const std::string cannotSave = "Cannot save " + quoted(m_files.destination) + ". ";
     try {
+        FileStream source(mixFile(), FileStream::Mode::Read);
+        // A name of its own beside the destination, so no file of the user's is overwritten
+        // before the MP3 is complete; it is removed on any failure.
+        std::optional<base::AtomicFile> partial;
+        try {
+            partial.emplace(m_files.destination);
+        } catch (const std::system_error& e) {
+            throw EExportError(cannotSave + e.code().message());
+        }
         {
-            FileStream source(mixFile(), FileStream::Mode::Read);
-            FileStream out(partial, FileStream::Mode::Create);
+            FileStream out(partial->temporaryPath(), FileStream::Mode::Create);
             TdeRIFFAudioReader reader(source);
             TdeSubStream& data = reader.dataStream();
             ConverterSession session(m_encoder);
@@ -252,16 +261,13 @@ void TExportJob::compressMix(const Progress& afterBlock) {
                     afterBlock(data.position(), data.size());
             };
             m_encoder.convert(data);
-            // On the disk before it takes the chosen name, so a crash cannot leave a stub there.
-            out.flush();
         }
-        std::error_code error;
-        std::filesystem::rename(partial, m_files.destination, error);
-        if (error)
-            throw EExportError("Cannot save " + quoted(m_files.destination) + ". " +
-                               error.message());
+        try {
+            partial->commit();
+        } catch (const std::system_error& e) {
+            throw EExportError(cannotSave + e.code().message());
+        }
     } catch (...) {
-        removeWorkingFile(partial);
         removeWorkingFile(mixFile());
         throw;
     }

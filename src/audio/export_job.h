@@ -52,8 +52,9 @@ public:
     // Phase 3: the decoded song and the voice mixed into the mix file, which is removed again
     // if it cannot be written whole.
     void mixVoice();
-    // Phase 4: the mix compressed into a temporary file beside the destination, renamed into
-    // place when complete. The mix file and any partial MP3 are removed whatever happens.
+    // Phase 4: the mix compressed into a temporary file of a unique name beside the
+    // destination, renamed into place when complete (a linked destination stays a link). The
+    // mix file and any partial MP3 are removed whatever happens.
     void compressMix(const Progress& afterBlock = {});
 
     TdeAudioConvertor& deAudioConvertor1() { return m_decoder; }

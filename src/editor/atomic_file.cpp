@@ -1,9 +1,11 @@
 #include "editor/atomic_file.h"
 
+#include "base/atomic_file.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace cantorix::editor {
@@ -14,20 +16,6 @@ std::string quoted(const std::filesystem::path& file) { return "\"" + file.strin
 
 [[noreturn]] void failCreate(const std::filesystem::path& file, int error) {
     throw EFCreateError("Cannot create file " + quoted(file) + ". " + std::strerror(error));
-}
-
-// Writes all bytes to fd, then flushes them to the disk; the errno of a failure, else 0.
-int writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return ::fsync(fd) == 0 ? 0 : errno;
 }
 
 } // namespace
@@ -58,22 +46,10 @@ std::string readWholeFile(const std::filesystem::path& file) {
 void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
     if (file.empty() || !file.has_filename())
         failCreate(file, ENOENT);
-    std::string temporary = file.string() + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        failCreate(file, errno);
-    struct stat existing {};
-    const mode_t mode = ::stat(file.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-    int error = ::fchmod(fd, mode) == 0 ? 0 : errno;
-    if (error == 0)
-        error = writeAll(fd, bytes);
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), file.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        failCreate(file, error);
+    try {
+        base::replaceFileAtomically(file, bytes);
+    } catch (const std::system_error& e) {
+        failCreate(file, e.code().value());
     }
 }
 

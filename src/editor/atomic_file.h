@@ -1,7 +1,7 @@
 #pragma once
-// Reading and saving the files the side windows work on. A save writes a temporary file beside
-// the target and renames it over the target only when every byte is on disk, so a failed save
-// leaves the old file as it was. Pure C++ over the file system; main thread.
+// Reading and saving the files the side windows work on, with the messages the windows show.
+// A save replaces the file in one step (base/atomic_file.h), so a failed save leaves the old
+// file as it was. Pure C++ over the file system; main thread.
 
 #include <filesystem>
 #include <stdexcept>
@@ -26,7 +26,8 @@ public:
 std::string readWholeFile(const std::filesystem::path& file);
 
 // Replaces the file's contents with `bytes` through a temporary file and a rename; an existing
-// file keeps its permissions. Throws EFCreateError and then leaves the target untouched.
+// file keeps its permissions and a link stays a link. Throws EFCreateError and then leaves the
+// target untouched.
 void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes);
 
 } // namespace cantorix::editor

@@ -1,20 +1,35 @@
 #include "ini_profile_file.h"
 
+#include "base/atomic_file.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace cantorix::platform {
 
 namespace {
 
-// A profile file is a few kilobytes; anything far larger is not one we wrote.
+// A profile file is a few kilobytes; even a hall of fame of half a million entries stays below
+// this, and a file of this size still restores in a fraction of a second.
 constexpr off_t kMaxFileSize = 16 * 1024 * 1024;
-constexpr mode_t kNewFileMode = 0644;
 
 std::string errnoText(int error) { return std::strerror(error); }
+
+const char* kindOf(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a named pipe";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    return "something else";
+}
 
 class FileDescriptor {
 public:
@@ -26,36 +41,19 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return m_fd; }
-    // Closes now so that a failing close is seen; returns errno or 0.
-    int close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0 ? 0 : errno;
-    }
 
 private:
     int m_fd;
 };
-
-bool writeAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 } // namespace
 
 IniProfileFile::IniProfileFile(std::filesystem::path file) : m_path(std::move(file)) { load(); }
 
 void IniProfileFile::load() {
-    FileDescriptor fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK a named pipe at this path would hold the game before its window shows,
+    // waiting for a writer that may never come; fstat then refuses it.
+    FileDescriptor fd(::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
         if (errno != ENOENT)
             m_readError = errnoText(errno);
@@ -67,15 +65,18 @@ void IniProfileFile::load() {
         return;
     }
     if (!S_ISREG(info.st_mode)) {
-        m_readError = "not a regular file";
+        m_readError = std::string("it is ") + kindOf(info.st_mode) + ", not a regular file";
         return;
     }
+    const std::string tooLarge = "it is larger than " + std::to_string(kMaxFileSize >> 20) +
+                                 " MiB, more than a profile file of this game ever holds";
     if (info.st_size > kMaxFileSize) {
-        m_readError = "the file is too large";
+        m_readError = tooLarge;
         return;
     }
     std::string bytes;
-    char buffer[4096];
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
@@ -87,8 +88,9 @@ void IniProfileFile::load() {
         if (n == 0)
             break;
         bytes.append(buffer, static_cast<std::size_t>(n));
+        // The file may grow while it is read.
         if (static_cast<off_t>(bytes.size()) > kMaxFileSize) {
-            m_readError = "the file is too large";
+            m_readError = tooLarge;
             return;
         }
     }
@@ -123,40 +125,16 @@ void IniProfileFile::flush() {
 void IniProfileFile::replaceFile(const std::string& text) {
     namespace fs = std::filesystem;
     const std::string failed = "Could not save \"" + m_path.string() + "\": ";
-    // A link to the file stays a link: the file it points to is the one replaced.
     std::error_code ec;
-    fs::path target = fs::is_symlink(m_path, ec) ? fs::weakly_canonical(m_path, ec) : m_path;
-    if (ec || target.empty())
-        target = m_path;
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    fs::create_directories(folder, ec);
+    if (m_path.has_parent_path())
+        fs::create_directories(m_path.parent_path(), ec);
     if (ec)
         throw app::EProfileError(failed + ec.message() + ". The previous file is kept.");
-
-    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC));
-    if (fd.get() < 0)
-        throw app::EProfileError(failed + errnoText(errno) + ". The previous file is kept.");
-    struct stat old {};
-    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : kNewFileMode;
-    int error = 0;
-    if (!writeAll(fd.get(), text))
-        error = errno ? errno : EIO;
-    else if (::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0)
-        error = errno;
-    const int closeError = fd.close();
-    if (!error)
-        error = closeError;
-    if (!error && ::rename(pattern.c_str(), target.c_str()) != 0)
-        error = errno;
-    if (error) {
-        ::unlink(pattern.c_str());
-        throw app::EProfileError(failed + errnoText(error) + ". The previous file is kept.");
+    try {
+        base::replaceFileAtomically(m_path, text);
+    } catch (const std::system_error& e) {
+        throw app::EProfileError(failed + e.code().message() + ". The previous file is kept.");
     }
-    // The rename itself becomes durable with the folder's entry.
-    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
 }
 
 } // namespace cantorix::platform

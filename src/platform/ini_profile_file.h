@@ -1,7 +1,7 @@
 #pragma once
 // The profile store over one INI file on disk. Reads the whole file when created and keeps it
-// in memory; flush() replaces the file atomically (a temporary file in the same folder, synced,
-// then renamed over it), creating the folder when it is missing. Main thread only.
+// in memory; flush() replaces the file in one step (base/atomic_file.h), creating the folder
+// when it is missing. Main thread only.
 
 #include "app/profile_store.h"
 #include "platform/ini_document.h"
@@ -17,8 +17,9 @@ public:
     explicit IniProfileFile(std::filesystem::path file);
 
     const std::filesystem::path& path() const { return m_path; }
-    // Why an existing file could not be read; empty when it was read or did not exist. Such a
-    // file is never overwritten, so what it holds is not lost to a save.
+    // Why an existing file could not be read; empty when it was read or did not exist. Only a
+    // regular file of at most 16 MiB is read, never waited for; one that is refused is never
+    // overwritten, so what it holds (or what it is) is not lost to a save.
     const std::string& readError() const { return m_readError; }
 
     std::string readString(std::string_view section, std::string_view key,

@@ -67,6 +67,14 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
+    // What the destination's folder holds, hidden files included.
+    std::vector<std::string> destinationFolderFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_root))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
     static std::vector<std::uint8_t>* s_song;
     fs::path m_root;
@@ -153,7 +161,7 @@ TEST_F(ExportJobTest, FourPhasesWriteTheExportFormatAndCleanUpTheMix) {
     EXPECT_GE(static_cast<double>(lengthMs), songMs);
     EXPECT_LE(static_cast<double>(lengthMs), songMs + 58 + 2 * 24);
     EXPECT_EQ(mixDirectoryFiles(), (std::vector<std::string>{"buf.wav", "buf1.wav"}));
-    EXPECT_FALSE(fs::exists(m_root / "out.mp3.part"));
+    EXPECT_EQ(destinationFolderFiles(), (std::vector<std::string>{"data", "out.mp3", "song.mp3"}));
 }
 
 TEST_F(ExportJobTest, MixKeepsTheLongerFilesHeader) {
@@ -240,7 +248,32 @@ TEST_F(ExportJobTest, DiskFullWhileCompressingKeepsTheOldFileAtTheChosenName) {
         }
     }
     EXPECT_EQ(readBytes(m_root / "out.mp3"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
-    EXPECT_FALSE(fs::exists(m_root / "out.mp3.part"));
+    EXPECT_EQ(destinationFolderFiles(), (std::vector<std::string>{"data", "out.mp3", "song.mp3"}));
+    EXPECT_EQ(mixDirectoryFiles(), (std::vector<std::string>{"buf.wav", "buf1.wav"}));
+}
+
+TEST_F(ExportJobTest, TheTemporaryMp3NeverTakesAUsersFileAndIsRemovedOnFailure) {
+    // A file of the user's that happens to bear the name a temporary file could have had.
+    writeBytes(m_root / "out.mp3.part", {'m', 'i', 'n', 'e'});
+    runExportPhases(m_job);
+    EXPECT_EQ(readBytes(m_root / "out.mp3.part"), (std::vector<std::uint8_t>{'m', 'i', 'n', 'e'}));
+    TMpegFrameRecord record;
+    EXPECT_GT(mpegScan(readBytes(m_root / "out.mp3"), record), 0);
+    EXPECT_EQ(destinationFolderFiles(),
+              (std::vector<std::string>{"data", "out.mp3", "out.mp3.part", "song.mp3"}));
+
+    // A folder at the chosen name: the MP3 is complete but cannot take its place.
+    fs::create_directory(m_root / "taken.mp3");
+    m_job.begin(ExportFiles::under(m_root, m_root / "song.mp3", m_root / "taken.mp3"));
+    try {
+        runExportPhases(m_job);
+        FAIL() << "no error";
+    } catch (const EExportError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot save \"" + (m_root / "taken.mp3").string() + "\". Is a directory");
+    }
+    EXPECT_EQ(destinationFolderFiles(),
+              (std::vector<std::string>{"data", "out.mp3", "out.mp3.part", "song.mp3", "taken.mp3"}));
     EXPECT_EQ(mixDirectoryFiles(), (std::vector<std::string>{"buf.wav", "buf1.wav"}));
 }
 

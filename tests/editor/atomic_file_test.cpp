@@ -64,6 +64,17 @@ TEST_F(AtomicFileTest, WritesAndOverwritesLeavingNoTemporaryFile) {
     EXPECT_EQ(entries(), 1u);
 }
 
+TEST_F(AtomicFileTest, ASongFileThatIsALinkStaysOne) {
+    fs::create_directories(m_dir / "library");
+    const fs::path real = m_dir / "library" / "song.txt";
+    writeFileAtomically(real, "old\r\n");
+    const fs::path link = m_dir / "song.txt";
+    fs::create_symlink(real, link);
+    writeFileAtomically(link, "new\r\n");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readWholeFile(real), "new\r\n");
+}
+
 TEST_F(AtomicFileTest, FailedSaveKeepsTheOldFile) {
     const fs::path file = m_dir / "song.txt";
     writeFileAtomically(file, "old text\r\n");

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace cantorix::platform;
@@ -154,6 +158,46 @@ TEST_F(IniProfileFileTest, AFileThatCannotBeReadIsNeverOverwritten) {
     ini.writeString("Score", "FormVersion", "0");
     EXPECT_THROW(ini.flush(), cantorix::app::EProfileError);
     EXPECT_TRUE(fs::is_directory(file));
+}
+
+// Reading must not wait on what is at the path: a regression shows as a failure, not a hang,
+// because a blocked read is released by opening the pipe's other end.
+TEST_F(IniProfileFileTest, APipeOrAnOversizedFileIsRefusedAtOnceAndLeftAsItIs) {
+    const fs::path pipe = m_dir / "pipe.ini";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    const fs::path big = m_dir / "big.ini";
+    writeFile(big, "[Score]\r\n");
+    fs::resize_file(big, 16 * 1024 * 1024 + 1);
+    const struct {
+        fs::path file;
+        const char* reason;
+    } cases[] = {{pipe, "it is a named pipe, not a regular file"},
+                 {big, "it is larger than 16 MiB, more than a profile file of this game ever holds"}};
+    for (const auto& c : cases) {
+        std::packaged_task<std::string()> read([&c] {
+            IniProfileFile ini(c.file);
+            ini.writeString("Score", "FormVersion", "0");
+            try {
+                ini.flush();
+            } catch (const cantorix::app::EProfileError& e) {
+                return ini.readError() + " | " + e.what();
+            }
+            return ini.readError() + " | saved";
+        });
+        auto result = read.get_future();
+        std::thread reader(std::move(read));
+        if (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            ADD_FAILURE() << "reading " << c.file << " waits";
+            ::close(::open(c.file.c_str(), O_WRONLY | O_NONBLOCK));
+        }
+        reader.join();
+        const std::string text = result.get();
+        EXPECT_EQ(text.substr(0, text.find(" | ")), c.reason);
+        EXPECT_NE(text.find("so it is left as it is"), std::string::npos) << text;
+    }
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_EQ(fs::file_size(big), 16u * 1024 * 1024 + 1);
+    EXPECT_EQ(folderEntries(m_dir), (std::vector<std::string>{"big.ini", "pipe.ini"}));
 }
 
 TEST_F(IniProfileFileTest, ALinkedFileStaysLinkedAndKeepsItsMode) {
