@@ -11,7 +11,7 @@
 #include "platform/capture_wave_in.h"
 #include "platform/ffmpeg_video_decoder.h"
 #include "platform/jpeg_decoder.h"
-#include "platform/mpg123_media_player.h"
+#include "platform/file_media_player.h"
 #include "platform/silent_input.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     scene::render::QtGlyphRasterizer glyphs;
     WallClock clock;
     const auto output = platform::chooseAudioOutput(true, std::cerr);
-    platform::Mpg123MediaPlayer player(*output);
+    platform::FileMediaPlayer player(*output);
     platform::CaptureService capture;
     platform::CaptureWaveIn recorderInput(capture);
     std::string captureError;

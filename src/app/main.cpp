@@ -14,7 +14,7 @@
 #include "platform/jpeg_decoder.h"
 #include "platform/midi_timer_thread.h"
 #include "platform/system_midi_outputs.h"
-#include "platform/mpg123_media_player.h"
+#include "platform/file_media_player.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
 #include "side_windows.h"
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     scene::render::QtGlyphRasterizer glyphs;
     SystemSteadyClock clock;
     const auto soundOutput = platform::chooseAudioOutput(cmd.noAudio, std::cerr);
-    platform::Mpg123MediaPlayer player(*soundOutput);
+    platform::FileMediaPlayer player(*soundOutput);
 
     platform::CaptureOpening capture = platform::openCapture(cmd.micWav);
     if (!capture.detail.empty())

@@ -1,5 +1,7 @@
 #include "ffmpeg_video_decoder.h"
 
+#include "platform/ffmpeg_input.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -8,94 +10,20 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <limits>
-#include <mutex>
+#include <string_view>
 
 namespace cantorix::platform {
 
 namespace {
 
-constexpr int kIoBufferSize = 64 * 1024;
+constexpr std::size_t kScalerSlack = 64;
 
-// Where the demuxer's bytes come from.
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    virtual int read(std::uint8_t* buffer, int size) = 0;    // bytes read, 0 at the end
-    virtual std::int64_t seek(std::int64_t offset, int whence) = 0; // new position, −1 on failure
-    virtual std::int64_t size() const = 0;
-};
-
-class FileSource : public ByteSource {
-public:
-    explicit FileSource(std::FILE* file) : m_file(file) {
-        if (std::fseek(m_file, 0, SEEK_END) == 0)
-            m_size = ::ftello(m_file);
-        std::fseek(m_file, 0, SEEK_SET);
-    }
-    ~FileSource() override { std::fclose(m_file); }
-    int read(std::uint8_t* buffer, int size) override {
-        return static_cast<int>(std::fread(buffer, 1, static_cast<std::size_t>(size), m_file));
-    }
-    std::int64_t seek(std::int64_t offset, int whence) override {
-        if (::fseeko(m_file, static_cast<off_t>(offset), whence) != 0)
-            return -1;
-        return ::ftello(m_file);
-    }
-    std::int64_t size() const override { return m_size; }
-
-private:
-    std::FILE* m_file;
-    std::int64_t m_size = -1;
-};
-
-class MemorySource : public ByteSource {
-public:
-    MemorySource(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-    int read(std::uint8_t* buffer, int size) override {
-        const std::size_t n = std::min(static_cast<std::size_t>(size), m_size - m_position);
-        if (n > 0)
-            std::memcpy(buffer, m_data + m_position, n);
-        m_position += n;
-        return static_cast<int>(n);
-    }
-    std::int64_t seek(std::int64_t offset, int whence) override {
-        std::int64_t base = 0;
-        if (whence == SEEK_CUR)
-            base = static_cast<std::int64_t>(m_position);
-        else if (whence == SEEK_END)
-            base = static_cast<std::int64_t>(m_size);
-        if (offset > std::numeric_limits<std::int64_t>::max() - base)
-            return -1;
-        const std::int64_t target = base + offset;
-        if (target < 0 || target > static_cast<std::int64_t>(m_size))
-            return -1;
-        m_position = static_cast<std::size_t>(target);
-        return target;
-    }
-    std::int64_t size() const override { return static_cast<std::int64_t>(m_size); }
-
-private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_position = 0;
-};
-
-int readPacket(void* opaque, std::uint8_t* buffer, int size) {
-    const int n = static_cast<ByteSource*>(opaque)->read(buffer, size);
-    return n > 0 ? n : AVERROR_EOF;
-}
-
-std::int64_t seekSource(void* opaque, std::int64_t offset, int whence) {
-    auto* source = static_cast<ByteSource*>(opaque);
-    if (whence & AVSEEK_SIZE)
-        return source->size();
-    whence &= ~AVSEEK_FORCE;
-    if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END)
-        return -1;
-    return source->seek(offset, whence);
+// A still picture is not a clip, even where FFmpeg reads it as a stream of one frame.
+bool isPictureDemuxer(std::string_view name) {
+    return name == "image2" || (name.size() > 5 && name.substr(name.size() - 5) == "_pipe");
 }
 
 // Full-range ("J") YUV formats carry their range in the format; swscale wants it as a flag.
@@ -124,14 +52,18 @@ AVPixelFormat withoutRange(AVPixelFormat format, bool& fullRange) {
 } // namespace
 
 struct FfmpegVideoDecoder::Clip {
-    std::unique_ptr<ByteSource> source;
-    AVIOContext* io = nullptr;
+    std::unique_ptr<FfmpegInput> input;
     AVFormatContext* format = nullptr;
     AVCodecContext* codec = nullptr;
     SwsContext* scaler = nullptr;
     AVPacket* packet = nullptr;
     AVFrame* decoded = nullptr;
     int stream = -1;
+    // AVI numbers its chunks, and its time stamps are frame indices. Other containers stamp
+    // frames with times: an index is the time in frames of `frameRate` since `startStamp`.
+    bool avi = false;
+    AVRational frameRate{0, 1};
+    std::int64_t startStamp = 0;
     session::VideoStreamInfo info;
     // The frame sequential decoding yields next; −1 when unknown (after a failure).
     std::int64_t nextIndex = 0;
@@ -147,14 +79,12 @@ struct FfmpegVideoDecoder::Clip {
         av_packet_free(&packet);
         sws_freeContext(scaler);
         avcodec_free_context(&codec);
-        avformat_close_input(&format);
-        if (io) {
-            av_freep(&io->buffer);
-            avio_context_free(&io);
-        }
     }
 
     bool open();
+    void takeTimes(const AVStream& s);
+    std::int64_t indexOfStamp(std::int64_t stamp) const;
+    std::int64_t stampOfIndex(std::int64_t index) const;
     bool openCodec();
     bool seekTo(std::int64_t index);
     // Decodes the next frame of the stream into `decoded`: its index, or −1 at the end or on
@@ -164,25 +94,20 @@ struct FfmpegVideoDecoder::Clip {
 };
 
 bool FfmpegVideoDecoder::Clip::open() {
-    auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferSize));
-    if (!buffer)
+    if (!input)
         return false;
-    io = avio_alloc_context(buffer, kIoBufferSize, 0, source.get(), readPacket, nullptr, seekSource);
-    if (!io) {
-        av_free(buffer);
+    format = input->format();
+    if (isPictureDemuxer(input->demuxerName()))
         return false;
-    }
-    format = avformat_alloc_context();
-    if (!format)
+    avi = std::strcmp(input->demuxerName(), "avi") == 0;
+    // An AVI header states all the plane needs; other containers may leave the frame rate to
+    // be found in the stream.
+    if (!avi && !input->findStreamInfo())
         return false;
-    format->pb = io;
-    format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    // The clip is an AVI file: no other demuxer is tried on its bytes.
-    if (avformat_open_input(&format, nullptr, av_find_input_format("avi"), nullptr) < 0)
-        return false; // the context is freed and nulled by the failure
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         AVStream* s = format->streams[i];
-        if (stream < 0 && s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+        if (stream < 0 && s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+            !(s->disposition & AV_DISPOSITION_ATTACHED_PIC))
             stream = static_cast<int>(i);
         else
             s->discard = AVDISCARD_ALL;
@@ -212,20 +137,54 @@ bool FfmpegVideoDecoder::Clip::openCodec() {
     pending = av_frame_alloc();
     if (!packet || !decoded || !pending)
         return false;
-    // The stream header's rate and scale (as FFmpeg keeps them, in lowest terms).
-    info.rate = s->time_base.den > 0 ? static_cast<std::uint32_t>(s->time_base.den) : 0;
-    info.scale = s->time_base.num > 0 ? static_cast<std::uint32_t>(s->time_base.num) : 0;
+    takeTimes(*s);
     info.start = 0;
-    info.length = s->nb_frames > 0 ? s->nb_frames : std::max<std::int64_t>(s->duration, 0);
     info.width = par->width;
     info.height = par->height;
     return true;
 }
 
+void FfmpegVideoDecoder::Clip::takeTimes(const AVStream& s) {
+    if (avi) {
+        // The stream header's rate and scale (as FFmpeg keeps them, in lowest terms).
+        info.rate = s.time_base.den > 0 ? static_cast<std::uint32_t>(s.time_base.den) : 0;
+        info.scale = s.time_base.num > 0 ? static_cast<std::uint32_t>(s.time_base.num) : 0;
+        info.length = s.nb_frames > 0 ? s.nb_frames : std::max<std::int64_t>(s.duration, 0);
+        return;
+    }
+    frameRate = s.avg_frame_rate.num > 0 && s.avg_frame_rate.den > 0 ? s.avg_frame_rate
+                                                                      : s.r_frame_rate;
+    if (frameRate.num <= 0 || frameRate.den <= 0)
+        frameRate = AVRational{25, 1}; // a stream that states no rate at all plays at PAL's
+    info.rate = static_cast<std::uint32_t>(frameRate.num);
+    info.scale = static_cast<std::uint32_t>(frameRate.den);
+    startStamp = s.start_time != AV_NOPTS_VALUE ? s.start_time : 0;
+    double seconds = 0;
+    if (s.duration != AV_NOPTS_VALUE && s.duration > 0)
+        seconds = static_cast<double>(s.duration) * av_q2d(s.time_base);
+    else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
+        seconds = static_cast<double>(format->duration) / AV_TIME_BASE;
+    info.length = s.nb_frames > 0 ? s.nb_frames
+                                  : static_cast<std::int64_t>(std::llround(seconds * av_q2d(frameRate)));
+}
+
+std::int64_t FfmpegVideoDecoder::Clip::indexOfStamp(std::int64_t stamp) const {
+    const AVRational perFrame{frameRate.den, frameRate.num};
+    return av_rescale_q_rnd(stamp - startStamp, format->streams[stream]->time_base, perFrame,
+                            static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+}
+
+std::int64_t FfmpegVideoDecoder::Clip::stampOfIndex(std::int64_t index) const {
+    if (avi)
+        return index;
+    const AVRational perFrame{frameRate.den, frameRate.num};
+    return startStamp + av_rescale_q(index, perFrame, format->streams[stream]->time_base);
+}
+
 bool FfmpegVideoDecoder::Clip::seekTo(std::int64_t index) {
     pendingIndex = -1;
-    if (av_seek_frame(format, stream, index, AVSEEK_FLAG_BACKWARD) < 0 &&
-        av_seek_frame(format, stream, 0, AVSEEK_FLAG_BACKWARD) < 0)
+    if (av_seek_frame(format, stream, stampOfIndex(index), AVSEEK_FLAG_BACKWARD) < 0 &&
+        av_seek_frame(format, stream, stampOfIndex(0), AVSEEK_FLAG_BACKWARD) < 0)
         return false;
     avcodec_flush_buffers(codec);
     flushed = false;
@@ -240,7 +199,10 @@ std::int64_t FfmpegVideoDecoder::Clip::decodeNext() {
             // frames hands a picture out only `has_b_frames` chunks later, under that later
             // stamp; the frames flushed at the end carry none and follow on.
             const std::int64_t t = decoded->best_effort_timestamp;
-            lastIndex = t == AV_NOPTS_VALUE ? lastIndex + 1 : t - codec->has_b_frames;
+            if (t == AV_NOPTS_VALUE)
+                lastIndex = lastIndex + 1;
+            else
+                lastIndex = avi ? t - codec->has_b_frames : indexOfStamp(t);
             return lastIndex;
         }
         if (received != AVERROR(EAGAIN))
@@ -273,24 +235,24 @@ bool FfmpegVideoDecoder::Clip::convert(const AVFrame& picture, session::VideoFra
     sws_setColorspaceDetails(scaler, coefficients, fullRange ? 1 : 0, coefficients, 1, 0, 1 << 16,
                              1 << 16);
     const std::size_t stride = session::VideoFrame::strideOf(info.width);
-    std::vector<std::uint8_t> rows(stride * static_cast<std::size_t>(info.height));
+    const std::size_t size = stride * static_cast<std::size_t>(info.height);
+    // swscale may write a few bytes past the end of a row; the first row it writes is the
+    // last of the buffer, so room is left behind it.
+    std::vector<std::uint8_t> rows(size + kScalerSlack);
     // Written from the last row up with a negative stride: the rows come out bottom-up.
     std::uint8_t* planes[4] = {rows.data() + stride * static_cast<std::size_t>(info.height - 1)};
     const int strides[4] = {-static_cast<int>(stride)};
     if (sws_scale(scaler, picture.data, picture.linesize, 0, picture.height, planes, strides) !=
         info.height)
         return false;
+    rows.resize(size);
     out.width = info.width;
     out.height = info.height;
     out.rows = std::move(rows);
     return true;
 }
 
-FfmpegVideoDecoder::FfmpegVideoDecoder() {
-    // A bad clip shows no picture and says nothing: the library must not say it either.
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
-}
+FfmpegVideoDecoder::FfmpegVideoDecoder() = default;
 
 FfmpegVideoDecoder::~FfmpegVideoDecoder() = default;
 
@@ -300,14 +262,14 @@ bool FfmpegVideoDecoder::open(const std::filesystem::path& file) {
     if (!f)
         return false;
     auto clip = std::make_unique<Clip>();
-    clip->source = std::make_unique<FileSource>(f);
+    clip->input = FfmpegInput::openFile(f);
     return openClip(std::move(clip));
 }
 
 bool FfmpegVideoDecoder::openMemory(const std::uint8_t* data, std::size_t size) {
     close();
     auto clip = std::make_unique<Clip>();
-    clip->source = std::make_unique<MemorySource>(data, size);
+    clip->input = FfmpegInput::openMemory(data, size);
     return openClip(std::move(clip));
 }
 

@@ -1,6 +1,6 @@
-#include "mpg123_media_player.h"
+#include "file_media_player.h"
 
-#include "platform/mp3_file_decoder.h"
+#include "platform/audio_file_decoder.h"
 #include "platform/stereo_resampler.h"
 
 #include <algorithm>
@@ -18,21 +18,21 @@ constexpr auto kDecodePeriod = std::chrono::milliseconds(10);
 
 } // namespace
 
-Mpg123MediaPlayer::Mpg123MediaPlayer(AudioOutput& output)
+FileMediaPlayer::FileMediaPlayer(AudioOutput& output)
     : m_output(output), m_pending(kChunkFrames * kOutputChannels),
       m_decoded(kChunkFrames * kOutputChannels), m_ring(kRingFrames * kOutputChannels) {}
 
-Mpg123MediaPlayer::~Mpg123MediaPlayer() {
+FileMediaPlayer::~FileMediaPlayer() {
     close();
 }
 
-void Mpg123MediaPlayer::setFileName(const std::filesystem::path& fileName) {
+void FileMediaPlayer::setFileName(const std::filesystem::path& fileName) {
     m_fileName = fileName;
 }
 
-void Mpg123MediaPlayer::open() {
+void FileMediaPlayer::open() {
     close();
-    auto decoder = std::make_unique<Mp3FileDecoder>(m_fileName);
+    std::unique_ptr<AudioFileDecoder> decoder = openAudioFile(m_fileName);
     try {
         m_stream = m_output.openStream(decoder->sampleRate(), *this);
         m_outputRate = m_stream->sampleRate();
@@ -50,7 +50,7 @@ void Mpg123MediaPlayer::open() {
     m_decodeThread = std::thread([this] { decodeLoop(); });
 }
 
-void Mpg123MediaPlayer::play() {
+void FileMediaPlayer::play() {
     requireOpen("play");
     if (m_playing)
         return;
@@ -58,20 +58,20 @@ void Mpg123MediaPlayer::play() {
     m_playing = true;
 }
 
-void Mpg123MediaPlayer::pause() {
+void FileMediaPlayer::pause() {
     halt();
 }
 
-void Mpg123MediaPlayer::resume() {
+void FileMediaPlayer::resume() {
     requireOpen("resume");
     play();
 }
 
-void Mpg123MediaPlayer::stop() {
+void FileMediaPlayer::stop() {
     halt();
 }
 
-void Mpg123MediaPlayer::close() {
+void FileMediaPlayer::close() {
     if (!m_decoder)
         return;
     m_stream->stop();
@@ -87,7 +87,7 @@ void Mpg123MediaPlayer::close() {
     m_decoder.reset();
 }
 
-std::int64_t Mpg123MediaPlayer::position() const {
+std::int64_t FileMediaPlayer::position() const {
     if (!m_decoder)
         return 0;
     const std::int64_t frames = heardFileFrames();
@@ -99,11 +99,11 @@ std::int64_t Mpg123MediaPlayer::position() const {
                     std::max<std::int64_t>(0, lengthMs - 1));
 }
 
-std::int64_t Mpg123MediaPlayer::length() const {
+std::int64_t FileMediaPlayer::length() const {
     return m_decoder ? m_decoder->lengthMs() : 0;
 }
 
-void Mpg123MediaPlayer::setStartPosition(std::int64_t ms) {
+void FileMediaPlayer::setStartPosition(std::int64_t ms) {
     requireOpen("set the start position");
     const std::int64_t clamped = std::clamp<std::int64_t>(ms, 0, m_decoder->lengthMs());
     // Rounded up, so that the position reads back as ms.
@@ -116,7 +116,7 @@ void Mpg123MediaPlayer::setStartPosition(std::int64_t ms) {
         m_stream->start();
 }
 
-void Mpg123MediaPlayer::render(float* out, std::size_t frames) noexcept {
+void FileMediaPlayer::render(float* out, std::size_t frames) noexcept {
     const std::size_t got = m_ring.read(out, frames * kOutputChannels) / kOutputChannels;
     const std::int64_t played = m_played.load(std::memory_order_relaxed) + got;
     m_played.store(played, std::memory_order_release);
@@ -131,7 +131,7 @@ void Mpg123MediaPlayer::render(float* out, std::size_t frames) noexcept {
     }
 }
 
-void Mpg123MediaPlayer::decodeLoop() {
+void FileMediaPlayer::decodeLoop() {
     std::unique_lock lock(m_decodeMutex);
     while (!m_quit) {
         fillRing();
@@ -139,7 +139,7 @@ void Mpg123MediaPlayer::decodeLoop() {
     }
 }
 
-void Mpg123MediaPlayer::fillRing() {
+void FileMediaPlayer::fillRing() {
     for (;;) {
         if (m_pendingBegin < m_pendingEnd) {
             const std::size_t written =
@@ -162,7 +162,7 @@ void Mpg123MediaPlayer::fillRing() {
 }
 
 // Puts the next frames for the ring into m_pending; false when there are no more.
-bool Mpg123MediaPlayer::refillPending() {
+bool FileMediaPlayer::refillPending() {
     m_pendingBegin = m_pendingEnd = 0;
     if (!m_resampler) {
         m_pendingEnd = m_decoder->read(m_pending.data(), kChunkFrames);
@@ -186,7 +186,7 @@ bool Mpg123MediaPlayer::refillPending() {
     }
 }
 
-void Mpg123MediaPlayer::restartAt(std::int64_t fileFrame) {
+void FileMediaPlayer::restartAt(std::int64_t fileFrame) {
     std::lock_guard lock(m_decodeMutex);
     m_baseFrame = std::clamp<std::int64_t>(fileFrame, 0, m_decoder->lengthFrames());
     m_decoder->seek(m_baseFrame);
@@ -203,7 +203,7 @@ void Mpg123MediaPlayer::restartAt(std::int64_t fileFrame) {
     fillRing();
 }
 
-void Mpg123MediaPlayer::halt() {
+void FileMediaPlayer::halt() {
     if (!m_decoder || !m_playing)
         return;
     m_stream->stop();
@@ -211,7 +211,7 @@ void Mpg123MediaPlayer::halt() {
     restartAt(heardFileFrames());
 }
 
-std::int64_t Mpg123MediaPlayer::heardFileFrames() const {
+std::int64_t FileMediaPlayer::heardFileFrames() const {
     const std::int64_t heard =
         std::max<std::int64_t>(0, m_played.load(std::memory_order_acquire) +
                                       m_tail.load(std::memory_order_acquire) - m_latencyFrames);
@@ -222,7 +222,7 @@ std::int64_t Mpg123MediaPlayer::heardFileFrames() const {
     return std::min(frames, std::max<std::int64_t>(0, m_decoder->lengthFrames() - 1));
 }
 
-void Mpg123MediaPlayer::requireOpen(const char* operation) const {
+void FileMediaPlayer::requireOpen(const char* operation) const {
     if (!m_decoder)
         throw songs::EMediaPlayerError(std::string("Cannot ") + operation + ": no file is open");
 }

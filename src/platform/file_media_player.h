@@ -1,5 +1,6 @@
 #pragma once
-// The media player over libmpg123 and a sound output. Owns the open file, a decoder thread
+// The media player over an audio file decoder (libmpg123 for MP3, FFmpeg for the rest, chosen
+// by the file's content) and a sound output. Owns the open file, a decoder thread
 // that keeps a lock-free ring of stereo float frames filled, and the output stream whose
 // device thread empties it. Called from the main thread only; position() is a few atomic loads.
 //
@@ -23,16 +24,16 @@
 
 namespace cantorix::platform {
 
-class Mp3FileDecoder;
+class AudioFileDecoder;
 class StereoResampler;
 
-class Mpg123MediaPlayer : public songs::MediaPlayer, private AudioSource {
+class FileMediaPlayer : public songs::MediaPlayer, private AudioSource {
 public:
     // The output must outlive the player.
-    explicit Mpg123MediaPlayer(AudioOutput& output);
-    ~Mpg123MediaPlayer() override;
-    Mpg123MediaPlayer(const Mpg123MediaPlayer&) = delete;
-    Mpg123MediaPlayer& operator=(const Mpg123MediaPlayer&) = delete;
+    explicit FileMediaPlayer(AudioOutput& output);
+    ~FileMediaPlayer() override;
+    FileMediaPlayer(const FileMediaPlayer&) = delete;
+    FileMediaPlayer& operator=(const FileMediaPlayer&) = delete;
 
     void setFileName(const std::filesystem::path& fileName) override;
     void open() override;
@@ -61,7 +62,7 @@ private:
     std::filesystem::path m_fileName;
 
     // Main thread (the decoder thread uses m_decoder and m_resampler under m_decodeMutex).
-    std::unique_ptr<Mp3FileDecoder> m_decoder;
+    std::unique_ptr<AudioFileDecoder> m_decoder;
     std::unique_ptr<StereoResampler> m_resampler; // only when the output runs at another rate
     std::unique_ptr<AudioStream> m_stream;
     bool m_playing = false;

@@ -1,7 +1,5 @@
 #include "mp3_file_decoder.h"
 
-#include "songs/media_player.h"
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -113,40 +111,14 @@ bool startsLikeMp3(int fd, off_t fileSize) {
 
 } // namespace
 
-Mp3FileDecoder::Mp3FileDecoder(const std::filesystem::path& file) : m_file(file) {
-    m_fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+Mp3FileDecoder::Mp3FileDecoder(const std::filesystem::path& file)
+    : Mp3FileDecoder(file, ::open(file.c_str(), O_RDONLY | O_CLOEXEC)) {}
+
+Mp3FileDecoder::Mp3FileDecoder(const std::filesystem::path& file, int fd) : m_file(file), m_fd(fd) {
     if (m_fd < 0)
         fail(std::strerror(errno));
     try {
-        struct stat status {};
-        if (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode))
-            fail("not a file");
-        if (!startsLikeMp3(m_fd, status.st_size))
-            fail("not an MP3 file");
-        int error = MPG123_OK;
-        m_handle = mpg123_new(nullptr, &error);
-        if (!m_handle)
-            fail(mpg123_plain_strerror(error));
-        mpg123_param(m_handle, MPG123_ADD_FLAGS,
-                     MPG123_QUIET | MPG123_GAPLESS | MPG123_FORCE_STEREO, 0);
-        // One output format whatever the file holds: stereo float at the file's own rate.
-        mpg123_format_none(m_handle);
-        const long* rates = nullptr;
-        std::size_t rateCount = 0;
-        mpg123_rates(&rates, &rateCount);
-        for (std::size_t i = 0; i < rateCount; ++i)
-            mpg123_format(m_handle, rates[i], MPG123_STEREO, MPG123_ENC_FLOAT_32);
-        long rate = 0;
-        int channels = 0, encoding = 0;
-        if (mpg123_open_fd(m_handle, m_fd) != MPG123_OK ||
-            mpg123_getformat(m_handle, &rate, &channels, &encoding) != MPG123_OK)
-            fail("not an MP3 file");
-        // The scan counts every frame, so the length is exact and seeks land on the sample.
-        if (mpg123_scan(m_handle) != MPG123_OK || mpg123_length(m_handle) < 0)
-            fail("the MP3 data cannot be read");
-        m_rate = static_cast<int>(rate);
-        m_length = mpg123_length(m_handle);
-        seek(0);
+        open();
     } catch (...) {
         if (m_handle)
             mpg123_delete(m_handle);
@@ -155,13 +127,51 @@ Mp3FileDecoder::Mp3FileDecoder(const std::filesystem::path& file) : m_file(file)
     }
 }
 
+bool Mp3FileDecoder::startsLikeMp3(int fd) {
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+           platform::startsLikeMp3(fd, status.st_size);
+}
+
+void Mp3FileDecoder::open() {
+    struct stat status {};
+    if (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode))
+        fail("not a file");
+    if (!platform::startsLikeMp3(m_fd, status.st_size))
+        fail("not an MP3 file");
+    int error = MPG123_OK;
+    m_handle = mpg123_new(nullptr, &error);
+    if (!m_handle)
+        fail(mpg123_plain_strerror(error));
+    mpg123_param(m_handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS | MPG123_FORCE_STEREO,
+                 0);
+    // One output format whatever the file holds: stereo float at the file's own rate.
+    mpg123_format_none(m_handle);
+    const long* rates = nullptr;
+    std::size_t rateCount = 0;
+    mpg123_rates(&rates, &rateCount);
+    for (std::size_t i = 0; i < rateCount; ++i)
+        mpg123_format(m_handle, rates[i], MPG123_STEREO, MPG123_ENC_FLOAT_32);
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    if (mpg123_open_fd(m_handle, m_fd) != MPG123_OK ||
+        mpg123_getformat(m_handle, &rate, &channels, &encoding) != MPG123_OK)
+        fail("not an MP3 file");
+    // The scan counts every frame, so the length is exact and seeks land on the sample.
+    if (mpg123_scan(m_handle) != MPG123_OK || mpg123_length(m_handle) < 0)
+        fail("the MP3 data cannot be read");
+    m_rate = static_cast<int>(rate);
+    m_length = mpg123_length(m_handle);
+    seek(0);
+}
+
 Mp3FileDecoder::~Mp3FileDecoder() {
     mpg123_delete(m_handle);
     ::close(m_fd);
 }
 
 void Mp3FileDecoder::fail(const std::string& reason) const {
-    throw songs::EMediaPlayerError("Cannot play '" + m_file.string() + "': " + reason);
+    failToPlay(m_file, reason);
 }
 
 void Mp3FileDecoder::seek(std::int64_t frame) {

@@ -3,35 +3,35 @@
 // file's own rate, with its exact length (encoder delay and padding removed when the file's
 // tag states them) and sample-accurate seeking. Owns the file; one thread at a time.
 
-#include <cstddef>
-#include <cstdint>
-#include <filesystem>
-#include <string>
+#include "platform/audio_file_decoder.h"
 
 struct mpg123_handle_struct;
 
 namespace cantorix::platform {
 
-class Mp3FileDecoder {
+class Mp3FileDecoder : public AudioFileDecoder {
 public:
     // Throws songs::EMediaPlayerError naming the file when it cannot be read or is not MP3.
     explicit Mp3FileDecoder(const std::filesystem::path& file);
-    ~Mp3FileDecoder();
+    // The same over a file descriptor open for reading, which the decoder takes over.
+    Mp3FileDecoder(const std::filesystem::path& file, int fd);
+    ~Mp3FileDecoder() override;
     Mp3FileDecoder(const Mp3FileDecoder&) = delete;
     Mp3FileDecoder& operator=(const Mp3FileDecoder&) = delete;
 
-    int sampleRate() const { return m_rate; }
-    std::int64_t lengthFrames() const { return m_length; }
-    // Whole milliseconds, rounded down: the last partial millisecond does not count.
-    std::int64_t lengthMs() const { return m_length * 1000 / m_rate; }
+    // Whether the regular file open on fd begins as an MP3 file does: its first frame (after
+    // any ID3v2 tags) followed by another of the same kind, an ID3v1 tag or the end.
+    static bool startsLikeMp3(int fd);
 
-    // The next read() starts at this frame (clamped to 0 … length).
-    void seek(std::int64_t frame);
-    // Decodes up to maxFrames frames into out (two samples each) and returns how many; 0 at
-    // the end of the file. Damage past the start of the file ends it early.
-    std::size_t read(float* out, std::size_t maxFrames);
+    int sampleRate() const override { return m_rate; }
+    std::int64_t lengthFrames() const override { return m_length; }
+
+    void seek(std::int64_t frame) override;
+    // Damage past the start of the file ends it early.
+    std::size_t read(float* out, std::size_t maxFrames) override;
 
 private:
+    void open();
     [[noreturn]] void fail(const std::string& reason) const;
 
     std::filesystem::path m_file;

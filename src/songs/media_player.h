@@ -22,7 +22,8 @@ public:
     // The file that the next open() opens.
     virtual void setFileName(const std::filesystem::path& fileName) = 0;
     // Closes the file that is open, if any, then opens the named one at position 0, not
-    // playing. Throws EMediaPlayerError when it is missing, unreadable or not an MP3 file.
+    // playing. Throws EMediaPlayerError when it is missing, unreadable or holds no sound the
+    // player can decode.
     virtual void open() = 0;
     // Plays from the current position. Throws EMediaPlayerError when no file is open.
     virtual void play() = 0;

@@ -147,7 +147,7 @@ protected:
     platform::LibJpegDecoder m_jpeg;
     std::unique_ptr<scene::PictureFileLoader> m_pictures, m_covers;
     std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
-    platform::Mpg123MediaPlayer m_player{*m_output};
+    platform::FileMediaPlayer m_player{*m_output};
     platform::CaptureService m_capture;
     platform::CaptureWaveIn m_recorderInput{m_capture};
     std::unique_ptr<platform::CaptureSource> m_input;

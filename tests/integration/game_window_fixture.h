@@ -7,7 +7,7 @@
 #include "platform/capture_factory.h"
 #include "platform/capture_wave_in.h"
 #include "platform/jpeg_decoder.h"
-#include "platform/mpg123_media_player.h"
+#include "platform/file_media_player.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
 #include "scene/render/scene_viewer.h"
@@ -95,7 +95,7 @@ protected:
     platform::LibJpegDecoder m_jpeg;
     std::unique_ptr<scene::PictureFileLoader> m_pictures, m_covers;
     std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
-    platform::Mpg123MediaPlayer m_player{*m_output};
+    platform::FileMediaPlayer m_player{*m_output};
     std::unique_ptr<platform::CaptureService> m_capture = platform::openSilentCapture();
     platform::CaptureWaveIn m_recorderInput{*m_capture};
     std::string m_captureError;

@@ -178,3 +178,58 @@ TEST(FfmpegVideoDecoderInterFramesTest, JumpsBetweenKeyFramesMatchDecodingInOrde
 
 } // namespace
 } // namespace cantorix::platform
+
+#include "platform/ffmpeg_test_files.h"
+#include "platform/mp3_test_files.h"
+
+namespace cantorix::platform {
+namespace {
+
+// Clips in containers that stamp frames with times: frame i is the one shown i periods after
+// the start, at the stream's own rate, and a jump gives the picture that decoding in order gives.
+TEST(FfmpegVideoDecoderContainersTest, TimedContainersNumberFramesByTheirRate) {
+    testing::TempDir dir;
+    struct Clip {
+        const char* file;
+        const char* source; // the test picture's frame rate
+        const char* arguments;
+        std::uint32_t rate, scale;
+        std::int64_t length;
+    };
+    const Clip clips[] = {
+        {"clip.webm", "25", "-c:v libvpx -g 10 -b:v 200k", 25, 1, 25},
+        {"clip.mp4", "25", "-c:v libx264 -g 10 -bf 2 -pix_fmt yuv420p", 25, 1, 25},
+        {"clip.mkv", "30000/1001", "-c:v mpeg4 -g 10", 30000, 1001, 30},
+    };
+    for (const Clip& c : clips) {
+        SCOPED_TRACE(c.file);
+        const auto file = testing::makeWithFfmpeg(
+            std::string("-f lavfi -i testsrc=d=1:s=160x120:r=") + c.source + " " + c.arguments,
+            dir / c.file);
+        FfmpegVideoDecoder inOrder, jumping;
+        ASSERT_TRUE(inOrder.open(file));
+        ASSERT_TRUE(jumping.open(file));
+        const session::VideoStreamInfo info = inOrder.info();
+        EXPECT_EQ(info.rate, c.rate);
+        EXPECT_EQ(info.scale, c.scale);
+        EXPECT_EQ(info.length, c.length);
+        EXPECT_EQ(info.width, 160);
+        EXPECT_EQ(info.height, 120);
+        std::vector<std::vector<std::uint8_t>> pictures;
+        for (std::int64_t i = 0; i < info.length; ++i) {
+            session::VideoFrame f;
+            ASSERT_TRUE(inOrder.frame(i, f)) << i;
+            pictures.push_back(std::move(f.rows));
+        }
+        EXPECT_NE(pictures.front(), pictures.back()) << "the test picture moves";
+        for (std::int64_t i : {std::int64_t{12}, std::int64_t{3}, info.length - 1, std::int64_t{0},
+                               std::int64_t{10}}) {
+            session::VideoFrame f;
+            ASSERT_TRUE(jumping.frame(i, f)) << i;
+            EXPECT_EQ(f.rows, pictures[static_cast<std::size_t>(i)]) << "frame " << i;
+        }
+    }
+}
+
+} // namespace
+} // namespace cantorix::platform

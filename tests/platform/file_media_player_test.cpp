@@ -1,6 +1,7 @@
 #include "fakes/fake_media_player.h"
+#include "platform/ffmpeg_test_files.h"
 #include "platform/mp3_test_files.h"
-#include "platform/mpg123_media_player.h"
+#include "platform/file_media_player.h"
 #include "platform/null_audio_output.h"
 
 #include <chrono>
@@ -13,7 +14,7 @@ using namespace cantorix::testing;
 using platform::AudioOutput;
 using platform::AudioSource;
 using platform::AudioStream;
-using platform::Mpg123MediaPlayer;
+using platform::FileMediaPlayer;
 using platform::NullAudioOutput;
 using songs::EMediaPlayerError;
 using Clock = std::chrono::steady_clock;
@@ -75,16 +76,16 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs = 3000) {
 
 } // namespace
 
-class Mpg123MediaPlayerTest : public ::testing::Test {
+class FileMediaPlayerTest : public ::testing::Test {
 protected:
-    void openFile(Mpg123MediaPlayer& player, const std::filesystem::path& file) {
+    void openFile(FileMediaPlayer& player, const std::filesystem::path& file) {
         player.setFileName(file);
         player.open();
     }
 
     // Plays to the end and checks that the position never runs back, reaches the length
     // exactly only at the end, and stays there. Returns when the end was first seen.
-    Clock::time_point playToTheEnd(Mpg123MediaPlayer& player) {
+    Clock::time_point playToTheEnd(FileMediaPlayer& player) {
         player.play();
         std::int64_t last = player.position();
         bool monotonic = true;
@@ -106,8 +107,8 @@ protected:
     NullAudioOutput output;
 };
 
-TEST_F(Mpg123MediaPlayerTest, OpensAtZeroWithTheFileLength) {
-    Mpg123MediaPlayer player(output);
+TEST_F(FileMediaPlayerTest, OpensAtZeroWithTheFileLength) {
+    FileMediaPlayer player(output);
     EXPECT_EQ(player.length(), 0);
     EXPECT_EQ(player.position(), 0);
     openFile(player, writeMp3(dir / "song.mp3"));
@@ -116,8 +117,8 @@ TEST_F(Mpg123MediaPlayerTest, OpensAtZeroWithTheFileLength) {
     EXPECT_EQ(player.position(), 0) << "open does not play";
 }
 
-TEST_F(Mpg123MediaPlayerTest, PositionFollowsRealTime) {
-    Mpg123MediaPlayer player(output);
+TEST_F(FileMediaPlayerTest, PositionFollowsRealTime) {
+    FileMediaPlayer player(output);
     openFile(player, writeMp3(dir / "song.mp3"));
     const auto begin = Clock::now();
     player.play();
@@ -125,8 +126,8 @@ TEST_F(Mpg123MediaPlayerTest, PositionFollowsRealTime) {
     EXPECT_NEAR(double(player.position()), msSince(begin), kToleranceMs);
 }
 
-TEST_F(Mpg123MediaPlayerTest, PauseHoldsAndResumeContinues) {
-    Mpg123MediaPlayer player(output);
+TEST_F(FileMediaPlayerTest, PauseHoldsAndResumeContinues) {
+    FileMediaPlayer player(output);
     openFile(player, writeMp3(dir / "song.mp3"));
     player.play();
     sleepMs(200);
@@ -147,8 +148,8 @@ TEST_F(Mpg123MediaPlayerTest, PauseHoldsAndResumeContinues) {
     EXPECT_EQ(player.position(), stopped) << "stop keeps the position as well";
 }
 
-TEST_F(Mpg123MediaPlayerTest, StartPositionMovesPlaybackInEveryState) {
-    Mpg123MediaPlayer player(output);
+TEST_F(FileMediaPlayerTest, StartPositionMovesPlaybackInEveryState) {
+    FileMediaPlayer player(output);
     openFile(player, writeMp3(dir / "song.mp3"));
     for (std::int64_t ms : {0, 1, 333, 749, 1499}) {
         player.setStartPosition(ms);
@@ -173,8 +174,8 @@ TEST_F(Mpg123MediaPlayerTest, StartPositionMovesPlaybackInEveryState) {
     EXPECT_EQ(player.position(), player.length()) << "clamped to the end, which it is";
 }
 
-TEST_F(Mpg123MediaPlayerTest, EndsExactlyAtTheLength) {
-    Mpg123MediaPlayer player(output);
+TEST_F(FileMediaPlayerTest, EndsExactlyAtTheLength) {
+    FileMediaPlayer player(output);
     openFile(player, writeMp3(dir / "short.mp3", {44100, 2, 13230})); // 300 ms
     EXPECT_EQ(player.length(), 300);
     const auto begin = Clock::now();
@@ -186,9 +187,9 @@ TEST_F(Mpg123MediaPlayerTest, EndsExactlyAtTheLength) {
 
 // Positions are what the listener hears: the device's latency first delays them, then carries
 // the last frames to the listener before the end is reported.
-TEST_F(Mpg123MediaPlayerTest, PositionTakesTheDeviceLatencyOff) {
+TEST_F(FileMediaPlayerTest, PositionTakesTheDeviceLatencyOff) {
     LatentOutput latent(4410); // 100 ms
-    Mpg123MediaPlayer player(latent);
+    FileMediaPlayer player(latent);
     openFile(player, writeMp3(dir / "short.mp3", {44100, 2, 13230}));
     const auto begin = Clock::now();
     player.play();
@@ -199,9 +200,22 @@ TEST_F(Mpg123MediaPlayerTest, PositionTakesTheDeviceLatencyOff) {
     EXPECT_NEAR(msBetween(begin, playToTheEnd(player)), 300 + 100, kToleranceMs);
 }
 
-TEST_F(Mpg123MediaPlayerTest, ConvertsForAnOutputOfAnotherRate) {
+// Audio other than MP3 keeps the same rules: the exact length, positions that read back, and
+// the end reported exactly at the length, also through a conversion to the output's rate.
+TEST_F(FileMediaPlayerTest, OggVorbisPlaysByTheSameRules) {
     NullAudioOutput fixed48k(48000);
-    Mpg123MediaPlayer player(fixed48k);
+    FileMediaPlayer player(fixed48k);
+    openFile(player, makeTone(dir / "song.ogg", "libvorbis", 44100, 2, "0.4"));
+    EXPECT_EQ(player.length(), 400);
+    player.setStartPosition(150);
+    EXPECT_EQ(player.position(), 150);
+    const auto begin = Clock::now();
+    EXPECT_NEAR(msBetween(begin, playToTheEnd(player)), 250, kToleranceMs);
+}
+
+TEST_F(FileMediaPlayerTest, ConvertsForAnOutputOfAnotherRate) {
+    NullAudioOutput fixed48k(48000);
+    FileMediaPlayer player(fixed48k);
     openFile(player, writeMp3(dir / "short.mp3", {44100, 1, 17640})); // 400 ms
     EXPECT_EQ(player.length(), 400);
     player.setStartPosition(100);
@@ -210,8 +224,8 @@ TEST_F(Mpg123MediaPlayerTest, ConvertsForAnOutputOfAnotherRate) {
     EXPECT_NEAR(msBetween(begin, playToTheEnd(player)), 300, kToleranceMs);
 }
 
-TEST_F(Mpg123MediaPlayerTest, ReopeningClosesThePreviousFile) {
-    Mpg123MediaPlayer player(output);
+TEST_F(FileMediaPlayerTest, ReopeningClosesThePreviousFile) {
+    FileMediaPlayer player(output);
     openFile(player, writeMp3(dir / "long.mp3"));
     player.play();
     sleepMs(100);
@@ -224,8 +238,8 @@ TEST_F(Mpg123MediaPlayerTest, ReopeningClosesThePreviousFile) {
     player.close();
 }
 
-TEST_F(Mpg123MediaPlayerTest, FilesThatAreNotMp3GiveAClearError) {
-    Mpg123MediaPlayer player(output);
+TEST_F(FileMediaPlayerTest, FilesThatAreNotMp3GiveAClearError) {
+    FileMediaPlayer player(output);
     const std::vector<unsigned char> mp3 = encodeMp3({});
     const auto text = dir / "song.mp3";
     writeBytes(text, {'#', 'T', 'I', 'T', 'L', 'E', ':', 'x', '\n'});
@@ -238,9 +252,9 @@ TEST_F(Mpg123MediaPlayerTest, FilesThatAreNotMp3GiveAClearError) {
 
     const std::pair<std::string, std::string> cases[] = {
         {"missing.mp3", "No such file or directory"},
-        {"song.mp3", "not an MP3 file"},
+        {"song.mp3", "not a sound file the game can play"},
         {"junk.mp3", "not an MP3 file"},
-        {"empty.mp3", "not an MP3 file"},
+        {"empty.mp3", "not a sound file the game can play"},
         {"folder.mp3", "not a file"},
     };
     for (const auto& [name, reason] : cases) {
@@ -261,13 +275,13 @@ TEST_F(Mpg123MediaPlayerTest, FilesThatAreNotMp3GiveAClearError) {
     EXPECT_NO_THROW(player.close());
 }
 
-TEST_F(Mpg123MediaPlayerTest, Id3TagsInFrontAreSkipped) {
+TEST_F(FileMediaPlayerTest, Id3TagsInFrontAreSkipped) {
     std::vector<unsigned char> file = {'I', 'D', '3', 3, 0, 0, 0, 0, 1, 0}; // 128 bytes follow
     file.resize(file.size() + 128 + 300, 0); // and zeros beyond the tag, as some taggers leave
     const std::vector<unsigned char> mp3 = encodeMp3({});
     file.insert(file.end(), mp3.begin(), mp3.end());
     writeBytes(dir / "tagged.mp3", file);
-    Mpg123MediaPlayer player(output);
+    FileMediaPlayer player(output);
     openFile(player, dir / "tagged.mp3");
     EXPECT_EQ(player.length(), 1500);
 }

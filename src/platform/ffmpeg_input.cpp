@@ -1,0 +1,150 @@
+#include "ffmpeg_input.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <mutex>
+
+namespace cantorix::platform {
+
+namespace {
+
+constexpr int kIoBufferSize = 64 * 1024;
+
+class FileSource : public FfmpegInput::ByteSource {
+public:
+    explicit FileSource(std::FILE* file) : m_file(file) {
+        if (std::fseek(m_file, 0, SEEK_END) == 0)
+            m_size = ::ftello(m_file);
+        std::fseek(m_file, 0, SEEK_SET);
+    }
+    ~FileSource() override { std::fclose(m_file); }
+    int read(std::uint8_t* buffer, int size) override {
+        return static_cast<int>(std::fread(buffer, 1, static_cast<std::size_t>(size), m_file));
+    }
+    std::int64_t seek(std::int64_t offset, int whence) override {
+        if (::fseeko(m_file, static_cast<off_t>(offset), whence) != 0)
+            return -1;
+        return ::ftello(m_file);
+    }
+    std::int64_t size() const override { return m_size; }
+
+private:
+    std::FILE* m_file;
+    std::int64_t m_size = -1;
+};
+
+class MemorySource : public FfmpegInput::ByteSource {
+public:
+    MemorySource(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+    int read(std::uint8_t* buffer, int size) override {
+        const std::size_t n = std::min(static_cast<std::size_t>(size), m_size - m_position);
+        if (n > 0)
+            std::memcpy(buffer, m_data + m_position, n);
+        m_position += n;
+        return static_cast<int>(n);
+    }
+    std::int64_t seek(std::int64_t offset, int whence) override {
+        std::int64_t base = 0;
+        if (whence == SEEK_CUR)
+            base = static_cast<std::int64_t>(m_position);
+        else if (whence == SEEK_END)
+            base = static_cast<std::int64_t>(m_size);
+        if (offset > std::numeric_limits<std::int64_t>::max() - base)
+            return -1;
+        const std::int64_t target = base + offset;
+        if (target < 0 || target > static_cast<std::int64_t>(m_size))
+            return -1;
+        m_position = static_cast<std::size_t>(target);
+        return target;
+    }
+    std::int64_t size() const override { return static_cast<std::int64_t>(m_size); }
+
+private:
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_position = 0;
+};
+
+int readPacket(void* opaque, std::uint8_t* buffer, int size) {
+    const int n = static_cast<FfmpegInput::ByteSource*>(opaque)->read(buffer, size);
+    return n > 0 ? n : AVERROR_EOF;
+}
+
+std::int64_t seekSource(void* opaque, std::int64_t offset, int whence) {
+    auto* source = static_cast<FfmpegInput::ByteSource*>(opaque);
+    if (whence & AVSEEK_SIZE)
+        return source->size();
+    whence &= ~AVSEEK_FORCE;
+    if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END)
+        return -1;
+    return source->seek(offset, whence);
+}
+
+// Playlists and containers with external references ask for further files or URLs; a song's
+// media file is read alone.
+int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+    return AVERROR(EPERM);
+}
+
+void silenceLibraryLog() {
+    // A bad file is reported by the caller in the player's terms, or not at all; the library
+    // must not write to the terminal either.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+} // namespace
+
+std::unique_ptr<FfmpegInput> FfmpegInput::openFile(std::FILE* file) {
+    std::unique_ptr<FfmpegInput> input(new FfmpegInput(std::make_unique<FileSource>(file)));
+    return input->open() ? std::move(input) : nullptr;
+}
+
+std::unique_ptr<FfmpegInput> FfmpegInput::openMemory(const std::uint8_t* data, std::size_t size) {
+    std::unique_ptr<FfmpegInput> input(new FfmpegInput(std::make_unique<MemorySource>(data, size)));
+    return input->open() ? std::move(input) : nullptr;
+}
+
+FfmpegInput::~FfmpegInput() {
+    avformat_close_input(&m_format);
+    if (m_io) {
+        av_freep(&m_io->buffer);
+        avio_context_free(&m_io);
+    }
+}
+
+const char* FfmpegInput::demuxerName() const {
+    return m_format && m_format->iformat ? m_format->iformat->name : "";
+}
+
+bool FfmpegInput::open() {
+    silenceLibraryLog();
+    auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferSize));
+    if (!buffer)
+        return false;
+    m_io = avio_alloc_context(buffer, kIoBufferSize, 0, m_source.get(), readPacket, nullptr,
+                              seekSource);
+    if (!m_io) {
+        av_free(buffer);
+        return false;
+    }
+    m_format = avformat_alloc_context();
+    if (!m_format)
+        return false;
+    m_format->pb = m_io;
+    m_format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    m_format->io_open = refuseNestedOpen;
+    // The failure frees the context and nulls the pointer.
+    return avformat_open_input(&m_format, nullptr, nullptr, nullptr) >= 0;
+}
+
+bool FfmpegInput::findStreamInfo() {
+    return avformat_find_stream_info(m_format, nullptr) >= 0;
+}
+
+} // namespace cantorix::platform

@@ -1,0 +1,54 @@
+#pragma once
+// A container opened by FFmpeg over our own byte reader (a file or bytes in memory), so no
+// protocol, URL or second file is ever opened on a file's say-so: playlists and references
+// inside a container are refused. Owns the reader, the I/O context and the demuxer context.
+// One thread at a time; FFmpeg's own log is silenced once per program.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+struct AVFormatContext;
+struct AVIOContext;
+
+namespace cantorix::platform {
+
+class FfmpegInput {
+public:
+    // Where the demuxer's bytes come from.
+    class ByteSource {
+    public:
+        virtual ~ByteSource() = default;
+        virtual int read(std::uint8_t* buffer, int size) = 0;           // bytes read, 0 at the end
+        virtual std::int64_t seek(std::int64_t offset, int whence) = 0; // new position, −1 on failure
+        virtual std::int64_t size() const = 0;
+    };
+
+    // Takes the file (closed with the input). Null when FFmpeg recognises no container in it
+    // or cannot read its header.
+    static std::unique_ptr<FfmpegInput> openFile(std::FILE* file);
+    // Over bytes that must stay alive while the input is open.
+    static std::unique_ptr<FfmpegInput> openMemory(const std::uint8_t* data, std::size_t size);
+
+    ~FfmpegInput();
+    FfmpegInput(const FfmpegInput&) = delete;
+    FfmpegInput& operator=(const FfmpegInput&) = delete;
+
+    AVFormatContext* format() const { return m_format; }
+    // The demuxer's short name ("avi", "ogg", "mp3", "mov,mp4,m4a,3gp,3g2,mj2", …).
+    const char* demuxerName() const;
+    // Reads into the streams until their codec facts are known (containers whose header does
+    // not state them all); false when that fails.
+    bool findStreamInfo();
+
+private:
+    explicit FfmpegInput(std::unique_ptr<ByteSource> source) : m_source(std::move(source)) {}
+    bool open();
+
+    std::unique_ptr<ByteSource> m_source;
+    AVIOContext* m_io = nullptr;
+    AVFormatContext* m_format = nullptr;
+};
+
+} // namespace cantorix::platform
