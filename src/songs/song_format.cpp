@@ -1,6 +1,5 @@
 #include "songs/song_format.h"
 
-#include "songs/song_lines.h"
 #include "songs/standard_song_lines.h"
 
 #include <algorithm>
@@ -60,7 +59,7 @@ SongFormat detectSongFormat(std::string_view bytes) {
     // The game's reader stops at a zero byte, so what follows one cannot make a game file
     // standard.
     const std::string_view text = std::string_view(decoded.text).substr(0, decoded.text.find('\0'));
-    const std::vector<std::string_view> lines = splitSongLines(text);
+    const std::vector<std::string_view> lines = splitLines(text);
     const SongHeader header = readHeader(lines);
     if (const std::optional<SongFormat> forced = overrideOf(header))
         return *forced;

@@ -173,7 +173,7 @@ std::string encodingOfTag(std::string_view value) {
 
 std::optional<DecodedSongText> decodeByTag(std::string_view bytes) {
     // Tags are ASCII, so the header can be read before the text is decoded.
-    const standard::SongHeader header = standard::readHeader(splitSongLines(bytes));
+    const standard::SongHeader header = standard::readHeader(standard::splitLines(bytes));
     const std::string encoding = encodingOfTag(header.find("ENCODING"));
     if (encoding == "utf-8")
         return DecodedSongText{decodeUtf8(bytes), encoding};

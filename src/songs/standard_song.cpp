@@ -1,7 +1,6 @@
 #include "songs/standard_song.h"
 
 #include "songs/song_format.h"
-#include "songs/song_lines.h"
 #include "songs/standard_song_lines.h"
 
 #include <array>
@@ -194,7 +193,7 @@ std::string voiceName(const SongHeader& header, int number) {
 
 StandardSong readStandardSong(std::string_view bytes) {
     DecodedSongText decoded = decodeSongText(bytes);
-    const std::vector<std::string_view> lines = splitSongLines(decoded.text);
+    const std::vector<std::string_view> lines = splitLines(decoded.text);
     const SongHeader header = readHeader(lines);
 
     StandardSong song;

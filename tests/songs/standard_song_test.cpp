@@ -3,7 +3,9 @@
 
 #include "songs/song_errors.h"
 #include "songs/song_format.h"
+#include "songs/song_lines.h"
 #include "songs/standard_song.h"
+#include "songs/standard_song_lines.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -95,6 +97,22 @@ TEST(StandardSongTest, LinesEndAtAnyTerminatorAndEmptyLinesAreIgnored) {
     EXPECT_EQ(song.voices[0].notes,
               (std::vector{note(0, 1, 0, "a"), note(2, 1, 0, "b"), note(5, 1, 0, "c")}));
     EXPECT_EQ(song.voices[0].breaks, std::vector<std::int32_t>{4});
+}
+
+TEST(StandardSongTest, LinesSplitLikeTheGameFormatsLines) {
+    // Every text of up to six characters drawn from CR, LF and a letter.
+    const char alphabet[] = {'\r', '\n', 'a'};
+    for (int length = 0; length <= 6; ++length) {
+        int combinations = 1;
+        for (int i = 0; i < length; ++i)
+            combinations *= 3;
+        for (int n = 0; n < combinations; ++n) {
+            std::string text;
+            for (int i = 0, k = n; i < length; ++i, k /= 3)
+                text += alphabet[k % 3];
+            EXPECT_EQ(standard::splitLines(text), splitSongLines(text)) << text;
+        }
+    }
 }
 
 TEST(StandardSongTest, HeaderTagsAreTrimmedMatchedIgnoringCaseAndTheFirstNonEmptyWins) {
