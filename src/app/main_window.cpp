@@ -314,20 +314,10 @@ void TForm1::ScanSongs() {
     namespace fs = std::filesystem;
     const fs::path songsDir = m_services.programDir / "songs";
     m_songList.assign(songs::listSongEntries(songsDir));
-    const fs::path fallback = m_services.programDir / "data/gfx/Song Cover.jpg";
-    const auto files = songs::coverFiles(songsDir, m_songList.items(), fallback);
-    auto pictures = songs::decodePictures(files, m_services.coverImages, std::thread::hardware_concurrency());
-    scene::Image fallbackPicture;
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
-        if (pictures[i].empty()) {
-            // An unreadable cover.jpg shows the fallback cover like a missing one.
-            if (fallbackPicture.empty())
-                fallbackPicture = m_services.coverImages.load(fallback);
-            pictures[i] = fallbackPicture;
-        }
-        m_game->Covers.addTextureMaterial(songs::CoverRing::coverMaterialName(static_cast<int>(i)),
-                                          std::move(pictures[i]), files[i]);
-    }
+    // An unreadable cover.jpg shows the fallback cover like a missing one.
+    songs::registerCoverMaterials(m_game->Covers, songsDir, m_songList.items(),
+                                  m_services.programDir / "data/gfx/Song Cover.jpg",
+                                  m_services.coverImages, std::thread::hardware_concurrency());
     if (m_songList.count() == 0)
         return;
     m_songList.setItemIndex(1);

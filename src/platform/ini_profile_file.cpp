@@ -13,9 +13,7 @@ namespace cantorix::platform {
 
 namespace {
 
-// A profile file is a few kilobytes; even a hall of fame of half a million entries stays below
-// this, and a file of this size still restores in a fraction of a second.
-constexpr off_t kMaxFileSize = 16 * 1024 * 1024;
+constexpr off_t kMaxBytes = static_cast<off_t>(IniProfileFile::kMaxFileSize);
 
 std::string errnoText(int error) { return std::strerror(error); }
 
@@ -68,9 +66,9 @@ void IniProfileFile::load() {
         m_readError = std::string("it is ") + kindOf(info.st_mode) + ", not a regular file";
         return;
     }
-    const std::string tooLarge = "it is larger than " + std::to_string(kMaxFileSize >> 20) +
+    const std::string tooLarge = "it is larger than " + std::to_string(kMaxBytes >> 20) +
                                  " MiB, more than a profile file of this game ever holds";
-    if (info.st_size > kMaxFileSize) {
+    if (info.st_size > kMaxBytes) {
         m_readError = tooLarge;
         return;
     }
@@ -89,7 +87,7 @@ void IniProfileFile::load() {
             break;
         bytes.append(buffer, static_cast<std::size_t>(n));
         // The file may grow while it is read.
-        if (static_cast<off_t>(bytes.size()) > kMaxFileSize) {
+        if (static_cast<off_t>(bytes.size()) > kMaxBytes) {
             m_readError = tooLarge;
             return;
         }

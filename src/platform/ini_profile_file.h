@@ -6,6 +6,7 @@
 #include "app/profile_store.h"
 #include "platform/ini_document.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -13,12 +14,16 @@ namespace cantorix::platform {
 
 class IniProfileFile : public app::ProfileStore {
 public:
+    // A profile file is a few kilobytes; a hall of fame of a hundred thousand entries stays
+    // below this, and a file of this size still restores well within a second at start-up.
+    static constexpr std::uintmax_t kMaxFileSize = 4 * 1024 * 1024;
+
     // Never throws: a missing file reads as empty, an unreadable one too (see readError()).
     explicit IniProfileFile(std::filesystem::path file);
 
     const std::filesystem::path& path() const { return m_path; }
     // Why an existing file could not be read; empty when it was read or did not exist. Only a
-    // regular file of at most 16 MiB is read, never waited for; one that is refused is never
+    // regular file of at most kMaxFileSize bytes is read, never waited for; one that is refused is never
     // overwritten, so what it holds (or what it is) is not lost to a save.
     const std::string& readError() const { return m_readError; }
 

@@ -32,7 +32,12 @@ void CoverRing::CoverProgress(double deltaTime) {
         return;
     }
     m_cover.setTurnAngle(static_cast<float>(m_cover.turnAngle() + deltaTime * kTurnSpeed * m_cover.tag()));
-    m_cover.setMaterial({&m_covers, coverMaterialName(m_songs.itemIndex())});
+    m_cover.setMaterial({&m_covers, materialOf(m_songs.itemIndex())});
+}
+
+std::string CoverRing::materialOf(int index) const {
+    std::string name = coverMaterialName(index);
+    return m_covers.materialByName(name) ? name : std::string(kFallbackCoverMaterial);
 }
 
 } // namespace cantorix::songs

@@ -28,10 +28,12 @@ public:
     bool coverTurning() const { return m_turning; }
 
     // The name of the cover material of a list entry: "c" followed by its index.
-    static std::string coverMaterialName(int index) { return "c" + std::to_string(index); }
+    static std::string coverMaterialName(int index) { return songs::coverMaterialName(index); }
 
 private:
     void arrowClick(int direction);
+    // The entry's own cover, or the shared fallback when it has none.
+    std::string materialOf(int index) const;
 
     TSongList& m_songs;
     scene::TGLCube& m_cover;

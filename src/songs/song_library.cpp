@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <exception>
+#include <mutex>
 #include <thread>
 
 namespace cantorix::songs {
@@ -34,7 +36,10 @@ bool nameLess(const std::string& a, const std::string& b) {
     return la != lb ? la < lb : a < b;
 }
 
-std::vector<std::string> sortedNames(const fs::path& dir, bool (*keep)(const fs::directory_entry&)) {
+enum class Unreadable { Empty, Throw };
+
+std::vector<std::string> sortedNames(const fs::path& dir, bool (*keep)(const fs::directory_entry&),
+                                     Unreadable unreadable = Unreadable::Empty) {
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
@@ -42,6 +47,9 @@ std::vector<std::string> sortedNames(const fs::path& dir, bool (*keep)(const fs:
         if (!name.empty() && name.front() != '.' && keep(*it))
             names.push_back(std::move(name));
     }
+    // A folder that is not there is simply empty; one that is there but cannot be read is not.
+    if (ec && unreadable == Unreadable::Throw && ec != std::errc::no_such_file_or_directory)
+        throw fs::filesystem_error("cannot list the folder", dir, ec);
     std::sort(names.begin(), names.end(), nameLess);
     return names;
 }
@@ -49,7 +57,7 @@ std::vector<std::string> sortedNames(const fs::path& dir, bool (*keep)(const fs:
 } // namespace
 
 std::vector<std::string> listSongEntries(const fs::path& songsDir) {
-    return sortedNames(songsDir, [](const fs::directory_entry&) { return true; });
+    return sortedNames(songsDir, [](const fs::directory_entry&) { return true; }, Unreadable::Throw);
 }
 
 std::string findSongFileName(const fs::path& folder) {
@@ -76,21 +84,53 @@ std::vector<scene::Image> decodePictures(const std::vector<fs::path>& files, sce
                                          unsigned threads) {
     std::vector<scene::Image> pictures(files.size());
     std::atomic<std::size_t> next{0};
+    std::mutex failureMutex;
+    std::exception_ptr failure;
     auto work = [&] {
         for (std::size_t i = next++; i < files.size(); i = next++) {
+            if (files[i].empty())
+                continue;
             try {
                 pictures[i] = loader.load(files[i]);
             } catch (const scene::EImageError&) {
                 pictures[i] = {};
+            } catch (...) {
+                // Escaping a worker would end the program; the caller reports it instead.
+                std::lock_guard lock(failureMutex);
+                if (!failure)
+                    failure = std::current_exception();
+                next = files.size();
             }
         }
     };
     const unsigned workers = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(files.size())));
-    std::vector<std::jthread> pool;
-    for (unsigned t = 1; t < workers; ++t)
-        pool.emplace_back(work);
-    work();
+    {
+        std::vector<std::jthread> pool;
+        for (unsigned t = 1; t < workers; ++t)
+            pool.emplace_back(work);
+        work();
+    }
+    if (failure)
+        std::rethrow_exception(failure);
     return pictures;
+}
+
+int registerCoverMaterials(scene::TGLMaterialLibrary& covers, const fs::path& songsDir,
+                           const std::vector<std::string>& entries, const fs::path& fallback,
+                           scene::ImageLoader& loader, unsigned threads) {
+    // An empty path marks an entry without a cover of its own: nothing to decode for it.
+    const std::vector<fs::path> own = coverFiles(songsDir, entries, {});
+    std::vector<scene::Image> pictures = decodePictures(own, loader, threads);
+    int fallbacks = 0;
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        if (pictures[i].empty())
+            ++fallbacks;
+        else
+            covers.addTextureMaterial(coverMaterialName(static_cast<int>(i)), std::move(pictures[i]), own[i]);
+    }
+    if (fallbacks > 0)
+        covers.addTextureMaterial(std::string(kFallbackCoverMaterial), loader.load(fallback), fallback);
+    return fallbacks;
 }
 
 } // namespace cantorix::songs

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <clocale>
 #include <fstream>
 #include <sstream>
@@ -153,6 +154,30 @@ TEST_F(FormStorageTest, HallOfFameSectionIsErasedAndRewrittenAtEverySave) {
     next->hallOfFame.assign({"5:kept"});
     next->storage.restore(); // no entries stored: the list is left as it is
     EXPECT_EQ(next->hallOfFame.entries(), (std::vector<std::string>{"5:kept"}));
+}
+
+// A long-played game's hall of fame: restoring and saving take time in proportion to it (a
+// lookup per entry that scanned the section made 40,000 entries take seconds).
+TEST_F(FormStorageTest, AHallOfFameOfManyEntriesRestoresAndSavesQuickly) {
+    constexpr int kEntries = 60000;
+    std::string text = "[Score]\r\nFormVersion=0\r\n[Score.ListBox1_Items]\r\nCount=" +
+                       std::to_string(kEntries) + "\r\n";
+    for (int i = 0; i < kEntries; ++i)
+        text += "Item" + std::to_string(i) + "=" + std::to_string(i % 9973) + ":Singer " +
+                std::to_string(i) + "\r\n";
+    writeIni(text);
+    const auto started = std::chrono::steady_clock::now();
+    auto run = start();
+    run->storage.restore();
+    run->storage.save();
+    const auto elapsed = std::chrono::steady_clock::now() - started;
+    EXPECT_LT(elapsed, std::chrono::seconds(2));
+
+    const auto& entries = run->hallOfFame.entries();
+    ASSERT_EQ(entries.size(), static_cast<std::size_t>(kEntries));
+    auto again = start();
+    again->storage.restore();
+    EXPECT_EQ(again->hallOfFame.entries(), entries);
 }
 
 TEST_F(FormStorageTest, NegativeFormVersionRestoresNothing) {

@@ -167,12 +167,12 @@ TEST_F(IniProfileFileTest, APipeOrAnOversizedFileIsRefusedAtOnceAndLeftAsItIs) {
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
     const fs::path big = m_dir / "big.ini";
     writeFile(big, "[Score]\r\n");
-    fs::resize_file(big, 16 * 1024 * 1024 + 1);
+    fs::resize_file(big, IniProfileFile::kMaxFileSize + 1);
     const struct {
         fs::path file;
         const char* reason;
     } cases[] = {{pipe, "it is a named pipe, not a regular file"},
-                 {big, "it is larger than 16 MiB, more than a profile file of this game ever holds"}};
+                 {big, "it is larger than 4 MiB, more than a profile file of this game ever holds"}};
     for (const auto& c : cases) {
         std::packaged_task<std::string()> read([&c] {
             IniProfileFile ini(c.file);
@@ -196,7 +196,7 @@ TEST_F(IniProfileFileTest, APipeOrAnOversizedFileIsRefusedAtOnceAndLeftAsItIs) {
         EXPECT_NE(text.find("so it is left as it is"), std::string::npos) << text;
     }
     EXPECT_TRUE(fs::is_fifo(pipe));
-    EXPECT_EQ(fs::file_size(big), 16u * 1024 * 1024 + 1);
+    EXPECT_EQ(fs::file_size(big), IniProfileFile::kMaxFileSize + 1);
     EXPECT_EQ(folderEntries(m_dir), (std::vector<std::string>{"big.ini", "pipe.ini"}));
 }
 

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <mutex>
+#include <new>
+#include <thread>
 #include <unistd.h>
 
 using namespace cantorix;
@@ -72,6 +77,85 @@ TEST(DecodePicturesTest, KeepsOrderAndLeavesUnreadablePicturesEmpty) {
         EXPECT_EQ(pictures[i].width, i == 7 ? 0 : static_cast<int>(i + 1)) << i;
 }
 
+TEST(DecodePicturesTest, AWorkersOtherFailureReachesTheCaller) {
+    // Out of memory on a worker thread: without a hand-over it would end the whole program.
+    class FailingOffMainThread : public scene::ImageLoader {
+    public:
+        scene::Image load(const fs::path&) override {
+            if (std::this_thread::get_id() != m_main)
+                throw std::bad_alloc();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            return scene::Image(1, 1);
+        }
+        std::thread::id m_main = std::this_thread::get_id();
+    } loader;
+    const std::vector<fs::path> files(40, "cover.jpg");
+    EXPECT_THROW(decodePictures(files, loader, 4), std::bad_alloc);
+}
+
+TEST_F(SongLibraryTest, CoverlessEntriesShareOneFallbackDecodedOnce) {
+    class Loader : public scene::ImageLoader {
+    public:
+        scene::Image load(const fs::path& file) override {
+            std::lock_guard lock(m_mutex);
+            loaded.push_back(file.filename().string());
+            if (file.filename() == "cover.jpg" && file.parent_path().filename() == "Broken")
+                throw scene::EImageError("Cannot read picture: not a JPEG");
+            if (!fs::exists(file))
+                throw scene::EImageError("Cannot read picture '" + file.string() + "'");
+            return scene::Image(2, 2);
+        }
+        std::mutex m_mutex;
+        std::vector<std::string> loaded;
+    };
+    for (const char* d : {"A", "Broken", "C", "D"})
+        fs::create_directory(m_dir / d);
+    touch("A/cover.jpg");
+    touch("Broken/cover.jpg");
+    touch("fallback.jpg");
+    const std::vector<std::string> entries{"A", "Broken", "C", "D", "plain.txt"};
+
+    Loader loader;
+    scene::TGLMaterialLibrary covers{"Covers", loader, "."};
+    EXPECT_EQ(registerCoverMaterials(covers, m_dir, entries, m_dir / "fallback.jpg", loader, 3), 4);
+    EXPECT_EQ(std::count(loader.loaded.begin(), loader.loaded.end(), "fallback.jpg"), 1);
+    EXPECT_EQ(covers.count(), 2) << "one own cover and one shared fallback";
+    ASSERT_NE(covers.materialByName("c0"), nullptr);
+    EXPECT_NE(covers.materialByName(kFallbackCoverMaterial), nullptr);
+
+    // The turning slab shows the shared fallback for every entry without a cover of its own.
+    scene::TGLCube slab{"Cover"};
+    TSongList songs;
+    songs.assign(entries);
+    CoverRing ring(songs, slab, covers, [] {});
+    for (int index = 0; index < 5; ++index) {
+        songs.setItemIndex(index - 1);
+        ring.RightArrowButtonClick();
+        ring.CoverProgress(0.01);
+        EXPECT_EQ(slab.material().name, index == 0 ? "c0" : std::string(kFallbackCoverMaterial)) << index;
+    }
+
+    // A missing fallback matters only when some entry needs it, and then the error names it.
+    scene::TGLMaterialLibrary onlyOwn{"Covers", loader, "."};
+    EXPECT_EQ(registerCoverMaterials(onlyOwn, m_dir, {"A"}, m_dir / "gone.jpg", loader, 2), 0);
+    try {
+        registerCoverMaterials(onlyOwn, m_dir, entries, m_dir / "gone.jpg", loader, 2);
+        ADD_FAILURE() << "a missing fallback was not reported";
+    } catch (const scene::EImageError& e) {
+        EXPECT_NE(std::string(e.what()).find("gone.jpg"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(SongLibraryTest, ASongsFolderThatCannotBeListedIsReportedNotTakenAsEmpty) {
+    touch("songs");
+    try {
+        listSongEntries(m_dir / "songs");
+        ADD_FAILURE() << "a songs path that cannot be listed came back as an empty library";
+    } catch (const fs::filesystem_error& e) {
+        EXPECT_EQ(e.path1(), m_dir / "songs");
+    }
+}
+
 TEST(SongListTest, RefusesIndicesThatDoNotExist) {
     TSongList list;
     list.assign({"a", "b"});
@@ -88,7 +172,11 @@ protected:
     public:
         scene::Image load(const fs::path&) override { return {}; }
     };
-    void SetUp() override { m_songs.assign({"a", "b", "c", "d"}); }
+    void SetUp() override {
+        m_songs.assign({"a", "b", "c", "d"});
+        for (int i = 0; i < 4; ++i)
+            m_covers.addTextureMaterial(coverMaterialName(i), scene::Image(1, 1));
+    }
     NoLoader m_loader;
     scene::TGLMaterialLibrary m_covers{"Covers", m_loader, "."};
     scene::TGLCube m_cover{"Cover"};
