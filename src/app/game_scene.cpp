@@ -82,6 +82,13 @@ void GameScene::loadMaterials() {
     makeColourMaterial(GLMaterialLibrary1, "Knob1", toColorF(0x00FF8000, 0.82f));
     makeColourMaterial(GLMaterialLibrary1, "Knob2", toColorF(0x0000C0FF, 0.82f));
     makeColourMaterial(GLMaterialLibrary1, "Knob3", toColorF(0x000000FF, 0.82f));
+    // Standard songs' note kinds: golden notes in gold, freestyle ones faint (their colours follow
+    // the tab colours, set with them), rap notes hollow.
+    makeColourMaterial(GLMaterialLibrary1, "KnobGold1", toColorF(0x0000D7FF, 0.9f));
+    makeColourMaterial(GLMaterialLibrary1, "KnobGold2", toColorF(0x00A0FFFF, 0.95f));
+    makeColourMaterial(GLMaterialLibrary1, "KnobFaint1", toColorF(0x00FF8000, 0.3f));
+    makeColourMaterial(GLMaterialLibrary1, "KnobFaint2", toColorF(0x0000C0FF, 0.3f));
+    makeColourMaterial(GLMaterialLibrary1, "KnobHole", toColorF(0x00201010, 0.85f));
     GLMaterialLibrary1.addTextureMaterial("Osci", "data/gfx/OsciSkin.tga").setBlending(BlendingMode::Additive);
     GLMaterialLibrary1.addTextureMaterial("Prog", "data/skins/vip/progress.tga");
     // The open frame around the cover slab.
@@ -190,6 +197,12 @@ void GameScene::buildFirstPage() {
         (*text)->setLayout(TTextLayout::tlTop);
         (*text)->setText(name);
     }
+    Voices = &Ring->addNewChild<TGLHUDText>("Voices");
+    Voices->setPosition({570, 298, 0});
+    Voices->setFont(&GLStoredBitmapFont1);
+    Voices->setAlignment(TAlignment::taCenter);
+    Voices->setLayout(TTextLayout::tlTop);
+    Voices->setVisible(false);
 
     Root1 = &addRoot(*Firstpage, "Root1", 1000, 1000, 1);
     GLForm1 = &Root1->addNewChild<TGLForm>("GLForm1");
@@ -200,6 +213,12 @@ void GameScene::buildFirstPage() {
     Options = &addImageButton(*GLForm1, "Options", 490, 445, 175, 91, "Options", 185, 100, 4, 8);
     Leftarrow = &addImageButton(*GLForm1, "Leftarrow", 480, 350, 30, 32, "Larrow", 40, 40, 6, 8);
     RightArrow = &addImageButton(*GLForm1, "RightArrow", 640, 350, 30, 32, "Rarrow", 40, 40, 12, 8);
+    VoiceChoice = &GLForm1->addNewChild<TGLLabel>("VoiceChoice");
+    VoiceChoice->setBounds(460, 318, 220, 24);
+    VoiceChoice->setBitmapFont(&Menufont1);
+    VoiceChoice->setDefaultColor(0x0080D0FF);
+    VoiceChoice->setAlignment(TAlignment::taCenter);
+    VoiceChoice->setVisible(false);
 
     buildOptionsForm();
 }
@@ -270,6 +289,12 @@ void GameScene::buildScorePage() {
 void GameScene::buildSinging() {
     Singing = &m_scene.addNewChild<TGLDummyCube>("Singing");
     Singing->setVisible(false);
+    SongBackground = &Singing->addNewChild<TGLHUDSprite>("SongBackground");
+    SongBackground->setPosition({383, 365, 0});
+    SongBackground->setWidth(766);
+    SongBackground->setHeight(730);
+    SongBackground->setMaterial({&SkinImages, "SongBackground"});
+    SongBackground->setVisible(false);
     Tv = &Singing->addNewChild<TGLDummyCube>("Tv");
     Tv->setPosition({-16.6f, -1, 0.2f});
     // The direction (−1, 0, 0) is the design's quarter turn (−90°) already made: the plane's

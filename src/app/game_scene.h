@@ -45,6 +45,9 @@ public:
     TGLDummyCube* Ring = nullptr;
     TGLCube *Cover = nullptr, *GLCube1 = nullptr;
     TGLHUDText *Artist = nullptr, *Title = nullptr;
+    // A duet's voice names, and the label that chooses the voice to sing (also the V key).
+    TGLHUDText* Voices = nullptr;
+    TGLLabel* VoiceChoice = nullptr;
     TGLForm *GLForm1 = nullptr, *GLForm2 = nullptr;
     TGLButton *Start = nullptr, *Editor = nullptr, *Scores = nullptr, *Options = nullptr,
               *Leftarrow = nullptr, *RightArrow = nullptr;
@@ -79,6 +82,8 @@ public:
     editor::EditorLook editorLook();
     // Singing.
     TGLDummyCube *Tv = nullptr, *Indicator = nullptr, *Gui = nullptr;
+    // A standard song's background picture, shown behind the lane while no video plays.
+    TGLHUDSprite* SongBackground = nullptr;
     TGLButton *Pause = nullptr, *Play = nullptr, *Rewind = nullptr;
     TGLHUDText *Text = nullptr, *Pointtext = nullptr;
     TGLHUDSprite *Gauge = nullptr, *led = nullptr, *Song = nullptr, *Vibro = nullptr;

@@ -168,6 +168,10 @@ void Screens::FormKeyDown(int key) {
     m_keysDown.insert(key);
     for (TGLBaseControl* root : keyRoots())
         root->keyDown(key);
+    // Only on the song list itself: in the options the key may be typed into a field.
+    if (key == kVoiceKey && chooseVoice && m_game.Firstpage->visible() && m_game.Root1->tag() == 1 &&
+        m_game.GLForm1->visible())
+        chooseVoice();
 }
 
 void Screens::FormKeyPress(char32_t ch) {

@@ -19,6 +19,9 @@ public:
     // Run by the Start click and by Escape during a session; the session code provides them.
     std::function<void()> startSession;
     std::function<void()> endSession;
+    // Run by the voice key on the song selection: the next voice of a duet is the one to sing.
+    std::function<void()> chooseVoice;
+    static constexpr int kVoiceKey = 'V';
 
     void StartButtonClick();
     void ScoresButtonClick();

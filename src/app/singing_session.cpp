@@ -11,6 +11,8 @@ namespace cantorix::app {
 namespace {
 
 constexpr int kOscilloscopeStride = 64;
+// How much of the tab colours' opacity freestyle notes keep.
+constexpr float kFaintShare = 0.35f;
 
 session::LaneScene laneScene(GameScene& g) {
     return {*g.SingText,          *g.Tabulature, *g.SingTab, *g.GLHUDSprite11,
@@ -23,9 +25,9 @@ SingingSession::SingingSession(GameScene& game, Screens& screens,
                                session::HallOfFameList& hallOfFame, SessionServices services,
                                QWidget& window, QTimer& analysisTimer)
     : m_game(game), m_screens(screens), m_hallOfFame(hallOfFame), m_services(std::move(services)),
-      m_window(window), m_analysisTimer(analysisTimer), m_lane(laneScene(game), m_services.song),
-      m_clock(m_services.player, {*game.Text, *game.Gauge, *game.Progress, *game.Pause},
-              m_services.song, m_lane),
+      m_window(window), m_analysisTimer(analysisTimer), m_gameLane(laneScene(game), m_services.song),
+      m_standardLane(laneScene(game), m_services.selected ? m_services.selected->standard : m_noSong),
+      m_clock(m_services.player, {*game.Text, *game.Gauge, *game.Progress, *game.Pause}, m_gameLane),
       m_scoring(*game.Point), m_exportFileName(game.GLEdit1->caption()) {
     m_saveDialog = fileSaveExportDialog(m_services.programDir);
     m_recorder = std::make_unique<audio::TStockAudioRecorder>(
@@ -71,27 +73,49 @@ void SingingSession::setClockEnabled(bool enabled) {
 }
 
 void SingingSession::StartSession() {
-    m_lane.lines().resetLyricsState();
+    m_gameLane.lines().resetLyricsState();
     if (m_game.Firstpage->visible()) {
         m_services.reloadSong();
+        chooseLane();
         m_analysisTimer.start();
         m_game.Root3->setTag(1);
         m_scoring.startSession();
         m_game.Firstpage->setVisible(false);
         m_game.Singing->setVisible(true);
-        m_lane.startSession();
+        m_lane->startSession();
         m_timings = {};
         startRecording();
         setClockEnabled(true);
         if (!startMusic())
             return;
-        m_lane.lines().BuildLines();
-        m_clock.showLeadIn();
         const SessionOptions options = readSessionOptions(m_game);
+        // The first line already shows in this session's text colour.
+        m_lane->setTextColour(options.textColour);
+        m_lane->buildFirstLines();
+        m_clock.showLeadIn();
         startVideo(options.videoSpeedPosition, options.videoQuality);
+        showBackground();
         showSelectedParts();
     }
     applyColourOptions();
+}
+
+bool SingingSession::standardSong() const {
+    return m_services.selected && m_services.selected->format == songs::SongFormat::Standard;
+}
+
+void SingingSession::chooseLane() {
+    if (standardSong()) {
+        m_standardLane.setVoice(static_cast<int>(m_services.selected->voice));
+        m_lane = &m_standardLane;
+    } else {
+        m_lane = &m_gameLane;
+    }
+    m_clock.setLane(*m_lane);
+}
+
+const std::filesystem::path& SingingSession::audioPath() const {
+    return standardSong() ? m_services.selected->audioPath : m_services.song.audioPath();
 }
 
 void SingingSession::startRecording() {
@@ -104,8 +128,10 @@ void SingingSession::startRecording() {
 
 bool SingingSession::startMusic() {
     try {
-        m_services.player.setFileName(m_services.song.audioPath());
+        m_services.player.setFileName(audioPath());
         m_services.player.open();
+        if (const std::int64_t start = m_lane->startMs(); start > 0)
+            m_services.player.setStartPosition(start);
         m_services.player.play();
         return true;
     } catch (const std::exception& e) {
@@ -136,14 +162,21 @@ void SingingSession::applyColourOptions() {
     for (const auto& [name, colour] : knobs)
         if (TGLLibMaterial* m = m_game.GLMaterialLibrary1.materialByName(name))
             m->setDiffuse(toColorF(colour, o.tabAlpha));
-    m_lane.lines().setTextColour(o.textColour);
+    // Freestyle notes of standard songs: the tab colours, faint.
+    const std::pair<const char*, TColor> faint[] = {{"KnobFaint1", o.defaultTabColour},
+                                                    {"KnobFaint2", o.actualTabColour}};
+    for (const auto& [name, colour] : faint)
+        if (TGLLibMaterial* m = m_game.GLMaterialLibrary1.materialByName(name))
+            m->setDiffuse(toColorF(colour, o.tabAlpha * kFaintShare));
+    m_lane->setTextColour(o.textColour);
     m_exportFileName = o.exportFileName;
 }
 
 void SingingSession::startVideo(int speedPosition, int qualityPosition) {
     if (!m_video)
         return;
-    const std::filesystem::path& clip = m_services.song.videoPath();
+    const std::filesystem::path& clip =
+        standardSong() ? m_services.selected->videoPath : m_services.song.videoPath();
     m_video->OpenClip(clip);
     m_video->SetQuality(qualityPosition);
     if (speedPosition == 1) {
@@ -153,6 +186,41 @@ void SingingSession::startVideo(int speedPosition, int qualityPosition) {
         m_video->setUserRate(speedPosition);
     }
     m_video->node().setVisible(!clip.empty());
+    m_videoHeldUntilMs.reset();
+    if (standardSong())
+        shiftVideo();
+}
+
+void SingingSession::shiftVideo() {
+    if (!m_video->opened())
+        return;
+    const double videoMs = static_cast<double>(m_lane->startMs()) + m_services.selected->standard.videoGapMs;
+    if (videoMs < 0) {
+        m_videoHeldUntilMs = std::llround(-m_services.selected->standard.videoGapMs);
+        m_video->SetFrame(m_video->StartFrame());
+        return;
+    }
+    const std::int64_t frames = m_video->EndFrame() - m_video->StartFrame();
+    std::int64_t frame = std::llround(videoMs / 1000.0 * m_video->ClipRate());
+    if (frames > 0)
+        frame %= frames;
+    m_video->SetFrame(m_video->StartFrame() + frame);
+}
+
+void SingingSession::showBackground() {
+    TGLHUDSprite& background = *m_game.SongBackground;
+    background.setVisible(false);
+    if (!standardSong() || m_services.selected->backgroundPath.empty())
+        return;
+    if (m_video && m_video->opened())
+        return;
+    // A picture that cannot be read leaves the lane on the game's own background, as a clip
+    // that cannot be played does.
+    try {
+        m_game.SkinImages.addTextureMaterial("SongBackground", m_services.selected->backgroundPath);
+        background.setVisible(true);
+    } catch (const std::exception&) {
+    }
 }
 
 void SingingSession::showTransport(bool playing) {
@@ -163,6 +231,7 @@ void SingingSession::showTransport(bool playing) {
 
 void SingingSession::EndSession() {
     showTransport(true);
+    m_game.SongBackground->setVisible(false);
     if (m_video) {
         // Hidden and released: a clip decoding behind the menus would only cost time.
         m_video->node().setVisible(false);
@@ -198,12 +267,15 @@ void SingingSession::ThreadedTimer1Timer() {
     if (!m_clockEnabled)
         return;
     const auto started = std::chrono::steady_clock::now();
-    const std::int32_t firstEntered = m_lane.recordIndex();
+    const std::int32_t firstEntered = m_lane->entered();
     const bool ended = m_clock.tick();
     m_timings.clockTickMs.add(
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
             .count());
     noteEntryLateness(firstEntered);
+    // The first frame holds while a negative video gap has not yet passed.
+    if (m_video && m_videoHeldUntilMs && m_services.player.position() < *m_videoHeldUntilMs)
+        m_video->SetFrame(m_video->StartFrame());
     if (ended)
         EndSession();
     else if (m_clockEnabled)
@@ -211,23 +283,20 @@ void SingingSession::ThreadedTimer1Timer() {
 }
 
 void SingingSession::noteEntryLateness(std::int32_t firstEntered) {
-    const songs::SongFile& song = m_services.song;
-    const auto& records = song.songRecords();
-    const std::int32_t s0 = records[0].startBeat;
     const std::int64_t position = m_services.player.position();
-    const auto end = static_cast<std::int32_t>(m_lane.lines().lyricsEnd());
-    for (std::int32_t k = firstEntered; k < m_lane.recordIndex() && k < end; ++k) {
-        const double reached =
-            session::beatReachedMs(records[static_cast<std::size_t>(k)].startBeat - s0,
-                                   song.leadInTime(), song.bpm());
-        m_timings.entryLatenessMs.add(static_cast<double>(position) - reached);
-    }
+    for (std::int32_t k = firstEntered; k < m_lane->entered(); ++k)
+        if (const std::optional<double> due = m_lane->entryDueMs(k))
+            m_timings.entryLatenessMs.add(static_cast<double>(position) - *due);
 }
 
 void SingingSession::beforeAnalysis(std::uint8_t previousSungValue) {
-    if (!m_lane.UpdateVoiceTrail(previousSungValue))
+    if (!m_lane->UpdateVoiceTrail(previousSungValue))
         return;
-    m_scoring.setTargetPitch(m_lane.targetPitch());
+    // Songs whose notes the game's rule cannot judge score nothing, and keep no streak going.
+    const std::optional<std::uint8_t> target = m_lane->judgedPitch();
+    if (!target)
+        return;
+    m_scoring.setTargetPitch(*target);
     m_scoring.scoreTick(previousSungValue);
 }
 
@@ -289,7 +358,7 @@ void SingingSession::GLButton8ButtonClick() {
         return;
     }
     if (m_exportWindow)
-        m_exportWindow->startExport(m_services.song.audioPath(), *chosen);
+        m_exportWindow->startExport(audioPath(), *chosen);
 }
 
 void SingingSession::setExportWindow(audio::TfrmConvert* window) {

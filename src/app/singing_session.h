@@ -17,9 +17,11 @@
 #include "session/scoring.h"
 #include "session/tick_timings.h"
 #include "session/session_clock.h"
+#include "session/standard_lane.h"
 #include "session/video_plane.h"
 #include "songs/media_player.h"
 #include "songs/song_file.h"
+#include "songs/song_selection.h"
 
 #include <QTimer>
 #include <filesystem>
@@ -36,6 +38,9 @@ struct SessionServices {
     const songs::SongFile& song;
     // Reads the selected song file again; throws the reader's error.
     std::function<void()> reloadSong;
+    // The selected song when it is in the standard format, and its chosen voice; without it
+    // every song is played as one of the game's own.
+    const songs::SelectedSong* selected = nullptr;
 };
 
 class SingingSession {
@@ -81,7 +86,10 @@ public:
         if (m_clockEnabled)
             m_timings.analysisTickMs.add(ms);
     }
-    const session::NoteLane& lane() const { return m_lane; }
+    // The game format's lane, and the lane of the song being sung (either format).
+    const session::NoteLane& lane() const { return m_gameLane; }
+    const session::SongLane& songLane() const { return *m_lane; }
+    const session::StandardLane& standardLane() const { return m_standardLane; }
     bool clockRunning() const { return m_clockEnabled; }
     const audio::TStockAudioRecorder& recorder() const { return *m_recorder; }
     // The file name the save dialog offers.
@@ -89,6 +97,14 @@ public:
 
 private:
     void ThreadedTimer1Timer();
+    bool standardSong() const;
+    // Chooses the lane of the song just read: the game's records or the standard notes.
+    void chooseLane();
+    const std::filesystem::path& audioPath() const;
+    void showBackground();
+    // A standard song's video runs #VIDEOGAP ahead of the music: where it starts, or until which
+    // play position its first frame holds when the gap is negative.
+    void shiftVideo();
     // Adds how late after its beat each record entered by this tick was entered.
     void noteEntryLateness(std::int32_t firstEntered);
     void setClockEnabled(bool enabled);
@@ -107,13 +123,18 @@ private:
     QTimer& m_analysisTimer;
     QTimer ThreadedTimer1;
     bool m_clockEnabled = false;
-    session::NoteLane m_lane;
+    // Stands in for the standard song when the window hands in no selection.
+    songs::StandardSong m_noSong;
+    session::NoteLane m_gameLane;
+    session::StandardLane m_standardLane;
+    session::SongLane* m_lane = &m_gameLane;
     session::SessionClock m_clock;
     session::Scoring m_scoring;
     std::unique_ptr<audio::TStockAudioRecorder> m_recorder;
     std::string m_exportFileName;
     session::VideoPlane* m_video = nullptr;
     std::int64_t m_pausedVideoFrame = 0;
+    std::optional<std::int64_t> m_videoHeldUntilMs;
     audio::TfrmConvert* m_exportWindow = nullptr;
     SaveExportDialog m_saveDialog;
     session::SessionTimings m_timings;

@@ -8,6 +8,8 @@
 #include "scene/scene_nodes.h"
 #include "songs/song_file.h"
 
+#include <cstdint>
+
 namespace cantorix::session {
 
 struct LaneScene {
@@ -19,6 +21,9 @@ struct LaneScene {
     scene::TGLBitmapFont& singingText;     // `SingingText`
     int viewerWidth = 766;                 // width W of the scene viewer in pixels
 };
+
+// `CurrentBeat` until the lead-in has passed.
+inline constexpr std::int32_t kBeatBeforeLeadIn = -500;
 
 // LyricsState values: running; the lyrics' last line is laid out; the last note has ended.
 inline constexpr int kLyricsRunning = 0;

@@ -1,5 +1,7 @@
 #include "note_lane.h"
 
+#include "session_clock.h"
+
 #include <algorithm>
 
 namespace cantorix::session {
@@ -35,6 +37,19 @@ void NoteLane::startSession() {
     m_barRightEdge = 0;
     m_targetPitch = 0;
     m_currentBar = -1;
+}
+
+void NoteLane::step(std::int64_t positionMs) {
+    m_currentBeat = beatAt(positionMs, m_song.leadInTime(), m_song.bpm());
+    UpdateLane(m_currentBeat);
+}
+
+std::optional<double> NoteLane::entryDueMs(std::int32_t k) const {
+    if (k < 0 || static_cast<std::size_t>(k) >= m_lines.lyricsEnd())
+        return std::nullopt;
+    const auto& records = m_song.songRecords();
+    return beatReachedMs(records[static_cast<std::size_t>(k)].startBeat - records[0].startBeat,
+                         m_song.leadInTime(), m_song.bpm());
 }
 
 float NoteLane::firstSyllableX() const {

@@ -40,13 +40,12 @@ double beatReachedMs(std::int32_t beat, double leadInTime, double bpm) {
     return std::max((leadInTime + (beat - 0.5) * 150.0 / bpm) * 100.0, leadInTime * 100.0 - 50.0);
 }
 
-SessionClock::SessionClock(songs::MediaPlayer& player, ClockScene scene,
-                           const songs::SongFile& song, NoteLane& lane)
-    : m_player(player), m_scene(scene), m_song(song), m_lane(lane) {}
+SessionClock::SessionClock(songs::MediaPlayer& player, ClockScene scene, SongLane& lane)
+    : m_player(player), m_scene(scene), m_lane(&lane) {}
 
 void SessionClock::showLeadIn() {
     scene::Vec3 p = m_scene.progress.position();
-    p.x = m_lane.firstSyllableX() - 25.0f;
+    p.x = m_lane->firstSyllableX() - 25.0f;
     m_scene.progress.setPosition(p);
     m_scene.progress.setWidth(0);
     m_scene.progress.setVisible(true);
@@ -58,13 +57,16 @@ bool SessionClock::tick() noexcept {
         const std::int64_t length = m_player.length();
         if (position != length)
             showTime(position, length);
-        if (m_lane.lines().lyricsState() == kLyricsFinished) {
-            m_lane.lines().clear();
+        if (m_lane->lyricsFinished()) {
+            m_lane->clearLyrics();
         } else {
             leadInStep(position);
-            m_lane.UpdateLane(m_currentBeat);
+            m_lane->step(position);
         }
-        return m_player.length() == m_player.position();
+        const std::optional<std::int64_t> end = m_lane->endMs();
+        const std::int64_t endOfMusic = m_player.length();
+        const std::int64_t now = m_player.position();
+        return endOfMusic == now || (end && now >= *end);
     } catch (const std::exception&) {
         return false;
     }
@@ -80,13 +82,12 @@ void SessionClock::showTime(std::int64_t position, std::int64_t length) {
 }
 
 void SessionClock::leadInStep(std::int64_t position) {
-    const double leadIn = m_song.leadInTime();
+    const double leadIn = m_lane->leadInTenths();
     const double tenths = static_cast<double>(roundHalfEven(static_cast<double>(position) / 100.0));
     // The bar fills during the last five seconds before the first note, and holds while paused.
     if (m_scene.progress.width() < kLeadInWidth && tenths >= leadIn - 50.0 &&
         m_scene.pauseButton.visible())
         m_scene.progress.setWidth(m_scene.progress.width() + kLeadInStep);
-    m_currentBeat = beatAt(position, leadIn, m_song.bpm());
     if (tenths >= leadIn)
         m_scene.progress.setVisible(false);
 }

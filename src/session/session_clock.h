@@ -1,19 +1,17 @@
 #pragma once
 // The session clock tick: shows the play position as a clock and a progress gauge, grows the
-// lead-in bar, turns the position into `CurrentBeat` and steps the note lane. Reads the media
-// player; draws into scene objects the main window owns. Main thread only.
+// lead-in bar, steps the song's lane and says when the song is over. Reads the media player;
+// draws into scene objects the main window owns. Main thread only.
 
-#include "note_lane.h"
+#include "lane_scene.h"
 #include "scene/scene_nodes.h"
+#include "song_lane.h"
 #include "songs/media_player.h"
-#include "songs/song_file.h"
 
 #include <cstdint>
 #include <string>
 
 namespace cantorix::session {
-
-inline constexpr std::int32_t kBeatBeforeLeadIn = -500;
 
 // "mm:ss" of a play position, the seconds rounded before they are split.
 std::string clockText(std::int64_t positionMs);
@@ -44,18 +42,18 @@ public:
     static constexpr float kLeadInStep = 0.15f;
     static constexpr float kLeadInWidth = 70.0f;
 
-    SessionClock(songs::MediaPlayer& player, ClockScene scene, const songs::SongFile& song,
-                 NoteLane& lane);
+    SessionClock(songs::MediaPlayer& player, ClockScene scene, SongLane& lane);
+    // The lane of the next session's song.
+    void setLane(SongLane& lane) { m_lane = &lane; }
 
     // Puts the empty lead-in bar just left of the first syllable and shows it; run after the
     // first `BuildLines` of a session.
     void showLeadIn();
 
-    // One clock tick. True when the music has reached its end: the caller then ends the
-    // session. A failure inside the tick is dropped so the next tick runs normally.
+    // One clock tick. True when the music has reached its end, or the end the song sets: the
+    // caller then ends the session. A failure inside the tick is dropped so the next tick runs
+    // normally.
     bool tick() noexcept;
-
-    std::int32_t currentBeat() const { return m_currentBeat; }
 
 private:
     void showTime(std::int64_t position, std::int64_t length);
@@ -63,9 +61,7 @@ private:
 
     songs::MediaPlayer& m_player;
     ClockScene m_scene;
-    const songs::SongFile& m_song;
-    NoteLane& m_lane;
-    std::int32_t m_currentBeat = kBeatBeforeLeadIn;
+    SongLane* m_lane;
 };
 
 } // namespace cantorix::session

@@ -2,12 +2,30 @@
 
 #include "song_errors.h"
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 
 namespace cantorix::songs {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// A media file named by a standard song, in its folder; empty when the song names none.
+fs::path mediaFile(const fs::path& folder, const std::string& name) {
+    if (name.empty())
+        return {};
+    return folder / name;
+}
+
+std::string voiceName(const StandardSong& song, std::size_t voice) {
+    const std::string& name = song.voices[voice].name;
+    return name.empty() ? "Voice " + std::to_string(voice + 1) : name;
+}
+
+} // namespace
 
 std::string readSongFileBytes(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -24,35 +42,115 @@ SongSelection::SongSelection(fs::path songsDir, TSongList& songs, SongFile& song
     : m_songsDir(std::move(songsDir)), m_songs(songs), m_song(song), m_player(player),
       m_artist(artist), m_title(title), m_random(std::move(random)) {}
 
+void SongSelection::setVoiceDisplay(scene::TGLHUDText* voices, scene::TGLLabel* choice) {
+    m_voices = voices;
+    m_voiceChoice = choice;
+    showVoices();
+}
+
 void SongSelection::showTexts() {
+    if (m_selected.format == SongFormat::Standard) {
+        m_artist.setText(m_selected.standard.artist);
+        m_title.setText(m_selected.standard.title);
+        return;
+    }
     m_artist.setText(m_song.displayText(m_song.songArtist()));
     m_title.setText(m_song.displayText(m_song.songTitle()));
+}
+
+void SongSelection::showVoices() {
+    const StandardSong& song = m_selected.standard;
+    const bool duet = m_selected.format == SongFormat::Standard && song.voices.size() > 1;
+    if (m_voices) {
+        m_voices->setVisible(duet);
+        std::string names;
+        for (std::size_t v = 0; duet && v < song.voices.size(); ++v)
+            names += (v ? " / " : "Duet: ") + voiceName(song, v);
+        m_voices->setText(names);
+    }
+    if (m_voiceChoice) {
+        m_voiceChoice->setVisible(duet);
+        m_voiceChoice->setCaption(duet ? "[V] Sing: " + voiceName(song, m_selected.voice) : "");
+    }
+}
+
+void SongSelection::read(const fs::path& folder, const fs::path& file) {
+    std::string bytes = readSongFileBytes(file);
+    if (detectSongFormat(bytes) == SongFormat::Game) {
+        m_selected.format = SongFormat::Game;
+        m_song.load(bytes, folder, file);
+        return;
+    }
+    StandardSong song = readStandardSong(bytes);
+    m_selected.format = SongFormat::Standard;
+    m_selected.audioPath = mediaFile(folder, song.audio);
+    m_selected.videoPath = mediaFile(folder, song.video);
+    m_selected.backgroundPath = mediaFile(folder, song.background);
+    m_selected.standard = std::move(song);
+    if (m_selected.voice >= m_selected.standard.voices.size())
+        m_selected.voice = 0;
 }
 
 void SongSelection::SelectSong() {
     const fs::path folder = selectedFolder();
     m_songFileName = findSongFileName(folder);
+    m_selected.voice = 0;
     if (m_songFileName.empty()) {
         // A folder without a song file: show its name, stay quiet, and do not nag on every step.
         m_player.close();
         m_artist.setText("");
         m_title.setText(m_songs.selected());
+        m_selected.format = SongFormat::Game;
+        showVoices();
         return;
     }
     const fs::path file = folder / m_songFileName;
     try {
-        m_song.load(readSongFileBytes(file), folder, file);
+        read(folder, file);
+    } catch (const EStandardSongError&) {
+        // Nothing of a refused standard file can be shown: its folder names it, and the preview
+        // of the song before stops rather than play under another song's name.
+        m_player.close();
+        m_artist.setText("");
+        m_title.setText(m_songs.selected());
+        m_selected.format = SongFormat::Game;
+        showVoices();
+        throw;
     } catch (...) {
         // The reader sets the texts before it meets a bad number; show what it got.
         showTexts();
         throw;
     }
     showTexts();
-    m_player.setFileName(m_song.audioPath());
+    showVoices();
+    const bool standard = m_selected.format == SongFormat::Standard;
+    if (standard && m_selected.audioPath.empty()) {
+        m_player.close();
+        throw EMediaPlayerError("The song file '" + file.string() + "' names no audio file");
+    }
+    m_player.setFileName(standard ? m_selected.audioPath : m_song.audioPath());
     m_player.open();
-    const std::int64_t half = m_player.length() / 2;
-    m_player.setStartPosition(half > 0 ? m_random(half) : 0);
+    if (standard && m_selected.standard.previewStartMs) {
+        m_player.setStartPosition(std::max<std::int64_t>(0, std::llround(*m_selected.standard.previewStartMs)));
+    } else {
+        const std::int64_t half = m_player.length() / 2;
+        m_player.setStartPosition(half > 0 ? m_random(half) : 0);
+    }
     m_player.play();
+}
+
+void SongSelection::reload() {
+    const fs::path folder = selectedFolder();
+    if (m_songFileName.empty())
+        throw ESongFileError("There is no song file in " + folder.string());
+    read(folder, folder / m_songFileName);
+}
+
+void SongSelection::chooseNextVoice() {
+    if (m_selected.format != SongFormat::Standard || m_selected.standard.voices.size() < 2)
+        return;
+    m_selected.voice = (m_selected.voice + 1) % m_selected.standard.voices.size();
+    showVoices();
 }
 
 } // namespace cantorix::songs

@@ -1,18 +1,32 @@
 #pragma once
-// Selecting a song: finds the song file of the selected folder, reads it into the song state,
-// shows its artist and title and starts the music preview at a random point of its first half.
-// Main thread only.
+// Selecting a song: finds the song file of the selected folder, reads it in whichever format it
+// is written (the game's own into the song state, the standard format into the selected song),
+// shows its artist and title, and for a duet its voices and the voice chosen to sing, and starts
+// the music preview. Main thread only.
 
 #include "media_player.h"
+#include "scene/gui/gui_control.h"
 #include "scene/scene_nodes.h"
 #include "song_file.h"
+#include "song_format.h"
 #include "song_library.h"
+#include "standard_song.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <string>
 
 namespace cantorix::songs {
+
+// The song read last when it is in the standard format, with its media files found in its
+// folder (empty paths for none), and the voice chosen to sing.
+struct SelectedSong {
+    SongFormat format = SongFormat::Game;
+    StandardSong standard;
+    std::filesystem::path audioPath, videoPath, backgroundPath;
+    std::size_t voice = 0;
+};
 
 class SongSelection {
 public:
@@ -22,13 +36,26 @@ public:
     SongSelection(std::filesystem::path songsDir, TSongList& songs, SongFile& song, MediaPlayer& player,
                   scene::TGLHUDText& artist, scene::TGLHUDText& title, Random random);
 
+    // Where a duet's voice names and the control that chooses the voice are shown; both are
+    // hidden for songs of one voice.
+    void setVoiceDisplay(scene::TGLHUDText* voices, scene::TGLLabel* choice);
+
     // Throws what the song reader or the player throws (the texts show what was read before).
     void SelectSong();
+    // Reads the selected song file again (its format decided anew); throws the reader's error.
+    // The chosen voice stays when the song still has it.
+    void reload();
+    // The next voice of a duet sings (after the last, the first again); nothing for solo songs.
+    void chooseNextVoice();
+
     const std::string& songFileName() const { return m_songFileName; }
     std::filesystem::path selectedFolder() const { return m_songsDir / m_songs.selected(); }
+    const SelectedSong& selected() const { return m_selected; }
 
 private:
+    void read(const std::filesystem::path& folder, const std::filesystem::path& file);
     void showTexts();
+    void showVoices();
 
     std::filesystem::path m_songsDir;
     TSongList& m_songs;
@@ -36,8 +63,11 @@ private:
     MediaPlayer& m_player;
     scene::TGLHUDText& m_artist;
     scene::TGLHUDText& m_title;
+    scene::TGLHUDText* m_voices = nullptr;
+    scene::TGLLabel* m_voiceChoice = nullptr;
     Random m_random;
     std::string m_songFileName;
+    SelectedSong m_selected;
 };
 
 // Reads a whole file; throws ESongFileError naming the file when it cannot be read.

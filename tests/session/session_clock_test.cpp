@@ -85,7 +85,7 @@ protected:
     scene::TGLHUDText text{"Text"};
     scene::TGLHUDSprite gauge{"Gauge"}, progress{"Progress"};
     scene::TGLBaseSceneObject pause{"Pause"};
-    SessionClock clock{player, ClockScene{text, gauge, progress, pause}, song, lane};
+    SessionClock clock{player, ClockScene{text, gauge, progress, pause}, lane};
 };
 
 TEST_F(SessionClockTest, TheLeadInBarFillsInTheLastFiveSecondsAndHidesAtTheFirstNote) {
@@ -104,7 +104,7 @@ TEST_F(SessionClockTest, TheLeadInBarFillsInTheLastFiveSecondsAndHidesAtTheFirst
                 firstGrowth = static_cast<int>(ms);
         }
         width = progress.width();
-        ASSERT_EQ(clock.currentBeat(), kBeatBeforeLeadIn) << ms;
+        ASSERT_EQ(lane.currentBeat(), kBeatBeforeLeadIn) << ms;
     }
     EXPECT_EQ(firstGrowth, 4'950);
     EXPECT_EQ(grown, 467);
@@ -113,7 +113,7 @@ TEST_F(SessionClockTest, TheLeadInBarFillsInTheLastFiveSecondsAndHidesAtTheFirst
 
     tickAt(9'950);
     EXPECT_FALSE(progress.visible());
-    EXPECT_EQ(clock.currentBeat(), 0);
+    EXPECT_EQ(lane.currentBeat(), 0);
     EXPECT_EQ(lane.recordIndex(), 1); // the first note is entered at once
     EXPECT_EQ(text.text(), "00:10");
     EXPECT_EQ(gauge.width(), 23); // 9950 × 140 div 60000

@@ -20,6 +20,12 @@ protected:
         fs::create_directories(m_dir / "Good");
         fs::create_directories(m_dir / "No Text");
         fs::create_directories(m_dir / "Bad Gap");
+        fs::create_directories(m_dir / "Duet");
+        fs::create_directories(m_dir / "No Tempo");
+        write("Duet/duet.txt", "#VERSION:1.0.0\n#TITLE:Two Hearts \xE2\x99\xA5\n#ARTIST:Pair\n"
+                               "#AUDIO:duet.ogg\n#MP3:old.mp3\n#BPM:300\n#GAP:500\n#PREVIEWSTART:12,5\n"
+                               "#P1:Ann\n#P2:Bob\nP1\n: 2 2 0 hey\nP2\n: 6 2 3 ho\nE\n");
+        write("No Tempo/song.txt", "#VERSION:1.0.0\n#TITLE:Lost\n#AUDIO:a.ogg\n: 2 2 0 hey\nE\n");
         write("Good/song.txt", "#TITLE:Night Song\r\n#ARTIST:The Band\r\n#MP3:night.mp3\r\n#GAP:250\r\n"
                                "#BPM:120\r\n: 0 4 21 la\r\n: 4 4 23 lo\r\nE\r\n");
         write("Bad Gap/song.txt", "#TITLE:Broken\r\n#ARTIST:Someone\r\n#GAP:soon\r\n#BPM:120\r\n: 0 4 21 la\r\nE\r\n");
@@ -77,6 +83,49 @@ TEST_F(SongSelectionTest, ABadNumberIsReportedAfterTheTextsAreShown) {
         EXPECT_STREQ(e.what(), "'soon' is not a valid integer value");
     }
     EXPECT_EQ(m_title.text(), "Broken");
+    EXPECT_FALSE(m_player.playing);
+}
+
+TEST_F(SongSelectionTest, AStandardSongPreviewsFromItsPreviewStartAndOffersItsVoices) {
+    scene::TGLHUDText voices{"Voices"};
+    scene::TGLLabel choice{"VoiceChoice"};
+    m_selection.setVoiceDisplay(&voices, &choice);
+    select("Duet");
+    m_selection.SelectSong();
+    EXPECT_EQ(m_selection.selected().format, SongFormat::Standard);
+    EXPECT_EQ(m_title.text(), "Two Hearts \xE2\x99\xA5");
+    EXPECT_EQ(m_artist.text(), "Pair");
+    EXPECT_EQ(m_player.fileName, m_dir / "Duet" / "duet.ogg") << "#AUDIO before #MP3";
+    EXPECT_EQ(m_player.position(), 12500) << "seconds before version 2";
+    EXPECT_EQ(m_asked, -1) << "no random start";
+    EXPECT_TRUE(voices.visible());
+    EXPECT_EQ(voices.text(), "Duet: Ann / Bob");
+    EXPECT_EQ(choice.caption(), "[V] Sing: Ann");
+    m_selection.chooseNextVoice();
+    EXPECT_EQ(m_selection.selected().voice, 1u);
+    EXPECT_EQ(choice.caption(), "[V] Sing: Bob");
+    m_selection.reload(); // starting the session keeps the choice
+    EXPECT_EQ(m_selection.selected().voice, 1u);
+    m_selection.chooseNextVoice();
+    EXPECT_EQ(choice.caption(), "[V] Sing: Ann");
+
+    // A game song looks as it always did: no voices, and the voice key does nothing.
+    select("Good");
+    m_selection.SelectSong();
+    EXPECT_EQ(m_selection.selected().format, SongFormat::Game);
+    EXPECT_FALSE(voices.visible());
+    EXPECT_FALSE(choice.visible());
+    m_selection.chooseNextVoice();
+    EXPECT_EQ(m_selection.selected().voice, 0u);
+}
+
+TEST_F(SongSelectionTest, ARefusedStandardSongIsReportedAndStopsThePreview) {
+    select("Good");
+    m_selection.SelectSong();
+    select("No Tempo");
+    EXPECT_THROW(m_selection.SelectSong(), EStandardSongError);
+    EXPECT_EQ(m_title.text(), "No Tempo");
+    EXPECT_EQ(m_artist.text(), "");
     EXPECT_FALSE(m_player.playing);
 }
 
