@@ -3,6 +3,9 @@
 #include <QMessageBox>
 
 #include <exception>
+#include <filesystem>
+#include <iostream>
+#include <new>
 
 namespace cantorix::app {
 
@@ -25,13 +28,43 @@ void presentNotice(QWidget* parent, const QString& text) {
     box->open();
 }
 
+QString describeException(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("There is not enough memory to finish this operation.");
+    } catch (const std::filesystem::filesystem_error& e) {
+        const QString reason = QString::fromStdString(e.code().message());
+        if (e.path1().empty())
+            return reason;
+        return QStringLiteral("\"%1\" cannot be used: %2")
+            .arg(QString::fromStdString(e.path1().string()), reason);
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("An unexpected error occurred.");
+    }
+}
+
+void reportStartupFailure(QWidget* parent, const QString& text) {
+    std::cerr << "cantorix: " << text.toStdString() << std::endl;
+    presentError(parent, text);
+}
+
 void runGuarded(QWidget* parent, const std::function<void()>& handler) {
     try {
         handler();
-    } catch (const std::exception& e) {
-        presentError(parent, QString::fromUtf8(e.what()));
     } catch (...) {
-        presentError(parent, QStringLiteral("An unexpected error occurred."));
+        presentError(parent, describeException(std::current_exception()));
+    }
+}
+
+bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        presentError(nullptr, describeException(std::current_exception()));
+        return false;
     }
 }
 

@@ -3,9 +3,11 @@
 // runs inside guarded(), which shows an exception's message in a message box and ends that
 // operation there, so the program goes on. Main thread only.
 
+#include <QApplication>
 #include <QString>
 #include <QWidget>
 
+#include <exception>
 #include <functional>
 #include <type_traits>
 #include <utility>
@@ -20,7 +22,24 @@ void presentError(QWidget* parent, const QString& text);
 // The same text in a box that does not hold up the caller: start-up goes on behind it.
 void presentNotice(QWidget* parent, const QString& text);
 
+// The text a failure is shown with: the game's own messages as they are; the standard library's
+// (out of memory, a file system error) in words a player can act on.
+QString describeException(std::exception_ptr error);
+
+// A failure that ends the start-up: written to standard error as well, since it may come before
+// any window shows and a player who started the game from a terminal looks there.
+void reportStartupFailure(QWidget* parent, const QString& text);
+
 void runGuarded(QWidget* parent, const std::function<void()>& handler);
+
+// The game's application object. Qt cannot carry an exception out of an event handler, so one
+// that escapes a handler no guard wraps (a paint, a show, a close) is shown here like a guarded
+// one instead of ending the program.
+class GuardedApplication : public QApplication {
+public:
+    GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+    bool notify(QObject* receiver, QEvent* event) override;
+};
 
 namespace detail {
 // Calls f with the arguments it takes: all of them, or none.

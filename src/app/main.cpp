@@ -4,6 +4,7 @@
 #include "about_box.h"
 #include "audio/frm_convert.h"
 #include "command_line.h"
+#include "error_guard.h"
 #include "main_window.h"
 #include "platform/audio_output.h"
 #include "platform/capture_factory.h"
@@ -14,6 +15,7 @@
 #include "platform/jpeg_decoder.h"
 #include "platform/midi_timer_thread.h"
 #include "platform/system_midi_outputs.h"
+#include "program_files.h"
 #include "platform/file_media_player.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
@@ -44,35 +46,14 @@ void centre(QWidget& window) {
         window.move(screen->availableGeometry().center() - window.rect().center());
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// Everything from the program directory to the end of the event loop. A failure while the
+// windows are made is reported here and ends the program with status 1; later ones meet the
+// guards of the handlers.
+int runGame(cantorix::app::GuardedApplication& application, const cantorix::app::CommandLine& cmd,
+            const char* argv0) try {
     using namespace cantorix;
-    std::vector<std::string> args(argv + 1, argv + argc);
-    const app::CommandLine cmd = app::parseCommandLine(args);
-    if (!cmd.error.empty()) {
-        std::cerr << "cantorix: " << cmd.error << "\n\n" << app::usageText();
-        return 2;
-    }
-    if (cmd.help) {
-        std::cout << app::usageText();
-        return 0;
-    }
-    if (cmd.version) {
-        std::cout << "cantorix " << CANTORIX_VERSION << "\n";
-        return 0;
-    }
-
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    format.setDepthBufferSize(24);
-    format.setSamples(0);
-    QSurfaceFormat::setDefaultFormat(format);
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Cantorix"));
-
-    const auto programDir = app::programDirectory(cmd, std::filesystem::path(argv[0]));
+    const auto programDir = app::programDirectory(cmd, app::executablePath("/proc/self/exe", argv0));
+    app::requireDataDirectory(programDir);
     platform::LibJpegDecoder jpeg;
     scene::PictureFileLoader pictures(jpeg);
     // A cover shows about a hundred pixels wide: a quarter of a 600-pixel picture is plenty, and
@@ -103,13 +84,48 @@ int main(int argc, char** argv) {
     form1.session().setExportWindow(&frmConvert);
     app::TForm4 form4;
     app::TForm5 form5;
-    app::Taboutform aboutform(QImage(QString::fromStdString((programDir / "data/gfx/logo.png").string())));
+    app::Taboutform aboutform(app::requiredPicture(programDir / "data/gfx/logo.png"));
     form1.setSideWindows(&aboutform, &form5, &form4);
     if (form1.terminationRequested())
         return 0;
+    // The failure has been shown by then; the event loop ends with it.
+    QObject::connect(&form1, &app::TForm1::deferredStartFailed, &application, [] { QCoreApplication::exit(1); });
     form1.show();
     centre(form1);
     centre(form4);
     centre(form5);
     return application.exec();
+} catch (...) {
+    cantorix::app::reportStartupFailure(nullptr, cantorix::app::describeException(std::current_exception()));
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace cantorix;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const app::CommandLine cmd = app::parseCommandLine(args);
+    if (!cmd.error.empty()) {
+        std::cerr << "cantorix: " << cmd.error << "\n\n" << app::usageText();
+        return 2;
+    }
+    if (cmd.help) {
+        std::cout << app::usageText();
+        return 0;
+    }
+    if (cmd.version) {
+        std::cout << "cantorix " << CANTORIX_VERSION << "\n";
+        return 0;
+    }
+
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setDepthBufferSize(24);
+    format.setSamples(0);
+    QSurfaceFormat::setDefaultFormat(format);
+    app::GuardedApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Cantorix"));
+    return runGame(application, cmd, argv[0]);
 }

@@ -71,7 +71,7 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
     AsyncTimer1.setTimerType(Qt::PreciseTimer);
     m_framePacer.setInterval(kFrameIntervalMs);
     m_framePacer.setTimerType(Qt::PreciseTimer);
-    connect(&Timer3, &QTimer::timeout, this, guarded(this, [this] { Timer3Timer(); }));
+    connect(&Timer3, &QTimer::timeout, this, [this] { deferredStart(); });
     connect(&AsyncTimer1, &QTimer::timeout, this, guarded(this, [this] { AsyncTimer1Timer(); }));
     connect(&m_framePacer, &QTimer::timeout, this, guarded(this, [this] { frameTick(); }));
     connect(&Timer2, &QTimer::timeout, this, guarded(this, [this] { m_editor->Timer2Timer(); }));
@@ -187,7 +187,7 @@ void TForm1::buildClientArea() {
     m_loading->setGeometry(0, 0, 1, 41);
     m_image1 = new QLabel(m_loading);
     m_image1->setAlignment(Qt::AlignCenter);
-    m_image1->setPixmap(QPixmap(QString::fromStdString((m_services.programDir / "data/gfx/splash.png").string())));
+    m_image1->setPixmap(QPixmap::fromImage(requiredPicture(m_services.programDir / "data/gfx/splash.png")));
     m_loading->installEventFilter(this);
     m_loading->raise();
 }
@@ -252,6 +252,20 @@ void TForm1::LoadingResize() {
     m_image1->setGeometry(m_loading->rect());
     if (!m_started && m_loading->width() > 1)
         Timer3.start();
+}
+
+void TForm1::deferredStart() {
+    try {
+        Timer3Timer();
+    } catch (...) {
+        // Without its songs or its background the game has nothing to show: the player learns
+        // why, and the entry ends the program instead of leaving the splash up for good.
+        for (QTimer* timer : {&Timer3, &Timer2, &AsyncTimer1, &m_framePacer})
+            timer->stop();
+        m_startFailed = true;
+        reportStartupFailure(this, describeException(std::current_exception()));
+        emit deferredStartFailed();
+    }
 }
 
 void TForm1::Timer3Timer() {

@@ -95,6 +95,8 @@ public:
     session::VideoPlane* videoPlane() const { return m_video.get(); }
     QWidget* loadingPanel() const { return m_loading; }
     bool started() const { return m_started; }
+    // The deferred start stopped at a step that threw; the failure has been reported.
+    bool startFailed() const { return m_startFailed; }
     const songs::TSongList& songList() const { return m_songList; }
     const songs::SongFile& songFile() const { return m_songFile; }
     // The analysis object and the sung value of the latest analysis tick (255: no voice).
@@ -106,6 +108,8 @@ public:
 
 signals:
     void deferredStartFinished();
+    // After the failure is reported: the entry ends the program with status 1.
+    void deferredStartFailed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -120,6 +124,7 @@ private:
     void buildClientArea();
     void FormCreate();
     void LoadingResize();
+    void deferredStart();
     void Timer3Timer();
     void SetUpBackground();
     void ScanSongs();
@@ -168,6 +173,7 @@ private:
     std::unique_ptr<editor::EditorScreen> m_editor;
     bool m_terminate = false;
     bool m_started = false;
+    bool m_startFailed = false;
     std::unique_ptr<OptionsForm> m_options;
     std::unique_ptr<FormStorage> m_formStorage;
     // A broken Score.ini is reported once, not at every save.

@@ -1,20 +1,50 @@
 #include "program_files.h"
 
+#include "scene/image.h"
+
 #include <system_error>
 
 namespace cantorix::app {
 
-int countSongEntries(const std::filesystem::path& songsDir) {
+namespace fs = std::filesystem;
+
+fs::path executablePath(const fs::path& selfLink, const fs::path& argv0) {
     std::error_code ec;
-    std::filesystem::directory_iterator it(songsDir, ec);
-    if (ec)
+    fs::path real = fs::canonical(selfLink, ec);
+    if (!ec)
+        return real;
+    real = fs::weakly_canonical(fs::absolute(argv0, ec), ec);
+    return ec ? fs::absolute(argv0) : real;
+}
+
+void requireDataDirectory(const fs::path& programDir) {
+    std::error_code ec;
+    const fs::path data = programDir / "data";
+    if (!fs::is_directory(data, ec))
+        throw EProgramFilesError("The game's pictures are missing: there is no folder \"" +
+                                 data.string() + "\".");
+}
+
+QImage requiredPicture(const fs::path& file) {
+    QImage picture(QString::fromStdString(file.string()));
+    if (picture.isNull())
+        throw scene::EImageError("Cannot read picture '" + file.string() + "'");
+    return picture;
+}
+
+int countSongEntries(const fs::path& songsDir) {
+    std::error_code ec;
+    fs::directory_iterator it(songsDir, ec);
+    if (ec == std::errc::no_such_file_or_directory)
         return 0;
     int count = 2;
-    for (const auto& entry : it) {
-        const std::string name = entry.path().filename().string();
+    for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
         if (!name.empty() && name.front() != '.')
             ++count;
     }
+    if (ec)
+        throw fs::filesystem_error("cannot list the folder", songsDir, ec);
     return count;
 }
 

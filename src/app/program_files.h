@@ -1,13 +1,37 @@
 #pragma once
-// The program directory's layout and the start-up check that there are songs to sing.
+// The program directory's layout and the start-up checks: where the program is, that its
+// pictures are there, and that there are songs to sing.
+
+#include <QImage>
 
 #include <filesystem>
+#include <stdexcept>
 
 namespace cantorix::app {
 
+// A program directory the game cannot start from; the message names what is missing.
+class EProgramFilesError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The executable's own file with every link resolved: selfLink (/proc/self/exe) when it can be
+// read, else argv0 made absolute. A game started through PATH or a symbolic link then still
+// finds the data/ and songs/ beside its real file.
+std::filesystem::path executablePath(const std::filesystem::path& selfLink, const std::filesystem::path& argv0);
+
+// Throws EProgramFilesError when programDir holds no data/ folder: without its pictures the
+// game cannot show a single screen.
+void requireDataDirectory(const std::filesystem::path& programDir);
+
+// A picture the start-up cannot do without; scene::EImageError naming the file when it cannot
+// be read.
+QImage requiredPicture(const std::filesystem::path& file);
+
 // Counts what the song folder enumeration sees in songsDir: folders and plain files, hidden
 // entries (names starting with ".") left out, plus the two navigation entries "." and "..",
-// which every listing on the original platform returned first. A missing directory counts 0.
+// which every listing on the original platform returned first. A missing directory counts 0;
+// one that cannot be read throws std::filesystem::filesystem_error naming it.
 int countSongEntries(const std::filesystem::path& songsDir);
 
 // True when start-up must stop with the "add songs" message: the directory holds nothing but the

@@ -53,6 +53,35 @@ TEST_F(ProgramFilesTest, CountsLikeTheListingWithItsNavigationEntries) {
     EXPECT_FALSE(songsDirectoryIsEmpty(m_dir));
 }
 
+TEST_F(ProgramFilesTest, TheExecutableIsFoundThroughItsLinks) {
+    // The game's real file lives in "install"; players start it through links elsewhere.
+    fs::create_directories(m_dir / "install");
+    fs::create_directories(m_dir / "bin");
+    std::ofstream(m_dir / "install/cantorix") << "x";
+    fs::create_symlink(m_dir / "install/cantorix", m_dir / "bin/cantorix");
+    fs::create_symlink(m_dir / "bin/cantorix", m_dir / "bin/karaoke");
+    const fs::path real = fs::canonical(m_dir / "install/cantorix");
+    const fs::path noProc = m_dir / "no-proc/self/exe";
+    EXPECT_EQ(executablePath(m_dir / "bin/karaoke", "karaoke"), real) << "from /proc, whatever argv[0]";
+    EXPECT_EQ(executablePath(noProc, m_dir / "bin/karaoke"), real) << "argv[0] resolved";
+    EXPECT_EQ(programDirectory({}, executablePath(m_dir / "bin/karaoke", "karaoke")), real.parent_path());
+}
+
+TEST_F(ProgramFilesTest, StartUpRefusesAProgramDirectoryWithoutPicturesOrAnUnreadableSongsFolder) {
+    try {
+        requireDataDirectory(m_dir);
+        ADD_FAILURE() << "a program directory without data/ passed";
+    } catch (const EProgramFilesError& e) {
+        EXPECT_NE(std::string(e.what()).find((m_dir / "data").string()), std::string::npos) << e.what();
+    }
+    fs::create_directory(m_dir / "data");
+    EXPECT_NO_THROW(requireDataDirectory(m_dir));
+
+    // A songs path that is there but cannot be listed is an error, not an empty library.
+    std::ofstream(m_dir / "songs") << "x";
+    EXPECT_THROW(countSongEntries(m_dir / "songs"), fs::filesystem_error);
+}
+
 TEST_F(ProgramFilesTest, APlainFileCountsAndAMissingDirectoryIsEmpty) {
     std::ofstream(m_dir / "stray.txt") << "x";
     EXPECT_FALSE(songsDirectoryIsEmpty(m_dir));

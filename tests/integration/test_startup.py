@@ -19,11 +19,17 @@ SAMPLE = (30, 680)
 
 
 class ProgramDirectory:
-    """A program directory with the built pictures and either the demo songs or empty folders."""
+    """A program directory with the built pictures and either the demo songs or empty folders.
 
-    def __init__(self, song_folders=None):
+    data=False leaves data/ out; missing and broken name pictures under data/ (relative paths)
+    that are left out or replaced by bytes no decoder reads."""
+
+    def __init__(self, song_folders=None, data=True, missing=(), broken=()):
         self.path = tempfile.mkdtemp(prefix="cantorix-it-")
-        os.symlink(DATA, os.path.join(self.path, "data"))
+        if data and not missing and not broken:
+            os.symlink(DATA, os.path.join(self.path, "data"))
+        elif data:
+            self._link_data(set(missing), set(broken))
         if song_folders is None:
             os.symlink(DEMO_SONGS, os.path.join(self.path, "songs"))
             return
@@ -31,19 +37,36 @@ class ProgramDirectory:
         for name in song_folders:
             os.makedirs(os.path.join(self.path, "songs", name))
 
+    def _link_data(self, missing, broken):
+        for folder, _, files in os.walk(DATA):
+            relative = os.path.relpath(folder, DATA)
+            os.makedirs(os.path.join(self.path, "data", relative), exist_ok=True)
+            for name in files:
+                picture = os.path.normpath(os.path.join(relative, name))
+                target = os.path.join(self.path, "data", picture)
+                if picture in broken:
+                    with open(target, "wb") as f:
+                        f.write(b"not a picture")
+                elif picture not in missing:
+                    os.symlink(os.path.join(folder, name), target)
+
     def cleanup(self):
         shutil.rmtree(self.path, ignore_errors=True)
+
+
+def silence_wav(path):
+    frames = 22050
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 36 + frames * 2) + b"WAVEfmt "
+                + struct.pack("<IHHIIHH", 16, 1, 1, 22050, 44100, 2, 16)
+                + b"data" + struct.pack("<I", frames * 2) + bytes(frames * 2))
+    return path
 
 
 class StartupTest(unittest.TestCase):
     def start(self, root):
         # The microphone is a WAV file of silence, as on a machine that sings from files.
-        mic = os.path.join(root, "silence.wav")
-        with open(mic, "wb") as f:
-            frames = 22050
-            f.write(b"RIFF" + struct.pack("<I", 36 + frames * 2) + b"WAVEfmt "
-                    + struct.pack("<IHHIIHH", 16, 1, 1, 22050, 44100, 2, 16)
-                    + b"data" + struct.pack("<I", frames * 2) + bytes(frames * 2))
+        mic = silence_wav(os.path.join(root, "silence.wav"))
         # Score.ini goes beside the test's program directory, never into the user's own folder.
         proc = subprocess.Popen([GAME, "--root", root, "--no-audio", "--mic", mic,
                                  "--config", os.path.join(root, "config")],
@@ -82,6 +105,54 @@ class StartupTest(unittest.TestCase):
         self.assertNotEqual((r, g, b), (255, 255, 255), "the splash never went away")
         self.assertGreater(r + g + b, 0, "the viewer shows an empty black frame")
         self.assertIsNone(proc.poll(), "the game ended on its own")
+
+    def test_started_through_path_finds_its_own_folder(self):
+        # A link on PATH, started by its bare name from an unrelated folder and without --root:
+        # the program directory is where the real executable lives, not where argv[0] points.
+        elsewhere = tempfile.mkdtemp(prefix="cantorix-it-cwd-")
+        self.addCleanup(shutil.rmtree, elsewhere, True)
+        bin_dir = os.path.join(elsewhere, "bin")
+        os.makedirs(bin_dir)
+        os.symlink(GAME, os.path.join(bin_dir, "karaoke"))
+        env = dict(os.environ, PATH=bin_dir + os.pathsep + os.environ.get("PATH", ""))
+        proc = subprocess.Popen(["karaoke", "--no-audio", "--mic", silence_wav(os.path.join(elsewhere, "mic.wav")),
+                                 "--config", os.path.join(elsewhere, "config")],
+                                cwd=elsewhere, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.addCleanup(self.stop, proc)
+        window = find_window(MAIN_TITLE, timeout=20)
+        if window is None:
+            self.stop(proc)
+            self.fail(f"no main window (status {proc.returncode}): {proc.stderr.read()!r}")
+        self.assertIsNone(find_window(r"^Cantorix$", timeout=2), "a message box came up")
+        self.assertIsNone(proc.poll(), "the game ended on its own")
+
+    def test_start_up_failures_name_the_file_and_end_with_status_1(self):
+        cases = [
+            # (what is wrong, program directory, the path the message must name)
+            ("no data folder", dict(data=False), "data"),
+            ("unreadable picture", dict(broken={"gfx/song cover.jpg"}), "data/gfx/song cover.jpg"),
+            ("no background", dict(missing={"skins/vip/bg.jpg"}), "data/skins/vip/bg.jpg"),
+            ("no fallback cover", dict(song_folders=["No Cover"], missing={"gfx/Song Cover.jpg"}),
+             "data/gfx/Song Cover.jpg"),
+        ]
+        for what, layout, named in cases:
+            with self.subTest(what):
+                root = ProgramDirectory(**layout)
+                self.addCleanup(root.cleanup)
+                proc = self.start(root.path)
+                box = find_window(r"^Cantorix$", timeout=30)
+                if box is None:
+                    self.stop(proc)
+                    self.fail(f"no message box; status {proc.returncode}: {proc.stderr.read()!r}")
+                press_key(box, "Return")
+                try:
+                    status = proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    self.fail("the game did not end after the message")
+                errors = proc.stderr.read().decode(errors="replace")
+                self.assertEqual(status, 1, errors)
+                self.assertIn(os.path.join(root.path, named), errors)
+                self.assertNotIn("terminate", errors)
 
     def test_empty_songs_directory_says_so_and_ends(self):
         root = ProgramDirectory([])
