@@ -8,10 +8,13 @@
 
 namespace cantorix::pitch {
 
-// The capture library is not usable at all.
+// The capture library is not usable at all. Players read these texts, so they speak of what a
+// player has (a sound system, a microphone) and of what it means for the game.
 class EDirectXError : public std::runtime_error {
 public:
-    EDirectXError() : std::runtime_error("Necessary since DirectX 5") {}
+    EDirectXError()
+        : std::runtime_error("The sound system could not be started, so no microphone can be used; "
+                             "singing will not be scored.") {}
 };
 
 class ESoundCaptureStreamError : public std::runtime_error {
@@ -20,8 +23,7 @@ public:
 
     // The capture device cannot be opened.
     static ESoundCaptureStreamError cannotInitialize() {
-        return ESoundCaptureStreamError(std::string("DirectSoundCapture") +
-                                        " cannot be initialized");
+        return ESoundCaptureStreamError("No microphone could be opened; singing will not be scored.");
     }
     // The capture ring cannot be created at start.
     static ESoundCaptureStreamError cannotMake() {
