@@ -19,8 +19,8 @@ namespace {
 std::string gameSummary(songs::SongFile& song, const std::string& bytes,
                         const std::filesystem::path& folder, const std::string& fileName) {
     song.load(bytes, folder, folder / fileName);
-    return song.displayText(song.songArtist()) + " - " + song.displayText(song.songTitle()) +
-           " (" + std::to_string(song.recordCount()) + " records)";
+    return song.displayText(song.songArtist()) + " - " + song.displayText(song.songTitle()) + " (" +
+           std::to_string(song.recordCount()) + " records)";
 }
 
 std::string standardSummary(const songs::StandardSong& song) {
@@ -31,8 +31,8 @@ std::string standardSummary(const songs::StandardSong& song) {
         if (!voice.name.empty())
             names += (names.empty() ? "" : ", ") + voice.name;
     }
-    std::string summary = song.artist + " - " + song.title + " (" + std::to_string(notes) +
-                          " notes";
+    std::string summary =
+        song.artist + " - " + song.title + " (" + std::to_string(notes) + " notes";
     if (song.voices.size() > 1)
         summary += " in " + std::to_string(song.voices.size()) + " voices: " + names;
     return summary + ")";

@@ -2,11 +2,11 @@
 // file's directory), with the reader of the format the file is in, and prints what the load
 // yields.
 
+#include "json_text.h"
 #include "songs/song_errors.h"
 #include "songs/song_file.h"
 #include "songs/song_format.h"
 #include "songs/standard_song.h"
-#include "json_text.h"
 #include "tool_commands.h"
 
 #include <charconv>

@@ -14,8 +14,8 @@ using namespace standard;
 // The pitches the game's own files hold: the sung values scoring can meet, and -1 for notes
 // that score while nobody sings.
 constexpr std::array<std::int32_t, 26> kGamePitches = {-1, 10, 11, 12, 13, 14, 15, 16, 17,
-                                                      18, 19, 21, 22, 23, 25, 26, 28, 30,
-                                                      31, 33, 35, 38, 40, 42, 45, 48};
+                                                       18, 19, 21, 22, 23, 25, 26, 28, 30,
+                                                       31, 33, 35, 38, 40, 42, 45, 48};
 
 // Tags only the standard format knows.
 constexpr std::array<std::string_view, 8> kStandardTags = {

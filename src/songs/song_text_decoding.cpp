@@ -44,7 +44,7 @@ std::pair<std::size_t, bool> utf8Prefix(std::string_view s, std::size_t i) {
     if (lead < 0x80)
         return {1, true};
     std::size_t length = 0;
-    std::uint8_t low = 0x80; // the second byte's bounds rule out overlong forms, surrogates and
+    std::uint8_t low = 0x80;  // the second byte's bounds rule out overlong forms, surrogates and
     std::uint8_t high = 0xBF; // code points above U+10FFFF
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;

@@ -41,11 +41,11 @@ inline std::string readCorpusBytes(const std::filesystem::path& file) {
 inline std::string testNameOf(std::string_view nameFragment) {
     std::string name;
     for (const char c : nameFragment) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        const bool plain =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
         name += plain ? c : '_';
     }
     return name;
 }
 
 } // namespace cantorix::songs::test
-

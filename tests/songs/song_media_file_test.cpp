@@ -12,10 +12,12 @@ using namespace cantorix::songs;
 namespace fs = std::filesystem;
 
 TEST(SongMediaFileTest, NamesResolveInsideTheFolderIgnoringCase) {
-    const fs::path root = fs::temp_directory_path() / ("cantorix_media_" + std::to_string(getpid()));
+    const fs::path root =
+        fs::temp_directory_path() / ("cantorix_media_" + std::to_string(getpid()));
     fs::remove_all(root);
     fs::create_directories(root / "Song" / "Pics");
-    for (const char* file : {"Song/Song.MP3", "Song/song.ogg", "Song/Pics/Cover [CO].JPG", "outside.mp3"})
+    for (const char* file :
+         {"Song/Song.MP3", "Song/song.ogg", "Song/Pics/Cover [CO].JPG", "outside.mp3"})
         std::ofstream(root / file) << "x";
     const fs::path folder = root / "Song";
 

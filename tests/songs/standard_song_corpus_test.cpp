@@ -38,6 +38,7 @@ struct Expected {
 
 // Counted and timed from the files' texts: GAP + start beat × 15000 / BPM (none carries a
 // version of 2 or later).
+// clang-format off
 const Expected kExpected[] = {
     {"Perfekte Welle", "cp1252", "Perfekte Welle", "Juli - Perfekte Welle.mp3", 37.50844, false,
      {{"", 466, 63, 7350.0, 186565.32}}},
@@ -57,6 +58,7 @@ const Expected kExpected[] = {
     {"la_despedida", "cp1252", "La despedida", "Daddy Yankee - La despedida.mp3", 26.78571, false,
      {{"", 456, 57, 46160.0, 213115.36}}},
 };
+// clang-format on
 
 class StandardSongCorpusTest : public ::testing::TestWithParam<Expected> {};
 

@@ -48,6 +48,7 @@ TEST(StandardSongTest, EncodingComesFromTheMarkThenTheTagThenTheBytes) {
         std::string encoding;
         std::string text;
     };
+    // clang-format off
     const Case cases[] = {
         {"\xEF\xBB\xBF#TITLE:F\xC3\xBCr", "utf-8", "#TITLE:F\xC3\xBCr"},
         // The mark wins over the tag.
@@ -73,6 +74,7 @@ TEST(StandardSongTest, EncodingComesFromTheMarkThenTheTagThenTheBytes) {
         // Windows-1252 leaves 0x81 undefined.
         {"a\x81", "cp1252", "a\xEF\xBF\xBD"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const DecodedSongText decoded = decodeSongText(c.bytes);
         EXPECT_EQ(decoded.encoding, c.encoding) << c.text;
@@ -83,7 +85,8 @@ TEST(StandardSongTest, EncodingComesFromTheMarkThenTheTagThenTheBytes) {
                                                      u": 0 2 0 \u00E9\r\nE\r\n",
                                                      true));
     EXPECT_EQ(song.encoding, "utf-16-be");
-    EXPECT_EQ(song.title, "Ma\xC3\xB1" "ana");
+    EXPECT_EQ(song.title, "Ma\xC3\xB1"
+                          "ana");
     EXPECT_EQ(song.voices.at(0).notes.at(0).text, "\xC3\xA9");
 }
 
@@ -159,7 +162,8 @@ TEST(StandardSongTest, DecimalValuesAcceptACommaOrAPointAndABadBpmRefusesTheSong
     // Other values that do not read count as missing.
     const StandardSong song =
         readStandardSong("#BPM:100\n#GAP:-1,5\n#VIDEOGAP:abc\n#START:2.5x\n#END:1 000\n"
-                         "#PREVIEWSTART:" + std::string(400, '9') + "\n: 0 1 0 a");
+                         "#PREVIEWSTART:" +
+                         std::string(400, '9') + "\n: 0 1 0 a");
     EXPECT_DOUBLE_EQ(song.gapMs, -1.5);
     EXPECT_DOUBLE_EQ(song.videoGapMs, 0);
     EXPECT_DOUBLE_EQ(song.startMs, 0);
@@ -230,6 +234,7 @@ TEST(StandardSongTest, LineBreaksResolveToAbsoluteBeatsInBothModes) {
         EXPECT_EQ(song.skipped, c.skipped) << c.body;
         EXPECT_FALSE(song.relative);
     }
+    // clang-format off
     const Case relative[] = {
         // The break is at offset + A; the offset grows by B, or by A when B is missing.
         {": 0 4 0 a\n- 20 24\n: 0 4 0 b\n- 8\n: 2 1 0 c\n- 5 0\n: 1 1 0 d",
@@ -240,6 +245,7 @@ TEST(StandardSongTest, LineBreaksResolveToAbsoluteBeatsInBothModes) {
         {": 0 1 0 a\n- 2147483647 1\n: 2147483646 1 0 b", {0, 2147483647}, {2147483647}, 0},
         {": 0 1 0 a\n- 10 2147483647\n: 1 1 0 b\n- 1", {0}, {10}, 2},
     };
+    // clang-format on
     for (const Case& c : relative) {
         const StandardSong song = readStandardSong("#relative: yes \n" + kHeader + c.body);
         EXPECT_TRUE(song.relative);
@@ -315,10 +321,12 @@ TEST(StandardSongTest, TimesFollowTheVersionsUnits) {
         double beatMs;
         double secondsScale; // START, VIDEOGAP and PREVIEWSTART
     };
+    // clang-format off
     const Case cases[] = {
         {"", 50, 1000}, {"#VERSION:1.2.0\n", 50, 1000}, {"#VERSION:2.0.0\n", 200, 1},
         {"#VERSION:10\n", 200, 1}, {"#VERSION:beta\n", 50, 1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const StandardSong song =
             readStandardSong(c.version + "#BPM:300\n#GAP:1234,5\n#START:2,5\n#END:90000\n"
