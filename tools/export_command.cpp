@@ -5,6 +5,7 @@
 
 #include "audio/export_job.h"
 #include "platform/codec_manager.h"
+#include "platform/ffmpeg_song_decoder.h"
 #include "tool_commands.h"
 
 #include <chrono>
@@ -82,13 +83,14 @@ private:
 
 int runExportCommand(const Args& args) {
     if (args.size() != 3) {
-        std::fprintf(stderr, "Usage: cantorix-tool export SONG.mp3 VOICE.wav OUT.mp3\n");
+        std::fprintf(stderr, "Usage: cantorix-tool export SONG VOICE.wav OUT.mp3\n");
         return 2;
     }
     try {
         const WorkingDirectory work;
         platform::CodecManager codecs;
-        audio::TExportJob job(codecs);
+        platform::FfmpegSongDecoder otherAudio;
+        audio::TExportJob job(codecs, otherAudio);
         audio::ExportFiles files =
             audio::ExportFiles::under(work.path(), fs::absolute(args[0]), fs::absolute(args[2]));
         files.voice = fs::absolute(args[1]);

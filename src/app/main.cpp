@@ -11,6 +11,7 @@
 #include "platform/capture_wave_in.h"
 #include "platform/ffmpeg_video_decoder.h"
 #include "platform/codec_manager.h"
+#include "platform/ffmpeg_song_decoder.h"
 #include "platform/ini_profile_file.h"
 #include "platform/jpeg_decoder.h"
 #include "platform/midi_timer_thread.h"
@@ -80,7 +81,8 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
                        [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }, &midiOutputs,
                        &midiTimer});
     platform::CodecManager codecs;
-    audio::TfrmConvert frmConvert(codecs, programDir);
+    platform::FfmpegSongDecoder otherSongAudio;
+    audio::TfrmConvert frmConvert(codecs, otherSongAudio, programDir);
     form1.session().setExportWindow(&frmConvert);
     app::TForm4 form4;
     app::TForm5 form5;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <system_error>
+#include <vector>
 
 namespace cantorix::audio {
 
@@ -145,6 +146,10 @@ TExportJob::TExportJob(CodecPort& codecs) : m_decoder(codecs), m_encoder(codecs)
     m_encoder.formatOut() = exportMp3Format();
 }
 
+TExportJob::TExportJob(CodecPort& codecs, SongAudioDecoder& otherAudio) : TExportJob(codecs) {
+    m_otherAudio = &otherAudio;
+}
+
 TExportJob::~TExportJob() {
     // An export abandoned between mixing and compressing leaves no mix behind.
     if (!m_files.mixDirectory.empty())
@@ -163,6 +168,15 @@ void TExportJob::removeWorkingFile(const std::filesystem::path& file) const {
 void TExportJob::wrapSong() {
     std::error_code ignored;
     std::filesystem::create_directories(m_files.mixDirectory, ignored);
+    m_decodeDirectly = false;
+    // Judged by the content: MPEG audio, in whatever file, keeps the conversion chain.
+    if (m_otherAudio && m_otherAudio->takes(m_files.songAudio)) {
+        if (samePathIgnoringCase(m_files.songAudio, m_files.decodedSong))
+            throw EExportError("The song file " + quoted(m_files.songAudio) +
+                               " is the export's own working file.");
+        m_decodeDirectly = true;
+        return;
+    }
     FileStream song(m_files.songAudio, FileStream::Mode::Read);
     TMpegFrameRecord record;
     if (mpegScan(song, record) == 0)
@@ -182,6 +196,8 @@ void TExportJob::wrapSong() {
 }
 
 std::exception_ptr TExportJob::decodeSong(const Progress& afterBlock) {
+    if (m_decodeDirectly)
+        return decodeOtherAudio(afterBlock);
     FileStream source(m_files.wrappedSong, FileStream::Mode::Read);
     FileStream destination(m_files.decodedSong, FileStream::Mode::Create);
     TdeRIFFAudioReader reader(source);
@@ -214,6 +230,41 @@ std::exception_ptr TExportJob::decodeSong(const Progress& afterBlock) {
             throw;
         decodeError = std::current_exception();
     }
+    writer.finish();
+    return decodeError;
+}
+
+// The song straight to the mix's PCM, in the same RIFF layout as the conversion chain writes.
+// Progress counts output frames.
+std::exception_ptr TExportJob::decodeOtherAudio(const Progress& afterBlock) {
+    const TdeWaveFormat& pcm = m_decoder.formatOut();
+    const std::unique_ptr<PcmSource> song =
+        m_otherAudio->open(m_files.songAudio, static_cast<int>(pcm.samplesPerSec()), pcm.channels());
+    FileStream destination(m_files.decodedSong, FileStream::Mode::Create);
+    TdeRIFFAudioWriter writer(destination);
+    writer.format() = pcm;
+    constexpr std::size_t kBlockFrames = 44100; // two seconds, as the chain converts
+    std::vector<std::int16_t> block(kBlockFrames * pcm.channels());
+    std::int64_t done = 0;
+    std::exception_ptr decodeError;
+    for (;;) {
+        std::size_t frames = 0;
+        try {
+            frames = song->read(block.data(), kBlockFrames);
+        } catch (...) {
+            decodeError = std::current_exception();
+            break;
+        }
+        if (frames == 0)
+            break;
+        writer.write(reinterpret_cast<const std::uint8_t*>(block.data()),
+                     frames * pcm.channels() * sizeof(std::int16_t));
+        done += static_cast<std::int64_t>(frames);
+        if (afterBlock)
+            afterBlock(done, std::max(done, song->expectedFrames()));
+    }
+    if (afterBlock && !decodeError)
+        afterBlock(done, done);
     writer.finish();
     return decodeError;
 }

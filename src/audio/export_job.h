@@ -1,7 +1,8 @@
 #pragma once
 // `TExportJob`: the four phases of the MP3 export, free of any window, so the export window
 // runs them with its timers in between and the command-line tool runs them back to back.
-// 1 wraps the song's MPEG data in a RIFF header, 2 decodes it to the recording's PCM format,
+// 1 wraps the song's MPEG data in a RIFF header, 2 decodes it to the recording's PCM format
+// (audio other than MPEG is decoded there directly, through the SongAudioDecoder port),
 // 3 mixes it with the recorded voice, 4 compresses the mix to the chosen MP3. Owns the two
 // converters (`deAudioConvertor1` decodes, `Converter` encodes) for the program's life, so a
 // display can watch them. Main thread, synchronous.
@@ -9,6 +10,7 @@
 #include "audio_convertor.h"
 #include "codec_port.h"
 #include "export_files.h"
+#include "song_audio_decoder.h"
 
 #include <cstdint>
 #include <exception>
@@ -30,7 +32,10 @@ public:
     // After each converted block: the source position reached and the source size in bytes.
     using Progress = std::function<void(std::int64_t position, std::int64_t size)>;
 
+    // Exports songs with MPEG audio only.
     explicit TExportJob(CodecPort& codecs);
+    // Also songs whose audio otherAudio takes, decoded by it in phase 2.
+    TExportJob(CodecPort& codecs, SongAudioDecoder& otherAudio);
     ~TExportJob();
     TExportJob(const TExportJob&) = delete;
     TExportJob& operator=(const TExportJob&) = delete;
@@ -43,11 +48,13 @@ public:
     void setMixNumberSource(std::function<int()> source) { m_mixNumberSource = std::move(source); }
 
     // Phase 1: the song's MPEG data behind the 70-byte header (or a RIFF MPEG file whole) into
-    // buf.wav. EExportError when the song holds no MPEG audio or is buf.wav itself.
+    // buf.wav. EExportError when the song holds no MPEG audio or is buf.wav itself. A song
+    // whose audio the other-audio decoder takes is not wrapped: phase 2 decodes it directly.
     void wrapSong();
-    // Phase 2: buf.wav decoded into mix/buf.wav. A decoding error still ends the stream, so
-    // the mix follows on what was decoded: it is returned for the caller to report. Failures
-    // before decoding starts, and files that cannot be written, are thrown.
+    // Phase 2: buf.wav (or the song itself, see phase 1) decoded into mix/buf.wav. A decoding
+    // error still ends the stream, so the mix follows on what was decoded: it is returned for
+    // the caller to report. Failures before decoding starts, and files that cannot be written,
+    // are thrown.
     std::exception_ptr decodeSong(const Progress& afterBlock = {});
     // Phase 3: the decoded song and the voice mixed into the mix file, which is removed again
     // if it cannot be written whole.
@@ -62,9 +69,12 @@ public:
 
 private:
     void removeWorkingFile(const std::filesystem::path& file) const;
+    std::exception_ptr decodeOtherAudio(const Progress& afterBlock);
 
     TdeAudioConvertor m_decoder;
     TdeAudioConvertor m_encoder;
+    SongAudioDecoder* m_otherAudio = nullptr;
+    bool m_decodeDirectly = false; // phase 1 found audio for the other-audio decoder
     ExportFiles m_files;
     int m_mixNumber = 0;
     std::mt19937 m_random{std::random_device{}()};

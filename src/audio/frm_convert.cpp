@@ -29,8 +29,17 @@ int barUnits(std::int64_t bytes, std::int64_t size) {
 } // namespace
 
 TfrmConvert::TfrmConvert(CodecPort& codecs, std::filesystem::path programDir, QWidget* parent)
+    : TfrmConvert(codecs, std::move(programDir), parent, nullptr) {}
+
+TfrmConvert::TfrmConvert(CodecPort& codecs, SongAudioDecoder& otherAudio,
+                         std::filesystem::path programDir, QWidget* parent)
+    : TfrmConvert(codecs, std::move(programDir), parent, &otherAudio) {}
+
+TfrmConvert::TfrmConvert(CodecPort& codecs, std::filesystem::path programDir, QWidget* parent,
+                         SongAudioDecoder* otherAudio)
     : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint), m_programDir(std::move(programDir)),
-      m_job(codecs), m_controlSource(codecs) {
+      m_job(otherAudio ? TExportJob(codecs, *otherAudio) : TExportJob(codecs)),
+      m_controlSource(codecs) {
     setObjectName(QStringLiteral("frmConvert"));
     setFixedSize(kClientWidth, kClientHeight);
     buildControls();

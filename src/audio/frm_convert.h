@@ -32,6 +32,9 @@ public:
     using ErrorReporter = std::function<void(QWidget* window, const std::string& text)>;
 
     TfrmConvert(CodecPort& codecs, std::filesystem::path programDir, QWidget* parent = nullptr);
+    // Also exports songs whose audio is not MPEG, decoded through otherAudio.
+    TfrmConvert(CodecPort& codecs, SongAudioDecoder& otherAudio, std::filesystem::path programDir,
+                QWidget* parent = nullptr);
     ~TfrmConvert() override;
 
     void setErrorReporter(ErrorReporter reporter) { m_reportError = std::move(reporter); }
@@ -52,6 +55,8 @@ public:
     int Timer1Tag = kArmedTag, Timer2Tag = kArmedTag;
 
 private:
+    TfrmConvert(CodecPort& codecs, std::filesystem::path programDir, QWidget* parent,
+                SongAudioDecoder* otherAudio);
     void buildControls();
     void Button1Click();  // phase 1: wrap the song
     void btnStartClick(); // phase 2: decode it
