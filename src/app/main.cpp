@@ -14,6 +14,7 @@
 #include "platform/ffmpeg_song_decoder.h"
 #include "platform/ini_profile_file.h"
 #include "platform/jpeg_decoder.h"
+#include "platform/png_decoder.h"
 #include "platform/midi_timer_thread.h"
 #include "platform/system_midi_outputs.h"
 #include "program_files.h"
@@ -56,10 +57,11 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     const auto programDir = app::programDirectory(cmd, app::executablePath("/proc/self/exe", argv0));
     app::requireDataDirectory(programDir);
     platform::LibJpegDecoder jpeg;
-    scene::PictureFileLoader pictures(jpeg);
+    platform::LibPngDecoder png;
+    scene::PictureFileLoader pictures(jpeg, png);
     // A cover shows about a hundred pixels wide: a quarter of a 600-pixel picture is plenty, and
     // a thousand covers then fit in memory comfortably.
-    scene::PictureFileLoader coverPictures(jpeg, kCoverMaxSide);
+    scene::PictureFileLoader coverPictures(jpeg, png, kCoverMaxSide);
     scene::render::QtGlyphRasterizer glyphs;
     SystemSteadyClock clock;
     const auto soundOutput = platform::chooseAudioOutput(cmd.noAudio, std::cerr);
