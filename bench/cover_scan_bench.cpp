@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
         else
             folders = std::stoi(argv[i]);
     }
-    const fs::path root = fs::temp_directory_path() / ("cantorix-cover-bench-" + std::to_string(::getpid()));
+    const fs::path root =
+        fs::temp_directory_path() / ("cantorix-cover-bench-" + std::to_string(::getpid()));
     const fs::path songs = root / "songs";
     const fs::path fallback = root / "Song Cover.jpg";
     {

@@ -93,14 +93,16 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     if (form1.terminationRequested())
         return 0;
     // The failure has been shown by then; the event loop ends with it.
-    QObject::connect(&form1, &app::TForm1::deferredStartFailed, &application, [] { QCoreApplication::exit(1); });
+    QObject::connect(&form1, &app::TForm1::deferredStartFailed, &application,
+                     [] { QCoreApplication::exit(1); });
     form1.show();
     centre(form1);
     centre(form4);
     centre(form5);
     return application.exec();
 } catch (...) {
-    cantorix::app::reportStartupFailure(nullptr, cantorix::app::describeException(std::current_exception()));
+    using namespace cantorix::app;
+    reportStartupFailure(nullptr, describeException(std::current_exception()));
     return 1;
 }
 

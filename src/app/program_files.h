@@ -18,7 +18,8 @@ public:
 // The executable's own file with every link resolved: selfLink (/proc/self/exe) when it can be
 // read, else argv0 made absolute. A game started through PATH or a symbolic link then still
 // finds the data/ and songs/ beside its real file.
-std::filesystem::path executablePath(const std::filesystem::path& selfLink, const std::filesystem::path& argv0);
+std::filesystem::path executablePath(const std::filesystem::path& selfLink,
+                                     const std::filesystem::path& argv0);
 
 // Throws EProgramFilesError when programDir holds no data/ folder: without its pictures the
 // game cannot show a single screen.

@@ -126,7 +126,8 @@ int registerCoverMaterials(scene::TGLMaterialLibrary& covers, const fs::path& so
         if (pictures[i].empty())
             ++fallbacks;
         else
-            covers.addTextureMaterial(coverMaterialName(static_cast<int>(i)), std::move(pictures[i]), own[i]);
+            covers.addTextureMaterial(coverMaterialName(static_cast<int>(i)), std::move(pictures[i]),
+                                      own[i]);
     }
     if (fallbacks > 0)
         covers.addTextureMaterial(std::string(kFallbackCoverMaterial), loader.load(fallback), fallback);

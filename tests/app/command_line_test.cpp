@@ -64,7 +64,8 @@ TEST_F(ProgramFilesTest, TheExecutableIsFoundThroughItsLinks) {
     const fs::path noProc = m_dir / "no-proc/self/exe";
     EXPECT_EQ(executablePath(m_dir / "bin/karaoke", "karaoke"), real) << "from /proc, whatever argv[0]";
     EXPECT_EQ(executablePath(noProc, m_dir / "bin/karaoke"), real) << "argv[0] resolved";
-    EXPECT_EQ(programDirectory({}, executablePath(m_dir / "bin/karaoke", "karaoke")), real.parent_path());
+    EXPECT_EQ(programDirectory({}, executablePath(m_dir / "bin/karaoke", "karaoke")),
+              real.parent_path());
 }
 
 TEST_F(ProgramFilesTest, StartUpRefusesAProgramDirectoryWithoutPicturesOrAnUnreadableSongsFolder) {

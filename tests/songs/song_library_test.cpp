@@ -132,7 +132,8 @@ TEST_F(SongLibraryTest, CoverlessEntriesShareOneFallbackDecodedOnce) {
         songs.setItemIndex(index - 1);
         ring.RightArrowButtonClick();
         ring.CoverProgress(0.01);
-        EXPECT_EQ(slab.material().name, index == 0 ? "c0" : std::string(kFallbackCoverMaterial)) << index;
+        const std::string expected = index == 0 ? "c0" : std::string(kFallbackCoverMaterial);
+        EXPECT_EQ(slab.material().name, expected) << index;
     }
 
     // A missing fallback matters only when some entry needs it, and then the error names it.
