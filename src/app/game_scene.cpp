@@ -198,7 +198,7 @@ void GameScene::buildFirstPage() {
         (*text)->setText(name);
     }
     Voices = &Ring->addNewChild<TGLHUDText>("Voices");
-    Voices->setPosition({570, 298, 0});
+    Voices->setPosition({570, 208, 0});
     Voices->setFont(&GLStoredBitmapFont1);
     Voices->setAlignment(TAlignment::taCenter);
     Voices->setLayout(TTextLayout::tlTop);
@@ -214,7 +214,7 @@ void GameScene::buildFirstPage() {
     Leftarrow = &addImageButton(*GLForm1, "Leftarrow", 480, 350, 30, 32, "Larrow", 40, 40, 6, 8);
     RightArrow = &addImageButton(*GLForm1, "RightArrow", 640, 350, 30, 32, "Rarrow", 40, 40, 12, 8);
     VoiceChoice = &GLForm1->addNewChild<TGLLabel>("VoiceChoice");
-    VoiceChoice->setBounds(460, 318, 220, 24);
+    VoiceChoice->setBounds(460, 226, 220, 24);
     VoiceChoice->setBitmapFont(&Menufont1);
     VoiceChoice->setDefaultColor(0x0080D0FF);
     VoiceChoice->setAlignment(TAlignment::taCenter);

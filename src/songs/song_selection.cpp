@@ -1,6 +1,7 @@
 #include "song_selection.h"
 
 #include "song_errors.h"
+#include "song_media_file.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,11 +14,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A media file named by a standard song, in its folder; empty when the song names none.
+// A media file named by a standard song, found in its folder ignoring case; empty when the song
+// names none, names one outside its folder, or the file is not there.
 fs::path mediaFile(const fs::path& folder, const std::string& name) {
-    if (name.empty())
+    return findSongMediaFile(folder, name).value_or(fs::path());
+}
+
+// The audio file is looked for like the others; a missing one keeps its name, so the player's
+// message says which file it could not open. A name outside the folder stays refused.
+fs::path audioFile(const fs::path& folder, const std::string& name) {
+    if (fs::path found = mediaFile(folder, name); !found.empty())
+        return found;
+    const fs::path relative(name);
+    if (name.empty() || relative.has_root_path())
         return {};
-    return folder / name;
+    for (const fs::path& part : relative)
+        if (part == "..")
+            return {};
+    return folder / relative;
 }
 
 std::string voiceName(const StandardSong& song, std::size_t voice) {
@@ -83,7 +97,7 @@ void SongSelection::read(const fs::path& folder, const fs::path& file) {
     }
     StandardSong song = readStandardSong(bytes);
     m_selected.format = SongFormat::Standard;
-    m_selected.audioPath = mediaFile(folder, song.audio);
+    m_selected.audioPath = audioFile(folder, song.audio);
     m_selected.videoPath = mediaFile(folder, song.video);
     m_selected.backgroundPath = mediaFile(folder, song.background);
     m_selected.standard = std::move(song);
@@ -126,7 +140,8 @@ void SongSelection::SelectSong() {
     const bool standard = m_selected.format == SongFormat::Standard;
     if (standard && m_selected.audioPath.empty()) {
         m_player.close();
-        throw EMediaPlayerError("The song file '" + file.string() + "' names no audio file");
+        throw EMediaPlayerError("The song file '" + file.string() +
+                                "' names no audio file in its own folder");
     }
     m_player.setFileName(standard ? m_selected.audioPath : m_song.audioPath());
     m_player.open();

@@ -1,0 +1,289 @@
+// Standard-format songs in the real main window: a demo song's melody written in the standard
+// format over Ogg audio made with ffmpeg, played through the null sound output, and a duet whose
+// second voice is chosen on the song selection.
+
+#include "app/options_form.h"
+#include "game_window_fixture.h"
+#include "pitch/tone.h"
+#include "platform/silent_input.h"
+#include "songs/song_file.h"
+#include "songs/song_selection.h"
+
+#include <QImage>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace cantorix;
+using cantorix::testing::waitUntil;
+namespace fs = std::filesystem;
+
+const char* const kDemoFolder = "Cantorix - Paper Kites";
+constexpr int kGapMs = 730;
+constexpr int kBeatShift = 6; // the first note is sung at beat 6, not 0
+constexpr int kLines = 3;     // of the demo's melody, so the test stays short
+
+struct Note {
+    int start, length, pitch;
+    std::string text;
+    char kind = ':';
+};
+
+// The demo song's first lines, beats moved on by kBeatShift and its sung values turned into
+// semitones from C4, with the breaks between them.
+struct Melody {
+    double bpm = 0;
+    std::vector<std::vector<Note>> lines;
+};
+
+Melody demoMelody(const fs::path& songFolder) {
+    songs::SongFile song;
+    const fs::path file = songFolder / (std::string(kDemoFolder) + ".txt");
+    song.load(songs::readSongFileBytes(file), songFolder, file);
+    Melody m;
+    m.bpm = song.bpm();
+    m.lines.emplace_back();
+    for (std::size_t i = 0; i < song.recordCount() && m.lines.size() <= kLines; ++i) {
+        const songs::SongRecord& r = song.songRecords()[i];
+        if (r.isBreak) {
+            m.lines.emplace_back();
+            continue;
+        }
+        const double hz = pitch::toneFrequencyOfSungValue(r.pitch);
+        m.lines.back().push_back({r.startBeat + kBeatShift, r.length,
+                                  static_cast<int>(std::lround(12 * std::log2(hz / 261.6256))),
+                                  song.displayText(r.syllable)});
+    }
+    m.lines.resize(kLines);
+    // The second line shows every kind of note: rap, golden, freestyle and golden rap.
+    const char kinds[] = {':', 'R', '*', ':', 'F', ':', 'G'};
+    for (std::size_t i = 0; i < m.lines[1].size() && i < sizeof kinds; ++i)
+        m.lines[1][i].kind = kinds[i];
+    return m;
+}
+
+std::string noteLines(const std::vector<std::vector<Note>>& lines) {
+    std::ostringstream out;
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+        if (l > 0)
+            out << "- " << lines[l - 1].back().start + lines[l - 1].back().length + 2 << "\n";
+        for (const Note& n : lines[l])
+            out << n.kind << " " << n.start << " " << n.length << " " << n.pitch << " " << n.text << "\n";
+    }
+    return out.str();
+}
+
+class StandardSessionWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_root = cantorix::testing::makeProgramRoot("cantorix-standard", {});
+        m_pictures = std::make_unique<scene::PictureFileLoader>(m_jpeg);
+        m_covers = std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
+        m_melody = demoMelody(fs::path(CANTORIX_PROGRAM_DIR) / "songs" / kDemoFolder);
+        ASSERT_EQ(m_melody.lines.size(), static_cast<std::size_t>(kLines));
+        ASSERT_FALSE(m_melody.lines.back().empty());
+    }
+    void TearDown() override {
+        m_form.reset();
+        m_input.reset();
+        fs::remove_all(m_root);
+    }
+    // A song folder with the demo's music cut to seconds and made Ogg Vorbis.
+    fs::path songFolder(const std::string& name, double seconds) {
+        const fs::path folder = m_root / "songs" / name;
+        fs::create_directories(folder);
+        const fs::path mp3 = fs::path(CANTORIX_PROGRAM_DIR) / "songs" / kDemoFolder /
+                             (std::string(kDemoFolder) + ".mp3");
+        const std::string command = "ffmpeg -v error -y -i '" + mp3.string() + "' -t " +
+                                    std::to_string(seconds) + " -c:a libvorbis -q:a 1 '" +
+                                    (folder / "Tune.OGG").string() + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return folder;
+    }
+    double beatMs() const { return 15000.0 / m_melody.bpm; }
+    double noteStartMs(const Note& n) const { return kGapMs + n.start * beatMs(); }
+
+    app::TForm1& start() {
+        m_form = std::make_unique<app::TForm1>(
+            app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, m_capture,
+                             m_recorderInput, m_captureError});
+        m_form->show();
+        EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
+        m_game = &m_form->game();
+        return *m_form;
+    }
+    void click(const scene::TGLBaseControl& control) {
+        const scene::RectI r = control.globalRect();
+        QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {},
+                          QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    }
+    void selectTitle(const std::string& title) {
+        for (int i = 0; i < 4 && m_game->Title->text() != title; ++i)
+            click(*m_game->RightArrow);
+        for (int i = 0; i < 4 && m_game->Title->text() != title; ++i)
+            click(*m_game->Leftarrow);
+        ASSERT_EQ(m_game->Title->text(), title);
+    }
+    void sing() {
+        m_input = std::make_unique<platform::SilentInput>(m_capture.hub());
+        click(*m_game->Start);
+        ASSERT_TRUE(m_game->Singing->visible());
+    }
+    std::string lineText(int line) {
+        std::string joined;
+        const scene::TGLBaseSceneObject& group = m_game->SingText->child(line);
+        for (int i = 0; i < group.count(); ++i)
+            joined += static_cast<const scene::TGLHUDText&>(group.child(i)).text();
+        return joined;
+    }
+    std::string highlighted() {
+        if (m_game->SingText->count() == 0)
+            return "";
+        const scene::TGLBaseSceneObject& group = m_game->SingText->child(0);
+        for (int i = 0; i < group.count(); ++i) {
+            const auto& text = static_cast<const scene::TGLHUDText&>(group.child(i));
+            if (text.modulateColor().a == 1.0f)
+                return text.text();
+        }
+        return "";
+    }
+    void saveFrame(const char* file) { m_form->viewer()->grabFramebuffer().save(file); }
+
+    fs::path m_root;
+    Melody m_melody;
+    platform::LibJpegDecoder m_jpeg;
+    std::unique_ptr<scene::PictureFileLoader> m_pictures, m_covers;
+    std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
+    platform::FileMediaPlayer m_player{*m_output};
+    platform::CaptureService m_capture;
+    platform::CaptureWaveIn m_recorderInput{m_capture};
+    std::unique_ptr<platform::CaptureSource> m_input;
+    std::string m_captureError;
+    scene::render::QtGlyphRasterizer m_glyphs;
+    cantorix::testing::WallClock m_clock;
+    std::unique_ptr<app::TForm1> m_form;
+    app::GameScene* m_game = nullptr;
+};
+
+TEST_F(StandardSessionWindowTest, EachSyllableIsHighlightedOnTimeAndTheSongEndsAtItsEnd) {
+    const Note& last = m_melody.lines.back().back();
+    const double endMs = noteStartMs(last) + last.length * beatMs() + 600;
+    std::ofstream(songFolder("Standard", endMs / 1000 + 3) / "song.txt")
+        << "#TITLE:Kites Standard\n#ARTIST:Cantorix\n#AUDIO:tune.ogg\n#BPM:"
+        << m_melody.bpm << "\n#GAP:" << kGapMs << "\n#END:" << std::lround(endMs) << "\n"
+        << noteLines(m_melody.lines) << "E\n";
+    start();
+    app::GameScene& g = *m_game;
+    ASSERT_EQ(g.Title->text(), "Kites Standard");
+    EXPECT_FALSE(g.VoiceChoice->visible()) << "a solo song shows no voice choice";
+    // The first line already takes the session's text colour.
+    g.GLButton11->setDefaultColor(0x000000FF);
+    sing();
+    const scene::ColorF first =
+        static_cast<const scene::TGLHUDText&>(g.SingText->child(0).child(0)).modulateColor();
+    EXPECT_EQ(first.r, 1.0f);
+    EXPECT_EQ(first.g, 0.0f);
+
+    // What the screen highlights, sampled against the play position.
+    std::vector<std::pair<std::int64_t, std::string>> seen;
+    bool framed = false;
+    while (g.Singing->visible()) {
+        QTest::qWait(2);
+        seen.emplace_back(m_player.position(), highlighted());
+        if (!framed && !seen.back().second.empty() && seen.back().first > noteStartMs(m_melody.lines[1][1])) {
+            saveFrame("/tmp/cantorix-standard-singing.png");
+            framed = true;
+        }
+        ASSERT_LT(seen.back().first, endMs + 2000);
+    }
+    ASSERT_TRUE(g.Scorepage->visible());
+    seen.pop_back(); // taken after the end, from a closed player
+    EXPECT_GE(seen.back().first, endMs - 50) << "ended at #END";
+    EXPECT_LT(seen.back().first, endMs + 100) << "before the music's end";
+
+    EXPECT_EQ(m_form->session().scoring().notePoints(), 0) << "standard notes score nothing yet";
+
+    const session::SessionTimings& t = m_form->session().timings();
+    const double frameMs = m_form->viewer()->longestPaintMilliseconds();
+    const double slack = app::SingingSession::kClockIntervalMs + t.clockTickMs.max() + frameMs;
+    std::cout << "highlight after note start ms: min " << t.entryLatenessMs.min() << " mean "
+              << t.entryLatenessMs.mean() << " max " << t.entryLatenessMs.max() << " ("
+              << t.entryLatenessMs.count() << "); clock tick max " << t.clockTickMs.max()
+              << " ms, frames: mean "
+              << m_form->viewer()->paintMilliseconds() /
+                     static_cast<double>(std::max<std::uint64_t>(1, m_form->viewer()->framesRendered()))
+              << " ms, longest " << frameMs << " ms\n";
+    std::size_t notes = 0;
+    for (const auto& line : m_melody.lines)
+        notes += line.size();
+    EXPECT_EQ(t.entryLatenessMs.count(), static_cast<std::int64_t>(notes));
+    EXPECT_GE(t.entryLatenessMs.min(), 0.0);
+    EXPECT_LE(t.entryLatenessMs.max(), slack);
+
+    // Every sample shows the syllable due at its position, or at most `slack` ms before it.
+    const auto dueAt = [&](double ms) -> std::string {
+        for (const auto& line : m_melody.lines)
+            for (const Note& n : line)
+                if (noteStartMs(n) <= ms && ms < noteStartMs(n) + n.length * beatMs())
+                    return n.text;
+        return "";
+    };
+    int wrong = 0;
+    for (const auto& [position, shown] : seen) {
+        bool fits = false;
+        for (double d = 0; d <= slack && !fits; d += 1)
+            fits = dueAt(static_cast<double>(position) - d) == shown;
+        if (!fits && ++wrong < 5)
+            ADD_FAILURE() << "at " << position << " ms '" << shown << "' shown, '" << dueAt(position)
+                          << "' due";
+    }
+    EXPECT_EQ(wrong, 0) << "of " << seen.size() << " samples";
+}
+
+TEST_F(StandardSessionWindowTest, ADuetsSecondVoiceIsChosenAndShowsItsOwnLines) {
+    const std::vector<std::vector<Note>> first(m_melody.lines.begin(), m_melody.lines.begin() + 1);
+    std::vector<std::vector<Note>> second(m_melody.lines.begin() + 1, m_melody.lines.end());
+    const fs::path folder = songFolder("Duet", 12);
+    std::ofstream(folder / "duet.txt") << "#TITLE:Kites Duet\n#ARTIST:Cantorix\n#AUDIO:TUNE.ogg\n#BPM:"
+                                       << m_melody.bpm << "\n#GAP:" << kGapMs
+                                       << "\n#P1:Ann\n#P2:Bob\nP1\n" << noteLines(first) << "P2\n"
+                                       << noteLines(second) << "E\n";
+    songFolder("Other", 1);
+    std::ofstream(m_root / "songs/Other/other.txt")
+        << "#TITLE:Other\n#ARTIST:Cantorix\n#AUDIO:tune.ogg\n#BPM:200\n#GAP:100\n: 1 2 0 la\nE\n";
+    start();
+    app::GameScene& g = *m_game;
+    selectTitle("Kites Duet");
+    EXPECT_TRUE(g.Voices->visible());
+    EXPECT_EQ(g.Voices->text(), "Duet: Ann / Bob");
+    EXPECT_EQ(g.VoiceChoice->caption(), "[V] Sing: Ann");
+    QTest::keyClick(m_form->viewer(), Qt::Key_V);
+    EXPECT_EQ(g.VoiceChoice->caption(), "[V] Sing: Bob");
+    click(*g.VoiceChoice);
+    EXPECT_EQ(g.VoiceChoice->caption(), "[V] Sing: Ann");
+    click(*g.VoiceChoice);
+    ASSERT_EQ(g.VoiceChoice->caption(), "[V] Sing: Bob");
+    QTest::qWait(100);
+    saveFrame("/tmp/cantorix-standard-duet-selection.png");
+
+    std::string bobFirst, bobSecond;
+    for (const Note& n : second[0])
+        bobFirst += n.text;
+    for (const Note& n : second[1])
+        bobSecond += n.text;
+    sing();
+    EXPECT_EQ(lineText(0), bobFirst);
+    EXPECT_EQ(lineText(1), bobSecond);
+    // Bob's first note is due later than Ann's; the lane waits for it.
+    const double bobStart = noteStartMs(second[0][0]);
+    ASSERT_TRUE(waitUntil([&] { return m_player.position() > bobStart + 100; }, 20000));
+    EXPECT_EQ(highlighted(), second[0][0].text);
+    saveFrame("/tmp/cantorix-standard-duet-singing.png");
+    QTest::keyClick(m_form->viewer(), Qt::Key_Escape);
+    EXPECT_TRUE(g.Scorepage->visible());
+}
+
+} // namespace
