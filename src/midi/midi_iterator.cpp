@@ -28,6 +28,7 @@ void TMidiIterator::setTrackOutputs(TTrackOutputs* outputs) {
 
 void TMidiIterator::Reset() {
     TMidiPosition::Reset();
+    m_publishedTicks.store(Ticks(), std::memory_order_release);
     if (m_outputs) {
         m_outputs->RewindOutputs();
         m_outputs->SendPatches();
@@ -40,6 +41,7 @@ void TMidiIterator::Reset() {
 }
 
 void TMidiIterator::Changed() {
+    m_publishedTicks.store(Ticks(), std::memory_order_release);
     m_finished = true;
     if (!m_outputs)
         return;

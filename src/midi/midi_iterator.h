@@ -8,6 +8,7 @@
 #include "midi/midi_position.h"
 #include "midi/track_outputs.h"
 
+#include <atomic>
 #include <memory>
 
 namespace cantorix::midi {
@@ -35,6 +36,10 @@ public:
 
     // While set, OnEvent calls are posted to the window thread (the timer thread moves it).
     void setOnTimerThread(bool onTimerThread) { m_onTimerThread = onTimerThread; }
+    // Ticks as of the last move, readable from any thread without the registry's lock (the
+    // window thread's marker polls it while the timer thread moves the iterator).
+    std::int32_t publishedTicks() const { return m_publishedTicks.load(std::memory_order_acquire); }
+
     // Expires when the iterator is destroyed; posted calls check it before using the sender.
     std::weak_ptr<void> lifeToken() const { return m_life; }
 
@@ -43,6 +48,7 @@ private:
     bool m_finished = false;
     bool m_playing = false;
     bool m_onTimerThread = false;
+    std::atomic<std::int32_t> m_publishedTicks{0};
     std::shared_ptr<void> m_life;
 };
 

@@ -109,8 +109,7 @@ bool TMidiPlayer::Paused() const {
 }
 
 std::int32_t TMidiPlayer::Position() const {
-    Lock lock(m_registry.mutex());
-    return m_iterator.Ticks();
+    return m_iterator.publishedTicks();
 }
 
 void TMidiPlayer::setPosition(std::int32_t ticks) {

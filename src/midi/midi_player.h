@@ -50,8 +50,9 @@ public:
     void setFastForward(bool fastForward);
     bool Paused() const;
 
-    // The iterator's position in ticks; setting it ends the sounding notes, resets the
-    // controllers when moving backwards and moves there.
+    // The iterator's position in ticks, read without the registry's lock so that a poll from
+    // the window thread never waits for a tick (the value may be one tick old). Setting it
+    // ends the sounding notes, resets the controllers when moving backwards and moves there.
     std::int32_t Position() const;
     void setPosition(std::int32_t ticks);
     // The iterator's position in milliseconds of the music.

@@ -1,20 +1,17 @@
 #include "fluid_synth_output.h"
 
 #include <array>
-#include <chrono>
 #include <fluidsynth.h>
-#include <thread>
 
 namespace cantorix::platform {
 
 namespace {
 
-// Room for every note-off and controller reset of all 16 channels at once, twice over.
-constexpr std::size_t kQueuedMessages = 8192;
+// Messages waiting for the device thread beyond this are dropped: only a device that has
+// stopped rendering for good lets so many pile up (16 MiB of them).
+constexpr std::uint64_t kMaxWaitingMessages = std::uint64_t{1} << 22;
 // Not a channel message: the device thread ends every note when it meets this word.
 constexpr std::uint32_t kResetMarker = 0xFF;
-// A sender finding the ring full waits this long for the device thread to drain it.
-constexpr auto kFullRingWait = std::chrono::milliseconds(200);
 
 void quietLibraryLog() {
     // The library reports harmless SoundFont details on the standard error; errors still show.
@@ -61,7 +58,7 @@ std::filesystem::path findGeneralMidiSoundFont() {
 }
 
 FluidSynthOutput::FluidSynthOutput(AudioOutput& output, const std::filesystem::path& soundFont)
-    : m_synth(std::make_unique<Synth>()), m_messages(kQueuedMessages) {
+    : m_synth(std::make_unique<Synth>()) {
     quietLibraryLog();
     if (soundFont.empty())
         throw ESynthesizerError("No General MIDI SoundFont is installed");
@@ -100,21 +97,20 @@ void FluidSynthOutput::reset() {
 
 void FluidSynthOutput::push(std::uint32_t message) {
     std::lock_guard lock(m_sendMutex);
-    const auto giveUp = std::chrono::steady_clock::now() + kFullRingWait;
-    while (m_messages.write(&message, 1) == 0) {
-        // A message is dropped only when the device thread has stalled for good.
-        if (std::chrono::steady_clock::now() > giveUp)
-            return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    if (m_pushed - m_applied.load(std::memory_order_relaxed) >= kMaxWaitingMessages)
+        return;
+    m_messages.push(message);
+    ++m_pushed;
 }
 
 void FluidSynthOutput::render(float* out, std::size_t frames) noexcept {
     std::array<std::uint32_t, 256> batch;
     std::size_t n;
-    while ((n = m_messages.read(batch.data(), batch.size())) > 0)
+    while ((n = m_messages.pop(batch.data(), batch.size())) > 0) {
         for (std::size_t i = 0; i < n; ++i)
             apply(batch[i]);
+        m_applied.fetch_add(n, std::memory_order_relaxed);
+    }
     fluid_synth_write_float(m_synth->synth, static_cast<int>(frames), out, 0, kOutputChannels, out,
                             1, kOutputChannels);
 }

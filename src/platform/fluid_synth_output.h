@@ -1,13 +1,16 @@
 #pragma once
 // MIDI output device 0: the built-in General MIDI synthesizer (FluidSynth with a SoundFont),
 // rendered into a stream of the game's sound output. Senders put channel messages into a
-// lock-free ring; the output's device thread applies them at the start of each block and then
-// renders, so only that thread ever touches the synthesizer once the stream runs.
+// lock-free queue that grows rather than fills, so a sender (the player's tick, the window
+// thread) never waits for the synthesizer; the output's device thread applies them at the
+// start of each block and then renders, so only that thread ever touches the synthesizer.
 
 #include "midi/midi_output_device.h"
 #include "platform/audio_output.h"
-#include "platform/spsc_ring.h"
+#include "platform/growing_spsc_queue.h"
 
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -36,7 +39,8 @@ public:
     FluidSynthOutput(const FluidSynthOutput&) = delete;
     FluidSynthOutput& operator=(const FluidSynthOutput&) = delete;
 
-    // Any thread; the message sounds at the start of the next block the device renders.
+    // Any thread, without waiting; the message sounds at the start of the next block the
+    // device renders.
     void sendShortMessage(std::uint32_t message) override;
     void reset() override;
 
@@ -49,8 +53,10 @@ private:
     struct Synth; // the library's settings and synthesizer
     std::unique_ptr<Synth> m_synth;
     std::unique_ptr<AudioStream> m_stream;
-    std::mutex m_sendMutex; // makes the senders one producer of the ring
-    SpscRing<std::uint32_t> m_messages;
+    std::mutex m_sendMutex; // makes the senders one producer of the queue
+    GrowingSpscQueue<std::uint32_t> m_messages;
+    std::uint64_t m_pushed = 0;              // under m_sendMutex
+    std::atomic<std::uint64_t> m_applied{0}; // written by the device thread
 };
 
 } // namespace cantorix::platform

@@ -1,4 +1,5 @@
 #include "fakes/manual_main_thread.h"
+#include "fakes/manual_midi_timer.h"
 #include "midi/midi_bytes.h"
 #include "midi/midi_player.h"
 #include "platform/fluid_synth_output.h"
@@ -6,10 +7,13 @@
 #include "platform/null_audio_output.h"
 #include "platform/system_midi_outputs.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <thread>
 
 using namespace cantorix::platform;
@@ -59,6 +63,51 @@ private:
     int m_rate = 0;
     std::atomic<float> m_peak{0};
     std::atomic<std::int64_t> m_frames{0};
+};
+
+// An output that has nearly stalled: its device thread renders one short block a second.
+class SluggishOutput : public AudioOutput {
+public:
+    std::string name() const override { return "sluggish"; }
+    std::unique_ptr<AudioStream> openStream(int sampleRate, AudioSource& source) override {
+        return std::make_unique<Stream>(sampleRate, source);
+    }
+
+private:
+    class Stream : public AudioStream {
+    public:
+        Stream(int rate, AudioSource& source) : m_rate(rate), m_source(source) {}
+        ~Stream() override { stop(); }
+        void start() override {
+            m_thread = std::thread([this] {
+                std::array<float, 64 * kOutputChannels> block;
+                std::unique_lock lock(m_mutex);
+                while (!m_stopping) {
+                    m_source.render(block.data(), 64);
+                    m_wake.wait_for(lock, 1s, [this] { return m_stopping; });
+                }
+            });
+        }
+        void stop() override {
+            {
+                std::lock_guard lock(m_mutex);
+                m_stopping = true;
+            }
+            m_wake.notify_all();
+            if (m_thread.joinable())
+                m_thread.join();
+        }
+        int sampleRate() const override { return m_rate; }
+        std::size_t latencyFrames() const override { return 0; }
+
+    private:
+        int m_rate;
+        AudioSource& m_source;
+        std::thread m_thread;
+        std::mutex m_mutex;
+        std::condition_variable m_wake;
+        bool m_stopping = false;
+    };
 };
 
 } // namespace
@@ -143,4 +192,55 @@ TEST(SystemMidiOutputsTest, PlayerSoundsThroughTheBuiltInSynthesizer) {
         std::this_thread::sleep_for(5ms);
     EXPECT_EQ(player.state(), TPlayerState::Stopped);
     EXPECT_GE(player.Position(), 300);
+}
+
+TEST(SystemMidiOutputsTest, ABurstOfEventsNeverHoldsUpTheWindowThread) {
+    using namespace cantorix::midi;
+    SluggishOutput output;
+    SystemMidiOutputs devices(output);
+    PhysicalPortRegistry registry(devices);
+    cantorix::midi::testing::ManualMidiTimer timer;
+    cantorix::pitch::testing::ManualInvoker invoker;
+    // 30,000 note-ons at tick 1, far more than the synthesizer takes in one block.
+    test::TrackBody burst;
+    for (int i = 0; i < 30000; ++i)
+        burst.event(i == 0 ? 1 : 0, {0x90, static_cast<std::uint8_t>(i % 128), 100});
+    const test::Bytes bytes =
+        test::midiFile({test::TrackBody().tempo(0, 96000).end(), burst.end(500)});
+    TMidiData data;
+    data.load(bytes, "burst.mid");
+    TTrackOutputs outputs(registry, &invoker);
+    outputs.setMidiData(&data);
+    outputs.setActive(true);
+    TMidiPlayer player(registry, timer, invoker);
+    player.setTrackOutputs(&outputs);
+    player.Rebind();
+    player.Rewind();
+    player.setPlay(true);
+
+    // The tick sends the burst on a thread of its own while this thread polls the position.
+    std::atomic<bool> sent{false};
+    std::thread tick([&] {
+        timer.tick(4);
+        sent = true;
+    });
+    auto slowestPoll = std::chrono::steady_clock::duration::zero();
+    do {
+        const auto begin = std::chrono::steady_clock::now();
+        (void)player.Position();
+        slowestPoll = std::max(slowestPoll, std::chrono::steady_clock::now() - begin);
+    } while (!sent);
+    tick.join();
+    // Waiting for the synthesizer would take most of a second; the margin is for a busy machine.
+    EXPECT_LT(slowestPoll, 100ms);
+    EXPECT_EQ(player.Position(), 4);
+    EXPECT_EQ(outputs.Outputs(1)->port().soundingNotes(0, 0), 235);
+
+    // Ending 30,000 notes from the window thread does not wait for the synthesizer either,
+    // once it has taken in the burst and gone back to sleep.
+    std::this_thread::sleep_for(50ms);
+    const auto begin = std::chrono::steady_clock::now();
+    player.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 100ms);
+    EXPECT_EQ(outputs.Outputs(1)->port().soundingNotes(0, 0), 0);
 }
