@@ -247,7 +247,11 @@ TEST_F(StandardSessionWindowTest, ADuetsSecondVoiceIsChosenAndShowsItsOwnLines) 
     const std::vector<std::vector<Note>> first(m_melody.lines.begin(), m_melody.lines.begin() + 1);
     std::vector<std::vector<Note>> second(m_melody.lines.begin() + 1, m_melody.lines.end());
     const fs::path folder = songFolder("Duet", 12);
-    std::ofstream(folder / "duet.txt") << "#TITLE:Kites Duet\n#ARTIST:Cantorix\n#AUDIO:TUNE.ogg\n#BPM:"
+    const std::string picture = "ffmpeg -v error -y -f lavfi -i color=c=0x2060A0:s=128x96 -frames:v 1 '" +
+                                (folder / "stage.jpg").string() + "'";
+    ASSERT_EQ(std::system(picture.c_str()), 0) << picture;
+    std::ofstream(folder / "duet.txt") << "#TITLE:Kites Duet\n#ARTIST:Cantorix\n#AUDIO:TUNE.ogg\n"
+                                          "#BACKGROUND:Stage.JPG\n#BPM:"
                                        << m_melody.bpm << "\n#GAP:" << kGapMs
                                        << "\n#P1:Ann\n#P2:Bob\nP1\n" << noteLines(first) << "P2\n"
                                        << noteLines(second) << "E\n";
@@ -275,6 +279,7 @@ TEST_F(StandardSessionWindowTest, ADuetsSecondVoiceIsChosenAndShowsItsOwnLines) 
     for (const Note& n : second[1])
         bobSecond += n.text;
     sing();
+    EXPECT_TRUE(g.SongBackground->visible()) << "the background shows where no video plays";
     EXPECT_EQ(lineText(0), bobFirst);
     EXPECT_EQ(lineText(1), bobSecond);
     // Bob's first note is due later than Ann's; the lane waits for it.
@@ -284,6 +289,7 @@ TEST_F(StandardSessionWindowTest, ADuetsSecondVoiceIsChosenAndShowsItsOwnLines) 
     saveFrame("/tmp/cantorix-standard-duet-singing.png");
     QTest::keyClick(m_form->viewer(), Qt::Key_Escape);
     EXPECT_TRUE(g.Scorepage->visible());
+    EXPECT_FALSE(g.SongBackground->visible());
 }
 
 } // namespace
