@@ -10,5 +10,8 @@ namespace cantorix::assets::demo {
 QImage lanternCover(const QString& title);
 QImage harbourCover(const QString& title);
 QImage kitesCover(const QString& title);
+// The duet's cover, and its background of the same scene without a title, 800 x 600.
+QImage lighthousesCover(const QString& title);
+QImage lighthousesBackground();
 
 } // namespace cantorix::assets::demo

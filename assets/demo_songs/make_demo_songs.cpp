@@ -1,6 +1,7 @@
 // Composes the demo songs into the songs folder of the program directory given on the command
 // line: per song a folder "Cantorix - <title>" with the MP3, the song file and cover.jpg (the
-// song file of a song with a clip names it; the demo video generator draws the clip). Run
+// song file of a song with a clip names it; the demo video generator draws the clip), and the
+// duet in the standard song format with its Ogg Vorbis audio, PNG cover and background. Run
 // by the build; nothing it writes is kept in the source tree. The names here must match
 // CANTORIX_DEMO_SONGS in CMakeLists.txt.
 //
@@ -11,9 +12,11 @@
 #include "arrangement.h"
 #include "cover_art.h"
 #include "demo_tunes.h"
+#include "duet_song.h"
 #include "lead_voice.h"
 #include "melody_pitch.h"
 #include "mp3_file.h"
+#include "ogg_file.h"
 #include "song_text.h"
 
 #include <QGuiApplication>
@@ -38,6 +41,9 @@ using CoverPainter = QImage (*)(const QString&);
 const CoverPainter kCovers[] = {lanternCover, harbourCover, kitesCover};
 // The song's clip, drawn by the demo video generator; empty for songs without one.
 const char* const kVideos[] = {"", "harbour.avi", ""};
+// The duet's pictures, named by its song file (keep in step with CMakeLists.txt).
+const char* const kDuetCover = "lighthouses.png";
+const char* const kDuetBackground = "background.jpg";
 
 void writeText(const std::string& text, const std::filesystem::path& file) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -72,6 +78,17 @@ std::vector<std::future<void>> startAudio(const std::vector<Tune>& tunes,
     return audio;
 }
 
+// The duet in the standard song format: its song file now, its audio on a worker thread.
+std::future<void> startDuet(const DuetSong& duet, const std::filesystem::path& songs) {
+    const std::string name = std::string(kDemoArtist) + " - " + duet.tune.sheet.title;
+    const DuetMedia media{name + ".ogg", kDuetCover, kDuetBackground};
+    std::filesystem::create_directories(songs / name);
+    writeText(duetSongText(duet, media), songs / name / (name + ".txt"));
+    const std::filesystem::path file = songs / name / media.audio;
+    return std::async(std::launch::async,
+                      [&duet, file] { writeOggVorbis(renderTune(duet.tune), file); });
+}
+
 void writeSongs(char** argv) {
     const std::filesystem::path songs = std::filesystem::path(argv[1]) / "songs";
     const std::vector<Tune> tunes = composeTunes();
@@ -91,6 +108,8 @@ void writeSongs(char** argv) {
     // The workers start before the GUI application: threads started after its start-up
     // inherit a vector-register state that made the synthesis eight times slower.
     std::vector<std::future<void>> audio = startAudio(tunes, songs);
+    const DuetSong duet = composeDuet();
+    audio.push_back(startDuet(duet, songs));
     // Fonts need a GUI application; no display is needed to paint into images.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
@@ -99,13 +118,19 @@ void writeSongs(char** argv) {
         const QImage cover = kCovers[i](QString::fromStdString(tunes[i].sheet.title));
         writeJpeg(cover, songs / folderName(tunes[i]) / "cover.jpg", 90);
     }
+    const std::filesystem::path duetFolder = songs / folderName(duet.tune);
+    writePng(lighthousesCover(QString::fromStdString(duet.tune.sheet.title)),
+             duetFolder / kDuetCover);
+    writeJpeg(lighthousesBackground(), duetFolder / kDuetBackground, 90);
     for (std::future<void>& done : audio)
         done.get();
 }
 
 void writeVoice(const std::string& song, const std::filesystem::path& file) {
     std::string titles;
-    for (const Tune& tune : composeTunes()) {
+    std::vector<Tune> tunes = composeTunes();
+    tunes.push_back(composeDuet().tune);
+    for (const Tune& tune : tunes) {
         if (song == tune.sheet.title || song == folderName(tune)) {
             writeLeadVoiceWav(tune, file);
             return;

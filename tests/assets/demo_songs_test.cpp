@@ -5,15 +5,19 @@
 
 #include "demo_songs/arrangement.h"
 #include "demo_songs/demo_tunes.h"
+#include "demo_songs/duet_song.h"
 #include "demo_songs/lead_voice.h"
 #include "demo_songs/melody_pitch.h"
 #include "demo_songs/song_text.h"
 #include "pitch/memory_wave_stream.h"
 #include "pitch/sound.h"
+#include "platform/ffmpeg_audio_decoder.h"
 #include "platform/jpeg_decoder.h"
+#include "platform/png_decoder.h"
 #include "platform/wav_file_input.h"
 #include "scene/picture_loader.h"
 #include "songs/song_file.h"
+#include "songs/standard_song.h"
 
 #include <algorithm>
 #include <cmath>
@@ -333,6 +337,46 @@ TEST(DemoSongMakerTest, RefusesAnUnknownSong) {
     const std::string command = std::string("\"") + CANTORIX_DEMO_SONG_MAKER +
                                 "\" --voice \"No Such Song\" /dev/null 2>/dev/null";
     EXPECT_NE(std::system(command.c_str()), 0);
+}
+
+// The duet in the standard format: two named voices taking turns, golden and freestyle notes,
+// pitches in the singable range, Ogg Vorbis audio as long as the music, and its pictures.
+TEST(DuetDemoSongTest, StandardSongWithItsMediaReadsBack) {
+    const std::filesystem::path folder = kSongs / "Cantorix - Two Lighthouses";
+    const songs::StandardSong song =
+        songs::readStandardSong(readFile(folder / "Cantorix - Two Lighthouses.txt"));
+    EXPECT_EQ(song.version, "1.0.0");
+    EXPECT_EQ(song.skipped, 0);
+    EXPECT_DOUBLE_EQ(song.beatMs, 150.0);
+    ASSERT_EQ(song.voices.size(), 2u);
+    EXPECT_EQ(song.voices[0].name, "Harbour Keeper");
+    EXPECT_EQ(song.voices[1].name, "Island Keeper");
+    std::set<char> kinds;
+    for (const songs::StandardVoice& voice : song.voices) {
+        EXPECT_EQ(voice.breaks.size(), 1u) << "two lines each";
+        for (const songs::StandardNote& note : voice.notes) {
+            kinds.insert(static_cast<char>(note.kind));
+            EXPECT_GE(note.pitch, -5) << note.text; // G3
+            EXPECT_LE(note.pitch, 12) << note.text; // C5
+        }
+    }
+    EXPECT_EQ(kinds, (std::set<char>{':', '*', 'F'}));
+    // The preview starts where the second voice first sings.
+    ASSERT_TRUE(song.previewStartMs);
+    EXPECT_DOUBLE_EQ(*song.previewStartMs, song.beatToMs(song.voices[1].notes.front().startBeat));
+
+    platform::FfmpegAudioDecoder audio(folder / song.audio);
+    EXPECT_EQ(audio.sampleRate(), 44100);
+    EXPECT_NEAR(double(audio.lengthFrames()) / 44.1, demo::songLengthMs(demo::composeDuet().tune),
+                1.0);
+    EXPECT_GT(song.beatToMs(song.voices[1].notes.back().startBeat), 0.0);
+    EXPECT_LT(song.beatToMs(song.voices[1].notes.back().startBeat), audio.lengthMs());
+
+    platform::LibJpegDecoder jpeg;
+    platform::LibPngDecoder png;
+    scene::PictureFileLoader loader(jpeg, png);
+    EXPECT_EQ(loader.load(folder / song.cover).width, 600);
+    EXPECT_EQ(loader.load(folder / song.background).width, 800);
 }
 
 INSTANTIATE_TEST_SUITE_P(Songs, DemoSongsTest, ::testing::ValuesIn(kDemoSongs),
