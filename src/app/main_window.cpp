@@ -45,13 +45,15 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
     m_selection = std::make_unique<songs::SongSelection>(
         m_services.programDir / "songs", m_songList, m_songFile, m_services.player, *g.Artist, *g.Title,
         [this](std::int64_t n) { return std::uniform_int_distribution<std::int64_t>(0, n - 1)(m_random); });
+    m_selection->setVoiceDisplay(g.Voices, g.VoiceChoice);
     m_coverRing = std::make_unique<songs::CoverRing>(m_songList, *g.Cover, g.Covers,
                                                      [this] { m_selection->SelectSong(); });
     connectInput();
     m_session = std::make_unique<SingingSession>(
         g, *m_screens, m_hallOfFame,
         SessionServices{m_services.player, m_services.recorderDevice, m_invoker,
-                        m_services.programDir, m_songFile, [this] { reloadSong(); }},
+                        m_services.programDir, m_songFile, [this] { reloadSong(); },
+                        &m_selection->selected()},
         *this, AsyncTimer1);
     m_options = std::make_unique<OptionsForm>(g, this);
     createEditor();
@@ -122,7 +124,13 @@ void TForm1::setSideWindows(Taboutform* about, editor::TForm5* videoEditor,
     if (m_videoEditor) {
         m_videoEditor->setErrorPresenter(&presentError);
         m_videoEditor->setProgramDir(programDir);
-        m_videoEditor->setSongFilePath([this] { return m_songFile.songFilePath(); });
+        // The video editor rewrites lines of the game's own format; a standard song read last
+        // is not handed to it, so nothing writes game lines into it or into an older file.
+        m_videoEditor->setSongFilePath([this] {
+            return m_selection->selected().format == songs::SongFormat::Game
+                       ? m_songFile.songFilePath()
+                       : std::filesystem::path();
+        });
     }
 }
 
@@ -322,6 +330,11 @@ void TForm1::connectInput() {
     g.Leftarrow->onButtonClick = [this](TGLBaseControl&) { m_coverRing->LeftarrowButtonClick(); };
     g.RightArrow->onButtonClick = [this](TGLBaseControl&) { m_coverRing->RightArrowButtonClick(); };
     g.Cover->onProgress = [this](scene::TGLBaseSceneObject&, double dt) { m_coverRing->CoverProgress(dt); };
+    // A duet's voice is chosen with the V key or a click on the label that names it.
+    g.VoiceChoice->onMouseDown = [this](TGLBaseControl&, TMouseButton, int, int) {
+        m_selection->chooseNextVoice();
+    };
+    m_screens->chooseVoice = [this] { m_selection->chooseNextVoice(); };
 }
 
 void TForm1::ScanSongs() {
@@ -372,11 +385,7 @@ void TForm1::AsyncTimer1Timer() {
 }
 
 void TForm1::reloadSong() {
-    const std::filesystem::path folder = m_selection->selectedFolder();
-    if (m_selection->songFileName().empty())
-        throw songs::ESongFileError("There is no song file in " + folder.string());
-    const std::filesystem::path file = folder / m_selection->songFileName();
-    m_songFile.load(songs::readSongFileBytes(file), folder, file);
+    m_selection->reload();
 }
 
 void TForm1::SetUpBackground() {
