@@ -1,10 +1,17 @@
 #include "song_library.h"
 
+#include "song_errors.h"
+#include "song_format.h"
+#include "song_media.h"
+#include "song_selection.h"
+#include "standard_song.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace cantorix::songs {
@@ -68,12 +75,44 @@ std::string findSongFileName(const fs::path& folder) {
     return files.empty() ? std::string() : files.back();
 }
 
+namespace {
+
+// A standard song may name its cover or keep it under the names its collection uses; the game's
+// own songs show "cover.jpg" and nothing else. A song file that cannot be read or is refused
+// still gets the cover its folder holds: the selection reports the song's fault itself.
+std::optional<fs::path> standardSongCover(const fs::path& folder) {
+    const std::string songFile = findSongFileName(folder);
+    if (songFile.empty())
+        return std::nullopt;
+    std::string bytes;
+    try {
+        bytes = readSongFileBytes(folder / songFile);
+    } catch (const ESongFileError&) {
+        return std::nullopt;
+    }
+    if (detectSongFormat(bytes) != SongFormat::Standard)
+        return std::nullopt;
+    std::string coverTag;
+    try {
+        coverTag = readStandardSong(bytes).cover;
+    } catch (const EStandardSongError&) {
+    }
+    return findCoverFile(folder, coverTag);
+}
+
+} // namespace
+
 std::vector<fs::path> coverFiles(const fs::path& songsDir, const std::vector<std::string>& entries,
                                  const fs::path& fallback) {
     std::vector<fs::path> files;
     files.reserve(entries.size());
     for (const std::string& entry : entries) {
-        fs::path cover = songsDir / entry / "cover.jpg";
+        const fs::path folder = songsDir / entry;
+        if (std::optional<fs::path> standard = standardSongCover(folder)) {
+            files.push_back(standard->empty() ? fallback : *standard);
+            continue;
+        }
+        fs::path cover = folder / "cover.jpg";
         std::error_code ec;
         files.push_back(fs::is_regular_file(cover, ec) ? cover : fallback);
     }

@@ -42,7 +42,9 @@ std::vector<std::string> listSongEntries(const std::filesystem::path& songsDir);
 // empty string when there is none.
 std::string findSongFileName(const std::filesystem::path& folder);
 
-// The cover of each entry: "cover.jpg" in its folder when that file exists, else the fallback.
+// The cover of each entry: for a song in the game's own format (and any folder without a
+// readable song file) "cover.jpg" when that file exists; for a standard-format song the picture
+// findCoverFile() picks; else the fallback.
 std::vector<std::filesystem::path> coverFiles(const std::filesystem::path& songsDir,
                                               const std::vector<std::string>& entries,
                                               const std::filesystem::path& fallback);

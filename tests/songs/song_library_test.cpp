@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -52,8 +53,32 @@ TEST_F(SongLibraryTest, MissingCoversFallBack) {
     fs::create_directories(m_dir / "With");
     fs::create_directories(m_dir / "Without");
     touch("With/cover.jpg");
-    const auto files = coverFiles(m_dir, {"With", "Without", "plain.txt"}, "fallback.jpg");
-    EXPECT_EQ(files, (std::vector<fs::path>{m_dir / "With/cover.jpg", "fallback.jpg", "fallback.jpg"}));
+    // A game-format song keeps the one cover name it has always had; a standard song may name
+    // its cover or keep it under a collection's usual names.
+    const std::string png("\x89PNG\r\n\x1a\n", 8), jpeg("\xFF\xD8\xFF\xE0", 4);
+    const std::string game = "#TITLE:T\n#ARTIST:A\n#MP3:a.mp3\n#BPM:120\n#GAP:0\n: 0 4 21 la\nE\n";
+    const std::string standard = "#TITLE:T\n#ARTIST:A\n#VERSION:1.0.0\n#BPM:120\n";
+    const std::map<std::string, std::map<std::string, std::string>> folders = {
+        {"GameOtherName", {{"song.txt", game}, {"song [CO].jpg", jpeg}}},
+        {"StandardTagged", {{"song.txt", standard + "#COVER:Front.png\n: 0 4 0 la\nE\n"},
+                            {"front.PNG", png}, {"cover.jpg", jpeg}}},
+        {"StandardNamed", {{"song.txt", standard + ": 0 4 0 la\nE\n"}, {"x [CO].jpg", jpeg}}},
+        {"StandardRefused", {{"song.txt", standard + "E\n"}, {"Cover.jpg", jpeg}}},
+        {"StandardBare", {{"song.txt", standard + ": 0 4 0 la\nE\n"}}},
+    };
+    for (const auto& [folder, files] : folders) {
+        fs::create_directories(m_dir / folder);
+        for (const auto& [name, bytes] : files)
+            std::ofstream(m_dir / folder / name, std::ios::binary) << bytes;
+    }
+    const auto files = coverFiles(m_dir,
+                                  {"With", "Without", "plain.txt", "GameOtherName", "StandardTagged",
+                                   "StandardNamed", "StandardRefused", "StandardBare"},
+                                  "fallback.jpg");
+    EXPECT_EQ(files, (std::vector<fs::path>{m_dir / "With/cover.jpg", "fallback.jpg", "fallback.jpg",
+                                            "fallback.jpg", m_dir / "StandardTagged/front.PNG",
+                                            m_dir / "StandardNamed/x [CO].jpg",
+                                            m_dir / "StandardRefused/Cover.jpg", "fallback.jpg"}));
 }
 
 class CountingLoader : public scene::ImageLoader {
