@@ -96,6 +96,16 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     QObject::connect(&form1, &app::TForm1::deferredStartFailed, &application,
                      [] { QCoreApplication::exit(1); });
     form1.show();
+    if (!scoreIni.readError().empty()) {
+        // The player's options and hall of fame are in that file: say why they are missing, and
+        // that the file is kept, rather than start silently with the defaults.
+        const std::string text = "\"" + scoreIni.path().string() + "\" could not be read (" +
+                                 scoreIni.readError() +
+                                 "). The game starts with its default options and leaves that "
+                                 "file as it is.";
+        std::cerr << "cantorix: " << text << "\n";
+        app::presentNotice(&form1, QString::fromStdString(text));
+    }
     centre(form1);
     centre(form4);
     centre(form5);

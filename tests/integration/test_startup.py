@@ -2,6 +2,7 @@
 
 import os
 import shutil
+import stat
 import struct
 import subprocess
 import tempfile
@@ -153,6 +154,26 @@ class StartupTest(unittest.TestCase):
                 self.assertEqual(status, 1, errors)
                 self.assertIn(os.path.join(root.path, named), errors)
                 self.assertNotIn("terminate", errors)
+
+    def test_score_ini_that_is_a_pipe_is_reported_and_kept(self):
+        # Opening a named pipe for reading waits for a writer: the game must neither hang before
+        # its window shows nor replace the pipe with a file of its own.
+        root = ProgramDirectory()
+        self.addCleanup(root.cleanup)
+        config = os.path.join(root.path, "config")
+        os.makedirs(config)
+        score_ini = os.path.join(config, "Score.ini")
+        os.mkfifo(score_ini)
+        proc = self.start(root.path)
+        self.assertIsNotNone(find_window(MAIN_TITLE, timeout=30), "the game hung before its window showed")
+        box = find_window(r"^Cantorix$", timeout=20)
+        self.assertIsNotNone(box, "no notice about the unreadable Score.ini")
+        press_key(box, "Return")
+        self.assertIsNone(proc.poll(), "the game ended on its own")
+        proc.kill()
+        proc.wait(timeout=10)
+        self.assertIn(score_ini, proc.stderr.read().decode(errors="replace"))
+        self.assertTrue(stat.S_ISFIFO(os.stat(score_ini).st_mode), "the pipe was replaced")
 
     def test_empty_songs_directory_says_so_and_ends(self):
         root = ProgramDirectory([])
