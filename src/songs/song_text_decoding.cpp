@@ -18,56 +18,6 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Bytes of the longest valid start of a UTF-8 sequence at i (1 for a lone bad byte), and whether
-// that start is a whole sequence. A broken sequence becomes one U+FFFD, as Unicode recommends.
-std::pair<std::size_t, bool> utf8Prefix(std::string_view s, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(s[k]); };
-    const std::uint8_t lead = byte(i);
-    if (lead < 0x80)
-        return {1, true};
-    std::size_t length = 0;
-    std::uint8_t low = 0x80;  // the second byte's bounds rule out overlong forms, surrogates and
-    std::uint8_t high = 0xBF; // code points above U+10FFFF
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return {1, false};
-    }
-    std::size_t k = 1;
-    for (; k < length && i + k < s.size(); ++k) {
-        const std::uint8_t b = byte(i + k);
-        if (k == 1 ? (b < low || b > high) : (b & 0xC0) != 0x80)
-            break;
-    }
-    return {k, k == length};
-}
-
 std::string decodeUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());

@@ -14,28 +14,34 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+} // namespace
+
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {
         out += static_cast<char>(0xC0 | (c >> 6));
         out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
+    } else if (c < 0x10000) {
         out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
 
-// Length of the UTF-8 sequence starting at i, or 0 when it is malformed.
-std::size_t utf8SequenceLength(std::string_view s, std::size_t i) {
+Utf8Prefix utf8Prefix(std::string_view s, std::size_t i) {
     const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(s[k]); };
     const std::uint8_t lead = byte(i);
     if (lead < 0x80)
-        return 1;
+        return {1, true};
     std::size_t length = 0;
-    std::uint8_t low = 0x80;  // bounds of the second byte, which rule out overlong forms,
-    std::uint8_t high = 0xBF; // surrogates and code points above U+10FFFF
+    std::uint8_t low = 0x80;  // the second byte's bounds rule out overlong forms, surrogates and
+    std::uint8_t high = 0xBF; // code points above U+10FFFF
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
@@ -47,24 +53,23 @@ std::size_t utf8SequenceLength(std::string_view s, std::size_t i) {
         low = lead == 0xF0 ? 0x90 : 0x80;
         high = lead == 0xF4 ? 0x8F : 0xBF;
     } else {
-        return 0;
+        return {1, false};
     }
-    if (s.size() - i < length || byte(i + 1) < low || byte(i + 1) > high)
-        return 0;
-    for (std::size_t k = 2; k < length; ++k)
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return 0;
-    return length;
+    std::size_t k = 1;
+    for (; k < length && i + k < s.size(); ++k) {
+        const std::uint8_t b = byte(i + k);
+        if (k == 1 ? (b < low || b > high) : (b & 0xC0) != 0x80)
+            break;
+    }
+    return {k, k == length};
 }
-
-} // namespace
 
 bool isValidUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t length = utf8SequenceLength(bytes, i);
-        if (length == 0)
+        const Utf8Prefix prefix = utf8Prefix(bytes, i);
+        if (!prefix.whole)
             return false;
-        i += length;
+        i += prefix.length;
     }
     return true;
 }

@@ -2,6 +2,7 @@
 // How the single-byte texts of a song file (titles, artists, syllables, file names) are shown:
 // the file's bytes are kept as read and converted to UTF-8 only for display. Stateless.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,17 @@ std::string windows1252ToUtf8(std::string_view bytes);
 // The display (UTF-8) form of bytes taken from a text of the given encoding. Bytes that are not
 // valid UTF-8 are read as Windows-1252 whatever the encoding says.
 std::string toDisplayText(std::string_view bytes, TextEncoding encoding);
+
+// Appends the UTF-8 form of a code point (at most U+10FFFF).
+void appendUtf8(std::string& out, char32_t c);
+
+// The longest valid start of a UTF-8 sequence at byte i (length 1 for a lone bad byte) and
+// whether it is a whole sequence. Strict as isValidUtf8(); a caller replacing bad input turns
+// each broken start into one U+FFFD, as Unicode recommends.
+struct Utf8Prefix {
+    std::size_t length = 0;
+    bool whole = false;
+};
+Utf8Prefix utf8Prefix(std::string_view bytes, std::size_t i);
 
 } // namespace cantorix::songs
