@@ -17,14 +17,34 @@ Scoring::Scoring(scene::TGLBaseSceneObject& point) : m_point(point) {}
 void Scoring::startSession() {
     m_notePoints = 0;
     m_lineBonus = 0;
+    m_possible = 0;
     m_targetPitch = 0;
+    m_lines.clear();
     m_point.setTag(0);
+}
+
+void Scoring::setLines(const std::vector<double>& startsMs) {
+    m_lines.clear();
+    for (double start : startsMs)
+        m_lines.push_back({start, 0, 0});
 }
 
 void Scoring::scoreTick(std::uint8_t sungValue) {
     const bool hit = sungValue == m_targetPitch;
-    if (hit)
-        ++m_notePoints;
+    score({true, hit ? 1 : 0, 0, -1});
+}
+
+void Scoring::score(const TickJudgement& verdict) {
+    if (!verdict.judged)
+        return;
+    m_notePoints += verdict.points;
+    m_possible += verdict.possible;
+    if (verdict.line >= 0 && static_cast<std::size_t>(verdict.line) < m_lines.size()) {
+        LineTally& line = m_lines[static_cast<std::size_t>(verdict.line)];
+        line.points += verdict.points;
+        line.possible += verdict.possible;
+    }
+    const bool hit = verdict.points > 0;
     int streak = hit ? m_point.tag() + 1 : 0;
     if (streak >= kBonusRun) {
         ++m_lineBonus;
@@ -46,6 +66,12 @@ ScorePageValues scorePageValues(std::int32_t notePoints, std::int32_t lineBonus)
         static_cast<int>(roundHalfEven(notePoints * kGaugeFull / kGaugeFullPoints));
     values.gaugeTop = kGaugeBase - values.gaugeHeight;
     return values;
+}
+
+std::optional<std::string> possibleShareText(std::int32_t notePoints, std::int32_t possible) {
+    if (possible <= 0)
+        return std::nullopt;
+    return std::to_string(roundHalfEven(100.0 * notePoints / possible)) + " %";
 }
 
 std::string hallOfFameEntry(std::int64_t total, std::string_view name) {

@@ -1,0 +1,53 @@
+#pragma once
+// The one interface behind which the two scoring rules judge an analysis tick: the game's exact
+// coarse value against the lane's target, and the semitone rule of standard songs. A judge only
+// decides; `Scoring` keeps the points. Values, no threads.
+
+#include "pitch/semitone_tracker.h"
+#include "song_lane.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace cantorix::session {
+
+// What the singer produced in one analysis tick, and when in the song those samples were heard.
+struct SungTick {
+    std::uint8_t sungValue = 255; // the game's coarse value; 255 is silence
+    pitch::SemitoneReading semitone;
+    double songMs = 0; // play position, in the song's ms, when the samples were taken
+};
+
+// A judge's verdict on one tick. A tick that is not judged neither scores nor breaks a run.
+struct TickJudgement {
+    bool judged = false;
+    int points = 0;
+    int possible = 0; // what a singer on the note would have earned; 0 where the rule has no such figure
+    int line = -1;    // the lyric line of the note judged; −1 when the judge keeps no lines
+};
+
+class TickJudge {
+public:
+    virtual ~TickJudge() = default;
+    virtual TickJudgement judge(const SungTick& tick) const = 0;
+};
+
+// The game's own rule: one point when the coarse sung value equals the target byte for byte.
+// Judged whenever the lane names a target, between notes too.
+class GameJudge : public TickJudge {
+public:
+    explicit GameJudge(const SongLane& lane) : m_lane(lane) {}
+
+    TickJudgement judge(const SungTick& tick) const override {
+        const std::optional<std::uint8_t> target = m_lane.judgedPitch();
+        if (!target)
+            return {};
+        const bool hit = tick.sungValue == *target;
+        return {true, hit ? 1 : 0, 0, -1};
+    }
+
+private:
+    const SongLane& m_lane;
+};
+
+} // namespace cantorix::session
