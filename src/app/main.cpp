@@ -81,7 +81,7 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     app::TForm1 form1({programDir, pictures, glyphs, clock, player, coverPictures, *capture.service,
                        recorderInput, capture.error, &scoreIni,
                        [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }, &midiOutputs,
-                       &midiTimer});
+                       &midiTimer, capture.sessionInput});
     platform::CodecManager codecs;
     platform::FfmpegSongDecoder otherSongAudio;
     audio::TfrmConvert frmConvert(codecs, otherSongAudio, programDir);

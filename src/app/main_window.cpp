@@ -53,7 +53,7 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
         g, *m_screens, m_hallOfFame,
         SessionServices{m_services.player, m_services.recorderDevice, m_invoker,
                         m_services.programDir, m_songFile, [this] { reloadSong(); },
-                        &m_selection->selected()},
+                        &m_selection->selected(), m_services.sessionInput},
         *this, AsyncTimer1);
     m_options = std::make_unique<OptionsForm>(g, this);
     createEditor();

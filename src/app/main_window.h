@@ -68,6 +68,8 @@ struct AppServices {
     // The editor's MIDI output devices and player timer; without them nothing plays.
     midi::MidiOutputDevices* midiOutputs = nullptr;
     midi::MidiTimer* midiTimer = nullptr;
+    // The `--mic` file's control: each session starts, pauses and silences it; null otherwise.
+    session::SessionInputControl* sessionInput = nullptr;
 };
 
 class TForm1 : public QMainWindow {

@@ -133,6 +133,8 @@ bool SingingSession::startMusic() {
         if (const std::int64_t start = m_lane->startMs(); start > 0)
             m_services.player.setStartPosition(start);
         m_services.player.play();
+        if (m_services.input)
+            m_services.input->startOver();
         return true;
     } catch (const std::exception& e) {
         // Without music there is no position to follow: say why and end the session at once.
@@ -244,6 +246,8 @@ void SingingSession::EndSession() {
     });
     m_analysisTimer.stop();
     m_game.Root3->setTag(0);
+    if (m_services.input)
+        m_services.input->silence();
     m_services.player.stop();
     m_services.player.close();
     m_game.Singing->setVisible(false);
@@ -322,6 +326,8 @@ void SingingSession::PauseButtonClick() {
         m_pausedVideoFrame = m_video->CurrentFrame();
     showTransport(false);
     m_services.player.pause();
+    if (m_services.input)
+        m_services.input->pause();
     m_analysisTimer.stop();
 }
 
@@ -329,6 +335,8 @@ void SingingSession::PlayButtonClick() {
     m_analysisTimer.start();
     showTransport(true);
     m_services.player.resume();
+    if (m_services.input)
+        m_services.input->resume();
 }
 
 void SingingSession::RewindButtonClick() {

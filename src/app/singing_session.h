@@ -17,6 +17,7 @@
 #include "session/scoring.h"
 #include "session/tick_timings.h"
 #include "session/session_clock.h"
+#include "session/session_input_control.h"
 #include "session/standard_lane.h"
 #include "session/video_plane.h"
 #include "songs/media_player.h"
@@ -41,6 +42,8 @@ struct SessionServices {
     // The selected song when it is in the standard format, and its chosen voice; without it
     // every song is played as one of the game's own.
     const songs::SelectedSong* selected = nullptr;
+    // A recording standing in for the microphone: it follows the song's audio; null for a live one.
+    session::SessionInputControl* input = nullptr;
 };
 
 class SingingSession {

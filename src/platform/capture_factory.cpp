@@ -17,8 +17,11 @@ CaptureOpening openCapture(const std::optional<std::filesystem::path>& micWav) {
     CaptureOpening opening;
     try {
         if (micWav) {
-            opening.service = std::make_unique<CaptureService>(
-                [&](CaptureHub& hub) { return std::make_unique<WavFileInput>(hub, *micWav); });
+            opening.service = std::make_unique<CaptureService>([&](CaptureHub& hub) {
+                auto input = std::make_unique<WavFileInput>(hub, *micWav);
+                opening.sessionInput = input.get();
+                return input;
+            });
         } else {
             opening.service = std::make_unique<CaptureService>([&](CaptureHub& hub) {
                 return std::make_unique<PortAudioInput>(hub, &opening.detail);
@@ -33,6 +36,7 @@ CaptureOpening openCapture(const std::optional<std::filesystem::path>& micWav) {
         opening.error = e.what();
     }
     opening.service = openSilentCapture();
+    opening.sessionInput = nullptr;
     return opening;
 }
 

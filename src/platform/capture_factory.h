@@ -4,6 +4,7 @@
 // starts. Main thread.
 
 #include "capture_service.h"
+#include "session/session_input_control.h"
 
 #include <filesystem>
 #include <memory>
@@ -18,6 +19,8 @@ struct CaptureOpening {
     std::string error;
     // The underlying library's reason for a failure, for the log; may be empty.
     std::string detail;
+    // The WAV file's control, which the sessions drive; null for a microphone or silence.
+    session::SessionInputControl* sessionInput = nullptr;
 };
 
 CaptureOpening openCapture(const std::optional<std::filesystem::path>& micWav);

@@ -1,7 +1,7 @@
 #pragma once
 // An input that plays samples from memory into the capture hub at a microphone's pace, then
 // silence while it lives. Its own thread keeps the pace on the steady clock; the pacing step
-// (FramePacer) stands apart so that tests drive it with made-up time.
+// (FramePacer) stands apart so that tests and the headless session drive it with made-up time.
 
 #include "capture_hub.h"
 #include "capture_service.h"
@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,31 +19,52 @@ namespace cantorix::platform {
 
 class FramePacer {
 public:
-    // samples: 44100 Hz mono 16-bit.
-    FramePacer(CaptureHub& hub, std::vector<std::int16_t> samples);
+    // What happens to the samples from a moment of the timeline on.
+    enum class Change { StartOver, Pause, Resume, Silence };
 
-    // Runs on the input's thread: delivers every frame due by elapsed (time since the start),
-    // the samples first, then zeros. After a stall of more than a second only the last second
-    // is delivered; the rest is skipped as a device would lose it.
+    // samples: 44100 Hz mono 16-bit. Playing from the first delivered frame, or silent until a
+    // StartOver.
+    FramePacer(CaptureHub& hub, std::vector<std::int16_t> samples, bool playing = true);
+
+    // Delivers every frame due by elapsed (time since the start): the samples while playing,
+    // zeros otherwise. After a stall of more than a second only the last second is delivered;
+    // the rest is skipped as a device would lose it, and a playing recording moves on with it.
     void deliverDue(std::chrono::nanoseconds elapsed);
+    // Applies change from the frame due at elapsed on; frames due before it are not touched.
+    void schedule(Change change, std::chrono::nanoseconds elapsed);
     // Frames the timeline has advanced by, delivered or skipped.
     std::uint64_t position() const { return m_position; }
 
 private:
-    void deliver(std::uint64_t count);
+    struct Scheduled {
+        std::uint64_t frame;
+        Change change;
+    };
+    void apply(Change change);
+    // Moves the timeline on by count frames, handing them to the hub when deliver is set.
+    void advance(std::uint64_t count, bool deliver);
 
     CaptureHub& m_hub;
     std::vector<std::int16_t> m_samples;
     std::uint64_t m_position = 0;
+    std::size_t m_cursor = 0; // the next sample to play
+    bool m_playing;
+    bool m_paused = false;
+    std::deque<Scheduled> m_scheduled;
 };
 
 class PacedInput : public CaptureSource {
 public:
-    PacedInput(CaptureHub& hub, std::vector<std::int16_t> samples, std::string description);
+    PacedInput(CaptureHub& hub, std::vector<std::int16_t> samples, std::string description,
+               bool playing = true);
     // Stops and joins the pacing thread.
     ~PacedInput() override;
 
     std::string describe() const override { return m_description; }
+
+protected:
+    // Main thread: the change takes effect with the frame due now.
+    void control(FramePacer::Change change);
 
 private:
     // Runs on the pacing thread.
@@ -53,6 +75,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stopping = false;
+    std::chrono::steady_clock::time_point m_start;
     std::thread m_thread;
 };
 

@@ -55,6 +55,6 @@ std::vector<std::int16_t> convertWavForCapture(const std::uint8_t* data, std::si
 }
 
 WavFileInput::WavFileInput(CaptureHub& hub, const std::filesystem::path& file)
-    : PacedInput(hub, loadFile(file), "WAV file " + file.string()) {}
+    : PacedInput(hub, loadFile(file), "WAV file " + file.string(), false) {}
 
 } // namespace cantorix::platform

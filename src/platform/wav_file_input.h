@@ -1,8 +1,11 @@
 #pragma once
 // The microphone stand-in of `--mic FILE.wav`: the file's sound, converted to the capture's
-// 44100 Hz mono 16-bit, played into the capture hub at real-time pace, then silence.
+// 44100 Hz mono 16-bit, played into the capture hub at real-time pace, then silence. It is
+// silent until a session starts it over, so the file's first sample is heard as the song's
+// audio starts; the session pauses and silences it through the session's input control.
 
 #include "paced_input.h"
+#include "session/session_input_control.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,11 +18,16 @@ namespace cantorix::platform {
 // Throws EWavError for a file that parseWav refuses.
 std::vector<std::int16_t> convertWavForCapture(const std::uint8_t* data, std::size_t size);
 
-class WavFileInput : public PacedInput {
+class WavFileInput : public PacedInput, public session::SessionInputControl {
 public:
     // Reads and converts the whole file before the first frame goes out. Throws EWavError,
     // naming the file, when it cannot be read or used.
     WavFileInput(CaptureHub& hub, const std::filesystem::path& file);
+
+    void startOver() override { control(FramePacer::Change::StartOver); }
+    void pause() override { control(FramePacer::Change::Pause); }
+    void resume() override { control(FramePacer::Change::Resume); }
+    void silence() override { control(FramePacer::Change::Silence); }
 };
 
 } // namespace cantorix::platform

@@ -114,20 +114,23 @@ protected:
     }
     // Sings for singMs of the song (with the tone, or silently), then Escape ends it.
     void singAndEnd(bool withVoice, std::int64_t singMs) {
-        m_form = std::make_unique<app::TForm1>(
-            app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, m_capture,
-                             m_recorderInput, m_captureError});
+        // The voice file starts with the song's audio, as `--mic` does.
+        app::AppServices services{m_root,  *m_pictures,     m_glyphs,       m_clock, m_player,
+                                  *m_covers, m_capture, m_recorderInput, m_captureError};
+        if (withVoice) {
+            writeToneWav(m_root / "voice.wav", static_cast<double>(singMs) / 1000 + 2);
+            auto voice =
+                std::make_unique<platform::WavFileInput>(m_capture.hub(), m_root / "voice.wav");
+            services.sessionInput = voice.get();
+            m_input = std::move(voice);
+        } else {
+            m_input = std::make_unique<platform::SilentInput>(m_capture.hub());
+        }
+        m_form = std::make_unique<app::TForm1>(services);
         m_form->show();
         ASSERT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
         m_export = std::make_unique<audio::TfrmConvert>(m_codecs, m_root);
         m_form->session().setExportWindow(m_export.get());
-        if (withVoice) {
-            writeToneWav(m_root / "voice.wav", static_cast<double>(singMs) / 1000 + 2);
-            m_input =
-                std::make_unique<platform::WavFileInput>(m_capture.hub(), m_root / "voice.wav");
-        } else {
-            m_input = std::make_unique<platform::SilentInput>(m_capture.hub());
-        }
         click(*m_form->game().Start);
         ASSERT_TRUE(m_form->game().Singing->visible());
         ASSERT_TRUE(waitUntil([&] { return m_player.position() >= singMs; }, 60000));

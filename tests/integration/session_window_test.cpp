@@ -87,27 +87,30 @@ protected:
         m_input.reset();
         fs::remove_all(m_root);
     }
-    app::TForm1& start() {
-        m_form = std::make_unique<app::TForm1>(
-            app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, m_capture,
-                             m_recorderInput, m_captureError});
-        m_form->show();
-        EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
-        m_game = &m_form->game();
-        return *m_form;
-    }
-    // The voice starts with the music: the input begins feeding the capture when it is made.
-    void startSinging(bool withVoice) {
+    // With a voice, the demo song's melody sung into a WAV file stands in for the microphone as
+    // `--mic` does: silent on the menus, heard from the song's start on.
+    app::TForm1& start(bool withVoice = false) {
+        app::AppServices services{m_root,  *m_pictures, m_glyphs,         m_clock,       m_player,
+                                  *m_covers, m_capture, m_recorderInput, m_captureError};
         if (withVoice) {
             const fs::path voice = m_root / "voice.wav";
             const std::string command = std::string("'") + CANTORIX_PROGRAM_DIR +
                                         "/assets/cantorix_make_demo_songs' --voice '" + kSongTitle +
                                         "' '" + voice.string() + "' >/dev/null 2>&1";
-            ASSERT_EQ(std::system(command.c_str()), 0) << command;
-            m_input = std::make_unique<platform::WavFileInput>(m_capture.hub(), voice);
+            EXPECT_EQ(std::system(command.c_str()), 0) << command;
+            auto input = std::make_unique<platform::WavFileInput>(m_capture.hub(), voice);
+            services.sessionInput = input.get();
+            m_input = std::move(input);
         } else {
             m_input = std::make_unique<platform::SilentInput>(m_capture.hub());
         }
+        m_form = std::make_unique<app::TForm1>(services);
+        m_form->show();
+        EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
+        m_game = &m_form->game();
+        return *m_form;
+    }
+    void startSinging() {
         click(*m_game->Start);
         ASSERT_TRUE(m_game->Singing->visible());
     }
@@ -140,9 +143,9 @@ protected:
 };
 
 TEST_F(SessionWindowTest, SungMelodyScoresRecordsAndReachesTheHallOfFame) {
-    app::TForm1& form = start();
+    app::TForm1& form = start(true);
     app::GameScene& g = *m_game;
-    startSinging(true);
+    startSinging();
     // The clock rounds the beat, so each record is entered up to half a beat before its note
     // sounds: from then on the lane targets that very note.
     const double halfBeatMs = 15000.0 / form.songFile().bpm() / 2;
@@ -244,7 +247,7 @@ TEST_F(SessionWindowTest, SungMelodyScoresRecordsAndReachesTheHallOfFame) {
 TEST_F(SessionWindowTest, SilenceScoresNothingAndEscapeShowsTheScorePage) {
     start();
     app::GameScene& g = *m_game;
-    startSinging(false);
+    startSinging();
     // Past the first notes, so the trail and the scoring run.
     ASSERT_TRUE(playUntil(7000));
     EXPECT_GT(g.SingTab->count(), 1);
@@ -308,7 +311,7 @@ TEST_F(SessionWindowTest, RecordingThatCannotStartLeavesTheSongPlaying) {
     start();
     app::GameScene& g = *m_game;
     ShownErrors errors;
-    startSinging(false);
+    startSinging();
     EXPECT_EQ(errors.texts().size(), 1u);
     EXPECT_TRUE(g.Singing->visible());
     EXPECT_TRUE(m_form->session().clockRunning());
@@ -333,7 +336,7 @@ TEST_F(SessionWindowTest, RecordingThatCannotStartLeavesTheSongPlaying) {
 TEST_F(SessionWindowTest, PauseHoldsTheSongAndTheTrailUntilPlay) {
     start();
     app::GameScene& g = *m_game;
-    startSinging(false);
+    startSinging();
     ASSERT_TRUE(playUntil(5500));
     click(*g.Pause);
     EXPECT_FALSE(g.Pause->visible());

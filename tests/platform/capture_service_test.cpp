@@ -94,6 +94,52 @@ TEST(FramePacerTest, AfterALongStallOnlyTheLastSecondComes) {
     EXPECT_EQ(pacer.position(), 5u * 44100);
 }
 
+// A recording standing in for the microphone follows the session: each change takes effect at
+// the frame due when it is made, never earlier, and skipped frames keep the recording in step.
+TEST(FramePacerTest, TheRecordingStartsPausesResumesAndFallsSilentOnItsFrames) {
+    using Change = FramePacer::Change;
+    CaptureHub hub;
+    auto out = hub.subscribe(1 << 18);
+    std::vector<std::int16_t> ramp(3000);
+    for (std::size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = static_cast<std::int16_t>(i + 1);
+    FramePacer pacer(hub, ramp, false);
+    pacer.deliverDue(10ms); // frames 0 … 440: silent until started
+    pacer.schedule(Change::StartOver, 12ms); // frame 529
+    pacer.schedule(Change::Pause, 20ms);     // frame 882
+    pacer.schedule(Change::Resume, 30ms);    // frame 1323
+    pacer.schedule(Change::StartOver, 40ms); // frame 1764
+    pacer.schedule(Change::Silence, 50ms);   // frame 2205
+    pacer.schedule(Change::Resume, 55ms);    // nothing to resume after silence
+    pacer.deliverDue(60ms);
+    const auto frames = readAll(*out);
+    ASSERT_EQ(frames.size(), 2646u);
+    const auto expected = [](std::size_t frame) -> std::int16_t {
+        if (frame < 529 || frame >= 2205)
+            return 0;
+        if (frame < 882)
+            return static_cast<std::int16_t>(frame - 529 + 1);
+        if (frame < 1323)
+            return 0;
+        if (frame < 1764)
+            return static_cast<std::int16_t>(882 - 529 + frame - 1323 + 1);
+        return static_cast<std::int16_t>(frame - 1764 + 1);
+    };
+    for (std::size_t f = 0; f < frames.size(); ++f)
+        ASSERT_EQ(frames[f], expected(f)) << "frame " << f;
+
+    // A stall skips all but the last second; the recording moves on as if it had been heard.
+    std::vector<std::int16_t> numbered(5 * 44100);
+    for (std::size_t i = 0; i < numbered.size(); ++i)
+        numbered[i] = static_cast<std::int16_t>(i / 44100 + 1);
+    FramePacer seconds(hub, numbered, true);
+    seconds.deliverDue(3s);
+    const auto last = readAll(*out);
+    ASSERT_EQ(last.size(), 44100u);
+    EXPECT_EQ(last.front(), 3);
+    EXPECT_EQ(seconds.position(), 3u * 44100);
+}
+
 TEST(WavFileInputTest, Converts22050HzStereoTo44100HzMono) {
     const Bytes file = stereoSine(22050, 441, 0.5, 0.5, 1);
     const auto frames = convertWavForCapture(file.data(), file.size());
@@ -128,23 +174,33 @@ private:
     std::filesystem::path m_path;
 };
 
-// Real time: the input's own thread paces the file; the bounds leave room for a busy machine.
-TEST(WavFileInputTest, PlaysTheFileAtRealTimePaceThenSilence) {
+// Real time: the input's own thread paces the file, silent until a session starts it over;
+// the bounds leave room for a busy machine.
+TEST(WavFileInputTest, PlaysTheFileAtRealTimePaceFromStartOverThenSilence) {
     TempFile file(stereoSine(22050, 441, 0.1, 0.5, 1));
     CaptureHub hub;
     auto out = hub.subscribe(1 << 18);
     const auto start = std::chrono::steady_clock::now();
+    std::vector<std::int16_t> before;
     {
         WavFileInput input(hub, file.path());
+        std::this_thread::sleep_for(100ms);
+        before = readAll(*out);
+        input.startOver();
         std::this_thread::sleep_for(300ms);
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const auto frames = readAll(*out);
+    EXPECT_GE(before.size(), 441u * 5);
+    EXPECT_EQ(std::count(before.begin(), before.end(), 0), static_cast<long>(before.size()));
+    auto frames = readAll(*out);
+    // What was due before startOver() but not yet delivered stays silent.
+    const auto first = std::find_if(frames.begin(), frames.end(), [](std::int16_t s) { return s != 0; });
+    ASSERT_LT(first - frames.begin(), 441 * 3);
+    frames.erase(frames.begin(), first);
     EXPECT_GE(frames.size(), 44100 * 0.2);
-    EXPECT_LE(static_cast<double>(frames.size()), 44100 * seconds + 441);
+    EXPECT_LE(static_cast<double>(frames.size() + before.size()), 44100 * seconds + 441);
     ASSERT_GT(frames.size(), 4410u + 100);
-    EXPECT_NE(*std::max_element(frames.begin(), frames.begin() + 4410), 0);
     EXPECT_EQ(*std::max_element(frames.begin() + 4410 + 100, frames.end()), 0);
 }
 

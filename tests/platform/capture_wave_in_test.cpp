@@ -160,8 +160,11 @@ TEST(CaptureWaveInTest, TheRecorderWritesTheLiveCaptureToTheMixBuffer) {
             .write(reinterpret_cast<const char*>(wav.data()), static_cast<long>(wav.size()));
     }
     ASSERT_TRUE(audio::ensureMixBufferDirectory(root));
-    CaptureService service(
-        [&](CaptureHub& hub) { return std::make_unique<WavFileInput>(hub, mic); });
+    CaptureService service([&](CaptureHub& hub) {
+        auto input = std::make_unique<WavFileInput>(hub, mic);
+        input->startOver();
+        return input;
+    });
     CaptureWaveIn device(service);
     ManualInvoker invoker;
     std::vector<std::string> errors;
