@@ -54,6 +54,15 @@ float TSound::sample(std::int32_t i) const {
     return i >= 1 && i <= kAnalysisArrayLength ? m_samples[static_cast<std::size_t>(i)] : 0.0f;
 }
 
+void TSound::newestSamples(std::span<std::int16_t> out) const {
+    const std::size_t have = std::min(out.size(), m_captureBuffer.size() / 2);
+    const std::size_t silent = out.size() - have;
+    std::fill(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(silent), std::int16_t{0});
+    const std::uint8_t* from = m_captureBuffer.data() + (m_captureBuffer.size() - 2 * have);
+    for (std::size_t i = 0; i < have; ++i)
+        out[silent + i] = static_cast<std::int16_t>(from[2 * i] | from[2 * i + 1] << 8);
+}
+
 void TSound::OnSoundCaptured(TCustomWaveStream& sender) {
     append(sender);
     TrimCaptureBuffer();

@@ -94,6 +94,10 @@ public:
     double normalisationFactor() const { return m_normalisationFactor; }
     // The newest captured bytes, oldest first.
     std::span<const std::uint8_t> captureBuffer() const { return m_captureBuffer; }
+    // The newest out.size() captured samples, oldest first, decoded as they were captured
+    // (unscaled, unwindowed); silence stands for samples older than the first captured one.
+    // Counted back from the newest byte, as the block of the analysis is.
+    void newestSamples(std::span<std::int16_t> out) const;
 
     // The microphone stream the game created for this analysis; not owned.
     TSoundCaptureStream* captureStream() const { return m_captureStream; }
