@@ -6,6 +6,7 @@
 #include "command_line.h"
 #include "error_guard.h"
 #include "main_window.h"
+#include "platform/aubio_semitone_tracker.h"
 #include "platform/audio_output.h"
 #include "platform/capture_factory.h"
 #include "platform/capture_wave_in.h"
@@ -75,13 +76,14 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     // The editor plays MIDI through the built-in synthesizer into the same sound output.
     platform::SystemMidiOutputs midiOutputs(*soundOutput);
     platform::MidiTimerThread midiTimer;
+    platform::AubioSemitoneTracker semitones;
     platform::IniProfileFile scoreIni(app::configDirectory(cmd, [](const char* name) { return std::getenv(name); }) /
                                       "Score.ini");
 
     app::TForm1 form1({programDir, pictures, glyphs, clock, player, coverPictures, *capture.service,
                        recorderInput, capture.error, &scoreIni,
                        [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }, &midiOutputs,
-                       &midiTimer, capture.sessionInput});
+                       &midiTimer, capture.sessionInput, &semitones});
     platform::CodecManager codecs;
     platform::FfmpegSongDecoder otherSongAudio;
     audio::TfrmConvert frmConvert(codecs, otherSongAudio, programDir);

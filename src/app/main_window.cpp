@@ -375,13 +375,23 @@ void TForm1::AsyncTimer1Timer() {
         return;
     const auto started = std::chrono::steady_clock::now();
     // The trail and the score judge the voice heard by the previous tick.
-    m_session->beforeAnalysis(m_sungValue);
+    m_session->beforeAnalysis(m_sungValue, m_semitoneReading);
     m_sound->Analyse();
     m_session->refreshOscilloscope(*m_sound);
     m_sungValue = m_sound->sungValue();
+    m_semitoneReading = readSemitone();
     m_session->addAnalysisTickCost(
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
             .count());
+}
+
+// The second analysis reads the same store as the first, so both hear the same moment.
+pitch::SemitoneReading TForm1::readSemitone() {
+    if (!m_services.semitones)
+        return {};
+    m_semitoneWindow.resize(m_services.semitones->windowSamples());
+    m_sound->newestSamples(m_semitoneWindow);
+    return m_services.semitones->analyse(m_semitoneWindow);
 }
 
 void TForm1::reloadSong() {

@@ -10,6 +10,7 @@
 #include "profile_store.h"
 #include "pitch/capture_port.h"
 #include "pitch/capture_stream.h"
+#include "pitch/semitone_tracker.h"
 #include "pitch/sound.h"
 #include "qt_main_thread_invoker.h"
 #include "screens.h"
@@ -70,6 +71,9 @@ struct AppServices {
     midi::MidiTimer* midiTimer = nullptr;
     // The `--mic` file's control: each session starts, pauses and silences it; null otherwise.
     session::SessionInputControl* sessionInput = nullptr;
+    // The semitone analysis beside the game's own, for standard songs; without it every tick
+    // reads unvoiced.
+    pitch::SemitoneTracker* semitones = nullptr;
 };
 
 class TForm1 : public QMainWindow {
@@ -104,6 +108,8 @@ public:
     // The analysis object and the sung value of the latest analysis tick (255: no voice).
     const pitch::TSound* sound() const { return m_sound.get(); }
     std::uint8_t sungValue() const { return m_sungValue; }
+    // The semitone reading of the latest analysis tick, from the same newest samples.
+    pitch::SemitoneReading semitoneReading() const { return m_semitoneReading; }
 
     QAction *Options1 = nullptr, *LyricsEditor1 = nullptr, *EditVideo1 = nullptr, *Scores1 = nullptr,
             *Close1 = nullptr, *About1 = nullptr;
@@ -132,6 +138,7 @@ private:
     void ScanSongs();
     void StartCapture();
     void AsyncTimer1Timer();
+    pitch::SemitoneReading readSemitone();
     void reloadSong();
     void connectInput();
     void connectMenuScreens();
@@ -168,6 +175,8 @@ private:
     std::unique_ptr<pitch::TSound> m_sound;
     std::unique_ptr<pitch::TSoundCaptureStream> m_captureStream;
     std::uint8_t m_sungValue = 255;
+    std::vector<std::int16_t> m_semitoneWindow; // sized once, at the first tick
+    pitch::SemitoneReading m_semitoneReading;
     std::unique_ptr<SingingSession> m_session;
     Taboutform* m_about = nullptr;
     editor::TForm5* m_videoEditor = nullptr;

@@ -293,7 +293,10 @@ void SingingSession::noteEntryLateness(std::int32_t firstEntered) {
             m_timings.entryLatenessMs.add(static_cast<double>(position) - *due);
 }
 
-void SingingSession::beforeAnalysis(std::uint8_t previousSungValue) {
+// The semitone reading is for the standard songs' judge; the game's rule needs only the byte.
+void SingingSession::beforeAnalysis(
+    std::uint8_t previousSungValue,
+    [[maybe_unused]] const pitch::SemitoneReading& previousSemitone) {
     if (!m_lane->UpdateVoiceTrail(previousSungValue))
         return;
     // Songs whose notes the game's rule cannot judge score nothing, and keep no streak going.

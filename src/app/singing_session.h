@@ -10,6 +10,7 @@
 #include "audio/wave_in_device.h"
 #include "game_scene.h"
 #include "pitch/capture_port.h"
+#include "pitch/semitone_tracker.h"
 #include "pitch/sound.h"
 #include "screens.h"
 #include "session/hall_of_fame.h"
@@ -69,7 +70,8 @@ public:
 
     // The analysis tick's session steps: the trail and the score for the previous sung value
     // before Analyse, the oscilloscope after it.
-    void beforeAnalysis(std::uint8_t previousSungValue);
+    void beforeAnalysis(std::uint8_t previousSungValue,
+                        const pitch::SemitoneReading& previousSemitone = {});
     void refreshOscilloscope(const pitch::TSound& sound);
     // Stops the clock and the recording for good: the window is closing.
     void shutDown();
