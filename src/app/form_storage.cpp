@@ -236,6 +236,9 @@ std::vector<StoredProperty> formStorage1Properties(GameScene& g, session::HallOf
     list.push_back(captionProperty(*g.GLLabel5));
     list.push_back(captionProperty(*g.GLLabel6));
     list.push_back(positionProperty(*g.GLScrollbar3));
+    // Options added later go after the designed list, whose order the file keeps.
+    list.push_back(positionProperty(*g.Difficulty));
+    list.push_back(positionProperty(*g.MicDelay));
     return list;
 }
 

@@ -83,7 +83,8 @@ private:
 };
 
 // The property list of `FormStorage1`, in its order: the hall of fame, the colour buttons,
-// the captions of the labels, the export name and the toggles, the scrollbar positions.
+// the captions of the labels, the export name and the toggles, the scrollbar positions; then
+// the difficulty and the microphone delay (keys Difficulty_Pos and MicDelay_Pos).
 std::vector<StoredProperty> formStorage1Properties(GameScene& game, session::HallOfFameList& hallOfFame);
 
 } // namespace cantorix::app

@@ -252,7 +252,7 @@ void GameScene::buildOptionsForm() {
         int top, height;
         bool visible;
     };
-    for (const Page& p : {Page{&Menu1, "Menu1", 200, 400, true}, Page{&Menu2, "Menu2", 265, 160, false},
+    for (const Page& p : {Page{&Menu1, "Menu1", 200, 445, true}, Page{&Menu2, "Menu2", 265, 250, false},
                           Page{&Menu3, "Menu3", 200, 310, false}}) {
         TGLPanel& panel = GLForm2->addNewChild<TGLPanel>(p.name);
         panel.setBounds(400, p.top, 280, p.height);

@@ -66,12 +66,18 @@ public:
              *GLLabel14 = nullptr;
     TGLScrollbar *GLScrollbar1 = nullptr, *GLScrollbar2 = nullptr, *GLScrollbar3 = nullptr;
     TGLEdit* GLEdit1 = nullptr;
+    // How closely standard songs are judged, the microphone's delay and the button measuring it.
+    TGLScrollbar *Difficulty = nullptr, *MicDelay = nullptr;
+    TGLLabel *DifficultyLabel = nullptr, *MicDelayLabel = nullptr;
+    TGLButton* Calibrate = nullptr;
     // Hall of fame.
     TGLPanel* Holder = nullptr;
     TGLButton* GLButton9 = nullptr;
     // Score page.
     TGLButton *GLButton23 = nullptr, *GLButton7 = nullptr, *GLButton8 = nullptr;
     TGLLabel *Score1 = nullptr, *score2 = nullptr, *Total = nullptr;
+    // Beside the total: the share of the possible points a standard song's singer reached.
+    TGLLabel* Share = nullptr;
     TGLPanel* Gauge1 = nullptr;
     TGLEdit* GLEdit2 = nullptr; // the player's name
     // The hall of fame rows take the colour of this sprite's material.

@@ -75,6 +75,10 @@ void GameScene::buildScoreLabels() {
                 *r.value = &label;
         }
     }
+    Share = &root2->addNewChild<TGLLabel>("Share");
+    Share->setBounds(400, 330, 90, 30);
+    Share->setBitmapFont(&ScoreFont);
+    Share->setDefaultColor(clWhite);
     Gauge1 = &root2->addNewChild<TGLPanel>("Gauge1");
     Gauge1->setBounds(490, 460, 80, 0);
     Gauge1->setGuiLayout(&GLGuiLayout2);

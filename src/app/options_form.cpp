@@ -3,6 +3,7 @@
 #include "session/round_half_even.h"
 
 #include <QColorDialog>
+#include <QMessageBox>
 #include <QWidget>
 
 #include <algorithm>
@@ -15,6 +16,7 @@ constexpr const char* kOn = "X";
 constexpr TColor kToggleCaptionColour = 8454016; // light green
 constexpr const char* kColourButtonPicture = "ColourButton";
 constexpr int kColourPictureSide = 32;
+constexpr int kCalibrationPollMs = 10;
 
 int rounded(float pos) { return static_cast<int>(session::roundHalfEven(pos)); }
 
@@ -105,6 +107,9 @@ void buildGameplayPage(GameScene& g) {
     g.GLScrollbar1 = &addScrollbar(g, at(420, 455), "GLScrollbar1", 100, 10, 1);
     g.GLLabel6 = &addLabel(g, at(420, 480), "GLLabel6", "Video quality", 240);
     g.GLScrollbar2 = &addScrollbar(g, at(420, 525), "GLScrollbar2", 4, 1.5f, 1);
+    g.Difficulty = &addScrollbar(g, at(420, 595), "Difficulty", 3, 1, 2);
+    g.DifficultyLabel = &addLabel(g, at(420, 550), "DifficultyLabel",
+                                  difficultyCaption(g.Difficulty->pos()).c_str(), 240);
 
     TGLLabel& speed = *g.GLLabel5;
     g.GLScrollbar1->onChange = [&speed](TGLBaseControl& bar) {
@@ -113,6 +118,10 @@ void buildGameplayPage(GameScene& g) {
     TGLLabel& quality = *g.GLLabel6;
     g.GLScrollbar2->onChange = [&quality](TGLBaseControl& bar) {
         quality.setCaption(videoQualityCaption(static_cast<TGLScrollbar&>(bar).pos()));
+    };
+    TGLLabel& difficulty = *g.DifficultyLabel;
+    g.Difficulty->onChange = [&difficulty](TGLBaseControl& bar) {
+        difficulty.setCaption(difficultyCaption(static_cast<TGLScrollbar&>(bar).pos()));
     };
 }
 
@@ -131,6 +140,28 @@ void buildSoundPage(GameScene& g) {
     edit.setGuiLayout(&g.GLGuiLayout2);
     edit.setGuiLayoutName("button_down");
     g.GLEdit1 = &edit;
+
+    TGLScrollbar& delay = addScrollbar(g, at(420, 465), "MicDelay", kMaxMicDelayMs, 1, 0);
+    delay.setMin(0);
+    delay.setPos(0);
+    delay.setStep(5);
+    delay.setBounds(delay.left(), delay.top(), 150, 30);
+    g.MicDelay = &delay;
+    g.MicDelayLabel = &addLabel(g, at(420, 420), "MicDelayLabel", micDelayCaption(0).c_str(), 240);
+    TGLLabel& delayLabel = *g.MicDelayLabel;
+    delay.onChange = [&delayLabel](TGLBaseControl& bar) {
+        delayLabel.setCaption(micDelayCaption(static_cast<TGLScrollbar&>(bar).pos()));
+    };
+    auto& calibrate = page.addNewChild<TGLButton>("Calibrate");
+    calibrate.setBounds(580 - page.left(), 465 - page.top(), 80, 30);
+    calibrate.setCaption("Calibrate");
+    calibrate.setBitmapFont(&g.Menufont2);
+    calibrate.setDefaultColor(clWhite);
+    calibrate.setFocusedColor(0x0080D0FF);
+    calibrate.setGuiLayout(&g.GLGuiLayout2);
+    calibrate.setGuiLayoutName("button_up");
+    calibrate.setGuiLayoutNamePressed("button_down");
+    g.Calibrate = &calibrate;
 }
 
 void buildAppearancePage(GameScene& g) {
@@ -176,6 +207,25 @@ std::string transparencyCaption(float pos) {
     return "Tab Transparenty (" + std::to_string(rounded(pos) + 10) + "%)";
 }
 
+std::string difficultyCaption(float pos) {
+    return std::string("Difficulty (") + session::difficultyName(difficultyAt(pos)) + ")";
+}
+
+std::string micDelayCaption(float pos) {
+    return "Microphone delay (" + std::to_string(std::clamp(rounded(pos), 0, kMaxMicDelayMs)) + " ms)";
+}
+
+session::Difficulty difficultyAt(float pos) {
+    switch (std::clamp(rounded(pos), 1, 3)) {
+    case 1:
+        return session::Difficulty::Easy;
+    case 3:
+        return session::Difficulty::Hard;
+    default:
+        return session::Difficulty::Medium;
+    }
+}
+
 void buildOptionsControls(GameScene& g) {
     g.Stuff.addTextureMaterial(kColourButtonPicture, colourButtonPicture());
     buildGameplayPage(g);
@@ -196,10 +246,12 @@ SessionOptions readSessionOptions(const GameScene& g) {
     o.videoSpeedPosition = rounded(g.GLScrollbar1->pos());
     o.videoQuality = rounded(g.GLScrollbar2->pos());
     o.exportFileName = g.GLEdit1->caption();
+    o.difficulty = difficultyAt(g.Difficulty->pos());
+    o.micDelayMs = std::clamp(rounded(g.MicDelay->pos()), 0, kMaxMicDelayMs);
     return o;
 }
 
-OptionsForm::OptionsForm(GameScene& game, QWidget* window) {
+OptionsForm::OptionsForm(GameScene& game, QWidget* window) : m_game(game) {
     m_chooser = [window](TColor initial) -> std::optional<TColor> {
         const QColor chosen = QColorDialog::getColor(
             QColor(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
@@ -212,6 +264,66 @@ OptionsForm::OptionsForm(GameScene& game, QWidget* window) {
     };
     for (TGLButton* b : {game.GLButton5, game.GLButton6, game.GLButton10, game.GLButton11})
         b->onButtonClick = [this](TGLBaseControl& sender) { GLButton5ButtonClick(sender); };
+    m_notify = [window](const std::string& text) {
+        QMessageBox::information(window, QStringLiteral("Cantorix"), QString::fromStdString(text));
+    };
+    game.Calibrate->onButtonClick = [this](TGLBaseControl& sender) {
+        static_cast<TGLButton&>(sender).setPressed(false);
+        CalibrateButtonClick();
+    };
+    m_calibrationTimer.setInterval(kCalibrationPollMs);
+    QObject::connect(&m_calibrationTimer, &QTimer::timeout, [this] { calibrationStep(); });
+}
+
+void OptionsForm::CalibrateButtonClick() {
+    if (calibrating())
+        return;
+    if (!m_clickPlayer) {
+        m_notify("There is no sound output to play the calibration clicks through.");
+        return;
+    }
+    m_calibration = std::make_unique<session::DelayCalibration>(*m_clickPlayer);
+    if (m_quiet)
+        m_quiet(true);
+    try {
+        m_calibration->start();
+    } catch (const std::exception& e) {
+        m_calibration.reset();
+        if (m_quiet)
+            m_quiet(false);
+        m_notify(std::string("The calibration clicks cannot be played: ") + e.what());
+        return;
+    }
+    m_game.Calibrate->setCaption("...");
+    m_calibrationTimer.start();
+}
+
+void OptionsForm::calibrationStep() {
+    if (m_calibration && m_calibration->step())
+        endCalibration();
+}
+
+void OptionsForm::endCalibration() {
+    m_calibrationTimer.stop();
+    const std::optional<double> measured = m_calibration->finish();
+    m_calibration.reset();
+    m_game.Calibrate->setCaption("Calibrate");
+    if (m_quiet)
+        m_quiet(false);
+    if (!measured) {
+        // Headphones, no microphone or a silent output: the value the player had stays.
+        m_notify("No click was heard in the microphone (headphones, no microphone, or no sound "
+                 "output?). The microphone delay stays at " +
+                 std::to_string(readSessionOptions(m_game).micDelayMs) + " ms.");
+        return;
+    }
+    const std::int64_t heard = session::roundHalfEven(*measured);
+    const int delay = static_cast<int>(std::clamp<std::int64_t>(heard, 0, kMaxMicDelayMs));
+    m_game.MicDelay->setPos(static_cast<float>(delay));
+    std::string text = "The microphone delay is now " + std::to_string(delay) + " ms";
+    if (heard != delay)
+        text += " (the clicks came back after " + std::to_string(heard) + " ms)";
+    m_notify(text + ".");
 }
 
 void OptionsForm::GLButton5ButtonClick(TGLBaseControl& sender) {

@@ -5,8 +5,13 @@
 // Main thread only.
 
 #include "game_scene.h"
+#include "session/delay_calibration.h"
+#include "session/standard_judge.h"
+
+#include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -25,6 +30,13 @@ void istabsButtonClick(TGLBaseControl& sender);
 std::string videoSpeedCaption(float pos);   // auto only at exactly 1
 std::string videoQualityCaption(float pos); // by the rounded position 1 … 4
 std::string transparencyCaption(float pos); // rounded position + 10 percent
+std::string difficultyCaption(float pos);   // "Difficulty (Medium)"
+std::string micDelayCaption(float pos);     // "Microphone delay (120 ms)"
+
+// The difficulty a position of its scrollbar stands for: rounded, 1 Easy, 2 Medium, 3 Hard.
+session::Difficulty difficultyAt(float pos);
+// The microphone delay option's range in ms.
+inline constexpr int kMaxMicDelayMs = 500;
 
 // The options as a session start reads them.
 struct SessionOptions {
@@ -36,6 +48,8 @@ struct SessionOptions {
     int videoSpeedPosition = 1;        // rounded; 1 plays the clip at its own rate, else frames/s
     int videoQuality = 1;              // rounded, 1 (ultra low) … 4 (high)
     std::string exportFileName = "Mysong.wav";
+    session::Difficulty difficulty = session::Difficulty::Medium; // standard songs only
+    int micDelayMs = 0; // rounded, 0 … 500
 };
 SessionOptions readSessionOptions(const GameScene& game);
 
@@ -54,9 +68,29 @@ public:
 
     void GLButton5ButtonClick(TGLBaseControl& sender);
 
+    // The delay calibration: clicks through this player (none: the button says there is no
+    // sound output to calibrate with), the player's messages through notify (a message box by
+    // default), and quiet(true) / quiet(false) around a round so the preview music is silent.
+    void setClickPlayer(session::ClickPlayer* player) { m_clickPlayer = player; }
+    void setNotifier(std::function<void(const std::string&)> notify) { m_notify = std::move(notify); }
+    void setQuiet(std::function<void(bool)> quiet) { m_quiet = std::move(quiet); }
+    // Calibrate: starts a round of clicks; the result sets the delay and is told when it ends.
+    void CalibrateButtonClick();
+    bool calibrating() const { return m_calibration && m_calibration->running(); }
+    // What the calibration's timer runs every 10 ms; tests step it themselves.
+    void calibrationStep();
+
 private:
+    void endCalibration();
+
+    GameScene& m_game;
     ColourChooser m_chooser;
     TColor m_dialogColour = clBlack;
+    session::ClickPlayer* m_clickPlayer = nullptr;
+    std::unique_ptr<session::DelayCalibration> m_calibration;
+    std::function<void(const std::string&)> m_notify;
+    std::function<void(bool)> m_quiet;
+    QTimer m_calibrationTimer;
 };
 
 } // namespace cantorix::app

@@ -39,7 +39,9 @@ const char* const kDesignDefaults = "[Score]\r\n"
                                     "GLScrollbar2_Pos=1\r\n"
                                     "GLLabel5_Caption=Video Speed (0-Auto Fps)\r\n"
                                     "GLLabel6_Caption=Video quality\r\n"
-                                    "GLScrollbar3_Pos=8\r\n";
+                                    "GLScrollbar3_Pos=8\r\n"
+                                    "Difficulty_Pos=2\r\n"
+                                    "MicDelay_Pos=0\r\n";
 
 std::string readFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -102,6 +104,8 @@ TEST_F(FormStorageTest, EveryStoredPropertySurvivesARestart) {
         g.GLScrollbar1->setPos(37);
         g.GLScrollbar2->setPos(3.5f);
         g.GLScrollbar3->setPos(1);
+        g.Difficulty->setPos(3);
+        g.MicDelay->setPos(137);
         run->hallOfFame.assign({"99:blue", "852:red"});
         run->storage.save();
     }
@@ -109,6 +113,7 @@ TEST_F(FormStorageTest, EveryStoredPropertySurvivesARestart) {
     for (const char* line : {"\r\nGLButton5_FocusedColor=-2147483643\r\n", "\r\nGLEdit1_Caption=party.wav\r\n",
                              "\r\nistabs_Caption=\r\n", "\r\nGLScrollbar1_Pos=37\r\n", "\r\nGLScrollbar2_Pos=3.5\r\n",
                              "\r\nGLLabel6_Caption=Video Quality (High)\r\n",
+                             "\r\nDifficulty_Pos=3\r\nMicDelay_Pos=137\r\n",
                              "\r\n[Score.ListBox1_Items]\r\nCount=2\r\nItem0=852:red\r\nItem1=99:blue\r\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
 
@@ -131,6 +136,9 @@ TEST_F(FormStorageTest, EveryStoredPropertySurvivesARestart) {
     EXPECT_EQ(g.GLScrollbar1->pos(), 37.0f);
     EXPECT_EQ(g.GLScrollbar2->pos(), 3.5f);
     EXPECT_EQ(g.GLScrollbar3->pos(), 1.0f);
+    // The new options come back with their labels, which are not stored.
+    EXPECT_EQ(g.DifficultyLabel->caption(), "Difficulty (Hard)");
+    EXPECT_EQ(g.MicDelayLabel->caption(), "Microphone delay (137 ms)");
     EXPECT_EQ(g.GLLabel5->caption(), "Video Speed (37-Fps)");
     EXPECT_EQ(g.GLLabel6->caption(), "Video Quality (High)");
     EXPECT_EQ(g.GLLabel14->caption(), "Tab Transparenty (11%)");
@@ -145,7 +153,7 @@ TEST_F(FormStorageTest, HallOfFameSectionIsErasedAndRewrittenAtEverySave) {
     run->hallOfFame.assign({"7:z"});
     run->storage.save();
     const std::string text = readFile(file());
-    EXPECT_TRUE(text.ends_with("GLScrollbar3_Pos=8\r\n[Score.ListBox1_Items]\r\nCount=1\r\nItem0=7:z\r\n")) << text;
+    EXPECT_TRUE(text.ends_with("MicDelay_Pos=0\r\n[Score.ListBox1_Items]\r\nCount=1\r\nItem0=7:z\r\n")) << text;
 
     run->hallOfFame.assign({});
     run->storage.save();

@@ -2,7 +2,9 @@
 #include "app/options_form.h"
 #include "fakes/blank_image_loader.h"
 #include "fakes/fake_glyph_rasterizer.h"
+#include "fakes/loopback_click_player.h"
 
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -174,6 +176,89 @@ TEST(ConfigDirectoryTest, CommandLineThenXdgThenHome) {
     EXPECT_EQ(configDirectory(cmd, lookup), std::filesystem::path("/tmp/b"));
     EXPECT_EQ(*parseCommandLine({"--config=/c"}).configDir, std::filesystem::path("/c"));
     EXPECT_EQ(parseCommandLine({"--config"}).error, "option --config needs a value");
+}
+
+} // namespace
+
+namespace {
+
+class ThrowingClickPlayer : public session::ClickPlayer {
+public:
+    void start(const std::vector<float>&, int) override { throw std::runtime_error("Device unavailable"); }
+    void collect() override {}
+    bool played() const override { return true; }
+    session::ClickRoundRecording finish() override { return {}; }
+};
+
+TEST_F(OptionsFormTest, DifficultyAndMicrophoneDelayFollowTheirBars) {
+    EXPECT_EQ(game.DifficultyLabel->caption(), "Difficulty (Medium)");
+    EXPECT_EQ(game.MicDelayLabel->caption(), "Microphone delay (0 ms)");
+    SessionOptions o = readSessionOptions(game);
+    EXPECT_EQ(o.difficulty, session::Difficulty::Medium);
+    EXPECT_EQ(o.micDelayMs, 0);
+    // Both sit inside their pages, the delay's button beside its bar.
+    const auto inside = [](const RectI& outer, const RectI& inner) {
+        return inner.left >= outer.left && inner.right <= outer.right && inner.top >= outer.top &&
+               inner.bottom <= outer.bottom;
+    };
+    EXPECT_TRUE(inside(game.Menu1->globalRect(), game.Difficulty->globalRect()));
+    EXPECT_TRUE(inside(game.Menu2->globalRect(), game.Calibrate->globalRect()));
+    EXPECT_EQ(game.Calibrate->globalRect().top, game.MicDelay->globalRect().top);
+    EXPECT_LT(game.MicDelay->globalRect().right, game.Calibrate->globalRect().left);
+
+    pageUp(*game.Difficulty);
+    EXPECT_EQ(game.DifficultyLabel->caption(), "Difficulty (Hard)");
+    game.Difficulty->setPos(0);
+    EXPECT_EQ(game.DifficultyLabel->caption(), "Difficulty (Easy)");
+    game.MicDelay->setPos(612.4f);
+    EXPECT_EQ(game.MicDelayLabel->caption(), "Microphone delay (500 ms)");
+    game.MicDelay->setPos(87.5f);
+    o = readSessionOptions(game);
+    EXPECT_EQ(o.difficulty, session::Difficulty::Easy);
+    EXPECT_EQ(o.micDelayMs, 88);
+}
+
+TEST_F(OptionsFormTest, CalibrateSetsTheMeasuredDelayOrSaysNoClickWasHeard) {
+    int argc = 0;
+    QCoreApplication application(argc, nullptr); // the round's timer needs a thread to run on
+    OptionsForm form(game, nullptr);
+    std::vector<std::string> told;
+    std::vector<bool> quiet;
+    form.setNotifier([&](const std::string& text) { told.push_back(text); });
+    form.setQuiet([&](bool on) { quiet.push_back(on); });
+    const auto calibrateWith = [&](session::ClickPlayer* player) {
+        told.clear();
+        form.setClickPlayer(player);
+        click(*game.Calibrate);
+        for (int i = 0; i < 1000 && form.calibrating(); ++i)
+            form.calibrationStep();
+        EXPECT_FALSE(form.calibrating());
+        EXPECT_EQ(game.Calibrate->caption(), "Calibrate");
+    };
+    showPage(*game.Menu2);
+
+    session::testing::LoopbackClickPlayer loopback(137, 0.3f, 0.02f);
+    calibrateWith(&loopback);
+    EXPECT_EQ(game.MicDelay->pos(), 137.0f);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], "The microphone delay is now 137 ms.");
+    EXPECT_EQ(quiet, (std::vector<bool>{true, false}));
+
+    session::testing::LoopbackClickPlayer headphones(137, 0.0f, 0.02f);
+    calibrateWith(&headphones);
+    EXPECT_EQ(game.MicDelay->pos(), 137.0f);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("No click was heard"), std::string::npos) << told[0];
+    EXPECT_NE(told[0].find("stays at 137 ms"), std::string::npos) << told[0];
+
+    ThrowingClickPlayer broken;
+    calibrateWith(&broken);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("Device unavailable"), std::string::npos) << told[0];
+    calibrateWith(nullptr);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(game.MicDelay->pos(), 137.0f);
+    EXPECT_EQ(quiet.size(), 6u); // every round that started was quieted and ended
 }
 
 } // namespace
