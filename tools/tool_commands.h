@@ -24,5 +24,6 @@ int runPitchCommand(const Args& args); // pitch_command.cpp
 int runExportCommand(const Args& args); // export_command.cpp
 int runMidiCommand(const Args& args); // midi_command.cpp
 int runMidi2SongCommand(const Args& args); // midi2song_command.cpp
+int runSingCommand(const Args& args); // sing_command.cpp
 
 } // namespace cantorix::tools

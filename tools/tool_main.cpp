@@ -20,6 +20,8 @@ const std::vector<ToolCommand>& toolCommands() {
          runMidiCommand},
         {"midi2song", "FILE --track N [--title T] [--artist A] [--mp3 NAME] [--video NAME]    the song text the editor makes of a track",
          runMidi2SongCommand},
+        {"sing", "SONG.txt VOICE.wav [--json] [--difficulty easy|medium|hard] [--delay MS] [--voice N]    score a recording as a session would",
+         runSingCommand},
     };
     return commands;
 }

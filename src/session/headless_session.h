@@ -1,0 +1,68 @@
+#pragma once
+// A singing session without a window or sound: the song's lane, the session clock, the analysis
+// and the scoring of the game, run on made-up time with a recording for the microphone. The
+// clock ticks every 10 ms, the analysis every 50 ms on its fixed schedule, and the capture hands
+// its newest samples over 25 ms before each analysis tick, the average a window's capture
+// notification lies ahead of it. Borrows the capture and the tracker; one thread.
+
+#include "pitch/capture_port.h"
+#include "pitch/semitone_tracker.h"
+#include "scoring.h"
+#include "songs/song_file.h"
+#include "songs/standard_song.h"
+#include "standard_judge.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace cantorix::session {
+
+// The song as the session reads it: the game's own format, or a standard song and its voice.
+struct HeadlessSong {
+    const songs::SongFile* game = nullptr;
+    const songs::StandardSong* standard = nullptr;
+    std::size_t voice = 0; // an index into the standard song's voices
+};
+
+struct HeadlessInput {
+    // The capture the recording is fed into (its one ring serves the game's analysis).
+    pitch::CaptureDevice& capture;
+    // Delivers into that capture every frame of the recording due this long after the song's
+    // audio started: the recording's first sample is heard as the audio starts.
+    std::function<void(std::chrono::nanoseconds sinceAudioStart)> deliverDue;
+    // Judges standard songs; without it they hear no voice.
+    pitch::SemitoneTracker* tracker = nullptr;
+};
+
+struct HeadlessOptions {
+    Difficulty difficulty = Difficulty::Medium;
+    int delayMs = 0;
+    // The length of the song's audio; 0 when there is none: the session then ends a second
+    // after the last note.
+    std::int64_t lengthMs = 0;
+};
+
+struct HeadlessScore {
+    std::int32_t notePoints = 0;
+    std::int32_t lineBonus = 0;
+    std::int64_t total = 0;
+    std::int32_t possible = 0;
+    std::vector<LineTally> lines;
+    std::int64_t endMs = 0; // the play position at which the session ended
+};
+
+inline constexpr int kHeadlessClockMs = 10;
+inline constexpr int kHeadlessAnalysisMs = 50;
+inline constexpr int kHeadlessCaptureLeadMs = 25;
+// After the last note, when the song has no audio to end it.
+inline constexpr int kHeadlessTailMs = 1000;
+
+// Sings the recording through one whole session and returns its score. Throws what the capture
+// stream throws when the capture cannot start.
+HeadlessScore singWithoutWindow(const HeadlessSong& song, HeadlessInput& input,
+                                const HeadlessOptions& options);
+
+} // namespace cantorix::session
