@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 
 using namespace cantorix::songs;
@@ -15,6 +16,9 @@ using namespace cantorix::songs::test;
 namespace {
 
 struct Expected {
+    // Shown by ctest beside the test's name instead of the row's bytes.
+    friend void PrintTo(const Expected& x, std::ostream* os) { *os << x.nameFragment; }
+
     std::string_view nameFragment;
     std::string_view error; // empty when the file loads
     std::string_view title; // display text

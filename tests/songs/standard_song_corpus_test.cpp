@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ struct ExpectedVoice {
 };
 
 struct Expected {
+    // Shown by ctest beside the test's name instead of the row's bytes.
+    friend void PrintTo(const Expected& x, std::ostream* os) { *os << x.nameFragment; }
+
     std::string_view nameFragment;
     std::string_view encoding;
     std::string_view title;
