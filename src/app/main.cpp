@@ -15,6 +15,7 @@
 #include "platform/ffmpeg_song_decoder.h"
 #include "platform/ini_profile_file.h"
 #include "platform/jpeg_decoder.h"
+#include "platform/output_click_player.h"
 #include "platform/png_decoder.h"
 #include "platform/midi_timer_thread.h"
 #include "platform/system_midi_outputs.h"
@@ -77,13 +78,14 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     platform::SystemMidiOutputs midiOutputs(*soundOutput);
     platform::MidiTimerThread midiTimer;
     platform::AubioSemitoneTracker semitones;
+    platform::OutputClickPlayer clicks(*soundOutput, *capture.service);
     platform::IniProfileFile scoreIni(app::configDirectory(cmd, [](const char* name) { return std::getenv(name); }) /
                                       "Score.ini");
 
     app::TForm1 form1({programDir, pictures, glyphs, clock, player, coverPictures, *capture.service,
                        recorderInput, capture.error, &scoreIni,
                        [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }, &midiOutputs,
-                       &midiTimer, capture.sessionInput, &semitones});
+                       &midiTimer, capture.sessionInput, &semitones, &clicks});
     platform::CodecManager codecs;
     platform::FfmpegSongDecoder otherSongAudio;
     audio::TfrmConvert frmConvert(codecs, otherSongAudio, programDir);

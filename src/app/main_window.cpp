@@ -56,6 +56,19 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
                         &m_selection->selected(), m_services.sessionInput},
         *this, AsyncTimer1);
     m_options = std::make_unique<OptionsForm>(g, this);
+    m_options->setClickPlayer(m_services.clicks);
+    // The preview's music would drown the clicks: it holds while they play.
+    m_options->setQuiet([this, held = false](bool quiet) mutable {
+        songs::MediaPlayer& player = m_services.player;
+        if (quiet) {
+            held = player.length() > 0 && player.position() < player.length();
+            if (held)
+                player.pause();
+        } else if (held) {
+            held = false;
+            runGuarded(this, [&player] { player.resume(); });
+        }
+    });
     createEditor();
     if (m_services.profile)
         m_formStorage = std::make_unique<FormStorage>(*m_services.profile,

@@ -16,6 +16,7 @@
 #include "screens.h"
 #include "singing_session.h"
 #include "scene/cadencer.h"
+#include "session/click_player.h"
 #include "session/hall_of_fame.h"
 #include "session/video_plane.h"
 #include "songs/cover_ring.h"
@@ -74,6 +75,8 @@ struct AppServices {
     // The semitone analysis beside the game's own, for standard songs; without it every tick
     // reads unvoiced.
     pitch::SemitoneTracker* semitones = nullptr;
+    // Plays the delay calibration's clicks and listens for them; without it Calibrate says so.
+    session::ClickPlayer* clicks = nullptr;
 };
 
 class TForm1 : public QMainWindow {

@@ -83,6 +83,7 @@ void SingingSession::StartSession() {
         m_game.Firstpage->setVisible(false);
         m_game.Singing->setVisible(true);
         m_lane->startSession();
+        chooseJudge();
         m_timings = {};
         startRecording();
         setClockEnabled(true);
@@ -98,6 +99,18 @@ void SingingSession::StartSession() {
         showSelectedParts();
     }
     applyColourOptions();
+}
+
+void SingingSession::chooseJudge() {
+    m_previousTickMs.reset();
+    m_standardJudge.reset();
+    m_judge = &m_gameJudge;
+    if (!standardSong())
+        return;
+    const SessionOptions options = readSessionOptions(m_game);
+    m_standardJudge.emplace(m_standardLane.timeline(), options.difficulty, options.micDelayMs);
+    m_judge = &*m_standardJudge;
+    m_scoring.setLines(m_standardJudge->lineStartsMs());
 }
 
 bool SingingSession::standardSong() const {
@@ -263,6 +276,9 @@ void SingingSession::fillScorePage() {
     m_game.Score1->setCaption(v.notes);
     m_game.score2->setCaption(v.bonus);
     m_game.Total->setCaption(v.total);
+    // The share is a standard song's measure; the game's rule has no possible points.
+    m_game.Share->setCaption(
+        session::possibleShareText(m_scoring.notePoints(), m_scoring.possible()).value_or(""));
     m_game.Gauge1->setHeight(v.gaugeHeight);
     m_game.Gauge1->setTop(v.gaugeTop);
 }
@@ -294,17 +310,24 @@ void SingingSession::noteEntryLateness(std::int32_t firstEntered) {
 }
 
 // The semitone reading is for the standard songs' judge; the game's rule needs only the byte.
-void SingingSession::beforeAnalysis(
-    std::uint8_t previousSungValue,
-    [[maybe_unused]] const pitch::SemitoneReading& previousSemitone) {
+void SingingSession::beforeAnalysis(std::uint8_t previousSungValue,
+                                    const pitch::SemitoneReading& previousSemitone) {
+    // The reading judged now was taken at the previous tick, at that tick's play position.
+    const std::optional<std::int64_t> takenAtMs = m_previousTickMs;
+    m_previousTickMs = m_services.player.position();
+    if (m_lane == &m_standardLane)
+        m_standardLane.setSemitoneReading(previousSemitone);
     if (!m_lane->UpdateVoiceTrail(previousSungValue))
         return;
-    // Songs whose notes the game's rule cannot judge score nothing, and keep no streak going.
-    const std::optional<std::uint8_t> target = m_lane->judgedPitch();
-    if (!target)
+    // The game's rule judges against the lane's target and keeps it for the next session.
+    if (const std::optional<std::uint8_t> target = m_lane->judgedPitch())
+        m_scoring.setTargetPitch(*target);
+    // A standard song's first tick has no reading of its own yet: it heard the menus.
+    if (m_standardJudge && !takenAtMs)
         return;
-    m_scoring.setTargetPitch(*target);
-    m_scoring.scoreTick(previousSungValue);
+    const session::SungTick tick{previousSungValue, previousSemitone,
+                                 static_cast<double>(takenAtMs.value_or(0))};
+    m_scoring.score(m_judge->judge(tick));
 }
 
 void SingingSession::refreshOscilloscope(const pitch::TSound& sound) {

@@ -19,6 +19,7 @@
 #include "session/tick_timings.h"
 #include "session/session_clock.h"
 #include "session/session_input_control.h"
+#include "session/standard_judge.h"
 #include "session/standard_lane.h"
 #include "session/video_plane.h"
 #include "songs/media_player.h"
@@ -68,8 +69,8 @@ public:
     void setExportWindow(audio::TfrmConvert* window);
     void setSaveDialog(SaveExportDialog dialog) { m_saveDialog = std::move(dialog); }
 
-    // The analysis tick's session steps: the trail and the score for the previous sung value
-    // before Analyse, the oscilloscope after it.
+    // The analysis tick's session steps: the trail and the score for the previous tick's sung
+    // value and semitone reading before Analyse, the oscilloscope after it.
     void beforeAnalysis(std::uint8_t previousSungValue,
                         const pitch::SemitoneReading& previousSemitone = {});
     void refreshOscilloscope(const pitch::TSound& sound);
@@ -85,6 +86,10 @@ public:
     // PausedVideoFrame: the frame a pause holds on screen.
     std::int64_t pausedVideoFrame() const { return m_pausedVideoFrame; }
     const session::Scoring& scoring() const { return m_scoring; }
+    // The judge of a standard song's session; none for the game's own songs.
+    const session::StandardJudge* standardJudge() const {
+        return m_standardJudge ? &*m_standardJudge : nullptr;
+    }
     // Timing figures of the running (or last) session.
     const session::SessionTimings& timings() const { return m_timings; }
     void addAnalysisTickCost(double ms) {
@@ -119,6 +124,8 @@ private:
     void applyColourOptions();
     void showTransport(bool playing);
     void fillScorePage();
+    // Picks the judge of the song just started, with the difficulty and delay of the options.
+    void chooseJudge();
 
     GameScene& m_game;
     Screens& m_screens;
@@ -135,6 +142,11 @@ private:
     session::SongLane* m_lane = &m_gameLane;
     session::SessionClock m_clock;
     session::Scoring m_scoring;
+    session::GameJudge m_gameJudge{m_gameLane};
+    std::optional<session::StandardJudge> m_standardJudge;
+    const session::TickJudge* m_judge = &m_gameJudge;
+    // The play position at the previous analysis tick: when the reading judged now was taken.
+    std::optional<std::int64_t> m_previousTickMs;
     std::unique_ptr<audio::TStockAudioRecorder> m_recorder;
     std::string m_exportFileName;
     session::VideoPlane* m_video = nullptr;

@@ -1,7 +1,5 @@
 #include "standard_lane.h"
 
-#include "pitch/tone.h"
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -23,7 +21,7 @@ constexpr float kBarHeight = 15;
 constexpr float kGoldenBarHeight = 21;
 constexpr float kRimWidth = 2; // of a rap note's hollow bar
 constexpr double kTickMs = 50; // one analysis tick: one trail segment
-constexpr double kMiddleC = 261.6256;
+constexpr double kMiddleCMidi = 60; // pitch 0 of a standard song
 // A sung value of silence draws its segment far above the lane, out of sight.
 constexpr double kSilenceY = -1000;
 
@@ -282,8 +280,10 @@ void StandardLane::highlight(int note) {
     m_highlighted = note;
     if (note >= static_cast<int>(line.first) && note < static_cast<int>(line.last)) {
         const auto i = static_cast<std::size_t>(note) - line.first;
-        if (i < m_bars.size() && static_cast<int>(i) >= m_scene.singTab.tag())
+        if (i < m_bars.size() && static_cast<int>(i) >= m_scene.singTab.tag()) {
+            m_trailPitch = m_timeline.notes[static_cast<std::size_t>(note)].note.pitch;
             startTrail(*m_bars[i]);
+        }
     }
 }
 
@@ -298,17 +298,17 @@ void StandardLane::startTrail(const TGLHUDSprite& bar) {
     m_hasBar = true;
 }
 
-double StandardLane::trailY(std::uint8_t sungValue) const {
-    if (sungValue == 255 || sungValue < 2)
+double StandardLane::trailY() const {
+    if (!m_reading.voiced || !std::isfinite(m_reading.midiNote))
         return kSilenceY;
-    double semitone = 12.0 * std::log2(pitch::toneFrequencyOfSungValue(sungValue) / kMiddleC);
-    // Shown in the octave nearest the line's notes: the lane has room for about one octave.
-    const double middle = (m_lowPitch + m_highPitch) / 2.0;
-    semitone += 12.0 * std::round((middle - semitone) / 12.0);
+    // On the song's scale, folded into the octave of the bar being sung, so a singer an octave
+    // or two away still sees how far off the note they are.
+    double semitone = m_reading.midiNote - kMiddleCMidi;
+    semitone += 12.0 * std::round((m_trailPitch - semitone) / 12.0);
     return std::clamp(pitchY(semitone), kHighestY - 7.5, kLowestY + 7.5);
 }
 
-bool StandardLane::UpdateVoiceTrail(std::uint8_t sungValue) {
+bool StandardLane::UpdateVoiceTrail(std::uint8_t) {
     if (!m_hasBar)
         return false;
     if (m_scene.singTab.count() == 0 || m_lineSpanMs <= 0)
@@ -316,7 +316,7 @@ bool StandardLane::UpdateVoiceTrail(std::uint8_t sungValue) {
     // The trail follows the song's time along the lane and stops at the end of the last bar sung.
     const double x = std::min(xOfTime(m_lastMs), m_barRightEdge);
     auto& segment = m_scene.singTab.addNewChild<TGLHUDSprite>();
-    segment.setPosition({static_cast<float>(x), static_cast<float>(trailY(sungValue)), 0});
+    segment.setPosition({static_cast<float>(x), static_cast<float>(trailY()), 0});
     segment.setHeight(kBarHeight);
     segment.setWidth(static_cast<float>(std::max(2.0, kTickMs / m_lineSpanMs * kLaneWidth)));
     segment.setMaterial({&m_scene.materials, "Knob3"});

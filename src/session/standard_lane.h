@@ -6,6 +6,7 @@
 // groups; main thread only.
 
 #include "lane_scene.h"
+#include "pitch/semitone_tracker.h"
 #include "song_lane.h"
 #include "songs/standard_song.h"
 
@@ -71,7 +72,11 @@ public:
     void clearLyrics() override;
     std::int32_t entered() const override { return static_cast<std::int32_t>(m_entered); }
     std::optional<double> entryDueMs(std::int32_t k) const override;
+    // Draws the semitone reading last set, not the game's coarse value: standard notes are
+    // semitones, and the trail shows the singer where they are against the bars.
     bool UpdateVoiceTrail(std::uint8_t sungValue) override;
+    // The reading of the tick the next trail segment shows.
+    void setSemitoneReading(const pitch::SemitoneReading& reading) { m_reading = reading; }
     // Standard notes are not judged by the game's rule: their pitches mean something else.
     std::optional<std::uint8_t> judgedPitch() const override { return std::nullopt; }
 
@@ -89,7 +94,7 @@ private:
     int dueNote(const TimedLine& line, double t) const;
     double pitchY(double pitch) const;
     double xOfTime(double ms) const;
-    double trailY(std::uint8_t sungValue) const;
+    double trailY() const;
 
     LaneScene m_scene;
     const songs::StandardSong& m_song;
@@ -107,6 +112,8 @@ private:
     int m_lowPitch = 0, m_highPitch = 0;
     bool m_hasBar = false;
     double m_barRightEdge = 0;
+    int m_trailPitch = 0; // of the note whose trail runs: the reading is shown in its octave
+    pitch::SemitoneReading m_reading;
 };
 
 } // namespace cantorix::session

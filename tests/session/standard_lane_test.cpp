@@ -171,6 +171,26 @@ TEST_F(StandardLaneTest, TheTrailFollowsTheSongButNothingIsJudged) {
     EXPECT_EQ(singTab.count(), 0);
 }
 
+TEST_F(StandardLaneTest, TheTrailShowsTheSemitoneInTheOctaveOfTheBarSung) {
+    start();
+    standardLane.step(800); // "Hel", pitch 0, the line's lowest of 0 … 4: its bar at y 507.5
+    struct Case {
+        pitch::SemitoneReading reading;
+        float y;
+    };
+    const Case cases[] = {
+        {{true, 60.0}, 507.5f}, {{true, 48.0}, 507.5f}, {{true, 84.0}, 507.5f}, // C in any octave
+        {{true, 62.0}, 432.5f}, {{true, 50.0}, 432.5f}, {{true, 74.0}, 432.5f}, // D: the "lo" bar
+        {{true, 61.0}, 470.0f}, {{true, 59.0}, 515.0f}, // below the lowest bar: at the lane's edge
+        {{false, 60.0}, -1000.0f},                        // unvoiced: out of sight
+    };
+    for (const Case& c : cases) {
+        standardLane.setSemitoneReading(c.reading);
+        ASSERT_TRUE(standardLane.UpdateVoiceTrail(255));
+        EXPECT_FLOAT_EQ(sprite(singTab, singTab.count() - 1).position().y, c.y) << c.reading.midiNote;
+    }
+}
+
 TEST_F(StandardLaneTest, StartEndAndLeadInComeFromTheSong) {
     struct Case {
         double start;
