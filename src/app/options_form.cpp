@@ -312,8 +312,8 @@ void OptionsForm::endCalibration() {
         m_quiet(false);
     if (!measured) {
         // Headphones, no microphone or a silent output: the value the player had stays.
-        m_notify("No click was heard in the microphone (headphones, no microphone, or no sound "
-                 "output?). The microphone delay stays at " +
+        m_notify("No click was heard through the microphone (headphones on, no microphone, or a "
+                 "silent sound output). The microphone delay stays at " +
                  std::to_string(readSessionOptions(m_game).micDelayMs) + " ms.");
         return;
     }
