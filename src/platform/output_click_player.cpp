@@ -70,7 +70,8 @@ void OutputClickPlayer::start(const std::vector<float>& signal, int sampleRate) 
     m_streamRate = m_stream->sampleRate();
     // The source is not running yet: its samples may still change.
     m_source.samples = resampled(signal, sampleRate, m_streamRate);
-    m_listening = m_capture.subscribe(static_cast<std::size_t>(kListenSeconds * CaptureHub::kSampleRate));
+    m_listening =
+        m_capture.subscribe(static_cast<std::size_t>(kListenSeconds * CaptureHub::kSampleRate));
     m_listenStartedAt = steadySeconds();
     m_firstCapturedAt = std::numeric_limits<double>::infinity();
     m_stream->start();
@@ -92,7 +93,8 @@ void OutputClickPlayer::collect() {
 }
 
 bool OutputClickPlayer::played() const {
-    return !m_stream || m_source.position.load(std::memory_order_acquire) >= m_source.samples.size();
+    return !m_stream ||
+           m_source.position.load(std::memory_order_acquire) >= m_source.samples.size();
 }
 
 session::ClickRoundRecording OutputClickPlayer::finish() {
@@ -105,7 +107,8 @@ session::ClickRoundRecording OutputClickPlayer::finish() {
     round.signalHeardAt = (rendered >= 0 ? rendered : m_listenStartedAt) + latency;
     round.sampleRate = CaptureHub::kSampleRate;
     round.captured = std::move(m_captured);
-    round.firstCapturedAt = std::isfinite(m_firstCapturedAt) ? m_firstCapturedAt : m_listenStartedAt;
+    round.firstCapturedAt =
+        std::isfinite(m_firstCapturedAt) ? m_firstCapturedAt : m_listenStartedAt;
     stop();
     m_captured.clear();
     return round;

@@ -10,8 +10,8 @@ namespace cantorix::session {
 
 // What one round of clicks did, on one steady clock in seconds.
 struct ClickRoundRecording {
-    double signalHeardAt = 0; // when the signal's first sample reached the listener
-    int sampleRate = 44100;   // of the captured samples
+    double signalHeardAt = 0;           // when the signal's first sample reached the listener
+    int sampleRate = 44100;             // of the captured samples
     std::vector<std::int16_t> captured; // mono, from the moment listening began
     double firstCapturedAt = 0;         // when captured[0] reached the program
 };

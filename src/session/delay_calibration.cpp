@@ -33,8 +33,10 @@ std::vector<float> clickWave(int rate) {
     std::vector<float> wave(n);
     for (std::size_t i = 0; i < n; ++i) {
         const double t = static_cast<double>(i) / rate;
-        const double phase = 2 * std::numbers::pi * (kLowHz * t + (kHighHz - kLowHz) * t * t / (2 * duration));
-        const double window = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(n - 1));
+        const double phase =
+            2 * std::numbers::pi * (kLowHz * t + (kHighHz - kLowHz) * t * t / (2 * duration));
+        const double window = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i) /
+                                                   static_cast<double>(n - 1));
         wave[i] = static_cast<float>(kClickLevel * window * std::sin(phase));
     }
     return wave;
@@ -42,7 +44,8 @@ std::vector<float> clickWave(int rate) {
 
 // Where in the captured samples the click best lines up within [from, to), if it stands out.
 std::optional<std::size_t> findClick(const std::vector<std::int16_t>& captured,
-                                     const std::vector<float>& click, std::size_t from, std::size_t to) {
+                                     const std::vector<float>& click, std::size_t from,
+                                     std::size_t to) {
     if (captured.size() < click.size())
         return std::nullopt;
     to = std::min(to, captured.size() - click.size() + 1);
@@ -61,7 +64,8 @@ std::optional<std::size_t> findClick(const std::vector<std::int16_t>& captured,
     const auto peak = std::max_element(score.begin(), score.end());
     const double best = *peak;
     const std::size_t at = from + static_cast<std::size_t>(peak - score.begin());
-    std::nth_element(score.begin(), score.begin() + static_cast<std::ptrdiff_t>(score.size() / 2), score.end());
+    std::nth_element(score.begin(), score.begin() + static_cast<std::ptrdiff_t>(score.size() / 2),
+                     score.end());
     const double median = score[score.size() / 2];
     if (best <= kStandOut * median || best <= kLeastLevel * energy)
         return std::nullopt;
@@ -79,27 +83,31 @@ ClickSignal makeClickSignal(int sampleRate) {
     signal.samples.assign(length, 0.0f);
     for (int k = 0; k < kClicks; ++k) {
         const std::size_t start = framesOf(kLeadMs + k * kSpacingMs, sampleRate);
-        std::copy(click.begin(), click.end(), signal.samples.begin() + static_cast<std::ptrdiff_t>(start));
+        std::copy(click.begin(), click.end(),
+                  signal.samples.begin() + static_cast<std::ptrdiff_t>(start));
         signal.clickStarts.push_back(start);
     }
     return signal;
 }
 
-std::optional<double> measureClickDelay(const ClickSignal& signal, const ClickRoundRecording& recording) {
+std::optional<double> measureClickDelay(const ClickSignal& signal,
+                                        const ClickRoundRecording& recording) {
     if (signal.sampleRate <= 0 || recording.sampleRate <= 0 || signal.clickStarts.empty())
         return std::nullopt;
     const int rate = recording.sampleRate;
     const std::vector<float> click = clickWave(rate);
     std::vector<double> delays;
     for (std::size_t start : signal.clickStarts) {
-        const double leaves = recording.signalHeardAt + static_cast<double>(start) / signal.sampleRate;
+        const double leaves =
+            recording.signalHeardAt + static_cast<double>(start) / signal.sampleRate;
         const double expected = (leaves - recording.firstCapturedAt) * rate;
         const double from = expected - kEarlyMs / 1000.0 * rate;
         const double to = expected + kLongestDelayMs / 1000.0 * rate;
         if (to <= 0)
             continue;
-        const auto found = findClick(recording.captured, click, static_cast<std::size_t>(std::max(0.0, from)),
-                                     static_cast<std::size_t>(to));
+        const auto found =
+            findClick(recording.captured, click, static_cast<std::size_t>(std::max(0.0, from)),
+                      static_cast<std::size_t>(to));
         if (!found)
             continue;
         const double arrives = recording.firstCapturedAt + static_cast<double>(*found) / rate;

@@ -19,7 +19,9 @@ constexpr int kOctave = 12;
 // Far beyond any voice: readings outside it are not notes at all, and cannot be rounded.
 constexpr double kMidiLimit = 1000.0;
 
-bool isRap(NoteKind kind) { return kind == NoteKind::Rap || kind == NoteKind::GoldenRap; }
+bool isRap(NoteKind kind) {
+    return kind == NoteKind::Rap || kind == NoteKind::GoldenRap;
+}
 
 } // namespace
 
@@ -89,7 +91,8 @@ TickJudgement judgeNote(const songs::StandardNote& note, const pitch::SemitoneRe
     bool hit = reading.voiced;
     if (hit && !isRap(note.kind)) {
         hit = std::isfinite(reading.midiNote) && std::fabs(reading.midiNote) < kMidiLimit &&
-              std::abs(foldedSemitoneDistance(reading.midiNote, note.pitch)) <= toleranceOf(difficulty);
+              std::abs(foldedSemitoneDistance(reading.midiNote, note.pitch)) <=
+                  toleranceOf(difficulty);
     }
     return {true, hit ? worth : 0, worth, -1};
 }
@@ -126,8 +129,8 @@ TickJudgement StandardJudge::judge(const SungTick& tick) const {
     const int due = dueNote(tick.songMs);
     if (due < 0)
         return {};
-    TickJudgement verdict =
-        judgeNote(m_timeline.notes[static_cast<std::size_t>(due)].note, tick.semitone, m_difficulty);
+    TickJudgement verdict = judgeNote(m_timeline.notes[static_cast<std::size_t>(due)].note,
+                                      tick.semitone, m_difficulty);
     if (verdict.judged)
         verdict.line = m_lineOfNote[static_cast<std::size_t>(due)];
     return verdict;
@@ -136,7 +139,8 @@ TickJudgement StandardJudge::judge(const SungTick& tick) const {
 std::vector<double> StandardJudge::lineStartsMs() const {
     std::vector<double> starts;
     for (const TimedLine& line : m_timeline.lines)
-        starts.push_back(line.first < m_timeline.notes.size() ? m_timeline.notes[line.first].startMs : 0.0);
+        starts.push_back(line.first < m_timeline.notes.size() ? m_timeline.notes[line.first].startMs
+                                                              : 0.0);
     return starts;
 }
 

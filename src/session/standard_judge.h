@@ -7,8 +7,8 @@
 #include "standard_lane.h"
 #include "tick_judge.h"
 
-#include <string_view>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace cantorix::session {

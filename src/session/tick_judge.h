@@ -22,8 +22,9 @@ struct SungTick {
 struct TickJudgement {
     bool judged = false;
     int points = 0;
-    int possible = 0; // what a singer on the note would have earned; 0 where the rule has no such figure
-    int line = -1;    // the lyric line of the note judged; −1 when the judge keeps no lines
+    int possible =
+        0; // what a singer on the note would have earned; 0 where the rule has no such figure
+    int line = -1; // the lyric line of the note judged; −1 when the judge keeps no lines
 };
 
 class TickJudge {

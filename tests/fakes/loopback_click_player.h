@@ -28,7 +28,8 @@ public:
         std::normal_distribution<double> noise(0.0, m_noiseRms);
         m_all.clear();
         for (double v : heard) {
-            const double s = std::clamp((v + (m_noiseRms > 0 ? noise(m_random) : 0.0)) * 32767.0, -32768.0, 32767.0);
+            const double s = std::clamp((v + (m_noiseRms > 0 ? noise(m_random) : 0.0)) * 32767.0,
+                                        -32768.0, 32767.0);
             m_all.push_back(static_cast<std::int16_t>(std::lround(s)));
         }
         m_delivered = 0;

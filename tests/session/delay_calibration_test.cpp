@@ -1,6 +1,5 @@
-#include "session/delay_calibration.h"
-
 #include "fakes/loopback_click_player.h"
+#include "session/delay_calibration.h"
 
 #include <gtest/gtest.h>
 

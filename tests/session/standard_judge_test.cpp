@@ -9,7 +9,9 @@ namespace {
 
 using songs::NoteKind;
 
-pitch::SemitoneReading voiced(double midi) { return {true, midi}; }
+pitch::SemitoneReading voiced(double midi) {
+    return {true, midi};
+}
 constexpr pitch::SemitoneReading kUnvoiced{false, 60.0};
 
 TEST(StandardJudgeTest, FoldsTheDistanceByOctavesIntoMinusSixToFive) {
@@ -19,11 +21,10 @@ TEST(StandardJudgeTest, FoldsTheDistanceByOctavesIntoMinusSixToFive) {
         int distance;
     };
     const Case cases[] = {
-        {60.0, 0, 0},   {48.0, 0, 0},    {84.2, 0, 0},   {36.0, 0, 0},  // any octave of C4
-        {65.0, 0, 5},   {66.0, 0, -6},   {54.0, 0, -6},  {55.0, 0, -5}, // the edges
-        {65.4, 0, 5},   {65.5, 0, -6},   {64.5, 0, 4},   {59.5, 0, 0},  // halves to even
-        {71.0, -1, 0},  {62.0, 10, 4},   {50.0, -13, 3}, {77.0, 24, 5},
-        {43.49, 7, 0},
+        {60.0, 0, 0},  {48.0, 0, 0},  {84.2, 0, 0},   {36.0, 0, 0},  // any octave of C4
+        {65.0, 0, 5},  {66.0, 0, -6}, {54.0, 0, -6},  {55.0, 0, -5}, // the edges
+        {65.4, 0, 5},  {65.5, 0, -6}, {64.5, 0, 4},   {59.5, 0, 0},  // halves to even
+        {71.0, -1, 0}, {62.0, 10, 4}, {50.0, -13, 3}, {77.0, 24, 5}, {43.49, 7, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(foldedSemitoneDistance(c.detected, c.pitch), c.distance)
@@ -61,7 +62,8 @@ TEST(StandardJudgeTest, HitRuleByKindDifficultyAndReading) {
         {NoteKind::Freestyle, Difficulty::Easy, voiced(65.0), false, 0, 0},
         {NoteKind::Freestyle, Difficulty::Hard, kUnvoiced, false, 0, 0},
         // A reading no voice can give is a miss, not a fault.
-        {NoteKind::Normal, Difficulty::Easy, voiced(std::numeric_limits<double>::quiet_NaN()), true, 0, 1},
+        {NoteKind::Normal, Difficulty::Easy, voiced(std::numeric_limits<double>::quiet_NaN()), true,
+         0, 1},
         {NoteKind::Normal, Difficulty::Easy, voiced(1e300), true, 0, 1},
     };
     for (const Case& c : cases) {
@@ -93,10 +95,10 @@ TEST(StandardJudgeTest, TheDelayChoosesWhichNoteIsDueAndNothingIsJudgedBetweenNo
         int due;
     };
     const Case cases[] = {
-        {0, 999, -1},   {0, 1000, 0},   {0, 1399.9, 0}, {0, 1400, 1}, {0, 1600, -1},
-        {0, 1800, -1},  {0, 2000, 2},   {0, 2499, 2},   {0, 2500, -1},
-        {120, 1100, -1}, {120, 1120, 0}, {120, 1520, 1}, {120, 1600, 1}, {120, 1720, -1},
-        {500, 2050, 1}, {500, 2450, -1}, {500, 3100, 3},
+        {0, 999, -1},    {0, 1000, 0},   {0, 1399.9, 0}, {0, 1400, 1},    {0, 1600, -1},
+        {0, 1800, -1},   {0, 2000, 2},   {0, 2499, 2},   {0, 2500, -1},   {120, 1100, -1},
+        {120, 1120, 0},  {120, 1520, 1}, {120, 1600, 1}, {120, 1720, -1}, {500, 2050, 1},
+        {500, 2450, -1}, {500, 3100, 3},
     };
     for (const Case& c : cases)
         EXPECT_EQ(StandardJudge(twoLines(), Difficulty::Medium, c.delayMs).dueNote(c.songMs), c.due)
@@ -109,7 +111,8 @@ TEST(StandardJudgeTest, TheDelayChoosesWhichNoteIsDueAndNothingIsJudgedBetweenNo
     EXPECT_EQ(golden.points, 2);
     EXPECT_EQ(golden.line, 1);
     // The same reading, heard 500 ms late by the microphone, belongs to the note before.
-    const TickJudgement late = StandardJudge(twoLines(), Difficulty::Hard, 500).judge({255, voiced(62), 1950});
+    const TickJudgement late =
+        StandardJudge(twoLines(), Difficulty::Hard, 500).judge({255, voiced(62), 1950});
     EXPECT_EQ(late.points, 1);
     EXPECT_EQ(late.line, 0);
 }
