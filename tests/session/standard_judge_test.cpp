@@ -145,15 +145,5 @@ TEST(StandardJudgeTest, ScoringTalliesLinesAndCountsAGoldenHitAsOneHitOfARun) {
     EXPECT_FALSE(possibleShareText(0, 0).has_value());
 }
 
-TEST(StandardJudgeTest, ReadsDifficultyNames) {
-    EXPECT_EQ(parseDifficulty("EASY"), Difficulty::Easy);
-    EXPECT_EQ(parseDifficulty("medium"), Difficulty::Medium);
-    EXPECT_EQ(parseDifficulty("Hard"), Difficulty::Hard);
-    EXPECT_FALSE(parseDifficulty("expert").has_value());
-    EXPECT_EQ(toleranceOf(Difficulty::Easy), 2);
-    EXPECT_EQ(toleranceOf(Difficulty::Medium), 1);
-    EXPECT_EQ(toleranceOf(Difficulty::Hard), 0);
-}
-
 } // namespace
 } // namespace cantorix::session
