@@ -18,18 +18,6 @@ using namespace cantorix::testing;
 
 constexpr std::size_t kBurstSamples = 2205; // one 50 ms notification
 
-// Every semitone from C2 to C6 upwards, then the same notes in leaps of up to three octaves.
-std::vector<VoiceNote> everySemitoneTwice() {
-    std::vector<VoiceNote> notes;
-    int ms = 37;
-    for (int pass = 0; pass < 2; ++pass)
-        for (int k = 0; k <= 48; ++k) {
-            notes.push_back({ms, 330, 36 + (pass == 0 ? k : (k * 29) % 49)});
-            ms += 403;
-        }
-    return notes;
-}
-
 void tick(benchmark::State& state, const char* method) {
     const std::vector<std::int16_t> voice = generatedVoice(everySemitoneTwice());
     pitch::TSound sound;

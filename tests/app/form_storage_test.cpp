@@ -3,6 +3,7 @@
 #include "fakes/blank_image_loader.h"
 #include "fakes/fake_glyph_rasterizer.h"
 #include "platform/ini_profile_file.h"
+#include "fakes/file_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,8 @@
 using namespace cantorix;
 using namespace cantorix::app;
 namespace fs = std::filesystem;
+
+using cantorix::testing::readFile;
 
 namespace {
 
@@ -42,13 +45,6 @@ const char* const kDesignDefaults = "[Score]\r\n"
                                     "GLScrollbar3_Pos=8\r\n"
                                     "Difficulty_Pos=2\r\n"
                                     "MicDelay_Pos=0\r\n";
-
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // One start of the game as far as the options go: the scene, the hall of fame, Score.ini.
 struct GameStart {

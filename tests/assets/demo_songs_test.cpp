@@ -18,6 +18,7 @@
 #include "scene/picture_loader.h"
 #include "songs/song_file.h"
 #include "songs/standard_song.h"
+#include "fakes/file_bytes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -35,6 +36,8 @@
 
 using namespace cantorix;
 namespace demo = assets::demo;
+
+using cantorix::testing::readFile;
 
 namespace {
 
@@ -86,11 +89,6 @@ Audio decodeMp3(const std::filesystem::path& file) {
     mpg123_close(handle);
     mpg123_delete(handle);
     return audio;
-}
-
-std::string readFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // Strength of one frequency around a moment, over a Hann-windowed stretch of samples.

@@ -1,6 +1,7 @@
 // Replacing a file in one step: contents, permissions, links, and what a failure leaves.
 
 #include "base/atomic_file.h"
+#include "fakes/file_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -15,18 +16,10 @@
 using namespace cantorix::base;
 namespace fs = std::filesystem;
 
+using cantorix::testing::readFile;
+using cantorix::testing::writeFile;
+
 namespace {
-
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const fs::path& file, const std::string& text) {
-    std::ofstream(file, std::ios::binary) << text;
-}
 
 // Files larger than `bytes` cannot be written while it lives, as on a nearly full disk.
 class FileSizeLimit {

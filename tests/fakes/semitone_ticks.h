@@ -15,6 +15,19 @@ namespace cantorix::testing {
 
 inline constexpr int kTickMs = 50;
 
+// Every semitone from C2 to C6 once upwards and once in a scrambled order (leaps of up to three
+// octaves), each note 330 ms with 73 ms of silence after it, starting off the tick grid.
+inline std::vector<VoiceNote> everySemitoneTwice() {
+    std::vector<VoiceNote> notes;
+    int ms = 37;
+    for (int pass = 0; pass < 2; ++pass)
+        for (int k = 0; k <= 48; ++k) {
+            notes.push_back({ms, 330, 36 + (pass == 0 ? k : (k * 29) % 49)});
+            ms += 403;
+        }
+    return notes;
+}
+
 struct TickReading {
     int ms = 0; // the moment of the tick: the newest sample is the one just before it
     pitch::SemitoneReading reading;

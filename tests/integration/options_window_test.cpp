@@ -4,22 +4,18 @@
 #include "app/error_guard.h"
 #include "game_window_fixture.h"
 #include "platform/ini_profile_file.h"
+#include "fakes/file_bytes.h"
 
 #include <fstream>
 #include <sstream>
+
+using cantorix::testing::readFile;
 
 namespace {
 
 using namespace cantorix;
 using cantorix::testing::waitUntil;
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 QPoint centreOf(const scene::TGLBaseControl& control) {
     const scene::RectI r = control.globalRect();

@@ -16,19 +16,6 @@ using namespace cantorix::testing;
 
 namespace {
 
-// Every semitone from C2 to C6 once upwards and once in a scrambled order (leaps of up to three
-// octaves), each note 330 ms with 73 ms of silence after it, starting off the tick grid.
-std::vector<VoiceNote> everySemitoneTwice() {
-    std::vector<VoiceNote> notes;
-    int ms = 37;
-    for (int pass = 0; pass < 2; ++pass)
-        for (int k = 0; k <= 48; ++k) {
-            notes.push_back({ms, 330, 36 + (pass == 0 ? k : (k * 29) % 49)});
-            ms += 403;
-        }
-    return notes;
-}
-
 std::vector<std::int16_t> sine(double hz, double peak, std::size_t count) {
     std::vector<std::int16_t> out(count);
     for (std::size_t n = 0; n < count; ++n)

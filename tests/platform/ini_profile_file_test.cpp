@@ -1,5 +1,6 @@
 #include "platform/ini_document.h"
 #include "platform/ini_profile_file.h"
+#include "fakes/file_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,18 +17,10 @@
 using namespace cantorix::platform;
 namespace fs = std::filesystem;
 
+using cantorix::testing::readFile;
+using cantorix::testing::writeFile;
+
 namespace {
-
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const fs::path& file, const std::string& text) {
-    std::ofstream(file, std::ios::binary) << text;
-}
 
 } // namespace
 
