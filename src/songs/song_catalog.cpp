@@ -1,0 +1,259 @@
+#include "songs/song_catalog.h"
+
+#include "songs/song_errors.h"
+#include "songs/song_file.h"
+#include "songs/song_media.h"
+#include "songs/song_media_file.h"
+#include "songs/song_selection.h"
+#include "songs/standard_song.h"
+#include "songs/text_encoding.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <sys/stat.h>
+#include <tuple>
+
+namespace cantorix::songs {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Base letters of U+00C0 … U+00FF; "" keeps the character (× and ÷ are no letters).
+constexpr std::array<const char*, 64> kLatin1Folded = {
+    "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e", "i", "i", "i",  "i",
+    "d", "n", "o", "o", "o", "o", "o",  "",  "o", "u", "u", "u", "u", "y", "th", "ss",
+    "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e", "i", "i", "i",  "i",
+    "d", "n", "o", "o", "o", "o", "o",  "",  "o", "u", "u", "u", "u", "y", "th", "y",
+};
+
+// Base letters of U+0100 … U+017F (Latin Extended-A); '1' stands for "ij", '2' for "oe".
+constexpr std::string_view kExtendedAFolded = "aaaaaaccccccccdd"
+                                              "ddeeeeeeeeeegggg"
+                                              "gggghhhhiiiiiiii"
+                                              "ii11jjkkklllllll"
+                                              "lllnnnnnnnnnoooo"
+                                              "oo22rrrrrrssssss"
+                                              "ssttttttuuuuuuuu"
+                                              "uuuuwwyyyzzzzzzs";
+static_assert(kExtendedAFolded.size() == 0x80);
+
+void appendFolded(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    } else if (c >= 0xC0 && c <= 0xFF) {
+        const char* base = kLatin1Folded[c - 0xC0];
+        if (*base)
+            out += base;
+        else
+            appendUtf8(out, c);
+    } else if (c >= 0x100 && c <= 0x17F) {
+        const char base = kExtendedAFolded[c - 0x100];
+        out += base == '1' ? "ij" : base == '2' ? "oe" : std::string(1, base);
+    } else if (c >= 0x300 && c <= 0x36F) {
+        // Combining accents of decomposed text carry nothing a search should need.
+    } else if (c >= 0x218 && c <= 0x21B) {
+        out += c < 0x21A ? 's' : 't';
+    } else if ((c >= 0x391 && c <= 0x3A9) || (c >= 0x410 && c <= 0x42F)) {
+        appendUtf8(out, c + 0x20);
+    } else if (c == 0x401 || c == 0x451) {
+        appendUtf8(out, 0x435); // ё is commonly typed as е
+    } else if (c >= 0x400 && c <= 0x40F) {
+        appendUtf8(out, c + 0x50);
+    } else {
+        appendUtf8(out, c);
+    }
+}
+
+// The folded form of `text` appended to `out`; bytes that are not UTF-8 are kept as they are.
+void foldInto(std::string& out, std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            out += static_cast<char>(lead >= 'A' && lead <= 'Z' ? lead - 'A' + 'a' : lead);
+            ++i;
+            continue;
+        }
+        const Utf8Prefix prefix = utf8Prefix(text, i);
+        if (!prefix.whole) {
+            out.append(text.substr(i, prefix.length));
+            i += prefix.length;
+            continue;
+        }
+        char32_t c = lead & (0xFF >> (prefix.length + 1));
+        for (std::size_t k = 1; k < prefix.length; ++k)
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        appendFolded(out, c);
+        i += prefix.length;
+    }
+}
+
+std::vector<std::string> queryWords(std::string_view query) {
+    const std::string folded = foldForSearch(query);
+    std::vector<std::string> words;
+    std::size_t start = 0;
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    for (std::size_t i = 0; i <= folded.size(); ++i) {
+        if (i == folded.size() || blank(folded[i])) {
+            if (i > start)
+                words.push_back(folded.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return words;
+}
+
+std::string displayName(const fs::path& name) {
+    const std::string& bytes = name.native();
+    return toDisplayText(bytes, detectTextEncoding(bytes));
+}
+
+// As the selection finds a standard song's audio: in its folder ignoring case; a missing file
+// keeps its name so the player can say which file it could not open; nothing outside the folder.
+fs::path standardAudio(const fs::path& folder, const std::string& name) {
+    if (std::optional<fs::path> found = findSongMediaFile(folder, name))
+        return *found;
+    const fs::path relative(name);
+    if (name.empty() || relative.has_root_path())
+        return {};
+    for (const fs::path& part : relative)
+        if (part == "..")
+            return {};
+    return folder / relative;
+}
+
+void summariseGame(std::string_view bytes, SongSummary& summary) {
+    // The record table is large; one per thread spares allocating it for every song.
+    thread_local SongFile song;
+    try {
+        song.load(bytes, summary.folder, summary.songFile);
+    } catch (const EConvertError& e) {
+        // A bad number comes after the tags: the song still has its name, as the selection
+        // shows it.
+        summary.error = e.what();
+    } catch (const std::exception& e) {
+        summary.error = e.what();
+        return;
+    }
+    summary.title = song.displayText(song.songTitle());
+    summary.artist = song.displayText(song.songArtist());
+    if (!song.mp3Value().empty())
+        summary.audio = song.audioPath();
+}
+
+void summariseStandard(std::string_view bytes, SongSummary& summary) {
+    try {
+        const StandardSong song = readStandardSong(bytes);
+        summary.title = song.title;
+        summary.artist = song.artist;
+        summary.audio = standardAudio(summary.folder, song.audio);
+        summary.cover = findCoverFile(summary.folder, song.cover);
+        summary.duet = song.voices.size() > 1;
+    } catch (const std::exception& e) {
+        summary.error = e.what();
+        summary.cover = findCoverFile(summary.folder, "");
+    }
+}
+
+} // namespace
+
+FileStamp fileStamp(const fs::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return {};
+    return {static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+            static_cast<std::int64_t>(info.st_size)};
+}
+
+std::string foldForSearch(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    foldInto(out, utf8);
+    return out;
+}
+
+void sortSongs(std::vector<SongSummary>& songs, SongOrder order) {
+    struct Key {
+        std::string first, second;
+        std::size_t index;
+    };
+    std::vector<Key> keys;
+    keys.reserve(songs.size());
+    for (std::size_t i = 0; i < songs.size(); ++i) {
+        const SongSummary& s = songs[i];
+        switch (order) {
+        case SongOrder::ByArtist:
+            keys.push_back({foldForSearch(s.artist), foldForSearch(s.title), i});
+            break;
+        case SongOrder::ByTitle:
+            keys.push_back({foldForSearch(s.title), foldForSearch(s.artist), i});
+            break;
+        case SongOrder::ByFolder:
+            keys.push_back({foldForSearch(displayName(s.folder.filename())), {}, i});
+            break;
+        }
+    }
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        return std::tie(a.first, a.second, songs[a.index].folder.native()) <
+               std::tie(b.first, b.second, songs[b.index].folder.native());
+    });
+    std::vector<SongSummary> sorted;
+    sorted.reserve(songs.size());
+    for (const Key& key : keys)
+        sorted.push_back(std::move(songs[key.index]));
+    songs.swap(sorted);
+}
+
+std::vector<std::size_t> searchSongs(const std::vector<SongSummary>& songs,
+                                     std::string_view query) {
+    const std::vector<std::string> words = queryWords(query);
+    std::vector<std::size_t> matches;
+    std::string haystack;
+    for (std::size_t i = 0; i < songs.size(); ++i) {
+        haystack.clear();
+        // A blank between the two keeps a word from matching across artist and title.
+        foldInto(haystack, songs[i].artist);
+        haystack += '\n';
+        foldInto(haystack, songs[i].title);
+        if (std::all_of(words.begin(), words.end(), [&](const std::string& word) {
+                return haystack.find(word) != std::string::npos;
+            }))
+            matches.push_back(i);
+    }
+    return matches;
+}
+
+SongSummary summariseSong(const fs::path& folder, const fs::path& songFile) {
+    SongSummary summary;
+    summary.folder = folder;
+    summary.songFile = songFile;
+    // Stamps are taken before the file is read: a change while reading shows at the next scan.
+    summary.folderStamp = fileStamp(folder);
+    summary.songStamp = fileStamp(songFile);
+    bool standard = false;
+    try {
+        const std::string bytes = readSongFileBytes(songFile);
+        summary.format = detectSongFormat(bytes);
+        standard = summary.format == SongFormat::Standard;
+        if (standard)
+            summariseStandard(bytes, summary);
+        else
+            summariseGame(bytes, summary);
+    } catch (const std::exception& e) {
+        summary.error = e.what();
+    }
+    if (!standard) {
+        // The game's own songs, and files that cannot be read, show "cover.jpg" only.
+        std::error_code ec;
+        const fs::path cover = folder / "cover.jpg";
+        summary.cover = fs::is_regular_file(cover, ec) ? cover : fs::path();
+    }
+    if (summary.title.empty())
+        summary.title = displayName(folder.filename());
+    if (!summary.cover.empty())
+        summary.coverStamp = fileStamp(summary.cover);
+    return summary;
+}
+
+} // namespace cantorix::songs

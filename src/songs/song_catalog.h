@@ -1,0 +1,102 @@
+#pragma once
+// The song catalogue of a large library: every song folder found under the song roots (at any
+// depth), with what the selection screen needs to list, order and search it without reading a
+// song file again. Values and pure functions; the scan that fills it and the cache that keeps it
+// between runs are declared below.
+
+#include "songs/song_format.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cantorix::songs {
+
+// A file's identity for the cache: a song is read again when either changes.
+struct FileStamp {
+    std::int64_t mtimeNs = 0;
+    std::int64_t size = -1; // −1: the file does not exist
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+struct SongSummary {
+    std::filesystem::path folder;   // absolute; the key of the song
+    std::filesystem::path songFile; // absolute path of its song text file
+    SongFormat format = SongFormat::Game;
+    std::string title;           // UTF-8 display text; the folder name when the file gives none
+    std::string artist;          // UTF-8 display text
+    std::filesystem::path audio; // absolute, empty when the file names none
+    std::filesystem::path cover; // absolute, empty: the fallback cover
+    bool duet = false;
+    std::string error; // non-empty: the song file was refused, with the reader's message
+    FileStamp songStamp;
+    FileStamp coverStamp;
+    // The folder's own stamp changes when an entry is added, removed or renamed in it; while it
+    // holds, a later scan need not list the folder again.
+    FileStamp folderStamp;
+
+    bool operator==(const SongSummary&) const = default;
+};
+
+// The stamp of a file or folder as it is now (symbolic links followed); size −1 when it is not
+// there or cannot be examined.
+FileStamp fileStamp(const std::filesystem::path& path);
+
+enum class SongOrder { ByArtist, ByTitle, ByFolder };
+
+// Sorts by artist then title (ByArtist), title then artist (ByTitle) or folder name (ByFolder),
+// ignoring case; equal entries by full folder path, so the order never depends on the scan.
+void sortSongs(std::vector<SongSummary>& songs, SongOrder order);
+
+// Lower case, accents removed (é → e, ß → ss, …): the form both a query and the artist and
+// title are compared in.
+std::string foldForSearch(std::string_view utf8);
+
+// Indices (in list order) of the songs whose artist or title contains every word of the query,
+// ignoring case and accents. An empty query matches every song.
+std::vector<std::size_t> searchSongs(const std::vector<SongSummary>& songs, std::string_view query);
+
+// Reads one song folder's song file into its summary (any thread). Never throws: a song file
+// that cannot be read or is refused gives a summary with `error` set.
+SongSummary summariseSong(const std::filesystem::path& folder,
+                          const std::filesystem::path& songFile);
+
+// What a scan found that could not be used.
+struct ScanProblems {
+    std::size_t unreadableFolders = 0;
+};
+
+// Finds song folders under the roots at any depth: a folder is a song when it holds a song text
+// file (".txt", any case), and its sub-folders are not searched further; a root itself is never
+// a song, and hidden entries (names starting with ".") are passed over. Symbolic links to
+// folders are followed once (a folder reached twice is listed once; loops end). Unreadable
+// folders are skipped and counted. `found` is called for each song folder with its song file, in
+// no particular order, on the calling thread; `stop` ends the walk early when it turns true.
+ScanProblems
+discoverSongFolders(const std::vector<std::filesystem::path>& roots,
+                    const std::function<void(const std::filesystem::path& folder,
+                                             const std::filesystem::path& songFile)>& found,
+                    const std::atomic<bool>* stop = nullptr);
+
+// The library cache: the summaries of the last scan, kept between runs. A port; the product's
+// adapter keeps them in SQLite under $XDG_CACHE_HOME/cantorix/.
+class LibraryCache {
+public:
+    virtual ~LibraryCache() = default;
+    // Every summary stored; empty when there is no cache, or it is unreadable or of another
+    // version (it is then rebuilt by the next store). Never throws.
+    virtual std::vector<SongSummary> load() = 0;
+    // Replaces what is stored for these folders and removes the folders listed in `removed`.
+    // Throws std::runtime_error with a clear message when the cache cannot be written.
+    virtual void store(const std::vector<SongSummary>& changed,
+                       const std::vector<std::filesystem::path>& removed) = 0;
+};
+
+} // namespace cantorix::songs

@@ -1,0 +1,182 @@
+#include "songs/song_discovery.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <unordered_set>
+
+namespace cantorix::songs {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The order in which the selection picks a folder's song file (the last ".txt" of it): names
+// compared ignoring ASCII case, names equal but for case by their bytes.
+bool songFileNameLess(const std::string& a, const std::string& b) {
+    const bool lowerLess =
+        std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                     [](char x, char y) { return lowerAscii(x) < lowerAscii(y); });
+    const bool lowerGreater =
+        std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(),
+                                     [](char x, char y) { return lowerAscii(x) < lowerAscii(y); });
+    return lowerLess != lowerGreater ? lowerLess : a < b;
+}
+
+bool hasTextExtension(const std::string& name) {
+    if (name.size() < 5)
+        return false; // ".txt" alone is a hidden file, and hidden entries are never read
+    const std::string_view tail = std::string_view(name).substr(name.size() - 4);
+    return tail[0] == '.' && lowerAscii(tail[1]) == 't' && lowerAscii(tail[2]) == 'x' &&
+           lowerAscii(tail[3]) == 't';
+}
+
+bool isDirectory(const fs::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+struct DeviceInode {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const DeviceInode&) const = default;
+};
+
+struct DeviceInodeHash {
+    std::size_t operator()(const DeviceInode& d) const {
+        return std::hash<std::uint64_t>()(static_cast<std::uint64_t>(d.inode) * 31 +
+                                          static_cast<std::uint64_t>(d.device));
+    }
+};
+
+// What one folder holds that matters to the walk.
+struct Listing {
+    std::vector<std::string> songFiles;
+    std::vector<std::string> subfolders; // may still hold links that are not folders
+};
+
+bool listFolder(const fs::path& folder, Listing& listing) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir)
+        return false;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        std::string name = entry->d_name;
+        // Hidden entries (".", "..", a collection's ".git", a desktop's ".Trash") are not songs.
+        if (name.empty() || name.front() == '.')
+            continue;
+        const unsigned char type = entry->d_type;
+        const bool maybeFolder = type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN;
+        if (hasTextExtension(name) && type != DT_DIR &&
+            (type == DT_REG || !isDirectory(folder / name)))
+            listing.songFiles.push_back(std::move(name));
+        else if (maybeFolder)
+            listing.subfolders.push_back(std::move(name));
+    }
+    return errno == 0;
+}
+
+class Walk {
+public:
+    Walk(const KnownSongFile& known, const std::function<void(const FoundSongFolder&)>& found,
+         const std::atomic<bool>* stop)
+        : m_known(known), m_found(found), m_stop(stop) {}
+
+    ScanProblems run(const std::vector<fs::path>& roots) {
+        for (auto root = roots.rbegin(); root != roots.rend(); ++root)
+            m_pending.push_back({normalisedRoot(*root), true});
+        while (!m_pending.empty() && !(m_stop && m_stop->load(std::memory_order_relaxed))) {
+            const auto [folder, isRoot] = std::move(m_pending.back());
+            m_pending.pop_back();
+            visit(folder, isRoot);
+        }
+        return m_problems;
+    }
+
+private:
+    void visit(const fs::path& folder, bool isRoot) {
+        struct stat info {};
+        if (::stat(folder.c_str(), &info) != 0) {
+            countFailure();
+            return;
+        }
+        // A folder reached a second time (a link back up the tree, or two routes to one
+        // folder) is walked once.
+        if (!S_ISDIR(info.st_mode) || !m_visited.insert({info.st_dev, info.st_ino}).second)
+            return;
+        const FileStamp stamp{static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
+                                  info.st_mtim.tv_nsec,
+                              static_cast<std::int64_t>(info.st_size)};
+        if (m_known && !isRoot) {
+            if (std::optional<fs::path> songFile = m_known(folder, stamp)) {
+                m_found({folder, std::move(*songFile), stamp, true});
+                return;
+            }
+        }
+        Listing listing;
+        if (!listFolder(folder, listing)) {
+            countFailure();
+            return;
+        }
+        // A root holds songs and is none itself: a stray text file in it must not hide them.
+        if (!listing.songFiles.empty() && !isRoot) {
+            const auto last = std::max_element(listing.songFiles.begin(), listing.songFiles.end(),
+                                               songFileNameLess);
+            m_found({folder, folder / *last, stamp, false});
+            return;
+        }
+        // Pushed in reverse name order so that the walk goes through a folder in name order.
+        std::sort(listing.subfolders.rbegin(), listing.subfolders.rend());
+        for (const std::string& name : listing.subfolders)
+            m_pending.push_back({folder / name, false});
+    }
+
+    void countFailure() {
+        // Gone since its parent was listed (or a root that does not exist): nothing to read.
+        if (errno != ENOENT && errno != ENOTDIR)
+            ++m_problems.unreadableFolders;
+    }
+
+    const KnownSongFile& m_known;
+    const std::function<void(const FoundSongFolder&)>& m_found;
+    const std::atomic<bool>* m_stop;
+    std::vector<std::pair<fs::path, bool>> m_pending; // folders to visit, and whether a root
+    std::unordered_set<DeviceInode, DeviceInodeHash> m_visited;
+    ScanProblems m_problems;
+};
+
+} // namespace
+
+fs::path normalisedRoot(const fs::path& root) {
+    std::error_code ec;
+    fs::path absolute = fs::absolute(root, ec);
+    if (ec)
+        absolute = root;
+    absolute = absolute.lexically_normal();
+    if (!absolute.has_filename() && absolute.has_relative_path())
+        absolute = absolute.parent_path();
+    return absolute;
+}
+
+ScanProblems walkSongFolders(const std::vector<fs::path>& roots, const KnownSongFile& known,
+                             const std::function<void(const FoundSongFolder&)>& found,
+                             const std::atomic<bool>* stop) {
+    return Walk(known, found, stop).run(roots);
+}
+
+ScanProblems discoverSongFolders(
+    const std::vector<fs::path>& roots,
+    const std::function<void(const fs::path& folder, const fs::path& songFile)>& found,
+    const std::atomic<bool>* stop) {
+    return walkSongFolders(
+        roots, {}, [&](const FoundSongFolder& f) { found(f.folder, f.songFile); }, stop);
+}
+
+} // namespace cantorix::songs
