@@ -75,8 +75,10 @@ void GameScene::buildScoreLabels() {
                 *r.value = &label;
         }
     }
+    // The share is of the note points, so it stands on their row, not beside the total, which
+    // includes the bonus.
     Share = &root2->addNewChild<TGLLabel>("Share");
-    Share->setBounds(400, 330, 90, 30);
+    Share->setBounds(400, 230, 90, 30);
     Share->setBitmapFont(&ScoreFont);
     Share->setDefaultColor(clWhite);
     Gauge1 = &root2->addNewChild<TGLPanel>("Gauge1");

@@ -377,7 +377,7 @@ void TForm1::StartCapture() {
     // Entry 18 of the discovered formats is 44100 Hz, 16 bits, mono: what the analysis reads.
     m_captureStream->setCaptureFormat(18);
     m_captureStream->setBufferLength(512);
-    m_captureStream->setOnFilledBuffer(pitch::TFilledBufferEvent::of<&pitch::TSound::OnSoundCaptured>(*m_sound));
+    m_captureStream->setOnFilledBuffer(pitch::TFilledBufferEvent::of<&TForm1::OnSoundCaptured>(*this));
     m_sound->setCaptureStream(m_captureStream.get());
     // A stream that cannot start leaves the analysis on silence; the game goes on.
     runGuarded(this, [this] { m_captureStream->start(); });
@@ -388,14 +388,21 @@ void TForm1::AsyncTimer1Timer() {
         return;
     const auto started = std::chrono::steady_clock::now();
     // The trail and the score judge the voice heard by the previous tick.
-    m_session->beforeAnalysis(m_sungValue, m_semitoneReading);
+    m_session->beforeAnalysis();
     m_sound->Analyse();
     m_session->refreshOscilloscope(*m_sound);
     m_sungValue = m_sound->sungValue();
     m_semitoneReading = readSemitone();
+    m_session->afterAnalysis(m_sungValue, m_semitoneReading, m_semitoneWindow.size());
     m_session->addAnalysisTickCost(
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
             .count());
+}
+
+// The session places each reading in the song by when its samples were handed over.
+void TForm1::OnSoundCaptured(pitch::TSoundCaptureStream& stream) {
+    m_sound->OnSoundCaptured(stream);
+    m_session->soundCaptured();
 }
 
 // The second analysis reads the same store as the first, so both hear the same moment.

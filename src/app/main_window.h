@@ -141,6 +141,8 @@ private:
     void ScanSongs();
     void StartCapture();
     void AsyncTimer1Timer();
+    // The capture's hand-over: into the analysis store, and its time to the session.
+    void OnSoundCaptured(pitch::TSoundCaptureStream& stream);
     pitch::SemitoneReading readSemitone();
     void reloadSong();
     void connectInput();

@@ -102,15 +102,16 @@ void SingingSession::StartSession() {
 }
 
 void SingingSession::chooseJudge() {
-    m_previousTickMs.reset();
     m_standardJudge.reset();
     m_judge = &m_gameJudge;
-    if (!standardSong())
-        return;
-    const SessionOptions options = readSessionOptions(m_game);
-    m_standardJudge.emplace(m_standardLane.timeline(), options.difficulty, options.micDelayMs);
-    m_judge = &*m_standardJudge;
-    m_scoring.setLines(m_standardJudge->lineStartsMs());
+    if (standardSong()) {
+        const SessionOptions options = readSessionOptions(m_game);
+        m_standardJudge.emplace(m_standardLane.timeline(), options.difficulty, options.micDelayMs);
+        m_judge = &*m_standardJudge;
+        m_scoring.setLines(m_standardJudge->lineStartsMs());
+    }
+    m_tick.startSession(*m_lane, *m_judge, standardSong() ? &m_standardLane : nullptr,
+                        m_lane->startMs());
 }
 
 bool SingingSession::standardSong() const {
@@ -309,25 +310,13 @@ void SingingSession::noteEntryLateness(std::int32_t firstEntered) {
             m_timings.entryLatenessMs.add(static_cast<double>(position) - *due);
 }
 
-// The semitone reading is for the standard songs' judge; the game's rule needs only the byte.
-void SingingSession::beforeAnalysis(std::uint8_t previousSungValue,
-                                    const pitch::SemitoneReading& previousSemitone) {
-    // The reading judged now was taken at the previous tick, at that tick's play position.
-    const std::optional<std::int64_t> takenAtMs = m_previousTickMs;
-    m_previousTickMs = m_services.player.position();
-    if (m_lane == &m_standardLane)
-        m_standardLane.setSemitoneReading(previousSemitone);
-    if (!m_lane->UpdateVoiceTrail(previousSungValue))
-        return;
-    // The game's rule judges against the lane's target and keeps it for the next session.
-    if (const std::optional<std::uint8_t> target = m_lane->judgedPitch())
-        m_scoring.setTargetPitch(*target);
-    // A standard song's first tick has no reading of its own yet: it heard the menus.
-    if (m_standardJudge && !takenAtMs)
-        return;
-    const session::SungTick tick{previousSungValue, previousSemitone,
-                                 static_cast<double>(takenAtMs.value_or(0))};
-    m_scoring.score(m_judge->judge(tick));
+void SingingSession::beforeAnalysis() {
+    m_tick.scoreHeld();
+}
+
+void SingingSession::afterAnalysis(std::uint8_t sungValue, const pitch::SemitoneReading& semitone,
+                                   std::size_t windowSamples) {
+    m_tick.hold(sungValue, semitone, windowSamples);
 }
 
 void SingingSession::refreshOscilloscope(const pitch::TSound& sound) {

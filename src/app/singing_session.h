@@ -13,6 +13,7 @@
 #include "pitch/semitone_tracker.h"
 #include "pitch/sound.h"
 #include "screens.h"
+#include "session/analysis_tick_step.h"
 #include "session/hall_of_fame.h"
 #include "session/note_lane.h"
 #include "session/scoring.h"
@@ -69,11 +70,15 @@ public:
     void setExportWindow(audio::TfrmConvert* window);
     void setSaveDialog(SaveExportDialog dialog) { m_saveDialog = std::move(dialog); }
 
-    // The analysis tick's session steps: the trail and the score for the previous tick's sung
-    // value and semitone reading before Analyse, the oscilloscope after it.
-    void beforeAnalysis(std::uint8_t previousSungValue,
-                        const pitch::SemitoneReading& previousSemitone = {});
+    // The analysis tick's session steps: the trail and the score for the reading the previous
+    // tick took before Analyse; the oscilloscope and holding the new reading after it.
+    void beforeAnalysis();
     void refreshOscilloscope(const pitch::TSound& sound);
+    // windowSamples: how many of the newest samples the semitone reading was measured over.
+    void afterAnalysis(std::uint8_t sungValue, const pitch::SemitoneReading& semitone,
+                       std::size_t windowSamples);
+    // The capture has just handed its newest samples to the analysis store.
+    void soundCaptured() { m_tick.captured(m_services.player.position()); }
     // Stops the clock and the recording for good: the window is closing.
     void shutDown();
 
@@ -145,8 +150,7 @@ private:
     session::GameJudge m_gameJudge{m_gameLane};
     std::optional<session::StandardJudge> m_standardJudge;
     const session::TickJudge* m_judge = &m_gameJudge;
-    // The play position at the previous analysis tick: when the reading judged now was taken.
-    std::optional<std::int64_t> m_previousTickMs;
+    session::AnalysisTickStep m_tick{m_scoring, m_gameLane, m_gameJudge};
     std::unique_ptr<audio::TStockAudioRecorder> m_recorder;
     std::string m_exportFileName;
     session::VideoPlane* m_video = nullptr;

@@ -1,5 +1,6 @@
 #include "headless_session.h"
 
+#include "analysis_tick_step.h"
 #include "note_lane.h"
 #include "pitch/capture_stream.h"
 #include "pitch/sound.h"
@@ -86,13 +87,6 @@ constexpr std::int32_t kGameBufferLength = 512;
 // A song without audio whose lyrics never end (it has no note) still ends.
 constexpr std::int64_t kNoAudioLimitMs = 2 * 3600 * 1000;
 
-// The analysis tick's share of the session, on the values the previous tick heard.
-void scorePrevious(SongLane& lane, const TickJudge& judge, Scoring& scoring, const SungTick& heard) {
-    if (!lane.UpdateVoiceTrail(heard.sungValue))
-        return;
-    scoring.score(judge.judge(heard));
-}
-
 } // namespace
 
 HeadlessScore singWithoutWindow(const HeadlessSong& song, HeadlessInput& input,
@@ -135,29 +129,31 @@ HeadlessScore singWithoutWindow(const HeadlessSong& song, HeadlessInput& input,
     sound.setCaptureStream(&stream);
     std::vector<std::int16_t> newest(input.tracker ? input.tracker->windowSamples() : 0);
 
-    SungTick heard;
-    // The samples a tick analyses were sung up to the last capture hand-over, over the window
-    // the tracker reads: the judge places them at the window's middle.
-    double capturedAtMs = 0;
-    const double halfWindowMs = 500.0 * static_cast<double>(newest.size()) / 44100.0;
+    AnalysisTickStep step(scoring, *lane, *judge);
+    step.startSession(*lane, *judge, song.standard ? static_cast<StandardLane*>(lane.get()) : nullptr,
+                      lane->startMs());
     std::optional<std::int64_t> lyricsEndedAt;
     for (std::int64_t t = 5;; t += 5) {
         player.setElapsed(t);
-        if (t % kHeadlessAnalysisMs == kHeadlessAnalysisMs - kHeadlessCaptureLeadMs) {
+        // The recording arrives in the file input's 10 ms steps, the capture hands it over on its
+        // own 50 ms schedule, and the analysis tick reads what was handed over last.
+        if (t % kHeadlessInputMs == 0)
             input.deliverDue(std::chrono::milliseconds(t));
-            capturedAtMs = static_cast<double>(player.position());
-            if (stream.filledSize() > 0)
+        if (t % kHeadlessAnalysisMs == kHeadlessAnalysisMs - kHeadlessCaptureLeadMs) {
+            if (stream.filledSize() > 0) {
                 sound.OnSoundCaptured(stream);
+                step.captured(player.position());
+            }
         }
         if (t % kHeadlessAnalysisMs == 0) {
-            scorePrevious(*lane, *judge, scoring, heard);
+            step.scoreHeld();
             sound.Analyse();
-            heard.sungValue = sound.sungValue();
-            heard.songMs = capturedAtMs - halfWindowMs;
+            pitch::SemitoneReading semitone;
             if (input.tracker && song.standard) {
                 sound.newestSamples(newest);
-                heard.semitone = input.tracker->analyse(newest);
+                semitone = input.tracker->analyse(newest);
             }
+            step.hold(sound.sungValue(), semitone, newest.size());
         }
         if (t % kHeadlessClockMs != 0)
             continue;

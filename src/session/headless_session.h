@@ -1,9 +1,10 @@
 #pragma once
 // A singing session without a window or sound: the song's lane, the session clock, the analysis
-// and the scoring of the game, run on made-up time with a recording for the microphone. The
-// clock ticks every 10 ms, the analysis every 50 ms on its fixed schedule, and the capture hands
-// its newest samples over 25 ms before each analysis tick, the average a window's capture
-// notification lies ahead of it. Borrows the capture and the tracker; one thread.
+// tick's session step and the scoring of the game, run on made-up time with a recording for the
+// microphone. As in the window, the recording arrives every 10 ms, the clock ticks every 10 ms,
+// the analysis every 50 ms on its fixed schedule, and the capture hands its newest samples over
+// 25 ms before each analysis tick, the average a window's capture notification lies ahead of
+// it. Borrows the capture and the tracker; one thread.
 
 #include "pitch/capture_port.h"
 #include "pitch/semitone_tracker.h"
@@ -57,6 +58,7 @@ struct HeadlessScore {
 inline constexpr int kHeadlessClockMs = 10;
 inline constexpr int kHeadlessAnalysisMs = 50;
 inline constexpr int kHeadlessCaptureLeadMs = 25;
+inline constexpr int kHeadlessInputMs = 10; // the file input's pacing step
 // After the last note, when the song has no audio to end it.
 inline constexpr int kHeadlessTailMs = 1000;
 

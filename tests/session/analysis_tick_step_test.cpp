@@ -1,0 +1,102 @@
+#include "lane_fixture.h"
+#include "session/analysis_tick_step.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace cantorix::session {
+namespace {
+
+// A lane whose trail reports whether a bar has been reached, and which targets one pitch.
+class TrailLane : public SongLane {
+public:
+    void startSession() override {}
+    void buildFirstLines() override {}
+    void setTextColour(scene::TColor) override {}
+    double leadInTenths() const override { return 0; }
+    float firstSyllableX() const override { return 0; }
+    void step(std::int64_t) override {}
+    bool lyricsFinished() const override { return false; }
+    void clearLyrics() override {}
+    std::int32_t entered() const override { return 0; }
+    std::optional<double> entryDueMs(std::int32_t) const override { return std::nullopt; }
+    bool UpdateVoiceTrail(std::uint8_t) override { return reached; }
+    std::optional<std::uint8_t> judgedPitch() const override { return 30; }
+
+    bool reached = true;
+};
+
+// Remembers every tick it is asked to judge; each one is a hit.
+class RecordingJudge : public TickJudge {
+public:
+    TickJudgement judge(const SungTick& tick) const override {
+        asked.push_back(tick);
+        return {true, 1, 1, -1};
+    }
+    mutable std::vector<SungTick> asked;
+};
+
+constexpr std::size_t kWindow = 2048; // 46.4 ms at 44100 Hz
+
+TEST(AnalysisTickStepTest, JudgesEachReadingOneTickLaterWhereItsSamplesWereHeard) {
+    scene::TGLBaseSceneObject point{"Point"};
+    Scoring scoring(point);
+    TrailLane lane;
+    RecordingJudge judge;
+    AnalysisTickStep step(scoring, lane, judge);
+    step.startSession(lane, judge, nullptr, 0);
+
+    // The game's rule judges even the first tick, on the value carried in from the menus.
+    step.scoreHeld();
+    ASSERT_EQ(judge.asked.size(), 1u);
+    EXPECT_EQ(judge.asked[0].sungValue, 255);
+    EXPECT_EQ(scoring.targetPitch(), 30);
+
+    // Handed over at 1230 ms, analysed at the 1250 ms tick, judged at the next one.
+    step.captured(1230);
+    step.hold(30, {true, 66.0}, kWindow);
+    step.captured(1280);
+    step.scoreHeld();
+    ASSERT_EQ(judge.asked.size(), 2u);
+    EXPECT_EQ(judge.asked[1].sungValue, 30);
+    EXPECT_EQ(judge.asked[1].semitone, (pitch::SemitoneReading{true, 66.0}));
+    EXPECT_NEAR(judge.asked[1].songMs, 1230 - 23.22, 0.01);
+
+    // Before the lane has a bar, nothing is judged.
+    lane.reached = false;
+    step.scoreHeld();
+    EXPECT_EQ(judge.asked.size(), 2u);
+    EXPECT_EQ(scoring.notePoints(), 2);
+}
+
+TEST(AnalysisTickStepTest, AStandardSessionDoesNotJudgeWhatTheMenusHeard) {
+    scene::TGLBaseSceneObject point{"Point"};
+    Scoring scoring(point);
+    TrailLane lane;
+    RecordingJudge judge;
+    AnalysisTickStep step(scoring, lane, judge);
+    // A reading from the previous session, handed over at another song's position.
+    step.captured(90000);
+    step.hold(30, {true, 60.0}, kWindow);
+
+    songs::StandardSong song;
+    scene::TGLDummyCube singText{"SingText"}, tabulature{"Tabulature"}, singTab{"SingTab"};
+    scene::TGLHUDSprite sprite{"GLHUDSprite11"};
+    testing::NoImages images;
+    scene::TGLMaterialLibrary materials{"m", images, "/"};
+    scene::testing::FakeGlyphRasterizer glyphs;
+    scene::TGLBitmapFont font{"f", {"Arial", 27, true, scene::clWhite}, glyphs};
+    StandardLane standard({singText, tabulature, singTab, sprite, materials, font, 766}, song);
+    step.startSession(lane, judge, &standard, 4000);
+    step.scoreHeld();
+    EXPECT_TRUE(judge.asked.empty());
+
+    // The session's own first reading, before any hand-over of its own, lies at the music's start.
+    step.hold(30, {true, 60.0}, kWindow);
+    step.scoreHeld();
+    ASSERT_EQ(judge.asked.size(), 1u);
+    EXPECT_NEAR(judge.asked[0].songMs, 4000 - 23.22, 0.01);
+}
+
+} // namespace
+} // namespace cantorix::session
