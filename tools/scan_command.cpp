@@ -1,81 +1,123 @@
-// cantorix-tool scan: lists the songs of a songs directory as the selection screen does, with
-// the format each song file is in and a verdict for it.
+// cantorix-tool scan: the song library as the game sees it, through the same discovery, summaries
+// and library cache: one line per song with its format and a verdict, and with --stats a last
+// line of figures a check can read.
 
-#include "songs/song_file.h"
-#include "songs/song_format.h"
-#include "songs/song_library.h"
-#include "songs/song_selection.h"
-#include "songs/standard_song.h"
+#include "platform/sqlite_library_cache.h"
+#include "songs/library_scanner.h"
+#include "songs/song_catalog.h"
 #include "tool_commands.h"
 
+#include <chrono>
 #include <cstdio>
-#include <exception>
 #include <string>
+#include <sys/resource.h>
+#include <thread>
+#include <unordered_map>
 
 namespace cantorix::tools {
 
 namespace {
 
-std::string gameSummary(songs::SongFile& song, const std::string& bytes,
-                        const std::filesystem::path& folder, const std::string& fileName) {
-    song.load(bytes, folder, folder / fileName);
-    return song.displayText(song.songArtist()) + " - " + song.displayText(song.songTitle()) + " (" +
-           std::to_string(song.recordCount()) + " records)";
+namespace fs = std::filesystem;
+
+struct ScanOptions {
+    std::vector<fs::path> folders;
+    fs::path cacheFile;
+    bool stats = false;
+};
+
+bool parseOptions(const Args& args, ScanOptions& options) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--stats")
+            options.stats = true;
+        else if (args[i] == "--cache" && i + 1 < args.size())
+            options.cacheFile = args[++i];
+        else if (args[i].starts_with("--"))
+            return false;
+        else
+            options.folders.emplace_back(args[i]);
+    }
+    if (options.cacheFile.empty())
+        options.cacheFile = platform::defaultLibraryCacheFile();
+    return !options.folders.empty();
 }
 
-std::string standardSummary(const songs::StandardSong& song) {
-    std::size_t notes = 0;
-    std::string names;
-    for (const songs::StandardVoice& voice : song.voices) {
-        notes += voice.notes.size();
-        if (!voice.name.empty())
-            names += (names.empty() ? "" : ", ") + voice.name;
-    }
-    std::string summary =
-        song.artist + " - " + song.title + " (" + std::to_string(notes) + " notes";
-    if (song.voices.size() > 1)
-        summary += " in " + std::to_string(song.voices.size()) + " voices: " + names;
-    return summary + ")";
+std::string verdict(const songs::SongSummary& song) {
+    const std::string format =
+        song.format == songs::SongFormat::Standard ? "standard format" : "game format";
+    if (!song.error.empty())
+        return "fails (" + format + "): " + song.error;
+    return "loads (" + format + "): " + song.artist + " - " + song.title +
+           (song.duet ? " (duet)" : "");
+}
+
+// The cached songs brought up to date with everything the scan reports, until it ends.
+std::vector<songs::SongSummary> scanToTheEnd(songs::LibraryScanner& scanner,
+                                             songs::ScanUpdate& last) {
+    std::unordered_map<std::string, songs::SongSummary> byFolder;
+    for (const songs::SongSummary& song : scanner.cached())
+        byFolder[song.folder.native()] = song;
+    scanner.start();
+    do {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        last = scanner.poll();
+        for (songs::SongSummary& song : last.changed)
+            byFolder[song.folder.native()] = std::move(song);
+        for (const fs::path& folder : last.removed)
+            byFolder.erase(folder.native());
+    } while (!last.finished);
+    std::vector<songs::SongSummary> all;
+    all.reserve(byFolder.size());
+    for (auto& [folder, song] : byFolder)
+        all.push_back(std::move(song));
+    return all;
+}
+
+double peakResidentMB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
 } // namespace
 
 int runScanCommand(const Args& args) {
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: cantorix-tool scan DIR\n");
+    const auto started = std::chrono::steady_clock::now();
+    ScanOptions options;
+    if (!parseOptions(args, options)) {
+        std::fprintf(stderr, "usage: cantorix-tool scan [--cache FILE] [--stats] DIR...\n");
         return 2;
     }
-    namespace fs = std::filesystem;
-    const fs::path songsDir = args[0];
-    std::error_code ec;
-    if (!fs::is_directory(songsDir, ec)) {
-        std::fprintf(stderr, "cantorix-tool: '%s' is not a directory\n", songsDir.c_str());
-        return 1;
-    }
-    const auto entries = songs::listSongEntries(songsDir);
-    int failures = 0;
-    songs::SongFile song;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const fs::path folder = songsDir / entries[i];
-        const std::string fileName = songs::findSongFileName(folder);
-        std::string verdict;
-        if (fileName.empty()) {
-            verdict = "no song file";
-        } else {
-            const std::string bytes = songs::readSongFileBytes(folder / fileName);
-            const bool standard = songs::detectSongFormat(bytes) == songs::SongFormat::Standard;
-            const std::string format = standard ? "standard format" : "game format";
-            try {
-                verdict = "loads (" + format + "): " +
-                          (standard ? standardSummary(songs::readStandardSong(bytes))
-                                    : gameSummary(song, bytes, folder, fileName));
-            } catch (const std::exception& e) {
-                verdict = "fails (" + format + "): " + e.what();
-                ++failures;
-            }
+    for (const fs::path& folder : options.folders) {
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec)) {
+            std::fprintf(stderr, "cantorix-tool: '%s' is not a directory\n", folder.c_str());
+            return 1;
         }
-        std::printf("%zu\t%s\t%s\n", i, entries[i].c_str(), verdict.c_str());
     }
+    platform::SqliteLibraryCache cache(options.cacheFile);
+    songs::LibraryScanner scanner(options.folders, cache);
+    const std::chrono::duration<double> cacheRead = std::chrono::steady_clock::now() - started;
+    std::fprintf(stderr, "library cache: %zu songs read in %.3f s\n", scanner.cached().size(),
+                 cacheRead.count());
+    songs::ScanUpdate last;
+    std::vector<songs::SongSummary> library = scanToTheEnd(scanner, last);
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+    songs::sortSongs(library, songs::SongOrder::ByArtist);
+
+    int failures = 0;
+    for (std::size_t i = 0; i < library.size(); ++i) {
+        failures += library[i].error.empty() ? 0 : 1;
+        std::printf("%zu\t%s\t%s\n", i, library[i].folder.c_str(), verdict(library[i]).c_str());
+    }
+    if (last.problems.unreadableFolders > 0)
+        std::fprintf(stderr, "cantorix-tool: %zu folders could not be read\n",
+                     last.problems.unreadableFolders);
+    if (!last.cacheError.empty())
+        std::fprintf(stderr, "cantorix-tool: %s\n", last.cacheError.c_str());
+    if (options.stats)
+        std::printf("{\"songs\": %zu, \"seconds\": %.3f, \"peakMB\": %.1f}\n", library.size(),
+                    seconds.count(), peakResidentMB());
     return failures == 0 ? 0 : 1;
 }
 

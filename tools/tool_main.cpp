@@ -11,7 +11,8 @@ namespace cantorix::tools {
 const std::vector<ToolCommand>& toolCommands() {
     static const std::vector<ToolCommand> commands = {
         {"song", "[--json] FILE    load a song file and list what it yields", runSongCommand},
-        {"scan", "DIR    list the songs of a songs directory with a verdict for each", runScanCommand},
+        {"scan", "[--cache FILE] [--stats] DIR...    list the songs found under the folders, through the game's library cache, with a verdict for each",
+         runScanCommand},
         {"pitch", "[--json] FILE.wav | --tones    the detected pitch of each 50 ms of a WAV file",
          runPitchCommand},
         {"export", "SONG.mp3 VOICE.wav OUT.mp3    mix a voice recording into a song as the game's Save does",
