@@ -122,7 +122,8 @@ TEST_F(SungStandardWindowTest, TheWindowScoresEachLineAsTheToolDoes) {
     m_form->show();
     ASSERT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
     app::GameScene& g = m_form->game();
-    ASSERT_EQ(g.Title->text(), "Two Lighthouses");
+    ASSERT_TRUE(waitUntil([&] { return g.Title->text() == "Two Lighthouses"; }))
+        << g.Title->text();
     const scene::RectI r = g.Start->globalRect();
     QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {},
                       QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
