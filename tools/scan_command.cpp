@@ -58,14 +58,18 @@ std::vector<songs::SongSummary> scanToTheEnd(songs::LibraryScanner& scanner,
     for (const songs::SongSummary& song : scanner.cached())
         byFolder[song.folder.native()] = song;
     scanner.start();
+    std::size_t changed = 0, removed = 0;
     do {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         last = scanner.poll();
+        changed += last.changed.size();
+        removed += last.removed.size();
         for (songs::SongSummary& song : last.changed)
             byFolder[song.folder.native()] = std::move(song);
         for (const fs::path& folder : last.removed)
             byFolder.erase(folder.native());
     } while (!last.finished);
+    std::fprintf(stderr, "scan: %zu songs new or changed, %zu removed\n", changed, removed);
     std::vector<songs::SongSummary> all;
     all.reserve(byFolder.size());
     for (auto& [folder, song] : byFolder)

@@ -133,16 +133,15 @@ LibraryScanner::LibraryScanner(std::vector<fs::path> roots, LibraryCache& cache)
     for (fs::path& root : roots)
         root = normalisedRoot(root);
     m_state = std::make_unique<State>(std::move(roots), cache);
-    std::vector<SongSummary> all;
     try {
-        all = cache.load();
+        m_state->cached = cache.load();
     } catch (const std::exception&) {
         // The cache promises not to throw; if it does, the scan simply starts from nothing.
     }
     // Songs another run keeps in the same cache under other folders are not this library's.
-    for (SongSummary& summary : all)
-        if (isUnder(summary.folder, m_state->roots))
-            m_state->cached.push_back(std::move(summary));
+    std::erase_if(m_state->cached, [&](const SongSummary& summary) {
+        return !isUnder(summary.folder, m_state->roots);
+    });
 }
 
 LibraryScanner::~LibraryScanner() {
