@@ -25,6 +25,11 @@ std::uint8_t silenceByte(const TWaveFormat& format) {
     return format.bitsPerSample == 8 ? 128 : 0;
 }
 
+// offset folded into 0 .. size − 1, for positions that wrap with the ring.
+std::int32_t ringOffset(std::int32_t offset, std::int32_t size) {
+    return size > 0 ? ((offset % size) + size) % size : 0;
+}
+
 } // namespace
 
 const TSoundCaptureFormat& TSoundCaptureFormats::items(std::int32_t index) const {
@@ -85,6 +90,8 @@ void TSoundCaptureStream::start() {
         if (!m_ring)
             throw ESoundCaptureStreamError::cannotMake();
         m_cursor = 0;
+        m_heldBytes = 0;
+        m_lastRead = 0;
         m_ring->start();
         if (m_onFilledBuffer)
             startNotifyThread();
@@ -148,14 +155,55 @@ void TSoundCaptureStream::doFilledBuffer() {
         m_onFilledBuffer(*this);
 }
 
+bool TSoundCaptureStream::readPosition(std::int32_t& capture, std::int32_t& read) {
+    if (!m_ring || !m_ring->currentPosition(capture, read))
+        return false;
+    const std::int32_t advance = ringOffset(read - m_lastRead, m_ringSize);
+    m_heldBytes = std::min(m_ringSize, m_heldBytes + advance);
+    m_lastRead = read;
+    return true;
+}
+
 std::int32_t TSoundCaptureStream::filledSize() {
-    if (!m_ring)
-        return 0;
     std::int32_t capture = 0;
     std::int32_t read = 0;
-    if (!m_ring->currentPosition(capture, read))
+    if (!readPosition(capture, read))
         return 0;
     return read >= m_cursor ? read - m_cursor : m_ringSize + read - m_cursor;
+}
+
+std::int32_t TSoundCaptureStream::peekNewest(std::span<std::int16_t> out) {
+    std::fill(out.begin(), out.end(), std::int16_t{0});
+    std::int32_t capture = 0;
+    std::int32_t read = 0;
+    if (out.empty() || !readPosition(capture, read))
+        return 0;
+    // Bytes between the read and the capture position are still being written.
+    const std::int32_t safe =
+        std::min(m_heldBytes, m_ringSize - ringOffset(capture - read, m_ringSize));
+    const auto wanted = static_cast<std::int32_t>(
+        std::min<std::size_t>(out.size(), static_cast<std::size_t>(safe / 2)));
+    if (wanted <= 0)
+        return 0;
+    const std::int32_t bytes = 2 * wanted;
+    RingRegions regions;
+    if (!m_ring->lock(ringOffset(read - bytes, m_ringSize), bytes, regions))
+        return 0;
+    const std::int32_t first = std::clamp(regions.length1, 0, bytes);
+    const std::int32_t second = std::clamp(regions.length2, 0, bytes - first);
+    // A lock that exposes less than asked gives older bytes than the newest: none of them count.
+    if (first + second < bytes) {
+        m_ring->unlock(regions);
+        return 0;
+    }
+    const auto byteAt = [&](std::int32_t i) {
+        return i < first ? regions.data1[i] : regions.data2[i - first];
+    };
+    std::int16_t* to = out.data() + (out.size() - static_cast<std::size_t>(wanted));
+    for (std::int32_t i = 0; i < wanted; ++i)
+        to[i] = static_cast<std::int16_t>(byteAt(2 * i) | byteAt(2 * i + 1) << 8);
+    m_ring->unlock(regions);
+    return wanted;
 }
 
 std::int32_t TSoundCaptureStream::copyFromRing(std::uint8_t* out, std::int32_t room,

@@ -11,6 +11,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace cantorix::pitch {
@@ -78,6 +79,13 @@ public:
 
     // Captured bytes not yet delivered, measured modulo the ring; 0 when not capturing.
     std::int32_t filledSize() override;
+    // The newest out.size() samples up to the ring's read position, oldest first, decoded as
+    // 16-bit mono (the format the analysis assumes), read where they lie in the ring without
+    // consuming anything: filledSize() and read() go on as if nothing had been looked at.
+    // Samples the ring does not hold (not captured yet, older than the ring) or cannot give (a
+    // position it cannot tell, a failed lock, a stopped capture) are silence before the newest.
+    // Returns how many of the samples came from the ring.
+    std::int32_t peekNewest(std::span<std::int16_t> out);
 
     std::int32_t bufferLength() const { return m_bufferLength; }
     // Milliseconds of audio the ring holds from the next start; negative values store 0.
@@ -119,6 +127,9 @@ private:
     // Hands a handler's exception to the reporter and ends the capture.
     void report(const std::exception& e);
     std::int32_t copyFromRing(std::uint8_t* out, std::int32_t room, std::int32_t wanted, bool& ok);
+    // The ring's read position, or false when it cannot tell; keeps count of the bytes the
+    // ring holds since the start.
+    bool readPosition(std::int32_t& capture, std::int32_t& read);
 
     CaptureDevice& m_device;
     MainThreadInvoker& m_invoker;
@@ -132,6 +143,11 @@ private:
     std::int32_t m_bufferLength = kDefaultBufferLength;
     std::int32_t m_ringSize = 0;
     std::int32_t m_cursor = 0;
+    // What the ring holds since the start, up to its size, as of the read position last seen.
+    // Positions are looked at every 50 ms, far less than a ring's length, so the distance
+    // between two of them is never a whole lap short.
+    std::int32_t m_heldBytes = 0;
+    std::int32_t m_lastRead = 0;
     std::int32_t m_captureFormat = 0;
     bool m_capturing = false;
     TFilledBufferEvent m_onFilledBuffer;

@@ -207,6 +207,74 @@ TEST_F(CaptureStreamTest, ReadStartsAStoppedStreamAndStopReleasesTheRing) {
     stream->stop(); // a second stop does nothing
 }
 
+// The sample the fake device's bytes g and g + 1 make (it captures byte n as n mod 256).
+std::int16_t capturedSample(std::int64_t g) {
+    return static_cast<std::int16_t>((g % 256) | ((g + 1) % 256) << 8);
+}
+
+TEST_F(CaptureStreamTest, PeekGivesTheNewestSamplesAcrossWrapsWithoutConsumingThem) {
+    auto stream = startedStream();
+    std::int64_t captured = 0;
+    std::int32_t unread = 0;
+    // Bursts of a notification's size, odd sizes and nearly a whole ring, wrapping several times.
+    for (const std::int32_t burst : {1000, 4410, 7, 45000, 4410, 30001, 999, 44000, 4410}) {
+        device.ring->produce(burst);
+        captured += burst;
+        unread = (unread + burst) % 45158; // an overrun is measured modulo the ring
+        std::vector<std::int16_t> newest(2048, 0x5555);
+        const std::int32_t got = stream->peekNewest(newest);
+        const std::int64_t have = std::min<std::int64_t>(captured / 2, 2048);
+        ASSERT_EQ(got, have) << "after " << captured;
+        for (std::int64_t i = 0; i < 2048; ++i) {
+            const std::int64_t back = 2048 - i; // samples before the read position
+            const std::int16_t expected = back > have ? 0 : capturedSample(captured - 2 * back);
+            ASSERT_EQ(newest[static_cast<std::size_t>(i)], expected) << captured << " " << i;
+        }
+        // The consuming side sees every byte still waiting, as if nothing had been looked at.
+        ASSERT_EQ(stream->filledSize(), unread);
+        if (burst == 4410) {
+            read(*stream, unread);
+            unread = 0;
+        }
+    }
+}
+
+TEST_F(CaptureStreamTest, PeekOfMoreThanTheRingHoldsIsSilenceBeforeTheWholeRing) {
+    auto stream = makeStream();
+    stream->setCaptureFormat(kMono16At44100);
+    stream->setBufferLength(0); // the smallest ring: 8000 bytes, 4000 samples
+    stream->start();
+    device.ring->produce(6000);
+    std::vector<std::int16_t> newest(5000);
+    EXPECT_EQ(stream->peekNewest(newest), 3000);
+    device.ring->produce(6000);
+    EXPECT_EQ(stream->peekNewest(newest), 4000);
+    EXPECT_EQ(newest[999], 0);
+    EXPECT_EQ(newest[1000], capturedSample(12000 - 8000));
+    EXPECT_EQ(newest[4999], capturedSample(12000 - 2));
+}
+
+TEST_F(CaptureStreamTest, PeekThatCannotReachTheRingIsAllSilence) {
+    auto stream = startedStream();
+    device.ring->produce(5000);
+    std::vector<std::int16_t> newest(2048, 0x5555);
+    const std::vector<std::int16_t> silence(2048, 0);
+    device.ring->failPosition = true;
+    EXPECT_EQ(stream->peekNewest(newest), 0);
+    EXPECT_EQ(newest, silence);
+    device.ring->failPosition = false;
+    device.ring->failLock = true;
+    newest.assign(2048, 0x5555);
+    EXPECT_EQ(stream->peekNewest(newest), 0);
+    EXPECT_EQ(newest, silence);
+    device.ring->failLock = false;
+    stream->stop();
+    newest.assign(2048, 0x5555);
+    EXPECT_EQ(stream->peekNewest(newest), 0);
+    EXPECT_EQ(newest, silence);
+    EXPECT_FALSE(stream->capturing()); // a peek never starts the capture
+}
+
 TEST(CaptureFormatTest, MulDivRoundsHalvesAwayFromZero) {
     EXPECT_EQ(mulDiv(88200, 512, 1000), 45158);
     EXPECT_EQ(mulDiv(5, 1, 2), 3);
