@@ -377,7 +377,8 @@ void TForm1::StartCapture() {
     // Entry 18 of the discovered formats is 44100 Hz, 16 bits, mono: what the analysis reads.
     m_captureStream->setCaptureFormat(18);
     m_captureStream->setBufferLength(512);
-    m_captureStream->setOnFilledBuffer(pitch::TFilledBufferEvent::of<&TForm1::OnSoundCaptured>(*this));
+    m_captureStream->setOnFilledBuffer(
+        pitch::TFilledBufferEvent::of<&pitch::TSound::OnSoundCaptured>(*m_sound));
     m_sound->setCaptureStream(m_captureStream.get());
     // A stream that cannot start leaves the analysis on silence; the game goes on.
     runGuarded(this, [this] { m_captureStream->start(); });
@@ -399,18 +400,13 @@ void TForm1::AsyncTimer1Timer() {
             .count());
 }
 
-// The session places each reading in the song by when its samples were handed over.
-void TForm1::OnSoundCaptured(pitch::TSoundCaptureStream& stream) {
-    m_sound->OnSoundCaptured(stream);
-    m_session->soundCaptured();
-}
-
-// The second analysis reads the same store as the first, so both hear the same moment.
+// The newest samples the capture holds at this tick, whenever the capture last handed over to
+// the game's own analysis: the reading's time in the song is then the tick's, always.
 pitch::SemitoneReading TForm1::readSemitone() {
     if (!m_services.semitones)
         return {};
     m_semitoneWindow.resize(m_services.semitones->windowSamples());
-    m_sound->newestSamples(m_semitoneWindow);
+    m_captureStream->peekNewest(m_semitoneWindow);
     return m_services.semitones->analyse(m_semitoneWindow);
 }
 

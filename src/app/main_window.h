@@ -111,7 +111,7 @@ public:
     // The analysis object and the sung value of the latest analysis tick (255: no voice).
     const pitch::TSound* sound() const { return m_sound.get(); }
     std::uint8_t sungValue() const { return m_sungValue; }
-    // The semitone reading of the latest analysis tick, from the same newest samples.
+    // The semitone reading of the latest analysis tick, of the newest samples at that tick.
     pitch::SemitoneReading semitoneReading() const { return m_semitoneReading; }
 
     QAction *Options1 = nullptr, *LyricsEditor1 = nullptr, *EditVideo1 = nullptr, *Scores1 = nullptr,
@@ -141,8 +141,6 @@ private:
     void ScanSongs();
     void StartCapture();
     void AsyncTimer1Timer();
-    // The capture's hand-over: into the analysis store, and its time to the session.
-    void OnSoundCaptured(pitch::TSoundCaptureStream& stream);
     pitch::SemitoneReading readSemitone();
     void reloadSong();
     void connectInput();

@@ -110,8 +110,7 @@ void SingingSession::chooseJudge() {
         m_judge = &*m_standardJudge;
         m_scoring.setLines(m_standardJudge->lineStartsMs());
     }
-    m_tick.startSession(*m_lane, *m_judge, standardSong() ? &m_standardLane : nullptr,
-                        m_lane->startMs());
+    m_tick.startSession(*m_lane, *m_judge, standardSong() ? &m_standardLane : nullptr);
 }
 
 bool SingingSession::standardSong() const {
@@ -316,7 +315,7 @@ void SingingSession::beforeAnalysis() {
 
 void SingingSession::afterAnalysis(std::uint8_t sungValue, const pitch::SemitoneReading& semitone,
                                    std::size_t windowSamples) {
-    m_tick.hold(sungValue, semitone, windowSamples);
+    m_tick.hold(sungValue, semitone, windowSamples, m_services.player.position());
 }
 
 void SingingSession::refreshOscilloscope(const pitch::TSound& sound) {

@@ -74,11 +74,10 @@ public:
     // tick took before Analyse; the oscilloscope and holding the new reading after it.
     void beforeAnalysis();
     void refreshOscilloscope(const pitch::TSound& sound);
-    // windowSamples: how many of the newest samples the semitone reading was measured over.
+    // windowSamples: how many of the newest samples, read at this tick, the semitone reading was
+    // measured over.
     void afterAnalysis(std::uint8_t sungValue, const pitch::SemitoneReading& semitone,
                        std::size_t windowSamples);
-    // The capture has just handed its newest samples to the analysis store.
-    void soundCaptured() { m_tick.captured(m_services.player.position()); }
     // Stops the clock and the recording for good: the window is closing.
     void shutDown();
 

@@ -8,8 +8,8 @@ namespace {
 constexpr double kCaptureRate = 44100.0;
 } // namespace
 
-double readingSongMs(std::int64_t handOverPositionMs, std::size_t windowSamples) {
-    return static_cast<double>(handOverPositionMs) -
+double readingSongMs(std::int64_t tickPositionMs, std::size_t windowSamples) {
+    return static_cast<double>(tickPositionMs) -
            500.0 * static_cast<double>(windowSamples) / kCaptureRate;
 }
 
@@ -17,13 +17,11 @@ AnalysisTickStep::AnalysisTickStep(Scoring& scoring, SongLane& lane, const TickJ
     : m_scoring(scoring), m_lane(&lane), m_judge(&judge) {}
 
 void AnalysisTickStep::startSession(SongLane& lane, const TickJudge& judge,
-                                    StandardLane* semitoneLane, std::int64_t startPositionMs) {
+                                    StandardLane* semitoneLane) {
     m_lane = &lane;
     m_judge = &judge;
     m_semitoneLane = semitoneLane;
     m_heldThisSession = false;
-    // A hand-over before this session carried the menus' sound and a position of another song.
-    m_handOverMs = startPositionMs;
 }
 
 void AnalysisTickStep::scoreHeld() {
@@ -41,8 +39,8 @@ void AnalysisTickStep::scoreHeld() {
 }
 
 void AnalysisTickStep::hold(std::uint8_t sungValue, const pitch::SemitoneReading& semitone,
-                            std::size_t windowSamples) {
-    m_held = {sungValue, semitone, readingSongMs(m_handOverMs, windowSamples)};
+                            std::size_t windowSamples, std::int64_t tickPositionMs) {
+    m_held = {sungValue, semitone, readingSongMs(tickPositionMs, windowSamples)};
     m_heldThisSession = true;
 }
 

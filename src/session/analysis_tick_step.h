@@ -15,15 +15,12 @@
 
 namespace cantorix::session {
 
-// The song time at which a reading of the newest samples is placed. The analysis reads what the
-// capture last handed over, not what is being sung at the tick: the capture hands over in bursts
-// about every 50 ms on a phase of its own (anywhere up to 50 ms before the tick), and the tracker
-// reads the newest window of those samples. So the reading belongs to the play position of the
-// last hand-over, less half the window it was measured over. Placing it at the tick's own
-// position instead put it up to 50 ms (plus half a window) late, and the first tick of each note
-// was judged against the note before. What an input adds before its samples reach the capture (a
-// file input's 10 ms pacing, a device's latency) is left to the microphone delay option.
-double readingSongMs(std::int64_t handOverPositionMs, std::size_t windowSamples);
+// The song time at which a reading of the newest samples is placed. The tick reads the newest
+// window the capture holds at that moment, so the reading belongs to the tick's own play
+// position less half the window it was measured over: the middle of what it heard. What an input
+// adds before its samples reach the capture (a file input's 10 ms pacing, a device's latency) is
+// left to the microphone delay option.
+double readingSongMs(std::int64_t tickPositionMs, std::size_t windowSamples);
 
 class AnalysisTickStep {
 public:
@@ -32,18 +29,15 @@ public:
 
     // A new session with its lane and judge. semitoneLane is the lane again when the song is a
     // standard one (its trail shows the semitone), null otherwise. The reading held now was
-    // taken before the session; only the game's rule judges it, as it always has. startPositionMs:
-    // where the music starts, the place of samples handed over before the session's first one.
-    void startSession(SongLane& lane, const TickJudge& judge, StandardLane* semitoneLane,
-                      std::int64_t startPositionMs);
-    // The capture handed its newest samples to the analysis store at this play position.
-    void captured(std::int64_t positionMs) { m_handOverMs = positionMs; }
+    // taken before the session; only the game's rule judges it, as it always has.
+    void startSession(SongLane& lane, const TickJudge& judge, StandardLane* semitoneLane);
 
     // Before the tick's analysis: trail and score for the reading held from the previous tick.
     void scoreHeld();
-    // After it: holds the new reading, placed in the song by the last hand-over.
+    // After it: holds the new reading, measured over the newest windowSamples captured by the
+    // tick at play position tickPositionMs.
     void hold(std::uint8_t sungValue, const pitch::SemitoneReading& semitone,
-              std::size_t windowSamples);
+              std::size_t windowSamples, std::int64_t tickPositionMs);
 
     const SungTick& held() const { return m_held; }
 
@@ -54,7 +48,6 @@ private:
     StandardLane* m_semitoneLane = nullptr;
     SungTick m_held;
     bool m_heldThisSession = false;
-    std::int64_t m_handOverMs = 0;
 };
 
 } // namespace cantorix::session

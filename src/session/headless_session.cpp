@@ -34,7 +34,9 @@ public:
     void close() override {}
     std::int64_t position() const override { return std::min(m_start + m_elapsed, m_length); }
     std::int64_t length() const override { return m_length; }
-    void setStartPosition(std::int64_t ms) override { m_start = std::clamp<std::int64_t>(ms, 0, m_length); }
+    void setStartPosition(std::int64_t ms) override {
+        m_start = std::clamp<std::int64_t>(ms, 0, m_length);
+    }
 
 private:
     std::int64_t m_length;
@@ -130,30 +132,28 @@ HeadlessScore singWithoutWindow(const HeadlessSong& song, HeadlessInput& input,
     std::vector<std::int16_t> newest(input.tracker ? input.tracker->windowSamples() : 0);
 
     AnalysisTickStep step(scoring, *lane, *judge);
-    step.startSession(*lane, *judge, song.standard ? static_cast<StandardLane*>(lane.get()) : nullptr,
-                      lane->startMs());
+    step.startSession(*lane, *judge,
+                      song.standard ? static_cast<StandardLane*>(lane.get()) : nullptr);
     std::optional<std::int64_t> lyricsEndedAt;
     for (std::int64_t t = 5;; t += 5) {
         player.setElapsed(t);
-        // The recording arrives in the file input's 10 ms steps, the capture hands it over on its
-        // own 50 ms schedule, and the analysis tick reads what was handed over last.
-        if (t % kHeadlessInputMs == 0)
+        // The recording arrives in the file input's 10 ms steps and the capture hands it to the
+        // game's analysis on its own 50 ms schedule; the semitone reading looks at the capture
+        // itself at the tick.
+        if (t % kHeadlessInputMs == kHeadlessInputPhaseMs)
             input.deliverDue(std::chrono::milliseconds(t));
-        if (t % kHeadlessAnalysisMs == kHeadlessAnalysisMs - kHeadlessCaptureLeadMs) {
-            if (stream.filledSize() > 0) {
-                sound.OnSoundCaptured(stream);
-                step.captured(player.position());
-            }
-        }
+        if (t % kHeadlessAnalysisMs == kHeadlessAnalysisMs - kHeadlessCaptureLeadMs &&
+            stream.filledSize() > 0)
+            sound.OnSoundCaptured(stream);
         if (t % kHeadlessAnalysisMs == 0) {
             step.scoreHeld();
             sound.Analyse();
             pitch::SemitoneReading semitone;
             if (input.tracker && song.standard) {
-                sound.newestSamples(newest);
+                stream.peekNewest(newest);
                 semitone = input.tracker->analyse(newest);
             }
-            step.hold(sound.sungValue(), semitone, newest.size());
+            step.hold(sound.sungValue(), semitone, newest.size(), player.position());
         }
         if (t % kHeadlessClockMs != 0)
             continue;
@@ -165,8 +165,8 @@ HeadlessScore singWithoutWindow(const HeadlessSong& song, HeadlessInput& input,
             break;
     }
     stream.stop();
-    return {scoring.notePoints(), scoring.lineBonus(), scoring.total(), scoring.possible(),
-            scoring.lines(), player.position()};
+    return {scoring.notePoints(), scoring.lineBonus(), scoring.total(),
+            scoring.possible(),   scoring.lines(),     player.position()};
 }
 
 } // namespace cantorix::session

@@ -38,13 +38,13 @@ public:
 
 constexpr std::size_t kWindow = 2048; // 46.4 ms at 44100 Hz
 
-TEST(AnalysisTickStepTest, JudgesEachReadingOneTickLaterWhereItsSamplesWereHeard) {
+TEST(AnalysisTickStepTest, JudgesEachReadingOneTickLaterAtTheMiddleOfItsWindow) {
     scene::TGLBaseSceneObject point{"Point"};
     Scoring scoring(point);
     TrailLane lane;
     RecordingJudge judge;
     AnalysisTickStep step(scoring, lane, judge);
-    step.startSession(lane, judge, nullptr, 0);
+    step.startSession(lane, judge, nullptr);
 
     // The game's rule judges even the first tick, on the value carried in from the menus.
     step.scoreHeld();
@@ -52,15 +52,13 @@ TEST(AnalysisTickStepTest, JudgesEachReadingOneTickLaterWhereItsSamplesWereHeard
     EXPECT_EQ(judge.asked[0].sungValue, 255);
     EXPECT_EQ(scoring.targetPitch(), 30);
 
-    // Handed over at 1230 ms, analysed at the 1250 ms tick, judged at the next one.
-    step.captured(1230);
-    step.hold(30, {true, 66.0}, kWindow);
-    step.captured(1280);
+    // Read at the 1250 ms tick over the window that ends there, judged at the next one.
+    step.hold(30, {true, 66.0}, kWindow, 1250);
     step.scoreHeld();
     ASSERT_EQ(judge.asked.size(), 2u);
     EXPECT_EQ(judge.asked[1].sungValue, 30);
     EXPECT_EQ(judge.asked[1].semitone, (pitch::SemitoneReading{true, 66.0}));
-    EXPECT_NEAR(judge.asked[1].songMs, 1230 - 23.22, 0.01);
+    EXPECT_NEAR(judge.asked[1].songMs, 1250 - 23.22, 0.01);
 
     // Before the lane has a bar, nothing is judged.
     lane.reached = false;
@@ -75,9 +73,8 @@ TEST(AnalysisTickStepTest, AStandardSessionDoesNotJudgeWhatTheMenusHeard) {
     TrailLane lane;
     RecordingJudge judge;
     AnalysisTickStep step(scoring, lane, judge);
-    // A reading from the previous session, handed over at another song's position.
-    step.captured(90000);
-    step.hold(30, {true, 60.0}, kWindow);
+    // A reading from the previous session, at another song's position.
+    step.hold(30, {true, 60.0}, kWindow, 90000);
 
     songs::StandardSong song;
     scene::TGLDummyCube singText{"SingText"}, tabulature{"Tabulature"}, singTab{"SingTab"};
@@ -87,15 +84,15 @@ TEST(AnalysisTickStepTest, AStandardSessionDoesNotJudgeWhatTheMenusHeard) {
     scene::testing::FakeGlyphRasterizer glyphs;
     scene::TGLBitmapFont font{"f", {"Arial", 27, true, scene::clWhite}, glyphs};
     StandardLane standard({singText, tabulature, singTab, sprite, materials, font, 766}, song);
-    step.startSession(lane, judge, &standard, 4000);
+    step.startSession(lane, judge, &standard);
     step.scoreHeld();
     EXPECT_TRUE(judge.asked.empty());
 
-    // The session's own first reading, before any hand-over of its own, lies at the music's start.
-    step.hold(30, {true, 60.0}, kWindow);
+    // The session's own first reading is judged.
+    step.hold(30, {true, 60.0}, kWindow, 4050);
     step.scoreHeld();
     ASSERT_EQ(judge.asked.size(), 1u);
-    EXPECT_NEAR(judge.asked[0].songMs, 4000 - 23.22, 0.01);
+    EXPECT_NEAR(judge.asked[0].songMs, 4050 - 23.22, 0.01);
 }
 
 } // namespace
