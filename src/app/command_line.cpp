@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include <algorithm>
+
 namespace cantorix::app {
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
@@ -28,6 +30,16 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (a == "--config") {
             if (auto v = needValue(i, a))
                 cmd.configDir = *v;
+        } else if (a == "--cache") {
+            if (auto v = needValue(i, a))
+                cmd.cacheDir = *v;
+        } else if (a == "--songs") {
+            if (auto v = needValue(i, a))
+                cmd.songDirs.emplace_back(*v);
+        } else if (a.starts_with("--cache=")) {
+            cmd.cacheDir = a.substr(8);
+        } else if (a.starts_with("--songs=")) {
+            cmd.songDirs.emplace_back(a.substr(8));
         } else if (a.starts_with("--config=")) {
             cmd.configDir = a.substr(9);
         } else if (a.starts_with("--root=")) {
@@ -50,6 +62,9 @@ std::string usageText() {
            "  --no-audio       play sound into a silent output paced in real time\n"
            "  --config DIR     folder of Score.ini, the options and the hall of fame\n"
            "                   (default: $XDG_CONFIG_HOME/cantorix or ~/.config/cantorix)\n"
+           "  --songs DIR      look for songs in DIR too, at any depth (repeatable)\n"
+           "  --cache DIR      folder of the library cache\n"
+           "                   (default: $XDG_CACHE_HOME/cantorix or ~/.cache/cantorix)\n"
            "  --help           show this text\n"
            "  --version        show the version\n";
 }
@@ -60,16 +75,56 @@ std::filesystem::path programDirectory(const CommandLine& cmd, const std::filesy
     return std::filesystem::absolute(executable).parent_path();
 }
 
-std::filesystem::path configDirectory(const CommandLine& cmd,
-                                      const std::function<const char*(const char*)>& environment) {
+namespace {
+
+// $variable/cantorix when the variable holds an absolute path, else $HOME/fallback/cantorix.
+std::filesystem::path xdgDirectory(const char* variable, const char* fallback,
+                                   const std::function<const char*(const char*)>& environment) {
     namespace fs = std::filesystem;
-    if (cmd.configDir)
-        return fs::absolute(*cmd.configDir).lexically_normal();
-    const char* xdg = environment("XDG_CONFIG_HOME");
+    const char* xdg = environment(variable);
     if (xdg && fs::path(xdg).is_absolute())
         return fs::path(xdg) / "cantorix";
     const char* home = environment("HOME");
-    return fs::path(home && *home ? home : ".") / ".config" / "cantorix";
+    return fs::path(home && *home ? home : ".") / fallback / "cantorix";
+}
+
+} // namespace
+
+std::filesystem::path configDirectory(const CommandLine& cmd,
+                                      const std::function<const char*(const char*)>& environment) {
+    if (cmd.configDir)
+        return std::filesystem::absolute(*cmd.configDir).lexically_normal();
+    return xdgDirectory("XDG_CONFIG_HOME", ".config", environment);
+}
+
+std::filesystem::path cacheDirectory(const CommandLine& cmd,
+                                     const std::function<const char*(const char*)>& environment) {
+    if (cmd.cacheDir)
+        return std::filesystem::absolute(*cmd.cacheDir).lexically_normal();
+    return xdgDirectory("XDG_CACHE_HOME", ".cache", environment);
+}
+
+std::vector<std::filesystem::path> songRoots(const CommandLine& cmd, const std::filesystem::path& programDir,
+                                             const std::function<const char*(const char*)>& environment) {
+    std::vector<std::filesystem::path> roots{programDir / "songs"};
+    std::vector<std::string> more{(xdgDirectory("XDG_DATA_HOME", ".local/share", environment) / "songs").string()};
+    for (const std::filesystem::path& dir : cmd.songDirs)
+        more.push_back(dir.string());
+    addSongRoots(roots, more);
+    return roots;
+}
+
+void addSongRoots(std::vector<std::filesystem::path>& roots, const std::vector<std::string>& folders) {
+    namespace fs = std::filesystem;
+    for (const std::string& folder : folders) {
+        if (folder.empty())
+            continue;
+        const fs::path root = fs::absolute(folder).lexically_normal();
+        // "songs/" and "songs" are one folder.
+        const fs::path key = root.has_filename() ? root : root.parent_path();
+        if (std::find(roots.begin(), roots.end(), key) == roots.end())
+            roots.push_back(key);
+    }
 }
 
 } // namespace cantorix::app

@@ -213,7 +213,8 @@ StoredProperty positionProperty(TGLScrollbar& bar) {
 
 } // namespace
 
-std::vector<StoredProperty> formStorage1Properties(GameScene& g, session::HallOfFameList& hallOfFame) {
+std::vector<StoredProperty> formStorage1Properties(GameScene& g, session::HallOfFameList& hallOfFame,
+                                                  std::vector<std::string>* songFolders) {
     std::vector<StoredProperty> list;
     list.push_back({"ListBox1.Items",
                     StoredProperty::TextList{[&hallOfFame] { return hallOfFame.entries(); },
@@ -239,6 +240,13 @@ std::vector<StoredProperty> formStorage1Properties(GameScene& g, session::HallOf
     // Options added later go after the designed list, whose order the file keeps.
     list.push_back(positionProperty(*g.Difficulty));
     list.push_back(positionProperty(*g.MicDelay));
+    list.push_back(captionProperty(*g.SongOrder));
+    if (songFolders)
+        list.push_back({kSongFoldersProperty,
+                        StoredProperty::TextList{[songFolders] { return *songFolders; },
+                                                 [songFolders](std::vector<std::string> v) {
+                                                     *songFolders = std::move(v);
+                                                 }}});
     return list;
 }
 

@@ -82,9 +82,15 @@ private:
     bool m_saved = false;
 };
 
+// The folders of songs the player keeps besides the program's own: a list of its own, in the
+// section "Score.SongFolders_Items" ("Count", "Item0", …), edited by hand.
+inline constexpr const char* kSongFoldersProperty = "SongFolders.Items";
+
 // The property list of `FormStorage1`, in its order: the hall of fame, the colour buttons,
 // the captions of the labels, the export name and the toggles, the scrollbar positions; then
-// the difficulty and the microphone delay (keys Difficulty_Pos and MicDelay_Pos).
-std::vector<StoredProperty> formStorage1Properties(GameScene& game, session::HallOfFameList& hallOfFame);
+// the difficulty and the microphone delay (keys Difficulty_Pos and MicDelay_Pos), the song
+// order (SongOrder_Caption) and, when songFolders is given, the list of song folders.
+std::vector<StoredProperty> formStorage1Properties(GameScene& game, session::HallOfFameList& hallOfFame,
+                                                  std::vector<std::string>* songFolders = nullptr);
 
 } // namespace cantorix::app

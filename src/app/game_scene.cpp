@@ -203,6 +203,14 @@ void GameScene::buildFirstPage() {
     Voices->setAlignment(TAlignment::taCenter);
     Voices->setLayout(TTextLayout::tlTop);
     Voices->setVisible(false);
+    for (auto [text, y] : {std::pair{&SearchText, 180}, std::pair{&LibraryStatus, 428}}) {
+        *text = &Ring->addNewChild<TGLHUDText>(text == &SearchText ? "SearchText" : "LibraryStatus");
+        (*text)->setPosition({570, static_cast<float>(y), 0});
+        (*text)->setFont(&GLStoredBitmapFont1);
+        (*text)->setAlignment(TAlignment::taCenter);
+        (*text)->setLayout(TTextLayout::tlTop);
+    }
+    SearchText->setVisible(false);
 
     Root1 = &addRoot(*Firstpage, "Root1", 1000, 1000, 1);
     GLForm1 = &Root1->addNewChild<TGLForm>("GLForm1");
@@ -252,7 +260,7 @@ void GameScene::buildOptionsForm() {
         int top, height;
         bool visible;
     };
-    for (const Page& p : {Page{&Menu1, "Menu1", 200, 445, true}, Page{&Menu2, "Menu2", 265, 250, false},
+    for (const Page& p : {Page{&Menu1, "Menu1", 200, 490, true}, Page{&Menu2, "Menu2", 265, 250, false},
                           Page{&Menu3, "Menu3", 200, 310, false}}) {
         TGLPanel& panel = GLForm2->addNewChild<TGLPanel>(p.name);
         panel.setBounds(400, p.top, 280, p.height);

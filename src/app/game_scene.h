@@ -48,6 +48,9 @@ public:
     // A duet's voice names, and the label that chooses the voice to sing (also the V key).
     TGLHUDText* Voices = nullptr;
     TGLLabel* VoiceChoice = nullptr;
+    // The search typed over the ring (hidden while none is open), and the number of songs, of
+    // matches and the scan's progress.
+    TGLHUDText *SearchText = nullptr, *LibraryStatus = nullptr;
     TGLForm *GLForm1 = nullptr, *GLForm2 = nullptr;
     TGLButton *Start = nullptr, *Editor = nullptr, *Scores = nullptr, *Options = nullptr,
               *Leftarrow = nullptr, *RightArrow = nullptr;
@@ -69,6 +72,9 @@ public:
     // How closely standard songs are judged, the microphone's delay and the button measuring it.
     TGLScrollbar *Difficulty = nullptr, *MicDelay = nullptr;
     TGLLabel *DifficultyLabel = nullptr, *MicDelayLabel = nullptr;
+    // The order of the song list: its caption names it ("Artist", "Title", "Folder").
+    TGLButton* SongOrder = nullptr;
+    TGLLabel* SongOrderLabel = nullptr;
     TGLButton* Calibrate = nullptr;
     // Hall of fame.
     TGLPanel* Holder = nullptr;

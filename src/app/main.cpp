@@ -79,13 +79,14 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     platform::MidiTimerThread midiTimer;
     platform::AubioSemitoneTracker semitones;
     platform::OutputClickPlayer clicks(*soundOutput, *capture.service);
-    platform::IniProfileFile scoreIni(app::configDirectory(cmd, [](const char* name) { return std::getenv(name); }) /
-                                      "Score.ini");
+    const auto environment = [](const char* name) -> const char* { return std::getenv(name); };
+    platform::IniProfileFile scoreIni(app::configDirectory(cmd, environment) / "Score.ini");
 
     app::TForm1 form1({programDir, pictures, glyphs, clock, player, coverPictures, *capture.service,
                        recorderInput, capture.error, &scoreIni,
                        [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }, &midiOutputs,
-                       &midiTimer, capture.sessionInput, &semitones, &clicks});
+                       &midiTimer, capture.sessionInput, &semitones, &clicks,
+                       app::songRoots(cmd, programDir, environment)});
     platform::CodecManager codecs;
     platform::FfmpegSongDecoder otherSongAudio;
     audio::TfrmConvert frmConvert(codecs, otherSongAudio, programDir);

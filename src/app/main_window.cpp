@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "about_box.h"
+#include "command_line.h"
 #include "error_guard.h"
 #include "key_codes.h"
 #include "program_files.h"
@@ -20,6 +21,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -46,8 +48,10 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
         m_services.programDir / "songs", m_songList, m_songFile, m_services.player, *g.Artist, *g.Title,
         [this](std::int64_t n) { return std::uniform_int_distribution<std::int64_t>(0, n - 1)(m_random); });
     m_selection->setVoiceDisplay(g.Voices, g.VoiceChoice);
-    m_coverRing = std::make_unique<songs::CoverRing>(m_songList, *g.Cover, g.Covers,
-                                                     [this] { m_selection->SelectSong(); });
+    m_coverRing = std::make_unique<songs::CoverRing>(
+        m_songList, *g.Cover, g.Covers, [this] { m_selection->SelectSong(); },
+        [this](int index) { return m_library->coverMaterial(index); });
+    createLibraryScreen();
     connectInput();
     m_session = std::make_unique<SingingSession>(
         g, *m_screens, m_hallOfFame,
@@ -72,7 +76,7 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
     createEditor();
     if (m_services.profile)
         m_formStorage = std::make_unique<FormStorage>(*m_services.profile,
-                                                      formStorage1Properties(g, m_hallOfFame));
+                                                      formStorage1Properties(g, m_hallOfFame, &m_songFolders));
     // A submitted entry reaches Score.ini at once, so a crash or a kill later cannot lose it.
     g.GLButton7->onButtonClick = [this, submit = g.GLButton7->onButtonClick](TGLBaseControl& sender) {
         if (submit)
@@ -122,6 +126,20 @@ void TForm1::createEditor() {
                 m_lyricViewer->raise();
             },
             [this](const std::string& text) { presentNotice(this, QString::fromStdString(text)); }});
+}
+
+void TForm1::createLibraryScreen() {
+    m_library = std::make_unique<SongLibraryScreen>(
+        *m_game, m_songList, *m_selection,
+        SongLibraryScreen::Hooks{
+            [this](std::int64_t n) { return std::uniform_int_distribution<std::int64_t>(0, n - 1)(m_random); },
+            [this](const std::function<void()>& step) { runGuarded(this, step); },
+            [this] { m_screens->StartButtonClick(); }});
+    m_library->setRing(*m_coverRing);
+    m_game->SongOrder->onButtonClick = [this](TGLBaseControl& sender) {
+        songOrderClick(sender);
+        m_library->setOrder(songOrderOf(sender.caption()));
+    };
 }
 
 void TForm1::setSideWindows(Taboutform* about, editor::TForm5* videoEditor,
@@ -214,7 +232,7 @@ void TForm1::buildClientArea() {
 }
 
 void TForm1::FormCreate() {
-    if (songsDirectoryIsEmpty(m_services.programDir / "songs")) {
+    if (noSongFolders()) {
         runGuarded(this, [this] { SetUpBackground(); });
         QMessageBox::information(this, QStringLiteral("Cantorix"), QString::fromUtf8(kAddSongsMessage));
         m_terminate = true;
@@ -223,6 +241,24 @@ void TForm1::FormCreate() {
     QCoreApplication::processEvents();
     // Filling the client area resizes the panel, which arms the deferred start.
     m_loading->setGeometry(m_client->rect());
+}
+
+bool TForm1::noSongFolders() const {
+    // The folders kept in Score.ini are read when the window shows; here it is enough to know
+    // that some are listed.
+    if (m_services.profile &&
+        profileInteger(m_services.profile->readString("Score.SongFolders_Items", "Count", "0")) > 0)
+        return false;
+    const auto roots = songRoots();
+    return std::all_of(roots.begin(), roots.end(), [](const auto& root) { return songsDirectoryIsEmpty(root); });
+}
+
+std::vector<std::filesystem::path> TForm1::songRoots() const {
+    std::vector<std::filesystem::path> roots = m_services.songRoots;
+    if (roots.empty())
+        roots.push_back(m_services.programDir / "songs");
+    addSongRoots(roots, m_songFolders);
+    return roots;
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -347,23 +383,15 @@ void TForm1::connectInput() {
     g.VoiceChoice->onMouseDown = [this](TGLBaseControl&, TMouseButton, int, int) {
         m_selection->chooseNextVoice();
     };
-    m_screens->chooseVoice = [this] { m_selection->chooseNextVoice(); };
+    m_screens->songListKeyDown = [this](int key) { m_library->keyDown(key); };
+    m_screens->songListKeyPress = [this](char32_t ch) { m_library->keyPress(ch); };
 }
 
 void TForm1::ScanSongs() {
-    namespace fs = std::filesystem;
-    const fs::path songsDir = m_services.programDir / "songs";
-    m_songList.assign(songs::listSongEntries(songsDir));
-    // An unreadable cover.jpg shows the fallback cover like a missing one.
-    songs::registerCoverMaterials(m_game->Covers, songsDir, m_songList.items(),
-                                  m_services.programDir / "data/gfx/Song Cover.jpg",
-                                  m_services.coverImages, std::thread::hardware_concurrency());
-    if (m_songList.count() == 0)
-        return;
-    m_songList.setItemIndex(1);
-    // The first selection happens during start-up: a song that fails to load is reported, and
-    // the start-up goes on to show the screen.
-    runGuarded(this, [this] { m_coverRing->RightArrowButtonClick(); });
+    // The cached songs show at once; the scan goes on behind the screen. Covers are decoded as
+    // they come into view, and an unreadable one shows the fallback like a missing one.
+    m_library->start(songRoots(), m_services.libraryCache, m_services.coverImages,
+                     m_services.programDir / "data/gfx/Song Cover.jpg");
 }
 
 void TForm1::StartCapture() {

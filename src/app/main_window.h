@@ -15,6 +15,7 @@
 #include "qt_main_thread_invoker.h"
 #include "screens.h"
 #include "singing_session.h"
+#include "song_library_screen.h"
 #include "scene/cadencer.h"
 #include "session/click_player.h"
 #include "session/hall_of_fame.h"
@@ -77,6 +78,11 @@ struct AppServices {
     pitch::SemitoneTracker* semitones = nullptr;
     // Plays the delay calibration's clicks and listens for them; without it Calibrate says so.
     session::ClickPlayer* clicks = nullptr;
+    // Where songs are looked for; empty: the program directory's songs/ alone. The folders kept
+    // in Score.ini join them.
+    std::vector<std::filesystem::path> songRoots = {};
+    // The library cache between runs; without it every start scans the folders afresh.
+    songs::LibraryCache* libraryCache = nullptr;
 };
 
 class TForm1 : public QMainWindow {
@@ -107,6 +113,7 @@ public:
     // The deferred start stopped at a step that threw; the failure has been reported.
     bool startFailed() const { return m_startFailed; }
     const songs::TSongList& songList() const { return m_songList; }
+    SongLibraryScreen& library() { return *m_library; }
     const songs::SongFile& songFile() const { return m_songFile; }
     // The analysis object and the sung value of the latest analysis tick (255: no voice).
     const pitch::TSound* sound() const { return m_sound.get(); }
@@ -139,6 +146,10 @@ private:
     void Timer3Timer();
     void SetUpBackground();
     void ScanSongs();
+    void createLibraryScreen();
+    // Every song folder is empty or missing: the game has nothing to offer.
+    bool noSongFolders() const;
+    std::vector<std::filesystem::path> songRoots() const;
     void StartCapture();
     void AsyncTimer1Timer();
     pitch::SemitoneReading readSemitone();
@@ -173,6 +184,8 @@ private:
     songs::SongFile m_songFile;
     std::unique_ptr<songs::SongSelection> m_selection;
     std::unique_ptr<songs::CoverRing> m_coverRing;
+    std::unique_ptr<SongLibraryScreen> m_library;
+    std::vector<std::string> m_songFolders; // kept in Score.ini
     // Declared in destruction order: the stream stops before the analysis and the invoker go.
     QtMainThreadInvoker m_invoker;
     std::unique_ptr<pitch::TSound> m_sound;

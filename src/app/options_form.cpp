@@ -115,6 +115,19 @@ void buildGameplayPage(GameScene& g) {
     g.GLScrollbar1->onChange = [&speed](TGLBaseControl& bar) {
         speed.setCaption(videoSpeedCaption(static_cast<TGLScrollbar&>(bar).pos()));
     };
+    g.SongOrderLabel = &addLabel(g, at(420, 640), "SongOrderLabel", "Song order", 140);
+    auto& order = page.addNewChild<TGLButton>("SongOrder");
+    order.setBounds(560 - page.left(), 635 - page.top(), 100, 35);
+    order.setCaption(songOrderCaption(songs::SongOrder::ByArtist));
+    order.setBitmapFont(&g.Menufont1);
+    order.setDefaultColor(kToggleCaptionColour);
+    order.setFocusedColor(kToggleCaptionColour);
+    order.setGuiLayout(&g.GLGuiLayout2);
+    order.setGuiLayoutName("button_down");
+    order.setGuiLayoutNamePressed("button_down");
+    order.onButtonClick = &songOrderClick;
+    g.SongOrder = &order;
+
     TGLLabel& quality = *g.GLLabel6;
     g.GLScrollbar2->onChange = [&quality](TGLBaseControl& bar) {
         quality.setCaption(videoQualityCaption(static_cast<TGLScrollbar&>(bar).pos()));
@@ -213,6 +226,30 @@ std::string difficultyCaption(float pos) {
 
 std::string micDelayCaption(float pos) {
     return "Microphone delay (" + std::to_string(std::clamp(rounded(pos), 0, kMaxMicDelayMs)) + " ms)";
+}
+
+std::string songOrderCaption(songs::SongOrder order) {
+    switch (order) {
+    case songs::SongOrder::ByTitle:
+        return "Title";
+    case songs::SongOrder::ByFolder:
+        return "Folder";
+    default:
+        return "Artist";
+    }
+}
+
+songs::SongOrder songOrderOf(std::string_view caption) {
+    for (songs::SongOrder order : {songs::SongOrder::ByTitle, songs::SongOrder::ByFolder})
+        if (caption == songOrderCaption(order))
+            return order;
+    return songs::SongOrder::ByArtist;
+}
+
+void songOrderClick(TGLBaseControl& sender) {
+    const songs::SongOrder next[] = {songs::SongOrder::ByTitle, songs::SongOrder::ByFolder,
+                                     songs::SongOrder::ByArtist};
+    sender.setCaption(songOrderCaption(next[static_cast<int>(songOrderOf(sender.caption()))]));
 }
 
 session::Difficulty difficultyAt(float pos) {

@@ -7,6 +7,7 @@
 #include "game_scene.h"
 #include "session/delay_calibration.h"
 #include "session/standard_judge.h"
+#include "songs/song_catalog.h"
 
 #include <QTimer>
 
@@ -14,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 class QWidget;
 
@@ -32,6 +34,12 @@ std::string videoQualityCaption(float pos); // by the rounded position 1 … 4
 std::string transparencyCaption(float pos); // rounded position + 10 percent
 std::string difficultyCaption(float pos);   // "Difficulty (Medium)"
 std::string micDelayCaption(float pos);     // "Microphone delay (120 ms)"
+
+// The song list's order as its button names it; any other caption is the artist order.
+std::string songOrderCaption(songs::SongOrder order);
+songs::SongOrder songOrderOf(std::string_view caption);
+// The order button's click: artist, title, folder, artist again.
+void songOrderClick(TGLBaseControl& sender);
 
 // The difficulty a position of its scrollbar stands for: rounded, 1 Easy, 2 Medium, 3 Hard.
 session::Difficulty difficultyAt(float pos);

@@ -168,15 +168,19 @@ void Screens::FormKeyDown(int key) {
     m_keysDown.insert(key);
     for (TGLBaseControl* root : keyRoots())
         root->keyDown(key);
-    // Only on the song list itself: in the options the key may be typed into a field.
-    if (key == kVoiceKey && chooseVoice && m_game.Firstpage->visible() && m_game.Root1->tag() == 1 &&
-        m_game.GLForm1->visible())
-        chooseVoice();
+    if (songListKeyDown && songListShown())
+        songListKeyDown(key);
+}
+
+bool Screens::songListShown() const {
+    return m_game.Firstpage->visible() && m_game.Root1->tag() == 1 && m_game.GLForm1->visible();
 }
 
 void Screens::FormKeyPress(char32_t ch) {
     for (TGLBaseControl* root : keyRoots())
         root->keyPress(ch);
+    if (songListKeyPress && songListShown())
+        songListKeyPress(ch);
     // Asks whether Escape is held, not which character came: that is how the key ends a song.
     if (keyIsDown(scene::keys::Escape) && m_game.Singing->visible() && endSession)
         endSession();

@@ -19,9 +19,11 @@ public:
     // Run by the Start click and by Escape during a session; the session code provides them.
     std::function<void()> startSession;
     std::function<void()> endSession;
-    // Run by the voice key on the song selection: the next voice of a duet is the one to sing.
-    std::function<void()> chooseVoice;
-    static constexpr int kVoiceKey = 'V';
+    // The song list's keys (searching, stepping, the duet's voice), offered only while the song
+    // list itself is shown: in the options a key may be typed into a field.
+    std::function<void(int key)> songListKeyDown;
+    std::function<void(char32_t ch)> songListKeyPress;
+    bool songListShown() const;
 
     void StartButtonClick();
     void ScoresButtonClick();

@@ -3,22 +3,29 @@
 namespace cantorix::songs {
 
 CoverRing::CoverRing(TSongList& songs, scene::TGLCube& cover, scene::TGLMaterialLibrary& covers,
-                     std::function<void()> selectSong)
-    : m_songs(songs), m_cover(cover), m_covers(covers), m_selectSong(std::move(selectSong)) {}
+                     std::function<void()> selectSong, std::function<std::string(int)> materialOf)
+    : m_songs(songs), m_cover(cover), m_covers(covers), m_selectSong(std::move(selectSong)),
+      m_materialOf(std::move(materialOf)) {}
 
 void CoverRing::LeftarrowButtonClick() { arrowClick(-1); }
 
 void CoverRing::RightArrowButtonClick() { arrowClick(+1); }
 
 void CoverRing::arrowClick(int direction) {
-    m_turning = true;
-    m_cover.setTag(direction);
     // At either end the index stays, but the turn and the new preview still happen.
     const int index = m_songs.itemIndex();
     if (direction < 0 && index > 0)
-        m_songs.setItemIndex(index - 1);
+        jumpTo(index - 1, direction);
     else if (direction > 0 && index < m_songs.count() - 1)
-        m_songs.setItemIndex(index + 1);
+        jumpTo(index + 1, direction);
+    else
+        jumpTo(index, direction);
+}
+
+void CoverRing::jumpTo(int index, int direction) {
+    m_turning = true;
+    m_cover.setTag(direction < 0 ? -1 : 1);
+    m_songs.setItemIndex(index);
     m_selectSong();
 }
 
@@ -32,12 +39,12 @@ void CoverRing::CoverProgress(double deltaTime) {
         return;
     }
     m_cover.setTurnAngle(static_cast<float>(m_cover.turnAngle() + deltaTime * kTurnSpeed * m_cover.tag()));
-    m_cover.setMaterial({&m_covers, materialOf(m_songs.itemIndex())});
+    refreshCover();
 }
 
-std::string CoverRing::materialOf(int index) const {
-    std::string name = coverMaterialName(index);
-    return m_covers.materialByName(name) ? name : std::string(kFallbackCoverMaterial);
+void CoverRing::refreshCover() {
+    if (m_songs.itemIndex() >= 0)
+        m_cover.setMaterial({&m_covers, m_materialOf(m_songs.itemIndex())});
 }
 
 } // namespace cantorix::songs

@@ -1,12 +1,14 @@
 #pragma once
-// The song selection's turning cover: an arrow click steps the selected song and starts a turn,
-// and each cadencer step advances the turn and shows the selected song's cover. Main thread only.
+// The song selection's turning cover: an arrow click or a jump changes the selected song and
+// starts one turn, and each cadencer step advances the turn and shows the selected song's
+// cover. Main thread only.
 
 #include "scene/material.h"
 #include "scene/scene_nodes.h"
 #include "song_library.h"
 
 #include <functional>
+#include <string>
 
 namespace cantorix::songs {
 
@@ -16,29 +18,30 @@ public:
     static constexpr double kTurnSpeed = 660.0;
     static constexpr float kTurnEnd = 160.0f;
 
-    // selectSong runs after every arrow step (it reads the song file and starts the preview);
+    // selectSong runs after every step or jump (it reads the song file and starts the preview);
     // what it throws reaches the caller, with the selection and the turn already changed.
+    // materialOf names the material of `covers` to show for a list entry.
     CoverRing(TSongList& songs, scene::TGLCube& cover, scene::TGLMaterialLibrary& covers,
-              std::function<void()> selectSong);
+              std::function<void()> selectSong, std::function<std::string(int index)> materialOf);
 
     void LeftarrowButtonClick();
     void RightArrowButtonClick();
+    // Selects any entry with one turn in the direction given (−1 or +1), however far it is.
+    void jumpTo(int index, int direction);
     // The cover's progress event.
     void CoverProgress(double deltaTime);
     bool coverTurning() const { return m_turning; }
-
-    // The name of the cover material of a list entry: "c" followed by its index.
-    static std::string coverMaterialName(int index) { return songs::coverMaterialName(index); }
+    // Shows the selected entry's cover again (its picture has just been decoded, say).
+    void refreshCover();
 
 private:
     void arrowClick(int direction);
-    // The entry's own cover, or the shared fallback when it has none.
-    std::string materialOf(int index) const;
 
     TSongList& m_songs;
     scene::TGLCube& m_cover;
     scene::TGLMaterialLibrary& m_covers;
     std::function<void()> m_selectSong;
+    std::function<std::string(int)> m_materialOf;
     bool m_turning = false;
 };
 

@@ -89,3 +89,28 @@ TEST_F(ProgramFilesTest, APlainFileCountsAndAMissingDirectoryIsEmpty) {
     EXPECT_EQ(countSongEntries(m_dir / "nope"), 0);
     EXPECT_TRUE(songsDirectoryIsEmpty(m_dir / "nope"));
 }
+
+TEST(CommandLineTest, SongRootsComeFromTheProgramTheDataFolderAndEverySongsOption) {
+    const auto cmd = parseCommandLine({"--songs", "/media/a", "--songs=/media/b/", "--songs", "/media/a",
+                                       "--cache", "/tmp/c"});
+    ASSERT_TRUE(cmd.error.empty()) << cmd.error;
+    const auto env = [](const char* name) -> const char* {
+        const std::string n = name;
+        return n == "HOME" ? "/home/me" : n == "XDG_CACHE_HOME" ? "relative/is/ignored" : nullptr;
+    };
+    EXPECT_EQ(songRoots(cmd, "/opt/cx", env),
+              (std::vector<fs::path>{"/opt/cx/songs", "/home/me/.local/share/cantorix/songs", "/media/a",
+                                     "/media/b"}));
+    EXPECT_EQ(cacheDirectory(cmd, env), fs::path("/tmp/c"));
+    EXPECT_EQ(cacheDirectory({}, env), fs::path("/home/me/.cache/cantorix"));
+    const auto xdg = [](const char* name) -> const char* {
+        return std::string(name) == "XDG_DATA_HOME" ? "/xdg/data" : std::string(name) == "XDG_CACHE_HOME" ? "/xdg/cache" : nullptr;
+    };
+    EXPECT_EQ(songRoots({}, "/p", xdg)[1], fs::path("/xdg/data/cantorix/songs"));
+    EXPECT_EQ(cacheDirectory({}, xdg), fs::path("/xdg/cache/cantorix"));
+
+    // Folders kept in Score.ini join after them, once each.
+    std::vector<fs::path> roots{"/opt/cx/songs"};
+    addSongRoots(roots, {"", "/opt/cx/songs/", "/mnt/k", "/mnt/k"});
+    EXPECT_EQ(roots, (std::vector<fs::path>{"/opt/cx/songs", "/mnt/k"}));
+}

@@ -69,9 +69,12 @@ class StartupTest(unittest.TestCase):
         # The microphone is a WAV file of silence, as on a machine that sings from files.
         mic = silence_wav(os.path.join(root, "silence.wav"))
         # Score.ini goes beside the test's program directory, never into the user's own folder.
+        # The player's own song folder and library cache are out of reach as well.
+        env = dict(os.environ, XDG_DATA_HOME=os.path.join(root, "xdg-data"),
+                   XDG_CACHE_HOME=os.path.join(root, "xdg-cache"))
         proc = subprocess.Popen([GAME, "--root", root, "--no-audio", "--mic", mic,
                                  "--config", os.path.join(root, "config")],
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
         self.addCleanup(self.stop, proc)
         return proc
 

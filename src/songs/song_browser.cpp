@@ -1,0 +1,89 @@
+#include "song_browser.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace cantorix::songs {
+
+namespace fs = std::filesystem;
+
+void SongBrowser::assign(std::vector<SongSummary> songs) {
+    m_songs = std::move(songs);
+    sortSongs(m_songs, m_order);
+    refresh();
+}
+
+void SongBrowser::apply(std::vector<SongSummary> changed, const std::vector<fs::path>& removed) {
+    if (changed.empty() && removed.empty())
+        return;
+    std::unordered_set<std::string> gone;
+    for (const fs::path& folder : removed)
+        gone.insert(folder.string());
+    std::unordered_map<std::string, std::size_t> fresh;
+    for (std::size_t i = 0; i < changed.size(); ++i)
+        fresh[changed[i].folder.string()] = i;
+    std::vector<SongSummary> kept;
+    kept.reserve(m_songs.size() + changed.size());
+    for (SongSummary& song : m_songs) {
+        const std::string key = song.folder.string();
+        if (!gone.count(key) && !fresh.count(key))
+            kept.push_back(std::move(song));
+    }
+    // A folder reported twice in one batch keeps its latest summary.
+    for (std::size_t i = 0; i < changed.size(); ++i)
+        if (fresh[changed[i].folder.string()] == i && !gone.count(changed[i].folder.string()))
+            kept.push_back(std::move(changed[i]));
+    assign(std::move(kept));
+}
+
+void SongBrowser::setOrder(SongOrder order) {
+    if (order == m_order)
+        return;
+    m_order = order;
+    sortSongs(m_songs, m_order);
+    refresh();
+}
+
+void SongBrowser::setQuery(std::string query) {
+    m_query = std::move(query);
+    refresh();
+}
+
+void SongBrowser::refresh() { m_shown = searchSongs(m_songs, m_query); }
+
+std::vector<std::string> SongBrowser::shownFolders() const {
+    std::vector<std::string> folders;
+    folders.reserve(m_shown.size());
+    for (std::size_t index : m_shown)
+        folders.push_back(m_songs[index].folder.string());
+    return folders;
+}
+
+std::optional<std::size_t> SongBrowser::positionOf(const fs::path& folder) const {
+    for (std::size_t position = 0; position < m_shown.size(); ++position)
+        if (m_songs[m_shown[position]].folder == folder)
+            return position;
+    return std::nullopt;
+}
+
+std::string libraryStatusText(const SongBrowser& browser, bool scanning, std::size_t foundSoFar) {
+    const auto songs = [](std::size_t n) { return std::to_string(n) + (n == 1 ? " song" : " songs"); };
+    std::string text;
+    if (!browser.query().empty())
+        text = std::to_string(browser.shownCount()) + " of " + songs(browser.total()) + " match";
+    else
+        text = songs(browser.total());
+    if (scanning)
+        text += "  -  looking for songs: " + std::to_string(foundSoFar) + " found";
+    return text;
+}
+
+int steppedPosition(int position, int delta, int count) {
+    if (count <= 0)
+        return -1;
+    const long long moved = static_cast<long long>(position) + delta;
+    return static_cast<int>(std::clamp<long long>(moved, 0, count - 1));
+}
+
+} // namespace cantorix::songs

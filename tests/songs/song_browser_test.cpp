@@ -1,0 +1,113 @@
+#include "songs/song_browser.h"
+#include "songs/song_search_input.h"
+
+#include "scene/gui/gui_control.h"
+
+#include <gtest/gtest.h>
+
+using namespace cantorix::songs;
+namespace keys = cantorix::scene::keys;
+
+namespace {
+
+SongSummary song(const std::string& folder, const std::string& artist, const std::string& title) {
+    SongSummary s;
+    s.folder = "/lib/" + folder;
+    s.artist = artist;
+    s.title = title;
+    return s;
+}
+
+TEST(SongBrowserTest, ScanBatchesAndSearchesKeepOrderAndNarrowTheList) {
+    SongBrowser browser;
+    browser.assign({song("b", "Zeta", "One"), song("a", "alpha", "Two")});
+    EXPECT_EQ(browser.shownFolders(), (std::vector<std::string>{"/lib/a", "/lib/b"}));
+
+    // A changed song replaces its old summary, a removed one leaves, a new one joins in order.
+    browser.apply({song("b", "Beta", "One"), song("c", "Gamma", "Café Night")}, {"/lib/a"});
+    EXPECT_EQ(browser.total(), 2u);
+    EXPECT_EQ(browser.shownFolders(), (std::vector<std::string>{"/lib/b", "/lib/c"}));
+    EXPECT_EQ(browser.shown(0).artist, "Beta");
+
+    browser.setQuery("cafe NIGHT");
+    ASSERT_EQ(browser.shownCount(), 1u);
+    EXPECT_EQ(*browser.positionOf("/lib/c"), 0u);
+    EXPECT_FALSE(browser.positionOf("/lib/b"));
+    EXPECT_EQ(libraryStatusText(browser, false, 0), "1 of 2 songs match");
+
+    // Songs arriving during a search are searched too.
+    browser.apply({song("d", "Night Owls", "Hoot")}, {});
+    EXPECT_EQ(browser.shownCount(), 1u) << "'cafe' is in neither of its texts";
+    browser.setQuery("night");
+    EXPECT_EQ(browser.shownFolders(), (std::vector<std::string>{"/lib/c", "/lib/d"}));
+
+    browser.setQuery("");
+    browser.setOrder(SongOrder::ByTitle);
+    EXPECT_EQ(browser.shownFolders(), (std::vector<std::string>{"/lib/c", "/lib/d", "/lib/b"}));
+    EXPECT_EQ(libraryStatusText(browser, true, 41), "3 songs  -  looking for songs: 41 found");
+}
+
+TEST(SongBrowserTest, StepsClampToTheEnds) {
+    const struct {
+        int position, delta, count, expected;
+    } cases[] = {{-1, 1, 5, 0}, {0, -1, 5, 0}, {3, 10, 5, 4}, {4, -10, 5, 0},
+                 {2, 1, 5, 3},  {0, 1, 0, -1}, {2, -2147483647, 3, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(steppedPosition(c.position, c.delta, c.count), c.expected)
+            << c.position << " + " << c.delta << " of " << c.count;
+}
+
+// One row: a key-down (key != 0) or a typed character, the command it gives and the search text
+// after it.
+struct KeyRow {
+    int key;
+    char32_t ch;
+    SelectionCommand command;
+    std::string text;
+};
+
+TEST(SongSearchInputTest, KeysOfTheSelectionScreen) {
+    using K = SelectionCommand;
+    const KeyRow rows[] = {
+        {keys::Escape, 0, {}, ""},                 // no search: Escape keeps its old meaning
+        {keys::Backspace, 0, {}, ""},
+        {0, U' ', {}, ""},                          // a space opens nothing
+        {keys::Right, 0, {K::Step, 1}, ""},
+        {33, 0, {K::Step, -10}, ""},                // Page Up
+        {34, 0, {K::Step, 10}, ""},                 // Page Down
+        {keys::Home, 0, {K::First}, ""},
+        {keys::End, 0, {K::Last}, ""},
+        {SongSearchInput::kRandomKey, 0, {K::Random}, ""},
+        {'V', 0, {K::NextVoice}, ""},               // a duet is selected: V is its shortcut
+        {0, U'v', {}, ""},
+        {'V', 0, {}, ""},                           // (the duet is gone: a letter again)
+        {0, U'v', {K::QueryChanged}, "v"},
+        {0, U'\u00E9', {K::QueryChanged}, "v\u00E9"}, // é
+        {0, U' ', {K::QueryChanged}, "v\u00E9 "},
+        {0, U'\b', {}, "v\u00E9 "},                 // Backspace's character: the key-down edits
+        {0, U'\x7f', {}, "v\u00E9 "},
+        {keys::Backspace, 0, {K::QueryChanged}, "v\u00E9"},
+        {keys::Backspace, 0, {K::QueryChanged}, "v"}, // a whole character, not one byte
+        {keys::Left, 0, {K::Step, -1}, "v"},        // the arrows step through the matches
+        {SongSearchInput::kVoiceKey, 0, {}, "v"},  // inside a search V is text
+        {keys::Enter, 0, {K::Start}, "v"},
+        {0, U'7', {K::QueryChanged}, "v7"},
+        {keys::Escape, 0, {K::QueryChanged}, ""},   // Escape clears the search
+        {keys::Escape, 0, {}, ""},
+    };
+    SongSearchInput input;
+    input.setVoiceShortcut(true);
+    int line = 0;
+    for (const KeyRow& row : rows) {
+        if (line == 11)
+            input.setVoiceShortcut(false);
+        const SelectionCommand got = row.key ? input.keyDown(row.key) : input.keyPress(row.ch);
+        EXPECT_EQ(got.kind, row.command.kind) << "row " << line;
+        EXPECT_EQ(got.steps, row.command.steps) << "row " << line;
+        EXPECT_EQ(input.text(), row.text) << "row " << line;
+        EXPECT_EQ(input.open(), !row.text.empty()) << "row " << line;
+        ++line;
+    }
+}
+
+} // namespace
