@@ -17,6 +17,7 @@
 #include "platform/jpeg_decoder.h"
 #include "platform/output_click_player.h"
 #include "platform/png_decoder.h"
+#include "platform/sqlite_library_cache.h"
 #include "platform/midi_timer_thread.h"
 #include "platform/system_midi_outputs.h"
 #include "program_files.h"
@@ -81,12 +82,13 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     platform::OutputClickPlayer clicks(*soundOutput, *capture.service);
     const auto environment = [](const char* name) -> const char* { return std::getenv(name); };
     platform::IniProfileFile scoreIni(app::configDirectory(cmd, environment) / "Score.ini");
+    platform::SqliteLibraryCache libraryCache(app::cacheDirectory(cmd, environment) / "library.sqlite3");
 
     app::TForm1 form1({programDir, pictures, glyphs, clock, player, coverPictures, *capture.service,
                        recorderInput, capture.error, &scoreIni,
                        [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }, &midiOutputs,
                        &midiTimer, capture.sessionInput, &semitones, &clicks,
-                       app::songRoots(cmd, programDir, environment)});
+                       app::songRoots(cmd, programDir, environment), &libraryCache});
     platform::CodecManager codecs;
     platform::FfmpegSongDecoder otherSongAudio;
     audio::TfrmConvert frmConvert(codecs, otherSongAudio, programDir);

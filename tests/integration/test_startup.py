@@ -118,7 +118,9 @@ class StartupTest(unittest.TestCase):
         bin_dir = os.path.join(elsewhere, "bin")
         os.makedirs(bin_dir)
         os.symlink(GAME, os.path.join(bin_dir, "karaoke"))
-        env = dict(os.environ, PATH=bin_dir + os.pathsep + os.environ.get("PATH", ""))
+        env = dict(os.environ, PATH=bin_dir + os.pathsep + os.environ.get("PATH", ""),
+                   XDG_DATA_HOME=os.path.join(elsewhere, "xdg-data"),
+                   XDG_CACHE_HOME=os.path.join(elsewhere, "xdg-cache"))
         proc = subprocess.Popen(["karaoke", "--no-audio", "--mic", silence_wav(os.path.join(elsewhere, "mic.wav")),
                                  "--config", os.path.join(elsewhere, "config")],
                                 cwd=elsewhere, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
