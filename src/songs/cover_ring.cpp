@@ -36,6 +36,9 @@ void CoverRing::CoverProgress(double deltaTime) {
     if (m_cover.turnAngle() >= kTurnEnd) {
         m_turning = false;
         m_cover.setTurnAngle(0);
+        // A click that lands as a turn reaches its end stops it before any frame of its own, so
+        // the slab would keep showing the song before; it faces front with the selected cover.
+        refreshCover();
         return;
     }
     m_cover.setTurnAngle(static_cast<float>(m_cover.turnAngle() + deltaTime * kTurnSpeed * m_cover.tag()));

@@ -233,6 +233,18 @@ TEST_F(CoverRingTest, LeftTurnWrapsPastMinus180AndStops) {
     EXPECT_EQ(m_cover.material().name, "c1");
 }
 
+TEST_F(CoverRingTest, AClickAsATurnEndsStillShowsItsSongsCover) {
+    m_songs.setItemIndex(1);
+    m_ring.RightArrowButtonClick();
+    while (m_cover.turnAngle() < CoverRing::kTurnEnd)
+        m_ring.CoverProgress(1.0 / 60);
+    // The turn has reached its end but not yet stopped: the left click's turn ends at once.
+    m_ring.LeftarrowButtonClick();
+    m_ring.CoverProgress(1.0 / 60);
+    EXPECT_FALSE(m_ring.coverTurning());
+    EXPECT_EQ(m_cover.material().name, "c1");
+}
+
 TEST_F(CoverRingTest, ArrowsAtTheEndsKeepTheSelectionButStillTurnAndSelect) {
     m_songs.setItemIndex(0);
     m_ring.LeftarrowButtonClick();
