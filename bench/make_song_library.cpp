@@ -34,9 +34,12 @@ void makeCovers(const fs::path& dir) {
         cover.save(QString::fromStdString((dir / ("cover" + std::to_string(c) + ".jpg")).string()),
                    "JPG", 90);
     }
-    // Not decoded by a scan; a frame header's worth of bytes stands for the song's audio.
-    std::ofstream(dir / "audio.mp3", std::ios::binary)
-        << std::string("\xFF\xFB\x90\x64", 4) << std::string(400, '\0');
+}
+
+// Every song plays the same real MP3 (a copy, so hard links stay on the library's disk): the
+// game previews the selected song, and a stand-in file would stop it with a message.
+void linkAudio(const fs::path& dir, const fs::path& audio) {
+    fs::copy_file(audio, dir / "audio.mp3", fs::copy_options::overwrite_existing);
 }
 
 std::string gameSong(const std::string& artist, const std::string& title) {
@@ -77,12 +80,12 @@ std::string number(int value, int width) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: make_song_library DIR [SONGS]\n");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: make_song_library DIR SONGS AUDIO.mp3\n");
         return 2;
     }
     const fs::path root = argv[1];
-    const int songs = argc > 2 ? std::atoi(argv[2]) : 30000;
+    const int songs = std::atoi(argv[2]);
     std::error_code ec;
     if (fs::exists(root, ec) && !fs::is_empty(root, ec)) {
         std::fprintf(stderr, "make_song_library: '%s' is not empty\n", root.c_str());
@@ -93,6 +96,7 @@ int main(int argc, char** argv) {
     const fs::path shared = root / ".shared";
     fs::create_directories(shared);
     makeCovers(shared);
+    linkAudio(shared, argv[3]);
     cantorix::bench::LibraryNames names(7);
     const int perArtist = kAlbumsPerArtist * kSongsPerAlbum;
     std::string artist;
