@@ -56,7 +56,7 @@ std::vector<songs::SongSummary> scanToTheEnd(songs::LibraryScanner& scanner,
                                              songs::ScanUpdate& last) {
     std::unordered_map<std::string, songs::SongSummary> byFolder;
     for (const songs::SongSummary& song : scanner.cached())
-        byFolder[song.folder.native()] = song;
+        byFolder[song.folder] = song;
     scanner.start();
     std::size_t changed = 0, removed = 0;
     do {
@@ -65,7 +65,7 @@ std::vector<songs::SongSummary> scanToTheEnd(songs::LibraryScanner& scanner,
         changed += last.changed.size();
         removed += last.removed.size();
         for (songs::SongSummary& song : last.changed)
-            byFolder[song.folder.native()] = std::move(song);
+            byFolder[song.folder] = std::move(song);
         for (const fs::path& folder : last.removed)
             byFolder.erase(folder.native());
     } while (!last.finished);

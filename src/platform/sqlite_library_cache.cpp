@@ -84,13 +84,13 @@ SongSummary rowOf(const Statement& row) {
 
 void bindRow(Statement& insert, const SongSummary& s) {
     sqlite3_reset(insert.get());
-    insert.bindBytes(1, s.folder.native());
-    insert.bindBytes(2, s.songFile.native());
+    insert.bindBytes(1, s.folder);
+    insert.bindBytes(2, s.songFile);
     sqlite3_bind_int(insert.get(), 3, s.format == songs::SongFormat::Standard ? 1 : 0);
     insert.bindText(4, s.title);
     insert.bindText(5, s.artist);
-    insert.bindBytes(6, s.audio.native());
-    insert.bindBytes(7, s.cover.native());
+    insert.bindBytes(6, s.audio);
+    insert.bindBytes(7, s.cover);
     sqlite3_bind_int(insert.get(), 8, s.duet ? 1 : 0);
     insert.bindText(9, s.error);
     insert.bindStamp(10, s.songStamp);

@@ -169,7 +169,7 @@ ScanUpdate LibraryScanner::poll() {
 
 void LibraryScanner::State::deliver(SongSummary&& summary) {
     summary.folderStamp = settled(summary.folderStamp);
-    const auto it = cachedIndex.find(summary.folder.native());
+    const auto it = cachedIndex.find(summary.folder);
     const bool changed = it == cachedIndex.end() || !sameForSelection(summary, cached[it->second]);
     std::lock_guard lock(mutex);
     if (changed)
@@ -187,7 +187,7 @@ void LibraryScanner::State::publishEnd(ScanProblems problems, std::string error)
 void LibraryScanner::State::run() {
     try {
         for (std::size_t i = 0; i < cached.size(); ++i)
-            cachedIndex.emplace(cached[i].folder.native(), i);
+            cachedIndex.emplace(cached[i].folder, i);
         seen.assign(cached.size(), 0);
         const auto known = [&](const fs::path& folder,
                                const FileStamp& stamp) -> std::optional<fs::path> {

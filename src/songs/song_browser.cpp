@@ -22,17 +22,17 @@ void SongBrowser::apply(std::vector<SongSummary> changed, const std::vector<fs::
         gone.insert(folder.string());
     std::unordered_map<std::string, std::size_t> fresh;
     for (std::size_t i = 0; i < changed.size(); ++i)
-        fresh[changed[i].folder.string()] = i;
+        fresh[changed[i].folder] = i;
     std::vector<SongSummary> kept;
     kept.reserve(m_songs.size() + changed.size());
     for (SongSummary& song : m_songs) {
-        const std::string key = song.folder.string();
+        const std::string key = song.folder;
         if (!gone.count(key) && !fresh.count(key))
             kept.push_back(std::move(song));
     }
     // A folder reported twice in one batch keeps its latest summary.
     for (std::size_t i = 0; i < changed.size(); ++i)
-        if (fresh[changed[i].folder.string()] == i && !gone.count(changed[i].folder.string()))
+        if (fresh[changed[i].folder] == i && !gone.count(changed[i].folder))
             kept.push_back(std::move(changed[i]));
     assign(std::move(kept));
 }
@@ -56,7 +56,7 @@ std::vector<std::string> SongBrowser::shownFolders() const {
     std::vector<std::string> folders;
     folders.reserve(m_shown.size());
     for (std::size_t index : m_shown)
-        folders.push_back(m_songs[index].folder.string());
+        folders.push_back(m_songs[index].folder);
     return folders;
 }
 

@@ -190,13 +190,13 @@ void sortSongs(std::vector<SongSummary>& songs, SongOrder order) {
             keys.push_back({foldForSearch(s.title), foldForSearch(s.artist), i});
             break;
         case SongOrder::ByFolder:
-            keys.push_back({foldForSearch(displayName(s.folder.filename())), {}, i});
+            keys.push_back({foldForSearch(displayName(fs::path(s.folder).filename())), {}, i});
             break;
         }
     }
     std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-        return std::tie(a.first, a.second, songs[a.index].folder.native()) <
-               std::tie(b.first, b.second, songs[b.index].folder.native());
+        return std::tie(a.first, a.second, songs[a.index].folder) <
+               std::tie(b.first, b.second, songs[b.index].folder);
     });
     std::vector<SongSummary> sorted;
     sorted.reserve(songs.size());

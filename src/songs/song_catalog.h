@@ -26,14 +26,16 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
+// Paths are kept as plain strings: a library holds tens of thousands of summaries, and a path
+// object that keeps its components apart costs several times the memory of its text.
 struct SongSummary {
-    std::filesystem::path folder;   // absolute; the key of the song
-    std::filesystem::path songFile; // absolute path of its song text file
+    std::string folder;   // absolute; the key of the song
+    std::string songFile; // absolute path of its song text file
     SongFormat format = SongFormat::Game;
-    std::string title;           // UTF-8 display text; the folder name when the file gives none
-    std::string artist;          // UTF-8 display text
-    std::filesystem::path audio; // absolute, empty when the file names none
-    std::filesystem::path cover; // absolute, empty: the fallback cover
+    std::string title;  // UTF-8 display text; the folder name when the file gives none
+    std::string artist; // UTF-8 display text
+    std::string audio;  // absolute, empty when the file names none
+    std::string cover;  // absolute, empty: the fallback cover
     bool duet = false;
     std::string error; // non-empty: the song file was refused, with the reader's message
     FileStamp songStamp;

@@ -23,7 +23,7 @@ public:
         if (failStores)
             throw std::runtime_error("The library cache cannot be written");
         for (const songs::SongSummary& s : changed)
-            songs[s.folder.native()] = s;
+            songs[s.folder] = s;
         for (const auto& folder : removed)
             songs.erase(folder.native());
         lastChanged = changed.size();

@@ -25,12 +25,12 @@ protected:
     static SongSummary summary(int i) {
         SongSummary s;
         s.folder = "/songs/Artist " + std::to_string(i) + "/Song";
-        s.songFile = s.folder / "song.txt";
+        s.songFile = s.folder + "/song.txt";
         s.format = i % 2 ? songs::SongFormat::Standard : songs::SongFormat::Game;
         s.title = "Titre n\xC2\xB0" + std::to_string(i);
         s.artist = "Artist " + std::to_string(i);
-        s.audio = s.folder / "song.mp3";
-        s.cover = i % 3 ? s.folder / "cover.jpg" : fs::path();
+        s.audio = s.folder + "/song.mp3";
+        s.cover = i % 3 ? s.folder + "/cover.jpg" : std::string();
         s.duet = i % 5 == 0;
         s.error = i % 7 == 0 ? "The song file has fewer than two lines" : "";
         s.songStamp = {1'700'000'000'123'456'789 + i, 1000 + i};

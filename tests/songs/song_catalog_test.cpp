@@ -34,7 +34,7 @@ SongSummary song(std::string artist, std::string title, std::string folder) {
 std::vector<std::string> folderNames(const std::vector<SongSummary>& songs) {
     std::vector<std::string> names;
     for (const SongSummary& s : songs)
-        names.push_back(s.folder.filename().string());
+        names.push_back(fs::path(s.folder).filename().string());
     return names;
 }
 
@@ -242,7 +242,7 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
             result.last = scanner.poll();
             for (const SongSummary& s : result.last.changed)
-                result.changed.insert(s.folder.lexically_relative(m_dir));
+                result.changed.insert(fs::path(s.folder).lexically_relative(m_dir));
             for (const fs::path& f : result.last.removed)
                 result.removed.insert(f.lexically_relative(m_dir));
         }
@@ -300,14 +300,14 @@ TEST_F(LibraryScannerTest, ACoverAddedToASongFolderIsSeenAndOtherLibrariesStayIn
     age("");
     scan();
     SongSummary foreign = song("X", "Y", "elsewhere");
-    m_cache.songs[foreign.folder.native()] = foreign;
+    m_cache.songs[foreign.folder] = foreign;
 
     writeFile(m_dir / "Song/cover.jpg", "jpeg");
     const Result result = scan();
     EXPECT_EQ(result.cached.size(), 1u); // only this library's songs
     EXPECT_EQ(result.changed, std::set<fs::path>{"Song"});
-    EXPECT_EQ(m_cache.songs.at((m_dir / "Song").native()).cover, m_dir / "Song/cover.jpg");
-    EXPECT_EQ(m_cache.songs.count(foreign.folder.native()), 1u);
+    EXPECT_EQ(m_cache.songs.at((m_dir / "Song").native()).cover, (m_dir / "Song/cover.jpg").string());
+    EXPECT_EQ(m_cache.songs.count(foreign.folder), 1u);
 }
 
 TEST_F(LibraryScannerTest, ACacheThatCannotBeWrittenIsReportedAndTheSongsStillArrive) {
