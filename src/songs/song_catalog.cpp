@@ -109,20 +109,6 @@ std::string displayName(const fs::path& name) {
     return toDisplayText(bytes, detectTextEncoding(bytes));
 }
 
-// As the selection finds a standard song's audio: in its folder ignoring case; a missing file
-// keeps its name so the player can say which file it could not open; nothing outside the folder.
-fs::path standardAudio(const fs::path& folder, const std::string& name) {
-    if (std::optional<fs::path> found = findSongMediaFile(folder, name))
-        return *found;
-    const fs::path relative(name);
-    if (name.empty() || relative.has_root_path())
-        return {};
-    for (const fs::path& part : relative)
-        if (part == "..")
-            return {};
-    return folder / relative;
-}
-
 void summariseGame(std::string_view bytes, SongSummary& summary) {
     // The record table is large; one per thread spares allocating it for every song.
     thread_local SongFile song;
@@ -147,7 +133,7 @@ void summariseStandard(std::string_view bytes, SongSummary& summary) {
         const StandardSong song = readStandardSong(bytes);
         summary.title = song.title;
         summary.artist = song.artist;
-        summary.audio = standardAudio(summary.folder, song.audio);
+        summary.audio = songAudioFile(summary.folder, song.audio);
         summary.cover = findCoverFile(summary.folder, song.cover);
         summary.duet = song.voices.size() > 1;
     } catch (const std::exception& e) {

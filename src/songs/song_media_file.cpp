@@ -47,4 +47,16 @@ std::optional<fs::path> findSongMediaFile(const fs::path& songFolder, std::strin
     return found;
 }
 
+fs::path songAudioFile(const fs::path& songFolder, std::string_view name) {
+    if (std::optional<fs::path> found = findSongMediaFile(songFolder, name))
+        return *found;
+    const fs::path relative(name);
+    if (name.empty() || relative.has_root_path())
+        return {};
+    for (const fs::path& part : relative)
+        if (part == "..")
+            return {};
+    return songFolder / relative;
+}
+
 } // namespace cantorix::songs

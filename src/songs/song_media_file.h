@@ -15,4 +15,9 @@ namespace cantorix::songs {
 std::optional<std::filesystem::path> findSongMediaFile(const std::filesystem::path& songFolder,
                                                        std::string_view name);
 
+// A song's audio file: found as above; a name that names nothing keeps its name in the folder,
+// so the player's message says which file it could not open. Empty for an empty name and for one
+// outside the folder.
+std::filesystem::path songAudioFile(const std::filesystem::path& songFolder, std::string_view name);
+
 } // namespace cantorix::songs

@@ -20,20 +20,6 @@ fs::path mediaFile(const fs::path& folder, const std::string& name) {
     return findSongMediaFile(folder, name).value_or(fs::path());
 }
 
-// The audio file is looked for like the others; a missing one keeps its name, so the player's
-// message says which file it could not open. A name outside the folder stays refused.
-fs::path audioFile(const fs::path& folder, const std::string& name) {
-    if (fs::path found = mediaFile(folder, name); !found.empty())
-        return found;
-    const fs::path relative(name);
-    if (name.empty() || relative.has_root_path())
-        return {};
-    for (const fs::path& part : relative)
-        if (part == "..")
-            return {};
-    return folder / relative;
-}
-
 std::string voiceName(const StandardSong& song, std::size_t voice) {
     const std::string& name = song.voices[voice].name;
     return name.empty() ? "Voice " + std::to_string(voice + 1) : name;
@@ -97,7 +83,7 @@ void SongSelection::read(const fs::path& folder, const fs::path& file) {
     }
     StandardSong song = readStandardSong(bytes);
     m_selected.format = SongFormat::Standard;
-    m_selected.audioPath = audioFile(folder, song.audio);
+    m_selected.audioPath = songAudioFile(folder, song.audio);
     m_selected.videoPath = mediaFile(folder, song.video);
     m_selected.backgroundPath = mediaFile(folder, song.background);
     m_selected.standard = std::move(song);
