@@ -1,11 +1,13 @@
 #pragma once
 // Whole files as bytes, for tests that write a file and read back what the game made of it.
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cantorix::testing {
 
@@ -17,6 +19,23 @@ inline std::string readFile(const std::filesystem::path& file) {
 
 inline void writeFile(const std::filesystem::path& file, std::string_view bytes) {
     std::ofstream(file, std::ios::binary) << bytes;
+}
+
+// A RIFF WAVE file of 16-bit mono PCM: what the game's WAV microphone reads.
+inline void writeMonoWav(const std::filesystem::path& file, const std::vector<std::int16_t>& samples,
+                         std::uint32_t rate = 44100) {
+    std::ofstream out(file, std::ios::binary);
+    const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
+    out.write("RIFF", 4);
+    u32(36 + bytes);
+    out.write("WAVEfmt ", 8);
+    // Format size, PCM + one channel, rate, bytes a second, 2-byte frames + 16 bits.
+    for (std::uint32_t v : {16u, 1u | 1u << 16, rate, rate * 2, 2u | 16u << 16})
+        u32(v);
+    out.write("data", 4);
+    u32(bytes);
+    out.write(reinterpret_cast<const char*>(samples.data()), bytes);
 }
 
 } // namespace cantorix::testing

@@ -8,6 +8,7 @@
 #include "platform/wav_file_input.h"
 #include "session/standard_lane.h"
 #include "songs/standard_song.h"
+#include "fakes/file_bytes.h"
 
 #include <QImage>
 #include <cmath>
@@ -22,26 +23,6 @@ using cantorix::testing::waitUntil;
 namespace fs = std::filesystem;
 
 const char* const kFolder = "Cantorix - Two Lighthouses";
-
-std::string readAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeWav(const fs::path& file, const std::vector<std::int16_t>& samples) {
-    std::ofstream out(file, std::ios::binary);
-    const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
-    out.write("RIFF", 4);
-    u32(36 + bytes);
-    out.write("WAVEfmt ", 8);
-    // PCM, mono, 44100 Hz, 88200 bytes a second, frames of 2 bytes, 16 bits.
-    for (std::uint32_t v : {16u, 1u | 1u << 16, 44100u, 88200u, 2u | 16u << 16})
-        u32(v);
-    out.write("data", 4);
-    u32(bytes);
-    out.write(reinterpret_cast<const char*>(samples.data()), bytes);
-}
 
 struct ToolScore {
     int notePoints = -1, possible = -1;
@@ -105,13 +86,13 @@ TEST_F(SungStandardWindowTest, TheWindowScoresEachLineAsTheToolDoes) {
     m_root = cantorix::testing::makeProgramRoot("cantorix-sung-standard", {kFolder});
 
     // The first voice's melody sung exactly, its first sample heard as the song's audio starts.
-    const songs::StandardSong standard = songs::readStandardSong(readAll(song));
+    const songs::StandardSong standard = songs::readStandardSong(cantorix::testing::readFile(song));
     std::vector<cantorix::testing::VoiceNote> notes;
     for (const session::TimedNote& n : session::voiceTimeline(standard, 0).notes)
         notes.push_back({static_cast<int>(std::lround(n.startMs - standard.startMs)),
                          static_cast<int>(std::lround(n.endMs - n.startMs)), 60 + n.note.pitch});
     const fs::path wav = m_root / "voice.wav";
-    writeWav(wav, cantorix::testing::generatedVoice(notes));
+    cantorix::testing::writeMonoWav(wav, cantorix::testing::generatedVoice(notes));
 
     m_input = std::make_unique<platform::WavFileInput>(m_capture.hub(), wav);
     app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_player,

@@ -4,6 +4,7 @@
 #include "fakes/generated_voice.h"
 #include "session/standard_lane.h"
 #include "songs/standard_song.h"
+#include "fakes/file_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -22,31 +23,6 @@ using namespace cantorix;
 
 const fs::path kSong = fs::path(CANTORIX_PROGRAM_DIR) /
                        "songs/Cantorix - Two Lighthouses/Cantorix - Two Lighthouses.txt";
-
-std::string readAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeWav(const fs::path& file, const std::vector<std::int16_t>& samples) {
-    std::ofstream out(file, std::ios::binary);
-    const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    const auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
-    out.write("RIFF", 4);
-    u32(36 + bytes);
-    out.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(44100);
-    u32(88200);
-    u16(2);
-    u16(16);
-    out.write("data", 4);
-    u32(bytes);
-    out.write(reinterpret_cast<const char*>(samples.data()), bytes);
-}
 
 // The first voice's notes sung shifted by semitones, timed from the song's audio start.
 std::vector<std::int16_t> singFirstVoice(const songs::StandardSong& song, int semitones) {
@@ -91,7 +67,7 @@ Score runTool(const fs::path& wav, const std::string& extra) {
 TEST(SingCommandTest, TheStandardDemoSongScoresTheSingerItsNotesAsked) {
     if (!fs::exists(kSong))
         GTEST_SKIP() << "the demo songs have not been built";
-    const songs::StandardSong song = songs::readStandardSong(readAll(kSong));
+    const songs::StandardSong song = songs::readStandardSong(cantorix::testing::readFile(kSong));
     const fs::path dir = fs::temp_directory_path() / ("cantorix-sing-" + std::to_string(::getpid()));
     fs::create_directories(dir);
 
@@ -111,7 +87,7 @@ TEST(SingCommandTest, TheStandardDemoSongScoresTheSingerItsNotesAsked) {
         SCOPED_TRACE(c.name);
         const fs::path wav = dir / ("voice" + std::to_string(c.semitones) + ".wav");
         if (!fs::exists(wav))
-            writeWav(wav, singFirstVoice(song, c.semitones));
+            cantorix::testing::writeMonoWav(wav, singFirstVoice(song, c.semitones));
         const Score s = runTool(wav, c.options);
         ASSERT_GT(s.possible, 0);
         const double share = static_cast<double>(s.notePoints) / s.possible;
@@ -127,7 +103,7 @@ TEST(SingCommandTest, TheStandardDemoSongScoresTheSingerItsNotesAsked) {
     }
 
     const fs::path silence = dir / "silence.wav";
-    writeWav(silence, std::vector<std::int16_t>(44100 * 5));
+    cantorix::testing::writeMonoWav(silence, std::vector<std::int16_t>(44100 * 5));
     const Score quiet = runTool(silence, "");
     EXPECT_EQ(quiet.total, 0);
     EXPECT_GT(quiet.possible, 0);
