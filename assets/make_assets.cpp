@@ -12,6 +12,7 @@
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 
 using namespace cantorix::assets;
 
@@ -68,6 +69,11 @@ void writeAll(const std::filesystem::path& root) {
     writeJpeg(cover, gfx / "Song Cover.jpg", 90);
     writePng(splashPicture().convertToFormat(QImage::Format_RGB888), gfx / "splash.png");
     writePng(aboutLogo(), gfx / "logo.png");
+    for (const int size : {48, 128, 256}) {
+        const std::string side = std::to_string(size);
+        writePng(appIcon(size), root / "icons" / "hicolor" / (side + "x" + side) / "apps" /
+                                    "org.cantorix.Cantorix.png");
+    }
 }
 
 } // namespace

@@ -212,4 +212,18 @@ QImage aboutLogo() {
     return big.scaled(49, 41, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+QImage appIcon(int size) {
+    QImage big = blankImage(256, 256);
+    {
+        QPainter p(&big);
+        p.setRenderHint(QPainter::Antialiasing);
+        // Desktops draw icons on any colour: keep a transparent margin, as icon themes do.
+        QPainterPath badge;
+        badge.addRoundedRect(QRectF(16, 16, 224, 224), 44, 44);
+        paintPlate(p, badge, 10.0);
+        paintGlowingShape(p, beamedNotes(QRectF(64, 48, 128, 160)), 10);
+    }
+    return size == 256 ? big : big.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 } // namespace cantorix::assets

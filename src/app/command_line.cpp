@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include "program_files.h"
+
 #include <algorithm>
 
 namespace cantorix::app {
@@ -57,7 +59,8 @@ std::string usageText() {
     return "Usage: cantorix [options]\n"
            "\n"
            "  --root DIR       program directory holding songs/ and data/\n"
-           "                   (default: the directory of the executable)\n"
+           "                   (default: the directory of the executable, or the\n"
+           "                   installed share/cantorix beside its bin/)\n"
            "  --mic FILE.wav   sing from a WAV file instead of the microphone\n"
            "  --no-audio       play sound into a silent output paced in real time\n"
            "  --config DIR     folder of Score.ini, the options and the hall of fame\n"
@@ -72,7 +75,7 @@ std::string usageText() {
 std::filesystem::path programDirectory(const CommandLine& cmd, const std::filesystem::path& executable) {
     if (cmd.root)
         return std::filesystem::absolute(*cmd.root).lexically_normal();
-    return std::filesystem::absolute(executable).parent_path();
+    return locateProgramDirectory(std::filesystem::absolute(executable).parent_path());
 }
 
 namespace {

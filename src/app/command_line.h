@@ -25,7 +25,8 @@ struct CommandLine {
 CommandLine parseCommandLine(const std::vector<std::string>& args);
 std::string usageText();
 
-// The program directory: --root when given, else the directory of the executable.
+// The program directory: --root when given, else the directory of the executable, or the
+// installed share/cantorix beside its bin/ (locateProgramDirectory).
 std::filesystem::path programDirectory(const CommandLine& cmd, const std::filesystem::path& executable);
 
 // The folder of Score.ini: --config when given, else $XDG_CONFIG_HOME/cantorix when that is an

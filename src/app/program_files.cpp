@@ -17,6 +17,16 @@ fs::path executablePath(const fs::path& selfLink, const fs::path& argv0) {
     return ec ? fs::absolute(argv0) : real;
 }
 
+fs::path locateProgramDirectory(const fs::path& executableDir) {
+    std::error_code ec;
+    if (fs::is_directory(executableDir / "data", ec))
+        return executableDir;
+    const fs::path installed = executableDir.parent_path() / "share" / "cantorix";
+    if (executableDir.filename() == "bin" && fs::is_directory(installed / "data", ec))
+        return installed;
+    return executableDir;
+}
+
 void requireDataDirectory(const fs::path& programDir) {
     std::error_code ec;
     const fs::path data = programDir / "data";

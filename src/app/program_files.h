@@ -21,6 +21,13 @@ public:
 std::filesystem::path executablePath(const std::filesystem::path& selfLink,
                                      const std::filesystem::path& argv0);
 
+// The program directory of a game started without --root. A build tree or an unpacked folder
+// keeps data/ beside the executable; an installed game keeps it in <prefix>/share/cantorix
+// beside <prefix>/bin, where the executable sits. The executable's own folder wins when it
+// holds data/; when neither holds it, the executable's folder is returned and start-up names
+// what is missing there.
+std::filesystem::path locateProgramDirectory(const std::filesystem::path& executableDir);
+
 // Throws EProgramFilesError when programDir holds no data/ folder: without its pictures the
 // game cannot show a single screen.
 void requireDataDirectory(const std::filesystem::path& programDir);

@@ -14,7 +14,7 @@ ExportFiles ExportFiles::under(const std::filesystem::path& programDir,
     ExportFiles files;
     files.songAudio = std::move(songAudio);
     files.destination = std::move(destination);
-    files.wrappedSong = programDir / "data" / "buffer" / "buf.wav";
+    files.wrappedSong = bufferDirectory(programDir) / "buf.wav";
     files.mixDirectory = mixBufferDirectory(programDir);
     files.decodedSong = files.mixDirectory / "buf.wav";
     files.voice = performanceRecordingPath(programDir);
