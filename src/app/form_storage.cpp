@@ -213,8 +213,10 @@ StoredProperty positionProperty(TGLScrollbar& bar) {
 
 } // namespace
 
-std::vector<StoredProperty> formStorage1Properties(GameScene& g, session::HallOfFameList& hallOfFame,
-                                                  std::vector<std::string>* songFolders) {
+std::vector<StoredProperty> formStorage1Properties(GameScene& g,
+                                                  session::HallOfFameList& hallOfFame,
+                                                  std::vector<std::string>* songFolders,
+                                                  std::optional<StoredProperty::Integer> fullScreen) {
     std::vector<StoredProperty> list;
     list.push_back({"ListBox1.Items",
                     StoredProperty::TextList{[&hallOfFame] { return hallOfFame.entries(); },
@@ -247,6 +249,8 @@ std::vector<StoredProperty> formStorage1Properties(GameScene& g, session::HallOf
                                                  [songFolders](std::vector<std::string> v) {
                                                      *songFolders = std::move(v);
                                                  }}});
+    if (fullScreen)
+        list.push_back({kFullScreenProperty, std::move(*fullScreen)});
     return list;
 }
 

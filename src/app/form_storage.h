@@ -86,11 +86,17 @@ private:
 // section "Score.SongFolders_Items" ("Count", "Item0", …), edited by hand.
 inline constexpr const char* kSongFoldersProperty = "SongFolders.Items";
 
+// Whether the main window shows full screen: 1 on, 0 off.
+inline constexpr const char* kFullScreenProperty = "FullScreen.Checked";
+
 // The property list of `FormStorage1`, in its order: the hall of fame, the colour buttons,
 // the captions of the labels, the export name and the toggles, the scrollbar positions; then
 // the difficulty and the microphone delay (keys Difficulty_Pos and MicDelay_Pos), the song
-// order (SongOrder_Caption) and, when songFolders is given, the list of song folders.
-std::vector<StoredProperty> formStorage1Properties(GameScene& game, session::HallOfFameList& hallOfFame,
-                                                  std::vector<std::string>* songFolders = nullptr);
+// order (SongOrder_Caption), when songFolders is given the list of song folders, and when
+// fullScreen is given the full-screen switch (FullScreen_Checked).
+std::vector<StoredProperty> formStorage1Properties(
+    GameScene& game, session::HallOfFameList& hallOfFame,
+    std::vector<std::string>* songFolders = nullptr,
+    std::optional<StoredProperty::Integer> fullScreen = std::nullopt);
 
 } // namespace cantorix::app

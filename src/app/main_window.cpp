@@ -37,7 +37,8 @@ constexpr int kFrameIntervalMs = 16;
 TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
     setWindowTitle(QStringLiteral("..:Cantorix:.."));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     m_game = std::make_unique<GameScene>(m_services.images, m_services.glyphs, m_services.programDir);
     m_cadencer = std::make_unique<scene::TGLCadencer>(m_game->scene(), m_services.clock);
     m_screens = std::make_unique<Screens>(*m_game, m_hallOfFame);
@@ -76,7 +77,16 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
     createEditor();
     if (m_services.profile)
         m_formStorage = std::make_unique<FormStorage>(*m_services.profile,
-                                                      formStorage1Properties(g, m_hallOfFame, &m_songFolders));
+                                                      formStorage1Properties(
+                g, m_hallOfFame, &m_songFolders,
+                StoredProperty::Integer{[this] { return m_fullScreen ? 1 : 0; },
+                                        [this](std::int32_t on) {
+                                            // Applied once the window is up: restoring runs
+                                            // while it is being shown.
+                                            QTimer::singleShot(0, this, [this, on] {
+                                                setFullScreen(on != 0);
+                                            });
+                                        }}));
     // A submitted entry reaches Score.ini at once, so a crash or a kill later cannot lose it.
     g.GLButton7->onButtonClick = [this, submit = g.GLButton7->onButtonClick](TGLBaseControl& sender) {
         if (submit)
@@ -171,9 +181,16 @@ void TForm1::buildMenu() {
     LyricsEditor1 = program->addAction(QStringLiteral("Editor"));
     EditVideo1 = program->addAction(QStringLiteral("Edit Video"));
     Scores1 = program->addAction(QStringLiteral("Scores"));
+    FullScreen1 = program->addAction(QStringLiteral("Full Screen"));
+    FullScreen1->setCheckable(true);
+    // The window's own shortcut, so it works whatever holds the focus, the viewer included.
+    FullScreen1->setShortcut(QKeySequence(Qt::Key_F11));
+    FullScreen1->setShortcutContext(Qt::WindowShortcut);
     Close1 = program->addAction(QStringLiteral("Close"));
     About1 = menuBar()->addAction(QStringLiteral("About"));
     connect(Close1, &QAction::triggered, this, guarded(this, [this] { close(); }));
+    connect(FullScreen1, &QAction::triggered, this,
+            guarded(this, [this](bool on) { setFullScreen(on); }));
     connect(About1, &QAction::triggered, this, guarded(this, [this] {
                 if (m_about)
                     m_about->show();
@@ -200,11 +217,15 @@ void TForm1::connectMenuScreens() {
 
 void TForm1::buildClientArea() {
     m_client = new QWidget(this);
-    m_client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(m_client);
+    // Opens at the designed size; any other size shows the scene scaled to fit.
+    m_client->resize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    m_client->installEventFilter(this);
 
     m_viewer = new scene::render::SceneViewer(m_game->scene(), m_client);
     m_viewer->setObjectName(QStringLiteral("GLSceneViewer1"));
+    m_viewer->setDesignSize(kClientWidth, kClientHeight);
     m_viewer->setGeometry(0, 0, kClientWidth, kClientHeight);
     for (auto* lib : m_game->libraries())
         m_viewer->addMaterialLibrary(*lib);
@@ -264,6 +285,12 @@ std::vector<std::filesystem::path> TForm1::songRoots() const {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_loading && event->type() == QEvent::Resize)
         runGuarded(this, [this] { LoadingResize(); });
+    if (watched == m_client && event->type() == QEvent::Resize) {
+        m_viewer->setGeometry(m_client->rect());
+        // The splash follows the client area once it has taken it over.
+        if (m_loading->isVisible() && m_loading->width() > 1)
+            m_loading->setGeometry(m_client->rect());
+    }
     // Filtered before the viewer sees them, so Tab reaches the game instead of moving the focus.
     if (watched == m_viewer && event->type() == QEvent::KeyPress) {
         FormKeyDown(static_cast<const QKeyEvent&>(*event));
@@ -284,10 +311,21 @@ void TForm1::changeEvent(QEvent* event) {
     // Keys released while another window had the keyboard never reach us.
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
         m_screens->releaseKeys();
+    // The window manager may leave full screen by itself; the menu item follows.
+    if (event->type() == QEvent::WindowStateChange && FullScreen1) {
+        m_fullScreen = isFullScreen();
+        FullScreen1->setChecked(m_fullScreen);
+    }
     QMainWindow::changeEvent(event);
 }
 
 void TForm1::FormKeyDown(const QKeyEvent& event) {
+    // The menu's shortcut needs an active window; the key itself toggles too when it reaches us.
+    if (event.key() == Qt::Key_F11) {
+        if (!event.isAutoRepeat())
+            FullScreen1->trigger();
+        return;
+    }
     // Auto-repeat keeps sending key-downs and characters while a key is held, as the controls
     // expect; a failing key-down does not swallow the character that follows it.
     const int key = gameKeyCode(event.key());
@@ -443,12 +481,35 @@ void TForm1::reloadSong() {
 }
 
 void TForm1::SetUpBackground() {
-    m_game->SkinImages.addTextureMaterial("Bg", "data/skins/vip/bg.jpg");
+    const scene::TGLLibMaterial& picture =
+        m_game->SkinImages.addTextureMaterial("Bg", "data/skins/vip/bg.jpg");
+    // The sprite covers the designed client area; the viewer scales that to the window and
+    // fills the margins with the picture's edge colour, so the background seems to go on.
     scene::TGLHUDSprite& bg = *m_game->Bg;
-    bg.setWidth(static_cast<float>(m_client->width()));
-    bg.setHeight(static_cast<float>(m_client->height()));
-    bg.setPosition({static_cast<float>(m_client->width() / 2),
-                    static_cast<float>(m_client->height() / 2), 0});
+    bg.setWidth(static_cast<float>(kClientWidth));
+    bg.setHeight(static_cast<float>(kClientHeight));
+    bg.setPosition({static_cast<float>(kClientWidth / 2), static_cast<float>(kClientHeight / 2), 0});
+    m_viewer->setMarginColour(scene::render::edgeColour(picture.texture().image()));
+}
+
+void TForm1::setFullScreen(bool on) {
+    if (on == m_fullScreen)
+        return;
+    m_fullScreen = on;
+    FullScreen1->setChecked(on);
+    // The geometry is set as well: without a window manager (a kiosk display) the state alone
+    // changes nothing on screen.
+    if (on) {
+        m_normalGeometry = geometry();
+        // Before the state: a new geometry takes a window out of full screen.
+        if (QScreen* display = screen())
+            setGeometry(display->geometry());
+        setWindowState(windowState() | Qt::WindowFullScreen);
+    } else {
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
+        if (m_normalGeometry.isValid())
+            setGeometry(m_normalGeometry);
+    }
 }
 
 void TForm1::GLSceneViewer1AfterRender() {

@@ -123,6 +123,11 @@ public:
 
     QAction *Options1 = nullptr, *LyricsEditor1 = nullptr, *EditVideo1 = nullptr, *Scores1 = nullptr,
             *Close1 = nullptr, *About1 = nullptr;
+    // Program menu item and F11: the window fills the screen; the choice is kept in Score.ini.
+    // Escape never leaves it, as the game gives that key meanings of its own.
+    QAction* FullScreen1 = nullptr;
+    void setFullScreen(bool on);
+    bool fullScreen() const { return m_fullScreen; }
 
 signals:
     void deferredStartFinished();
@@ -206,6 +211,8 @@ private:
     // A broken Score.ini is reported once, not at every save.
     bool m_saveFailureShown = false;
     bool m_closed = false;
+    bool m_fullScreen = false;
+    QRect m_normalGeometry; // where the window was before it went full screen
 };
 
 } // namespace cantorix::app

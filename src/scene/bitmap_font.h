@@ -53,6 +53,8 @@ public:
     const std::string& name() const { return m_name; }
     const FontSpec& style() const { return m_style; }
     const FontMetrics& metrics() const { return m_metrics; }
+    // The rasteriser the glyphs come from, so a renderer can make the same face at another size.
+    GlyphRasterizer& rasterizer() const { return m_rasterizer; }
 
     // Width in pixels of a UTF-8 text drawn in this font.
     int textWidth(std::string_view utf8);

@@ -5,18 +5,26 @@
 
 namespace cantorix::scene::render {
 
-void GlPainter::beginFrame(int viewerWidth, int viewerHeight, float framebufferScale) {
-    m_width = viewerWidth;
-    m_height = viewerHeight;
-    m_scale = framebufferScale;
+void GlPainter::beginFrame(int designWidth, int designHeight, const Letterbox& box,
+                           ColorF marginColour) {
+    m_width = designWidth;
+    m_height = designHeight;
+    m_box = box;
     m_mode = Mode::None;
-    m_gl.glViewport(0, 0, static_cast<GLsizei>(std::lround(viewerWidth * framebufferScale)),
-                    static_cast<GLsizei>(std::lround(viewerHeight * framebufferScale)));
     m_gl.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     m_gl.glDepthMask(GL_TRUE);
-    m_gl.glClearColor(0, 0, 0, 1);
+    m_gl.glDisable(GL_SCISSOR_TEST);
+    m_gl.glClearColor(marginColour.r, marginColour.g, marginColour.b, 1);
     m_gl.glClearDepth(1.0);
     m_gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The canvas itself starts black, as the designed window did; the viewport maps design
+    // pixels onto it, so every node, control and the camera's aspect stay as designed.
+    m_gl.glViewport(box.left, deviceRowOf(box.top + box.height), box.width, box.height);
+    m_gl.glEnable(GL_SCISSOR_TEST);
+    m_gl.glScissor(box.left, deviceRowOf(box.top + box.height), box.width, box.height);
+    m_gl.glClearColor(0, 0, 0, 1);
+    m_gl.glClear(GL_COLOR_BUFFER_BIT);
+    m_gl.glDisable(GL_SCISSOR_TEST);
     // The framebuffer's alpha stays 1: blending into it would leave fringes in a widget grab.
     m_gl.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
     m_gl.glDisable(GL_LIGHTING);
@@ -164,8 +172,64 @@ void GlPainter::drawScreenTriangles(const std::vector<float>& corners) {
     m_gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
 }
 
+TGLBitmapFont& GlPainter::fontAtScale(const TGLBitmapFont& font) {
+    const float scale = deviceScale();
+    ScaledFont& entry = m_scaledFonts[&font];
+    const FontSpec& style = font.style();
+    // A font made anew at the address of a deleted one must not reuse the old one's glyphs.
+    const bool sameFont = entry.font && entry.designStyle.face == style.face &&
+                          entry.designStyle.height == style.height &&
+                          entry.designStyle.bold == style.bold;
+    if (!sameFont || entry.scale != scale) {
+        FontSpec scaled = style;
+        const int height = style.height == 0 ? 16 : style.height;
+        scaled.height = static_cast<int>(std::lround(height * scale));
+        if (scaled.height == 0)
+            scaled.height = height < 0 ? -1 : 1;
+        entry.designStyle = style;
+        entry.scale = scale;
+        entry.font = std::make_unique<TGLBitmapFont>(font.name(), scaled, font.rasterizer());
+    }
+    return *entry.font;
+}
+
+void GlPainter::drawScaledText(const TGLBitmapFont& font, const TextLayout& layout,
+                               ColorF colour) {
+    TGLBitmapFont& scaled = fontAtScale(font);
+    const float s = deviceScale();
+    // Every glyph is rasterised before the atlas is bound: binding uploads it as it is.
+    std::vector<const GlyphInfo*> glyphs;
+    glyphs.reserve(layout.glyphs.size());
+    for (const PlacedGlyph& g : layout.glyphs)
+        glyphs.push_back(&scaled.glyph(g.character));
+    if (!applyFontAtlas(scaled, colour))
+        return;
+    const float w = static_cast<float>(scaled.atlas().width);
+    const float h = static_cast<float>(scaled.atlas().height);
+    std::vector<ScreenQuad> quads;
+    quads.reserve(glyphs.size());
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        const GlyphInfo& g = *glyphs[i];
+        if (g.width <= 0 || g.height <= 0)
+            continue;
+        // Pens on whole device pixels, so each atlas texel covers one framebuffer pixel.
+        const float left = (std::round(layout.glyphs[i].pen * s) + g.left) / s;
+        const float top = (std::round(layout.glyphs[i].lineTop * s) + g.top) / s;
+        quads.push_back({{left, top, left + g.width / s, top + g.height / s},
+                         {g.atlasX / w, g.atlasY / h, (g.atlasX + g.width) / w,
+                          (g.atlasY + g.height) / h}});
+    }
+    drawScreenQuads(quads);
+}
+
 void GlPainter::drawText(const TGLBitmapFont& font, const TextLayout& layout, ColorF colour) {
-    if (layout.glyphs.empty() || !applyFontAtlas(font, colour))
+    if (layout.glyphs.empty())
+        return;
+    if (std::abs(deviceScale() - 1.0f) > 0.01f) {
+        drawScaledText(font, layout, colour);
+        return;
+    }
+    if (!applyFontAtlas(font, colour))
         return;
     // The atlas is complete now: layoutText looked up every glyph before this upload.
     const float w = static_cast<float>(font.atlas().width);
@@ -178,11 +242,21 @@ void GlPainter::drawText(const TGLBitmapFont& font, const TextLayout& layout, Co
     drawScreenQuads(quads);
 }
 
+int GlPainter::deviceRowOf(int top) const {
+    // GL counts rows from the framebuffer's bottom.
+    return m_box.deviceHeight - top;
+}
+
 void GlPainter::setClip(RectI rect) {
-    const auto device = [&](int v) { return static_cast<GLint>(std::lround(v * m_scale)); };
+    const double s = m_box.scale;
+    const auto device = [&](int v) { return static_cast<GLint>(std::lround(v * s)); };
+    const GLint left = m_box.left + device(rect.left);
+    const GLint right = m_box.left + device(rect.right);
+    const GLint top = m_box.top + device(rect.top);
+    const GLint bottom = m_box.top + device(rect.bottom);
     m_gl.glEnable(GL_SCISSOR_TEST);
-    m_gl.glScissor(device(rect.left), device(m_height - rect.bottom),
-                   device(std::max(rect.width(), 0)), device(std::max(rect.height(), 0)));
+    m_gl.glScissor(left, deviceRowOf(bottom), std::max(right - left, 0),
+                   std::max(bottom - top, 0));
 }
 
 void GlPainter::clearClip() {

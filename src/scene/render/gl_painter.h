@@ -4,11 +4,14 @@
 // colour) and batched quads. Needs the viewer's GL context current. Main thread only.
 
 #include "gl_math.h"
+#include "letterbox.h"
 #include "scene/gui/gui_layout.h"
 #include "text_layout.h"
 #include "texture_cache.h"
 
 #include <QOpenGLFunctions_2_1>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace cantorix::scene::render {
@@ -29,8 +32,10 @@ class GlPainter {
 public:
     GlPainter(QOpenGLFunctions_2_1& gl, TextureCache& textures) : m_gl(gl), m_textures(textures) {}
 
-    // Viewer size in pixels; framebufferScale converts to device pixels for the viewport.
-    void beginFrame(int viewerWidth, int viewerHeight, float framebufferScale);
+    // Draws a canvas of designWidth × designHeight pixels (the coordinates every node and
+    // control uses) into the letterbox's rectangle of the framebuffer; the margins around it
+    // are cleared to marginColour.
+    void beginFrame(int designWidth, int designHeight, const Letterbox& box, ColorF marginColour);
     // Leaves the GL state as the widget's compositor expects it.
     void endFrame();
     int viewerWidth() const { return m_width; }
@@ -53,13 +58,18 @@ public:
     void drawWorldQuads(const std::vector<WorldVertex>& corners); // four corners per quad
     // Plain triangles in screen space: x, y pairs, three corners per triangle.
     void drawScreenTriangles(const std::vector<float>& corners);
-    // Glyphs laid out by layoutText, in that colour.
+    // Glyphs laid out by layoutText, in that colour. When the canvas is scaled the glyphs come
+    // from the same face rasterised at the scaled size, placed at their design pens, so text
+    // stays sharp at any window size.
     void drawText(const TGLBitmapFont& font, const TextLayout& layout, ColorF colour);
 
     // The GL functions, for drawers that keep buffers of their own.
     QOpenGLFunctions_2_1& functions() { return m_gl; }
 
-    // Screen-space drawing is cut to this rectangle (viewer pixels) until clearClip().
+    // Framebuffer pixels per design pixel: text is rasterised at this size to stay sharp.
+    float deviceScale() const { return m_box.scale > 0 ? static_cast<float>(m_box.scale) : 1.0f; }
+
+    // Screen-space drawing is cut to this rectangle (design pixels) until clearClip().
     void setClip(RectI rect);
     void clearClip();
 
@@ -67,13 +77,24 @@ private:
     enum class Mode { None, Screen, World };
     void setBlending(BlendingMode mode, float alphaThreshold);
     void setColour(ColorF colour);
+    // The font's face at the current device scale, or the font itself at scale 1.
+    TGLBitmapFont& fontAtScale(const TGLBitmapFont& font);
+    void drawScaledText(const TGLBitmapFont& font, const TextLayout& layout, ColorF colour);
+    // The GL row (counted from the framebuffer's bottom) of a device-pixel row counted from its top.
+    int deviceRowOf(int top) const;
 
     QOpenGLFunctions_2_1& m_gl;
     TextureCache& m_textures;
     Mode m_mode = Mode::None;
     int m_width = 0, m_height = 0;
-    float m_scale = 1;
+    Letterbox m_box;
     std::vector<float> m_positions, m_texCoords;
+    struct ScaledFont {
+        FontSpec designStyle;
+        float scale = 0;
+        std::unique_ptr<TGLBitmapFont> font;
+    };
+    std::unordered_map<const TGLBitmapFont*, ScaledFont> m_scaledFonts;
 };
 
 } // namespace cantorix::scene::render

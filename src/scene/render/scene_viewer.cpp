@@ -10,6 +10,7 @@
 #include <QOpenGLVersionFunctionsFactory>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 namespace cantorix::scene::render {
 
@@ -65,8 +66,34 @@ std::uint64_t SceneViewer::changeStamp() const {
     return stamp;
 }
 
+void SceneViewer::setDesignSize(int width, int height) {
+    m_designWidth = width;
+    m_designHeight = height;
+    m_layoutChanged = true;
+    update();
+}
+
+void SceneViewer::setMarginColour(ColorF colour) {
+    if (colour == m_margin)
+        return;
+    m_margin = colour;
+    m_layoutChanged = true;
+    update();
+}
+
+Letterbox SceneViewer::letterbox() const {
+    const bool designed = m_designWidth > 0 && m_designHeight > 0;
+    return fitLetterbox(designed ? m_designWidth : width(), designed ? m_designHeight : height(),
+                        width(), height(), devicePixelRatioF());
+}
+
+void SceneViewer::resizeEvent(QResizeEvent* event) {
+    m_layoutChanged = true;
+    QOpenGLWidget::resizeEvent(event);
+}
+
 void SceneViewer::invalidate() {
-    if (m_paintedStamp != changeStamp())
+    if (m_layoutChanged || m_paintedStamp != changeStamp())
         update();
 }
 
@@ -111,7 +138,10 @@ void SceneViewer::paintGL() {
     if (!m_renderer)
         return;
     const auto started = std::chrono::steady_clock::now();
-    m_painter->beginFrame(width(), height(), static_cast<float>(devicePixelRatioF()));
+    const bool designed = m_designWidth > 0 && m_designHeight > 0;
+    m_painter->beginFrame(designed ? m_designWidth : width(), designed ? m_designHeight : height(),
+                          letterbox(), m_margin);
+    m_layoutChanged = false;
     try {
         m_renderer->render(m_scene, m_camera);
     } catch (const std::exception& e) {
@@ -130,21 +160,27 @@ void SceneViewer::paintGL() {
     emit afterRender();
 }
 
+QPoint SceneViewer::designPoint(const QMouseEvent& event) const {
+    const PointF p = letterbox().toDesign({event.position().x(), event.position().y()});
+    // Floor, not round: a design pixel covers [x, x + 1), as the hit test counts it.
+    return {static_cast<int>(std::floor(p.x)), static_cast<int>(std::floor(p.y))};
+}
+
 void SceneViewer::mousePressEvent(QMouseEvent* event) {
     if (auto button = gameButton(event->button())) {
-        const QPoint p = event->position().toPoint();
+        const QPoint p = designPoint(*event);
         emit mouseDown(*button, p.x(), p.y());
     }
 }
 
 void SceneViewer::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
+    const QPoint p = designPoint(*event);
     emit mouseMove(p.x(), p.y());
 }
 
 void SceneViewer::mouseReleaseEvent(QMouseEvent* event) {
     if (auto button = gameButton(event->button())) {
-        const QPoint p = event->position().toPoint();
+        const QPoint p = designPoint(*event);
         emit mouseUp(*button, p.x(), p.y());
     }
 }

@@ -66,7 +66,10 @@ TextLayout layoutText(TGLBitmapFont& font, std::string_view utf8, float x, float
                 const float gy = lineTop + static_cast<float>(g.top);
                 out.glyphs.push_back(
                     {{gx, gy, gx + g.width, gy + g.height},
-                     {g.atlasX, g.atlasY, g.atlasX + g.width, g.atlasY + g.height}});
+                     {g.atlasX, g.atlasY, g.atlasX + g.width, g.atlasY + g.height},
+                     c,
+                     pen,
+                     lineTop});
             }
             pen += static_cast<float>(g.advance);
         }

@@ -15,6 +15,10 @@ namespace cantorix::scene::render {
 struct PlacedGlyph {
     RectF screen; // viewer pixels, y down
     RectI atlas;  // pixels of the font's atlas
+    // What was placed and where its pen and line top were, so the glyph can be drawn from the
+    // same face rasterised at a larger size in the same place.
+    char32_t character = 0;
+    float pen = 0, lineTop = 0;
 };
 
 struct TextLayout {
