@@ -35,4 +35,16 @@ inline double laneY(double pitch, int octaveBand) {
     return 545.0 - (pitch - 12.0 * (octaveBand - 1)) * 7.5;
 }
 
+// Starts a new stretch of the voice trail at the left edge of a bar: one more anchor in the
+// trail group, counted in its Tag. Returns the bar's right edge, where the stretch ends.
+inline double startTrailAt(LaneScene& scene, const scene::TGLHUDSprite& bar) {
+    scene.singTab.setTag(scene.singTab.tag() + 1);
+    auto& anchor = scene.singTab.addNewChild<scene::TGLHUDSprite>();
+    scene::Vec3 p = bar.position();
+    p.x -= bar.width() / 2;
+    anchor.setPosition(p);
+    anchor.setWidth(0.001f);
+    return static_cast<double>(p.x) + bar.width();
+}
+
 } // namespace cantorix::session

@@ -133,13 +133,7 @@ void NoteLane::highlight(int syllable, std::uint8_t pitch) {
 }
 
 void NoteLane::startTrail(const TGLHUDSprite& bar) {
-    m_scene.singTab.setTag(m_scene.singTab.tag() + 1);
-    auto& anchor = m_scene.singTab.addNewChild<TGLHUDSprite>();
-    scene::Vec3 p = bar.position();
-    p.x -= bar.width() / 2;
-    anchor.setPosition(p);
-    anchor.setWidth(0.001f);
-    m_barRightEdge = static_cast<double>(p.x) + bar.width();
+    m_barRightEdge = startTrailAt(m_scene, bar);
     m_barWidth = bar.width();
 }
 
