@@ -38,6 +38,12 @@ struct SongSummary {
     std::string cover;  // absolute, empty: the fallback cover
     bool duet = false;
     std::string error; // non-empty: the song file was refused, with the reader's message
+    // Non-empty: the song text was read but the song cannot be played, said in one line for the
+    // player ("no audio file: TestSong.ogg"). Missing audio or audio that is not a regular file
+    // is known at scan time; audio that fails to open is remembered after a preview or a Start
+    // tried it, until one of the stamps changes.
+    std::string unplayable;
+    FileStamp audioStamp;
     FileStamp songStamp;
     FileStamp coverStamp;
     // The folder's own stamp changes when an entry is added, removed or renamed in it; while it
