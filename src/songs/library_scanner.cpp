@@ -101,6 +101,16 @@ private:
     std::vector<std::jthread> m_threads;
 };
 
+// A verdict found when the audio failed to open holds while the song text and the audio are the
+// files it was found on; the scan cannot find it again without opening the audio.
+void carryVerdict(SongSummary& fresh, const SongSummary& known) {
+    if (fresh.error.empty() && fresh.unplayable.empty() && !known.unplayable.empty() &&
+        !known.audio.empty() && fresh.folder == known.folder && fresh.songFile == known.songFile &&
+        fresh.songStamp == known.songStamp && fresh.audio == known.audio &&
+        fresh.audioStamp == known.audioStamp)
+        fresh.unplayable = known.unplayable;
+}
+
 unsigned summarisingThreads() {
     return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
 }
@@ -113,6 +123,8 @@ struct LibraryScanner::State {
     void run();
     void deliver(SongSummary&& summary);
     void publishEnd(ScanProblems problems, std::string error);
+    void storeScan(std::vector<fs::path>& removed, std::string& error);
+    void storeRemembered();
 
     std::vector<fs::path> roots;
     LibraryCache& cache;
@@ -122,8 +134,12 @@ struct LibraryScanner::State {
     std::vector<char> seen;
     std::vector<SongSummary> toStore;
 
-    std::mutex mutex; // guards pending and toStore
+    std::mutex mutex; // guards pending, toStore, remembered and toRemember
     ScanUpdate pending;
+    // Verdicts of audio that failed to open, by folder, and those not yet stored.
+    std::unordered_map<std::string, SongSummary> remembered;
+    std::vector<SongSummary> toRemember;
+    std::condition_variable wake; // toRemember filled or stop set
     std::atomic<std::size_t> found{0};
     std::atomic<bool> stop{false};
     std::jthread worker; // last: joined before the members it uses go
@@ -145,7 +161,11 @@ LibraryScanner::LibraryScanner(std::vector<fs::path> roots, LibraryCache& cache)
 }
 
 LibraryScanner::~LibraryScanner() {
-    m_state->stop = true;
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->stop = true;
+    }
+    m_state->wake.notify_all();
     if (m_state->worker.joinable())
         m_state->worker.join();
 }
@@ -163,13 +183,28 @@ ScanUpdate LibraryScanner::poll() {
     std::lock_guard lock(m_state->mutex);
     ScanUpdate update = std::move(m_state->pending);
     m_state->pending = {};
+    // A summary the scan made before the audio failed to open must not make the song playable.
+    for (SongSummary& song : update.changed)
+        if (const auto it = m_state->remembered.find(song.folder); it != m_state->remembered.end())
+            carryVerdict(song, it->second);
     update.songsFound = m_state->found.load();
     return update;
+}
+
+void LibraryScanner::rememberUnplayable(SongSummary song) {
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->remembered[song.folder] = song;
+        m_state->toRemember.push_back(std::move(song));
+    }
+    m_state->wake.notify_all();
 }
 
 void LibraryScanner::State::deliver(SongSummary&& summary) {
     summary.folderStamp = settled(summary.folderStamp);
     const auto it = cachedIndex.find(summary.folder);
+    if (it != cachedIndex.end())
+        carryVerdict(summary, cached[it->second]);
     const bool changed = it == cachedIndex.end() || !sameForSelection(summary, cached[it->second]);
     std::lock_guard lock(mutex);
     if (changed)
@@ -213,7 +248,8 @@ void LibraryScanner::State::run() {
                         // rewritten in place.
                         const SongSummary& old = cached[it->second];
                         if (fileStamp(old.songFile) == old.songStamp &&
-                            (old.cover.empty() || fileStamp(old.cover) == old.coverStamp))
+                            (old.cover.empty() || fileStamp(old.cover) == old.coverStamp) &&
+                            (old.audio.empty() || fileStamp(old.audio) == old.audioStamp))
                             return;
                     }
                     pool.push(f.folder, f.songFile);
@@ -226,12 +262,7 @@ void LibraryScanner::State::run() {
             if (!seen[i])
                 removed.push_back(cached[i].folder);
         std::string error;
-        try {
-            if (!toStore.empty() || !removed.empty())
-                cache.store(toStore, removed);
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
+        storeScan(removed, error);
         {
             std::lock_guard lock(mutex);
             pending.removed = std::move(removed);
@@ -239,6 +270,59 @@ void LibraryScanner::State::run() {
         publishEnd(problems, std::move(error));
     } catch (const std::exception& e) {
         publishEnd({}, std::string("The song library scan failed: ") + e.what());
+    }
+    storeRemembered();
+}
+
+void LibraryScanner::State::storeScan(std::vector<fs::path>& removed, std::string& error) {
+    std::vector<SongSummary> verdicts;
+    {
+        std::lock_guard lock(mutex);
+        verdicts.swap(toRemember);
+    }
+    std::unordered_map<std::string, std::size_t> stored;
+    for (std::size_t i = 0; i < toStore.size(); ++i)
+        stored[toStore[i].folder] = i;
+    const auto gone = [&](const std::string& folder) {
+        return std::any_of(removed.begin(), removed.end(),
+                           [&](const fs::path& path) { return path.native() == folder; });
+    };
+    for (SongSummary& verdict : verdicts) {
+        if (const auto it = stored.find(verdict.folder); it != stored.end())
+            carryVerdict(toStore[it->second], verdict);
+        else if (!gone(verdict.folder))
+            toStore.push_back(std::move(verdict));
+    }
+    try {
+        if (!toStore.empty() || !removed.empty())
+            cache.store(toStore, removed);
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+}
+
+// After the walk the worker stays to store the verdicts of audio that fails to open, so the
+// window thread never waits on the cache; it leaves when the scanner goes, storing what is left.
+void LibraryScanner::State::storeRemembered() {
+    for (;;) {
+        std::vector<SongSummary> verdicts;
+        bool leaving = false;
+        {
+            std::unique_lock lock(mutex);
+            wake.wait(lock, [&] { return stop.load() || !toRemember.empty(); });
+            verdicts.swap(toRemember);
+            leaving = stop.load();
+        }
+        if (!verdicts.empty()) {
+            try {
+                cache.store(verdicts, {});
+            } catch (const std::exception& e) {
+                std::lock_guard lock(mutex);
+                pending.cacheError = e.what();
+            }
+        }
+        if (leaving)
+            return;
     }
 }
 

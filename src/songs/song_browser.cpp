@@ -50,7 +50,57 @@ void SongBrowser::setQuery(std::string query) {
     refresh();
 }
 
-void SongBrowser::refresh() { m_shown = searchSongs(m_songs, m_query); }
+void SongBrowser::setShowUnplayable(bool show) {
+    if (show == m_showUnplayable)
+        return;
+    m_showUnplayable = show;
+    refresh();
+}
+
+void SongBrowser::refresh() {
+    m_shown = searchSongs(m_songs, m_query);
+    m_unplayable = static_cast<std::size_t>(std::count_if(
+        m_songs.begin(), m_songs.end(), [](const SongSummary& song) { return !playable(song); }));
+    if (m_showUnplayable)
+        return;
+    std::erase_if(m_shown, [&](std::size_t index) {
+        const SongSummary& song = m_songs[index];
+        return !playable(song) && song.folder != m_keptFolder;
+    });
+}
+
+std::vector<SongProblem> SongBrowser::problems() const {
+    std::vector<SongProblem> found;
+    for (const SongSummary& song : m_songs)
+        if (!playable(song))
+            found.push_back({song.folder, problemLine(song)});
+    std::sort(found.begin(), found.end(),
+              [](const SongProblem& a, const SongProblem& b) { return a.folder < b.folder; });
+    return found;
+}
+
+std::optional<SongSummary> SongBrowser::markUnplayable(const std::string& folder,
+                                                       std::string reason) {
+    const auto song = std::find_if(m_songs.begin(), m_songs.end(),
+                                   [&](const SongSummary& s) { return s.folder == folder; });
+    if (song == m_songs.end())
+        return std::nullopt;
+    if (reason.empty())
+        reason = "the audio file cannot be played";
+    if (playable(*song))
+        ++m_unplayable;
+    song->unplayable = std::move(reason);
+    // The stamp the verdict holds for: a new audio file under the same name is tried again.
+    song->audioStamp = song->audio.empty() ? FileStamp{} : fileStamp(song->audio);
+    // Still listed where it is: the player sees why the song under the cursor did not start.
+    m_keptFolder = folder;
+    return *song;
+}
+
+void SongBrowser::setSelectedFolder(const std::string& folder) {
+    if (folder != m_keptFolder)
+        m_keptFolder.clear();
+}
 
 std::vector<std::string> SongBrowser::shownFolders() const {
     std::vector<std::string> folders;
@@ -68,12 +118,17 @@ std::optional<std::size_t> SongBrowser::positionOf(const fs::path& folder) const
 }
 
 std::string libraryStatusText(const SongBrowser& browser, bool scanning, std::size_t foundSoFar) {
-    const auto songs = [](std::size_t n) { return std::to_string(n) + (n == 1 ? " song" : " songs"); };
+    const auto songs = [](std::size_t n) {
+        return std::to_string(n) + (n == 1 ? " song" : " songs");
+    };
     std::string text;
     if (!browser.query().empty())
         text = std::to_string(browser.shownCount()) + " of " + songs(browser.total()) + " match";
     else
         text = songs(browser.total());
+    if (const std::size_t unplayable = browser.unplayableCount(); unplayable > 0)
+        // U+00B7 MIDDLE DOT in UTF-8, as the status text is drawn.
+        text += " \xC2\xB7 " + std::to_string(unplayable) + " cannot be played";
     if (scanning)
         text += "  -  looking for songs: " + std::to_string(foundSoFar) + " found";
     return text;

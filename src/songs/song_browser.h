@@ -14,6 +14,12 @@
 
 namespace cantorix::songs {
 
+// A song that is listed as unplayable or refused, for the song problems window.
+struct SongProblem {
+    std::string folder;
+    std::string reason;
+};
+
 class SongBrowser {
 public:
     explicit SongBrowser(SongOrder order = SongOrder::ByArtist) : m_order(order) {}
@@ -36,11 +42,32 @@ public:
     // Where a folder is in the listed songs; nothing when it is not listed.
     std::optional<std::size_t> positionOf(const std::filesystem::path& folder) const;
 
+    // Songs that cannot be played are listed only when asked; the count and the problems list
+    // ignore the query.
+    void setShowUnplayable(bool show);
+    bool showUnplayable() const { return m_showUnplayable; }
+    std::size_t unplayableCount() const { return m_unplayable; }
+    // Every refused or unplayable song, sorted by folder.
+    std::vector<SongProblem> problems() const;
+    // An audio file that failed to open when the preview or Start tried it: the song is marked
+    // unplayable (with the audio's stamp as it is now) and stays listed where it is while it is
+    // the selected song, even when unplayable songs are hidden; returns the updated summary (for
+    // the cache), nothing when the folder is not known.
+    std::optional<SongSummary> markUnplayable(const std::string& folder, std::string reason);
+    // The song selected now: a song marked unplayable stays listed (when unplayable songs are
+    // hidden) until another is selected and the list is rebuilt.
+    void setSelectedFolder(const std::string& folder);
+
 private:
     void refresh();
 
     SongOrder m_order;
     std::string m_query;
+    bool m_showUnplayable = false;
+    // The folder marked unplayable while selected: listed even when unplayable songs are hidden,
+    // until the list is rebuilt after the selection moved on.
+    std::string m_keptFolder;
+    std::size_t m_unplayable = 0;     // songs in m_songs that cannot be played
     std::vector<SongSummary> m_songs; // sorted by m_order
     std::vector<std::size_t> m_shown; // indices into m_songs
 };

@@ -4,6 +4,7 @@
 #include "songs/song_file.h"
 #include "songs/song_media.h"
 #include "songs/song_media_file.h"
+#include "songs/song_playability.h"
 #include "songs/song_selection.h"
 #include "songs/standard_song.h"
 #include "songs/text_encoding.h"
@@ -109,7 +110,8 @@ std::string displayName(const fs::path& name) {
     return toDisplayText(bytes, detectTextEncoding(bytes));
 }
 
-void summariseGame(std::string_view bytes, SongSummary& summary) {
+// Both readers: the audio name as the song text gives it, for the verdict on its audio.
+void summariseGame(std::string_view bytes, SongSummary& summary, std::string& audioName) {
     // The record table is large; one per thread spares allocating it for every song.
     thread_local SongFile song;
     try {
@@ -124,15 +126,17 @@ void summariseGame(std::string_view bytes, SongSummary& summary) {
     }
     summary.title = song.displayText(song.songTitle());
     summary.artist = song.displayText(song.songArtist());
+    audioName = song.mp3Value();
     if (!song.mp3Value().empty())
         summary.audio = song.audioPath();
 }
 
-void summariseStandard(std::string_view bytes, SongSummary& summary) {
+void summariseStandard(std::string_view bytes, SongSummary& summary, std::string& audioName) {
     try {
         const StandardSong song = readStandardSong(bytes);
         summary.title = song.title;
         summary.artist = song.artist;
+        audioName = song.audio;
         summary.audio = songAudioFile(summary.folder, song.audio);
         summary.cover = findCoverFile(summary.folder, song.cover);
         summary.duet = song.voices.size() > 1;
@@ -218,17 +222,21 @@ SongSummary summariseSong(const fs::path& folder, const fs::path& songFile) {
     summary.folderStamp = fileStamp(folder);
     summary.songStamp = fileStamp(songFile);
     bool standard = false;
+    std::string audioName;
     try {
         const std::string bytes = readSongFileBytes(songFile);
         summary.format = detectSongFormat(bytes);
         standard = summary.format == SongFormat::Standard;
         if (standard)
-            summariseStandard(bytes, summary);
+            summariseStandard(bytes, summary, audioName);
         else
-            summariseGame(bytes, summary);
+            summariseGame(bytes, summary, audioName);
     } catch (const std::exception& e) {
         summary.error = e.what();
     }
+    if (summary.error.empty())
+        summary.unplayable =
+            audioProblem(summary.folder, summary.audio, audioName, summary.audioStamp);
     if (!standard) {
         // The game's own songs, and files that cannot be read, show "cover.jpg" only.
         std::error_code ec;

@@ -53,6 +53,12 @@ struct SongSummary {
     bool operator==(const SongSummary&) const = default;
 };
 
+// True when the song can be sung: its text was read and its audio is known to open.
+bool playable(const SongSummary& song);
+// Why the song cannot be played, in one line for a slab or a list ("no audio file: TestSong.ogg",
+// "song text refused: <the reader's message, first line>"); empty when it is playable.
+std::string problemLine(const SongSummary& song);
+
 // The stamp of a file or folder as it is now (symbolic links followed); size −1 when it is not
 // there or cannot be examined.
 FileStamp fileStamp(const std::filesystem::path& path);

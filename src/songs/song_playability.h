@@ -1,0 +1,20 @@
+#pragma once
+// Whether a song's audio can be played as far as the scan can tell without opening it: the file
+// is examined with stat only (links followed), so a scan of a large library never waits on a
+// named pipe or a slow device. Pure; any thread.
+
+#include "songs/song_catalog.h"
+
+#include <string>
+#include <string_view>
+
+namespace cantorix::songs {
+
+// Why the audio `audio` (absolute; empty when the song names none or names one outside its
+// folder) cannot be played, in one line for the player; empty when it is a regular file. `named`
+// is the name as the song text gives it. `stamp` receives the audio's stamp (size −1 when it is
+// not there).
+std::string audioProblem(std::string_view folder, std::string_view audio, std::string_view named,
+                         FileStamp& stamp);
+
+} // namespace cantorix::songs
