@@ -4,6 +4,7 @@
 // a temporary directory that is removed afterwards.
 
 #include "audio/export_job.h"
+#include "base/regular_file.h"
 #include "platform/codec_manager.h"
 #include "platform/ffmpeg_song_decoder.h"
 #include "tool_commands.h"
@@ -87,6 +88,10 @@ int runExportCommand(const Args& args) {
         return 2;
     }
     try {
+        // Both inputs are looked at before any work starts: a named pipe among them would
+        // otherwise hold the export for ever at whichever phase first reads it.
+        for (const std::string& input : {args[0], args[1]})
+            base::openRegularFileOrThrow(input);
         const WorkingDirectory work;
         platform::CodecManager codecs;
         platform::FfmpegSongDecoder otherAudio;

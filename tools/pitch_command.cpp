@@ -2,6 +2,7 @@
 // as it can go, one 50 ms notification at a time, and prints what the pitch analysis detects
 // after each. `cantorix-tool pitch --tones` prints which clean tones score which sung values.
 
+#include "base/regular_file.h"
 #include "pitch/capture_stream.h"
 #include "pitch/sound.h"
 #include "pitch/tone.h"
@@ -11,8 +12,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -38,11 +37,14 @@ public:
     void post(std::function<void()> task) override { task(); }
 };
 
-std::vector<std::uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot open " + path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+// Half an hour of CD-quality stereo; a larger file is refused before it takes the memory.
+constexpr std::size_t kMaxWavFileBytes = 512u * 1024 * 1024;
+
+std::string readFile(const std::string& path) {
+    std::string bytes, reason;
+    if (base::readRegularFileInto(path, kMaxWavFileBytes, bytes, reason) != base::ReadOutcome::Read)
+        throw std::runtime_error(reason);
+    return bytes;
 }
 
 // The detected bin after each burst of the file's sound, delivered through the capture stream
@@ -109,9 +111,9 @@ int runPitchCommand(const Args& args) {
         return 2;
     }
     try {
-        const std::vector<std::uint8_t> bytes = readFile(file);
-        const std::vector<std::int32_t> bins =
-            analyseFrames(platform::convertWavForCapture(bytes.data(), bytes.size()));
+        const std::string bytes = readFile(file);
+        const std::vector<std::int32_t> bins = analyseFrames(platform::convertWavForCapture(
+            reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
         if (json) {
             std::string out = "[";
             for (std::size_t i = 0; i < bins.size(); ++i)

@@ -15,6 +15,7 @@
 #include "songs/song_errors.h"
 #include "songs/song_format.h"
 #include "songs/song_media_file.h"
+#include "songs/song_selection.h"
 #include "songs/standard_song.h"
 #include "tool_commands.h"
 
@@ -136,7 +137,7 @@ void print(const session::HeadlessScore& score, const char* format, bool json) {
 
 int sing(const SingArgs& a) {
     const std::filesystem::path songFile(a.song);
-    const std::string bytes = readFile(songFile, "song file");
+    const std::string bytes = songs::readSongFileBytes(songFile);
     const std::string wav = readFile(a.voiceWav, "voice file");
     const std::vector<std::int16_t> voice = platform::convertWavForCapture(
         reinterpret_cast<const std::uint8_t*>(wav.data()), wav.size());

@@ -6,18 +6,16 @@
 #include "songs/song_errors.h"
 #include "songs/song_file.h"
 #include "songs/song_format.h"
+#include "songs/song_selection.h"
 #include "songs/standard_song.h"
 #include "tool_commands.h"
 
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
-#include <system_error>
 
 namespace cantorix::tools {
 
@@ -173,14 +171,13 @@ int runSongCommand(const Args& args) {
         return 2;
     }
     const std::filesystem::path file = args.back();
-    std::error_code error;
-    std::ifstream in(file, std::ios::binary);
-    if (!std::filesystem::is_regular_file(file, error) || !in) {
-        reportError(json, "Cannot read " +
-                              songs::toDisplayText(file.native(), songs::TextEncoding::Utf8));
+    std::string bytes;
+    try {
+        bytes = songs::readSongFileBytes(file);
+    } catch (const songs::ESongFileError& e) {
+        reportError(json, songs::toDisplayText(e.what(), songs::TextEncoding::Utf8));
         return 1;
     }
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (songs::detectSongFormat(bytes) == songs::SongFormat::Standard) {
         try {
             const songs::StandardSong song = songs::readStandardSong(bytes);

@@ -1,5 +1,8 @@
 #include "file_stream.h"
 
+#include "base/regular_file.h"
+
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -9,17 +12,33 @@
 namespace cantorix::audio {
 
 FileStream::FileStream(const std::filesystem::path& path, Mode mode) : m_path(path) {
-    m_fd = mode == Mode::Read ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC)
-                              : ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (mode == Mode::Read) {
+        openForReading();
+        return;
+    }
+    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (m_fd < 0)
-        fail(mode == Mode::Read ? "open" : "create");
+        fail("create");
     struct stat info {};
     if (::fstat(m_fd, &info) == 0 && S_ISDIR(info.st_mode)) {
         ::close(m_fd);
         m_fd = -1;
         errno = EISDIR;
-        fail(mode == Mode::Read ? "open" : "create");
+        fail("create");
     }
+}
+
+void FileStream::openForReading() {
+    // Only a regular file is read: a named pipe or a device would hold the export for ever.
+    std::string reason;
+    m_fd = base::openRegularFile(m_path, reason).release();
+    if (m_fd >= 0)
+        return;
+    struct stat info {};
+    if (::stat(m_path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        reason = std::strerror(EISDIR);
+    reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
+    throw EStreamError("Cannot open file \"" + m_path.string() + "\". " + reason);
 }
 
 FileStream::~FileStream() {

@@ -16,7 +16,8 @@ public:
         Create, // a new or emptied file, read and write
     };
 
-    // Throws EStreamError "Cannot open file "…". reason" or "Cannot create file "…". reason".
+    // Throws EStreamError "Cannot open file "…". reason" or "Cannot create file "…". reason";
+    // Read opens only a regular file ("… It is a named pipe, not a regular file").
     FileStream(const std::filesystem::path& path, Mode mode);
     ~FileStream() override;
     FileStream(const FileStream&) = delete;
@@ -33,6 +34,7 @@ public:
     const std::filesystem::path& path() const { return m_path; }
 
 private:
+    void openForReading();
     [[noreturn]] void fail(const char* what) const;
 
     std::filesystem::path m_path;

@@ -40,22 +40,48 @@ std::string nonRegularKind(unsigned mode) {
     return "not a file";
 }
 
+namespace {
+
+// True, with `reason` set, when `mode` is not a regular file's.
+bool refuseKind(unsigned mode, std::string& reason) {
+    const std::string kind = nonRegularKind(mode);
+    if (kind.empty())
+        return false;
+    reason = "it is " + kind + ", not a regular file";
+    return true;
+}
+
+// "too large to be read (5.0 MiB, 5242880 bytes; the limit is 4.0 MiB)"
+std::string tooLarge(std::uintmax_t size, std::uintmax_t maxBytes) {
+    constexpr double kMiB = 1024.0 * 1024.0;
+    // The exact byte count as well: a file just over the limit rounds to the limit in MiB.
+    char text[128];
+    std::snprintf(text, sizeof text, "%.1f MiB, %ju bytes; the limit is %.1f MiB",
+                  static_cast<double>(size) / kMiB, size, static_cast<double>(maxBytes) / kMiB);
+    return std::string("too large to be read (") + text + ")";
+}
+
+} // namespace
+
 UniqueFd openRegularFile(const std::filesystem::path& path, std::string& reason) {
-    // O_NONBLOCK: opening a named pipe for reading would otherwise wait for a writer.
+    // Looked at before opening too: opening a device can itself act (a tape rewinds, a modem
+    // line is raised), and opening a socket fails with a reason that names none.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && refuseKind(info.st_mode, reason))
+        return {};
+    // O_NONBLOCK: opening a named pipe for reading would otherwise wait for a writer. The file
+    // may have been replaced since it was looked at, so what was opened is examined again.
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd) {
         reason = std::strerror(errno);
         return {};
     }
-    struct stat info {};
     if (::fstat(fd.get(), &info) != 0) {
         reason = std::strerror(errno);
         return {};
     }
-    if (const std::string kind = nonRegularKind(info.st_mode); !kind.empty()) {
-        reason = "it is " + kind + ", not a regular file";
+    if (refuseKind(info.st_mode, reason))
         return {};
-    }
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
         reason = std::strerror(errno);
@@ -85,22 +111,22 @@ std::FILE* openRegularStdioFile(const std::filesystem::path& path, std::string& 
     return file;
 }
 
-std::string tooLargeMessage(const std::filesystem::path& path, std::uintmax_t size) {
-    const double mib = static_cast<double>(size) / (1024.0 * 1024.0);
-    char text[64];
-    std::snprintf(text, sizeof text, "%.1f MiB", mib);
-    return "'" + path.string() + "' is too large to be read (" + text + ")";
-}
-
-std::string readRegularFile(const std::filesystem::path& path, std::size_t maxBytes) {
-    UniqueFd fd = openRegularFileOrThrow(path);
+ReadOutcome readRegularFileInto(const std::filesystem::path& path, std::size_t maxBytes,
+                                std::string& bytes, std::string& reason) {
+    bytes.clear();
+    UniqueFd fd = openRegularFile(path, reason);
+    if (!fd)
+        return ReadOutcome::NotOpened;
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0)
-        throw RegularFileError("Cannot read '" + path.string() + "': " + std::strerror(errno));
+    if (::fstat(fd.get(), &info) != 0) {
+        reason = std::strerror(errno);
+        return ReadOutcome::ReadFailed;
+    }
     const auto size = static_cast<std::uintmax_t>(info.st_size);
-    if (size > maxBytes)
-        throw RegularFileError(tooLargeMessage(path, size));
-    std::string bytes;
+    if (size > maxBytes) {
+        reason = "it is " + tooLarge(size, maxBytes);
+        return ReadOutcome::TooLarge;
+    }
     bytes.resize(static_cast<std::size_t>(size));
     std::size_t got = 0;
     // The file may grow while it is read: what lies past the size it had is not taken, so the
@@ -109,14 +135,24 @@ std::string readRegularFile(const std::filesystem::path& path, std::size_t maxBy
         const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
-            throw RegularFileError("Cannot read '" + path.string() + "': " + std::strerror(errno));
+        if (n < 0) {
+            reason = std::strerror(errno);
+            bytes.clear();
+            return ReadOutcome::ReadFailed;
+        }
         if (n == 0)
             break;
         got += static_cast<std::size_t>(n);
     }
     bytes.resize(got);
-    return bytes;
+    return ReadOutcome::Read;
+}
+
+std::string readRegularFile(const std::filesystem::path& path, std::size_t maxBytes) {
+    std::string bytes, reason;
+    if (readRegularFileInto(path, maxBytes, bytes, reason) == ReadOutcome::Read)
+        return bytes;
+    throw RegularFileError("Cannot read '" + path.string() + "': " + reason);
 }
 
 } // namespace cantorix::base

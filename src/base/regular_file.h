@@ -54,11 +54,15 @@ UniqueFd openRegularFileOrThrow(const std::filesystem::path& path);
 // `reason` set otherwise. The caller closes it with fclose.
 std::FILE* openRegularStdioFile(const std::filesystem::path& path, std::string& reason);
 
-// Reads a whole regular file, refusing one larger than `maxBytes` before reading any of it.
-// Throws RegularFileError naming the file and the reason (for a file too large: its size).
-std::string readRegularFile(const std::filesystem::path& path, std::size_t maxBytes);
+enum class ReadOutcome { Read, NotOpened, TooLarge, ReadFailed };
 
-// The message of a file refused for its size: "'<path>' is too large to be read (<size>)".
-std::string tooLargeMessage(const std::filesystem::path& path, std::uintmax_t size);
+// Reads a whole regular file into `bytes`, refusing one larger than `maxBytes` before reading any
+// of it. Anything but Read leaves `bytes` empty and `reason` set ("it is a named pipe, not a
+// regular file", "it is too large to be read (5.0 MiB, 5242880 bytes; the limit is 4.0 MiB)").
+ReadOutcome readRegularFileInto(const std::filesystem::path& path, std::size_t maxBytes,
+                                std::string& bytes, std::string& reason);
+
+// As above, but throws RegularFileError: "Cannot read '<path>': <reason>".
+std::string readRegularFile(const std::filesystem::path& path, std::size_t maxBytes);
 
 } // namespace cantorix::base

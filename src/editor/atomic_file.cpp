@@ -1,18 +1,20 @@
 #include "editor/atomic_file.h"
 
 #include "base/atomic_file.h"
+#include "base/regular_file.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace cantorix::editor {
 
 namespace {
 
-std::string quoted(const std::filesystem::path& file) { return "\"" + file.string() + "\""; }
+std::string quoted(const std::filesystem::path& file) {
+    return "\"" + file.string() + "\"";
+}
 
 [[noreturn]] void failCreate(const std::filesystem::path& file, int error) {
     throw EFCreateError("Cannot create file " + quoted(file) + ". " + std::strerror(error));
@@ -21,25 +23,14 @@ std::string quoted(const std::filesystem::path& file) { return "\"" + file.strin
 } // namespace
 
 std::string readWholeFile(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw EFOpenError("Cannot open file " + quoted(file) + ". " + std::strerror(errno));
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            throw EFOpenError("Cannot open file " + quoted(file) + ". " + std::strerror(error));
-        }
-        if (n == 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(n));
+    // What the editor reads whole are song texts, held to the same limit as everywhere else.
+    constexpr std::size_t kMaxSongTextBytes = 4 * 1024 * 1024;
+    std::string bytes, reason;
+    if (base::readRegularFileInto(file, kMaxSongTextBytes, bytes, reason) !=
+        base::ReadOutcome::Read) {
+        reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
+        throw EFOpenError("Cannot open file " + quoted(file) + ". " + reason);
     }
-    ::close(fd);
     return bytes;
 }
 

@@ -1,5 +1,6 @@
 #include "midi_data.h"
 
+#include "base/regular_file.h"
 #include "byte_reader.h"
 #include "midi_errors.h"
 #include "riff_chunk_reader.h"
@@ -7,7 +8,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -103,26 +103,26 @@ std::span<const std::uint8_t> unwrapRiffMidi(std::span<const std::uint8_t> riffB
 }
 
 std::vector<std::uint8_t> readMidiFileBytes(const std::string& fileName) {
+    // MIDI files are kilobytes; the cap keeps a stray huge file from taking the memory.
+    constexpr std::size_t kMaxMidiFileBytes = 64 * 1024 * 1024;
     std::error_code ignored;
-    // A directory opens for reading here but is no file to the user.
+    // A directory is no file to the user: said as the system says it.
     const bool directory = std::filesystem::is_directory(fileName, ignored);
-    std::FILE* file = directory ? nullptr : std::fopen(fileName.c_str(), "rb");
-    if (!file) {
-        if (isRiffMidiFileName(fileName))
+    std::string bytes, reason;
+    const base::ReadOutcome outcome =
+        directory ? base::ReadOutcome::NotOpened
+                  : base::readRegularFileInto(fileName, kMaxMidiFileBytes, bytes, reason);
+    if (outcome == base::ReadOutcome::ReadFailed)
+        throw EReadError("Stream read error");
+    if (outcome != base::ReadOutcome::Read) {
+        if (isRiffMidiFileName(fileName) && outcome == base::ReadOutcome::NotOpened)
             throw ERiffError("Unable to open " + fileName);
-        const std::string reason = std::generic_category().message(directory ? EISDIR : errno);
+        if (directory)
+            reason = std::generic_category().message(EISDIR);
+        reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
         throw EFOpenError("Cannot open file \"" + fileName + "\". " + reason);
     }
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t buffer[65536];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + count);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed)
-        throw EReadError("Stream read error");
-    return bytes;
+    return {bytes.begin(), bytes.end()};
 }
 
 } // namespace cantorix::midi

@@ -1,10 +1,10 @@
 #include "picture_loader.h"
 
+#include "base/regular_file.h"
 #include "tga_reader.h"
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <string_view>
@@ -54,18 +54,20 @@ std::optional<PictureType> typeByContent(const std::vector<std::uint8_t>& bytes)
     return std::nullopt;
 }
 
+// Far above any cover or background people keep (a 50-megapixel JPEG is some 20 MiB); a picture
+// file larger than this is refused before it takes the memory.
+constexpr std::size_t kMaxPictureFileBytes = 64 * 1024 * 1024;
+
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& file) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec))
         failFor(file, std::filesystem::exists(file, ec) ? "not a file" : "file not found");
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        failFor(file, "cannot open the file");
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    if (in.bad())
-        failFor(file, "read error");
-    return bytes;
+    // Opened again as a regular file: what was looked at may have been replaced by a pipe since.
+    std::string bytes, reason;
+    if (base::readRegularFileInto(file, kMaxPictureFileBytes, bytes, reason) !=
+        base::ReadOutcome::Read)
+        failFor(file, reason);
+    return {bytes.begin(), bytes.end()};
 }
 
 } // namespace

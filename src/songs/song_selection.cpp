@@ -1,5 +1,6 @@
 #include "song_selection.h"
 
+#include "base/regular_file.h"
 #include "song_errors.h"
 #include "song_media_file.h"
 
@@ -28,13 +29,17 @@ std::string voiceName(const StandardSong& song, std::size_t voice) {
 } // namespace
 
 std::string readSongFileBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw ESongFileError("Cannot open the song file '" + file.string() + "'");
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw ESongFileError("Cannot read the song file '" + file.string() + "'");
-    return bytes;
+    // The longest song texts people keep are some tens of kilobytes; anything near the cap is no
+    // song, and a library of such files must not fill the memory of the scan that reads it.
+    constexpr std::size_t kMaxSongFileBytes = 4 * 1024 * 1024;
+    std::string bytes, reason;
+    const base::ReadOutcome outcome =
+        base::readRegularFileInto(file, kMaxSongFileBytes, bytes, reason);
+    if (outcome == base::ReadOutcome::Read)
+        return bytes;
+    const char* verb = outcome == base::ReadOutcome::NotOpened ? "open" : "read";
+    throw ESongFileError(std::string("Cannot ") + verb + " the song file '" + file.string() +
+                         "': " + reason);
 }
 
 SongSelection::SongSelection(fs::path songsDir, TSongList& songs, SongFile& song, MediaPlayer& player,

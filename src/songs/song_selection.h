@@ -70,7 +70,8 @@ private:
     SelectedSong m_selected;
 };
 
-// Reads a whole file; throws ESongFileError naming the file when it cannot be read.
+// Reads a whole song text: a regular file of at most 4 MiB, refused before any byte is read
+// otherwise. Throws ESongFileError naming the file and the reason (a named pipe, its size, …).
 std::string readSongFileBytes(const std::filesystem::path& file);
 
 } // namespace cantorix::songs
