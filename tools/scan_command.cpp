@@ -1,9 +1,10 @@
 // cantorix-tool scan: the song library as the game sees it, through the same discovery, summaries
-// and library cache: one line per song with its format and a verdict, and with --stats a last
-// line of figures a check can read.
+// and library cache: one line per song with its format and a verdict, a line of counts as the
+// selection screen shows them, and with --stats a last line of figures a check can read.
 
 #include "platform/sqlite_library_cache.h"
 #include "songs/library_scanner.h"
+#include "songs/song_browser.h"
 #include "songs/song_catalog.h"
 #include "tool_commands.h"
 
@@ -47,8 +48,10 @@ std::string verdict(const songs::SongSummary& song) {
         song.format == songs::SongFormat::Standard ? "standard format" : "game format";
     if (!song.error.empty())
         return "fails (" + format + "): " + song.error;
-    return "loads (" + format + "): " + song.artist + " - " + song.title +
-           (song.duet ? " (duet)" : "");
+    const std::string name = song.artist + " - " + song.title + (song.duet ? " (duet)" : "");
+    if (!song.unplayable.empty())
+        return "cannot be played (" + format + "): " + name + "; " + song.unplayable;
+    return "loads (" + format + "): " + name;
 }
 
 // The cached songs brought up to date with everything the scan reports, until it ends.
@@ -109,11 +112,12 @@ int runScanCommand(const Args& args) {
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
     songs::sortSongs(library, songs::SongOrder::ByArtist);
 
-    int failures = 0;
+    std::size_t unplayable = 0;
     for (std::size_t i = 0; i < library.size(); ++i) {
-        failures += library[i].error.empty() ? 0 : 1;
+        unplayable += songs::playable(library[i]) ? 0 : 1;
         std::printf("%zu\t%s\t%s\n", i, library[i].folder.c_str(), verdict(library[i]).c_str());
     }
+    std::printf("%s\n", songs::songCountText(library.size(), unplayable).c_str());
     if (last.problems.unreadableFolders > 0)
         std::fprintf(stderr, "cantorix-tool: %zu folders could not be read\n",
                      last.problems.unreadableFolders);
@@ -122,7 +126,9 @@ int runScanCommand(const Args& args) {
     if (options.stats)
         std::printf("{\"songs\": %zu, \"seconds\": %.3f, \"peakMB\": %.1f}\n", library.size(),
                     seconds.count(), peakResidentMB());
-    return failures == 0 ? 0 : 1;
+    // The verdicts are the scan's findings, not its failure: only a cache that could not be used
+    // or written makes the scan fail.
+    return last.cacheError.empty() ? 0 : 1;
 }
 
 } // namespace cantorix::tools

@@ -117,18 +117,31 @@ std::optional<std::size_t> SongBrowser::positionOf(const fs::path& folder) const
     return std::nullopt;
 }
 
+namespace {
+
+std::string songsText(std::size_t n) {
+    return std::to_string(n) + (n == 1 ? " song" : " songs");
+}
+
+std::string unplayableText(std::size_t unplayable) {
+    // U+00B7 MIDDLE DOT in UTF-8: texts are drawn and printed as UTF-8.
+    return unplayable > 0 ? " \xC2\xB7 " + std::to_string(unplayable) + " cannot be played" : "";
+}
+
+} // namespace
+
+std::string songCountText(std::size_t songs, std::size_t unplayable) {
+    return songsText(songs) + unplayableText(unplayable);
+}
+
 std::string libraryStatusText(const SongBrowser& browser, bool scanning, std::size_t foundSoFar) {
-    const auto songs = [](std::size_t n) {
-        return std::to_string(n) + (n == 1 ? " song" : " songs");
-    };
     std::string text;
     if (!browser.query().empty())
-        text = std::to_string(browser.shownCount()) + " of " + songs(browser.total()) + " match";
+        text =
+            std::to_string(browser.shownCount()) + " of " + songsText(browser.total()) + " match";
     else
-        text = songs(browser.total());
-    if (const std::size_t unplayable = browser.unplayableCount(); unplayable > 0)
-        // U+00B7 MIDDLE DOT in UTF-8, as the status text is drawn.
-        text += " \xC2\xB7 " + std::to_string(unplayable) + " cannot be played";
+        text = songsText(browser.total());
+    text += unplayableText(browser.unplayableCount());
     if (scanning)
         text += "  -  looking for songs: " + std::to_string(foundSoFar) + " found";
     return text;

@@ -72,6 +72,10 @@ private:
     std::vector<std::size_t> m_shown; // indices into m_songs
 };
 
+// "31 songs", and "31 songs · 2 cannot be played" when some cannot be played: the library's
+// count as the selection screen and the scan tool say it.
+std::string songCountText(std::size_t songs, std::size_t unplayable);
+
 // The line under the ring: the scan's progress while it runs, then the number of songs, and
 // while searching the number of matches as well.
 std::string libraryStatusText(const SongBrowser& browser, bool scanning, std::size_t foundSoFar);

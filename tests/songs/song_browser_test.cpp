@@ -1,7 +1,6 @@
+#include "scene/gui/gui_control.h"
 #include "songs/song_browser.h"
 #include "songs/song_search_input.h"
-
-#include "scene/gui/gui_control.h"
 
 #include <gtest/gtest.h>
 
@@ -47,10 +46,59 @@ TEST(SongBrowserTest, ScanBatchesAndSearchesKeepOrderAndNarrowTheList) {
     EXPECT_EQ(libraryStatusText(browser, true, 41), "3 songs  -  looking for songs: 41 found");
 }
 
+TEST(SongBrowserTest, SongsThatCannotBePlayedAreCountedListedAndShownOnlyWhenAsked) {
+    SongSummary noAudio = song("c", "Gamma", "Silent");
+    noAudio.unplayable = "no audio file: TestSong.ogg";
+    SongSummary refused = song("a", "Alpha", "Broken");
+    refused.error = "The song file has no notes\nmore detail";
+    SongBrowser browser;
+    browser.assign({song("b", "Beta", "Fine"), noAudio, refused, song("d", "Delta", "Good")});
+    EXPECT_EQ(browser.shownFolders(), (std::vector<std::string>{"/lib/b", "/lib/d"}));
+    EXPECT_EQ(browser.unplayableCount(), 2u);
+    EXPECT_EQ(libraryStatusText(browser, false, 0), "4 songs \u00B7 2 cannot be played");
+    const std::vector<SongProblem> problems = browser.problems();
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_EQ(problems[0].folder, "/lib/a");
+    EXPECT_EQ(problems[0].reason, "song text refused: The song file has no notes");
+    EXPECT_EQ(problems[1].reason, "no audio file: TestSong.ogg");
+
+    // The count and the problems ignore the search; the list does not.
+    browser.setQuery("a");
+    EXPECT_EQ(browser.shownFolders(), (std::vector<std::string>{"/lib/b", "/lib/d"}));
+    EXPECT_EQ(libraryStatusText(browser, true, 4),
+              "2 of 4 songs match \u00B7 2 cannot be played  -  looking for songs: 4 found");
+    EXPECT_EQ(browser.problems().size(), 2u);
+    browser.setShowUnplayable(true);
+    EXPECT_EQ(browser.shownFolders(),
+              (std::vector<std::string>{"/lib/a", "/lib/b", "/lib/d", "/lib/c"}));
+    browser.setQuery("");
+    browser.setShowUnplayable(false);
+
+    // Audio that fails to open: the selected song stays where it is, through scan batches too,
+    // until another song is selected and the list is rebuilt.
+    EXPECT_FALSE(browser.markUnplayable("/lib/unknown", "x"));
+    const std::optional<SongSummary> marked =
+        browser.markUnplayable("/lib/d", "audio cannot be decoded: d.ogg");
+    ASSERT_TRUE(marked);
+    EXPECT_EQ(marked->unplayable, "audio cannot be decoded: d.ogg");
+    EXPECT_EQ(marked->audioStamp.size, -1);
+    EXPECT_EQ(browser.unplayableCount(), 3u);
+    EXPECT_EQ(browser.positionOf("/lib/d"), 1u);
+    browser.apply({song("e", "Echo", "New")}, {});
+    EXPECT_EQ(browser.shownFolders(), (std::vector<std::string>{"/lib/b", "/lib/d", "/lib/e"}));
+    EXPECT_EQ(browser.problems().back().reason, "audio cannot be decoded: d.ogg");
+    browser.setSelectedFolder("/lib/d");
+    browser.setSelectedFolder("/lib/b");
+    EXPECT_EQ(browser.shownCount(), 3u) << "nothing moves until the list is rebuilt";
+    browser.apply({}, {"/lib/e"});
+    EXPECT_EQ(browser.shownFolders(), (std::vector<std::string>{"/lib/b"}));
+    EXPECT_EQ(libraryStatusText(browser, false, 0), "4 songs \u00B7 3 cannot be played");
+}
+
 TEST(SongBrowserTest, StepsClampToTheEnds) {
     const struct {
         int position, delta, count, expected;
-    } cases[] = {{-1, 1, 5, 0}, {0, -1, 5, 0}, {3, 10, 5, 4}, {4, -10, 5, 0},
+    } cases[] = {{-1, 1, 5, 0}, {0, -1, 5, 0}, {3, 10, 5, 4},         {4, -10, 5, 0},
                  {2, 1, 5, 3},  {0, 1, 0, -1}, {2, -2147483647, 3, 0}};
     for (const auto& c : cases)
         EXPECT_EQ(steppedPosition(c.position, c.delta, c.count), c.expected)
@@ -69,30 +117,30 @@ struct KeyRow {
 TEST(SongSearchInputTest, KeysOfTheSelectionScreen) {
     using K = SelectionCommand;
     const KeyRow rows[] = {
-        {keys::Escape, 0, {}, ""},                 // no search: Escape keeps its old meaning
+        {keys::Escape, 0, {}, ""}, // no search: Escape keeps its old meaning
         {keys::Backspace, 0, {}, ""},
-        {0, U' ', {}, ""},                          // a space opens nothing
+        {0, U' ', {}, ""}, // a space opens nothing
         {keys::Right, 0, {K::Step, 1}, ""},
-        {33, 0, {K::Step, -10}, ""},                // Page Up
-        {34, 0, {K::Step, 10}, ""},                 // Page Down
+        {33, 0, {K::Step, -10}, ""}, // Page Up
+        {34, 0, {K::Step, 10}, ""},  // Page Down
         {keys::Home, 0, {K::First}, ""},
         {keys::End, 0, {K::Last}, ""},
         {SongSearchInput::kRandomKey, 0, {K::Random}, ""},
-        {'V', 0, {K::NextVoice}, ""},               // a duet is selected: V is its shortcut
+        {'V', 0, {K::NextVoice}, ""}, // a duet is selected: V is its shortcut
         {0, U'v', {}, ""},
-        {'V', 0, {}, ""},                           // (the duet is gone: a letter again)
+        {'V', 0, {}, ""}, // (the duet is gone: a letter again)
         {0, U'v', {K::QueryChanged}, "v"},
         {0, U'\u00E9', {K::QueryChanged}, "v\u00E9"}, // é
         {0, U' ', {K::QueryChanged}, "v\u00E9 "},
-        {0, U'\b', {}, "v\u00E9 "},                 // Backspace's character: the key-down edits
+        {0, U'\b', {}, "v\u00E9 "}, // Backspace's character: the key-down edits
         {0, U'\x7f', {}, "v\u00E9 "},
         {keys::Backspace, 0, {K::QueryChanged}, "v\u00E9"},
         {keys::Backspace, 0, {K::QueryChanged}, "v"}, // a whole character, not one byte
-        {keys::Left, 0, {K::Step, -1}, "v"},        // the arrows step through the matches
-        {SongSearchInput::kVoiceKey, 0, {}, "v"},  // inside a search V is text
+        {keys::Left, 0, {K::Step, -1}, "v"},          // the arrows step through the matches
+        {SongSearchInput::kVoiceKey, 0, {}, "v"},     // inside a search V is text
         {keys::Enter, 0, {K::Start}, "v"},
         {0, U'7', {K::QueryChanged}, "v7"},
-        {keys::Escape, 0, {K::QueryChanged}, ""},   // Escape clears the search
+        {keys::Escape, 0, {K::QueryChanged}, ""}, // Escape clears the search
         {keys::Escape, 0, {}, ""},
     };
     SongSearchInput input;

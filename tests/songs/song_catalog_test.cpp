@@ -226,6 +226,87 @@ TEST_F(SongCatalogTest, SummarisesBothFormatsAsTheSelectionShowsThem) {
     EXPECT_EQ(missing.songStamp.size, -1);
 }
 
+// One hostile song folder per row: what the scan says of a song it must not try to play, found
+// without opening the audio (a named pipe opened for reading would hold the scan for ever).
+TEST_F(SongCatalogTest, TellsWhySongsCannotBePlayedFromTheirFilesAlone) {
+    enum class Audio { None, Regular, Fifo, Folder, LinkToFifo, DanglingLink };
+    const struct {
+        const char* folder;
+        std::string text;
+        const char* audioFile; // made in the folder as `audio` says
+        Audio audio;
+        const char* problem; // "" when playable; a prefix for a refused text
+    } rows[] = {
+        {"StdNamesNone", kStandardHead + ": 0 4 0 la\nE\n", "", Audio::None, "no audio file named"},
+        {"StdMissing", kStandardHead + "#AUDIO:TestSong.ogg\n: 0 4 0 la\nE\n", "", Audio::None,
+         "no audio file: TestSong.ogg"},
+        {"StdMissingDeeper", kStandardHead + "#AUDIO:sub/x.ogg\n: 0 4 0 la\nE\n", "", Audio::None,
+         "no audio file: sub/x.ogg"},
+        {"StdOutside", kStandardHead + "#AUDIO:../x.ogg\n: 0 4 0 la\nE\n", "", Audio::None,
+         "audio outside the song folder: ../x.ogg"},
+        {"StdFifo", kStandardHead + "#AUDIO:x.ogg\n: 0 4 0 la\nE\n", "x.ogg", Audio::Fifo,
+         "audio is a named pipe: x.ogg"},
+        {"StdFolder", kStandardHead + "#AUDIO:x.ogg\n: 0 4 0 la\nE\n", "x.ogg", Audio::Folder,
+         "audio is a folder: x.ogg"},
+        {"StdLinkToFifo", kStandardHead + "#AUDIO:x.ogg\n: 0 4 0 la\nE\n", "x.ogg",
+         Audio::LinkToFifo, "audio is a named pipe: x.ogg"},
+        {"StdDangling", kStandardHead + "#AUDIO:x.ogg\n: 0 4 0 la\nE\n", "x.ogg",
+         Audio::DanglingLink, "no audio file: x.ogg"},
+        {"StdPlays", kStandardHead + "#AUDIO:Song.OGG\n: 0 4 0 la\nE\n", "song.ogg", Audio::Regular,
+         ""},
+        {"StdRefused", kStandardHead + "#AUDIO:x.ogg\nE\n", "x.ogg", Audio::Regular,
+         "song text refused: "},
+        {"GameNamesNone", "#TITLE:T\n#BPM:120\n#GAP:0\n: 0 4 21 la\nE\n", "", Audio::None,
+         "no audio file named"},
+        {"GameMissing", kGameSong, "", Audio::None, "no audio file: a.mp3"},
+        {"GameMissingLatin1", "#MP3:Caf\xE9.mp3\n#BPM:120\n#GAP:0\n: 0 4 21 la\nE\n", "",
+         Audio::None, "no audio file: Caf\u00E9.mp3"},
+        {"GameFifo", kGameSong, "a.mp3", Audio::Fifo, "audio is a named pipe: a.mp3"},
+        {"GamePlays", kGameSong, "a.mp3", Audio::Regular, ""},
+        {"GameRefused", "#MP3:a.mp3\n#BPM:1x\n: 0 4 21 la\nE\n", "a.mp3", Audio::Regular,
+         "song text refused: "},
+    };
+    for (const auto& row : rows) {
+        addSong(row.folder, row.text);
+        const fs::path audio = m_dir / row.folder / row.audioFile;
+        const fs::path pipe = m_dir / row.folder / "pipe";
+        switch (row.audio) {
+        case Audio::None:
+            break;
+        case Audio::Regular:
+            writeFile(audio, "12345");
+            break;
+        case Audio::Fifo:
+            ASSERT_EQ(::mkfifo(audio.c_str(), 0600), 0);
+            break;
+        case Audio::Folder:
+            fs::create_directory(audio);
+            break;
+        case Audio::LinkToFifo:
+            ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+            fs::create_symlink(pipe, audio);
+            break;
+        case Audio::DanglingLink:
+            fs::create_symlink(m_dir / "nowhere.ogg", audio);
+            break;
+        }
+        const SongSummary summary =
+            summariseSong(m_dir / row.folder, m_dir / row.folder / "song.txt");
+        const std::string line = problemLine(summary);
+        EXPECT_EQ(playable(summary), *row.problem == '\0') << row.folder << ": " << line;
+        if (std::string_view(row.problem).starts_with("song text refused: ")) {
+            EXPECT_TRUE(line.starts_with(row.problem)) << row.folder << ": " << line;
+            EXPECT_GT(line.size(), std::string_view(row.problem).size()) << row.folder;
+            EXPECT_EQ(line.find('\n'), std::string::npos) << row.folder << ": " << line;
+        } else {
+            EXPECT_EQ(line, row.problem) << row.folder;
+        }
+        if (row.audio == Audio::Regular && summary.error.empty()) {
+            EXPECT_EQ(summary.audioStamp, fileStamp(audio)) << row.folder;
+        }
+    }
+}
+
 class LibraryScannerTest : public SongCatalogTest {
 protected:
     struct Result {
@@ -306,8 +387,43 @@ TEST_F(LibraryScannerTest, ACoverAddedToASongFolderIsSeenAndOtherLibrariesStayIn
     const Result result = scan();
     EXPECT_EQ(result.cached.size(), 1u); // only this library's songs
     EXPECT_EQ(result.changed, std::set<fs::path>{"Song"});
-    EXPECT_EQ(m_cache.songs.at((m_dir / "Song").native()).cover, (m_dir / "Song/cover.jpg").string());
+    EXPECT_EQ(m_cache.songs.at((m_dir / "Song").native()).cover,
+              (m_dir / "Song/cover.jpg").string());
     EXPECT_EQ(m_cache.songs.count(foreign.folder), 1u);
+}
+
+TEST_F(LibraryScannerTest, AudioThatFailedToOpenStaysUnplayableUntilTheSongOrItsAudioChanges) {
+    addSong("Song", kStandardHead + "#AUDIO:a.ogg\n: 0 4 0 la\nE\n");
+    writeFile(m_dir / "Song/a.ogg", "not really ogg");
+    age("");
+    scan();
+    const std::string folder = (m_dir / "Song").native();
+    ASSERT_TRUE(playable(m_cache.songs.at(folder)));
+    {
+        // Told while the walk may still run or after it ended: stored either way.
+        LibraryScanner scanner({m_dir}, m_cache);
+        scanner.start();
+        SongSummary failed = scanner.cached().at(0);
+        failed.unplayable = "audio cannot be decoded: a.ogg";
+        scanner.rememberUnplayable(failed);
+    }
+    EXPECT_EQ(m_cache.songs.at(folder).unplayable, "audio cannot be decoded: a.ogg");
+
+    const Result warm = scan();
+    EXPECT_EQ(warm.cached.at(0).unplayable, "audio cannot be decoded: a.ogg");
+    EXPECT_TRUE(warm.changed.empty());
+
+    // The folder changed but the song text and the audio did not: the verdict holds.
+    writeFile(m_dir / "Song/notes.pdf", "pdf");
+    EXPECT_TRUE(scan().changed.empty());
+    EXPECT_EQ(m_cache.songs.at(folder).unplayable, "audio cannot be decoded: a.ogg");
+
+    // New audio under the same name is tried again.
+    writeFile(m_dir / "Song/a.ogg", "another file");
+    age("");
+    const Result later = scan();
+    EXPECT_EQ(later.changed, std::set<fs::path>{"Song"});
+    EXPECT_TRUE(playable(m_cache.songs.at(folder)));
 }
 
 TEST_F(LibraryScannerTest, ACacheThatCannotBeWrittenIsReportedAndTheSongsStillArrive) {
