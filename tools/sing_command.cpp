@@ -165,9 +165,7 @@ int sing(const SingArgs& a) {
         throw std::runtime_error("a song in the game's own format has one voice");
     songs::SongFile song;
     song.load(bytes, folder, songFile.filename());
-    std::error_code error;
-    if (std::filesystem::is_regular_file(song.audioPath(), error))
-        options.lengthMs = audioLengthMs(song.audioPath());
+    options.lengthMs = audioLengthMs(songs::findSongMediaFile(folder, song.mp3Value()));
     const auto score = session::singWithoutWindow({&song, nullptr, 0}, input, options);
     print(score, "game", a.json);
     return 0;

@@ -128,7 +128,8 @@ void SingingSession::chooseLane() {
 }
 
 const std::filesystem::path& SingingSession::audioPath() const {
-    return standardSong() ? m_services.selected->audioPath : m_services.song.audioPath();
+    // The selection found the media of either format inside the song folder.
+    return m_services.selected ? m_services.selected->audioPath : m_services.song.audioPath();
 }
 
 void SingingSession::startRecording() {
@@ -191,7 +192,7 @@ void SingingSession::startVideo(int speedPosition, int qualityPosition) {
     if (!m_video)
         return;
     const std::filesystem::path& clip =
-        standardSong() ? m_services.selected->videoPath : m_services.song.videoPath();
+        m_services.selected ? m_services.selected->videoPath : m_services.song.videoPath();
     m_video->OpenClip(clip);
     m_video->SetQuality(qualityPosition);
     if (speedPosition == 1) {

@@ -42,8 +42,9 @@ struct SessionServices {
     const songs::SongFile& song;
     // Reads the selected song file again; throws the reader's error.
     std::function<void()> reloadSong;
-    // The selected song when it is in the standard format, and its chosen voice; without it
-    // every song is played as one of the game's own.
+    // The selected song when it is in the standard format, its chosen voice, and in either
+    // format its media files found inside its folder; without it every song is played as one of
+    // the game's own, with the media paths its reader joined.
     const songs::SelectedSong* selected = nullptr;
     // A recording standing in for the microphone: it follows the song's audio; null for a live one.
     session::SessionInputControl* input = nullptr;

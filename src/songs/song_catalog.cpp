@@ -127,8 +127,8 @@ void summariseGame(std::string_view bytes, SongSummary& summary, std::string& au
     summary.title = song.displayText(song.songTitle());
     summary.artist = song.displayText(song.songArtist());
     audioName = song.mp3Value();
-    if (!song.mp3Value().empty())
-        summary.audio = song.audioPath();
+    // Found as the selection finds it: never a file outside the song folder.
+    summary.audio = songAudioFile(summary.folder, song.mp3Value());
 }
 
 void summariseStandard(std::string_view bytes, SongSummary& summary, std::string& audioName) {
@@ -239,9 +239,7 @@ SongSummary summariseSong(const fs::path& folder, const fs::path& songFile) {
             audioProblem(summary.folder, summary.audio, audioName, summary.audioStamp);
     if (!standard) {
         // The game's own songs, and files that cannot be read, show "cover.jpg" only.
-        std::error_code ec;
-        const fs::path cover = folder / "cover.jpg";
-        summary.cover = fs::is_regular_file(cover, ec) ? cover : fs::path();
+        summary.cover = findGameSongCover(folder);
     }
     if (summary.title.empty())
         summary.title = displayName(folder.filename());

@@ -112,9 +112,8 @@ std::vector<fs::path> coverFiles(const fs::path& songsDir, const std::vector<std
             files.push_back(standard->empty() ? fallback : *standard);
             continue;
         }
-        fs::path cover = folder / "cover.jpg";
-        std::error_code ec;
-        files.push_back(fs::is_regular_file(cover, ec) ? cover : fallback);
+        fs::path cover = findGameSongCover(folder);
+        files.push_back(cover.empty() ? fallback : std::move(cover));
     }
     return files;
 }

@@ -1,13 +1,15 @@
 #include "songs/song_media.h"
 
+#include "base/regular_file.h"
 #include "songs/song_media_file.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <fstream>
+#include <cerrno>
 #include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace cantorix::songs {
@@ -17,23 +19,34 @@ namespace {
 namespace fs = std::filesystem;
 
 // A picture the game can show, told by its first bytes: song folders hold covers named ".jpg"
-// that are PNG and the other way round, and text files named like pictures.
+// that are PNG and the other way round, and text files named like pictures. Only a regular file
+// is read: a named pipe called "cover.jpg" would hold the scan for ever.
 bool isShownPicture(const fs::path& file) {
-    std::array<char, 8> head{};
-    std::ifstream in(file, std::ios::binary);
-    in.read(head.data(), head.size());
-    const auto got = static_cast<std::size_t>(in.gcount());
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(head[i]); };
-    if (got >= 3 && byte(0) == 0xFF && byte(1) == 0xD8 && byte(2) == 0xFF)
+    std::string reason;
+    const base::UniqueFd fd = base::openRegularFile(file, reason);
+    if (!fd)
+        return false;
+    std::array<unsigned char, 8> head{};
+    std::size_t got = 0;
+    while (got < head.size()) {
+        const ssize_t n = ::read(fd.get(), head.data() + got, head.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF)
         return true;
-    static constexpr unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    return got == 8 && std::equal(std::begin(kPng), std::end(kPng), head.begin(),
-                                  [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); });
+    static constexpr std::array<unsigned char, 8> kPng = {0x89, 'P',  'N',  'G',
+                                                          '\r', '\n', 0x1A, '\n'};
+    return got == head.size() && head == kPng;
 }
 
-std::optional<fs::path> resolvedPicture(const fs::path& folder, std::string_view name) {
-    const std::optional<fs::path> file = findSongMediaFile(folder, name);
-    if (file && isShownPicture(*file))
+// The named file when it lies in the folder and is a picture the game can show.
+std::optional<fs::path> shownPicture(const SongFolder& folder, std::string_view name) {
+    fs::path file = folder.find(name).file;
+    if (!file.empty() && isShownPicture(file))
         return file;
     return std::nullopt;
 }
@@ -48,14 +61,16 @@ bool namesACover(const std::string& name) {
 } // namespace
 
 fs::path findCoverFile(const fs::path& songFolder, std::string_view coverTag) {
-    if (const auto tagged = resolvedPicture(songFolder, coverTag))
+    const SongFolder folder(songFolder);
+    if (auto tagged = shownPicture(folder, coverTag))
         return *tagged;
-    if (const auto classic = resolvedPicture(songFolder, "cover.jpg"))
+    if (auto classic = shownPicture(folder, "cover.jpg"))
         return *classic;
     std::vector<fs::path> candidates;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(songFolder, error))
-        if (namesACover(entry.path().filename().string()) && entry.is_regular_file(error))
+        if (namesACover(entry.path().filename().string()) && entry.is_regular_file(error) &&
+            (!entry.is_symlink(error) || folder.resolvesInside(entry.path())))
             candidates.push_back(entry.path());
     std::sort(candidates.begin(), candidates.end(),
               [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
@@ -63,6 +78,10 @@ fs::path findCoverFile(const fs::path& songFolder, std::string_view coverTag) {
         if (isShownPicture(candidate))
             return candidate;
     return {};
+}
+
+fs::path findGameSongCover(const fs::path& songFolder) {
+    return SongFolder(songFolder).find("cover.jpg").file;
 }
 
 } // namespace cantorix::songs

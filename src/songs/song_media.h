@@ -1,6 +1,7 @@
 #pragma once
-// Which picture of a standard song's folder is its cover. Reads the folder and the first bytes
-// of candidate pictures; any thread. (Media tags in general: song_media_file.h.)
+// Which picture of a song's folder is its cover; never one that a link leads out of the folder.
+// Reads the folder and the first bytes of candidate pictures; any thread. (Media tags in
+// general: song_media_file.h.)
 
 #include <filesystem>
 #include <string_view>
@@ -13,5 +14,9 @@ namespace cantorix::songs {
 // case. Empty when there is none: the caller shows the fallback cover.
 std::filesystem::path findCoverFile(const std::filesystem::path& songFolder,
                                     std::string_view coverTag);
+
+// The cover of a song in the game's own format, and of a song file that cannot be read:
+// "cover.jpg" (letter case aside) in the folder, whatever it holds. Empty when there is none.
+std::filesystem::path findGameSongCover(const std::filesystem::path& songFolder);
 
 } // namespace cantorix::songs

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A media file named by a standard song, found in its folder ignoring case; empty when the song
+// A media file named by a song, found in its folder ignoring case; empty when the song
 // names none, names one outside its folder, or the file is not there.
 fs::path mediaFile(const fs::path& folder, const std::string& name) {
     return findSongMediaFile(folder, name).value_or(fs::path());
@@ -83,7 +83,13 @@ void SongSelection::read(const fs::path& folder, const fs::path& file) {
     std::string bytes = readSongFileBytes(file);
     if (detectSongFormat(bytes) == SongFormat::Game) {
         m_selected.format = SongFormat::Game;
+        m_selected.audioPath.clear();
+        m_selected.videoPath.clear();
+        m_selected.backgroundPath.clear();
         m_song.load(bytes, folder, file);
+        // The reader joins names to the folder as written; played are only files inside it.
+        m_selected.audioPath = songAudioFile(folder, m_song.mp3Value());
+        m_selected.videoPath = mediaFile(folder, m_song.videoValue());
         return;
     }
     StandardSong song = readStandardSong(bytes);
@@ -129,12 +135,12 @@ void SongSelection::SelectSong() {
     showTexts();
     showVoices();
     const bool standard = m_selected.format == SongFormat::Standard;
-    if (standard && m_selected.audioPath.empty()) {
+    if (m_selected.audioPath.empty()) {
         m_player.close();
         throw EMediaPlayerError("The song file '" + file.string() +
                                 "' names no audio file in its own folder");
     }
-    m_player.setFileName(standard ? m_selected.audioPath : m_song.audioPath());
+    m_player.setFileName(m_selected.audioPath);
     m_player.open();
     if (standard && m_selected.standard.previewStartMs) {
         m_player.setStartPosition(std::max<std::int64_t>(0, std::llround(*m_selected.standard.previewStartMs)));

@@ -19,8 +19,8 @@
 
 namespace cantorix::songs {
 
-// The song read last when it is in the standard format, with its media files found in its
-// folder (empty paths for none), and the voice chosen to sing.
+// The song read last when it is in the standard format; in either format its media files found
+// in its folder (empty paths for none, and for one outside the folder), and the voice chosen.
 struct SelectedSong {
     SongFormat format = SongFormat::Game;
     StandardSong standard;
