@@ -121,6 +121,8 @@ int runScanCommand(const Args& args) {
     if (last.problems.unreadableFolders > 0)
         std::fprintf(stderr, "cantorix-tool: %zu folders could not be read\n",
                      last.problems.unreadableFolders);
+    if (last.cacheError.empty())
+        last.cacheError = cache.unusable(); // found by the load, though nothing was to be stored
     if (!last.cacheError.empty())
         std::fprintf(stderr, "cantorix-tool: %s\n", last.cacheError.c_str());
     if (options.stats)

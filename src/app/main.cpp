@@ -82,7 +82,10 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     platform::OutputClickPlayer clicks(*soundOutput, *capture.service);
     const auto environment = [](const char* name) -> const char* { return std::getenv(name); };
     platform::IniProfileFile scoreIni(app::configDirectory(cmd, environment) / "Score.ini");
-    platform::SqliteLibraryCache libraryCache(app::cacheDirectory(cmd, environment) / "library.sqlite3");
+    // A cache that cannot be used is left as it is; the game goes on without one and says why.
+    platform::SqliteLibraryCache libraryCache(
+        app::cacheDirectory(cmd, environment) / "library.sqlite3",
+        [](const std::string& why) { std::cerr << "cantorix: " << why << "\n"; });
 
     app::TForm1 form1({programDir, pictures, glyphs, clock, player, coverPictures, *capture.service,
                        recorderInput, capture.error, &scoreIni,

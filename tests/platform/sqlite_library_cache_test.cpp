@@ -3,7 +3,9 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <map>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace cantorix;
@@ -33,6 +35,8 @@ protected:
         s.cover = i % 3 ? s.folder + "/cover.jpg" : std::string();
         s.duet = i % 5 == 0;
         s.error = i % 7 == 0 ? "The song file has fewer than two lines" : "";
+        s.unplayable = i % 4 == 1 ? "no audio file: song.mp3" : "";
+        s.audioStamp = {i % 4 == 1 ? 0 : 1'650'000'000'000'000'000 + i, i % 4 == 1 ? -1 : 9000 + i};
         s.songStamp = {1'700'000'000'123'456'789 + i, 1000 + i};
         s.coverStamp = {i, s.cover.empty() ? -1 : 2000 + i};
         s.folderStamp = {1'600'000'000'000'000'000 + i, 4096};
@@ -74,42 +78,109 @@ TEST_F(SqliteLibraryCacheTest, KeepsWhatIsStoredAcrossRunsAndAppliesChangesAndRe
     EXPECT_EQ(loaded, expected);
 }
 
-TEST_F(SqliteLibraryCacheTest, ADamagedFileOrOneOfAnotherVersionReadsEmptyAndIsRebuilt) {
-    const auto garbage = [](const fs::path& file) {
-        std::string bytes(20000, '\0');
-        for (std::size_t i = 0; i < bytes.size(); ++i)
-            bytes[i] = static_cast<char>(i * 7919 % 251);
-        cantorix::testing::writeFile(file, bytes);
-    };
-    const auto truncated = [](const fs::path& file) {
-        SqliteLibraryCache(file).store(summaries(3000), {});
-        fs::resize_file(file, fs::file_size(file) / 2);
-    };
-    const auto otherVersion = [](const fs::path& file) {
-        SqliteLibraryCache(file).store(summaries(5), {});
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-        sqlite3_exec(db, "PRAGMA user_version = 99", nullptr, nullptr, nullptr);
+// Every entry under `dir` with the bytes of its regular files: what "left as it is" compares.
+std::map<std::string, std::string> snapshot(const fs::path& dir) {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        entries[entry.path()] = entry.is_regular_file()
+                                    ? cantorix::testing::readFile(entry.path())
+                                    : "<" + std::to_string(int(entry.status().type())) + ">";
+    return entries;
+}
+
+// Runs SQL on the file through a connection of its own, kept open in `holder` when given.
+void sql(const fs::path& file, const std::string& statements, sqlite3** holder = nullptr) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, statements.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    if (holder)
+        *holder = db;
+    else
         sqlite3_close(db);
-    };
-    const auto emptyFile = [](const fs::path& file) { cantorix::testing::writeFile(file, ""); };
+}
+
+TEST_F(SqliteLibraryCacheTest, ReplacesOnlyItsOwnDamagedOrOlderFileAndLeavesAnyOtherAlone) {
+    using cantorix::testing::writeFile;
+    enum Outcome { Loaded, Rebuilt, LeftAlone };
+    const auto ours = [](const fs::path& f) { SqliteLibraryCache(f).store(summaries(40), {}); };
+    const std::string v1 = "CREATE TABLE songs (folder BLOB PRIMARY KEY, title TEXT); INSERT INTO "
+                           "songs VALUES ('/songs/a', 'A'); PRAGMA user_version = 1;";
+    const std::string corrupt = std::string("SQLite format 3\0", 16) + std::string(4000, 'Z');
     const struct {
         const char* name;
-        std::function<void(const fs::path&)> damage;
-    } cases[] = {{"garbage", garbage},
-                 {"truncated", truncated},
-                 {"other version", otherVersion},
-                 {"empty", emptyFile}};
+        std::function<void(fs::path& file, sqlite3** holder)> make;
+        Outcome outcome;
+        const char* reason;
+        bool theirJournal; // a journal beside a file SQLite is never asked to open
+    } cases[] = {
+        {"missing", [](auto&, auto) {}, Rebuilt, "", false},
+        {"empty", [](auto& f, auto) { writeFile(f, ""); }, Rebuilt, "", false},
+        {"ours", [&](auto& f, auto) { ours(f); }, Loaded, "", false},
+        {"version 1", [&](auto& f, auto) { sql(f, v1); }, Rebuilt, "", false},
+        {"truncated", [&](auto& f, auto) { ours(f), fs::resize_file(f, 8192); }, Rebuilt, "",
+         false},
+        {"header then garbage", [&](auto& f, auto) { writeFile(f, corrupt); }, Rebuilt, "", false},
+        {"text", [](auto& f, auto) { writeFile(f, "my notes\n"); }, LeftAlone,
+         "it is not an SQLite database", true},
+        {"png",
+         [](auto& f, auto) { writeFile(f, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)); },
+         LeftAlone, "it is not an SQLite database", true},
+        {"newer schema", [&](auto& f, auto) { ours(f), sql(f, "PRAGMA user_version = 3"); },
+         LeftAlone, "it holds a newer schema (version 3)", true},
+        {"another program's database",
+         [](auto& f, auto) { sql(f, "CREATE TABLE accounts (id INTEGER)"); }, LeftAlone,
+         "it holds another program's database", false},
+        {"another program's WAL database",
+         [](auto& f, auto) { sql(f, "PRAGMA journal_mode = WAL; CREATE TABLE songs (x)"); },
+         LeftAlone, "it holds another program's database", true},
+        {"held in a write transaction",
+         [&](auto& f, auto holder) { ours(f), sql(f, "BEGIN; DELETE FROM songs", holder); },
+         LeftAlone, "another program is using it", false},
+        {"held exclusively",
+         [&](auto& f, auto holder) { ours(f), sql(f, "BEGIN EXCLUSIVE", holder); }, LeftAlone,
+         "another program is using it", false},
+        {"a folder", [](auto& f, auto) { fs::create_directory(f); }, LeftAlone, "it is a folder",
+         true},
+        {"a named pipe", [](auto& f, auto) { ::mkfifo(f.c_str(), 0600); }, LeftAlone,
+         "it is a named pipe", true},
+        // Root writes through permission bits, so the unwritable places are ones no one can
+        // write: a file where the folder should be, and a folder of /proc.
+        {"folder is a file",
+         [](auto& f, auto) { fs::remove(f.parent_path()), writeFile(f.parent_path(), "x"); },
+         LeftAlone, "its folder cannot be created", false},
+        {"/proc", [](auto& f, auto) { f = "/proc/self/library.sqlite3"; }, LeftAlone,
+         "it cannot be created", false},
+    };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         fs::remove_all(m_dir);
         fs::create_directories(m_file.parent_path());
-        c.damage(m_file);
-        SqliteLibraryCache cache(m_file);
-        EXPECT_TRUE(cache.load().empty()) << c.name;
-        // The next store starts a new file: only what it stores is there afterwards.
+        fs::path file = m_file;
+        sqlite3* holder = nullptr;
+        c.make(file, &holder);
+        if (c.theirJournal)
+            writeFile(file.native() + "-journal", "their journal");
+        const auto before = snapshot(m_dir);
+        std::vector<std::string> notices;
+        SqliteLibraryCache cache(file, [&](const std::string& m) { notices.push_back(m); });
+        EXPECT_EQ(cache.load().size(), c.outcome == Loaded ? 40u : 0u);
         const std::vector<SongSummary> fresh = {summary(1), summary(2)};
-        EXPECT_NO_THROW(cache.store(fresh, {})) << c.name;
-        EXPECT_EQ(loadFresh(), fresh) << c.name;
+        if (c.outcome == LeftAlone) {
+            EXPECT_THROW(cache.store(fresh, {}), std::runtime_error);
+            EXPECT_EQ(snapshot(m_dir), before);
+            ASSERT_EQ(notices.size(), 1u);
+            EXPECT_EQ(notices[0], cache.unusable());
+            EXPECT_NE(notices[0].find("'" + file.string() + "' is not used this run: " + c.reason),
+                      std::string::npos)
+                << notices[0];
+        } else {
+            EXPECT_NO_THROW(cache.store(fresh, {}));
+            EXPECT_TRUE(notices.empty() && cache.unusable().empty());
+        }
+        sqlite3_close(holder);
+        if (c.outcome == Rebuilt) {
+            EXPECT_EQ(loadFresh(), fresh);
+        }
     }
 }
 
