@@ -4,6 +4,7 @@
 // game's capture, analysis, tick schedule and scoring on made-up time. The song's audio need not
 // exist: when it can be read its length ends the session, as the music would.
 
+#include "base/regular_file.h"
 #include "json_text.h"
 #include "platform/aubio_semitone_tracker.h"
 #include "platform/audio_file_decoder.h"
@@ -88,13 +89,6 @@ std::string parseArgs(const Args& args, SingArgs& out) {
     return {};
 }
 
-std::string readFile(const std::filesystem::path& file, const char* what) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in || !std::filesystem::is_regular_file(file))
-        throw std::runtime_error(std::string("cannot read the ") + what + " " + file.string());
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The song's audio length when it can be read; 0 when it is missing or unplayable.
 std::int64_t audioLengthMs(const std::optional<std::filesystem::path>& audio) {
     if (!audio)
@@ -138,12 +132,14 @@ void print(const session::HeadlessScore& score, const char* format, bool json) {
 int sing(const SingArgs& a) {
     const std::filesystem::path songFile(a.song);
     const std::string bytes = songs::readSongFileBytes(songFile);
-    const std::string wav = readFile(a.voiceWav, "voice file");
-    const std::vector<std::int16_t> voice = platform::convertWavForCapture(
-        reinterpret_cast<const std::uint8_t*>(wav.data()), wav.size());
+    // Converted as the session plays it: an hours-long voice file costs no more than a short one.
+    std::string unreadable;
+    base::UniqueFd wav = base::openRegularFile(a.voiceWav, unreadable);
+    if (!wav)
+        throw std::runtime_error("cannot read the voice file " + a.voiceWav + ": " + unreadable);
 
     platform::CaptureService capture;
-    platform::FramePacer pacer(capture.hub(), voice);
+    platform::FramePacer pacer(capture.hub(), platform::openWavForCapture(std::move(wav)));
     platform::AubioSemitoneTracker tracker;
     session::HeadlessInput input{capture,
                                  [&](std::chrono::nanoseconds t) { pacer.deliverDue(t); }, &tracker};

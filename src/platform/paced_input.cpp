@@ -26,7 +26,11 @@ std::uint64_t framesAt(std::chrono::nanoseconds elapsed) {
 } // namespace
 
 FramePacer::FramePacer(CaptureHub& hub, std::vector<std::int16_t> samples, bool playing)
-    : m_hub(hub), m_samples(std::move(samples)), m_playing(playing) {}
+    : FramePacer(hub, std::make_unique<MemoryFrameSource>(std::move(samples)), playing) {}
+
+FramePacer::FramePacer(CaptureHub& hub, std::unique_ptr<CaptureFrameSource> recording,
+                       bool playing, int)
+    : m_hub(hub), m_recording(std::move(recording)), m_playing(playing) {}
 
 void FramePacer::schedule(Change change, std::chrono::nanoseconds elapsed) {
     m_scheduled.push_back({std::max(framesAt(elapsed), m_position), change});
@@ -52,7 +56,8 @@ void FramePacer::deliverDue(std::chrono::nanoseconds elapsed) {
 void FramePacer::apply(Change change) {
     switch (change) {
     case Change::StartOver:
-        m_cursor = 0;
+        m_recording->rewind();
+        m_recordingEnded = false;
         m_playing = true;
         m_paused = false;
         break;
@@ -71,22 +76,23 @@ void FramePacer::apply(Change change) {
 }
 
 void FramePacer::advance(std::uint64_t count, bool deliver) {
-    if (!deliver) {
-        if (m_playing)
-            m_cursor += static_cast<std::size_t>(
-                std::min<std::uint64_t>(count, m_samples.size() - std::min(m_cursor, m_samples.size())));
+    if (!deliver && !(m_playing && !m_recordingEnded)) {
         m_position += count;
         return;
     }
+    std::array<std::int16_t, kChunkFrames> frames;
     while (count > 0) {
-        std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, kChunkFrames));
-        const std::int16_t* frames = kSilence.data();
-        if (m_playing && m_cursor < m_samples.size()) {
-            n = std::min(n, m_samples.size() - m_cursor);
-            frames = m_samples.data() + m_cursor;
-            m_cursor += n;
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(count, kChunkFrames));
+        std::size_t played = 0;
+        if (m_playing && !m_recordingEnded) {
+            // Skipped frames are read too: the recording moves on with the time lost.
+            played = m_recording->read(frames.data(), n);
+            m_recordingEnded = played < n;
         }
-        m_hub.deliver(frames, n);
+        if (deliver && played > 0)
+            m_hub.deliver(frames.data(), played);
+        if (deliver && played < n)
+            m_hub.deliver(kSilence.data(), n - played);
         m_position += n;
         count -= n;
     }
@@ -94,7 +100,12 @@ void FramePacer::advance(std::uint64_t count, bool deliver) {
 
 PacedInput::PacedInput(CaptureHub& hub, std::vector<std::int16_t> samples, std::string description,
                        bool playing)
-    : m_pacer(hub, std::move(samples), playing), m_description(std::move(description)),
+    : PacedInput(hub, std::make_unique<MemoryFrameSource>(std::move(samples)),
+                 std::move(description), playing) {}
+
+PacedInput::PacedInput(CaptureHub& hub, std::unique_ptr<CaptureFrameSource> recording,
+                       std::string description, bool playing, int)
+    : m_pacer(hub, std::move(recording), playing), m_description(std::move(description)),
       m_start(std::chrono::steady_clock::now()), m_thread([this] { run(); }) {}
 
 PacedInput::~PacedInput() {

@@ -3,13 +3,16 @@
 // silence while it lives. Its own thread keeps the pace on the steady clock; the pacing step
 // (FramePacer) stands apart so that tests and the headless session drive it with made-up time.
 
+#include "capture_frame_source.h"
 #include "capture_hub.h"
 #include "capture_service.h"
 
 #include <chrono>
+#include <concepts>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,6 +28,11 @@ public:
     // samples: 44100 Hz mono 16-bit. Playing from the first delivered frame, or silent until a
     // StartOver.
     FramePacer(CaptureHub& hub, std::vector<std::int16_t> samples, bool playing = true);
+    // The same for a recording read as it is played. (A template, so that `{}` still means no
+    // samples.)
+    template <std::derived_from<CaptureFrameSource> Source>
+    FramePacer(CaptureHub& hub, std::unique_ptr<Source> recording, bool playing = true)
+        : FramePacer(hub, std::unique_ptr<CaptureFrameSource>(std::move(recording)), playing, 0) {}
 
     // Delivers every frame due by elapsed (time since the start): the samples while playing,
     // zeros otherwise. After a stall of more than a second only the last second is delivered;
@@ -36,6 +44,8 @@ public:
     std::uint64_t position() const { return m_position; }
 
 private:
+    FramePacer(CaptureHub& hub, std::unique_ptr<CaptureFrameSource> recording, bool playing, int);
+
     struct Scheduled {
         std::uint64_t frame;
         Change change;
@@ -45,9 +55,9 @@ private:
     void advance(std::uint64_t count, bool deliver);
 
     CaptureHub& m_hub;
-    std::vector<std::int16_t> m_samples;
+    std::unique_ptr<CaptureFrameSource> m_recording;
+    bool m_recordingEnded = false; // silence until the next StartOver
     std::uint64_t m_position = 0;
-    std::size_t m_cursor = 0; // the next sample to play
     bool m_playing;
     bool m_paused = false;
     std::deque<Scheduled> m_scheduled;
@@ -57,6 +67,11 @@ class PacedInput : public CaptureSource {
 public:
     PacedInput(CaptureHub& hub, std::vector<std::int16_t> samples, std::string description,
                bool playing = true);
+    template <std::derived_from<CaptureFrameSource> Source>
+    PacedInput(CaptureHub& hub, std::unique_ptr<Source> recording, std::string description,
+               bool playing = true)
+        : PacedInput(hub, std::unique_ptr<CaptureFrameSource>(std::move(recording)),
+                     std::move(description), playing, 0) {}
     // Stops and joins the pacing thread.
     ~PacedInput() override;
 
@@ -67,6 +82,9 @@ protected:
     void control(FramePacer::Change change);
 
 private:
+    PacedInput(CaptureHub& hub, std::unique_ptr<CaptureFrameSource> recording,
+               std::string description, bool playing, int);
+
     // Runs on the pacing thread.
     void run();
 

@@ -4,27 +4,139 @@
 #include "wav_reader.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
-#include <optional>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace cantorix::platform {
 
 namespace {
 
-constexpr std::size_t kChunkFrames = 8192;
+// Frames of the file converted at a time: at the lowest rate the reader takes (1 kHz) a piece
+// comes out 44 times longer, still under a megabyte.
+constexpr std::size_t kPieceFrames = 8192;
 
-std::vector<std::int16_t> loadFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw EWavError("Cannot open the microphone file \"" + file.string() + "\"");
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                          std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw EWavError("Cannot read the microphone file \"" + file.string() + "\"");
+// Bytes of the file at an offset, for the header and the sample pieces alike.
+using ByteSource = WavByteReader;
+
+// Reads the samples in pieces and converts each as the reader reaches it. The byte source is
+// the file's descriptor or, for a WAV already in memory, those bytes.
+class WavFrameSource : public CaptureFrameSource {
+public:
+    WavFrameSource(ByteSource bytes, const WavInfo& info)
+        : m_bytes(std::move(bytes)), m_info(info) {
+        try {
+            makeResampler();
+        } catch (const std::runtime_error& e) {
+            throw EWavError(e.what());
+        }
+    }
+
+    std::size_t read(std::int16_t* out, std::size_t count) override {
+        std::size_t copied = 0;
+        while (copied < count) {
+            if (m_taken == m_converted.size() && !convertNextPiece())
+                break;
+            const std::size_t n = std::min(count - copied, m_converted.size() - m_taken);
+            std::copy_n(m_converted.begin() + static_cast<std::ptrdiff_t>(m_taken), n,
+                        out + copied);
+            m_taken += n;
+            copied += n;
+        }
+        return copied;
+    }
+
+    void rewind() override {
+        m_nextFrame = 0;
+        m_flushed = false;
+        m_converted.clear();
+        m_taken = 0;
+        try {
+            makeResampler();
+        } catch (const std::runtime_error&) {
+            m_flushed = true; // made once already; should it fail now the recording is silent
+            m_nextFrame = m_info.frameCount;
+        }
+    }
+
+private:
+    void makeResampler() {
+        m_resampler = std::make_unique<MonoResampler>(m_info.sampleRate, CaptureHub::kSampleRate,
+                                                      MonoResampler::Input::Float32);
+    }
+
+    // Replaces the converted frames with those of the next piece; false at the end.
+    bool convertNextPiece() {
+        m_converted.clear();
+        m_taken = 0;
+        try {
+            while (m_converted.empty()) {
+                if (m_nextFrame < m_info.frameCount)
+                    convertFrames(std::min(kPieceFrames, m_info.frameCount - m_nextFrame));
+                else if (!m_flushed) {
+                    m_flushed = true;
+                    m_resampler->flush(m_converted);
+                } else
+                    return false;
+            }
+        } catch (const std::exception&) {
+            // A converter that fails ends the recording rather than the pacing thread.
+            m_nextFrame = m_info.frameCount;
+            m_flushed = true;
+            m_converted.clear();
+            return false;
+        }
+        return true;
+    }
+
+    void convertFrames(std::size_t count) {
+        m_raw.resize(count * m_info.blockAlign);
+        const std::size_t got = m_bytes(m_info.dataOffset + m_nextFrame * m_info.blockAlign,
+                                        m_raw.size(), m_raw.data());
+        const std::size_t frames = got / m_info.blockAlign;
+        // A file cut short since its header was read ends where its whole frames end.
+        if (frames < count)
+            m_info.frameCount = m_nextFrame + frames;
+        m_mono.resize(frames);
+        decodeMonoSamples(m_info, m_raw.data(), frames, m_mono.data());
+        m_resampler->process(m_mono.data(), frames, m_converted);
+        m_nextFrame += frames;
+    }
+
+    ByteSource m_bytes;
+    WavInfo m_info;
+    std::unique_ptr<MonoResampler> m_resampler;
+    std::size_t m_nextFrame = 0; // of the file
+    bool m_flushed = false;
+    std::vector<std::uint8_t> m_raw;
+    std::vector<float> m_mono;
+    std::vector<std::int16_t> m_converted; // of the piece being read
+    std::size_t m_taken = 0;
+};
+
+// pread until count bytes or the end; an error reads as the end.
+std::size_t readAt(int fd, std::size_t offset, std::size_t count, std::uint8_t* out) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd, out + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::unique_ptr<CaptureFrameSource> openSource(const std::filesystem::path& file) {
+    std::string reason;
+    base::UniqueFd fd = base::openRegularFile(file, reason);
+    if (!fd)
+        throw EWavError("Cannot open the microphone file \"" + file.string() + "\": " + reason);
     try {
-        return convertWavForCapture(bytes.data(), bytes.size());
+        return openWavForCapture(std::move(fd));
     } catch (const EWavError& e) {
         throw EWavError("Cannot use \"" + file.string() + "\" as the microphone: " + e.what());
     }
@@ -34,27 +146,41 @@ std::vector<std::int16_t> loadFile(const std::filesystem::path& file) {
 
 std::vector<std::int16_t> convertWavForCapture(const std::uint8_t* data, std::size_t size) {
     const WavInfo info = parseWav(data, size);
-    std::optional<MonoResampler> resampler;
-    try {
-        resampler.emplace(info.sampleRate, CaptureHub::kSampleRate, MonoResampler::Input::Float32);
-    } catch (const std::runtime_error& e) {
-        throw EWavError(e.what());
+    WavFrameSource source(
+        [data, size](std::size_t offset, std::size_t count, std::uint8_t* out) {
+            const std::size_t copied = offset < size ? std::min(count, size - offset) : 0;
+            std::copy_n(data + std::min(offset, size), copied, out);
+            return copied;
+        },
+        info);
+    std::vector<std::int16_t> out(
+        static_cast<std::size_t>(static_cast<double>(info.frameCount) * CaptureHub::kSampleRate /
+                                 info.sampleRate) +
+        1024);
+    std::size_t filled = 0;
+    while (std::size_t n = source.read(out.data() + filled, out.size() - filled)) {
+        filled += n;
+        if (filled == out.size())
+            out.resize(out.size() * 2);
     }
-    std::vector<std::int16_t> out;
-    out.reserve(static_cast<std::size_t>(static_cast<double>(info.frameCount) *
-                                         CaptureHub::kSampleRate / info.sampleRate) +
-                1024);
-    std::vector<float> mono(kChunkFrames);
-    for (std::size_t first = 0; first < info.frameCount; first += kChunkFrames) {
-        const std::size_t count = std::min(kChunkFrames, info.frameCount - first);
-        decodeMonoFrames(info, data, size, first, count, mono.data());
-        resampler->process(mono.data(), count, out);
-    }
-    resampler->flush(out);
+    out.resize(filled);
     return out;
 }
 
+std::unique_ptr<CaptureFrameSource> openWavForCapture(base::UniqueFd file) {
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0)
+        throw EWavError(std::strerror(errno));
+    // Shared: the source outlives this function and keeps the descriptor open.
+    auto fd = std::make_shared<base::UniqueFd>(std::move(file));
+    ByteSource bytes = [fd](std::size_t offset, std::size_t count, std::uint8_t* out) {
+        return readAt(fd->get(), offset, count, out);
+    };
+    const WavInfo info = parseWavHeader(bytes, static_cast<std::size_t>(status.st_size));
+    return std::make_unique<WavFrameSource>(std::move(bytes), info);
+}
+
 WavFileInput::WavFileInput(CaptureHub& hub, const std::filesystem::path& file)
-    : PacedInput(hub, loadFile(file), "WAV file " + file.string(), false) {}
+    : PacedInput(hub, openSource(file), "WAV file " + file.string(), false) {}
 
 } // namespace cantorix::platform

@@ -1,15 +1,18 @@
 #pragma once
 // The microphone stand-in of `--mic FILE.wav`: the file's sound, converted to the capture's
-// 44100 Hz mono 16-bit, played into the capture hub at real-time pace, then silence. It is
-// silent until a session starts it over, so the file's first sample is heard as the song's
-// audio starts; the session pauses and silences it through the session's input control.
+// 44100 Hz mono 16-bit as it is played, into the capture hub at real-time pace, then silence.
+// It is silent until a session starts it over, so the file's first sample is heard as the
+// song's audio starts; the session pauses and silences it through the session's input control.
 
+#include "base/regular_file.h"
+#include "capture_frame_source.h"
 #include "paced_input.h"
 #include "session/session_input_control.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace cantorix::platform {
@@ -18,10 +21,16 @@ namespace cantorix::platform {
 // Throws EWavError for a file that parseWav refuses.
 std::vector<std::int16_t> convertWavForCapture(const std::uint8_t* data, std::size_t size);
 
+// The same frames, converted piece by piece as they are read, so that only the piece being
+// converted is held however long the file. Reads the header at once and throws EWavError (with
+// parseWav's reason) when the file cannot be used. A file that shrinks or fails to read later
+// ends the recording there.
+std::unique_ptr<CaptureFrameSource> openWavForCapture(base::UniqueFd file);
+
 class WavFileInput : public PacedInput, public session::SessionInputControl {
 public:
-    // Reads and converts the whole file before the first frame goes out. Throws EWavError,
-    // naming the file, when it cannot be read or used.
+    // Opens the file and reads its header before the first frame goes out. Throws EWavError,
+    // naming the file, when it is not a regular file, cannot be read or cannot be used.
     WavFileInput(CaptureHub& hub, const std::filesystem::path& file);
 
     void startOver() override { control(FramePacer::Change::StartOver); }

@@ -81,6 +81,9 @@ WavInfo parseFormat(const std::uint8_t* body, std::size_t size) {
     return info;
 }
 
+// The most of a format chunk parseFormat reads: the extensible format's 40 bytes.
+constexpr std::size_t kFormatBytesRead = 40;
+
 struct DataChunk {
     std::size_t offset = 0;
     std::size_t size = 0;
@@ -89,18 +92,31 @@ struct DataChunk {
 } // namespace
 
 WavInfo parseWav(const std::uint8_t* data, std::size_t size) {
-    if (size < 12)
+    return parseWavHeader(
+        [data, size](std::size_t offset, std::size_t count, std::uint8_t* out) {
+            const std::size_t copied = offset < size ? std::min(count, size - offset) : 0;
+            if (copied > 0)
+                std::memcpy(out, data + offset, copied);
+            return copied;
+        },
+        size);
+}
+
+WavInfo parseWavHeader(const WavByteReader& read, std::size_t size) {
+    std::uint8_t header[kFormatBytesRead];
+    if (size < 12 || read(0, 12, header) != 12)
         fail("not a WAV file (too short)");
-    if (isId(data, "RIFX") || isId(data, "RF64"))
-        fail("unsupported RIFF variant " + chunkName(data));
-    if (!isId(data, "RIFF") || !isId(data + 8, "WAVE"))
+    if (isId(header, "RIFX") || isId(header, "RF64"))
+        fail("unsupported RIFF variant " + chunkName(header));
+    if (!isId(header, "RIFF") || !isId(header + 8, "WAVE"))
         fail("not a WAV file (no RIFF/WAVE header)");
 
     std::optional<WavInfo> format;
     std::optional<DataChunk> samples;
     std::size_t at = 12;
     while (size - at >= 8) {
-        const std::uint8_t* header = data + at;
+        if (read(at, 8, header) != 8)
+            break; // what cannot be read counts as the end of the file
         const std::size_t chunkSize = u32(header + 4);
         const std::size_t left = size - at - 8;
         const bool complete = chunkSize <= left;
@@ -109,7 +125,11 @@ WavInfo parseWav(const std::uint8_t* data, std::size_t size) {
                 fail("more than one 'fmt ' chunk");
             if (!complete)
                 fail("truncated 'fmt ' chunk");
-            format = parseFormat(header + 8, chunkSize);
+            // Only the first 40 bytes mean anything; the size still decides what is expected.
+            const std::size_t wanted = std::min(chunkSize, kFormatBytesRead);
+            if (read(at + 8, wanted, header) != wanted)
+                fail("truncated 'fmt ' chunk");
+            format = parseFormat(header, chunkSize);
         } else if (isId(header, "data")) {
             if (!samples)
                 samples = DataChunk{at + 8, complete ? chunkSize : left};
@@ -169,8 +189,13 @@ void decodeMonoFrames(const WavInfo& info, const std::uint8_t* data, std::size_t
         count > info.frameCount - first || info.dataOffset > size ||
         info.frameCount > (size - info.dataOffset) / info.blockAlign)
         throw EWavError("frames outside the file");
+    decodeMonoSamples(info, data + info.dataOffset + first * info.blockAlign, count, out);
+}
+
+void decodeMonoSamples(const WavInfo& info, const std::uint8_t* frames, std::size_t count,
+                       float* out) {
     const std::size_t sampleBytes = info.bitsPerSample / 8u;
-    const std::uint8_t* frame = data + info.dataOffset + first * info.blockAlign;
+    const std::uint8_t* frame = frames;
     for (std::size_t i = 0; i < count; ++i, frame += info.blockAlign) {
         double sum = 0;
         for (std::size_t c = 0; c < info.channels; ++c)

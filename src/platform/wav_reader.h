@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 
 namespace cantorix::platform {
@@ -31,11 +32,24 @@ struct WavInfo {
 // file (a recording that was never finished) yields the whole frames that are there.
 WavInfo parseWav(const std::uint8_t* data, std::size_t size);
 
+// Copies up to count bytes from offset of a file into out and returns how many it copied; fewer
+// only where the file ends or cannot be read further.
+using WavByteReader =
+    std::function<std::size_t(std::size_t offset, std::size_t count, std::uint8_t* out)>;
+
+// parseWav over a file of size bytes that is read only where its chunk headers and format lie,
+// so a file of any length is described without holding it.
+WavInfo parseWavHeader(const WavByteReader& read, std::size_t size);
+
 // Writes the frames first … first + count − 1 to out as one channel, the average of all
 // channels, scaled to −1 … 1 (float samples beyond that are clipped, non-finite ones count as
 // 0). data and size are the bytes parseWav took. Throws EWavError when the frames are not all
 // in the file.
 void decodeMonoFrames(const WavInfo& info, const std::uint8_t* data, std::size_t size,
                       std::size_t first, std::size_t count, float* out);
+
+// The same for count whole frames held in frames (count × blockAlign bytes).
+void decodeMonoSamples(const WavInfo& info, const std::uint8_t* frames, std::size_t count,
+                       float* out);
 
 } // namespace cantorix::platform

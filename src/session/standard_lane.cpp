@@ -19,14 +19,18 @@ constexpr float kSungAlpha = 1.0f;
 constexpr float kNextAlpha = 0.3f;
 constexpr float kBarHeight = 15;
 constexpr float kGoldenBarHeight = 21;
-constexpr float kRimWidth = 2; // of a rap note's hollow bar
-constexpr double kTickMs = 50; // one analysis tick: one trail segment
+constexpr float kRimWidth = 2;      // of a rap note's hollow bar
+constexpr double kTickMs = 50;      // one analysis tick: one trail segment
 constexpr double kMiddleCMidi = 60; // pitch 0 of a standard song
 // A sung value of silence draws its segment far above the lane, out of sight.
 constexpr double kSilenceY = -1000;
 
-bool isGolden(NoteKind kind) { return kind == NoteKind::Golden || kind == NoteKind::GoldenRap; }
-bool isRap(NoteKind kind) { return kind == NoteKind::Rap || kind == NoteKind::GoldenRap; }
+bool isGolden(NoteKind kind) {
+    return kind == NoteKind::Golden || kind == NoteKind::GoldenRap;
+}
+bool isRap(NoteKind kind) {
+    return kind == NoteKind::Rap || kind == NoteKind::GoldenRap;
+}
 
 void setAlpha(TGLBaseSceneObject& node, float alpha) {
     if (auto* text = dynamic_cast<TGLHUDText*>(&node)) {
@@ -47,7 +51,8 @@ VoiceTimeline voiceTimeline(const songs::StandardSong& song, std::size_t voice) 
     std::stable_sort(notes.begin(), notes.end(),
                      [](const auto& a, const auto& b) { return a.startBeat < b.startBeat; });
     for (const songs::StandardNote& n : notes)
-        t.notes.push_back({n, song.beatToMs(n.startBeat), song.beatToMs(static_cast<double>(n.startBeat) + n.length)});
+        t.notes.push_back({n, song.beatToMs(n.startBeat),
+                           song.beatToMs(static_cast<double>(n.startBeat) + n.length)});
     if (t.notes.empty())
         return t;
     std::vector<std::int32_t> breaks = v.breaks;
@@ -55,8 +60,9 @@ VoiceTimeline voiceTimeline(const songs::StandardSong& song, std::size_t voice) 
     TimedLine line{0, 0, -std::numeric_limits<double>::infinity()};
     double lineEnd = t.notes.front().endMs;
     for (std::int32_t beat : breaks) {
-        const auto at = std::lower_bound(notes.begin(), notes.end(), beat,
-                                         [](const auto& n, std::int32_t b) { return n.startBeat < b; });
+        const auto at =
+            std::lower_bound(notes.begin(), notes.end(), beat,
+                             [](const auto& n, std::int32_t b) { return n.startBeat < b; });
         const auto split = static_cast<std::size_t>(at - notes.begin());
         if (split <= line.first || split >= notes.size())
             continue;
@@ -85,16 +91,24 @@ StandardLane::StandardLane(LaneScene scene, const songs::StandardSong& song)
 
 void StandardLane::startSession() {
     const std::size_t voices = m_song.voices.size();
-    const std::size_t voice =
-        m_voice >= 0 && static_cast<std::size_t>(m_voice) < voices ? static_cast<std::size_t>(m_voice) : 0;
+    const std::size_t voice = m_voice >= 0 && static_cast<std::size_t>(m_voice) < voices
+                                  ? static_cast<std::size_t>(m_voice)
+                                  : 0;
     m_timeline = voiceTimeline(m_song, voice);
     m_line = -1;
     m_highlighted = -1;
     m_entered = 0;
     m_finished = m_timeline.notes.empty();
     m_lastEndMs = 0;
-    for (const TimedNote& n : m_timeline.notes)
+    std::vector<double> starts, ends;
+    starts.reserve(m_timeline.notes.size());
+    ends.reserve(m_timeline.notes.size());
+    for (const TimedNote& n : m_timeline.notes) {
         m_lastEndMs = std::max(m_lastEndMs, n.endMs);
+        starts.push_back(n.startMs);
+        ends.push_back(n.endMs);
+    }
+    m_sounding = SoundingNoteIndex(std::move(starts), ends);
     m_lastMs = 0;
     m_hasBar = false;
     m_barRightEdge = 0;
@@ -158,22 +172,20 @@ void StandardLane::step(std::int64_t positionMs) {
         m_finished = true;
         return;
     }
-    std::size_t line = 0;
-    while (line + 1 < m_timeline.lines.size() && m_timeline.lines[line + 1].showMs <= t)
-        ++line;
+    const std::size_t line = lineAt(t);
     if (static_cast<int>(line) != m_line)
         showLine(line);
-    highlight(dueNote(m_timeline.lines[line], t));
+    const TimedLine& shown = m_timeline.lines[line];
+    highlight(static_cast<int>(m_sounding.lastSounding(shown.first, shown.last, t)));
 }
 
-int StandardLane::dueNote(const TimedLine& line, double t) const {
-    int due = -1;
-    for (std::size_t k = line.first; k < line.last; ++k) {
-        const TimedNote& n = m_timeline.notes[k];
-        if (n.startMs <= t && t < n.endMs)
-            due = static_cast<int>(k);
-    }
-    return due;
+// The lines take over in time order, so the one shown at t is the last whose time has come; the
+// first is shown from the start.
+std::size_t StandardLane::lineAt(double t) const {
+    const auto& lines = m_timeline.lines;
+    const auto next = std::upper_bound(lines.begin() + 1, lines.end(), t,
+                                       [](double ms, const TimedLine& l) { return ms < l.showMs; });
+    return static_cast<std::size_t>(next - lines.begin()) - 1;
 }
 
 void StandardLane::showLine(std::size_t line) {
@@ -273,7 +285,9 @@ void StandardLane::highlight(int note) {
             setAlpha(texts->child(static_cast<int>(i)), lit ? kSungAlpha : kCurrentAlpha);
         if (i < m_bars.size())
             m_bars[i]->setMaterial(
-                {&m_scene.materials, standardBarMaterial(m_timeline.notes[static_cast<std::size_t>(k)].note.kind, lit)});
+                {&m_scene.materials,
+                 standardBarMaterial(m_timeline.notes[static_cast<std::size_t>(k)].note.kind,
+                                     lit)});
     };
     set(m_highlighted, false);
     set(note, true);

@@ -9,6 +9,7 @@
 #include "pitch/semitone_tracker.h"
 #include "song_lane.h"
 #include "songs/standard_song.h"
+#include "sounding_note_index.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -91,7 +92,7 @@ private:
     void buildBars(const TimedLine& line);
     void highlight(int note);
     void startTrail(const scene::TGLHUDSprite& bar);
-    int dueNote(const TimedLine& line, double t) const;
+    std::size_t lineAt(double t) const;
     double pitchY(double pitch) const;
     double xOfTime(double ms) const;
     double trailY() const;
@@ -100,6 +101,7 @@ private:
     const songs::StandardSong& m_song;
     int m_voice = 0;
     VoiceTimeline m_timeline;
+    SoundingNoteIndex m_sounding; // over m_timeline.notes
     scene::TColor m_textColour = scene::clWhite;
     int m_line = -1;
     int m_highlighted = -1;

@@ -14,6 +14,13 @@ namespace {
 using namespace standard;
 
 constexpr int kMaxVoices = 9;
+// Beyond these a value is a slip of the pen or a hostile file, never a song: tempo and offsets
+// that far out only feed overflowing arithmetic further on.
+constexpr double kMinBpm = 1;
+constexpr double kMaxBpm = 10000;
+constexpr double kMaxOffsetMs = 86'400'000; // 24 hours, either way
+constexpr std::int32_t kLowestPitch = -128;
+constexpr std::int32_t kHighestPitch = 127;
 
 bool fitsInt32(std::int64_t value) {
     return value >= std::numeric_limits<std::int32_t>::min() &&
@@ -66,6 +73,8 @@ private:
 
     // A line for several voices is taken whole or not at all.
     bool addNote(const NoteLine& note) {
+        if (note.pitch < kLowestPitch || note.pitch > kHighestPitch || note.length < 0)
+            return false;
         for (const int v : m_targets) {
             const std::int64_t start = (m_relative ? m_voices[v].offset : 0) + note.start;
             if (!fitsInt32(start))
@@ -133,27 +142,33 @@ private:
     bool m_hasMarkers = false;
 };
 
-// A decimal tag as milliseconds; a result too large for a double counts as missing too.
-std::optional<double> millisecondsOf(std::string_view text, double scale) {
-    const std::optional<double> value = parseDecimal(text);
-    if (!value || !std::isfinite(*value * scale))
+// A time tag in milliseconds, or nothing when it is missing or does not read as a number. A
+// number beyond 24 hours either way refuses the song.
+std::optional<double> millisecondsOf(const SongHeader& header, std::string_view tag, double scale) {
+    const std::string_view text = header.find(tag);
+    const std::optional<double> value = parseDecimalUnbounded(text);
+    if (!value)
         return std::nullopt;
-    return *value * scale;
+    const double ms = *value * scale;
+    if (!(std::fabs(ms) <= kMaxOffsetMs))
+        throw EStandardSongError("The song file's " + std::string(tag) + " '" + std::string(text) +
+                                 "' is beyond 24 hours");
+    return ms;
 }
 
 // The beat length, or the message that refuses the song.
 double beatLengthOf(const std::string& bpmText, bool versionTwo) {
     if (bpmText.empty())
         throw EStandardSongError("The song file has no BPM");
-    const std::optional<double> bpm = parseDecimal(bpmText);
+    const std::optional<double> bpm = parseDecimalUnbounded(bpmText);
     if (!bpm)
         throw EStandardSongError("The song file's BPM '" + bpmText + "' is not a number");
     if (*bpm <= 0)
         throw EStandardSongError("The song file's BPM '" + bpmText + "' is not above zero");
-    const double beatMs = (versionTwo ? 60000.0 : 15000.0) / *bpm;
-    if (!std::isfinite(beatMs))
-        throw EStandardSongError("The song file's BPM '" + bpmText + "' is too small");
-    return beatMs;
+    if (*bpm < kMinBpm || *bpm > kMaxBpm)
+        throw EStandardSongError("The song file's BPM '" + bpmText +
+                                 "' is not between 1 and 10000");
+    return (versionTwo ? 60000.0 : 15000.0) / *bpm;
 }
 
 void readHeaderValues(const SongHeader& header, StandardSong& song) {
@@ -174,11 +189,11 @@ void readHeaderValues(const SongHeader& header, StandardSong& song) {
     song.bpm = *parseDecimal(song.bpmText);
     // Before version 2 these three were written in seconds.
     const double secondsScale = versionTwo ? 1.0 : 1000.0;
-    song.gapMs = millisecondsOf(header.find("GAP"), 1.0).value_or(0.0);
-    song.videoGapMs = millisecondsOf(header.find("VIDEOGAP"), secondsScale).value_or(0.0);
-    song.startMs = millisecondsOf(header.find("START"), secondsScale).value_or(0.0);
-    song.endMs = millisecondsOf(header.find("END"), 1.0);
-    song.previewStartMs = millisecondsOf(header.find("PREVIEWSTART"), secondsScale);
+    song.gapMs = millisecondsOf(header, "GAP", 1.0).value_or(0.0);
+    song.videoGapMs = millisecondsOf(header, "VIDEOGAP", secondsScale).value_or(0.0);
+    song.startMs = millisecondsOf(header, "START", secondsScale).value_or(0.0);
+    song.endMs = millisecondsOf(header, "END", 1.0);
+    song.previewStartMs = millisecondsOf(header, "PREVIEWSTART", secondsScale);
 }
 
 std::string voiceName(const SongHeader& header, int number) {

@@ -24,8 +24,8 @@ enum class NoteKind : char {
 struct StandardNote {
     NoteKind kind = NoteKind::Normal;
     std::int32_t startBeat = 0; // absolute, relative mode already resolved
-    std::int32_t length = 0;    // beats
-    std::int32_t pitch = 0;     // semitones from C4 (0 = MIDI note 60)
+    std::int32_t length = 0;    // beats, never negative
+    std::int32_t pitch = 0;     // semitones from C4 (0 = MIDI note 60), −128 … 127
     std::string text;           // UTF-8, may be empty, inner and trailing blanks kept
 
     bool operator==(const StandardNote&) const = default;
@@ -53,9 +53,9 @@ struct StandardSong {
     std::string background;
     std::string bpmText;
 
-    double bpm = 0;    // > 0
+    double bpm = 0;    // 1 … 10000
     double beatMs = 0; // 15000 / bpm before version 2.0.0, 60000 / bpm from it on
-    double gapMs = 0;
+    double gapMs = 0;  // these five within ±86 400 000
     double videoGapMs = 0;
     double startMs = 0;
     std::optional<double> endMs;
@@ -70,8 +70,11 @@ struct StandardSong {
 };
 
 // Reads a whole standard-format song file from its raw bytes (any encoding the format allows).
-// Throws EStandardSongError with a clear message for a missing or non-positive BPM or a file
-// without a note; every other fault skips its line and counts it in `skipped`.
+// Throws EStandardSongError with a clear message for a missing BPM or one outside 1 … 10000 (as
+// written, whatever the version), a GAP, START, END, VIDEOGAP or PREVIEWSTART beyond 24 hours
+// either way (in ms, after the version's units), or a file without a note. Every other fault
+// skips its line and counts it in `skipped`, among them a note whose pitch lies outside
+// −128 … 127 or whose length is negative.
 StandardSong readStandardSong(std::string_view bytes);
 
 } // namespace cantorix::songs

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string>
 
 namespace cantorix::songs::standard {
@@ -124,6 +125,13 @@ std::optional<std::int32_t> parseInt32(std::string_view text) {
 }
 
 std::optional<double> parseDecimal(std::string_view text) {
+    const std::optional<double> value = parseDecimalUnbounded(text);
+    if (!value || !std::isfinite(*value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> parseDecimalUnbounded(std::string_view text) {
     text = trimBlanks(text);
     std::string number;
     std::size_t i = 0;
@@ -146,7 +154,15 @@ std::optional<double> parseDecimal(std::string_view text) {
         return std::nullopt;
     double value = 0;
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (error != std::errc() || end != number.data() + number.size() || !std::isfinite(value))
+    if (end != number.data() + number.size())
+        return std::nullopt;
+    if (error == std::errc::result_out_of_range) {
+        // Out of range is either far too large or far too small: a non-zero whole part says which.
+        const bool large = number.find_first_of("123456789") < number.find('.');
+        const double magnitude = large ? std::numeric_limits<double>::infinity() : 0.0;
+        return number.starts_with('-') ? -magnitude : magnitude;
+    }
+    if (error != std::errc())
         return std::nullopt;
     return value;
 }

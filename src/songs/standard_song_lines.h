@@ -48,6 +48,11 @@ std::optional<std::int32_t> parseInt32(std::string_view text);
 // Blanks, an optional minus, digits, optionally a comma or a point and digits, blanks; finite.
 std::optional<double> parseDecimal(std::string_view text);
 
+// As parseDecimal, but a number too large for a double comes back as ±infinity (and one too
+// close to zero as 0), so that a range check refuses it for what it is rather than taking it
+// for a value that does not read.
+std::optional<double> parseDecimalUnbounded(std::string_view text);
+
 // Lines are given with their leading blanks already removed.
 struct NoteLine {
     NoteKind kind;

@@ -3,6 +3,8 @@
 #include "session/session_clock.h"
 #include "session/standard_lane.h"
 
+#include <random>
+
 namespace cantorix::session::testing {
 namespace {
 
@@ -19,11 +21,12 @@ songs::StandardSong threeLineSong() {
     s.bpm = 150;
     s.beatMs = 100;
     s.gapMs = 500;
-    s.voices.push_back({"",
-                        {note(NoteKind::Normal, 2, 2, 0, "Hel"), note(NoteKind::Normal, 4, 2, 2, "lo "),
-                         note(NoteKind::Golden, 6, 4, 4, "world"), note(NoteKind::Rap, 14, 2, -3, "yo"),
-                         note(NoteKind::Freestyle, 17, 3, 7, "free"), note(NoteKind::Normal, 24, 1, 5, "end")},
-                        {12, 22}});
+    s.voices.push_back(
+        {"",
+         {note(NoteKind::Normal, 2, 2, 0, "Hel"), note(NoteKind::Normal, 4, 2, 2, "lo "),
+          note(NoteKind::Golden, 6, 4, 4, "world"), note(NoteKind::Rap, 14, 2, -3, "yo"),
+          note(NoteKind::Freestyle, 17, 3, 7, "free"), note(NoteKind::Normal, 24, 1, 5, "end")},
+         {12, 22}});
     return s;
 }
 
@@ -42,8 +45,8 @@ protected:
     }
 
     songs::StandardSong standard = threeLineSong();
-    StandardLane standardLane{LaneScene{singText, tabulature, singTab, hudSprite11, materials, font, 766},
-                              standard};
+    StandardLane standardLane{
+        LaneScene{singText, tabulature, singTab, hudSprite11, materials, font, 766}, standard};
 };
 
 TEST(VoiceTimelineTest, BreaksSplitTheVoiceIntoLinesThatTakeOverAtTheBreak) {
@@ -57,16 +60,18 @@ TEST(VoiceTimelineTest, BreaksSplitTheVoiceIntoLinesThatTakeOverAtTheBreak) {
         {{7}, {{0, -1}, {2, 700}}},
         {{5, 7}, {{0, -1}, {2, 600}}}, // a break inside a note: the next line waits for its end
         {{3, 6}, {{0, -1}, {1, 300}, {2, 600}}},
-        {{4}, {{0, -1}, {1, 400}}},          // at the next note's start
-        {{-2, 0, 11}, {{0, -1}}},            // before the first note or after the last: nothing
+        {{4}, {{0, -1}, {1, 400}}}, // at the next note's start
+        {{-2, 0, 11}, {{0, -1}}},   // before the first note or after the last: nothing
         {{7, 7}, {{0, -1}, {2, 700}}},
     };
     for (const Case& c : cases) {
         songs::StandardSong s;
         s.beatMs = 100;
-        s.voices.push_back({"", {note(NoteKind::Normal, 4, 2, 0, "b"), note(NoteKind::Normal, 0, 2, 0, "a"),
-                                 note(NoteKind::Normal, 8, 2, 0, "c")},
-                            c.breaks});
+        s.voices.push_back(
+            {"",
+             {note(NoteKind::Normal, 4, 2, 0, "b"), note(NoteKind::Normal, 0, 2, 0, "a"),
+              note(NoteKind::Normal, 8, 2, 0, "c")},
+             c.breaks});
         const VoiceTimeline t = voiceTimeline(s, 0);
         ASSERT_EQ(t.notes.size(), 3u);
         EXPECT_EQ(t.notes[0].note.text, "a");
@@ -84,7 +89,8 @@ TEST(VoiceTimelineTest, BreaksSplitTheVoiceIntoLinesThatTakeOverAtTheBreak) {
     // A break at the end of a line whose last note runs past it waits for that note to end.
     songs::StandardSong s;
     s.beatMs = 100;
-    s.voices.push_back({"", {note(NoteKind::Normal, 0, 6, 0, "a"), note(NoteKind::Normal, 8, 2, 0, "b")}, {4}});
+    s.voices.push_back(
+        {"", {note(NoteKind::Normal, 0, 6, 0, "a"), note(NoteKind::Normal, 8, 2, 0, "b")}, {4}});
     EXPECT_EQ(voiceTimeline(s, 0).lines.at(1).showMs, 600);
 }
 
@@ -97,12 +103,18 @@ TEST_F(StandardLaneTest, ShowsTheLineBeingSungWithItsSyllableHighlightedAndTheNe
         const char* sung;
     };
     const Step steps[] = {
-        {0, "Hel lo  world", "yo free", ""},   {699, "Hel lo  world", "yo free", ""},
-        {700, "Hel lo  world", "yo free", "Hel"}, {899, "Hel lo  world", "yo free", "Hel"},
-        {900, "Hel lo  world", "yo free", "lo "}, {1499, "Hel lo  world", "yo free", "world"},
-        {1500, "Hel lo  world", "yo free", ""},   {1699, "Hel lo  world", "yo free", ""},
-        {1700, "yo free", "end", ""},             {1900, "yo free", "end", "yo"},
-        {2250, "yo free", "end", "free"},         {2700, "end", "", ""},
+        {0, "Hel lo  world", "yo free", ""},
+        {699, "Hel lo  world", "yo free", ""},
+        {700, "Hel lo  world", "yo free", "Hel"},
+        {899, "Hel lo  world", "yo free", "Hel"},
+        {900, "Hel lo  world", "yo free", "lo "},
+        {1499, "Hel lo  world", "yo free", "world"},
+        {1500, "Hel lo  world", "yo free", ""},
+        {1699, "Hel lo  world", "yo free", ""},
+        {1700, "yo free", "end", ""},
+        {1900, "yo free", "end", "yo"},
+        {2250, "yo free", "end", "free"},
+        {2700, "end", "", ""},
         {2950, "end", "", "end"},
     };
     for (const Step& s : steps) {
@@ -163,7 +175,7 @@ TEST_F(StandardLaneTest, TheTrailFollowsTheSongButNothingIsJudged) {
     standardLane.step(800);
     EXPECT_TRUE(standardLane.UpdateVoiceTrail(30));
     EXPECT_FALSE(standardLane.judgedPitch().has_value());
-    ASSERT_EQ(singTab.count(), 2); // the anchor and one segment
+    ASSERT_EQ(singTab.count(), 2);                              // the anchor and one segment
     EXPECT_FLOAT_EQ(sprite(singTab, 1).position().x, 123 + 65); // 100 ms of 800 along 520 px
     standardLane.UpdateVoiceTrail(255);
     EXPECT_LT(sprite(singTab, 2).position().y, 0) << "silence is drawn out of sight";
@@ -179,15 +191,21 @@ TEST_F(StandardLaneTest, TheTrailShowsTheSemitoneInTheOctaveOfTheBarSung) {
         float y;
     };
     const Case cases[] = {
-        {{true, 60.0}, 507.5f}, {{true, 48.0}, 507.5f}, {{true, 84.0}, 507.5f}, // C in any octave
-        {{true, 62.0}, 432.5f}, {{true, 50.0}, 432.5f}, {{true, 74.0}, 432.5f}, // D: the "lo" bar
-        {{true, 61.0}, 470.0f}, {{true, 59.0}, 515.0f}, // below the lowest bar: at the lane's edge
-        {{false, 60.0}, -1000.0f},                        // unvoiced: out of sight
+        {{true, 60.0}, 507.5f},
+        {{true, 48.0}, 507.5f},
+        {{true, 84.0}, 507.5f}, // C in any octave
+        {{true, 62.0}, 432.5f},
+        {{true, 50.0}, 432.5f},
+        {{true, 74.0}, 432.5f}, // D: the "lo" bar
+        {{true, 61.0}, 470.0f},
+        {{true, 59.0}, 515.0f},    // below the lowest bar: at the lane's edge
+        {{false, 60.0}, -1000.0f}, // unvoiced: out of sight
     };
     for (const Case& c : cases) {
         standardLane.setSemitoneReading(c.reading);
         ASSERT_TRUE(standardLane.UpdateVoiceTrail(255));
-        EXPECT_FLOAT_EQ(sprite(singTab, singTab.count() - 1).position().y, c.y) << c.reading.midiNote;
+        EXPECT_FLOAT_EQ(sprite(singTab, singTab.count() - 1).position().y, c.y)
+            << c.reading.midiNote;
     }
 }
 
@@ -236,13 +254,51 @@ TEST_F(StandardLaneTest, StartEndAndLeadInComeFromTheSong) {
 }
 
 TEST_F(StandardLaneTest, ADuetShowsTheChosenVoicesLines) {
-    standard.voices.push_back({"Bea", {note(NoteKind::Normal, 3, 1, 0, "second"), note(NoteKind::Normal, 9, 1, 0, "voice")}, {6}});
+    standard.voices.push_back(
+        {"Bea",
+         {note(NoteKind::Normal, 3, 1, 0, "second"), note(NoteKind::Normal, 9, 1, 0, "voice")},
+         {6}});
     start(1);
     EXPECT_EQ(lineText(0), "second");
     EXPECT_EQ(lineText(1), "voice");
     EXPECT_DOUBLE_EQ(standardLane.leadInTenths(), 8.0);
     start(7); // out of range: the first voice
     EXPECT_EQ(lineText(0), "Hel lo  world");
+}
+
+// Whatever the overlaps and however the position jumps, the lane shows the line whose time has
+// come and lights the last of its notes sounding then.
+TEST_F(StandardLaneTest, TheDueLineAndNoteHoldForAnySongAndAnySeek) {
+    std::mt19937 random(19);
+    for (int round = 0; round < 40; ++round) {
+        songs::StandardVoice voice;
+        const int notes = 1 + static_cast<int>(random() % 60);
+        for (int i = 0; i < notes; ++i)
+            voice.notes.push_back(note(NoteKind::Normal, static_cast<int>(random() % 200),
+                                       static_cast<int>(random() % (i % 7 == 0 ? 40 : 6)), 0, "x"));
+        for (int i = static_cast<int>(random() % 8); i > 0; --i)
+            voice.breaks.push_back(static_cast<int>(random() % 220));
+        standard.voices = {voice};
+        start();
+        const VoiceTimeline& t = standardLane.timeline();
+        double lastEnd = 0;
+        for (const TimedNote& n : t.notes)
+            lastEnd = std::max(lastEnd, n.endMs);
+        for (int probe = 0; probe < 60; ++probe) {
+            const auto ms = static_cast<std::int64_t>(random() % static_cast<unsigned>(lastEnd));
+            standardLane.step(ms);
+            std::size_t line = 0;
+            while (line + 1 < t.lines.size() && t.lines[line + 1].showMs <= ms)
+                ++line;
+            int due = -1;
+            for (std::size_t k = t.lines[line].first; k < t.lines[line].last; ++k)
+                if (t.notes[k].startMs <= ms && ms < t.notes[k].endMs)
+                    due = static_cast<int>(k);
+            ASSERT_FALSE(standardLane.lyricsFinished());
+            ASSERT_EQ(standardLane.currentLine(), static_cast<int>(line)) << round << " at " << ms;
+            ASSERT_EQ(standardLane.highlightedNote(), due) << round << " at " << ms;
+        }
+    }
 }
 
 } // namespace

@@ -138,7 +138,7 @@ TEST(StandardSongTest, HeaderTagsAreTrimmedMatchedIgnoringCaseAndTheFirstNonEmpt
 
 TEST(StandardSongTest, DecimalValuesAcceptACommaOrAPointAndABadBpmRefusesTheSong) {
     const std::pair<std::string, double> bpms[] = {
-        {"300", 300}, {" 87,5 ", 87.5}, {"87.5", 87.5}, {"\t0,25", 0.25}, {"007", 7},
+        {"300", 300}, {" 87,5 ", 87.5}, {"87.5", 87.5}, {"\t1,25", 1.25}, {"007", 7},
     };
     for (const auto& [text, bpm] : bpms)
         EXPECT_DOUBLE_EQ(readStandardSong("#BPM:" + text + "\n: 0 1 0 a").bpm, bpm) << text;
@@ -154,7 +154,7 @@ TEST(StandardSongTest, DecimalValuesAcceptACommaOrAPointAndABadBpmRefusesTheSong
         {"#BPM:0,0\n: 0 1 0 a", "The song file's BPM '0,0' is not above zero"},
         {"#BPM:-120\n: 0 1 0 a", "The song file's BPM '-120' is not above zero"},
         {"#BPM:0," + std::string(305, '0') + "1\n: 0 1 0 a",
-         "The song file's BPM '0," + std::string(305, '0') + "1' is too small"},
+         "The song file's BPM '0," + std::string(305, '0') + "1' is not between 1 and 10000"},
     };
     for (const auto& [text, message] : refused)
         EXPECT_EQ(refusal(text), message) << text;
@@ -162,8 +162,7 @@ TEST(StandardSongTest, DecimalValuesAcceptACommaOrAPointAndABadBpmRefusesTheSong
     // Other values that do not read count as missing.
     const StandardSong song =
         readStandardSong("#BPM:100\n#GAP:-1,5\n#VIDEOGAP:abc\n#START:2.5x\n#END:1 000\n"
-                         "#PREVIEWSTART:" +
-                         std::string(400, '9') + "\n: 0 1 0 a");
+                         "#PREVIEWSTART:9e9\n: 0 1 0 a");
     EXPECT_DOUBLE_EQ(song.gapMs, -1.5);
     EXPECT_DOUBLE_EQ(song.videoGapMs, 0);
     EXPECT_DOUBLE_EQ(song.startMs, 0);
@@ -186,7 +185,7 @@ TEST(StandardSongTest, NoteLinesHaveATypeThreeNumbersAndTheTextAfterOneBlank) {
         {"  :\t10  4\t 20  la ", note(10, 4, 20, " la ")},
         {": 1 2 3", note(1, 2, 3, "")},
         {": 1 2 3 ", note(1, 2, 3, "")},
-        {": -2147483648 +5 2147483647 x", note(-2147483648, 5, 2147483647, "x")},
+        {": -2147483648 +5 127 x", note(-2147483648, 5, 127, "x")},
         {": 1 2 3x la", std::nullopt},
         {":1 2 3 la", std::nullopt},
         {": 1 2 la", std::nullopt},
@@ -343,6 +342,56 @@ TEST(StandardSongTest, TimesFollowTheVersionsUnits) {
         EXPECT_DOUBLE_EQ(song.videoGapMs, -0.5 * c.secondsScale) << c.version;
         EXPECT_DOUBLE_EQ(*song.previewStartMs, 40 * c.secondsScale) << c.version;
         EXPECT_DOUBLE_EQ(song.beatToMs(7), 1234.5 + 7 * c.beatMs) << c.version;
+    }
+}
+
+TEST(StandardSongTest, ImplausibleNumbersRefuseTheSongOrSkipTheirNote) {
+    struct Case {
+        std::string text;
+        std::string refusal; // empty: the song is read
+        int skipped = 0;
+    };
+    const std::string notes = ": 0 1 0 a\n";
+    const std::string big(400, '9');
+    const Case cases[] = {
+        // The tempo as written, whatever beat length the version makes of it.
+        {"#BPM:1\n" + notes, ""},
+        {"#BPM:10000\n" + notes, ""},
+        {"#VERSION:2.0.0\n#BPM:10000,0\n" + notes, ""},
+        {"#BPM:0,999\n" + notes, "The song file's BPM '0,999' is not between 1 and 10000"},
+        {"#BPM:10000,01\n" + notes, "The song file's BPM '10000,01' is not between 1 and 10000"},
+        {"#BPM:" + big + "\n" + notes,
+         "The song file's BPM '" + big + "' is not between 1 and 10000"},
+        // Offsets in ms after the units, 24 hours either way; GAP and END were always in ms.
+        {"#BPM:300\n#GAP:86400000\n#END:-86400000\n" + notes, ""},
+        {"#BPM:300\n#START:86400\n#VIDEOGAP:-86400\n#PREVIEWSTART:86400\n" + notes, ""},
+        {"#BPM:300\n#GAP:86400000,5\n" + notes,
+         "The song file's GAP '86400000,5' is beyond 24 hours"},
+        {"#BPM:300\n#END:-86400001\n" + notes,
+         "The song file's END '-86400001' is beyond 24 hours"},
+        {"#BPM:300\n#START:86400,001\n" + notes,
+         "The song file's START '86400,001' is beyond 24 hours"},
+        {"#VERSION:2.0.0\n#BPM:300\n#START:86400001\n" + notes,
+         "The song file's START '86400001' is beyond 24 hours"},
+        {"#BPM:300\n#VIDEOGAP:-86401\n" + notes,
+         "The song file's VIDEOGAP '-86401' is beyond 24 hours"},
+        {"#BPM:300\n#previewstart:-" + big + "\n" + notes,
+         "The song file's PREVIEWSTART '-" + big + "' is beyond 24 hours"},
+        // A note outside the pitch range or running backwards is skipped; a zero length stays.
+        {"#BPM:300\n: 0 0 -128 a\n: 1 0 127 b\n", "", 0},
+        {"#BPM:300\n" + notes + ": 1 1 -129 x\n: 2 1 128 x\n: 3 -1 0 x\n", "", 3},
+        {"#BPM:300\nP3\n" + notes + ": 1 1 200 x\n", "", 1},
+        {"#BPM:300\n: 1 -1 0 x\n: 2 1 999 x\n", "The song file has no notes"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(refusal(c.text), c.refusal) << c.text;
+        if (!c.refusal.empty())
+            continue;
+        const StandardSong song = readStandardSong(c.text);
+        EXPECT_EQ(song.skipped, c.skipped) << c.text;
+        for (const StandardVoice& voice : song.voices)
+            for (const StandardNote& n : voice.notes)
+                EXPECT_TRUE(n.pitch >= -128 && n.pitch <= 127 && n.length >= 0) << c.text;
     }
 }
 
