@@ -1,5 +1,6 @@
 #include "ffmpeg_audio_decoder.h"
 
+#include "base/regular_file.h"
 #include "platform/ffmpeg_input.h"
 
 extern "C" {
@@ -127,7 +128,8 @@ void FfmpegAudioDecoder::State::openCodec() {
 }
 
 // The first frame gives the time stamp that stands for sample 0; the length comes from the
-// container where it is exact and from counting otherwise.
+// container where it is exact and believable for the file's size, and from counting otherwise:
+// a header may claim a year of sound in a few kilobytes.
 void FfmpegAudioDecoder::State::measure() {
     if (!decodeFrame())
         fail("it holds no sound");
@@ -135,7 +137,8 @@ void FfmpegAudioDecoder::State::measure() {
     startStamp = stamp == AV_NOPTS_VALUE ? 0 : stamp;
     const AVStream* s = format->streams[stream];
     if (statesExactLength(input->demuxerName(), s->codecpar->codec_id) && s->duration > 0 &&
-        av_cmp_q(timeBase, AVRational{1, rate}) == 0) {
+        av_cmp_q(timeBase, AVRational{1, rate}) == 0 &&
+        plausibleLength(s->duration, rate, input->sizeBytes())) {
         length = s->duration;
     } else {
         length = frame->nb_samples;
@@ -240,8 +243,7 @@ bool FfmpegAudioDecoder::State::convertFrame() {
         if (channels == 1)
             out = AV_CHANNEL_LAYOUT_MONO;
         if (swr_alloc_set_opts2(&converter, &out, AV_SAMPLE_FMT_FLT, rate, &frame->ch_layout,
-                                static_cast<AVSampleFormat>(frame->format), rate, 0,
-                                nullptr) < 0 ||
+                                static_cast<AVSampleFormat>(frame->format), rate, 0, nullptr) < 0 ||
             swr_init(converter) < 0) {
             swr_free(&converter);
             return false;
@@ -265,8 +267,21 @@ bool FfmpegAudioDecoder::State::convertFrame() {
     return true;
 }
 
+namespace {
+
+// A stream over a regular file only: a named pipe would hold the open for ever.
+std::FILE* openForDecoding(const std::filesystem::path& file) {
+    std::string reason;
+    std::FILE* opened = base::openRegularStdioFile(file, reason);
+    if (!opened)
+        failToPlay(file, reason);
+    return opened;
+}
+
+} // namespace
+
 FfmpegAudioDecoder::FfmpegAudioDecoder(const std::filesystem::path& file)
-    : FfmpegAudioDecoder(file, std::fopen(file.c_str(), "rb")) {}
+    : FfmpegAudioDecoder(file, openForDecoding(file)) {}
 
 FfmpegAudioDecoder::FfmpegAudioDecoder(const std::filesystem::path& file, std::FILE* opened)
     : m_state(std::make_unique<State>()) {

@@ -85,12 +85,6 @@ std::int64_t seekSource(void* opaque, std::int64_t offset, int whence) {
     return source->seek(offset, whence);
 }
 
-// Playlists and containers with external references ask for further files or URLs; a song's
-// media file is read alone.
-int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
-    return AVERROR(EPERM);
-}
-
 void silenceLibraryLog() {
     // A bad file is reported by the caller in the player's terms, or not at all; the library
     // must not write to the terminal either.
@@ -100,9 +94,19 @@ void silenceLibraryLog() {
 
 } // namespace
 
-std::unique_ptr<FfmpegInput> FfmpegInput::openFile(std::FILE* file) {
+// Audio: MP3 (recognised only to be refused: libmpg123 plays it), Ogg, MP4/M4A, bare AAC, FLAC,
+// WAV, Matroska/WebM. Video: AVI, MP4, Matroska/WebM, MPEG program and transport streams and
+// bare MPEG video. A demuxer whose name lists several containers matches on any of them.
+const char* const FfmpegInput::kContainerWhitelist =
+    "mp3,ogg,mov,mp4,m4a,aac,flac,wav,matroska,webm,avi,mpeg,mpegts,mpegvideo";
+
+std::unique_ptr<FfmpegInput> FfmpegInput::openFile(std::FILE* file,
+                                                   std::vector<std::string>* refusedOpens) {
     std::unique_ptr<FfmpegInput> input(new FfmpegInput(std::make_unique<FileSource>(file)));
-    return input->open() ? std::move(input) : nullptr;
+    const bool opened = input->open();
+    if (refusedOpens)
+        *refusedOpens = input->m_refusedOpens;
+    return opened ? std::move(input) : nullptr;
 }
 
 std::unique_ptr<FfmpegInput> FfmpegInput::openMemory(const std::uint8_t* data, std::size_t size) {
@@ -122,6 +126,15 @@ const char* FfmpegInput::demuxerName() const {
     return m_format && m_format->iformat ? m_format->iformat->name : "";
 }
 
+// Playlists and containers with external references ask for further files or URLs; a song's
+// media file is read alone, whatever the whitelists let through.
+int FfmpegInput::refuseNestedOpen(AVFormatContext* format, AVIOContext**, const char* url, int,
+                                  AVDictionary**) {
+    if (format && format->opaque)
+        static_cast<FfmpegInput*>(format->opaque)->m_refusedOpens.emplace_back(url ? url : "");
+    return AVERROR(EPERM);
+}
+
 bool FfmpegInput::open() {
     silenceLibraryLog();
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferSize));
@@ -139,6 +152,13 @@ bool FfmpegInput::open() {
     m_format->pb = m_io;
     m_format->flags |= AVFMT_FLAG_CUSTOM_IO;
     m_format->io_open = refuseNestedOpen;
+    m_format->opaque = this;
+    // Our own reader means no protocol is used for the file itself; the whitelists still bind
+    // any demuxer that would open something through FFmpeg's protocols.
+    m_format->format_whitelist = av_strdup(kContainerWhitelist);
+    m_format->protocol_whitelist = av_strdup("file");
+    if (!m_format->format_whitelist || !m_format->protocol_whitelist)
+        return false;
     // The failure frees the context and nulls the pointer.
     return avformat_open_input(&m_format, nullptr, nullptr, nullptr) >= 0;
 }

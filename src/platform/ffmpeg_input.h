@@ -1,16 +1,20 @@
 #pragma once
 // A container opened by FFmpeg over our own byte reader (a file or bytes in memory), so no
-// protocol, URL or second file is ever opened on a file's say-so: playlists and references
-// inside a container are refused. Owns the reader, the I/O context and the demuxer context.
-// One thread at a time; FFmpeg's own log is silenced once per program.
+// protocol, URL or second file is ever opened on a file's say-so: only the containers the game
+// plays are demuxed (no playlists, concatenation lists or picture sequences), and every nested
+// open a demuxer asks for is refused and recorded. Owns the reader, the I/O context and the
+// demuxer context. One thread at a time; FFmpeg's own log is silenced once per program.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 struct AVFormatContext;
 struct AVIOContext;
+struct AVDictionary;
 
 namespace cantorix::platform {
 
@@ -20,14 +24,20 @@ public:
     class ByteSource {
     public:
         virtual ~ByteSource() = default;
-        virtual int read(std::uint8_t* buffer, int size) = 0;           // bytes read, 0 at the end
-        virtual std::int64_t seek(std::int64_t offset, int whence) = 0; // new position, −1 on failure
+        virtual int read(std::uint8_t* buffer, int size) = 0; // bytes read, 0 at the end
+        virtual std::int64_t seek(std::int64_t offset,
+                                  int whence) = 0; // new position, −1 on failure
         virtual std::int64_t size() const = 0;
     };
 
+    // The demuxers (FFmpeg's short names) a song's audio or video may be read with.
+    static const char* const kContainerWhitelist;
+
     // Takes the file (closed with the input). Null when FFmpeg recognises no container in it
-    // or cannot read its header.
-    static std::unique_ptr<FfmpegInput> openFile(std::FILE* file);
+    // that the game plays, or cannot read its header. `refusedOpens`, when given, receives
+    // every further file or URL the container asked to open (all refused), even on failure.
+    static std::unique_ptr<FfmpegInput> openFile(std::FILE* file,
+                                                 std::vector<std::string>* refusedOpens = nullptr);
     // Over bytes that must stay alive while the input is open.
     static std::unique_ptr<FfmpegInput> openMemory(const std::uint8_t* data, std::size_t size);
 
@@ -41,14 +51,21 @@ public:
     // Reads into the streams until their codec facts are known (containers whose header does
     // not state them all); false when that fails.
     bool findStreamInfo();
+    // Every further file or URL the container has asked to open so far (all refused).
+    const std::vector<std::string>& refusedOpens() const { return m_refusedOpens; }
+    // The size of what is read, in bytes; −1 when unknown.
+    std::int64_t sizeBytes() const { return m_source->size(); }
 
 private:
     explicit FfmpegInput(std::unique_ptr<ByteSource> source) : m_source(std::move(source)) {}
     bool open();
+    static int refuseNestedOpen(AVFormatContext* format, AVIOContext** io, const char* url,
+                                int flags, AVDictionary** options);
 
     std::unique_ptr<ByteSource> m_source;
     AVIOContext* m_io = nullptr;
     AVFormatContext* m_format = nullptr;
+    std::vector<std::string> m_refusedOpens;
 };
 
 } // namespace cantorix::platform

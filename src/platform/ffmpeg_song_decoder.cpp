@@ -1,5 +1,6 @@
 #include "ffmpeg_song_decoder.h"
 
+#include "base/regular_file.h"
 #include "platform/ffmpeg_audio_decoder.h"
 #include "platform/ffmpeg_input.h"
 #include "songs/media_player.h"
@@ -31,14 +32,15 @@ public:
         AVChannelLayout in = AV_CHANNEL_LAYOUT_STEREO;
         AVChannelLayout out;
         av_channel_layout_default(&out, channels);
-        if (swr_alloc_set_opts2(&m_converter, &out, AV_SAMPLE_FMT_S16, rate, &in,
-                                AV_SAMPLE_FMT_FLT, m_decoder.sampleRate(), 0, nullptr) < 0 ||
+        if (swr_alloc_set_opts2(&m_converter, &out, AV_SAMPLE_FMT_S16, rate, &in, AV_SAMPLE_FMT_FLT,
+                                m_decoder.sampleRate(), 0, nullptr) < 0 ||
             swr_init(m_converter) < 0) {
             swr_free(&m_converter);
             throw audio::ESongAudioError("Cannot convert the song file '" + song.string() +
                                          "' to the mix's format.");
         }
-        m_expected = m_decoder.lengthFrames() * rate / m_decoder.sampleRate();
+        m_expected =
+            av_rescale_rnd(m_decoder.lengthFrames(), rate, m_decoder.sampleRate(), AV_ROUND_DOWN);
     }
     ~ConvertedSource() override { swr_free(&m_converter); }
     ConvertedSource(const ConvertedSource&) = delete;
@@ -51,8 +53,8 @@ public:
         // an input of no frames just hands out what it holds.
         const std::uint8_t* noFrames[1] = {nullptr};
         for (;;) {
-            const int held = swr_convert(m_converter, &target, limit,
-                                         m_drained ? nullptr : noFrames, 0);
+            const int held =
+                swr_convert(m_converter, &target, limit, m_drained ? nullptr : noFrames, 0);
             if (held != 0 || m_drained)
                 return static_cast<std::size_t>(std::max(held, 0));
             const std::size_t frames = m_decoder.read(m_input.data(), kBlockFrames);
@@ -80,7 +82,8 @@ private:
 } // namespace
 
 bool FfmpegSongDecoder::takes(const std::filesystem::path& song) {
-    std::FILE* file = std::fopen(song.c_str(), "rb");
+    std::string reason; // the export's open() says why a song cannot be decoded
+    std::FILE* file = base::openRegularStdioFile(song, reason);
     if (!file)
         return false;
     const std::unique_ptr<FfmpegInput> input = FfmpegInput::openFile(file);

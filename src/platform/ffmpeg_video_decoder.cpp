@@ -1,5 +1,6 @@
 #include "ffmpeg_video_decoder.h"
 
+#include "base/regular_file.h"
 #include "platform/ffmpeg_input.h"
 
 extern "C" {
@@ -70,7 +71,7 @@ struct FfmpegVideoDecoder::Clip {
     // A frame decoded ahead of the one asked for: AVI's empty chunks repeat the frame before.
     AVFrame* pending = nullptr;
     std::int64_t pendingIndex = -1;
-    bool flushed = false; // the decoder has been told the stream ended
+    bool flushed = false;        // the decoder has been told the stream ended
     std::int64_t lastIndex = -1; // of the frame decoded last
 
     ~Clip() {
@@ -152,8 +153,8 @@ void FfmpegVideoDecoder::Clip::takeTimes(const AVStream& s) {
         info.length = s.nb_frames > 0 ? s.nb_frames : std::max<std::int64_t>(s.duration, 0);
         return;
     }
-    frameRate = s.avg_frame_rate.num > 0 && s.avg_frame_rate.den > 0 ? s.avg_frame_rate
-                                                                      : s.r_frame_rate;
+    frameRate =
+        s.avg_frame_rate.num > 0 && s.avg_frame_rate.den > 0 ? s.avg_frame_rate : s.r_frame_rate;
     if (frameRate.num <= 0 || frameRate.den <= 0)
         frameRate = AVRational{25, 1}; // a stream that states no rate at all plays at PAL's
     info.rate = static_cast<std::uint32_t>(frameRate.num);
@@ -164,8 +165,9 @@ void FfmpegVideoDecoder::Clip::takeTimes(const AVStream& s) {
         seconds = static_cast<double>(s.duration) * av_q2d(s.time_base);
     else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
         seconds = static_cast<double>(format->duration) / AV_TIME_BASE;
-    info.length = s.nb_frames > 0 ? s.nb_frames
-                                  : static_cast<std::int64_t>(std::llround(seconds * av_q2d(frameRate)));
+    info.length = s.nb_frames > 0
+                      ? s.nb_frames
+                      : static_cast<std::int64_t>(std::llround(seconds * av_q2d(frameRate)));
 }
 
 std::int64_t FfmpegVideoDecoder::Clip::indexOfStamp(std::int64_t stamp) const {
@@ -226,9 +228,9 @@ bool FfmpegVideoDecoder::Clip::convert(const AVFrame& picture, session::VideoFra
         return false;
     bool fullRange = picture.color_range == AVCOL_RANGE_JPEG;
     const AVPixelFormat from = withoutRange(static_cast<AVPixelFormat>(picture.format), fullRange);
-    scaler = sws_getCachedContext(scaler, picture.width, picture.height, from, info.width,
-                                  info.height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr,
-                                  nullptr);
+    scaler =
+        sws_getCachedContext(scaler, picture.width, picture.height, from, info.width, info.height,
+                             AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!scaler)
         return false;
     const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
@@ -258,7 +260,8 @@ FfmpegVideoDecoder::~FfmpegVideoDecoder() = default;
 
 bool FfmpegVideoDecoder::open(const std::filesystem::path& file) {
     close();
-    std::FILE* f = std::fopen(file.c_str(), "rb");
+    std::string reason; // the plane shows no clip either way
+    std::FILE* f = base::openRegularStdioFile(file, reason);
     if (!f)
         return false;
     auto clip = std::make_unique<Clip>();

@@ -1,9 +1,9 @@
 #pragma once
-// The video plane's decoder over FFmpeg: the first video stream of any container and codec
-// FFmpeg decodes (AVI, MP4, WebM, Matroska, …), frames converted to bottom-up 24-bit rows. Reads
-// through its own I/O callbacks (a file or bytes in memory), so no other protocol is ever
-// opened. AVI frames are its chunks as today; in other containers frame i is the one shown at
-// i frame periods of the stream's average rate after its start. Keeps the codec
+// The video plane's decoder over FFmpeg: the first video stream of the containers the game
+// plays (AVI, MP4, WebM, Matroska, MPEG), frames converted to bottom-up 24-bit rows. Reads a
+// regular file or bytes in memory through its own I/O callbacks, so no other file, protocol or
+// playlist entry is ever opened. AVI frames are its chunks as today; in other containers frame i is
+// the one shown at i frame periods of the stream's average rate after its start. Keeps the codec
 // open between frames: the next frame decodes on from the last, a jump seeks to the nearest
 // key frame before it and decodes forward. Main thread only; FFmpeg's log is silenced.
 

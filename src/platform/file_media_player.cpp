@@ -40,7 +40,7 @@ void FileMediaPlayer::open() {
             m_resampler = std::make_unique<StereoResampler>(decoder->sampleRate(), m_outputRate);
     } catch (const EAudioOutputError& error) {
         m_stream.reset();
-        throw songs::EMediaPlayerError("Cannot play '" + m_fileName.string() +
+        throw songs::ESoundOutputError("Cannot play '" + m_fileName.string() +
                                        "': " + error.what());
     }
     m_decoder = std::move(decoder);
@@ -95,7 +95,7 @@ std::int64_t FileMediaPlayer::position() const {
     if (frames >= m_decoder->lengthFrames())
         return lengthMs;
     // Only the end itself reports the length: the session takes that as the end of the song.
-    return std::min(frames * 1000 / m_decoder->sampleRate(),
+    return std::min(framesToMs(frames, m_decoder->sampleRate()),
                     std::max<std::int64_t>(0, lengthMs - 1));
 }
 
@@ -106,8 +106,10 @@ std::int64_t FileMediaPlayer::length() const {
 void FileMediaPlayer::setStartPosition(std::int64_t ms) {
     requireOpen("set the start position");
     const std::int64_t clamped = std::clamp<std::int64_t>(ms, 0, m_decoder->lengthMs());
-    // Rounded up, so that the position reads back as ms.
-    const std::int64_t frame = (clamped * m_decoder->sampleRate() + 999) / 1000;
+    // Rounded up, so that the position reads back as ms; seconds apart, so that no length
+    // overflows.
+    const std::int64_t rate = m_decoder->sampleRate();
+    const std::int64_t frame = clamped / 1000 * rate + (clamped % 1000 * rate + 999) / 1000;
     const bool wasPlaying = m_playing;
     if (wasPlaying)
         m_stream->stop();

@@ -1,10 +1,11 @@
 #include "mp3_file_decoder.h"
 
+#include "base/regular_file.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <mpg123.h>
 #include <optional>
 #include <sys/stat.h>
@@ -109,10 +110,19 @@ bool startsLikeMp3(int fd, off_t fileSize) {
            second->sampleRate == header->sampleRate;
 }
 
+// A descriptor for a regular file only: a named pipe would hold the open for ever.
+int openForDecoding(const std::filesystem::path& file) {
+    std::string reason;
+    base::UniqueFd fd = base::openRegularFile(file, reason);
+    if (!fd)
+        failToPlay(file, reason);
+    return fd.release();
+}
+
 } // namespace
 
 Mp3FileDecoder::Mp3FileDecoder(const std::filesystem::path& file)
-    : Mp3FileDecoder(file, ::open(file.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    : Mp3FileDecoder(file, openForDecoding(file)) {}
 
 Mp3FileDecoder::Mp3FileDecoder(const std::filesystem::path& file, int fd) : m_file(file), m_fd(fd) {
     if (m_fd < 0)
@@ -135,8 +145,10 @@ bool Mp3FileDecoder::startsLikeMp3(int fd) {
 
 void Mp3FileDecoder::open() {
     struct stat status {};
-    if (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode))
-        fail("not a file");
+    if (::fstat(m_fd, &status) != 0)
+        fail(std::strerror(errno));
+    if (const std::string kind = base::nonRegularKind(status.st_mode); !kind.empty())
+        fail("it is " + kind + ", not a regular file");
     if (!platform::startsLikeMp3(m_fd, status.st_size))
         fail("not an MP3 file");
     int error = MPG123_OK;

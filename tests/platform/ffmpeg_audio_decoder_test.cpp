@@ -1,4 +1,5 @@
 #include "platform/audio_file_decoder.h"
+#include "platform/claimed_length_files.h"
 #include "platform/ffmpeg_audio_decoder.h"
 #include "platform/ffmpeg_test_files.h"
 #include "platform/mp3_file_decoder.h"
@@ -6,6 +7,7 @@
 #include "songs/media_player.h"
 
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -108,7 +110,7 @@ TEST_F(FfmpegAudioDecoderTest, FilesWithoutPlayableAudioGiveAClearError) {
 
     const std::pair<std::string, std::string> cases[] = {
         {"missing.ogg", "No such file or directory"},
-        {"folder.ogg", "not a file"},
+        {"folder.ogg", "it is a folder, not a regular file"},
         {"text.ogg", "not a sound file the game can play"},
         {"empty.ogg", "not a sound file the game can play"},
         {"silent.mp4", "it holds no audio stream"},
@@ -121,6 +123,42 @@ TEST_F(FfmpegAudioDecoderTest, FilesWithoutPlayableAudioGiveAClearError) {
             ADD_FAILURE() << name << " opened";
         } catch (const EMediaPlayerError& error) {
             EXPECT_EQ(error.what(), "Cannot play '" + (dir / name).string() + "': " + reason);
+        }
+    }
+}
+
+// A length the container's header states is taken only where the file could hold it: a claim of
+// years in a few kilobytes is counted by decoding, so the length is what plays.
+TEST_F(FfmpegAudioDecoderTest, HeaderLengthsAreBelievedOnlyWhereTheFileCouldHoldThem) {
+    constexpr std::int64_t kYear = std::int64_t{44100} * 365 * 24 * 3600;
+    struct Claim {
+        const char* file;
+        const char* codec;
+        std::function<void(const std::filesystem::path&)> patch;
+        std::int64_t minFrames, maxFrames;
+        bool playsItsLength; // a believed claim plays only what the file holds
+    };
+    const Claim claims[] = {
+        {"granule60.ogg", "libvorbis", [](const auto& f) { claimOggGranule(f, 1ull << 60); }, 54441,
+         54441 + 2048, true},
+        {"granule63.ogg", "libvorbis", [](const auto& f) { claimOggGranule(f, ~0ull >> 1); }, 54441,
+         54441 + 2048, true},
+        {"year.ogg", "libvorbis", [](const auto& f) { claimOggGranule(f, kYear); }, 54441,
+         54441 + 2048, true},
+        {"longest.flac", "flac", claimLongestFlac, 54441, 54441, true},
+        // Three seconds in kilobytes is believable: taken as the header says.
+        {"three.ogg", "libvorbis", [](const auto& f) { claimOggGranule(f, 3 * 44100); }, 3 * 44100,
+         3 * 44100, false},
+    };
+    for (const Claim& c : claims) {
+        SCOPED_TRACE(c.file);
+        c.patch(makeTone(dir / c.file, c.codec));
+        const std::unique_ptr<AudioFileDecoder> decoder = openAudioFile(dir / c.file);
+        EXPECT_GE(decoder->lengthFrames(), c.minFrames);
+        EXPECT_LE(decoder->lengthFrames(), c.maxFrames);
+        EXPECT_LE(decoder->lengthMs(), c.maxFrames * 1000 / 44100);
+        if (c.playsItsLength) {
+            EXPECT_EQ(std::int64_t(decodeAll(*decoder).size()), decoder->lengthFrames() * 2);
         }
     }
 }

@@ -255,7 +255,7 @@ TEST_F(FileMediaPlayerTest, FilesThatAreNotMp3GiveAClearError) {
         {"song.mp3", "not a sound file the game can play"},
         {"junk.mp3", "not an MP3 file"},
         {"empty.mp3", "not a sound file the game can play"},
-        {"folder.mp3", "not a file"},
+        {"folder.mp3", "it is a folder, not a regular file"},
     };
     for (const auto& [name, reason] : cases) {
         openFile(player, writeMp3(dir / "good.mp3"));

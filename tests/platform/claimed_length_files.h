@@ -1,0 +1,83 @@
+#pragma once
+// Audio files whose headers claim a length their data does not hold: a real file made by the
+// ffmpeg command, then patched where its container states the length (an Ogg page's granule
+// position with the page's checksum mended, a FLAC stream header's sample count).
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+
+namespace cantorix::testing {
+
+namespace claimed_length_detail {
+
+inline std::string readAll(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeAll(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Ogg's page checksum: CRC-32 with polynomial 0x04C11DB7, not reflected, starting at 0.
+inline std::uint32_t oggCrc(const std::string& page) {
+    std::uint32_t crc = 0;
+    for (unsigned char byte : page) {
+        crc ^= std::uint32_t{byte} << 24;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    }
+    return crc;
+}
+
+} // namespace claimed_length_detail
+
+// Makes the last page of an Ogg file (whose granule position states the stream's length) claim
+// `granule` samples.
+inline void claimOggGranule(const std::filesystem::path& file, std::uint64_t granule) {
+    using namespace claimed_length_detail;
+    std::string bytes = readAll(file);
+    std::size_t last = std::string::npos;
+    for (std::size_t at = 0; at + 27 <= bytes.size() && bytes.compare(at, 4, "OggS") == 0;) {
+        const auto segments = static_cast<unsigned char>(bytes[at + 26]);
+        std::size_t size = 27 + std::size_t{segments};
+        for (std::size_t i = 0; i < segments && at + 27 + i < bytes.size(); ++i)
+            size += static_cast<unsigned char>(bytes[at + 27 + i]);
+        last = at;
+        at += size;
+    }
+    if (last == std::string::npos)
+        throw std::runtime_error("no Ogg page in " + file.string());
+    const auto segments = static_cast<unsigned char>(bytes[last + 26]);
+    std::size_t size = 27 + std::size_t{segments};
+    for (std::size_t i = 0; i < segments; ++i)
+        size += static_cast<unsigned char>(bytes[last + 27 + i]);
+    for (int i = 0; i < 8; ++i)
+        bytes[last + 6 + static_cast<std::size_t>(i)] = static_cast<char>(granule >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes[last + 22 + static_cast<std::size_t>(i)] = 0;
+    const std::uint32_t crc = oggCrc(bytes.substr(last, size));
+    for (int i = 0; i < 4; ++i)
+        bytes[last + 22 + static_cast<std::size_t>(i)] = static_cast<char>(crc >> (8 * i));
+    writeAll(file, bytes);
+}
+
+// Makes a FLAC file's stream header claim the largest sample count it can state (2^36 − 1).
+inline void claimLongestFlac(const std::filesystem::path& file) {
+    using namespace claimed_length_detail;
+    std::string bytes = readAll(file);
+    // "fLaC", the block header, then the stream header: the count is the low 36 bits of the
+    // eight bytes after the block and frame sizes.
+    if (bytes.size() < 26 || bytes.compare(0, 4, "fLaC") != 0 || (bytes[4] & 0x7F) != 0)
+        throw std::runtime_error("no FLAC stream header in " + file.string());
+    bytes[21] = static_cast<char>(bytes[21] | 0x0F);
+    for (std::size_t i = 22; i < 26; ++i)
+        bytes[i] = static_cast<char>(0xFF);
+    writeAll(file, bytes);
+}
+
+} // namespace cantorix::testing

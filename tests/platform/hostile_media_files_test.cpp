@@ -1,0 +1,187 @@
+// Media files that try to hold the reader or send it elsewhere: named pipes, sockets and devices
+// in a song folder, and "audio" that is really a playlist naming another file. Every decoder
+// refuses them with a reason, without waiting, and opens nothing but the file it was given.
+
+#include "platform/audio_file_decoder.h"
+#include "platform/ffmpeg_audio_decoder.h"
+#include "platform/ffmpeg_song_decoder.h"
+#include "platform/ffmpeg_test_files.h"
+#include "platform/ffmpeg_video_decoder.h"
+#include "platform/mp3_file_decoder.h"
+#include "platform/mp3_test_files.h"
+#include "songs/media_player.h"
+
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <future>
+#include <gtest/gtest.h>
+#include <set>
+#include <sys/inotify.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace cantorix::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+// The reason every decoder gives for `file`, or "opened" when one takes it.
+std::vector<std::string> refusals(const fs::path& file) {
+    std::vector<std::string> reasons;
+    const auto expectRefused = [&](const std::function<void()>& open) {
+        try {
+            open();
+            reasons.push_back("opened");
+        } catch (const songs::EMediaPlayerError& error) {
+            reasons.push_back(error.what());
+        }
+    };
+    expectRefused([&] { openAudioFile(file); });
+    expectRefused([&] { FfmpegAudioDecoder decoder(file); });
+    expectRefused([&] { Mp3FileDecoder decoder(file); });
+    FfmpegVideoDecoder video;
+    FfmpegSongDecoder song;
+    reasons.push_back(video.open(file) ? "video opened" : "no video");
+    reasons.push_back(song.takes(file) ? "export takes it" : "export refuses");
+    return reasons;
+}
+
+// Runs refusals() where a regression that waits on a pipe fails instead of hanging: after a
+// generous wait the pipe gets a writer, which lets the stuck open return.
+std::vector<std::string> refusalsWithoutWaiting(const fs::path& file, const fs::path& pipe) {
+    auto done = std::async(std::launch::async, [&] { return refusals(file); });
+    if (done.wait_for(std::chrono::seconds(60)) == std::future_status::timeout) {
+        ADD_FAILURE() << file << ": a decoder waits on the named pipe";
+        while (done.wait_for(std::chrono::milliseconds(50)) == std::future_status::timeout) {
+            const int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0)
+                ::close(writer);
+        }
+    }
+    return done.get();
+}
+
+void bindSocket(const fs::path& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.string().size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd); // the socket file stays
+}
+
+TEST(HostileMediaFilesTest, OnlyRegularFilesAreReadAndNothingWaits) {
+    struct Row {
+        const char* name;
+        std::function<void(const TempDir&)> make;
+        std::string reason;
+    };
+    const Row rows[] = {
+        {"song.ogg",
+         [](const TempDir& d) { ASSERT_EQ(::mkfifo((d / "song.ogg").c_str(), 0600), 0); },
+         "it is a named pipe, not a regular file"},
+        {"link.ogg",
+         [](const TempDir& d) {
+             ASSERT_EQ(::mkfifo((d / "song.ogg").c_str(), 0600), 0);
+             fs::create_symlink(d / "song.ogg", d / "link.ogg");
+         },
+         "it is a named pipe, not a regular file"},
+        {"zero.mp3", [](const TempDir& d) { fs::create_symlink("/dev/zero", d / "zero.mp3"); },
+         "it is a device, not a regular file"},
+        {"socket.ogg", [](const TempDir& d) { bindSocket(d / "socket.ogg"); },
+         "it is a socket, not a regular file"},
+        {"folder.ogg", [](const TempDir& d) { fs::create_directory(d / "folder.ogg"); },
+         "it is a folder, not a regular file"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        row.make(dir);
+        const fs::path file = dir / row.name;
+        const std::string refused = "Cannot play '" + file.string() + "': " + row.reason;
+        const std::vector<std::string> expected = {refused, refused, refused, "no video",
+                                                   "export refuses"};
+        EXPECT_EQ(refusalsWithoutWaiting(file, dir / "song.ogg"), expected);
+    }
+}
+
+// Every file opened in a folder while it lives, by name.
+class OpenTrace {
+public:
+    explicit OpenTrace(const fs::path& folder) : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        if (m_fd < 0 || ::inotify_add_watch(m_fd, folder.c_str(), IN_OPEN) < 0)
+            throw std::runtime_error("inotify is not available");
+    }
+    ~OpenTrace() { ::close(m_fd); }
+    OpenTrace(const OpenTrace&) = delete;
+    OpenTrace& operator=(const OpenTrace&) = delete;
+
+    std::set<std::string> opened() {
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(m_fd, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->len > 0 && event->name[0] != '\0')
+                    m_opened.insert(event->name);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return m_opened;
+    }
+
+private:
+    int m_fd;
+    std::set<std::string> m_opened;
+};
+
+// Names the folder as the working directory for a while: the playlists below name their
+// entries relative to it.
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const fs::path& folder) : m_previous(fs::current_path()) {
+        fs::current_path(folder);
+    }
+    ~WorkingDirectory() { fs::current_path(m_previous); }
+
+private:
+    fs::path m_previous;
+};
+
+TEST(HostileMediaFilesTest, PlaylistsPosingAsMediaOpenNoOtherFile) {
+    struct Row {
+        const char* name;
+        std::string content;
+    };
+    const Row rows[] = {
+        {"concat.ogg", "ffconcat version 1.0\nfile other.ogg\nfile 'other.avi'\n"},
+        {"playlist.ogg", "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXTINF:1.2,\n"
+                         "other.ogg\n#EXTINF:1.2,\nfile:other.avi\n#EXT-X-ENDLIST\n"},
+        {"concat.avi", "ffconcat version 1.0\nfile other.avi\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        testing::makeTone(dir / "other.ogg", "libvorbis");
+        testing::makeWithFfmpeg("-f lavfi -i testsrc=d=0.2:s=64x48 -c:v mpeg4", dir / "other.avi");
+        testing::writeBytes(dir / row.name,
+                            std::vector<unsigned char>(row.content.begin(), row.content.end()));
+        WorkingDirectory inside(dir / "");
+        OpenTrace trace(dir / "");
+        const std::string cannot = "Cannot play '" + std::string(row.name) + "': ";
+        const std::vector<std::string> expected = {cannot + "not a sound file the game can play",
+                                                   cannot + "not a sound file the game can play",
+                                                   cannot + "not an MP3 file", "no video",
+                                                   "export refuses"};
+        EXPECT_EQ(refusals(row.name), expected);
+        EXPECT_EQ(trace.opened(), std::set<std::string>{row.name});
+    }
+}
+
+} // namespace
+} // namespace cantorix::platform
