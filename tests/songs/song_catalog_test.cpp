@@ -229,7 +229,7 @@ TEST_F(SongCatalogTest, SummarisesBothFormatsAsTheSelectionShowsThem) {
 // One hostile song folder per row: what the scan says of a song it must not try to play, found
 // without opening the audio (a named pipe opened for reading would hold the scan for ever).
 TEST_F(SongCatalogTest, TellsWhySongsCannotBePlayedFromTheirFilesAlone) {
-    enum class Audio { None, Regular, Fifo, Folder, LinkToFifo, DanglingLink };
+    enum class Audio { None, Regular, Fifo, Folder, LinkToFifo };
     const struct {
         const char* folder;
         std::string text;
@@ -240,18 +240,12 @@ TEST_F(SongCatalogTest, TellsWhySongsCannotBePlayedFromTheirFilesAlone) {
         {"StdNamesNone", kStandardHead + ": 0 4 0 la\nE\n", "", Audio::None, "no audio file named"},
         {"StdMissing", kStandardHead + "#AUDIO:TestSong.ogg\n: 0 4 0 la\nE\n", "", Audio::None,
          "no audio file: TestSong.ogg"},
-        {"StdMissingDeeper", kStandardHead + "#AUDIO:sub/x.ogg\n: 0 4 0 la\nE\n", "", Audio::None,
-         "no audio file: sub/x.ogg"},
-        {"StdOutside", kStandardHead + "#AUDIO:../x.ogg\n: 0 4 0 la\nE\n", "", Audio::None,
-         "audio outside the song folder: ../x.ogg"},
         {"StdFifo", kStandardHead + "#AUDIO:x.ogg\n: 0 4 0 la\nE\n", "x.ogg", Audio::Fifo,
          "audio is a named pipe: x.ogg"},
         {"StdFolder", kStandardHead + "#AUDIO:x.ogg\n: 0 4 0 la\nE\n", "x.ogg", Audio::Folder,
          "audio is a folder: x.ogg"},
         {"StdLinkToFifo", kStandardHead + "#AUDIO:x.ogg\n: 0 4 0 la\nE\n", "x.ogg",
          Audio::LinkToFifo, "audio is a named pipe: x.ogg"},
-        {"StdDangling", kStandardHead + "#AUDIO:x.ogg\n: 0 4 0 la\nE\n", "x.ogg",
-         Audio::DanglingLink, "no audio file: x.ogg"},
         {"StdPlays", kStandardHead + "#AUDIO:Song.OGG\n: 0 4 0 la\nE\n", "song.ogg", Audio::Regular,
          ""},
         {"StdRefused", kStandardHead + "#AUDIO:x.ogg\nE\n", "x.ogg", Audio::Regular,
@@ -261,10 +255,7 @@ TEST_F(SongCatalogTest, TellsWhySongsCannotBePlayedFromTheirFilesAlone) {
         {"GameMissing", kGameSong, "", Audio::None, "no audio file: a.mp3"},
         {"GameMissingLatin1", "#MP3:Caf\xE9.mp3\n#BPM:120\n#GAP:0\n: 0 4 21 la\nE\n", "",
          Audio::None, "no audio file: Caf\u00E9.mp3"},
-        {"GameFifo", kGameSong, "a.mp3", Audio::Fifo, "audio is a named pipe: a.mp3"},
         {"GamePlays", kGameSong, "a.mp3", Audio::Regular, ""},
-        {"GameRefused", "#MP3:a.mp3\n#BPM:1x\n: 0 4 21 la\nE\n", "a.mp3", Audio::Regular,
-         "song text refused: "},
     };
     for (const auto& row : rows) {
         addSong(row.folder, row.text);
@@ -285,9 +276,6 @@ TEST_F(SongCatalogTest, TellsWhySongsCannotBePlayedFromTheirFilesAlone) {
         case Audio::LinkToFifo:
             ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
             fs::create_symlink(pipe, audio);
-            break;
-        case Audio::DanglingLink:
-            fs::create_symlink(m_dir / "nowhere.ogg", audio);
             break;
         }
         const SongSummary summary =
