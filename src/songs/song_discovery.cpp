@@ -62,12 +62,22 @@ struct Listing {
     std::vector<std::string> subfolders; // may still hold links that are not folders
 };
 
-bool listFolder(const fs::path& folder, Listing& listing) {
+bool stopped(const std::atomic<bool>* stop) {
+    return stop && stop->load(std::memory_order_relaxed);
+}
+
+// A folder of a hundred thousand entries (or one on a slow network share) takes long to list, so
+// the listing too ends when the walk is stopped; what it holds then no longer matters.
+bool listFolder(const fs::path& folder, Listing& listing, const std::atomic<bool>* stop) {
+    constexpr unsigned kEntriesBetweenStopChecks = 256;
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
     if (!dir)
         return false;
     errno = 0;
+    unsigned entries = 0;
     while (const dirent* entry = ::readdir(dir.get())) {
+        if (++entries % kEntriesBetweenStopChecks == 0 && stopped(stop))
+            return true;
         std::string name = entry->d_name;
         // Hidden entries (".", "..", a collection's ".git", a desktop's ".Trash") are not songs.
         if (name.empty() || name.front() == '.')
@@ -92,7 +102,7 @@ public:
     ScanProblems run(const std::vector<fs::path>& roots) {
         for (auto root = roots.rbegin(); root != roots.rend(); ++root)
             m_pending.push_back({normalisedRoot(*root), true});
-        while (!m_pending.empty() && !(m_stop && m_stop->load(std::memory_order_relaxed))) {
+        while (!m_pending.empty() && !stopped(m_stop)) {
             const auto [folder, isRoot] = std::move(m_pending.back());
             m_pending.pop_back();
             visit(folder, isRoot);
@@ -121,10 +131,12 @@ private:
             }
         }
         Listing listing;
-        if (!listFolder(folder, listing)) {
+        if (!listFolder(folder, listing, m_stop)) {
             countFailure();
             return;
         }
+        if (stopped(m_stop))
+            return;
         // A root holds songs and is none itself: a stray text file in it must not hide them.
         if (!listing.songFiles.empty() && !isRoot) {
             const auto last = std::max_element(listing.songFiles.begin(), listing.songFiles.end(),
