@@ -5,11 +5,11 @@
 #include "songs/song_media_file.h"
 
 #include <fstream>
-#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace cantorix::songs;
 namespace fs = std::filesystem;
@@ -42,81 +42,65 @@ TEST(SongMediaFileTest, NamesResolveInsideTheFolderIgnoringCase) {
     fs::remove_all(root);
 }
 
-// Each row builds a song folder beside "outside/", which holds a song and a cover of its own. The
-// scan's summary of a song text naming the row's audio must show only files of the folder.
+// Each row fills a song folder beside "out/", which holds an audio file and a cover of its
+// own; "link" is a link to the song folder. Entries: "x" a small JPEG, "x/" a folder, "x>target"
+// a link ("%" is the root), "x|" a named pipe. The scan's summary of a song text naming the row's
+// audio, in either format, shows only files of the folder.
 TEST(SongMediaFileTest, HostileFoldersNeverLeadOutsideInEitherFormat) {
     const fs::path root =
         fs::temp_directory_path() / ("cantorix_hostile_" + std::to_string(getpid()));
-    const std::string jpeg = "\xFF\xD8\xFF\xE0 jpeg";
-    const auto file = [&](const fs::path& path) { std::ofstream(path, std::ios::binary) << jpeg; };
     struct Row {
-        const char* name;
-        std::function<void(const fs::path& song)> build;
+        const char* folder;
         std::string audio;    // the name the song text gives
         const char* expected; // the audio found, relative to the folder; "" when refused
         const char* cover;    // the cover shown; "" for none
+        std::vector<std::string> entries;
     };
+    // clang-format off
     const Row rows[] = {
-        {"climbs", [&](auto& s) { file(s / "cover.jpg"); }, "../outside/a.mp3", "", "cover.jpg"},
-        {"absolute", [](auto&) {}, (root / "outside/a.mp3").string(), "", ""},
-        {"links out",
-         [](auto& s) {
-             fs::create_symlink("../outside/a.mp3", s / "a.mp3");
-             fs::create_symlink("../outside/cover.jpg", s / "cover.jpg");
-             fs::create_symlink("../outside/cover.jpg", s / "b [CO].jpg");
-         },
-         "a.mp3", "", ""},
-        {"folder links out", [](auto& s) { fs::create_directory_symlink("../outside", s / "m"); },
-         "m/a.mp3", "", ""},
-        {"links inside",
-         [&](auto& s) {
-             fs::create_directory(s / "m");
-             file(s / "m/take.mp3");
-             file(s / "m/front.jpg");
-             fs::create_symlink("m/take.mp3", s / "a.mp3");
-             fs::create_symlink(fs::canonical(s) / "m/front.jpg", s / "cover.jpg");
-         },
-         "a.mp3", "a.mp3", "cover.jpg"},
-        {"the folder is a link",
-         [&](auto& s) {
-             fs::rename(s, root / "real");
-             fs::create_directory_symlink("real", s);
-             file(s / "take.mp3");
-             file(s / "cover.jpg");
-             fs::create_symlink(root / "real/take.mp3", s / "a.mp3");
-         },
-         "a.mp3", "a.mp3", "cover.jpg"},
-        {"cover is a named pipe",
-         [&](auto& s) {
-             file(s / "a.mp3");
-             ASSERT_EQ(::mkfifo((s / "cover.jpg").c_str(), 0600), 0);
-         },
-         "a.mp3", "a.mp3", ""},
-        {"letter case",
-         [&](auto& s) {
-             file(s / "Song.MP3");
-             file(s / "COVER.JPG");
-         },
-         "song.mp3", "Song.MP3", "COVER.JPG"},
+        {"song", "../out/a.mp3", "", "cover.jpg", {"cover.jpg"}},
+        {"song", (root / "out/a.mp3").string(), "", "", {}},
+        {"song", "a.mp3", "", "", {"a.mp3>../out/a.mp3", "cover.jpg>%/out/c.jpg", "b[co].jpg>../out/c.jpg"}},
+        {"song", "m/a.mp3", "", "", {"m>../out"}},
+        {"song", "a.mp3", "a.mp3", "cover.jpg", {"m/", "m/t", "m/f", "a.mp3>m/t", "cover.jpg>%/song/m/f"}},
+        {"link", "a.mp3", "a.mp3", "cover.jpg", {"t.mp3", "cover.jpg", "a.mp3>%/song/t.mp3"}},
+        {"song", "a.mp3", "a.mp3", "", {"a.mp3", "cover.jpg|"}},
+        {"song", "song.mp3", "Song.MP3", "COVER.JPG", {"Song.MP3", "COVER.JPG"}},
     };
-    const std::pair<const char*, std::string> formats[] = {
-        {"game", "#TITLE:T\n#MP3:%\n#BPM:120\n#GAP:0\n: 0 4 21 la\nE\n"},
-        {"standard", "#VERSION:1.0.0\n#TITLE:T\n#BPM:120\n#AUDIO:%\n: 0 4 0 la\nE\n"}};
+    // clang-format on
+    const std::string formats[] = {"#TITLE:T\n#MP3:%\n#BPM:120\n#GAP:0\n: 0 4 21 la\nE\n",
+                                   "#VERSION:1.0.0\n#TITLE:T\n#BPM:120\n#AUDIO:%\n: 0 4 0 la\nE\n"};
+    const auto fill = [](std::string text, const std::string& value) {
+        const std::size_t at = text.find('%');
+        return at == std::string::npos ? text : text.replace(at, 1, value);
+    };
+    const auto picture = [](const fs::path& file) { std::ofstream(file) << "\xFF\xD8\xFF\xE0"; };
     for (const Row& row : rows) {
-        for (const auto& [format, text] : formats) {
+        for (const std::string& format : formats) {
             fs::remove_all(root);
-            fs::create_directories(root / "outside");
-            file(root / "outside/a.mp3");
-            file(root / "outside/cover.jpg");
-            const fs::path song = root / "song";
-            fs::create_directory(song);
-            row.build(song);
-            std::string songText = text;
-            songText.replace(songText.find('%'), 1, row.audio);
-            std::ofstream(song / "song.txt") << songText;
+            fs::create_directories(root / "out");
+            fs::create_directory(root / "song");
+            fs::create_directory_symlink("song", root / "link");
+            picture(root / "out/a.mp3");
+            picture(root / "out/c.jpg");
+            const fs::path song = root / row.folder;
+            for (const std::string& written : row.entries) {
+                const std::string entry = fill(written, root.string());
+                const std::size_t arrow = entry.find('>');
+                if (arrow != std::string::npos)
+                    fs::create_symlink(entry.substr(arrow + 1), song / entry.substr(0, arrow));
+                else if (entry.back() == '/')
+                    fs::create_directory(song / entry);
+                else if (entry.back() == '|')
+                    ASSERT_EQ(::mkfifo((song / entry.substr(0, entry.size() - 1)).c_str(), 0600),
+                              0);
+                else
+                    picture(song / entry);
+            }
+            std::ofstream(song / "song.txt") << fill(format, row.audio);
 
             const SongSummary summary = summariseSong(song, song / "song.txt");
-            const std::string at = std::string(row.name) + " (" + format + ")";
+            const std::string at = row.audio + " in " + format.substr(0, 9);
             EXPECT_EQ(summary.error, "") << at;
             EXPECT_EQ(summary.audio, *row.expected ? (song / row.expected).string() : "") << at;
             EXPECT_EQ(summary.cover, *row.cover ? (song / row.cover).string() : "") << at;
