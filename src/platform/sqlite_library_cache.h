@@ -26,8 +26,9 @@ public:
     // Bumped whenever the stored columns change meaning: an older file is then rebuilt, a newer
     // one left to the program that wrote it.
     static constexpr int kSchemaVersion = 2;
-    // The game's start waits no longer than this for another process's hold on the file.
-    static constexpr int kLoadBusyMs = 100;
+    // How long the game's start waits for another process's hold on the file: with the opening
+    // and the reading, the start is held no more than 100 ms.
+    static constexpr int kLoadBusyMs = 80;
     // A store runs off the window thread and may wait longer, but stays well under the second
     // a quit may take while the scanner is joined.
     static constexpr int kStoreBusyMs = 500;
