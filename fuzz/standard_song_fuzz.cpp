@@ -1,6 +1,8 @@
 // Feeds arbitrary bytes to the format decision and the standard song reader: the decoded text is
 // always UTF-8, a load either succeeds with a consistent song or throws EStandardSongError, and
-// the decoded text read again behind a UTF-8 mark gives the same song.
+// the decoded text read again behind a UTF-8 mark gives the same song. A song that is read holds
+// only plausible numbers: a tempo of 1 to 10000, offsets within a day, pitches within −128 … 127
+// and no negative length.
 
 #include "songs/song_errors.h"
 #include "songs/song_format.h"
@@ -24,21 +26,28 @@ void require(bool condition) {
         std::abort();
 }
 
+constexpr double kDayMs = 86'400'000;
+
+bool withinADay(double ms) {
+    return std::fabs(ms) <= kDayMs;
+}
+
 void checkSong(const StandardSong& song) {
     require(!song.encoding.empty());
-    require(song.bpm > 0 && std::isfinite(song.beatMs) && song.beatMs > 0);
-    require(std::isfinite(song.gapMs) && std::isfinite(song.videoGapMs) &&
-            std::isfinite(song.startMs));
-    require(!song.endMs || std::isfinite(*song.endMs));
-    require(!song.previewStartMs || std::isfinite(*song.previewStartMs));
+    require(song.bpm >= 1 && song.bpm <= 10000 && std::isfinite(song.beatMs) && song.beatMs > 0);
+    require(withinADay(song.gapMs) && withinADay(song.videoGapMs) && withinADay(song.startMs));
+    require(!song.endMs || withinADay(*song.endMs));
+    require(!song.previewStartMs || withinADay(*song.previewStartMs));
     require(song.skipped >= 0);
     require(!song.voices.empty() && song.voices.size() <= 9);
     for (const std::string* text : {&song.title, &song.artist, &song.audio, &song.bpmText})
         require(isValidUtf8(*text));
     for (const StandardVoice& voice : song.voices) {
         require(!voice.notes.empty() && isValidUtf8(voice.name));
-        for (const StandardNote& note : voice.notes)
+        for (const StandardNote& note : voice.notes) {
             require(isValidUtf8(note.text) && note.text.find_first_of("\r\n") == std::string::npos);
+            require(note.pitch >= -128 && note.pitch <= 127 && note.length >= 0);
+        }
     }
 }
 
