@@ -40,7 +40,7 @@ song() {
     awk -v n="$notes" 'BEGIN {
         print "#VERSION:1.0.0"; print "#TITLE:Long"; print "#ARTIST:Bench"; print "#BPM:10000"
         print "#GAP:0"
-        for (i = 0; i < n; i++) printf ": %d 1 %d\n", i, i % 7
+        for (i = 0; i < n; i++) printf ": %d 1 %d\n", i, i % 10 - 3
         print "E"
     }' >"$file"
 }
