@@ -1,5 +1,7 @@
 #include "song_browser.h"
 
+#include "songs/song_playability.h"
+
 #include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
@@ -85,11 +87,12 @@ std::optional<SongSummary> SongBrowser::markUnplayable(const std::string& folder
                                    [&](const SongSummary& s) { return s.folder == folder; });
     if (song == m_songs.end())
         return std::nullopt;
-    if (reason.empty())
-        reason = "the audio file cannot be played";
+    std::string line = firstLine(reason);
+    if (line.empty())
+        line = "the audio file cannot be played";
     if (playable(*song))
         ++m_unplayable;
-    song->unplayable = std::move(reason);
+    song->unplayable = std::move(line);
     // The stamp the verdict holds for: a new audio file under the same name is tried again.
     song->audioStamp = song->audio.empty() ? FileStamp{} : fileStamp(song->audio);
     // Still listed where it is: the player sees why the song under the cursor did not start.

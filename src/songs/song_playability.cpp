@@ -3,6 +3,7 @@
 #include "base/regular_file.h"
 #include "songs/text_encoding.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -27,12 +28,13 @@ std::string relativeName(std::string_view folder, std::string_view audio) {
     return shownName(audio);
 }
 
-std::string firstLine(std::string_view text) {
-    const std::size_t end = text.find_first_of("\r\n");
-    return std::string(text.substr(0, end));
-}
-
 } // namespace
+
+std::string firstLine(std::string_view text) {
+    const std::size_t start = std::min(text.find_first_not_of("\r\n"), text.size());
+    text.remove_prefix(start);
+    return std::string(text.substr(0, text.find_first_of("\r\n")));
+}
 
 std::string audioProblem(std::string_view folder, std::string_view audio, std::string_view named,
                          FileStamp& stamp) {
@@ -61,7 +63,7 @@ bool playable(const SongSummary& song) {
 std::string problemLine(const SongSummary& song) {
     if (!song.error.empty())
         return "song text refused: " + firstLine(song.error);
-    return song.unplayable;
+    return firstLine(song.unplayable);
 }
 
 } // namespace cantorix::songs

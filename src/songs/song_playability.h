@@ -17,4 +17,8 @@ namespace cantorix::songs {
 std::string audioProblem(std::string_view folder, std::string_view audio, std::string_view named,
                          FileStamp& stamp);
 
+// The first line of a message that says something: a slab and a list row have room for one, and
+// a message may open with a line break.
+std::string firstLine(std::string_view text);
+
 } // namespace cantorix::songs

@@ -50,7 +50,7 @@ TEST(SongBrowserTest, SongsThatCannotBePlayedAreCountedListedAndShownOnlyWhenAsk
     SongSummary noAudio = song("c", "Gamma", "Silent");
     noAudio.unplayable = "no audio file: TestSong.ogg";
     SongSummary refused = song("a", "Alpha", "Broken");
-    refused.error = "The song file has no notes\nmore detail";
+    refused.error = "\nThe song file has no notes\nmore detail";
     SongBrowser browser;
     browser.assign({song("b", "Beta", "Fine"), noAudio, refused, song("d", "Delta", "Good")});
     EXPECT_EQ(browser.shownFolders(), (std::vector<std::string>{"/lib/b", "/lib/d"}));
@@ -78,7 +78,7 @@ TEST(SongBrowserTest, SongsThatCannotBePlayedAreCountedListedAndShownOnlyWhenAsk
     // until another song is selected and the list is rebuilt.
     EXPECT_FALSE(browser.markUnplayable("/lib/unknown", "x"));
     const std::optional<SongSummary> marked =
-        browser.markUnplayable("/lib/d", "audio cannot be decoded: d.ogg");
+        browser.markUnplayable("/lib/d", "audio cannot be decoded: d.ogg\r\nat frame 3");
     ASSERT_TRUE(marked);
     EXPECT_EQ(marked->unplayable, "audio cannot be decoded: d.ogg");
     EXPECT_EQ(marked->audioStamp.size, -1);
