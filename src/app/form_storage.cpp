@@ -1,6 +1,7 @@
 #include "form_storage.h"
 
 #include "game_scene.h"
+#include "options_form.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,7 +16,9 @@ namespace {
 constexpr const char* kFormVersionKey = "FormVersion";
 constexpr const char* kCountKey = "Count";
 
-bool isBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+bool isBlank(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
 
 std::string keyOf(const StoredProperty& property) {
     std::string key = property.name;
@@ -23,11 +26,11 @@ std::string keyOf(const StoredProperty& property) {
     return key;
 }
 
-std::string itemKey(std::size_t index) { return "Item" + std::to_string(index); }
+std::string itemKey(std::size_t index) {
+    return "Item" + std::to_string(index);
+}
 
-template <class... F> struct Overloaded : F... {
-    using F::operator()...;
-};
+template <class... F> struct Overloaded : F... { using F::operator()...; };
 template <class... F> Overloaded(F...) -> Overloaded<F...>;
 
 } // namespace
@@ -70,13 +73,15 @@ std::int32_t profileInteger(std::string_view text) {
     const std::int64_t limit = base == 16 ? 0xFFFFFFFFll : std::numeric_limits<std::int32_t>::max();
     if (magnitude > static_cast<std::uint64_t>(limit) + (negative && base == 10 ? 1 : 0))
         return 0;
-    const std::int64_t value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+    const std::int64_t value =
+        negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
 
 std::string profileFloat(float value) {
     char buffer[32];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 7);
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 7);
     return ec == std::errc() ? std::string(buffer, end) : std::string("0");
 }
 
@@ -85,16 +90,19 @@ std::optional<float> parseProfileFloat(std::string_view text) {
     std::string_view s = trimmed;
     if (s.starts_with('+'))
         s.remove_prefix(1);
-    if (s.empty() || !(std::isdigit(static_cast<unsigned char>(s.front())) || s.front() == '-' || s.front() == '.'))
+    if (s.empty() || !(std::isdigit(static_cast<unsigned char>(s.front())) || s.front() == '-' ||
+                       s.front() == '.'))
         return std::nullopt;
     float value = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, std::chars_format::general);
+    const auto [end, ec] =
+        std::from_chars(s.data(), s.data() + s.size(), value, std::chars_format::general);
     if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(value))
         return std::nullopt;
     return value;
 }
 
-FormStorage::FormStorage(ProfileStore& store, std::vector<StoredProperty> properties, std::string section)
+FormStorage::FormStorage(ProfileStore& store, std::vector<StoredProperty> properties,
+                         std::string section)
     : m_store(store), m_properties(std::move(properties)), m_section(std::move(section)) {}
 
 std::string FormStorage::listSection(const StoredProperty& property) const {
@@ -120,34 +128,37 @@ void FormStorage::restore() {
 
 void FormStorage::restoreOne(const StoredProperty& property) {
     const std::string key = keyOf(property);
-    std::visit(Overloaded{
-                   [&](const StoredProperty::Integer& p) {
-                       p.set(profileInteger(m_store.readString(m_section, key, std::to_string(p.get()))));
-                   },
-                   [&](const StoredProperty::Float& p) {
-                       if (auto value = parseProfileFloat(m_store.readString(m_section, key, profileFloat(p.get()))))
-                           p.set(*value);
-                   },
-                   [&](const StoredProperty::Text& p) {
-                       p.set(trimmedText(m_store.readString(m_section, key, p.get())));
-                   },
-                   [&](const StoredProperty::TextList& p) {
-                       const std::string section = listSection(property);
-                       const std::int32_t count = profileInteger(m_store.readString(section, kCountKey, "0"));
-                       if (count <= 0)
-                           return;
-                       // A count far beyond the keys present is a damaged file: it cannot name
-                       // more entries than the section holds keys.
-                       const std::size_t n =
-                           std::min(static_cast<std::size_t>(count), m_store.keyNames(section).size());
-                       std::vector<std::string> items;
-                       items.reserve(n);
-                       for (std::size_t i = 0; i < n; ++i)
-                           items.push_back(m_store.readString(section, itemKey(i), ""));
-                       p.set(std::move(items));
-                   },
-               },
-               property.access);
+    std::visit(
+        Overloaded{
+            [&](const StoredProperty::Integer& p) {
+                p.set(profileInteger(m_store.readString(m_section, key, std::to_string(p.get()))));
+            },
+            [&](const StoredProperty::Float& p) {
+                if (auto value = parseProfileFloat(
+                        m_store.readString(m_section, key, profileFloat(p.get()))))
+                    p.set(*value);
+            },
+            [&](const StoredProperty::Text& p) {
+                p.set(trimmedText(m_store.readString(m_section, key, p.get())));
+            },
+            [&](const StoredProperty::TextList& p) {
+                const std::string section = listSection(property);
+                const std::int32_t count =
+                    profileInteger(m_store.readString(section, kCountKey, "0"));
+                if (count <= 0)
+                    return;
+                // A count far beyond the keys present is a damaged file: it cannot name
+                // more entries than the section holds keys.
+                const std::size_t n =
+                    std::min(static_cast<std::size_t>(count), m_store.keyNames(section).size());
+                std::vector<std::string> items;
+                items.reserve(n);
+                for (std::size_t i = 0; i < n; ++i)
+                    items.push_back(m_store.readString(section, itemKey(i), ""));
+                p.set(std::move(items));
+            },
+        },
+        property.access);
 }
 
 void FormStorage::save() {
@@ -191,7 +202,8 @@ namespace {
 StoredProperty colourProperty(TGLBaseControl& control, const char* property, bool focused) {
     StoredProperty::Integer access{
         [&control, focused] {
-            return static_cast<std::int32_t>(focused ? control.focusedColor() : control.defaultColor());
+            return static_cast<std::int32_t>(focused ? control.focusedColor()
+                                                     : control.defaultColor());
         },
         [&control, focused](std::int32_t v) {
             const auto colour = static_cast<TColor>(v);
@@ -207,22 +219,22 @@ StoredProperty captionProperty(TGLBaseControl& control) {
 }
 
 StoredProperty positionProperty(TGLScrollbar& bar) {
-    return {bar.name() + ".Pos",
-            StoredProperty::Float{[&bar] { return bar.pos(); }, [&bar](float v) { bar.setPos(v); }}};
+    return {bar.name() + ".Pos", StoredProperty::Float{[&bar] { return bar.pos(); },
+                                                       [&bar](float v) { bar.setPos(v); }}};
 }
 
 } // namespace
 
-std::vector<StoredProperty> formStorage1Properties(GameScene& g,
-                                                  session::HallOfFameList& hallOfFame,
-                                                  std::vector<std::string>* songFolders,
-                                                  std::optional<StoredProperty::Integer> fullScreen) {
+std::vector<StoredProperty>
+formStorage1Properties(GameScene& g, session::HallOfFameList& hallOfFame,
+                       std::vector<std::string>* songFolders,
+                       std::optional<StoredProperty::Integer> fullScreen) {
     std::vector<StoredProperty> list;
-    list.push_back({"ListBox1.Items",
-                    StoredProperty::TextList{[&hallOfFame] { return hallOfFame.entries(); },
-                                             [&hallOfFame](std::vector<std::string> v) {
-                                                 hallOfFame.assign(std::move(v));
-                                             }}});
+    list.push_back(
+        {"ListBox1.Items", StoredProperty::TextList{[&hallOfFame] { return hallOfFame.entries(); },
+                                                    [&hallOfFame](std::vector<std::string> v) {
+                                                        hallOfFame.assign(std::move(v));
+                                                    }}});
     list.push_back(colourProperty(*g.GLButton5, "DefaultColor", false));
     list.push_back(colourProperty(*g.GLButton5, "FocusedColor", true));
     list.push_back(colourProperty(*g.GLButton6, "FocusedColor", true));
@@ -243,6 +255,11 @@ std::vector<StoredProperty> formStorage1Properties(GameScene& g,
     list.push_back(positionProperty(*g.Difficulty));
     list.push_back(positionProperty(*g.MicDelay));
     list.push_back(captionProperty(*g.SongOrder));
+    // A switch, kept as 1 or 0 like the full-screen one rather than as its toggle's "X".
+    list.push_back(
+        {kShowUnplayableProperty,
+         StoredProperty::Integer{[&g] { return showsUnplayableSongs(g) ? 1 : 0; },
+                                 [&g](std::int32_t on) { setShowsUnplayableSongs(g, on != 0); }}});
     if (songFolders)
         list.push_back({kSongFoldersProperty,
                         StoredProperty::TextList{[songFolders] { return *songFolders; },

@@ -89,14 +89,18 @@ inline constexpr const char* kSongFoldersProperty = "SongFolders.Items";
 // Whether the main window shows full screen: 1 on, 0 off.
 inline constexpr const char* kFullScreenProperty = "FullScreen.Checked";
 
+// Whether the song list shows the songs that cannot be played: 1 on, 0 off (the default).
+inline constexpr const char* kShowUnplayableProperty = "ShowUnplayable.Checked";
+
 // The property list of `FormStorage1`, in its order: the hall of fame, the colour buttons,
 // the captions of the labels, the export name and the toggles, the scrollbar positions; then
 // the difficulty and the microphone delay (keys Difficulty_Pos and MicDelay_Pos), the song
-// order (SongOrder_Caption), when songFolders is given the list of song folders, and when
-// fullScreen is given the full-screen switch (FullScreen_Checked).
-std::vector<StoredProperty> formStorage1Properties(
-    GameScene& game, session::HallOfFameList& hallOfFame,
-    std::vector<std::string>* songFolders = nullptr,
-    std::optional<StoredProperty::Integer> fullScreen = std::nullopt);
+// order (SongOrder_Caption), the listing of unplayable songs (ShowUnplayable_Checked), when
+// songFolders is given the list of song folders, and when fullScreen is given the full-screen
+// switch (FullScreen_Checked).
+std::vector<StoredProperty>
+formStorage1Properties(GameScene& game, session::HallOfFameList& hallOfFame,
+                       std::vector<std::string>* songFolders = nullptr,
+                       std::optional<StoredProperty::Integer> fullScreen = std::nullopt);
 
 } // namespace cantorix::app

@@ -12,8 +12,8 @@ FontSpec font(const char* face, int height, bool bold, TColor colour) {
 
 // Image buttons draw only their picture: alpha test, key colour from the top-left pixel,
 // nearest filtering, replace mode. Hover variants are the same picture made brighter.
-void makeButtonMaterial(TGLMaterialLibrary& lib, const char* name, const char* file, float alphaTest,
-                        bool hover) {
+void makeButtonMaterial(TGLMaterialLibrary& lib, const char* name, const char* file,
+                        float alphaTest, bool hover) {
     TGLLibMaterial& m = lib.addTextureMaterial(name, file);
     m.setBlending(BlendingMode::AlphaTest);
     m.setAlphaThreshold(alphaTest);
@@ -37,7 +37,8 @@ void makeColourMaterial(TGLMaterialLibrary& lib, const char* name, ColorF colour
 
 } // namespace
 
-GameScene::GameScene(ImageLoader& loader, GlyphRasterizer& glyphs, const std::filesystem::path& programDir)
+GameScene::GameScene(ImageLoader& loader, GlyphRasterizer& glyphs,
+                     const std::filesystem::path& programDir)
     : GLMaterialLibrary1("GLMaterialLibrary1", loader, programDir),
       Menulyb("Menulyb", loader, programDir), Covers("Covers", loader, programDir),
       Stuff("Stuff", loader, programDir), SkinImages("SkinImages", loader, programDir),
@@ -73,7 +74,7 @@ std::vector<TGLMaterialLibrary*> GameScene::libraries() {
 
 std::vector<TGLBitmapFont*> GameScene::fonts() {
     return {&GLStoredBitmapFont1, &GLStoredBitmapFont2, &GLStoredBitmapFont3, &GLStoredBitmapFont4,
-            &SingingText, &Menufont1, &Menufont2, &ScoreFont};
+            &SingingText,         &Menufont1,           &Menufont2,           &ScoreFont};
 }
 
 void GameScene::loadMaterials() {
@@ -89,7 +90,8 @@ void GameScene::loadMaterials() {
     makeColourMaterial(GLMaterialLibrary1, "KnobFaint1", toColorF(0x00FF8000, 0.3f));
     makeColourMaterial(GLMaterialLibrary1, "KnobFaint2", toColorF(0x0000C0FF, 0.3f));
     makeColourMaterial(GLMaterialLibrary1, "KnobHole", toColorF(0x00201010, 0.85f));
-    GLMaterialLibrary1.addTextureMaterial("Osci", "data/gfx/OsciSkin.tga").setBlending(BlendingMode::Additive);
+    GLMaterialLibrary1.addTextureMaterial("Osci", "data/gfx/OsciSkin.tga")
+        .setBlending(BlendingMode::Additive);
     GLMaterialLibrary1.addTextureMaterial("Prog", "data/skins/vip/progress.tga");
     // The open frame around the cover slab.
     makeColourMaterial(GLMaterialLibrary1, "LibMaterial", toColorF(0x0040B0E0));
@@ -100,9 +102,12 @@ void GameScene::loadMaterials() {
         float alphaTest;
     };
     const ButtonImage images[] = {
-        {"Start", "data/skins/vip/about.tga", 1.0f},   {"Editor", "data/skins/vip/editor.tga", 1.0f},
-        {"Scores", "data/skins/vip/score.tga", 1.0f},  {"Options", "data/skins/vip/options.tga", 1.0f},
-        {"Play", "data/skins/vip/Play.tga", 1.0f},     {"Rewind", "data/skins/vip/Rewind.tga", 1.0f},
+        {"Start", "data/skins/vip/about.tga", 1.0f},
+        {"Editor", "data/skins/vip/editor.tga", 1.0f},
+        {"Scores", "data/skins/vip/score.tga", 1.0f},
+        {"Options", "data/skins/vip/options.tga", 1.0f},
+        {"Play", "data/skins/vip/Play.tga", 1.0f},
+        {"Rewind", "data/skins/vip/Rewind.tga", 1.0f},
         {"Pause", "data/skins/vip/Pause.tga", 0.5f},
     };
     for (const ButtonImage& b : images) {
@@ -112,11 +117,14 @@ void GameScene::loadMaterials() {
     makeButtonMaterial(Menulyb, "Larrow", "data/skins/vip/arrow.tga", 1.0f, false);
     makeButtonMaterial(Menulyb, "Rarrow", "data/skins/vip/arrow2.tga", 1.0f, false);
 
-    TGLLibMaterial& skin = SkinImages.addTextureMaterial("defaultSkin", "data/skins/vip/defaultSkin.tga");
+    TGLLibMaterial& skin =
+        SkinImages.addTextureMaterial("defaultSkin", "data/skins/vip/defaultSkin.tga");
     skin.setBlending(BlendingMode::Transparency);
     skin.texture().setFilters(TextureFilter::Nearest, TextureFilter::Nearest);
-    SkinImages.addTextureMaterial("track", "data/gfx/track.tga").setBlending(BlendingMode::Transparency);
-    SkinImages.addTextureMaterial("track1", "data/gfx/track1.tga").setBlending(BlendingMode::Transparency);
+    SkinImages.addTextureMaterial("track", "data/gfx/track.tga")
+        .setBlending(BlendingMode::Transparency);
+    SkinImages.addTextureMaterial("track1", "data/gfx/track1.tga")
+        .setBlending(BlendingMode::Transparency);
 }
 
 void GameScene::buildBackground() {
@@ -128,7 +136,8 @@ void GameScene::buildBackground() {
     Bg->setMaterial({&SkinImages, "Bg"});
 }
 
-TGLBaseControl& GameScene::addRoot(TGLDummyCube& group, const char* name, int width, int height, int tag) {
+TGLBaseControl& GameScene::addRoot(TGLDummyCube& group, const char* name, int width, int height,
+                                   int tag) {
     auto& root = group.addNewChild<TGLBaseControl>(name);
     root.setBounds(0, 0, width, height);
     root.setTag(tag);
@@ -189,7 +198,8 @@ void GameScene::buildFirstPage() {
     GLCube1->setSize({1, 3.1f, 3.1f});
     GLCube1->setParts(cpTop | cpBottom | cpFront | cpBack);
     GLCube1->setMaterial({&GLMaterialLibrary1, "LibMaterial"});
-    for (auto [text, name, y] : {std::tuple{&Artist, "Artist", 255}, std::tuple{&Title, "Title", 275}}) {
+    for (auto [text, name, y] :
+         {std::tuple{&Artist, "Artist", 255}, std::tuple{&Title, "Title", 275}}) {
         *text = &Ring->addNewChild<TGLHUDText>(name);
         (*text)->setPosition({570, static_cast<float>(y), 0});
         (*text)->setFont(&GLStoredBitmapFont1);
@@ -204,13 +214,29 @@ void GameScene::buildFirstPage() {
     Voices->setLayout(TTextLayout::tlTop);
     Voices->setVisible(false);
     for (auto [text, y] : {std::pair{&SearchText, 180}, std::pair{&LibraryStatus, 428}}) {
-        *text = &Ring->addNewChild<TGLHUDText>(text == &SearchText ? "SearchText" : "LibraryStatus");
+        *text =
+            &Ring->addNewChild<TGLHUDText>(text == &SearchText ? "SearchText" : "LibraryStatus");
         (*text)->setPosition({570, static_cast<float>(y), 0});
         (*text)->setFont(&GLStoredBitmapFont1);
         (*text)->setAlignment(TAlignment::taCenter);
         (*text)->setLayout(TTextLayout::tlTop);
     }
     SearchText->setVisible(false);
+    // Why the selected song cannot be played, over its artist in place of a duet's voices.
+    SongProblem = &Ring->addNewChild<TGLHUDText>("SongProblem");
+    SongProblem->setPosition({570, 250, 0});
+    SongProblem->setFont(&GLStoredBitmapFont4);
+    SongProblem->setAlignment(TAlignment::taCenter);
+    SongProblem->setLayout(TTextLayout::tlBottom);
+    SongProblem->setModulateColor({1.0f, 0.62f, 0.3f, 1.0f});
+    SongProblem->setVisible(false);
+    // When nothing can be played: where songs are looked for, over the empty top of the screen.
+    AddSongsText = &Ring->addNewChild<TGLHUDText>("AddSongsText");
+    AddSongsText->setPosition({383, 90, 0});
+    AddSongsText->setFont(&Menufont2);
+    AddSongsText->setAlignment(TAlignment::taCenter);
+    AddSongsText->setLayout(TTextLayout::tlTop);
+    AddSongsText->setVisible(false);
 
     Root1 = &addRoot(*Firstpage, "Root1", 1000, 1000, 1);
     GLForm1 = &Root1->addNewChild<TGLForm>("GLForm1");
@@ -227,6 +253,10 @@ void GameScene::buildFirstPage() {
     VoiceChoice->setDefaultColor(0x0080D0FF);
     VoiceChoice->setAlignment(TAlignment::taCenter);
     VoiceChoice->setVisible(false);
+    // The library line is drawn by LibraryStatus; this caption-less label over it takes the
+    // click that opens the song problems.
+    LibraryStatusLink = &GLForm1->addNewChild<TGLLabel>("LibraryStatusLink");
+    LibraryStatusLink->setBounds(470, 424, 200, 22);
 
     buildOptionsForm();
 }
@@ -260,8 +290,9 @@ void GameScene::buildOptionsForm() {
         int top, height;
         bool visible;
     };
-    for (const Page& p : {Page{&Menu1, "Menu1", 200, 490, true}, Page{&Menu2, "Menu2", 265, 250, false},
-                          Page{&Menu3, "Menu3", 200, 310, false}}) {
+    for (const Page& p :
+         {Page{&Menu1, "Menu1", 200, 490, true}, Page{&Menu2, "Menu2", 265, 250, false},
+          Page{&Menu3, "Menu3", 200, 360, false}}) {
         TGLPanel& panel = GLForm2->addNewChild<TGLPanel>(p.name);
         panel.setBounds(400, p.top, 280, p.height);
         panel.setGuiLayout(&GLGuiLayout2);

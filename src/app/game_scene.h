@@ -20,7 +20,8 @@ using namespace cantorix::scene;
 class GameScene {
 public:
     // Loads every design-time picture through loader (EImageError names a missing file).
-    GameScene(ImageLoader& loader, GlyphRasterizer& glyphs, const std::filesystem::path& programDir);
+    GameScene(ImageLoader& loader, GlyphRasterizer& glyphs,
+              const std::filesystem::path& programDir);
 
     TGLScene& scene() { return m_scene; }
     std::vector<TGLMaterialLibrary*> libraries();
@@ -29,8 +30,8 @@ public:
     // Material libraries.
     TGLMaterialLibrary GLMaterialLibrary1, Menulyb, Covers, Stuff, SkinImages;
     // Bitmap fonts.
-    TGLBitmapFont GLStoredBitmapFont1, GLStoredBitmapFont2, GLStoredBitmapFont3, GLStoredBitmapFont4,
-        SingingText, Menufont1, Menufont2, ScoreFont;
+    TGLBitmapFont GLStoredBitmapFont1, GLStoredBitmapFont2, GLStoredBitmapFont3,
+        GLStoredBitmapFont4, SingingText, Menufont1, Menufont2, ScoreFont;
     TGLGuiLayout GLGuiLayout2;
 
     TGLCamera* GLCamera1 = nullptr;
@@ -51,12 +52,17 @@ public:
     // The search typed over the ring (hidden while none is open), and the number of songs, of
     // matches and the scan's progress.
     TGLHUDText *SearchText = nullptr, *LibraryStatus = nullptr;
+    // Why the selected song cannot be played (hidden when it can); a click on the library line
+    // (LibraryStatusLink lies over it) opens the song problems.
+    TGLHUDText* SongProblem = nullptr;
+    // Where songs are looked for, shown when songs were found but none can be played.
+    TGLHUDText* AddSongsText = nullptr;
+    TGLLabel* LibraryStatusLink = nullptr;
     TGLForm *GLForm1 = nullptr, *GLForm2 = nullptr;
     TGLButton *Start = nullptr, *Editor = nullptr, *Scores = nullptr, *Options = nullptr,
               *Leftarrow = nullptr, *RightArrow = nullptr;
     // Options form: the page buttons and the three pages (Gameplay, Sound, Apperance).
-    TGLButton *Gameplay = nullptr, *Soundbtn = nullptr, *Apperance = nullptr,
-              *Backbutton = nullptr;
+    TGLButton *Gameplay = nullptr, *Soundbtn = nullptr, *Apperance = nullptr, *Backbutton = nullptr;
     TGLPanel *Menu1 = nullptr, *Menu2 = nullptr, *Menu3 = nullptr;
     // The options on the pages (options_form.cpp): toggles, colour buttons, labels, the video
     // and transparency scrollbars and the export name field.
@@ -76,6 +82,9 @@ public:
     TGLButton* SongOrder = nullptr;
     TGLLabel* SongOrderLabel = nullptr;
     TGLButton* Calibrate = nullptr;
+    // Whether songs that cannot be played are listed (a toggle, off by default).
+    TGLButton* ShowUnplayable = nullptr;
+    TGLLabel* ShowUnplayableLabel = nullptr;
     // Hall of fame.
     TGLPanel* Holder = nullptr;
     TGLButton* GLButton9 = nullptr;
@@ -124,10 +133,11 @@ private:
     void buildScoreLabels();
     void buildLane();
     TGLBaseControl& addRoot(TGLDummyCube& group, const char* name, int width, int height, int tag);
-    TGLButton& addImageButton(TGLBaseControl& parent, const char* name, int left, int top, int width,
-                              int height, const char* material, int logicW, int logicH, int xOff, int yOff);
-    TGLButton& addSkinButton(TGLBaseControl& parent, const char* name, const char* caption, int left,
-                             int top, int width, int height);
+    TGLButton& addImageButton(TGLBaseControl& parent, const char* name, int left, int top,
+                              int width, int height, const char* material, int logicW, int logicH,
+                              int xOff, int yOff);
+    TGLButton& addSkinButton(TGLBaseControl& parent, const char* name, const char* caption,
+                             int left, int top, int width, int height);
 
     TGLScene m_scene;
 };

@@ -20,7 +20,6 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QWindow>
-
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -39,18 +38,21 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    m_game = std::make_unique<GameScene>(m_services.images, m_services.glyphs, m_services.programDir);
+    m_game =
+        std::make_unique<GameScene>(m_services.images, m_services.glyphs, m_services.programDir);
     m_cadencer = std::make_unique<scene::TGLCadencer>(m_game->scene(), m_services.clock);
     m_screens = std::make_unique<Screens>(*m_game, m_hallOfFame);
     buildMenu();
     buildClientArea();
     GameScene& g = *m_game;
     m_selection = std::make_unique<songs::SongSelection>(
-        m_services.programDir / "songs", m_songList, m_songFile, m_services.player, *g.Artist, *g.Title,
-        [this](std::int64_t n) { return std::uniform_int_distribution<std::int64_t>(0, n - 1)(m_random); });
+        m_services.programDir / "songs", m_songList, m_songFile, m_services.player, *g.Artist,
+        *g.Title, [this](std::int64_t n) {
+            return std::uniform_int_distribution<std::int64_t>(0, n - 1)(m_random);
+        });
     m_selection->setVoiceDisplay(g.Voices, g.VoiceChoice);
     m_coverRing = std::make_unique<songs::CoverRing>(
-        m_songList, *g.Cover, g.Covers, [this] { m_selection->SelectSong(); },
+        m_songList, *g.Cover, g.Covers, [this] { m_library->selectSong(); },
         [this](int index) { return m_library->coverMaterial(index); });
     createLibraryScreen();
     connectInput();
@@ -75,20 +77,20 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
         }
     });
     createEditor();
-    if (m_services.profile)
-        m_formStorage = std::make_unique<FormStorage>(*m_services.profile,
-                                                      formStorage1Properties(
-                g, m_hallOfFame, &m_songFolders,
-                StoredProperty::Integer{[this] { return m_fullScreen ? 1 : 0; },
-                                        [this](std::int32_t on) {
-                                            // Applied once the window is up: restoring runs
-                                            // while it is being shown.
-                                            QTimer::singleShot(0, this, [this, on] {
-                                                setFullScreen(on != 0);
-                                            });
-                                        }}));
+    if (m_services.profile) {
+        // Applied once the window is up: restoring runs while it is being shown.
+        StoredProperty::Integer fullScreen{[this] { return m_fullScreen ? 1 : 0; },
+                                           [this](std::int32_t on) {
+                                               QTimer::singleShot(
+                                                   0, this, [this, on] { setFullScreen(on != 0); });
+                                           }};
+        m_formStorage = std::make_unique<FormStorage>(
+            *m_services.profile,
+            formStorage1Properties(g, m_hallOfFame, &m_songFolders, std::move(fullScreen)));
+    }
     // A submitted entry reaches Score.ini at once, so a crash or a kill later cannot lose it.
-    g.GLButton7->onButtonClick = [this, submit = g.GLButton7->onButtonClick](TGLBaseControl& sender) {
+    g.GLButton7->onButtonClick = [this,
+                                  submit = g.GLButton7->onButtonClick](TGLBaseControl& sender) {
         if (submit)
             submit(sender);
         saveOptions();
@@ -126,7 +128,8 @@ void TForm1::createEditor() {
     m_editor = std::make_unique<editor::EditorScreen>(
         m_game->editorControls, m_game->editorLook(),
         editor::EditorServices{
-            m_services.programDir, m_services.midiOutputs, m_services.midiTimer, m_invoker, openFile,
+            m_services.programDir, m_services.midiOutputs, m_services.midiTimer, m_invoker,
+            openFile,
             [this](const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); },
             [this](const std::string& text) {
                 if (!m_lyricViewer)
@@ -135,21 +138,47 @@ void TForm1::createEditor() {
                 m_lyricViewer->show();
                 m_lyricViewer->raise();
             },
-            [this](const std::string& text) { presentNotice(this, QString::fromStdString(text)); }});
+            [this](const std::string& text) {
+                presentNotice(this, QString::fromStdString(text));
+            }});
 }
 
 void TForm1::createLibraryScreen() {
     m_library = std::make_unique<SongLibraryScreen>(
         *m_game, m_songList, *m_selection,
         SongLibraryScreen::Hooks{
-            [this](std::int64_t n) { return std::uniform_int_distribution<std::int64_t>(0, n - 1)(m_random); },
+            [this](std::int64_t n) {
+                return std::uniform_int_distribution<std::int64_t>(0, n - 1)(m_random);
+            },
             [this](const std::function<void()>& step) { runGuarded(this, step); },
-            [this] { m_screens->StartButtonClick(); }});
+            [this] { m_screens->StartButtonClick(); },
+            {},
+            [this] {
+                // An open problems window follows the scan and the songs found unplayable.
+                if (m_songProblems && m_songProblems->isVisible())
+                    m_songProblems->setProblems(m_library->browser().problems());
+            }});
     m_library->setRing(*m_coverRing);
     m_game->SongOrder->onButtonClick = [this](TGLBaseControl& sender) {
         songOrderClick(sender);
         m_library->setOrder(songOrderOf(sender.caption()));
     };
+    m_game->ShowUnplayable->onButtonClick = [this](TGLBaseControl& sender) {
+        istabsButtonClick(sender);
+        m_library->setShowUnplayable(showsUnplayableSongs(*m_game));
+    };
+    m_game->LibraryStatusLink->onMouseDown = [this](TGLBaseControl&, scene::TMouseButton, int,
+                                                    int) { showSongProblems(); };
+    m_screens->mayStart = [this] { return m_library->mayStart(); };
+}
+
+void TForm1::showSongProblems() {
+    if (!m_songProblems)
+        m_songProblems = new SongProblemsWindow(this);
+    m_songProblems->setProblems(m_library->browser().problems());
+    m_songProblems->show();
+    m_songProblems->raise();
+    m_songProblems->activateWindow();
 }
 
 void TForm1::setSideWindows(Taboutform* about, editor::TForm5* videoEditor,
@@ -181,6 +210,7 @@ void TForm1::buildMenu() {
     LyricsEditor1 = program->addAction(QStringLiteral("Editor"));
     EditVideo1 = program->addAction(QStringLiteral("Edit Video"));
     Scores1 = program->addAction(QStringLiteral("Scores"));
+    SongProblems1 = program->addAction(QStringLiteral("Song problems"));
     FullScreen1 = program->addAction(QStringLiteral("Full Screen"));
     FullScreen1->setCheckable(true);
     // The window's own shortcut, so it works whatever holds the focus, the viewer included.
@@ -195,6 +225,8 @@ void TForm1::buildMenu() {
                 if (m_about)
                     m_about->show();
             }));
+    connect(SongProblems1, &QAction::triggered, this,
+            guarded(this, [this] { showSongProblems(); }));
     connect(EditVideo1, &QAction::triggered, this, guarded(this, [this] {
                 if (m_videoEditor)
                     m_videoEditor->show();
@@ -247,7 +279,8 @@ void TForm1::buildClientArea() {
     m_loading->setGeometry(0, 0, 1, 41);
     m_image1 = new QLabel(m_loading);
     m_image1->setAlignment(Qt::AlignCenter);
-    m_image1->setPixmap(QPixmap::fromImage(requiredPicture(m_services.programDir / "data/gfx/splash.png")));
+    m_image1->setPixmap(
+        QPixmap::fromImage(requiredPicture(m_services.programDir / "data/gfx/splash.png")));
     m_loading->installEventFilter(this);
     m_loading->raise();
 }
@@ -255,7 +288,8 @@ void TForm1::buildClientArea() {
 void TForm1::FormCreate() {
     if (noSongFolders()) {
         runGuarded(this, [this] { SetUpBackground(); });
-        QMessageBox::information(this, QStringLiteral("Cantorix"), QString::fromUtf8(kAddSongsMessage));
+        QMessageBox::information(this, QStringLiteral("Cantorix"),
+                                 QString::fromUtf8(kAddSongsMessage));
         m_terminate = true;
         return;
     }
@@ -271,7 +305,8 @@ bool TForm1::noSongFolders() const {
         profileInteger(m_services.profile->readString("Score.SongFolders_Items", "Count", "0")) > 0)
         return false;
     const auto roots = songRoots();
-    return std::all_of(roots.begin(), roots.end(), [](const auto& root) { return songsDirectoryIsEmpty(root); });
+    return std::all_of(roots.begin(), roots.end(),
+                       [](const auto& root) { return songsDirectoryIsEmpty(root); });
 }
 
 std::vector<std::filesystem::path> TForm1::songRoots() const {
@@ -303,9 +338,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::keyPressEvent(QKeyEvent* event) { FormKeyDown(*event); }
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    FormKeyDown(*event);
+}
 
-void TForm1::keyReleaseEvent(QKeyEvent* event) { FormKeyUp(*event); }
+void TForm1::keyReleaseEvent(QKeyEvent* event) {
+    FormKeyUp(*event);
+}
 
 void TForm1::changeEvent(QEvent* event) {
     // Keys released while another window had the keyboard never reach us.
@@ -373,7 +412,9 @@ void TForm1::Timer3Timer() {
     m_videoPlane->setLightingOff(true);
     m_video = std::make_unique<session::VideoPlane>(
         *m_videoPlane, m_services.videoDecoders ? m_services.videoDecoders() : nullptr);
-    m_videoPlane->onProgress = [this](scene::TGLBaseSceneObject&, double dt) { m_video->DoProgress(dt); };
+    m_videoPlane->onProgress = [this](scene::TGLBaseSceneObject&, double dt) {
+        m_video->DoProgress(dt);
+    };
     m_session->setVideoPlane(m_video.get());
     AsyncTimer1.start();
     m_random.seed(static_cast<std::mt19937::result_type>(
@@ -398,7 +439,8 @@ void TForm1::connectInput() {
     using scene::TMouseButton;
     // Moves and releases reach every root; presses only the interactive one, so the buttons of
     // screens that are not shown stay inert.
-    connect(m_viewer, &scene::render::SceneViewer::mouseMove, this, guarded(this, [this](int x, int y) {
+    connect(m_viewer, &scene::render::SceneViewer::mouseMove, this,
+            guarded(this, [this](int x, int y) {
                 for (TGLBaseControl* root : m_game->roots())
                     root->mouseMove(x, y);
             }));
@@ -416,7 +458,9 @@ void TForm1::connectInput() {
     // Clicks fire while the viewer's mouse event is being handled, inside its guard.
     g.Leftarrow->onButtonClick = [this](TGLBaseControl&) { m_coverRing->LeftarrowButtonClick(); };
     g.RightArrow->onButtonClick = [this](TGLBaseControl&) { m_coverRing->RightArrowButtonClick(); };
-    g.Cover->onProgress = [this](scene::TGLBaseSceneObject&, double dt) { m_coverRing->CoverProgress(dt); };
+    g.Cover->onProgress = [this](scene::TGLBaseSceneObject&, double dt) {
+        m_coverRing->CoverProgress(dt);
+    };
     // A duet's voice is chosen with the V key or a click on the label that names it.
     g.VoiceChoice->onMouseDown = [this](TGLBaseControl&, TMouseButton, int, int) {
         m_selection->chooseNextVoice();
@@ -488,7 +532,8 @@ void TForm1::SetUpBackground() {
     scene::TGLHUDSprite& bg = *m_game->Bg;
     bg.setWidth(static_cast<float>(kClientWidth));
     bg.setHeight(static_cast<float>(kClientHeight));
-    bg.setPosition({static_cast<float>(kClientWidth / 2), static_cast<float>(kClientHeight / 2), 0});
+    bg.setPosition(
+        {static_cast<float>(kClientWidth / 2), static_cast<float>(kClientHeight / 2), 0});
     m_viewer->setMarginColour(scene::render::edgeColour(picture.texture().image()));
 }
 
@@ -561,6 +606,8 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::restoreOptions() {
     m_formStorage->restore();
+    if (m_started)
+        m_library->setShowUnplayable(showsUnplayableSongs(*m_game));
     // A file written before the label followed its position may hold a stale percentage.
     m_game->GLLabel14->setCaption(transparencyCaption(m_game->GLScrollbar3->pos()));
 }

@@ -7,19 +7,20 @@
 #include "form_storage.h"
 #include "game_scene.h"
 #include "options_form.h"
-#include "profile_store.h"
 #include "pitch/capture_port.h"
 #include "pitch/capture_stream.h"
 #include "pitch/semitone_tracker.h"
 #include "pitch/sound.h"
+#include "profile_store.h"
 #include "qt_main_thread_invoker.h"
-#include "screens.h"
-#include "singing_session.h"
-#include "song_library_screen.h"
 #include "scene/cadencer.h"
+#include "screens.h"
 #include "session/click_player.h"
 #include "session/hall_of_fame.h"
 #include "session/video_plane.h"
+#include "singing_session.h"
+#include "song_library_screen.h"
+#include "song_problems_window.h"
 #include "songs/cover_ring.h"
 #include "songs/media_player.h"
 #include "songs/song_file.h"
@@ -29,7 +30,6 @@
 #include <QAction>
 #include <QMainWindow>
 #include <QTimer>
-
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -121,12 +121,17 @@ public:
     // The semitone reading of the latest analysis tick, of the newest samples at that tick.
     pitch::SemitoneReading semitoneReading() const { return m_semitoneReading; }
 
-    QAction *Options1 = nullptr, *LyricsEditor1 = nullptr, *EditVideo1 = nullptr, *Scores1 = nullptr,
-            *Close1 = nullptr, *About1 = nullptr;
+    QAction *Options1 = nullptr, *LyricsEditor1 = nullptr, *EditVideo1 = nullptr,
+            *Scores1 = nullptr, *Close1 = nullptr, *About1 = nullptr;
     // Program menu item and F11: the window fills the screen; the choice is kept in Score.ini.
     // Escape never leaves it, as the game gives that key meanings of its own.
     QAction* FullScreen1 = nullptr;
     void setFullScreen(bool on);
+    // Program menu item and a click on the library line: the songs that cannot be played.
+    QAction* SongProblems1 = nullptr;
+    void showSongProblems();
+    // Null until first shown.
+    SongProblemsWindow* songProblems() const { return m_songProblems; }
     bool fullScreen() const { return m_fullScreen; }
 
 signals:
@@ -200,6 +205,7 @@ private:
     pitch::SemitoneReading m_semitoneReading;
     std::unique_ptr<SingingSession> m_session;
     Taboutform* m_about = nullptr;
+    SongProblemsWindow* m_songProblems = nullptr; // a child of the window
     editor::TForm5* m_videoEditor = nullptr;
     editor::TForm4* m_lyricViewer = nullptr;
     std::unique_ptr<editor::EditorScreen> m_editor;

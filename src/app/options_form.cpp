@@ -5,7 +5,6 @@
 #include <QColorDialog>
 #include <QMessageBox>
 #include <QWidget>
-
 #include <algorithm>
 
 namespace cantorix::app {
@@ -18,7 +17,9 @@ constexpr const char* kColourButtonPicture = "ColourButton";
 constexpr int kColourPictureSide = 32;
 constexpr int kCalibrationPollMs = 10;
 
-int rounded(float pos) { return static_cast<int>(session::roundHalfEven(pos)); }
+int rounded(float pos) {
+    return static_cast<int>(session::roundHalfEven(pos));
+}
 
 // The picture under a colour button's "II": a dark square any chosen colour stands out on. It
 // is drawn a little wider than it is, so it has no border that would show the stretch.
@@ -37,7 +38,8 @@ struct Place {
     int left, top;
 };
 
-TGLLabel& addLabel(GameScene& g, const Place& at, const char* name, const char* caption, int width) {
+TGLLabel& addLabel(GameScene& g, const Place& at, const char* name, const char* caption,
+                   int width) {
     auto& label = at.page.addNewChild<TGLLabel>(name);
     label.setBounds(at.left - at.page.left(), at.top - at.page.top(), width, 25);
     label.setCaption(caption);
@@ -77,8 +79,8 @@ TGLButton& addColourButton(GameScene& g, const Place& at, const char* name) {
     return b;
 }
 
-TGLScrollbar& addScrollbar(GameScene& g, const Place& at, const char* name, float max, float pageSize,
-                           float pos) {
+TGLScrollbar& addScrollbar(GameScene& g, const Place& at, const char* name, float max,
+                           float pageSize, float pos) {
     auto& bar = at.page.addNewChild<TGLScrollbar>(name);
     bar.setBounds(at.left - at.page.left(), at.top - at.page.top(), 240, 30);
     bar.setGuiLayout(&g.GLGuiLayout2);
@@ -196,6 +198,13 @@ void buildAppearancePage(GameScene& g) {
     g.GLScrollbar3->onChange = [&transparency](TGLBaseControl& bar) {
         transparency.setCaption(transparencyCaption(static_cast<TGLScrollbar&>(bar).pos()));
     };
+    // Two lines: the caption is wider than the page's label column.
+    g.ShowUnplayableLabel =
+        &addLabel(g, at(420, 500), "ShowUnplayableLabel", "Show songs that\ncannot be played", 190);
+    g.ShowUnplayableLabel->setHeight(45);
+    g.ShowUnplayable = &addToggle(g, at(620, 505), "ShowUnplayable");
+    // Off by default: a collection full of songs without audio still opens on songs to sing.
+    g.ShowUnplayable->setCaption("");
 }
 
 } // namespace
@@ -225,7 +234,8 @@ std::string difficultyCaption(float pos) {
 }
 
 std::string micDelayCaption(float pos) {
-    return "Microphone delay (" + std::to_string(std::clamp(rounded(pos), 0, kMaxMicDelayMs)) + " ms)";
+    return "Microphone delay (" + std::to_string(std::clamp(rounded(pos), 0, kMaxMicDelayMs)) +
+           " ms)";
 }
 
 std::string songOrderCaption(songs::SongOrder order) {
@@ -250,6 +260,14 @@ void songOrderClick(TGLBaseControl& sender) {
     const songs::SongOrder next[] = {songs::SongOrder::ByTitle, songs::SongOrder::ByFolder,
                                      songs::SongOrder::ByArtist};
     sender.setCaption(songOrderCaption(next[static_cast<int>(songOrderOf(sender.caption()))]));
+}
+
+bool showsUnplayableSongs(const GameScene& game) {
+    return game.ShowUnplayable->caption() == kOn;
+}
+
+void setShowsUnplayableSongs(GameScene& game, bool show) {
+    game.ShowUnplayable->setCaption(show ? kOn : "");
 }
 
 session::Difficulty difficultyAt(float pos) {

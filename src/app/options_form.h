@@ -10,7 +10,6 @@
 #include "songs/song_catalog.h"
 
 #include <QTimer>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -41,6 +40,11 @@ songs::SongOrder songOrderOf(std::string_view caption);
 // The order button's click: artist, title, folder, artist again.
 void songOrderClick(TGLBaseControl& sender);
 
+// Whether the song list shows the songs that cannot be played: the toggle ShowUnplayable is on.
+bool showsUnplayableSongs(const GameScene& game);
+// Sets that toggle as a click would leave it.
+void setShowsUnplayableSongs(GameScene& game, bool show);
+
 // The difficulty a position of its scrollbar stands for: rounded, 1 Easy, 2 Medium, 3 Hard.
 session::Difficulty difficultyAt(float pos);
 // The microphone delay option's range in ms.
@@ -57,7 +61,7 @@ struct SessionOptions {
     int videoQuality = 1;              // rounded, 1 (ultra low) … 4 (high)
     std::string exportFileName = "Mysong.wav";
     session::Difficulty difficulty = session::Difficulty::Medium; // standard songs only
-    int micDelayMs = 0; // rounded, 0 … 500
+    int micDelayMs = 0;                                           // rounded, 0 … 500
 };
 SessionOptions readSessionOptions(const GameScene& game);
 
@@ -80,7 +84,9 @@ public:
     // sound output to calibrate with), the player's messages through notify (a message box by
     // default), and quiet(true) / quiet(false) around a round so the preview music is silent.
     void setClickPlayer(session::ClickPlayer* player) { m_clickPlayer = player; }
-    void setNotifier(std::function<void(const std::string&)> notify) { m_notify = std::move(notify); }
+    void setNotifier(std::function<void(const std::string&)> notify) {
+        m_notify = std::move(notify);
+    }
     void setQuiet(std::function<void(bool)> quiet) { m_quiet = std::move(quiet); }
     // Calibrate: starts a round of clicks; the result sets the delay and is told when it ends.
     void CalibrateButtonClick();

@@ -62,4 +62,19 @@ bool songsDirectoryIsEmpty(const std::filesystem::path& songsDir) {
     return countSongEntries(songsDir) <= 2;
 }
 
+std::vector<std::string> noPlayableSongsLines(const std::vector<fs::path>& roots,
+                                              std::size_t unplayable) {
+    // A screen has room for a few folders; Score.ini may list any number.
+    constexpr std::size_t kFoldersShown = 5;
+    std::vector<std::string> lines{"No song found can be played.",
+                                   "Please add songs to Your Songs folders:"};
+    for (std::size_t i = 0; i < roots.size() && i < kFoldersShown; ++i)
+        lines.push_back(roots[i].string());
+    if (roots.size() > kFoldersShown)
+        lines.push_back("and " + std::to_string(roots.size() - kFoldersShown) + " more");
+    lines.push_back(std::to_string(unplayable) + (unplayable == 1 ? " song" : " songs") +
+                    " cannot be played: click the line under the cover to see why.");
+    return lines;
+}
+
 } // namespace cantorix::app

@@ -3,9 +3,10 @@
 // pictures are there, and that there are songs to sing.
 
 #include <QImage>
-
 #include <filesystem>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace cantorix::app {
 
@@ -47,5 +48,10 @@ int countSongEntries(const std::filesystem::path& songsDir);
 bool songsDirectoryIsEmpty(const std::filesystem::path& songsDir);
 
 inline constexpr const char* kAddSongsMessage = "Please add songs to Your Songs\\ directory";
+
+// What the selection screen says when the folders hold song texts but none can be played: the
+// folders searched, one a line, and how many songs cannot be played, with where to see why.
+std::vector<std::string> noPlayableSongsLines(const std::vector<std::filesystem::path>& roots,
+                                              std::size_t unplayable);
 
 } // namespace cantorix::app

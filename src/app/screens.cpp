@@ -54,8 +54,12 @@ void Screens::StartButtonClick() {
     // Without a session to start, the song selection keeps the input.
     if (!startSession)
         return;
-    if (m_game.Firstpage->visible())
+    if (m_game.Firstpage->visible()) {
+        // Refused, the selection keeps the input as well.
+        if (mayStart && !mayStart())
+            return;
         startSession();
+    }
     m_game.Root1->setTag(0);
 }
 

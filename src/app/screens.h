@@ -19,6 +19,9 @@ public:
     // Run by the Start click and by Escape during a session; the session code provides them.
     std::function<void()> startSession;
     std::function<void()> endSession;
+    // Asked before Start begins a session: false leaves the song selection as it is (the song
+    // library says why the selected song cannot be sung).
+    std::function<bool()> mayStart;
     // The song list's keys (searching, stepping, the duet's voice), offered only while the song
     // list itself is shown: in the options a key may be typed into a field.
     std::function<void(int key)> songListKeyDown;

@@ -1,6 +1,9 @@
 #include "song_library_screen.h"
 
+#include "fitted_text.h"
 #include "options_form.h"
+#include "program_files.h"
+#include "songs/text_encoding.h"
 
 #include <chrono>
 #include <thread>
@@ -15,6 +18,27 @@ constexpr int kPollMs = 40;
 constexpr std::chrono::milliseconds kFirstSongsWait{300};
 // The covers decoded around the selected song: it and this many on each side.
 constexpr int kCoversEachSide = 3;
+
+// The slab's reason: centred over the artist, clear of the Start button and the screen's edge.
+constexpr int kSlabTextWidth = 200;
+constexpr std::size_t kSlabTextLines = 3;
+// The text when nothing can be played spans the empty top of the screen.
+constexpr int kAddSongsTextWidth = 700;
+
+std::string firstLine(std::string_view text) {
+    return std::string(text.substr(0, text.find_first_of("\r\n")));
+}
+
+// The player names the whole path and then why: "Cannot play '/…/a.ogg': Invalid data …".
+std::string playerReason(const std::string& message) {
+    const std::size_t quoteEnd = message.rfind("': ");
+    return firstLine(quoteEnd == std::string::npos ? message : message.substr(quoteEnd + 3));
+}
+
+// A name from a song file shown as the player reads it, whatever its code page.
+std::string displayName(const std::string& bytes) {
+    return songs::toDisplayText(bytes, songs::detectTextEncoding(bytes));
+}
 
 // Without a cache every start scans afresh; nothing is kept.
 class NoLibraryCache : public songs::LibraryCache {
@@ -48,7 +72,13 @@ void SongLibraryScreen::start(std::vector<fs::path> roots, songs::LibraryCache* 
         cache = m_noCache.get();
     }
     m_browser.setOrder(songOrderOf(m_game.SongOrder->caption()));
+    m_browser.setShowUnplayable(showsUnplayableSongs(m_game));
+    m_roots = roots;
     m_scanner = std::make_unique<songs::LibraryScanner>(std::move(roots), *cache);
+    if (!m_hooks.remember)
+        m_hooks.remember = [this](songs::SongSummary song) {
+            m_scanner->rememberUnplayable(std::move(song));
+        };
     m_browser.assign(m_scanner->cached());
     m_scanning = true;
     m_scanner->start();
@@ -85,6 +115,11 @@ void SongLibraryScreen::setOrder(songs::SongOrder order) {
     showList();
 }
 
+void SongLibraryScreen::setShowUnplayable(bool show) {
+    m_browser.setShowUnplayable(show);
+    showList();
+}
+
 void SongLibraryScreen::poll() {
     if (m_scanner && m_scanning) {
         if (takeUpdate())
@@ -100,7 +135,8 @@ void SongLibraryScreen::showList() {
         m_selectedFolder = m_list.selected();
     m_list.assign(m_browser.shownFolders());
     // A search that matched nothing keeps the song selected before it for when it is cleared.
-    if (const auto position = m_browser.positionOf(m_selectedFolder); position && !m_selectedFolder.empty()) {
+    if (const auto position = m_browser.positionOf(m_selectedFolder);
+        position && !m_selectedFolder.empty()) {
         // The song stays selected wherever the new songs put it; nothing turns or plays anew.
         m_list.setItemIndex(static_cast<int>(*position));
     } else if (m_list.count() > 0 && m_ring) {
@@ -117,6 +153,7 @@ void SongLibraryScreen::showList() {
     }
     wantCovers();
     showStatus();
+    showProblem();
 }
 
 void SongLibraryScreen::moveTo(int position, int direction) {
@@ -138,10 +175,109 @@ void SongLibraryScreen::wantCovers() {
     m_covers->want(wanted);
 }
 
+const songs::SongSummary* SongLibraryScreen::selectedSummary() const {
+    const int at = m_list.itemIndex();
+    if (at < 0 || static_cast<std::size_t>(at) >= m_browser.shownCount())
+        return nullptr;
+    return &m_browser.shown(static_cast<std::size_t>(at));
+}
+
+void SongLibraryScreen::selectSong() {
+    m_notice.clear();
+    m_outputFailed = false;
+    const songs::SongSummary* summary = selectedSummary();
+    m_browser.setSelectedFolder(summary ? summary->folder : std::string());
+    m_problem = summary ? songs::problemLine(*summary) : std::string();
+    using Preview = songs::SongSelection::Preview;
+    try {
+        // A song known not to play is shown without trying its audio again.
+        m_selection.SelectSong(m_problem.empty() ? Preview::Play : Preview::None);
+    } catch (const songs::EMediaPlayerError& error) {
+        m_problem = audioFailed(error);
+    } catch (const std::exception& error) {
+        // Changed since the scan read it: the reader's own words, on one line.
+        if (m_problem.empty())
+            m_problem = "song text refused: " + firstLine(error.what());
+    }
+    showProblem();
+    showStatus();
+}
+
+std::string SongLibraryScreen::audioFailed(const songs::EMediaPlayerError& error) {
+    const songs::SongSummary* summary = selectedSummary();
+    const std::filesystem::path audio = m_selection.selected().audioPath;
+    if (audio.empty())
+        return "no audio file named";
+    const std::string reason = "audio cannot be played: " + displayName(audio.filename().string()) +
+                               " (" + playerReason(error.what()) + ")";
+    if (dynamic_cast<const songs::ESoundOutputError*>(&error)) {
+        m_outputFailed = true;
+        return reason;
+    }
+    if (summary) {
+        if (std::optional<songs::SongSummary> marked =
+                m_browser.markUnplayable(summary->folder, reason))
+            m_hooks.remember(std::move(*marked));
+    }
+    return reason;
+}
+
+bool SongLibraryScreen::mayStart() {
+    // Without a single song text the session's own start says there is no song file.
+    if (m_browser.total() == 0)
+        return true;
+    // Songs were found, but none is listed: the screen says why already.
+    if (m_list.itemIndex() < 0)
+        return false;
+    // The sound output may have come back since the preview failed on it.
+    if (m_outputFailed)
+        selectSong();
+    if (m_problem.empty())
+        return true;
+    m_notice = m_problem;
+    showStatus();
+    return false;
+}
+
+void SongLibraryScreen::showProblem() {
+    GameScene& g = m_game;
+    // Every song text found refused or silent: say where songs are looked for, and that the
+    // library line under the cover lists what is wrong.
+    const bool nothingToSing =
+        m_browser.shownCount() == 0 && m_browser.query().empty() && m_browser.unplayableCount() > 0;
+    std::string addSongs;
+    for (const std::string& row : noPlayableSongsLines(m_roots, m_browser.unplayableCount()))
+        if (nothingToSing)
+            addSongs += (addSongs.empty() ? "" : "\n") +
+                        fitToWidth(*g.AddSongsText->font(), row, kAddSongsTextWidth);
+    g.AddSongsText->setText(addSongs);
+    g.AddSongsText->setVisible(nothingToSing);
+    if (nothingToSing) {
+        g.Artist->setText("");
+        g.Title->setText("");
+    }
+    const bool shown = !m_problem.empty() && m_list.itemIndex() >= 0;
+    std::string text;
+    for (const std::string& row : wrapToWidth(*g.SongProblem->font(), shown ? m_problem : "",
+                                              kSlabTextWidth, kSlabTextLines))
+        text += (text.empty() ? "" : "\n") + row;
+    g.SongProblem->setText(text);
+    g.SongProblem->setVisible(shown);
+    // The reason takes the place of a duet's voices: a song that cannot be sung has none to
+    // choose.
+    if (shown) {
+        g.Voices->setVisible(false);
+        g.VoiceChoice->setVisible(false);
+    }
+}
+
 void SongLibraryScreen::showStatus() {
-    m_game.LibraryStatus->setText(songs::libraryStatusText(m_browser, m_scanning, m_found));
+    m_game.LibraryStatus->setText(
+        m_notice.empty() ? songs::libraryStatusText(m_browser, m_scanning, m_found) : m_notice);
     m_game.SearchText->setVisible(m_search.open());
     m_game.SearchText->setText("Find: " + m_search.text() + "_");
+    if (m_hooks.statusChanged)
+        m_hooks.statusChanged();
 }
 
 void SongLibraryScreen::keyDown(int key) {
@@ -149,7 +285,9 @@ void SongLibraryScreen::keyDown(int key) {
     run(m_search.keyDown(key));
 }
 
-void SongLibraryScreen::keyPress(char32_t ch) { run(m_search.keyPress(ch)); }
+void SongLibraryScreen::keyPress(char32_t ch) {
+    run(m_search.keyPress(ch));
+}
 
 void SongLibraryScreen::run(const songs::SelectionCommand& command) {
     using K = songs::SelectionCommand;
@@ -157,6 +295,7 @@ void SongLibraryScreen::run(const songs::SelectionCommand& command) {
     const int at = m_list.itemIndex();
     switch (command.kind) {
     case K::QueryChanged:
+        m_notice.clear();
         m_browser.setQuery(m_search.text());
         showList();
         break;
@@ -164,7 +303,8 @@ void SongLibraryScreen::run(const songs::SelectionCommand& command) {
         if (command.steps == 1 || command.steps == -1) {
             // One step is an arrow click, ends and all.
             if (m_ring && count > 0)
-                command.steps < 0 ? m_ring->LeftarrowButtonClick() : m_ring->RightArrowButtonClick();
+                command.steps < 0 ? m_ring->LeftarrowButtonClick()
+                                  : m_ring->RightArrowButtonClick();
             wantCovers();
         } else {
             moveTo(songs::steppedPosition(at, command.steps, count), command.steps);

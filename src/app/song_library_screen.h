@@ -14,7 +14,6 @@
 #include "songs/song_selection.h"
 
 #include <QTimer>
-
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -31,6 +30,10 @@ public:
         std::function<void(const std::function<void()>&)> guarded;
         // The Start button's click, for Enter.
         std::function<void()> start;
+        // Keeps a song found unplayable for the next start (the scanner's cache by default).
+        std::function<void(songs::SongSummary)> remember = {};
+        // The library line changed: the songs known, their problems or the scan's progress.
+        std::function<void()> statusChanged = {};
     };
 
     SongLibraryScreen(GameScene& game, songs::TSongList& list, songs::SongSelection& selection,
@@ -50,6 +53,18 @@ public:
     void keyDown(int key);
     void keyPress(char32_t ch);
 
+    // What the cover ring runs for the song it selected: shows it and plays its preview, or says
+    // on the slab why it cannot be played. Never throws for a song that cannot be read or
+    // played; audio that fails to open marks the song unplayable and remembers it.
+    void selectSong();
+    // Asked before a session starts: false when the selected song cannot be played, and the
+    // library line then says why.
+    bool mayStart();
+    // Lists the songs that cannot be played as well, or hides them (the selected one stays).
+    void setShowUnplayable(bool show);
+    // Why the selected song cannot be played; empty when it can.
+    const std::string& selectedProblem() const { return m_problem; }
+
     // What the timer runs: the scan's news, the decoded covers.
     void poll();
     bool scanning() const { return m_scanning; }
@@ -64,6 +79,12 @@ private:
     void moveTo(int position, int direction);
     void wantCovers();
     void showStatus();
+    void showProblem();
+    // The song under the cursor, as the browser lists it; null when none is.
+    const songs::SongSummary* selectedSummary() const;
+    // The preview's audio would not open: the song is marked unplayable and kept in the cache,
+    // unless it was the sound output that failed.
+    std::string audioFailed(const songs::EMediaPlayerError& error);
 
     GameScene& m_game;
     songs::TSongList& m_list;
@@ -75,7 +96,12 @@ private:
     std::unique_ptr<songs::LibraryCache> m_noCache;
     std::unique_ptr<songs::CoverCache> m_covers;
     std::unique_ptr<songs::LibraryScanner> m_scanner;
+    std::vector<std::filesystem::path> m_roots;
     std::string m_selectedFolder; // the song selected last, kept across empty lists
+    std::string m_problem;        // why the selected song cannot be played
+    // The sound output, not the song, failed the preview: Start tries again.
+    bool m_outputFailed = false;
+    std::string m_notice; // Start's refusal, on the library line until the selection moves
     bool m_scanning = false;
     std::size_t m_found = 0;
     QTimer m_poll;

@@ -15,6 +15,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The sound output could not take the music (no device, or one held by another program): the
+// file itself may be fine, so nobody should remember it as unplayable.
+class ESoundOutputError : public EMediaPlayerError {
+public:
+    using EMediaPlayerError::EMediaPlayerError;
+};
+
 class MediaPlayer {
 public:
     virtual ~MediaPlayer() = default;

@@ -42,8 +42,9 @@ std::string readSongFileBytes(const fs::path& file) {
                          "': " + reason);
 }
 
-SongSelection::SongSelection(fs::path songsDir, TSongList& songs, SongFile& song, MediaPlayer& player,
-                             scene::TGLHUDText& artist, scene::TGLHUDText& title, Random random)
+SongSelection::SongSelection(fs::path songsDir, TSongList& songs, SongFile& song,
+                             MediaPlayer& player, scene::TGLHUDText& artist,
+                             scene::TGLHUDText& title, Random random)
     : m_songsDir(std::move(songsDir)), m_songs(songs), m_song(song), m_player(player),
       m_artist(artist), m_title(title), m_random(std::move(random)) {}
 
@@ -102,7 +103,7 @@ void SongSelection::read(const fs::path& folder, const fs::path& file) {
         m_selected.voice = 0;
 }
 
-void SongSelection::SelectSong() {
+void SongSelection::SelectSong(Preview preview) {
     const fs::path folder = selectedFolder();
     m_songFileName = findSongFileName(folder);
     m_selected.voice = 0;
@@ -135,6 +136,10 @@ void SongSelection::SelectSong() {
     showTexts();
     showVoices();
     const bool standard = m_selected.format == SongFormat::Standard;
+    if (preview == Preview::None) {
+        m_player.close();
+        return;
+    }
     if (m_selected.audioPath.empty()) {
         m_player.close();
         throw EMediaPlayerError("The song file '" + file.string() +
@@ -143,7 +148,8 @@ void SongSelection::SelectSong() {
     m_player.setFileName(m_selected.audioPath);
     m_player.open();
     if (standard && m_selected.standard.previewStartMs) {
-        m_player.setStartPosition(std::max<std::int64_t>(0, std::llround(*m_selected.standard.previewStartMs)));
+        m_player.setStartPosition(
+            std::max<std::int64_t>(0, std::llround(*m_selected.standard.previewStartMs)));
     } else {
         const std::int64_t half = m_player.length() / 2;
         m_player.setStartPosition(half > 0 ? m_random(half) : 0);

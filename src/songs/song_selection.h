@@ -33,15 +33,21 @@ public:
     // random(n) returns an integer in 0 … n − 1.
     using Random = std::function<std::int64_t(std::int64_t n)>;
 
-    SongSelection(std::filesystem::path songsDir, TSongList& songs, SongFile& song, MediaPlayer& player,
-                  scene::TGLHUDText& artist, scene::TGLHUDText& title, Random random);
+    SongSelection(std::filesystem::path songsDir, TSongList& songs, SongFile& song,
+                  MediaPlayer& player, scene::TGLHUDText& artist, scene::TGLHUDText& title,
+                  Random random);
 
     // Where a duet's voice names and the control that chooses the voice are shown; both are
     // hidden for songs of one voice.
     void setVoiceDisplay(scene::TGLHUDText* voices, scene::TGLLabel* choice);
 
-    // Throws what the song reader or the player throws (the texts show what was read before).
-    void SelectSong();
+    // Whether selecting a song starts its music: a song known not to play is shown without.
+    enum class Preview { Play, None };
+    // Reads the selected song file and shows it; with Preview::Play its music starts too.
+    // Throws what the song reader throws (the texts show what was read before), and
+    // EMediaPlayerError when the music cannot be played: the song names no audio file in its
+    // folder, or the player's own error. The music of the song before has stopped either way.
+    void SelectSong(Preview preview = Preview::Play);
     // Reads the selected song file again (its format decided anew); throws the reader's error.
     // The chosen voice stays when the song still has it.
     void reload();

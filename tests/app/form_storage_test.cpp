@@ -46,7 +46,8 @@ const char* const kDesignDefaults = "[Score]\r\n"
                                     "GLScrollbar3_Pos=8\r\n"
                                     "Difficulty_Pos=2\r\n"
                                     "MicDelay_Pos=0\r\n"
-                                    "SongOrder_Caption=Artist\r\n";
+                                    "SongOrder_Caption=Artist\r\n"
+                                    "ShowUnplayable_Checked=0\r\n";
 
 // One start of the game as far as the options go: the scene, the hall of fame, Score.ini.
 struct GameStart {
@@ -107,6 +108,7 @@ TEST_F(FormStorageTest, EveryStoredPropertySurvivesARestart) {
         g.MicDelay->setPos(137);
         songOrderClick(*g.SongOrder);
         songOrderClick(*g.SongOrder);
+        setShowsUnplayableSongs(g, true);
         run->songFolders = {"/media/karaoke", "/home/me/more songs"};
         run->hallOfFame.assign({"99:blue", "852:red"});
         run->storage.save();
@@ -115,7 +117,8 @@ TEST_F(FormStorageTest, EveryStoredPropertySurvivesARestart) {
     for (const char* line : {"\r\nGLButton5_FocusedColor=-2147483643\r\n", "\r\nGLEdit1_Caption=party.wav\r\n",
                              "\r\nistabs_Caption=\r\n", "\r\nGLScrollbar1_Pos=37\r\n", "\r\nGLScrollbar2_Pos=3.5\r\n",
                              "\r\nGLLabel6_Caption=Video Quality (High)\r\n",
-                             "\r\nDifficulty_Pos=3\r\nMicDelay_Pos=137\r\nSongOrder_Caption=Folder\r\n",
+                             "\r\nDifficulty_Pos=3\r\nMicDelay_Pos=137\r\nSongOrder_Caption=Folder\r\n"
+                             "ShowUnplayable_Checked=1\r\n",
                              "\r\n[Score.SongFolders_Items]\r\nCount=2\r\nItem0=/media/karaoke\r\n"
                              "Item1=/home/me/more songs\r\n",
                              "\r\n[Score.ListBox1_Items]\r\nCount=2\r\nItem0=852:red\r\nItem1=99:blue\r\n"})
@@ -148,6 +151,7 @@ TEST_F(FormStorageTest, EveryStoredPropertySurvivesARestart) {
     EXPECT_EQ(g.GLLabel14->caption(), "Tab Transparenty (11%)");
     EXPECT_EQ(next->hallOfFame.entries(), (std::vector<std::string>{"852:red", "99:blue"}));
     EXPECT_EQ(songOrderOf(g.SongOrder->caption()), songs::SongOrder::ByFolder);
+    EXPECT_TRUE(showsUnplayableSongs(g));
     EXPECT_EQ(next->songFolders, (std::vector<std::string>{"/media/karaoke", "/home/me/more songs"}));
 }
 
@@ -159,7 +163,7 @@ TEST_F(FormStorageTest, HallOfFameSectionIsErasedAndRewrittenAtEverySave) {
     run->hallOfFame.assign({"7:z"});
     run->storage.save();
     const std::string text = readFile(file());
-    EXPECT_TRUE(text.ends_with("SongOrder_Caption=Artist\r\n[Score.ListBox1_Items]\r\nCount=1\r\nItem0=7:z\r\n")) << text;
+    EXPECT_TRUE(text.ends_with("SongOrder_Caption=Artist\r\nShowUnplayable_Checked=0\r\n[Score.ListBox1_Items]\r\nCount=1\r\nItem0=7:z\r\n")) << text;
 
     run->hallOfFame.assign({});
     run->storage.save();

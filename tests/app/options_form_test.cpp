@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
-
 #include <map>
 
 using namespace cantorix;
@@ -68,6 +67,9 @@ TEST_F(OptionsFormTest, ControlsSitWhereTheFormPlacesThem) {
     EXPECT_EQ(game.GLLabel14->caption(), "Tab Transparenty (18%)");
     EXPECT_EQ(game.GLLabel6->caption(), "Video quality");
     EXPECT_EQ(game.GLEdit1->caption(), "Mysong.wav");
+    EXPECT_EQ(game.ShowUnplayable->globalRect(), (RectI{620, 505, 660, 545}));
+    // Inside its page, so a click reaches it.
+    EXPECT_LE(game.ShowUnplayable->globalRect().bottom, game.Menu3->globalRect().bottom);
 }
 
 TEST_F(OptionsFormTest, TogglesSwitchBetweenXAndEmpty) {
@@ -81,6 +83,13 @@ TEST_F(OptionsFormTest, TogglesSwitchBetweenXAndEmpty) {
     game.GLButton2->setCaption("x"); // anything but "X" counts as off and turns on
     istabsButtonClick(*game.GLButton2);
     EXPECT_EQ(game.GLButton2->caption(), "X");
+    // Songs that cannot be played are hidden until the player asks for them.
+    showPage(*game.Menu3);
+    EXPECT_FALSE(showsUnplayableSongs(game));
+    click(*game.ShowUnplayable);
+    EXPECT_TRUE(showsUnplayableSongs(game));
+    click(*game.ShowUnplayable);
+    EXPECT_FALSE(showsUnplayableSongs(game));
 }
 
 TEST_F(OptionsFormTest, ScrollbarPagesMoveTheLabels) {
@@ -184,7 +193,9 @@ namespace {
 
 class ThrowingClickPlayer : public session::ClickPlayer {
 public:
-    void start(const std::vector<float>&, int) override { throw std::runtime_error("Device unavailable"); }
+    void start(const std::vector<float>&, int) override {
+        throw std::runtime_error("Device unavailable");
+    }
     void collect() override {}
     bool played() const override { return true; }
     session::ClickRoundRecording finish() override { return {}; }

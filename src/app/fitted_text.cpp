@@ -1,0 +1,71 @@
+#include "fitted_text.h"
+
+#include "songs/text_encoding.h"
+
+namespace cantorix::app {
+
+namespace {
+
+constexpr const char* kEllipsis = "\xE2\x80\xA6";
+
+std::string toUtf8(const std::u32string& text) {
+    std::string out;
+    for (char32_t c : text)
+        songs::appendUtf8(out, c);
+    return out;
+}
+
+} // namespace
+
+std::string fitToWidth(scene::TGLBitmapFont& font, const std::string& line, int width) {
+    if (font.textWidth(line) <= width)
+        return line;
+    const std::u32string text = scene::decodeUtf8(line);
+    // Fewer characters kept is never wider, so the most that fits is found by halving.
+    std::size_t fits = 0, tooMany = text.size();
+    std::string best = kEllipsis;
+    while (tooMany - fits > 1) {
+        const std::size_t keep = (fits + tooMany) / 2;
+        const std::string candidate = toUtf8(text.substr(0, keep / 2)) + kEllipsis +
+                                      toUtf8(text.substr(text.size() - (keep - keep / 2)));
+        if (font.textWidth(candidate) <= width) {
+            fits = keep;
+            best = candidate;
+        } else {
+            tooMany = keep;
+        }
+    }
+    return best;
+}
+
+std::vector<std::string> wrapToWidth(scene::TGLBitmapFont& font, const std::string& text, int width,
+                                     std::size_t maxLines) {
+    std::vector<std::string> words;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find(' ', start);
+        const std::size_t stop = end == std::string::npos ? text.size() : end;
+        if (stop > start)
+            words.push_back(text.substr(start, stop - start));
+        start = stop + 1;
+    }
+    std::vector<std::string> lines;
+    if (maxLines == 0)
+        return lines;
+    std::string line;
+    for (const std::string& word : words) {
+        const std::string longer = line.empty() ? word : line + ' ' + word;
+        // The last line takes whatever is left; it is shortened below.
+        if (line.empty() || lines.size() + 1 == maxLines || font.textWidth(longer) <= width) {
+            line = longer;
+            continue;
+        }
+        lines.push_back(fitToWidth(font, line, width));
+        line = word;
+    }
+    if (!line.empty())
+        lines.push_back(fitToWidth(font, line, width));
+    return lines;
+}
+
+} // namespace cantorix::app

@@ -1,0 +1,186 @@
+// A library of real songs of which some cannot be played, browsed in the real main window: no
+// box ever appears; the slab and the library line say what is wrong; Song problems lists it.
+
+#include "app/song_problems_window.h"
+#include "game_window_fixture.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <fstream>
+
+namespace {
+
+using namespace cantorix;
+using cantorix::testing::waitUntil;
+namespace fs = std::filesystem;
+
+const fs::path kDemoSongs = fs::path(CANTORIX_PROGRAM_DIR) / "songs";
+const std::string kLantern = "Cantorix - Morning Lantern";
+const std::string kKites = "Cantorix - Paper Kites";
+const std::string kDot = "\xC2\xB7";
+
+QPoint centreOf(const scene::TGLBaseControl& control) {
+    const scene::RectI r = control.globalRect();
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+bool boxShown() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->isVisible() && qobject_cast<QMessageBox*>(widget))
+            return true;
+    return false;
+}
+
+class SongProblemsWindowTest : public cantorix::testing::GameWindowTest {
+protected:
+    // The four demo songs copied, two of them without their audio, and a song whose audio
+    // exists but holds no sound ("Zebra Crossing", last by title).
+    void makeLibrary() {
+        const fs::path songs = m_root / "songs";
+        for (const auto& demo : fs::directory_iterator(kDemoSongs)) {
+            const fs::path folder = songs / demo.path().filename();
+            fs::create_directories(folder);
+            const bool silent =
+                demo.path().filename() == kLantern || demo.path().filename() == kKites;
+            for (const auto& file : fs::directory_iterator(demo.path())) {
+                const std::string ext = file.path().extension().string();
+                if (!(silent && (ext == ".mp3" || ext == ".ogg")))
+                    fs::copy_file(file.path(), folder / file.path().filename());
+            }
+        }
+        fs::create_directories(songs / "Zebra");
+        std::ofstream(songs / "Zebra" / "zebra.txt", std::ios::binary)
+            << "#TITLE:Zebra Crossing\r\n#ARTIST:Cantorix\r\n#MP3:zebra.mp3\r\n#BPM:100\r\n"
+               "#GAP:0\r\n: 0 4 20 la\r\nE\r\n";
+        std::ofstream(songs / "Zebra" / "zebra.mp3", std::ios::binary) << std::string(4096, 'z');
+    }
+    app::TForm1& startLibrary() {
+        makeLibrary();
+        app::TForm1& form = startAndWait();
+        EXPECT_TRUE(waitUntil([&] { return !form.library().scanning(); }, 30000));
+        return form;
+    }
+    void click(const scene::TGLBaseControl& control) { clickAt(centreOf(control)); }
+    void clickAt(QPoint p) { QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {}, p); }
+    void key(Qt::Key k) { QTest::keyClick(m_form->viewer(), k); }
+    std::string selectedName() const {
+        return fs::path(m_form->songList().selected()).filename().string();
+    }
+    void shoot(const char* name) {
+        if (const char* dir = std::getenv("CANTORIX_SCREENSHOTS")) {
+            QTest::qWait(400); // the turn ends and the cover shows
+            m_form->viewer()->grabFramebuffer().save(QString("%1/%2.png").arg(dir, name));
+        }
+    }
+};
+
+TEST_F(SongProblemsWindowTest, BrowsingPastSongsThatCannotPlayNeverShowsABox) {
+    app::TForm1& form = startLibrary();
+    app::GameScene& g = form.game();
+    EXPECT_FALSE(boxShown());
+    // Hidden by default: the two songs without audio are counted, not listed.
+    EXPECT_EQ(form.songList().count(), 3);
+
+    // The audio that holds no sound is found by its preview: the song stays under the cursor
+    // and says why, and Start says the same on the library line instead of starting.
+    key(Qt::Key_End);
+    ASSERT_EQ(selectedName(), "Zebra");
+    const std::string zebraProblem = form.library().selectedProblem();
+    EXPECT_EQ(zebraProblem.rfind("audio cannot be played: zebra.mp3 (", 0), 0u) << zebraProblem;
+    EXPECT_TRUE(g.SongProblem->visible());
+    EXPECT_EQ(g.LibraryStatus->text(), "5 songs " + kDot + " 3 cannot be played");
+    EXPECT_EQ(form.songList().count(), 3);
+    shoot("unplayable-selected");
+    key(Qt::Key_Return);
+    EXPECT_FALSE(g.Singing->visible());
+    EXPECT_EQ(g.LibraryStatus->text(), zebraProblem);
+    EXPECT_FALSE(boxShown());
+
+    // A click on the library line lists every problem, sorted by folder.
+    key(Qt::Key_Home);
+    clickAt(centreOf(*g.LibraryStatusLink));
+    ASSERT_TRUE(waitUntil([&] { return form.songProblems() && form.songProblems()->isVisible(); }));
+    app::SongProblemsWindow& window = *form.songProblems();
+    const QTreeWidget& list = *window.list();
+    ASSERT_EQ(list.topLevelItemCount(), 3);
+    const std::pair<fs::path, std::string> expected[] = {
+        {m_root / "songs" / kLantern, "no audio file: " + kLantern + ".mp3"},
+        {m_root / "songs" / kKites, "no audio file: " + kKites + ".mp3"},
+        {m_root / "songs" / "Zebra", zebraProblem}};
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(list.topLevelItem(row)->text(0).toStdString(), expected[row].first.string());
+        EXPECT_EQ(list.topLevelItem(row)->text(1).toStdString(), expected[row].second);
+    }
+    QTest::qWait(200);
+    if (const char* dir = std::getenv("CANTORIX_SCREENSHOTS"))
+        window.grab().save(QString("%1/song-problems.png").arg(dir));
+
+    // Keyboard: the second row, Enter opens its folder through the desktop.
+    QUrl opened;
+    window.setUrlOpener([&opened](const QUrl& url) {
+        opened = url;
+        return true;
+    });
+    window.activateWindow();
+    QTest::keyClick(window.list(), Qt::Key_Down);
+    QTest::keyClick(window.list(), Qt::Key_Return);
+    EXPECT_EQ(opened, QUrl::fromLocalFile(QString::fromStdString(expected[1].first.string())));
+    window.copyButton()->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
+              app::songProblemsText(window.problems()));
+    window.close();
+
+    // Listed on request: the songs without audio say why on the slab; the next one sings.
+    click(*g.Options);
+    click(*g.Apperance);
+    click(*g.ShowUnplayable);
+    shoot("option");
+    click(*g.Backbutton);
+    ASSERT_EQ(form.songList().count(), 5);
+    key(Qt::Key_Home);
+    ASSERT_EQ(selectedName(), "Cantorix - Harbour Lights");
+    EXPECT_FALSE(g.SongProblem->visible());
+    for (const std::string& silent : {kLantern, kKites}) {
+        key(Qt::Key_Right);
+        ASSERT_EQ(selectedName(), silent);
+        EXPECT_EQ(form.library().selectedProblem(), "no audio file: " + silent + ".mp3");
+        EXPECT_TRUE(g.SongProblem->visible());
+    }
+    shoot("no-audio-shown");
+    key(Qt::Key_Right);
+    EXPECT_EQ(selectedName(), "Cantorix - Two Lighthouses");
+    key(Qt::Key_Return);
+    EXPECT_TRUE(waitUntil([&] { return g.Singing->visible(); }));
+    EXPECT_FALSE(boxShown());
+}
+
+TEST_F(SongProblemsWindowTest, NothingPlayableKeepsTheGameOpenAndSaysWhere) {
+    const fs::path songs = m_root / "songs";
+    for (const std::string& name : {kLantern, kKites}) {
+        fs::create_directories(songs / name);
+        fs::copy_file(kDemoSongs / name / (name + ".txt"), songs / name / (name + ".txt"));
+    }
+    app::TForm1& form = startAndWait();
+    ASSERT_TRUE(waitUntil([&] { return !form.library().scanning(); }, 30000));
+    app::GameScene& g = form.game();
+    EXPECT_FALSE(form.terminationRequested());
+    EXPECT_EQ(form.songList().count(), 0);
+    EXPECT_EQ(g.LibraryStatus->text(), "2 songs " + kDot + " 2 cannot be played");
+    const std::string& said = g.AddSongsText->text();
+    EXPECT_TRUE(g.AddSongsText->visible());
+    EXPECT_NE(said.find("\n" + songs.string() + "\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("2 songs cannot be played"), std::string::npos) << said;
+    shoot("nothing-playable");
+    key(Qt::Key_Return);
+    EXPECT_FALSE(g.Singing->visible());
+    form.SongProblems1->trigger();
+    ASSERT_TRUE(form.songProblems() && form.songProblems()->isVisible());
+    EXPECT_EQ(form.songProblems()->list()->topLevelItemCount(), 2);
+    EXPECT_FALSE(boxShown());
+}
+
+} // namespace
