@@ -360,26 +360,37 @@ void SqliteLibraryCache::failStore() {
     const std::string message = unusable();
     throw std::runtime_error(!message.empty() ? message
                                               : "The song library cache '" + m_file.string() +
-                                                    "' is damaged; it is made anew next time");
+                                                    "' is damaged and could not be made anew");
 }
 
 void SqliteLibraryCache::store(const std::vector<SongSummary>& changed,
                                const std::vector<fs::path>& removed) {
     if (m_state == State::Unknown)
         examine();
-    if (m_state == State::Damaged)
-        removeDamagedFile();
-    if (m_state == State::Missing)
-        createFile();
-    if (m_state != State::Open)
-        failStore();
+    // A second try when the first finds the file damaged: corruption that reading every row does
+    // not meet (in the index, say) would otherwise fail every store of every run.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (m_state == State::Damaged)
+            removeDamagedFile();
+        if (m_state == State::Missing)
+            createFile();
+        if (m_state != State::Open)
+            break;
+        if (writeTransaction(changed, removed))
+            return;
+    }
+    failStore();
+}
+
+bool SqliteLibraryCache::writeTransaction(const std::vector<SongSummary>& changed,
+                                          const std::vector<fs::path>& removed) {
     sqlite3_busy_timeout(m_db, kStoreBusyMs);
     if (!beginWrite())
-        failStore();
+        return false;
     // Looked at again inside the write lock: another run may have changed the file since load.
     const Content found = content();
     if (found == Content::Failed)
-        failStore();
+        return false;
     const std::string schema =
         found == Content::Current
             ? std::string()
@@ -390,8 +401,9 @@ void SqliteLibraryCache::store(const std::vector<SongSummary>& changed,
         !writeRows(changed, removed) ||
         sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         failed();
-        failStore();
+        return false;
     }
+    return true;
 }
 
 bool SqliteLibraryCache::writeRows(const std::vector<SongSummary>& changed,

@@ -69,6 +69,8 @@ private:
     void markUnusable(const std::string& reason);
     void createFile();
     void removeDamagedFile();
+    bool writeTransaction(const std::vector<songs::SongSummary>& changed,
+                          const std::vector<std::filesystem::path>& removed);
     bool writeRows(const std::vector<songs::SongSummary>& changed,
                    const std::vector<std::filesystem::path>& removed);
     [[noreturn]] void failStore();
