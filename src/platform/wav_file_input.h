@@ -8,6 +8,7 @@
 #include "capture_frame_source.h"
 #include "paced_input.h"
 #include "session/session_input_control.h"
+#include "wav_reader.h"
 
 #include <cstddef>
 #include <cstdint>
