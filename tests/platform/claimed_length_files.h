@@ -41,28 +41,23 @@ inline std::uint32_t oggCrc(const std::string& page) {
 inline void claimOggGranule(const std::filesystem::path& file, std::uint64_t granule) {
     using namespace claimed_length_detail;
     std::string bytes = readAll(file);
-    std::size_t last = std::string::npos;
+    std::size_t last = 0, lastSize = 0;
     for (std::size_t at = 0; at + 27 <= bytes.size() && bytes.compare(at, 4, "OggS") == 0;) {
         const auto segments = static_cast<unsigned char>(bytes[at + 26]);
-        std::size_t size = 27 + std::size_t{segments};
+        lastSize = 27 + std::size_t{segments};
         for (std::size_t i = 0; i < segments && at + 27 + i < bytes.size(); ++i)
-            size += static_cast<unsigned char>(bytes[at + 27 + i]);
+            lastSize += static_cast<unsigned char>(bytes[at + 27 + i]);
         last = at;
-        at += size;
+        at += lastSize;
     }
-    if (last == std::string::npos)
-        throw std::runtime_error("no Ogg page in " + file.string());
-    const auto segments = static_cast<unsigned char>(bytes[last + 26]);
-    std::size_t size = 27 + std::size_t{segments};
-    for (std::size_t i = 0; i < segments; ++i)
-        size += static_cast<unsigned char>(bytes[last + 27 + i]);
-    for (int i = 0; i < 8; ++i)
-        bytes[last + 6 + static_cast<std::size_t>(i)] = static_cast<char>(granule >> (8 * i));
-    for (int i = 0; i < 4; ++i)
-        bytes[last + 22 + static_cast<std::size_t>(i)] = 0;
-    const std::uint32_t crc = oggCrc(bytes.substr(last, size));
-    for (int i = 0; i < 4; ++i)
-        bytes[last + 22 + static_cast<std::size_t>(i)] = static_cast<char>(crc >> (8 * i));
+    if (lastSize == 0 || last + lastSize > bytes.size())
+        throw std::runtime_error("no whole Ogg page in " + file.string());
+    for (std::size_t i = 0; i < 8; ++i)
+        bytes[last + 6 + i] = static_cast<char>(granule >> (8 * i));
+    bytes.replace(last + 22, 4, 4, '\0');
+    const std::uint32_t crc = oggCrc(bytes.substr(last, lastSize));
+    for (std::size_t i = 0; i < 4; ++i)
+        bytes[last + 22 + i] = static_cast<char>(crc >> (8 * i));
     writeAll(file, bytes);
 }
 

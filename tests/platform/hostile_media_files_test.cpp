@@ -111,47 +111,19 @@ TEST(HostileMediaFilesTest, OnlyRegularFilesAreReadAndNothingWaits) {
     }
 }
 
-// Every file opened in a folder while it lives, by name.
-class OpenTrace {
-public:
-    explicit OpenTrace(const fs::path& folder) : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-        if (m_fd < 0 || ::inotify_add_watch(m_fd, folder.c_str(), IN_OPEN) < 0)
-            throw std::runtime_error("inotify is not available");
-    }
-    ~OpenTrace() { ::close(m_fd); }
-    OpenTrace(const OpenTrace&) = delete;
-    OpenTrace& operator=(const OpenTrace&) = delete;
-
-    std::set<std::string> opened() {
-        alignas(inotify_event) char buffer[4096];
-        for (ssize_t n; (n = ::read(m_fd, buffer, sizeof buffer)) > 0;) {
-            for (ssize_t at = 0; at < n;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                if (event->len > 0 && event->name[0] != '\0')
-                    m_opened.insert(event->name);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            }
+// The names of the files opened in a folder since `trace` (an inotify descriptor) began.
+std::set<std::string> openedSince(int trace) {
+    std::set<std::string> names;
+    alignas(inotify_event) char buffer[8192];
+    for (ssize_t n; (n = ::read(trace, buffer, sizeof buffer)) > 0;)
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->len > 0 && event->name[0] != '\0')
+                names.insert(event->name);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
-        return m_opened;
-    }
-
-private:
-    int m_fd;
-    std::set<std::string> m_opened;
-};
-
-// Names the folder as the working directory for a while: the playlists below name their
-// entries relative to it.
-class WorkingDirectory {
-public:
-    explicit WorkingDirectory(const fs::path& folder) : m_previous(fs::current_path()) {
-        fs::current_path(folder);
-    }
-    ~WorkingDirectory() { fs::current_path(m_previous); }
-
-private:
-    fs::path m_previous;
-};
+    return names;
+}
 
 TEST(HostileMediaFilesTest, PlaylistsPosingAsMediaOpenNoOtherFile) {
     struct Row {
@@ -171,15 +143,20 @@ TEST(HostileMediaFilesTest, PlaylistsPosingAsMediaOpenNoOtherFile) {
         testing::makeWithFfmpeg("-f lavfi -i testsrc=d=0.2:s=64x48 -c:v mpeg4", dir / "other.avi");
         testing::writeBytes(dir / row.name,
                             std::vector<unsigned char>(row.content.begin(), row.content.end()));
-        WorkingDirectory inside(dir / "");
-        OpenTrace trace(dir / "");
+        // The lists name their entries relative to the working directory.
+        const fs::path previous = fs::current_path();
+        fs::current_path(dir / "");
+        const int trace = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(::inotify_add_watch(trace, ".", IN_OPEN), 0);
         const std::string cannot = "Cannot play '" + std::string(row.name) + "': ";
         const std::vector<std::string> expected = {cannot + "not a sound file the game can play",
                                                    cannot + "not a sound file the game can play",
                                                    cannot + "not an MP3 file", "no video",
                                                    "export refuses"};
         EXPECT_EQ(refusals(row.name), expected);
-        EXPECT_EQ(trace.opened(), std::set<std::string>{row.name});
+        EXPECT_EQ(openedSince(trace), std::set<std::string>{row.name});
+        ::close(trace);
+        fs::current_path(previous);
     }
 }
 
