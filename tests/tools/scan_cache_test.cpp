@@ -6,42 +6,27 @@
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <string>
 #include <unistd.h>
-
-namespace {
 
 namespace fs = std::filesystem;
 
 TEST(ScanCacheTest, AFileThatIsNotACacheFailsTheScanAndIsLeftAsItIs) {
-    const fs::path dir =
-        fs::temp_directory_path() / ("cantorix-scan-cache-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
+    const fs::path dir = fs::temp_directory_path() / ("cantorix-scan-" + std::to_string(getpid()));
     fs::create_directories(dir / "songs/Band/Song");
-    cantorix::testing::writeFile(
-        dir / "songs/Band/Song/song.txt",
-        "#TITLE:Song\n#ARTIST:Band\n#MP3:a.mp3\n#BPM:120\n#GAP:0\n: 0 4 21 la\nE\n");
-    const fs::path notes = dir / "notes.txt";
-    const std::string bytes = "shopping list\nmilk\n";
+    cantorix::testing::writeFile(dir / "songs/Band/Song/song.txt", "#TITLE:Song\n#ARTIST:Band\n");
+    const std::string notes = (dir / "notes.txt").string(), bytes = "shopping list\nmilk\n";
     cantorix::testing::writeFile(notes, bytes);
-
-    const std::string command = std::string("'") + CANTORIX_TOOL + "' scan --cache '" +
-                                notes.string() + "' '" + (dir / "songs").string() + "' 2>&1";
+    const std::string command = std::string(CANTORIX_TOOL) + " scan --cache '" + notes + "' '" +
+                                (dir / "songs").string() + "' 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        out += buffer;
+    std::string out(1 << 16, '\0');
+    out.resize(std::fread(out.data(), 1, out.size(), pipe));
     EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), 1) << out;
-    EXPECT_NE(
-        out.find("'" + notes.string() + "' is not used this run: it is not an SQLite database"),
-        std::string::npos)
+    EXPECT_NE(out.find("'" + notes + "' is not used this run: it is not an SQLite database"),
+              std::string::npos)
         << out;
-    EXPECT_NE(out.find("Band - Song"), std::string::npos) << out; // the scan itself went on
+    EXPECT_NE(out.find("songs/Band/Song\t"), std::string::npos) << out; // the scan went on
     EXPECT_EQ(cantorix::testing::readFile(notes), bytes);
-    EXPECT_FALSE(fs::exists(notes.string() + "-journal"));
+    EXPECT_FALSE(fs::exists(notes + "-journal"));
     fs::remove_all(dir);
 }
-
-} // namespace
