@@ -10,7 +10,10 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QUrl>
+#include <atomic>
 #include <fstream>
+#include <map>
+#include <mutex>
 
 namespace {
 
@@ -34,6 +37,52 @@ bool boxShown() {
             return true;
     return false;
 }
+
+// The real player, but a sound output that can be made to fail as a busy device does.
+class FlakyOutputPlayer : public songs::MediaPlayer {
+public:
+    explicit FlakyOutputPlayer(songs::MediaPlayer& real) : m_real(real) {}
+    std::atomic<bool> outputFails = false;
+
+    void setFileName(const fs::path& name) override { m_real.setFileName(name); }
+    void open() override {
+        if (outputFails)
+            throw songs::ESoundOutputError("Cannot play 'x': Device unavailable");
+        m_real.open();
+    }
+    void play() override { m_real.play(); }
+    void pause() override { m_real.pause(); }
+    void resume() override { m_real.resume(); }
+    void stop() override { m_real.stop(); }
+    void close() override { m_real.close(); }
+    std::int64_t position() const override { return m_real.position(); }
+    std::int64_t length() const override { return m_real.length(); }
+    void setStartPosition(std::int64_t ms) override { m_real.setStartPosition(ms); }
+
+private:
+    songs::MediaPlayer& m_real;
+};
+
+// Starts empty and keeps what is stored; the scanner stores from its own thread.
+class RecordingCache : public songs::LibraryCache {
+public:
+    std::vector<songs::SongSummary> load() override { return {}; }
+    void store(const std::vector<songs::SongSummary>& changed,
+               const std::vector<fs::path>&) override {
+        std::lock_guard lock(m_mutex);
+        for (const songs::SongSummary& song : changed)
+            m_stored[song.folder] = song;
+    }
+    std::string unplayableStored(const fs::path& folder) {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_stored.find(folder.string());
+        return found == m_stored.end() ? std::string() : found->second.unplayable;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<std::string, songs::SongSummary> m_stored;
+};
 
 class SongProblemsWindowTest : public cantorix::testing::GameWindowTest {
 protected:
@@ -64,9 +113,23 @@ protected:
         EXPECT_TRUE(waitUntil([&] { return !form.library().scanning(); }, 30000));
         return form;
     }
+    // The same library over the flaky player and the recording cache.
+    app::TForm1& startLibraryWithCache() {
+        makeLibrary();
+        app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_flaky,
+                                  *m_covers, *m_capture,  m_recorderInput, m_captureError};
+        services.libraryCache = &m_cache;
+        m_form = std::make_unique<app::TForm1>(std::move(services));
+        m_form->show();
+        EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
+        EXPECT_TRUE(waitUntil([&] { return !m_form->library().scanning(); }, 30000));
+        return *m_form;
+    }
     void click(const scene::TGLBaseControl& control) { clickAt(centreOf(control)); }
     void clickAt(QPoint p) { QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {}, p); }
     void key(Qt::Key k) { QTest::keyClick(m_form->viewer(), k); }
+    FlakyOutputPlayer m_flaky{m_player};
+    RecordingCache m_cache;
     std::string selectedName() const {
         return fs::path(m_form->songList().selected()).filename().string();
     }
@@ -180,6 +243,35 @@ TEST_F(SongProblemsWindowTest, NothingPlayableKeepsTheGameOpenAndSaysWhere) {
     form.SongProblems1->trigger();
     ASSERT_TRUE(form.songProblems() && form.songProblems()->isVisible());
     EXPECT_EQ(form.songProblems()->list()->topLevelItemCount(), 2);
+    EXPECT_FALSE(boxShown());
+}
+
+TEST_F(SongProblemsWindowTest, AudioThatFailsIsRememberedButAFailingSoundOutputIsNot) {
+    app::TForm1& form = startLibraryWithCache();
+    app::GameScene& g = form.game();
+    // The song's own audio: kept in the cache, so the next start knows without trying it.
+    key(Qt::Key_End);
+    ASSERT_EQ(selectedName(), "Zebra");
+    EXPECT_TRUE(waitUntil([&] {
+        return !m_cache.unplayableStored(m_root / "songs/Zebra").empty();
+    })) << "the verdict never reached the cache";
+    EXPECT_EQ(m_cache.unplayableStored(m_root / "songs/Zebra"), form.library().selectedProblem());
+
+    // The sound output: the slab says so, but the song is neither counted nor remembered, and
+    // Start tries the output again.
+    m_flaky.outputFails = true;
+    key(Qt::Key_Home);
+    ASSERT_EQ(selectedName(), "Cantorix - Harbour Lights");
+    EXPECT_EQ(form.library().selectedProblem(),
+              "audio cannot be played: Cantorix - Harbour Lights.mp3 (Device unavailable)");
+    EXPECT_EQ(g.LibraryStatus->text(), "5 songs " + kDot + " 3 cannot be played");
+    key(Qt::Key_Return);
+    EXPECT_FALSE(g.Singing->visible());
+    EXPECT_EQ(g.LibraryStatus->text(), form.library().selectedProblem());
+    EXPECT_TRUE(m_cache.unplayableStored(m_root / "songs/Cantorix - Harbour Lights").empty());
+    m_flaky.outputFails = false;
+    key(Qt::Key_Return);
+    EXPECT_TRUE(waitUntil([&] { return g.Singing->visible(); }));
     EXPECT_FALSE(boxShown());
 }
 
