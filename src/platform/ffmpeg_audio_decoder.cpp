@@ -173,9 +173,12 @@ bool FfmpegAudioDecoder::State::decodeFrame() {
 
 std::int64_t FfmpegAudioDecoder::State::stampedIndex() const {
     const std::int64_t stamp = frame->best_effort_timestamp;
-    if (stamp == AV_NOPTS_VALUE)
+    std::int64_t sinceStart = 0;
+    // A damaged container may stamp a frame anywhere in the 64-bit range.
+    if (stamp == AV_NOPTS_VALUE || __builtin_sub_overflow(stamp, startStamp, &sinceStart))
         return kNoStamp;
-    return av_rescale_q(stamp - startStamp, timeBase, AVRational{1, rate});
+    // A result too large to hold comes back as INT64_MIN, which is kNoStamp.
+    return av_rescale_q(sinceStart, timeBase, AVRational{1, rate});
 }
 
 // Decodes the next frame and sets frameIndex; false at the end.
@@ -204,8 +207,10 @@ bool FfmpegAudioDecoder::State::decodePlaced() {
 }
 
 void FfmpegAudioDecoder::State::seekContainer(std::int64_t target) {
-    const std::int64_t stamp = startStamp + av_rescale_q(target, AVRational{1, rate}, timeBase);
-    if (av_seek_frame(format, stream, stamp, AVSEEK_FLAG_BACKWARD) < 0) {
+    std::int64_t stamp = 0;
+    if (__builtin_add_overflow(startStamp, av_rescale_q(target, AVRational{1, rate}, timeBase),
+                               &stamp) ||
+        av_seek_frame(format, stream, stamp, AVSEEK_FLAG_BACKWARD) < 0) {
         rewind();
         return;
     }
