@@ -1,9 +1,10 @@
 #pragma once
-// An audio file of any container and codec FFmpeg reads (Ogg Vorbis, Opus, M4A/AAC, FLAC, WAV,
-// Matroska, …) decoded through libavcodec and brought to stereo float by libswresample, at the
-// stream's own rate. The length is the container's where it states the exact sample count and
-// is otherwise counted by decoding the file once at open. Seeks go through the container to a
-// point before the target and decode forward to the sample. Owns the file; one thread at a time.
+// An audio file in a container the game plays (Ogg Vorbis, Opus, M4A/AAC, FLAC, WAV, Matroska,
+// …) decoded through libavcodec and brought to stereo float by libswresample, at the stream's own
+// rate. The length is the container's where it states the exact sample count and the file is
+// large enough to hold it (one second a kilobyte at most); otherwise it is counted by decoding
+// the file once at open. Seeks go through the container to a point before the target and decode
+// forward to the sample. Owns the file; one thread at a time.
 
 #include "platform/audio_file_decoder.h"
 
