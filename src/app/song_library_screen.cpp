@@ -246,8 +246,8 @@ void SongLibraryScreen::showProblem() {
     const bool nothingToSing =
         m_browser.shownCount() == 0 && m_browser.query().empty() && m_browser.unplayableCount() > 0;
     std::string addSongs;
-    for (const std::string& row : noPlayableSongsLines(m_roots, m_browser.unplayableCount()))
-        if (nothingToSing)
+    if (nothingToSing)
+        for (const std::string& row : noPlayableSongsLines(m_roots, m_browser.unplayableCount()))
             addSongs += (addSongs.empty() ? "" : "\n") +
                         fitToWidth(*g.AddSongsText->font(), row, kAddSongsTextWidth);
     g.AddSongsText->setText(addSongs);
