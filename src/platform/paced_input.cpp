@@ -28,8 +28,8 @@ std::uint64_t framesAt(std::chrono::nanoseconds elapsed) {
 FramePacer::FramePacer(CaptureHub& hub, std::vector<std::int16_t> samples, bool playing)
     : FramePacer(hub, std::make_unique<MemoryFrameSource>(std::move(samples)), playing) {}
 
-FramePacer::FramePacer(CaptureHub& hub, std::unique_ptr<CaptureFrameSource> recording,
-                       bool playing, int)
+FramePacer::FramePacer(CaptureHub& hub, std::unique_ptr<CaptureFrameSource> recording, bool playing,
+                       int)
     : m_hub(hub), m_recording(std::move(recording)), m_playing(playing) {}
 
 void FramePacer::schedule(Change change, std::chrono::nanoseconds elapsed) {
