@@ -133,8 +133,14 @@ std::size_t readAt(int fd, std::size_t offset, std::size_t count, std::uint8_t* 
 std::unique_ptr<CaptureFrameSource> openSource(const std::filesystem::path& file) {
     std::string reason;
     base::UniqueFd fd = base::openRegularFile(file, reason);
-    if (!fd)
-        throw EWavError("Cannot open the microphone file \"" + file.string() + "\": " + reason);
+    if (!fd) {
+        // A file that is there but is no regular file says what it is; any other keeps the
+        // message players know.
+        struct stat status {};
+        const bool notRegular = ::stat(file.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
+        throw EWavError("Cannot open the microphone file \"" + file.string() + "\"" +
+                        (notRegular ? ": " + reason : ""));
+    }
     try {
         return openWavForCapture(std::move(fd));
     } catch (const EWavError& e) {
