@@ -85,15 +85,26 @@ std::int64_t seekSource(void* opaque, std::int64_t offset, int whence) {
     return source->seek(offset, whence);
 }
 
-void silenceLibraryLog() {
+// FFmpeg allocates what a header states before reading it: a WAV tag of a few bytes that
+// claims 2 GB costs 2 GB of zeroed memory. No picture, packet or tag of a song's media needs
+// more than this in one piece, so the library is held to it.
+constexpr std::size_t kMaxLibraryAllocation = std::size_t{128} << 20;
+
+void configureLibrary() {
     // A bad file is reported by the caller in the player's terms, or not at all; the library
     // must not write to the terminal either.
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    static std::once_flag once;
+    std::call_once(once, [] {
+        av_log_set_level(AV_LOG_QUIET);
+        av_max_alloc(kMaxLibraryAllocation);
+    });
 }
 
 } // namespace
 
+// Only the demuxers listed are used (no playlists, concatenation lists or picture sequences),
+// protocols other than plain files are refused, and every nested open a demuxer asks for is
+// refused and recorded: each alone leaves a way open to read something besides the song's file.
 // Audio: MP3 (recognised only to be refused: libmpg123 plays it), Ogg, MP4/M4A, bare AAC, FLAC,
 // WAV, Matroska/WebM. Video: AVI, MP4, Matroska/WebM, MPEG program and transport streams and
 // bare MPEG video. A demuxer whose name lists several containers matches on any of them.
@@ -136,7 +147,7 @@ int FfmpegInput::refuseNestedOpen(AVFormatContext* format, AVIOContext**, const 
 }
 
 bool FfmpegInput::open() {
-    silenceLibraryLog();
+    configureLibrary();
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferSize));
     if (!buffer)
         return false;

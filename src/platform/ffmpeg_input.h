@@ -1,9 +1,7 @@
 #pragma once
-// A container opened by FFmpeg over our own byte reader (a file or bytes in memory), so no
-// protocol, URL or second file is ever opened on a file's say-so: only the containers the game
-// plays are demuxed (no playlists, concatenation lists or picture sequences), and every nested
-// open a demuxer asks for is refused and recorded. Owns the reader, the I/O context and the
-// demuxer context. One thread at a time; FFmpeg's own log is silenced once per program.
+// A container opened by FFmpeg over our own byte reader (a file or bytes in memory): only the
+// containers the game plays, no second file or URL, no single allocation past a cap. Owns the
+// reader and the I/O and demuxer contexts. One thread at a time.
 
 #include <cstddef>
 #include <cstdint>

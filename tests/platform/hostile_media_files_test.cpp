@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -158,6 +159,36 @@ TEST(HostileMediaFilesTest, PlaylistsPosingAsMediaOpenNoOtherFile) {
         ::close(trace);
         fs::current_path(previous);
     }
+}
+
+// A 2 KB WAV whose tag claims 300 MB: the library would allocate and clear all of it before
+// finding the file ends. Whether the file plays or not, the claim is not paid for.
+TEST(HostileMediaFilesTest, AHeaderClaimingHundredsOfMegabytesCostsNoMemory) {
+    TempDir dir;
+    const auto u32 = [](std::uint32_t v) {
+        return std::vector<unsigned char>{
+            static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+            static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+    };
+    std::vector<unsigned char> wav;
+    const auto put = [&](std::vector<unsigned char> bytes) {
+        wav.insert(wav.end(), bytes.begin(), bytes.end());
+    };
+    const auto tag = [&](const char* code) { put({code, code + 4}); };
+    tag("RIFF"), put(u32(2100)), tag("WAVE"), tag("fmt "), put(u32(16));
+    put({1, 0, 1, 0}), put(u32(8000)), put(u32(16000)), put({2, 0, 16, 0}); // PCM, 16-bit mono
+    tag("LIST"), put(u32(0x7F000000)), tag("INFO"), tag("ISFT"), put(u32(300u << 20)), tag("Lavf");
+    tag("data"), put(u32(2000)), put(std::vector<unsigned char>(2000));
+    testing::writeBytes(dir / "tagged.wav", wav);
+
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    try {
+        openAudioFile(dir / "tagged.wav");
+    } catch (const songs::EMediaPlayerError&) {
+    }
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes of peak memory";
 }
 
 } // namespace
