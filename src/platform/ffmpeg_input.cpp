@@ -111,13 +111,9 @@ void configureLibrary() {
 const char* const FfmpegInput::kContainerWhitelist =
     "mp3,ogg,mov,mp4,m4a,aac,flac,wav,matroska,webm,avi,mpeg,mpegts,mpegvideo";
 
-std::unique_ptr<FfmpegInput> FfmpegInput::openFile(std::FILE* file,
-                                                   std::vector<std::string>* refusedOpens) {
+std::unique_ptr<FfmpegInput> FfmpegInput::openFile(std::FILE* file) {
     std::unique_ptr<FfmpegInput> input(new FfmpegInput(std::make_unique<FileSource>(file)));
-    const bool opened = input->open();
-    if (refusedOpens)
-        *refusedOpens = input->m_refusedOpens;
-    return opened ? std::move(input) : nullptr;
+    return input->open() ? std::move(input) : nullptr;
 }
 
 std::unique_ptr<FfmpegInput> FfmpegInput::openMemory(const std::uint8_t* data, std::size_t size) {

@@ -32,10 +32,8 @@ public:
     static const char* const kContainerWhitelist;
 
     // Takes the file (closed with the input). Null when FFmpeg recognises no container in it
-    // that the game plays, or cannot read its header. `refusedOpens`, when given, receives
-    // every further file or URL the container asked to open (all refused), even on failure.
-    static std::unique_ptr<FfmpegInput> openFile(std::FILE* file,
-                                                 std::vector<std::string>* refusedOpens = nullptr);
+    // that the game plays, or cannot read its header.
+    static std::unique_ptr<FfmpegInput> openFile(std::FILE* file);
     // Over bytes that must stay alive while the input is open.
     static std::unique_ptr<FfmpegInput> openMemory(const std::uint8_t* data, std::size_t size);
 
