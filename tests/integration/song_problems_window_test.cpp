@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QUrl>
-#include <atomic>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -39,28 +38,16 @@ bool boxShown() {
 }
 
 // The real player, but a sound output that can be made to fail as a busy device does.
-class FlakyOutputPlayer : public songs::MediaPlayer {
+class FlakyOutputPlayer : public platform::FileMediaPlayer {
 public:
-    explicit FlakyOutputPlayer(songs::MediaPlayer& real) : m_real(real) {}
-    std::atomic<bool> outputFails = false;
+    using FileMediaPlayer::FileMediaPlayer;
+    bool outputFails = false;
 
-    void setFileName(const fs::path& name) override { m_real.setFileName(name); }
     void open() override {
         if (outputFails)
             throw songs::ESoundOutputError("Cannot play 'x': Device unavailable");
-        m_real.open();
+        FileMediaPlayer::open();
     }
-    void play() override { m_real.play(); }
-    void pause() override { m_real.pause(); }
-    void resume() override { m_real.resume(); }
-    void stop() override { m_real.stop(); }
-    void close() override { m_real.close(); }
-    std::int64_t position() const override { return m_real.position(); }
-    std::int64_t length() const override { return m_real.length(); }
-    void setStartPosition(std::int64_t ms) override { m_real.setStartPosition(ms); }
-
-private:
-    songs::MediaPlayer& m_real;
 };
 
 // Starts empty and keeps what is stored; the scanner stores from its own thread.
@@ -128,7 +115,7 @@ protected:
     void click(const scene::TGLBaseControl& control) { clickAt(centreOf(control)); }
     void clickAt(QPoint p) { QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {}, p); }
     void key(Qt::Key k) { QTest::keyClick(m_form->viewer(), k); }
-    FlakyOutputPlayer m_flaky{m_player};
+    FlakyOutputPlayer m_flaky{*m_output};
     RecordingCache m_cache;
     std::string selectedName() const {
         return fs::path(m_form->songList().selected()).filename().string();
