@@ -185,6 +185,7 @@ const songs::SongSummary* SongLibraryScreen::selectedSummary() const {
 void SongLibraryScreen::selectSong() {
     m_notice.clear();
     m_outputFailed = false;
+    m_previewedAudio = {};
     const songs::SongSummary* summary = selectedSummary();
     m_browser.setSelectedFolder(summary ? summary->folder : std::string());
     m_problem = summary ? songs::problemLine(*summary) : std::string();
@@ -192,6 +193,8 @@ void SongLibraryScreen::selectSong() {
     try {
         // A song known not to play is shown without trying its audio again.
         m_selection.SelectSong(m_problem.empty() ? Preview::Play : Preview::None);
+        if (m_problem.empty())
+            m_previewedAudio = songs::fileStamp(m_selection.selected().audioPath);
     } catch (const songs::EMediaPlayerError& error) {
         m_problem = audioFailed(error);
     } catch (const std::exception& error) {
@@ -229,8 +232,11 @@ bool SongLibraryScreen::mayStart() {
     // Songs were found, but none is listed: the screen says why already.
     if (m_list.itemIndex() < 0)
         return false;
-    // The sound output may have come back since the preview failed on it.
-    if (m_outputFailed)
+    // The sound output may have come back since the preview failed on it, and the audio may
+    // have changed since the preview opened it: either way the preview tries it again, so that
+    // a session never starts on music that will not open.
+    if (m_outputFailed || (m_problem.empty() &&
+                           songs::fileStamp(m_selection.selected().audioPath) != m_previewedAudio))
         selectSong();
     if (m_problem.empty())
         return true;

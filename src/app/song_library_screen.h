@@ -102,6 +102,7 @@ private:
     // The sound output, not the song, failed the preview: Start tries again.
     bool m_outputFailed = false;
     std::string m_notice; // Start's refusal, on the library line until the selection moves
+    songs::FileStamp m_previewedAudio; // the audio as the preview opened it
     bool m_scanning = false;
     std::size_t m_found = 0;
     QTimer m_poll;

@@ -244,6 +244,19 @@ TEST_F(SongProblemsWindowTest, AudioThatFailsIsRememberedButAFailingSoundOutputI
     })) << "the verdict never reached the cache";
     EXPECT_EQ(m_cache.unplayableStored(m_root / "songs/Zebra"), form.library().selectedProblem());
 
+    // Audio that changed after its preview is tried again by Start, which then does not start.
+    key(Qt::Key_Left);
+    const fs::path ogg = m_root / "songs/Cantorix - Two Lighthouses/Cantorix - Two Lighthouses.ogg";
+    ASSERT_TRUE(form.library().selectedProblem().empty());
+    fs::remove(ogg);
+    std::ofstream(ogg, std::ios::binary) << "no longer music";
+    key(Qt::Key_Return);
+    EXPECT_FALSE(g.Singing->visible());
+    EXPECT_EQ(g.LibraryStatus->text().rfind(
+                  "audio cannot be played: Cantorix - Two Lighthouses.ogg (", 0),
+              0u)
+        << g.LibraryStatus->text();
+
     // The sound output: the slab says so, but the song is neither counted nor remembered, and
     // Start tries the output again.
     m_flaky.outputFails = true;
@@ -251,7 +264,7 @@ TEST_F(SongProblemsWindowTest, AudioThatFailsIsRememberedButAFailingSoundOutputI
     ASSERT_EQ(selectedName(), "Cantorix - Harbour Lights");
     EXPECT_EQ(form.library().selectedProblem(),
               "audio cannot be played: Cantorix - Harbour Lights.mp3 (Device unavailable)");
-    EXPECT_EQ(g.LibraryStatus->text(), "5 songs " + kDot + " 3 cannot be played");
+    EXPECT_EQ(g.LibraryStatus->text(), "5 songs " + kDot + " 4 cannot be played");
     key(Qt::Key_Return);
     EXPECT_FALSE(g.Singing->visible());
     EXPECT_EQ(g.LibraryStatus->text(), form.library().selectedProblem());
