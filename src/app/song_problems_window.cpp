@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kFolderColumn = 0;
 constexpr int kReasonColumn = 1;
+constexpr int kMaxFolderWidth = 400;
 
 QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -102,7 +103,10 @@ void SongProblemsWindow::setProblems(std::vector<songs::SongProblem> problems) {
     if (!current && m_list->topLevelItemCount() > 0)
         current = m_list->topLevelItem(0);
     m_list->setCurrentItem(current);
+    // Long folder paths leave the reason room all the same; the tooltips hold the whole text.
     m_list->resizeColumnToContents(kFolderColumn);
+    m_list->setColumnWidth(kFolderColumn,
+                           std::min(m_list->columnWidth(kFolderColumn), kMaxFolderWidth));
     m_summary->setText(summaryText(m_problems.size()));
     updateButtons();
 }
