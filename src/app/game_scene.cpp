@@ -256,7 +256,7 @@ void GameScene::buildFirstPage() {
     // The library line is drawn by LibraryStatus; this caption-less label over it takes the
     // click that opens the song problems.
     LibraryStatusLink = &GLForm1->addNewChild<TGLLabel>("LibraryStatusLink");
-    LibraryStatusLink->setBounds(470, 424, 200, 22);
+    LibraryStatusLink->setBounds(470, 424, 200, 21); // clear of Options below
 
     buildOptionsForm();
 }
