@@ -137,8 +137,11 @@ void SongLibraryScreen::showList() {
     // A search that matched nothing keeps the song selected before it for when it is cleared.
     if (const auto position = m_browser.positionOf(m_selectedFolder);
         position && !m_selectedFolder.empty()) {
-        // The song stays selected wherever the new songs put it; nothing turns or plays anew.
+        // The song stays selected wherever the new songs put it; nothing turns or plays anew,
+        // unless the scan has changed its verdict (its audio found, or found missing).
         m_list.setItemIndex(static_cast<int>(*position));
+        if (songs::problemLine(m_browser.shown(*position)) != m_verdict)
+            selectSong();
     } else if (m_list.count() > 0 && m_ring) {
         // A song that cannot be read is reported; the list is shown all the same.
         m_hooks.guarded([this] {
@@ -189,6 +192,7 @@ void SongLibraryScreen::selectSong() {
     const songs::SongSummary* summary = selectedSummary();
     m_browser.setSelectedFolder(summary ? summary->folder : std::string());
     m_problem = summary ? songs::problemLine(*summary) : std::string();
+    m_verdict = m_problem;
     using Preview = songs::SongSelection::Preview;
     try {
         // A song known not to play is shown without trying its audio again.
@@ -219,8 +223,10 @@ std::string SongLibraryScreen::audioFailed(const songs::EMediaPlayerError& error
     }
     if (summary) {
         if (std::optional<songs::SongSummary> marked =
-                m_browser.markUnplayable(summary->folder, reason))
+                m_browser.markUnplayable(summary->folder, reason)) {
+            m_verdict = songs::problemLine(*marked);
             m_hooks.remember(std::move(*marked));
+        }
     }
     return reason;
 }

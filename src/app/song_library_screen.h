@@ -99,6 +99,7 @@ private:
     std::vector<std::filesystem::path> m_roots;
     std::string m_selectedFolder; // the song selected last, kept across empty lists
     std::string m_problem;        // why the selected song cannot be played
+    std::string m_verdict;        // the browser's problem line of it, as it was then
     // The sound output, not the song, failed the preview: Start tries again.
     bool m_outputFailed = false;
     std::string m_notice; // Start's refusal, on the library line until the selection moves

@@ -3,6 +3,7 @@
 
 #include "app/song_problems_window.h"
 #include "game_window_fixture.h"
+#include "platform/ini_profile_file.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -50,10 +51,11 @@ public:
     }
 };
 
-// Starts empty and keeps what is stored; the scanner stores from its own thread.
+// Holds what a test puts in it and keeps what is stored; the scanner stores from its own thread.
 class RecordingCache : public songs::LibraryCache {
 public:
-    std::vector<songs::SongSummary> load() override { return {}; }
+    std::vector<songs::SongSummary> cached;
+    std::vector<songs::SongSummary> load() override { return cached; }
     void store(const std::vector<songs::SongSummary>& changed,
                const std::vector<fs::path>&) override {
         std::lock_guard lock(m_mutex);
@@ -101,11 +103,12 @@ protected:
         return form;
     }
     // The same library over the flaky player and the recording cache.
-    app::TForm1& startLibraryWithCache() {
+    app::TForm1& startLibraryWithCache(app::ProfileStore* profile = nullptr) {
         makeLibrary();
         app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_flaky,
                                   *m_covers, *m_capture,  m_recorderInput, m_captureError};
         services.libraryCache = &m_cache;
+        services.profile = profile;
         m_form = std::make_unique<app::TForm1>(std::move(services));
         m_form->show();
         EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
@@ -273,6 +276,29 @@ TEST_F(SongProblemsWindowTest, AudioThatFailsIsRememberedButAFailingSoundOutputI
     key(Qt::Key_Return);
     EXPECT_TRUE(waitUntil([&] { return g.Singing->visible(); }));
     EXPECT_FALSE(boxShown());
+}
+
+// The cache of a run before says the song has no audio; it has now. The song selected with that
+// verdict sheds it once the scan has looked.
+TEST_F(SongProblemsWindowTest, AVerdictTheScanOverturnsReachesTheSelectedSong) {
+    const fs::path harbour = m_root / "songs/Cantorix - Harbour Lights";
+    songs::SongSummary stale =
+        songs::summariseSong(kDemoSongs / harbour.filename(),
+                             kDemoSongs / harbour.filename() / "Cantorix - Harbour Lights.txt");
+    stale.folder = harbour.string();
+    stale.songFile = (harbour / "Cantorix - Harbour Lights.txt").string();
+    stale.audio = (harbour / "Cantorix - Harbour Lights.mp3").string();
+    stale.unplayable = "no audio file: Cantorix - Harbour Lights.mp3";
+    stale.audioStamp = {};
+    m_cache.cached = {stale};
+    fs::create_directories(m_root / "config");
+    std::ofstream(m_root / "config/Score.ini") << "[Score]\r\nShowUnplayable_Checked=1\r\n";
+    platform::IniProfileFile ini(m_root / "config/Score.ini");
+    app::TForm1& form = startLibraryWithCache(&ini);
+    ASSERT_EQ(selectedName(), harbour.filename());
+    EXPECT_FALSE(form.game().SongProblem->visible());
+    EXPECT_TRUE(form.library().selectedProblem().empty()) << form.library().selectedProblem();
+    m_form.reset(); // before the profile it saves to
 }
 
 } // namespace
