@@ -20,7 +20,7 @@ constexpr int kFolderColumn = 0;
 constexpr int kReasonColumn = 1;
 constexpr int kMaxFolderWidth = 400;
 
-QString fromUtf8(const std::string& text) {
+QString toQString(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
@@ -93,8 +93,8 @@ void SongProblemsWindow::setProblems(std::vector<songs::SongProblem> problems) {
     QTreeWidgetItem* current = nullptr;
     for (const songs::SongProblem& problem : m_problems) {
         auto* item = new QTreeWidgetItem(m_list);
-        item->setText(kFolderColumn, fromUtf8(problem.folder));
-        item->setText(kReasonColumn, fromUtf8(problem.reason));
+        item->setText(kFolderColumn, toQString(problem.folder));
+        item->setText(kReasonColumn, toQString(problem.reason));
         item->setToolTip(kFolderColumn, item->text(kFolderColumn));
         item->setToolTip(kReasonColumn, item->text(kReasonColumn));
         if (item->text(kFolderColumn) == selected)
@@ -133,7 +133,7 @@ void SongProblemsWindow::openSelectedFolder() {
 }
 
 void SongProblemsWindow::copyList() {
-    QGuiApplication::clipboard()->setText(fromUtf8(songProblemsText(m_problems)));
+    QGuiApplication::clipboard()->setText(toQString(songProblemsText(m_problems)));
     m_notice->setText(
         m_problems.size() == 1
             ? QStringLiteral("Copied 1 song to the clipboard.")
