@@ -4,35 +4,24 @@
 
 #include "fakes/file_bytes.h"
 #include "fakes/special_files.h"
+#include "fakes/tool_run.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    std::string out; // stdout and stderr together
-    int status;
-};
+using cantorix::testing::ToolRun;
 
 constexpr int kTimedOut = 124; // timeout(1)'s status when it had to stop the command
 
 ToolRun runTool(const std::string& args) {
-    const std::string command =
-        std::string("timeout -k 5 60 '") + CANTORIX_TOOL + "' " + args + " 2>&1 </dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ToolRun run{{}, -1};
-    char buffer[4096];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe))
-        run.out += buffer;
-    run.status = pipe ? WEXITSTATUS(::pclose(pipe)) : -1;
-    return run;
+    return cantorix::testing::runCommand(std::string("timeout -k 5 60 '") + CANTORIX_TOOL + "' " +
+                                         args + " 2>&1 </dev/null");
 }
 
 class HostileArgumentTest : public ::testing::Test {

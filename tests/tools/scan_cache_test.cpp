@@ -2,8 +2,8 @@
 // leaves the file exactly as it was.
 
 #include "fakes/file_bytes.h"
+#include "fakes/tool_run.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -18,10 +18,8 @@ TEST(ScanCacheTest, AFileThatIsNotACacheFailsTheScanAndIsLeftAsItIs) {
     cantorix::testing::writeFile(notes, bytes);
     const std::string command = std::string(CANTORIX_TOOL) + " scan --cache '" + notes + "' '" +
                                 (dir / "songs").string() + "' 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string out(1 << 16, '\0');
-    out.resize(std::fread(out.data(), 1, out.size(), pipe));
-    EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), 1) << out;
+    const auto [out, status] = cantorix::testing::runCommand(command);
+    EXPECT_EQ(status, 1) << out;
     EXPECT_NE(out.find("'" + notes + "' is not used this run: it is not an SQLite database"),
               std::string::npos)
         << out;

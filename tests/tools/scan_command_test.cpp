@@ -3,8 +3,8 @@
 
 #include "fakes/file_bytes.h"
 #include "fakes/special_files.h"
+#include "fakes/tool_run.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -16,21 +16,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    std::string out;
-    int status;
-};
+using cantorix::testing::ToolRun;
 
 ToolRun scan(const std::string& args) {
-    const std::string command =
-        std::string("'") + CANTORIX_TOOL + "' scan " + args + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ToolRun run{{}, -1};
-    char buffer[4096];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe))
-        run.out += buffer;
-    run.status = pipe ? WEXITSTATUS(::pclose(pipe)) : -1;
-    return run;
+    return cantorix::testing::runCommand(std::string("'") + CANTORIX_TOOL + "' scan " + args +
+                                         " 2>/dev/null");
 }
 
 TEST(ScanCommandTest, ListsSeveralFoldersThroughTheCacheAndEndsWithItsFigures) {

@@ -3,14 +3,13 @@
 // under `timeout`, so a regression fails instead of hanging the suite.
 
 #include "fakes/file_bytes.h"
+#include "fakes/tool_run.h"
 #include "platform/claimed_length_files.h"
 #include "platform/ffmpeg_test_files.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
@@ -44,17 +43,10 @@ TEST(SingAudioLengthTest, AudioClaimingAYearEndsWhenItsSoundEnds) {
     const std::string command = "timeout 300 '" + std::string(CANTORIX_TOOL) + "' sing '" +
                                 (dir / "song.txt").string() + "' '" + (dir / "voice.wav").string() +
                                 "' --json";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        out += buffer;
-    const int status = ::pclose(pipe);
-    ASSERT_TRUE(WIFEXITED(status)) << out;
-    EXPECT_NE(WEXITSTATUS(status), 124) << "the session ran on past the audio's real end";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << out;
-    EXPECT_NE(out.find("\"possible\": "), std::string::npos) << out;
+    const cantorix::testing::ToolRun run = cantorix::testing::runCommand(command);
+    EXPECT_NE(run.status, 124) << "the session ran on past the audio's real end";
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("\"possible\": "), std::string::npos) << run.out;
 }
 
 } // namespace
