@@ -2,11 +2,9 @@
 // the figures line a check reads, and a second run that sees a removed song.
 
 #include "fakes/file_bytes.h"
-#include "fakes/special_files.h"
 #include "fakes/tool_run.h"
 
 #include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
 #include <regex>
 #include <string>
@@ -68,62 +66,6 @@ TEST(ScanCommandTest, ListsSeveralFoldersThroughTheCacheAndEndsWithItsFigures) {
               std::string::npos)
         << second.out;
     EXPECT_EQ(scan("--stats").status, 2);
-    fs::remove_all(dir);
-}
-
-// Song folders whose song text must not be read: each is listed as refused with the reason, the
-// scan ends (bounded, so a scan that waits fails instead of hanging) and its memory stays small.
-TEST(ScanCommandTest, SongTextsThatMustNotBeReadAreRefusedWithTheirReason) {
-    struct Case {
-        const char* name;
-        std::function<void(const fs::path& songFile)> make;
-        const char* reason;
-    };
-    const auto sparse = [](std::uintmax_t size) {
-        return [size](const fs::path& f) {
-            cantorix::testing::writeFile(f, "#VERSION:1.0.0\n");
-            fs::resize_file(f, size);
-        };
-    };
-    const Case cases[] = {
-        {"named pipe", [](const fs::path& f) { cantorix::testing::makeFifo(f); },
-         "it is a named pipe, not a regular file"},
-        {"link to a device", [](const fs::path& f) { fs::create_symlink("/dev/zero", f); },
-         "it is a device, not a regular file"},
-        {"5 MiB text", sparse(5 * 1024 * 1024), "(5.0 MiB, 5242880 bytes; the limit is 4.0 MiB)"},
-        {"140 MB text", sparse(140'000'000), "(133.5 MiB, 140000000 bytes;"},
-    };
-    const fs::path dir =
-        fs::temp_directory_path() / ("cantorix-scan-hostile-" + std::to_string(::getpid()));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fs::remove_all(dir);
-        fs::create_directories(dir / "songs/Bad");
-        fs::create_directories(dir / "songs/Good");
-        cantorix::testing::writeFile(
-            dir / "songs/Good/song.txt",
-            "#VERSION:1.0.0\n#TITLE:T\n#ARTIST:A\n#BPM:120\n: 0 4 0 la\nE\n");
-        c.make(dir / "songs/Bad/song.txt");
-        const std::string command = std::string("timeout -k 5 60 '") + CANTORIX_TOOL +
-                                    "' scan --stats --cache '" + (dir / "c.sqlite3").string() +
-                                    "' '" + (dir / "songs").string() + "' 2>/dev/null";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        std::string out;
-        char buffer[4096];
-        while (pipe && std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        const int status = pipe ? WEXITSTATUS(::pclose(pipe)) : -1;
-        EXPECT_NE(status, 124) << "the scan waited on a song text";
-        const std::size_t bad = out.find((dir / "songs/Bad").string() + "\tfails (");
-        ASSERT_NE(bad, std::string::npos) << out;
-        EXPECT_NE(out.substr(bad, out.find('\n', bad) - bad).find(c.reason), std::string::npos)
-            << out;
-        // The song beside it is read as ever.
-        EXPECT_NE(out.find("(standard format): A - T"), std::string::npos) << out;
-        std::smatch peak;
-        ASSERT_TRUE(std::regex_search(out, peak, std::regex(R"("peakMB": ([0-9.]+))"))) << out;
-        EXPECT_LT(std::stod(peak[1]), 100.0) << "the refused text was read after all";
-    }
     fs::remove_all(dir);
 }
 
