@@ -3,25 +3,14 @@
 // ffmpeg command, then patched where its container states the length (an Ogg page's granule
 // position with the page's checksum mended, a FLAC stream header's sample count).
 
+#include "fakes/file_bytes.h"
+
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 
 namespace cantorix::testing {
-
-namespace claimed_length_detail {
-
-inline std::string readAll(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeAll(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // Ogg's page checksum: CRC-32 with polynomial 0x04C11DB7, not reflected, starting at 0.
 inline std::uint32_t oggCrc(const std::string& page) {
@@ -34,13 +23,10 @@ inline std::uint32_t oggCrc(const std::string& page) {
     return crc;
 }
 
-} // namespace claimed_length_detail
-
 // Makes the last page of an Ogg file (whose granule position states the stream's length) claim
 // `granule` samples.
 inline void claimOggGranule(const std::filesystem::path& file, std::uint64_t granule) {
-    using namespace claimed_length_detail;
-    std::string bytes = readAll(file);
+    std::string bytes = readFile(file);
     std::size_t last = 0, lastSize = 0;
     for (std::size_t at = 0; at + 27 <= bytes.size() && bytes.compare(at, 4, "OggS") == 0;) {
         const auto segments = static_cast<unsigned char>(bytes[at + 26]);
@@ -58,13 +44,12 @@ inline void claimOggGranule(const std::filesystem::path& file, std::uint64_t gra
     const std::uint32_t crc = oggCrc(bytes.substr(last, lastSize));
     for (std::size_t i = 0; i < 4; ++i)
         bytes[last + 22 + i] = static_cast<char>(crc >> (8 * i));
-    writeAll(file, bytes);
+    writeFile(file, bytes);
 }
 
 // Makes a FLAC file's stream header claim the largest sample count it can state (2^36 − 1).
 inline void claimLongestFlac(const std::filesystem::path& file) {
-    using namespace claimed_length_detail;
-    std::string bytes = readAll(file);
+    std::string bytes = readFile(file);
     // "fLaC", the block header, then the stream header: the count is the low 36 bits of the
     // eight bytes after the block and frame sizes.
     if (bytes.size() < 26 || bytes.compare(0, 4, "fLaC") != 0 || (bytes[4] & 0x7F) != 0)
@@ -72,7 +57,7 @@ inline void claimLongestFlac(const std::filesystem::path& file) {
     bytes[21] = static_cast<char>(bytes[21] | 0x0F);
     for (std::size_t i = 22; i < 26; ++i)
         bytes[i] = static_cast<char>(0xFF);
-    writeAll(file, bytes);
+    writeFile(file, bytes);
 }
 
 } // namespace cantorix::testing
