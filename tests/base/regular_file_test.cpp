@@ -6,7 +6,6 @@
 #include "fakes/special_files.h"
 
 #include <fcntl.h>
-#include <functional>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -34,70 +33,49 @@ protected:
     fs::path m_dir;
 };
 
-struct FileCase {
-    const char* name;
-    std::function<fs::path(const fs::path& dir)> make;
-    ReadOutcome outcome;
-    const char* reason; // a part of the reason given; empty for a file that is read
-};
-
-// A file of `size` bytes that takes no disk space.
-fs::path sparseFile(const fs::path& path, std::uintmax_t size) {
-    cantorix::testing::writeFile(path, "");
-    fs::resize_file(path, size);
-    return path;
-}
-
-fs::path fifo(const fs::path& path) {
-    cantorix::testing::makeFifo(path);
-    return path;
-}
-
-fs::path link(const fs::path& target, const fs::path& path) {
-    fs::create_symlink(target, path);
-    return path;
-}
-
 TEST_F(RegularFileTest, EveryKindOfFileIsReadOrRefusedWithItsReasonWithoutWaiting) {
-    const FileCase cases[] = {
-        {"regular file",
-         [](const fs::path& d) {
-             cantorix::testing::writeFile(d / "song.txt", "#TITLE:x\n");
-             return d / "song.txt";
-         },
-         ReadOutcome::Read, ""},
-        {"file of exactly the cap", [](const fs::path& d) { return sparseFile(d / "a", kCap); },
-         ReadOutcome::Read, ""},
-        {"named pipe", [](const fs::path& d) { return fifo(d / "pipe.txt"); },
-         ReadOutcome::NotOpened, "it is a named pipe, not a regular file"},
-        {"socket",
-         [](const fs::path& d) {
-             cantorix::testing::makeSocket(d / "s.txt");
-             return d / "s.txt";
-         },
-         ReadOutcome::NotOpened, "it is a socket, not a regular file"},
-        {"device", [](const fs::path&) { return fs::path("/dev/zero"); }, ReadOutcome::NotOpened,
-         "it is a device, not a regular file"},
-        {"link to a device", [](const fs::path& d) { return link("/dev/zero", d / "z.txt"); },
-         ReadOutcome::NotOpened, "it is a device, not a regular file"},
-        {"folder", [](const fs::path& d) { return d; }, ReadOutcome::NotOpened,
-         "it is a folder, not a regular file"},
-        {"link to a named pipe", [](const fs::path& d) { return link(fifo(d / "p"), d / "l.txt"); },
-         ReadOutcome::NotOpened, "it is a named pipe, not a regular file"},
-        {"missing file", [](const fs::path& d) { return d / "gone.txt"; }, ReadOutcome::NotOpened,
-         "No such file or directory"},
-        {"one byte over the cap", [](const fs::path& d) { return sparseFile(d / "b", kCap + 1); },
-         ReadOutcome::TooLarge, "(4.0 MiB, 4194305 bytes; the limit is 4.0 MiB)"},
-        {"140 MB", [](const fs::path& d) { return sparseFile(d / "c", 140'000'000); },
-         ReadOutcome::TooLarge, "it is too large to be read (133.5 MiB, 140000000 bytes"},
+    using namespace cantorix::testing;
+    using enum ReadOutcome;
+    const auto sparse = [&](const char* name, std::uintmax_t size) {
+        writeFile(m_dir / name, "");
+        fs::resize_file(m_dir / name, size); // takes no disk space
+        return m_dir / name;
     };
-    for (const FileCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const fs::path path = c.make(m_dir);
+    const auto fifo = [&](const char* name) {
+        makeFifo(m_dir / name);
+        return m_dir / name;
+    };
+    const auto link = [&](const fs::path& target, const char* name) {
+        fs::create_symlink(target, m_dir / name);
+        return m_dir / name;
+    };
+    writeFile(m_dir / "song.txt", "#TITLE:x\n");
+    makeSocket(m_dir / "s.txt");
+    const struct {
+        fs::path path;
+        ReadOutcome outcome;
+        const char* reason; // a part of the reason given; empty for a file that is read
+    } cases[] = {
+        {m_dir / "song.txt", Read, ""},
+        {sparse("a", kCap), Read, ""},
+        {fifo("pipe.txt"), NotOpened, "it is a named pipe, not a regular file"},
+        {m_dir / "s.txt", NotOpened, "it is a socket, not a regular file"},
+        {"/dev/zero", NotOpened, "it is a device, not a regular file"},
+        {link("/dev/zero", "z.txt"), NotOpened, "it is a device, not a regular file"},
+        {m_dir, NotOpened, "it is a folder, not a regular file"},
+        {link(fifo("p"), "l.txt"), NotOpened, "it is a named pipe, not a regular file"},
+        {m_dir / "gone.txt", NotOpened, "No such file or directory"},
+        {sparse("b", kCap + 1), TooLarge, "(4.0 MiB, 4194305 bytes; the limit is 4.0 MiB)"},
+        {sparse("c", 140'000'000), TooLarge,
+         "it is too large to be read (133.5 MiB, 140000000 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const fs::path& path = c.path;
         std::string bytes = "left over", reason;
         EXPECT_EQ(readRegularFileInto(path, kCap, bytes, reason), c.outcome);
-        if (c.outcome == ReadOutcome::Read) {
-            EXPECT_EQ(bytes, cantorix::testing::readFile(path));
+        if (c.outcome == Read) {
+            EXPECT_EQ(bytes, readFile(path));
             std::string openReason;
             const UniqueFd fd = openRegularFile(path, openReason);
             ASSERT_TRUE(fd);
@@ -115,7 +93,7 @@ TEST_F(RegularFileTest, EveryKindOfFileIsReadOrRefusedWithItsReasonWithoutWaitin
         }
         std::string stdioReason;
         std::FILE* file = openRegularStdioFile(path, stdioReason);
-        EXPECT_EQ(file == nullptr, c.outcome == ReadOutcome::NotOpened);
+        EXPECT_EQ(file == nullptr, c.outcome == NotOpened);
         if (file)
             std::fclose(file);
     }

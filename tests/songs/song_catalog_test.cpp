@@ -230,67 +230,56 @@ TEST_F(SongCatalogTest, SummarisesBothFormatsAsTheSelectionShowsThem) {
 // One hostile song folder per row: what the scan says of a song it must not try to play, found
 // without opening the audio (a named pipe opened for reading would hold the scan for ever).
 TEST_F(SongCatalogTest, TellsWhySongsCannotBePlayedFromTheirFilesAlone) {
-    enum class Audio { None, Regular, Fifo, Folder, LinkToFifo };
+    const auto standard = [](const char* tags) { return kStandardHead + tags + ": 0 4 0 la\nE\n"; };
     const struct {
         const char* folder;
         std::string text;
-        const char* audioFile; // made in the folder as `audio` says
-        Audio audio;
+        std::string audio;   // made in the folder: "x" a file, "x|" a named pipe, "x/" a folder,
+                             // "x>" a link to a named pipe; "" nothing
         const char* problem; // "" when playable; a prefix for a refused text
     } rows[] = {
-        {"StdNamesNone", kStandardHead + ": 0 4 0 la\nE\n", "", Audio::None, "no audio file named"},
-        {"StdMissing", kStandardHead + "#AUDIO:TestSong.ogg\n: 0 4 0 la\nE\n", "", Audio::None,
-         "no audio file: TestSong.ogg"},
-        {"StdFifo", kStandardHead + "#AUDIO:x.ogg\n: 0 4 0 la\nE\n", "x.ogg", Audio::Fifo,
-         "audio is a named pipe: x.ogg"},
-        {"StdFolder", kStandardHead + "#AUDIO:x.ogg\n: 0 4 0 la\nE\n", "x.ogg", Audio::Folder,
-         "audio is a folder: x.ogg"},
-        {"StdLinkToFifo", kStandardHead + "#AUDIO:x.ogg\n: 0 4 0 la\nE\n", "x.ogg",
-         Audio::LinkToFifo, "audio is a named pipe: x.ogg"},
-        {"StdPlays", kStandardHead + "#AUDIO:Song.OGG\n: 0 4 0 la\nE\n", "song.ogg", Audio::Regular,
-         ""},
-        {"StdRefused", kStandardHead + "#AUDIO:x.ogg\nE\n", "x.ogg", Audio::Regular,
-         "song text refused: "},
-        {"GameNamesNone", "#TITLE:T\n#BPM:120\n#GAP:0\n: 0 4 21 la\nE\n", "", Audio::None,
+        {"StdNamesNone", standard(""), "", "no audio file named"},
+        {"StdMissing", standard("#AUDIO:TestSong.ogg\n"), "", "no audio file: TestSong.ogg"},
+        {"StdFifo", standard("#AUDIO:x.ogg\n"), "x.ogg|", "audio is a named pipe: x.ogg"},
+        {"StdFolder", standard("#AUDIO:x.ogg\n"), "x.ogg/", "audio is a folder: x.ogg"},
+        {"StdLinkToFifo", standard("#AUDIO:x.ogg\n"), "x.ogg>", "audio is a named pipe: x.ogg"},
+        {"StdPlays", standard("#AUDIO:Song.OGG\n"), "song.ogg", ""},
+        {"StdRefused", kStandardHead + "#AUDIO:x.ogg\nE\n", "x.ogg", "song text refused: "},
+        {"GameNamesNone", "#TITLE:T\n#BPM:120\n#GAP:0\n: 0 4 21 la\nE\n", "",
          "no audio file named"},
-        {"GameMissing", kGameSong, "", Audio::None, "no audio file: a.mp3"},
+        {"GameMissing", kGameSong, "", "no audio file: a.mp3"},
         {"GameMissingLatin1", "#MP3:Caf\xE9.mp3\n#BPM:120\n#GAP:0\n: 0 4 21 la\nE\n", "",
-         Audio::None, "no audio file: Caf\u00E9.mp3"},
-        {"GamePlays", kGameSong, "a.mp3", Audio::Regular, ""},
+         "no audio file: Caf\u00E9.mp3"},
+        {"GamePlays", kGameSong, "a.mp3", ""},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.folder);
         addSong(row.folder, row.text);
-        const fs::path audio = m_dir / row.folder / row.audioFile;
+        const std::size_t mark = row.audio.find_first_of("|/>");
+        const char kind = mark != std::string::npos ? row.audio[mark] : row.audio.empty() ? 0 : 'f';
+        const fs::path audio = m_dir / row.folder / row.audio.substr(0, mark);
         const fs::path pipe = m_dir / row.folder / "pipe";
-        switch (row.audio) {
-        case Audio::None:
-            break;
-        case Audio::Regular:
+        if (kind == 'f')
             writeFile(audio, "12345");
-            break;
-        case Audio::Fifo:
+        else if (kind == '|')
             cantorix::testing::makeFifo(audio);
-            break;
-        case Audio::Folder:
+        else if (kind == '/')
             fs::create_directory(audio);
-            break;
-        case Audio::LinkToFifo:
+        else if (kind == '>')
             cantorix::testing::makeFifo(pipe), fs::create_symlink(pipe, audio);
-            break;
-        }
         const SongSummary summary =
             summariseSong(m_dir / row.folder, m_dir / row.folder / "song.txt");
         const std::string line = problemLine(summary);
-        EXPECT_EQ(playable(summary), *row.problem == '\0') << row.folder << ": " << line;
+        EXPECT_EQ(playable(summary), *row.problem == '\0') << line;
         if (std::string_view(row.problem).starts_with("song text refused: ")) {
-            EXPECT_TRUE(line.starts_with(row.problem)) << row.folder << ": " << line;
-            EXPECT_GT(line.size(), std::string_view(row.problem).size()) << row.folder;
-            EXPECT_EQ(line.find('\n'), std::string::npos) << row.folder << ": " << line;
+            EXPECT_TRUE(line.starts_with(row.problem)) << line;
+            EXPECT_GT(line.size(), std::string_view(row.problem).size());
+            EXPECT_EQ(line.find('\n'), std::string::npos) << line;
         } else {
-            EXPECT_EQ(line, row.problem) << row.folder;
+            EXPECT_EQ(line, row.problem);
         }
-        if (row.audio == Audio::Regular && summary.error.empty()) {
-            EXPECT_EQ(summary.audioStamp, fileStamp(audio)) << row.folder;
+        if (kind == 'f' && summary.error.empty()) {
+            EXPECT_EQ(summary.audioStamp, fileStamp(audio));
         }
     }
 }
