@@ -47,7 +47,9 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libqt6widgets6 libportaudio2 libmpg123-0 libsqlite3-0 libc6; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
-dpkg-deb -f "$deb" Description | grep -q karaoke || fail "no description"
+# grep -q stops reading at its first match; under pipefail the writer's broken pipe would then
+# fail the check now and then, so each command's output is taken whole first.
+grep -q karaoke <<<"$(dpkg-deb -f "$deb" Description)" || fail "no description"
 
 root="$work/root"
 dpkg -x "$deb" "$root"
@@ -66,7 +68,7 @@ if ! "$root/usr/bin/cantorix-tool" scan --cache "$work/cache.sqlite3" \
 fi
 songs=$(grep -c 'loads (' "$work/scan.out" || true)
 [ "$songs" -eq 4 ] || { cat "$work/scan.out"; fail "scan found $songs loadable demo songs, not 4"; }
-"$root/usr/bin/cantorix" --version | grep -q '^cantorix ' || fail "the installed game does not start"
+grep -q '^cantorix ' <<<"$("$root/usr/bin/cantorix" --version)" || fail "the installed game does not start"
 
 [ $failed -eq 0 ] && echo "package $(basename "$deb") checked"
 exit $failed
