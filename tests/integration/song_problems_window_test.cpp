@@ -2,6 +2,8 @@
 // box ever appears; the slab and the library line say what is wrong; Song problems lists it.
 
 #include "app/song_problems_window.h"
+#include "fakes/fake_library_cache.h"
+#include "fakes/file_bytes.h"
 #include "game_window_fixture.h"
 #include "platform/ini_profile_file.h"
 
@@ -11,14 +13,13 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QUrl>
-#include <fstream>
-#include <map>
 #include <mutex>
 
 namespace {
 
 using namespace cantorix;
 using cantorix::testing::waitUntil;
+using cantorix::testing::writeFile;
 namespace fs = std::filesystem;
 
 const fs::path kDemoSongs = fs::path(CANTORIX_PROGRAM_DIR) / "songs";
@@ -51,60 +52,58 @@ public:
     }
 };
 
-// Holds what a test puts in it and keeps what is stored; the scanner stores from its own thread.
-class RecordingCache : public songs::LibraryCache {
+// The scanner stores from its own thread.
+class LockedCache : public cantorix::testing::FakeLibraryCache {
 public:
-    std::vector<songs::SongSummary> cached;
-    std::vector<songs::SongSummary> load() override { return cached; }
-    void store(const std::vector<songs::SongSummary>& changed,
-               const std::vector<fs::path>&) override {
+    std::vector<songs::SongSummary> load() override {
         std::lock_guard lock(m_mutex);
-        for (const songs::SongSummary& song : changed)
-            m_stored[song.folder] = song;
+        return FakeLibraryCache::load();
+    }
+    void store(const std::vector<songs::SongSummary>& changed,
+               const std::vector<fs::path>& removed) override {
+        std::lock_guard lock(m_mutex);
+        FakeLibraryCache::store(changed, removed);
     }
     std::string unplayableStored(const fs::path& folder) {
         std::lock_guard lock(m_mutex);
-        const auto found = m_stored.find(folder.string());
-        return found == m_stored.end() ? std::string() : found->second.unplayable;
+        const auto found = songs.find(folder.string());
+        return found == songs.end() ? std::string() : found->second.unplayable;
     }
 
 private:
     std::mutex m_mutex;
-    std::map<std::string, songs::SongSummary> m_stored;
 };
 
 class SongProblemsWindowTest : public cantorix::testing::GameWindowTest {
 protected:
     // The four demo songs copied, two of them without their audio, and a song whose audio
-    // exists but holds no sound ("Zebra Crossing", last by title).
-    void makeLibrary() {
+    // exists but holds no sound ("Zebra Crossing", last by title); or only the two without audio.
+    void makeLibrary(bool onlySilent) {
         const fs::path songs = m_root / "songs";
         for (const auto& demo : fs::directory_iterator(kDemoSongs)) {
             const fs::path folder = songs / demo.path().filename();
-            fs::create_directories(folder);
             const bool silent =
                 demo.path().filename() == kLantern || demo.path().filename() == kKites;
+            if (onlySilent && !silent)
+                continue;
+            fs::create_directories(folder);
             for (const auto& file : fs::directory_iterator(demo.path())) {
                 const std::string ext = file.path().extension().string();
                 if (!(silent && (ext == ".mp3" || ext == ".ogg")))
                     fs::copy_file(file.path(), folder / file.path().filename());
             }
         }
+        if (onlySilent)
+            return;
         fs::create_directories(songs / "Zebra");
-        std::ofstream(songs / "Zebra" / "zebra.txt", std::ios::binary)
-            << "#TITLE:Zebra Crossing\r\n#ARTIST:Cantorix\r\n#MP3:zebra.mp3\r\n#BPM:100\r\n"
-               "#GAP:0\r\n: 0 4 20 la\r\nE\r\n";
-        std::ofstream(songs / "Zebra" / "zebra.mp3", std::ios::binary) << std::string(4096, 'z');
+        writeFile(songs / "Zebra/zebra.txt",
+                  "#TITLE:Zebra Crossing\r\n#ARTIST:Cantorix\r\n"
+                  "#MP3:zebra.mp3\r\n#BPM:100\r\n#GAP:0\r\n: 0 4 20 la\r\nE\r\n");
+        writeFile(songs / "Zebra/zebra.mp3", std::string(4096, 'z'));
     }
-    app::TForm1& startLibrary() {
-        makeLibrary();
-        app::TForm1& form = startAndWait();
-        EXPECT_TRUE(waitUntil([&] { return !form.library().scanning(); }, 30000));
-        return form;
-    }
-    // The same library over the flaky player and the recording cache.
-    app::TForm1& startLibraryWithCache(app::ProfileStore* profile = nullptr) {
-        makeLibrary();
+    // The library over the flaky player and the cache.
+    app::TForm1& startLibrary(app::ProfileStore* profile = nullptr, bool onlySilent = false) {
+        makeLibrary(onlySilent);
         app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_flaky,
                                   *m_covers, *m_capture,  m_recorderInput, m_captureError};
         services.libraryCache = &m_cache;
@@ -119,7 +118,7 @@ protected:
     void clickAt(QPoint p) { QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {}, p); }
     void key(Qt::Key k) { QTest::keyClick(m_form->viewer(), k); }
     FlakyOutputPlayer m_flaky{*m_output};
-    RecordingCache m_cache;
+    LockedCache m_cache;
     std::string selectedName() const {
         return fs::path(m_form->songList().selected()).filename().string();
     }
@@ -212,20 +211,14 @@ TEST_F(SongProblemsWindowTest, BrowsingPastSongsThatCannotPlayNeverShowsABox) {
 }
 
 TEST_F(SongProblemsWindowTest, NothingPlayableKeepsTheGameOpenAndSaysWhere) {
-    const fs::path songs = m_root / "songs";
-    for (const std::string& name : {kLantern, kKites}) {
-        fs::create_directories(songs / name);
-        fs::copy_file(kDemoSongs / name / (name + ".txt"), songs / name / (name + ".txt"));
-    }
-    app::TForm1& form = startAndWait();
-    ASSERT_TRUE(waitUntil([&] { return !form.library().scanning(); }, 30000));
+    app::TForm1& form = startLibrary(nullptr, true);
     app::GameScene& g = form.game();
     EXPECT_FALSE(form.terminationRequested());
     EXPECT_EQ(form.songList().count(), 0);
     EXPECT_EQ(g.LibraryStatus->text(), "2 songs " + kDot + " 2 cannot be played");
     const std::string& said = g.AddSongsText->text();
     EXPECT_TRUE(g.AddSongsText->visible());
-    EXPECT_NE(said.find("\n" + songs.string() + "\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("\n" + (m_root / "songs").string() + "\n"), std::string::npos) << said;
     EXPECT_NE(said.find("2 songs cannot be played"), std::string::npos) << said;
     shoot("nothing-playable");
     key(Qt::Key_Return);
@@ -237,7 +230,7 @@ TEST_F(SongProblemsWindowTest, NothingPlayableKeepsTheGameOpenAndSaysWhere) {
 }
 
 TEST_F(SongProblemsWindowTest, AudioThatFailsIsRememberedButAFailingSoundOutputIsNot) {
-    app::TForm1& form = startLibraryWithCache();
+    app::TForm1& form = startLibrary();
     app::GameScene& g = form.game();
     // The song's own audio: kept in the cache, so the next start knows without trying it.
     key(Qt::Key_End);
@@ -252,7 +245,7 @@ TEST_F(SongProblemsWindowTest, AudioThatFailsIsRememberedButAFailingSoundOutputI
     const fs::path ogg = m_root / "songs/Cantorix - Two Lighthouses/Cantorix - Two Lighthouses.ogg";
     ASSERT_TRUE(form.library().selectedProblem().empty());
     fs::remove(ogg);
-    std::ofstream(ogg, std::ios::binary) << "no longer music";
+    writeFile(ogg, "no longer music");
     key(Qt::Key_Return);
     EXPECT_FALSE(g.Singing->visible());
     EXPECT_EQ(g.LibraryStatus->text().rfind(
@@ -290,11 +283,11 @@ TEST_F(SongProblemsWindowTest, AVerdictTheScanOverturnsReachesTheSelectedSong) {
     stale.audio = (harbour / "Cantorix - Harbour Lights.mp3").string();
     stale.unplayable = "no audio file: Cantorix - Harbour Lights.mp3";
     stale.audioStamp = {};
-    m_cache.cached = {stale};
+    m_cache.songs[stale.folder] = stale;
     fs::create_directories(m_root / "config");
-    std::ofstream(m_root / "config/Score.ini") << "[Score]\r\nShowUnplayable_Checked=1\r\n";
+    writeFile(m_root / "config/Score.ini", "[Score]\r\nShowUnplayable_Checked=1\r\n");
     platform::IniProfileFile ini(m_root / "config/Score.ini");
-    app::TForm1& form = startLibraryWithCache(&ini);
+    app::TForm1& form = startLibrary(&ini);
     ASSERT_EQ(selectedName(), harbour.filename());
     EXPECT_FALSE(form.game().SongProblem->visible());
     EXPECT_TRUE(form.library().selectedProblem().empty()) << form.library().selectedProblem();
