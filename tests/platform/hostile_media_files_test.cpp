@@ -1,6 +1,6 @@
-// Media files that try to hold the reader or send it elsewhere: named pipes, sockets and devices
-// in a song folder, and "audio" that is really a playlist naming another file. Every decoder
-// refuses them with a reason, without waiting, and opens nothing but the file it was given.
+// Media files that try to hold the reader or send it elsewhere: a named pipe in a song folder, and
+// "audio" that is really a playlist naming another file. Every decoder refuses them with a reason,
+// without waiting, and opens nothing but the file it was given.
 
 #include "fakes/file_bytes.h"
 #include "fakes/special_files.h"
@@ -47,27 +47,16 @@ std::vector<std::string> refusals(const fs::path& file) {
     return reasons;
 }
 
-TEST(HostileMediaFilesTest, OnlyRegularFilesAreReadAndNothingWaits) {
-    const std::pair<std::function<void(const TempDir&)>, std::string> rows[] = {
-        {[](const TempDir& d) { makeFifo(d / "x.ogg"); }, "it is a named pipe, not a regular file"},
-        {[](const TempDir& d) { makeFifo(d / "p"), fs::create_symlink(d / "p", d / "x.ogg"); },
-         "it is a named pipe, not a regular file"},
-        {[](const TempDir& d) { fs::create_symlink("/dev/zero", d / "x.ogg"); },
-         "it is a device, not a regular file"},
-        {[](const TempDir& d) { makeSocket(d / "x.ogg"); }, "it is a socket, not a regular file"},
-        {[](const TempDir& d) { fs::create_directory(d / "x.ogg"); },
-         "it is a folder, not a regular file"},
-    };
+// Each decoder goes through the one check of the file's kind (whose every kind is tested with
+// it): a named pipe shows that none opens the file another way, which would wait for a writer.
+TEST(HostileMediaFilesTest, EveryDecoderRefusesANamedPipeWithoutWaiting) {
+    TempDir dir;
+    makeFifo(dir / "x.ogg");
+    const std::string refused =
+        "Cannot play '" + (dir / "x.ogg").string() + "': it is a named pipe, not a regular file";
     ::alarm(60); // a decoder that waits on the pipe fails here instead of holding the run
-    for (const auto& [make, reason] : rows) {
-        SCOPED_TRACE(reason);
-        TempDir dir;
-        make(dir);
-        const std::string refused = "Cannot play '" + (dir / "x.ogg").string() + "': " + reason;
-        const std::vector<std::string> expected = {refused, refused, refused, "no video",
-                                                   "export refuses"};
-        EXPECT_EQ(refusals(dir / "x.ogg"), expected);
-    }
+    EXPECT_EQ(refusals(dir / "x.ogg"),
+              (std::vector<std::string>{refused, refused, refused, "no video", "export refuses"}));
     ::alarm(0);
 }
 
