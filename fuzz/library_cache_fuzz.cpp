@@ -3,6 +3,7 @@
 // the SQLite header (the only file it may replace); a cache it cannot use says why. Seed it with
 // real cache files (one of each schema) so that it explores databases, not only headers.
 
+#include "fakes/file_bytes.h"
 #include "platform/sqlite_library_cache.h"
 
 #include <cstddef>
@@ -10,8 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
@@ -30,22 +29,18 @@ struct CacheFolder {
     fs::path file = dir / "library.sqlite3";
 };
 
-std::string readAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using cantorix::platform::SqliteLibraryCache;
+    using cantorix::testing::readFile, cantorix::testing::writeFile;
     static const CacheFolder folder;
     const fs::path& file = folder.file;
     std::error_code ec;
     for (const char* suffix : {"", "-journal", "-wal", "-shm"})
         fs::remove(file.native() + suffix, ec);
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    std::ofstream(file, std::ios::binary) << bytes;
+    writeFile(file, bytes);
     const bool sqliteHeader = size >= 16 && std::memcmp(data, "SQLite format 3", 16) == 0;
 
     cantorix::songs::SongSummary song;
@@ -60,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const std::runtime_error&) {
         stored = false;
     }
-    if (size > 0 && !sqliteHeader && (stored || cache.unusable().empty() || readAll(file) != bytes))
+    if (size > 0 && !sqliteHeader &&
+        (stored || cache.unusable().empty() || readFile(file) != bytes))
         std::abort(); // another program's file was taken or changed
     if (stored != cache.unusable().empty())
         std::abort(); // a store failed without a reason, or a reason was given yet it stored
