@@ -224,8 +224,8 @@ void GameScene::buildFirstPage() {
     SearchText->setVisible(false);
     // Why the selected song cannot be played, over its artist in place of a duet's voices.
     SongProblem = &Ring->addNewChild<TGLHUDText>("SongProblem");
-    SongProblem->setPosition({570, 250, 0});
-    SongProblem->setFont(&GLStoredBitmapFont4);
+    SongProblem->setPosition({570, 246, 0});
+    SongProblem->setFont(&Menufont2);
     SongProblem->setAlignment(TAlignment::taCenter);
     SongProblem->setLayout(TTextLayout::tlBottom);
     SongProblem->setModulateColor({1.0f, 0.62f, 0.3f, 1.0f});

@@ -19,9 +19,9 @@ constexpr std::chrono::milliseconds kFirstSongsWait{300};
 // The covers decoded around the selected song: it and this many on each side.
 constexpr int kCoversEachSide = 3;
 
-// The slab's reason: centred over the artist, clear of the Start button and the screen's edge.
-constexpr int kSlabTextWidth = 200;
-constexpr std::size_t kSlabTextLines = 3;
+// The slab's reason: one line centred over the artist, above the Start button and clear of the
+// screen's edge.
+constexpr int kSlabTextWidth = 380;
 // The text when nothing can be played spans the empty top of the screen.
 constexpr int kAddSongsTextWidth = 700;
 
@@ -269,11 +269,8 @@ void SongLibraryScreen::showProblem() {
         g.Title->setText("");
     }
     const bool shown = !m_problem.empty() && m_list.itemIndex() >= 0;
-    std::string text;
-    for (const std::string& row : wrapToWidth(*g.SongProblem->font(), shown ? m_problem : "",
-                                              kSlabTextWidth, kSlabTextLines))
-        text += (text.empty() ? "" : "\n") + row;
-    g.SongProblem->setText(text);
+    g.SongProblem->setText(
+        shown ? fitToWidth(*g.SongProblem->font(), m_problem, kSlabTextWidth) : std::string());
     g.SongProblem->setVisible(shown);
     // The reason takes the place of a duet's voices: a song that cannot be sung has none to
     // choose.
