@@ -118,19 +118,17 @@ TEST_F(SqliteLibraryCacheTest, ReplacesOnlyItsOwnDamagedOrOlderFileAndLeavesAnyO
         const char* name;
         std::function<void(fs::path& file, sqlite3** holder)> make;
         Outcome outcome;
-        const char* reason;
-        bool theirJournal; // a journal beside a file SQLite is never asked to open
+        const char* reason = "";
+        bool theirJournal = false; // a journal beside a file SQLite is never asked to open
     } cases[] = {
-        {"missing", [](auto&, auto) {}, Rebuilt, "", false},
-        {"empty", [](auto& f, auto) { writeFile(f, ""); }, Rebuilt, "", false},
-        {"ours", [&](auto& f, auto) { ours(f); }, Loaded, "", false},
-        {"version 1", [&](auto& f, auto) { sql(f, v1); }, Rebuilt, "", false},
-        {"truncated", [&](auto& f, auto) { ours(f), fs::resize_file(f, 8192); }, Rebuilt, "",
-         false},
+        {"missing", [](auto&, auto) {}, Rebuilt},
+        {"empty", [](auto& f, auto) { writeFile(f, ""); }, Rebuilt},
+        {"ours", [&](auto& f, auto) { ours(f); }, Loaded},
+        {"version 1", [&](auto& f, auto) { sql(f, v1); }, Rebuilt},
+        {"truncated", [&](auto& f, auto) { ours(f), fs::resize_file(f, 8192); }, Rebuilt},
         // Reading every row does not meet a damaged index; the store that does replaces the file.
-        {"index damaged", [&](auto& f, auto) { ours(f), damageIndex(f); }, RebuiltAfterLoading, "",
-         false},
-        {"header then garbage", [&](auto& f, auto) { writeFile(f, corrupt); }, Rebuilt, "", false},
+        {"index damaged", [&](auto& f, auto) { ours(f), damageIndex(f); }, RebuiltAfterLoading},
+        {"header then garbage", [&](auto& f, auto) { writeFile(f, corrupt); }, Rebuilt},
         {"text", [](auto& f, auto) { writeFile(f, "my notes\n"); }, LeftAlone,
          "it is not an SQLite database", true},
         {"png",
@@ -140,16 +138,16 @@ TEST_F(SqliteLibraryCacheTest, ReplacesOnlyItsOwnDamagedOrOlderFileAndLeavesAnyO
          LeftAlone, "it holds a newer schema (version 3)", true},
         {"another program's database",
          [](auto& f, auto) { sql(f, "CREATE TABLE accounts (id INTEGER)"); }, LeftAlone,
-         "it holds another program's database", false},
+         "it holds another program's database"},
         {"another program's WAL database",
          [](auto& f, auto) { sql(f, "PRAGMA journal_mode = WAL; CREATE TABLE songs (x)"); },
          LeftAlone, "it holds another program's database", true},
         {"held in a write transaction",
          [&](auto& f, auto holder) { ours(f), sql(f, "BEGIN; DELETE FROM songs", holder); },
-         LeftAlone, "another program is using it", false},
+         LeftAlone, "another program is using it"},
         {"held exclusively",
          [&](auto& f, auto holder) { ours(f), sql(f, "BEGIN EXCLUSIVE", holder); }, LeftAlone,
-         "another program is using it", false},
+         "another program is using it"},
         {"a folder", [](auto& f, auto) { fs::create_directory(f); }, LeftAlone, "it is a folder",
          true},
         {"a named pipe", [](auto& f, auto) { cantorix::testing::makeFifo(f); }, LeftAlone,
@@ -158,9 +156,9 @@ TEST_F(SqliteLibraryCacheTest, ReplacesOnlyItsOwnDamagedOrOlderFileAndLeavesAnyO
         // write: a file where the folder should be, and a folder of /proc.
         {"folder is a file",
          [](auto& f, auto) { fs::remove(f.parent_path()), writeFile(f.parent_path(), "x"); },
-         LeftAlone, "its folder cannot be created", false},
+         LeftAlone, "its folder cannot be created"},
         {"/proc", [](auto& f, auto) { f = "/proc/self/library.sqlite3"; }, LeftAlone,
-         "it cannot be created", false},
+         "it cannot be created"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -62,40 +62,40 @@ protected:
 TEST_F(HostileArgumentTest, EachCommandRefusesWhatItMustNotReadWithTheReason) {
     struct Case {
         std::string args;
-        int status;
-        std::string line; // the output line the reason is on; "" for anywhere
         std::string reason;
+        int status = 1;
+        std::string line = {}; // the output line the reason is on; "" for anywhere
     };
     const std::string pipe = file("songs/Pipe/song.txt"), big = file("songs/Five/song.txt");
+    const std::string foreignCache = "scan --cache " + file("notes.txt") + " " + file("songs");
     const auto scan = [&](const char* cache) {
         return "scan --stats --cache " + file(cache) + " " + file("songs");
     };
     const Case cases[] = {
-        {"song " + pipe, 1, "", "named pipe"},
-        {"song --json " + pipe, 1, "", "named pipe"},
-        {"song " + big, 1, "", "5.0 MiB, 5242880 bytes"},
-        {"sing " + pipe + " " + file("voice.wav"), 1, "", "named pipe"},
-        {"sing " + big + " " + file("voice.wav"), 1, "", "5.0 MiB, 5242880 bytes"},
-        {"sing " + file("songs/Good/song.txt") + " " + file("pipe.wav"), 1, "", "named pipe"},
-        {"pitch " + file("pipe.wav"), 1, "", "named pipe"},
-        {"midi " + file("pipe.mid"), 1, "", "named pipe"},
-        {"midi2song " + file("pipe.mid") + " --track 1", 1, "", "named pipe"},
-        {"export " + file("pipe.mp3") + " " + file("voice.wav") + " " + file("out.mp3"), 1, "",
+        {"song " + pipe, "named pipe"},
+        {"song --json " + pipe, "named pipe"},
+        {"song " + big, "5.0 MiB, 5242880 bytes"},
+        {"sing " + pipe + " " + file("voice.wav"), "named pipe"},
+        {"sing " + big + " " + file("voice.wav"), "5.0 MiB, 5242880 bytes"},
+        {"sing " + file("songs/Good/song.txt") + " " + file("pipe.wav"), "named pipe"},
+        {"pitch " + file("pipe.wav"), "named pipe"},
+        {"midi " + file("pipe.mid"), "named pipe"},
+        {"midi2song " + file("pipe.mid") + " --track 1", "named pipe"},
+        {"export " + file("pipe.mp3") + " " + file("voice.wav") + " " + file("out.mp3"),
          "named pipe"},
-        {"export " + file("voice.wav") + " " + file("pipe.wav") + " " + file("out.mp3"), 1, "",
+        {"export " + file("voice.wav") + " " + file("pipe.wav") + " " + file("out.mp3"),
          "named pipe"},
         // A scan lists each song text it refuses, reads none of the huge one (its peak memory stays
         // small) and reads the one beside them as ever.
-        {scan("c1"), 0, path("songs/Pipe") + "\tfails (", "it is a named pipe, not a regular file"},
-        {scan("c2"), 0, path("songs/Five") + "\tfails (",
-         "(5.0 MiB, 5242880 bytes; the limit is 4.0 MiB)"},
-        {scan("c3"), 0, path("songs/Huge") + "\tfails (", "(133.5 MiB, 140000000 bytes;"},
-        {scan("c4"), 0, path("songs/Good") + "\t", "(standard format): A - T"},
+        {scan("c1"), "it is a named pipe, not a regular file", 0, path("songs/Pipe") + "\tfails ("},
+        {scan("c2"), "(5.0 MiB, 5242880 bytes; the limit is 4.0 MiB)", 0,
+         path("songs/Five") + "\tfails ("},
+        {scan("c3"), "(133.5 MiB, 140000000 bytes;", 0, path("songs/Huge") + "\tfails ("},
+        {scan("c4"), "(standard format): A - T", 0, path("songs/Good") + "\t"},
         // A cache file that is not its own fails the scan, which still lists the songs.
-        {"scan --cache " + file("notes.txt") + " " + file("songs"), 1, "",
+        {foreignCache,
          "'" + path("notes.txt") + "' is not used this run: it is not an SQLite database"},
-        {"scan --cache " + file("notes.txt") + " " + file("songs"), 1, path("songs/Good") + "\t",
-         "A - T"},
+        {foreignCache, "A - T", 1, path("songs/Good") + "\t"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args + " / " + c.reason);
