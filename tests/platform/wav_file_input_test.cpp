@@ -2,15 +2,14 @@
 // they are read, a file cut short ends the recording, and a file that is not a regular WAV is
 // refused by name without waiting on it.
 
+#include "fakes/special_files.h"
 #include "platform/mp3_test_files.h"
 #include "platform/wav_file_input.h"
 #include "wav_test_files.h"
 
 #include <cmath>
 #include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace cantorix::platform {
 namespace {
@@ -92,22 +91,20 @@ TEST(WavFileStreamTest, StreamedFramesAreTheWholeConversionHoweverTheyAreReadOrR
 }
 
 TEST(WavFileStreamTest, OnlyARegularUsableFileServesAsTheMicrophone) {
-    const std::pair<std::function<void(const fs::path&)>, const char*> cases[] = {
-        {[](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, "named pipe"},
-        {[](const fs::path&) {}, "Cannot open the microphone file"},
-        {[](const fs::path& p) { cantorix::testing::writeBytes(p, Bytes(64, 'x')); },
-         "no RIFF/WAVE header"},
-        {[](const fs::path& p) {
-             Bytes b = glide(1, 8000, 16, 0.1);
-             b.resize(30);
-             cantorix::testing::writeBytes(p, b);
-         },
-         "truncated 'fmt ' chunk"},
+    TempDir dir;
+    cantorix::testing::makeFifo(dir / "pipe.wav");
+    cantorix::testing::writeBytes(dir / "text.wav", Bytes(64, 'x'));
+    Bytes cut = glide(1, 8000, 16, 0.1);
+    cut.resize(30);
+    cantorix::testing::writeBytes(dir / "cut.wav", cut);
+    const std::pair<const char*, const char*> cases[] = {
+        {"pipe.wav", "named pipe"},
+        {"missing.wav", "Cannot open the microphone file"},
+        {"text.wav", "no RIFF/WAVE header"},
+        {"cut.wav", "truncated 'fmt ' chunk"},
     };
-    for (const auto& [make, reason] : cases) {
-        TempDir dir;
-        const fs::path path = dir / "voice.wav";
-        make(path);
+    for (const auto& [name, reason] : cases) {
+        const fs::path path = dir / name;
         CaptureHub hub;
         try {
             WavFileInput input(hub, path);
