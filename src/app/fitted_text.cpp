@@ -38,34 +38,4 @@ std::string fitToWidth(scene::TGLBitmapFont& font, const std::string& line, int 
     return best;
 }
 
-std::vector<std::string> wrapToWidth(scene::TGLBitmapFont& font, const std::string& text, int width,
-                                     std::size_t maxLines) {
-    std::vector<std::string> words;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find(' ', start);
-        const std::size_t stop = end == std::string::npos ? text.size() : end;
-        if (stop > start)
-            words.push_back(text.substr(start, stop - start));
-        start = stop + 1;
-    }
-    std::vector<std::string> lines;
-    if (maxLines == 0)
-        return lines;
-    std::string line;
-    for (const std::string& word : words) {
-        const std::string longer = line.empty() ? word : line + ' ' + word;
-        // The last line takes whatever is left; it is shortened below.
-        if (line.empty() || lines.size() + 1 == maxLines || font.textWidth(longer) <= width) {
-            line = longer;
-            continue;
-        }
-        lines.push_back(fitToWidth(font, line, width));
-        line = word;
-    }
-    if (!line.empty())
-        lines.push_back(fitToWidth(font, line, width));
-    return lines;
-}
-
 } // namespace cantorix::app
