@@ -37,19 +37,9 @@ public:
     void post(std::function<void()> task) override { task(); }
 };
 
-// Half an hour of CD-quality stereo; a larger file is refused before it takes the memory.
-constexpr std::size_t kMaxWavFileBytes = 512u * 1024 * 1024;
-
-std::string readFile(const std::string& path) {
-    std::string bytes, reason;
-    if (base::readRegularFileInto(path, kMaxWavFileBytes, bytes, reason) != base::ReadOutcome::Read)
-        throw std::runtime_error(reason);
-    return bytes;
-}
-
 // The detected bin after each burst of the file's sound, delivered through the capture stream
 // over a manually fed capture service, exactly as the game's notification step would.
-std::vector<std::int32_t> analyseFrames(const std::vector<std::int16_t>& frames) {
+std::vector<std::int32_t> analyseFrames(platform::CaptureFrameSource& frames) {
     platform::CaptureService capture;
     InlineInvoker invoker;
     TSoundCaptureStream stream(capture, invoker, [](const std::exception&) {});
@@ -60,9 +50,11 @@ std::vector<std::int32_t> analyseFrames(const std::vector<std::int16_t>& frames)
     sound->setCaptureStream(&stream);
 
     std::vector<std::int32_t> bins;
-    for (std::size_t at = 0; at < frames.size(); at += kBurstFrames) {
-        const std::size_t count = std::min(kBurstFrames, frames.size() - at);
-        capture.hub().deliver(frames.data() + at, count);
+    // The file is converted a burst at a time: an hour of low-rate sound would take a gigabyte
+    // once converted whole.
+    std::vector<std::int16_t> burst(kBurstFrames);
+    while (const std::size_t count = frames.read(burst.data(), burst.size())) {
+        capture.hub().deliver(burst.data(), count);
         if (stream.filledSize() > 0)
             sound->OnSoundCaptured(stream);
         sound->Analyse();
@@ -111,9 +103,9 @@ int runPitchCommand(const Args& args) {
         return 2;
     }
     try {
-        const std::string bytes = readFile(file);
-        const std::vector<std::int32_t> bins = analyseFrames(platform::convertWavForCapture(
-            reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        const std::unique_ptr<platform::CaptureFrameSource> frames =
+            platform::openWavForCapture(base::openRegularFileOrThrow(file));
+        const std::vector<std::int32_t> bins = analyseFrames(*frames);
         if (json) {
             std::string out = "[";
             for (std::size_t i = 0; i < bins.size(); ++i)
