@@ -3,6 +3,7 @@
 #include "fitted_text.h"
 #include "options_form.h"
 #include "program_files.h"
+#include "songs/song_playability.h"
 #include "songs/text_encoding.h"
 
 #include <chrono>
@@ -25,14 +26,10 @@ constexpr int kSlabTextWidth = 380;
 // The text when nothing can be played spans the empty top of the screen.
 constexpr int kAddSongsTextWidth = 700;
 
-std::string firstLine(std::string_view text) {
-    return std::string(text.substr(0, text.find_first_of("\r\n")));
-}
-
 // The player names the whole path and then why: "Cannot play '/…/a.ogg': Invalid data …".
 std::string playerReason(const std::string& message) {
     const std::size_t quoteEnd = message.rfind("': ");
-    return firstLine(quoteEnd == std::string::npos ? message : message.substr(quoteEnd + 3));
+    return songs::firstLine(quoteEnd == std::string::npos ? message : message.substr(quoteEnd + 3));
 }
 
 // A name from a song file shown as the player reads it, whatever its code page.
@@ -204,7 +201,7 @@ void SongLibraryScreen::selectSong() {
     } catch (const std::exception& error) {
         // Changed since the scan read it: the reader's own words, on one line.
         if (m_problem.empty())
-            m_problem = "song text refused: " + firstLine(error.what());
+            m_problem = "song text refused: " + songs::firstLine(error.what());
     }
     showProblem();
     showStatus();
