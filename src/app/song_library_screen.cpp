@@ -266,8 +266,8 @@ void SongLibraryScreen::showProblem() {
         g.Title->setText("");
     }
     const bool shown = !m_problem.empty() && m_list.itemIndex() >= 0;
-    g.SongProblem->setText(
-        shown ? fitToWidth(*g.SongProblem->font(), m_problem, kSlabTextWidth) : std::string());
+    g.SongProblem->setText(shown ? fitToWidth(*g.SongProblem->font(), m_problem, kSlabTextWidth)
+                                 : std::string());
     g.SongProblem->setVisible(shown);
     // The reason takes the place of a duet's voices: a song that cannot be sung has none to
     // choose.
