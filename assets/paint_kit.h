@@ -9,7 +9,6 @@
 #include <QPainterPath>
 #include <QRectF>
 #include <QString>
-
 #include <cstdint>
 
 class QPainter;

@@ -223,7 +223,8 @@ QImage appIcon(int size) {
         paintPlate(p, badge, 10.0);
         paintGlowingShape(p, beamedNotes(QRectF(64, 48, 128, 160)), 10);
     }
-    return size == 256 ? big : big.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return size == 256 ? big
+                       : big.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 } // namespace cantorix::assets

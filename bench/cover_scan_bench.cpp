@@ -12,15 +12,13 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace cantorix;
@@ -83,12 +81,15 @@ int main(int argc, char** argv) {
     const auto entries = songs::listSongEntries(songs);
     const int fallbacks = songs::registerCoverMaterials(library, songs, entries, fallback, covers,
                                                         std::thread::hardware_concurrency());
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    std::printf("%zu song folders, %d without a cover: scan and cover loading %.3f s on %u threads\n",
-                entries.size(), fallbacks, seconds, std::thread::hardware_concurrency());
-    std::printf("peak resident memory %.1f MiB (%.1f MiB before the scan, while writing the covers)\n",
-                peakResidentKiB() / 1024.0, before / 1024.0);
+    std::printf(
+        "%zu song folders, %d without a cover: scan and cover loading %.3f s on %u threads\n",
+        entries.size(), fallbacks, seconds, std::thread::hardware_concurrency());
+    std::printf(
+        "peak resident memory %.1f MiB (%.1f MiB before the scan, while writing the covers)\n",
+        peakResidentKiB() / 1024.0, before / 1024.0);
     fs::remove_all(root);
     return 0;
 }

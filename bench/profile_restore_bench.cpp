@@ -8,13 +8,12 @@
 #include "platform/ini_profile_file.h"
 #include "session/hall_of_fame.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace cantorix;
@@ -31,14 +30,16 @@ double secondsSince(Clock::time_point start) {
 // entries 0 fills the file to its largest size, the remainder padded with a comment line.
 std::string scoreIni(int entries) {
     std::string text = "[Score]\r\nFormVersion=0\r\nGLEdit1_Caption=party.wav\r\n"
-                       "[Score.ListBox1_Items]\r\nCount=" + std::string(8, '0') + "\r\n";
+                       "[Score.ListBox1_Items]\r\nCount=" +
+                       std::string(8, '0') + "\r\n";
     const std::size_t countAt = text.find("Count=") + 6;
     int n = 0;
     for (;; ++n) {
         if (entries > 0 && n == entries)
             break;
-        const std::string line = "Item" + std::to_string(n) + "=" + std::to_string(n * 7919 % 100000) +
-                                 ":Singer number " + std::to_string(n) + "\r\n";
+        const std::string line = "Item" + std::to_string(n) + "=" +
+                                 std::to_string(n * 7919 % 100000) + ":Singer number " +
+                                 std::to_string(n) + "\r\n";
         if (entries == 0 && text.size() + line.size() + 3 > kMaxFileSize)
             break;
         text += line;
@@ -51,9 +52,7 @@ std::string scoreIni(int entries) {
 }
 
 void run(const fs::path& file, int entries) {
-    {
-        std::ofstream(file, std::ios::binary) << scoreIni(entries);
-    }
+    { std::ofstream(file, std::ios::binary) << scoreIni(entries); }
     Clock::time_point start = Clock::now();
     platform::IniProfileFile ini(file);
     const double read = secondsSince(start);
@@ -64,14 +63,14 @@ void run(const fs::path& file, int entries) {
     session::HallOfFameList hallOfFame;
     std::string caption;
     std::vector<app::StoredProperty> properties;
-    properties.push_back({"ListBox1.Items",
-                          app::StoredProperty::TextList{[&] { return hallOfFame.entries(); },
-                                                        [&](std::vector<std::string> v) {
-                                                            hallOfFame.assign(std::move(v));
-                                                        }}});
-    properties.push_back({"GLEdit1.Caption",
-                          app::StoredProperty::Text{[&] { return caption; },
-                                                    [&](const std::string& v) { caption = v; }}});
+    properties.push_back(
+        {"ListBox1.Items", app::StoredProperty::TextList{[&] { return hallOfFame.entries(); },
+                                                         [&](std::vector<std::string> v) {
+                                                             hallOfFame.assign(std::move(v));
+                                                         }}});
+    properties.push_back(
+        {"GLEdit1.Caption", app::StoredProperty::Text{[&] { return caption; },
+                                                      [&](const std::string& v) { caption = v; }}});
     app::FormStorage storage(ini, std::move(properties));
     start = Clock::now();
     storage.restore();
@@ -88,8 +87,8 @@ void run(const fs::path& file, int entries) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const fs::path file =
-        fs::temp_directory_path() / ("cantorix-profile-bench-" + std::to_string(::getpid()) + ".ini");
+    const fs::path file = fs::temp_directory_path() /
+                          ("cantorix-profile-bench-" + std::to_string(::getpid()) + ".ini");
     if (argc > 1) {
         for (int i = 1; i < argc; ++i)
             run(file, std::stoi(argv[i]));

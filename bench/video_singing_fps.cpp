@@ -10,8 +10,8 @@
 #include "platform/capture_service.h"
 #include "platform/capture_wave_in.h"
 #include "platform/ffmpeg_video_decoder.h"
-#include "platform/jpeg_decoder.h"
 #include "platform/file_media_player.h"
+#include "platform/jpeg_decoder.h"
 #include "platform/silent_input.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
@@ -20,13 +20,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSurfaceFormat>
-
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace cantorix;
@@ -52,7 +50,8 @@ void spin(int ms) {
 
 fs::path makeRoot() {
     const fs::path program(CANTORIX_PROGRAM_DIR);
-    const fs::path root = fs::temp_directory_path() / ("cantorix-fps-" + std::to_string(::getpid()));
+    const fs::path root =
+        fs::temp_directory_path() / ("cantorix-fps-" + std::to_string(::getpid()));
     fs::remove_all(root);
     fs::create_directories(root / "songs");
     fs::create_directories(root / "data");
@@ -99,9 +98,8 @@ int main(int argc, char** argv) {
             QElapsedTimer t;
             t.start();
             spin(seconds * 1000);
-            const double rendered =
-                static_cast<double>(form.viewer()->framesRendered() - before) * 1000.0 /
-                static_cast<double>(t.elapsed());
+            const double rendered = static_cast<double>(form.viewer()->framesRendered() - before) *
+                                    1000.0 / static_cast<double>(t.elapsed());
             int forced = 0;
             t.restart();
             while (t.elapsed() < seconds * 1000) {
@@ -109,8 +107,7 @@ int main(int argc, char** argv) {
                 QCoreApplication::processEvents();
                 ++forced;
             }
-            std::printf("%7d  %4d  %8zu  %12.1f  %10.1f\n", quality,
-                        form.videoPlane()->FrameStep(),
+            std::printf("%7d  %4d  %8zu  %12.1f  %10.1f\n", quality, form.videoPlane()->FrameStep(),
                         form.videoPlane()->node().mesh().vertices.size() / 3, rendered,
                         forced * 1000.0 / static_cast<double>(t.elapsed()));
             std::fflush(stdout);

@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TdeAudioConvertor convertor(codecs);
         convertor.formatIn() = reader.format();
         // The decoder alone: a resampler behind it would only slow the search down.
-        convertor.formatOut() = makePcmWaveFormat(reader.format().samplesPerSec(), 16,
-                                                  reader.format().channels());
+        convertor.formatOut() =
+            makePcmWaveFormat(reader.format().samplesPerSec(), 16, reader.format().channels());
         convertor.open();
         convertor.convert(reader.dataStream());
     } catch (const EACMError&) {

@@ -38,7 +38,8 @@ public:
     std::vector<std::string> keyNames(std::string_view section) const override {
         return m_document.keyNames(section);
     }
-    void writeString(std::string_view section, std::string_view key, std::string_view value) override {
+    void writeString(std::string_view section, std::string_view key,
+                     std::string_view value) override {
         m_document.set(section, key, value);
     }
     void eraseSection(std::string_view section) override { m_document.eraseSection(section); }
@@ -51,7 +52,9 @@ private:
 
 // One start of the game as far as the options go.
 struct Game {
-    Game() : scene(loader, glyphs, "/nowhere"), storage(store, app::formStorage1Properties(scene, hallOfFame)) {
+    Game()
+        : scene(loader, glyphs, "/nowhere"),
+          storage(store, app::formStorage1Properties(scene, hallOfFame)) {
         storage.restore();
         storage.save();
         designValues = store.document();

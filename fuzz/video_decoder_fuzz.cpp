@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         info.height > decoder.kMaxSide || info.length < 0)
         std::abort();
     cantorix::session::VideoFrame frame;
-    for (std::int64_t index : {std::int64_t{0}, std::int64_t{1}, std::int64_t{2},
-                               info.length - 1, std::int64_t{1}, info.length})
+    for (std::int64_t index : {std::int64_t{0}, std::int64_t{1}, std::int64_t{2}, info.length - 1,
+                               std::int64_t{1}, info.length})
         if (decoder.frame(index, frame))
             check(info, frame);
     return 0;

@@ -28,8 +28,8 @@ std::optional<Midi2SongArgs> parse(const Args& args) {
     Midi2SongArgs out;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const bool takesValue = a == "--track" || a == "--title" || a == "--artist" ||
-                                a == "--mp3" || a == "--video";
+        const bool takesValue =
+            a == "--track" || a == "--title" || a == "--artist" || a == "--mp3" || a == "--video";
         if (takesValue && i + 1 >= args.size()) {
             std::fprintf(stderr, "cantorix-tool midi2song: %s needs a value\n", a.c_str());
             return std::nullopt;
@@ -39,7 +39,8 @@ std::optional<Midi2SongArgs> parse(const Args& args) {
             int n = -1;
             const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), n);
             if (error != std::errc() || end != v.data() + v.size() || n < 0) {
-                std::fprintf(stderr, "cantorix-tool midi2song: not a track number: %s\n", v.c_str());
+                std::fprintf(stderr, "cantorix-tool midi2song: not a track number: %s\n",
+                             v.c_str());
                 return std::nullopt;
             }
             out.track = n;
@@ -81,7 +82,8 @@ int runMidi2SongCommand(const Args& args) {
         return 1;
     }
     if (*parsed->track >= data.TrackCount()) {
-        std::fprintf(stderr, "cantorix-tool midi2song: the file has %d tracks; there is no track %d\n",
+        std::fprintf(stderr,
+                     "cantorix-tool midi2song: the file has %d tracks; there is no track %d\n",
                      data.TrackCount(), *parsed->track);
         return 1;
     }

@@ -2,11 +2,11 @@
 // the name ends in ".rmi" or ".riff") and prints every track's name and events, each with the
 // millisecond time a position bound to the data reports for its tick.
 
+#include "json_text.h"
 #include "midi/midi_data.h"
 #include "midi/midi_errors.h"
 #include "midi/midi_position.h"
 #include "songs/text_encoding.h"
-#include "json_text.h"
 #include "tool_commands.h"
 
 #include <cstdio>

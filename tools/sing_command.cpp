@@ -109,9 +109,10 @@ void print(const session::HeadlessScore& score, const char* format, bool json) {
                           ", \"possible\": " + std::to_string(score.possible) + ", \"lines\": [";
         for (std::size_t i = 0; i < score.lines.size(); ++i) {
             const session::LineTally& l = score.lines[i];
-            out += std::string(i ? ", " : "") + "{\"startMs\": " +
-                   std::to_string(std::llround(l.startMs)) + ", \"possible\": " +
-                   std::to_string(l.possible) + ", \"points\": " + std::to_string(l.points) + "}";
+            out += std::string(i ? ", " : "") +
+                   "{\"startMs\": " + std::to_string(std::llround(l.startMs)) +
+                   ", \"possible\": " + std::to_string(l.possible) +
+                   ", \"points\": " + std::to_string(l.points) + "}";
         }
         std::printf("%s]}\n", out.c_str());
         return;
@@ -124,8 +125,8 @@ void print(const session::HeadlessScore& score, const char* format, bool json) {
         std::printf("\nLine  Start ms  Possible  Points\n");
     for (std::size_t i = 0; i < score.lines.size(); ++i) {
         const session::LineTally& l = score.lines[i];
-        std::printf("%4zu  %8lld  %8d  %6d\n", i + 1, static_cast<long long>(std::llround(l.startMs)),
-                    l.possible, l.points);
+        std::printf("%4zu  %8lld  %8d  %6d\n", i + 1,
+                    static_cast<long long>(std::llround(l.startMs)), l.possible, l.points);
     }
 }
 
@@ -141,8 +142,8 @@ int sing(const SingArgs& a) {
     platform::CaptureService capture;
     platform::FramePacer pacer(capture.hub(), platform::openWavForCapture(std::move(wav)));
     platform::AubioSemitoneTracker tracker;
-    session::HeadlessInput input{capture,
-                                 [&](std::chrono::nanoseconds t) { pacer.deliverDue(t); }, &tracker};
+    session::HeadlessInput input{capture, [&](std::chrono::nanoseconds t) { pacer.deliverDue(t); },
+                                 &tracker};
     session::HeadlessOptions options{a.difficulty, a.delayMs, 0};
     const std::filesystem::path folder = songFile.parent_path();
 

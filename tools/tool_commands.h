@@ -18,12 +18,12 @@ struct ToolCommand {
 // The registered subcommands, in the order the help lists them.
 const std::vector<ToolCommand>& toolCommands();
 
-int runSongCommand(const Args& args); // song_command.cpp
-int runScanCommand(const Args& args); // scan_command.cpp
-int runPitchCommand(const Args& args); // pitch_command.cpp
-int runExportCommand(const Args& args); // export_command.cpp
-int runMidiCommand(const Args& args); // midi_command.cpp
+int runSongCommand(const Args& args);      // song_command.cpp
+int runScanCommand(const Args& args);      // scan_command.cpp
+int runPitchCommand(const Args& args);     // pitch_command.cpp
+int runExportCommand(const Args& args);    // export_command.cpp
+int runMidiCommand(const Args& args);      // midi_command.cpp
 int runMidi2SongCommand(const Args& args); // midi2song_command.cpp
-int runSingCommand(const Args& args); // sing_command.cpp
+int runSingCommand(const Args& args);      // sing_command.cpp
 
 } // namespace cantorix::tools

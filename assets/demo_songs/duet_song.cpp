@@ -41,8 +41,8 @@ TuneSheet duetSheet() {
 
 std::string noteLine(char type, const SungNote& note) {
     return std::string(1, type) + " " + std::to_string(note.startBeat) + " " +
-           std::to_string(note.lengthBeats) + " " + std::to_string(note.midiNote - kMidiC4) +
-           " " + note.syllable + kLineEnd;
+           std::to_string(note.lengthBeats) + " " + std::to_string(note.midiNote - kMidiC4) + " " +
+           note.syllable + kLineEnd;
 }
 
 // Seconds with three decimals and a point, as version 1 files write times in seconds.
@@ -106,8 +106,8 @@ std::string duetSongText(const DuetSong& duet, const DuetMedia& media) {
             }
             // A break ends the voice's previous line where its last note ends.
             if (previous)
-                text += "- " + std::to_string(previous->startBeat + previous->lengthBeats) +
-                        kLineEnd;
+                text +=
+                    "- " + std::to_string(previous->startBeat + previous->lengthBeats) + kLineEnd;
             for (const SungNote& note : line.notes)
                 text += noteLine(duet.noteTypes.at(noteIndex++), note);
             previous = &line.notes.back();

@@ -1,6 +1,5 @@
-#include "cover_art.h"
-
 #include "../paint_kit.h"
+#include "cover_art.h"
 #include "cover_kit.h"
 
 #include <QLinearGradient>
@@ -36,8 +35,8 @@ void paintLighthouses(QPainter& p, double width, double height) {
         p.setBrush(QColor(255, 230, 160, 50));
         p.drawPolygon(beam);
         QPolygonF tower;
-        tower << QPointF(x - 22, horizon + 8) << QPointF(x + 22, horizon + 8) << QPointF(x + 12, top)
-              << QPointF(x - 12, top);
+        tower << QPointF(x - 22, horizon + 8) << QPointF(x + 22, horizon + 8)
+              << QPointF(x + 12, top) << QPointF(x - 12, top);
         p.setBrush(QColor(230, 220, 210));
         p.drawPolygon(tower);
         p.setBrush(QColor(170, 40, 50));

@@ -100,7 +100,8 @@ void writeOggVorbis(const StereoBuffer& audio, const std::filesystem::path& file
             frame->sample_rate = kRate;
             encoding.check(av_frame_get_buffer(frame, 0), "a frame buffer");
             std::copy_n(audio.left.begin() + long(at), n, reinterpret_cast<float*>(frame->data[0]));
-            std::copy_n(audio.right.begin() + long(at), n, reinterpret_cast<float*>(frame->data[1]));
+            std::copy_n(audio.right.begin() + long(at), n,
+                        reinterpret_cast<float*>(frame->data[1]));
             frame->pts = static_cast<std::int64_t>(at);
             encoding.encode(frame);
         }

@@ -81,8 +81,9 @@ void fillFrame(AVFrame& frame, int index) {
         std::uint8_t* cr = frame.data[2] + (y / 2) * frame.linesize[2];
         for (int x = 0; x < kWidth; x += 2) {
             Rgb m{0, 0, 0};
-            for (const Rgb* p : {&row0[static_cast<std::size_t>(x)], &row0[static_cast<std::size_t>(x + 1)],
-                                 &row1[static_cast<std::size_t>(x)], &row1[static_cast<std::size_t>(x + 1)]}) {
+            for (const Rgb* p :
+                 {&row0[static_cast<std::size_t>(x)], &row0[static_cast<std::size_t>(x + 1)],
+                  &row1[static_cast<std::size_t>(x)], &row1[static_cast<std::size_t>(x + 1)]}) {
                 m.r += p->r / 4;
                 m.g += p->g / 4;
                 m.b += p->b / 4;
@@ -105,7 +106,8 @@ class AviWriter {
 public:
     AviWriter(const std::filesystem::path& file, bool mpeg4) {
         check(avformat_alloc_output_context2(&m_format, nullptr, "avi", file.c_str()), "muxer");
-        const AVCodec* encoder = avcodec_find_encoder(mpeg4 ? AV_CODEC_ID_MPEG4 : AV_CODEC_ID_MJPEG);
+        const AVCodec* encoder =
+            avcodec_find_encoder(mpeg4 ? AV_CODEC_ID_MPEG4 : AV_CODEC_ID_MJPEG);
         if (!encoder)
             throw std::runtime_error("no encoder");
         m_stream = avformat_new_stream(m_format, nullptr);

@@ -72,7 +72,8 @@ std::string usageText() {
            "  --version        show the version\n";
 }
 
-std::filesystem::path programDirectory(const CommandLine& cmd, const std::filesystem::path& executable) {
+std::filesystem::path programDirectory(const CommandLine& cmd,
+                                       const std::filesystem::path& executable) {
     if (cmd.root)
         return std::filesystem::absolute(*cmd.root).lexically_normal();
     return locateProgramDirectory(std::filesystem::absolute(executable).parent_path());
@@ -107,17 +108,20 @@ std::filesystem::path cacheDirectory(const CommandLine& cmd,
     return xdgDirectory("XDG_CACHE_HOME", ".cache", environment);
 }
 
-std::vector<std::filesystem::path> songRoots(const CommandLine& cmd, const std::filesystem::path& programDir,
-                                             const std::function<const char*(const char*)>& environment) {
+std::vector<std::filesystem::path>
+songRoots(const CommandLine& cmd, const std::filesystem::path& programDir,
+          const std::function<const char*(const char*)>& environment) {
     std::vector<std::filesystem::path> roots{programDir / "songs"};
-    std::vector<std::string> more{(xdgDirectory("XDG_DATA_HOME", ".local/share", environment) / "songs").string()};
+    std::vector<std::string> more{
+        (xdgDirectory("XDG_DATA_HOME", ".local/share", environment) / "songs").string()};
     for (const std::filesystem::path& dir : cmd.songDirs)
         more.push_back(dir.string());
     addSongRoots(roots, more);
     return roots;
 }
 
-void addSongRoots(std::vector<std::filesystem::path>& roots, const std::vector<std::string>& folders) {
+void addSongRoots(std::vector<std::filesystem::path>& roots,
+                  const std::vector<std::string>& folders) {
     namespace fs = std::filesystem;
     for (const std::string& folder : folders) {
         if (folder.empty())

@@ -11,12 +11,12 @@
 namespace cantorix::app {
 
 struct CommandLine {
-    std::optional<std::filesystem::path> root;   // --root DIR: the program directory
-    std::optional<std::filesystem::path> micWav; // --mic FILE.wav: sing from a file
+    std::optional<std::filesystem::path> root;      // --root DIR: the program directory
+    std::optional<std::filesystem::path> micWav;    // --mic FILE.wav: sing from a file
     std::optional<std::filesystem::path> configDir; // --config DIR: where Score.ini lives
     std::optional<std::filesystem::path> cacheDir;  // --cache DIR: where the library cache lives
     std::vector<std::filesystem::path> songDirs;    // --songs DIR, repeatable: more song folders
-    bool noAudio = false;                        // --no-audio: the paced null output
+    bool noAudio = false;                           // --no-audio: the paced null output
     bool help = false;
     bool version = false;
     std::string error; // non-empty when the arguments cannot be used
@@ -27,7 +27,8 @@ std::string usageText();
 
 // The program directory: --root when given, else the directory of the executable, or the
 // installed share/cantorix beside its bin/ (locateProgramDirectory).
-std::filesystem::path programDirectory(const CommandLine& cmd, const std::filesystem::path& executable);
+std::filesystem::path programDirectory(const CommandLine& cmd,
+                                       const std::filesystem::path& executable);
 
 // The folder of Score.ini: --config when given, else $XDG_CONFIG_HOME/cantorix when that is an
 // absolute path, else $HOME/.config/cantorix. environment looks a variable up (null: unset).
@@ -42,11 +43,13 @@ std::filesystem::path cacheDirectory(const CommandLine& cmd,
 // Where songs are looked for, each once, in this order: the program directory's songs/, the
 // player's own $XDG_DATA_HOME/cantorix/songs (default ~/.local/share/cantorix/songs), then every
 // --songs folder. Folders that do not exist are kept: they may appear later.
-std::vector<std::filesystem::path> songRoots(const CommandLine& cmd, const std::filesystem::path& programDir,
-                                             const std::function<const char*(const char*)>& environment);
+std::vector<std::filesystem::path>
+songRoots(const CommandLine& cmd, const std::filesystem::path& programDir,
+          const std::function<const char*(const char*)>& environment);
 
 // Adds the folders to the roots, made absolute, leaving out empty names and the ones already
 // there.
-void addSongRoots(std::vector<std::filesystem::path>& roots, const std::vector<std::string>& folders);
+void addSongRoots(std::vector<std::filesystem::path>& roots,
+                  const std::vector<std::string>& folders);
 
 } // namespace cantorix::app

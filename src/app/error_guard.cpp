@@ -1,7 +1,6 @@
 #include "error_guard.h"
 
 #include <QMessageBox>
-
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -18,12 +17,17 @@ ErrorPresenter& presenter() {
 }
 } // namespace
 
-void setErrorPresenter(ErrorPresenter p) { presenter() = std::move(p); }
+void setErrorPresenter(ErrorPresenter p) {
+    presenter() = std::move(p);
+}
 
-void presentError(QWidget* parent, const QString& text) { presenter()(parent, text); }
+void presentError(QWidget* parent, const QString& text) {
+    presenter()(parent, text);
+}
 
 void presentNotice(QWidget* parent, const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Cantorix"), text, QMessageBox::Ok, parent);
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Cantorix"), text,
+                                QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

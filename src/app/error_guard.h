@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QString>
 #include <QWidget>
-
 #include <exception>
 #include <functional>
 #include <type_traits>
@@ -55,10 +54,11 @@ template <class F, class... A> void callWithWhatItTakes(const F& f, A&... args) 
 // QAction's checked flag, say) are dropped. Constrained, so that Qt's probe of how many
 // arguments a slot takes meets a slot that cannot be called, not a body that cannot compile.
 template <class F> auto guarded(QWidget* parent, F handler) {
-    return [parent, handler = std::move(handler)](auto&&... args)
-               requires std::is_invocable_v<const F&, decltype(args)&...> ||
-                        std::is_invocable_v<const F&>
-    { runGuarded(parent, [&] { detail::callWithWhatItTakes(handler, args...); }); };
+    return [ parent, handler = std::move(handler) ](
+        auto&&... args) requires std::is_invocable_v<const F&, decltype(args)&...> ||
+        std::is_invocable_v<const F&> {
+        runGuarded(parent, [&] { detail::callWithWhatItTakes(handler, args...); });
+    };
 }
 
 } // namespace cantorix::app

@@ -10,18 +10,18 @@
 #include "platform/audio_output.h"
 #include "platform/capture_factory.h"
 #include "platform/capture_wave_in.h"
-#include "platform/ffmpeg_video_decoder.h"
 #include "platform/codec_manager.h"
 #include "platform/ffmpeg_song_decoder.h"
+#include "platform/ffmpeg_video_decoder.h"
+#include "platform/file_media_player.h"
 #include "platform/ini_profile_file.h"
 #include "platform/jpeg_decoder.h"
+#include "platform/midi_timer_thread.h"
 #include "platform/output_click_player.h"
 #include "platform/png_decoder.h"
 #include "platform/sqlite_library_cache.h"
-#include "platform/midi_timer_thread.h"
 #include "platform/system_midi_outputs.h"
 #include "program_files.h"
-#include "platform/file_media_player.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
 #include "side_windows.h"
@@ -29,7 +29,6 @@
 #include <QApplication>
 #include <QScreen>
 #include <QSurfaceFormat>
-
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -57,7 +56,8 @@ void centre(QWidget& window) {
 int runGame(cantorix::app::GuardedApplication& application, const cantorix::app::CommandLine& cmd,
             const char* argv0) try {
     using namespace cantorix;
-    const auto programDir = app::programDirectory(cmd, app::executablePath("/proc/self/exe", argv0));
+    const auto programDir =
+        app::programDirectory(cmd, app::executablePath("/proc/self/exe", argv0));
     app::requireDataDirectory(programDir);
     platform::LibJpegDecoder jpeg;
     platform::LibPngDecoder png;
@@ -89,8 +89,8 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
 
     app::TForm1 form1({programDir, pictures, glyphs, clock, player, coverPictures, *capture.service,
                        recorderInput, capture.error, &scoreIni,
-                       [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }, &midiOutputs,
-                       &midiTimer, capture.sessionInput, &semitones, &clicks,
+                       [] { return std::make_unique<platform::FfmpegVideoDecoder>(); },
+                       &midiOutputs, &midiTimer, capture.sessionInput, &semitones, &clicks,
                        app::songRoots(cmd, programDir, environment), &libraryCache});
     platform::CodecManager codecs;
     platform::FfmpegSongDecoder otherSongAudio;

@@ -30,7 +30,8 @@ public:
     virtual std::vector<std::string> keyNames(std::string_view section) const = 0;
     // Replaces the key's value in place, or appends the key to its section (the section to the
     // end of the file) when it is new.
-    virtual void writeString(std::string_view section, std::string_view key, std::string_view value) = 0;
+    virtual void writeString(std::string_view section, std::string_view key,
+                             std::string_view value) = 0;
     // Removes the section with all its keys.
     virtual void eraseSection(std::string_view section) = 0;
     // Writes everything to the file so that it holds either the old or the new text, never a

@@ -25,9 +25,12 @@ SingingSession::SingingSession(GameScene& game, Screens& screens,
                                session::HallOfFameList& hallOfFame, SessionServices services,
                                QWidget& window, QTimer& analysisTimer)
     : m_game(game), m_screens(screens), m_hallOfFame(hallOfFame), m_services(std::move(services)),
-      m_window(window), m_analysisTimer(analysisTimer), m_gameLane(laneScene(game), m_services.song),
-      m_standardLane(laneScene(game), m_services.selected ? m_services.selected->standard : m_noSong),
-      m_clock(m_services.player, {*game.Text, *game.Gauge, *game.Progress, *game.Pause}, m_gameLane),
+      m_window(window), m_analysisTimer(analysisTimer),
+      m_gameLane(laneScene(game), m_services.song),
+      m_standardLane(laneScene(game),
+                     m_services.selected ? m_services.selected->standard : m_noSong),
+      m_clock(m_services.player, {*game.Text, *game.Gauge, *game.Progress, *game.Pause},
+              m_gameLane),
       m_scoring(*game.Point), m_exportFileName(game.GLEdit1->caption()) {
     m_saveDialog = fileSaveExportDialog(m_services.programDir);
     m_recorder = std::make_unique<audio::TStockAudioRecorder>(
@@ -210,7 +213,8 @@ void SingingSession::startVideo(int speedPosition, int qualityPosition) {
 void SingingSession::shiftVideo() {
     if (!m_video->opened())
         return;
-    const double videoMs = static_cast<double>(m_lane->startMs()) + m_services.selected->standard.videoGapMs;
+    const double videoMs =
+        static_cast<double>(m_lane->startMs()) + m_services.selected->standard.videoGapMs;
     if (videoMs < 0) {
         m_videoHeldUntilMs = std::llround(-m_services.selected->standard.videoGapMs);
         m_video->SetFrame(m_video->StartFrame());

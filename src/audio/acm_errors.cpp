@@ -6,26 +6,41 @@ namespace {
 
 const char* codeText(int code) {
     switch (code) {
-    case acm::kBadDeviceId: return "Bad device ID.";
-    case acm::kNotEnabled: return "Driver not enabled.";
-    case acm::kAllocated: return "Device already allocated.";
-    case acm::kInvalidHandle: return "The specified handle is invalid.";
+    case acm::kBadDeviceId:
+        return "Bad device ID.";
+    case acm::kNotEnabled:
+        return "Driver not enabled.";
+    case acm::kAllocated:
+        return "Device already allocated.";
+    case acm::kInvalidHandle:
+        return "The specified handle is invalid.";
     case acm::kNoDriver:
         return "A suitable driver is not available to provide valid format selections.";
-    case acm::kNoMemory: return "The system is unable to allocate resources.";
-    case acm::kNotSupported: return "Function not supported.";
-    case acm::kInvalidFlag: return "At least one flag is invalid.";
-    case acm::kInvalidParameter: return "At least one parameter is invalid.";
-    case acm::kHandleBusy: return "Device handle in use.";
-    case acm::kBadFormat: return "The selected audio format is not supported on this machine.";
-    case acm::kStillPlaying: return "Audio device is still playing.";
+    case acm::kNoMemory:
+        return "The system is unable to allocate resources.";
+    case acm::kNotSupported:
+        return "Function not supported.";
+    case acm::kInvalidFlag:
+        return "At least one flag is invalid.";
+    case acm::kInvalidParameter:
+        return "At least one parameter is invalid.";
+    case acm::kHandleBusy:
+        return "Device handle in use.";
+    case acm::kBadFormat:
+        return "The selected audio format is not supported on this machine.";
+    case acm::kStillPlaying:
+        return "Audio device is still playing.";
     case acm::kUnprepared:
     case acm::kHeaderUnprepared:
         return "Cannot perform this action on a header that has not been prepared.";
-    case acm::kSync: return "Device is synchronous.";
-    case acm::kNotPossible: return "The requested operation cannot be performed.";
-    case acm::kBusy: return "The conversion stream is already in use.";
-    default: return nullptr;
+    case acm::kSync:
+        return "Device is synchronous.";
+    case acm::kNotPossible:
+        return "The requested operation cannot be performed.";
+    case acm::kBusy:
+        return "The conversion stream is already in use.";
+    default:
+        return nullptr;
     }
 }
 

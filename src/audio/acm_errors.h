@@ -65,8 +65,7 @@ inline constexpr int kHeaderUnprepared = 514;
 std::string acmErrorMessage(int code, std::string_view context = {});
 
 // Throws E with acmErrorMessage(code, context) unless code is 0.
-template <class E = EACMConversionError>
-void acmCheck(int code, std::string_view context = {}) {
+template <class E = EACMConversionError> void acmCheck(int code, std::string_view context = {}) {
     if (code != acm::kOk)
         throw E(acmErrorMessage(code, context));
 }

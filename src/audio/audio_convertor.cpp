@@ -65,7 +65,8 @@ void TdeAudioConvertor::open() {
     try {
         buildChain();
         for (std::size_t i = 0; i + 1 < m_chain.size(); ++i) {
-            m_steps.push_back(std::make_unique<TMiniConvertor>(m_codecs, m_chain[i], m_chain[i + 1]));
+            m_steps.push_back(
+                std::make_unique<TMiniConvertor>(m_codecs, m_chain[i], m_chain[i + 1]));
             m_steps.back()->fpuMask = fpu;
             m_steps.back()->open(m_requestRealTime);
         }

@@ -238,8 +238,8 @@ std::exception_ptr TExportJob::decodeSong(const Progress& afterBlock) {
 // Progress counts output frames.
 std::exception_ptr TExportJob::decodeOtherAudio(const Progress& afterBlock) {
     const TdeWaveFormat& pcm = m_decoder.formatOut();
-    const std::unique_ptr<PcmSource> song =
-        m_otherAudio->open(m_files.songAudio, static_cast<int>(pcm.samplesPerSec()), pcm.channels());
+    const std::unique_ptr<PcmSource> song = m_otherAudio->open(
+        m_files.songAudio, static_cast<int>(pcm.samplesPerSec()), pcm.channels());
     FileStream destination(m_files.decodedSong, FileStream::Mode::Create);
     TdeRIFFAudioWriter writer(destination);
     writer.format() = pcm;

@@ -69,16 +69,16 @@ std::optional<Header> parseHeader(const std::uint8_t* b) {
     h.sampleRate = kSampleRates[h.version - 1][sampleRateIndex];
     if (h.bitRate == 0 || h.sampleRate == 0)
         return std::nullopt;
-    h.frameLength = h.samplesPerFrame * h.bitRate * 125 / h.sampleRate +
-                    h.padding * (h.layer == 1 ? 4 : 1);
+    h.frameLength =
+        h.samplesPerFrame * h.bitRate * 125 / h.sampleRate + h.padding * (h.layer == 1 ? 4 : 1);
     return h;
 }
 
 // The Xing frame count of the frame at offset, if it has one with the frame-count flag.
 std::optional<std::int64_t> xingFrames(std::span<const std::uint8_t> head, std::size_t offset,
                                        const Header& h) {
-    const std::size_t side = h.version == 1 ? (h.singleChannel() ? 17 : 32)
-                                            : (h.singleChannel() ? 9 : 17);
+    const std::size_t side =
+        h.version == 1 ? (h.singleChannel() ? 17 : 32) : (h.singleChannel() ? 9 : 17);
     const std::size_t tag = offset + 4 + side;
     if (tag + 12 > head.size() || std::memcmp(&head[tag], "Xing", 4) != 0)
         return std::nullopt;
@@ -115,15 +115,16 @@ void fill(TMpegFrameRecord& r, const Header& h, std::size_t offset, std::int64_t
 std::int64_t mpegScan(std::span<const std::uint8_t> head, std::int64_t fileSize,
                       std::span<const std::uint8_t> tail, TMpegFrameRecord& record) {
     record = {};
-    head = head.first(std::min<std::size_t>(
-        {head.size(), kMpegScanHeadBytes, static_cast<std::size_t>(std::max<std::int64_t>(fileSize, 0))}));
+    head = head.first(
+        std::min<std::size_t>({head.size(), kMpegScanHeadBytes,
+                               static_cast<std::size_t>(std::max<std::int64_t>(fileSize, 0))}));
     std::int64_t audioLength = fileSize;
     if (fileSize > static_cast<std::int64_t>(kId3v1Size) && tail.size() >= kId3v1Size &&
         std::memcmp(&tail[tail.size() - kId3v1Size], "TAG", 3) == 0)
         audioLength -= kId3v1Size;
     // Frames are followed only as far as the audio goes.
-    const std::size_t usable =
-        std::min<std::size_t>(head.size(), static_cast<std::size_t>(std::max<std::int64_t>(audioLength, 0)));
+    const std::size_t usable = std::min<std::size_t>(
+        head.size(), static_cast<std::size_t>(std::max<std::int64_t>(audioLength, 0)));
     const std::size_t candidates = std::min(usable, kCandidateBytes);
 
     bool firstValid = true;
@@ -157,9 +158,10 @@ std::int64_t mpegScan(std::span<const std::uint8_t> head, std::int64_t fileSize,
         fill(record, *first, i, audioLength);
         record.paddingSeen = padding;
         const std::int64_t average =
-            padding ? divRoundHalfEven(std::int64_t{8192000} * first->bitRate * first->samplesPerFrame,
-                                       first->sampleRate)
-                    : std::int64_t{first->frameLength} * 65536;
+            padding
+                ? divRoundHalfEven(std::int64_t{8192000} * first->bitRate * first->samplesPerFrame,
+                                   first->sampleRate)
+                : std::int64_t{first->frameLength} * 65536;
         record.frameCount = (record.dataLength + 2) * 65536 / average + 1;
         record.lengthMs = record.frameCount * first->samplesPerFrame * 1000 / first->sampleRate;
         return record.lengthMs;
@@ -176,8 +178,8 @@ std::int64_t mpegScan(Stream& stream, TMpegFrameRecord& record) {
     const std::int64_t size = stream.size();
     std::vector<std::uint8_t> head(static_cast<std::size_t>(
         std::min<std::int64_t>(size, static_cast<std::int64_t>(kMpegScanHeadBytes))));
-    std::vector<std::uint8_t> tail(
-        static_cast<std::size_t>(std::min<std::int64_t>(size, static_cast<std::int64_t>(kId3v1Size))));
+    std::vector<std::uint8_t> tail(static_cast<std::size_t>(
+        std::min<std::int64_t>(size, static_cast<std::int64_t>(kId3v1Size))));
     stream.setPosition(0);
     stream.readBuffer(head.data(), head.size());
     stream.setPosition(size - static_cast<std::int64_t>(tail.size()));

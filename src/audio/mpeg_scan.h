@@ -20,8 +20,8 @@ struct TMpegFrameRecord {
     int layer = 0;                     // 1 … 3
     int bitRateIndex = 0;
     int sampleRateIndex = 0;
-    int bitRate = 0;    // kbit/s of the first frame
-    int sampleRate = 0; // Hz
+    int bitRate = 0;     // kbit/s of the first frame
+    int sampleRate = 0;  // Hz
     int channelMode = 0; // 3 is single channel
     bool singleChannel = false;
     int samplesPerFrame = 0;

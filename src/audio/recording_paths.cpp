@@ -1,9 +1,8 @@
 #include "recording_paths.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <system_error>
+#include <unistd.h>
 
 namespace cantorix::audio {
 

@@ -3,8 +3,8 @@
 // "data" chunk first, the samples as they come, and both sizes patched in at the end, so the
 // file is 46 bytes plus its samples. Owns nothing; one thread.
 
-#include "output_stream.h"
 #include "base/wave_format.h"
+#include "output_stream.h"
 
 #include <cstdint>
 

@@ -22,7 +22,8 @@ void Stream::copyFrom(Stream& source, std::int64_t count) {
 }
 
 std::size_t MemoryStream::read(void* buffer, std::size_t count) {
-    const std::size_t n = m_position < m_bytes.size() ? std::min(count, m_bytes.size() - m_position) : 0;
+    const std::size_t n =
+        m_position < m_bytes.size() ? std::min(count, m_bytes.size() - m_position) : 0;
     if (n > 0)
         std::memcpy(buffer, m_bytes.data() + m_position, n);
     m_position += n;
@@ -40,9 +41,10 @@ std::size_t MemoryStream::write(const void* buffer, std::size_t count) {
 }
 
 std::int64_t MemoryStream::seek(std::int64_t offset, SeekOrigin origin) {
-    const std::int64_t base = origin == SeekOrigin::Begin     ? 0
-                              : origin == SeekOrigin::Current ? static_cast<std::int64_t>(m_position)
-                                                              : size();
+    const std::int64_t base = origin == SeekOrigin::Begin ? 0
+                              : origin == SeekOrigin::Current
+                                  ? static_cast<std::int64_t>(m_position)
+                                  : size();
     if (offset < -base)
         throw EStreamError("Stream seek error");
     m_position = static_cast<std::size_t>(base + offset);

@@ -29,9 +29,8 @@ TdeSubStream::~TdeSubStream() {
 }
 
 std::size_t TdeSubStream::read(void* buffer, std::size_t count) {
-    const auto n = static_cast<std::size_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(std::min<std::size_t>(count, INT64_MAX)),
-                               m_length - m_position));
+    const auto n = static_cast<std::size_t>(std::min<std::int64_t>(
+        static_cast<std::int64_t>(std::min<std::size_t>(count, INT64_MAX)), m_length - m_position));
     if (n == 0)
         return 0;
     // Other users of the parent may have moved it since.

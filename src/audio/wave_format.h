@@ -15,7 +15,7 @@ namespace cantorix::audio {
 class TdeWaveFormat {
 public:
     static constexpr std::size_t kBufferSize = 512;
-    static constexpr std::uint16_t kRecordSize = 18;  // the record without its extra bytes
+    static constexpr std::uint16_t kRecordSize = 18;    // the record without its extra bytes
     static constexpr std::uint16_t kMaxExtraSize = 494; // kBufferSize − kRecordSize
     static constexpr std::uint16_t kTagPcm = 1;
     static constexpr std::uint16_t kTagMpegLayer3 = 85;
@@ -56,7 +56,9 @@ public:
     }
 
     // The extra bytes after the record (extraSize() of them are meaningful).
-    std::span<std::uint8_t, kMaxExtraSize> extra() { return std::span(m_buffer).subspan<kRecordSize>(); }
+    std::span<std::uint8_t, kMaxExtraSize> extra() {
+        return std::span(m_buffer).subspan<kRecordSize>();
+    }
     std::span<const std::uint8_t, kMaxExtraSize> extra() const {
         return std::span(m_buffer).subspan<kRecordSize>();
     }

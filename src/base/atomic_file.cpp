@@ -18,7 +18,9 @@ namespace fs = std::filesystem;
 constexpr mode_t kNewFileMode = 0666;
 constexpr int kNameAttempts = 100;
 
-[[noreturn]] void fail(int error) { throw std::system_error(error, std::generic_category()); }
+[[noreturn]] void fail(int error) {
+    throw std::system_error(error, std::generic_category());
+}
 
 // The file a save replaces: a link is followed to the file it names, however many links deep.
 // A link that cannot be resolved (a loop) is replaced itself, as it holds nothing to keep.
@@ -31,7 +33,8 @@ fs::path replacedFile(const fs::path& target) {
 }
 
 std::string randomSuffix(std::mt19937& random) {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
     std::string suffix(8, ' ');
     for (char& c : suffix)

@@ -108,9 +108,13 @@ void TTickMarker::internalMouseUp(TMouseButton button, int x, int y) {
         m_beneath->mouseUp(button, x, y);
 }
 
-void TTrackButton::internalKeyDown(int key) { TGLBaseControl::internalKeyDown(key); }
+void TTrackButton::internalKeyDown(int key) {
+    TGLBaseControl::internalKeyDown(key);
+}
 
-void TTrackButton::internalKeyUp(int key) { TGLBaseControl::internalKeyUp(key); }
+void TTrackButton::internalKeyUp(int key) {
+    TGLBaseControl::internalKeyUp(key);
+}
 
 EditorControls buildEditorControls(TGLBaseControl& root, const EditorLook& look) {
     Builder b{root, look};
@@ -119,7 +123,8 @@ EditorControls buildEditorControls(TGLBaseControl& root, const EditorLook& look)
     c.GLButton13 = &b.button("GLButton13", "Back", 100, 20, 70, 30, "panel");
     c.GLButton12 = &b.button("GLButton12", "Next", 600, 20, 70, 30, "panel");
     c.First = &b.panel("First", 61, 80, 644, 585);
-    c.GLLabel15 = &b.label("GLLabel15", "Create A Song File From MIDI", 90, 80, 400, look.menuFont1);
+    c.GLLabel15 =
+        &b.label("GLLabel15", "Create A Song File From MIDI", 90, 80, 400, look.menuFont1);
 
     c.GLLabel16 = &b.label("GLLabel16", "Midi File", 90, 110, 150, look.menuFont2);
     c.GLButton14 = &b.display("GLButton14", 90, 145);
@@ -176,7 +181,8 @@ void addTrackRow(TGLPanel& tracklist, const EditorLook& look, int track, const s
     const int top = kTrackTop + kTrackRowHeight * track;
     const RectI list = tracklist.globalRect();
     auto& button = tracklist.addNewChild<TTrackButton>("Track" + std::to_string(track));
-    button.setBounds(kTrackButtonLeft - list.left, top - list.top, kTrackButtonWidth, kTrackRowHeight);
+    button.setBounds(kTrackButtonLeft - list.left, top - list.top, kTrackButtonWidth,
+                     kTrackRowHeight);
     button.setGuiLayout(&look.layout);
     button.setGuiLayoutName("panel");
     button.setGuiLayoutNamePressed("button_up");

@@ -36,7 +36,9 @@ constexpr double kMarkerSpan = 420.0;
 constexpr double kMarkerLeft = 229.0;
 constexpr int kTracklistTop = 270;
 
-std::string pictureMaterialName(int track) { return "i" + std::to_string(track); }
+std::string pictureMaterialName(int track) {
+    return "i" + std::to_string(track);
+}
 
 std::string displayTrackName(const midi::TMidiTrackStream& track) {
     const std::string raw = track.TrackName();
@@ -69,7 +71,8 @@ EditorScreen::EditorScreen(EditorControls& controls, EditorLook look, EditorServ
     TrackOutputs1 = std::make_unique<midi::TTrackOutputs>(*m_registry, &m_services.invoker);
     TrackOutputs1->setMidiData(&MidiData1);
     TrackOutputs1->setDefaultOutputPort(0);
-    MidiPlayer1 = std::make_unique<midi::TMidiPlayer>(*m_registry, *m_services.timer, m_services.invoker);
+    MidiPlayer1 =
+        std::make_unique<midi::TMidiPlayer>(*m_registry, *m_services.timer, m_services.invoker);
     MidiPlayer1->setTimerPeriod(1);
     MidiPlayer1->setTimerResolution(4);
     MidiPlayer1->setBoostPriority(false);
@@ -234,16 +237,22 @@ void EditorScreen::playAll(bool selectedOnly) {
     MidiPlayer1->setPlay(true);
 }
 
-void EditorScreen::PLAYAButtonClick() { playAll(false); }
+void EditorScreen::PLAYAButtonClick() {
+    playAll(false);
+}
 
-void EditorScreen::GLButton22ButtonClick() { playAll(true); }
+void EditorScreen::GLButton22ButtonClick() {
+    playAll(true);
+}
 
 void EditorScreen::rewind() {
     MidiPlayer1->Rebind();
     MidiPlayer1->Rewind();
 }
 
-void EditorScreen::GLButton24ButtonClick() { rewind(); }
+void EditorScreen::GLButton24ButtonClick() {
+    rewind();
+}
 
 void EditorScreen::GLScrollbar4Change() {
     const auto percent = static_cast<std::int32_t>(std::nearbyint(m_controls.GLScrollbar4->pos()));
@@ -251,7 +260,9 @@ void EditorScreen::GLScrollbar4Change() {
     m_controls.GLLabel28->setCaption("Tempo " + std::to_string(percent) + "%");
 }
 
-void EditorScreen::GLScrollbar4MouseLeave() { m_controls.GLLabel28->setCaption("Play Tempo"); }
+void EditorScreen::GLScrollbar4MouseLeave() {
+    m_controls.GLLabel28->setCaption("Play Tempo");
+}
 
 void EditorScreen::Timer2Timer() {
     if (m_songLength == 0)

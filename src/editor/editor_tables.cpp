@@ -88,35 +88,47 @@ NoteRow closingRow(const TrackTables& t, std::size_t lastNoteRow) {
     const std::size_t c = lastNoteRow + 1;
     const bool exists = c < t.events.size();
     return NoteRow{(exists ? t.events[c].unit : t.lastEventUnit) - t.firstNoteUnit,
-                   closingPitch(t, exists ? t.events[c].value : std::string()),
-                   kClosingRowLength};
+                   closingPitch(t, exists ? t.events[c].value : std::string()), kClosingRowLength};
 }
 
 } // namespace
 
 std::string_view controllerName(int controller) {
-    return controller >= 0 && controller < 128 ? kControllerNames[static_cast<std::size_t>(controller)]
-                                               : std::string_view();
+    return controller >= 0 && controller < 128
+               ? kControllerNames[static_cast<std::size_t>(controller)]
+               : std::string_view();
 }
 
 std::string_view eventKindText(const midi::TEventData& event) {
     if (event.status < 0x80)
         return "???";
     switch (event.kind()) {
-    case 0x80: return "Off";
-    case 0x90: return event.data2 != 0 ? kNoteOnKind : "Note Off";
-    case 0xA0: return "Key Aftertouch";
-    case 0xB0: return "Controller";
-    case 0xC0: return "Program change";
-    case 0xD0: return "Channel Aftertouch";
-    case 0xE0: return "Pitch bend";
-    default: break;
+    case 0x80:
+        return "Off";
+    case 0x90:
+        return event.data2 != 0 ? kNoteOnKind : "Note Off";
+    case 0xA0:
+        return "Key Aftertouch";
+    case 0xB0:
+        return "Controller";
+    case 0xC0:
+        return "Program change";
+    case 0xD0:
+        return "Channel Aftertouch";
+    case 0xE0:
+        return "Pitch bend";
+    default:
+        break;
     }
     switch (event.status) {
-    case 0xF0: return "Sysex";
-    case 0xF7: return "Sysex continuation";
-    case 0xFF: return kMetaKind;
-    default: return "Unknown sysex type";
+    case 0xF0:
+        return "Sysex";
+    case 0xF7:
+        return "Sysex continuation";
+    case 0xFF:
+        return kMetaKind;
+    default:
+        return "Unknown sysex type";
     }
 }
 

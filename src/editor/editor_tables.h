@@ -39,9 +39,9 @@ struct NoteRow {
 };
 
 struct TrackTables {
-    std::vector<EventRow> events;  // StringGrid1
-    std::vector<NoteRow> notes;    // StringGrid2: the sounding notes, then the closing row
-    std::int32_t noteCount = 0;    // rows of notes.size() that are notes (all but the last)
+    std::vector<EventRow> events; // StringGrid1
+    std::vector<NoteRow> notes;   // StringGrid2: the sounding notes, then the closing row
+    std::int32_t noteCount = 0;   // rows of notes.size() that are notes (all but the last)
     std::int32_t firstNoteUnit = 0;
     std::int32_t lastEventUnit = 0;
 };

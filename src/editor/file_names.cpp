@@ -18,7 +18,9 @@ std::size_t sequenceLength(unsigned char lead) {
     return 1;
 }
 
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool isContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 } // namespace
 
@@ -41,9 +43,7 @@ std::string withTxtExtension(std::string_view fileName) {
     const bool hasIt =
         fileName.size() >= kExtension.size() &&
         std::equal(kExtension.begin(), kExtension.end(), fileName.end() - kExtension.size(),
-                   [](char a, char b) {
-                       return a == std::tolower(static_cast<unsigned char>(b));
-                   });
+                   [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
     return hasIt ? std::string(fileName) : std::string(fileName) + std::string(kExtension);
 }
 

@@ -8,7 +8,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
-
 #include <filesystem>
 
 namespace cantorix::editor {
@@ -60,8 +59,8 @@ void TForm4::Save1Click() {
     if (m_saveDialog)
         chosen = m_saveDialog();
     else {
-        const QString name = QFileDialog::getSaveFileName(this, QString(), QString(),
-                                                           QString::fromUtf8(kFilter));
+        const QString name =
+            QFileDialog::getSaveFileName(this, QString(), QString(), QString::fromUtf8(kFilter));
         if (!name.isEmpty())
             chosen = name;
     }
@@ -82,6 +81,8 @@ void TForm4::Save1Click() {
     }
 }
 
-void TForm4::Exit1Click() { hide(); }
+void TForm4::Exit1Click() {
+    hide();
+}
 
 } // namespace cantorix::editor

@@ -6,7 +6,6 @@
 
 #include <QDialog>
 #include <QString>
-
 #include <functional>
 #include <optional>
 #include <string>

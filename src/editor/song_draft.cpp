@@ -26,7 +26,8 @@ std::int32_t parsePitch(const std::string& text) {
     std::int32_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        throw std::invalid_argument("The note table holds a pitch that is not a number: '" + text + "'");
+        throw std::invalid_argument("The note table holds a pitch that is not a number: '" + text +
+                                    "'");
     return value;
 }
 

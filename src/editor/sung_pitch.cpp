@@ -35,7 +35,8 @@ double noteFrequency(int midiNote) {
 
 std::uint8_t sungValueOfNote(int midiNote) {
     static const std::array<std::uint8_t, kTableSize> table = measureTable();
-    return table[static_cast<std::size_t>(foldIntoDetectableRange(midiNote) - kLowestDetectableNote)];
+    return table[static_cast<std::size_t>(foldIntoDetectableRange(midiNote) -
+                                          kLowestDetectableNote)];
 }
 
 } // namespace cantorix::editor

@@ -37,7 +37,8 @@ scene::Image drawTrackPicture(const TrackTables& tables) {
         const std::int64_t unit = std::int64_t{row.start} + tables.firstNoteUnit;
         const int x = static_cast<int>(unit * kPictureSpan / tables.lastEventUnit);
         const int y = 8 - pitchOf(row.pitch) / 4;
-        // The rectangle from (x, y) to (x + 2, y − 2) covers columns x, x + 1 and rows y − 2, y − 1.
+        // The rectangle from (x, y) to (x + 2, y − 2) covers columns x, x + 1 and rows y − 2, y
+        // − 1.
         for (int dx = 0; dx < 2; ++dx)
             for (int dy = 1; dy <= 2; ++dy)
                 mark(image, x + dx, y - dy);

@@ -24,8 +24,8 @@ void TForm5::Button1Click() {
     if (m_openDialog)
         chosen = m_openDialog();
     else {
-        const QString name = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                          QString::fromUtf8(kFilter));
+        const QString name =
+            QFileDialog::getOpenFileName(this, QString(), QString(), QString::fromUtf8(kFilter));
         if (!name.isEmpty())
             chosen = name;
     }

@@ -5,7 +5,6 @@
 
 #include <QDialog>
 #include <QString>
-
 #include <filesystem>
 #include <functional>
 #include <optional>

@@ -7,9 +7,9 @@
 // while the state is held at Paused. State events fired by the tick are posted to the window
 // thread.
 
+#include "base/main_thread_invoker.h"
 #include "midi/midi_iterator.h"
 #include "midi/midi_timer.h"
-#include "base/main_thread_invoker.h"
 
 #include <cstdint>
 #include <functional>
@@ -29,8 +29,7 @@ public:
 
     // The registry is the one of every TTrackOutputs the player will play. All three must
     // outlive the player.
-    TMidiPlayer(PhysicalPortRegistry& registry, MidiTimer& timer,
-                base::MainThreadInvoker& invoker);
+    TMidiPlayer(PhysicalPortRegistry& registry, MidiTimer& timer, base::MainThreadInvoker& invoker);
     // Stops without firing events.
     ~TMidiPlayer();
     TMidiPlayer(const TMidiPlayer&) = delete;

@@ -23,7 +23,8 @@ public:
 
     // The capture device cannot be opened.
     static ESoundCaptureStreamError cannotInitialize() {
-        return ESoundCaptureStreamError("No microphone could be opened; singing will not be scored.");
+        return ESoundCaptureStreamError(
+            "No microphone could be opened; singing will not be scored.");
     }
     // The capture ring cannot be created at start.
     static ESoundCaptureStreamError cannotMake() {

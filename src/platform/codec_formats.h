@@ -22,8 +22,15 @@ inline bool isValidPcm(const audio::TdeWaveFormat& f) {
 // The sample rates of MPEG 1 and MPEG 2 audio.
 inline bool isMpegRate(std::uint32_t rate) {
     switch (rate) {
-    case 16000: case 22050: case 24000: case 32000: case 44100: case 48000: return true;
-    default: return false;
+    case 16000:
+    case 22050:
+    case 24000:
+    case 32000:
+    case 44100:
+    case 48000:
+        return true;
+    default:
+        return false;
     }
 }
 

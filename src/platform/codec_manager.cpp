@@ -13,8 +13,7 @@ using audio::TdeWaveFormat;
 namespace acm = audio::acm;
 
 // Every codec here runs far faster than real time, so the real-time request changes nothing.
-int CodecManager::query(const TdeWaveFormat& source, const TdeWaveFormat& destination,
-                        bool) const {
+int CodecManager::query(const TdeWaveFormat& source, const TdeWaveFormat& destination, bool) const {
     if (PcmCodec::supports(source, destination) ||
         MpegDecoderCodec::supports(source, destination) ||
         Mp3EncoderCodec::supports(source, destination))
@@ -26,8 +25,8 @@ int CodecManager::suggestPcm(const TdeWaveFormat& source, TdeWaveFormat& pcm) co
     if (!isValidPcm(source) && !isValidMpeg(source))
         return acm::kNotPossible;
     const std::uint16_t bits = source.isPcm() && source.bitsPerSample() == 8 ? 8 : 16;
-    const TdeWaveFormat suggested = audio::makePcmWaveFormat(source.samplesPerSec(), bits,
-                                                             source.channels());
+    const TdeWaveFormat suggested =
+        audio::makePcmWaveFormat(source.samplesPerSec(), bits, source.channels());
     std::copy_n(suggested.buffer().begin(), TdeWaveFormat::kRecordSize, pcm.buffer().begin());
     return acm::kOk;
 }

@@ -11,9 +11,13 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-bool isBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+bool isBlank(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
 
-char foldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char foldCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // FNV-1a over the case-folded bytes: equal names ignoring case hash alike.
 std::size_t foldedHash(std::string_view text) {
@@ -43,7 +47,8 @@ std::optional<std::size_t> lookUp(const std::unordered_map<std::size_t, std::siz
 
 std::string oneLine(std::string_view text) {
     std::string s(text);
-    std::replace_if(s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return s;
 }
 
@@ -58,8 +63,9 @@ std::string_view trimBlanks(std::string_view text) {
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return foldCase(x) == foldCase(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return foldCase(x) == foldCase(y);
+           });
 }
 
 IniDocument IniDocument::parse(std::string_view bytes) {
@@ -78,7 +84,8 @@ IniDocument IniDocument::parse(std::string_view bytes) {
             continue;
         const std::size_t close = line.rfind(']');
         if (line.front() == '[' && close != std::string_view::npos) {
-            doc.addSection(Section{true, std::string(trimBlanks(line.substr(1, close - 1))), {}, {}});
+            doc.addSection(
+                Section{true, std::string(trimBlanks(line.substr(1, close - 1))), {}, {}});
             continue;
         }
         Section& current = doc.m_sections.back();
@@ -169,7 +176,8 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
 }
 
 void IniDocument::eraseSection(std::string_view section) {
-    std::erase_if(m_sections, [&](const Section& s) { return s.named && equalsIgnoringCase(s.name, section); });
+    std::erase_if(m_sections,
+                  [&](const Section& s) { return s.named && equalsIgnoringCase(s.name, section); });
     reindexSections();
 }
 

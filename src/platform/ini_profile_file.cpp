@@ -9,7 +9,9 @@
 
 namespace cantorix::platform {
 
-IniProfileFile::IniProfileFile(std::filesystem::path file) : m_path(std::move(file)) { load(); }
+IniProfileFile::IniProfileFile(std::filesystem::path file) : m_path(std::move(file)) {
+    load();
+}
 
 void IniProfileFile::load() {
     // A missing file is a first start, not a fault.
@@ -44,11 +46,14 @@ std::vector<std::string> IniProfileFile::keyNames(std::string_view section) cons
     return m_document.keyNames(section);
 }
 
-void IniProfileFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+void IniProfileFile::writeString(std::string_view section, std::string_view key,
+                                 std::string_view value) {
     m_document.set(section, key, value);
 }
 
-void IniProfileFile::eraseSection(std::string_view section) { m_document.eraseSection(section); }
+void IniProfileFile::eraseSection(std::string_view section) {
+    m_document.eraseSection(section);
+}
 
 void IniProfileFile::flush() {
     const std::string failed = "Could not save \"" + m_path.string() + "\": ";

@@ -23,14 +23,15 @@ public:
 
     const std::filesystem::path& path() const { return m_path; }
     // Why an existing file could not be read; empty when it was read or did not exist. Only a
-    // regular file of at most kMaxFileSize bytes is read, never waited for; one that is refused is never
-    // overwritten, so what it holds (or what it is) is not lost to a save.
+    // regular file of at most kMaxFileSize bytes is read, never waited for; one that is refused is
+    // never overwritten, so what it holds (or what it is) is not lost to a save.
     const std::string& readError() const { return m_readError; }
 
     std::string readString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const override;
     std::vector<std::string> keyNames(std::string_view section) const override;
-    void writeString(std::string_view section, std::string_view key, std::string_view value) override;
+    void writeString(std::string_view section, std::string_view key,
+                     std::string_view value) override;
     void eraseSection(std::string_view section) override;
     void flush() override;
 

@@ -14,8 +14,10 @@ using audio::TdeWaveFormat;
 namespace {
 
 bool isLayer3BitRate(std::uint32_t rate, std::uint32_t kbps) {
-    static constexpr std::uint32_t kMpeg1[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-    static constexpr std::uint32_t kMpeg2[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    static constexpr std::uint32_t kMpeg1[] = {32,  40,  48,  56,  64,  80,  96,
+                                               112, 128, 160, 192, 224, 256, 320};
+    static constexpr std::uint32_t kMpeg2[] = {8,  16, 24, 32,  40,  48,  56,
+                                               64, 80, 96, 112, 128, 144, 160};
     const auto& table = rate >= 32000 ? kMpeg1 : kMpeg2;
     for (std::uint32_t value : table)
         if (value == kbps)

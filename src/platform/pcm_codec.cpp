@@ -80,10 +80,9 @@ void PcmCodec::resample(bool drain) {
         m_resampled.resize(at + room * channels);
         std::size_t used = 0, produced = 0;
         const bool input = taken < inFrames;
-        const soxr_error_t error =
-            soxr_process(m_soxr, input ? m_samples.data() + taken * channels : nullptr,
-                         input ? inFrames - taken : 0, &used, m_resampled.data() + at, room,
-                         &produced);
+        const soxr_error_t error = soxr_process(
+            m_soxr, input ? m_samples.data() + taken * channels : nullptr,
+            input ? inFrames - taken : 0, &used, m_resampled.data() + at, room, &produced);
         m_resampled.resize(at + produced * channels);
         if (error)
             throw EACMCodecError(std::string("The sample rate cannot be converted: ") + error);
@@ -110,7 +109,8 @@ void PcmCodec::append(const std::int16_t* samples, std::size_t count,
     output.resize(at + 2 * count);
     for (std::size_t i = 0; i < count; ++i) {
         output[at + 2 * i] = static_cast<std::uint8_t>(samples[i]);
-        output[at + 2 * i + 1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(samples[i]) >> 8);
+        output[at + 2 * i + 1] =
+            static_cast<std::uint8_t>(static_cast<std::uint16_t>(samples[i]) >> 8);
     }
 }
 

@@ -30,7 +30,8 @@ public:
 private:
     void toInt16(std::span<const std::uint8_t> input, std::size_t frames);
     void resample(bool drain);
-    void append(const std::int16_t* samples, std::size_t count, std::vector<std::uint8_t>& output) const;
+    void append(const std::int16_t* samples, std::size_t count,
+                std::vector<std::uint8_t>& output) const;
 
     audio::TdeWaveFormat m_source;
     audio::TdeWaveFormat m_destination;

@@ -1,8 +1,7 @@
 #include "png_decoder.h"
 
-#include <png.h>
-
 #include <algorithm>
+#include <png.h>
 #include <string>
 #include <vector>
 

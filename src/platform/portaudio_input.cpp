@@ -1,8 +1,7 @@
 #include "portaudio_input.h"
 
-#include "quiet_standard_error.h"
-
 #include "pitch/capture_errors.h"
+#include "quiet_standard_error.h"
 
 #include <algorithm>
 #include <portaudio.h>

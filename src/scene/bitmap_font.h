@@ -15,17 +15,17 @@
 namespace cantorix::scene {
 
 struct FontSpec {
-    std::string face;  // "Arial", "Digit", "Lucida Sans", "MS Sans Serif"
-    int height = 16;   // pixels; a negative height is the character height without leading
+    std::string face; // "Arial", "Digit", "Lucida Sans", "MS Sans Serif"
+    int height = 16;  // pixels; a negative height is the character height without leading
     bool bold = false;
     TColor colour = clWhite;
 };
 
 struct GlyphBitmap {
-    Image image;       // white-on-transparent coverage in alpha; colour is applied when drawn
-    int advance = 0;   // pixels the pen moves after this glyph
-    int left = 0;      // offset of the image's left edge from the pen
-    int top = 0;       // offset of the image's top edge below the line's top
+    Image image;     // white-on-transparent coverage in alpha; colour is applied when drawn
+    int advance = 0; // pixels the pen moves after this glyph
+    int left = 0;    // offset of the image's left edge from the pen
+    int top = 0;     // offset of the image's top edge below the line's top
 };
 
 struct FontMetrics {

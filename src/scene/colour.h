@@ -20,7 +20,8 @@ struct ColorF {
 };
 
 constexpr ColorF toColorF(TColor c, float alpha = 1.0f) {
-    return ColorF{static_cast<float>(c & 0xFF) / 255.0f, static_cast<float>((c >> 8) & 0xFF) / 255.0f,
+    return ColorF{static_cast<float>(c & 0xFF) / 255.0f,
+                  static_cast<float>((c >> 8) & 0xFF) / 255.0f,
                   static_cast<float>((c >> 16) & 0xFF) / 255.0f, alpha};
 }
 

@@ -18,7 +18,9 @@ struct Image {
     Image() = default;
     Image(int w, int h) : width(w), height(h), rgba(static_cast<std::size_t>(w) * h * 4, 0) {}
     bool empty() const { return width <= 0 || height <= 0; }
-    std::uint8_t* pixel(int x, int y) { return &rgba[(static_cast<std::size_t>(y) * width + x) * 4]; }
+    std::uint8_t* pixel(int x, int y) {
+        return &rgba[(static_cast<std::size_t>(y) * width + x) * 4];
+    }
     const std::uint8_t* pixel(int x, int y) const {
         return &rgba[(static_cast<std::size_t>(y) * width + x) * 4];
     }

@@ -94,8 +94,7 @@ TGLLibMaterial& TGLMaterialLibrary::addTextureMaterial(std::string name, Image i
         // Keep the library's revision growing: the viewer compares it with the last frame's.
         m_structureRevision += (*same)->revision();
         *same = std::move(material);
-    }
-    else
+    } else
         m_materials.push_back(std::move(material));
     ++m_structureRevision;
     return *materialByName(name);

@@ -69,14 +69,26 @@ public:
     const TGLTexture& texture() const { return m_texture; }
 
     ColorF diffuse() const { return m_diffuse; }
-    void setDiffuse(ColorF c) { m_diffuse = c; ++m_revision; }
+    void setDiffuse(ColorF c) {
+        m_diffuse = c;
+        ++m_revision;
+    }
     BlendingMode blending() const { return m_blending; }
-    void setBlending(BlendingMode mode) { m_blending = mode; ++m_revision; }
+    void setBlending(BlendingMode mode) {
+        m_blending = mode;
+        ++m_revision;
+    }
     // For AlphaTest: fragments whose alpha is below the threshold (0 … 1) are dropped.
     float alphaThreshold() const { return m_alphaThreshold; }
-    void setAlphaThreshold(float t) { m_alphaThreshold = t; ++m_revision; }
+    void setAlphaThreshold(float t) {
+        m_alphaThreshold = t;
+        ++m_revision;
+    }
     bool lightingOff() const { return m_lightingOff; }
-    void setLightingOff(bool off) { m_lightingOff = off; ++m_revision; }
+    void setLightingOff(bool off) {
+        m_lightingOff = off;
+        ++m_revision;
+    }
 
     std::uint64_t revision() const { return m_revision + m_texture.revision(); }
 
@@ -102,9 +114,12 @@ public:
     // linear magnification and modulate mode. An existing material of that name is replaced.
     TGLLibMaterial& addTextureMaterial(std::string name, const std::filesystem::path& fileName);
     // The same with a picture already decoded (the cover loader decodes on worker threads).
-    TGLLibMaterial& addTextureMaterial(std::string name, Image image, std::filesystem::path fileName = {});
+    TGLLibMaterial& addTextureMaterial(std::string name, Image image,
+                                       std::filesystem::path fileName = {});
     int count() const { return static_cast<int>(m_materials.size()); }
-    TGLLibMaterial& material(int index) const { return *m_materials.at(static_cast<std::size_t>(index)); }
+    TGLLibMaterial& material(int index) const {
+        return *m_materials.at(static_cast<std::size_t>(index));
+    }
     void clear();
 
     ImageLoader& loader() const { return m_loader; }

@@ -18,7 +18,8 @@ public:
 class PictureFileLoader : public ImageLoader {
 public:
     // Without a PNG decoder, PNG pictures are refused with a message.
-    explicit PictureFileLoader(JpegDecoder& jpeg, int maxJpegSide = 0) : m_jpeg(jpeg), m_maxJpegSide(maxJpegSide) {}
+    explicit PictureFileLoader(JpegDecoder& jpeg, int maxJpegSide = 0)
+        : m_jpeg(jpeg), m_maxJpegSide(maxJpegSide) {}
     // maxSide bounds JPEG and PNG pictures alike.
     PictureFileLoader(JpegDecoder& jpeg, PngDecoder& png, int maxSide = 0)
         : m_jpeg(jpeg), m_png(&png), m_maxJpegSide(maxSide) {}

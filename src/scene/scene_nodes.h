@@ -89,8 +89,15 @@ private:
     ColorF m_modulate{1, 1, 1, 1};
 };
 
-enum CubePart : unsigned { cpTop = 1, cpBottom = 2, cpFront = 4, cpBack = 8, cpLeft = 16, cpRight = 32,
-                           cpAll = 63 };
+enum CubePart : unsigned {
+    cpTop = 1,
+    cpBottom = 2,
+    cpFront = 4,
+    cpBack = 8,
+    cpLeft = 16,
+    cpRight = 32,
+    cpAll = 63
+};
 
 class TGLCube : public TGLBaseSceneObject {
 public:

@@ -20,7 +20,9 @@ TGLBaseSceneObject::TGLBaseSceneObject(std::string name) : m_name(std::move(name
 
 TGLBaseSceneObject::~TGLBaseSceneObject() = default;
 
-void TGLBaseSceneObject::setVisible(bool visible) { assignChanged(*this, m_visible, visible); }
+void TGLBaseSceneObject::setVisible(bool visible) {
+    assignChanged(*this, m_visible, visible);
+}
 
 bool TGLBaseSceneObject::visibleInTree() const {
     for (const TGLBaseSceneObject* node = this; node; node = node->m_parent)
@@ -29,10 +31,18 @@ bool TGLBaseSceneObject::visibleInTree() const {
     return true;
 }
 
-void TGLBaseSceneObject::setPosition(Vec3 p) { assignChanged(*this, m_position, p); }
-void TGLBaseSceneObject::setDirection(Vec3 d) { assignChanged(*this, m_direction, d); }
-void TGLBaseSceneObject::setUp(Vec3 u) { assignChanged(*this, m_up, u); }
-void TGLBaseSceneObject::setScale(Vec3 s) { assignChanged(*this, m_scale, s); }
+void TGLBaseSceneObject::setPosition(Vec3 p) {
+    assignChanged(*this, m_position, p);
+}
+void TGLBaseSceneObject::setDirection(Vec3 d) {
+    assignChanged(*this, m_direction, d);
+}
+void TGLBaseSceneObject::setUp(Vec3 u) {
+    assignChanged(*this, m_up, u);
+}
+void TGLBaseSceneObject::setScale(Vec3 s) {
+    assignChanged(*this, m_scale, s);
+}
 
 void TGLBaseSceneObject::setTurnAngle(float degrees) {
     assignChanged(*this, m_turnAngle, normalizeTurnAngle(degrees));
@@ -66,7 +76,9 @@ void TGLBaseSceneObject::doProgress(double deltaTime) {
         m_children[i]->doProgress(deltaTime);
 }
 
-void TGLBaseSceneObject::accept(NodeVisitor& visitor) { visitor.visit(*this); }
+void TGLBaseSceneObject::accept(NodeVisitor& visitor) {
+    visitor.visit(*this);
+}
 
 void TGLBaseSceneObject::touch() {
     for (TGLBaseSceneObject* node = this; node; node = node->m_parent)

@@ -58,7 +58,9 @@ public:
 
     TGLBaseSceneObject* parent() const { return m_parent; }
     int count() const { return static_cast<int>(m_children.size()); }
-    TGLBaseSceneObject& child(int index) const { return *m_children.at(static_cast<std::size_t>(index)); }
+    TGLBaseSceneObject& child(int index) const {
+        return *m_children.at(static_cast<std::size_t>(index));
+    }
     template <class T, class... Args> T& addNewChild(Args&&... args) {
         auto node = std::make_unique<T>(std::forward<Args>(args)...);
         T& ref = *node;
@@ -68,7 +70,9 @@ public:
     void deleteChildren();
     // Depth-first search of the subtree (not this node) for the first node of that name.
     TGLBaseSceneObject* findChild(std::string_view name) const;
-    template <class T> T* find(std::string_view name) const { return dynamic_cast<T*>(findChild(name)); }
+    template <class T> T* find(std::string_view name) const {
+        return dynamic_cast<T*>(findChild(name));
+    }
 
     ProgressEvent onProgress;
     // Raises this node's progress event, then its children's, in order.

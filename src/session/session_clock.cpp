@@ -1,9 +1,8 @@
 #include "session_clock.h"
 
-#include <algorithm>
-
 #include "round_half_even.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace cantorix::session {

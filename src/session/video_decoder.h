@@ -26,12 +26,15 @@ struct VideoFrame {
     int width = 0, height = 0;
     std::vector<std::uint8_t> rows;
 
-    static std::size_t strideOf(int width) { return (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4; }
+    static std::size_t strideOf(int width) {
+        return (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+    }
     std::size_t stride() const { return strideOf(width); }
     bool empty() const { return width <= 0 || height <= 0 || rows.size() < stride() * height; }
     // Pixel at column x of row y counted from the bottom: its blue, green and red bytes.
     const std::uint8_t* pixel(int x, int y) const {
-        return rows.data() + stride() * static_cast<std::size_t>(y) + static_cast<std::size_t>(x) * 3;
+        return rows.data() + stride() * static_cast<std::size_t>(y) +
+               static_cast<std::size_t>(x) * 3;
     }
 };
 

@@ -46,9 +46,9 @@ scene::TGLAviPlane::Mesh buildVideoMesh(int width, int height, int step) {
     mesh.vertices.reserve(static_cast<std::size_t>(columns) * rows * 3);
     for (int r = 0; r < rows; ++r)
         for (int j = 0; j < columns; ++j)
-            mesh.vertices.insert(mesh.vertices.end(),
-                                 {static_cast<float>(j) * unit - left,
-                                  static_cast<float>(r) * unit - bottom, 0.0f});
+            mesh.vertices.insert(
+                mesh.vertices.end(),
+                {static_cast<float>(j) * unit - left, static_cast<float>(r) * unit - bottom, 0.0f});
     mesh.strips = rows - 1;
     mesh.stripLength = 2 * columns;
     mesh.indices.reserve(static_cast<std::size_t>(mesh.strips) * mesh.stripLength);

@@ -9,7 +9,8 @@ namespace fs = std::filesystem;
 CoverCache::CoverCache(scene::TGLMaterialLibrary& covers, scene::ImageLoader& loader,
                        const fs::path& fallback, std::size_t slots)
     : m_covers(covers), m_loader(loader) {
-    m_covers.addTextureMaterial(std::string(kFallbackCoverMaterial), loader.load(fallback), fallback);
+    m_covers.addTextureMaterial(std::string(kFallbackCoverMaterial), loader.load(fallback),
+                                fallback);
     // The slots exist from the start and only their pictures change, so the renderer keeps one
     // texture per slot however many covers pass through.
     for (std::size_t i = 0; i < std::max<std::size_t>(slots, 1); ++i) {

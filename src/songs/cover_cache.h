@@ -61,9 +61,10 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable_any m_wake;
-    std::deque<std::filesystem::path> m_queue;               // guarded
-    std::set<std::filesystem::path> m_inFlight;              // guarded: queued or decoding
-    std::vector<std::pair<std::filesystem::path, scene::Image>> m_done; // guarded; empty: unreadable
+    std::deque<std::filesystem::path> m_queue;  // guarded
+    std::set<std::filesystem::path> m_inFlight; // guarded: queued or decoding
+    std::vector<std::pair<std::filesystem::path, scene::Image>>
+        m_done; // guarded; empty: unreadable
     std::jthread m_worker;
 };
 

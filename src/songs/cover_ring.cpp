@@ -7,9 +7,13 @@ CoverRing::CoverRing(TSongList& songs, scene::TGLCube& cover, scene::TGLMaterial
     : m_songs(songs), m_cover(cover), m_covers(covers), m_selectSong(std::move(selectSong)),
       m_materialOf(std::move(materialOf)) {}
 
-void CoverRing::LeftarrowButtonClick() { arrowClick(-1); }
+void CoverRing::LeftarrowButtonClick() {
+    arrowClick(-1);
+}
 
-void CoverRing::RightArrowButtonClick() { arrowClick(+1); }
+void CoverRing::RightArrowButtonClick() {
+    arrowClick(+1);
+}
 
 void CoverRing::arrowClick(int direction) {
     // At either end the index stays, but the turn and the new preview still happen.
@@ -41,7 +45,8 @@ void CoverRing::CoverProgress(double deltaTime) {
         refreshCover();
         return;
     }
-    m_cover.setTurnAngle(static_cast<float>(m_cover.turnAngle() + deltaTime * kTurnSpeed * m_cover.tag()));
+    m_cover.setTurnAngle(
+        static_cast<float>(m_cover.turnAngle() + deltaTime * kTurnSpeed * m_cover.tag()));
     refreshCover();
 }
 

@@ -28,7 +28,9 @@ void TSongList::setItemIndex(int index) {
         m_index = index;
 }
 
-std::string TSongList::selected() const { return m_index >= 0 ? m_items[static_cast<std::size_t>(m_index)] : ""; }
+std::string TSongList::selected() const {
+    return m_index >= 0 ? m_items[static_cast<std::size_t>(m_index)] : "";
+}
 
 namespace {
 
@@ -64,7 +66,8 @@ std::vector<std::string> sortedNames(const fs::path& dir, bool (*keep)(const fs:
 } // namespace
 
 std::vector<std::string> listSongEntries(const fs::path& songsDir) {
-    return sortedNames(songsDir, [](const fs::directory_entry&) { return true; }, Unreadable::Throw);
+    return sortedNames(
+        songsDir, [](const fs::directory_entry&) { return true; }, Unreadable::Throw);
 }
 
 std::string findSongFileName(const fs::path& folder) {
@@ -118,8 +121,8 @@ std::vector<fs::path> coverFiles(const fs::path& songsDir, const std::vector<std
     return files;
 }
 
-std::vector<scene::Image> decodePictures(const std::vector<fs::path>& files, scene::ImageLoader& loader,
-                                         unsigned threads) {
+std::vector<scene::Image> decodePictures(const std::vector<fs::path>& files,
+                                         scene::ImageLoader& loader, unsigned threads) {
     std::vector<scene::Image> pictures(files.size());
     std::atomic<std::size_t> next{0};
     std::mutex failureMutex;
@@ -141,7 +144,8 @@ std::vector<scene::Image> decodePictures(const std::vector<fs::path>& files, sce
             }
         }
     };
-    const unsigned workers = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(files.size())));
+    const unsigned workers =
+        std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(files.size())));
     {
         std::vector<std::jthread> pool;
         for (unsigned t = 1; t < workers; ++t)
@@ -164,11 +168,12 @@ int registerCoverMaterials(scene::TGLMaterialLibrary& covers, const fs::path& so
         if (pictures[i].empty())
             ++fallbacks;
         else
-            covers.addTextureMaterial(coverMaterialName(static_cast<int>(i)), std::move(pictures[i]),
-                                      own[i]);
+            covers.addTextureMaterial(coverMaterialName(static_cast<int>(i)),
+                                      std::move(pictures[i]), own[i]);
     }
     if (fallbacks > 0)
-        covers.addTextureMaterial(std::string(kFallbackCoverMaterial), loader.load(fallback), fallback);
+        covers.addTextureMaterial(std::string(kFallbackCoverMaterial), loader.load(fallback),
+                                  fallback);
     return fallbacks;
 }
 

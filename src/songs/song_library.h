@@ -56,7 +56,9 @@ std::vector<scene::Image> decodePictures(const std::vector<std::filesystem::path
                                          scene::ImageLoader& loader, unsigned threads);
 
 // The cover material of a list entry: "c" followed by its index.
-inline std::string coverMaterialName(int index) { return "c" + std::to_string(index); }
+inline std::string coverMaterialName(int index) {
+    return "c" + std::to_string(index);
+}
 // The one material that every entry without a readable cover of its own shows.
 inline constexpr std::string_view kFallbackCoverMaterial = "c-fallback";
 

@@ -9,14 +9,14 @@ namespace cantorix::songs {
 
 struct SelectionCommand {
     enum Kind {
-        None,        // the key means nothing here (Escape without a search keeps its old meaning)
+        None, // the key means nothing here (Escape without a search keeps its old meaning)
         QueryChanged,
-        Step,        // by `steps` songs, clamped to the ends
+        Step, // by `steps` songs, clamped to the ends
         First,
         Last,
         Random,
-        NextVoice,   // a duet's other voice sings
-        Start,       // sing the selected song
+        NextVoice, // a duet's other voice sings
+        Start,     // sing the selected song
     };
     Kind kind = None;
     int steps = 0;

@@ -1,9 +1,8 @@
 #include "app/command_line.h"
 #include "app/program_files.h"
 
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 
 using namespace cantorix::app;
 namespace fs = std::filesystem;
@@ -62,7 +61,8 @@ TEST_F(ProgramFilesTest, TheExecutableIsFoundThroughItsLinks) {
     fs::create_symlink(m_dir / "bin/cantorix", m_dir / "bin/karaoke");
     const fs::path real = fs::canonical(m_dir / "install/cantorix");
     const fs::path noProc = m_dir / "no-proc/self/exe";
-    EXPECT_EQ(executablePath(m_dir / "bin/karaoke", "karaoke"), real) << "from /proc, whatever argv[0]";
+    EXPECT_EQ(executablePath(m_dir / "bin/karaoke", "karaoke"), real)
+        << "from /proc, whatever argv[0]";
     EXPECT_EQ(executablePath(noProc, m_dir / "bin/karaoke"), real) << "argv[0] resolved";
     EXPECT_EQ(programDirectory({}, executablePath(m_dir / "bin/karaoke", "karaoke")),
               real.parent_path());
@@ -73,7 +73,8 @@ TEST_F(ProgramFilesTest, StartUpRefusesAProgramDirectoryWithoutPicturesOrAnUnrea
         requireDataDirectory(m_dir);
         ADD_FAILURE() << "a program directory without data/ passed";
     } catch (const EProgramFilesError& e) {
-        EXPECT_NE(std::string(e.what()).find((m_dir / "data").string()), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find((m_dir / "data").string()), std::string::npos)
+            << e.what();
     }
     fs::create_directory(m_dir / "data");
     EXPECT_NO_THROW(requireDataDirectory(m_dir));
@@ -91,20 +92,22 @@ TEST_F(ProgramFilesTest, APlainFileCountsAndAMissingDirectoryIsEmpty) {
 }
 
 TEST(CommandLineTest, SongRootsComeFromTheProgramTheDataFolderAndEverySongsOption) {
-    const auto cmd = parseCommandLine({"--songs", "/media/a", "--songs=/media/b/", "--songs", "/media/a",
-                                       "--cache", "/tmp/c"});
+    const auto cmd = parseCommandLine(
+        {"--songs", "/media/a", "--songs=/media/b/", "--songs", "/media/a", "--cache", "/tmp/c"});
     ASSERT_TRUE(cmd.error.empty()) << cmd.error;
     const auto env = [](const char* name) -> const char* {
         const std::string n = name;
         return n == "HOME" ? "/home/me" : n == "XDG_CACHE_HOME" ? "relative/is/ignored" : nullptr;
     };
     EXPECT_EQ(songRoots(cmd, "/opt/cx", env),
-              (std::vector<fs::path>{"/opt/cx/songs", "/home/me/.local/share/cantorix/songs", "/media/a",
-                                     "/media/b"}));
+              (std::vector<fs::path>{"/opt/cx/songs", "/home/me/.local/share/cantorix/songs",
+                                     "/media/a", "/media/b"}));
     EXPECT_EQ(cacheDirectory(cmd, env), fs::path("/tmp/c"));
     EXPECT_EQ(cacheDirectory({}, env), fs::path("/home/me/.cache/cantorix"));
     const auto xdg = [](const char* name) -> const char* {
-        return std::string(name) == "XDG_DATA_HOME" ? "/xdg/data" : std::string(name) == "XDG_CACHE_HOME" ? "/xdg/cache" : nullptr;
+        return std::string(name) == "XDG_DATA_HOME"    ? "/xdg/data"
+               : std::string(name) == "XDG_CACHE_HOME" ? "/xdg/cache"
+                                                       : nullptr;
     };
     EXPECT_EQ(songRoots({}, "/p", xdg)[1], fs::path("/xdg/data/cantorix/songs"));
     EXPECT_EQ(cacheDirectory({}, xdg), fs::path("/xdg/cache/cantorix"));

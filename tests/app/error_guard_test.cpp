@@ -1,11 +1,9 @@
 #include "app/error_guard.h"
 
-#include <gtest/gtest.h>
-
 #include <QEvent>
 #include <QObject>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <new>
 #include <stdexcept>
 #include <system_error>

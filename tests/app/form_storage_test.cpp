@@ -3,13 +3,12 @@
 #include "app/options_form.h"
 #include "fakes/blank_image_loader.h"
 #include "fakes/fake_glyph_rasterizer.h"
-#include "platform/ini_profile_file.h"
 #include "fakes/file_bytes.h"
-
-#include <gtest/gtest.h>
+#include "platform/ini_profile_file.h"
 
 #include <clocale>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <unistd.h>
 
@@ -51,7 +50,8 @@ const char* const kDesignDefaults = "[Score]\r\n"
 // One start of the game as far as the options go: the scene, the hall of fame, Score.ini.
 struct GameStart {
     explicit GameStart(const fs::path& file)
-        : game(loader, glyphs, "/nowhere"), ini(file), storage(ini, formStorage1Properties(game, hallOfFame, &songFolders)) {}
+        : game(loader, glyphs, "/nowhere"), ini(file),
+          storage(ini, formStorage1Properties(game, hallOfFame, &songFolders)) {}
     scene::testing::BlankImageLoader loader;
     scene::testing::FakeGlyphRasterizer glyphs;
     GameScene game;
@@ -70,7 +70,9 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
     fs::path file() const { return m_dir / "Score.ini"; }
-    void writeIni(const std::string& text) const { std::ofstream(file(), std::ios::binary) << text; }
+    void writeIni(const std::string& text) const {
+        std::ofstream(file(), std::ios::binary) << text;
+    }
     std::unique_ptr<GameStart> start() const { return std::make_unique<GameStart>(file()); }
 
     fs::path m_dir;
@@ -113,14 +115,15 @@ TEST_F(FormStorageTest, EveryStoredPropertySurvivesARestart) {
         run->storage.save();
     }
     const std::string text = readFile(file());
-    for (const char* line : {"\r\nGLButton5_FocusedColor=-2147483643\r\n", "\r\nGLEdit1_Caption=party.wav\r\n",
-                             "\r\nistabs_Caption=\r\n", "\r\nGLScrollbar1_Pos=37\r\n", "\r\nGLScrollbar2_Pos=3.5\r\n",
-                             "\r\nGLLabel6_Caption=Video Quality (High)\r\n",
-                             "\r\nDifficulty_Pos=3\r\nMicDelay_Pos=137\r\nSongOrder_Caption=Folder\r\n"
-                             "ShowUnplayable_Checked=1\r\n",
-                             "\r\n[Score.SongFolders_Items]\r\nCount=2\r\nItem0=/media/karaoke\r\n"
-                             "Item1=/home/me/more songs\r\n",
-                             "\r\n[Score.ListBox1_Items]\r\nCount=2\r\nItem0=852:red\r\nItem1=99:blue\r\n"})
+    for (const char* line :
+         {"\r\nGLButton5_FocusedColor=-2147483643\r\n", "\r\nGLEdit1_Caption=party.wav\r\n",
+          "\r\nistabs_Caption=\r\n", "\r\nGLScrollbar1_Pos=37\r\n", "\r\nGLScrollbar2_Pos=3.5\r\n",
+          "\r\nGLLabel6_Caption=Video Quality (High)\r\n",
+          "\r\nDifficulty_Pos=3\r\nMicDelay_Pos=137\r\nSongOrder_Caption=Folder\r\n"
+          "ShowUnplayable_Checked=1\r\n",
+          "\r\n[Score.SongFolders_Items]\r\nCount=2\r\nItem0=/media/karaoke\r\n"
+          "Item1=/home/me/more songs\r\n",
+          "\r\n[Score.ListBox1_Items]\r\nCount=2\r\nItem0=852:red\r\nItem1=99:blue\r\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
 
     auto next = start();
@@ -151,7 +154,8 @@ TEST_F(FormStorageTest, EveryStoredPropertySurvivesARestart) {
     EXPECT_EQ(next->hallOfFame.entries(), (std::vector<std::string>{"852:red", "99:blue"}));
     EXPECT_EQ(songOrderOf(g.SongOrder->caption()), songs::SongOrder::ByFolder);
     EXPECT_TRUE(showsUnplayableSongs(g));
-    EXPECT_EQ(next->songFolders, (std::vector<std::string>{"/media/karaoke", "/home/me/more songs"}));
+    EXPECT_EQ(next->songFolders,
+              (std::vector<std::string>{"/media/karaoke", "/home/me/more songs"}));
 }
 
 TEST_F(FormStorageTest, HallOfFameSectionIsErasedAndRewrittenAtEverySave) {
@@ -162,7 +166,9 @@ TEST_F(FormStorageTest, HallOfFameSectionIsErasedAndRewrittenAtEverySave) {
     run->hallOfFame.assign({"7:z"});
     run->storage.save();
     const std::string text = readFile(file());
-    EXPECT_TRUE(text.ends_with("SongOrder_Caption=Artist\r\nShowUnplayable_Checked=0\r\n[Score.ListBox1_Items]\r\nCount=1\r\nItem0=7:z\r\n")) << text;
+    EXPECT_TRUE(text.ends_with("SongOrder_Caption=Artist\r\nShowUnplayable_Checked=0\r\n[Score."
+                               "ListBox1_Items]\r\nCount=1\r\nItem0=7:z\r\n"))
+        << text;
 
     run->hallOfFame.assign({});
     run->storage.save();
@@ -179,8 +185,9 @@ TEST_F(FormStorageTest, HallOfFameSectionIsErasedAndRewrittenAtEverySave) {
 // loaded machine, most of all under the sanitizers.
 TEST_F(FormStorageTest, AHallOfFameOfManyEntriesRestoresAndSavesWhole) {
     constexpr int kEntries = 60000;
-    std::string text = "[Score]\r\nFormVersion=0\r\n[Score.ListBox1_Items]\r\nCount=" +
-                       std::to_string(kEntries) + "\r\n";
+    std::string text =
+        "[Score]\r\nFormVersion=0\r\n[Score.ListBox1_Items]\r\nCount=" + std::to_string(kEntries) +
+        "\r\n";
     for (int i = 0; i < kEntries; ++i)
         text += "Item" + std::to_string(i) + "=" + std::to_string(i % 9973) + ":Singer " +
                 std::to_string(i) + "\r\n";
@@ -219,7 +226,7 @@ TEST_F(FormStorageTest, MalformedValuesGiveZeroOrKeepTheDesignValue) {
     EXPECT_EQ(g.GLButton5->focusedColor(), 0xFFu);
     EXPECT_EQ(g.GLButton6->defaultColor(), 0u);
     EXPECT_EQ(g.GLButton6->focusedColor(), 0xFFFFFFu); // missing: the design value
-    EXPECT_EQ(g.GLScrollbar1->pos(), 91.0f);          // clamped to Max − PageSize + 1
+    EXPECT_EQ(g.GLScrollbar1->pos(), 91.0f);           // clamped to Max − PageSize + 1
     EXPECT_EQ(g.GLScrollbar2->pos(), 1.0f);
     EXPECT_EQ(g.GLScrollbar3->pos(), 8.0f);
     EXPECT_EQ(g.istabs->caption(), "");
@@ -233,9 +240,11 @@ TEST_F(FormStorageTest, APropertyThatFailsKeepsItsValueAndTheOthersAreRestored) 
     std::string a = "a", b = "b";
     float c = 0;
     std::vector<StoredProperty> list;
-    list.push_back({"A.Caption", StoredProperty::Text{[&] { return a; },
-                                                      [](const std::string&) { throw std::runtime_error("no"); }}});
-    list.push_back({"B.Caption", StoredProperty::Text{[&] { return b; }, [&](const std::string& v) { b = v; }}});
+    list.push_back({"A.Caption", StoredProperty::Text{
+                                     [&] { return a; },
+                                     [](const std::string&) { throw std::runtime_error("no"); }}});
+    list.push_back({"B.Caption",
+                    StoredProperty::Text{[&] { return b; }, [&](const std::string& v) { b = v; }}});
     list.push_back({"C.Pos", StoredProperty::Float{[&] { return c; }, [&](float v) { c = v; }}});
     FormStorage storage(ini, std::move(list));
     storage.save(); // before a restore nothing is written

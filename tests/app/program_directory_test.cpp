@@ -2,11 +2,9 @@
 #include "app/program_files.h"
 #include "audio/recording_paths.h"
 
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace cantorix::app;
 namespace fs = std::filesystem;
@@ -35,7 +33,10 @@ TEST_F(ProgramDirectoryTest, DataIsFoundBesideTheBinaryOrInTheInstalledPrefix) {
     const Case cases[] = {
         {"build tree", {"build/data"}, "build", "build"},
         {"installed", {"usr/share/cantorix/data"}, "usr/bin", "usr/share/cantorix"},
-        {"data beside the binary wins", {"usr/bin/data", "usr/share/cantorix/data"}, "usr/bin", "usr/bin"},
+        {"data beside the binary wins",
+         {"usr/bin/data", "usr/share/cantorix/data"},
+         "usr/bin",
+         "usr/bin"},
         {"installed without data", {"usr/share/cantorix"}, "usr/bin", "usr/bin"},
         {"nothing anywhere", {}, "opt/x", "opt/x"},
         {"only a bin/ looks into share/", {"opt/share/cantorix/data"}, "opt/games", "opt/games"},

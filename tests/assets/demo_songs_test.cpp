@@ -9,6 +9,7 @@
 #include "demo_songs/lead_voice.h"
 #include "demo_songs/melody_pitch.h"
 #include "demo_songs/song_text.h"
+#include "fakes/file_bytes.h"
 #include "pitch/memory_wave_stream.h"
 #include "pitch/sound.h"
 #include "platform/ffmpeg_audio_decoder.h"
@@ -18,7 +19,6 @@
 #include "scene/picture_loader.h"
 #include "songs/song_file.h"
 #include "songs/standard_song.h"
-#include "fakes/file_bytes.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,7 @@
 #include "audio/audio_convertor.h"
-
 #include "fakes/fake_codec_port.h"
 
 #include <gtest/gtest.h>
-
 #include <numeric>
 #include <string>
 
@@ -181,9 +179,8 @@ TEST_F(AudioConvertorTest, ConvertsFromTheSourcesPositionAndStopsWhenAborted) {
     MemoryStream source(ramp(20000));
     source.setPosition(11000);
     int blocks = 0;
-    convertor.onAudioConverted = [&](TdeAudioConvertor&, std::span<const std::uint8_t>, bool& abort) {
-        abort = ++blocks == 2;
-    };
+    convertor.onAudioConverted = [&](TdeAudioConvertor&, std::span<const std::uint8_t>,
+                                     bool& abort) { abort = ++blocks == 2; };
     convertor.convert(source);
     EXPECT_EQ(blocks, 2);
     EXPECT_TRUE(convertor.aborted());

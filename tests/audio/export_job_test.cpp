@@ -272,8 +272,8 @@ TEST_F(ExportJobTest, TheTemporaryMp3NeverTakesAUsersFileAndIsRemovedOnFailure) 
         EXPECT_EQ(std::string(e.what()),
                   "Cannot save \"" + (m_root / "taken.mp3").string() + "\". Is a directory");
     }
-    EXPECT_EQ(destinationFolderFiles(),
-              (std::vector<std::string>{"data", "out.mp3", "out.mp3.part", "song.mp3", "taken.mp3"}));
+    EXPECT_EQ(destinationFolderFiles(), (std::vector<std::string>{"data", "out.mp3", "out.mp3.part",
+                                                                  "song.mp3", "taken.mp3"}));
     EXPECT_EQ(mixDirectoryFiles(), (std::vector<std::string>{"buf.wav", "buf1.wav"}));
 }
 

@@ -2,9 +2,8 @@
 #include "audio/mpeg_scan.h"
 #include "audio/riff_stream.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -106,7 +105,8 @@ TEST(MpegScanTest, HeaderWithoutTwoConsistentFollowersIsNotTheFirstFrame) {
     FrameSpec other;
     other.bitRateIndex = 10;
     const int otherLength = 1152 * 160 * 125 / 44100;
-    Bytes mixed = concat(frame({}, 417), concat(frame(other, otherLength), frame(other, otherLength)));
+    Bytes mixed =
+        concat(frame({}, 417), concat(frame(other, otherLength), frame(other, otherLength)));
     const Bytes file = concat(concat(fake, mixed), frames(4));
     TMpegFrameRecord r;
     EXPECT_GT(mpegScan(file, r), 0);
@@ -147,7 +147,7 @@ TEST(MpegScanTest, XingHeaderGivesTheFrameCount) {
     Bytes file = frames(3);
     // Stereo MPEG 1: the tag follows 4 header bytes and 32 bytes of side information.
     std::memcpy(&file[36], "Xing", 4);
-    file[36 + 7] = 0x01;                    // frame count present
+    file[36 + 7] = 0x01;                        // frame count present
     file[36 + 10] = 0x13, file[36 + 11] = 0x88; // 5000, big-endian
     TMpegFrameRecord r;
     EXPECT_EQ(mpegScan(file, r), 5000LL * 1152 * 1000 / 44100);
@@ -163,7 +163,7 @@ TEST(MpegScanTest, XingHeaderGivesTheFrameCount) {
 TEST(MpegScanTest, MonoMpeg2XingTagSitsAfterNineBytesOfSideInformation) {
     FrameSpec s;
     s.version = 2;
-    s.bitRateIndex = 7; // 56 kbit/s
+    s.bitRateIndex = 7;    // 56 kbit/s
     s.sampleRateIndex = 1; // 24000 Hz
     s.channelMode = 3;
     const int length = 576 * 56 * 125 / 24000; // 168

@@ -2,10 +2,9 @@
 #include "audio/riff_stream.h"
 #include "audio/sub_stream.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
 
@@ -88,7 +87,9 @@ TEST(TdeSubStreamTest, RefusesWindowsOutsideItsParent) {
     EXPECT_THROW(TdeSubStream(&parent, 5, 6), EAssertionFailed);
     EXPECT_NO_THROW(TdeSubStream(&parent, 5, 5));
     int destroyed = 0;
-    { TdeSubStream owned(&parent, 1, 2, [&](TdeSubStream&) { ++destroyed; }); }
+    {
+        TdeSubStream owned(&parent, 1, 2, [&](TdeSubStream&) { ++destroyed; });
+    }
     EXPECT_EQ(destroyed, 1);
 }
 
@@ -181,8 +182,8 @@ TEST(TdeRIFFAudioReaderTest, FormatChunkResetsDefaultsBeforeReading) {
 
 TEST(TdeRIFFAudioReaderTest, RejectsMalformedFiles) {
     expectInvalid(riff({{"fmt ", Bytes(513)}, {"data", Bytes(4)}}));
-    expectInvalid(riff({{"data", Bytes(4)}}));          // no format
-    expectInvalid(riff({{"fmt ", pcmRecord()}}));       // no data
+    expectInvalid(riff({{"data", Bytes(4)}}));                  // no format
+    expectInvalid(riff({{"fmt ", pcmRecord()}}));               // no data
     expectInvalid(riff({{"fmt ", pcmRecord()}, {"data", {}}})); // nothing to convert
     Bytes notWave = riff({{"fmt ", pcmRecord()}, {"data", Bytes(4)}});
     notWave[8] = 'X';

@@ -3,11 +3,10 @@
 #include "base/atomic_file.h"
 #include "fakes/file_bytes.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <csignal>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>

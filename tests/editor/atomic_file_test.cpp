@@ -3,10 +3,9 @@
 #include "editor/atomic_file.h"
 #include "editor/video_attach.h"
 
-#include <gtest/gtest.h>
-
 #include <csignal>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -80,8 +79,10 @@ TEST_F(AtomicFileTest, FailedSaveKeepsTheOldFile) {
     writeFileAtomically(file, "old text\r\n");
     {
         FileSizeLimit limit(16);
-        const std::string message = messageOf([&] { writeFileAtomically(file, std::string(4096, 'x')); });
-        EXPECT_EQ(message.rfind("Cannot create file \"" + file.string() + "\". ", 0), 0u) << message;
+        const std::string message =
+            messageOf([&] { writeFileAtomically(file, std::string(4096, 'x')); });
+        EXPECT_EQ(message.rfind("Cannot create file \"" + file.string() + "\". ", 0), 0u)
+            << message;
     }
     EXPECT_EQ(readWholeFile(file), "old text\r\n");
     EXPECT_EQ(entries(), 1u);
@@ -108,7 +109,8 @@ TEST_F(AtomicFileTest, ShortSongKeepsItsVideoLineAndGetsASecond) {
     const fs::path file = m_dir / "song.txt";
     writeFileAtomically(file, "#TITLE:T\r\n#VIDEO:a.avi\r\n: 0 1 20 la\r\nE\r\n");
     attachVideo(file, "b.avi");
-    EXPECT_EQ(readWholeFile(file), "#TITLE:T\r\n#VIDEO:a.avi\r\n#VIDEO:b.avi\r\n: 0 1 20 la\r\nE\r\n");
+    EXPECT_EQ(readWholeFile(file),
+              "#TITLE:T\r\n#VIDEO:a.avi\r\n#VIDEO:b.avi\r\n: 0 1 20 la\r\nE\r\n");
 }
 
 TEST_F(AtomicFileTest, VideoEditorFailuresWriteNothing) {

@@ -11,11 +11,10 @@
 #include "midi/midi_errors.h"
 #include "midi/midi_position.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 using namespace cantorix;
@@ -31,14 +30,18 @@ namespace {
 class EditorScreenTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("cantorix-editor-screen-" + std::to_string(::getpid()));
+        m_dir =
+            fs::temp_directory_path() / ("cantorix-editor-screen-" + std::to_string(::getpid()));
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
         m_root.setBounds(0, 0, 1000, 1000);
         m_controls = buildEditorControls(m_root, look());
         m_screen = std::make_unique<EditorScreen>(
             m_controls, look(),
-            EditorServices{{}, &m_outputs, &m_timer, m_invoker,
+            EditorServices{{},
+                           &m_outputs,
+                           &m_timer,
+                           m_invoker,
                            [this](std::string_view filter) {
                                m_filters.emplace_back(filter);
                                return m_nextFile;
@@ -55,20 +58,21 @@ protected:
 
     // A melody in track 1 (PPQN 120, 1 ms per tick), a track without notes in track 2.
     std::string writeSong(const std::string& name = "a melody file with a long name.mid") {
-        const auto bytes = midiFile(
-            {TrackBody().text(0, 3, "Conductor of the band").tempo(0, 120000).end(),
-             TrackBody()
-                 .text(0, 3, "Melody")
-                 .event(6000, {0x90, 60, 100})
-                 .event(480, {0x80, 60, 0})
-                 .event(120, {0x90, 64, 100})
-                 .event(240, {0x80, 64, 0})
-                 .end(120),
-             TrackBody().event(0, {0xB0, 7, 100}).end(9000)},
-            Header().withDivision(120));
+        const auto bytes =
+            midiFile({TrackBody().text(0, 3, "Conductor of the band").tempo(0, 120000).end(),
+                      TrackBody()
+                          .text(0, 3, "Melody")
+                          .event(6000, {0x90, 60, 100})
+                          .event(480, {0x80, 60, 0})
+                          .event(120, {0x90, 64, 100})
+                          .event(240, {0x80, 64, 0})
+                          .end(120),
+                      TrackBody().event(0, {0xB0, 7, 100}).end(9000)},
+                     Header().withDivision(120));
         const fs::path file = m_dir / name;
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return file.string();
     }
     void pickMidi(const std::string& file) {
@@ -96,7 +100,8 @@ protected:
     TGLGuiLayout m_layout{"GLGuiLayout2", MaterialRef{&m_skin, "defaultSkin"}};
     TGLBitmapFont m_font1{"Menufont1", FontSpec{"Arial", 16, true, clWhite}, m_glyphs};
     TGLBitmapFont m_font2{"Menufont2", FontSpec{"Arial", 16, false, clWhite}, m_glyphs};
-    TGLBitmapFont m_font4{"GLStoredBitmapFont4", FontSpec{"MS Sans Serif", 11, false, clWhite}, m_glyphs};
+    TGLBitmapFont m_font4{"GLStoredBitmapFont4", FontSpec{"MS Sans Serif", 11, false, clWhite},
+                          m_glyphs};
     TGLBaseControl m_root{"Root5"};
     EditorControls m_controls;
     midi::testing::FakeMidiOutputs m_outputs;
@@ -175,7 +180,9 @@ TEST_F(EditorScreenTest, NextShowsTheSongTextOfTheSelectedTrack) {
     clickOn(child(3));
     m_screen->GLButton12ButtonClick();
     ASSERT_EQ(m_shown.size(), 1u);
-    EXPECT_EQ(m_shown[0].rfind("#TITLE:Title\r\n#ARTIST:None\r\n#MP3:\r\n#BPM:125\r\n#GAP:60\r\n: 0 4 ", 0), 0u);
+    EXPECT_EQ(m_shown[0].rfind(
+                  "#TITLE:Title\r\n#ARTIST:None\r\n#MP3:\r\n#BPM:125\r\n#GAP:60\r\n: 0 4 ", 0),
+              0u);
     EXPECT_TRUE(m_notices.empty());
 }
 

@@ -14,7 +14,9 @@ using midi::test::TrackBody;
 namespace {
 
 // PPQN 120 at 120 ms per quarter note: one tick is one millisecond.
-TrackBody tempoTrack() { return TrackBody().tempo(0, 120000).end(); }
+TrackBody tempoTrack() {
+    return TrackBody().tempo(0, 120000).end();
+}
 
 struct Loaded {
     midi::TMidiData data;
@@ -66,8 +68,8 @@ TEST(EditorTablesTest, VelocityZeroIsANoteOffAndLengthsRunToTheNextEvent) {
                                 .event(240, {0xB0, 7, 100}) // a controller cuts the note short
                                 .event(240, {0x90, 55, 0})  // velocity 0
                                 .event(0, {0x90, 62, 80})
-                                .event(0, {64, 80})         // running status, same unit
-                                .event(360, {62, 0})        // running status, velocity 0
+                                .event(0, {64, 80})  // running status, same unit
+                                .event(360, {62, 0}) // running status, velocity 0
                                 .end(0)});
     const TrackTables t = tabulateTrack(f.data, 1, 0);
     EXPECT_EQ(t.events[1].kind, "Controller");
@@ -89,19 +91,24 @@ TEST(EditorTablesTest, ClosingRowRepeatsTheLastPitchWhenTheTrackEndsRightAfterAN
 TEST(EditorTablesTest, ClosingRowTakesTheValueOfTheEventAfterTheLastNote) {
     Loaded f({tempoTrack(), TrackBody()
                                 .event(0, {0x90, 60, 90})
-                                .event(120, {0xC0, 5})      // program change: its data byte
+                                .event(120, {0xC0, 5}) // program change: its data byte
                                 .event(120, {0x90, 48, 90})
-                                .event(120, {0xB0, 10, 3})  // "Pan" is no number
+                                .event(120, {0xB0, 10, 3}) // "Pan" is no number
                                 .end(0)});
     const TrackTables t = tabulateTrack(f.data, 1, 0);
     EXPECT_EQ(noteRows(t).back(), std::make_tuple(3, std::string("-12"), 24));
 
     Loaded g({tempoTrack(), TrackBody().event(0, {0x90, 60, 90}).event(120, {0xB0, 7, 3}).end(0)});
-    EXPECT_EQ(noteRows(tabulateTrack(g.data, 1, 0)).back(), std::make_tuple(1, std::string("0"), 24));
+    EXPECT_EQ(noteRows(tabulateTrack(g.data, 1, 0)).back(),
+              std::make_tuple(1, std::string("0"), 24));
 
-    Loaded h({tempoTrack(), TrackBody().event(0, {0x90, 60, 90}).event(0, {0x90, 61, 90})
-                                .event(120, {0xC0, 5}).end(0)});
-    EXPECT_EQ(noteRows(tabulateTrack(h.data, 1, 0)).back(), std::make_tuple(1, std::string("5"), 24));
+    Loaded h({tempoTrack(), TrackBody()
+                                .event(0, {0x90, 60, 90})
+                                .event(0, {0x90, 61, 90})
+                                .event(120, {0xC0, 5})
+                                .end(0)});
+    EXPECT_EQ(noteRows(tabulateTrack(h.data, 1, 0)).back(),
+              std::make_tuple(1, std::string("5"), 24));
 }
 
 TEST(EditorTablesTest, TrackWithoutNotesKeepsThePreviousFirstUnit) {

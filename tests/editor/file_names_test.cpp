@@ -11,10 +11,16 @@ TEST(FileNamesTest, DisplaysShowTheFirstFourteenCharacters) {
     EXPECT_EQ(firstCharacters("short.mid"), "short.mid");
     EXPECT_EQ(firstCharacters("exactly14chars"), "exactly14chars");
     // Characters, not bytes: "é" and "ü" are two bytes each.
-    EXPECT_EQ(firstCharacters("\xC3\xA9t\xC3\xA9 \xC3\xBC" "ber alles.mid"),
-              "\xC3\xA9t\xC3\xA9 \xC3\xBC" "ber alles");
+    EXPECT_EQ(firstCharacters("\xC3\xA9t\xC3\xA9 \xC3\xBC"
+                              "ber alles.mid"),
+              "\xC3\xA9t\xC3\xA9 \xC3\xBC"
+              "ber alles");
     // A stray byte counts as one character and is not merged with what follows.
-    EXPECT_EQ(firstCharacters("\xE9" "abcdefghijklmnop", 3), "\xE9" "ab");
+    EXPECT_EQ(firstCharacters("\xE9"
+                              "abcdefghijklmnop",
+                              3),
+              "\xE9"
+              "ab");
     EXPECT_EQ(firstCharacters("", 14), "");
 }
 

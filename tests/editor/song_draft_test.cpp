@@ -9,11 +9,10 @@
 #include "pitch/tone.h"
 #include "songs/song_file.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 
 using namespace cantorix;
@@ -24,17 +23,18 @@ using midi::test::TrackBody;
 
 namespace {
 
-std::string sungText(double hz) { return std::to_string(pitch::sungValueOfTone(hz)); }
+std::string sungText(double hz) {
+    return std::to_string(pitch::sungValueOfTone(hz));
+}
 
 TrackTables workedExampleTables() {
     midi::TMidiData data;
-    data.load(midiFile({TrackBody().tempo(0, 120000).end(),
-                        TrackBody()
-                            .event(6000, {0x90, 60, 100})
-                            .event(480, {0x80, 60, 0})
-                            .event(120, {0x90, 64, 100})
-                            .event(240, {0x80, 64, 0})
-                            .end(120)},
+    data.load(midiFile({TrackBody().tempo(0, 120000).end(), TrackBody()
+                                                                .event(6000, {0x90, 60, 100})
+                                                                .event(480, {0x80, 60, 0})
+                                                                .event(120, {0x90, 64, 100})
+                                                                .event(240, {0x80, 64, 0})
+                                                                .end(120)},
                        Header().withDivision(120)),
               "example.mid");
     return tabulateTrack(data, 1, 0);
@@ -47,7 +47,8 @@ TEST(SongDraftTest, WorkedExampleWithTheMendedHeaderAndSungPitches) {
     const std::string text =
         composeSongDraft({"My Title", "Me", "song.mp3", std::nullopt}, workedExampleTables());
     EXPECT_EQ(text, "#TITLE:My Title\r\n#ARTIST:Me\r\n#MP3:song.mp3\r\n#BPM:125\r\n#GAP:60\r\n"
-                    ": 0 4 " + c4 + " -\r\n: 5 2 " + e4 + " -\r\n: 7 24 " + e4 + " -\r\nE\r\n");
+                    ": 0 4 " +
+                        c4 + " -\r\n: 5 2 " + e4 + " -\r\n: 7 24 " + e4 + " -\r\nE\r\n");
     EXPECT_NE(c4, e4);
 }
 
@@ -63,8 +64,8 @@ TEST(SongDraftTest, VideoLineOnlyWhenPickedAndMp3LineAlways) {
 
 TEST(SongDraftTest, GapIsTheLeadInInTenthsOrMillisecondsAboveOneThousand) {
     EXPECT_EQ(draftGapValue(0), 0);
-    EXPECT_EQ(draftGapValue(1), 1);     // 120 ms
-    EXPECT_EQ(draftGapValue(3), 4);     // 360 ms
+    EXPECT_EQ(draftGapValue(1), 1);      // 120 ms
+    EXPECT_EQ(draftGapValue(3), 4);      // 360 ms
     EXPECT_EQ(draftGapValue(833), 1000); // 99 960 ms, still tenths
     EXPECT_EQ(draftGapValue(834), 100080);
 }
@@ -123,7 +124,8 @@ TEST(SongDraftTest, SongFromACorpusMidiFileLoadsWithTheSongReader) {
         const TrackTables tables = tabulateTrack(data, track, 0);
         if (tables.noteCount == 0)
             continue;
-        const std::string text = composeSongDraft({"Test", "Corpus", "song.mp3", std::nullopt}, tables);
+        const std::string text =
+            composeSongDraft({"Test", "Corpus", "song.mp3", std::nullopt}, tables);
         songs::SongFile song;
         ASSERT_NO_THROW(song.load(text, "/tmp", "/tmp/song.txt")) << "track " << track;
         EXPECT_EQ(song.bpm(), 125.0);

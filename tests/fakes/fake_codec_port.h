@@ -17,8 +17,8 @@ namespace cantorix::audio::testing {
 
 struct FakeCodecLog {
     struct Block {
-        std::size_t step;     // which opened stream, in opening order
-        std::size_t size;     // input bytes offered
+        std::size_t step; // which opened stream, in opening order
+        std::size_t size; // input bytes offered
         unsigned flags;
     };
     std::vector<Block> blocks;
@@ -51,10 +51,10 @@ private:
 class FakeCodecPort : public CodecPort {
 public:
     using Key = std::tuple<std::uint16_t, std::uint32_t, std::uint16_t, std::uint32_t>;
-    std::set<Key> direct;       // (tag, rate) → (tag, rate) that convert
-    int failOpenAt = -1;        // the open with this index (0-based) answers failCode
+    std::set<Key> direct; // (tag, rate) → (tag, rate) that convert
+    int failOpenAt = -1;  // the open with this index (0-based) answers failCode
     int failCode = acm::kBadFormat;
-    std::size_t unit = 1;       // the bytes a stream converts at a time
+    std::size_t unit = 1; // the bytes a stream converts at a time
     FakeCodecLog log;
     int queries = 0;
 
@@ -63,8 +63,7 @@ public:
         direct.insert({fromTag, fromRate, toTag, toRate});
     }
 
-    int query(const TdeWaveFormat& source, const TdeWaveFormat& destination,
-              bool) const override {
+    int query(const TdeWaveFormat& source, const TdeWaveFormat& destination, bool) const override {
         ++const_cast<FakeCodecPort*>(this)->queries;
         return direct.count(key(source, destination)) ? acm::kOk : acm::kNotPossible;
     }

@@ -22,8 +22,8 @@ inline void writeFile(const std::filesystem::path& file, std::string_view bytes)
 }
 
 // A RIFF WAVE file of 16-bit mono PCM: what the game's WAV microphone reads.
-inline void writeMonoWav(const std::filesystem::path& file, const std::vector<std::int16_t>& samples,
-                         std::uint32_t rate = 44100) {
+inline void writeMonoWav(const std::filesystem::path& file,
+                         const std::vector<std::int16_t>& samples, std::uint32_t rate = 44100) {
     std::ofstream out(file, std::ios::binary);
     const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
     const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);

@@ -26,9 +26,19 @@ namespace fs = std::filesystem;
 class EditorWindowTest : public cantorix::testing::GameWindowTest {
 protected:
     app::TForm1& startEditor() {
-        m_form = std::make_unique<app::TForm1>(app::AppServices{
-            m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, *m_capture,
-            m_recorderInput, m_captureError, nullptr, {}, &m_midiOutputs, &m_midiTimer});
+        m_form = std::make_unique<app::TForm1>(app::AppServices{m_root,
+                                                                *m_pictures,
+                                                                m_glyphs,
+                                                                m_clock,
+                                                                m_player,
+                                                                *m_covers,
+                                                                *m_capture,
+                                                                m_recorderInput,
+                                                                m_captureError,
+                                                                nullptr,
+                                                                {},
+                                                                &m_midiOutputs,
+                                                                &m_midiTimer});
         m_form->setSideWindows(nullptr, &m_videoEditor, &m_lyricViewer);
         m_form->show();
         EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
@@ -49,12 +59,17 @@ protected:
                 .event(240, {0x80, static_cast<std::uint8_t>(n), 0});
         melody.end(240);
         TrackBody bass;
-        bass.text(0, 3, "Bass").event(0, {0xC1, 33}).event(0, {0x91, 36, 90}).event(1920, {0x81, 36, 0}).end();
+        bass.text(0, 3, "Bass")
+            .event(0, {0xC1, 33})
+            .event(0, {0x91, 36, 90})
+            .event(1920, {0x81, 36, 0})
+            .end();
         const auto bytes = midiFile({TrackBody().tempo(0, 500000).end(), melody, bass},
                                     Header().withDivision(480));
         const fs::path file = m_root / "tune.mid";
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return file.string();
     }
 
@@ -72,7 +87,8 @@ TEST_F(EditorWindowTest, MidiTrackBecomesASongTheGameReads) {
     ASSERT_EQ(g.Root5->tag(), 1);
 
     const std::string midiPath = writeMidi();
-    form.editor().setOpenFile([&](std::string_view) { return std::optional<std::string>(midiPath); });
+    form.editor().setOpenFile(
+        [&](std::string_view) { return std::optional<std::string>(midiPath); });
     click(*e.GLButton15);
     ASSERT_EQ(e.Tracklist->count(), 6);
     EXPECT_EQ(e.GLButton14->caption(), "tune.mid");
@@ -92,11 +108,13 @@ TEST_F(EditorWindowTest, MidiTrackBecomesASongTheGameReads) {
     click(*e.GLButton12); // Next
     ASSERT_TRUE(m_lyricViewer.isVisible());
     const QString text = m_lyricViewer.RichEdit1()->toPlainText();
-    EXPECT_TRUE(text.startsWith(QStringLiteral("#TITLE:None\n#ARTIST:None\n#MP3:\n#BPM:125\n#GAP:")))
+    EXPECT_TRUE(
+        text.startsWith(QStringLiteral("#TITLE:None\n#ARTIST:None\n#MP3:\n#BPM:125\n#GAP:")))
         << text.toStdString();
 
     const fs::path saved = m_root / "songs" / "Demo Song" / "tune";
-    m_lyricViewer.setSaveDialog([&] { return std::optional<QString>(QString::fromStdString(saved.string())); });
+    m_lyricViewer.setSaveDialog(
+        [&] { return std::optional<QString>(QString::fromStdString(saved.string())); });
     m_lyricViewer.Save1->trigger();
     const fs::path file = saved.string() + ".txt";
     ASSERT_TRUE(fs::exists(file));

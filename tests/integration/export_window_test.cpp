@@ -115,8 +115,8 @@ protected:
     // Sings for singMs of the song (with the tone, or silently), then Escape ends it.
     void singAndEnd(bool withVoice, std::int64_t singMs) {
         // The voice file starts with the song's audio, as `--mic` does.
-        app::AppServices services{m_root,  *m_pictures,     m_glyphs,       m_clock, m_player,
-                                  *m_covers, m_capture, m_recorderInput, m_captureError};
+        app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_player,
+                                  *m_covers, m_capture,   m_recorderInput, m_captureError};
         if (withVoice) {
             writeToneWav(m_root / "voice.wav", static_cast<double>(singMs) / 1000 + 2);
             auto voice =

@@ -6,8 +6,8 @@
 #include "platform/audio_output.h"
 #include "platform/capture_factory.h"
 #include "platform/capture_wave_in.h"
-#include "platform/jpeg_decoder.h"
 #include "platform/file_media_player.h"
+#include "platform/jpeg_decoder.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
 #include "scene/render/scene_viewer.h"
@@ -17,8 +17,8 @@
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <iostream>
 #include <initializer_list>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -78,9 +78,9 @@ protected:
     }
     // Creates and shows the window; the deferred start follows in the event loop.
     app::TForm1& start() {
-        m_form = std::make_unique<app::TForm1>(app::AppServices{m_root, *m_pictures, m_glyphs,
-                                                                m_clock, m_player, *m_covers,
-                                                                *m_capture, m_recorderInput, m_captureError});
+        m_form = std::make_unique<app::TForm1>(
+            app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers,
+                             *m_capture, m_recorderInput, m_captureError});
         m_form->show();
         return *m_form;
     }

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QEnterEvent>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -89,7 +88,8 @@ TEST_F(MainWindowTest, ArrowStepsToTheNextSongAndPlaysItsPreview) {
     EXPECT_EQ(form.songList().itemIndex(), 2);
     const std::string firstTitle = form.game().Title->text();
     EXPECT_FALSE(firstTitle.empty());
-    ASSERT_TRUE(waitUntil([&] { return m_player.position() > 0; })) << "the first preview never played";
+    ASSERT_TRUE(waitUntil([&] { return m_player.position() > 0; }))
+        << "the first preview never played";
 
     const scene::RectI arrow = form.game().RightArrow->globalRect();
     QTest::mouseClick(form.viewer(), Qt::LeftButton, {},
@@ -129,7 +129,8 @@ void writeToneWav(const fs::path& file, double hz, double seconds, int rate) {
     out.write("data", 4);
     u32(frames * 2);
     for (std::uint32_t i = 0; i < frames; ++i)
-        u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * hz * i / rate))));
+        u16(static_cast<std::uint16_t>(
+            static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * hz * i / rate))));
 }
 
 TEST_F(MainWindowTest, TheGameListensFromStartUpOnAndTheMicFileWaitsForASession) {
@@ -141,7 +142,8 @@ TEST_F(MainWindowTest, TheGameListensFromStartUpOnAndTheMicFileWaitsForASession)
     ASSERT_NE(mic.sessionInput, nullptr);
     m_capture = std::move(mic.service);
     app::TForm1& form = start();
-    ASSERT_TRUE(waitUntil([&] { return form.sound() != nullptr && form.sound()->sampleCount() > 0; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return form.sound() != nullptr && form.sound()->sampleCount() > 0; }));
     QTest::qWait(400);
     EXPECT_EQ(form.sound()->detectedBin(), 0);
     mic.sessionInput->startOver();

@@ -2,9 +2,9 @@
 // the keyboard, the hall of fame, a close and a second start over the same configuration folder.
 
 #include "app/error_guard.h"
+#include "fakes/file_bytes.h"
 #include "game_window_fixture.h"
 #include "platform/ini_profile_file.h"
-#include "fakes/file_bytes.h"
 
 #include <fstream>
 #include <sstream>
@@ -28,9 +28,9 @@ protected:
     app::TForm1& startWithConfig() {
         m_form.reset();
         m_ini = std::make_unique<platform::IniProfileFile>(scoreIni());
-        m_form = std::make_unique<app::TForm1>(app::AppServices{
-            m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, *m_capture,
-            m_recorderInput, m_captureError, m_ini.get()});
+        m_form = std::make_unique<app::TForm1>(
+            app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers,
+                             *m_capture, m_recorderInput, m_captureError, m_ini.get()});
         m_form->show();
         EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
         return *m_form;
@@ -103,7 +103,8 @@ TEST_F(OptionsWindowTest, OptionsChangedWithClicksComeBackAfterARestart) {
         // Submit writes the file at once, options and all.
         submit(g, "bob");
         const std::string afterSubmit = readFile(scoreIni());
-        EXPECT_NE(afterSubmit.find("\r\nCount=2\r\nItem0=0:bob\r\nItem1=300:ann\r\n"), std::string::npos)
+        EXPECT_NE(afterSubmit.find("\r\nCount=2\r\nItem0=0:bob\r\nItem1=300:ann\r\n"),
+                  std::string::npos)
             << afterSubmit;
         EXPECT_NE(afterSubmit.find("\r\nistabs_Caption=\r\n"), std::string::npos);
 
@@ -111,9 +112,10 @@ TEST_F(OptionsWindowTest, OptionsChangedWithClicksComeBackAfterARestart) {
         form.close();
         const std::string text = readFile(scoreIni());
         ASSERT_TRUE(text.starts_with("[Score]\r\nFormVersion=0\r\n")) << text;
-        for (const char* line : {"\r\nGLButton5_DefaultColor=255\r\n", "\r\nGLButton11_FocusedColor=255\r\n",
-                                 "\r\nGLEdit1_Caption=Mysong.mp3\r\n", "\r\nGLScrollbar2_Pos=2.5\r\n",
-                                 "\r\nGLScrollbar3_Pos=18\r\n", "\r\nGLButton2_Caption=\r\n"})
+        for (const char* line :
+             {"\r\nGLButton5_DefaultColor=255\r\n", "\r\nGLButton11_FocusedColor=255\r\n",
+              "\r\nGLEdit1_Caption=Mysong.mp3\r\n", "\r\nGLScrollbar2_Pos=2.5\r\n",
+              "\r\nGLScrollbar3_Pos=18\r\n", "\r\nGLButton2_Caption=\r\n"})
             EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
     }
 
@@ -136,7 +138,8 @@ TEST_F(OptionsWindowTest, OptionsChangedWithClicksComeBackAfterARestart) {
 TEST_F(OptionsWindowTest, AStaleTransparencyLabelFollowsItsPosition) {
     fs::create_directories(scoreIni().parent_path());
     std::ofstream(scoreIni(), std::ios::binary)
-        << "[Score]\r\nFormVersion=0\r\nGLLabel14_Caption=Tab Transparenty (60%)\r\nGLScrollbar3_Pos=8\r\n";
+        << "[Score]\r\nFormVersion=0\r\nGLLabel14_Caption=Tab Transparenty "
+           "(60%)\r\nGLScrollbar3_Pos=8\r\n";
     app::TForm1& form = startWithConfig();
     EXPECT_EQ(form.game().GLLabel14->caption(), "Tab Transparenty (18%)");
 }
@@ -144,7 +147,8 @@ TEST_F(OptionsWindowTest, AStaleTransparencyLabelFollowsItsPosition) {
 TEST_F(OptionsWindowTest, AFileThatCannotBeSavedIsReportedOnceAndKept) {
     fs::create_directories(scoreIni()); // a folder where the file should be
     std::vector<std::string> shown;
-    app::setErrorPresenter([&](QWidget*, const QString& text) { shown.push_back(text.toStdString()); });
+    app::setErrorPresenter(
+        [&](QWidget*, const QString& text) { shown.push_back(text.toStdString()); });
     app::TForm1& form = startWithConfig();
     submit(form.game(), "ann");
     submit(form.game(), "bob");

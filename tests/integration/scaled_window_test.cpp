@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QScreen>
-
 #include <algorithm>
 
 using namespace cantorix;
@@ -29,7 +28,8 @@ protected:
         std::sort(folders.begin(), folders.end());
         ASSERT_GE(folders.size(), 4u);
         for (int i = 0; i < 4; ++i)
-            fs::create_directory_symlink(folders[i], m_root / "songs" / ("Song " + std::to_string(i)));
+            fs::create_directory_symlink(folders[i],
+                                         m_root / "songs" / ("Song " + std::to_string(i)));
     }
     // The window point over a design point of the scene as it is scaled now.
     QPoint windowPoint(const scene::TGLBaseControl& control) const {

@@ -119,7 +119,8 @@ TEST_F(ScreensTest, StartRunsTheSessionAndLeavesSongSelection) {
     app::GameScene& g = *m_game;
     // The song folder holds no song file: the start says so and song selection keeps the input.
     std::vector<std::string> shown;
-    app::setErrorPresenter([&](QWidget*, const QString& text) { shown.push_back(text.toStdString()); });
+    app::setErrorPresenter(
+        [&](QWidget*, const QString& text) { shown.push_back(text.toStdString()); });
     click(*g.Start);
     app::setErrorPresenter([](QWidget*, const QString& text) {
         ADD_FAILURE() << "error shown: " << text.toStdString();

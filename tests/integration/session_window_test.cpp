@@ -8,11 +8,11 @@
 #include "session/lane_scene.h"
 #include "songs/song_file.h"
 
-#include <cmath>
 #include <QApplication>
 #include <QImage>
 #include <QSurfaceFormat>
 #include <QTimer>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 
@@ -90,8 +90,8 @@ protected:
     // With a voice, the demo song's melody sung into a WAV file stands in for the microphone as
     // `--mic` does: silent on the menus, heard from the song's start on.
     app::TForm1& start(bool withVoice = false) {
-        app::AppServices services{m_root,  *m_pictures, m_glyphs,         m_clock,       m_player,
-                                  *m_covers, m_capture, m_recorderInput, m_captureError};
+        app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_player,
+                                  *m_covers, m_capture,   m_recorderInput, m_captureError};
         if (withVoice) {
             const fs::path voice = m_root / "voice.wav";
             const std::string command = std::string("'") + CANTORIX_PROGRAM_DIR +
@@ -179,9 +179,11 @@ TEST_F(SessionWindowTest, SungMelodyScoresRecordsAndReachesTheHallOfFame) {
               << t.analysisTickMs.mean() << " max " << t.analysisTickMs.max() << " ("
               << t.analysisTickMs.count() << ")\nrecord entry after its beat ms: mean "
               << t.entryLatenessMs.mean() << " min " << t.entryLatenessMs.min() << " max "
-              << t.entryLatenessMs.max() << " (" << t.entryLatenessMs.count() << ")\nframe drawing ms: mean "
+              << t.entryLatenessMs.max() << " (" << t.entryLatenessMs.count()
+              << ")\nframe drawing ms: mean "
               << m_form->viewer()->paintMilliseconds() /
-                     static_cast<double>(std::max<std::uint64_t>(1, m_form->viewer()->framesRendered()))
+                     static_cast<double>(
+                         std::max<std::uint64_t>(1, m_form->viewer()->framesRendered()))
               << " max " << m_form->viewer()->longestPaintMilliseconds() << " ("
               << m_form->viewer()->framesRendered() << ")\n";
     // A record is never entered before its beat is reached.

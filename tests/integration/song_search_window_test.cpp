@@ -5,7 +5,6 @@
 #include "game_window_fixture.h"
 
 #include <QImage>
-
 #include <fstream>
 
 namespace {
@@ -25,24 +24,29 @@ protected:
         m_library = m_root / "library";
         for (int i = 0; i < kSongs; ++i) {
             const bool special = i == 217;
-            const std::string artist = special ? "Zo\xC3\xAB Keys" : "Artist " + std::to_string(i % 40);
-            const std::string title = special ? "\xC3\x9C" "berlicht" : "Song " + std::to_string(i);
-            const fs::path folder = m_library / ("a" + std::to_string(i % 40)) / ("album" + std::to_string(i % 7)) /
+            const std::string artist =
+                special ? "Zo\xC3\xAB Keys" : "Artist " + std::to_string(i % 40);
+            const std::string title = special ? "\xC3\x9C"
+                                                "berlicht"
+                                              : "Song " + std::to_string(i);
+            const fs::path folder = m_library / ("a" + std::to_string(i % 40)) /
+                                    ("album" + std::to_string(i % 7)) /
                                     ("song" + std::to_string(i));
             fs::create_directories(folder);
             fs::create_hard_link(kDemo / "Cantorix - Harbour Lights.mp3", folder / "music.mp3");
             fs::create_hard_link(kDemo / "cover.jpg", folder / "cover.jpg");
             std::ofstream(folder / "song.txt", std::ios::binary)
                 << "#TITLE:" << title << "\r\n#ARTIST:" << artist
-                << "\r\n#MP3:music.mp3\r\n#BPM:112,5\r\n#GAP:500\r\n: 0 4 21 la\r\n: 4 4 23 lo\r\nE\r\n";
+                << "\r\n#MP3:music.mp3\r\n#BPM:112,5\r\n#GAP:500\r\n: 0 4 21 la\r\n: 4 4 23 "
+                   "lo\r\nE\r\n";
             if (special)
                 m_special = folder;
         }
     }
     app::TForm1& startLibrary() {
         makeLibrary();
-        app::AppServices services{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers,
-                                  *m_capture, m_recorderInput, m_captureError};
+        app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_player,
+                                  *m_covers, *m_capture,  m_recorderInput, m_captureError};
         services.songRoots = {m_root / "songs", m_library};
         m_form = std::make_unique<app::TForm1>(std::move(services));
         m_form->show();
@@ -91,7 +95,8 @@ TEST_F(SongSearchWindowTest, TypingNarrowsTheListAndEnterSingsTheSongFound) {
     QTest::keyClick(form.viewer(), Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return g.Singing->visible(); }));
     EXPECT_EQ(form.songFile().songFilePath(), m_special / "song.txt");
-    EXPECT_EQ(form.songFile().displayText(form.songFile().songTitle()), "\xC3\x9C" "berlicht");
+    EXPECT_EQ(form.songFile().displayText(form.songFile().songTitle()), "\xC3\x9C"
+                                                                        "berlicht");
 }
 
 TEST_F(SongSearchWindowTest, LongJumpsTurnOnceAndKeepTheirPlace) {

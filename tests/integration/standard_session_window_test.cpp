@@ -71,7 +71,8 @@ std::string noteLines(const std::vector<std::vector<Note>>& lines) {
         if (l > 0)
             out << "- " << lines[l - 1].back().start + lines[l - 1].back().length + 2 << "\n";
         for (const Note& n : lines[l])
-            out << n.kind << " " << n.start << " " << n.length << " " << n.pitch << " " << n.text << "\n";
+            out << n.kind << " " << n.start << " " << n.length << " " << n.pitch << " " << n.text
+                << "\n";
     }
     return out.str();
 }
@@ -172,8 +173,8 @@ TEST_F(StandardSessionWindowTest, EachSyllableIsHighlightedOnTimeAndTheSongEndsA
     const Note& last = m_melody.lines.back().back();
     const double endMs = noteStartMs(last) + last.length * beatMs() + 600;
     std::ofstream(songFolder("Standard", endMs / 1000 + 3) / "song.txt")
-        << "#TITLE:Kites Standard\n#ARTIST:Cantorix\n#AUDIO:tune.ogg\n#BPM:"
-        << m_melody.bpm << "\n#GAP:" << kGapMs << "\n#END:" << std::lround(endMs) << "\n"
+        << "#TITLE:Kites Standard\n#ARTIST:Cantorix\n#AUDIO:tune.ogg\n#BPM:" << m_melody.bpm
+        << "\n#GAP:" << kGapMs << "\n#END:" << std::lround(endMs) << "\n"
         << noteLines(m_melody.lines) << "E\n";
     start();
     app::GameScene& g = *m_game;
@@ -193,7 +194,8 @@ TEST_F(StandardSessionWindowTest, EachSyllableIsHighlightedOnTimeAndTheSongEndsA
     while (g.Singing->visible()) {
         QTest::qWait(2);
         seen.emplace_back(m_player.position(), highlighted());
-        if (!framed && !seen.back().second.empty() && seen.back().first > noteStartMs(m_melody.lines[1][1])) {
+        if (!framed && !seen.back().second.empty() &&
+            seen.back().first > noteStartMs(m_melody.lines[1][1])) {
             saveFrame("/tmp/cantorix-standard-singing.png");
             framed = true;
         }
@@ -218,7 +220,8 @@ TEST_F(StandardSessionWindowTest, EachSyllableIsHighlightedOnTimeAndTheSongEndsA
               << t.entryLatenessMs.count() << "); clock tick max " << t.clockTickMs.max()
               << " ms, frames: mean "
               << m_form->viewer()->paintMilliseconds() /
-                     static_cast<double>(std::max<std::uint64_t>(1, m_form->viewer()->framesRendered()))
+                     static_cast<double>(
+                         std::max<std::uint64_t>(1, m_form->viewer()->framesRendered()))
               << " ms, longest " << frameMs << " ms\n";
     std::size_t notes = 0;
     for (const auto& line : m_melody.lines)
@@ -241,8 +244,8 @@ TEST_F(StandardSessionWindowTest, EachSyllableIsHighlightedOnTimeAndTheSongEndsA
         for (double d = 0; d <= slack && !fits; d += 1)
             fits = dueAt(static_cast<double>(position) - d) == shown;
         if (!fits && ++wrong < 5)
-            ADD_FAILURE() << "at " << position << " ms '" << shown << "' shown, '" << dueAt(position)
-                          << "' due";
+            ADD_FAILURE() << "at " << position << " ms '" << shown << "' shown, '"
+                          << dueAt(position) << "' due";
     }
     EXPECT_EQ(wrong, 0) << "of " << seen.size() << " samples";
 }
@@ -251,14 +254,16 @@ TEST_F(StandardSessionWindowTest, ADuetsSecondVoiceIsChosenAndShowsItsOwnLines) 
     const std::vector<std::vector<Note>> first(m_melody.lines.begin(), m_melody.lines.begin() + 1);
     std::vector<std::vector<Note>> second(m_melody.lines.begin() + 1, m_melody.lines.end());
     const fs::path folder = songFolder("Duet", 12);
-    const std::string picture = "ffmpeg -v error -y -f lavfi -i color=c=0x2060A0:s=128x96 -frames:v 1 '" +
-                                (folder / "stage.jpg").string() + "'";
+    const std::string picture =
+        "ffmpeg -v error -y -f lavfi -i color=c=0x2060A0:s=128x96 -frames:v 1 '" +
+        (folder / "stage.jpg").string() + "'";
     ASSERT_EQ(std::system(picture.c_str()), 0) << picture;
-    std::ofstream(folder / "duet.txt") << "#TITLE:Kites Duet\n#ARTIST:Cantorix\n#AUDIO:TUNE.ogg\n"
-                                          "#BACKGROUND:Stage.JPG\n#BPM:"
-                                       << m_melody.bpm << "\n#GAP:" << kGapMs
-                                       << "\n#P1:Ann\n#P2:Bob\nP1\n" << noteLines(first) << "P2\n"
-                                       << noteLines(second) << "E\n";
+    std::ofstream(folder / "duet.txt")
+        << "#TITLE:Kites Duet\n#ARTIST:Cantorix\n#AUDIO:TUNE.ogg\n"
+           "#BACKGROUND:Stage.JPG\n#BPM:"
+        << m_melody.bpm << "\n#GAP:" << kGapMs << "\n#P1:Ann\n#P2:Bob\nP1\n"
+        << noteLines(first) << "P2\n"
+        << noteLines(second) << "E\n";
     songFolder("Other", 1);
     std::ofstream(m_root / "songs/Other/other.txt")
         << "#TITLE:Other\n#ARTIST:Cantorix\n#AUDIO:tune.ogg\n#BPM:200\n#GAP:100\n: 1 2 0 la\nE\n";

@@ -2,13 +2,13 @@
 // microphone, as `--mic` does, and the same WAV scored by `cantorix-tool sing`: the window's
 // score page shows what the tool reports, line by line.
 
+#include "fakes/file_bytes.h"
 #include "fakes/generated_voice.h"
 #include "game_window_fixture.h"
 #include "platform/aubio_semitone_tracker.h"
 #include "platform/wav_file_input.h"
 #include "session/standard_lane.h"
 #include "songs/standard_song.h"
-#include "fakes/file_bytes.h"
 
 #include <QImage>
 #include <cmath>

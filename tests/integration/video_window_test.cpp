@@ -40,10 +40,10 @@ protected:
     void startSinging(const char* song) {
         fs::create_directory_symlink(fs::path(CANTORIX_PROGRAM_DIR) / "songs" / song,
                                      m_root / "songs" / song);
-        m_form = std::make_unique<app::TForm1>(app::AppServices{
-            m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, m_capture,
-            m_recorderInput, m_captureError, nullptr,
-            [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }});
+        m_form = std::make_unique<app::TForm1>(
+            app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, m_capture,
+                             m_recorderInput, m_captureError, nullptr,
+                             [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }});
         m_form->show();
         ASSERT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
         m_game = &m_form->game();
@@ -71,14 +71,15 @@ protected:
         std::vector<Sample> samples;
         for (int r = 2; r < rows - 2; r += rows / 12)
             for (int j = 2; j < columns - 2; j += columns / 12) {
-                const float x = static_cast<float>(j * s) / 60 - static_cast<float>(columns * s) / 120;
+                const float x =
+                    static_cast<float>(j * s) / 60 - static_cast<float>(columns * s) / 120;
                 const float y = static_cast<float>(r * s) / 60 - static_cast<float>(rows * s) / 120;
                 const scene::render::Vec4 w = world * scene::render::Vec4{x, y, 0, 1};
                 const auto p = scene::render::projectToViewer(*camera, {w.x, w.y, w.z},
                                                               image.width(), image.height());
                 const std::uint8_t* bgr = picture.pixel((columns - 1 - j) * s, r * s);
-                samples.push_back({QPoint(static_cast<int>(p.x), static_cast<int>(p.y)), bgr[2],
-                                   bgr[1], bgr[0]});
+                samples.push_back(
+                    {QPoint(static_cast<int>(p.x), static_cast<int>(p.y)), bgr[2], bgr[1], bgr[0]});
             }
         return samples;
     }

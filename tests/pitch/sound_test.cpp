@@ -1,14 +1,12 @@
-#include "pitch/sound.h"
-
 #include "fakes/fake_capture_device.h"
 #include "fakes/manual_main_thread.h"
 #include "pitch/capture_stream.h"
 #include "pitch/memory_wave_stream.h"
+#include "pitch/sound.h"
 #include "pitch/tone.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <memory>
 #include <numbers>
 #include <stdexcept>

@@ -104,7 +104,7 @@ TEST(FramePacerTest, TheRecordingStartsPausesResumesAndFallsSilentOnItsFrames) {
     for (std::size_t i = 0; i < ramp.size(); ++i)
         ramp[i] = static_cast<std::int16_t>(i + 1);
     FramePacer pacer(hub, ramp, false);
-    pacer.deliverDue(10ms); // frames 0 … 440: silent until started
+    pacer.deliverDue(10ms);                  // frames 0 … 440: silent until started
     pacer.schedule(Change::StartOver, 12ms); // frame 529
     pacer.schedule(Change::Pause, 20ms);     // frame 882
     pacer.schedule(Change::Resume, 30ms);    // frame 1323
@@ -195,7 +195,8 @@ TEST(WavFileInputTest, PlaysTheFileAtRealTimePaceFromStartOverThenSilence) {
     EXPECT_EQ(std::count(before.begin(), before.end(), 0), static_cast<long>(before.size()));
     auto frames = readAll(*out);
     // What was due before startOver() but not yet delivered stays silent.
-    const auto first = std::find_if(frames.begin(), frames.end(), [](std::int16_t s) { return s != 0; });
+    const auto first =
+        std::find_if(frames.begin(), frames.end(), [](std::int16_t s) { return s != 0; });
     ASSERT_LT(first - frames.begin(), 441 * 3);
     frames.erase(frames.begin(), first);
     EXPECT_GE(frames.size(), 44100 * 0.2);
@@ -240,7 +241,8 @@ TEST(CaptureFactoryTest, AFailedChoiceReportsItsErrorAndFallsBackToSilence) {
     const auto microphone = openCapture(std::nullopt);
     ASSERT_NE(microphone.service, nullptr);
     if (!microphone.error.empty()) {
-        EXPECT_TRUE(microphone.error == "No microphone could be opened; singing will not be scored." ||
+        EXPECT_TRUE(microphone.error ==
+                        "No microphone could be opened; singing will not be scored." ||
                     microphone.error == "The sound system could not be started, so no microphone "
                                         "can be used; singing will not be scored.")
             << microphone.error;

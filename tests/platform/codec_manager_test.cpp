@@ -1,15 +1,13 @@
-#include "platform/codec_manager.h"
-
 #include "audio/audio_convertor.h"
 #include "audio/mpeg_scan.h"
 #include "audio/riff_stream.h"
 #include "mp3_test_files.h"
+#include "platform/codec_manager.h"
 #include "platform/mp3_file_decoder.h"
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <random>
 
 namespace cantorix::platform {
@@ -77,7 +75,8 @@ TEST_F(CodecManagerTest, AnswersWhichConversionsExist) {
 TEST_F(CodecManagerTest, SuggestsPcmAtTheSourcesRateAndChannels) {
     TdeWaveFormat pcm = kExportMp3; // bytes past the record stay
     pcm.setFormatTag(1);
-    ASSERT_EQ(codecs.suggestPcm(audio::makeMpegLayer3WaveFormat(44100, 1, 16000, 2, 417, 1105), pcm), 0);
+    ASSERT_EQ(
+        codecs.suggestPcm(audio::makeMpegLayer3WaveFormat(44100, 1, 16000, 2, 417, 1105), pcm), 0);
     EXPECT_EQ(pcm.samplesPerSec(), 44100u);
     EXPECT_EQ(pcm.channels(), 1);
     EXPECT_EQ(pcm.bitsPerSample(), 16);

@@ -27,7 +27,7 @@ TEST(FfmpegSongDecoderTest, TakesAudioOtherThanMpegByItsContent) {
     testing::makeWithFfmpeg("-f lavfi -i sine=d=0.5 -c:a libmp3lame -f wav", dir / "mpeg.wav");
     testing::writeBytes(dir / "text.ogg", {'h', 'i', '\n'});
     const std::pair<const char*, bool> cases[] = {
-        {"song.ogg", true}, {"song.m4a", true},  {"flac.mp3", true}, {"mp3.ogg", false},
+        {"song.ogg", true},  {"song.m4a", true},  {"flac.mp3", true},     {"mp3.ogg", false},
         {"mpeg.wav", false}, {"text.ogg", false}, {"missing.ogg", false},
     };
     FfmpegSongDecoder decoder;

@@ -126,12 +126,13 @@ TEST_F(FfmpegVideoDecoderTest, GarbageAndTruncatedClipsGiveNoPicture) {
     }
 
     // Cut in the middle: the frames that arrived decode, the ones after the cut do not.
-    const std::vector<std::uint8_t> half(clip.begin(), clip.begin() + static_cast<long>(clip.size() / 2));
+    const std::vector<std::uint8_t> half(clip.begin(),
+                                         clip.begin() + static_cast<long>(clip.size() / 2));
     ASSERT_TRUE(decoder.openMemory(half.data(), half.size()));
     EXPECT_EQ(frame(10).width, 640);
     session::VideoFrame f = frame(11);
     EXPECT_FALSE(decoder.frame(120, f));
-    EXPECT_EQ(f.width, 640); // the previous picture stays
+    EXPECT_EQ(f.width, 640);         // the previous picture stays
     EXPECT_EQ(frame(12).width, 640); // and decoding goes on after the failure
 }
 
@@ -144,8 +145,8 @@ namespace {
 // The same pictures as MPEG-4 with key frames 25 frames apart and B-frames: a jump must find
 // the key frame before it and decode forward through the reordered frames.
 TEST(FfmpegVideoDecoderInterFramesTest, JumpsBetweenKeyFramesMatchDecodingInOrder) {
-    const std::filesystem::path clip =
-        std::filesystem::temp_directory_path() / ("cantorix-mpeg4-" + std::to_string(::getpid()) + ".avi");
+    const std::filesystem::path clip = std::filesystem::temp_directory_path() /
+                                       ("cantorix-mpeg4-" + std::to_string(::getpid()) + ".avi");
     const std::string command = std::string("'") + CANTORIX_DEMO_VIDEO_MAKER + "' --mpeg4 '" +
                                 clip.string() + "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
@@ -166,14 +167,16 @@ TEST(FfmpegVideoDecoderInterFramesTest, JumpsBetweenKeyFramesMatchDecodingInOrde
         EXPECT_EQ(f.rows, pictures[static_cast<std::size_t>(i)]) << "frame " << i;
     }
     // The pictures really are different frames, in order: each lies nearest its neighbours.
-    const auto distance = [](const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    const auto distance = [](const std::vector<std::uint8_t>& a,
+                             const std::vector<std::uint8_t>& b) {
         long sum = 0;
         for (std::size_t k = 0; k < a.size(); k += 97)
             sum += std::abs(int(a[k]) - int(b[k]));
         return sum;
     };
     for (std::size_t i = 30; i < 40; ++i)
-        EXPECT_LT(distance(pictures[i], pictures[i + 1]), distance(pictures[i], pictures[i + 5])) << i;
+        EXPECT_LT(distance(pictures[i], pictures[i + 1]), distance(pictures[i], pictures[i + 5]))
+            << i;
 }
 
 } // namespace

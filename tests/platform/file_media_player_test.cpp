@@ -1,7 +1,7 @@
 #include "fakes/fake_media_player.h"
 #include "platform/ffmpeg_test_files.h"
-#include "platform/mp3_test_files.h"
 #include "platform/file_media_player.h"
+#include "platform/mp3_test_files.h"
 #include "platform/null_audio_output.h"
 
 #include <chrono>

@@ -1,13 +1,12 @@
+#include "fakes/file_bytes.h"
 #include "platform/ini_document.h"
 #include "platform/ini_profile_file.h"
-#include "fakes/file_bytes.h"
-
-#include <gtest/gtest.h>
 
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
 #include <future>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -20,27 +19,28 @@ namespace fs = std::filesystem;
 using cantorix::testing::readFile;
 using cantorix::testing::writeFile;
 
-namespace {
-
-} // namespace
+namespace {} // namespace
 
 TEST(IniDocumentTest, LooksUpIgnoringCaseAndTrimsValues) {
-    const IniDocument doc = IniDocument::parse("\xEF\xBB\xBF[Score]\r\n  GLScrollbar1_Pos =  3.5 \t\r\n"
-                                               "; a comment\nistabs_Caption=\r\n"
-                                               "[score]\nGLScrollbar1_Pos=9\n"
-                                               "[ Other ]\rkey=a=b\r");
+    const IniDocument doc =
+        IniDocument::parse("\xEF\xBB\xBF[Score]\r\n  GLScrollbar1_Pos =  3.5 \t\r\n"
+                           "; a comment\nistabs_Caption=\r\n"
+                           "[score]\nGLScrollbar1_Pos=9\n"
+                           "[ Other ]\rkey=a=b\r");
     ASSERT_NE(doc.find("SCORE", "glscrollbar1_pos"), nullptr);
     EXPECT_EQ(*doc.find("SCORE", "glscrollbar1_pos"), "3.5"); // the first section of the name
     EXPECT_EQ(*doc.find("Score", "istabs_Caption"), "");
     EXPECT_EQ(doc.find("Score", "; a comment"), nullptr);
     EXPECT_EQ(*doc.find("other", "KEY"), "a=b");
     EXPECT_EQ(doc.find("Other", "missing"), nullptr);
-    EXPECT_EQ(doc.keyNames("Score"), (std::vector<std::string>{"GLScrollbar1_Pos", "istabs_Caption"}));
+    EXPECT_EQ(doc.keyNames("Score"),
+              (std::vector<std::string>{"GLScrollbar1_Pos", "istabs_Caption"}));
     EXPECT_TRUE(doc.keyNames("Nowhere").empty());
 }
 
 TEST(IniDocumentTest, WritesInOrderWithCrLfAndKeepsForeignLines) {
-    IniDocument doc = IniDocument::parse("; kept\n[Score]\nB=1\n[Score.ListBox1_Items]\nCount=1\nItem0=5:x\n");
+    IniDocument doc =
+        IniDocument::parse("; kept\n[Score]\nB=1\n[Score.ListBox1_Items]\nCount=1\nItem0=5:x\n");
     doc.set("score", "b", "2");
     doc.set("Score", "A", "new");
     doc.set("Extra", "K", "line\r\nbreak");
@@ -58,7 +58,12 @@ TEST(IniDocumentTest, ErasingRemovesEveryCopyOfASection) {
 }
 
 TEST(IniDocumentTest, WrittenTextReadsBackTheSame) {
-    const char* inputs[] = {"", "[", "[]", "=", "[a]b]\n=x\n k = v \n[[x]]\nno equals\n", "\r\r\n\n",
+    const char* inputs[] = {"",
+                            "[",
+                            "[]",
+                            "=",
+                            "[a]b]\n=x\n k = v \n[[x]]\nno equals\n",
+                            "\r\r\n\n",
                             "key before=section\n[S]\n\x01v=\x02\x7f",
                             "\x01\xEF\xBB\xBF\x01; c\n[a]\n"};
     for (const char* input : inputs) {
@@ -164,8 +169,9 @@ TEST_F(IniProfileFileTest, APipeOrAnOversizedFileIsRefusedAtOnceAndLeftAsItIs) {
     const struct {
         fs::path file;
         const char* reason;
-    } cases[] = {{pipe, "it is a named pipe, not a regular file"},
-                 {big, "it is larger than 4 MiB, more than a profile file of this game ever holds"}};
+    } cases[] = {
+        {pipe, "it is a named pipe, not a regular file"},
+        {big, "it is larger than 4 MiB, more than a profile file of this game ever holds"}};
     for (const auto& c : cases) {
         std::packaged_task<std::string()> read([&c] {
             IniProfileFile ini(c.file);
@@ -204,5 +210,6 @@ TEST_F(IniProfileFileTest, ALinkedFileStaysLinkedAndKeepsItsMode) {
     ini.flush();
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(readFile(real), "[Score]\r\nk=v\r\n");
-    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 }

@@ -62,7 +62,8 @@ inline void writeBytes(const std::filesystem::path& file, const std::vector<unsi
               static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::filesystem::path writeMp3(const std::filesystem::path& file, const Mp3Spec& params = {}) {
+inline std::filesystem::path writeMp3(const std::filesystem::path& file,
+                                      const Mp3Spec& params = {}) {
     writeBytes(file, encodeMp3(params));
     return file;
 }

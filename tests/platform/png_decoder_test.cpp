@@ -42,8 +42,8 @@ TEST(LibPngDecoderTest, EveryColourTypeComesOutAsRgba) {
     struct Case {
         const char* name;
         png_uint_32 format;
-        Bytes pixels;  // two pixels
-        Bytes rgba;    // what they read as
+        Bytes pixels; // two pixels
+        Bytes rgba;   // what they read as
     };
     const Case cases[] = {
         {"grey", PNG_FORMAT_GRAY, {0, 200}, {0, 0, 0, 255, 200, 200, 200, 255}},
@@ -88,7 +88,8 @@ TEST(LibPngDecoderTest, DamagedAndHugePicturesAreRefused) {
     Bytes huge = png;
     huge[16] = 0, huge[17] = 1, huge[18] = 0x86, huge[19] = 0xA0;
     const std::uint32_t crc = crc32Of(huge.data() + 12, 17);
-    huge[29] = crc >> 24, huge[30] = crc >> 16 & 0xFF, huge[31] = crc >> 8 & 0xFF, huge[32] = crc & 0xFF;
+    huge[29] = crc >> 24, huge[30] = crc >> 16 & 0xFF, huge[31] = crc >> 8 & 0xFF,
+    huge[32] = crc & 0xFF;
     try {
         decoder.decode(huge.data(), huge.size());
         ADD_FAILURE() << "opened";
@@ -109,7 +110,8 @@ TEST(PictureLoaderContentTest, TheContentChoosesTheDecoder) {
     EXPECT_EQ(fromPng.pixel(2, 1)[0], 9);
     // The demo clip's maker is not needed: ffmpeg writes the JPEG.
     const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i color=c=red:s=8x4 "
-                                "-frames:v 1 -f mjpeg '" + (dir / "cover.png").string() + "'";
+                                "-frames:v 1 -f mjpeg '" +
+                                (dir / "cover.png").string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const scene::Image fromJpeg = loader.load(dir / "cover.png");
     EXPECT_EQ(fromJpeg.width, 8);

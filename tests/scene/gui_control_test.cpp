@@ -1,8 +1,7 @@
 #include "scene/gui/gui_control.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <utility>
 
 using namespace cantorix::scene;
@@ -54,9 +53,12 @@ TEST_F(GuiControlTest, HitTestUsesTheGlobalRectWithExclusiveRightAndBottom) {
     auto& holder = add(root, "Holder", 82, 250, 600, 400);
     auto& back = add<TGLButton>(holder, "Back", 10, 20, 100, 30);
     EXPECT_EQ(back.globalRect(), (RectI{92, 270, 192, 300}));
-    for (auto [x, y, expected] : {std::tuple{92, 270, "Back:down"}, {191, 299, "Back:down"},
-                                  {192, 270, "Holder:down"}, {91, 270, "Holder:down"},
-                                  {92, 300, "Holder:down"}, {5, 5, "Root4:down"}}) {
+    for (auto [x, y, expected] : {std::tuple{92, 270, "Back:down"},
+                                  {191, 299, "Back:down"},
+                                  {192, 270, "Holder:down"},
+                                  {91, 270, "Holder:down"},
+                                  {92, 300, "Holder:down"},
+                                  {5, 5, "Root4:down"}}) {
         EXPECT_TRUE(root.mouseDown(TMouseButton::mbLeft, x, y));
         EXPECT_EQ(log.take(), expected) << x << "," << y;
     }

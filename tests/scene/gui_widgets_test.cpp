@@ -1,7 +1,6 @@
 #include "scene/gui/gui_control.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 using namespace cantorix::scene;

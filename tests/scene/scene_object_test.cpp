@@ -59,8 +59,9 @@ TEST(SceneObjectTest, ProgressReachesEveryNodeInOrder) {
     auto& a = scene.addNewChild<TGLDummyCube>("a");
     auto& b = a.addNewChild<TGLCube>("b");
     auto& c = scene.addNewChild<TGLDummyCube>("c");
-    for (TGLBaseSceneObject* n : {static_cast<TGLBaseSceneObject*>(&a), static_cast<TGLBaseSceneObject*>(&b),
-                                  static_cast<TGLBaseSceneObject*>(&c)})
+    for (TGLBaseSceneObject* n :
+         {static_cast<TGLBaseSceneObject*>(&a), static_cast<TGLBaseSceneObject*>(&b),
+          static_cast<TGLBaseSceneObject*>(&c)})
         n->onProgress = [&](TGLBaseSceneObject& s, double dt) {
             EXPECT_DOUBLE_EQ(dt, 0.25);
             order += s.name();

@@ -1,6 +1,5 @@
-#include "session/video_plane.h"
-
 #include "fakes/fake_video_decoder.h"
+#include "session/video_plane.h"
 
 #include <algorithm>
 #include <array>

@@ -1,10 +1,9 @@
 #include "songs/cover_cache.h"
 #include "songs/cover_ring.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
 
@@ -96,9 +95,11 @@ TEST_F(CoverCacheTest, ARingShowsTheDecodedCoverOnceItArrivesAndJumpsTurnOnce) {
     songs.assign(folders);
     scene::TGLCube slab{"Cover"};
     int selections = 0;
-    CoverRing ring(songs, slab, m_covers, [&] { ++selections; }, [&](int index) {
-        return m_cache.materialFor("/c/" + std::to_string(index + 20) + ".jpg");
-    });
+    CoverRing ring(
+        songs, slab, m_covers, [&] { ++selections; },
+        [&](int index) {
+            return m_cache.materialFor("/c/" + std::to_string(index + 20) + ".jpg");
+        });
     ring.jumpTo(499, +1);
     ring.CoverProgress(0.01);
     EXPECT_EQ(selections, 1) << "a long jump selects once";

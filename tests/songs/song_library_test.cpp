@@ -1,11 +1,10 @@
 #include "songs/cover_ring.h"
 #include "songs/song_library.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <map>
 #include <mutex>
 #include <new>
@@ -35,7 +34,8 @@ TEST_F(SongLibraryTest, ListsFoldersAndFilesByNameIgnoringCaseWithoutHiddenOnes)
         fs::create_directory(m_dir / d);
     touch("Delta.txt");
     touch(".hidden");
-    EXPECT_EQ(listSongEntries(m_dir), (std::vector<std::string>{"Alpha", "beta", "Delta.txt", "gamma"}));
+    EXPECT_EQ(listSongEntries(m_dir),
+              (std::vector<std::string>{"Alpha", "beta", "Delta.txt", "gamma"}));
     EXPECT_TRUE(listSongEntries(m_dir / "missing").empty());
 }
 
@@ -60,8 +60,10 @@ TEST_F(SongLibraryTest, MissingCoversFallBack) {
     const std::string standard = "#TITLE:T\n#ARTIST:A\n#VERSION:1.0.0\n#BPM:120\n";
     const std::map<std::string, std::map<std::string, std::string>> folders = {
         {"GameOtherName", {{"song.txt", game}, {"song [CO].jpg", jpeg}}},
-        {"StandardTagged", {{"song.txt", standard + "#COVER:Front.png\n: 0 4 0 la\nE\n"},
-                            {"front.PNG", png}, {"cover.jpg", jpeg}}},
+        {"StandardTagged",
+         {{"song.txt", standard + "#COVER:Front.png\n: 0 4 0 la\nE\n"},
+          {"front.PNG", png},
+          {"cover.jpg", jpeg}}},
         {"StandardNamed", {{"song.txt", standard + ": 0 4 0 la\nE\n"}, {"x [CO].jpg", jpeg}}},
         {"StandardRefused", {{"song.txt", standard + "E\n"}, {"Cover.jpg", jpeg}}},
         {"StandardBare", {{"song.txt", standard + ": 0 4 0 la\nE\n"}}},
@@ -71,14 +73,15 @@ TEST_F(SongLibraryTest, MissingCoversFallBack) {
         for (const auto& [name, bytes] : files)
             std::ofstream(m_dir / folder / name, std::ios::binary) << bytes;
     }
-    const auto files = coverFiles(m_dir,
-                                  {"With", "Without", "plain.txt", "GameOtherName", "StandardTagged",
-                                   "StandardNamed", "StandardRefused", "StandardBare"},
-                                  "fallback.jpg");
-    EXPECT_EQ(files, (std::vector<fs::path>{m_dir / "With/cover.jpg", "fallback.jpg", "fallback.jpg",
-                                            "fallback.jpg", m_dir / "StandardTagged/front.PNG",
-                                            m_dir / "StandardNamed/x [CO].jpg",
-                                            m_dir / "StandardRefused/Cover.jpg", "fallback.jpg"}));
+    const auto files =
+        coverFiles(m_dir,
+                   {"With", "Without", "plain.txt", "GameOtherName", "StandardTagged",
+                    "StandardNamed", "StandardRefused", "StandardBare"},
+                   "fallback.jpg");
+    EXPECT_EQ(files, (std::vector<fs::path>{
+                         m_dir / "With/cover.jpg", "fallback.jpg", "fallback.jpg", "fallback.jpg",
+                         m_dir / "StandardTagged/front.PNG", m_dir / "StandardNamed/x [CO].jpg",
+                         m_dir / "StandardRefused/Cover.jpg", "fallback.jpg"}));
 }
 
 class CountingLoader : public scene::ImageLoader {

@@ -19,7 +19,8 @@ const std::string kPng = std::string("\x89PNG\r\n\x1A\n", 8) + " png";
 } // namespace
 
 TEST(SongMediaTest, TheCoverIsTheTagThenCoverJpgThenAPictureNamedAsOne) {
-    const fs::path root = fs::temp_directory_path() / ("cantorix_cover_" + std::to_string(getpid()));
+    const fs::path root =
+        fs::temp_directory_path() / ("cantorix_cover_" + std::to_string(getpid()));
     struct Case {
         const char* name;
         std::vector<std::pair<const char*, std::string>> files;
@@ -30,13 +31,25 @@ TEST(SongMediaTest, TheCoverIsTheTagThenCoverJpgThenAPictureNamedAsOne) {
         {"tag wins", {{"front.png", kPng}, {"cover.jpg", kJpeg}}, "front.png", "front.png"},
         {"tag in another case", {{"Front.PNG", kPng}}, "front.png", "Front.PNG"},
         {"tag by content", {{"front.jpg", kPng}}, "front.jpg", "front.jpg"},
-        {"tag not a picture", {{"front.png", "text"}, {"cover.jpg", kJpeg}}, "front.png", "cover.jpg"},
+        {"tag not a picture",
+         {{"front.png", "text"}, {"cover.jpg", kJpeg}},
+         "front.png",
+         "cover.jpg"},
         {"tag missing", {{"cover.jpg", kJpeg}}, "gone.png", "cover.jpg"},
         {"tag outside", {{"cover.jpg", kJpeg}}, "../outside.png", "cover.jpg"},
         {"no tag", {{"Cover.JPG", kJpeg}, {"a [CO].png", kPng}}, "", "Cover.JPG"},
-        {"named [CO]", {{"b [co].png", kPng}, {"song.mp3", "x"}, {"z.jpg", kJpeg}}, "", "b [co].png"},
-        {"first by name", {{"Song COVER.jpg", kJpeg}, {"Song [CO].png", kPng}}, "", "Song COVER.jpg"},
-        {"named but not a picture", {{"cover.txt", "text"}, {"my cover.png", kPng}}, "", "my cover.png"},
+        {"named [CO]",
+         {{"b [co].png", kPng}, {"song.mp3", "x"}, {"z.jpg", kJpeg}},
+         "",
+         "b [co].png"},
+        {"first by name",
+         {{"Song COVER.jpg", kJpeg}, {"Song [CO].png", kPng}},
+         "",
+         "Song COVER.jpg"},
+        {"named but not a picture",
+         {{"cover.txt", "text"}, {"my cover.png", kPng}},
+         "",
+         "my cover.png"},
         {"none", {{"front.png", kPng}, {"song.txt", "#TITLE:x"}}, "", ""},
         {"a folder named cover", {{"cover/x", kJpeg}}, "", ""},
     };

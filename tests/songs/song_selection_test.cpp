@@ -2,9 +2,8 @@
 #include "songs/song_errors.h"
 #include "songs/song_selection.h"
 
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 using namespace cantorix;
@@ -22,34 +21,41 @@ protected:
         fs::create_directories(m_dir / "Bad Gap");
         fs::create_directories(m_dir / "Duet");
         fs::create_directories(m_dir / "No Tempo");
-        write("Duet/duet.txt", "#VERSION:1.0.0\n#TITLE:Two Hearts \xE2\x99\xA5\n#ARTIST:Pair\n"
-                               "#AUDIO:duet.ogg\n#MP3:old.mp3\n#BPM:300\n#GAP:500\n#PREVIEWSTART:12,5\n"
-                               "#P1:Ann\n#P2:Bob\nP1\n: 2 2 0 hey\nP2\n: 6 2 3 ho\nE\n");
+        write("Duet/duet.txt",
+              "#VERSION:1.0.0\n#TITLE:Two Hearts \xE2\x99\xA5\n#ARTIST:Pair\n"
+              "#AUDIO:duet.ogg\n#MP3:old.mp3\n#BPM:300\n#GAP:500\n#PREVIEWSTART:12,5\n"
+              "#P1:Ann\n#P2:Bob\nP1\n: 2 2 0 hey\nP2\n: 6 2 3 ho\nE\n");
         write("No Tempo/song.txt", "#VERSION:1.0.0\n#TITLE:Lost\n#AUDIO:a.ogg\n: 2 2 0 hey\nE\n");
-        write("Good/song.txt", "#TITLE:Night Song\r\n#ARTIST:The Band\r\n#MP3:night.mp3\r\n#GAP:250\r\n"
-                               "#BPM:120\r\n: 0 4 21 la\r\n: 4 4 23 lo\r\nE\r\n");
-        write("Bad Gap/song.txt", "#TITLE:Broken\r\n#ARTIST:Someone\r\n#GAP:soon\r\n#BPM:120\r\n: 0 4 21 la\r\nE\r\n");
+        write("Good/song.txt",
+              "#TITLE:Night Song\r\n#ARTIST:The Band\r\n#MP3:night.mp3\r\n#GAP:250\r\n"
+              "#BPM:120\r\n: 0 4 21 la\r\n: 4 4 23 lo\r\nE\r\n");
+        write("Bad Gap/song.txt",
+              "#TITLE:Broken\r\n#ARTIST:Someone\r\n#GAP:soon\r\n#BPM:120\r\n: 0 4 21 la\r\nE\r\n");
         m_songs.assign(listSongEntries(m_dir));
         m_player.lengths[m_dir / "Good" / "night.mp3"] = 60000;
     }
     void TearDown() override { fs::remove_all(m_dir); }
-    void write(const fs::path& p, const std::string& text) { std::ofstream(m_dir / p, std::ios::binary) << text; }
+    void write(const fs::path& p, const std::string& text) {
+        std::ofstream(m_dir / p, std::ios::binary) << text;
+    }
     void select(const std::string& name) {
         for (int i = 0; i < m_songs.count(); ++i)
             if (m_songs.item(i) == name)
                 m_songs.setItemIndex(i);
     }
 
-    fs::path m_dir = fs::temp_directory_path() / ("cantorix-selection-" + std::to_string(::getpid()));
+    fs::path m_dir =
+        fs::temp_directory_path() / ("cantorix-selection-" + std::to_string(::getpid()));
     TSongList m_songs;
     SongFile m_song;
     songs::testing::FakeMediaPlayer m_player;
     scene::TGLHUDText m_artist{"Artist"}, m_title{"Title"};
     std::int64_t m_asked = -1;
-    SongSelection m_selection{m_dir, m_songs, m_song, m_player, m_artist, m_title, [this](std::int64_t n) {
-                                  m_asked = n;
-                                  return n - 1;
-                              }};
+    SongSelection m_selection{
+        m_dir, m_songs, m_song, m_player, m_artist, m_title, [this](std::int64_t n) {
+            m_asked = n;
+            return n - 1;
+        }};
 };
 
 TEST_F(SongSelectionTest, ReadsTheSongAndPreviewsFromARandomPointOfTheFirstHalf) {
@@ -130,7 +136,8 @@ TEST_F(SongSelectionTest, ARefusedStandardSongIsReportedAndStopsThePreview) {
 }
 
 TEST_F(SongSelectionTest, AMissingMusicFileIsReported) {
-    write("Good/song.txt", "#TITLE:Night Song\r\n#MP3:gone.mp3\r\n#GAP:250\r\n#BPM:120\r\n: 0 4 21 la\r\nE\r\n");
+    write("Good/song.txt",
+          "#TITLE:Night Song\r\n#MP3:gone.mp3\r\n#GAP:250\r\n#BPM:120\r\n: 0 4 21 la\r\nE\r\n");
     m_player.failing.insert(m_dir / "Good" / "gone.mp3");
     select("Good");
     EXPECT_THROW(m_selection.SelectSong(), EMediaPlayerError);

@@ -1,16 +1,15 @@
 // `cantorix-tool sing` on the standard demo song: a generated singer on the song's own notes
 // (exactly, an octave lower, two semitones sharp) and silence, scored by the program itself.
 
+#include "fakes/file_bytes.h"
 #include "fakes/generated_voice.h"
 #include "session/standard_lane.h"
 #include "songs/standard_song.h"
-#include "fakes/file_bytes.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <regex>
 #include <string>
@@ -56,7 +55,8 @@ Score runTool(const fs::path& wav, const std::string& extra) {
     };
     Score s{number("notePoints"), number("lineBonus"), number("total"), number("possible")};
     const std::regex line("\\{\"startMs\": \\d+, \"possible\": (\\d+), \"points\": (\\d+)\\}");
-    for (auto it = std::sregex_iterator(out.begin(), out.end(), line); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(out.begin(), out.end(), line); it != std::sregex_iterator();
+         ++it) {
         ++s.lines;
         s.linePossibleSum += std::stoi((*it)[1]);
         s.linePointSum += std::stoi((*it)[2]);
@@ -68,7 +68,8 @@ TEST(SingCommandTest, TheStandardDemoSongScoresTheSingerItsNotesAsked) {
     if (!fs::exists(kSong))
         GTEST_SKIP() << "the demo songs have not been built";
     const songs::StandardSong song = songs::readStandardSong(cantorix::testing::readFile(kSong));
-    const fs::path dir = fs::temp_directory_path() / ("cantorix-sing-" + std::to_string(::getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("cantorix-sing-" + std::to_string(::getpid()));
     fs::create_directories(dir);
 
     struct Case {

@@ -1,12 +1,13 @@
-#include "gui_control.h"
-
 #include "../node_visitor.h"
+#include "gui_control.h"
 
 namespace cantorix::scene {
 
 namespace {
 
-bool isPressKey(int key) { return key == keys::Space || key == keys::Enter; }
+bool isPressKey(int key) {
+    return key == keys::Space || key == keys::Enter;
+}
 
 } // namespace
 
@@ -24,7 +25,9 @@ void TGLButton::setPressed(bool p) {
     raise(onButtonClick, *this);
 }
 
-void TGLButton::press() { setPressed(m_allowUp ? !m_pressed : true); }
+void TGLButton::press() {
+    setPressed(m_allowUp ? !m_pressed : true);
+}
 
 void TGLButton::setLibMaterialName(std::string name) {
     MaterialRef ref = m_bitBtn;
@@ -78,6 +81,8 @@ const std::string& TGLButton::currentLayoutName() const {
     return m_pressed && !m_layoutNamePressed.empty() ? m_layoutNamePressed : guiLayoutName();
 }
 
-void TGLButton::accept(NodeVisitor& visitor) { visitor.visit(*this); }
+void TGLButton::accept(NodeVisitor& visitor) {
+    visitor.visit(*this);
+}
 
 } // namespace cantorix::scene

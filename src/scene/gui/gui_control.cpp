@@ -10,7 +10,9 @@ namespace cantorix::scene {
 // therefore keeps no pointer across a handler without checking it again: own liveness through
 // lifeToken(), children by looking them up among the current children.
 
-TGLBaseControl::~TGLBaseControl() { *m_alive = false; }
+TGLBaseControl::~TGLBaseControl() {
+    *m_alive = false;
+}
 
 void TGLBaseControl::setBounds(int left, int top, int width, int height) {
     setLeft(left);
@@ -230,7 +232,9 @@ TGLBaseControl* TGLBaseControl::focusedControl() const {
     return nullptr;
 }
 
-bool TGLBaseControl::focused() const { return root().focusedControl() == this; }
+bool TGLBaseControl::focused() const {
+    return root().focusedControl() == this;
+}
 
 void TGLBaseControl::setFocus() {
     TGLBaseControl& r = root();
@@ -276,12 +280,24 @@ void TGLBaseControl::internalMouseDown(TMouseButton button, int x, int y) {
 void TGLBaseControl::internalMouseUp(TMouseButton button, int x, int y) {
     raise(onMouseUp, *this, button, x, y);
 }
-void TGLBaseControl::internalMouseMove(int x, int y) { raise(onMouseMove, *this, x, y); }
-void TGLBaseControl::internalKeyDown(int key) { raise(onKeyDown, *this, key); }
-void TGLBaseControl::internalKeyPress(char32_t ch) { raise(onKeyPress, *this, ch); }
-void TGLBaseControl::internalKeyUp(int key) { raise(onKeyUp, *this, key); }
-void TGLBaseControl::internalMouseEnter() { raise(onMouseEnter, *this); }
-void TGLBaseControl::internalMouseLeave() { raise(onMouseLeave, *this); }
+void TGLBaseControl::internalMouseMove(int x, int y) {
+    raise(onMouseMove, *this, x, y);
+}
+void TGLBaseControl::internalKeyDown(int key) {
+    raise(onKeyDown, *this, key);
+}
+void TGLBaseControl::internalKeyPress(char32_t ch) {
+    raise(onKeyPress, *this, ch);
+}
+void TGLBaseControl::internalKeyUp(int key) {
+    raise(onKeyUp, *this, key);
+}
+void TGLBaseControl::internalMouseEnter() {
+    raise(onMouseEnter, *this);
+}
+void TGLBaseControl::internalMouseLeave() {
+    raise(onMouseLeave, *this);
+}
 
 // ---- skin geometry
 
@@ -299,9 +315,17 @@ void TGLBaseControl::rebuildGeometry() {
     m_skinQuads = nineSlice(*element, toRectF(globalRect()));
 }
 
-void TGLBaseControl::accept(NodeVisitor& visitor) { visitor.visit(*this); }
-void TGLForm::accept(NodeVisitor& visitor) { visitor.visit(*this); }
-void TGLPanel::accept(NodeVisitor& visitor) { visitor.visit(*this); }
-void TGLLabel::accept(NodeVisitor& visitor) { visitor.visit(*this); }
+void TGLBaseControl::accept(NodeVisitor& visitor) {
+    visitor.visit(*this);
+}
+void TGLForm::accept(NodeVisitor& visitor) {
+    visitor.visit(*this);
+}
+void TGLPanel::accept(NodeVisitor& visitor) {
+    visitor.visit(*this);
+}
+void TGLLabel::accept(NodeVisitor& visitor) {
+    visitor.visit(*this);
+}
 
 } // namespace cantorix::scene

@@ -19,8 +19,8 @@ enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 
 // Key codes as the game names them (the values of the Windows virtual keys).
 namespace keys {
-inline constexpr int Backspace = 8, Tab = 9, Enter = 13, Escape = 27, Space = 32, End = 35, Home = 36,
-                     Left = 37, Up = 38, Right = 39, Down = 40, Delete = 46;
+inline constexpr int Backspace = 8, Tab = 9, Enter = 13, Escape = 27, Space = 32, End = 35,
+                     Home = 36, Left = 37, Up = 38, Right = 39, Down = 40, Delete = 46;
 }
 
 class TGLBaseControl : public TGLBaseSceneObject {
@@ -152,10 +152,10 @@ private:
     TColor m_focusedColor = clBlack;
     TGLGuiLayout* m_layout = nullptr;
     std::string m_layoutName;
-    TGLBaseControl* m_hovered = nullptr;     // child under the pointer
+    TGLBaseControl* m_hovered = nullptr;      // child under the pointer
     TGLBaseControl* m_focusedChild = nullptr; // on a root: the control with keyboard focus
-    TGLBaseControl* m_captured = nullptr;    // child that took the last mouse-down
-    bool m_capturing = false;                // on a root: a mouse-down awaits its mouse-up
+    TGLBaseControl* m_captured = nullptr;     // child that took the last mouse-down
+    bool m_capturing = false;                 // on a root: a mouse-down awaits its mouse-up
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
@@ -204,7 +204,8 @@ public:
     const std::string& guiLayoutNamePressed() const { return m_layoutNamePressed; }
     void setGuiLayoutNamePressed(std::string n) { assignChanged(*this, m_layoutNamePressed, n); }
 
-    // Image button: LogicWidth × LogicHeight pixels from the image's top-left, shifted by the offsets.
+    // Image button: LogicWidth × LogicHeight pixels from the image's top-left, shifted by the
+    // offsets.
     const MaterialRef& bitBtn() const { return m_bitBtn; }
     void setBitBtn(MaterialRef ref) { assignChanged(*this, m_bitBtn, ref); }
     void setLibMaterialName(std::string name);

@@ -1,6 +1,5 @@
-#include "gui_control.h"
-
 #include "../node_visitor.h"
+#include "gui_control.h"
 
 #include <algorithm>
 
@@ -132,6 +131,8 @@ void TGLEdit::internalKeyPress(char32_t ch) {
     edit(text.substr(0, at) + encodeUtf8(ch) + text.substr(at), caret + 1);
 }
 
-void TGLEdit::accept(NodeVisitor& visitor) { visitor.visit(*this); }
+void TGLEdit::accept(NodeVisitor& visitor) {
+    visitor.visit(*this);
+}
 
 } // namespace cantorix::scene

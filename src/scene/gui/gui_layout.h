@@ -30,8 +30,17 @@ inline RectF toRectF(const RectI& r) {
                  static_cast<float>(r.bottom)};
 }
 
-enum SkinPart { spTopLeft, spTop, spTopRight, spLeft, spCenter, spRight, spBottomLeft, spBottom,
-                spBottomRight };
+enum SkinPart {
+    spTopLeft,
+    spTop,
+    spTopRight,
+    spLeft,
+    spCenter,
+    spRight,
+    spBottomLeft,
+    spBottom,
+    spBottomRight
+};
 
 struct TGLGuiElement {
     std::array<RectI, 9> parts{}; // in skin-image pixels, indexed by SkinPart

@@ -1,6 +1,5 @@
-#include "gui_control.h"
-
 #include "../node_visitor.h"
+#include "gui_control.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +9,9 @@ namespace cantorix::scene {
 namespace {
 
 // Halves go to the even neighbour, as every rounding of the game does.
-long long roundHalfEven(double value) { return static_cast<long long>(std::nearbyint(value)); }
+long long roundHalfEven(double value) {
+    return static_cast<long long>(std::nearbyint(value));
+}
 
 } // namespace
 
@@ -26,7 +27,9 @@ void TGLScrollbar::movePos(double target) {
         raise(onChange, *this);
 }
 
-void TGLScrollbar::setPos(float v) { movePos(v); }
+void TGLScrollbar::setPos(float v) {
+    movePos(v);
+}
 
 void TGLScrollbar::setMin(float v) {
     assignChanged(*this, m_min, v);
@@ -66,8 +69,8 @@ TGLScrollbar::Track TGLScrollbar::track() const {
     t.start = a.start + arrow;
     t.length = a.length - 2 * arrow;
     const double values = static_cast<double>(m_max) - m_min + 1;
-    long long knob = values > 0 ? roundHalfEven(static_cast<double>(t.length) * m_pageSize / values)
-                                : t.length;
+    long long knob =
+        values > 0 ? roundHalfEven(static_cast<double>(t.length) * m_pageSize / values) : t.length;
     knob = std::clamp<long long>(std::max<long long>(knob, a.thickness), 0, t.length);
     t.knobLength = static_cast<int>(knob);
     const double span = lastPos() - m_min;
@@ -154,6 +157,8 @@ void TGLScrollbar::rebuildGeometry() {
     m_skinQuads.insert(m_skinQuads.end(), quads.begin(), quads.end());
 }
 
-void TGLScrollbar::accept(NodeVisitor& visitor) { visitor.visit(*this); }
+void TGLScrollbar::accept(NodeVisitor& visitor) {
+    visitor.visit(*this);
+}
 
 } // namespace cantorix::scene

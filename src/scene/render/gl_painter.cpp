@@ -193,8 +193,7 @@ TGLBitmapFont& GlPainter::fontAtScale(const TGLBitmapFont& font) {
     return *entry.font;
 }
 
-void GlPainter::drawScaledText(const TGLBitmapFont& font, const TextLayout& layout,
-                               ColorF colour) {
+void GlPainter::drawScaledText(const TGLBitmapFont& font, const TextLayout& layout, ColorF colour) {
     TGLBitmapFont& scaled = fontAtScale(font);
     const float s = deviceScale();
     // Every glyph is rasterised before the atlas is bound: binding uploads it as it is.
@@ -215,9 +214,9 @@ void GlPainter::drawScaledText(const TGLBitmapFont& font, const TextLayout& layo
         // Pens on whole device pixels, so each atlas texel covers one framebuffer pixel.
         const float left = (std::round(layout.glyphs[i].pen * s) + g.left) / s;
         const float top = (std::round(layout.glyphs[i].lineTop * s) + g.top) / s;
-        quads.push_back({{left, top, left + g.width / s, top + g.height / s},
-                         {g.atlasX / w, g.atlasY / h, (g.atlasX + g.width) / w,
-                          (g.atlasY + g.height) / h}});
+        quads.push_back(
+            {{left, top, left + g.width / s, top + g.height / s},
+             {g.atlasX / w, g.atlasY / h, (g.atlasX + g.width) / w, (g.atlasY + g.height) / h}});
     }
     drawScreenQuads(quads);
 }
@@ -255,8 +254,7 @@ void GlPainter::setClip(RectI rect) {
     const GLint top = m_box.top + device(rect.top);
     const GLint bottom = m_box.top + device(rect.bottom);
     m_gl.glEnable(GL_SCISSOR_TEST);
-    m_gl.glScissor(left, deviceRowOf(bottom), std::max(right - left, 0),
-                   std::max(bottom - top, 0));
+    m_gl.glScissor(left, deviceRowOf(bottom), std::max(right - left, 0), std::max(bottom - top, 0));
 }
 
 void GlPainter::clearClip() {

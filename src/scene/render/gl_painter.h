@@ -80,7 +80,8 @@ private:
     // The font's face at the current device scale, or the font itself at scale 1.
     TGLBitmapFont& fontAtScale(const TGLBitmapFont& font);
     void drawScaledText(const TGLBitmapFont& font, const TextLayout& layout, ColorF colour);
-    // The GL row (counted from the framebuffer's bottom) of a device-pixel row counted from its top.
+    // The GL row (counted from the framebuffer's bottom) of a device-pixel row counted from its
+    // top.
     int deviceRowOf(int top) const;
 
     QOpenGLFunctions_2_1& m_gl;

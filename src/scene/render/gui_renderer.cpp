@@ -36,7 +36,8 @@ ScreenQuad buttonImageQuad(const TGLButton& button, int imageWidth, int imageHei
         return {toRectF(r), {0, 0, 1, 1}};
     const float left = static_cast<float>(r.left + button.xOffset());
     const float top = static_cast<float>(r.top + button.yOffset());
-    const float w = static_cast<float>(button.logicWidth()), h = static_cast<float>(button.logicHeight());
+    const float w = static_cast<float>(button.logicWidth()),
+                h = static_cast<float>(button.logicHeight());
     return {{left, top, left + w, top + h}, {0, 0, w / imageWidth, h / imageHeight}};
 }
 

@@ -21,10 +21,9 @@ Letterbox fitLetterbox(int designWidth, int designHeight, int windowWidth, int w
                          static_cast<double>(deviceHeight) / designHeight);
     // The side that limits the scale fills the window exactly; the other is rounded, never up
     // past the window.
-    box.width = static_cast<int>(
-        std::min<long>(deviceWidth, std::lround(designWidth * box.scale)));
-    box.height = static_cast<int>(
-        std::min<long>(deviceHeight, std::lround(designHeight * box.scale)));
+    box.width = static_cast<int>(std::min<long>(deviceWidth, std::lround(designWidth * box.scale)));
+    box.height =
+        static_cast<int>(std::min<long>(deviceHeight, std::lround(designHeight * box.scale)));
     box.left = static_cast<int>((deviceWidth - box.width) / 2);
     box.top = static_cast<int>((deviceHeight - box.height) / 2);
     return box;

@@ -5,8 +5,8 @@
 
 #include "gl_painter.h"
 #include "gui_renderer.h"
-#include "video_plane_renderer.h"
 #include "scene/node_visitor.h"
+#include "video_plane_renderer.h"
 
 namespace cantorix::scene::render {
 

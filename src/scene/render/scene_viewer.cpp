@@ -154,7 +154,8 @@ void SceneViewer::paintGL() {
     m_paintedStamp = changeStamp();
     ++m_frames;
     const double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+            .count();
     m_paintMs += ms;
     m_longestPaintMs = std::max(m_longestPaintMs, ms);
     emit afterRender();

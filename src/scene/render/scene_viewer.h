@@ -4,10 +4,10 @@
 // designed size is scaled uniformly into any widget size and centred (letterboxed). Owns the GL
 // texture cache and renderer; borrows the scene, libraries and fonts. Main thread only.
 
+#include "letterbox.h"
 #include "scene/gui/gui_control.h"
 #include "scene/material.h"
 #include "scene/scene_nodes.h"
-#include "letterbox.h"
 
 #include <QOpenGLWidget>
 #include <cstdint>

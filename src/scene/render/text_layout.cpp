@@ -64,12 +64,11 @@ TextLayout layoutText(TGLBitmapFont& font, std::string_view utf8, float x, float
             if (g.width > 0 && g.height > 0) {
                 const float gx = pen + static_cast<float>(g.left);
                 const float gy = lineTop + static_cast<float>(g.top);
-                out.glyphs.push_back(
-                    {{gx, gy, gx + g.width, gy + g.height},
-                     {g.atlasX, g.atlasY, g.atlasX + g.width, g.atlasY + g.height},
-                     c,
-                     pen,
-                     lineTop});
+                out.glyphs.push_back({{gx, gy, gx + g.width, gy + g.height},
+                                      {g.atlasX, g.atlasY, g.atlasX + g.width, g.atlasY + g.height},
+                                      c,
+                                      pen,
+                                      lineTop});
             }
             pen += static_cast<float>(g.advance);
         }

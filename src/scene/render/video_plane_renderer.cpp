@@ -61,7 +61,8 @@ void VideoPlaneRenderer::draw(const TGLAviPlane& plane) {
     m_gl.glColorPointer(3, GL_FLOAT, 0, nullptr);
     m_gl.glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_buffers[Indices]);
     // All strips in one call: a software rasteriser pays for every call.
-    const std::size_t stripBytes = static_cast<std::size_t>(mesh.stripLength) * sizeof(std::uint32_t);
+    const std::size_t stripBytes =
+        static_cast<std::size_t>(mesh.stripLength) * sizeof(std::uint32_t);
     m_counts.assign(static_cast<std::size_t>(mesh.strips), mesh.stripLength);
     m_offsets.resize(static_cast<std::size_t>(mesh.strips));
     for (std::size_t s = 0; s < m_offsets.size(); ++s)
