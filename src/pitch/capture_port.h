@@ -3,7 +3,7 @@
 // looping capture rings, the rings themselves, and the hand-over of work to the main thread.
 // Adapters live in platform/ (the device and rings) and app/ (the main-thread invoker).
 
-#include "base/main_thread_invoker.h"
+#include "base/main_thread_invoker_port.h"
 #include "base/wave_format.h"
 
 #include <cstdint>
@@ -39,6 +39,13 @@ public:
     virtual void unlock(const RingRegions& regions) = 0;
     virtual void start() = 0; // always looping
     virtual void stop() = 0;
+    // Bytes that have passed the read position since start(), counting laps of the ring and
+    // any bytes the ring had to stand in for with silence; -1 when the ring cannot tell (the
+    // stream then counts the advances of the read position itself).
+    virtual std::int64_t bytesWritten() { return -1; }
+    // Of those, the bytes that are silence standing in for sound the ring never received
+    // because it was not read in time.
+    virtual std::int64_t bytesLost() { return 0; }
 };
 
 // An open capture device. Main thread only.

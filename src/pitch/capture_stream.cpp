@@ -92,6 +92,7 @@ void TSoundCaptureStream::start() {
         m_cursor = 0;
         m_heldBytes = 0;
         m_lastRead = 0;
+        m_capturedBytes = 0;
         m_ring->start();
         if (m_onFilledBuffer)
             startNotifyThread();
@@ -161,7 +162,33 @@ bool TSoundCaptureStream::readPosition(std::int32_t& capture, std::int32_t& read
     const std::int32_t advance = ringOffset(read - m_lastRead, m_ringSize);
     m_heldBytes = std::min(m_ringSize, m_heldBytes + advance);
     m_lastRead = read;
+    // A ring that counts its bytes itself knows of laps that a look at its positions misses.
+    const std::int64_t written = m_ring->bytesWritten();
+    m_capturedBytes = written >= 0 ? written : m_capturedBytes + advance;
     return true;
+}
+
+std::int64_t TSoundCaptureStream::capturedSamples() {
+    std::int32_t capture = 0;
+    std::int32_t read = 0;
+    readPosition(capture, read);
+    return m_capturedBytes / 2;
+}
+
+std::int64_t TSoundCaptureStream::lostSamples() {
+    return m_ring ? m_ring->bytesLost() / 2 : 0;
+}
+
+bool TSoundCaptureStream::peekEndingAt(std::int64_t endSample, std::span<std::int16_t> out) {
+    std::fill(out.begin(), out.end(), std::int16_t{0});
+    std::int32_t capture = 0;
+    std::int32_t read = 0;
+    if (out.empty() || !readPosition(capture, read))
+        return false;
+    const std::int64_t back = m_capturedBytes - 2 * endSample;
+    if (back < 0 || back > m_ringSize)
+        return false;
+    return copySamples(capture, read, static_cast<std::int32_t>(back), out);
 }
 
 std::int32_t TSoundCaptureStream::filledSize() {
@@ -178,32 +205,42 @@ std::int32_t TSoundCaptureStream::peekNewest(std::span<std::int16_t> out) {
     std::int32_t read = 0;
     if (out.empty() || !readPosition(capture, read))
         return 0;
-    // Bytes between the read and the capture position are still being written.
-    const std::int32_t safe =
-        std::min(m_heldBytes, m_ringSize - ringOffset(capture - read, m_ringSize));
     const auto wanted = static_cast<std::int32_t>(
-        std::min<std::size_t>(out.size(), static_cast<std::size_t>(safe / 2)));
+        std::min<std::size_t>(out.size(), static_cast<std::size_t>(safeBytes(capture, read) / 2)));
     if (wanted <= 0)
         return 0;
-    const std::int32_t bytes = 2 * wanted;
+    return copySamples(capture, read, 0, out.last(static_cast<std::size_t>(wanted))) ? wanted : 0;
+}
+
+std::int32_t TSoundCaptureStream::safeBytes(std::int32_t capture, std::int32_t read) const {
+    // Bytes between the read and the capture position are still being written.
+    return std::min(m_heldBytes, m_ringSize - ringOffset(capture - read, m_ringSize));
+}
+
+bool TSoundCaptureStream::copySamples(std::int32_t capture, std::int32_t read, std::int32_t back,
+                                      std::span<std::int16_t> out) {
+    const auto bytes = static_cast<std::int32_t>(2 * out.size());
+    if (bytes <= 0 || back + bytes > safeBytes(capture, read))
+        return false;
     RingRegions regions;
-    if (!m_ring->lock(ringOffset(read - bytes, m_ringSize), bytes, regions))
-        return 0;
+    if (!m_ring->lock(ringOffset(read - back - bytes, m_ringSize), bytes, regions))
+        return false;
     const std::int32_t first = std::clamp(regions.length1, 0, bytes);
     const std::int32_t second = std::clamp(regions.length2, 0, bytes - first);
-    // A lock that exposes less than asked gives older bytes than the newest: none of them count.
+    // A lock that exposes less than asked gives other bytes than those wanted: none of them count.
     if (first + second < bytes) {
         m_ring->unlock(regions);
-        return 0;
+        return false;
     }
     const auto byteAt = [&](std::int32_t i) {
         return i < first ? regions.data1[i] : regions.data2[i - first];
     };
-    std::int16_t* to = out.data() + (out.size() - static_cast<std::size_t>(wanted));
-    for (std::int32_t i = 0; i < wanted; ++i)
-        to[i] = static_cast<std::int16_t>(byteAt(2 * i) | byteAt(2 * i + 1) << 8);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const auto at = static_cast<std::int32_t>(2 * i);
+        out[i] = static_cast<std::int16_t>(byteAt(at) | byteAt(at + 1) << 8);
+    }
     m_ring->unlock(regions);
-    return wanted;
+    return true;
 }
 
 std::int32_t TSoundCaptureStream::copyFromRing(std::uint8_t* out, std::int32_t room,

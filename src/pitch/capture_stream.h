@@ -86,6 +86,15 @@ public:
     // position it cannot tell, a failed lock, a stopped capture) are silence before the newest.
     // Returns how many of the samples came from the ring.
     std::int32_t peekNewest(std::span<std::int16_t> out);
+    // Samples (16-bit mono) that have reached the read position since the start, counting those
+    // the ring no longer holds; a count that only grows, so it can place a sample in time.
+    std::int64_t capturedSamples();
+    // Of those, samples that are silence standing in for sound lost before it reached the ring.
+    std::int64_t lostSamples();
+    // The out.size() samples just before sample endSample (as capturedSamples() counts them),
+    // oldest first, without consuming anything. False, with out silent, when any of them has
+    // not been captured yet or is no longer in the ring.
+    bool peekEndingAt(std::int64_t endSample, std::span<std::int16_t> out);
 
     std::int32_t bufferLength() const { return m_bufferLength; }
     // Milliseconds of audio the ring holds from the next start; negative values store 0.
@@ -130,6 +139,11 @@ private:
     // The ring's read position, or false when it cannot tell; keeps count of the bytes the
     // ring holds since the start.
     bool readPosition(std::int32_t& capture, std::int32_t& read);
+    // Decodes out.size() samples that end `back` bytes before the read position; false when the
+    // ring does not safely hold all of them.
+    std::int32_t safeBytes(std::int32_t capture, std::int32_t read) const;
+    bool copySamples(std::int32_t capture, std::int32_t read, std::int32_t back,
+                     std::span<std::int16_t> out);
 
     CaptureDevice& m_device;
     MainThreadInvoker& m_invoker;
@@ -148,6 +162,7 @@ private:
     // between two of them is never a whole lap short.
     std::int32_t m_heldBytes = 0;
     std::int32_t m_lastRead = 0;
+    std::int64_t m_capturedBytes = 0;
     std::int32_t m_captureFormat = 0;
     bool m_capturing = false;
     TFilledBufferEvent m_onFilledBuffer;
