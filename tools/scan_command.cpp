@@ -4,8 +4,8 @@
 
 #include "platform/sqlite_library_cache.h"
 #include "songs/library_scanner.h"
-#include "songs/song_browser.h"
 #include "songs/song_catalog.h"
+#include "songs/song_playability.h"
 #include "tool_commands.h"
 
 #include <chrono>

@@ -6,7 +6,7 @@
 #include "songs/song_errors.h"
 #include "songs/song_file.h"
 #include "songs/song_format.h"
-#include "songs/song_selection.h"
+#include "songs/song_text_file.h"
 #include "songs/standard_song.h"
 #include "tool_commands.h"
 

@@ -45,13 +45,13 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
     buildMenu();
     buildClientArea();
     GameScene& g = *m_game;
-    m_selection = std::make_unique<songs::SongSelection>(
+    m_selection = std::make_unique<selection::SongSelection>(
         m_services.programDir / "songs", m_songList, m_songFile, m_services.player, *g.Artist,
         *g.Title, [this](std::int64_t n) {
             return std::uniform_int_distribution<std::int64_t>(0, n - 1)(m_random);
         });
     m_selection->setVoiceDisplay(g.Voices, g.VoiceChoice);
-    m_coverRing = std::make_unique<songs::CoverRing>(
+    m_coverRing = std::make_unique<selection::CoverRing>(
         m_songList, *g.Cover, g.Covers, [this] { m_library->selectSong(); },
         [this](int index) { return m_library->coverMaterial(index); });
     createLibraryScreen();

@@ -15,17 +15,17 @@
 #include "qt_main_thread_invoker.h"
 #include "scene/cadencer.h"
 #include "screens.h"
+#include "selection/cover_ring.h"
+#include "selection/song_selection.h"
 #include "session/click_player.h"
 #include "session/hall_of_fame.h"
 #include "session/video_plane.h"
 #include "singing_session.h"
 #include "song_library_screen.h"
 #include "song_problems_window.h"
-#include "songs/cover_ring.h"
 #include "songs/media_player.h"
 #include "songs/song_file.h"
 #include "songs/song_library.h"
-#include "songs/song_selection.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -192,8 +192,8 @@ private:
     std::mt19937 m_random;
     songs::TSongList m_songList; // Cbimage
     songs::SongFile m_songFile;
-    std::unique_ptr<songs::SongSelection> m_selection;
-    std::unique_ptr<songs::CoverRing> m_coverRing;
+    std::unique_ptr<selection::SongSelection> m_selection;
+    std::unique_ptr<selection::CoverRing> m_coverRing;
     std::unique_ptr<SongLibraryScreen> m_library;
     std::vector<std::string> m_songFolders; // kept in Score.ini
     // Declared in destruction order: the stream stops before the analysis and the invoker go.

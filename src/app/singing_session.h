@@ -24,8 +24,8 @@
 #include "session/tick_timings.h"
 #include "session/video_plane.h"
 #include "songs/media_player.h"
+#include "songs/selected_song.h"
 #include "songs/song_file.h"
-#include "songs/song_selection.h"
 
 #include <QTimer>
 #include <filesystem>

@@ -47,7 +47,7 @@ public:
 } // namespace
 
 SongLibraryScreen::SongLibraryScreen(GameScene& game, songs::TSongList& list,
-                                     songs::SongSelection& selection, Hooks hooks)
+                                     selection::SongSelection& selection, Hooks hooks)
     : m_game(game), m_list(list), m_selection(selection), m_hooks(std::move(hooks)) {
     m_poll.setInterval(kPollMs);
     QObject::connect(&m_poll, &QTimer::timeout, [this] { m_hooks.guarded([this] { poll(); }); });
@@ -57,13 +57,13 @@ SongLibraryScreen::~SongLibraryScreen() = default;
 
 std::string SongLibraryScreen::coverMaterial(int index) {
     if (!m_covers || index < 0 || static_cast<std::size_t>(index) >= m_browser.shownCount())
-        return std::string(songs::kFallbackCoverMaterial);
+        return std::string(selection::kFallbackCoverMaterial);
     return m_covers->materialFor(m_browser.shown(static_cast<std::size_t>(index)).cover);
 }
 
 void SongLibraryScreen::start(std::vector<fs::path> roots, songs::LibraryCache* cache,
                               scene::ImageLoader& coverLoader, const fs::path& fallbackCover) {
-    m_covers = std::make_unique<songs::CoverCache>(m_game.Covers, coverLoader, fallbackCover);
+    m_covers = std::make_unique<selection::CoverCache>(m_game.Covers, coverLoader, fallbackCover);
     if (!cache) {
         m_noCache = std::make_unique<NoLibraryCache>();
         cache = m_noCache.get();
@@ -190,7 +190,7 @@ void SongLibraryScreen::selectSong() {
     m_browser.setSelectedFolder(summary ? summary->folder : std::string());
     m_problem = summary ? songs::problemLine(*summary) : std::string();
     m_verdict = m_problem;
-    using Preview = songs::SongSelection::Preview;
+    using Preview = selection::SongSelection::Preview;
     try {
         // A song known not to play is shown without trying its audio again.
         m_selection.SelectSong(m_problem.empty() ? Preview::Play : Preview::None);
@@ -279,7 +279,7 @@ void SongLibraryScreen::showProblem() {
 
 void SongLibraryScreen::showStatus() {
     m_game.LibraryStatus->setText(
-        m_notice.empty() ? songs::libraryStatusText(m_browser, m_scanning, m_found) : m_notice);
+        m_notice.empty() ? selection::libraryStatusText(m_browser, m_scanning, m_found) : m_notice);
     m_game.SearchText->setVisible(m_search.open());
     m_game.SearchText->setText("Find: " + m_search.text() + "_");
     if (m_hooks.statusChanged)
@@ -295,8 +295,8 @@ void SongLibraryScreen::keyPress(char32_t ch) {
     run(m_search.keyPress(ch));
 }
 
-void SongLibraryScreen::run(const songs::SelectionCommand& command) {
-    using K = songs::SelectionCommand;
+void SongLibraryScreen::run(const selection::SelectionCommand& command) {
+    using K = selection::SelectionCommand;
     const int count = m_list.count();
     const int at = m_list.itemIndex();
     switch (command.kind) {
@@ -313,7 +313,7 @@ void SongLibraryScreen::run(const songs::SelectionCommand& command) {
                                   : m_ring->RightArrowButtonClick();
             wantCovers();
         } else {
-            moveTo(songs::steppedPosition(at, command.steps, count), command.steps);
+            moveTo(selection::steppedPosition(at, command.steps, count), command.steps);
         }
         break;
     case K::First:

@@ -6,12 +6,12 @@
 // selection from the main window. Main thread only (its timer polls the workers).
 
 #include "game_scene.h"
-#include "songs/cover_cache.h"
-#include "songs/cover_ring.h"
+#include "selection/cover_cache.h"
+#include "selection/cover_ring.h"
+#include "selection/song_browser.h"
+#include "selection/song_search_input.h"
+#include "selection/song_selection.h"
 #include "songs/library_scanner.h"
-#include "songs/song_browser.h"
-#include "songs/song_search_input.h"
-#include "songs/song_selection.h"
 
 #include <QTimer>
 #include <filesystem>
@@ -36,13 +36,13 @@ public:
         std::function<void()> statusChanged = {};
     };
 
-    SongLibraryScreen(GameScene& game, songs::TSongList& list, songs::SongSelection& selection,
+    SongLibraryScreen(GameScene& game, songs::TSongList& list, selection::SongSelection& selection,
                       Hooks hooks);
     ~SongLibraryScreen();
 
     // The material showing a list entry's cover; the fallback until the cover is decoded.
     std::string coverMaterial(int index);
-    void setRing(songs::CoverRing& ring) { m_ring = &ring; }
+    void setRing(selection::CoverRing& ring) { m_ring = &ring; }
 
     // Lists the cached songs, selects the first one shown and starts the scan. Throws
     // scene::EImageError when the fallback cover cannot be read.
@@ -68,13 +68,13 @@ public:
     // What the timer runs: the scan's news, the decoded covers.
     void poll();
     bool scanning() const { return m_scanning; }
-    const songs::SongBrowser& browser() const { return m_browser; }
+    const selection::SongBrowser& browser() const { return m_browser; }
 
 private:
     void awaitFirstSongs();
     // Takes the scan's news into the list model; true when songs came or went.
     bool takeUpdate();
-    void run(const songs::SelectionCommand& command);
+    void run(const selection::SelectionCommand& command);
     void showList();
     void moveTo(int position, int direction);
     void wantCovers();
@@ -88,13 +88,13 @@ private:
 
     GameScene& m_game;
     songs::TSongList& m_list;
-    songs::SongSelection& m_selection;
-    songs::CoverRing* m_ring = nullptr;
+    selection::SongSelection& m_selection;
+    selection::CoverRing* m_ring = nullptr;
     Hooks m_hooks;
-    songs::SongBrowser m_browser;
-    songs::SongSearchInput m_search;
+    selection::SongBrowser m_browser;
+    selection::SongSearchInput m_search;
     std::unique_ptr<songs::LibraryCache> m_noCache;
-    std::unique_ptr<songs::CoverCache> m_covers;
+    std::unique_ptr<selection::CoverCache> m_covers;
     std::unique_ptr<songs::LibraryScanner> m_scanner;
     std::vector<std::filesystem::path> m_roots;
     std::string m_selectedFolder; // the song selected last, kept across empty lists

@@ -3,7 +3,7 @@
 // folder and the reason, and the means to act on it (open the folder in the file manager, copy
 // the list). A window beside the game that never holds it up. Main thread only.
 
-#include "songs/song_browser.h"
+#include "songs/song_playability.h"
 
 #include <QDialog>
 #include <functional>

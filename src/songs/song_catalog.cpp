@@ -5,7 +5,7 @@
 #include "songs/song_media.h"
 #include "songs/song_media_file.h"
 #include "songs/song_playability.h"
-#include "songs/song_selection.h"
+#include "songs/song_text_file.h"
 #include "songs/standard_song.h"
 #include "songs/text_encoding.h"
 

@@ -66,4 +66,14 @@ std::string problemLine(const SongSummary& song) {
     return firstLine(song.unplayable);
 }
 
+std::string unplayableCountText(std::size_t unplayable) {
+    // U+00B7 MIDDLE DOT in UTF-8: texts are drawn and printed as UTF-8.
+    return unplayable > 0 ? " \xC2\xB7 " + std::to_string(unplayable) + " cannot be played" : "";
+}
+
+std::string songCountText(std::size_t songs, std::size_t unplayable) {
+    return std::to_string(songs) + (songs == 1 ? " song" : " songs") +
+           unplayableCountText(unplayable);
+}
+
 } // namespace cantorix::songs

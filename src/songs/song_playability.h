@@ -5,6 +5,7 @@
 
 #include "songs/song_catalog.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,17 @@ std::string audioProblem(std::string_view folder, std::string_view audio, std::s
 // The first line of a message that says something: a slab and a list row have room for one, and
 // a message may open with a line break.
 std::string firstLine(std::string_view text);
+
+// A song that is listed as unplayable or refused, for the song problems window.
+struct SongProblem {
+    std::string folder;
+    std::string reason;
+};
+
+// "31 songs", and "31 songs · 2 cannot be played" when some cannot be played: the library's
+// count as the selection screen and the scan tool say it.
+std::string songCountText(std::size_t songs, std::size_t unplayable);
+// The " · 2 cannot be played" that follows a count; empty when every song can be played.
+std::string unplayableCountText(std::size_t unplayable);
 
 } // namespace cantorix::songs

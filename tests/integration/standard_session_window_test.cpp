@@ -7,7 +7,7 @@
 #include "pitch/tone.h"
 #include "platform/silent_input.h"
 #include "songs/song_file.h"
-#include "songs/song_selection.h"
+#include "songs/song_text_file.h"
 
 #include <QImage>
 #include <cmath>

@@ -5,6 +5,7 @@
 // selection to another song. Plain values, no scene; main thread only.
 
 #include "songs/song_catalog.h"
+#include "songs/song_playability.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -12,24 +13,19 @@
 #include <string>
 #include <vector>
 
-namespace cantorix::songs {
-
-// A song that is listed as unplayable or refused, for the song problems window.
-struct SongProblem {
-    std::string folder;
-    std::string reason;
-};
+namespace cantorix::selection {
 
 class SongBrowser {
 public:
-    explicit SongBrowser(SongOrder order = SongOrder::ByArtist) : m_order(order) {}
+    explicit SongBrowser(songs::SongOrder order = songs::SongOrder::ByArtist) : m_order(order) {}
 
     // Replaces everything known (the cache's summaries, say).
-    void assign(std::vector<SongSummary> songs);
+    void assign(std::vector<songs::SongSummary> songs);
     // New or changed songs replace those of the same folder; removed folders leave.
-    void apply(std::vector<SongSummary> changed, const std::vector<std::filesystem::path>& removed);
-    void setOrder(SongOrder order);
-    SongOrder order() const { return m_order; }
+    void apply(std::vector<songs::SongSummary> changed,
+               const std::vector<std::filesystem::path>& removed);
+    void setOrder(songs::SongOrder order);
+    songs::SongOrder order() const { return m_order; }
     // An empty query lists every song.
     void setQuery(std::string query);
     const std::string& query() const { return m_query; }
@@ -37,7 +33,9 @@ public:
     std::size_t total() const { return m_songs.size(); }
     // The songs listed now (all, or the matches), in order.
     std::size_t shownCount() const { return m_shown.size(); }
-    const SongSummary& shown(std::size_t position) const { return m_songs[m_shown.at(position)]; }
+    const songs::SongSummary& shown(std::size_t position) const {
+        return m_songs[m_shown.at(position)];
+    }
     std::vector<std::string> shownFolders() const;
     // Where a folder is in the listed songs; nothing when it is not listed.
     std::optional<std::size_t> positionOf(const std::filesystem::path& folder) const;
@@ -48,12 +46,12 @@ public:
     bool showUnplayable() const { return m_showUnplayable; }
     std::size_t unplayableCount() const { return m_unplayable; }
     // Every refused or unplayable song, sorted by folder.
-    std::vector<SongProblem> problems() const;
+    std::vector<songs::SongProblem> problems() const;
     // An audio file that failed to open when the preview or Start tried it: the song is marked
     // unplayable (with the audio's stamp as it is now) and stays listed where it is while it is
     // the selected song, even when unplayable songs are hidden; returns the updated summary (for
     // the cache), nothing when the folder is not known.
-    std::optional<SongSummary> markUnplayable(const std::string& folder, std::string reason);
+    std::optional<songs::SongSummary> markUnplayable(const std::string& folder, std::string reason);
     // The song selected now: a song marked unplayable stays listed (when unplayable songs are
     // hidden) until another is selected and the list is rebuilt.
     void setSelectedFolder(const std::string& folder);
@@ -61,20 +59,16 @@ public:
 private:
     void refresh();
 
-    SongOrder m_order;
+    songs::SongOrder m_order;
     std::string m_query;
     bool m_showUnplayable = false;
     // The folder marked unplayable while selected: listed even when unplayable songs are hidden,
     // until the list is rebuilt after the selection moved on.
     std::string m_keptFolder;
-    std::size_t m_unplayable = 0;     // songs in m_songs that cannot be played
-    std::vector<SongSummary> m_songs; // sorted by m_order
-    std::vector<std::size_t> m_shown; // indices into m_songs
+    std::size_t m_unplayable = 0;            // songs in m_songs that cannot be played
+    std::vector<songs::SongSummary> m_songs; // sorted by m_order
+    std::vector<std::size_t> m_shown;        // indices into m_songs
 };
-
-// "31 songs", and "31 songs · 2 cannot be played" when some cannot be played: the library's
-// count as the selection screen and the scan tool say it.
-std::string songCountText(std::size_t songs, std::size_t unplayable);
 
 // The line under the ring: the scan's progress while it runs, then the number of songs, and
 // while searching the number of matches as well.
@@ -83,4 +77,4 @@ std::string libraryStatusText(const SongBrowser& browser, bool scanning, std::si
 // Where a list position lands after a step of `delta`: clamped to the ends, −1 for an empty list.
 int steppedPosition(int position, int delta, int count);
 
-} // namespace cantorix::songs
+} // namespace cantorix::selection

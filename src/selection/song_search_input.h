@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace cantorix::songs {
+namespace cantorix::selection {
 
 struct SelectionCommand {
     enum Kind {
@@ -49,4 +49,4 @@ private:
     bool m_swallowCharacter = false; // the character of a key taken as a shortcut
 };
 
-} // namespace cantorix::songs
+} // namespace cantorix::selection

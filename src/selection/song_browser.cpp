@@ -1,4 +1,4 @@
-#include "song_browser.h"
+#include "selection/song_browser.h"
 
 #include "songs/song_playability.h"
 
@@ -6,17 +6,18 @@
 #include <unordered_map>
 #include <unordered_set>
 
-namespace cantorix::songs {
+namespace cantorix::selection {
 
 namespace fs = std::filesystem;
 
-void SongBrowser::assign(std::vector<SongSummary> songs) {
+void SongBrowser::assign(std::vector<songs::SongSummary> songs) {
     m_songs = std::move(songs);
-    sortSongs(m_songs, m_order);
+    songs::sortSongs(m_songs, m_order);
     refresh();
 }
 
-void SongBrowser::apply(std::vector<SongSummary> changed, const std::vector<fs::path>& removed) {
+void SongBrowser::apply(std::vector<songs::SongSummary> changed,
+                        const std::vector<fs::path>& removed) {
     if (changed.empty() && removed.empty())
         return;
     std::unordered_set<std::string> gone;
@@ -25,9 +26,9 @@ void SongBrowser::apply(std::vector<SongSummary> changed, const std::vector<fs::
     std::unordered_map<std::string, std::size_t> fresh;
     for (std::size_t i = 0; i < changed.size(); ++i)
         fresh[changed[i].folder] = i;
-    std::vector<SongSummary> kept;
+    std::vector<songs::SongSummary> kept;
     kept.reserve(m_songs.size() + changed.size());
-    for (SongSummary& song : m_songs) {
+    for (songs::SongSummary& song : m_songs) {
         const std::string key = song.folder;
         if (!gone.count(key) && !fresh.count(key))
             kept.push_back(std::move(song));
@@ -39,11 +40,11 @@ void SongBrowser::apply(std::vector<SongSummary> changed, const std::vector<fs::
     assign(std::move(kept));
 }
 
-void SongBrowser::setOrder(SongOrder order) {
+void SongBrowser::setOrder(songs::SongOrder order) {
     if (order == m_order)
         return;
     m_order = order;
-    sortSongs(m_songs, m_order);
+    songs::sortSongs(m_songs, m_order);
     refresh();
 }
 
@@ -60,41 +61,44 @@ void SongBrowser::setShowUnplayable(bool show) {
 }
 
 void SongBrowser::refresh() {
-    m_shown = searchSongs(m_songs, m_query);
-    m_unplayable = static_cast<std::size_t>(std::count_if(
-        m_songs.begin(), m_songs.end(), [](const SongSummary& song) { return !playable(song); }));
+    m_shown = songs::searchSongs(m_songs, m_query);
+    m_unplayable = static_cast<std::size_t>(
+        std::count_if(m_songs.begin(), m_songs.end(),
+                      [](const songs::SongSummary& song) { return !songs::playable(song); }));
     if (m_showUnplayable)
         return;
     std::erase_if(m_shown, [&](std::size_t index) {
-        const SongSummary& song = m_songs[index];
-        return !playable(song) && song.folder != m_keptFolder;
+        const songs::SongSummary& song = m_songs[index];
+        return !songs::playable(song) && song.folder != m_keptFolder;
     });
 }
 
-std::vector<SongProblem> SongBrowser::problems() const {
-    std::vector<SongProblem> found;
-    for (const SongSummary& song : m_songs)
-        if (!playable(song))
-            found.push_back({song.folder, problemLine(song)});
+std::vector<songs::SongProblem> SongBrowser::problems() const {
+    std::vector<songs::SongProblem> found;
+    for (const songs::SongSummary& song : m_songs)
+        if (!songs::playable(song))
+            found.push_back({song.folder, songs::problemLine(song)});
     std::sort(found.begin(), found.end(),
-              [](const SongProblem& a, const SongProblem& b) { return a.folder < b.folder; });
+              [](const songs::SongProblem& a, const songs::SongProblem& b) {
+                  return a.folder < b.folder;
+              });
     return found;
 }
 
-std::optional<SongSummary> SongBrowser::markUnplayable(const std::string& folder,
-                                                       std::string reason) {
+std::optional<songs::SongSummary> SongBrowser::markUnplayable(const std::string& folder,
+                                                              std::string reason) {
     const auto song = std::find_if(m_songs.begin(), m_songs.end(),
-                                   [&](const SongSummary& s) { return s.folder == folder; });
+                                   [&](const songs::SongSummary& s) { return s.folder == folder; });
     if (song == m_songs.end())
         return std::nullopt;
-    std::string line = firstLine(reason);
+    std::string line = songs::firstLine(reason);
     if (line.empty())
         line = "the audio file cannot be played";
-    if (playable(*song))
+    if (songs::playable(*song))
         ++m_unplayable;
     song->unplayable = std::move(line);
     // The stamp the verdict holds for: a new audio file under the same name is tried again.
-    song->audioStamp = song->audio.empty() ? FileStamp{} : fileStamp(song->audio);
+    song->audioStamp = song->audio.empty() ? songs::FileStamp{} : songs::fileStamp(song->audio);
     // Still listed where it is: the player sees why the song under the cursor did not start.
     m_keptFolder = folder;
     return *song;
@@ -120,31 +124,14 @@ std::optional<std::size_t> SongBrowser::positionOf(const fs::path& folder) const
     return std::nullopt;
 }
 
-namespace {
-
-std::string songsText(std::size_t n) {
-    return std::to_string(n) + (n == 1 ? " song" : " songs");
-}
-
-std::string unplayableText(std::size_t unplayable) {
-    // U+00B7 MIDDLE DOT in UTF-8: texts are drawn and printed as UTF-8.
-    return unplayable > 0 ? " \xC2\xB7 " + std::to_string(unplayable) + " cannot be played" : "";
-}
-
-} // namespace
-
-std::string songCountText(std::size_t songs, std::size_t unplayable) {
-    return songsText(songs) + unplayableText(unplayable);
-}
-
 std::string libraryStatusText(const SongBrowser& browser, bool scanning, std::size_t foundSoFar) {
     std::string text;
     if (!browser.query().empty())
-        text =
-            std::to_string(browser.shownCount()) + " of " + songsText(browser.total()) + " match";
+        text = std::to_string(browser.shownCount()) + " of " +
+               songs::songCountText(browser.total(), 0) + " match" +
+               songs::unplayableCountText(browser.unplayableCount());
     else
-        text = songsText(browser.total());
-    text += unplayableText(browser.unplayableCount());
+        text = songs::songCountText(browser.total(), browser.unplayableCount());
     if (scanning)
         text += "  -  looking for songs: " + std::to_string(foundSoFar) + " found";
     return text;
@@ -157,4 +144,4 @@ int steppedPosition(int position, int delta, int count) {
     return static_cast<int>(std::clamp<long long>(moved, 0, count - 1));
 }
 
-} // namespace cantorix::songs
+} // namespace cantorix::selection

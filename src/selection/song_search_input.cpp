@@ -1,11 +1,11 @@
-#include "song_search_input.h"
+#include "selection/song_search_input.h"
 
 #include "scene/gui/gui_control.h"
-#include "text_encoding.h"
+#include "songs/text_encoding.h"
 
 #include <utility>
 
-namespace cantorix::songs {
+namespace cantorix::selection {
 
 namespace keys = scene::keys;
 
@@ -73,8 +73,8 @@ SelectionCommand SongSearchInput::keyPress(char32_t ch) {
         return {};
     if (ch == U' ' && !open())
         return {};
-    appendUtf8(m_text, ch);
+    songs::appendUtf8(m_text, ch);
     return {SelectionCommand::QueryChanged};
 }
 
-} // namespace cantorix::songs
+} // namespace cantorix::selection

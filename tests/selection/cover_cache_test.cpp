@@ -1,5 +1,5 @@
-#include "songs/cover_cache.h"
-#include "songs/cover_ring.h"
+#include "selection/cover_cache.h"
+#include "selection/cover_ring.h"
 
 #include <atomic>
 #include <chrono>
@@ -9,6 +9,7 @@
 
 using namespace cantorix;
 using namespace cantorix::songs;
+using namespace cantorix::selection;
 namespace fs = std::filesystem;
 
 namespace {

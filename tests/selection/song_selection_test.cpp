@@ -1,6 +1,6 @@
 #include "fakes/fake_media_player.h"
+#include "selection/song_selection.h"
 #include "songs/song_errors.h"
-#include "songs/song_selection.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 
 using namespace cantorix;
 using namespace cantorix::songs;
+using namespace cantorix::selection;
 namespace fs = std::filesystem;
 
 namespace {

@@ -1,15 +1,13 @@
-#include "song_selection.h"
+#include "selection/song_selection.h"
 
-#include "base/regular_file.h"
-#include "song_errors.h"
-#include "song_media_file.h"
+#include "songs/song_errors.h"
+#include "songs/song_media_file.h"
+#include "songs/song_text_file.h"
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 
-namespace cantorix::songs {
+namespace cantorix::selection {
 
 namespace fs = std::filesystem;
 
@@ -18,32 +16,18 @@ namespace {
 // A media file named by a song, found in its folder ignoring case; empty when the song
 // names none, names one outside its folder, or the file is not there.
 fs::path mediaFile(const fs::path& folder, const std::string& name) {
-    return findSongMediaFile(folder, name).value_or(fs::path());
+    return songs::findSongMediaFile(folder, name).value_or(fs::path());
 }
 
-std::string voiceName(const StandardSong& song, std::size_t voice) {
+std::string voiceName(const songs::StandardSong& song, std::size_t voice) {
     const std::string& name = song.voices[voice].name;
     return name.empty() ? "Voice " + std::to_string(voice + 1) : name;
 }
 
 } // namespace
 
-std::string readSongFileBytes(const fs::path& file) {
-    // The longest song texts people keep are some tens of kilobytes; anything near the cap is no
-    // song, and a library of such files must not fill the memory of the scan that reads it.
-    constexpr std::size_t kMaxSongFileBytes = 4 * 1024 * 1024;
-    std::string bytes, reason;
-    const base::ReadOutcome outcome =
-        base::readRegularFileInto(file, kMaxSongFileBytes, bytes, reason);
-    if (outcome == base::ReadOutcome::Read)
-        return bytes;
-    const char* verb = outcome == base::ReadOutcome::NotOpened ? "open" : "read";
-    throw ESongFileError(std::string("Cannot ") + verb + " the song file '" + file.string() +
-                         "': " + reason);
-}
-
-SongSelection::SongSelection(fs::path songsDir, TSongList& songs, SongFile& song,
-                             MediaPlayer& player, scene::TGLHUDText& artist,
+SongSelection::SongSelection(fs::path songsDir, songs::TSongList& songs, songs::SongFile& song,
+                             songs::MediaPlayer& player, scene::TGLHUDText& artist,
                              scene::TGLHUDText& title, Random random)
     : m_songsDir(std::move(songsDir)), m_songs(songs), m_song(song), m_player(player),
       m_artist(artist), m_title(title), m_random(std::move(random)) {}
@@ -55,7 +39,7 @@ void SongSelection::setVoiceDisplay(scene::TGLHUDText* voices, scene::TGLLabel* 
 }
 
 void SongSelection::showTexts() {
-    if (m_selected.format == SongFormat::Standard) {
+    if (m_selected.format == songs::SongFormat::Standard) {
         m_artist.setText(m_selected.standard.artist);
         m_title.setText(m_selected.standard.title);
         return;
@@ -65,8 +49,8 @@ void SongSelection::showTexts() {
 }
 
 void SongSelection::showVoices() {
-    const StandardSong& song = m_selected.standard;
-    const bool duet = m_selected.format == SongFormat::Standard && song.voices.size() > 1;
+    const songs::StandardSong& song = m_selected.standard;
+    const bool duet = m_selected.format == songs::SongFormat::Standard && song.voices.size() > 1;
     if (m_voices) {
         m_voices->setVisible(duet);
         std::string names;
@@ -81,21 +65,21 @@ void SongSelection::showVoices() {
 }
 
 void SongSelection::read(const fs::path& folder, const fs::path& file) {
-    std::string bytes = readSongFileBytes(file);
-    if (detectSongFormat(bytes) == SongFormat::Game) {
-        m_selected.format = SongFormat::Game;
+    std::string bytes = songs::readSongFileBytes(file);
+    if (songs::detectSongFormat(bytes) == songs::SongFormat::Game) {
+        m_selected.format = songs::SongFormat::Game;
         m_selected.audioPath.clear();
         m_selected.videoPath.clear();
         m_selected.backgroundPath.clear();
         m_song.load(bytes, folder, file);
         // The reader joins names to the folder as written; played are only files inside it.
-        m_selected.audioPath = songAudioFile(folder, m_song.mp3Value());
+        m_selected.audioPath = songs::songAudioFile(folder, m_song.mp3Value());
         m_selected.videoPath = mediaFile(folder, m_song.videoValue());
         return;
     }
-    StandardSong song = readStandardSong(bytes);
-    m_selected.format = SongFormat::Standard;
-    m_selected.audioPath = songAudioFile(folder, song.audio);
+    songs::StandardSong song = songs::readStandardSong(bytes);
+    m_selected.format = songs::SongFormat::Standard;
+    m_selected.audioPath = songs::songAudioFile(folder, song.audio);
     m_selected.videoPath = mediaFile(folder, song.video);
     m_selected.backgroundPath = mediaFile(folder, song.background);
     m_selected.standard = std::move(song);
@@ -105,27 +89,27 @@ void SongSelection::read(const fs::path& folder, const fs::path& file) {
 
 void SongSelection::SelectSong(Preview preview) {
     const fs::path folder = selectedFolder();
-    m_songFileName = findSongFileName(folder);
+    m_songFileName = songs::findSongFileName(folder);
     m_selected.voice = 0;
     if (m_songFileName.empty()) {
         // A folder without a song file: show its name, stay quiet, and do not nag on every step.
         m_player.close();
         m_artist.setText("");
         m_title.setText(m_songs.selected());
-        m_selected.format = SongFormat::Game;
+        m_selected.format = songs::SongFormat::Game;
         showVoices();
         return;
     }
     const fs::path file = folder / m_songFileName;
     try {
         read(folder, file);
-    } catch (const EStandardSongError&) {
+    } catch (const songs::EStandardSongError&) {
         // Nothing of a refused standard file can be shown: its folder names it, and the preview
         // of the song before stops rather than play under another song's name.
         m_player.close();
         m_artist.setText("");
         m_title.setText(m_songs.selected());
-        m_selected.format = SongFormat::Game;
+        m_selected.format = songs::SongFormat::Game;
         showVoices();
         throw;
     } catch (...) {
@@ -135,15 +119,15 @@ void SongSelection::SelectSong(Preview preview) {
     }
     showTexts();
     showVoices();
-    const bool standard = m_selected.format == SongFormat::Standard;
+    const bool standard = m_selected.format == songs::SongFormat::Standard;
     if (preview == Preview::None) {
         m_player.close();
         return;
     }
     if (m_selected.audioPath.empty()) {
         m_player.close();
-        throw EMediaPlayerError("The song file '" + file.string() +
-                                "' names no audio file in its own folder");
+        throw songs::EMediaPlayerError("The song file '" + file.string() +
+                                       "' names no audio file in its own folder");
     }
     m_player.setFileName(m_selected.audioPath);
     m_player.open();
@@ -160,15 +144,15 @@ void SongSelection::SelectSong(Preview preview) {
 void SongSelection::reload() {
     const fs::path folder = selectedFolder();
     if (m_songFileName.empty())
-        throw ESongFileError("There is no song file in " + folder.string());
+        throw songs::ESongFileError("There is no song file in " + folder.string());
     read(folder, folder / m_songFileName);
 }
 
 void SongSelection::chooseNextVoice() {
-    if (m_selected.format != SongFormat::Standard || m_selected.standard.voices.size() < 2)
+    if (m_selected.format != songs::SongFormat::Standard || m_selected.standard.voices.size() < 2)
         return;
     m_selected.voice = (m_selected.voice + 1) % m_selected.standard.voices.size();
     showVoices();
 }
 
-} // namespace cantorix::songs
+} // namespace cantorix::selection

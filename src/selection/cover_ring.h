@@ -5,12 +5,12 @@
 
 #include "scene/material.h"
 #include "scene/scene_nodes.h"
-#include "song_library.h"
+#include "songs/song_library.h"
 
 #include <functional>
 #include <string>
 
-namespace cantorix::songs {
+namespace cantorix::selection {
 
 class CoverRing {
 public:
@@ -21,7 +21,7 @@ public:
     // selectSong runs after every step or jump (it reads the song file and starts the preview);
     // what it throws reaches the caller, with the selection and the turn already changed.
     // materialOf names the material of `covers` to show for a list entry.
-    CoverRing(TSongList& songs, scene::TGLCube& cover, scene::TGLMaterialLibrary& covers,
+    CoverRing(songs::TSongList& songs, scene::TGLCube& cover, scene::TGLMaterialLibrary& covers,
               std::function<void()> selectSong, std::function<std::string(int index)> materialOf);
 
     void LeftarrowButtonClick();
@@ -37,7 +37,7 @@ public:
 private:
     void arrowClick(int direction);
 
-    TSongList& m_songs;
+    songs::TSongList& m_songs;
     scene::TGLCube& m_cover;
     scene::TGLMaterialLibrary& m_covers;
     std::function<void()> m_selectSong;
@@ -45,4 +45,4 @@ private:
     bool m_turning = false;
 };
 
-} // namespace cantorix::songs
+} // namespace cantorix::selection

@@ -7,7 +7,6 @@
 
 #include "scene/image.h"
 #include "scene/material.h"
-#include "songs/song_library.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -22,7 +21,10 @@
 #include <utility>
 #include <vector>
 
-namespace cantorix::songs {
+namespace cantorix::selection {
+
+// The one material that every cover not decoded yet, and every one that cannot be read, shows.
+inline constexpr std::string_view kFallbackCoverMaterial = "c-fallback";
 
 class CoverCache {
 public:
@@ -68,4 +70,4 @@ private:
     std::jthread m_worker;
 };
 
-} // namespace cantorix::songs
+} // namespace cantorix::selection

@@ -1,10 +1,11 @@
 #include "scene/gui/gui_control.h"
-#include "songs/song_browser.h"
-#include "songs/song_search_input.h"
+#include "selection/song_browser.h"
+#include "selection/song_search_input.h"
 
 #include <gtest/gtest.h>
 
 using namespace cantorix::songs;
+using namespace cantorix::selection;
 namespace keys = cantorix::scene::keys;
 
 namespace {

@@ -1,9 +1,10 @@
-#include "cover_ring.h"
+#include "selection/cover_ring.h"
 
-namespace cantorix::songs {
+namespace cantorix::selection {
 
-CoverRing::CoverRing(TSongList& songs, scene::TGLCube& cover, scene::TGLMaterialLibrary& covers,
-                     std::function<void()> selectSong, std::function<std::string(int)> materialOf)
+CoverRing::CoverRing(songs::TSongList& songs, scene::TGLCube& cover,
+                     scene::TGLMaterialLibrary& covers, std::function<void()> selectSong,
+                     std::function<std::string(int)> materialOf)
     : m_songs(songs), m_cover(cover), m_covers(covers), m_selectSong(std::move(selectSong)),
       m_materialOf(std::move(materialOf)) {}
 
@@ -55,4 +56,4 @@ void CoverRing::refreshCover() {
         m_cover.setMaterial({&m_covers, m_materialOf(m_songs.itemIndex())});
 }
 
-} // namespace cantorix::songs
+} // namespace cantorix::selection

@@ -1,8 +1,8 @@
-#include "cover_cache.h"
+#include "selection/cover_cache.h"
 
 #include <algorithm>
 
-namespace cantorix::songs {
+namespace cantorix::selection {
 
 namespace fs = std::filesystem;
 
@@ -121,4 +121,4 @@ void CoverCache::work(std::stop_token stop) {
     }
 }
 
-} // namespace cantorix::songs
+} // namespace cantorix::selection
