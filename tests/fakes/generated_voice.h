@@ -42,41 +42,42 @@ inline double noteFrequency(double midi) {
 // The samples run from 0 ms to the end of the last note; overlapping notes add up.
 inline std::vector<std::int16_t> generatedVoice(std::span<const VoiceNote> notes,
                                                 int sampleRate = 44100, std::uint32_t seed = 1) {
-    using namespace detail;
     std::int64_t endMs = 0;
     for (const VoiceNote& n : notes)
         endMs = std::max<std::int64_t>(endMs, std::int64_t{n.startMs} + n.lengthMs);
     std::vector<double> mix(static_cast<std::size_t>(endMs * sampleRate / 1000), 0.0);
     double partialPower = 0;
-    for (double a : kPartials)
+    for (double a : detail::kPartials)
         partialPower += a * a / 2;
     const double voiceRms = 32768.0 * std::pow(10.0, kGeneratedVoiceDbfs / 20);
     const double gain = voiceRms / std::sqrt(partialPower);
-    const double breathRms = voiceRms * std::pow(10.0, -kBreathBelowDb / 20);
+    const double breathRms = voiceRms * std::pow(10.0, -detail::kBreathBelowDb / 20);
     std::mt19937 random(seed);
     std::normal_distribution<double> breath(0.0, breathRms);
     std::uniform_real_distribution<double> startPhase(0.0, 2 * std::numbers::pi);
     for (const VoiceNote& n : notes) {
         const auto first = static_cast<std::size_t>(std::int64_t{n.startMs} * sampleRate / 1000);
         const auto count = static_cast<std::size_t>(std::int64_t{n.lengthMs} * sampleRate / 1000);
-        const double f0 = noteFrequency(n.midiNote);
+        const double f0 = detail::noteFrequency(n.midiNote);
         const double vibratoPhase = startPhase(random);
-        double phases[std::size(kPartials)];
+        double phases[std::size(detail::kPartials)];
         for (double& p : phases)
             p = startPhase(random);
         double cycles = 0; // of the fundamental, so every partial stays locked to it
         for (std::size_t i = 0; i < count && first + i < mix.size(); ++i) {
             const double t = static_cast<double>(i) / sampleRate;
             const double cents =
-                kVibratoCents * std::sin(2 * std::numbers::pi * kVibratoHz * t + vibratoPhase);
+                detail::kVibratoCents *
+                std::sin(2 * std::numbers::pi * detail::kVibratoHz * t + vibratoPhase);
             cycles += f0 * std::pow(2.0, cents / 1200) / sampleRate;
             double v = 0;
-            for (std::size_t k = 0; k < std::size(kPartials); ++k)
-                v += kPartials[k] *
+            for (std::size_t k = 0; k < std::size(detail::kPartials); ++k)
+                v += detail::kPartials[k] *
                      std::sin(2 * std::numbers::pi * static_cast<double>(k + 1) * cycles +
                               phases[k]);
             const double left = static_cast<double>(count - i) / sampleRate;
-            const double ramp = std::min({1.0, t / kRampSeconds, left / kRampSeconds});
+            const double ramp =
+                std::min({1.0, t / detail::kRampSeconds, left / detail::kRampSeconds});
             mix[first + i] += ramp * (gain * v + breath(random));
         }
     }
