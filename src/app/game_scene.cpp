@@ -308,7 +308,7 @@ void GameScene::buildEditorScreen() {
     Root5 = &addRoot(*Editorscrn, "Root5", 1000, 1000, 0);
     Root5->setVisible(false);
     editorControls = editor::buildEditorControls(*Root5, editorLook());
-    GLButton13 = editorControls.GLButton13;
+    GLButton13 = editorControls.backButton;
 }
 
 editor::EditorLook GameScene::editorLook() {

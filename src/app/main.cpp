@@ -96,8 +96,8 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     platform::FfmpegSongDecoder otherSongAudio;
     audio::TfrmConvert frmConvert(codecs, otherSongAudio, programDir);
     form1.session().setExportWindow(&frmConvert);
-    app::TForm4 form4;
-    app::TForm5 form5;
+    app::LyricViewerWindow form4;
+    app::VideoEditorWindow form5;
     app::Taboutform aboutform(app::requiredPicture(programDir / "data/gfx/logo.png"));
     form1.setSideWindows(&aboutform, &form5, &form4);
     if (form1.terminationRequested())

@@ -105,7 +105,7 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
     connect(&Timer3, &QTimer::timeout, this, [this] { deferredStart(); });
     connect(&AsyncTimer1, &QTimer::timeout, this, guarded(this, [this] { AsyncTimer1Timer(); }));
     connect(&m_framePacer, &QTimer::timeout, this, guarded(this, [this] { frameTick(); }));
-    connect(&Timer2, &QTimer::timeout, this, guarded(this, [this] { m_editor->Timer2Timer(); }));
+    connect(&Timer2, &QTimer::timeout, this, guarded(this, [this] { m_editor->moveTickMarker(); }));
 
     FormCreate();
 }
@@ -143,8 +143,8 @@ void TForm1::createEditor() {
             }});
 }
 
-void TForm1::setSideWindows(Taboutform* about, editor::TForm5* videoEditor,
-                            editor::TForm4* lyricViewer) {
+void TForm1::setSideWindows(Taboutform* about, editor::VideoEditorWindow* videoEditor,
+                            editor::LyricViewerWindow* lyricViewer) {
     m_about = about;
     m_videoEditor = videoEditor;
     m_lyricViewer = lyricViewer;

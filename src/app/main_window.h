@@ -42,8 +42,8 @@ class SceneViewer;
 }
 
 namespace cantorix::editor {
-class TForm4;
-class TForm5;
+class LyricViewerWindow;
+class VideoEditorWindow;
 } // namespace cantorix::editor
 
 namespace cantorix::app {
@@ -95,8 +95,8 @@ public:
     bool terminationRequested() const { return m_terminate; }
     // The lyric viewer shows what the editor's Next composes; the video editor works on the
     // song file read last.
-    void setSideWindows(Taboutform* about, editor::TForm5* videoEditor,
-                        editor::TForm4* lyricViewer = nullptr);
+    void setSideWindows(Taboutform* about, editor::VideoEditorWindow* videoEditor,
+                        editor::LyricViewerWindow* lyricViewer = nullptr);
 
     GameScene& game() { return *m_game; }
     Screens& screens() { return *m_screens; }
@@ -206,8 +206,8 @@ private:
     std::unique_ptr<SingingSession> m_session;
     Taboutform* m_about = nullptr;
     SongProblemsWindow* m_songProblems = nullptr; // a child of the window
-    editor::TForm5* m_videoEditor = nullptr;
-    editor::TForm4* m_lyricViewer = nullptr;
+    editor::VideoEditorWindow* m_videoEditor = nullptr;
+    editor::LyricViewerWindow* m_lyricViewer = nullptr;
     std::unique_ptr<editor::EditorScreen> m_editor;
     bool m_terminate = false;
     bool m_started = false;

@@ -8,7 +8,7 @@
 
 namespace cantorix::app {
 
-using TForm4 = editor::TForm4;
-using TForm5 = editor::TForm5;
+using LyricViewerWindow = editor::LyricViewerWindow;
+using VideoEditorWindow = editor::VideoEditorWindow;
 
 } // namespace cantorix::app

@@ -119,52 +119,52 @@ void TTrackButton::internalKeyUp(int key) {
 EditorControls buildEditorControls(TGLBaseControl& root, const EditorLook& look) {
     Builder b{root, look};
     EditorControls c;
-    c.GLBaseControl2 = &b.panel("GLBaseControl2", 80, 10, 600, 50);
-    c.GLButton13 = &b.button("GLButton13", "Back", 100, 20, 70, 30, "panel");
-    c.GLButton12 = &b.button("GLButton12", "Next", 600, 20, 70, 30, "panel");
-    c.First = &b.panel("First", 61, 80, 644, 585);
-    c.GLLabel15 =
+    c.topBar = &b.panel("GLBaseControl2", 80, 10, 600, 50);
+    c.backButton = &b.button("GLButton13", "Back", 100, 20, 70, 30, "panel");
+    c.nextButton = &b.button("GLButton12", "Next", 600, 20, 70, 30, "panel");
+    c.sourcePanel = &b.panel("First", 61, 80, 644, 585);
+    c.headingLabel =
         &b.label("GLLabel15", "Create A Song File From MIDI", 90, 80, 400, look.menuFont1);
 
-    c.GLLabel16 = &b.label("GLLabel16", "Midi File", 90, 110, 150, look.menuFont2);
-    c.GLButton14 = &b.display("GLButton14", 90, 145);
-    c.GLButton15 = &b.picker("GLButton15", 250, 145);
-    c.GLLabel20 = &b.label("GLLabel20", "MP3 File", 290, 110, 150, look.menuFont2);
-    c.GLButton16 = &b.display("GLButton16", 290, 145);
-    c.GLButton17 = &b.picker("GLButton17", 450, 145);
-    c.GLLabel22 = &b.label("GLLabel22", "Video Clip File", 490, 110, 150, look.menuFont2);
-    c.GLButton18 = &b.display("GLButton18", 490, 145);
-    c.GLButton19 = &b.picker("GLButton19", 650, 145);
+    c.midiFileLabel = &b.label("GLLabel16", "Midi File", 90, 110, 150, look.menuFont2);
+    c.midiFileDisplay = &b.display("GLButton14", 90, 145);
+    c.midiFilePicker = &b.picker("GLButton15", 250, 145);
+    c.mp3FileLabel = &b.label("GLLabel20", "MP3 File", 290, 110, 150, look.menuFont2);
+    c.mp3FileDisplay = &b.display("GLButton16", 290, 145);
+    c.mp3FilePicker = &b.picker("GLButton17", 450, 145);
+    c.videoFileLabel = &b.label("GLLabel22", "Video Clip File", 490, 110, 150, look.menuFont2);
+    c.videoFileDisplay = &b.display("GLButton18", 490, 145);
+    c.videoFilePicker = &b.picker("GLButton19", 650, 145);
     // The notes follow their headings: at the heading's place plus 45 down they would sit on
     // the name display, white on the light field.
-    c.GLLabel23 = &b.label("GLLabel23", "(If available)", kNoteLeft, 115, 90, look.smallFont);
-    c.GLLabel24 = &b.label("GLLabel24", "Cover Image", 490, 180, 150, look.menuFont2);
-    c.GLButton20 = &b.display("GLButton20", 490, 215);
-    c.GLButton21 = &b.picker("GLButton21", 650, 215);
-    c.GLLabel25 = &b.label("GLLabel25", "(If available)", kNoteLeft, 185, 90, look.smallFont);
+    c.videoNoteLabel = &b.label("GLLabel23", "(If available)", kNoteLeft, 115, 90, look.smallFont);
+    c.coverFileLabel = &b.label("GLLabel24", "Cover Image", 490, 180, 150, look.menuFont2);
+    c.coverFileDisplay = &b.display("GLButton20", 490, 215);
+    c.coverFilePicker = &b.picker("GLButton21", 650, 215);
+    c.coverNoteLabel = &b.label("GLLabel25", "(If available)", kNoteLeft, 185, 90, look.smallFont);
 
-    c.GLLabel26 = &b.label("GLLabel26", "Song Title", 90, 180, 150, look.menuFont2);
-    c.GLEdit3 = &b.edit("GLEdit3", 90, 215);
-    c.GLLabel27 = &b.label("GLLabel27", "Song Artist", 290, 180, 150, look.menuFont2);
-    c.GLEdit4 = &b.edit("GLEdit4", 290, 215);
+    c.songTitleLabel = &b.label("GLLabel26", "Song Title", 90, 180, 150, look.menuFont2);
+    c.songTitleEdit = &b.edit("GLEdit3", 90, 215);
+    c.songArtistLabel = &b.label("GLLabel27", "Song Artist", 290, 180, 150, look.menuFont2);
+    c.songArtistEdit = &b.edit("GLEdit4", 290, 215);
 
-    c.Tracklist = &b.panel("Tracklist", 90, 270, 585, 380);
+    c.trackList = &b.panel("Tracklist", 90, 270, 585, 380);
     addTickMaterial(look.stuff);
-    c.Tick = &b.add<TTickMarker>("Tick", 226, 270, 50, 50);
-    c.Tick->setBeneath(c.Tracklist);
-    c.Tick->setBitBtn({&look.stuff, kTickMaterial});
-    c.Tick->setLogicSize(3, 1);
-    c.Tick->setOffsets(4, -2);
+    c.tickMarker = &b.add<TTickMarker>("Tick", 226, 270, 50, 50);
+    c.tickMarker->setBeneath(c.trackList);
+    c.tickMarker->setBitBtn({&look.stuff, kTickMaterial});
+    c.tickMarker->setLogicSize(3, 1);
+    c.tickMarker->setOffsets(4, -2);
     // Nothing to mark until a file's tracks are listed.
-    c.Tick->setVisible(false);
+    c.tickMarker->setVisible(false);
 
-    c.GLBaseControl5 = &b.panel("GLBaseControl5", 61, 672, 644, 50);
-    c.PLAYA = &b.button("PLAYA", "Play All", 80, 680, 130, 30);
-    c.GLButton22 = &b.button("GLButton22", "Play Selected", 215, 680, 130, 30);
-    c.GLButton24 = &b.button("GLButton24", "Rewind", 350, 680, 130, 30);
-    c.GLLabel28 = &b.label("GLLabel28", "Play Tempo", 486, 670, 105, look.menuFont2);
-    c.GLScrollbar4 = &b.add<TGLScrollbar>("GLScrollbar4", 595, 680, 90, 30);
-    TGLScrollbar& bar = *c.GLScrollbar4;
+    c.playbackBar = &b.panel("GLBaseControl5", 61, 672, 644, 50);
+    c.playAllButton = &b.button("PLAYA", "Play All", 80, 680, 130, 30);
+    c.playSelectedButton = &b.button("GLButton22", "Play Selected", 215, 680, 130, 30);
+    c.rewindButton = &b.button("GLButton24", "Rewind", 350, 680, 130, 30);
+    c.tempoLabel = &b.label("GLLabel28", "Play Tempo", 486, 670, 105, look.menuFont2);
+    c.tempoBar = &b.add<TGLScrollbar>("GLScrollbar4", 595, 680, 90, 30);
+    TGLScrollbar& bar = *c.tempoBar;
     bar.setHorizontal(true);
     bar.setGuiLayoutName("edit");
     bar.setGuiLayoutKnobName("button_up");

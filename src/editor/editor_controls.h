@@ -53,23 +53,29 @@ struct EditorLook {
     scene::TGLMaterialLibrary& stuff; // the track pictures and the marker's colour
 };
 
+// The editor's controls, one member per control; the scene node names (the strings given to
+// buildEditorControls) are what skins and tests look the nodes up by.
 struct EditorControls {
-    TGLPanel* GLBaseControl2 = nullptr;
-    TGLButton *GLButton13 = nullptr, *GLButton12 = nullptr; // Back, Next
-    TGLPanel* First = nullptr;
-    TGLLabel *GLLabel15 = nullptr, *GLLabel16 = nullptr, *GLLabel20 = nullptr, *GLLabel22 = nullptr,
-             *GLLabel23 = nullptr, *GLLabel24 = nullptr, *GLLabel25 = nullptr, *GLLabel26 = nullptr,
-             *GLLabel27 = nullptr, *GLLabel28 = nullptr;
-    // Name displays and their pickers: MIDI, MP3, video, cover.
-    TGLButton *GLButton14 = nullptr, *GLButton15 = nullptr, *GLButton16 = nullptr,
-              *GLButton17 = nullptr, *GLButton18 = nullptr, *GLButton19 = nullptr,
-              *GLButton20 = nullptr, *GLButton21 = nullptr;
-    TGLEdit *GLEdit3 = nullptr, *GLEdit4 = nullptr; // title, artist
-    TGLPanel* Tracklist = nullptr;
-    TTickMarker* Tick = nullptr;
-    TGLPanel* GLBaseControl5 = nullptr;
-    TGLButton *PLAYA = nullptr, *GLButton22 = nullptr, *GLButton24 = nullptr;
-    TGLScrollbar* GLScrollbar4 = nullptr;
+    TGLPanel* topBar = nullptr; // holds Back and Next
+    TGLButton *backButton = nullptr, *nextButton = nullptr;
+    TGLPanel* sourcePanel = nullptr; // the files, the title and artist and the track list
+    TGLLabel* headingLabel = nullptr;
+    // For each source file a heading, a display of the chosen name and a "..." picker.
+    TGLLabel *midiFileLabel = nullptr, *mp3FileLabel = nullptr, *videoFileLabel = nullptr,
+             *coverFileLabel = nullptr;
+    TGLButton *midiFileDisplay = nullptr, *mp3FileDisplay = nullptr, *videoFileDisplay = nullptr,
+              *coverFileDisplay = nullptr;
+    TGLButton *midiFilePicker = nullptr, *mp3FilePicker = nullptr, *videoFilePicker = nullptr,
+              *coverFilePicker = nullptr;
+    TGLLabel *videoNoteLabel = nullptr, *coverNoteLabel = nullptr; // "(If available)"
+    TGLLabel *songTitleLabel = nullptr, *songArtistLabel = nullptr;
+    TGLEdit *songTitleEdit = nullptr, *songArtistEdit = nullptr;
+    TGLPanel* trackList = nullptr;
+    TTickMarker* tickMarker = nullptr;
+    TGLPanel* playbackBar = nullptr; // the play buttons and the tempo
+    TGLButton *playAllButton = nullptr, *playSelectedButton = nullptr, *rewindButton = nullptr;
+    TGLLabel* tempoLabel = nullptr;
+    TGLScrollbar* tempoBar = nullptr;
 };
 
 // The marker's material in the library `Stuff`.

@@ -34,7 +34,7 @@ public:
 // The marker spans the song's length across this many pixels from its leftmost place.
 constexpr double kMarkerSpan = 420.0;
 constexpr double kMarkerLeft = 229.0;
-constexpr int kTracklistTop = 270;
+constexpr int kTrackListTop = 270;
 
 std::string pictureMaterialName(int track) {
     return "i" + std::to_string(track);
@@ -68,22 +68,22 @@ EditorScreen::EditorScreen(EditorControls& controls, EditorLook look, EditorServ
         m_services.timer = m_noTimer.get();
     }
     m_registry = std::make_unique<midi::PhysicalPortRegistry>(*m_services.outputs);
-    TrackOutputs1 = std::make_unique<midi::TTrackOutputs>(*m_registry, &m_services.invoker);
-    TrackOutputs1->setMidiData(&MidiData1);
-    TrackOutputs1->setDefaultOutputPort(0);
-    MidiPlayer1 =
+    m_trackOutputs = std::make_unique<midi::TTrackOutputs>(*m_registry, &m_services.invoker);
+    m_trackOutputs->setMidiData(&m_midiData);
+    m_trackOutputs->setDefaultOutputPort(0);
+    m_player =
         std::make_unique<midi::TMidiPlayer>(*m_registry, *m_services.timer, m_services.invoker);
-    MidiPlayer1->setTimerPeriod(1);
-    MidiPlayer1->setTimerResolution(4);
-    MidiPlayer1->setBoostPriority(false);
-    MidiPlayer1->setTrackOutputs(TrackOutputs1.get());
+    m_player->setTimerPeriod(1);
+    m_player->setTimerResolution(4);
+    m_player->setBoostPriority(false);
+    m_player->setTrackOutputs(m_trackOutputs.get());
     connectControls();
 }
 
 EditorScreen::~EditorScreen() {
-    MidiPlayer1->Stop();
+    m_player->Stop();
     // The track buttons call back into this screen; the scene outlives it.
-    m_controls.Tracklist->deleteChildren();
+    m_controls.trackList->deleteChildren();
 }
 
 void EditorScreen::connectControls() {
@@ -91,16 +91,16 @@ void EditorScreen::connectControls() {
     const auto click = [this](void (EditorScreen::*handler)()) {
         return [this, handler](TGLBaseControl&) { (this->*handler)(); };
     };
-    c.GLButton15->onButtonClick = click(&EditorScreen::GLButton15ButtonClick);
-    c.GLButton17->onButtonClick = click(&EditorScreen::GLButton17ButtonClick);
-    c.GLButton19->onButtonClick = click(&EditorScreen::GLButton19ButtonClick);
-    c.GLButton21->onButtonClick = click(&EditorScreen::GLButton21ButtonClick);
-    c.PLAYA->onButtonClick = click(&EditorScreen::PLAYAButtonClick);
-    c.GLButton22->onButtonClick = click(&EditorScreen::GLButton22ButtonClick);
-    c.GLButton24->onButtonClick = click(&EditorScreen::GLButton24ButtonClick);
-    c.GLButton12->onButtonClick = click(&EditorScreen::GLButton12ButtonClick);
-    c.GLScrollbar4->onChange = click(&EditorScreen::GLScrollbar4Change);
-    c.GLScrollbar4->onMouseLeave = click(&EditorScreen::GLScrollbar4MouseLeave);
+    c.midiFilePicker->onButtonClick = click(&EditorScreen::pickMidiFile);
+    c.mp3FilePicker->onButtonClick = click(&EditorScreen::pickMp3File);
+    c.videoFilePicker->onButtonClick = click(&EditorScreen::pickVideoFile);
+    c.coverFilePicker->onButtonClick = click(&EditorScreen::pickCoverFile);
+    c.playAllButton->onButtonClick = click(&EditorScreen::playAllTracks);
+    c.playSelectedButton->onButtonClick = click(&EditorScreen::playSelectedTrack);
+    c.rewindButton->onButtonClick = click(&EditorScreen::rewind);
+    c.nextButton->onButtonClick = click(&EditorScreen::composeSongText);
+    c.tempoBar->onChange = click(&EditorScreen::tempoChanged);
+    c.tempoBar->onMouseLeave = click(&EditorScreen::tempoBarLeft);
 }
 
 void EditorScreen::restoreDirectory() {
@@ -121,29 +121,29 @@ std::optional<std::string> EditorScreen::pickFile(std::string_view filter, TGLBu
 }
 
 void EditorScreen::releaseMidi() {
-    MidiPlayer1->Stop();
-    TrackOutputs1->setActive(false);
-    MidiPlayer1->Rebind();
-    MidiData1.setActive(false);
+    m_player->Stop();
+    m_trackOutputs->setActive(false);
+    m_player->Rebind();
+    m_midiData.setActive(false);
 }
 
-void EditorScreen::GLButton15ButtonClick() {
-    const std::optional<std::string> file = pickFile(kMidiFilter, *m_controls.GLButton14);
+void EditorScreen::pickMidiFile() {
+    const std::optional<std::string> file = pickFile(kMidiFilter, *m_controls.midiFileDisplay);
     if (!file)
         return;
     releaseMidi();
-    MidiData1.setFileName(*file);
+    m_midiData.setFileName(*file);
     buildTrackList();
     restoreDirectory();
     rewind();
-    MidiPlayer1->GoToEnd();
-    m_songLength = MidiPlayer1->Position() / 100;
-    MidiPlayer1->Rebind();
-    MidiPlayer1->Rewind();
+    m_player->GoToEnd();
+    m_songLength = m_player->Position() / 100;
+    m_player->Rebind();
+    m_player->Rewind();
 }
 
-void EditorScreen::GLButton17ButtonClick() {
-    const std::optional<std::string> file = pickFile(kMp3Filter, *m_controls.GLButton16);
+void EditorScreen::pickMp3File() {
+    const std::optional<std::string> file = pickFile(kMp3Filter, *m_controls.mp3FileDisplay);
     if (!file)
         return;
     m_mp3Name = bareName(*file);
@@ -152,8 +152,8 @@ void EditorScreen::GLButton17ButtonClick() {
         m_services.setCaption(m_mp3Name);
 }
 
-void EditorScreen::GLButton19ButtonClick() {
-    const std::optional<std::string> file = pickFile(kVideoFilter, *m_controls.GLButton18);
+void EditorScreen::pickVideoFile() {
+    const std::optional<std::string> file = pickFile(kVideoFilter, *m_controls.videoFileDisplay);
     if (!file)
         return;
     m_videoName = bareName(*file);
@@ -161,8 +161,8 @@ void EditorScreen::GLButton19ButtonClick() {
     restoreDirectory();
 }
 
-void EditorScreen::GLButton21ButtonClick() {
-    const std::optional<std::string> file = pickFile(kCoverFilter, *m_controls.GLButton20);
+void EditorScreen::pickCoverFile() {
+    const std::optional<std::string> file = pickFile(kCoverFilter, *m_controls.coverFileDisplay);
     if (!file)
         return;
     m_coverName = bareName(*file);
@@ -170,15 +170,15 @@ void EditorScreen::GLButton21ButtonClick() {
 }
 
 void EditorScreen::buildTrackList() {
-    MidiData1.setActive(true);
-    TGLPanel& list = *m_controls.Tracklist;
+    m_midiData.setActive(true);
+    TGLPanel& list = *m_controls.trackList;
     list.deleteChildren();
     m_selectedTrack = 0;
     // The list shows no more tracks than the player has outputs for.
-    const int listed = std::min(MidiData1.TrackCount(), midi::kMaxTrackOutputs);
+    const int listed = std::min(m_midiData.TrackCount(), midi::kMaxTrackOutputs);
     for (int i = 0; i < listed; ++i) {
         const std::string material = pictureMaterialName(i);
-        addTrackRow(list, m_look, i, displayTrackName(*MidiData1.Tracks(i)), material);
+        addTrackRow(list, m_look, i, displayTrackName(*m_midiData.Tracks(i)), material);
         m_tabulatedTrack = i;
         tabulate(i);
         TGLLibMaterial& m = m_look.stuff.addTextureMaterial(material, drawTrackPicture(m_tables));
@@ -192,24 +192,24 @@ void EditorScreen::buildTrackList() {
                 trackClick(sender);
             };
     }
-    if (listed < MidiData1.TrackCount() && m_services.notify)
-        m_services.notify(tooManyTracksMessage(MidiData1.TrackCount()));
+    if (listed < m_midiData.TrackCount() && m_services.notify)
+        m_services.notify(tooManyTracksMessage(m_midiData.TrackCount()));
     if (list.count() == 0)
         return;
     auto& last = static_cast<TGLBaseControl&>(list.child(list.count() - 1));
-    m_controls.Tick->setLogicSize(3, last.globalRect().top + 20 - kTracklistTop);
-    m_controls.Tick->setVisible(true);
+    m_controls.tickMarker->setLogicSize(3, last.globalRect().top + 20 - kTrackListTop);
+    m_controls.tickMarker->setVisible(true);
     static_cast<TGLButton&>(list.child(0)).setPressed(true);
     static_cast<TGLButton&>(list.child(1)).setPressed(true);
 }
 
 void EditorScreen::tabulate(int track) {
-    MidiData1.setActive(true);
-    m_tables = tabulateTrack(MidiData1, track, m_tables.firstNoteUnit);
+    m_midiData.setActive(true);
+    m_tables = tabulateTrack(m_midiData, track, m_tables.firstNoteUnit);
 }
 
 void EditorScreen::trackClick(TGLBaseControl& sender) {
-    TGLPanel& list = *m_controls.Tracklist;
+    TGLPanel& list = *m_controls.trackList;
     int j = -1;
     for (int k = 0; k < list.count(); ++k)
         if (&list.child(k) == &sender)
@@ -224,54 +224,50 @@ void EditorScreen::trackClick(TGLBaseControl& sender) {
 }
 
 void EditorScreen::playAll(bool selectedOnly) {
-    MidiData1.setActive(true);
-    TrackOutputs1->setActive(true);
-    for (int i = 0; i < TrackOutputs1->outputCount(); ++i)
-        TrackOutputs1->Outputs(i)->setMuted(false);
+    m_midiData.setActive(true);
+    m_trackOutputs->setActive(true);
+    for (int i = 0; i < m_trackOutputs->outputCount(); ++i)
+        m_trackOutputs->Outputs(i)->setMuted(false);
     if (selectedOnly)
-        for (int i = 0; i < TrackOutputs1->outputCount(); ++i)
+        for (int i = 0; i < m_trackOutputs->outputCount(); ++i)
             if (i != m_selectedTrack)
-                TrackOutputs1->Outputs(i)->setMuted(true);
-    MidiPlayer1->Rebind();
-    MidiPlayer1->Rewind();
-    MidiPlayer1->setPlay(true);
+                m_trackOutputs->Outputs(i)->setMuted(true);
+    m_player->Rebind();
+    m_player->Rewind();
+    m_player->setPlay(true);
 }
 
-void EditorScreen::PLAYAButtonClick() {
+void EditorScreen::playAllTracks() {
     playAll(false);
 }
 
-void EditorScreen::GLButton22ButtonClick() {
+void EditorScreen::playSelectedTrack() {
     playAll(true);
 }
 
 void EditorScreen::rewind() {
-    MidiPlayer1->Rebind();
-    MidiPlayer1->Rewind();
+    m_player->Rebind();
+    m_player->Rewind();
 }
 
-void EditorScreen::GLButton24ButtonClick() {
-    rewind();
+void EditorScreen::tempoChanged() {
+    const auto percent = static_cast<std::int32_t>(std::nearbyint(m_controls.tempoBar->pos()));
+    m_player->setTempoPercent(percent);
+    m_controls.tempoLabel->setCaption("Tempo " + std::to_string(percent) + "%");
 }
 
-void EditorScreen::GLScrollbar4Change() {
-    const auto percent = static_cast<std::int32_t>(std::nearbyint(m_controls.GLScrollbar4->pos()));
-    MidiPlayer1->setTempoPercent(percent);
-    m_controls.GLLabel28->setCaption("Tempo " + std::to_string(percent) + "%");
+void EditorScreen::tempoBarLeft() {
+    m_controls.tempoLabel->setCaption("Play Tempo");
 }
 
-void EditorScreen::GLScrollbar4MouseLeave() {
-    m_controls.GLLabel28->setCaption("Play Tempo");
-}
-
-void EditorScreen::Timer2Timer() {
+void EditorScreen::moveTickMarker() {
     if (m_songLength == 0)
         return;
-    const double left = (MidiPlayer1->Position() / 100) * kMarkerSpan / m_songLength + kMarkerLeft;
-    m_controls.Tick->setLeft(static_cast<int>(std::nearbyint(left)));
+    const double left = (m_player->Position() / 100) * kMarkerSpan / m_songLength + kMarkerLeft;
+    m_controls.tickMarker->setLeft(static_cast<int>(std::nearbyint(left)));
 }
 
-void EditorScreen::GLButton12ButtonClick() {
+void EditorScreen::composeSongText() {
     m_tabulatedTrack = m_selectedTrack;
     tabulate(m_tabulatedTrack);
     if (m_tables.noteCount == 0) {
@@ -279,8 +275,8 @@ void EditorScreen::GLButton12ButtonClick() {
             m_services.notify(kNoNotesMessage);
         return;
     }
-    SongDraftFields fields{m_controls.GLEdit3->caption(), m_controls.GLEdit4->caption(), m_mp3Name,
-                           std::nullopt};
+    SongDraftFields fields{m_controls.songTitleEdit->caption(),
+                           m_controls.songArtistEdit->caption(), m_mp3Name, std::nullopt};
     if (m_videoPicked)
         fields.videoName = m_videoName;
     const std::string text = composeSongDraft(fields, m_tables);

@@ -55,17 +55,21 @@ public:
     EditorScreen(const EditorScreen&) = delete;
     EditorScreen& operator=(const EditorScreen&) = delete;
 
-    void GLButton15ButtonClick(); // pick the MIDI file
-    void GLButton17ButtonClick(); // pick the MP3 file
-    void GLButton19ButtonClick(); // pick the video clip
-    void GLButton21ButtonClick(); // pick the cover image
-    void PLAYAButtonClick();      // Play All
-    void GLButton22ButtonClick(); // Play Selected
-    void GLButton24ButtonClick(); // Rewind
-    void GLScrollbar4Change();
-    void GLScrollbar4MouseLeave();
-    void GLButton12ButtonClick(); // Next
-    void Timer2Timer();           // the play marker, every 20 ms
+    // The "..." pickers: each asks for a file and shows its name.
+    void pickMidiFile();
+    void pickMp3File();
+    void pickVideoFile();
+    void pickCoverFile();
+    void playAllTracks();
+    void playSelectedTrack();
+    void rewind();
+    // The tempo bar: a move sets the player's tempo and shows it; leaving it restores the caption.
+    void tempoChanged();
+    void tempoBarLeft();
+    // Next: the chosen track's song text into the lyric viewer.
+    void composeSongText();
+    // Moves the play marker to the player's position; the window calls it every 20 ms.
+    void moveTickMarker();
     // A click on a track button or strip (or its pressing by the program).
     void trackClick(TGLBaseControl& sender);
 
@@ -79,9 +83,9 @@ public:
     const std::string& mp3Name() const { return m_mp3Name; }
     const std::string& videoName() const { return m_videoName; }
     const std::string& coverName() const { return m_coverName; }
-    const midi::TMidiData& midiData() const { return MidiData1; }
-    midi::TTrackOutputs& trackOutputs() { return *TrackOutputs1; }
-    midi::TMidiPlayer& player() { return *MidiPlayer1; }
+    const midi::TMidiData& midiData() const { return m_midiData; }
+    midi::TTrackOutputs& trackOutputs() { return *m_trackOutputs; }
+    midi::TMidiPlayer& player() { return *m_player; }
 
 private:
     void connectControls();
@@ -90,7 +94,6 @@ private:
     void buildTrackList();
     void tabulate(int track);
     void playAll(bool selectedOnly);
-    void rewind();
     // Stops playback and releases the outputs and the data, in the order that leaves the
     // player's timer nothing freed to read.
     void releaseMidi();
@@ -101,9 +104,9 @@ private:
     std::unique_ptr<midi::MidiOutputDevices> m_noOutputs;
     std::unique_ptr<midi::MidiTimer> m_noTimer;
     std::unique_ptr<midi::PhysicalPortRegistry> m_registry;
-    midi::TMidiData MidiData1;
-    std::unique_ptr<midi::TTrackOutputs> TrackOutputs1;
-    std::unique_ptr<midi::TMidiPlayer> MidiPlayer1;
+    midi::TMidiData m_midiData;
+    std::unique_ptr<midi::TTrackOutputs> m_trackOutputs;
+    std::unique_ptr<midi::TMidiPlayer> m_player;
 
     int m_selectedTrack = 0;
     int m_tabulatedTrack = 0;

@@ -12,25 +12,25 @@
 
 namespace cantorix::editor {
 
-TForm4::TForm4(QWidget* parent) : QDialog(parent, Qt::Window) {
+LyricViewerWindow::LyricViewerWindow(QWidget* parent) : QDialog(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Lyric File Viewer"));
     resize(521, 464);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* menu = new QMenuBar(this);
     QMenu* file = menu->addMenu(QStringLiteral("File"));
-    Save1 = file->addAction(QStringLiteral("Save"));
-    Exit1 = file->addAction(QStringLiteral("Exit"));
+    saveAction = file->addAction(QStringLiteral("Save"));
+    exitAction = file->addAction(QStringLiteral("Exit"));
     layout->setMenuBar(menu);
     m_edit = new QPlainTextEdit(this);
     m_edit->setObjectName(QStringLiteral("RichEdit1"));
     m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
     layout->addWidget(m_edit);
-    connect(Save1, &QAction::triggered, this, [this] { Save1Click(); });
-    connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+    connect(saveAction, &QAction::triggered, this, [this] { saveWithDialog(); });
+    connect(exitAction, &QAction::triggered, this, [this] { exitViewer(); });
 }
 
-void TForm4::setSongText(const std::string& text) {
+void LyricViewerWindow::setSongText(const std::string& text) {
     QString plain = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
     if (plain.endsWith(QChar('\n')))
@@ -38,7 +38,7 @@ void TForm4::setSongText(const std::string& text) {
     m_edit->setPlainText(plain);
 }
 
-std::string TForm4::songText() const {
+std::string LyricViewerWindow::songText() const {
     QStringList lines = m_edit->toPlainText().split(QChar('\n'));
     // A newline after the last line ends that line; it starts no empty one.
     if (!lines.isEmpty() && lines.back().isEmpty())
@@ -49,12 +49,12 @@ std::string TForm4::songText() const {
     return out;
 }
 
-void TForm4::saveTo(const QString& chosenName) {
+void LyricViewerWindow::saveTo(const QString& chosenName) {
     const std::string file = withTxtExtension(chosenName.toStdString());
     writeFileAtomically(std::filesystem::path(file), songText());
 }
 
-void TForm4::Save1Click() {
+void LyricViewerWindow::saveWithDialog() {
     std::optional<QString> chosen;
     if (m_saveDialog)
         chosen = m_saveDialog();
@@ -81,7 +81,7 @@ void TForm4::Save1Click() {
     }
 }
 
-void TForm4::Exit1Click() {
+void LyricViewerWindow::exitViewer() {
     hide();
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The lyric viewer `TForm4`: a plain-text editor holding the song text the editor screen made,
+// The lyric viewer window: a plain-text editor holding the song text the editor screen made,
 // where the user types the syllables, with a "File" menu to save it as a song file or close the
 // window. Created at start-up and kept for the program's life; closing only hides it. Main
 // thread only.
@@ -15,18 +15,18 @@ class QPlainTextEdit;
 
 namespace cantorix::editor {
 
-class TForm4 : public QDialog {
+class LyricViewerWindow : public QDialog {
     Q_OBJECT
 public:
     static constexpr const char* kFilter = "Lyric File (*.txt)";
 
-    explicit TForm4(QWidget* parent = nullptr);
+    explicit LyricViewerWindow(QWidget* parent = nullptr);
 
     // Replaces the text with a song text (lines ended by CR LF, LF or CR).
     void setSongText(const std::string& text);
     // The text as it would be saved: every line ended by CR LF, UTF-8.
     std::string songText() const;
-    QPlainTextEdit* RichEdit1() const { return m_edit; }
+    QPlainTextEdit* textEdit() const { return m_edit; }
 
     // Asks for the name to save under; nothing when cancelled. Tests answer it themselves.
     using SaveDialog = std::function<std::optional<QString>()>;
@@ -39,10 +39,10 @@ public:
 
     // Saves to the chosen name with ".txt" added when it lacks it; throws EFCreateError.
     void saveTo(const QString& chosenName);
-    void Save1Click();
-    void Exit1Click();
+    void saveWithDialog();
+    void exitViewer();
 
-    QAction *Save1 = nullptr, *Exit1 = nullptr;
+    QAction *saveAction = nullptr, *exitAction = nullptr;
 
 private:
     QPlainTextEdit* m_edit = nullptr;

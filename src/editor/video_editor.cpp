@@ -9,17 +9,17 @@
 
 namespace cantorix::editor {
 
-TForm5::TForm5(QWidget* parent) : QDialog(parent, Qt::Window) {
+VideoEditorWindow::VideoEditorWindow(QWidget* parent) : QDialog(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Video Editor"));
     setFixedSize(294, 103);
-    Label1 = new QLabel(QStringLiteral("Add/Modify Video file for this song"), this);
-    Label1->move(8, 8);
-    Button1 = new QPushButton(QStringLiteral("Open"), this);
-    Button1->setGeometry(8, 32, 265, 25);
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    promptLabel = new QLabel(QStringLiteral("Add/Modify Video file for this song"), this);
+    promptLabel->move(8, 8);
+    openButton = new QPushButton(QStringLiteral("Open"), this);
+    openButton->setGeometry(8, 32, 265, 25);
+    connect(openButton, &QPushButton::clicked, this, [this] { chooseVideo(); });
 }
 
-void TForm5::Button1Click() {
+void VideoEditorWindow::chooseVideo() {
     std::optional<QString> chosen;
     if (m_openDialog)
         chosen = m_openDialog();

@@ -1,5 +1,5 @@
 #pragma once
-// The video editor `TForm5`: attaches an AVI clip to the song file read last, by rewriting that
+// The video editor window: attaches an AVI clip to the song file read last, by rewriting that
 // file's "#VIDEO:" line. Created at start-up and kept for the program's life; closing only
 // hides it. Main thread only.
 
@@ -14,12 +14,12 @@ class QPushButton;
 
 namespace cantorix::editor {
 
-class TForm5 : public QDialog {
+class VideoEditorWindow : public QDialog {
     Q_OBJECT
 public:
     static constexpr const char* kFilter = "Video files (*.avi *.AVI)";
 
-    explicit TForm5(QWidget* parent = nullptr);
+    explicit VideoEditorWindow(QWidget* parent = nullptr);
 
     // The song file read last (`SongFilePath`); empty before any.
     using SongFilePath = std::function<std::filesystem::path()>;
@@ -31,10 +31,10 @@ public:
     void setErrorPresenter(ErrorPresenter presenter) { m_presentError = std::move(presenter); }
     void setProgramDir(std::filesystem::path dir) { m_programDir = std::move(dir); }
 
-    void Button1Click();
+    void chooseVideo();
 
-    QLabel* Label1 = nullptr;
-    QPushButton* Button1 = nullptr;
+    QLabel* promptLabel = nullptr;
+    QPushButton* openButton = nullptr;
 
 private:
     SongFilePath m_songFilePath;

@@ -77,12 +77,12 @@ protected:
     }
     void pickMidi(const std::string& file) {
         m_nextFile = file;
-        m_screen->GLButton15ButtonClick();
+        m_screen->pickMidiFile();
     }
-    TGLButton& child(int i) { return static_cast<TGLButton&>(m_controls.Tracklist->child(i)); }
+    TGLButton& child(int i) { return static_cast<TGLButton&>(m_controls.trackList->child(i)); }
     std::vector<bool> pressed() {
         std::vector<bool> out;
-        for (int i = 0; i < m_controls.Tracklist->count(); ++i)
+        for (int i = 0; i < m_controls.trackList->count(); ++i)
             out.push_back(child(i).pressed());
         return out;
     }
@@ -120,22 +120,22 @@ TEST_F(EditorScreenTest, ControlsSitWhereTheScreenPutsThem) {
         const RectI r = c->globalRect();
         return std::vector<int>{r.left, r.top, r.width(), r.height()};
     };
-    EXPECT_EQ(at(m_controls.GLButton13), (std::vector<int>{100, 20, 70, 30}));
-    EXPECT_EQ(at(m_controls.GLButton12), (std::vector<int>{600, 20, 70, 30}));
-    EXPECT_EQ(at(m_controls.GLButton14), (std::vector<int>{90, 145, 150, 25}));
-    EXPECT_EQ(at(m_controls.GLButton21), (std::vector<int>{650, 215, 25, 25}));
-    EXPECT_EQ(at(m_controls.GLEdit4), (std::vector<int>{290, 215, 185, 25}));
-    EXPECT_EQ(at(m_controls.Tracklist), (std::vector<int>{90, 270, 585, 380}));
-    EXPECT_EQ(at(m_controls.GLScrollbar4), (std::vector<int>{595, 680, 90, 30}));
-    EXPECT_EQ(m_controls.GLEdit3->caption(), "None");
-    EXPECT_EQ(m_controls.GLScrollbar4->pos(), 8.0f);
+    EXPECT_EQ(at(m_controls.backButton), (std::vector<int>{100, 20, 70, 30}));
+    EXPECT_EQ(at(m_controls.nextButton), (std::vector<int>{600, 20, 70, 30}));
+    EXPECT_EQ(at(m_controls.midiFileDisplay), (std::vector<int>{90, 145, 150, 25}));
+    EXPECT_EQ(at(m_controls.coverFilePicker), (std::vector<int>{650, 215, 25, 25}));
+    EXPECT_EQ(at(m_controls.songArtistEdit), (std::vector<int>{290, 215, 185, 25}));
+    EXPECT_EQ(at(m_controls.trackList), (std::vector<int>{90, 270, 585, 380}));
+    EXPECT_EQ(at(m_controls.tempoBar), (std::vector<int>{595, 680, 90, 30}));
+    EXPECT_EQ(m_controls.songTitleEdit->caption(), "None");
+    EXPECT_EQ(m_controls.tempoBar->pos(), 8.0f);
 }
 
 TEST_F(EditorScreenTest, PickingAMidiFileListsItsTracksAndStandsAtTheStart) {
     pickMidi(writeSong());
     EXPECT_EQ(m_filters.back(), kMidiFilter);
-    EXPECT_EQ(m_controls.GLButton14->caption(), "a melody file ");
-    ASSERT_EQ(m_controls.Tracklist->count(), 6);
+    EXPECT_EQ(m_controls.midiFileDisplay->caption(), "a melody file ");
+    ASSERT_EQ(m_controls.trackList->count(), 6);
     EXPECT_EQ(child(0).caption(), "Conductor of t");
     EXPECT_EQ(child(2).caption(), "Melody");
     EXPECT_EQ(child(2).globalRect().left, 92);
@@ -146,8 +146,8 @@ TEST_F(EditorScreenTest, PickingAMidiFileListsItsTracksAndStandsAtTheStart) {
     // Song length: the last channel event lies at tick 6840 (track 2's end is a meta event).
     EXPECT_EQ(m_screen->songLength(), 68);
     EXPECT_EQ(m_screen->player().Position(), 0);
-    EXPECT_TRUE(m_controls.Tick->visible());
-    EXPECT_EQ(m_controls.Tick->logicHeight(), 62);
+    EXPECT_TRUE(m_controls.tickMarker->visible());
+    EXPECT_EQ(m_controls.tickMarker->logicHeight(), 62);
     // Each strip shows its own track's picture.
     const TGLLibMaterial* melody = m_stuff.materialByName("i1");
     ASSERT_NE(melody, nullptr);
@@ -176,9 +176,9 @@ TEST_F(EditorScreenTest, ButtonsAndStripsArePressedInPairs) {
 
 TEST_F(EditorScreenTest, NextShowsTheSongTextOfTheSelectedTrack) {
     pickMidi(writeSong());
-    m_controls.GLEdit3->setCaption("Title");
+    m_controls.songTitleEdit->setCaption("Title");
     clickOn(child(3));
-    m_screen->GLButton12ButtonClick();
+    m_screen->composeSongText();
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_EQ(m_shown[0].rfind(
                   "#TITLE:Title\r\n#ARTIST:None\r\n#MP3:\r\n#BPM:125\r\n#GAP:60\r\n: 0 4 ", 0),
@@ -189,7 +189,7 @@ TEST_F(EditorScreenTest, NextShowsTheSongTextOfTheSelectedTrack) {
 TEST_F(EditorScreenTest, NextOnATrackWithoutNotesSaysSoAndShowsNothing) {
     pickMidi(writeSong());
     clickOn(child(4));
-    m_screen->GLButton12ButtonClick();
+    m_screen->composeSongText();
     EXPECT_TRUE(m_shown.empty());
     EXPECT_EQ(m_notices, std::vector<std::string>{kNoNotesMessage});
 }
@@ -197,7 +197,7 @@ TEST_F(EditorScreenTest, NextOnATrackWithoutNotesSaysSoAndShowsNothing) {
 TEST_F(EditorScreenTest, PlaySelectedMutesTheOtherTracksAndTheMarkerFollows) {
     pickMidi(writeSong());
     clickOn(child(2));
-    m_screen->GLButton22ButtonClick();
+    m_screen->playSelectedTrack();
     ASSERT_EQ(m_screen->trackOutputs().outputCount(), 3);
     EXPECT_TRUE(m_screen->trackOutputs().Outputs(0)->Muted());
     EXPECT_FALSE(m_screen->trackOutputs().Outputs(1)->Muted());
@@ -206,24 +206,24 @@ TEST_F(EditorScreenTest, PlaySelectedMutesTheOtherTracksAndTheMarkerFollows) {
     m_timer.tick(4500);
     const std::int32_t position = m_screen->player().Position();
     EXPECT_EQ(position, 4500);
-    m_screen->Timer2Timer();
-    EXPECT_EQ(m_controls.Tick->left(), static_cast<int>(std::lround(45 * 420.0 / 68 + 229)));
+    m_screen->moveTickMarker();
+    EXPECT_EQ(m_controls.tickMarker->left(), static_cast<int>(std::lround(45 * 420.0 / 68 + 229)));
 
-    m_screen->PLAYAButtonClick();
+    m_screen->playAllTracks();
     EXPECT_FALSE(m_screen->trackOutputs().Outputs(0)->Muted());
     EXPECT_EQ(m_screen->player().Position(), 0);
 }
 
 TEST_F(EditorScreenTest, PickingAnotherFileStopsPlaybackBeforeReleasingTheData) {
     pickMidi(writeSong());
-    m_screen->PLAYAButtonClick();
+    m_screen->playAllTracks();
     m_timer.tick(100);
     ASSERT_TRUE(m_timer.running());
     pickMidi(writeSong("second.mid"));
     EXPECT_FALSE(m_timer.running());
     EXPECT_FALSE(m_screen->player().Play());
     EXPECT_FALSE(m_screen->trackOutputs().Active());
-    EXPECT_EQ(m_controls.GLButton14->caption(), "second.mid");
+    EXPECT_EQ(m_controls.midiFileDisplay->caption(), "second.mid");
 }
 
 TEST_F(EditorScreenTest, ARefusedFileKeepsTheOldTrackListAndNextReportsIt) {
@@ -231,27 +231,27 @@ TEST_F(EditorScreenTest, ARefusedFileKeepsTheOldTrackListAndNextReportsIt) {
     const fs::path bad = m_dir / "broken.mid";
     std::ofstream(bad) << "RIFFnot midi at all";
     EXPECT_THROW(pickMidi(bad.string()), midi::EMidiLoadError);
-    EXPECT_EQ(m_controls.GLButton14->caption(), "broken.mid");
-    EXPECT_EQ(m_controls.Tracklist->count(), 6);
+    EXPECT_EQ(m_controls.midiFileDisplay->caption(), "broken.mid");
+    EXPECT_EQ(m_controls.trackList->count(), 6);
     EXPECT_FALSE(m_screen->midiData().Active());
-    EXPECT_THROW(m_screen->GLButton12ButtonClick(), midi::EMidiLoadError);
+    EXPECT_THROW(m_screen->composeSongText(), midi::EMidiLoadError);
 }
 
 TEST_F(EditorScreenTest, OtherPickersRememberBareNamesAndCancelChangesNothing) {
     m_nextFile = (m_dir / "My Favourite Song.mp3").string();
-    m_screen->GLButton17ButtonClick();
+    m_screen->pickMp3File();
     EXPECT_EQ(m_screen->mp3Name(), "My Favourite Song.mp3");
-    EXPECT_EQ(m_controls.GLButton16->caption(), "My Favourite S");
+    EXPECT_EQ(m_controls.mp3FileDisplay->caption(), "My Favourite S");
     EXPECT_EQ(m_caption, "My Favourite Song.mp3");
     m_nextFile = std::nullopt;
-    m_screen->GLButton17ButtonClick();
-    m_screen->GLButton19ButtonClick();
+    m_screen->pickMp3File();
+    m_screen->pickVideoFile();
     EXPECT_EQ(m_screen->mp3Name(), "My Favourite Song.mp3");
-    EXPECT_EQ(m_controls.GLButton18->caption(), "");
+    EXPECT_EQ(m_controls.videoFileDisplay->caption(), "");
     m_nextFile = "/clips/clip.avi";
-    m_screen->GLButton19ButtonClick();
+    m_screen->pickVideoFile();
     m_nextFile = "/pics/cover.jpg";
-    m_screen->GLButton21ButtonClick();
+    m_screen->pickCoverFile();
     EXPECT_EQ(m_screen->videoName(), "clip.avi");
     EXPECT_EQ(m_screen->coverName(), "cover.jpg");
     EXPECT_EQ(m_filters, (std::vector<std::string>{kMp3Filter, kMp3Filter, kVideoFilter,
@@ -260,11 +260,11 @@ TEST_F(EditorScreenTest, OtherPickersRememberBareNamesAndCancelChangesNothing) {
 
 TEST_F(EditorScreenTest, TempoBarSetsThePlayerAndItsLabel) {
     EXPECT_EQ(m_screen->player().TempoPercent(), 100);
-    m_controls.GLScrollbar4->setPos(150);
+    m_controls.tempoBar->setPos(150);
     EXPECT_EQ(m_screen->player().TempoPercent(), 150);
-    EXPECT_EQ(m_controls.GLLabel28->caption(), "Tempo 150%");
-    m_controls.GLScrollbar4->onMouseLeave(*m_controls.GLScrollbar4);
-    EXPECT_EQ(m_controls.GLLabel28->caption(), "Play Tempo");
+    EXPECT_EQ(m_controls.tempoLabel->caption(), "Tempo 150%");
+    m_controls.tempoBar->onMouseLeave(*m_controls.tempoBar);
+    EXPECT_EQ(m_controls.tempoLabel->caption(), "Play Tempo");
 }
 
 TEST_F(EditorScreenTest, AFileOfTooManyTracksIsListedAndPlayedUpToTheCap) {
@@ -277,20 +277,20 @@ TEST_F(EditorScreenTest, AFileOfTooManyTracksIsListedAndPlayedUpToTheCap) {
                static_cast<std::streamsize>(bytes.size()));
     pickMidi(file.string());
     EXPECT_EQ(m_screen->midiData().TrackCount(), 65535);
-    EXPECT_EQ(m_controls.Tracklist->count(), 2 * midi::kMaxTrackOutputs);
+    EXPECT_EQ(m_controls.trackList->count(), 2 * midi::kMaxTrackOutputs);
     EXPECT_NE(m_stuff.materialByName("i" + std::to_string(midi::kMaxTrackOutputs - 1)), nullptr);
     EXPECT_EQ(m_stuff.materialByName("i" + std::to_string(midi::kMaxTrackOutputs)), nullptr);
     ASSERT_EQ(m_notices.size(), 1u);
     EXPECT_NE(m_notices[0].find("65535 tracks"), std::string::npos) << m_notices[0];
     EXPECT_NE(m_notices[0].find("first 256"), std::string::npos) << m_notices[0];
 
-    m_screen->PLAYAButtonClick();
+    m_screen->playAllTracks();
     EXPECT_EQ(m_screen->trackOutputs().outputCount(), midi::kMaxTrackOutputs);
     EXPECT_TRUE(m_screen->player().Play());
     m_timer.ticks(10);
     EXPECT_FALSE(m_screen->player().Play()) << "every listed track is empty: AutoStop";
 
     pickMidi(writeSong());
-    EXPECT_EQ(m_controls.Tracklist->count(), 6);
+    EXPECT_EQ(m_controls.trackList->count(), 6);
     EXPECT_EQ(m_notices.size(), 1u) << "a file under the cap says nothing";
 }

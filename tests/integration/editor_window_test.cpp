@@ -75,8 +75,8 @@ protected:
 
     platform::SystemMidiOutputs m_midiOutputs{*m_output};
     platform::MidiTimerThread m_midiTimer;
-    app::TForm4 m_lyricViewer;
-    app::TForm5 m_videoEditor;
+    app::LyricViewerWindow m_lyricViewer;
+    app::VideoEditorWindow m_videoEditor;
 };
 
 TEST_F(EditorWindowTest, MidiTrackBecomesASongTheGameReads) {
@@ -89,25 +89,25 @@ TEST_F(EditorWindowTest, MidiTrackBecomesASongTheGameReads) {
     const std::string midiPath = writeMidi();
     form.editor().setOpenFile(
         [&](std::string_view) { return std::optional<std::string>(midiPath); });
-    click(*e.GLButton15);
-    ASSERT_EQ(e.Tracklist->count(), 6);
-    EXPECT_EQ(e.GLButton14->caption(), "tune.mid");
-    click(static_cast<scene::TGLBaseControl&>(e.Tracklist->child(3))); // the melody's strip
+    click(*e.midiFilePicker);
+    ASSERT_EQ(e.trackList->count(), 6);
+    EXPECT_EQ(e.midiFileDisplay->caption(), "tune.mid");
+    click(static_cast<scene::TGLBaseControl&>(e.trackList->child(3))); // the melody's strip
     ASSERT_EQ(form.editor().selectedTrack(), 1);
 
-    click(*e.GLButton22); // Play Selected through the built-in synthesizer
+    click(*e.playSelectedButton); // Play Selected through the built-in synthesizer
     ASSERT_TRUE(form.editor().player().Play());
     QTest::qWait(1000);
     const std::int32_t played = form.editor().player().Position();
     EXPECT_GT(played, 480); // about 960 ticks in a second at 500 ms per quarter note
-    EXPECT_TRUE(waitUntil([&] { return e.Tick->left() > 229; }));
-    click(*e.GLButton24); // Rewind
+    EXPECT_TRUE(waitUntil([&] { return e.tickMarker->left() > 229; }));
+    click(*e.rewindButton); // Rewind
     EXPECT_FALSE(form.editor().player().Play());
     EXPECT_EQ(form.editor().player().Position(), 0);
 
-    click(*e.GLButton12); // Next
+    click(*e.nextButton); // Next
     ASSERT_TRUE(m_lyricViewer.isVisible());
-    const QString text = m_lyricViewer.RichEdit1()->toPlainText();
+    const QString text = m_lyricViewer.textEdit()->toPlainText();
     EXPECT_TRUE(
         text.startsWith(QStringLiteral("#TITLE:None\n#ARTIST:None\n#MP3:\n#BPM:125\n#GAP:")))
         << text.toStdString();
@@ -115,7 +115,7 @@ TEST_F(EditorWindowTest, MidiTrackBecomesASongTheGameReads) {
     const fs::path saved = m_root / "songs" / "Demo Song" / "tune";
     m_lyricViewer.setSaveDialog(
         [&] { return std::optional<QString>(QString::fromStdString(saved.string())); });
-    m_lyricViewer.Save1->trigger();
+    m_lyricViewer.saveAction->trigger();
     const fs::path file = saved.string() + ".txt";
     ASSERT_TRUE(fs::exists(file));
     std::ifstream in(file, std::ios::binary);
@@ -127,7 +127,7 @@ TEST_F(EditorWindowTest, MidiTrackBecomesASongTheGameReads) {
     EXPECT_EQ(song.recordCount(), 8u + 1u + 1u); // the notes, the closing row, "E"
     EXPECT_EQ(song.songRecords()[1].startBeat, 2);
 
-    m_lyricViewer.Exit1->trigger();
+    m_lyricViewer.exitAction->trigger();
     EXPECT_FALSE(m_lyricViewer.isVisible());
 }
 
