@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             makePcmWaveFormat(reader.format().samplesPerSec(), 16, reader.format().channels());
         convertor.open();
         convertor.convert(reader.dataStream());
-    } catch (const EACMError&) {
+    } catch (const EAudioCodecError&) {
     }
     return 0;
 }

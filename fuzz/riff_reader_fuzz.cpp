@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (again.dataStream().size() != audio.size() ||
             again.format().formatTag() != reader.format().formatTag())
             std::abort();
-    } catch (const EACMError&) {
+    } catch (const EAudioCodecError&) {
     } catch (const EStreamError&) {
     }
     return 0;

@@ -2,7 +2,7 @@
 // their order, and runs the event loop until the main window closes.
 
 #include "about_box.h"
-#include "audio/frm_convert.h"
+#include "audio/export_window.h"
 #include "command_line.h"
 #include "error_guard.h"
 #include "main_window.h"
@@ -94,7 +94,7 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
                        app::songRoots(cmd, programDir, environment), &libraryCache});
     platform::CodecManager codecs;
     platform::FfmpegSongDecoder otherSongAudio;
-    audio::TfrmConvert frmConvert(codecs, otherSongAudio, programDir);
+    audio::ExportWindow frmConvert(codecs, otherSongAudio, programDir);
     form1.session().setExportWindow(&frmConvert);
     app::LyricViewerWindow form4;
     app::VideoEditorWindow form5;

@@ -388,7 +388,7 @@ void SingingSession::GLButton8ButtonClick() {
         m_exportWindow->startExport(audioPath(), *chosen);
 }
 
-void SingingSession::setExportWindow(audio::TfrmConvert* window) {
+void SingingSession::setExportWindow(audio::ExportWindow* window) {
     m_exportWindow = window;
     if (m_exportWindow)
         m_exportWindow->setErrorReporter([](QWidget* parent, const std::string& text) {

@@ -4,7 +4,7 @@
 // Owns the note lane, the clock, the scoring and the recorder; borrows the scene, the screens,
 // the player and the analysis timer from the main window. Main thread only.
 
-#include "audio/frm_convert.h"
+#include "audio/export_window.h"
 #include "audio/stock_audio_recorder.h"
 #include "audio/wave_in_device.h"
 #include "export_save.h"
@@ -68,7 +68,7 @@ public:
     void GLButton8ButtonClick(); // Save
     // Save confirmed runs the export in this window; the dialog asks for the file (tests
     // answer it themselves).
-    void setExportWindow(audio::TfrmConvert* window);
+    void setExportWindow(audio::ExportWindow* window);
     void setSaveDialog(SaveExportDialog dialog) { m_saveDialog = std::move(dialog); }
 
     // The analysis tick's session steps: the trail and the score for the reading the previous
@@ -156,7 +156,7 @@ private:
     session::VideoPlane* m_video = nullptr;
     std::int64_t m_pausedVideoFrame = 0;
     std::optional<std::int64_t> m_videoHeldUntilMs;
-    audio::TfrmConvert* m_exportWindow = nullptr;
+    audio::ExportWindow* m_exportWindow = nullptr;
     SaveExportDialog m_saveDialog;
     session::SessionTimings m_timings;
 };

@@ -20,7 +20,7 @@ TdeAudioConvertor::~TdeAudioConvertor() {
 
 void TdeAudioConvertor::setRequestRealTime(bool value) {
     if (m_active)
-        throw EACMError(kWhileActive);
+        throw EAudioCodecError(kWhileActive);
     m_requestRealTime = value;
 }
 
@@ -31,7 +31,7 @@ void TdeAudioConvertor::setActive(bool active) {
 }
 
 bool TdeAudioConvertor::possible(const TdeWaveFormat& from, const TdeWaveFormat& to) const {
-    return m_codecs.query(from, to, m_requestRealTime) == acm::kOk;
+    return m_codecs.query(from, to, m_requestRealTime) == codec_result::kOk;
 }
 
 void TdeAudioConvertor::buildChain() {
@@ -43,16 +43,16 @@ void TdeAudioConvertor::buildChain() {
     // Through PCM at the input's rate, then if need be PCM at the output's.
     TdeWaveFormat f2 = m_formatIn;
     f2.setFormatTag(TdeWaveFormat::kTagPcm);
-    if (m_codecs.suggestPcm(m_formatIn, f2) != acm::kOk || !possible(m_formatIn, f2))
-        throw EACMConversionError(kConversionNotPossible);
+    if (m_codecs.suggestPcm(m_formatIn, f2) != codec_result::kOk || !possible(m_formatIn, f2))
+        throw EConversionError(kConversionNotPossible);
     if (f2 != m_formatIn && f2 != m_formatOut)
         m_chain.push_back(f2);
     if (!possible(f2, m_formatOut)) {
         TdeWaveFormat f3 = f2;
         f3.setFormatTag(TdeWaveFormat::kTagPcm);
-        if (m_codecs.suggestPcm(m_formatOut, f3) != acm::kOk || !possible(f2, f3) ||
+        if (m_codecs.suggestPcm(m_formatOut, f3) != codec_result::kOk || !possible(f2, f3) ||
             !possible(f3, m_formatOut))
-            throw EACMConversionError(kConversionNotPossible);
+            throw EConversionError(kConversionNotPossible);
         if (f3 != f2 && f3 != m_formatOut)
             m_chain.push_back(f3);
     }
@@ -61,7 +61,7 @@ void TdeAudioConvertor::buildChain() {
 
 void TdeAudioConvertor::open() {
     if (m_active || m_converting)
-        throw EACMError(kWhileActive);
+        throw EAudioCodecError(kWhileActive);
     try {
         buildChain();
         for (std::size_t i = 0; i + 1 < m_chain.size(); ++i) {
@@ -83,7 +83,7 @@ void TdeAudioConvertor::open() {
 
 void TdeAudioConvertor::close() {
     if (!m_active)
-        throw EACMError(kWhileNotActive);
+        throw EAudioCodecError(kWhileNotActive);
     m_active = false;
     if (m_converting) {
         // The steps are in use further up the stack; convert() frees them on its way out.
@@ -144,15 +144,15 @@ void TdeAudioConvertor::convert(Stream& source) {
 
 void TdeAudioConvertor::convertStream(Stream& source) {
     if (!m_active)
-        throw EACMError(kWhileNotActive);
+        throw EAudioCodecError(kWhileNotActive);
     if (m_converting)
-        throw EACMError("The converter is already converting.");
+        throw EAudioCodecError("The converter is already converting.");
     for (auto& step : m_steps)
         step->reset();
     m_aborted = false;
     const std::uint64_t a = m_formatIn.avgBytesPerSec();
     if (a == 0 || 4 * a > kMaxWorkBytes)
-        throw EACMConversionError(kConversionNotPossible);
+        throw EConversionError(kConversionNotPossible);
 
     struct Converting {
         TdeAudioConvertor& self;
@@ -189,7 +189,7 @@ void TdeAudioConvertor::convertStream(Stream& source) {
 
 void TdeAudioConvertor::audioData(const TdeWaveFormat& format, std::span<const std::uint8_t> data) {
     if (m_converting)
-        throw EACMError("The converter is already converting.");
+        throw EAudioCodecError("The converter is already converting.");
     if (format != m_formatIn || !m_active) {
         if (m_active)
             close();

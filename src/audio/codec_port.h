@@ -1,7 +1,7 @@
 #pragma once
 // The port standing in for the platform's codec manager: which conversions exist, which PCM
 // format to convert through, and open conversion streams that turn blocks of one format into
-// another. Answers are the manager's result codes (acm_errors.h), 0 for success. The adapter
+// another. Answers are the manager's result codes (codec_errors.h), 0 for success. The adapter
 // lives in platform/; everything runs on the calling thread.
 
 #include "wave_format.h"
@@ -32,7 +32,7 @@ public:
 
     // Converts input with the given flags, appending the output to output. Sets consumed to
     // the input bytes taken (the rest, a partial unit, comes again with the next block).
-    // Returns a result code; a codec may also throw EACMCodecError for damaged data.
+    // Returns a result code; a codec may also throw ECodecDriverError for damaged data.
     virtual int convert(std::span<const std::uint8_t> input, unsigned flags,
                         std::vector<std::uint8_t>& output, std::size_t& consumed) = 0;
 

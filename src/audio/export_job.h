@@ -4,7 +4,7 @@
 // 1 wraps the song's MPEG data in a RIFF header, 2 decodes it to the recording's PCM format
 // (audio other than MPEG is decoded there directly, through the SongAudioDecoder port),
 // 3 mixes it with the recorded voice, 4 compresses the mix to the chosen MP3. Owns the two
-// converters (`deAudioConvertor1` decodes, `Converter` encodes) for the program's life, so a
+// converters (`decoder` and `encoder`) for the program's life, so a
 // display can watch them. Main thread, synchronous.
 
 #include "audio_convertor.h"
@@ -64,8 +64,8 @@ public:
     // mix file and any partial MP3 are removed whatever happens.
     void compressMix(const Progress& afterBlock = {});
 
-    TdeAudioConvertor& deAudioConvertor1() { return m_decoder; }
-    TdeAudioConvertor& Converter() { return m_encoder; }
+    TdeAudioConvertor& decoder() { return m_decoder; }
+    TdeAudioConvertor& encoder() { return m_encoder; }
 
 private:
     void removeWorkingFile(const std::filesystem::path& file) const;

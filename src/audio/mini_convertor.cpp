@@ -14,18 +14,18 @@ TMiniConvertor::~TMiniConvertor() = default;
 
 void TMiniConvertor::open(bool realTime) {
     if (active())
-        throw EACMError(kWhileActive);
+        throw EAudioCodecError(kWhileActive);
     std::unique_ptr<CodecStream> codec;
-    acmCheck<EACMConversionError>(m_codecs.open(m_source, m_destination, realTime, codec));
+    checkCodecResult<EConversionError>(m_codecs.open(m_source, m_destination, realTime, codec));
     if (!codec)
-        throw EACMConversionError(acmErrorMessage(acm::kNotPossible));
+        throw EConversionError(codecErrorMessage(codec_result::kNotPossible));
     m_codec = std::move(codec);
     reset();
 }
 
 void TMiniConvertor::close() {
     if (!active())
-        throw EACMError(kWhileNotActive);
+        throw EAudioCodecError(kWhileNotActive);
     m_prepared = false;
     m_input = {};
     m_fill = 0;
@@ -39,7 +39,7 @@ void TMiniConvertor::reset() {
     m_fill = 0;
     m_output = {};
     if (m_codec)
-        acmCheck<EACMCodecError>(m_codec->reset());
+        checkCodecResult<ECodecDriverError>(m_codec->reset());
 }
 
 void TMiniConvertor::append(std::span<const std::uint8_t> data) {
@@ -48,7 +48,7 @@ void TMiniConvertor::append(std::span<const std::uint8_t> data) {
         // variable bit rate stream, a decoder catching up), so it grows, within a limit.
         const std::size_t wanted = 2 * m_fill + 2 * data.size();
         if (wanted > kMaxBufferBytes)
-            throw EACMConversionError(kAudioTooLarge);
+            throw EConversionError(kAudioTooLarge);
         m_input.resize(wanted);
     }
     if (!data.empty())
@@ -59,11 +59,11 @@ void TMiniConvertor::append(std::span<const std::uint8_t> data) {
 void TMiniConvertor::prepare() {
     const std::size_t capacity = std::max(m_input.size(), 3 * m_fill);
     if (capacity > kMaxBufferBytes)
-        throw EACMConversionError(kAudioTooLarge);
+        throw EConversionError(kAudioTooLarge);
     m_input.resize(capacity);
     const std::size_t outputBytes = m_codec->outputSize(capacity);
     if (outputBytes > kMaxBufferBytes)
-        throw EACMConversionError(kAudioTooLarge);
+        throw EConversionError(kAudioTooLarge);
     m_output.reserve(outputBytes);
     m_prepared = true;
 }
@@ -89,7 +89,7 @@ int TMiniConvertor::runCodec(unsigned flags, std::size_t& consumed) {
 std::span<const std::uint8_t> TMiniConvertor::convert(std::span<const std::uint8_t> data,
                                                       unsigned flags) {
     if (!active())
-        throw EACMError(kWhileNotActive);
+        throw EAudioCodecError(kWhileNotActive);
     append(data);
     const bool end = (flags & kConvertEnd) != 0;
     if (!m_prepared) {
@@ -102,7 +102,7 @@ std::span<const std::uint8_t> TMiniConvertor::convert(std::span<const std::uint8
         return {};
     m_output.clear();
     std::size_t consumed = 0;
-    acmCheck<EACMConversionError>(runCodec(flags, consumed));
+    checkCodecResult<EConversionError>(runCodec(flags, consumed));
     consumed = std::min(consumed, m_fill);
     if (consumed > 0 && consumed < m_fill) // an empty buffer may have no storage at all
         std::memmove(m_input.data(), m_input.data() + consumed, m_fill - consumed);

@@ -26,7 +26,7 @@ public:
     TMiniConvertor(const TMiniConvertor&) = delete;
     TMiniConvertor& operator=(const TMiniConvertor&) = delete;
 
-    // Opens the codec stream (EACMConversionError with the result code's text on failure;
+    // Opens the codec stream (EConversionError with the result code's text on failure;
     // "Cannot perform this action while active." when open), then resets.
     void open(bool realTime);
     // Closes the codec stream; "Cannot perform this action while not active." when closed.

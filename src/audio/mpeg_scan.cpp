@@ -1,6 +1,6 @@
 #include "mpeg_scan.h"
 
-#include "acm_errors.h"
+#include "codec_errors.h"
 
 #include <algorithm>
 #include <cstring>
@@ -191,7 +191,7 @@ std::int64_t mpegScan(Stream& stream, TMpegFrameRecord& record) {
 std::array<std::uint8_t, kMpegWaveHeaderSize> mpegWaveHeader(const TMpegFrameRecord& record) {
     if (record.dataLength < 0 ||
         record.dataLength + 62 > std::int64_t{std::numeric_limits<std::uint32_t>::max()})
-        throw EACMAudioReadError("The MPEG data is too large for a RIFF WAVE file.");
+        throw EAudioReadError("The MPEG data is too large for a RIFF WAVE file.");
     std::array<std::uint8_t, kMpegWaveHeaderSize> h{};
     auto put = [&h](std::size_t at, std::int64_t value, int width) {
         for (int i = 0; i < width; ++i)

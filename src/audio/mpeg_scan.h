@@ -50,7 +50,7 @@ std::int64_t mpegScan(Stream& stream, TMpegFrameRecord& record);
 inline constexpr std::size_t kMpegWaveHeaderSize = 70;
 
 // The MP3-in-WAV header for record (tag 85, "fact" with the sample count, "data" of
-// dataLength bytes). Throws EACMAudioReadError when the data is too large for RIFF sizes.
+// dataLength bytes). Throws EAudioReadError when the data is too large for RIFF sizes.
 std::array<std::uint8_t, kMpegWaveHeaderSize> mpegWaveHeader(const TMpegFrameRecord& record);
 
 } // namespace cantorix::audio

@@ -30,7 +30,7 @@ bool sameId(const std::uint8_t* id, const char* upper) {
 }
 
 [[noreturn]] void invalid() {
-    throw EACMAudioReadError(kInvalidFileFormat);
+    throw EAudioReadError(kInvalidFileFormat);
 }
 
 void readOrInvalid(Stream& stream, void* buffer, std::size_t count) {
@@ -49,7 +49,7 @@ void TdeAbstractAudioWriter::write(const void* data, std::size_t size) {
     if (size == 0)
         return;
     if (m_finished)
-        throw EACMError("Cannot write to a finished audio file.");
+        throw EAudioCodecError("Cannot write to a finished audio file.");
     if (m_dataWritten == 0)
         writeHeader();
     m_stream->writeBuffer(data, size);
@@ -96,7 +96,7 @@ void TdeRIFFAudioWriter::finaliseHeader() {
     const std::int64_t riffSize = end - m_startPosition - 8;
     const std::int64_t dataSize = end - m_dataChunkPosition - 8;
     if (riffSize > std::numeric_limits<std::uint32_t>::max())
-        throw EACMError("The audio file is too large for the RIFF format.");
+        throw EAudioCodecError("The audio file is too large for the RIFF format.");
     std::array<std::uint8_t, 4> bytes{};
     putLe32(bytes.data(), static_cast<std::uint32_t>(riffSize));
     m_stream->setPosition(m_startPosition + 4);

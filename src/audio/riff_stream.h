@@ -76,7 +76,7 @@ private:
 
 // Parses a RIFF WAVE file from the stream's start: "RIFF", a non-zero size, "WAVE", then chunks
 // until both "fmt " and "data" were seen. A "fmt " chunk over 512 bytes, a missing chunk or a
-// file that ends early raise EACMAudioReadError "Invalid file format.". Chunk identifiers are
+// file that ends early raise EAudioReadError "Invalid file format.". Chunk identifiers are
 // compared without regard to case; other chunks are skipped by their stated size.
 class TdeRIFFAudioReader : public TdeAbstractAudioReader {
 public:

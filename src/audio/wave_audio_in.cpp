@@ -19,7 +19,7 @@ void TWaveAudioIO::setBufferCount(std::uint32_t count) {
 TWaveAudioIn::TWaveAudioIn(WaveInDevice& device, base::MainThreadInvoker& invoker,
                            ExceptionHandler onException)
     : m_device(device), m_onException(std::move(onException)),
-      m_window(*this, invoker, m_onException) {}
+      m_notifications(*this, invoker, m_onException) {}
 
 TWaveAudioIn::~TWaveAudioIn() {
     closeQuietly();
@@ -44,7 +44,7 @@ void TWaveAudioIn::open() {
     const base::TWaveFormat format = getFormat();
     check(m_device.queryFormat(format));
     m_format = format;
-    check(m_device.open(format, m_window));
+    check(m_device.open(format, m_notifications));
     m_deviceOpen = true;
 }
 
@@ -60,7 +60,7 @@ void TWaveAudioIn::close() {
     } clearClosing{m_closing};
     check(m_device.stop());
     check(m_outstanding > 0 ? m_device.reset() : m_device.close());
-    if (!m_window.pumpUntil([this] { return !m_deviceOpen; }, kCloseTimeout))
+    if (!m_notifications.pumpUntil([this] { return !m_deviceOpen; }, kCloseTimeout))
         throw EWaveAudioSysError("The recording device did not close");
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 // A wave-in component: opens the device in its PCM format, keeps BufferCount buffers of
 // BufferLength ms queued, hands each filled buffer to handleRecordedData() and closes in order.
-// Owns its notification window; main thread. Subclasses decide what the recorded bytes become.
+// Owns its notification queue; main thread. Subclasses decide what the recorded bytes become.
 
-#include "notification_window.h"
 #include "pcm_format.h"
 #include "wave_in_device.h"
+#include "wave_in_notification_queue.h"
 
 #include <chrono>
 #include <cstdint>
@@ -82,7 +82,7 @@ private:
 
     WaveInDevice& m_device;
     ExceptionHandler m_onException;
-    NotificationWindow m_window;
+    WaveInNotificationQueue m_notifications;
     TPCMFormat m_pcmFormat = TPCMFormat::Mono16bit8000Hz;
     base::TWaveFormat m_format;
     bool m_deviceOpen = false;

@@ -3,7 +3,7 @@
 // channels, rate, byte rate, block align, bits, extra size, extra bytes), as every conversion
 // of the audio layer takes it. Whole-buffer copy and equality. A plain value, any thread.
 
-#include "acm_errors.h"
+#include "codec_errors.h"
 
 #include <array>
 #include <cstddef>
@@ -48,10 +48,10 @@ public:
     void setAvgBytesPerSec(std::uint32_t value) { putU32(8, value); }
     void setBlockAlign(std::uint16_t value) { putU16(12, value); }
     void setBitsPerSample(std::uint16_t value) { putU16(14, value); }
-    // Throws EACMError "The wave format buffer is too small." above kMaxExtraSize.
+    // Throws EAudioCodecError "The wave format buffer is too small." above kMaxExtraSize.
     void setExtraSize(std::uint16_t value) {
         if (value > kMaxExtraSize)
-            throw EACMError("The wave format buffer is too small.");
+            throw EAudioCodecError("The wave format buffer is too small.");
         putU16(16, value);
     }
 

@@ -10,25 +10,25 @@
 namespace cantorix::platform {
 
 using audio::TdeWaveFormat;
-namespace acm = audio::acm;
+namespace codec_result = audio::codec_result;
 
 // Every codec here runs far faster than real time, so the real-time request changes nothing.
 int CodecManager::query(const TdeWaveFormat& source, const TdeWaveFormat& destination, bool) const {
     if (PcmCodec::supports(source, destination) ||
         MpegDecoderCodec::supports(source, destination) ||
         Mp3EncoderCodec::supports(source, destination))
-        return acm::kOk;
-    return acm::kNotPossible;
+        return codec_result::kOk;
+    return codec_result::kNotPossible;
 }
 
 int CodecManager::suggestPcm(const TdeWaveFormat& source, TdeWaveFormat& pcm) const {
     if (!isValidPcm(source) && !isValidMpeg(source))
-        return acm::kNotPossible;
+        return codec_result::kNotPossible;
     const std::uint16_t bits = source.isPcm() && source.bitsPerSample() == 8 ? 8 : 16;
     const TdeWaveFormat suggested =
         audio::makePcmWaveFormat(source.samplesPerSec(), bits, source.channels());
     std::copy_n(suggested.buffer().begin(), TdeWaveFormat::kRecordSize, pcm.buffer().begin());
-    return acm::kOk;
+    return codec_result::kOk;
 }
 
 int CodecManager::open(const TdeWaveFormat& source, const TdeWaveFormat& destination, bool,
@@ -40,8 +40,8 @@ int CodecManager::open(const TdeWaveFormat& source, const TdeWaveFormat& destina
     else if (Mp3EncoderCodec::supports(source, destination))
         stream = std::make_unique<Mp3EncoderCodec>(source, destination);
     else
-        return acm::kNotPossible;
-    return acm::kOk;
+        return codec_result::kNotPossible;
+    return codec_result::kOk;
 }
 
 } // namespace cantorix::platform

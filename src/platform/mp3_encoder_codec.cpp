@@ -8,7 +8,7 @@
 
 namespace cantorix::platform {
 
-using audio::EACMCodecError;
+using audio::ECodecDriverError;
 using audio::TdeWaveFormat;
 
 namespace {
@@ -56,7 +56,7 @@ void Mp3EncoderCodec::start() {
         lame_close(m_lame);
     m_lame = lame_init();
     if (!m_lame)
-        throw EACMCodecError("The MP3 encoder cannot start.");
+        throw ECodecDriverError("The MP3 encoder cannot start.");
     const int rate = static_cast<int>(m_destination.samplesPerSec());
     lame_set_in_samplerate(m_lame, rate);
     lame_set_out_samplerate(m_lame, rate);
@@ -69,7 +69,7 @@ void Mp3EncoderCodec::start() {
     lame_set_write_id3tag_automatic(m_lame, 0);
     lame_set_quality(m_lame, 5);
     if (lame_init_params(m_lame) < 0)
-        throw EACMCodecError("The MP3 encoder refuses the format.");
+        throw ECodecDriverError("The MP3 encoder refuses the format.");
     m_fresh = true;
     m_flushed = false;
 }
@@ -105,7 +105,7 @@ int Mp3EncoderCodec::convert(std::span<const std::uint8_t> input, unsigned flags
                                                    static_cast<int>(output.size() - at));
     if (written < 0) {
         output.resize(at);
-        throw EACMCodecError("The MP3 encoder failed (code " + std::to_string(written) + ").");
+        throw ECodecDriverError("The MP3 encoder failed (code " + std::to_string(written) + ").");
     }
     output.resize(at + static_cast<std::size_t>(written));
     if ((flags & audio::kConvertEnd) != 0) {
@@ -115,13 +115,13 @@ int Mp3EncoderCodec::convert(std::span<const std::uint8_t> input, unsigned flags
         output.resize(tail + static_cast<std::size_t>(std::max(written, 0)));
         m_flushed = true;
     }
-    return audio::acm::kOk;
+    return audio::codec_result::kOk;
 }
 
 int Mp3EncoderCodec::reset() {
     if (!m_fresh)
         start();
-    return audio::acm::kOk;
+    return audio::codec_result::kOk;
 }
 
 } // namespace cantorix::platform

@@ -18,7 +18,7 @@ public:
     static bool supports(const audio::TdeWaveFormat& source,
                          const audio::TdeWaveFormat& destination);
 
-    // Throws audio::EACMCodecError when LAME refuses the parameters.
+    // Throws audio::ECodecDriverError when LAME refuses the parameters.
     Mp3EncoderCodec(const audio::TdeWaveFormat& source, const audio::TdeWaveFormat& destination);
     ~Mp3EncoderCodec() override;
 

@@ -7,7 +7,7 @@
 
 namespace cantorix::platform {
 
-using audio::EACMCodecError;
+using audio::ECodecDriverError;
 using audio::TdeWaveFormat;
 
 bool MpegDecoderCodec::supports(const TdeWaveFormat& source, const TdeWaveFormat& destination) {
@@ -33,8 +33,8 @@ void MpegDecoderCodec::start() {
     int error = MPG123_OK;
     m_handle = mpg123_new(nullptr, &error);
     if (!m_handle)
-        throw EACMCodecError(std::string("The MPEG decoder cannot start: ") +
-                             mpg123_plain_strerror(error));
+        throw ECodecDriverError(std::string("The MPEG decoder cannot start: ") +
+                                mpg123_plain_strerror(error));
     // The record promises a channel count; a stream that has the other one is made to fit.
     mpg123_param(m_handle, MPG123_ADD_FLAGS,
                  MPG123_QUIET | (m_channels == 1 ? MPG123_FORCE_MONO : MPG123_FORCE_STEREO), 0);
@@ -42,8 +42,8 @@ void MpegDecoderCodec::start() {
     mpg123_format(m_handle, m_rate, m_channels == 1 ? MPG123_MONO : MPG123_STEREO,
                   MPG123_ENC_SIGNED_16);
     if (mpg123_open_feed(m_handle) != MPG123_OK)
-        throw EACMCodecError(std::string("The MPEG decoder cannot start: ") +
-                             mpg123_strerror(m_handle));
+        throw ECodecDriverError(std::string("The MPEG decoder cannot start: ") +
+                                mpg123_strerror(m_handle));
     m_fresh = true;
 }
 
@@ -62,8 +62,8 @@ int MpegDecoderCodec::convert(std::span<const std::uint8_t> input, unsigned flag
     m_fresh = false;
     consumed = input.size();
     if (!input.empty() && mpg123_feed(m_handle, input.data(), input.size()) != MPG123_OK)
-        throw EACMCodecError(std::string("The MPEG data cannot be decoded: ") +
-                             mpg123_strerror(m_handle));
+        throw ECodecDriverError(std::string("The MPEG data cannot be decoded: ") +
+                                mpg123_strerror(m_handle));
     constexpr std::size_t kPiece = 1152 * 2 * 2 * 4;
     for (;;) {
         const std::size_t at = output.size();
@@ -76,24 +76,25 @@ int MpegDecoderCodec::convert(std::span<const std::uint8_t> input, unsigned flag
             int channels = 0, encoding = 0;
             mpg123_getformat(m_handle, &rate, &channels, &encoding);
             if (rate != m_rate || channels != m_channels || encoding != MPG123_ENC_SIGNED_16)
-                throw EACMCodecError("The MPEG data does not have the sample rate of its header.");
+                throw ECodecDriverError(
+                    "The MPEG data does not have the sample rate of its header.");
             continue;
         }
         if (result == MPG123_OK && done > 0)
             continue;
         if (result == MPG123_OK)
-            return audio::acm::kOk;
+            return audio::codec_result::kOk;
         if (result == MPG123_NEED_MORE || result == MPG123_DONE)
-            return audio::acm::kOk;
-        throw EACMCodecError(std::string("The MPEG data cannot be decoded: ") +
-                             mpg123_strerror(m_handle));
+            return audio::codec_result::kOk;
+        throw ECodecDriverError(std::string("The MPEG data cannot be decoded: ") +
+                                mpg123_strerror(m_handle));
     }
 }
 
 int MpegDecoderCodec::reset() {
     if (!m_fresh)
         start();
-    return audio::acm::kOk;
+    return audio::codec_result::kOk;
 }
 
 } // namespace cantorix::platform

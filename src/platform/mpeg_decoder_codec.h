@@ -15,12 +15,12 @@ public:
     static bool supports(const audio::TdeWaveFormat& source,
                          const audio::TdeWaveFormat& destination);
 
-    // Throws audio::EACMCodecError when libmpg123 cannot start.
+    // Throws audio::ECodecDriverError when libmpg123 cannot start.
     MpegDecoderCodec(const audio::TdeWaveFormat& source, const audio::TdeWaveFormat& destination);
     ~MpegDecoderCodec() override;
 
     std::size_t outputSize(std::size_t inputBytes) const override;
-    // Throws audio::EACMCodecError for data the decoder cannot continue with.
+    // Throws audio::ECodecDriverError for data the decoder cannot continue with.
     int convert(std::span<const std::uint8_t> input, unsigned flags,
                 std::vector<std::uint8_t>& output, std::size_t& consumed) override;
     int reset() override;

@@ -7,7 +7,7 @@
 
 namespace cantorix::platform {
 
-using audio::EACMCodecError;
+using audio::ECodecDriverError;
 using audio::TdeWaveFormat;
 
 bool PcmCodec::supports(const TdeWaveFormat& source, const TdeWaveFormat& destination) {
@@ -26,8 +26,8 @@ PcmCodec::PcmCodec(const TdeWaveFormat& source, const TdeWaveFormat& destination
     m_soxr = soxr_create(source.samplesPerSec(), destination.samplesPerSec(),
                          destination.channels(), &error, &io, &quality, nullptr);
     if (error || !m_soxr)
-        throw EACMCodecError(std::string("The sample rate cannot be converted: ") +
-                             (error ? error : "no resampler"));
+        throw ECodecDriverError(std::string("The sample rate cannot be converted: ") +
+                                (error ? error : "no resampler"));
 }
 
 PcmCodec::~PcmCodec() {
@@ -85,10 +85,10 @@ void PcmCodec::resample(bool drain) {
             input ? inFrames - taken : 0, &used, m_resampled.data() + at, room, &produced);
         m_resampled.resize(at + produced * channels);
         if (error)
-            throw EACMCodecError(std::string("The sample rate cannot be converted: ") + error);
+            throw ECodecDriverError(std::string("The sample rate cannot be converted: ") + error);
         taken += used;
         if (input && used == 0 && produced == 0)
-            throw EACMCodecError("The sample rate converter makes no progress.");
+            throw ECodecDriverError("The sample rate converter makes no progress.");
         if (taken < inFrames)
             continue;
         // With all input in, a drain call that gives nothing means the filter is empty.
@@ -125,18 +125,18 @@ int PcmCodec::convert(std::span<const std::uint8_t> input, unsigned flags,
     toInt16(input, frames);
     if (!m_soxr) {
         append(m_samples.data(), m_samples.size(), output);
-        return audio::acm::kOk;
+        return audio::codec_result::kOk;
     }
     resample((flags & audio::kConvertEnd) != 0);
     append(m_resampled.data(), m_resampled.size(), output);
-    return audio::acm::kOk;
+    return audio::codec_result::kOk;
 }
 
 int PcmCodec::reset() {
     if (m_soxr)
         soxr_clear(m_soxr);
     m_fresh = true;
-    return audio::acm::kOk;
+    return audio::codec_result::kOk;
 }
 
 } // namespace cantorix::platform

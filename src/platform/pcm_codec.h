@@ -18,7 +18,7 @@ public:
     static bool supports(const audio::TdeWaveFormat& source,
                          const audio::TdeWaveFormat& destination);
 
-    // Throws audio::EACMCodecError when the resampler cannot be made.
+    // Throws audio::ECodecDriverError when the resampler cannot be made.
     PcmCodec(const audio::TdeWaveFormat& source, const audio::TdeWaveFormat& destination);
     ~PcmCodec() override;
 

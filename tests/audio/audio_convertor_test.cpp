@@ -87,7 +87,7 @@ TEST_F(AudioConvertorTest, ImpossibleConversionsLeaveItInactive) {
     try {
         convertor.open();
         FAIL();
-    } catch (const EACMConversionError& e) {
+    } catch (const EConversionError& e) {
         EXPECT_STREQ(e.what(), "Conversion not possible.");
     }
     EXPECT_FALSE(convertor.active());
@@ -103,7 +103,7 @@ TEST_F(AudioConvertorTest, FailedStepOpenClosesTheStepsAlreadyOpen) {
     try {
         convertor.open();
         FAIL();
-    } catch (const EACMConversionError& e) {
+    } catch (const EConversionError& e) {
         EXPECT_STREQ(e.what(), "The selected audio format is not supported on this machine.");
     }
     EXPECT_FALSE(convertor.active());
@@ -113,14 +113,14 @@ TEST_F(AudioConvertorTest, FailedStepOpenClosesTheStepsAlreadyOpen) {
 
 TEST_F(AudioConvertorTest, StateErrors) {
     useSlowPcm();
-    EXPECT_THROW(convertor.close(), EACMError);
+    EXPECT_THROW(convertor.close(), EAudioCodecError);
     MemoryStream source(ramp(10));
     bool streamConverted = false;
     convertor.onAudioStreamConverted = [&](TdeAudioConvertor&) { streamConverted = true; };
     try {
         convertor.convert(source);
         FAIL();
-    } catch (const EACMError& e) {
+    } catch (const EAudioCodecError& e) {
         EXPECT_STREQ(e.what(), "Cannot perform this action while not active.");
     }
     EXPECT_TRUE(streamConverted); // raised whatever happens
@@ -128,10 +128,10 @@ TEST_F(AudioConvertorTest, StateErrors) {
     try {
         convertor.open();
         FAIL();
-    } catch (const EACMError& e) {
+    } catch (const EAudioCodecError& e) {
         EXPECT_STREQ(e.what(), "Cannot perform this action while active.");
     }
-    EXPECT_THROW(convertor.setRequestRealTime(true), EACMError);
+    EXPECT_THROW(convertor.setRequestRealTime(true), EAudioCodecError);
     convertor.close();
     convertor.setRequestRealTime(true);
     EXPECT_TRUE(convertor.requestRealTime());
@@ -196,7 +196,7 @@ TEST_F(AudioConvertorTest, ClosingFromAHandlerStopsAfterTheBlockAndFreesTheSteps
     convertor.onAudioConverted = [&](TdeAudioConvertor& c, std::span<const std::uint8_t>, bool&) {
         ++blocks;
         c.close();
-        EXPECT_THROW(c.open(), EACMError); // not while the steps are still in use
+        EXPECT_THROW(c.open(), EAudioCodecError); // not while the steps are still in use
     };
     convertor.onAudioStreamConverted = [&](TdeAudioConvertor& c) {
         ended = true;
@@ -220,7 +220,7 @@ TEST_F(AudioConvertorTest, ConvertingAgainFromAHandlerIsRefused) {
     convertor.onAudioConverted = [&](TdeAudioConvertor& c, std::span<const std::uint8_t>, bool&) {
         try {
             c.convert(other);
-        } catch (const EACMError&) {
+        } catch (const EAudioCodecError&) {
             refused = true;
         }
     };
@@ -291,7 +291,7 @@ TEST(TMiniConvertorTest, SizesItsBufferFromTheFirstBlockAndKeepsPartialUnits) {
     codecs.unit = 4;
     const TdeWaveFormat f = makePcmWaveFormat(500, 16, 2);
     TMiniConvertor step(codecs, f, f);
-    EXPECT_THROW(step.convert(ramp(4), 0), EACMError);
+    EXPECT_THROW(step.convert(ramp(4), 0), EAudioCodecError);
     step.open(false);
     const auto first = step.convert(ramp(10), kConvertStart);
     EXPECT_EQ(first.size(), 8u);
@@ -307,7 +307,7 @@ TEST(TMiniConvertorTest, SizesItsBufferFromTheFirstBlockAndKeepsPartialUnits) {
     step.reset();
     EXPECT_EQ(step.inputFill(), 0u);
     step.close();
-    EXPECT_THROW(step.close(), EACMError);
+    EXPECT_THROW(step.close(), EAudioCodecError);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "audio/acm_errors.h"
+#include "audio/codec_errors.h"
 #include "audio/mpeg_scan.h"
 #include "audio/riff_stream.h"
 
@@ -231,7 +231,7 @@ TEST(MpegWaveHeaderTest, PaddingFlagsAndTinyStreams) {
     EXPECT_EQ(le32(h, 40), 0u);
     EXPECT_EQ(le32(h, 58), 0u); // fewer samples than the codec delay: none, not a wrap-around
     r.dataLength = 0xFFFFFFFFLL;
-    EXPECT_THROW(mpegWaveHeader(r), EACMAudioReadError);
+    EXPECT_THROW(mpegWaveHeader(r), EAudioReadError);
 }
 
 } // namespace

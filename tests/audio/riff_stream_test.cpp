@@ -46,7 +46,7 @@ void expectInvalid(const Bytes& file) {
     try {
         TdeRIFFAudioReader reader(stream);
         FAIL() << "accepted";
-    } catch (const EACMAudioReadError& e) {
+    } catch (const EAudioReadError& e) {
         EXPECT_STREQ(e.what(), "Invalid file format.");
     }
 }

@@ -1,4 +1,4 @@
-#include "audio/acm_errors.h"
+#include "audio/codec_errors.h"
 #include "audio/wave_format.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,7 @@ TEST(TdeWaveFormatTest, ExtraSizeIsCappedAndGuarded) {
     try {
         f.setExtraSize(495);
         FAIL() << "no exception";
-    } catch (const EACMError& e) {
+    } catch (const EAudioCodecError& e) {
         EXPECT_STREQ(e.what(), "The wave format buffer is too small.");
     }
     // A stored value from a file that is too large reads as the most the buffer holds.
@@ -57,14 +57,14 @@ TEST(TdeWaveFormatTest, MpegLayer3RecordCarriesItsExtraFields) {
         EXPECT_EQ(f.extra()[i], expected[i]) << i;
 }
 
-TEST(AcmErrorMessageTest, CodesGiveTheirTextsAfterTheContext) {
-    EXPECT_EQ(acmErrorMessage(32), "The selected audio format is not supported on this machine.");
-    EXPECT_EQ(acmErrorMessage(512, "Opening the codec"),
+TEST(CodecErrorMessageTest, CodesGiveTheirTextsAfterTheContext) {
+    EXPECT_EQ(codecErrorMessage(32), "The selected audio format is not supported on this machine.");
+    EXPECT_EQ(codecErrorMessage(512, "Opening the codec"),
               "Opening the codec\nThe requested operation cannot be performed.");
-    EXPECT_EQ(acmErrorMessage(34), acmErrorMessage(514));
-    EXPECT_EQ(acmErrorMessage(99), "An unexpected error has occurred (code #99).");
-    EXPECT_NO_THROW(acmCheck(0));
-    EXPECT_THROW(acmCheck<EACMCodecError>(7), EACMCodecError);
+    EXPECT_EQ(codecErrorMessage(34), codecErrorMessage(514));
+    EXPECT_EQ(codecErrorMessage(99), "An unexpected error has occurred (code #99).");
+    EXPECT_NO_THROW(checkCodecResult(0));
+    EXPECT_THROW(checkCodecResult<ECodecDriverError>(7), ECodecDriverError);
 }
 
 } // namespace

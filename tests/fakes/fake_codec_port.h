@@ -38,9 +38,9 @@ public:
         m_log.blocks.push_back({m_step, input.size(), flags});
         consumed = input.size() / m_unit * m_unit; // whole units only, like a real codec
         output.insert(output.end(), input.begin(), input.begin() + static_cast<long>(consumed));
-        return acm::kOk;
+        return codec_result::kOk;
     }
-    int reset() override { return acm::kOk; }
+    int reset() override { return codec_result::kOk; }
 
 private:
     FakeCodecLog& m_log;
@@ -53,7 +53,7 @@ public:
     using Key = std::tuple<std::uint16_t, std::uint32_t, std::uint16_t, std::uint32_t>;
     std::set<Key> direct; // (tag, rate) → (tag, rate) that convert
     int failOpenAt = -1;  // the open with this index (0-based) answers failCode
-    int failCode = acm::kBadFormat;
+    int failCode = codec_result::kBadFormat;
     std::size_t unit = 1; // the bytes a stream converts at a time
     FakeCodecLog log;
     int queries = 0;
@@ -65,12 +65,13 @@ public:
 
     int query(const TdeWaveFormat& source, const TdeWaveFormat& destination, bool) const override {
         ++const_cast<FakeCodecPort*>(this)->queries;
-        return direct.count(key(source, destination)) ? acm::kOk : acm::kNotPossible;
+        return direct.count(key(source, destination)) ? codec_result::kOk
+                                                      : codec_result::kNotPossible;
     }
     int suggestPcm(const TdeWaveFormat& source, TdeWaveFormat& pcm) const override {
         const TdeWaveFormat s = makePcmWaveFormat(source.samplesPerSec(), 16, source.channels());
         std::copy_n(s.buffer().begin(), TdeWaveFormat::kRecordSize, pcm.buffer().begin());
-        return acm::kOk;
+        return codec_result::kOk;
     }
     int open(const TdeWaveFormat& source, const TdeWaveFormat& destination, bool,
              std::unique_ptr<CodecStream>& stream) override {
@@ -79,9 +80,9 @@ public:
         if (static_cast<int>(index) == failOpenAt)
             return failCode;
         if (!direct.count(key(source, destination)))
-            return acm::kNotPossible;
+            return codec_result::kNotPossible;
         stream = std::make_unique<FakeCodecStream>(log, index, unit);
-        return acm::kOk;
+        return codec_result::kOk;
     }
 
 private:

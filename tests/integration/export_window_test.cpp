@@ -3,7 +3,7 @@
 // would find it.
 
 #include "app/export_save.h"
-#include "audio/frm_convert.h"
+#include "audio/export_window.h"
 #include "game_window_fixture.h"
 #include "platform/codec_manager.h"
 #include "platform/silent_input.h"
@@ -129,7 +129,7 @@ protected:
         m_form = std::make_unique<app::TForm1>(services);
         m_form->show();
         ASSERT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
-        m_export = std::make_unique<audio::TfrmConvert>(m_codecs, m_root);
+        m_export = std::make_unique<audio::ExportWindow>(m_codecs, m_root);
         m_form->session().setExportWindow(m_export.get());
         click(*m_form->game().Start);
         ASSERT_TRUE(m_form->game().Singing->visible());
@@ -158,7 +158,7 @@ protected:
     scene::render::QtGlyphRasterizer m_glyphs;
     cantorix::testing::WallClock m_clock;
     platform::CodecManager m_codecs;
-    std::unique_ptr<audio::TfrmConvert> m_export;
+    std::unique_ptr<audio::ExportWindow> m_export;
     std::unique_ptr<app::TForm1> m_form;
 };
 
@@ -176,8 +176,8 @@ TEST_F(ExportWindowTest, SavedPerformanceIsTheSongMixedWithTheVoice) {
     EXPECT_EQ(fs::path(proposed).extension(), ".mp3");
     ASSERT_TRUE(waitUntil([&] { return !m_export->converting(); }, 30000));
     EXPECT_FALSE(m_export->isVisible());
-    EXPECT_EQ(m_export->Label2->text(), "Converted");
-    EXPECT_EQ(m_export->pbCurrent->value(), 0);
+    EXPECT_EQ(m_export->statusLabel->text(), "Converted");
+    EXPECT_EQ(m_export->progressBar->value(), 0);
     // Confirming leaves the score page on screen.
     EXPECT_TRUE(m_form->game().Scorepage->visible());
 

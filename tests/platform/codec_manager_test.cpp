@@ -206,7 +206,7 @@ TEST_F(CodecManagerTest, DamagedMpegDataIsAnErrorOrSilenceNeverACrash) {
     convertor.open();
     try {
         convertor.convert(source);
-    } catch (const audio::EACMError&) {
+    } catch (const audio::EAudioCodecError&) {
     }
     SUCCEED();
 }

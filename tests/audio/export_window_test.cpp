@@ -1,4 +1,4 @@
-#include "audio/frm_convert.h"
+#include "audio/export_window.h"
 #include "audio/recording_paths.h"
 #include "export_test_files.h"
 #include "platform/codec_manager.h"
@@ -15,7 +15,7 @@ using namespace cantorix::audio::testing;
 
 namespace {
 
-class FrmConvertTest : public ::testing::Test {
+class ExportWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_root = fs::temp_directory_path() / ("cantorix-frm-convert-" + std::to_string(::getpid()));
@@ -23,14 +23,13 @@ protected:
         ensureMixBufferDirectory(m_root);
         writeBytes(m_root / "song.mp3", mp3Song(2.0));
         writeBytes(performanceRecordingPath(m_root), pcmWave(sineFrames(1.0, 22050, 1500, 8000)));
-        m_window = std::make_unique<TfrmConvert>(m_codecs, m_root);
+        m_window = std::make_unique<ExportWindow>(m_codecs, m_root);
         m_window->setErrorReporter(
             [this](QWidget*, const std::string& text) { m_errors.push_back(text); });
-        m_window->deAudioControlSource1().addDataListener(
-            [this](const TdeAudioControlSource& source) {
-                m_displayedFrames += source.frames();
-                m_peak = std::max(m_peak, source.peakLeft());
-            });
+        m_window->displaySource().addDataListener([this](const TdeAudioControlSource& source) {
+            m_displayedFrames += source.frames();
+            m_peak = std::max(m_peak, source.peakLeft());
+        });
     }
     void TearDown() override {
         m_window.reset();
@@ -47,68 +46,67 @@ protected:
 
     fs::path m_root;
     cantorix::platform::CodecManager m_codecs;
-    std::unique_ptr<TfrmConvert> m_window;
+    std::unique_ptr<ExportWindow> m_window;
     std::vector<std::string> m_errors;
     std::size_t m_displayedFrames = 0;
     int m_peak = 0;
 };
 
-TEST_F(FrmConvertTest, WindowHasItsControlsInPlace) {
+TEST_F(ExportWindowTest, WindowHasItsControlsInPlace) {
     EXPECT_TRUE(m_window->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(m_window->size(), QSize(274, 91));
-    EXPECT_EQ(m_window->Label2->text(), "Converting");
-    EXPECT_EQ(m_window->deOscilloscope1->geometry(), QRect(0, 16, 274, 49));
-    EXPECT_EQ(m_window->deOscilloscope1->NumberOfPoints(), 200);
-    EXPECT_EQ(m_window->deOscilloscope1->Color(), QColor(0x00, 0x40, 0x80));
-    EXPECT_EQ(m_window->deOscilloscope1->PenLeft().color(), QColor(0xFF, 0x80, 0x40));
-    EXPECT_EQ(m_window->pbCurrent->geometry(), QRect(1, 68, 272, 17));
-    EXPECT_EQ(m_window->Timer1.interval(), 300);
-    EXPECT_EQ(m_window->Timer1Tag, 15);
-    EXPECT_EQ(m_window->Timer2Tag, 15);
+    EXPECT_EQ(m_window->statusLabel->text(), "Converting");
+    EXPECT_EQ(m_window->oscilloscope->geometry(), QRect(0, 16, 274, 49));
+    EXPECT_EQ(m_window->oscilloscope->NumberOfPoints(), 200);
+    EXPECT_EQ(m_window->oscilloscope->Color(), QColor(0x00, 0x40, 0x80));
+    EXPECT_EQ(m_window->oscilloscope->PenLeft().color(), QColor(0xFF, 0x80, 0x40));
+    EXPECT_EQ(m_window->progressBar->geometry(), QRect(1, 68, 272, 17));
+    EXPECT_EQ(m_window->mixDelayTimer.interval(), 300);
+    EXPECT_EQ(m_window->mixTimerTag, 15);
+    EXPECT_EQ(m_window->compressTimerTag, 15);
 }
 
-TEST_F(FrmConvertTest, CompletedExportHidesTheWindowWithConvertedAndTheBarAtZero) {
+TEST_F(ExportWindowTest, CompletedExportHidesTheWindowWithConvertedAndTheBarAtZero) {
     m_window->startExport(m_root / "song.mp3", m_root / "out.mp3");
     // Phases 1 and 2 ran at once; the mix waits for its timer.
     EXPECT_TRUE(m_window->isVisible());
     EXPECT_TRUE(m_window->converting());
-    EXPECT_TRUE(m_window->Timer1.isActive());
+    EXPECT_TRUE(m_window->mixDelayTimer.isActive());
     EXPECT_TRUE(fs::exists(m_root / "data/buffer/mix/buf.wav"));
     EXPECT_FALSE(fs::exists(m_root / "out.mp3"));
     ASSERT_TRUE(waitWhileConverting());
     EXPECT_TRUE(m_errors.empty()) << m_errors.front();
     EXPECT_FALSE(m_window->isVisible());
-    EXPECT_EQ(m_window->Label2->text(), "Converted");
-    EXPECT_EQ(m_window->pbCurrent->value(), 0);
-    EXPECT_EQ(m_window->Timer1Tag, 0);
-    EXPECT_EQ(m_window->Timer2Tag, 0);
+    EXPECT_EQ(m_window->statusLabel->text(), "Converted");
+    EXPECT_EQ(m_window->progressBar->value(), 0);
+    EXPECT_EQ(m_window->mixTimerTag, 0);
+    EXPECT_EQ(m_window->compressTimerTag, 0);
     EXPECT_GT(fs::file_size(m_root / "out.mp3"), 10000u);
     // The display saw the audio pass: the decoded song and the compressed mix.
     EXPECT_GT(m_displayedFrames, 48000u);
     EXPECT_GT(m_peak, 1000);
-    EXPECT_EQ(m_window->deAudioControlSource1().audioSource(),
-              &m_window->job().deAudioConvertor1());
+    EXPECT_EQ(m_window->displaySource().audioSource(), &m_window->job().decoder());
 }
 
-TEST_F(FrmConvertTest, DisarmedTimerRunsNoFurtherPhase) {
+TEST_F(ExportWindowTest, DisarmedTimerRunsNoFurtherPhase) {
     m_window->startExport(m_root / "song.mp3", m_root / "out.mp3");
-    m_window->Timer2Tag = 0;
+    m_window->compressTimerTag = 0;
     QTest::qWait(1000);
     // The mix was made, but nothing compresses it.
-    EXPECT_FALSE(m_window->Timer2.isActive());
+    EXPECT_FALSE(m_window->compressDelayTimer.isActive());
     EXPECT_TRUE(fs::exists(m_window->job().mixFile()));
     EXPECT_FALSE(fs::exists(m_root / "out.mp3"));
-    EXPECT_EQ(m_window->Label2->text(), "Converting");
+    EXPECT_EQ(m_window->statusLabel->text(), "Converting");
 }
 
-TEST_F(FrmConvertTest, SongWithoutFramesIsReportedAndTheWindowCloses) {
+TEST_F(ExportWindowTest, SongWithoutFramesIsReportedAndTheWindowCloses) {
     writeBytes(m_root / "song.mp3", std::vector<std::uint8_t>(5000, 0));
     m_window->startExport(m_root / "song.mp3", m_root / "out.mp3");
     ASSERT_EQ(m_errors.size(), 1u);
     EXPECT_NE(m_errors[0].find("holds no MPEG audio"), std::string::npos) << m_errors[0];
     EXPECT_FALSE(m_window->isVisible());
     EXPECT_FALSE(m_window->converting());
-    EXPECT_FALSE(m_window->Timer1.isActive());
+    EXPECT_FALSE(m_window->mixDelayTimer.isActive());
     QTest::qWait(400);
     EXPECT_FALSE(fs::exists(m_root / "out.mp3"));
 
@@ -120,7 +118,7 @@ TEST_F(FrmConvertTest, SongWithoutFramesIsReportedAndTheWindowCloses) {
     EXPECT_TRUE(fs::exists(m_root / "out.mp3"));
 }
 
-TEST_F(FrmConvertTest, FailedCompressionIsReportedAndCleanedUp) {
+TEST_F(ExportWindowTest, FailedCompressionIsReportedAndCleanedUp) {
     m_window->startExport(m_root / "song.mp3", m_root / "missing-folder/out.mp3");
     ASSERT_TRUE(waitWhileConverting());
     ASSERT_EQ(m_errors.size(), 1u);

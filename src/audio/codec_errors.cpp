@@ -1,4 +1,4 @@
-#include "acm_errors.h"
+#include "codec_errors.h"
 
 namespace cantorix::audio {
 
@@ -6,38 +6,38 @@ namespace {
 
 const char* codeText(int code) {
     switch (code) {
-    case acm::kBadDeviceId:
+    case codec_result::kBadDeviceId:
         return "Bad device ID.";
-    case acm::kNotEnabled:
+    case codec_result::kNotEnabled:
         return "Driver not enabled.";
-    case acm::kAllocated:
+    case codec_result::kAllocated:
         return "Device already allocated.";
-    case acm::kInvalidHandle:
+    case codec_result::kInvalidHandle:
         return "The specified handle is invalid.";
-    case acm::kNoDriver:
+    case codec_result::kNoDriver:
         return "A suitable driver is not available to provide valid format selections.";
-    case acm::kNoMemory:
+    case codec_result::kNoMemory:
         return "The system is unable to allocate resources.";
-    case acm::kNotSupported:
+    case codec_result::kNotSupported:
         return "Function not supported.";
-    case acm::kInvalidFlag:
+    case codec_result::kInvalidFlag:
         return "At least one flag is invalid.";
-    case acm::kInvalidParameter:
+    case codec_result::kInvalidParameter:
         return "At least one parameter is invalid.";
-    case acm::kHandleBusy:
+    case codec_result::kHandleBusy:
         return "Device handle in use.";
-    case acm::kBadFormat:
+    case codec_result::kBadFormat:
         return "The selected audio format is not supported on this machine.";
-    case acm::kStillPlaying:
+    case codec_result::kStillPlaying:
         return "Audio device is still playing.";
-    case acm::kUnprepared:
-    case acm::kHeaderUnprepared:
+    case codec_result::kUnprepared:
+    case codec_result::kHeaderUnprepared:
         return "Cannot perform this action on a header that has not been prepared.";
-    case acm::kSync:
+    case codec_result::kSync:
         return "Device is synchronous.";
-    case acm::kNotPossible:
+    case codec_result::kNotPossible:
         return "The requested operation cannot be performed.";
-    case acm::kBusy:
+    case codec_result::kBusy:
         return "The conversion stream is already in use.";
     default:
         return nullptr;
@@ -46,7 +46,7 @@ const char* codeText(int code) {
 
 } // namespace
 
-std::string acmErrorMessage(int code, std::string_view context) {
+std::string codecErrorMessage(int code, std::string_view context) {
     std::string message;
     if (!context.empty()) {
         message.append(context);

@@ -1,6 +1,6 @@
 #pragma once
 // The failures of the audio stream and conversion layer, and the texts of the codec manager's
-// result codes. Thrown on the calling (main) thread; every class derives from EACMError so a
+// result codes. Thrown on the calling (main) thread; every class derives from EAudioCodecError so a
 // caller can show any of them the same way.
 
 #include <stdexcept>
@@ -9,27 +9,27 @@
 
 namespace cantorix::audio {
 
-class EACMError : public std::runtime_error {
+class EAudioCodecError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 // A conversion cannot be built or run.
-class EACMConversionError : public EACMError {
+class EConversionError : public EAudioCodecError {
 public:
-    using EACMError::EACMError;
+    using EAudioCodecError::EAudioCodecError;
 };
 
 // A codec (driver) operation failed.
-class EACMCodecError : public EACMError {
+class ECodecDriverError : public EAudioCodecError {
 public:
-    using EACMError::EACMError;
+    using EAudioCodecError::EAudioCodecError;
 };
 
 // A RIFF or MPEG file cannot be read: "Invalid file format.".
-class EACMAudioReadError : public EACMError {
+class EAudioReadError : public EAudioCodecError {
 public:
-    using EACMError::EACMError;
+    using EAudioCodecError::EAudioCodecError;
 };
 
 inline constexpr const char* kInvalidFileFormat = "Invalid file format.";
@@ -39,7 +39,7 @@ inline constexpr const char* kConversionNotPossible = "Conversion not possible."
 inline constexpr const char* kAudioTooLarge = "Audio is too large to fit into conversion buffer";
 
 // Result codes a codec port answers with; 0 is success. The values are the codec manager's.
-namespace acm {
+namespace codec_result {
 inline constexpr int kOk = 0;
 inline constexpr int kBadDeviceId = 2;
 inline constexpr int kNotEnabled = 3;
@@ -58,16 +58,17 @@ inline constexpr int kSync = 35;
 inline constexpr int kNotPossible = 512;
 inline constexpr int kBusy = 513;
 inline constexpr int kHeaderUnprepared = 514;
-} // namespace acm
+} // namespace codec_result
 
 // The message of a non-zero result code: context and a line break (when context is not
 // empty) followed by the code's text.
-std::string acmErrorMessage(int code, std::string_view context = {});
+std::string codecErrorMessage(int code, std::string_view context = {});
 
-// Throws E with acmErrorMessage(code, context) unless code is 0.
-template <class E = EACMConversionError> void acmCheck(int code, std::string_view context = {}) {
-    if (code != acm::kOk)
-        throw E(acmErrorMessage(code, context));
+// Throws E with codecErrorMessage(code, context) unless code is 0.
+template <class E = EConversionError>
+void checkCodecResult(int code, std::string_view context = {}) {
+    if (code != codec_result::kOk)
+        throw E(codecErrorMessage(code, context));
 }
 
 } // namespace cantorix::audio

@@ -1,6 +1,6 @@
 #pragma once
-// `TfrmConvert`: the small always-on-top window of the MP3 export. It shows what is being
-// converted (`Label2`, the oscilloscope, `pbCurrent`) and runs the export's four phases: the
+// The small always-on-top window of the MP3 export. It shows what is being converted (the
+// status line, the oscilloscope, the progress bar) and runs the export's four phases: the
 // first two at once, the mix and the compression each 300 ms after the previous phase, so the
 // window repaints in between. Owns the export job and the display source. Main thread only.
 
@@ -20,7 +20,7 @@ class QProgressBar;
 
 namespace cantorix::audio {
 
-class TfrmConvert : public QDialog {
+class ExportWindow : public QDialog {
     Q_OBJECT
 public:
     // The timers run their phase only while their tag holds this; firing resets it to 0, so
@@ -31,11 +31,11 @@ public:
     // Shows a failure to the player; the export has stopped by then.
     using ErrorReporter = std::function<void(QWidget* window, const std::string& text)>;
 
-    TfrmConvert(CodecPort& codecs, std::filesystem::path programDir, QWidget* parent = nullptr);
+    ExportWindow(CodecPort& codecs, std::filesystem::path programDir, QWidget* parent = nullptr);
     // Also exports songs whose audio is not MPEG, decoded through otherAudio.
-    TfrmConvert(CodecPort& codecs, SongAudioDecoder& otherAudio, std::filesystem::path programDir,
-                QWidget* parent = nullptr);
-    ~TfrmConvert() override;
+    ExportWindow(CodecPort& codecs, SongAudioDecoder& otherAudio, std::filesystem::path programDir,
+                 QWidget* parent = nullptr);
+    ~ExportWindow() override;
 
     void setErrorReporter(ErrorReporter reporter) { m_reportError = std::move(reporter); }
 
@@ -46,26 +46,26 @@ public:
     bool converting() const { return m_converting; }
 
     TExportJob& job() { return m_job; }
-    TdeAudioControlSource& deAudioControlSource1() { return m_controlSource; }
+    TdeAudioControlSource& displaySource() { return m_controlSource; }
 
-    QLabel* Label2 = nullptr;
-    TdeOscilloscope* deOscilloscope1 = nullptr;
-    QProgressBar* pbCurrent = nullptr;
-    QTimer Timer1, Timer2;
-    int Timer1Tag = kArmedTag, Timer2Tag = kArmedTag;
+    QLabel* statusLabel = nullptr;
+    TdeOscilloscope* oscilloscope = nullptr;
+    QProgressBar* progressBar = nullptr;
+    QTimer mixDelayTimer, compressDelayTimer;
+    int mixTimerTag = kArmedTag, compressTimerTag = kArmedTag;
 
 private:
-    TfrmConvert(CodecPort& codecs, std::filesystem::path programDir, QWidget* parent,
-                SongAudioDecoder* otherAudio);
+    ExportWindow(CodecPort& codecs, std::filesystem::path programDir, QWidget* parent,
+                 SongAudioDecoder* otherAudio);
     void buildControls();
-    void Button1Click();  // phase 1: wrap the song
-    void btnStartClick(); // phase 2: decode it
-    void Button2Click();  // phase 3: mix
-    void Button3Click();  // phase 4: compress
-    void Timer1Timer();
-    void Timer2Timer();
+    void runWrapPhase();     // phase 1: wrap the song
+    void runDecodePhase();   // phase 2: decode it
+    void runMixPhase();      // phase 3: mix
+    void runCompressPhase(); // phase 4: compress
+    void mixDelayElapsed();
+    void compressDelayElapsed();
     // Runs a phase; a failure is reported and ends the export with the window hidden.
-    void runPhase(void (TfrmConvert::*phase)());
+    void runPhase(void (ExportWindow::*phase)());
     void report(const std::exception_ptr& failure);
     void keepResponsive();
 

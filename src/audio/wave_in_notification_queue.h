@@ -16,7 +16,7 @@
 
 namespace cantorix::audio {
 
-// Handles the notifications on the main thread; exceptions go to the window's handler.
+// Handles the notifications on the main thread; exceptions go to the queue's handler.
 class WaveInDispatcher {
 public:
     virtual ~WaveInDispatcher() = default;
@@ -27,14 +27,14 @@ public:
 
 using ExceptionHandler = std::function<void(const std::exception&)>;
 
-class NotificationWindow : public WaveInListener {
+class WaveInNotificationQueue : public WaveInListener {
 public:
     // Made and destroyed on the main thread, after the device has closed.
-    NotificationWindow(WaveInDispatcher& dispatcher, base::MainThreadInvoker& invoker,
-                       ExceptionHandler onException);
-    ~NotificationWindow() override;
-    NotificationWindow(const NotificationWindow&) = delete;
-    NotificationWindow& operator=(const NotificationWindow&) = delete;
+    WaveInNotificationQueue(WaveInDispatcher& dispatcher, base::MainThreadInvoker& invoker,
+                            ExceptionHandler onException);
+    ~WaveInNotificationQueue() override;
+    WaveInNotificationQueue(const WaveInNotificationQueue&) = delete;
+    WaveInNotificationQueue& operator=(const WaveInNotificationQueue&) = delete;
 
     // Any thread.
     void waveInOpened() override;
@@ -55,7 +55,7 @@ private:
         std::mutex mutex;
         std::condition_variable arrived;
         std::deque<Message> messages;
-        NotificationWindow* window = nullptr; // main thread only
+        WaveInNotificationQueue* instance = nullptr; // main thread only; null once destroyed
     };
 
     void push(Message message);
@@ -66,7 +66,7 @@ private:
     WaveInDispatcher& m_dispatcher;
     base::MainThreadInvoker& m_invoker;
     ExceptionHandler m_onException;
-    // Shared with the posted tasks, which find the window gone once it is destroyed.
+    // Shared with the posted tasks, which find the queue gone once it is destroyed.
     std::shared_ptr<Queue> m_queue;
 };
 

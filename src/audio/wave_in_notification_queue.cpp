@@ -1,34 +1,34 @@
-#include "notification_window.h"
+#include "wave_in_notification_queue.h"
 
 #include <stdexcept>
 
 namespace cantorix::audio {
 
-NotificationWindow::NotificationWindow(WaveInDispatcher& dispatcher,
-                                       base::MainThreadInvoker& invoker,
-                                       ExceptionHandler onException)
+WaveInNotificationQueue::WaveInNotificationQueue(WaveInDispatcher& dispatcher,
+                                                 base::MainThreadInvoker& invoker,
+                                                 ExceptionHandler onException)
     : m_dispatcher(dispatcher), m_invoker(invoker), m_onException(std::move(onException)),
       m_queue(std::make_shared<Queue>()) {
-    m_queue->window = this;
+    m_queue->instance = this;
 }
 
-NotificationWindow::~NotificationWindow() {
-    m_queue->window = nullptr;
+WaveInNotificationQueue::~WaveInNotificationQueue() {
+    m_queue->instance = nullptr;
 }
 
-void NotificationWindow::waveInOpened() {
+void WaveInNotificationQueue::waveInOpened() {
     push({Kind::Opened, nullptr});
 }
 
-void NotificationWindow::waveInData(std::unique_ptr<WaveInBuffer> buffer) {
+void WaveInNotificationQueue::waveInData(std::unique_ptr<WaveInBuffer> buffer) {
     push({Kind::Data, std::move(buffer)});
 }
 
-void NotificationWindow::waveInClosed() {
+void WaveInNotificationQueue::waveInClosed() {
     push({Kind::Closed, nullptr});
 }
 
-void NotificationWindow::push(Message message) {
+void WaveInNotificationQueue::push(Message message) {
     {
         std::lock_guard lock(m_queue->mutex);
         m_queue->messages.push_back(std::move(message));
@@ -37,12 +37,12 @@ void NotificationWindow::push(Message message) {
     // One task per message keeps it simple: a task that finds the queue already pumped empty
     // does nothing.
     m_invoker.post([weak = std::weak_ptr<Queue>(m_queue)] {
-        if (const auto queue = weak.lock(); queue && queue->window != nullptr)
-            queue->window->dispatchPending();
+        if (const auto queue = weak.lock(); queue && queue->instance != nullptr)
+            queue->instance->dispatchPending();
     });
 }
 
-void NotificationWindow::dispatchPending() {
+void WaveInNotificationQueue::dispatchPending() {
     for (;;) {
         Message message;
         {
@@ -56,8 +56,8 @@ void NotificationWindow::dispatchPending() {
     }
 }
 
-bool NotificationWindow::pumpUntil(const std::function<bool()>& done,
-                                   std::chrono::milliseconds timeout) {
+bool WaveInNotificationQueue::pumpUntil(const std::function<bool()>& done,
+                                        std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         dispatchPending();
@@ -70,7 +70,7 @@ bool NotificationWindow::pumpUntil(const std::function<bool()>& done,
     }
 }
 
-void NotificationWindow::dispatch(Message message) {
+void WaveInNotificationQueue::dispatch(Message message) {
     // A failing handler must not stop the notifications after it: report it and go on.
     try {
         switch (message.kind) {
