@@ -10,9 +10,9 @@ namespace cantorix::pitch {
 
 // The capture library is not usable at all. Players read these texts, so they speak of what a
 // player has (a sound system, a microphone) and of what it means for the game.
-class EDirectXError : public std::runtime_error {
+class ESoundSystemError : public std::runtime_error {
 public:
-    EDirectXError()
+    ESoundSystemError()
         : std::runtime_error("The sound system could not be started, so no microphone can be used; "
                              "singing will not be scored.") {}
 };

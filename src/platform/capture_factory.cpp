@@ -28,7 +28,7 @@ CaptureOpening openCapture(const std::optional<std::filesystem::path>& micWav) {
             });
         }
         return opening;
-    } catch (const pitch::EDirectXError& e) {
+    } catch (const pitch::ESoundSystemError& e) {
         opening.error = e.what();
     } catch (const pitch::ESoundCaptureStreamError& e) {
         opening.error = e.what();

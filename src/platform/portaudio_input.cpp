@@ -34,7 +34,7 @@ PortAudioInput::PortAudioInput(CaptureHub& hub, std::string* reason) : m_hub(hub
     const PaError init = Pa_Initialize();
     if (init != paNoError) {
         setReason(reason, Pa_GetErrorText(init));
-        throw pitch::EDirectXError();
+        throw pitch::ESoundSystemError();
     }
     std::string why = "no input device";
     const PaDeviceIndex device = Pa_GetDefaultInputDevice();

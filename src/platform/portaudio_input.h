@@ -12,7 +12,7 @@ namespace cantorix::platform {
 
 class PortAudioInput : public CaptureSource {
 public:
-    // Throws pitch::EDirectXError when PortAudio cannot start and
+    // Throws pitch::ESoundSystemError when PortAudio cannot start and
     // pitch::ESoundCaptureStreamError ("… cannot be initialized") when there is no input
     // device or it cannot be opened; reason, when given, then receives PortAudio's own words.
     explicit PortAudioInput(CaptureHub& hub, std::string* reason = nullptr);
