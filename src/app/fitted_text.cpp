@@ -20,7 +20,7 @@ std::string toUtf8(const std::u32string& text) {
 std::string fitToWidth(scene::TGLBitmapFont& font, const std::string& line, int width) {
     if (font.textWidth(line) <= width)
         return line;
-    const std::u32string text = scene::decodeUtf8(line);
+    const std::u32string text = scene::utf8CodePoints(line);
     // Fewer characters kept is never wider, so the most that fits is found by halving.
     std::size_t fits = 0, tooMany = text.size();
     std::string best = kEllipsis;

@@ -42,7 +42,7 @@ TGLBitmapFont::TGLBitmapFont(std::string name, FontSpec style, GlyphRasterizer& 
 int TGLBitmapFont::textWidth(std::string_view utf8) {
     int widest = 0;
     int line = 0;
-    for (char32_t c : decodeUtf8(utf8)) {
+    for (char32_t c : utf8CodePoints(utf8)) {
         if (c == U'\n') {
             line = 0;
             continue;
@@ -124,7 +124,7 @@ void TGLBitmapFont::growAtlas() {
     ++m_revision;
 }
 
-std::u32string decodeUtf8(std::string_view text) {
+std::u32string utf8CodePoints(std::string_view text) {
     std::u32string out;
     out.reserve(text.size());
     const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };

@@ -80,6 +80,6 @@ private:
 };
 
 // Decodes UTF-8 into code points; malformed bytes decode as U+FFFD.
-std::u32string decodeUtf8(std::string_view text);
+std::u32string utf8CodePoints(std::string_view text);
 
 } // namespace cantorix::scene

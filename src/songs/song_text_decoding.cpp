@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
 
-std::string decodeUtf8(std::string_view bytes) {
+std::string repairedUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
@@ -32,7 +32,7 @@ std::string decodeUtf8(std::string_view bytes) {
     return out;
 }
 
-std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
+std::string utf8FromUtf16(std::string_view bytes, bool bigEndian) {
     const auto unit = [&](std::size_t i) {
         const auto b0 = static_cast<std::uint8_t>(bytes[i]);
         const auto b1 = static_cast<std::uint8_t>(bytes[i + 1]);
@@ -126,7 +126,7 @@ std::optional<DecodedSongText> decodeByTag(std::string_view bytes) {
     const standard::SongHeader header = standard::readHeader(standard::splitLines(bytes));
     const std::string encoding = encodingOfTag(header.find("ENCODING"));
     if (encoding == "utf-8")
-        return DecodedSongText{decodeUtf8(bytes), encoding};
+        return DecodedSongText{repairedUtf8(bytes), encoding};
     if (encoding.empty())
         return std::nullopt;
     std::optional<std::string> text = decodeCodePage(bytes, encoding);
@@ -139,16 +139,16 @@ std::optional<DecodedSongText> decodeByTag(std::string_view bytes) {
 
 DecodedSongText decodeSongText(std::string_view bytes) {
     if (bytes.starts_with(kUtf8ByteOrderMark))
-        return {decodeUtf8(bytes.substr(3)), "utf-8"};
+        return {repairedUtf8(bytes.substr(3)), "utf-8"};
     if (bytes.starts_with("\xFF\xFE"))
-        return {decodeUtf16(bytes.substr(2), false), "utf-16-le"};
+        return {utf8FromUtf16(bytes.substr(2), false), "utf-16-le"};
     if (bytes.starts_with("\xFE\xFF"))
-        return {decodeUtf16(bytes.substr(2), true), "utf-16-be"};
+        return {utf8FromUtf16(bytes.substr(2), true), "utf-16-be"};
     if (std::optional<DecodedSongText> tagged = decodeByTag(bytes))
         return std::move(*tagged);
     if (isValidUtf8(bytes))
         return {std::string(bytes), "utf-8"};
-    return {decodeCodePage(bytes, "cp1252").value_or(decodeUtf8(bytes)), "cp1252"};
+    return {decodeCodePage(bytes, "cp1252").value_or(repairedUtf8(bytes)), "cp1252"};
 }
 
 } // namespace cantorix::songs

@@ -153,23 +153,23 @@ TEST_F(BitmapFontTest, TextWidthSumsAdvancesPerLine) {
     EXPECT_EQ(font.textWidth("ii\nHHH\ni"), 27);
 }
 
-TEST(DecodeUtf8Test, DecodesAllSequenceLengths) {
-    EXPECT_EQ(decodeUtf8("A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xA4"), U"A\u00e9\u20ac\U0001F3A4");
-    EXPECT_EQ(decodeUtf8(std::string_view("a\0b", 3)), std::u32string(U"a\0b", 3));
-    EXPECT_EQ(decodeUtf8("\xF4\x8F\xBF\xBF"), U"\U0010FFFF");
+TEST(Utf8CodePointsTest, DecodesAllSequenceLengths) {
+    EXPECT_EQ(utf8CodePoints("A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xA4"), U"A\u00e9\u20ac\U0001F3A4");
+    EXPECT_EQ(utf8CodePoints(std::string_view("a\0b", 3)), std::u32string(U"a\0b", 3));
+    EXPECT_EQ(utf8CodePoints("\xF4\x8F\xBF\xBF"), U"\U0010FFFF");
 }
 
-TEST(DecodeUtf8Test, MalformedInputBecomesReplacementCharacters) {
+TEST(Utf8CodePointsTest, MalformedInputBecomesReplacementCharacters) {
     // Windows-1252 "café" and a lone continuation byte: one U+FFFD per bad byte.
-    EXPECT_EQ(decodeUtf8("caf\xE9"), U"caf\uFFFD");
-    EXPECT_EQ(decodeUtf8("\x80x"), U"\uFFFDx");
+    EXPECT_EQ(utf8CodePoints("caf\xE9"), U"caf\uFFFD");
+    EXPECT_EQ(utf8CodePoints("\x80x"), U"\uFFFDx");
     // Overlong forms, a surrogate and a value beyond U+10FFFF.
-    EXPECT_EQ(decodeUtf8("\xC0\xAF"), U"\uFFFD\uFFFD");
-    EXPECT_EQ(decodeUtf8("\xE0\x80\xAF"), U"\uFFFD\uFFFD\uFFFD");
-    EXPECT_EQ(decodeUtf8("\xED\xA0\x80"), U"\uFFFD\uFFFD\uFFFD");
-    EXPECT_EQ(decodeUtf8("\xF4\x90\x80\x80"), U"\uFFFD\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(utf8CodePoints("\xC0\xAF"), U"\uFFFD\uFFFD");
+    EXPECT_EQ(utf8CodePoints("\xE0\x80\xAF"), U"\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(utf8CodePoints("\xED\xA0\x80"), U"\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(utf8CodePoints("\xF4\x90\x80\x80"), U"\uFFFD\uFFFD\uFFFD\uFFFD");
     // A sequence cut short is one replacement, and the byte that cut it is kept.
-    EXPECT_EQ(decodeUtf8("\xE2\x82"), U"\uFFFD");
-    EXPECT_EQ(decodeUtf8("\xE2\x82Z"), U"\uFFFDZ");
-    EXPECT_EQ(decodeUtf8("\xF0\x9F\x8E"), U"\uFFFD");
+    EXPECT_EQ(utf8CodePoints("\xE2\x82"), U"\uFFFD");
+    EXPECT_EQ(utf8CodePoints("\xE2\x82Z"), U"\uFFFDZ");
+    EXPECT_EQ(utf8CodePoints("\xF0\x9F\x8E"), U"\uFFFD");
 }

@@ -35,7 +35,7 @@ bool isPrintable(char32_t ch) {
            !(ch >= 0xD800 && ch <= 0xDFFF) && ch <= 0x10FFFF;
 }
 
-std::string encodeUtf8(char32_t ch) {
+std::string utf8Bytes(char32_t ch) {
     std::string out;
     const auto put = [&](unsigned v) { out.push_back(static_cast<char>(v)); };
     if (ch < 0x80) {
@@ -128,7 +128,7 @@ void TGLEdit::internalKeyPress(char32_t ch) {
     const std::string& text = caption();
     const int caret = selStart();
     const std::size_t at = byteOffset(text, caret - 1);
-    edit(text.substr(0, at) + encodeUtf8(ch) + text.substr(at), caret + 1);
+    edit(text.substr(0, at) + utf8Bytes(ch) + text.substr(at), caret + 1);
 }
 
 void TGLEdit::accept(NodeVisitor& visitor) {

@@ -13,7 +13,7 @@ float snap(float v) {
 
 std::vector<std::u32string> splitLines(std::string_view utf8) {
     std::vector<std::u32string> lines(1);
-    for (char32_t c : decodeUtf8(utf8)) {
+    for (char32_t c : utf8CodePoints(utf8)) {
         if (c == U'\n')
             lines.emplace_back();
         else if (c != U'\r')
