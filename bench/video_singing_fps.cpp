@@ -6,13 +6,13 @@
 // Usage: xvfb-run -a -s "-screen 0 1024x768x24" bench/video_singing_fps [SECONDS]   (default 4)
 
 #include "app/main_window.h"
-#include "platform/audio_output.h"
-#include "platform/capture_service.h"
-#include "platform/capture_wave_in.h"
-#include "platform/ffmpeg_video_decoder.h"
-#include "platform/file_media_player.h"
-#include "platform/jpeg_decoder.h"
-#include "platform/silent_input.h"
+#include "platform/media/ffmpeg_video_decoder.h"
+#include "platform/media/file_media_player.h"
+#include "platform/pictures/jpeg_decoder.h"
+#include "platform/sound_input/capture_service.h"
+#include "platform/sound_input/capture_wave_in.h"
+#include "platform/sound_input/silent_input.h"
+#include "platform/sound_output/audio_output.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
 #include "scene/render/scene_viewer.h"
@@ -82,9 +82,9 @@ int main(int argc, char** argv) {
     platform::CaptureWaveIn recorderInput(capture);
     std::string captureError;
     {
-        app::TForm1 form({root, pictures, glyphs, clock, player, covers, capture, recorderInput,
-                          captureError, nullptr,
-                          [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }});
+        app::MainWindow form({root, pictures, glyphs, clock, player, covers, capture, recorderInput,
+                              captureError, nullptr,
+                              [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }});
         form.show();
         while (form.loadingPanel()->isVisible())
             spin(10);

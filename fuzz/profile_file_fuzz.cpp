@@ -10,7 +10,7 @@
 #include "app/game_scene.h"
 #include "fakes/blank_image_loader.h"
 #include "fakes/fake_glyph_rasterizer.h"
-#include "platform/ini_document.h"
+#include "platform/storage/ini_document.h"
 #include "session/hall_of_fame.h"
 
 #include <cmath>
@@ -54,7 +54,7 @@ private:
 struct Game {
     Game()
         : scene(loader, glyphs, "/nowhere"),
-          storage(store, app::formStorage1Properties(scene, hallOfFame)) {
+          storage(store, app::storedOptionProperties(scene, hallOfFame)) {
         storage.restore();
         storage.save();
         designValues = store.document();
@@ -105,8 +105,8 @@ void checkParser(std::string_view bytes) {
 // Every stored property of the two games holds the same value; positions may differ by the
 // rounding of their seven written digits.
 bool sameValues(Game& a, Game& b) {
-    const auto first = app::formStorage1Properties(a.scene, a.hallOfFame);
-    const auto second = app::formStorage1Properties(b.scene, b.hallOfFame);
+    const auto first = app::storedOptionProperties(a.scene, a.hallOfFame);
+    const auto second = app::storedOptionProperties(b.scene, b.hallOfFame);
     for (std::size_t i = 0; i < first.size(); ++i) {
         const bool same = std::visit(
             [&](const auto& p) {

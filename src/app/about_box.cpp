@@ -46,7 +46,7 @@ void TLabelURL::mousePressEvent(QMouseEvent* event) {
     QLabel::mousePressEvent(event);
 }
 
-Taboutform::Taboutform(const QImage& logo, QWidget* parent)
+AboutBox::AboutBox(const QImage& logo, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("    Cantorix"));
     setFixedSize(199, 134);

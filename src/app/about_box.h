@@ -33,10 +33,10 @@ private:
     bool m_active = false;
 };
 
-class Taboutform : public QDialog {
+class AboutBox : public QDialog {
     Q_OBJECT
 public:
-    Taboutform(const QImage& logo, QWidget* parent = nullptr);
+    AboutBox(const QImage& logo, QWidget* parent = nullptr);
     TLabelURL* link() const { return m_link; }
 
 private:

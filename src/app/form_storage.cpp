@@ -11,6 +11,8 @@
 
 namespace cantorix::app {
 
+using namespace cantorix::scene;
+
 namespace {
 
 constexpr const char* kFormVersionKey = "FormVersion";
@@ -226,7 +228,7 @@ StoredProperty positionProperty(TGLScrollbar& bar) {
 } // namespace
 
 std::vector<StoredProperty>
-formStorage1Properties(GameScene& g, session::HallOfFameList& hallOfFame,
+storedOptionProperties(GameScene& g, session::HallOfFameList& hallOfFame,
                        std::vector<std::string>* songFolders,
                        std::optional<StoredProperty::Integer> fullScreen) {
     std::vector<StoredProperty> list;
@@ -235,26 +237,32 @@ formStorage1Properties(GameScene& g, session::HallOfFameList& hallOfFame,
                                                     [&hallOfFame](std::vector<std::string> v) {
                                                         hallOfFame.assign(std::move(v));
                                                     }}});
-    list.push_back(colourProperty(*g.GLButton5, "DefaultColor", false));
-    list.push_back(colourProperty(*g.GLButton5, "FocusedColor", true));
-    list.push_back(colourProperty(*g.GLButton6, "FocusedColor", true));
-    list.push_back(colourProperty(*g.GLButton6, "DefaultColor", false));
-    list.push_back(colourProperty(*g.GLButton10, "FocusedColor", true));
-    list.push_back(colourProperty(*g.GLButton10, "DefaultColor", false));
-    list.push_back(colourProperty(*g.GLButton11, "FocusedColor", true));
-    list.push_back(colourProperty(*g.GLButton11, "DefaultColor", false));
+    list.push_back(colourProperty(*g.options.appearance.tabColourButton, "DefaultColor", false));
+    list.push_back(colourProperty(*g.options.appearance.tabColourButton, "FocusedColor", true));
+    list.push_back(
+        colourProperty(*g.options.appearance.actualTabColourButton, "FocusedColor", true));
+    list.push_back(
+        colourProperty(*g.options.appearance.actualTabColourButton, "DefaultColor", false));
+    list.push_back(
+        colourProperty(*g.options.appearance.voiceTabColourButton, "FocusedColor", true));
+    list.push_back(
+        colourProperty(*g.options.appearance.voiceTabColourButton, "DefaultColor", false));
+    list.push_back(colourProperty(*g.options.appearance.textColourButton, "FocusedColor", true));
+    list.push_back(colourProperty(*g.options.appearance.textColourButton, "DefaultColor", false));
     for (TGLBaseControl* c : std::initializer_list<TGLBaseControl*>{
-             g.GLLabel14, g.GLEdit1, g.GLForm1, g.istabs, g.GLButton1, g.GLButton2, g.GLButton3})
+             g.options.appearance.transparencyLabel, g.options.sound.exportName, g.selection.form,
+             g.options.gameplay.tabsToggle, g.options.gameplay.lyricsToggle,
+             g.options.gameplay.oscilloscopeToggle, g.options.gameplay.timeToggle})
         list.push_back(captionProperty(*c));
-    list.push_back(positionProperty(*g.GLScrollbar1));
-    list.push_back(positionProperty(*g.GLScrollbar2));
-    list.push_back(captionProperty(*g.GLLabel5));
-    list.push_back(captionProperty(*g.GLLabel6));
-    list.push_back(positionProperty(*g.GLScrollbar3));
+    list.push_back(positionProperty(*g.options.gameplay.videoSpeed));
+    list.push_back(positionProperty(*g.options.gameplay.videoQuality));
+    list.push_back(captionProperty(*g.options.gameplay.videoSpeedLabel));
+    list.push_back(captionProperty(*g.options.gameplay.videoQualityLabel));
+    list.push_back(positionProperty(*g.options.appearance.transparency));
     // Options added later go after the designed list, whose order the file keeps.
-    list.push_back(positionProperty(*g.Difficulty));
-    list.push_back(positionProperty(*g.MicDelay));
-    list.push_back(captionProperty(*g.SongOrder));
+    list.push_back(positionProperty(*g.options.gameplay.difficulty));
+    list.push_back(positionProperty(*g.options.sound.micDelay));
+    list.push_back(captionProperty(*g.options.gameplay.songOrder));
     // A switch, kept as 1 or 0 like the full-screen one rather than as its toggle's "X".
     list.push_back(
         {kShowUnplayableProperty,

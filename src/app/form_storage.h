@@ -3,7 +3,7 @@
 // profile file's section "Score" and restores them at the next start. Borrows the profile
 // store and reaches the controls through the accessors of its property list. Main thread only.
 
-#include "app/profile_store.h"
+#include "app/profile_store_port.h"
 #include "session/hall_of_fame.h"
 
 #include <cstdint>
@@ -99,7 +99,7 @@ inline constexpr const char* kShowUnplayableProperty = "ShowUnplayable.Checked";
 // songFolders is given the list of song folders, and when fullScreen is given the full-screen
 // switch (FullScreen_Checked).
 std::vector<StoredProperty>
-formStorage1Properties(GameScene& game, session::HallOfFameList& hallOfFame,
+storedOptionProperties(GameScene& game, session::HallOfFameList& hallOfFame,
                        std::vector<std::string>* songFolders = nullptr,
                        std::optional<StoredProperty::Integer> fullScreen = std::nullopt);
 

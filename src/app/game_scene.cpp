@@ -4,6 +4,8 @@
 
 namespace cantorix::app {
 
+using namespace cantorix::scene;
+
 namespace {
 
 FontSpec font(const char* face, int height, bool bold, TColor colour) {
@@ -37,26 +39,39 @@ void makeColourMaterial(TGLMaterialLibrary& lib, const char* name, ColorF colour
 
 } // namespace
 
+SceneMaterials::SceneMaterials(ImageLoader& loader, const std::filesystem::path& programDir)
+    : lane("GLMaterialLibrary1", loader, programDir), buttons("Menulyb", loader, programDir),
+      covers("Covers", loader, programDir), stuff("Stuff", loader, programDir),
+      skin("SkinImages", loader, programDir) {}
+
+std::vector<TGLMaterialLibrary*> SceneMaterials::all() {
+    return {&lane, &buttons, &covers, &stuff, &skin};
+}
+
+SceneFonts::SceneFonts(GlyphRasterizer& glyphs)
+    : songInfo("GLStoredBitmapFont1", font("Arial", 16, true, clSilver), glyphs),
+      clock("GLStoredBitmapFont2", font("Digit", 37, false, clWhite), glyphs),
+      hallOfFame("GLStoredBitmapFont3", font("Lucida Sans", 37, true, clOlive), glyphs),
+      small("GLStoredBitmapFont4", font("MS Sans Serif", 11, false, clWhite), glyphs),
+      lyrics("SingingText", font("Arial", 27, true, clWhite), glyphs),
+      menu("Menufont1", font("Arial", 16, true, clWhite), glyphs),
+      menuPlain("Menufont2", font("Arial", 16, false, clWhite), glyphs),
+      score("ScoreFont", font("Arial", 24, false, clWhite), glyphs) {}
+
+std::vector<TGLBitmapFont*> SceneFonts::all() {
+    return {&songInfo, &clock, &hallOfFame, &small, &lyrics, &menu, &menuPlain, &score};
+}
+
 GameScene::GameScene(ImageLoader& loader, GlyphRasterizer& glyphs,
                      const std::filesystem::path& programDir)
-    : GLMaterialLibrary1("GLMaterialLibrary1", loader, programDir),
-      Menulyb("Menulyb", loader, programDir), Covers("Covers", loader, programDir),
-      Stuff("Stuff", loader, programDir), SkinImages("SkinImages", loader, programDir),
-      GLStoredBitmapFont1("GLStoredBitmapFont1", font("Arial", 16, true, clSilver), glyphs),
-      GLStoredBitmapFont2("GLStoredBitmapFont2", font("Digit", 37, false, clWhite), glyphs),
-      GLStoredBitmapFont3("GLStoredBitmapFont3", font("Lucida Sans", 37, true, clOlive), glyphs),
-      GLStoredBitmapFont4("GLStoredBitmapFont4", font("MS Sans Serif", 11, false, clWhite), glyphs),
-      SingingText("SingingText", font("Arial", 27, true, clWhite), glyphs),
-      Menufont1("Menufont1", font("Arial", 16, true, clWhite), glyphs),
-      Menufont2("Menufont2", font("Arial", 16, false, clWhite), glyphs),
-      ScoreFont("ScoreFont", font("Arial", 24, false, clWhite), glyphs),
-      GLGuiLayout2("GLGuiLayout2", MaterialRef{&SkinImages, "defaultSkin"}) {
+    : materials(loader, programDir), fonts(glyphs),
+      guiLayout("GLGuiLayout2", MaterialRef{&materials.skin, "defaultSkin"}) {
     loadMaterials();
-    addDefaultSkinElements(GLGuiLayout2);
+    addDefaultSkinElements(guiLayout);
 
-    GLCamera1 = &m_scene.addNewChild<TGLCamera>("GLCamera1");
-    GLCamera1->setPosition({30, 0, 0});
-    GLCamera1->setDepthOfView(300);
+    camera = &m_scene.addNewChild<TGLCamera>("GLCamera1");
+    camera->setPosition({30, 0, 0});
+    camera->setDepthOfView(300);
     m_scene.addNewChild<TGLLightSource>("GLLightSource1").setPosition({50, 50, 50});
     m_scene.addNewChild<TGLLightSource>("GLLightSource2").setPosition({50, -50, -50});
 
@@ -68,33 +83,24 @@ GameScene::GameScene(ImageLoader& loader, GlyphRasterizer& glyphs,
     buildSinging();
 }
 
-std::vector<TGLMaterialLibrary*> GameScene::libraries() {
-    return {&GLMaterialLibrary1, &Menulyb, &Covers, &Stuff, &SkinImages};
-}
-
-std::vector<TGLBitmapFont*> GameScene::fonts() {
-    return {&GLStoredBitmapFont1, &GLStoredBitmapFont2, &GLStoredBitmapFont3, &GLStoredBitmapFont4,
-            &SingingText,         &Menufont1,           &Menufont2,           &ScoreFont};
-}
-
 void GameScene::loadMaterials() {
-    GLMaterialLibrary1.addTextureMaterial("Cover", "data/gfx/song cover.jpg");
-    GLMaterialLibrary1.addTextureMaterial("Strip", "data/gfx/strip.tga");
-    makeColourMaterial(GLMaterialLibrary1, "Knob1", toColorF(0x00FF8000, 0.82f));
-    makeColourMaterial(GLMaterialLibrary1, "Knob2", toColorF(0x0000C0FF, 0.82f));
-    makeColourMaterial(GLMaterialLibrary1, "Knob3", toColorF(0x000000FF, 0.82f));
+    materials.lane.addTextureMaterial("Cover", "data/gfx/song cover.jpg");
+    materials.lane.addTextureMaterial("Strip", "data/gfx/strip.tga");
+    makeColourMaterial(materials.lane, "Knob1", toColorF(0x00FF8000, 0.82f));
+    makeColourMaterial(materials.lane, "Knob2", toColorF(0x0000C0FF, 0.82f));
+    makeColourMaterial(materials.lane, "Knob3", toColorF(0x000000FF, 0.82f));
     // Standard songs' note kinds: golden notes in gold, freestyle ones faint (their colours follow
     // the tab colours, set with them), rap notes hollow.
-    makeColourMaterial(GLMaterialLibrary1, "KnobGold1", toColorF(0x0000D7FF, 0.9f));
-    makeColourMaterial(GLMaterialLibrary1, "KnobGold2", toColorF(0x00A0FFFF, 0.95f));
-    makeColourMaterial(GLMaterialLibrary1, "KnobFaint1", toColorF(0x00FF8000, 0.3f));
-    makeColourMaterial(GLMaterialLibrary1, "KnobFaint2", toColorF(0x0000C0FF, 0.3f));
-    makeColourMaterial(GLMaterialLibrary1, "KnobHole", toColorF(0x00201010, 0.85f));
-    GLMaterialLibrary1.addTextureMaterial("Osci", "data/gfx/OsciSkin.tga")
+    makeColourMaterial(materials.lane, "KnobGold1", toColorF(0x0000D7FF, 0.9f));
+    makeColourMaterial(materials.lane, "KnobGold2", toColorF(0x00A0FFFF, 0.95f));
+    makeColourMaterial(materials.lane, "KnobFaint1", toColorF(0x00FF8000, 0.3f));
+    makeColourMaterial(materials.lane, "KnobFaint2", toColorF(0x0000C0FF, 0.3f));
+    makeColourMaterial(materials.lane, "KnobHole", toColorF(0x00201010, 0.85f));
+    materials.lane.addTextureMaterial("Osci", "data/gfx/OsciSkin.tga")
         .setBlending(BlendingMode::Additive);
-    GLMaterialLibrary1.addTextureMaterial("Prog", "data/skins/vip/progress.tga");
+    materials.lane.addTextureMaterial("Prog", "data/skins/vip/progress.tga");
     // The open frame around the cover slab.
-    makeColourMaterial(GLMaterialLibrary1, "LibMaterial", toColorF(0x0040B0E0));
+    makeColourMaterial(materials.lane, "LibMaterial", toColorF(0x0040B0E0));
 
     struct ButtonImage {
         const char* name;
@@ -111,29 +117,30 @@ void GameScene::loadMaterials() {
         {"Pause", "data/skins/vip/Pause.tga", 0.5f},
     };
     for (const ButtonImage& b : images) {
-        makeButtonMaterial(Menulyb, b.name, b.file, b.alphaTest, false);
-        makeButtonMaterial(Menulyb, (std::string(b.name) + "h").c_str(), b.file, 1.0f, true);
+        makeButtonMaterial(materials.buttons, b.name, b.file, b.alphaTest, false);
+        makeButtonMaterial(materials.buttons, (std::string(b.name) + "h").c_str(), b.file, 1.0f,
+                           true);
     }
-    makeButtonMaterial(Menulyb, "Larrow", "data/skins/vip/arrow.tga", 1.0f, false);
-    makeButtonMaterial(Menulyb, "Rarrow", "data/skins/vip/arrow2.tga", 1.0f, false);
+    makeButtonMaterial(materials.buttons, "Larrow", "data/skins/vip/arrow.tga", 1.0f, false);
+    makeButtonMaterial(materials.buttons, "Rarrow", "data/skins/vip/arrow2.tga", 1.0f, false);
 
     TGLLibMaterial& skin =
-        SkinImages.addTextureMaterial("defaultSkin", "data/skins/vip/defaultSkin.tga");
+        materials.skin.addTextureMaterial("defaultSkin", "data/skins/vip/defaultSkin.tga");
     skin.setBlending(BlendingMode::Transparency);
     skin.texture().setFilters(TextureFilter::Nearest, TextureFilter::Nearest);
-    SkinImages.addTextureMaterial("track", "data/gfx/track.tga")
+    materials.skin.addTextureMaterial("track", "data/gfx/track.tga")
         .setBlending(BlendingMode::Transparency);
-    SkinImages.addTextureMaterial("track1", "data/gfx/track1.tga")
+    materials.skin.addTextureMaterial("track1", "data/gfx/track1.tga")
         .setBlending(BlendingMode::Transparency);
 }
 
 void GameScene::buildBackground() {
-    Background = &m_scene.addNewChild<TGLDummyCube>("Background");
-    Bg = &Background->addNewChild<TGLHUDSprite>("Bg");
-    Bg->setWidth(766);
-    Bg->setHeight(730);
-    Bg->setPosition({383, 365, 0});
-    Bg->setMaterial({&SkinImages, "Bg"});
+    background.group = &m_scene.addNewChild<TGLDummyCube>("Background");
+    background.picture = &background.group->addNewChild<TGLHUDSprite>("Bg");
+    background.picture->setWidth(766);
+    background.picture->setHeight(730);
+    background.picture->setPosition({383, 365, 0});
+    background.picture->setMaterial({&materials.skin, "Bg"});
 }
 
 TGLBaseControl& GameScene::addRoot(TGLDummyCube& group, const char* name, int width, int height,
@@ -141,7 +148,7 @@ TGLBaseControl& GameScene::addRoot(TGLDummyCube& group, const char* name, int wi
     auto& root = group.addNewChild<TGLBaseControl>(name);
     root.setBounds(0, 0, width, height);
     root.setTag(tag);
-    root.setGuiLayout(&GLGuiLayout2);
+    root.setGuiLayout(&guiLayout);
     return root;
 }
 
@@ -150,11 +157,11 @@ TGLButton& GameScene::addImageButton(TGLBaseControl& parent, const char* name, i
                                      int logicH, int xOff, int yOff) {
     auto& b = parent.addNewChild<TGLButton>(name);
     b.setBounds(left, top, width, height);
-    b.setGuiLayout(&GLGuiLayout2);
+    b.setGuiLayout(&guiLayout);
     // The skin has no element of the material's name, so only the picture is drawn.
     b.setGuiLayoutName(material);
     b.setGuiLayoutNamePressed(material);
-    b.setBitBtn({&Menulyb, material});
+    b.setBitBtn({&materials.buttons, material});
     b.setLogicSize(logicW, logicH);
     b.setOffsets(xOff, yOff);
     return b;
@@ -165,119 +172,128 @@ TGLButton& GameScene::addSkinButton(TGLBaseControl& parent, const char* name, co
     auto& b = parent.addNewChild<TGLButton>(name);
     b.setBounds(left, top, width, height);
     b.setCaption(caption);
-    b.setBitmapFont(&Menufont1);
+    b.setBitmapFont(&fonts.menu);
     b.setDefaultColor(clWhite);
     b.setFocusedColor(0x0080D0FF);
-    b.setGuiLayout(&GLGuiLayout2);
+    b.setGuiLayout(&guiLayout);
     b.setGuiLayoutName("button_up");
     b.setGuiLayoutNamePressed("button_down");
     return b;
 }
 
 void GameScene::buildHallOfFame() {
-    Hallofame = &m_scene.addNewChild<TGLDummyCube>("Hallofame");
-    Hallofame->setVisible(false);
-    Root4 = &addRoot(*Hallofame, "Root4", 1000, 1000, 0);
-    Holder = &Root4->addNewChild<TGLPanel>("Holder");
-    Holder->setBounds(82, 250, 600, 400);
-    Holder->setGuiLayout(&GLGuiLayout2);
-    Holder->setGuiLayoutName("panel");
-    GLButton9 = &addSkinButton(*Root4, "GLButton9", "Back", 550, 600, 100, 30);
+    hallOfFamePage.group = &m_scene.addNewChild<TGLDummyCube>("Hallofame");
+    hallOfFamePage.group->setVisible(false);
+    hallOfFamePage.guiRoot = &addRoot(*hallOfFamePage.group, "Root4", 1000, 1000, 0);
+    hallOfFamePage.table = &hallOfFamePage.guiRoot->addNewChild<TGLPanel>("Holder");
+    hallOfFamePage.table->setBounds(82, 250, 600, 400);
+    hallOfFamePage.table->setGuiLayout(&guiLayout);
+    hallOfFamePage.table->setGuiLayoutName("panel");
+    hallOfFamePage.backButton =
+        &addSkinButton(*hallOfFamePage.guiRoot, "GLButton9", "Back", 550, 600, 100, 30);
 }
 
 void GameScene::buildFirstPage() {
-    Firstpage = &m_scene.addNewChild<TGLDummyCube>("Firstpage");
-    Ring = &Firstpage->addNewChild<TGLDummyCube>("Ring");
-    Ring->setPosition({0, 0, -5});
-    Cover = &Ring->addNewChild<TGLCube>("Cover");
-    Cover->setSize({0.5f, 3, 3});
-    Cover->setDirection({0, 0, 1});
-    Cover->setUp({0, 1, 0});
-    Cover->setMaterial({&GLMaterialLibrary1, "Cover"});
-    GLCube1 = &Cover->addNewChild<TGLCube>("GLCube1");
-    GLCube1->setSize({1, 3.1f, 3.1f});
-    GLCube1->setParts(cpTop | cpBottom | cpFront | cpBack);
-    GLCube1->setMaterial({&GLMaterialLibrary1, "LibMaterial"});
-    for (auto [text, name, y] :
-         {std::tuple{&Artist, "Artist", 255}, std::tuple{&Title, "Title", 275}}) {
-        *text = &Ring->addNewChild<TGLHUDText>(name);
+    selection.group = &m_scene.addNewChild<TGLDummyCube>("Firstpage");
+    selection.ring = &selection.group->addNewChild<TGLDummyCube>("Ring");
+    selection.ring->setPosition({0, 0, -5});
+    selection.cover = &selection.ring->addNewChild<TGLCube>("Cover");
+    selection.cover->setSize({0.5f, 3, 3});
+    selection.cover->setDirection({0, 0, 1});
+    selection.cover->setUp({0, 1, 0});
+    selection.cover->setMaterial({&materials.lane, "Cover"});
+    selection.coverFrame = &selection.cover->addNewChild<TGLCube>("GLCube1");
+    selection.coverFrame->setSize({1, 3.1f, 3.1f});
+    selection.coverFrame->setParts(cpTop | cpBottom | cpFront | cpBack);
+    selection.coverFrame->setMaterial({&materials.lane, "LibMaterial"});
+    for (auto [text, name, y] : {std::tuple{&selection.artist, "Artist", 255},
+                                 std::tuple{&selection.title, "Title", 275}}) {
+        *text = &selection.ring->addNewChild<TGLHUDText>(name);
         (*text)->setPosition({570, static_cast<float>(y), 0});
-        (*text)->setFont(&GLStoredBitmapFont1);
+        (*text)->setFont(&fonts.songInfo);
         (*text)->setAlignment(TAlignment::taCenter);
         (*text)->setLayout(TTextLayout::tlTop);
         (*text)->setText(name);
     }
-    Voices = &Ring->addNewChild<TGLHUDText>("Voices");
-    Voices->setPosition({570, 208, 0});
-    Voices->setFont(&GLStoredBitmapFont1);
-    Voices->setAlignment(TAlignment::taCenter);
-    Voices->setLayout(TTextLayout::tlTop);
-    Voices->setVisible(false);
-    for (auto [text, y] : {std::pair{&SearchText, 180}, std::pair{&LibraryStatus, 428}}) {
-        *text =
-            &Ring->addNewChild<TGLHUDText>(text == &SearchText ? "SearchText" : "LibraryStatus");
+    selection.voices = &selection.ring->addNewChild<TGLHUDText>("Voices");
+    selection.voices->setPosition({570, 208, 0});
+    selection.voices->setFont(&fonts.songInfo);
+    selection.voices->setAlignment(TAlignment::taCenter);
+    selection.voices->setLayout(TTextLayout::tlTop);
+    selection.voices->setVisible(false);
+    for (auto [text, y] :
+         {std::pair{&selection.searchText, 180}, std::pair{&selection.libraryStatus, 428}}) {
+        *text = &selection.ring->addNewChild<TGLHUDText>(
+            text == &selection.searchText ? "SearchText" : "LibraryStatus");
         (*text)->setPosition({570, static_cast<float>(y), 0});
-        (*text)->setFont(&GLStoredBitmapFont1);
+        (*text)->setFont(&fonts.songInfo);
         (*text)->setAlignment(TAlignment::taCenter);
         (*text)->setLayout(TTextLayout::tlTop);
     }
-    SearchText->setVisible(false);
+    selection.searchText->setVisible(false);
     // Why the selected song cannot be played, over its artist in place of a duet's voices.
-    SongProblem = &Ring->addNewChild<TGLHUDText>("SongProblem");
-    SongProblem->setPosition({570, 246, 0});
-    SongProblem->setFont(&Menufont2);
-    SongProblem->setAlignment(TAlignment::taCenter);
-    SongProblem->setLayout(TTextLayout::tlBottom);
-    SongProblem->setModulateColor({1.0f, 0.62f, 0.3f, 1.0f});
-    SongProblem->setVisible(false);
+    selection.songProblem = &selection.ring->addNewChild<TGLHUDText>("SongProblem");
+    selection.songProblem->setPosition({570, 246, 0});
+    selection.songProblem->setFont(&fonts.menuPlain);
+    selection.songProblem->setAlignment(TAlignment::taCenter);
+    selection.songProblem->setLayout(TTextLayout::tlBottom);
+    selection.songProblem->setModulateColor({1.0f, 0.62f, 0.3f, 1.0f});
+    selection.songProblem->setVisible(false);
     // When nothing can be played: where songs are looked for, over the empty top of the screen.
-    AddSongsText = &Ring->addNewChild<TGLHUDText>("AddSongsText");
-    AddSongsText->setPosition({383, 90, 0});
-    AddSongsText->setFont(&Menufont2);
-    AddSongsText->setAlignment(TAlignment::taCenter);
-    AddSongsText->setLayout(TTextLayout::tlTop);
-    AddSongsText->setVisible(false);
+    selection.addSongsText = &selection.ring->addNewChild<TGLHUDText>("AddSongsText");
+    selection.addSongsText->setPosition({383, 90, 0});
+    selection.addSongsText->setFont(&fonts.menuPlain);
+    selection.addSongsText->setAlignment(TAlignment::taCenter);
+    selection.addSongsText->setLayout(TTextLayout::tlTop);
+    selection.addSongsText->setVisible(false);
 
-    Root1 = &addRoot(*Firstpage, "Root1", 1000, 1000, 1);
-    GLForm1 = &Root1->addNewChild<TGLForm>("GLForm1");
-    GLForm1->setBounds(0, 0, 766, 729);
-    Start = &addImageButton(*GLForm1, "Start", 105, 240, 360, 186, "Start", 359, 250, 0, 8);
-    Editor = &addImageButton(*GLForm1, "Editor", 105, 445, 175, 91, "Editor", 185, 100, 4, 10);
-    Scores = &addImageButton(*GLForm1, "Scores", 296, 445, 175, 91, "Scores", 185, 100, 4, 8);
-    Options = &addImageButton(*GLForm1, "Options", 490, 445, 175, 91, "Options", 185, 100, 4, 8);
-    Leftarrow = &addImageButton(*GLForm1, "Leftarrow", 480, 350, 30, 32, "Larrow", 40, 40, 6, 8);
-    RightArrow = &addImageButton(*GLForm1, "RightArrow", 640, 350, 30, 32, "Rarrow", 40, 40, 12, 8);
-    VoiceChoice = &GLForm1->addNewChild<TGLLabel>("VoiceChoice");
-    VoiceChoice->setBounds(460, 226, 220, 24);
-    VoiceChoice->setBitmapFont(&Menufont1);
-    VoiceChoice->setDefaultColor(0x0080D0FF);
-    VoiceChoice->setAlignment(TAlignment::taCenter);
-    VoiceChoice->setVisible(false);
+    selection.guiRoot = &addRoot(*selection.group, "Root1", 1000, 1000, 1);
+    selection.form = &selection.guiRoot->addNewChild<TGLForm>("GLForm1");
+    selection.form->setBounds(0, 0, 766, 729);
+    selection.startButton =
+        &addImageButton(*selection.form, "Start", 105, 240, 360, 186, "Start", 359, 250, 0, 8);
+    selection.editorButton =
+        &addImageButton(*selection.form, "Editor", 105, 445, 175, 91, "Editor", 185, 100, 4, 10);
+    selection.scoresButton =
+        &addImageButton(*selection.form, "Scores", 296, 445, 175, 91, "Scores", 185, 100, 4, 8);
+    selection.optionsButton =
+        &addImageButton(*selection.form, "Options", 490, 445, 175, 91, "Options", 185, 100, 4, 8);
+    selection.previousButton =
+        &addImageButton(*selection.form, "Leftarrow", 480, 350, 30, 32, "Larrow", 40, 40, 6, 8);
+    selection.nextButton =
+        &addImageButton(*selection.form, "RightArrow", 640, 350, 30, 32, "Rarrow", 40, 40, 12, 8);
+    selection.voiceChoice = &selection.form->addNewChild<TGLLabel>("VoiceChoice");
+    selection.voiceChoice->setBounds(460, 226, 220, 24);
+    selection.voiceChoice->setBitmapFont(&fonts.menu);
+    selection.voiceChoice->setDefaultColor(0x0080D0FF);
+    selection.voiceChoice->setAlignment(TAlignment::taCenter);
+    selection.voiceChoice->setVisible(false);
     // The library line is drawn by LibraryStatus; this caption-less label over it takes the
     // click that opens the song problems.
-    LibraryStatusLink = &GLForm1->addNewChild<TGLLabel>("LibraryStatusLink");
-    LibraryStatusLink->setBounds(470, 424, 200, 21); // clear of Options below
+    selection.libraryStatusLink = &selection.form->addNewChild<TGLLabel>("LibraryStatusLink");
+    selection.libraryStatusLink->setBounds(470, 424, 200, 21); // clear of Options below
 
     buildOptionsForm();
 }
 
 void GameScene::buildOptionsForm() {
-    // The form covers the viewer like GLForm1, so its controls sit at viewer coordinates.
-    GLForm2 = &Root1->addNewChild<TGLForm>("GLForm2");
-    GLForm2->setBounds(0, 0, 766, 729);
-    GLForm2->setBitmapFont(&Menufont1);
-    GLForm2->setVisible(false);
+    // The form covers the viewer like the first page's, so its controls sit at viewer coordinates.
+    options.form = &selection.guiRoot->addNewChild<TGLForm>("GLForm2");
+    options.form->setBounds(0, 0, 766, 729);
+    options.form->setBitmapFont(&fonts.menu);
+    options.form->setVisible(false);
     struct PageButton {
         TGLButton** button;
         const char* name;
         const char* caption;
         int top;
     };
-    for (const PageButton& p : {PageButton{&Gameplay, "Gameplay", "Gameplay", 250},
-                                PageButton{&Soundbtn, "Soundbtn", "Sound", 320},
-                                PageButton{&Apperance, "Apperance", "Apperance", 390},
-                                PageButton{&Backbutton, "Backbutton", "Back", 460}}) {
-        TGLButton& b = addSkinButton(*GLForm2, p.name, p.caption, 150, p.top, 200, 60);
+    for (const PageButton& p :
+         {PageButton{&options.gameplayButton, "Gameplay", "Gameplay", 250},
+          PageButton{&options.soundButton, "Soundbtn", "Sound", 320},
+          PageButton{&options.appearanceButton, "Apperance", "Apperance", 390},
+          PageButton{&options.backButton, "Backbutton", "Back", 460}}) {
+        TGLButton& b = addSkinButton(*options.form, p.name, p.caption, 150, p.top, 200, 60);
         b.setGuiLayoutName("panel");
         b.setGuiLayoutNamePressed("panel");
         b.setDefaultColor(16763025);
@@ -290,12 +306,12 @@ void GameScene::buildOptionsForm() {
         int top, height;
         bool visible;
     };
-    for (const Page& p :
-         {Page{&Menu1, "Menu1", 200, 490, true}, Page{&Menu2, "Menu2", 265, 250, false},
-          Page{&Menu3, "Menu3", 200, 360, false}}) {
-        TGLPanel& panel = GLForm2->addNewChild<TGLPanel>(p.name);
+    for (const Page& p : {Page{&options.gameplay.page, "Menu1", 200, 490, true},
+                          Page{&options.sound.page, "Menu2", 265, 250, false},
+                          Page{&options.appearance.page, "Menu3", 200, 360, false}}) {
+        TGLPanel& panel = options.form->addNewChild<TGLPanel>(p.name);
         panel.setBounds(400, p.top, 280, p.height);
-        panel.setGuiLayout(&GLGuiLayout2);
+        panel.setGuiLayout(&guiLayout);
         panel.setGuiLayoutName("panel");
         panel.setVisible(p.visible);
         *p.panel = &panel;
@@ -304,83 +320,89 @@ void GameScene::buildOptionsForm() {
 }
 
 void GameScene::buildEditorScreen() {
-    Editorscrn = &m_scene.addNewChild<TGLDummyCube>("Editorscrn");
-    Root5 = &addRoot(*Editorscrn, "Root5", 1000, 1000, 0);
-    Root5->setVisible(false);
-    editorControls = editor::buildEditorControls(*Root5, editorLook());
-    GLButton13 = editorControls.backButton;
+    editorScreen.group = &m_scene.addNewChild<TGLDummyCube>("Editorscrn");
+    editorScreen.guiRoot = &addRoot(*editorScreen.group, "Root5", 1000, 1000, 0);
+    editorScreen.guiRoot->setVisible(false);
+    editorScreen.controls = editor::buildEditorControls(*editorScreen.guiRoot, editorLook());
+    editorScreen.backButton = editorScreen.controls.backButton;
 }
 
 editor::EditorLook GameScene::editorLook() {
-    return {GLGuiLayout2, Menufont1, Menufont2, GLStoredBitmapFont4, Stuff};
+    return {guiLayout, fonts.menu, fonts.menuPlain, fonts.small, materials.stuff};
 }
 
 void GameScene::buildScorePage() {
-    Scorepage = &m_scene.addNewChild<TGLDummyCube>("Scorepage");
-    Scorepage->setVisible(false);
-    root2 = &addRoot(*Scorepage, "root2", 50000, 5000, 0);
-    GLButton23 = &addSkinButton(*root2, "GLButton23", "Back", 120, 450, 70, 30);
-    GLButton7 = &addSkinButton(*root2, "GLButton7", "Submit", 205, 450, 70, 30);
-    GLButton8 = &addSkinButton(*root2, "GLButton8", "Save", 290, 450, 70, 30);
+    scorePage.group = &m_scene.addNewChild<TGLDummyCube>("Scorepage");
+    scorePage.group->setVisible(false);
+    scorePage.guiRoot = &addRoot(*scorePage.group, "root2", 50000, 5000, 0);
+    scorePage.backButton =
+        &addSkinButton(*scorePage.guiRoot, "GLButton23", "Back", 120, 450, 70, 30);
+    scorePage.submitButton =
+        &addSkinButton(*scorePage.guiRoot, "GLButton7", "Submit", 205, 450, 70, 30);
+    scorePage.saveButton =
+        &addSkinButton(*scorePage.guiRoot, "GLButton8", "Save", 290, 450, 70, 30);
     buildScoreLabels();
 }
 
 void GameScene::buildSinging() {
-    Singing = &m_scene.addNewChild<TGLDummyCube>("Singing");
-    Singing->setVisible(false);
-    SongBackground = &Singing->addNewChild<TGLHUDSprite>("SongBackground");
-    SongBackground->setPosition({383, 365, 0});
-    SongBackground->setWidth(766);
-    SongBackground->setHeight(730);
-    SongBackground->setMaterial({&SkinImages, "SongBackground"});
-    SongBackground->setVisible(false);
-    Tv = &Singing->addNewChild<TGLDummyCube>("Tv");
-    Tv->setPosition({-16.6f, -1, 0.2f});
+    singing.group = &m_scene.addNewChild<TGLDummyCube>("Singing");
+    singing.group->setVisible(false);
+    singing.songBackground = &singing.group->addNewChild<TGLHUDSprite>("SongBackground");
+    singing.songBackground->setPosition({383, 365, 0});
+    singing.songBackground->setWidth(766);
+    singing.songBackground->setHeight(730);
+    singing.songBackground->setMaterial({&materials.skin, "SongBackground"});
+    singing.songBackground->setVisible(false);
+    singing.videoHolder = &singing.group->addNewChild<TGLDummyCube>("Tv");
+    singing.videoHolder->setPosition({-16.6f, -1, 0.2f});
     // The direction (−1, 0, 0) is the design's quarter turn (−90°) already made: the plane's
     // x-y plane faces the camera and its x axis points to the viewer's left. Turning it once
     // more would show the video plane edge-on.
-    Tv->setDirection({-1, 0, 0});
+    singing.videoHolder->setDirection({-1, 0, 0});
     buildLane();
 
-    Gui = &Singing->addNewChild<TGLDummyCube>("Gui");
-    Song = &Gui->addNewChild<TGLHUDSprite>("Song");
-    Song->setPosition({590, 130, 0});
-    Song->setWidth(200);
-    Song->setHeight(100);
-    Song->setMaterial({&SkinImages, "track"});
-    Vibro = &Gui->addNewChild<TGLHUDSprite>("Vibro");
-    Vibro->setPosition({210, 130, 0});
-    Vibro->setWidth(260);
-    Vibro->setHeight(100);
-    Vibro->setMaterial({&SkinImages, "track1"});
+    singing.trackPictures = &singing.group->addNewChild<TGLDummyCube>("Gui");
+    singing.timeTrack = &singing.trackPictures->addNewChild<TGLHUDSprite>("Song");
+    singing.timeTrack->setPosition({590, 130, 0});
+    singing.timeTrack->setWidth(200);
+    singing.timeTrack->setHeight(100);
+    singing.timeTrack->setMaterial({&materials.skin, "track"});
+    singing.oscilloscopeTrack = &singing.trackPictures->addNewChild<TGLHUDSprite>("Vibro");
+    singing.oscilloscopeTrack->setPosition({210, 130, 0});
+    singing.oscilloscopeTrack->setWidth(260);
+    singing.oscilloscopeTrack->setHeight(100);
+    singing.oscilloscopeTrack->setMaterial({&materials.skin, "track1"});
 
-    Indicator = &Singing->addNewChild<TGLDummyCube>("Indicator");
-    Text = &Indicator->addNewChild<TGLHUDText>("Text");
-    Text->setPosition({608, 90, 0});
-    Text->setFont(&GLStoredBitmapFont2);
-    Text->setAlignment(TAlignment::taCenter);
-    Text->setText("00:00");
-    Gauge = &Indicator->addNewChild<TGLHUDSprite>("Gauge");
-    Gauge->setPosition({502, 159, 0});
-    Gauge->setHeight(12);
-    Gauge->setWidth(0);
-    Gauge->setMaterial({&GLMaterialLibrary1, "Prog"});
-    led = &Indicator->addNewChild<TGLHUDSprite>("led");
-    led->setPosition({675, 157, 0});
-    led->setWidth(6);
-    led->setHeight(6);
-    led->setMaterial({&GLMaterialLibrary1, "Knob3"});
-    Pointtext = &Indicator->addNewChild<TGLHUDText>("Pointtext");
-    Pointtext->setPosition({490, 40, 0});
-    Pointtext->setFont(&GLStoredBitmapFont1);
-    Pointtext->setText("P-0");
+    singing.clockDisplay = &singing.group->addNewChild<TGLDummyCube>("Indicator");
+    singing.timeText = &singing.clockDisplay->addNewChild<TGLHUDText>("Text");
+    singing.timeText->setPosition({608, 90, 0});
+    singing.timeText->setFont(&fonts.clock);
+    singing.timeText->setAlignment(TAlignment::taCenter);
+    singing.timeText->setText("00:00");
+    singing.songProgress = &singing.clockDisplay->addNewChild<TGLHUDSprite>("Gauge");
+    singing.songProgress->setPosition({502, 159, 0});
+    singing.songProgress->setHeight(12);
+    singing.songProgress->setWidth(0);
+    singing.songProgress->setMaterial({&materials.lane, "Prog"});
+    singing.led = &singing.clockDisplay->addNewChild<TGLHUDSprite>("led");
+    singing.led->setPosition({675, 157, 0});
+    singing.led->setWidth(6);
+    singing.led->setHeight(6);
+    singing.led->setMaterial({&materials.lane, "Knob3"});
+    singing.pointsText = &singing.clockDisplay->addNewChild<TGLHUDText>("Pointtext");
+    singing.pointsText->setPosition({490, 40, 0});
+    singing.pointsText->setFont(&fonts.songInfo);
+    singing.pointsText->setText("P-0");
 
-    Root3 = &addRoot(*Singing, "Root3", 50000, 5000, 0);
-    Pause = &addImageButton(*Root3, "Pause", 630, 10, 64, 64, "Pause", 65, 64, 4, 4);
-    Play = &addImageButton(*Root3, "Play", 630, 10, 64, 64, "Play", 65, 64, 4, 4);
-    Play->setVisible(false);
-    Rewind = &addImageButton(*Root3, "Rewind", 560, 10, 64, 64, "Rewind", 65, 64, 4, 4);
-    Rewind->setVisible(false);
+    singing.guiRoot = &addRoot(*singing.group, "Root3", 50000, 5000, 0);
+    singing.pauseButton =
+        &addImageButton(*singing.guiRoot, "Pause", 630, 10, 64, 64, "Pause", 65, 64, 4, 4);
+    singing.playButton =
+        &addImageButton(*singing.guiRoot, "Play", 630, 10, 64, 64, "Play", 65, 64, 4, 4);
+    singing.playButton->setVisible(false);
+    singing.rewindButton =
+        &addImageButton(*singing.guiRoot, "Rewind", 560, 10, 64, 64, "Rewind", 65, 64, 4, 4);
+    singing.rewindButton->setVisible(false);
 }
 
 } // namespace cantorix::app

@@ -1,7 +1,9 @@
 #pragma once
 // The main window's scene as designed: material libraries, bitmap fonts, the skin, the camera
-// and every screen group with its GUI root and controls. Owns all of it for the program's life;
-// the named pointers let screens and handlers reach their objects. Main thread only.
+// and every screen with its group node, GUI root and controls, one struct per screen. Owns all
+// of it for the program's life; the named pointers let screens and handlers reach their objects.
+// The node names given to the scene stay as designed: Score.ini keys derive from them. Main
+// thread only.
 
 #include "editor/editor_controls.h"
 #include "scene/bitmap_font.h"
@@ -15,131 +17,221 @@
 
 namespace cantorix::app {
 
-using namespace cantorix::scene;
+struct SceneMaterials {
+    SceneMaterials(scene::ImageLoader& loader, const std::filesystem::path& programDir);
+    std::vector<scene::TGLMaterialLibrary*> all();
+
+    // The song cover, the staff strip, the note bars ("Knob1" … "Knob3"), the oscilloscope
+    // and progress pictures.
+    scene::TGLMaterialLibrary lane;
+    scene::TGLMaterialLibrary buttons; // the pictures of the image buttons and their hover forms
+    scene::TGLMaterialLibrary covers;
+    scene::TGLMaterialLibrary stuff;
+    scene::TGLMaterialLibrary skin; // the GUI skin, the track pictures, the backgrounds
+};
+
+struct SceneFonts {
+    explicit SceneFonts(scene::GlyphRasterizer& glyphs);
+    std::vector<scene::TGLBitmapFont*> all();
+
+    scene::TGLBitmapFont songInfo;   // artist, title, library line, points
+    scene::TGLBitmapFont clock;      // the seven-segment song time
+    scene::TGLBitmapFont hallOfFame; // the hall of fame's rows
+    scene::TGLBitmapFont small;      // the editor's lists
+    scene::TGLBitmapFont lyrics;
+    scene::TGLBitmapFont menu;      // bold: buttons and option labels
+    scene::TGLBitmapFont menuPlain; // edit fields and notes
+    scene::TGLBitmapFont score;     // the score page's labels
+};
+
+struct BackgroundNodes {
+    scene::TGLDummyCube* group = nullptr;
+    scene::TGLHUDSprite* picture = nullptr;
+};
+
+// The cover ring with the selected song's texts, and the first page's buttons.
+struct SelectionNodes {
+    scene::TGLDummyCube* group = nullptr;
+    scene::TGLBaseControl* guiRoot = nullptr; // also holds the options form
+    scene::TGLDummyCube* ring = nullptr;
+    scene::TGLCube *cover = nullptr, *coverFrame = nullptr;
+    scene::TGLHUDText *artist = nullptr, *title = nullptr;
+    // A duet's voice names, and the label that chooses the voice to sing (also the V key).
+    scene::TGLHUDText* voices = nullptr;
+    scene::TGLLabel* voiceChoice = nullptr;
+    // The search typed over the ring (hidden while none is open), and the number of songs, of
+    // matches and the scan's progress.
+    scene::TGLHUDText *searchText = nullptr, *libraryStatus = nullptr;
+    // Why the selected song cannot be played (hidden when it can); a click on the library line
+    // (libraryStatusLink lies over it) opens the song problems.
+    scene::TGLHUDText* songProblem = nullptr;
+    // Where songs are looked for, shown when songs were found but none can be played.
+    scene::TGLHUDText* addSongsText = nullptr;
+    scene::TGLLabel* libraryStatusLink = nullptr;
+    scene::TGLForm* form = nullptr;
+    scene::TGLButton *startButton = nullptr, *editorButton = nullptr, *scoresButton = nullptr,
+                     *optionsButton = nullptr, *previousButton = nullptr, *nextButton = nullptr;
+};
+
+// The options form's pages (options_form.cpp builds their controls). A toggle is on while its
+// caption is "X".
+struct GameplayOptions {
+    scene::TGLPanel* page = nullptr;
+    scene::TGLLabel *tabsLabel = nullptr, *lyricsLabel = nullptr, *oscilloscopeLabel = nullptr,
+                    *timeLabel = nullptr;
+    scene::TGLButton *tabsToggle = nullptr, *lyricsToggle = nullptr, *oscilloscopeToggle = nullptr,
+                     *timeToggle = nullptr;
+    scene::TGLLabel *videoSpeedLabel = nullptr, *videoQualityLabel = nullptr;
+    scene::TGLScrollbar *videoSpeed = nullptr, *videoQuality = nullptr;
+    // How closely standard songs are judged.
+    scene::TGLScrollbar* difficulty = nullptr;
+    scene::TGLLabel* difficultyLabel = nullptr;
+    // The order of the song list: its caption names it ("Artist", "Title", "Folder").
+    scene::TGLButton* songOrder = nullptr;
+    scene::TGLLabel* songOrderLabel = nullptr;
+};
+
+struct SoundOptions {
+    scene::TGLPanel* page = nullptr;
+    scene::TGLLabel *recordLabel = nullptr, *exportNameLabel = nullptr;
+    scene::TGLButton* recordToggle = nullptr;
+    scene::TGLEdit* exportName = nullptr;
+    // The microphone's delay and the button measuring it.
+    scene::TGLScrollbar* micDelay = nullptr;
+    scene::TGLLabel* micDelayLabel = nullptr;
+    scene::TGLButton* calibrateButton = nullptr;
+};
+
+struct AppearanceOptions {
+    scene::TGLPanel* page = nullptr;
+    scene::TGLLabel *tabColourLabel = nullptr, *actualTabColourLabel = nullptr,
+                    *voiceTabColourLabel = nullptr, *textColourLabel = nullptr;
+    scene::TGLButton *tabColourButton = nullptr, *actualTabColourButton = nullptr,
+                     *voiceTabColourButton = nullptr, *textColourButton = nullptr;
+    scene::TGLScrollbar* transparency = nullptr;
+    scene::TGLLabel* transparencyLabel = nullptr;
+    // Whether songs that cannot be played are listed (a toggle, off by default).
+    scene::TGLButton* showUnplayable = nullptr;
+    scene::TGLLabel* showUnplayableLabel = nullptr;
+};
+
+struct OptionsNodes {
+    scene::TGLForm* form = nullptr;
+    scene::TGLButton *gameplayButton = nullptr, *soundButton = nullptr, *appearanceButton = nullptr,
+                     *backButton = nullptr;
+    GameplayOptions gameplay;
+    SoundOptions sound;
+    AppearanceOptions appearance;
+};
+
+struct HallOfFameNodes {
+    scene::TGLDummyCube* group = nullptr;
+    scene::TGLBaseControl* guiRoot = nullptr;
+    scene::TGLPanel* table = nullptr;
+    scene::TGLButton* backButton = nullptr;
+    // The rows take the colour of this sprite's material.
+    scene::TGLHUDSprite* rowColour = nullptr;
+};
+
+struct ScorePageNodes {
+    scene::TGLDummyCube* group = nullptr;
+    scene::TGLBaseControl* guiRoot = nullptr;
+    scene::TGLButton *backButton = nullptr, *submitButton = nullptr, *saveButton = nullptr;
+    scene::TGLLabel *notesValue = nullptr, *bonusValue = nullptr, *totalValue = nullptr;
+    // Beside the notes: the share of the possible points a standard song's singer reached.
+    scene::TGLLabel* shareValue = nullptr;
+    scene::TGLPanel* scoreGauge = nullptr;
+    scene::TGLEdit* playerName = nullptr;
+};
+
+// The editor builds its controls itself; its back button is one of them.
+struct EditorNodes {
+    scene::TGLDummyCube* group = nullptr;
+    scene::TGLBaseControl* guiRoot = nullptr;
+    scene::TGLButton* backButton = nullptr;
+    editor::EditorControls controls;
+};
+
+struct SingingNodes {
+    scene::TGLDummyCube* group = nullptr;
+    scene::TGLBaseControl* guiRoot = nullptr;
+    // A standard song's background picture, shown behind the lane while no video plays.
+    scene::TGLHUDSprite* songBackground = nullptr;
+    scene::TGLDummyCube* videoHolder = nullptr;
+    // The song time with its progress bar and led, and the points.
+    scene::TGLDummyCube* clockDisplay = nullptr;
+    scene::TGLHUDText *timeText = nullptr, *pointsText = nullptr;
+    scene::TGLHUDSprite *songProgress = nullptr, *led = nullptr;
+    // The pictures behind the time and behind the oscilloscope.
+    scene::TGLDummyCube* trackPictures = nullptr;
+    scene::TGLHUDSprite *timeTrack = nullptr, *oscilloscopeTrack = nullptr;
+    scene::TGLButton *pauseButton = nullptr, *playButton = nullptr, *rewindButton = nullptr;
+    // The staff, the note bars, the voice trail, the lyric lines, the lead-in bar and the
+    // oscilloscope.
+    scene::TGLDummyCube *staff = nullptr, *noteBars = nullptr, *voiceTrail = nullptr,
+                        *lyrics = nullptr, *leadIn = nullptr, *oscilloscope = nullptr,
+                        *oscilloscopeBars = nullptr;
+    scene::TGLHUDSprite* leadInBar = nullptr;
+    // Outside the singing group: only its width is ever touched, zeroed by every line build.
+    scene::TGLHUDSprite* lineWidthSprite = nullptr;
+    // Holds the hit streak in its Tag.
+    scene::TGLDummyCube* hitStreak = nullptr;
+};
 
 class GameScene {
 public:
     // Loads every design-time picture through loader (EImageError names a missing file).
-    GameScene(ImageLoader& loader, GlyphRasterizer& glyphs,
+    GameScene(scene::ImageLoader& loader, scene::GlyphRasterizer& glyphs,
               const std::filesystem::path& programDir);
 
-    TGLScene& scene() { return m_scene; }
-    std::vector<TGLMaterialLibrary*> libraries();
-    std::vector<TGLBitmapFont*> fonts();
+    scene::TGLScene& scene() { return m_scene; }
 
-    // Material libraries.
-    TGLMaterialLibrary GLMaterialLibrary1, Menulyb, Covers, Stuff, SkinImages;
-    // Bitmap fonts.
-    TGLBitmapFont GLStoredBitmapFont1, GLStoredBitmapFont2, GLStoredBitmapFont3,
-        GLStoredBitmapFont4, SingingText, Menufont1, Menufont2, ScoreFont;
-    TGLGuiLayout GLGuiLayout2;
+    SceneMaterials materials;
+    SceneFonts fonts;
+    scene::TGLGuiLayout guiLayout;
+    scene::TGLCamera* camera = nullptr;
 
-    TGLCamera* GLCamera1 = nullptr;
-    // Screen groups, in scene order.
-    TGLDummyCube *Background = nullptr, *Hallofame = nullptr, *Firstpage = nullptr,
-                 *Editorscrn = nullptr, *Scorepage = nullptr, *Singing = nullptr;
-    TGLHUDSprite* Bg = nullptr;
-    // GUI roots.
-    TGLBaseControl *Root1 = nullptr, *root2 = nullptr, *Root3 = nullptr, *Root4 = nullptr,
-                   *Root5 = nullptr;
-    // Song selection.
-    TGLDummyCube* Ring = nullptr;
-    TGLCube *Cover = nullptr, *GLCube1 = nullptr;
-    TGLHUDText *Artist = nullptr, *Title = nullptr;
-    // A duet's voice names, and the label that chooses the voice to sing (also the V key).
-    TGLHUDText* Voices = nullptr;
-    TGLLabel* VoiceChoice = nullptr;
-    // The search typed over the ring (hidden while none is open), and the number of songs, of
-    // matches and the scan's progress.
-    TGLHUDText *SearchText = nullptr, *LibraryStatus = nullptr;
-    // Why the selected song cannot be played (hidden when it can); a click on the library line
-    // (LibraryStatusLink lies over it) opens the song problems.
-    TGLHUDText* SongProblem = nullptr;
-    // Where songs are looked for, shown when songs were found but none can be played.
-    TGLHUDText* AddSongsText = nullptr;
-    TGLLabel* LibraryStatusLink = nullptr;
-    TGLForm *GLForm1 = nullptr, *GLForm2 = nullptr;
-    TGLButton *Start = nullptr, *Editor = nullptr, *Scores = nullptr, *Options = nullptr,
-              *Leftarrow = nullptr, *RightArrow = nullptr;
-    // Options form: the page buttons and the three pages (Gameplay, Sound, Apperance).
-    TGLButton *Gameplay = nullptr, *Soundbtn = nullptr, *Apperance = nullptr, *Backbutton = nullptr;
-    TGLPanel *Menu1 = nullptr, *Menu2 = nullptr, *Menu3 = nullptr;
-    // The options on the pages (options_form.cpp): toggles, colour buttons, labels, the video
-    // and transparency scrollbars and the export name field.
-    TGLButton *istabs = nullptr, *GLButton1 = nullptr, *GLButton2 = nullptr, *GLButton3 = nullptr,
-              *GLButton4 = nullptr, *GLButton5 = nullptr, *GLButton6 = nullptr,
-              *GLButton10 = nullptr, *GLButton11 = nullptr;
-    TGLLabel *GLLabel1 = nullptr, *GLLabel2 = nullptr, *GLLabel3 = nullptr, *GLLabel4 = nullptr,
-             *GLLabel5 = nullptr, *GLLabel6 = nullptr, *GLLabel7 = nullptr, *GLLabel8 = nullptr,
-             *GLLabel9 = nullptr, *GLLabel10 = nullptr, *GLLabel12 = nullptr, *GLLabel13 = nullptr,
-             *GLLabel14 = nullptr;
-    TGLScrollbar *GLScrollbar1 = nullptr, *GLScrollbar2 = nullptr, *GLScrollbar3 = nullptr;
-    TGLEdit* GLEdit1 = nullptr;
-    // How closely standard songs are judged, the microphone's delay and the button measuring it.
-    TGLScrollbar *Difficulty = nullptr, *MicDelay = nullptr;
-    TGLLabel *DifficultyLabel = nullptr, *MicDelayLabel = nullptr;
-    // The order of the song list: its caption names it ("Artist", "Title", "Folder").
-    TGLButton* SongOrder = nullptr;
-    TGLLabel* SongOrderLabel = nullptr;
-    TGLButton* Calibrate = nullptr;
-    // Whether songs that cannot be played are listed (a toggle, off by default).
-    TGLButton* ShowUnplayable = nullptr;
-    TGLLabel* ShowUnplayableLabel = nullptr;
-    // Hall of fame.
-    TGLPanel* Holder = nullptr;
-    TGLButton* GLButton9 = nullptr;
-    // Score page.
-    TGLButton *GLButton23 = nullptr, *GLButton7 = nullptr, *GLButton8 = nullptr;
-    TGLLabel *Score1 = nullptr, *score2 = nullptr, *Total = nullptr;
-    // Beside the total: the share of the possible points a standard song's singer reached.
-    TGLLabel* Share = nullptr;
-    TGLPanel* Gauge1 = nullptr;
-    TGLEdit* GLEdit2 = nullptr; // the player's name
-    // The hall of fame rows take the colour of this sprite's material.
-    TGLHUDSprite* Colorific = nullptr;
-    // Editor: Back is GLButton13; the other controls are built by the editor.
-    TGLButton* GLButton13 = nullptr;
-    editor::EditorControls editorControls;
+    // The screens, in scene order.
+    BackgroundNodes background;
+    HallOfFameNodes hallOfFamePage;
+    SelectionNodes selection;
+    OptionsNodes options;
+    EditorNodes editorScreen;
+    ScorePageNodes scorePage;
+    SingingNodes singing;
+
     editor::EditorLook editorLook();
-    // Singing.
-    TGLDummyCube *Tv = nullptr, *Indicator = nullptr, *Gui = nullptr;
-    // A standard song's background picture, shown behind the lane while no video plays.
-    TGLHUDSprite* SongBackground = nullptr;
-    TGLButton *Pause = nullptr, *Play = nullptr, *Rewind = nullptr;
-    TGLHUDText *Text = nullptr, *Pointtext = nullptr;
-    TGLHUDSprite *Gauge = nullptr, *led = nullptr, *Song = nullptr, *Vibro = nullptr;
-    // The note lane, the lyrics, the voice trail, the lead-in bar and the oscilloscope.
-    TGLDummyCube *Stages = nullptr, *Tabulature = nullptr, *SingTab = nullptr, *SingText = nullptr,
-                 *LeadIn = nullptr, *Oscillo = nullptr, *Sprites = nullptr;
-    TGLHUDSprite *Progress = nullptr, *GLHUDSprite11 = nullptr;
-    // Holds the hit streak in its Tag.
-    TGLDummyCube* Point = nullptr;
 
     // The 62 oscilloscope bars, added once the scene is on screen.
     void addOscilloscopeBars();
 
-    // All GUI roots in routing order (Root1, root2, Root3, Root4, Root5).
-    std::vector<TGLBaseControl*> roots() const { return {Root1, root2, Root3, Root4, Root5}; }
+    // All GUI roots in routing order: selection, score page, singing, hall of fame, editor.
+    std::vector<scene::TGLBaseControl*> roots() const {
+        return {selection.guiRoot, scorePage.guiRoot, singing.guiRoot, hallOfFamePage.guiRoot,
+                editorScreen.guiRoot};
+    }
 
 private:
     void loadMaterials();
     void buildBackground();
     void buildHallOfFame();
     void buildFirstPage();
+    void buildSelectionTexts();
     void buildOptionsForm();
     void buildEditorScreen();
     void buildScorePage();
     void buildSinging();
     void buildScoreLabels();
     void buildLane();
-    TGLBaseControl& addRoot(TGLDummyCube& group, const char* name, int width, int height, int tag);
-    TGLButton& addImageButton(TGLBaseControl& parent, const char* name, int left, int top,
-                              int width, int height, const char* material, int logicW, int logicH,
-                              int xOff, int yOff);
-    TGLButton& addSkinButton(TGLBaseControl& parent, const char* name, const char* caption,
-                             int left, int top, int width, int height);
+    scene::TGLBaseControl& addRoot(scene::TGLDummyCube& group, const char* name, int width,
+                                   int height, int tag);
+    scene::TGLButton& addImageButton(scene::TGLBaseControl& parent, const char* name, int left,
+                                     int top, int width, int height, const char* material,
+                                     int logicW, int logicH, int xOff, int yOff);
+    scene::TGLButton& addSkinButton(scene::TGLBaseControl& parent, const char* name,
+                                    const char* caption, int left, int top, int width, int height);
 
-    TGLScene m_scene;
+    scene::TGLScene m_scene;
 };
 
 } // namespace cantorix::app

@@ -6,21 +6,21 @@
 #include "command_line.h"
 #include "error_guard.h"
 #include "main_window.h"
-#include "platform/aubio_semitone_tracker.h"
-#include "platform/audio_output.h"
-#include "platform/capture_factory.h"
-#include "platform/capture_wave_in.h"
-#include "platform/codec_manager.h"
-#include "platform/ffmpeg_song_decoder.h"
-#include "platform/ffmpeg_video_decoder.h"
-#include "platform/file_media_player.h"
-#include "platform/ini_profile_file.h"
-#include "platform/jpeg_decoder.h"
-#include "platform/midi_timer_thread.h"
-#include "platform/output_click_player.h"
-#include "platform/png_decoder.h"
-#include "platform/sqlite_library_cache.h"
-#include "platform/system_midi_outputs.h"
+#include "platform/media/codec_manager.h"
+#include "platform/media/ffmpeg_song_decoder.h"
+#include "platform/media/ffmpeg_video_decoder.h"
+#include "platform/media/file_media_player.h"
+#include "platform/midi/midi_timer_thread.h"
+#include "platform/midi/system_midi_outputs.h"
+#include "platform/pictures/jpeg_decoder.h"
+#include "platform/pictures/png_decoder.h"
+#include "platform/sound_input/capture_factory.h"
+#include "platform/sound_input/capture_wave_in.h"
+#include "platform/sound_input/output_click_player.h"
+#include "platform/sound_output/audio_output.h"
+#include "platform/storage/ini_profile_file.h"
+#include "platform/storage/sqlite_library_cache.h"
+#include "platform/voice/aubio_semitone_tracker.h"
 #include "program_files.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
@@ -87,25 +87,25 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
         app::cacheDirectory(cmd, environment) / "library.sqlite3",
         [](const std::string& why) { std::cerr << "cantorix: " << why << "\n"; });
 
-    app::TForm1 form1({programDir, pictures, glyphs, clock, player, coverPictures, *capture.service,
-                       recorderInput, capture.error, &scoreIni,
-                       [] { return std::make_unique<platform::FfmpegVideoDecoder>(); },
-                       &midiOutputs, &midiTimer, capture.sessionInput, &semitones, &clicks,
-                       app::songRoots(cmd, programDir, environment), &libraryCache});
+    app::MainWindow mainWindow({programDir, pictures, glyphs, clock, player, coverPictures,
+                                *capture.service, recorderInput, capture.error, &scoreIni,
+                                [] { return std::make_unique<platform::FfmpegVideoDecoder>(); },
+                                &midiOutputs, &midiTimer, capture.sessionInput, &semitones, &clicks,
+                                app::songRoots(cmd, programDir, environment), &libraryCache});
     platform::CodecManager codecs;
     platform::FfmpegSongDecoder otherSongAudio;
     audio::ExportWindow frmConvert(codecs, otherSongAudio, programDir);
-    form1.session().setExportWindow(&frmConvert);
+    mainWindow.session().setExportWindow(&frmConvert);
     app::LyricViewerWindow form4;
     app::VideoEditorWindow form5;
-    app::Taboutform aboutform(app::requiredPicture(programDir / "data/gfx/logo.png"));
-    form1.setSideWindows(&aboutform, &form5, &form4);
-    if (form1.terminationRequested())
+    app::AboutBox aboutBox(app::requiredPicture(programDir / "data/gfx/logo.png"));
+    mainWindow.setSideWindows(&aboutBox, &form5, &form4);
+    if (mainWindow.terminationRequested())
         return 0;
     // The failure has been shown by then; the event loop ends with it.
-    QObject::connect(&form1, &app::TForm1::deferredStartFailed, &application,
+    QObject::connect(&mainWindow, &app::MainWindow::deferredStartFailed, &application,
                      [] { QCoreApplication::exit(1); });
-    form1.show();
+    mainWindow.show();
     if (!scoreIni.readError().empty()) {
         // The player's options and hall of fame are in that file: say why they are missing, and
         // that the file is kept, rather than start silently with the defaults.
@@ -114,9 +114,9 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
                                  "). The game starts with its default options and leaves that "
                                  "file as it is.";
         std::cerr << "cantorix: " << text << "\n";
-        app::presentNotice(&form1, QString::fromStdString(text));
+        app::presentNotice(&mainWindow, QString::fromStdString(text));
     }
-    centre(form1);
+    centre(mainWindow);
     centre(form4);
     centre(form5);
     return application.exec();

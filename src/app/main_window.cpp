@@ -26,6 +26,8 @@
 
 namespace cantorix::app {
 
+using namespace cantorix::scene;
+
 namespace {
 constexpr int kClientWidth = 766;
 constexpr int kClientHeight = 729;
@@ -33,7 +35,7 @@ constexpr int kClientHeight = 729;
 constexpr int kFrameIntervalMs = 16;
 } // namespace
 
-TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
+MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
     setWindowTitle(QStringLiteral("..:Cantorix:.."));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
@@ -46,13 +48,13 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
     buildClientArea();
     GameScene& g = *m_game;
     m_selection = std::make_unique<selection::SongSelection>(
-        m_services.programDir / "songs", m_songList, m_songFile, m_services.player, *g.Artist,
-        *g.Title, [this](std::int64_t n) {
+        m_services.programDir / "songs", m_songList, m_songFile, m_services.player,
+        *g.selection.artist, *g.selection.title, [this](std::int64_t n) {
             return std::uniform_int_distribution<std::int64_t>(0, n - 1)(m_random);
         });
-    m_selection->setVoiceDisplay(g.Voices, g.VoiceChoice);
+    m_selection->setVoiceDisplay(g.selection.voices, g.selection.voiceChoice);
     m_coverRing = std::make_unique<selection::CoverRing>(
-        m_songList, *g.Cover, g.Covers, [this] { m_library->selectSong(); },
+        m_songList, *g.selection.cover, g.materials.covers, [this] { m_library->selectSong(); },
         [this](int index) { return m_library->coverMaterial(index); });
     createLibraryScreen();
     connectInput();
@@ -61,7 +63,7 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
         SessionServices{m_services.player, m_services.recorderDevice, m_invoker,
                         m_services.programDir, m_songFile, [this] { reloadSong(); },
                         &m_selection->selected(), m_services.sessionInput},
-        *this, AsyncTimer1);
+        *this, m_analysisTimer);
     m_options = std::make_unique<OptionsForm>(g, this);
     m_options->setClickPlayer(m_services.clicks);
     // The preview's music would drown the clicks: it holds while they play.
@@ -86,37 +88,38 @@ TForm1::TForm1(AppServices services) : m_services(std::move(services)) {
                                            }};
         m_formStorage = std::make_unique<FormStorage>(
             *m_services.profile,
-            formStorage1Properties(g, m_hallOfFame, &m_songFolders, std::move(fullScreen)));
+            storedOptionProperties(g, m_hallOfFame, &m_songFolders, std::move(fullScreen)));
     }
     // A submitted entry reaches Score.ini at once, so a crash or a kill later cannot lose it.
-    g.GLButton7->onButtonClick = [this,
-                                  submit = g.GLButton7->onButtonClick](TGLBaseControl& sender) {
-        if (submit)
-            submit(sender);
-        saveOptions();
-    };
+    g.scorePage.submitButton->onButtonClick =
+        [this, submit = g.scorePage.submitButton->onButtonClick](TGLBaseControl& sender) {
+            if (submit)
+                submit(sender);
+            saveOptions();
+        };
 
-    Timer3.setInterval(100);
-    Timer2.setInterval(20);
-    AsyncTimer1.setInterval(50);
-    AsyncTimer1.setTimerType(Qt::PreciseTimer);
+    m_startDelay.setInterval(100);
+    m_tickMarkerTimer.setInterval(20);
+    m_analysisTimer.setInterval(50);
+    m_analysisTimer.setTimerType(Qt::PreciseTimer);
     m_framePacer.setInterval(kFrameIntervalMs);
     m_framePacer.setTimerType(Qt::PreciseTimer);
-    connect(&Timer3, &QTimer::timeout, this, [this] { deferredStart(); });
-    connect(&AsyncTimer1, &QTimer::timeout, this, guarded(this, [this] { AsyncTimer1Timer(); }));
+    connect(&m_startDelay, &QTimer::timeout, this, [this] { deferredStart(); });
+    connect(&m_analysisTimer, &QTimer::timeout, this, guarded(this, [this] { analysisTick(); }));
     connect(&m_framePacer, &QTimer::timeout, this, guarded(this, [this] { frameTick(); }));
-    connect(&Timer2, &QTimer::timeout, this, guarded(this, [this] { m_editor->moveTickMarker(); }));
+    connect(&m_tickMarkerTimer, &QTimer::timeout, this,
+            guarded(this, [this] { m_editor->moveTickMarker(); }));
 
-    FormCreate();
+    prepareStart();
 }
 
-TForm1::~TForm1() {
+MainWindow::~MainWindow() {
     // A window destroyed without being closed still keeps its options and hall of fame.
     if (!m_closed)
         saveOptions();
 }
 
-void TForm1::createEditor() {
+void MainWindow::createEditor() {
     const auto openFile = [this](std::string_view filter) -> std::optional<std::string> {
         const QString name = QFileDialog::getOpenFileName(
             this, QString(), QString::fromStdString(m_services.programDir.string()),
@@ -126,7 +129,7 @@ void TForm1::createEditor() {
         return name.toStdString();
     };
     m_editor = std::make_unique<editor::EditorScreen>(
-        m_game->editorControls, m_game->editorLook(),
+        m_game->editorScreen.controls, m_game->editorLook(),
         editor::EditorServices{
             m_services.programDir, m_services.midiOutputs, m_services.midiTimer, m_invoker,
             openFile,
@@ -143,8 +146,8 @@ void TForm1::createEditor() {
             }});
 }
 
-void TForm1::setSideWindows(Taboutform* about, editor::VideoEditorWindow* videoEditor,
-                            editor::LyricViewerWindow* lyricViewer) {
+void MainWindow::setSideWindows(AboutBox* about, editor::VideoEditorWindow* videoEditor,
+                                editor::LyricViewerWindow* lyricViewer) {
     m_about = about;
     m_videoEditor = videoEditor;
     m_lyricViewer = lyricViewer;
@@ -166,37 +169,37 @@ void TForm1::setSideWindows(Taboutform* about, editor::VideoEditorWindow* videoE
     }
 }
 
-void TForm1::buildMenu() {
+void MainWindow::buildMenu() {
     QMenu* program = menuBar()->addMenu(QStringLiteral("Program"));
-    Options1 = program->addAction(QStringLiteral("Options"));
-    LyricsEditor1 = program->addAction(QStringLiteral("Editor"));
-    EditVideo1 = program->addAction(QStringLiteral("Edit Video"));
-    Scores1 = program->addAction(QStringLiteral("Scores"));
-    SongProblems1 = program->addAction(QStringLiteral("Song problems"));
-    FullScreen1 = program->addAction(QStringLiteral("Full Screen"));
-    FullScreen1->setCheckable(true);
+    optionsAction = program->addAction(QStringLiteral("Options"));
+    editorAction = program->addAction(QStringLiteral("Editor"));
+    editVideoAction = program->addAction(QStringLiteral("Edit Video"));
+    scoresAction = program->addAction(QStringLiteral("Scores"));
+    songProblemsAction = program->addAction(QStringLiteral("Song problems"));
+    fullScreenAction = program->addAction(QStringLiteral("Full Screen"));
+    fullScreenAction->setCheckable(true);
     // The window's own shortcut, so it works whatever holds the focus, the viewer included.
-    FullScreen1->setShortcut(QKeySequence(Qt::Key_F11));
-    FullScreen1->setShortcutContext(Qt::WindowShortcut);
-    Close1 = program->addAction(QStringLiteral("Close"));
-    About1 = menuBar()->addAction(QStringLiteral("About"));
-    connect(Close1, &QAction::triggered, this, guarded(this, [this] { close(); }));
-    connect(FullScreen1, &QAction::triggered, this,
+    fullScreenAction->setShortcut(QKeySequence(Qt::Key_F11));
+    fullScreenAction->setShortcutContext(Qt::WindowShortcut);
+    closeAction = program->addAction(QStringLiteral("Close"));
+    aboutAction = menuBar()->addAction(QStringLiteral("About"));
+    connect(closeAction, &QAction::triggered, this, guarded(this, [this] { close(); }));
+    connect(fullScreenAction, &QAction::triggered, this,
             guarded(this, [this](bool on) { setFullScreen(on); }));
-    connect(About1, &QAction::triggered, this, guarded(this, [this] {
+    connect(aboutAction, &QAction::triggered, this, guarded(this, [this] {
                 if (m_about)
                     m_about->show();
             }));
-    connect(SongProblems1, &QAction::triggered, this,
+    connect(songProblemsAction, &QAction::triggered, this,
             guarded(this, [this] { showSongProblems(); }));
-    connect(EditVideo1, &QAction::triggered, this, guarded(this, [this] {
+    connect(editVideoAction, &QAction::triggered, this, guarded(this, [this] {
                 if (m_videoEditor)
                     m_videoEditor->show();
             }));
     connectMenuScreens();
 }
 
-void TForm1::connectMenuScreens() {
+void MainWindow::connectMenuScreens() {
     // The menu items run the in-scene buttons' own click events, whatever those are set to.
     const auto clickOf = [this](scene::TGLButton* button) {
         return guarded(this, [button] {
@@ -204,12 +207,12 @@ void TForm1::connectMenuScreens() {
                 scene::TGLButton::NotifyEvent(button->onButtonClick)(*button);
         });
     };
-    connect(Options1, &QAction::triggered, this, clickOf(m_game->Options));
-    connect(Scores1, &QAction::triggered, this, clickOf(m_game->Scores));
-    connect(LyricsEditor1, &QAction::triggered, this, clickOf(m_game->Editor));
+    connect(optionsAction, &QAction::triggered, this, clickOf(m_game->selection.optionsButton));
+    connect(scoresAction, &QAction::triggered, this, clickOf(m_game->selection.scoresButton));
+    connect(editorAction, &QAction::triggered, this, clickOf(m_game->selection.editorButton));
 }
 
-void TForm1::buildClientArea() {
+void MainWindow::buildClientArea() {
     m_client = new QWidget(this);
     setCentralWidget(m_client);
     // Opens at the designed size; any other size shows the scene scaled to fit.
@@ -221,16 +224,16 @@ void TForm1::buildClientArea() {
     m_viewer->setObjectName(QStringLiteral("GLSceneViewer1"));
     m_viewer->setDesignSize(kClientWidth, kClientHeight);
     m_viewer->setGeometry(0, 0, kClientWidth, kClientHeight);
-    for (auto* lib : m_game->libraries())
+    for (auto* lib : m_game->materials.all())
         m_viewer->addMaterialLibrary(*lib);
-    for (auto* font : m_game->fonts())
+    for (auto* font : m_game->fonts.all())
         m_viewer->addFont(*font);
     m_viewer->hide();
     // The viewer holds the keyboard focus; its keys reach the game through our event filter.
     m_viewer->setFocusPolicy(Qt::StrongFocus);
     m_viewer->installEventFilter(this);
     connect(m_viewer, &scene::render::SceneViewer::afterRender, this,
-            guarded(this, [this] { GLSceneViewer1AfterRender(); }));
+            guarded(this, [this] { hideSplashOnceDrawn(); }));
 
     m_loading = new QWidget(m_client);
     m_loading->setObjectName(QStringLiteral("Loading"));
@@ -239,15 +242,15 @@ void TForm1::buildClientArea() {
     white.setColor(QPalette::Window, Qt::white);
     m_loading->setPalette(white);
     m_loading->setGeometry(0, 0, 1, 41);
-    m_image1 = new QLabel(m_loading);
-    m_image1->setAlignment(Qt::AlignCenter);
-    m_image1->setPixmap(
+    m_splashPicture = new QLabel(m_loading);
+    m_splashPicture->setAlignment(Qt::AlignCenter);
+    m_splashPicture->setPixmap(
         QPixmap::fromImage(requiredPicture(m_services.programDir / "data/gfx/splash.png")));
     m_loading->installEventFilter(this);
     m_loading->raise();
 }
 
-void TForm1::FormCreate() {
+void MainWindow::prepareStart() {
     if (noSongFolders()) {
         runGuarded(this, [this] { SetUpBackground(); });
         QMessageBox::information(this, QStringLiteral("Cantorix"),
@@ -260,7 +263,7 @@ void TForm1::FormCreate() {
     m_loading->setGeometry(m_client->rect());
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_loading && event->type() == QEvent::Resize)
         runGuarded(this, [this] { LoadingResize(); });
     if (watched == m_client && event->type() == QEvent::Resize) {
@@ -271,73 +274,73 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     }
     // Filtered before the viewer sees them, so Tab reaches the game instead of moving the focus.
     if (watched == m_viewer && event->type() == QEvent::KeyPress) {
-        FormKeyDown(static_cast<const QKeyEvent&>(*event));
+        handleKeyDown(static_cast<const QKeyEvent&>(*event));
         return true;
     }
     if (watched == m_viewer && event->type() == QEvent::KeyRelease) {
-        FormKeyUp(static_cast<const QKeyEvent&>(*event));
+        handleKeyUp(static_cast<const QKeyEvent&>(*event));
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::keyPressEvent(QKeyEvent* event) {
-    FormKeyDown(*event);
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    handleKeyDown(*event);
 }
 
-void TForm1::keyReleaseEvent(QKeyEvent* event) {
-    FormKeyUp(*event);
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+    handleKeyUp(*event);
 }
 
-void TForm1::changeEvent(QEvent* event) {
+void MainWindow::changeEvent(QEvent* event) {
     // Keys released while another window had the keyboard never reach us.
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
         m_screens->releaseKeys();
     // The window manager may leave full screen by itself; the menu item follows.
-    if (event->type() == QEvent::WindowStateChange && FullScreen1) {
+    if (event->type() == QEvent::WindowStateChange && fullScreenAction) {
         m_fullScreen = isFullScreen();
-        FullScreen1->setChecked(m_fullScreen);
+        fullScreenAction->setChecked(m_fullScreen);
     }
     QMainWindow::changeEvent(event);
 }
 
-void TForm1::FormKeyDown(const QKeyEvent& event) {
+void MainWindow::handleKeyDown(const QKeyEvent& event) {
     // The menu's shortcut needs an active window; the key itself toggles too when it reaches us.
     if (event.key() == Qt::Key_F11) {
         if (!event.isAutoRepeat())
-            FullScreen1->trigger();
+            fullScreenAction->trigger();
         return;
     }
     // Auto-repeat keeps sending key-downs and characters while a key is held, as the controls
     // expect; a failing key-down does not swallow the character that follows it.
     const int key = gameKeyCode(event.key());
     if (key != 0)
-        runGuarded(this, [&] { m_screens->FormKeyDown(key); });
+        runGuarded(this, [&] { m_screens->keyDown(key); });
     for (char32_t ch : keyPressCharacters(event.key(), event.text()))
-        runGuarded(this, [&] { m_screens->FormKeyPress(ch); });
+        runGuarded(this, [&] { m_screens->keyPress(ch); });
 }
 
-void TForm1::FormKeyUp(const QKeyEvent& event) {
+void MainWindow::handleKeyUp(const QKeyEvent& event) {
     if (event.isAutoRepeat())
         return;
     const int key = gameKeyCode(event.key());
     if (key != 0)
-        runGuarded(this, [&] { m_screens->FormKeyUp(key); });
+        runGuarded(this, [&] { m_screens->keyUp(key); });
 }
 
-void TForm1::LoadingResize() {
-    m_image1->setGeometry(m_loading->rect());
+void MainWindow::LoadingResize() {
+    m_splashPicture->setGeometry(m_loading->rect());
     if (!m_started && m_loading->width() > 1)
-        Timer3.start();
+        m_startDelay.start();
 }
 
-void TForm1::deferredStart() {
+void MainWindow::deferredStart() {
     try {
-        Timer3Timer();
+        startGame();
     } catch (...) {
         // Without its songs or its background the game has nothing to show: the player learns
         // why, and the entry ends the program instead of leaving the splash up for good.
-        for (QTimer* timer : {&Timer3, &Timer2, &AsyncTimer1, &m_framePacer})
+        for (QTimer* timer : {&m_startDelay, &m_tickMarkerTimer, &m_analysisTimer, &m_framePacer})
             timer->stop();
         m_startFailed = true;
         reportStartupFailure(this, describeException(std::current_exception()));
@@ -345,21 +348,21 @@ void TForm1::deferredStart() {
     }
 }
 
-void TForm1::Timer3Timer() {
-    Timer3.stop();
+void MainWindow::startGame() {
+    m_startDelay.stop();
     if (m_started)
         return;
     m_started = true;
     // The video plane lives for the program's life; the session opens each song's clip in it.
-    m_videoPlane = &m_game->Tv->addNewChild<scene::TGLAviPlane>("GLAviPlane1");
+    m_videoPlane = &m_game->singing.videoHolder->addNewChild<scene::TGLAviPlane>("GLAviPlane1");
     m_videoPlane->setLightingOff(true);
-    m_video = std::make_unique<session::VideoPlane>(
+    m_video = std::make_unique<stage::VideoPlane>(
         *m_videoPlane, m_services.videoDecoders ? m_services.videoDecoders() : nullptr);
     m_videoPlane->onProgress = [this](scene::TGLBaseSceneObject&, double dt) {
         m_video->DoProgress(dt);
     };
     m_session->setVideoPlane(m_video.get());
-    AsyncTimer1.start();
+    m_analysisTimer.start();
     m_random.seed(static_cast<std::mt19937::result_type>(
         std::chrono::steady_clock::now().time_since_epoch().count()));
     QDir::setCurrent(QString::fromStdString(m_services.programDir.string()));
@@ -370,13 +373,13 @@ void TForm1::Timer3Timer() {
     m_viewer->show();
     m_viewer->setFocus();
     m_cadencer->setEnabled(true);
-    m_cadencer->onProgress = [this](double, double) { GLCadencer1Progress(); };
+    m_cadencer->onProgress = [this](double, double) { refreshFrame(); };
     m_framePacer.start();
-    Timer2.start();
+    m_tickMarkerTimer.start();
     emit deferredStartFinished();
 }
 
-void TForm1::connectInput() {
+void MainWindow::connectInput() {
     GameScene& g = *m_game;
     using scene::TGLBaseControl;
     using scene::TMouseButton;
@@ -399,20 +402,24 @@ void TForm1::connectInput() {
                     root->mouseUp(button, x, y);
             }));
     // Clicks fire while the viewer's mouse event is being handled, inside its guard.
-    g.Leftarrow->onButtonClick = [this](TGLBaseControl&) { m_coverRing->LeftarrowButtonClick(); };
-    g.RightArrow->onButtonClick = [this](TGLBaseControl&) { m_coverRing->RightArrowButtonClick(); };
-    g.Cover->onProgress = [this](scene::TGLBaseSceneObject&, double dt) {
+    g.selection.previousButton->onButtonClick = [this](TGLBaseControl&) {
+        m_coverRing->LeftarrowButtonClick();
+    };
+    g.selection.nextButton->onButtonClick = [this](TGLBaseControl&) {
+        m_coverRing->RightArrowButtonClick();
+    };
+    g.selection.cover->onProgress = [this](scene::TGLBaseSceneObject&, double dt) {
         m_coverRing->CoverProgress(dt);
     };
     // A duet's voice is chosen with the V key or a click on the label that names it.
-    g.VoiceChoice->onMouseDown = [this](TGLBaseControl&, TMouseButton, int, int) {
+    g.selection.voiceChoice->onMouseDown = [this](TGLBaseControl&, TMouseButton, int, int) {
         m_selection->chooseNextVoice();
     };
     m_screens->songListKeyDown = [this](int key) { m_library->keyDown(key); };
     m_screens->songListKeyPress = [this](char32_t ch) { m_library->keyPress(ch); };
 }
 
-void TForm1::StartCapture() {
+void MainWindow::StartCapture() {
     // A machine without a microphone still plays: say why once and listen to silence.
     if (!m_services.captureError.empty())
         presentNotice(this, QString::fromStdString(m_services.captureError));
@@ -430,7 +437,7 @@ void TForm1::StartCapture() {
     runGuarded(this, [this] { m_captureStream->start(); });
 }
 
-void TForm1::AsyncTimer1Timer() {
+void MainWindow::analysisTick() {
     if (!m_sound)
         return;
     const auto started = std::chrono::steady_clock::now();
@@ -448,7 +455,7 @@ void TForm1::AsyncTimer1Timer() {
 
 // The newest samples the capture holds at this tick, whenever the capture last handed over to
 // the game's own analysis: the reading's time in the song is then the tick's, always.
-pitch::SemitoneReading TForm1::readSemitone() {
+pitch::SemitoneReading MainWindow::readSemitone() {
     if (!m_services.semitones)
         return {};
     m_semitoneWindow.resize(m_services.semitones->windowSamples());
@@ -456,16 +463,16 @@ pitch::SemitoneReading TForm1::readSemitone() {
     return m_services.semitones->analyse(m_semitoneWindow);
 }
 
-void TForm1::reloadSong() {
+void MainWindow::reloadSong() {
     m_selection->reload();
 }
 
-void TForm1::SetUpBackground() {
+void MainWindow::SetUpBackground() {
     const scene::TGLLibMaterial& picture =
-        m_game->SkinImages.addTextureMaterial("Bg", "data/skins/vip/bg.jpg");
+        m_game->materials.skin.addTextureMaterial("Bg", "data/skins/vip/bg.jpg");
     // The sprite covers the designed client area; the viewer scales that to the window and
     // fills the margins with the picture's edge colour, so the background seems to go on.
-    scene::TGLHUDSprite& bg = *m_game->Bg;
+    scene::TGLHUDSprite& bg = *m_game->background.picture;
     bg.setWidth(static_cast<float>(kClientWidth));
     bg.setHeight(static_cast<float>(kClientHeight));
     bg.setPosition(
@@ -473,11 +480,11 @@ void TForm1::SetUpBackground() {
     m_viewer->setMarginColour(scene::render::edgeColour(picture.texture().image()));
 }
 
-void TForm1::setFullScreen(bool on) {
+void MainWindow::setFullScreen(bool on) {
     if (on == m_fullScreen)
         return;
     m_fullScreen = on;
-    FullScreen1->setChecked(on);
+    fullScreenAction->setChecked(on);
     // The geometry is set as well: without a window manager (a kiosk display) the state alone
     // changes nothing on screen.
     if (on) {
@@ -493,12 +500,12 @@ void TForm1::setFullScreen(bool on) {
     }
 }
 
-void TForm1::GLSceneViewer1AfterRender() {
+void MainWindow::hideSplashOnceDrawn() {
     if (m_started && m_loading->isVisible())
         m_loading->hide();
 }
 
-void TForm1::frameTick() {
+void MainWindow::frameTick() {
     // A minimised or covered window presents no frames, so the scene does not step either.
     QWindow* window = windowHandle();
     if (!m_viewer || isMinimized() || !window || !window->isExposed())
@@ -506,18 +513,20 @@ void TForm1::frameTick() {
     m_cadencer->progress();
 }
 
-void TForm1::GLCadencer1Progress() {
+void MainWindow::refreshFrame() {
     if (!m_viewer)
         return;
     GameScene& g = *m_game;
-    const bool menuScreens = g.Root1->tag() == 1 || g.Root4->tag() == 1;
-    for (QAction* a : {Options1, Scores1, EditVideo1, LyricsEditor1})
+    const bool menuScreens =
+        g.selection.guiRoot->tag() == 1 || g.hallOfFamePage.guiRoot->tag() == 1;
+    for (QAction* a : {optionsAction, scoresAction, editVideoAction, editorAction})
         a->setEnabled(menuScreens);
-    g.Pointtext->setText(session::pointCounterText(m_session->scoring().notePoints()));
-    for (scene::TGLBaseControl* root : {g.Root1, g.root2, g.Root3, g.Root4, g.Root5})
+    g.singing.pointsText->setText(session::pointCounterText(m_session->scoring().notePoints()));
+    for (scene::TGLBaseControl* root : {g.selection.guiRoot, g.scorePage.guiRoot, g.singing.guiRoot,
+                                        g.hallOfFamePage.guiRoot, g.editorScreen.guiRoot})
         root->applyChanges();
     // While paused the clip is set back every frame, so the picture stands still.
-    if (m_video && g.Play->visible())
+    if (m_video && g.singing.playButton->visible())
         m_video->SetFrame(m_session->pausedVideoFrame());
     m_viewer->invalidate();
     if (m_video) {
@@ -527,28 +536,29 @@ void TForm1::GLCadencer1Progress() {
     }
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     saveOptions();
     m_closed = true;
     FormClose();
     QMainWindow::closeEvent(event);
 }
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (m_formStorage && !m_formStorage->restored())
         restoreOptions();
 }
 
-void TForm1::restoreOptions() {
+void MainWindow::restoreOptions() {
     m_formStorage->restore();
     if (m_started)
         m_library->setShowUnplayable(showsUnplayableSongs(*m_game));
     // A file written before the label followed its position may hold a stale percentage.
-    m_game->GLLabel14->setCaption(transparencyCaption(m_game->GLScrollbar3->pos()));
+    m_game->options.appearance.transparencyLabel->setCaption(
+        transparencyCaption(m_game->options.appearance.transparency->pos()));
 }
 
-void TForm1::saveOptions() {
+void MainWindow::saveOptions() {
     if (!m_formStorage)
         return;
     try {
@@ -563,13 +573,13 @@ void TForm1::saveOptions() {
     }
 }
 
-void TForm1::FormClose() {
+void MainWindow::FormClose() {
     if (m_captureStream)
         m_captureStream->stop();
     m_framePacer.stop();
     m_session->shutDown();
-    AsyncTimer1.stop();
-    Timer2.stop();
+    m_analysisTimer.stop();
+    m_tickMarkerTimer.stop();
     m_editor->player().Stop();
     if (m_viewer) {
         m_cadencer->setEnabled(false);

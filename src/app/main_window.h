@@ -9,23 +9,23 @@
 #include "options_form.h"
 #include "pitch/capture_port.h"
 #include "pitch/capture_stream.h"
-#include "pitch/semitone_tracker.h"
+#include "pitch/semitone_tracker_port.h"
 #include "pitch/sound.h"
-#include "profile_store.h"
+#include "profile_store_port.h"
 #include "qt_main_thread_invoker.h"
 #include "scene/cadencer.h"
 #include "screens.h"
 #include "selection/cover_ring.h"
 #include "selection/song_selection.h"
-#include "session/click_player.h"
+#include "session/click_player_port.h"
 #include "session/hall_of_fame.h"
-#include "session/video_plane.h"
 #include "singing_session.h"
 #include "song_library_screen.h"
 #include "song_problems_window.h"
-#include "songs/media_player.h"
+#include "songs/media_player_port.h"
 #include "songs/song_file.h"
 #include "songs/song_library.h"
+#include "stage/video_plane.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -48,7 +48,7 @@ class VideoEditorWindow;
 
 namespace cantorix::app {
 
-class Taboutform;
+class AboutBox;
 
 struct AppServices {
     std::filesystem::path programDir;
@@ -85,17 +85,17 @@ struct AppServices {
     songs::LibraryCache* libraryCache = nullptr;
 };
 
-class TForm1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(AppServices services);
-    ~TForm1() override;
+    explicit MainWindow(AppServices services);
+    ~MainWindow() override;
 
-    // Set by FormCreate when the songs directory is empty: the entry ends instead of showing us.
+    // Set by prepareStart when the songs directory is empty: the entry ends instead of showing us.
     bool terminationRequested() const { return m_terminate; }
     // The lyric viewer shows what the editor's Next composes; the video editor works on the
     // song file read last.
-    void setSideWindows(Taboutform* about, editor::VideoEditorWindow* videoEditor,
+    void setSideWindows(AboutBox* about, editor::VideoEditorWindow* videoEditor,
                         editor::LyricViewerWindow* lyricViewer = nullptr);
 
     GameScene& game() { return *m_game; }
@@ -107,7 +107,7 @@ public:
     OptionsForm& options() { return *m_options; }
     scene::render::SceneViewer* viewer() const { return m_viewer; }
     // The clip behind the lyrics; none before the deferred start.
-    session::VideoPlane* videoPlane() const { return m_video.get(); }
+    stage::VideoPlane* videoPlane() const { return m_video.get(); }
     QWidget* loadingPanel() const { return m_loading; }
     bool started() const { return m_started; }
     // The deferred start stopped at a step that threw; the failure has been reported.
@@ -121,14 +121,14 @@ public:
     // The semitone reading of the latest analysis tick, of the newest samples at that tick.
     pitch::SemitoneReading semitoneReading() const { return m_semitoneReading; }
 
-    QAction *Options1 = nullptr, *LyricsEditor1 = nullptr, *EditVideo1 = nullptr,
-            *Scores1 = nullptr, *Close1 = nullptr, *About1 = nullptr;
+    QAction *optionsAction = nullptr, *editorAction = nullptr, *editVideoAction = nullptr,
+            *scoresAction = nullptr, *closeAction = nullptr, *aboutAction = nullptr;
     // Program menu item and F11: the window fills the screen; the choice is kept in Score.ini.
     // Escape never leaves it, as the game gives that key meanings of its own.
-    QAction* FullScreen1 = nullptr;
+    QAction* fullScreenAction = nullptr;
     void setFullScreen(bool on);
     // Program menu item and a click on the library line: the songs that cannot be played.
-    QAction* SongProblems1 = nullptr;
+    QAction* songProblemsAction = nullptr;
     void showSongProblems();
     // Null until first shown.
     SongProblemsWindow* songProblems() const { return m_songProblems; }
@@ -150,10 +150,10 @@ protected:
 private:
     void buildMenu();
     void buildClientArea();
-    void FormCreate();
+    void prepareStart();
     void LoadingResize();
     void deferredStart();
-    void Timer3Timer();
+    void startGame();
     void SetUpBackground();
     void ScanSongs();
     void createLibraryScreen();
@@ -161,16 +161,16 @@ private:
     bool noSongFolders() const;
     std::vector<std::filesystem::path> songRoots() const;
     void StartCapture();
-    void AsyncTimer1Timer();
+    void analysisTick();
     pitch::SemitoneReading readSemitone();
     void reloadSong();
     void connectInput();
     void connectMenuScreens();
     void createEditor();
-    void FormKeyDown(const QKeyEvent& event);
-    void FormKeyUp(const QKeyEvent& event);
-    void GLSceneViewer1AfterRender();
-    void GLCadencer1Progress();
+    void handleKeyDown(const QKeyEvent& event);
+    void handleKeyUp(const QKeyEvent& event);
+    void hideSplashOnceDrawn();
+    void refreshFrame();
     void frameTick();
     void FormClose();
     // FormStorage1: restores once when first shown; saves at close and after every Submit.
@@ -185,10 +185,10 @@ private:
     scene::render::SceneViewer* m_viewer = nullptr;
     QWidget* m_client = nullptr;
     QWidget* m_loading = nullptr;
-    QLabel* m_image1 = nullptr;
-    QTimer Timer3, Timer2, AsyncTimer1, m_framePacer;
+    QLabel* m_splashPicture = nullptr;
+    QTimer m_startDelay, m_tickMarkerTimer, m_analysisTimer, m_framePacer;
     scene::TGLAviPlane* m_videoPlane = nullptr;
-    std::unique_ptr<session::VideoPlane> m_video;
+    std::unique_ptr<stage::VideoPlane> m_video;
     std::mt19937 m_random;
     songs::TSongList m_songList; // Cbimage
     songs::SongFile m_songFile;
@@ -204,7 +204,7 @@ private:
     std::vector<std::int16_t> m_semitoneWindow; // sized once, at the first tick
     pitch::SemitoneReading m_semitoneReading;
     std::unique_ptr<SingingSession> m_session;
-    Taboutform* m_about = nullptr;
+    AboutBox* m_about = nullptr;
     SongProblemsWindow* m_songProblems = nullptr; // a child of the window
     editor::VideoEditorWindow* m_videoEditor = nullptr;
     editor::LyricViewerWindow* m_lyricViewer = nullptr;

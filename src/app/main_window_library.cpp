@@ -10,7 +10,9 @@
 
 namespace cantorix::app {
 
-void TForm1::createLibraryScreen() {
+using namespace cantorix::scene;
+
+void MainWindow::createLibraryScreen() {
     m_library = std::make_unique<SongLibraryScreen>(
         *m_game, m_songList, *m_selection,
         SongLibraryScreen::Hooks{
@@ -26,20 +28,20 @@ void TForm1::createLibraryScreen() {
                     m_songProblems->setProblems(m_library->browser().problems());
             }});
     m_library->setRing(*m_coverRing);
-    m_game->SongOrder->onButtonClick = [this](TGLBaseControl& sender) {
+    m_game->options.gameplay.songOrder->onButtonClick = [this](TGLBaseControl& sender) {
         songOrderClick(sender);
         m_library->setOrder(songOrderOf(sender.caption()));
     };
-    m_game->ShowUnplayable->onButtonClick = [this](TGLBaseControl& sender) {
-        istabsButtonClick(sender);
+    m_game->options.appearance.showUnplayable->onButtonClick = [this](TGLBaseControl& sender) {
+        toggleClick(sender);
         m_library->setShowUnplayable(showsUnplayableSongs(*m_game));
     };
-    m_game->LibraryStatusLink->onMouseDown = [this](TGLBaseControl&, scene::TMouseButton, int,
-                                                    int) { showSongProblems(); };
+    m_game->selection.libraryStatusLink->onMouseDown = [this](TGLBaseControl&, scene::TMouseButton,
+                                                              int, int) { showSongProblems(); };
     m_screens->mayStart = [this] { return m_library->mayStart(); };
 }
 
-void TForm1::showSongProblems() {
+void MainWindow::showSongProblems() {
     if (!m_songProblems)
         m_songProblems = new SongProblemsWindow(this);
     m_songProblems->setProblems(m_library->browser().problems());
@@ -48,7 +50,7 @@ void TForm1::showSongProblems() {
     m_songProblems->activateWindow();
 }
 
-bool TForm1::noSongFolders() const {
+bool MainWindow::noSongFolders() const {
     // The folders kept in Score.ini are read when the window shows; here it is enough to know
     // that some are listed.
     if (m_services.profile &&
@@ -59,7 +61,7 @@ bool TForm1::noSongFolders() const {
                        [](const auto& root) { return songsDirectoryIsEmpty(root); });
 }
 
-std::vector<std::filesystem::path> TForm1::songRoots() const {
+std::vector<std::filesystem::path> MainWindow::songRoots() const {
     std::vector<std::filesystem::path> roots = m_services.songRoots;
     if (roots.empty())
         roots.push_back(m_services.programDir / "songs");
@@ -67,7 +69,7 @@ std::vector<std::filesystem::path> TForm1::songRoots() const {
     return roots;
 }
 
-void TForm1::ScanSongs() {
+void MainWindow::ScanSongs() {
     // The cached songs show at once; the scan goes on behind the screen. Covers are decoded as
     // they come into view, and an unreadable one shows the fallback like a missing one.
     m_library->start(songRoots(), m_services.libraryCache, m_services.coverImages,

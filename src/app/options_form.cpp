@@ -9,6 +9,8 @@
 
 namespace cantorix::app {
 
+using namespace cantorix::scene;
+
 namespace {
 
 constexpr const char* kOn = "X";
@@ -43,7 +45,7 @@ TGLLabel& addLabel(GameScene& g, const Place& at, const char* name, const char* 
     auto& label = at.page.addNewChild<TGLLabel>(name);
     label.setBounds(at.left - at.page.left(), at.top - at.page.top(), width, 25);
     label.setCaption(caption);
-    label.setBitmapFont(&g.Menufont1);
+    label.setBitmapFont(&g.fonts.menu);
     label.setDefaultColor(clWhite);
     label.setFocusedColor(clWhite);
     return label;
@@ -52,8 +54,8 @@ TGLLabel& addLabel(GameScene& g, const Place& at, const char* name, const char* 
 TGLButton& addOptionButton(GameScene& g, const Place& at, const char* name) {
     auto& b = at.page.addNewChild<TGLButton>(name);
     b.setBounds(at.left - at.page.left(), at.top - at.page.top(), 40, 40);
-    b.setBitmapFont(&g.Menufont1);
-    b.setGuiLayout(&g.GLGuiLayout2);
+    b.setBitmapFont(&g.fonts.menu);
+    b.setGuiLayout(&g.guiLayout);
     b.setGuiLayoutName("button_down");
     b.setGuiLayoutNamePressed("button_down");
     return b;
@@ -64,7 +66,7 @@ TGLButton& addToggle(GameScene& g, const Place& at, const char* name) {
     b.setCaption(kOn);
     b.setDefaultColor(kToggleCaptionColour);
     b.setFocusedColor(kToggleCaptionColour);
-    b.onButtonClick = &istabsButtonClick;
+    b.onButtonClick = &toggleClick;
     return b;
 }
 
@@ -73,7 +75,7 @@ TGLButton& addColourButton(GameScene& g, const Place& at, const char* name) {
     b.setCaption("II");
     b.setDefaultColor(clWhite);
     b.setFocusedColor(clWhite);
-    b.setBitBtn({&g.Stuff, kColourButtonPicture});
+    b.setBitBtn({&g.materials.stuff, kColourButtonPicture});
     b.setLogicSize(34, 30);
     b.setOffsets(3, 5);
     return b;
@@ -83,7 +85,7 @@ TGLScrollbar& addScrollbar(GameScene& g, const Place& at, const char* name, floa
                            float pageSize, float pos) {
     auto& bar = at.page.addNewChild<TGLScrollbar>(name);
     bar.setBounds(at.left - at.page.left(), at.top - at.page.top(), 240, 30);
-    bar.setGuiLayout(&g.GLGuiLayout2);
+    bar.setGuiLayout(&g.guiLayout);
     bar.setGuiLayoutName("edit");
     bar.setGuiLayoutKnobName("button_up");
     bar.setMin(1);
@@ -95,121 +97,133 @@ TGLScrollbar& addScrollbar(GameScene& g, const Place& at, const char* name, floa
 }
 
 void buildGameplayPage(GameScene& g) {
-    TGLPanel& page = *g.Menu1;
+    TGLPanel& page = *g.options.gameplay.page;
     const auto at = [&page](int left, int top) { return Place{page, left, top}; };
-    g.GLLabel1 = &addLabel(g, at(420, 210), "GLLabel1", "Tabs", 190);
-    g.istabs = &addToggle(g, at(620, 215), "istabs");
-    g.GLLabel2 = &addLabel(g, at(420, 260), "GLLabel2", "Lyrics", 190);
-    g.GLButton1 = &addToggle(g, at(620, 265), "GLButton1");
-    g.GLLabel3 = &addLabel(g, at(420, 310), "GLLabel3", "Oscilloscope", 190);
-    g.GLButton2 = &addToggle(g, at(620, 315), "GLButton2");
-    g.GLLabel4 = &addLabel(g, at(420, 360), "GLLabel4", "Time", 190);
-    g.GLButton3 = &addToggle(g, at(620, 365), "GLButton3");
-    g.GLLabel5 = &addLabel(g, at(420, 410), "GLLabel5", "Video Speed (0-Auto Fps)", 240);
-    g.GLScrollbar1 = &addScrollbar(g, at(420, 455), "GLScrollbar1", 100, 10, 1);
-    g.GLLabel6 = &addLabel(g, at(420, 480), "GLLabel6", "Video quality", 240);
-    g.GLScrollbar2 = &addScrollbar(g, at(420, 525), "GLScrollbar2", 4, 1.5f, 1);
-    g.Difficulty = &addScrollbar(g, at(420, 595), "Difficulty", 3, 1, 2);
-    g.DifficultyLabel = &addLabel(g, at(420, 550), "DifficultyLabel",
-                                  difficultyCaption(g.Difficulty->pos()).c_str(), 240);
+    g.options.gameplay.tabsLabel = &addLabel(g, at(420, 210), "GLLabel1", "Tabs", 190);
+    g.options.gameplay.tabsToggle = &addToggle(g, at(620, 215), "istabs");
+    g.options.gameplay.lyricsLabel = &addLabel(g, at(420, 260), "GLLabel2", "Lyrics", 190);
+    g.options.gameplay.lyricsToggle = &addToggle(g, at(620, 265), "GLButton1");
+    g.options.gameplay.oscilloscopeLabel =
+        &addLabel(g, at(420, 310), "GLLabel3", "Oscilloscope", 190);
+    g.options.gameplay.oscilloscopeToggle = &addToggle(g, at(620, 315), "GLButton2");
+    g.options.gameplay.timeLabel = &addLabel(g, at(420, 360), "GLLabel4", "Time", 190);
+    g.options.gameplay.timeToggle = &addToggle(g, at(620, 365), "GLButton3");
+    g.options.gameplay.videoSpeedLabel =
+        &addLabel(g, at(420, 410), "GLLabel5", "Video Speed (0-Auto Fps)", 240);
+    g.options.gameplay.videoSpeed = &addScrollbar(g, at(420, 455), "GLScrollbar1", 100, 10, 1);
+    g.options.gameplay.videoQualityLabel =
+        &addLabel(g, at(420, 480), "GLLabel6", "Video quality", 240);
+    g.options.gameplay.videoQuality = &addScrollbar(g, at(420, 525), "GLScrollbar2", 4, 1.5f, 1);
+    g.options.gameplay.difficulty = &addScrollbar(g, at(420, 595), "Difficulty", 3, 1, 2);
+    g.options.gameplay.difficultyLabel =
+        &addLabel(g, at(420, 550), "DifficultyLabel",
+                  difficultyCaption(g.options.gameplay.difficulty->pos()).c_str(), 240);
 
-    TGLLabel& speed = *g.GLLabel5;
-    g.GLScrollbar1->onChange = [&speed](TGLBaseControl& bar) {
+    TGLLabel& speed = *g.options.gameplay.videoSpeedLabel;
+    g.options.gameplay.videoSpeed->onChange = [&speed](TGLBaseControl& bar) {
         speed.setCaption(videoSpeedCaption(static_cast<TGLScrollbar&>(bar).pos()));
     };
-    g.SongOrderLabel = &addLabel(g, at(420, 640), "SongOrderLabel", "Song order", 140);
+    g.options.gameplay.songOrderLabel =
+        &addLabel(g, at(420, 640), "SongOrderLabel", "Song order", 140);
     auto& order = page.addNewChild<TGLButton>("SongOrder");
     order.setBounds(560 - page.left(), 635 - page.top(), 100, 35);
     order.setCaption(songOrderCaption(songs::SongOrder::ByArtist));
-    order.setBitmapFont(&g.Menufont1);
+    order.setBitmapFont(&g.fonts.menu);
     order.setDefaultColor(kToggleCaptionColour);
     order.setFocusedColor(kToggleCaptionColour);
-    order.setGuiLayout(&g.GLGuiLayout2);
+    order.setGuiLayout(&g.guiLayout);
     order.setGuiLayoutName("button_down");
     order.setGuiLayoutNamePressed("button_down");
     order.onButtonClick = &songOrderClick;
-    g.SongOrder = &order;
+    g.options.gameplay.songOrder = &order;
 
-    TGLLabel& quality = *g.GLLabel6;
-    g.GLScrollbar2->onChange = [&quality](TGLBaseControl& bar) {
+    TGLLabel& quality = *g.options.gameplay.videoQualityLabel;
+    g.options.gameplay.videoQuality->onChange = [&quality](TGLBaseControl& bar) {
         quality.setCaption(videoQualityCaption(static_cast<TGLScrollbar&>(bar).pos()));
     };
-    TGLLabel& difficulty = *g.DifficultyLabel;
-    g.Difficulty->onChange = [&difficulty](TGLBaseControl& bar) {
+    TGLLabel& difficulty = *g.options.gameplay.difficultyLabel;
+    g.options.gameplay.difficulty->onChange = [&difficulty](TGLBaseControl& bar) {
         difficulty.setCaption(difficultyCaption(static_cast<TGLScrollbar&>(bar).pos()));
     };
 }
 
 void buildSoundPage(GameScene& g) {
-    TGLPanel& page = *g.Menu2;
+    TGLPanel& page = *g.options.sound.page;
     const auto at = [&page](int left, int top) { return Place{page, left, top}; };
-    g.GLLabel7 = &addLabel(g, at(420, 280), "GLLabel7", "Record", 190);
-    g.GLButton4 = &addToggle(g, at(620, 285), "GLButton4");
-    g.GLLabel9 = &addLabel(g, at(420, 330), "GLLabel9", "Default Filename", 240);
+    g.options.sound.recordLabel = &addLabel(g, at(420, 280), "GLLabel7", "Record", 190);
+    g.options.sound.recordToggle = &addToggle(g, at(620, 285), "GLButton4");
+    g.options.sound.exportNameLabel =
+        &addLabel(g, at(420, 330), "GLLabel9", "Default Filename", 240);
     auto& edit = page.addNewChild<TGLEdit>("GLEdit1");
     edit.setBounds(420 - page.left(), 375 - page.top(), 240, 30);
     edit.setCaption("Mysong.wav");
-    edit.setBitmapFont(&g.Menufont2);
+    edit.setBitmapFont(&g.fonts.menuPlain);
     edit.setDefaultColor(clWhite);
     edit.setFocusedColor(clWhite);
-    edit.setGuiLayout(&g.GLGuiLayout2);
+    edit.setGuiLayout(&g.guiLayout);
     edit.setGuiLayoutName("button_down");
-    g.GLEdit1 = &edit;
+    g.options.sound.exportName = &edit;
 
     TGLScrollbar& delay = addScrollbar(g, at(420, 465), "MicDelay", kMaxMicDelayMs, 1, 0);
     delay.setMin(0);
     delay.setPos(0);
     delay.setStep(5);
     delay.setBounds(delay.left(), delay.top(), 150, 30);
-    g.MicDelay = &delay;
-    g.MicDelayLabel = &addLabel(g, at(420, 420), "MicDelayLabel", micDelayCaption(0).c_str(), 240);
-    TGLLabel& delayLabel = *g.MicDelayLabel;
+    g.options.sound.micDelay = &delay;
+    g.options.sound.micDelayLabel =
+        &addLabel(g, at(420, 420), "MicDelayLabel", micDelayCaption(0).c_str(), 240);
+    TGLLabel& delayLabel = *g.options.sound.micDelayLabel;
     delay.onChange = [&delayLabel](TGLBaseControl& bar) {
         delayLabel.setCaption(micDelayCaption(static_cast<TGLScrollbar&>(bar).pos()));
     };
     auto& calibrate = page.addNewChild<TGLButton>("Calibrate");
     calibrate.setBounds(580 - page.left(), 465 - page.top(), 80, 30);
     calibrate.setCaption("Calibrate");
-    calibrate.setBitmapFont(&g.Menufont2);
+    calibrate.setBitmapFont(&g.fonts.menuPlain);
     calibrate.setDefaultColor(clWhite);
     calibrate.setFocusedColor(0x0080D0FF);
-    calibrate.setGuiLayout(&g.GLGuiLayout2);
+    calibrate.setGuiLayout(&g.guiLayout);
     calibrate.setGuiLayoutName("button_up");
     calibrate.setGuiLayoutNamePressed("button_down");
-    g.Calibrate = &calibrate;
+    g.options.sound.calibrateButton = &calibrate;
 }
 
 void buildAppearancePage(GameScene& g) {
-    TGLPanel& page = *g.Menu3;
+    TGLPanel& page = *g.options.appearance.page;
     const auto at = [&page](int left, int top) { return Place{page, left, top}; };
-    g.GLLabel8 = &addLabel(g, at(420, 210), "GLLabel8", "Default Tab Color", 190);
-    g.GLButton5 = &addColourButton(g, at(620, 215), "GLButton5");
-    g.GLLabel10 = &addLabel(g, at(420, 260), "GLLabel10", "Actual Tab Color", 190);
-    g.GLButton6 = &addColourButton(g, at(620, 265), "GLButton6");
-    g.GLLabel12 = &addLabel(g, at(420, 310), "GLLabel12", "Voice Tab Color", 190);
-    g.GLButton10 = &addColourButton(g, at(620, 315), "GLButton10");
-    g.GLLabel13 = &addLabel(g, at(420, 360), "GLLabel13", "Text Color", 190);
-    g.GLButton11 = &addColourButton(g, at(620, 365), "GLButton11");
-    g.GLScrollbar3 = &addScrollbar(g, at(420, 455), "GLScrollbar3", 99, 10, 8);
+    g.options.appearance.tabColourLabel =
+        &addLabel(g, at(420, 210), "GLLabel8", "Default Tab Color", 190);
+    g.options.appearance.tabColourButton = &addColourButton(g, at(620, 215), "GLButton5");
+    g.options.appearance.actualTabColourLabel =
+        &addLabel(g, at(420, 260), "GLLabel10", "Actual Tab Color", 190);
+    g.options.appearance.actualTabColourButton = &addColourButton(g, at(620, 265), "GLButton6");
+    g.options.appearance.voiceTabColourLabel =
+        &addLabel(g, at(420, 310), "GLLabel12", "Voice Tab Color", 190);
+    g.options.appearance.voiceTabColourButton = &addColourButton(g, at(620, 315), "GLButton10");
+    g.options.appearance.textColourLabel =
+        &addLabel(g, at(420, 360), "GLLabel13", "Text Color", 190);
+    g.options.appearance.textColourButton = &addColourButton(g, at(620, 365), "GLButton11");
+    g.options.appearance.transparency = &addScrollbar(g, at(420, 455), "GLScrollbar3", 99, 10, 8);
     // The label tells the transparency the session will use from the start, not a stale 60 %.
-    g.GLLabel14 = &addLabel(g, at(420, 410), "GLLabel14",
-                            transparencyCaption(g.GLScrollbar3->pos()).c_str(), 240);
-    TGLLabel& transparency = *g.GLLabel14;
-    g.GLScrollbar3->onChange = [&transparency](TGLBaseControl& bar) {
+    g.options.appearance.transparencyLabel =
+        &addLabel(g, at(420, 410), "GLLabel14",
+                  transparencyCaption(g.options.appearance.transparency->pos()).c_str(), 240);
+    TGLLabel& transparency = *g.options.appearance.transparencyLabel;
+    g.options.appearance.transparency->onChange = [&transparency](TGLBaseControl& bar) {
         transparency.setCaption(transparencyCaption(static_cast<TGLScrollbar&>(bar).pos()));
     };
     // Two lines: the caption is wider than the page's label column.
-    g.ShowUnplayableLabel =
+    g.options.appearance.showUnplayableLabel =
         &addLabel(g, at(420, 500), "ShowUnplayableLabel", "Show songs that\ncannot be played", 190);
-    g.ShowUnplayableLabel->setHeight(45);
-    g.ShowUnplayable = &addToggle(g, at(620, 505), "ShowUnplayable");
+    g.options.appearance.showUnplayableLabel->setHeight(45);
+    g.options.appearance.showUnplayable = &addToggle(g, at(620, 505), "ShowUnplayable");
     // Off by default: a collection full of songs without audio still opens on songs to sing.
-    g.ShowUnplayable->setCaption("");
+    g.options.appearance.showUnplayable->setCaption("");
 }
 
 } // namespace
 
-void istabsButtonClick(TGLBaseControl& sender) {
+void toggleClick(TGLBaseControl& sender) {
     sender.setCaption(sender.caption() != kOn ? kOn : "");
 }
 
@@ -263,11 +277,11 @@ void songOrderClick(TGLBaseControl& sender) {
 }
 
 bool showsUnplayableSongs(const GameScene& game) {
-    return game.ShowUnplayable->caption() == kOn;
+    return game.options.appearance.showUnplayable->caption() == kOn;
 }
 
 void setShowsUnplayableSongs(GameScene& game, bool show) {
-    game.ShowUnplayable->setCaption(show ? kOn : "");
+    game.options.appearance.showUnplayable->setCaption(show ? kOn : "");
 }
 
 session::Difficulty difficultyAt(float pos) {
@@ -282,7 +296,7 @@ session::Difficulty difficultyAt(float pos) {
 }
 
 void buildOptionsControls(GameScene& g) {
-    g.Stuff.addTextureMaterial(kColourButtonPicture, colourButtonPicture());
+    g.materials.stuff.addTextureMaterial(kColourButtonPicture, colourButtonPicture());
     buildGameplayPage(g);
     buildSoundPage(g);
     buildAppearancePage(g);
@@ -290,19 +304,20 @@ void buildOptionsControls(GameScene& g) {
 
 SessionOptions readSessionOptions(const GameScene& g) {
     SessionOptions o;
-    o.showTabs = g.istabs->caption() == kOn;
-    o.showLyrics = g.GLButton1->caption() == kOn;
-    o.showOscilloscope = g.GLButton2->caption() == kOn;
-    o.showTime = g.GLButton3->caption() == kOn;
-    o.defaultTabColour = g.GLButton5->defaultColor();
-    o.actualTabColour = g.GLButton6->defaultColor();
-    o.textColour = g.GLButton11->defaultColor();
-    o.tabAlpha = static_cast<float>(rounded(g.GLScrollbar3->pos()) + 10) / 100.0f;
-    o.videoSpeedPosition = rounded(g.GLScrollbar1->pos());
-    o.videoQuality = rounded(g.GLScrollbar2->pos());
-    o.exportFileName = g.GLEdit1->caption();
-    o.difficulty = difficultyAt(g.Difficulty->pos());
-    o.micDelayMs = std::clamp(rounded(g.MicDelay->pos()), 0, kMaxMicDelayMs);
+    o.showTabs = g.options.gameplay.tabsToggle->caption() == kOn;
+    o.showLyrics = g.options.gameplay.lyricsToggle->caption() == kOn;
+    o.showOscilloscope = g.options.gameplay.oscilloscopeToggle->caption() == kOn;
+    o.showTime = g.options.gameplay.timeToggle->caption() == kOn;
+    o.defaultTabColour = g.options.appearance.tabColourButton->defaultColor();
+    o.actualTabColour = g.options.appearance.actualTabColourButton->defaultColor();
+    o.textColour = g.options.appearance.textColourButton->defaultColor();
+    o.tabAlpha =
+        static_cast<float>(rounded(g.options.appearance.transparency->pos()) + 10) / 100.0f;
+    o.videoSpeedPosition = rounded(g.options.gameplay.videoSpeed->pos());
+    o.videoQuality = rounded(g.options.gameplay.videoQuality->pos());
+    o.exportFileName = g.options.sound.exportName->caption();
+    o.difficulty = difficultyAt(g.options.gameplay.difficulty->pos());
+    o.micDelayMs = std::clamp(rounded(g.options.sound.micDelay->pos()), 0, kMaxMicDelayMs);
     return o;
 }
 
@@ -317,12 +332,14 @@ OptionsForm::OptionsForm(GameScene& game, QWidget* window) : m_game(game) {
         return static_cast<TColor>(chosen.red()) | static_cast<TColor>(chosen.green()) << 8 |
                static_cast<TColor>(chosen.blue()) << 16;
     };
-    for (TGLButton* b : {game.GLButton5, game.GLButton6, game.GLButton10, game.GLButton11})
-        b->onButtonClick = [this](TGLBaseControl& sender) { GLButton5ButtonClick(sender); };
+    for (TGLButton* b :
+         {game.options.appearance.tabColourButton, game.options.appearance.actualTabColourButton,
+          game.options.appearance.voiceTabColourButton, game.options.appearance.textColourButton})
+        b->onButtonClick = [this](TGLBaseControl& sender) { chooseColour(sender); };
     m_notify = [window](const std::string& text) {
         QMessageBox::information(window, QStringLiteral("Cantorix"), QString::fromStdString(text));
     };
-    game.Calibrate->onButtonClick = [this](TGLBaseControl& sender) {
+    game.options.sound.calibrateButton->onButtonClick = [this](TGLBaseControl& sender) {
         static_cast<TGLButton&>(sender).setPressed(false);
         CalibrateButtonClick();
     };
@@ -349,7 +366,7 @@ void OptionsForm::CalibrateButtonClick() {
         m_notify(std::string("The calibration clicks cannot be played: ") + e.what());
         return;
     }
-    m_game.Calibrate->setCaption("...");
+    m_game.options.sound.calibrateButton->setCaption("...");
     m_calibrationTimer.start();
 }
 
@@ -362,7 +379,7 @@ void OptionsForm::endCalibration() {
     m_calibrationTimer.stop();
     const std::optional<double> measured = m_calibration->finish();
     m_calibration.reset();
-    m_game.Calibrate->setCaption("Calibrate");
+    m_game.options.sound.calibrateButton->setCaption("Calibrate");
     if (m_quiet)
         m_quiet(false);
     if (!measured) {
@@ -374,14 +391,14 @@ void OptionsForm::endCalibration() {
     }
     const std::int64_t heard = session::roundHalfEven(*measured);
     const int delay = static_cast<int>(std::clamp<std::int64_t>(heard, 0, kMaxMicDelayMs));
-    m_game.MicDelay->setPos(static_cast<float>(delay));
+    m_game.options.sound.micDelay->setPos(static_cast<float>(delay));
     std::string text = "The microphone delay is now " + std::to_string(delay) + " ms";
     if (heard != delay)
         text += " (the clicks came back after " + std::to_string(heard) + " ms)";
     m_notify(text + ".");
 }
 
-void OptionsForm::GLButton5ButtonClick(TGLBaseControl& sender) {
+void OptionsForm::chooseColour(TGLBaseControl& sender) {
     // The dialog takes the mouse release; the button must not stay down behind it.
     if (auto* button = dynamic_cast<TGLButton*>(&sender))
         button->setPressed(false);

@@ -20,12 +20,12 @@ class QWidget;
 
 namespace cantorix::app {
 
-// Adds every option control to the pages Menu1, Menu2 and Menu3 with its design values and
+// Adds every option control to the gameplay, sound and appearance pages with its design values and
 // connects the toggles and the scrollbars' labels. The colour buttons need OptionsForm.
 void buildOptionsControls(GameScene& game);
 
 // The toggles' click: "X" (on) becomes empty (off) and anything else becomes "X".
-void istabsButtonClick(TGLBaseControl& sender);
+void toggleClick(scene::TGLBaseControl& sender);
 
 // Label texts for a scrollbar position.
 std::string videoSpeedCaption(float pos);   // auto only at exactly 1
@@ -38,7 +38,7 @@ std::string micDelayCaption(float pos);     // "Microphone delay (120 ms)"
 std::string songOrderCaption(songs::SongOrder order);
 songs::SongOrder songOrderOf(std::string_view caption);
 // The order button's click: artist, title, folder, artist again.
-void songOrderClick(TGLBaseControl& sender);
+void songOrderClick(scene::TGLBaseControl& sender);
 
 // Whether the song list shows the songs that cannot be played: the toggle ShowUnplayable is on.
 bool showsUnplayableSongs(const GameScene& game);
@@ -53,12 +53,12 @@ inline constexpr int kMaxMicDelayMs = 500;
 // The options as a session start reads them.
 struct SessionOptions {
     bool showTabs = true, showLyrics = true, showOscilloscope = true, showTime = true;
-    TColor defaultTabColour = clWhite; // material "Knob1": the note bars
-    TColor actualTabColour = clWhite;  // "Knob2": the bar being sung
-    TColor textColour = clWhite;       // "Knob3" and the lyric texts
-    float tabAlpha = 0.18f;            // of all three: (rounded transparency position + 10) / 100
-    int videoSpeedPosition = 1;        // rounded; 1 plays the clip at its own rate, else frames/s
-    int videoQuality = 1;              // rounded, 1 (ultra low) … 4 (high)
+    scene::TColor defaultTabColour = scene::clWhite; // material "Knob1": the note bars
+    scene::TColor actualTabColour = scene::clWhite;  // "Knob2": the bar being sung
+    scene::TColor textColour = scene::clWhite;       // "Knob3" and the lyric texts
+    float tabAlpha = 0.18f;     // of all three: (rounded transparency position + 10) / 100
+    int videoSpeedPosition = 1; // rounded; 1 plays the clip at its own rate, else frames/s
+    int videoQuality = 1;       // rounded, 1 (ultra low) … 4 (high)
     std::string exportFileName = "Mysong.wav";
     session::Difficulty difficulty = session::Difficulty::Medium; // standard songs only
     int micDelayMs = 0;                                           // rounded, 0 … 500
@@ -66,19 +66,19 @@ struct SessionOptions {
 SessionOptions readSessionOptions(const GameScene& game);
 
 // Asks the player for a colour starting from initial; nothing when the player cancels.
-using ColourChooser = std::function<std::optional<TColor>(TColor initial)>;
+using ColourChooser = std::function<std::optional<scene::TColor>(scene::TColor initial)>;
 
 // Runs the colour dialog for the colour buttons. The dialog starts from the last colour chosen
 // in it (black at first). Tests replace the dialog so no modal window blocks them.
 class OptionsForm {
 public:
-    // Connects GLButton5, GLButton6, GLButton10 and GLButton11; the dialog's parent is window.
+    // Connects the four colour buttons of the appearance page; the dialog's parent is window.
     OptionsForm(GameScene& game, QWidget* window);
 
     void setColourChooser(ColourChooser chooser) { m_chooser = std::move(chooser); }
-    TColor dialogColour() const { return m_dialogColour; }
+    scene::TColor dialogColour() const { return m_dialogColour; }
 
-    void GLButton5ButtonClick(TGLBaseControl& sender);
+    void chooseColour(scene::TGLBaseControl& sender);
 
     // The delay calibration: clicks through this player (none: the button says there is no
     // sound output to calibrate with), the player's messages through notify (a message box by
@@ -99,7 +99,7 @@ private:
 
     GameScene& m_game;
     ColourChooser m_chooser;
-    TColor m_dialogColour = clBlack;
+    scene::TColor m_dialogColour = scene::clBlack;
     session::ClickPlayer* m_clickPlayer = nullptr;
     std::unique_ptr<session::DelayCalibration> m_calibration;
     std::function<void(const std::string&)> m_notify;

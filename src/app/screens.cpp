@@ -1,8 +1,10 @@
 #include "screens.h"
 
-#include "session/hall_of_fame_labels.h"
+#include "stage/hall_of_fame_labels.h"
 
 namespace cantorix::app {
+
+using namespace cantorix::scene;
 
 namespace {
 
@@ -25,26 +27,28 @@ void Screens::connectButtons() {
     const auto click = [this](void (Screens::*handler)()) {
         return [this, handler](TGLBaseControl&) { (this->*handler)(); };
     };
-    g.Start->onButtonClick = click(&Screens::StartButtonClick);
-    g.Scores->onButtonClick = click(&Screens::ScoresButtonClick);
-    g.Editor->onButtonClick = click(&Screens::EditorButtonClick);
-    g.Options->onButtonClick = click(&Screens::OptionsButtonClick);
-    g.GLButton23->onButtonClick = click(&Screens::GLButton23ButtonClick);
-    g.GLButton9->onButtonClick = click(&Screens::GLButton9ButtonClick);
-    g.GLButton13->onButtonClick = click(&Screens::GLButton13ButtonClick);
-    g.Backbutton->onButtonClick = click(&Screens::BackbuttonClick);
-    g.Gameplay->onButtonClick = click(&Screens::GameplayClick);
-    g.Soundbtn->onButtonClick = click(&Screens::SoundbtnClick);
-    g.Apperance->onButtonClick = click(&Screens::ApperanceClick);
+    g.selection.startButton->onButtonClick = click(&Screens::StartButtonClick);
+    g.selection.scoresButton->onButtonClick = click(&Screens::ScoresButtonClick);
+    g.selection.editorButton->onButtonClick = click(&Screens::EditorButtonClick);
+    g.selection.optionsButton->onButtonClick = click(&Screens::OptionsButtonClick);
+    g.scorePage.backButton->onButtonClick = click(&Screens::backToSelection);
+    g.hallOfFamePage.backButton->onButtonClick = click(&Screens::leaveHallOfFame);
+    g.editorScreen.backButton->onButtonClick = click(&Screens::leaveEditor);
+    g.options.backButton->onButtonClick = click(&Screens::BackbuttonClick);
+    g.options.gameplayButton->onButtonClick = click(&Screens::GameplayClick);
+    g.options.soundButton->onButtonClick = click(&Screens::SoundbtnClick);
+    g.options.appearanceButton->onButtonClick = click(&Screens::ApperanceClick);
 }
 
 void Screens::connectHover() {
     GameScene& g = m_game;
-    for (TGLButton* b : {g.Start, g.Editor, g.Scores, g.Options, g.Play, g.Rewind, g.Pause}) {
+    for (TGLButton* b : {g.selection.startButton, g.selection.editorButton,
+                         g.selection.scoresButton, g.selection.optionsButton, g.singing.playButton,
+                         g.singing.rewindButton, g.singing.pauseButton}) {
         b->onMouseMove = [](TGLBaseControl& sender, int, int) { StartMouseMove(sender); };
         b->onMouseLeave = &Screens::StartMouseLeave;
     }
-    for (TGLButton* b : {g.Leftarrow, g.RightArrow}) {
+    for (TGLButton* b : {g.selection.previousButton, g.selection.nextButton}) {
         b->onMouseMove = [this](TGLBaseControl& sender, int, int) { LeftarrowMouseMove(sender); };
         b->onMouseLeave = [this](TGLBaseControl& sender) { LeftarrowMouseLeave(sender); };
     }
@@ -54,88 +58,89 @@ void Screens::StartButtonClick() {
     // Without a session to start, the song selection keeps the input.
     if (!startSession)
         return;
-    if (m_game.Firstpage->visible()) {
+    if (m_game.selection.group->visible()) {
         // Refused, the selection keeps the input as well.
         if (mayStart && !mayStart())
             return;
         startSession();
     }
-    m_game.Root1->setTag(0);
+    m_game.selection.guiRoot->setTag(0);
 }
 
 void Screens::ScoresButtonClick() {
     GameScene& g = m_game;
-    session::showHallOfFameRows(*g.Holder, session::rankHallOfFame(m_hallOfFame.entries()),
-                                {&g.GLStoredBitmapFont3, &g.GLGuiLayout2, clWhite});
-    g.Firstpage->setVisible(false);
-    g.Hallofame->setVisible(true);
-    moveInput(*g.Root1, *g.Root4);
+    stage::showHallOfFameRows(*g.hallOfFamePage.table,
+                              session::rankHallOfFame(m_hallOfFame.entries()),
+                              {&g.fonts.hallOfFame, &g.guiLayout, clWhite});
+    g.selection.group->setVisible(false);
+    g.hallOfFamePage.group->setVisible(true);
+    moveInput(*g.selection.guiRoot, *g.hallOfFamePage.guiRoot);
 }
 
-void Screens::GLButton9ButtonClick() {
+void Screens::leaveHallOfFame() {
     GameScene& g = m_game;
-    g.Firstpage->setVisible(true);
-    g.Hallofame->setVisible(false);
-    moveInput(*g.Root4, *g.Root1);
+    g.selection.group->setVisible(true);
+    g.hallOfFamePage.group->setVisible(false);
+    moveInput(*g.hallOfFamePage.guiRoot, *g.selection.guiRoot);
 }
 
-void Screens::GLButton23ButtonClick() {
+void Screens::backToSelection() {
     GameScene& g = m_game;
-    g.Scorepage->setVisible(false);
-    g.Firstpage->setVisible(true);
-    moveInput(*g.root2, *g.Root1);
+    g.scorePage.group->setVisible(false);
+    g.selection.group->setVisible(true);
+    moveInput(*g.scorePage.guiRoot, *g.selection.guiRoot);
 }
 
 void Screens::EditorButtonClick() {
     GameScene& g = m_game;
-    g.GLForm1->setVisible(false);
-    g.Ring->setVisible(false);
-    g.Root5->setVisible(true);
-    moveInput(*g.Root1, *g.Root5);
+    g.selection.form->setVisible(false);
+    g.selection.ring->setVisible(false);
+    g.editorScreen.guiRoot->setVisible(true);
+    moveInput(*g.selection.guiRoot, *g.editorScreen.guiRoot);
 }
 
-void Screens::GLButton13ButtonClick() {
+void Screens::leaveEditor() {
     GameScene& g = m_game;
-    g.GLForm1->setVisible(true);
-    g.Ring->setVisible(true);
-    g.Root5->setVisible(false);
-    moveInput(*g.Root5, *g.Root1);
+    g.selection.form->setVisible(true);
+    g.selection.ring->setVisible(true);
+    g.editorScreen.guiRoot->setVisible(false);
+    moveInput(*g.editorScreen.guiRoot, *g.selection.guiRoot);
 }
 
 void Screens::OptionsButtonClick() {
     GameScene& g = m_game;
-    g.GLForm2->setVisible(true);
-    g.GLForm1->setVisible(false);
-    g.Ring->setVisible(false);
+    g.options.form->setVisible(true);
+    g.selection.form->setVisible(false);
+    g.selection.ring->setVisible(false);
     // Through the page buttons' own click events, so whatever they do runs as on a real click.
-    for (TGLButton* page : {g.Soundbtn, g.Gameplay})
+    for (TGLButton* page : {g.options.soundButton, g.options.gameplayButton})
         if (page->onButtonClick)
             TGLButton::NotifyEvent(page->onButtonClick)(*page);
 }
 
 void Screens::BackbuttonClick() {
     GameScene& g = m_game;
-    g.GLForm2->setVisible(false);
-    g.GLForm1->setVisible(true);
-    g.Ring->setVisible(true);
+    g.options.form->setVisible(false);
+    g.selection.form->setVisible(true);
+    g.selection.ring->setVisible(true);
 }
 
 void Screens::GameplayClick() {
-    m_game.Menu3->setVisible(false);
-    m_game.Menu1->setVisible(true);
-    m_game.Menu2->setVisible(false);
+    m_game.options.appearance.page->setVisible(false);
+    m_game.options.gameplay.page->setVisible(true);
+    m_game.options.sound.page->setVisible(false);
 }
 
 void Screens::SoundbtnClick() {
-    m_game.Menu1->setVisible(false);
-    m_game.Menu2->setVisible(true);
-    m_game.Menu3->setVisible(false);
+    m_game.options.gameplay.page->setVisible(false);
+    m_game.options.sound.page->setVisible(true);
+    m_game.options.appearance.page->setVisible(false);
 }
 
 void Screens::ApperanceClick() {
-    m_game.Menu3->setVisible(true);
-    m_game.Menu1->setVisible(false);
-    m_game.Menu2->setVisible(false);
+    m_game.options.appearance.page->setVisible(true);
+    m_game.options.gameplay.page->setVisible(false);
+    m_game.options.sound.page->setVisible(false);
 }
 
 void Screens::StartMouseMove(TGLBaseControl& sender) {
@@ -152,7 +157,7 @@ void Screens::setArrowGamma(TGLBaseControl& sender, float gamma) {
     auto* button = dynamic_cast<TGLButton*>(&sender);
     if (!button)
         return;
-    if (TGLLibMaterial* m = m_game.Menulyb.materialByName(button->bitBtn().name))
+    if (TGLLibMaterial* m = m_game.materials.buttons.materialByName(button->bitBtn().name))
         m->texture().setImageGamma(gamma);
 }
 
@@ -165,10 +170,10 @@ void Screens::LeftarrowMouseLeave(TGLBaseControl& sender) {
 }
 
 std::vector<TGLBaseControl*> Screens::keyRoots() const {
-    return {m_game.Root1, m_game.root2, m_game.Root5};
+    return {m_game.selection.guiRoot, m_game.scorePage.guiRoot, m_game.editorScreen.guiRoot};
 }
 
-void Screens::FormKeyDown(int key) {
+void Screens::keyDown(int key) {
     m_keysDown.insert(key);
     for (TGLBaseControl* root : keyRoots())
         root->keyDown(key);
@@ -177,20 +182,21 @@ void Screens::FormKeyDown(int key) {
 }
 
 bool Screens::songListShown() const {
-    return m_game.Firstpage->visible() && m_game.Root1->tag() == 1 && m_game.GLForm1->visible();
+    return m_game.selection.group->visible() && m_game.selection.guiRoot->tag() == 1 &&
+           m_game.selection.form->visible();
 }
 
-void Screens::FormKeyPress(char32_t ch) {
+void Screens::keyPress(char32_t ch) {
     for (TGLBaseControl* root : keyRoots())
         root->keyPress(ch);
     if (songListKeyPress && songListShown())
         songListKeyPress(ch);
     // Asks whether Escape is held, not which character came: that is how the key ends a song.
-    if (keyIsDown(scene::keys::Escape) && m_game.Singing->visible() && endSession)
+    if (keyIsDown(scene::keys::Escape) && m_game.singing.group->visible() && endSession)
         endSession();
 }
 
-void Screens::FormKeyUp(int key) {
+void Screens::keyUp(int key) {
     m_keysDown.erase(key);
     for (TGLBaseControl* root : keyRoots())
         root->keyUp(key);

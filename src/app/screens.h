@@ -32,24 +32,24 @@ public:
     void ScoresButtonClick();
     void EditorButtonClick();
     void OptionsButtonClick();
-    void GLButton23ButtonClick(); // Back on the score page
-    void GLButton9ButtonClick();  // Back in the hall of fame
-    void GLButton13ButtonClick(); // Back in the editor
-    void BackbuttonClick();       // Back in the options
+    void backToSelection(); // Back on the score page
+    void leaveHallOfFame(); // Back in the hall of fame
+    void leaveEditor();     // Back in the editor
+    void BackbuttonClick(); // Back in the options
     void GameplayClick();
     void SoundbtnClick();
     void ApperanceClick();
 
-    static void StartMouseMove(TGLBaseControl& sender);
-    static void StartMouseLeave(TGLBaseControl& sender);
-    void LeftarrowMouseMove(TGLBaseControl& sender);
-    void LeftarrowMouseLeave(TGLBaseControl& sender);
+    static void StartMouseMove(scene::TGLBaseControl& sender);
+    static void StartMouseLeave(scene::TGLBaseControl& sender);
+    void LeftarrowMouseMove(scene::TGLBaseControl& sender);
+    void LeftarrowMouseLeave(scene::TGLBaseControl& sender);
 
     // The main window's keys in the game's codes. Keys go to the roots that edit text or may
     // one day (song selection, score page, editor); the hall of fame and singing get none.
-    void FormKeyDown(int key);
-    void FormKeyPress(char32_t ch);
-    void FormKeyUp(int key);
+    void keyDown(int key);
+    void keyPress(char32_t ch);
+    void keyUp(int key);
     // The window lost the keyboard: no key counts as held any more.
     void releaseKeys() { m_keysDown.clear(); }
     bool keyIsDown(int key) const { return m_keysDown.count(key) > 0; }
@@ -57,8 +57,8 @@ public:
 private:
     void connectButtons();
     void connectHover();
-    void setArrowGamma(TGLBaseControl& sender, float gamma);
-    std::vector<TGLBaseControl*> keyRoots() const;
+    void setArrowGamma(scene::TGLBaseControl& sender, float gamma);
+    std::vector<scene::TGLBaseControl*> keyRoots() const;
 
     GameScene& m_game;
     const session::HallOfFameList& m_hallOfFame;

@@ -8,15 +8,22 @@
 
 namespace cantorix::app {
 
+using namespace cantorix::scene;
+
 namespace {
 
 constexpr int kOscilloscopeStride = 64;
 // How much of the tab colours' opacity freestyle notes keep.
 constexpr float kFaintShare = 0.35f;
 
-session::LaneScene laneScene(GameScene& g) {
-    return {*g.SingText,          *g.Tabulature, *g.SingTab, *g.GLHUDSprite11,
-            g.GLMaterialLibrary1, g.SingingText, 766};
+stage::LaneScene laneScene(GameScene& g) {
+    return {*g.singing.lyrics,
+            *g.singing.noteBars,
+            *g.singing.voiceTrail,
+            *g.singing.lineWidthSprite,
+            g.materials.lane,
+            g.fonts.lyrics,
+            766};
 }
 
 } // namespace
@@ -29,9 +36,11 @@ SingingSession::SingingSession(GameScene& game, Screens& screens,
       m_gameLane(laneScene(game), m_services.song),
       m_standardLane(laneScene(game),
                      m_services.selected ? m_services.selected->standard : m_noSong),
-      m_clock(m_services.player, {*game.Text, *game.Gauge, *game.Progress, *game.Pause},
+      m_clock(m_services.player,
+              {*game.singing.timeText, *game.singing.songProgress, *game.singing.leadInBar,
+               *game.singing.pauseButton},
               m_gameLane),
-      m_scoring(*game.Point), m_exportFileName(game.GLEdit1->caption()) {
+      m_exportFileName(game.options.sound.exportName->caption()) {
     m_saveDialog = fileSaveExportDialog(m_services.programDir);
     m_recorder = std::make_unique<audio::TStockAudioRecorder>(
         m_services.recorderDevice, m_services.invoker,
@@ -39,20 +48,20 @@ SingingSession::SingingSession(GameScene& game, Screens& screens,
     audio::configureForPerformance(*m_recorder);
     // The clock waits its full interval after each tick: the period is the interval plus the
     // time the tick takes.
-    ThreadedTimer1.setSingleShot(true);
-    ThreadedTimer1.setInterval(kClockIntervalMs);
-    ThreadedTimer1.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ThreadedTimer1, &QTimer::timeout, &window,
-                     guarded(&window, [this] { ThreadedTimer1Timer(); }));
+    m_clockTimer.setSingleShot(true);
+    m_clockTimer.setInterval(kClockIntervalMs);
+    m_clockTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_clockTimer, &QTimer::timeout, &window,
+                     guarded(&window, [this] { clockTick(); }));
 
     const auto click = [this](void (SingingSession::*handler)()) {
         return [this, handler](TGLBaseControl&) { (this->*handler)(); };
     };
-    game.Pause->onButtonClick = click(&SingingSession::PauseButtonClick);
-    game.Play->onButtonClick = click(&SingingSession::PlayButtonClick);
-    game.Rewind->onButtonClick = click(&SingingSession::RewindButtonClick);
-    game.GLButton7->onButtonClick = click(&SingingSession::GLButton7ButtonClick);
-    game.GLButton8->onButtonClick = click(&SingingSession::GLButton8ButtonClick);
+    game.singing.pauseButton->onButtonClick = click(&SingingSession::PauseButtonClick);
+    game.singing.playButton->onButtonClick = click(&SingingSession::PlayButtonClick);
+    game.singing.rewindButton->onButtonClick = click(&SingingSession::RewindButtonClick);
+    game.scorePage.submitButton->onButtonClick = click(&SingingSession::submitScore);
+    game.scorePage.saveButton->onButtonClick = click(&SingingSession::exportPerformance);
     screens.startSession = [this] { StartSession(); };
     screens.endSession = [this] { EndSession(); };
 }
@@ -70,21 +79,21 @@ void SingingSession::shutDown() {
 void SingingSession::setClockEnabled(bool enabled) {
     m_clockEnabled = enabled;
     if (enabled)
-        ThreadedTimer1.start();
+        m_clockTimer.start();
     else
-        ThreadedTimer1.stop();
+        m_clockTimer.stop();
 }
 
 void SingingSession::StartSession() {
     m_gameLane.lines().resetLyricsState();
-    if (m_game.Firstpage->visible()) {
+    if (m_game.selection.group->visible()) {
         m_services.reloadSong();
         chooseLane();
         m_analysisTimer.start();
-        m_game.Root3->setTag(1);
+        m_game.singing.guiRoot->setTag(1);
         m_scoring.startSession();
-        m_game.Firstpage->setVisible(false);
-        m_game.Singing->setVisible(true);
+        m_game.selection.group->setVisible(false);
+        m_game.singing.group->setVisible(true);
         m_lane->startSession();
         chooseJudge();
         m_timings = {};
@@ -109,11 +118,20 @@ void SingingSession::chooseJudge() {
     m_judge = &m_gameJudge;
     if (standardSong()) {
         const SessionOptions options = readSessionOptions(m_game);
-        m_standardJudge.emplace(m_standardLane.timeline(), options.difficulty, options.micDelayMs);
+        m_standardJudge.emplace(m_standardLane.timeline().voice(), options.difficulty,
+                                options.micDelayMs);
         m_judge = &*m_standardJudge;
         m_scoring.setLines(m_standardJudge->lineStartsMs());
     }
-    m_tick.startSession(*m_lane, *m_judge, standardSong() ? &m_standardLane : nullptr);
+    if (standardSong())
+        m_tick.startSession(m_standardLane.timeline(), *m_judge, true,
+                            [this](const session::SungTick& held) {
+                                m_standardLane.drawVoiceTrail(held.semitone);
+                            });
+    else
+        m_tick.startSession(
+            m_gameLane.timeline(), *m_judge, false,
+            [this](const session::SungTick& held) { m_gameLane.drawVoiceTrail(held.sungValue); });
 }
 
 bool SingingSession::standardSong() const {
@@ -122,7 +140,7 @@ bool SingingSession::standardSong() const {
 
 void SingingSession::chooseLane() {
     if (standardSong()) {
-        m_standardLane.setVoice(static_cast<int>(m_services.selected->voice));
+        m_standardLane.timeline().setVoice(static_cast<int>(m_services.selected->voice));
         m_lane = &m_standardLane;
     } else {
         m_lane = &m_gameLane;
@@ -147,7 +165,7 @@ bool SingingSession::startMusic() {
     try {
         m_services.player.setFileName(audioPath());
         m_services.player.open();
-        if (const std::int64_t start = m_lane->startMs(); start > 0)
+        if (const std::int64_t start = m_lane->timeline().startMs(); start > 0)
             m_services.player.setStartPosition(start);
         m_services.player.play();
         if (m_services.input)
@@ -168,10 +186,10 @@ void SingingSession::showSelectedParts() {
         for (TGLBaseSceneObject* part : parts)
             part->setVisible(shown);
     };
-    show(o.showTabs, {g.Stages, g.SingTab, g.Tabulature});
-    show(o.showLyrics, {g.LeadIn, g.SingText});
-    show(o.showOscilloscope, {g.Oscillo, g.Vibro});
-    show(o.showTime, {g.Song, g.Indicator});
+    show(o.showTabs, {g.singing.staff, g.singing.voiceTrail, g.singing.noteBars});
+    show(o.showLyrics, {g.singing.leadIn, g.singing.lyrics});
+    show(o.showOscilloscope, {g.singing.oscilloscope, g.singing.oscilloscopeTrack});
+    show(o.showTime, {g.singing.timeTrack, g.singing.clockDisplay});
 }
 
 void SingingSession::applyColourOptions() {
@@ -179,13 +197,13 @@ void SingingSession::applyColourOptions() {
     const std::pair<const char*, TColor> knobs[] = {
         {"Knob1", o.defaultTabColour}, {"Knob2", o.actualTabColour}, {"Knob3", o.textColour}};
     for (const auto& [name, colour] : knobs)
-        if (TGLLibMaterial* m = m_game.GLMaterialLibrary1.materialByName(name))
+        if (TGLLibMaterial* m = m_game.materials.lane.materialByName(name))
             m->setDiffuse(toColorF(colour, o.tabAlpha));
     // Freestyle notes of standard songs: the tab colours, faint.
     const std::pair<const char*, TColor> faint[] = {{"KnobFaint1", o.defaultTabColour},
                                                     {"KnobFaint2", o.actualTabColour}};
     for (const auto& [name, colour] : faint)
-        if (TGLLibMaterial* m = m_game.GLMaterialLibrary1.materialByName(name))
+        if (TGLLibMaterial* m = m_game.materials.lane.materialByName(name))
             m->setDiffuse(toColorF(colour, o.tabAlpha * kFaintShare));
     m_lane->setTextColour(o.textColour);
     m_exportFileName = o.exportFileName;
@@ -213,8 +231,8 @@ void SingingSession::startVideo(int speedPosition, int qualityPosition) {
 void SingingSession::shiftVideo() {
     if (!m_video->opened())
         return;
-    const double videoMs =
-        static_cast<double>(m_lane->startMs()) + m_services.selected->standard.videoGapMs;
+    const double videoMs = static_cast<double>(m_lane->timeline().startMs()) +
+                           m_services.selected->standard.videoGapMs;
     if (videoMs < 0) {
         m_videoHeldUntilMs = std::llround(-m_services.selected->standard.videoGapMs);
         m_video->SetFrame(m_video->StartFrame());
@@ -228,7 +246,7 @@ void SingingSession::shiftVideo() {
 }
 
 void SingingSession::showBackground() {
-    TGLHUDSprite& background = *m_game.SongBackground;
+    TGLHUDSprite& background = *m_game.singing.songBackground;
     background.setVisible(false);
     if (!standardSong() || m_services.selected->backgroundPath.empty())
         return;
@@ -237,21 +255,22 @@ void SingingSession::showBackground() {
     // A picture that cannot be read leaves the lane on the game's own background, as a clip
     // that cannot be played does.
     try {
-        m_game.SkinImages.addTextureMaterial("SongBackground", m_services.selected->backgroundPath);
+        m_game.materials.skin.addTextureMaterial("SongBackground",
+                                                 m_services.selected->backgroundPath);
         background.setVisible(true);
     } catch (const std::exception&) {
     }
 }
 
 void SingingSession::showTransport(bool playing) {
-    m_game.Pause->setVisible(playing);
-    m_game.Play->setVisible(!playing);
-    m_game.Rewind->setVisible(!playing);
+    m_game.singing.pauseButton->setVisible(playing);
+    m_game.singing.playButton->setVisible(!playing);
+    m_game.singing.rewindButton->setVisible(!playing);
 }
 
 void SingingSession::EndSession() {
     showTransport(true);
-    m_game.SongBackground->setVisible(false);
+    m_game.singing.songBackground->setVisible(false);
     if (m_video) {
         // Hidden and released: a clip decoding behind the menus would only cost time.
         m_video->node().setVisible(false);
@@ -263,14 +282,14 @@ void SingingSession::EndSession() {
         m_recorder->setActive(false);
     });
     m_analysisTimer.stop();
-    m_game.Root3->setTag(0);
+    m_game.singing.guiRoot->setTag(0);
     if (m_services.input)
         m_services.input->silence();
     m_services.player.stop();
     m_services.player.close();
-    m_game.Singing->setVisible(false);
-    m_game.Scorepage->setVisible(true);
-    m_game.root2->setTag(1);
+    m_game.singing.group->setVisible(false);
+    m_game.scorePage.group->setVisible(true);
+    m_game.scorePage.guiRoot->setTag(1);
     setClockEnabled(false);
     fillScorePage();
 }
@@ -278,21 +297,21 @@ void SingingSession::EndSession() {
 void SingingSession::fillScorePage() {
     const session::ScorePageValues v =
         session::scorePageValues(m_scoring.notePoints(), m_scoring.lineBonus());
-    m_game.Score1->setCaption(v.notes);
-    m_game.score2->setCaption(v.bonus);
-    m_game.Total->setCaption(v.total);
+    m_game.scorePage.notesValue->setCaption(v.notes);
+    m_game.scorePage.bonusValue->setCaption(v.bonus);
+    m_game.scorePage.totalValue->setCaption(v.total);
     // The share is a standard song's measure; the game's rule has no possible points.
-    m_game.Share->setCaption(
+    m_game.scorePage.shareValue->setCaption(
         session::possibleShareText(m_scoring.notePoints(), m_scoring.possible()).value_or(""));
-    m_game.Gauge1->setHeight(v.gaugeHeight);
-    m_game.Gauge1->setTop(v.gaugeTop);
+    m_game.scorePage.scoreGauge->setHeight(v.gaugeHeight);
+    m_game.scorePage.scoreGauge->setTop(v.gaugeTop);
 }
 
-void SingingSession::ThreadedTimer1Timer() {
+void SingingSession::clockTick() {
     if (!m_clockEnabled)
         return;
     const auto started = std::chrono::steady_clock::now();
-    const std::int32_t firstEntered = m_lane->entered();
+    const std::int32_t firstEntered = m_lane->timeline().entered();
     const bool ended = m_clock.tick();
     m_timings.clockTickMs.add(
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
@@ -304,13 +323,13 @@ void SingingSession::ThreadedTimer1Timer() {
     if (ended)
         EndSession();
     else if (m_clockEnabled)
-        ThreadedTimer1.start();
+        m_clockTimer.start();
 }
 
 void SingingSession::noteEntryLateness(std::int32_t firstEntered) {
     const std::int64_t position = m_services.player.position();
-    for (std::int32_t k = firstEntered; k < m_lane->entered(); ++k)
-        if (const std::optional<double> due = m_lane->entryDueMs(k))
+    for (std::int32_t k = firstEntered; k < m_lane->timeline().entered(); ++k)
+        if (const std::optional<double> due = m_lane->timeline().entryDueMs(k))
             m_timings.entryLatenessMs.add(static_cast<double>(position) - *due);
 }
 
@@ -325,7 +344,7 @@ void SingingSession::afterAnalysis(std::uint8_t sungValue, const pitch::Semitone
 
 void SingingSession::refreshOscilloscope(const pitch::TSound& sound) {
     const auto samples = sound.samples();
-    TGLBaseSceneObject& bars = *m_game.Sprites;
+    TGLBaseSceneObject& bars = *m_game.singing.oscilloscopeBars;
     // Bar 0 has no sample of its own and keeps its design height.
     for (int i = 1; i < bars.count(); ++i) {
         auto* bar = dynamic_cast<TGLHUDSprite*>(&bars.child(i));
@@ -359,21 +378,22 @@ void SingingSession::PlayButtonClick() {
 }
 
 void SingingSession::RewindButtonClick() {
-    m_game.SingTab->deleteChildren();
-    m_game.SingTab->setTag(0);
+    m_game.singing.voiceTrail->deleteChildren();
+    m_game.singing.voiceTrail->setTag(0);
     m_analysisTimer.stop();
     showTransport(true);
     EndSession();
-    m_screens.GLButton23ButtonClick();
+    m_screens.backToSelection();
     m_screens.StartButtonClick();
 }
 
-void SingingSession::GLButton7ButtonClick() {
-    m_hallOfFame.add(session::hallOfFameEntry(m_scoring.total(), m_game.GLEdit2->caption()));
-    m_screens.GLButton23ButtonClick();
+void SingingSession::submitScore() {
+    m_hallOfFame.add(
+        session::hallOfFameEntry(m_scoring.total(), m_game.scorePage.playerName->caption()));
+    m_screens.backToSelection();
 }
 
-void SingingSession::GLButton8ButtonClick() {
+void SingingSession::exportPerformance() {
     // A second export while one runs would overwrite the working files under it.
     if (m_exportWindow && m_exportWindow->converting())
         return;
@@ -381,7 +401,7 @@ void SingingSession::GLButton8ButtonClick() {
     const std::optional<std::filesystem::path> chosen =
         m_saveDialog(m_window, proposedExportName(m_exportFileName));
     if (!chosen) {
-        m_screens.GLButton23ButtonClick();
+        m_screens.backToSelection();
         return;
     }
     if (m_exportWindow)

@@ -6,26 +6,26 @@
 
 #include "audio/export_window.h"
 #include "audio/stock_audio_recorder.h"
-#include "audio/wave_in_device.h"
+#include "audio/wave_in_device_port.h"
 #include "export_save.h"
 #include "game_scene.h"
 #include "pitch/capture_port.h"
-#include "pitch/semitone_tracker.h"
+#include "pitch/semitone_tracker_port.h"
 #include "pitch/sound.h"
 #include "screens.h"
 #include "session/analysis_tick_step.h"
 #include "session/hall_of_fame.h"
-#include "session/note_lane.h"
 #include "session/scoring.h"
-#include "session/session_clock.h"
 #include "session/session_input_control.h"
 #include "session/standard_judge.h"
-#include "session/standard_lane.h"
 #include "session/tick_timings.h"
-#include "session/video_plane.h"
-#include "songs/media_player.h"
+#include "songs/media_player_port.h"
 #include "songs/selected_song.h"
 #include "songs/song_file.h"
+#include "stage/note_lane_view.h"
+#include "stage/session_clock_view.h"
+#include "stage/standard_lane_view.h"
+#include "stage/video_plane.h"
 
 #include <QTimer>
 #include <filesystem>
@@ -54,7 +54,8 @@ class SingingSession {
 public:
     static constexpr int kClockIntervalMs = 10;
 
-    // analysisTimer is AsyncTimer1: the session enables and disables it, the window runs it.
+    // analysisTimer is the window's analysis timer: the session enables and disables it, the window
+    // runs it.
     SingingSession(GameScene& game, Screens& screens, session::HallOfFameList& hallOfFame,
                    SessionServices services, QWidget& window, QTimer& analysisTimer);
     ~SingingSession();
@@ -64,8 +65,8 @@ public:
     void PauseButtonClick();
     void PlayButtonClick();
     void RewindButtonClick();
-    void GLButton7ButtonClick(); // Submit
-    void GLButton8ButtonClick(); // Save
+    void submitScore();       // Submit
+    void exportPerformance(); // Save
     // Save confirmed runs the export in this window; the dialog asks for the file (tests
     // answer it themselves).
     void setExportWindow(audio::ExportWindow* window);
@@ -83,7 +84,7 @@ public:
     void shutDown();
 
     // The plane the session opens, shows, holds and stops; set by the deferred start.
-    void setVideoPlane(session::VideoPlane* plane) { m_video = plane; }
+    void setVideoPlane(stage::VideoPlane* plane) { m_video = plane; }
     // StartSession's video step: opens the song's clip (none when it names no "#VIDEO") at the
     // speed position (1: the clip's own rate, else frames per second) and the quality level,
     // and shows the plane only for a song with a clip.
@@ -102,16 +103,16 @@ public:
             m_timings.analysisTickMs.add(ms);
     }
     // The game format's lane, and the lane of the song being sung (either format).
-    const session::NoteLane& lane() const { return m_gameLane; }
-    const session::SongLane& songLane() const { return *m_lane; }
-    const session::StandardLane& standardLane() const { return m_standardLane; }
+    const stage::NoteLaneView& lane() const { return m_gameLane; }
+    const stage::LaneView& songLane() const { return *m_lane; }
+    const stage::StandardLaneView& standardLane() const { return m_standardLane; }
     bool clockRunning() const { return m_clockEnabled; }
     const audio::TStockAudioRecorder& recorder() const { return *m_recorder; }
     // The file name the save dialog offers.
     const std::string& exportFileName() const { return m_exportFileName; }
 
 private:
-    void ThreadedTimer1Timer();
+    void clockTick();
     bool standardSong() const;
     // Chooses the lane of the song just read: the game's records or the standard notes.
     void chooseLane();
@@ -138,22 +139,22 @@ private:
     SessionServices m_services;
     QWidget& m_window;
     QTimer& m_analysisTimer;
-    QTimer ThreadedTimer1;
+    QTimer m_clockTimer;
     bool m_clockEnabled = false;
     // Stands in for the standard song when the window hands in no selection.
     songs::StandardSong m_noSong;
-    session::NoteLane m_gameLane;
-    session::StandardLane m_standardLane;
-    session::SongLane* m_lane = &m_gameLane;
-    session::SessionClock m_clock;
+    stage::NoteLaneView m_gameLane;
+    stage::StandardLaneView m_standardLane;
+    stage::LaneView* m_lane = &m_gameLane;
+    stage::SessionClockView m_clock;
     session::Scoring m_scoring;
-    session::GameJudge m_gameJudge{m_gameLane};
+    session::GameJudge m_gameJudge{m_gameLane.timeline()};
     std::optional<session::StandardJudge> m_standardJudge;
     const session::TickJudge* m_judge = &m_gameJudge;
-    session::AnalysisTickStep m_tick{m_scoring, m_gameLane, m_gameJudge};
+    session::AnalysisTickStep m_tick{m_scoring, m_gameLane.timeline(), m_gameJudge};
     std::unique_ptr<audio::TStockAudioRecorder> m_recorder;
     std::string m_exportFileName;
-    session::VideoPlane* m_video = nullptr;
+    stage::VideoPlane* m_video = nullptr;
     std::int64_t m_pausedVideoFrame = 0;
     std::optional<std::int64_t> m_videoHeldUntilMs;
     audio::ExportWindow* m_exportWindow = nullptr;

@@ -11,6 +11,8 @@
 
 namespace cantorix::app {
 
+using namespace cantorix::scene;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -63,12 +65,13 @@ std::string SongLibraryScreen::coverMaterial(int index) {
 
 void SongLibraryScreen::start(std::vector<fs::path> roots, songs::LibraryCache* cache,
                               scene::ImageLoader& coverLoader, const fs::path& fallbackCover) {
-    m_covers = std::make_unique<selection::CoverCache>(m_game.Covers, coverLoader, fallbackCover);
+    m_covers = std::make_unique<selection::CoverCache>(m_game.materials.covers, coverLoader,
+                                                       fallbackCover);
     if (!cache) {
         m_noCache = std::make_unique<NoLibraryCache>();
         cache = m_noCache.get();
     }
-    m_browser.setOrder(songOrderOf(m_game.SongOrder->caption()));
+    m_browser.setOrder(songOrderOf(m_game.options.gameplay.songOrder->caption()));
     m_browser.setShowUnplayable(showsUnplayableSongs(m_game));
     m_roots = roots;
     m_scanner = std::make_unique<songs::LibraryScanner>(std::move(roots), *cache);
@@ -258,36 +261,37 @@ void SongLibraryScreen::showProblem() {
     if (nothingToSing)
         for (const std::string& row : noPlayableSongsLines(m_roots, m_browser.unplayableCount()))
             addSongs += (addSongs.empty() ? "" : "\n") +
-                        fitToWidth(*g.AddSongsText->font(), row, kAddSongsTextWidth);
-    g.AddSongsText->setText(addSongs);
-    g.AddSongsText->setVisible(nothingToSing);
+                        fitToWidth(*g.selection.addSongsText->font(), row, kAddSongsTextWidth);
+    g.selection.addSongsText->setText(addSongs);
+    g.selection.addSongsText->setVisible(nothingToSing);
     if (nothingToSing) {
-        g.Artist->setText("");
-        g.Title->setText("");
+        g.selection.artist->setText("");
+        g.selection.title->setText("");
     }
     const bool shown = !m_problem.empty() && m_list.itemIndex() >= 0;
-    g.SongProblem->setText(shown ? fitToWidth(*g.SongProblem->font(), m_problem, kSlabTextWidth)
-                                 : std::string());
-    g.SongProblem->setVisible(shown);
+    g.selection.songProblem->setText(
+        shown ? fitToWidth(*g.selection.songProblem->font(), m_problem, kSlabTextWidth)
+              : std::string());
+    g.selection.songProblem->setVisible(shown);
     // The reason takes the place of a duet's voices: a song that cannot be sung has none to
     // choose.
     if (shown) {
-        g.Voices->setVisible(false);
-        g.VoiceChoice->setVisible(false);
+        g.selection.voices->setVisible(false);
+        g.selection.voiceChoice->setVisible(false);
     }
 }
 
 void SongLibraryScreen::showStatus() {
-    m_game.LibraryStatus->setText(
+    m_game.selection.libraryStatus->setText(
         m_notice.empty() ? selection::libraryStatusText(m_browser, m_scanning, m_found) : m_notice);
-    m_game.SearchText->setVisible(m_search.open());
-    m_game.SearchText->setText("Find: " + m_search.text() + "_");
+    m_game.selection.searchText->setVisible(m_search.open());
+    m_game.selection.searchText->setText("Find: " + m_search.text() + "_");
     if (m_hooks.statusChanged)
         m_hooks.statusChanged();
 }
 
 void SongLibraryScreen::keyDown(int key) {
-    m_search.setVoiceShortcut(m_game.VoiceChoice->visible());
+    m_search.setVoiceShortcut(m_game.selection.voiceChoice->visible());
     run(m_search.keyDown(key));
 }
 

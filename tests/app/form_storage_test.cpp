@@ -4,7 +4,7 @@
 #include "fakes/blank_image_loader.h"
 #include "fakes/fake_glyph_rasterizer.h"
 #include "fakes/file_bytes.h"
-#include "platform/ini_profile_file.h"
+#include "platform/storage/ini_profile_file.h"
 
 #include <clocale>
 #include <fstream>
@@ -14,6 +14,7 @@
 
 using namespace cantorix;
 using namespace cantorix::app;
+using namespace cantorix::scene;
 namespace fs = std::filesystem;
 
 using cantorix::testing::readFile;
@@ -51,7 +52,7 @@ const char* const kDesignDefaults = "[Score]\r\n"
 struct GameStart {
     explicit GameStart(const fs::path& file)
         : game(loader, glyphs, "/nowhere"), ini(file),
-          storage(ini, formStorage1Properties(game, hallOfFame, &songFolders)) {}
+          storage(ini, storedOptionProperties(game, hallOfFame, &songFolders)) {}
     scene::testing::BlankImageLoader loader;
     scene::testing::FakeGlyphRasterizer glyphs;
     GameScene game;
@@ -90,25 +91,26 @@ TEST_F(FormStorageTest, EveryStoredPropertySurvivesARestart) {
         auto run = start();
         run->storage.restore();
         GameScene& g = run->game;
-        g.GLButton5->setDefaultColor(0x00123456);
-        g.GLButton5->setFocusedColor(0x80000005); // negative as a signed value
-        g.GLButton6->setFocusedColor(0x000000FF);
-        g.GLButton6->setDefaultColor(0x0000FF00);
-        g.GLButton10->setFocusedColor(0x00FF0000);
-        g.GLButton10->setDefaultColor(0x00010203);
-        g.GLButton11->setFocusedColor(0);
-        g.GLButton11->setDefaultColor(0x00808080);
-        g.GLEdit1->setCaption("  party.wav\t");
-        g.istabs->setCaption("");
-        g.GLButton1->setCaption("");
-        g.GLButton3->setCaption("");
-        g.GLScrollbar1->setPos(37);
-        g.GLScrollbar2->setPos(3.5f);
-        g.GLScrollbar3->setPos(1);
-        g.Difficulty->setPos(3);
-        g.MicDelay->setPos(137);
-        songOrderClick(*g.SongOrder);
-        songOrderClick(*g.SongOrder);
+        g.options.appearance.tabColourButton->setDefaultColor(0x00123456);
+        g.options.appearance.tabColourButton->setFocusedColor(
+            0x80000005); // negative as a signed value
+        g.options.appearance.actualTabColourButton->setFocusedColor(0x000000FF);
+        g.options.appearance.actualTabColourButton->setDefaultColor(0x0000FF00);
+        g.options.appearance.voiceTabColourButton->setFocusedColor(0x00FF0000);
+        g.options.appearance.voiceTabColourButton->setDefaultColor(0x00010203);
+        g.options.appearance.textColourButton->setFocusedColor(0);
+        g.options.appearance.textColourButton->setDefaultColor(0x00808080);
+        g.options.sound.exportName->setCaption("  party.wav\t");
+        g.options.gameplay.tabsToggle->setCaption("");
+        g.options.gameplay.lyricsToggle->setCaption("");
+        g.options.gameplay.timeToggle->setCaption("");
+        g.options.gameplay.videoSpeed->setPos(37);
+        g.options.gameplay.videoQuality->setPos(3.5f);
+        g.options.appearance.transparency->setPos(1);
+        g.options.gameplay.difficulty->setPos(3);
+        g.options.sound.micDelay->setPos(137);
+        songOrderClick(*g.options.gameplay.songOrder);
+        songOrderClick(*g.options.gameplay.songOrder);
         setShowsUnplayableSongs(g, true);
         run->songFolders = {"/media/karaoke", "/home/me/more songs"};
         run->hallOfFame.assign({"99:blue", "852:red"});
@@ -129,30 +131,30 @@ TEST_F(FormStorageTest, EveryStoredPropertySurvivesARestart) {
     auto next = start();
     next->storage.restore();
     const GameScene& g = next->game;
-    EXPECT_EQ(g.GLButton5->defaultColor(), 0x00123456u);
-    EXPECT_EQ(g.GLButton5->focusedColor(), 0x80000005u);
-    EXPECT_EQ(g.GLButton6->focusedColor(), 0x000000FFu);
-    EXPECT_EQ(g.GLButton6->defaultColor(), 0x0000FF00u);
-    EXPECT_EQ(g.GLButton10->focusedColor(), 0x00FF0000u);
-    EXPECT_EQ(g.GLButton10->defaultColor(), 0x00010203u);
-    EXPECT_EQ(g.GLButton11->focusedColor(), 0u);
-    EXPECT_EQ(g.GLButton11->defaultColor(), 0x00808080u);
-    EXPECT_EQ(g.GLEdit1->caption(), "party.wav");
-    EXPECT_EQ(g.istabs->caption(), "");
-    EXPECT_EQ(g.GLButton1->caption(), "");
-    EXPECT_EQ(g.GLButton2->caption(), "X");
-    EXPECT_EQ(g.GLButton3->caption(), "");
-    EXPECT_EQ(g.GLScrollbar1->pos(), 37.0f);
-    EXPECT_EQ(g.GLScrollbar2->pos(), 3.5f);
-    EXPECT_EQ(g.GLScrollbar3->pos(), 1.0f);
+    EXPECT_EQ(g.options.appearance.tabColourButton->defaultColor(), 0x00123456u);
+    EXPECT_EQ(g.options.appearance.tabColourButton->focusedColor(), 0x80000005u);
+    EXPECT_EQ(g.options.appearance.actualTabColourButton->focusedColor(), 0x000000FFu);
+    EXPECT_EQ(g.options.appearance.actualTabColourButton->defaultColor(), 0x0000FF00u);
+    EXPECT_EQ(g.options.appearance.voiceTabColourButton->focusedColor(), 0x00FF0000u);
+    EXPECT_EQ(g.options.appearance.voiceTabColourButton->defaultColor(), 0x00010203u);
+    EXPECT_EQ(g.options.appearance.textColourButton->focusedColor(), 0u);
+    EXPECT_EQ(g.options.appearance.textColourButton->defaultColor(), 0x00808080u);
+    EXPECT_EQ(g.options.sound.exportName->caption(), "party.wav");
+    EXPECT_EQ(g.options.gameplay.tabsToggle->caption(), "");
+    EXPECT_EQ(g.options.gameplay.lyricsToggle->caption(), "");
+    EXPECT_EQ(g.options.gameplay.oscilloscopeToggle->caption(), "X");
+    EXPECT_EQ(g.options.gameplay.timeToggle->caption(), "");
+    EXPECT_EQ(g.options.gameplay.videoSpeed->pos(), 37.0f);
+    EXPECT_EQ(g.options.gameplay.videoQuality->pos(), 3.5f);
+    EXPECT_EQ(g.options.appearance.transparency->pos(), 1.0f);
     // The new options come back with their labels, which are not stored.
-    EXPECT_EQ(g.DifficultyLabel->caption(), "Difficulty (Hard)");
-    EXPECT_EQ(g.MicDelayLabel->caption(), "Microphone delay (137 ms)");
-    EXPECT_EQ(g.GLLabel5->caption(), "Video Speed (37-Fps)");
-    EXPECT_EQ(g.GLLabel6->caption(), "Video Quality (High)");
-    EXPECT_EQ(g.GLLabel14->caption(), "Tab Transparenty (11%)");
+    EXPECT_EQ(g.options.gameplay.difficultyLabel->caption(), "Difficulty (Hard)");
+    EXPECT_EQ(g.options.sound.micDelayLabel->caption(), "Microphone delay (137 ms)");
+    EXPECT_EQ(g.options.gameplay.videoSpeedLabel->caption(), "Video Speed (37-Fps)");
+    EXPECT_EQ(g.options.gameplay.videoQualityLabel->caption(), "Video Quality (High)");
+    EXPECT_EQ(g.options.appearance.transparencyLabel->caption(), "Tab Transparenty (11%)");
     EXPECT_EQ(next->hallOfFame.entries(), (std::vector<std::string>{"852:red", "99:blue"}));
-    EXPECT_EQ(songOrderOf(g.SongOrder->caption()), songs::SongOrder::ByFolder);
+    EXPECT_EQ(songOrderOf(g.options.gameplay.songOrder->caption()), songs::SongOrder::ByFolder);
     EXPECT_TRUE(showsUnplayableSongs(g));
     EXPECT_EQ(next->songFolders,
               (std::vector<std::string>{"/media/karaoke", "/home/me/more songs"}));
@@ -208,8 +210,8 @@ TEST_F(FormStorageTest, NegativeFormVersionRestoresNothing) {
              "[Score.ListBox1_Items]\r\nCount=1\r\nItem0=10:x\r\n");
     auto run = start();
     run->storage.restore();
-    EXPECT_EQ(run->game.istabs->caption(), "X");
-    EXPECT_EQ(run->game.GLScrollbar3->pos(), 8.0f);
+    EXPECT_EQ(run->game.options.gameplay.tabsToggle->caption(), "X");
+    EXPECT_EQ(run->game.options.appearance.transparency->pos(), 8.0f);
     EXPECT_EQ(run->hallOfFame.count(), 0);
     EXPECT_TRUE(run->storage.restored());
 }
@@ -222,14 +224,15 @@ TEST_F(FormStorageTest, MalformedValuesGiveZeroOrKeepTheDesignValue) {
     auto run = start();
     run->storage.restore();
     const GameScene& g = run->game;
-    EXPECT_EQ(g.GLButton5->defaultColor(), 0u);
-    EXPECT_EQ(g.GLButton5->focusedColor(), 0xFFu);
-    EXPECT_EQ(g.GLButton6->defaultColor(), 0u);
-    EXPECT_EQ(g.GLButton6->focusedColor(), 0xFFFFFFu); // missing: the design value
-    EXPECT_EQ(g.GLScrollbar1->pos(), 91.0f);           // clamped to Max − PageSize + 1
-    EXPECT_EQ(g.GLScrollbar2->pos(), 1.0f);
-    EXPECT_EQ(g.GLScrollbar3->pos(), 8.0f);
-    EXPECT_EQ(g.istabs->caption(), "");
+    EXPECT_EQ(g.options.appearance.tabColourButton->defaultColor(), 0u);
+    EXPECT_EQ(g.options.appearance.tabColourButton->focusedColor(), 0xFFu);
+    EXPECT_EQ(g.options.appearance.actualTabColourButton->defaultColor(), 0u);
+    EXPECT_EQ(g.options.appearance.actualTabColourButton->focusedColor(),
+              0xFFFFFFu);                                   // missing: the design value
+    EXPECT_EQ(g.options.gameplay.videoSpeed->pos(), 91.0f); // clamped to Max − PageSize + 1
+    EXPECT_EQ(g.options.gameplay.videoQuality->pos(), 1.0f);
+    EXPECT_EQ(g.options.appearance.transparency->pos(), 8.0f);
+    EXPECT_EQ(g.options.gameplay.tabsToggle->caption(), "");
     // A count far beyond the keys cannot make the list grow without end.
     EXPECT_EQ(run->hallOfFame.entries(), (std::vector<std::string>{"", "5:a", "7:b"}));
 }
@@ -289,14 +292,14 @@ TEST_F(FormStorageTest, DecimalPointIsAFullStopWhateverTheLocale) {
     {
         auto run = start();
         run->storage.restore();
-        run->game.GLScrollbar2->setPos(2.5f);
+        run->game.options.gameplay.videoQuality->setPos(2.5f);
         run->storage.save();
     }
     auto next = start();
     next->storage.restore();
     std::setlocale(LC_ALL, saved.c_str());
     EXPECT_NE(readFile(file()).find("\r\nGLScrollbar2_Pos=2.5\r\n"), std::string::npos);
-    EXPECT_EQ(next->game.GLScrollbar2->pos(), 2.5f);
+    EXPECT_EQ(next->game.options.gameplay.videoQuality->pos(), 2.5f);
 }
 
 } // namespace

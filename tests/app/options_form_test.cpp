@@ -10,6 +10,7 @@
 
 using namespace cantorix;
 using namespace cantorix::app;
+using namespace cantorix::scene;
 
 namespace {
 
@@ -30,11 +31,11 @@ TEST(OptionLabelsTest, FollowTheRoundedPosition) {
 
 class OptionsFormTest : public ::testing::Test {
 protected:
-    OptionsFormTest() { game.GLForm2->setVisible(true); }
+    OptionsFormTest() { game.options.form->setVisible(true); }
     // A left click in viewer pixels on the song selection's root.
     void clickAt(int x, int y) {
-        game.Root1->mouseDown(scene::TMouseButton::mbLeft, x, y);
-        game.Root1->mouseUp(scene::TMouseButton::mbLeft, x, y);
+        game.selection.guiRoot->mouseDown(scene::TMouseButton::mbLeft, x, y);
+        game.selection.guiRoot->mouseUp(scene::TMouseButton::mbLeft, x, y);
     }
     void click(const TGLBaseControl& control) {
         const RectI r = control.globalRect();
@@ -46,7 +47,8 @@ protected:
         clickAt(knob.right + 2, (knob.top + knob.bottom) / 2);
     }
     void showPage(TGLPanel& page) {
-        for (TGLPanel* p : {game.Menu1, game.Menu2, game.Menu3})
+        for (TGLPanel* p :
+             {game.options.gameplay.page, game.options.sound.page, game.options.appearance.page})
             p->setVisible(p == &page);
     }
 
@@ -56,60 +58,62 @@ protected:
 };
 
 TEST_F(OptionsFormTest, ControlsSitWhereTheFormPlacesThem) {
-    EXPECT_EQ(game.istabs->globalRect(), (RectI{620, 215, 660, 255}));
-    EXPECT_EQ(game.GLButton3->globalRect(), (RectI{620, 365, 660, 405}));
-    EXPECT_EQ(game.GLScrollbar2->globalRect(), (RectI{420, 525, 660, 555}));
-    EXPECT_EQ(game.GLButton4->globalRect(), (RectI{620, 285, 660, 325}));
-    EXPECT_EQ(game.GLEdit1->globalRect(), (RectI{420, 375, 660, 405}));
-    EXPECT_EQ(game.GLButton11->globalRect(), (RectI{620, 365, 660, 405}));
-    EXPECT_EQ(game.GLScrollbar3->globalRect(), (RectI{420, 455, 660, 485}));
-    EXPECT_EQ(game.GLLabel14->globalRect().top, 410);
-    EXPECT_EQ(game.GLLabel14->caption(), "Tab Transparenty (18%)");
-    EXPECT_EQ(game.GLLabel6->caption(), "Video quality");
-    EXPECT_EQ(game.GLEdit1->caption(), "Mysong.wav");
-    EXPECT_EQ(game.ShowUnplayable->globalRect(), (RectI{620, 505, 660, 545}));
+    EXPECT_EQ(game.options.gameplay.tabsToggle->globalRect(), (RectI{620, 215, 660, 255}));
+    EXPECT_EQ(game.options.gameplay.timeToggle->globalRect(), (RectI{620, 365, 660, 405}));
+    EXPECT_EQ(game.options.gameplay.videoQuality->globalRect(), (RectI{420, 525, 660, 555}));
+    EXPECT_EQ(game.options.sound.recordToggle->globalRect(), (RectI{620, 285, 660, 325}));
+    EXPECT_EQ(game.options.sound.exportName->globalRect(), (RectI{420, 375, 660, 405}));
+    EXPECT_EQ(game.options.appearance.textColourButton->globalRect(), (RectI{620, 365, 660, 405}));
+    EXPECT_EQ(game.options.appearance.transparency->globalRect(), (RectI{420, 455, 660, 485}));
+    EXPECT_EQ(game.options.appearance.transparencyLabel->globalRect().top, 410);
+    EXPECT_EQ(game.options.appearance.transparencyLabel->caption(), "Tab Transparenty (18%)");
+    EXPECT_EQ(game.options.gameplay.videoQualityLabel->caption(), "Video quality");
+    EXPECT_EQ(game.options.sound.exportName->caption(), "Mysong.wav");
+    EXPECT_EQ(game.options.appearance.showUnplayable->globalRect(), (RectI{620, 505, 660, 545}));
     // Inside its page, so a click reaches it.
-    EXPECT_LE(game.ShowUnplayable->globalRect().bottom, game.Menu3->globalRect().bottom);
+    EXPECT_LE(game.options.appearance.showUnplayable->globalRect().bottom,
+              game.options.appearance.page->globalRect().bottom);
 }
 
 TEST_F(OptionsFormTest, TogglesSwitchBetweenXAndEmpty) {
-    click(*game.istabs);
-    EXPECT_EQ(game.istabs->caption(), "");
-    click(*game.istabs);
-    EXPECT_EQ(game.istabs->caption(), "X");
-    showPage(*game.Menu2);
-    click(*game.GLButton4);
-    EXPECT_EQ(game.GLButton4->caption(), "");
-    game.GLButton2->setCaption("x"); // anything but "X" counts as off and turns on
-    istabsButtonClick(*game.GLButton2);
-    EXPECT_EQ(game.GLButton2->caption(), "X");
+    click(*game.options.gameplay.tabsToggle);
+    EXPECT_EQ(game.options.gameplay.tabsToggle->caption(), "");
+    click(*game.options.gameplay.tabsToggle);
+    EXPECT_EQ(game.options.gameplay.tabsToggle->caption(), "X");
+    showPage(*game.options.sound.page);
+    click(*game.options.sound.recordToggle);
+    EXPECT_EQ(game.options.sound.recordToggle->caption(), "");
+    game.options.gameplay.oscilloscopeToggle->setCaption(
+        "x"); // anything but "X" counts as off and turns on
+    toggleClick(*game.options.gameplay.oscilloscopeToggle);
+    EXPECT_EQ(game.options.gameplay.oscilloscopeToggle->caption(), "X");
     // Songs that cannot be played are hidden until the player asks for them.
-    showPage(*game.Menu3);
+    showPage(*game.options.appearance.page);
     EXPECT_FALSE(showsUnplayableSongs(game));
-    click(*game.ShowUnplayable);
+    click(*game.options.appearance.showUnplayable);
     EXPECT_TRUE(showsUnplayableSongs(game));
-    click(*game.ShowUnplayable);
+    click(*game.options.appearance.showUnplayable);
     EXPECT_FALSE(showsUnplayableSongs(game));
 }
 
 TEST_F(OptionsFormTest, ScrollbarPagesMoveTheLabels) {
-    pageUp(*game.GLScrollbar2);
-    EXPECT_EQ(game.GLScrollbar2->pos(), 2.5f);
-    EXPECT_EQ(game.GLLabel6->caption(), "Video Quality (Low)");
-    pageUp(*game.GLScrollbar2);
-    EXPECT_EQ(game.GLScrollbar2->pos(), 3.5f); // the end of the bar
-    EXPECT_EQ(game.GLLabel6->caption(), "Video Quality (High)");
+    pageUp(*game.options.gameplay.videoQuality);
+    EXPECT_EQ(game.options.gameplay.videoQuality->pos(), 2.5f);
+    EXPECT_EQ(game.options.gameplay.videoQualityLabel->caption(), "Video Quality (Low)");
+    pageUp(*game.options.gameplay.videoQuality);
+    EXPECT_EQ(game.options.gameplay.videoQuality->pos(), 3.5f); // the end of the bar
+    EXPECT_EQ(game.options.gameplay.videoQualityLabel->caption(), "Video Quality (High)");
 
-    pageUp(*game.GLScrollbar1);
-    EXPECT_EQ(game.GLLabel5->caption(), "Video Speed (11-Fps)");
-    game.GLScrollbar1->setPos(1);
-    EXPECT_EQ(game.GLLabel5->caption(), "Video Speed (0-Auto Fps)");
+    pageUp(*game.options.gameplay.videoSpeed);
+    EXPECT_EQ(game.options.gameplay.videoSpeedLabel->caption(), "Video Speed (11-Fps)");
+    game.options.gameplay.videoSpeed->setPos(1);
+    EXPECT_EQ(game.options.gameplay.videoSpeedLabel->caption(), "Video Speed (0-Auto Fps)");
 
-    showPage(*game.Menu3);
-    pageUp(*game.GLScrollbar3);
-    EXPECT_EQ(game.GLLabel14->caption(), "Tab Transparenty (28%)");
-    game.GLScrollbar3->setPos(500);
-    EXPECT_EQ(game.GLLabel14->caption(), "Tab Transparenty (100%)");
+    showPage(*game.options.appearance.page);
+    pageUp(*game.options.appearance.transparency);
+    EXPECT_EQ(game.options.appearance.transparencyLabel->caption(), "Tab Transparenty (28%)");
+    game.options.appearance.transparency->setPos(500);
+    EXPECT_EQ(game.options.appearance.transparencyLabel->caption(), "Tab Transparenty (100%)");
 }
 
 TEST_F(OptionsFormTest, SessionReadsTheControls) {
@@ -121,16 +125,17 @@ TEST_F(OptionsFormTest, SessionReadsTheControls) {
     EXPECT_EQ(o.videoQuality, 1);
     EXPECT_EQ(o.exportFileName, "Mysong.wav");
 
-    game.GLButton1->setCaption("");
-    game.GLButton3->setCaption(" X");
-    game.GLButton5->setDefaultColor(0x102030);
-    game.GLButton6->setDefaultColor(0x405060);
-    game.GLButton11->setDefaultColor(0x708090);
-    game.GLButton11->setFocusedColor(0x0000FF); // the focused colour is not what is read
-    game.GLScrollbar3->setPos(2.5f);
-    game.GLScrollbar2->setPos(2.5f);
-    game.GLScrollbar1->setPos(24.5f);
-    game.GLEdit1->setCaption("duet.mp3");
+    game.options.gameplay.lyricsToggle->setCaption("");
+    game.options.gameplay.timeToggle->setCaption(" X");
+    game.options.appearance.tabColourButton->setDefaultColor(0x102030);
+    game.options.appearance.actualTabColourButton->setDefaultColor(0x405060);
+    game.options.appearance.textColourButton->setDefaultColor(0x708090);
+    game.options.appearance.textColourButton->setFocusedColor(
+        0x0000FF); // the focused colour is not what is read
+    game.options.appearance.transparency->setPos(2.5f);
+    game.options.gameplay.videoQuality->setPos(2.5f);
+    game.options.gameplay.videoSpeed->setPos(24.5f);
+    game.options.sound.exportName->setCaption("duet.mp3");
     o = readSessionOptions(game);
     EXPECT_TRUE(o.showTabs);
     EXPECT_FALSE(o.showLyrics);
@@ -155,17 +160,17 @@ TEST_F(OptionsFormTest, ColourDialogStartsFromTheLastColourChosen) {
         answers.erase(answers.begin());
         return answer;
     });
-    showPage(*game.Menu3);
-    click(*game.GLButton5);
-    click(*game.GLButton6); // cancelled
-    click(*game.GLButton11);
+    showPage(*game.options.appearance.page);
+    click(*game.options.appearance.tabColourButton);
+    click(*game.options.appearance.actualTabColourButton); // cancelled
+    click(*game.options.appearance.textColourButton);
     EXPECT_EQ(initials, (std::vector<TColor>{clBlack, 0x0000FF, 0x0000FF}));
-    EXPECT_EQ(game.GLButton5->defaultColor(), 0x0000FFu);
-    EXPECT_EQ(game.GLButton5->focusedColor(), 0x0000FFu);
-    EXPECT_EQ(game.GLButton6->defaultColor(), clWhite);
-    EXPECT_EQ(game.GLButton11->focusedColor(), 0xFF0000u);
+    EXPECT_EQ(game.options.appearance.tabColourButton->defaultColor(), 0x0000FFu);
+    EXPECT_EQ(game.options.appearance.tabColourButton->focusedColor(), 0x0000FFu);
+    EXPECT_EQ(game.options.appearance.actualTabColourButton->defaultColor(), clWhite);
+    EXPECT_EQ(game.options.appearance.textColourButton->focusedColor(), 0xFF0000u);
     EXPECT_EQ(form.dialogColour(), 0xFF0000u);
-    EXPECT_FALSE(game.GLButton5->pressed());
+    EXPECT_FALSE(game.options.appearance.tabColourButton->pressed());
 }
 
 TEST(ConfigDirectoryTest, CommandLineThenXdgThenHome) {
@@ -202,8 +207,8 @@ public:
 };
 
 TEST_F(OptionsFormTest, DifficultyAndMicrophoneDelayFollowTheirBars) {
-    EXPECT_EQ(game.DifficultyLabel->caption(), "Difficulty (Medium)");
-    EXPECT_EQ(game.MicDelayLabel->caption(), "Microphone delay (0 ms)");
+    EXPECT_EQ(game.options.gameplay.difficultyLabel->caption(), "Difficulty (Medium)");
+    EXPECT_EQ(game.options.sound.micDelayLabel->caption(), "Microphone delay (0 ms)");
     SessionOptions o = readSessionOptions(game);
     EXPECT_EQ(o.difficulty, session::Difficulty::Medium);
     EXPECT_EQ(o.micDelayMs, 0);
@@ -212,18 +217,22 @@ TEST_F(OptionsFormTest, DifficultyAndMicrophoneDelayFollowTheirBars) {
         return inner.left >= outer.left && inner.right <= outer.right && inner.top >= outer.top &&
                inner.bottom <= outer.bottom;
     };
-    EXPECT_TRUE(inside(game.Menu1->globalRect(), game.Difficulty->globalRect()));
-    EXPECT_TRUE(inside(game.Menu2->globalRect(), game.Calibrate->globalRect()));
-    EXPECT_EQ(game.Calibrate->globalRect().top, game.MicDelay->globalRect().top);
-    EXPECT_LT(game.MicDelay->globalRect().right, game.Calibrate->globalRect().left);
+    EXPECT_TRUE(inside(game.options.gameplay.page->globalRect(),
+                       game.options.gameplay.difficulty->globalRect()));
+    EXPECT_TRUE(inside(game.options.sound.page->globalRect(),
+                       game.options.sound.calibrateButton->globalRect()));
+    EXPECT_EQ(game.options.sound.calibrateButton->globalRect().top,
+              game.options.sound.micDelay->globalRect().top);
+    EXPECT_LT(game.options.sound.micDelay->globalRect().right,
+              game.options.sound.calibrateButton->globalRect().left);
 
-    pageUp(*game.Difficulty);
-    EXPECT_EQ(game.DifficultyLabel->caption(), "Difficulty (Hard)");
-    game.Difficulty->setPos(0);
-    EXPECT_EQ(game.DifficultyLabel->caption(), "Difficulty (Easy)");
-    game.MicDelay->setPos(612.4f);
-    EXPECT_EQ(game.MicDelayLabel->caption(), "Microphone delay (500 ms)");
-    game.MicDelay->setPos(87.5f);
+    pageUp(*game.options.gameplay.difficulty);
+    EXPECT_EQ(game.options.gameplay.difficultyLabel->caption(), "Difficulty (Hard)");
+    game.options.gameplay.difficulty->setPos(0);
+    EXPECT_EQ(game.options.gameplay.difficultyLabel->caption(), "Difficulty (Easy)");
+    game.options.sound.micDelay->setPos(612.4f);
+    EXPECT_EQ(game.options.sound.micDelayLabel->caption(), "Microphone delay (500 ms)");
+    game.options.sound.micDelay->setPos(87.5f);
     o = readSessionOptions(game);
     EXPECT_EQ(o.difficulty, session::Difficulty::Easy);
     EXPECT_EQ(o.micDelayMs, 88);
@@ -240,24 +249,24 @@ TEST_F(OptionsFormTest, CalibrateSetsTheMeasuredDelayOrSaysNoClickWasHeard) {
     const auto calibrateWith = [&](session::ClickPlayer* player) {
         told.clear();
         form.setClickPlayer(player);
-        click(*game.Calibrate);
+        click(*game.options.sound.calibrateButton);
         for (int i = 0; i < 1000 && form.calibrating(); ++i)
             form.calibrationStep();
         EXPECT_FALSE(form.calibrating());
-        EXPECT_EQ(game.Calibrate->caption(), "Calibrate");
+        EXPECT_EQ(game.options.sound.calibrateButton->caption(), "Calibrate");
     };
-    showPage(*game.Menu2);
+    showPage(*game.options.sound.page);
 
     session::testing::LoopbackClickPlayer loopback(137, 0.3f, 0.02f);
     calibrateWith(&loopback);
-    EXPECT_EQ(game.MicDelay->pos(), 137.0f);
+    EXPECT_EQ(game.options.sound.micDelay->pos(), 137.0f);
     ASSERT_EQ(told.size(), 1u);
     EXPECT_EQ(told[0], "The microphone delay is now 137 ms.");
     EXPECT_EQ(quiet, (std::vector<bool>{true, false}));
 
     session::testing::LoopbackClickPlayer headphones(137, 0.0f, 0.02f);
     calibrateWith(&headphones);
-    EXPECT_EQ(game.MicDelay->pos(), 137.0f);
+    EXPECT_EQ(game.options.sound.micDelay->pos(), 137.0f);
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("No click was heard"), std::string::npos) << told[0];
     EXPECT_NE(told[0].find("stays at 137 ms"), std::string::npos) << told[0];
@@ -268,7 +277,7 @@ TEST_F(OptionsFormTest, CalibrateSetsTheMeasuredDelayOrSaysNoClickWasHeard) {
     EXPECT_NE(told[0].find("Device unavailable"), std::string::npos) << told[0];
     calibrateWith(nullptr);
     ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(game.MicDelay->pos(), 137.0f);
+    EXPECT_EQ(game.options.sound.micDelay->pos(), 137.0f);
     EXPECT_EQ(quiet.size(), 6u); // every round that started was quieted and ended
 }
 

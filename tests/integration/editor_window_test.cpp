@@ -5,8 +5,8 @@
 #include "app/side_windows.h"
 #include "game_window_fixture.h"
 #include "midi/midi_bytes.h"
-#include "platform/midi_timer_thread.h"
-#include "platform/system_midi_outputs.h"
+#include "platform/midi/midi_timer_thread.h"
+#include "platform/midi/system_midi_outputs.h"
 #include "songs/song_file.h"
 
 #include <QAction>
@@ -25,20 +25,20 @@ namespace fs = std::filesystem;
 
 class EditorWindowTest : public cantorix::testing::GameWindowTest {
 protected:
-    app::TForm1& startEditor() {
-        m_form = std::make_unique<app::TForm1>(app::AppServices{m_root,
-                                                                *m_pictures,
-                                                                m_glyphs,
-                                                                m_clock,
-                                                                m_player,
-                                                                *m_covers,
-                                                                *m_capture,
-                                                                m_recorderInput,
-                                                                m_captureError,
-                                                                nullptr,
-                                                                {},
-                                                                &m_midiOutputs,
-                                                                &m_midiTimer});
+    app::MainWindow& startEditor() {
+        m_form = std::make_unique<app::MainWindow>(app::AppServices{m_root,
+                                                                    *m_pictures,
+                                                                    m_glyphs,
+                                                                    m_clock,
+                                                                    m_player,
+                                                                    *m_covers,
+                                                                    *m_capture,
+                                                                    m_recorderInput,
+                                                                    m_captureError,
+                                                                    nullptr,
+                                                                    {},
+                                                                    &m_midiOutputs,
+                                                                    &m_midiTimer});
         m_form->setSideWindows(nullptr, &m_videoEditor, &m_lyricViewer);
         m_form->show();
         EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
@@ -80,11 +80,11 @@ protected:
 };
 
 TEST_F(EditorWindowTest, MidiTrackBecomesASongTheGameReads) {
-    app::TForm1& form = startEditor();
+    app::MainWindow& form = startEditor();
     app::GameScene& g = form.game();
-    const editor::EditorControls& e = g.editorControls;
-    click(*g.Editor);
-    ASSERT_EQ(g.Root5->tag(), 1);
+    const editor::EditorControls& e = g.editorScreen.controls;
+    click(*g.selection.editorButton);
+    ASSERT_EQ(g.editorScreen.guiRoot->tag(), 1);
 
     const std::string midiPath = writeMidi();
     form.editor().setOpenFile(

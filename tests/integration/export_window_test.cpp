@@ -5,9 +5,9 @@
 #include "app/export_save.h"
 #include "audio/export_window.h"
 #include "game_window_fixture.h"
-#include "platform/codec_manager.h"
-#include "platform/silent_input.h"
-#include "platform/wav_file_input.h"
+#include "platform/media/codec_manager.h"
+#include "platform/sound_input/silent_input.h"
+#include "platform/sound_input/wav_file_input.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -126,16 +126,16 @@ protected:
         } else {
             m_input = std::make_unique<platform::SilentInput>(m_capture.hub());
         }
-        m_form = std::make_unique<app::TForm1>(services);
+        m_form = std::make_unique<app::MainWindow>(services);
         m_form->show();
         ASSERT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
         m_export = std::make_unique<audio::ExportWindow>(m_codecs, m_root);
         m_form->session().setExportWindow(m_export.get());
-        click(*m_form->game().Start);
-        ASSERT_TRUE(m_form->game().Singing->visible());
+        click(*m_form->game().selection.startButton);
+        ASSERT_TRUE(m_form->game().singing.group->visible());
         ASSERT_TRUE(waitUntil([&] { return m_player.position() >= singMs; }, 60000));
         QTest::keyClick(m_form->viewer(), Qt::Key_Escape);
-        ASSERT_TRUE(m_form->game().Scorepage->visible());
+        ASSERT_TRUE(m_form->game().scorePage.group->visible());
     }
     void click(const scene::TGLBaseControl& control) {
         const scene::RectI r = control.globalRect();
@@ -159,7 +159,7 @@ protected:
     cantorix::testing::WallClock m_clock;
     platform::CodecManager m_codecs;
     std::unique_ptr<audio::ExportWindow> m_export;
-    std::unique_ptr<app::TForm1> m_form;
+    std::unique_ptr<app::MainWindow> m_form;
 };
 
 TEST_F(ExportWindowTest, SavedPerformanceIsTheSongMixedWithTheVoice) {
@@ -171,7 +171,7 @@ TEST_F(ExportWindowTest, SavedPerformanceIsTheSongMixedWithTheVoice) {
         proposed = name;
         return std::optional<fs::path>(chosen);
     });
-    click(*m_form->game().GLButton8);
+    click(*m_form->game().scorePage.saveButton);
     EXPECT_EQ(proposed, app::proposedExportName(m_form->session().exportFileName()));
     EXPECT_EQ(fs::path(proposed).extension(), ".mp3");
     ASSERT_TRUE(waitUntil([&] { return !m_export->converting(); }, 30000));
@@ -179,7 +179,7 @@ TEST_F(ExportWindowTest, SavedPerformanceIsTheSongMixedWithTheVoice) {
     EXPECT_EQ(m_export->statusLabel->text(), "Converted");
     EXPECT_EQ(m_export->progressBar->value(), 0);
     // Confirming leaves the score page on screen.
-    EXPECT_TRUE(m_form->game().Scorepage->visible());
+    EXPECT_TRUE(m_form->game().scorePage.group->visible());
 
     const std::string streams = run("ffprobe -v error -show_streams " + quote(chosen));
     EXPECT_NE(streams.find("codec_name=mp3\n"), std::string::npos) << streams;
@@ -220,10 +220,10 @@ TEST_F(ExportWindowTest, CancelledDialogGoesBackAndWritesNothing) {
         asked = true;
         return std::optional<fs::path>();
     });
-    click(*m_form->game().GLButton8);
+    click(*m_form->game().scorePage.saveButton);
     EXPECT_TRUE(asked);
-    EXPECT_TRUE(m_form->game().Firstpage->visible());
-    EXPECT_EQ(m_form->game().Root1->tag(), 1);
+    EXPECT_TRUE(m_form->game().selection.group->visible());
+    EXPECT_EQ(m_form->game().selection.guiRoot->tag(), 1);
     EXPECT_FALSE(m_export->isVisible());
     QTest::qWait(700);
     EXPECT_FALSE(fs::exists(m_root / "data/buffer/buf.wav"));

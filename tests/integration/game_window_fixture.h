@@ -3,11 +3,11 @@
 // picture loading, fonts, OpenGL viewer, silent microphone and null sound output.
 
 #include "app/main_window.h"
-#include "platform/audio_output.h"
-#include "platform/capture_factory.h"
-#include "platform/capture_wave_in.h"
-#include "platform/file_media_player.h"
-#include "platform/jpeg_decoder.h"
+#include "platform/media/file_media_player.h"
+#include "platform/pictures/jpeg_decoder.h"
+#include "platform/sound_input/capture_factory.h"
+#include "platform/sound_input/capture_wave_in.h"
+#include "platform/sound_output/audio_output.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
 #include "scene/render/scene_viewer.h"
@@ -77,15 +77,15 @@ protected:
         std::filesystem::remove_all(m_root);
     }
     // Creates and shows the window; the deferred start follows in the event loop.
-    app::TForm1& start() {
-        m_form = std::make_unique<app::TForm1>(
+    app::MainWindow& start() {
+        m_form = std::make_unique<app::MainWindow>(
             app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers,
                              *m_capture, m_recorderInput, m_captureError});
         m_form->show();
         return *m_form;
     }
     // Shows the window and waits until the scene is on screen.
-    app::TForm1& startAndWait() {
+    app::MainWindow& startAndWait() {
         start();
         EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
         return *m_form;
@@ -101,7 +101,7 @@ protected:
     std::string m_captureError;
     scene::render::QtGlyphRasterizer m_glyphs;
     WallClock m_clock;
-    std::unique_ptr<app::TForm1> m_form;
+    std::unique_ptr<app::MainWindow> m_form;
 };
 
 } // namespace cantorix::testing

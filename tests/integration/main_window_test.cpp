@@ -23,7 +23,7 @@ using cantorix::testing::waitUntil;
 TEST_F(MainWindowTest, SplashGivesWayToTheSceneAfterTheFirstFrame) {
     QElapsedTimer sinceCreate;
     sinceCreate.start();
-    app::TForm1& form = start();
+    app::MainWindow& form = start();
     EXPECT_EQ(form.windowTitle(), "..:Cantorix:..");
     EXPECT_FALSE(form.terminationRequested());
     // Until the deferred start has run, only the white splash covers the client area.
@@ -36,7 +36,7 @@ TEST_F(MainWindowTest, SplashGivesWayToTheSceneAfterTheFirstFrame) {
 
     EXPECT_TRUE(form.viewer()->isVisible());
     EXPECT_EQ(form.viewer()->size(), QSize(766, 729));
-    EXPECT_EQ(form.game().Pointtext->text(), "P-0");
+    EXPECT_EQ(form.game().singing.pointsText->text(), "P-0");
     const QImage shot = form.viewer()->grabFramebuffer();
     // The background picture, not the white splash and not an empty black frame.
     const QColor corner = shot.pixelColor(20, 700);
@@ -45,27 +45,27 @@ TEST_F(MainWindowTest, SplashGivesWayToTheSceneAfterTheFirstFrame) {
 }
 
 TEST_F(MainWindowTest, MenuFollowsTheInteractiveScreen) {
-    app::TForm1& form = start();
+    app::MainWindow& form = start();
     ASSERT_TRUE(waitUntil([&] { return !form.loadingPanel()->isVisible(); }));
-    ASSERT_TRUE(waitUntil([&] { return form.Options1->isEnabled(); }));
-    EXPECT_TRUE(form.Scores1->isEnabled());
-    EXPECT_TRUE(form.EditVideo1->isEnabled());
-    EXPECT_TRUE(form.LyricsEditor1->isEnabled());
+    ASSERT_TRUE(waitUntil([&] { return form.optionsAction->isEnabled(); }));
+    EXPECT_TRUE(form.scoresAction->isEnabled());
+    EXPECT_TRUE(form.editVideoAction->isEnabled());
+    EXPECT_TRUE(form.editorAction->isEnabled());
 
     // A session or the score page takes the interactive tag: the four items grey out.
-    form.game().Root1->setTag(0);
-    form.game().root2->setTag(1);
-    ASSERT_TRUE(waitUntil([&] { return !form.Options1->isEnabled(); }));
-    EXPECT_FALSE(form.Scores1->isEnabled());
-    EXPECT_FALSE(form.EditVideo1->isEnabled());
-    EXPECT_FALSE(form.LyricsEditor1->isEnabled());
-    EXPECT_TRUE(form.Close1->isEnabled());
-    EXPECT_TRUE(form.About1->isEnabled());
+    form.game().selection.guiRoot->setTag(0);
+    form.game().scorePage.guiRoot->setTag(1);
+    ASSERT_TRUE(waitUntil([&] { return !form.optionsAction->isEnabled(); }));
+    EXPECT_FALSE(form.scoresAction->isEnabled());
+    EXPECT_FALSE(form.editVideoAction->isEnabled());
+    EXPECT_FALSE(form.editorAction->isEnabled());
+    EXPECT_TRUE(form.closeAction->isEnabled());
+    EXPECT_TRUE(form.aboutAction->isEnabled());
 
     // The hall of fame counts as a menu screen again.
-    form.game().root2->setTag(0);
-    form.game().Root4->setTag(1);
-    ASSERT_TRUE(waitUntil([&] { return form.Options1->isEnabled(); }));
+    form.game().scorePage.guiRoot->setTag(0);
+    form.game().hallOfFamePage.guiRoot->setTag(1);
+    ASSERT_TRUE(waitUntil([&] { return form.optionsAction->isEnabled(); }));
 }
 
 TEST_F(MainWindowTest, ArrowStepsToTheNextSongAndPlaysItsPreview) {
@@ -83,20 +83,20 @@ TEST_F(MainWindowTest, ArrowStepsToTheNextSongAndPlaysItsPreview) {
     for (int i = 0; i < 4; ++i)
         fs::create_directory_symlink(folders[i], m_root / "songs" / ("Song " + std::to_string(i)));
 
-    app::TForm1& form = start();
+    app::MainWindow& form = start();
     ASSERT_TRUE(waitUntil([&] { return !form.loadingPanel()->isVisible(); }));
     EXPECT_EQ(form.songList().itemIndex(), 2);
-    const std::string firstTitle = form.game().Title->text();
+    const std::string firstTitle = form.game().selection.title->text();
     EXPECT_FALSE(firstTitle.empty());
     ASSERT_TRUE(waitUntil([&] { return m_player.position() > 0; }))
         << "the first preview never played";
 
-    const scene::RectI arrow = form.game().RightArrow->globalRect();
+    const scene::RectI arrow = form.game().selection.nextButton->globalRect();
     QTest::mouseClick(form.viewer(), Qt::LeftButton, {},
                       QPoint((arrow.left + arrow.right) / 2, (arrow.top + arrow.bottom) / 2));
     EXPECT_EQ(form.songList().itemIndex(), 3);
-    EXPECT_NE(form.game().Title->text(), firstTitle);
-    EXPECT_EQ(form.game().Cover->tag(), 1);
+    EXPECT_NE(form.game().selection.title->text(), firstTitle);
+    EXPECT_EQ(form.game().selection.cover->tag(), 1);
     // The preview starts somewhere in the first half and moves on at the pace of real time.
     const std::int64_t from = m_player.position();
     EXPECT_LT(from, m_player.length() / 2 + 100);
@@ -104,10 +104,11 @@ TEST_F(MainWindowTest, ArrowStepsToTheNextSongAndPlaysItsPreview) {
     EXPECT_GT(m_player.position(), from + 150);
     // A song's own cover replaces the shared fallback once decoded (the song before has a JPEG
     // one, which is all this window's cover loader reads).
-    const scene::RectI back = form.game().Leftarrow->globalRect();
+    const scene::RectI back = form.game().selection.previousButton->globalRect();
     QTest::mouseClick(form.viewer(), Qt::LeftButton, {},
                       QPoint((back.left + back.right) / 2, (back.top + back.bottom) / 2));
-    EXPECT_TRUE(waitUntil([&] { return form.game().Cover->material().name != "c-fallback"; }));
+    EXPECT_TRUE(
+        waitUntil([&] { return form.game().selection.cover->material().name != "c-fallback"; }));
 }
 
 // A WAV file of one tone, 16-bit mono PCM.
@@ -141,7 +142,7 @@ TEST_F(MainWindowTest, TheGameListensFromStartUpOnAndTheMicFileWaitsForASession)
     ASSERT_EQ(mic.error, "");
     ASSERT_NE(mic.sessionInput, nullptr);
     m_capture = std::move(mic.service);
-    app::TForm1& form = start();
+    app::MainWindow& form = start();
     ASSERT_TRUE(
         waitUntil([&] { return form.sound() != nullptr && form.sound()->sampleCount() > 0; }));
     QTest::qWait(400);
@@ -175,14 +176,14 @@ TEST_F(MainWindowTest, EmptySongsDirectoryStopsBeforeTheDeferredStart) {
                 w->close();
     });
     closer.start(50);
-    app::TForm1& form = start();
+    app::MainWindow& form = start();
     EXPECT_TRUE(form.terminationRequested());
     QTest::qWait(300);
     EXPECT_FALSE(form.started());
 }
 
 TEST(AboutBoxTest, LinkLightsUpUnderTheMouse) {
-    app::Taboutform about{QImage(49, 41, QImage::Format_RGB32)};
+    app::AboutBox about{QImage(49, 41, QImage::Format_RGB32)};
     EXPECT_EQ(about.windowTitle(), "    Cantorix");
     EXPECT_EQ(about.size(), QSize(199, 134));
     app::TLabelURL* link = about.link();

@@ -4,7 +4,7 @@
 #include "app/error_guard.h"
 #include "fakes/file_bytes.h"
 #include "game_window_fixture.h"
-#include "platform/ini_profile_file.h"
+#include "platform/storage/ini_profile_file.h"
 
 #include <fstream>
 #include <sstream>
@@ -25,10 +25,10 @@ QPoint centreOf(const scene::TGLBaseControl& control) {
 class OptionsWindowTest : public cantorix::testing::GameWindowTest {
 protected:
     // A start of the game whose Score.ini lives in the test's configuration folder.
-    app::TForm1& startWithConfig() {
+    app::MainWindow& startWithConfig() {
         m_form.reset();
         m_ini = std::make_unique<platform::IniProfileFile>(scoreIni());
-        m_form = std::make_unique<app::TForm1>(
+        m_form = std::make_unique<app::MainWindow>(
             app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers,
                              *m_capture, m_recorderInput, m_captureError, m_ini.get()});
         m_form->show();
@@ -45,8 +45,9 @@ protected:
     void key(Qt::Key k) { QTest::keyClick(m_form->viewer(), k); }
     // Runs Submit as its click does; the score page need not be on show for that.
     void submit(app::GameScene& g, const std::string& name) {
-        g.GLEdit2->setCaption(name);
-        scene::TGLButton::NotifyEvent(g.GLButton7->onButtonClick)(*g.GLButton7);
+        g.scorePage.playerName->setCaption(name);
+        scene::TGLButton::NotifyEvent(g.scorePage.submitButton->onButtonClick)(
+            *g.scorePage.submitButton);
     }
 
     std::unique_ptr<platform::IniProfileFile> m_ini;
@@ -54,32 +55,32 @@ protected:
 
 TEST_F(OptionsWindowTest, OptionsChangedWithClicksComeBackAfterARestart) {
     {
-        app::TForm1& form = startWithConfig();
+        app::MainWindow& form = startWithConfig();
         app::GameScene& g = form.game();
-        EXPECT_EQ(g.GLLabel14->caption(), "Tab Transparenty (18%)");
-        click(*g.Options);
-        ASSERT_TRUE(g.Menu1->visible());
-        click(*g.istabs);
-        click(*g.GLButton2);
-        pageUp(*g.GLScrollbar2);
-        EXPECT_EQ(g.GLLabel6->caption(), "Video Quality (Low)");
+        EXPECT_EQ(g.options.appearance.transparencyLabel->caption(), "Tab Transparenty (18%)");
+        click(*g.selection.optionsButton);
+        ASSERT_TRUE(g.options.gameplay.page->visible());
+        click(*g.options.gameplay.tabsToggle);
+        click(*g.options.gameplay.oscilloscopeToggle);
+        pageUp(*g.options.gameplay.videoQuality);
+        EXPECT_EQ(g.options.gameplay.videoQualityLabel->caption(), "Video Quality (Low)");
 
-        click(*g.Soundbtn);
-        click(*g.GLEdit1);
+        click(*g.options.soundButton);
+        click(*g.options.sound.exportName);
         key(Qt::Key_End);
         for (int i = 0; i < 4; ++i)
             key(Qt::Key_Backspace);
         QTest::keyClicks(m_form->viewer(), ".mp3");
-        EXPECT_EQ(g.GLEdit1->caption(), "Mysong.mp3");
+        EXPECT_EQ(g.options.sound.exportName->caption(), "Mysong.mp3");
 
-        click(*g.Apperance);
+        click(*g.options.appearanceButton);
         std::vector<scene::TColor> initials;
         form.options().setColourChooser([&](scene::TColor initial) {
             initials.push_back(initial);
             return std::optional<scene::TColor>(0x0000FF);
         });
-        click(*g.GLButton5);
-        click(*g.GLButton11);
+        click(*g.options.appearance.tabColourButton);
+        click(*g.options.appearance.textColourButton);
         EXPECT_EQ(initials, (std::vector<scene::TColor>{scene::clBlack, 0x0000FF}));
         // The button's "II" shows the colour chosen (0x0000FF is red), the others stay white.
         QTest::qWait(100);
@@ -94,10 +95,10 @@ TEST_F(OptionsWindowTest, OptionsChangedWithClicksComeBackAfterARestart) {
                 }
             return false;
         };
-        EXPECT_TRUE(hasRed(*g.GLButton5));
-        EXPECT_FALSE(hasRed(*g.GLButton6));
-        pageUp(*g.GLScrollbar3);
-        EXPECT_EQ(g.GLLabel14->caption(), "Tab Transparenty (28%)");
+        EXPECT_TRUE(hasRed(*g.options.appearance.tabColourButton));
+        EXPECT_FALSE(hasRed(*g.options.appearance.actualTabColourButton));
+        pageUp(*g.options.appearance.transparency);
+        EXPECT_EQ(g.options.appearance.transparencyLabel->caption(), "Tab Transparenty (28%)");
 
         form.hallOfFame().assign({"300:ann"});
         // Submit writes the file at once, options and all.
@@ -108,7 +109,7 @@ TEST_F(OptionsWindowTest, OptionsChangedWithClicksComeBackAfterARestart) {
             << afterSubmit;
         EXPECT_NE(afterSubmit.find("\r\nistabs_Caption=\r\n"), std::string::npos);
 
-        click(*g.Backbutton);
+        click(*g.options.backButton);
         form.close();
         const std::string text = readFile(scoreIni());
         ASSERT_TRUE(text.starts_with("[Score]\r\nFormVersion=0\r\n")) << text;
@@ -119,19 +120,19 @@ TEST_F(OptionsWindowTest, OptionsChangedWithClicksComeBackAfterARestart) {
             EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
     }
 
-    app::TForm1& again = startWithConfig();
+    app::MainWindow& again = startWithConfig();
     app::GameScene& g = again.game();
-    EXPECT_EQ(g.istabs->caption(), "");
-    EXPECT_EQ(g.GLButton1->caption(), "X");
-    EXPECT_EQ(g.GLButton2->caption(), "");
-    EXPECT_EQ(g.GLScrollbar2->pos(), 2.5f);
-    EXPECT_EQ(g.GLLabel6->caption(), "Video Quality (Low)");
-    EXPECT_EQ(g.GLEdit1->caption(), "Mysong.mp3");
-    EXPECT_EQ(g.GLButton5->defaultColor(), 0x0000FFu);
-    EXPECT_EQ(g.GLButton6->defaultColor(), scene::clWhite);
-    EXPECT_EQ(g.GLButton11->focusedColor(), 0x0000FFu);
-    EXPECT_EQ(g.GLScrollbar3->pos(), 18.0f);
-    EXPECT_EQ(g.GLLabel14->caption(), "Tab Transparenty (28%)");
+    EXPECT_EQ(g.options.gameplay.tabsToggle->caption(), "");
+    EXPECT_EQ(g.options.gameplay.lyricsToggle->caption(), "X");
+    EXPECT_EQ(g.options.gameplay.oscilloscopeToggle->caption(), "");
+    EXPECT_EQ(g.options.gameplay.videoQuality->pos(), 2.5f);
+    EXPECT_EQ(g.options.gameplay.videoQualityLabel->caption(), "Video Quality (Low)");
+    EXPECT_EQ(g.options.sound.exportName->caption(), "Mysong.mp3");
+    EXPECT_EQ(g.options.appearance.tabColourButton->defaultColor(), 0x0000FFu);
+    EXPECT_EQ(g.options.appearance.actualTabColourButton->defaultColor(), scene::clWhite);
+    EXPECT_EQ(g.options.appearance.textColourButton->focusedColor(), 0x0000FFu);
+    EXPECT_EQ(g.options.appearance.transparency->pos(), 18.0f);
+    EXPECT_EQ(g.options.appearance.transparencyLabel->caption(), "Tab Transparenty (28%)");
     EXPECT_EQ(again.hallOfFame().entries(), (std::vector<std::string>{"0:bob", "300:ann"}));
 }
 
@@ -140,8 +141,9 @@ TEST_F(OptionsWindowTest, AStaleTransparencyLabelFollowsItsPosition) {
     std::ofstream(scoreIni(), std::ios::binary)
         << "[Score]\r\nFormVersion=0\r\nGLLabel14_Caption=Tab Transparenty "
            "(60%)\r\nGLScrollbar3_Pos=8\r\n";
-    app::TForm1& form = startWithConfig();
-    EXPECT_EQ(form.game().GLLabel14->caption(), "Tab Transparenty (18%)");
+    app::MainWindow& form = startWithConfig();
+    EXPECT_EQ(form.game().options.appearance.transparencyLabel->caption(),
+              "Tab Transparenty (18%)");
 }
 
 TEST_F(OptionsWindowTest, AFileThatCannotBeSavedIsReportedOnceAndKept) {
@@ -149,7 +151,7 @@ TEST_F(OptionsWindowTest, AFileThatCannotBeSavedIsReportedOnceAndKept) {
     std::vector<std::string> shown;
     app::setErrorPresenter(
         [&](QWidget*, const QString& text) { shown.push_back(text.toStdString()); });
-    app::TForm1& form = startWithConfig();
+    app::MainWindow& form = startWithConfig();
     submit(form.game(), "ann");
     submit(form.game(), "bob");
     form.close();

@@ -57,12 +57,12 @@ TEST_F(ScaledWindowTest, FullScreenShowsTheSelectionScaledAndItsControlsWork) {
     if (screen != QSize(1920, 1080))
         GTEST_SKIP() << "needs a 1920 x 1080 display (xvfb-run -s \"-screen 0 1920x1080x24\")";
     linkFourSongs();
-    app::TForm1& form = startAndWait();
+    app::MainWindow& form = startAndWait();
     ASSERT_EQ(form.songList().itemIndex(), 2);
     QTest::keyClick(form.viewer(), Qt::Key_F11);
     ASSERT_TRUE(waitUntil([&] { return form.isFullScreen() && form.width() == 1920; }))
         << "full screen " << form.isFullScreen() << ", width " << form.width();
-    EXPECT_TRUE(form.FullScreen1->isChecked());
+    EXPECT_TRUE(form.fullScreenAction->isChecked());
     ASSERT_TRUE(waitUntil([&] { return form.viewer()->width() == 1920; }));
     // Escape belongs to the game: it does not leave full screen.
     QTest::keyClick(form.viewer(), Qt::Key_Escape);
@@ -85,7 +85,7 @@ TEST_F(ScaledWindowTest, FullScreenShowsTheSelectionScaledAndItsControlsWork) {
 
     // Hovering START at its scaled place lights its picture: the pixels that change are those
     // of the START button's box as the scale places it, and none around it.
-    const scene::TGLButton& start = *form.game().Start;
+    const scene::TGLButton& start = *form.game().selection.startButton;
     moveTo(windowPoint(start));
     EXPECT_EQ(start.bitBtn().name, "Starth");
     const QImage lit = freshShot();
@@ -112,16 +112,17 @@ TEST_F(ScaledWindowTest, FullScreenShowsTheSelectionScaledAndItsControlsWork) {
     EXPECT_EQ(start.bitBtn().name, "Start");
 
     // A click at the right arrow's scaled place turns the ring.
-    QTest::mouseClick(form.viewer(), Qt::LeftButton, {}, windowPoint(*form.game().RightArrow));
+    QTest::mouseClick(form.viewer(), Qt::LeftButton, {},
+                      windowPoint(*form.game().selection.nextButton));
     EXPECT_EQ(form.songList().itemIndex(), 3);
     // A click in the margin beside the left arrow reaches no control.
     QTest::mouseClick(form.viewer(), Qt::LeftButton, {},
-                      QPoint(box.left / 2, windowPoint(*form.game().Leftarrow).y()));
+                      QPoint(box.left / 2, windowPoint(*form.game().selection.previousButton).y()));
     EXPECT_EQ(form.songList().itemIndex(), 3);
 
     QTest::keyClick(form.viewer(), Qt::Key_F11);
     ASSERT_TRUE(waitUntil([&] { return !form.isFullScreen(); }));
-    EXPECT_FALSE(form.FullScreen1->isChecked());
+    EXPECT_FALSE(form.fullScreenAction->isChecked());
 }
 
 } // namespace

@@ -18,25 +18,26 @@ using cantorix::testing::waitUntil;
 // that take mouse presses.
 std::string screenState(app::GameScene& g) {
     std::string s;
-    const bool first = g.Firstpage->visible();
+    const bool first = g.selection.group->visible();
     const std::pair<const char*, bool> parts[] = {
-        {"Hallofame", g.Hallofame->visible()},
+        {"Hallofame", g.hallOfFamePage.group->visible()},
         {"Firstpage", first},
-        {"Ring", first && g.Ring->visible()},
-        {"GLForm1", first && g.GLForm1->visible()},
-        {"GLForm2", first && g.GLForm2->visible()},
-        {"Root5", g.Editorscrn->visible() && g.Root5->visible()},
-        {"Scorepage", g.Scorepage->visible()},
-        {"Singing", g.Singing->visible()}};
+        {"Ring", first && g.selection.ring->visible()},
+        {"GLForm1", first && g.selection.form->visible()},
+        {"GLForm2", first && g.options.form->visible()},
+        {"Root5", g.editorScreen.group->visible() && g.editorScreen.guiRoot->visible()},
+        {"Scorepage", g.scorePage.group->visible()},
+        {"Singing", g.singing.group->visible()}};
     for (auto [name, shown] : parts)
         if (shown)
             s += std::string(s.empty() ? "" : " ") + name;
     s += " |";
-    const std::pair<const char*, scene::TGLBaseControl*> roots[] = {{"Root1", g.Root1},
-                                                                    {"root2", g.root2},
-                                                                    {"Root3", g.Root3},
-                                                                    {"Root4", g.Root4},
-                                                                    {"Root5", g.Root5}};
+    const std::pair<const char*, scene::TGLBaseControl*> roots[] = {
+        {"Root1", g.selection.guiRoot},
+        {"root2", g.scorePage.guiRoot},
+        {"Root3", g.singing.guiRoot},
+        {"Root4", g.hallOfFamePage.guiRoot},
+        {"Root5", g.editorScreen.guiRoot}};
     for (auto [name, root] : roots)
         if (root->tag() == 1)
             s += std::string(" ") + name;
@@ -50,8 +51,8 @@ QPoint centreOf(const scene::TGLBaseControl& control) {
 
 class ScreensTest : public cantorix::testing::GameWindowTest {
 protected:
-    app::TForm1& start() {
-        app::TForm1& form = startAndWait();
+    app::MainWindow& start() {
+        app::MainWindow& form = startAndWait();
         m_game = &form.game();
         // Root5 is hidden inside the shown Editorscrn group; the state names it only when shown.
         EXPECT_EQ(screenState(*m_game), "Firstpage Ring GLForm1 | Root1");
@@ -72,56 +73,57 @@ protected:
 };
 
 TEST_F(ScreensTest, HallOfFameShowsTheRankedEntriesAndBackReturns) {
-    app::TForm1& form = start();
+    app::MainWindow& form = start();
     app::GameScene& g = *m_game;
     form.hallOfFame().assign({"852:red", "99:blue", "1000:green"});
-    click(*g.Scores);
+    click(*g.selection.scoresButton);
     EXPECT_EQ(screenState(g), "Hallofame | Root4");
-    ASSERT_EQ(g.Holder->count(), 6);
+    ASSERT_EQ(g.hallOfFamePage.table->count(), 6);
     std::vector<std::string> captions;
-    for (int i = 0; i < g.Holder->count(); ++i)
-        captions.push_back(static_cast<scene::TGLLabel&>(g.Holder->child(i)).caption());
+    for (int i = 0; i < g.hallOfFamePage.table->count(); ++i)
+        captions.push_back(
+            static_cast<scene::TGLLabel&>(g.hallOfFamePage.table->child(i)).caption());
     EXPECT_EQ(captions[1], "1000");
     EXPECT_EQ(captions[3], "852");
     EXPECT_EQ(captions[5], "99");
-    const auto& label = static_cast<scene::TGLLabel&>(g.Holder->child(0));
-    EXPECT_EQ(label.bitmapFont(), &g.GLStoredBitmapFont3);
+    const auto& label = static_cast<scene::TGLLabel&>(g.hallOfFamePage.table->child(0));
+    EXPECT_EQ(label.bitmapFont(), &g.fonts.hallOfFame);
     EXPECT_EQ(label.defaultColor(), scene::clWhite);
 
-    click(*g.GLButton9);
+    click(*g.hallOfFamePage.backButton);
     EXPECT_EQ(screenState(g), "Firstpage Ring GLForm1 | Root1");
     // Showing it again rebuilds the rows instead of adding to them.
-    form.Scores1->trigger();
-    EXPECT_EQ(g.Holder->count(), 6);
+    form.scoresAction->trigger();
+    EXPECT_EQ(g.hallOfFamePage.table->count(), 6);
     EXPECT_EQ(screenState(g), "Hallofame | Root4");
 }
 
 TEST_F(ScreensTest, HiddenScreensIgnoreClicksButStillHover) {
-    app::TForm1& form = start();
+    app::MainWindow& form = start();
     app::GameScene& g = *m_game;
     int sessions = 0;
     form.screens().startSession = [&] { ++sessions; };
-    click(*g.Scores);
+    click(*g.selection.scoresButton);
     ASSERT_EQ(screenState(g), "Hallofame | Root4");
     // Start lies under the hall of fame's holder panel; Root1 is not interactive now.
-    clickAt(centreOf(*g.Start));
-    clickAt(centreOf(*g.Editor));
+    clickAt(centreOf(*g.selection.startButton));
+    clickAt(centreOf(*g.selection.editorButton));
     EXPECT_EQ(sessions, 0);
     EXPECT_EQ(screenState(g), "Hallofame | Root4");
-    moveTo(centreOf(*g.Start));
-    EXPECT_EQ(g.Start->bitBtn().name, "Starth");
+    moveTo(centreOf(*g.selection.startButton));
+    EXPECT_EQ(g.selection.startButton->bitBtn().name, "Starth");
     moveTo(QPoint(5, 5));
-    EXPECT_EQ(g.Start->bitBtn().name, "Start");
+    EXPECT_EQ(g.selection.startButton->bitBtn().name, "Start");
 }
 
 TEST_F(ScreensTest, StartRunsTheSessionAndLeavesSongSelection) {
-    app::TForm1& form = start();
+    app::MainWindow& form = start();
     app::GameScene& g = *m_game;
     // The song folder holds no song file: the start says so and song selection keeps the input.
     std::vector<std::string> shown;
     app::setErrorPresenter(
         [&](QWidget*, const QString& text) { shown.push_back(text.toStdString()); });
-    click(*g.Start);
+    click(*g.selection.startButton);
     app::setErrorPresenter([](QWidget*, const QString& text) {
         ADD_FAILURE() << "error shown: " << text.toStdString();
     });
@@ -132,11 +134,11 @@ TEST_F(ScreensTest, StartRunsTheSessionAndLeavesSongSelection) {
     int sessions = 0;
     form.screens().startSession = [&] {
         ++sessions;
-        g.Firstpage->setVisible(false);
-        g.Singing->setVisible(true);
-        g.Root3->setTag(1);
+        g.selection.group->setVisible(false);
+        g.singing.group->setVisible(true);
+        g.singing.guiRoot->setTag(1);
     };
-    click(*g.Start);
+    click(*g.selection.startButton);
     EXPECT_EQ(sessions, 1);
     EXPECT_EQ(screenState(g), "Singing | Root3");
 }
@@ -144,11 +146,11 @@ TEST_F(ScreensTest, StartRunsTheSessionAndLeavesSongSelection) {
 TEST_F(ScreensTest, ScorePageBackReturnsToSongSelection) {
     start();
     app::GameScene& g = *m_game;
-    g.Firstpage->setVisible(false);
-    g.Scorepage->setVisible(true);
-    g.Root1->setTag(0);
-    g.root2->setTag(1);
-    click(*g.GLButton23);
+    g.selection.group->setVisible(false);
+    g.scorePage.group->setVisible(true);
+    g.selection.guiRoot->setTag(0);
+    g.scorePage.guiRoot->setTag(1);
+    click(*g.scorePage.backButton);
     EXPECT_EQ(screenState(g), "Firstpage Ring GLForm1 | Root1");
 }
 
@@ -156,60 +158,62 @@ TEST_F(ScreensTest, OptionsOpenOnGameplayAndPageButtonsSwitchPages) {
     start();
     app::GameScene& g = *m_game;
     auto pages = [&] {
-        return std::string(g.Menu1->visible() ? "1" : "") + (g.Menu2->visible() ? "2" : "") +
-               (g.Menu3->visible() ? "3" : "");
+        return std::string(g.options.gameplay.page->visible() ? "1" : "") +
+               (g.options.sound.page->visible() ? "2" : "") +
+               (g.options.appearance.page->visible() ? "3" : "");
     };
-    g.Menu1->setVisible(false);
-    g.Menu3->setVisible(true);
-    click(*g.Options);
+    g.options.gameplay.page->setVisible(false);
+    g.options.appearance.page->setVisible(true);
+    click(*g.selection.optionsButton);
     EXPECT_EQ(screenState(g), "Firstpage GLForm2 | Root1");
     EXPECT_EQ(pages(), "1");
     // Opening runs the Sound page's click first: a handler placed there sees it.
     int soundClicks = 0;
-    g.Soundbtn->onButtonClick = [&, old = g.Soundbtn->onButtonClick](scene::TGLBaseControl& s) {
-        ++soundClicks;
-        old(s);
-    };
-    click(*g.Apperance);
+    g.options.soundButton->onButtonClick =
+        [&, old = g.options.soundButton->onButtonClick](scene::TGLBaseControl& s) {
+            ++soundClicks;
+            old(s);
+        };
+    click(*g.options.appearanceButton);
     EXPECT_EQ(pages(), "3");
-    click(*g.Soundbtn);
+    click(*g.options.soundButton);
     EXPECT_EQ(pages(), "2");
     EXPECT_EQ(soundClicks, 1);
-    click(*g.Gameplay);
+    click(*g.options.gameplayButton);
     EXPECT_EQ(pages(), "1");
-    click(*g.Backbutton);
+    click(*g.options.backButton);
     EXPECT_EQ(screenState(g), "Firstpage Ring GLForm1 | Root1");
-    m_form->Options1->trigger();
+    m_form->optionsAction->trigger();
     EXPECT_EQ(soundClicks, 2);
     EXPECT_EQ(screenState(g), "Firstpage GLForm2 | Root1");
 }
 
 TEST_F(ScreensTest, MenuScreensLeaveTheOptionsFormAsItWas) {
-    app::TForm1& form = start();
+    app::MainWindow& form = start();
     app::GameScene& g = *m_game;
-    form.Options1->trigger();
-    form.Scores1->trigger();
+    form.optionsAction->trigger();
+    form.scoresAction->trigger();
     EXPECT_EQ(screenState(g), "Hallofame | Root4");
-    click(*g.GLButton9);
+    click(*g.hallOfFamePage.backButton);
     EXPECT_EQ(screenState(g), "Firstpage GLForm2 | Root1");
 
-    form.LyricsEditor1->trigger();
+    form.editorAction->trigger();
     EXPECT_EQ(screenState(g), "Firstpage GLForm2 Root5 | Root5");
-    click(*g.GLButton13);
+    click(*g.editorScreen.backButton);
     EXPECT_EQ(screenState(g), "Firstpage Ring GLForm1 GLForm2 | Root1");
 }
 
 TEST_F(ScreensTest, EditorAndBack) {
     start();
     app::GameScene& g = *m_game;
-    click(*g.Editor);
+    click(*g.selection.editorButton);
     EXPECT_EQ(screenState(g), "Firstpage Root5 | Root5");
-    click(*g.GLButton13);
+    click(*g.editorScreen.backButton);
     EXPECT_EQ(screenState(g), "Firstpage Ring GLForm1 | Root1");
 }
 
 TEST_F(ScreensTest, EscapeEndsOnlyARunningSession) {
-    app::TForm1& form = start();
+    app::MainWindow& form = start();
     app::GameScene& g = *m_game;
     int ends = 0;
     form.screens().endSession = [&] { ++ends; };
@@ -218,8 +222,8 @@ TEST_F(ScreensTest, EscapeEndsOnlyARunningSession) {
     EXPECT_EQ(ends, 0);
     EXPECT_EQ(screenState(g), "Firstpage Ring GLForm1 | Root1");
 
-    g.Firstpage->setVisible(false);
-    g.Singing->setVisible(true);
+    g.selection.group->setVisible(false);
+    g.singing.group->setVisible(true);
     key(Qt::Key_A);
     EXPECT_EQ(ends, 0);
     key(Qt::Key_Escape);
@@ -240,8 +244,8 @@ TEST_F(ScreensTest, KeysReachTheFocusedEditsOfSongSelectionScorePageAndEditorOnl
         edit.setFocus();
         edits.push_back(&edit);
     }
-    g.Root5->setVisible(true);
-    click(*g.Scores);
+    g.editorScreen.guiRoot->setVisible(true);
+    click(*g.selection.scoresButton);
     ASSERT_EQ(screenState(g), "Hallofame Root5 | Root4");
     QTest::keyClicks(m_form->viewer(), "ab");
     key(Qt::Key_Backspace);
@@ -256,29 +260,29 @@ TEST_F(ScreensTest, KeysReachTheFocusedEditsOfSongSelectionScorePageAndEditorOnl
 TEST_F(ScreensTest, HoverSwitchesButtonImagesAndArrowGamma) {
     start();
     app::GameScene& g = *m_game;
-    moveTo(centreOf(*g.Options));
-    EXPECT_EQ(g.Options->bitBtn().name, "Optionsh");
-    moveTo(centreOf(*g.Editor));
-    EXPECT_EQ(g.Options->bitBtn().name, "Options");
-    EXPECT_EQ(g.Editor->bitBtn().name, "Editorh");
+    moveTo(centreOf(*g.selection.optionsButton));
+    EXPECT_EQ(g.selection.optionsButton->bitBtn().name, "Optionsh");
+    moveTo(centreOf(*g.selection.editorButton));
+    EXPECT_EQ(g.selection.optionsButton->bitBtn().name, "Options");
+    EXPECT_EQ(g.selection.editorButton->bitBtn().name, "Editorh");
 
-    scene::TGLTexture& left = g.Menulyb.materialByName("Larrow")->texture();
-    scene::TGLTexture& right = g.Menulyb.materialByName("Rarrow")->texture();
+    scene::TGLTexture& left = g.materials.buttons.materialByName("Larrow")->texture();
+    scene::TGLTexture& right = g.materials.buttons.materialByName("Rarrow")->texture();
     EXPECT_FLOAT_EQ(left.imageGamma(), 1.0f);
-    moveTo(centreOf(*g.Leftarrow));
+    moveTo(centreOf(*g.selection.previousButton));
     EXPECT_FLOAT_EQ(left.imageGamma(), 1.4f);
     EXPECT_FLOAT_EQ(right.imageGamma(), 1.0f);
-    EXPECT_EQ(g.Editor->bitBtn().name, "Editor");
-    moveTo(centreOf(*g.RightArrow));
+    EXPECT_EQ(g.selection.editorButton->bitBtn().name, "Editor");
+    moveTo(centreOf(*g.selection.nextButton));
     EXPECT_FLOAT_EQ(left.imageGamma(), 0.8f);
     EXPECT_FLOAT_EQ(right.imageGamma(), 1.4f);
 
     // The session buttons switch the same way.
-    g.Singing->setVisible(true);
-    moveTo(centreOf(*g.Pause));
-    EXPECT_EQ(g.Pause->bitBtn().name, "Pauseh");
+    g.singing.group->setVisible(true);
+    moveTo(centreOf(*g.singing.pauseButton));
+    EXPECT_EQ(g.singing.pauseButton->bitBtn().name, "Pauseh");
     moveTo(QPoint(5, 700));
-    EXPECT_EQ(g.Pause->bitBtn().name, "Pause");
+    EXPECT_EQ(g.singing.pauseButton->bitBtn().name, "Pause");
 }
 
 TEST(KeyCodesTest, QtKeysMapToTheGameCodesAndCharacters) {
@@ -297,15 +301,15 @@ TEST(KeyCodesTest, QtKeysMapToTheGameCodesAndCharacters) {
 
 // Pictures of the two screens built here, for looking at by eye.
 TEST_F(ScreensTest, ScreenshotsOfHallOfFameAndOptions) {
-    app::TForm1& form = start();
+    app::MainWindow& form = start();
     app::GameScene& g = *m_game;
     form.hallOfFame().assign({"852:red", "99:blue", "1000:green", "640:Anna", "120:Bob"});
-    click(*g.Scores);
+    click(*g.selection.scoresButton);
     QTest::qWait(200);
     const QImage hall = form.viewer()->grabFramebuffer();
     EXPECT_TRUE(hall.save("/tmp/cantorix-hall-of-fame.png"));
-    click(*g.GLButton9);
-    click(*g.Options);
+    click(*g.hallOfFamePage.backButton);
+    click(*g.selection.optionsButton);
     QTest::qWait(200);
     const QImage options = form.viewer()->grabFramebuffer();
     EXPECT_TRUE(options.save("/tmp/cantorix-options.png"));

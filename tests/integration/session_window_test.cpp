@@ -3,10 +3,10 @@
 
 #include "app/error_guard.h"
 #include "game_window_fixture.h"
-#include "platform/silent_input.h"
-#include "platform/wav_file_input.h"
-#include "session/lane_scene.h"
+#include "platform/sound_input/silent_input.h"
+#include "platform/sound_input/wav_file_input.h"
 #include "songs/song_file.h"
+#include "stage/lane_scene.h"
 
 #include <QApplication>
 #include <QImage>
@@ -89,7 +89,7 @@ protected:
     }
     // With a voice, the demo song's melody sung into a WAV file stands in for the microphone as
     // `--mic` does: silent on the menus, heard from the song's start on.
-    app::TForm1& start(bool withVoice = false) {
+    app::MainWindow& start(bool withVoice = false) {
         app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_player,
                                   *m_covers, m_capture,   m_recorderInput, m_captureError};
         if (withVoice) {
@@ -104,15 +104,15 @@ protected:
         } else {
             m_input = std::make_unique<platform::SilentInput>(m_capture.hub());
         }
-        m_form = std::make_unique<app::TForm1>(services);
+        m_form = std::make_unique<app::MainWindow>(services);
         m_form->show();
         EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
         m_game = &m_form->game();
         return *m_form;
     }
     void startSinging() {
-        click(*m_game->Start);
-        ASSERT_TRUE(m_game->Singing->visible());
+        click(*m_game->selection.startButton);
+        ASSERT_TRUE(m_game->singing.group->visible());
     }
     void click(const scene::TGLBaseControl& control) {
         const scene::RectI r = control.globalRect();
@@ -138,12 +138,12 @@ protected:
     std::string m_captureError;
     scene::render::QtGlyphRasterizer m_glyphs;
     cantorix::testing::WallClock m_clock;
-    std::unique_ptr<app::TForm1> m_form;
+    std::unique_ptr<app::MainWindow> m_form;
     app::GameScene* m_game = nullptr;
 };
 
 TEST_F(SessionWindowTest, SungMelodyScoresRecordsAndReachesTheHallOfFame) {
-    app::TForm1& form = start(true);
+    app::MainWindow& form = start(true);
     app::GameScene& g = *m_game;
     startSinging();
     // The clock rounds the beat, so each record is entered up to half a beat before its note
@@ -152,26 +152,26 @@ TEST_F(SessionWindowTest, SungMelodyScoresRecordsAndReachesTheHallOfFame) {
     int mismatches = 0, samples = 0;
     const std::int64_t length = m_player.length();
     bool framed = false;
-    while (g.Singing->visible()) {
+    while (g.singing.group->visible()) {
         QTest::qWait(5);
         const std::int64_t now = m_player.position();
         const int sounding = melodyPitchAt(form.songFile(), now + std::llround(halfBeatMs));
         if (sounding >= 0) {
             ++samples;
-            mismatches += sounding != form.session().lane().targetPitch() ? 1 : 0;
+            mismatches += sounding != form.session().lane().timeline().targetPitch() ? 1 : 0;
         }
         // Mid-line of the first verse: lyrics, bars and the trail are all on screen.
         if (!framed && now > 8000) {
             saveFrame("/tmp/cantorix-singing.png");
-            EXPECT_GT(g.Tabulature->count(), 0);
-            EXPECT_GT(g.SingText->count(), 0);
-            EXPECT_GT(g.SingTab->count(), 1);
+            EXPECT_GT(g.singing.noteBars->count(), 0);
+            EXPECT_GT(g.singing.lyrics->count(), 0);
+            EXPECT_GT(g.singing.voiceTrail->count(), 1);
             framed = true;
         }
         ASSERT_LT(now, 60000);
     }
-    ASSERT_TRUE(g.Scorepage->visible());
-    EXPECT_EQ(g.root2->tag(), 1);
+    ASSERT_TRUE(g.scorePage.group->visible());
+    EXPECT_EQ(g.scorePage.guiRoot->tag(), 1);
     EXPECT_FALSE(form.session().clockRunning());
     const session::SessionTimings& t = form.session().timings();
     std::cout << "clock tick ms: mean " << t.clockTickMs.mean() << " max " << t.clockTickMs.max()
@@ -205,9 +205,9 @@ TEST_F(SessionWindowTest, SungMelodyScoresRecordsAndReachesTheHallOfFame) {
     EXPECT_GE(points, notes.ticks - lossPerStretch * notes.stretches - 2);
     EXPECT_LE(points, notes.ticks + notes.stretches + 2);
     EXPECT_GT(scoring().lineBonus(), points / 8);
-    EXPECT_EQ(g.Score1->caption(), std::to_string(points));
-    EXPECT_EQ(g.Total->caption(), std::to_string(scoring().total()));
-    EXPECT_EQ(g.Gauge1->top() + g.Gauge1->height(), 460);
+    EXPECT_EQ(g.scorePage.notesValue->caption(), std::to_string(points));
+    EXPECT_EQ(g.scorePage.totalValue->caption(), std::to_string(scoring().total()));
+    EXPECT_EQ(g.scorePage.scoreGauge->top() + g.scorePage.scoreGauge->height(), 460);
     QTest::qWait(100);
     saveFrame("/tmp/cantorix-score.png");
 
@@ -229,20 +229,20 @@ TEST_F(SessionWindowTest, SungMelodyScoresRecordsAndReachesTheHallOfFame) {
     const double seconds = le32(wav, data + 4) / (22050.0 * 4);
     EXPECT_NEAR(seconds, static_cast<double>(length) / 1000.0, 1.5);
 
-    click(*g.GLEdit2);
+    click(*g.scorePage.playerName);
     key(Qt::Key_End);
     for (int i = 0; i < 6; ++i)
         key(Qt::Key_Backspace);
     QTest::keyClicks(m_form->viewer(), "Ada");
-    EXPECT_EQ(g.GLEdit2->caption(), "Ada");
-    click(*g.GLButton7);
-    EXPECT_TRUE(g.Firstpage->visible());
-    EXPECT_EQ(g.Root1->tag(), 1);
-    click(*g.Scores);
-    ASSERT_EQ(g.Holder->count(), 2);
-    EXPECT_NE(static_cast<scene::TGLLabel&>(g.Holder->child(0)).caption().find("Ada"),
+    EXPECT_EQ(g.scorePage.playerName->caption(), "Ada");
+    click(*g.scorePage.submitButton);
+    EXPECT_TRUE(g.selection.group->visible());
+    EXPECT_EQ(g.selection.guiRoot->tag(), 1);
+    click(*g.selection.scoresButton);
+    ASSERT_EQ(g.hallOfFamePage.table->count(), 2);
+    EXPECT_NE(static_cast<scene::TGLLabel&>(g.hallOfFamePage.table->child(0)).caption().find("Ada"),
               std::string::npos);
-    EXPECT_EQ(static_cast<scene::TGLLabel&>(g.Holder->child(1)).caption(),
+    EXPECT_EQ(static_cast<scene::TGLLabel&>(g.hallOfFamePage.table->child(1)).caption(),
               std::to_string(scoring().total()));
 }
 
@@ -252,21 +252,21 @@ TEST_F(SessionWindowTest, SilenceScoresNothingAndEscapeShowsTheScorePage) {
     startSinging();
     // Past the first notes, so the trail and the scoring run.
     ASSERT_TRUE(playUntil(7000));
-    EXPECT_GT(g.SingTab->count(), 1);
+    EXPECT_GT(g.singing.voiceTrail->count(), 1);
     key(Qt::Key_Escape);
-    ASSERT_TRUE(g.Scorepage->visible());
-    EXPECT_FALSE(g.Singing->visible());
-    EXPECT_EQ(g.Root3->tag(), 0);
+    ASSERT_TRUE(g.scorePage.group->visible());
+    EXPECT_FALSE(g.singing.group->visible());
+    EXPECT_EQ(g.singing.guiRoot->tag(), 0);
     EXPECT_EQ(m_player.length(), 0); // closed
     EXPECT_EQ(scoring().notePoints(), 0);
-    EXPECT_EQ(g.Score1->caption(), "0");
-    EXPECT_EQ(g.score2->caption(), "0");
-    EXPECT_EQ(g.Total->caption(), "0");
-    EXPECT_EQ(g.Gauge1->height(), 0);
-    EXPECT_EQ(g.Gauge1->top(), 460);
+    EXPECT_EQ(g.scorePage.notesValue->caption(), "0");
+    EXPECT_EQ(g.scorePage.bonusValue->caption(), "0");
+    EXPECT_EQ(g.scorePage.totalValue->caption(), "0");
+    EXPECT_EQ(g.scorePage.scoreGauge->height(), 0);
+    EXPECT_EQ(g.scorePage.scoreGauge->top(), 460);
     EXPECT_TRUE(fs::file_size(m_root / "data/buffer/mix/buf1.wav") > 44);
-    click(*g.GLButton23);
-    EXPECT_TRUE(g.Firstpage->visible());
+    click(*g.scorePage.backButton);
+    EXPECT_TRUE(g.selection.group->visible());
 }
 
 // Collects the messages the game shows instead of failing the test on them.
@@ -307,10 +307,10 @@ TEST_F(SessionWindowTest, MusicThatCannotBeOpenedEndsTheSessionAtOnce) {
     m_form->screens().startSession();
     ASSERT_EQ(errors.texts().size(), 1u);
     EXPECT_NE(errors.texts()[0].find("missing.mp3"), std::string::npos) << errors.texts()[0];
-    EXPECT_TRUE(g.Scorepage->visible());
-    EXPECT_FALSE(g.Singing->visible());
+    EXPECT_TRUE(g.scorePage.group->visible());
+    EXPECT_FALSE(g.singing.group->visible());
     EXPECT_FALSE(m_form->session().clockRunning());
-    EXPECT_EQ(g.Total->caption(), "0");
+    EXPECT_EQ(g.scorePage.totalValue->caption(), "0");
 }
 
 TEST_F(SessionWindowTest, RecordingThatCannotStartLeavesTheSongPlaying) {
@@ -321,12 +321,12 @@ TEST_F(SessionWindowTest, RecordingThatCannotStartLeavesTheSongPlaying) {
     ShownErrors errors;
     startSinging();
     EXPECT_EQ(errors.texts().size(), 1u);
-    EXPECT_TRUE(g.Singing->visible());
+    EXPECT_TRUE(g.singing.group->visible());
     EXPECT_TRUE(m_form->session().clockRunning());
     ASSERT_TRUE(playUntil(300));
-    EXPECT_EQ(g.Text->text(), "00:00");
+    EXPECT_EQ(g.singing.timeText->text(), "00:00");
     key(Qt::Key_Escape);
-    EXPECT_TRUE(g.Scorepage->visible());
+    EXPECT_TRUE(g.scorePage.group->visible());
     // Save offers the export name; cancelling it leads back to the song selection.
     bool offered = false;
     QTimer::singleShot(300, [&] {
@@ -335,10 +335,10 @@ TEST_F(SessionWindowTest, RecordingThatCannotStartLeavesTheSongPlaying) {
             dialog->close();
         }
     });
-    click(*g.GLButton8);
+    click(*g.scorePage.saveButton);
     EXPECT_TRUE(offered);
-    EXPECT_TRUE(g.Firstpage->visible());
-    EXPECT_EQ(g.Root1->tag(), 1);
+    EXPECT_TRUE(g.selection.group->visible());
+    EXPECT_EQ(g.selection.guiRoot->tag(), 1);
 }
 
 TEST_F(SessionWindowTest, PauseHoldsTheSongAndTheTrailUntilPlay) {
@@ -346,36 +346,36 @@ TEST_F(SessionWindowTest, PauseHoldsTheSongAndTheTrailUntilPlay) {
     app::GameScene& g = *m_game;
     startSinging();
     ASSERT_TRUE(playUntil(5500));
-    click(*g.Pause);
-    EXPECT_FALSE(g.Pause->visible());
-    EXPECT_TRUE(g.Play->visible());
-    EXPECT_TRUE(g.Rewind->visible());
+    click(*g.singing.pauseButton);
+    EXPECT_FALSE(g.singing.pauseButton->visible());
+    EXPECT_TRUE(g.singing.playButton->visible());
+    EXPECT_TRUE(g.singing.rewindButton->visible());
     // The clock shows the frozen position from its next tick on.
     QTest::qWait(50);
-    const int trail = g.SingTab->count();
+    const int trail = g.singing.voiceTrail->count();
     const std::int64_t position = m_player.position();
-    const std::string clock = g.Text->text();
-    const float leadIn = g.Progress->width();
+    const std::string clock = g.singing.timeText->text();
+    const float leadIn = g.singing.leadInBar->width();
     QTest::qWait(400);
-    EXPECT_EQ(g.SingTab->count(), trail);
+    EXPECT_EQ(g.singing.voiceTrail->count(), trail);
     EXPECT_EQ(m_player.position(), position);
-    EXPECT_EQ(g.Text->text(), clock);
-    EXPECT_EQ(g.Progress->width(), leadIn);
-    EXPECT_TRUE(g.Singing->visible());
+    EXPECT_EQ(g.singing.timeText->text(), clock);
+    EXPECT_EQ(g.singing.leadInBar->width(), leadIn);
+    EXPECT_TRUE(g.singing.group->visible());
 
-    click(*g.Play);
-    EXPECT_TRUE(g.Pause->visible());
-    EXPECT_FALSE(g.Rewind->visible());
-    EXPECT_TRUE(waitUntil([&] { return g.SingTab->count() > trail + 2; }, 2000));
+    click(*g.singing.playButton);
+    EXPECT_TRUE(g.singing.pauseButton->visible());
+    EXPECT_FALSE(g.singing.rewindButton->visible());
+    EXPECT_TRUE(waitUntil([&] { return g.singing.voiceTrail->count() > trail + 2; }, 2000));
     EXPECT_GT(m_player.position(), position);
 
     // Rewind starts the song again from its beginning.
-    click(*g.Pause);
-    click(*g.Rewind);
-    EXPECT_TRUE(g.Singing->visible());
-    EXPECT_FALSE(g.Scorepage->visible());
-    EXPECT_EQ(g.Root1->tag(), 0);
-    EXPECT_EQ(g.Root3->tag(), 1);
+    click(*g.singing.pauseButton);
+    click(*g.singing.rewindButton);
+    EXPECT_TRUE(g.singing.group->visible());
+    EXPECT_FALSE(g.scorePage.group->visible());
+    EXPECT_EQ(g.selection.guiRoot->tag(), 0);
+    EXPECT_EQ(g.singing.guiRoot->tag(), 1);
     EXPECT_LT(m_player.position(), 1000);
     EXPECT_EQ(scoring().notePoints(), 0);
 }

@@ -5,7 +5,7 @@
 #include "fakes/fake_library_cache.h"
 #include "fakes/file_bytes.h"
 #include "game_window_fixture.h"
-#include "platform/ini_profile_file.h"
+#include "platform/storage/ini_profile_file.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -102,13 +102,13 @@ protected:
         writeFile(songs / "Zebra/zebra.mp3", std::string(4096, 'z'));
     }
     // The library over the flaky player and the cache.
-    app::TForm1& startLibrary(app::ProfileStore* profile = nullptr, bool onlySilent = false) {
+    app::MainWindow& startLibrary(app::ProfileStore* profile = nullptr, bool onlySilent = false) {
         makeLibrary(onlySilent);
         app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_flaky,
                                   *m_covers, *m_capture,  m_recorderInput, m_captureError};
         services.libraryCache = &m_cache;
         services.profile = profile;
-        m_form = std::make_unique<app::TForm1>(std::move(services));
+        m_form = std::make_unique<app::MainWindow>(std::move(services));
         m_form->show();
         EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
         EXPECT_TRUE(waitUntil([&] { return !m_form->library().scanning(); }, 30000));
@@ -131,7 +131,7 @@ protected:
 };
 
 TEST_F(SongProblemsWindowTest, BrowsingPastSongsThatCannotPlayNeverShowsABox) {
-    app::TForm1& form = startLibrary();
+    app::MainWindow& form = startLibrary();
     app::GameScene& g = form.game();
     EXPECT_FALSE(boxShown());
     // Hidden by default: the two songs without audio are counted, not listed.
@@ -143,18 +143,18 @@ TEST_F(SongProblemsWindowTest, BrowsingPastSongsThatCannotPlayNeverShowsABox) {
     ASSERT_EQ(selectedName(), "Zebra");
     const std::string zebraProblem = form.library().selectedProblem();
     EXPECT_EQ(zebraProblem.rfind("audio cannot be played: zebra.mp3 (", 0), 0u) << zebraProblem;
-    EXPECT_TRUE(g.SongProblem->visible());
-    EXPECT_EQ(g.LibraryStatus->text(), "5 songs " + kDot + " 3 cannot be played");
+    EXPECT_TRUE(g.selection.songProblem->visible());
+    EXPECT_EQ(g.selection.libraryStatus->text(), "5 songs " + kDot + " 3 cannot be played");
     EXPECT_EQ(form.songList().count(), 3);
     shoot("unplayable-selected");
     key(Qt::Key_Return);
-    EXPECT_FALSE(g.Singing->visible());
-    EXPECT_EQ(g.LibraryStatus->text(), zebraProblem);
+    EXPECT_FALSE(g.singing.group->visible());
+    EXPECT_EQ(g.selection.libraryStatus->text(), zebraProblem);
     EXPECT_FALSE(boxShown());
 
     // A click on the library line lists every problem, sorted by folder.
     key(Qt::Key_Home);
-    clickAt(centreOf(*g.LibraryStatusLink));
+    clickAt(centreOf(*g.selection.libraryStatusLink));
     ASSERT_TRUE(waitUntil([&] { return form.songProblems() && form.songProblems()->isVisible(); }));
     app::SongProblemsWindow& window = *form.songProblems();
     const QTreeWidget& list = *window.list();
@@ -187,50 +187,50 @@ TEST_F(SongProblemsWindowTest, BrowsingPastSongsThatCannotPlayNeverShowsABox) {
     window.close();
 
     // Listed on request: the songs without audio say why on the slab; the next one sings.
-    click(*g.Options);
-    click(*g.Apperance);
-    click(*g.ShowUnplayable);
+    click(*g.selection.optionsButton);
+    click(*g.options.appearanceButton);
+    click(*g.options.appearance.showUnplayable);
     shoot("option");
-    click(*g.Backbutton);
+    click(*g.options.backButton);
     ASSERT_EQ(form.songList().count(), 5);
     key(Qt::Key_Home);
     ASSERT_EQ(selectedName(), "Cantorix - Harbour Lights");
-    EXPECT_FALSE(g.SongProblem->visible());
+    EXPECT_FALSE(g.selection.songProblem->visible());
     for (const std::string& silent : {kLantern, kKites}) {
         key(Qt::Key_Right);
         ASSERT_EQ(selectedName(), silent);
         EXPECT_EQ(form.library().selectedProblem(), "no audio file: " + silent + ".mp3");
-        EXPECT_TRUE(g.SongProblem->visible());
+        EXPECT_TRUE(g.selection.songProblem->visible());
     }
     shoot("no-audio-shown");
     key(Qt::Key_Right);
     EXPECT_EQ(selectedName(), "Cantorix - Two Lighthouses");
     key(Qt::Key_Return);
-    EXPECT_TRUE(waitUntil([&] { return g.Singing->visible(); }));
+    EXPECT_TRUE(waitUntil([&] { return g.singing.group->visible(); }));
     EXPECT_FALSE(boxShown());
 }
 
 TEST_F(SongProblemsWindowTest, NothingPlayableKeepsTheGameOpenAndSaysWhere) {
-    app::TForm1& form = startLibrary(nullptr, true);
+    app::MainWindow& form = startLibrary(nullptr, true);
     app::GameScene& g = form.game();
     EXPECT_FALSE(form.terminationRequested());
     EXPECT_EQ(form.songList().count(), 0);
-    EXPECT_EQ(g.LibraryStatus->text(), "2 songs " + kDot + " 2 cannot be played");
-    const std::string& said = g.AddSongsText->text();
-    EXPECT_TRUE(g.AddSongsText->visible());
+    EXPECT_EQ(g.selection.libraryStatus->text(), "2 songs " + kDot + " 2 cannot be played");
+    const std::string& said = g.selection.addSongsText->text();
+    EXPECT_TRUE(g.selection.addSongsText->visible());
     EXPECT_NE(said.find("\n" + (m_root / "songs").string() + "\n"), std::string::npos) << said;
     EXPECT_NE(said.find("2 songs cannot be played"), std::string::npos) << said;
     shoot("nothing-playable");
     key(Qt::Key_Return);
-    EXPECT_FALSE(g.Singing->visible());
-    form.SongProblems1->trigger();
+    EXPECT_FALSE(g.singing.group->visible());
+    form.songProblemsAction->trigger();
     ASSERT_TRUE(form.songProblems() && form.songProblems()->isVisible());
     EXPECT_EQ(form.songProblems()->list()->topLevelItemCount(), 2);
     EXPECT_FALSE(boxShown());
 }
 
 TEST_F(SongProblemsWindowTest, AudioThatFailsIsRememberedButAFailingSoundOutputIsNot) {
-    app::TForm1& form = startLibrary();
+    app::MainWindow& form = startLibrary();
     app::GameScene& g = form.game();
     // The song's own audio: kept in the cache, so the next start knows without trying it.
     key(Qt::Key_End);
@@ -247,11 +247,11 @@ TEST_F(SongProblemsWindowTest, AudioThatFailsIsRememberedButAFailingSoundOutputI
     fs::remove(ogg);
     writeFile(ogg, "no longer music");
     key(Qt::Key_Return);
-    EXPECT_FALSE(g.Singing->visible());
-    EXPECT_EQ(g.LibraryStatus->text().rfind(
+    EXPECT_FALSE(g.singing.group->visible());
+    EXPECT_EQ(g.selection.libraryStatus->text().rfind(
                   "audio cannot be played: Cantorix - Two Lighthouses.ogg (", 0),
               0u)
-        << g.LibraryStatus->text();
+        << g.selection.libraryStatus->text();
 
     // The sound output: the slab says so, but the song is neither counted nor remembered, and
     // Start tries the output again.
@@ -260,14 +260,14 @@ TEST_F(SongProblemsWindowTest, AudioThatFailsIsRememberedButAFailingSoundOutputI
     ASSERT_EQ(selectedName(), "Cantorix - Harbour Lights");
     EXPECT_EQ(form.library().selectedProblem(),
               "audio cannot be played: Cantorix - Harbour Lights.mp3 (Device unavailable)");
-    EXPECT_EQ(g.LibraryStatus->text(), "5 songs " + kDot + " 4 cannot be played");
+    EXPECT_EQ(g.selection.libraryStatus->text(), "5 songs " + kDot + " 4 cannot be played");
     key(Qt::Key_Return);
-    EXPECT_FALSE(g.Singing->visible());
-    EXPECT_EQ(g.LibraryStatus->text(), form.library().selectedProblem());
+    EXPECT_FALSE(g.singing.group->visible());
+    EXPECT_EQ(g.selection.libraryStatus->text(), form.library().selectedProblem());
     EXPECT_TRUE(m_cache.unplayableStored(m_root / "songs/Cantorix - Harbour Lights").empty());
     m_flaky.outputFails = false;
     key(Qt::Key_Return);
-    EXPECT_TRUE(waitUntil([&] { return g.Singing->visible(); }));
+    EXPECT_TRUE(waitUntil([&] { return g.singing.group->visible(); }));
     EXPECT_FALSE(boxShown());
 }
 
@@ -287,9 +287,9 @@ TEST_F(SongProblemsWindowTest, AVerdictTheScanOverturnsReachesTheSelectedSong) {
     fs::create_directories(m_root / "config");
     writeFile(m_root / "config/Score.ini", "[Score]\r\nShowUnplayable_Checked=1\r\n");
     platform::IniProfileFile ini(m_root / "config/Score.ini");
-    app::TForm1& form = startLibrary(&ini);
+    app::MainWindow& form = startLibrary(&ini);
     ASSERT_EQ(selectedName(), harbour.filename());
-    EXPECT_FALSE(form.game().SongProblem->visible());
+    EXPECT_FALSE(form.game().selection.songProblem->visible());
     EXPECT_TRUE(form.library().selectedProblem().empty()) << form.library().selectedProblem();
     m_form.reset(); // before the profile it saves to
 }

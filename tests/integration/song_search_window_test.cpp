@@ -43,12 +43,12 @@ protected:
                 m_special = folder;
         }
     }
-    app::TForm1& startLibrary() {
+    app::MainWindow& startLibrary() {
         makeLibrary();
         app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_player,
                                   *m_covers, *m_capture,  m_recorderInput, m_captureError};
         services.songRoots = {m_root / "songs", m_library};
-        m_form = std::make_unique<app::TForm1>(std::move(services));
+        m_form = std::make_unique<app::MainWindow>(std::move(services));
         m_form->show();
         EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
         return *m_form;
@@ -63,11 +63,11 @@ protected:
 };
 
 TEST_F(SongSearchWindowTest, TypingNarrowsTheListAndEnterSingsTheSongFound) {
-    app::TForm1& form = startLibrary();
+    app::MainWindow& form = startLibrary();
     app::GameScene& g = form.game();
     ASSERT_TRUE(waitUntil([&] { return !form.library().scanning(); }, 30000));
     EXPECT_EQ(form.songList().count(), kSongs);
-    EXPECT_EQ(g.LibraryStatus->text(), "300 songs");
+    EXPECT_EQ(g.selection.libraryStatus->text(), "300 songs");
     const std::string first = form.songList().selected();
     EXPECT_FALSE(first.empty());
     QTest::qWait(400); // the first turn and its cover
@@ -75,32 +75,32 @@ TEST_F(SongSearchWindowTest, TypingNarrowsTheListAndEnterSingsTheSongFound) {
 
     // Nothing matches: the list is empty, and Escape brings back every song and the selection.
     type("qqq");
-    EXPECT_TRUE(g.SearchText->visible());
-    EXPECT_EQ(g.LibraryStatus->text(), "0 of 300 songs match");
+    EXPECT_TRUE(g.selection.searchText->visible());
+    EXPECT_EQ(g.selection.libraryStatus->text(), "0 of 300 songs match");
     EXPECT_EQ(form.songList().count(), 0);
     QTest::keyClick(form.viewer(), Qt::Key_Escape);
-    EXPECT_FALSE(g.SearchText->visible());
+    EXPECT_FALSE(g.selection.searchText->visible());
     EXPECT_EQ(form.songList().count(), kSongs);
     EXPECT_EQ(form.songList().selected(), first);
 
     // Case and accents do not matter; words may come in any order.
     type("UBER zoe");
-    EXPECT_EQ(g.SearchText->text(), "Find: UBER zoe_");
-    EXPECT_EQ(g.LibraryStatus->text(), "1 of 300 songs match");
+    EXPECT_EQ(g.selection.searchText->text(), "Find: UBER zoe_");
+    EXPECT_EQ(g.selection.libraryStatus->text(), "1 of 300 songs match");
     ASSERT_EQ(form.songList().count(), 1);
     EXPECT_EQ(fs::path(form.songList().selected()), m_special);
     QTest::qWait(400);
     shoot("search");
 
     QTest::keyClick(form.viewer(), Qt::Key_Return);
-    ASSERT_TRUE(waitUntil([&] { return g.Singing->visible(); }));
+    ASSERT_TRUE(waitUntil([&] { return g.singing.group->visible(); }));
     EXPECT_EQ(form.songFile().songFilePath(), m_special / "song.txt");
     EXPECT_EQ(form.songFile().displayText(form.songFile().songTitle()), "\xC3\x9C"
                                                                         "berlicht");
 }
 
 TEST_F(SongSearchWindowTest, LongJumpsTurnOnceAndKeepTheirPlace) {
-    app::TForm1& form = startLibrary();
+    app::MainWindow& form = startLibrary();
     ASSERT_TRUE(waitUntil([&] { return !form.library().scanning(); }, 30000));
     QTest::qWait(400);
     QTest::keyClick(form.viewer(), Qt::Key_End);
@@ -116,7 +116,8 @@ TEST_F(SongSearchWindowTest, LongJumpsTurnOnceAndKeepTheirPlace) {
     // Ordered by artist then title, ignoring case: "Artist 0" "Song 0", "Song 120", …
     EXPECT_EQ(form.songList().item(0), (m_library / "a0/album0/song0").string());
     // The selected song's own cover replaces the fallback once decoded.
-    EXPECT_TRUE(waitUntil([&] { return form.game().Cover->material().name != "c-fallback"; }));
+    EXPECT_TRUE(
+        waitUntil([&] { return form.game().selection.cover->material().name != "c-fallback"; }));
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "app/options_form.h"
 #include "game_window_fixture.h"
 #include "pitch/tone.h"
-#include "platform/silent_input.h"
+#include "platform/sound_input/silent_input.h"
 #include "songs/song_file.h"
 #include "songs/song_text_file.h"
 
@@ -107,8 +107,8 @@ protected:
     double beatMs() const { return 15000.0 / m_melody.bpm; }
     double noteStartMs(const Note& n) const { return kGapMs + n.start * beatMs(); }
 
-    app::TForm1& start() {
-        m_form = std::make_unique<app::TForm1>(
+    app::MainWindow& start() {
+        m_form = std::make_unique<app::MainWindow>(
             app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, m_capture,
                              m_recorderInput, m_captureError});
         m_form->show();
@@ -122,28 +122,28 @@ protected:
                           QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
     }
     void selectTitle(const std::string& title) {
-        for (int i = 0; i < 4 && m_game->Title->text() != title; ++i)
-            click(*m_game->RightArrow);
-        for (int i = 0; i < 4 && m_game->Title->text() != title; ++i)
-            click(*m_game->Leftarrow);
-        ASSERT_EQ(m_game->Title->text(), title);
+        for (int i = 0; i < 4 && m_game->selection.title->text() != title; ++i)
+            click(*m_game->selection.nextButton);
+        for (int i = 0; i < 4 && m_game->selection.title->text() != title; ++i)
+            click(*m_game->selection.previousButton);
+        ASSERT_EQ(m_game->selection.title->text(), title);
     }
     void sing() {
         m_input = std::make_unique<platform::SilentInput>(m_capture.hub());
-        click(*m_game->Start);
-        ASSERT_TRUE(m_game->Singing->visible());
+        click(*m_game->selection.startButton);
+        ASSERT_TRUE(m_game->singing.group->visible());
     }
     std::string lineText(int line) {
         std::string joined;
-        const scene::TGLBaseSceneObject& group = m_game->SingText->child(line);
+        const scene::TGLBaseSceneObject& group = m_game->singing.lyrics->child(line);
         for (int i = 0; i < group.count(); ++i)
             joined += static_cast<const scene::TGLHUDText&>(group.child(i)).text();
         return joined;
     }
     std::string highlighted() {
-        if (m_game->SingText->count() == 0)
+        if (m_game->singing.lyrics->count() == 0)
             return "";
-        const scene::TGLBaseSceneObject& group = m_game->SingText->child(0);
+        const scene::TGLBaseSceneObject& group = m_game->singing.lyrics->child(0);
         for (int i = 0; i < group.count(); ++i) {
             const auto& text = static_cast<const scene::TGLHUDText&>(group.child(i));
             if (text.modulateColor().a == 1.0f)
@@ -165,7 +165,7 @@ protected:
     std::string m_captureError;
     scene::render::QtGlyphRasterizer m_glyphs;
     cantorix::testing::WallClock m_clock;
-    std::unique_ptr<app::TForm1> m_form;
+    std::unique_ptr<app::MainWindow> m_form;
     app::GameScene* m_game = nullptr;
 };
 
@@ -178,20 +178,20 @@ TEST_F(StandardSessionWindowTest, EachSyllableIsHighlightedOnTimeAndTheSongEndsA
         << noteLines(m_melody.lines) << "E\n";
     start();
     app::GameScene& g = *m_game;
-    ASSERT_EQ(g.Title->text(), "Kites Standard");
-    EXPECT_FALSE(g.VoiceChoice->visible()) << "a solo song shows no voice choice";
+    ASSERT_EQ(g.selection.title->text(), "Kites Standard");
+    EXPECT_FALSE(g.selection.voiceChoice->visible()) << "a solo song shows no voice choice";
     // The first line already takes the session's text colour.
-    g.GLButton11->setDefaultColor(0x000000FF);
+    g.options.appearance.textColourButton->setDefaultColor(0x000000FF);
     sing();
     const scene::ColorF first =
-        static_cast<const scene::TGLHUDText&>(g.SingText->child(0).child(0)).modulateColor();
+        static_cast<const scene::TGLHUDText&>(g.singing.lyrics->child(0).child(0)).modulateColor();
     EXPECT_EQ(first.r, 1.0f);
     EXPECT_EQ(first.g, 0.0f);
 
     // What the screen highlights, sampled against the play position.
     std::vector<std::pair<std::int64_t, std::string>> seen;
     bool framed = false;
-    while (g.Singing->visible()) {
+    while (g.singing.group->visible()) {
         QTest::qWait(2);
         seen.emplace_back(m_player.position(), highlighted());
         if (!framed && !seen.back().second.empty() &&
@@ -201,7 +201,7 @@ TEST_F(StandardSessionWindowTest, EachSyllableIsHighlightedOnTimeAndTheSongEndsA
         }
         ASSERT_LT(seen.back().first, endMs + 2000);
     }
-    ASSERT_TRUE(g.Scorepage->visible());
+    ASSERT_TRUE(g.scorePage.group->visible());
     seen.pop_back(); // taken after the end, from a closed player
     EXPECT_GE(seen.back().first, endMs - 50) << "ended at #END";
     EXPECT_LT(seen.back().first, endMs + 100) << "before the music's end";
@@ -210,7 +210,7 @@ TEST_F(StandardSessionWindowTest, EachSyllableIsHighlightedOnTimeAndTheSongEndsA
     const session::Scoring& scoring = m_form->session().scoring();
     EXPECT_EQ(scoring.notePoints(), 0);
     EXPECT_GT(scoring.possible(), 0);
-    EXPECT_EQ(g.Share->caption(), "0 %");
+    EXPECT_EQ(g.scorePage.shareValue->caption(), "0 %");
 
     const session::SessionTimings& t = m_form->session().timings();
     const double frameMs = m_form->viewer()->longestPaintMilliseconds();
@@ -270,15 +270,15 @@ TEST_F(StandardSessionWindowTest, ADuetsSecondVoiceIsChosenAndShowsItsOwnLines) 
     start();
     app::GameScene& g = *m_game;
     selectTitle("Kites Duet");
-    EXPECT_TRUE(g.Voices->visible());
-    EXPECT_EQ(g.Voices->text(), "Duet: Ann / Bob");
-    EXPECT_EQ(g.VoiceChoice->caption(), "[V] Sing: Ann");
+    EXPECT_TRUE(g.selection.voices->visible());
+    EXPECT_EQ(g.selection.voices->text(), "Duet: Ann / Bob");
+    EXPECT_EQ(g.selection.voiceChoice->caption(), "[V] Sing: Ann");
     QTest::keyClick(m_form->viewer(), Qt::Key_V);
-    EXPECT_EQ(g.VoiceChoice->caption(), "[V] Sing: Bob");
-    click(*g.VoiceChoice);
-    EXPECT_EQ(g.VoiceChoice->caption(), "[V] Sing: Ann");
-    click(*g.VoiceChoice);
-    ASSERT_EQ(g.VoiceChoice->caption(), "[V] Sing: Bob");
+    EXPECT_EQ(g.selection.voiceChoice->caption(), "[V] Sing: Bob");
+    click(*g.selection.voiceChoice);
+    EXPECT_EQ(g.selection.voiceChoice->caption(), "[V] Sing: Ann");
+    click(*g.selection.voiceChoice);
+    ASSERT_EQ(g.selection.voiceChoice->caption(), "[V] Sing: Bob");
     QTest::qWait(100);
     saveFrame("/tmp/cantorix-standard-duet-selection.png");
 
@@ -288,7 +288,7 @@ TEST_F(StandardSessionWindowTest, ADuetsSecondVoiceIsChosenAndShowsItsOwnLines) 
     for (const Note& n : second[1])
         bobSecond += n.text;
     sing();
-    EXPECT_TRUE(g.SongBackground->visible()) << "the background shows where no video plays";
+    EXPECT_TRUE(g.singing.songBackground->visible()) << "the background shows where no video plays";
     EXPECT_EQ(lineText(0), bobFirst);
     EXPECT_EQ(lineText(1), bobSecond);
     // Bob's first note is due later than Ann's; the lane waits for it.
@@ -297,8 +297,8 @@ TEST_F(StandardSessionWindowTest, ADuetsSecondVoiceIsChosenAndShowsItsOwnLines) 
     EXPECT_EQ(highlighted(), second[0][0].text);
     saveFrame("/tmp/cantorix-standard-duet-singing.png");
     QTest::keyClick(m_form->viewer(), Qt::Key_Escape);
-    EXPECT_TRUE(g.Scorepage->visible());
-    EXPECT_FALSE(g.SongBackground->visible());
+    EXPECT_TRUE(g.scorePage.group->visible());
+    EXPECT_FALSE(g.singing.songBackground->visible());
 }
 
 } // namespace

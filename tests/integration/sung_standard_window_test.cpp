@@ -5,9 +5,9 @@
 #include "fakes/file_bytes.h"
 #include "fakes/generated_voice.h"
 #include "game_window_fixture.h"
-#include "platform/aubio_semitone_tracker.h"
-#include "platform/wav_file_input.h"
-#include "session/standard_lane.h"
+#include "platform/sound_input/wav_file_input.h"
+#include "platform/voice/aubio_semitone_tracker.h"
+#include "session/standard_timeline.h"
 #include "songs/standard_song.h"
 
 #include <QImage>
@@ -15,6 +15,9 @@
 #include <cstdio>
 #include <fstream>
 #include <regex>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -51,6 +54,34 @@ ToolScore scoreWithTool(const fs::path& song, const fs::path& wav) {
     return score;
 }
 
+// Two processes that keep both cores busy while the test runs, as other programs on a player's
+// machine may; each stops by itself after five minutes should the test never end them.
+class BusyLoops {
+public:
+    BusyLoops() {
+        for (pid_t& pid : m_pids) {
+            pid = ::fork();
+            if (pid == 0) {
+                ::execl("/usr/bin/timeout", "timeout", "300", "/bin/sh", "-c",
+                        "while :; do :; done", static_cast<char*>(nullptr));
+                ::_exit(127);
+            }
+        }
+    }
+    ~BusyLoops() {
+        for (const pid_t pid : m_pids)
+            if (pid > 0) {
+                ::kill(pid, SIGTERM);
+                ::waitpid(pid, nullptr, 0);
+            }
+    }
+    BusyLoops(const BusyLoops&) = delete;
+    BusyLoops& operator=(const BusyLoops&) = delete;
+
+private:
+    pid_t m_pids[2] = {-1, -1};
+};
+
 class SungStandardWindowTest : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -75,7 +106,7 @@ protected:
     std::string m_captureError;
     scene::render::QtGlyphRasterizer m_glyphs;
     cantorix::testing::WallClock m_clock;
-    std::unique_ptr<app::TForm1> m_form;
+    std::unique_ptr<app::MainWindow> m_form;
 };
 
 TEST_F(SungStandardWindowTest, TheWindowScoresEachLineAsTheToolDoes) {
@@ -94,21 +125,23 @@ TEST_F(SungStandardWindowTest, TheWindowScoresEachLineAsTheToolDoes) {
     const fs::path wav = m_root / "voice.wav";
     cantorix::testing::writeMonoWav(wav, cantorix::testing::generatedVoice(notes));
 
+    const BusyLoops busy;
     m_input = std::make_unique<platform::WavFileInput>(m_capture.hub(), wav);
     app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_player,
                               *m_covers, m_capture,   m_recorderInput, m_captureError};
     services.sessionInput = m_input.get();
     services.semitones = &m_semitones;
-    m_form = std::make_unique<app::TForm1>(services);
+    m_form = std::make_unique<app::MainWindow>(services);
     m_form->show();
     ASSERT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
     app::GameScene& g = m_form->game();
-    ASSERT_TRUE(waitUntil([&] { return g.Title->text() == "Two Lighthouses"; })) << g.Title->text();
-    const scene::RectI r = g.Start->globalRect();
+    ASSERT_TRUE(waitUntil([&] { return g.selection.title->text() == "Two Lighthouses"; }))
+        << g.selection.title->text();
+    const scene::RectI r = g.selection.startButton->globalRect();
     QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {},
                       QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
-    ASSERT_TRUE(g.Singing->visible());
-    ASSERT_TRUE(waitUntil([&] { return g.Scorepage->visible(); }, 90000));
+    ASSERT_TRUE(g.singing.group->visible());
+    ASSERT_TRUE(waitUntil([&] { return g.scorePage.group->visible(); }, 90000));
     QTest::qWait(200);
 
     const session::Scoring& window = m_form->session().scoring();
@@ -131,18 +164,16 @@ TEST_F(SungStandardWindowTest, TheWindowScoresEachLineAsTheToolDoes) {
         const session::LineTally& l = window.lines()[i];
         std::cout << "line " << i + 1 << ": window " << l.points << " of " << l.possible
                   << ", tool " << tool.lines[i].second << " of " << tool.lines[i].first << "\n";
-        // A loaded machine delays the window's timer now and then: a tick it drops takes its
-        // possible points with it, and a late one may read its samples a step later. What each
-        // side missed of what it judged must agree within a tick, plus one for such a delay.
-        const int windowMissed = l.possible - l.points;
-        const int toolMissed = tool.lines[i].first - tool.lines[i].second;
-        EXPECT_NEAR(windowMissed, toolMissed, tickValue + 1) << "line " << i + 1;
-        EXPECT_GE(l.possible, tool.lines[i].first * 9 / 10) << "line " << i + 1;
+        // The window's analysis counts its windows in captured samples, as the tool does: the
+        // same ticks are judged, each at its own song time over its own samples, however late
+        // the busy machine runs the window's timer.
+        EXPECT_EQ(l.possible, tool.lines[i].first) << "line " << i + 1;
+        EXPECT_NEAR(l.points, tool.lines[i].second, tickValue) << "line " << i + 1;
         EXPECT_GE(l.points, l.possible * 95 / 100) << "line " << i + 1;
     }
     // The score page shows the points and their share of the possible ones.
-    EXPECT_EQ(g.Score1->caption(), std::to_string(window.notePoints()));
-    EXPECT_EQ(g.Share->caption(),
+    EXPECT_EQ(g.scorePage.notesValue->caption(), std::to_string(window.notePoints()));
+    EXPECT_EQ(g.scorePage.shareValue->caption(),
               session::possibleShareText(window.notePoints(), window.possible()).value_or("none"));
 }
 

@@ -3,8 +3,8 @@
 // sampled pixels land on screen.
 
 #include "game_window_fixture.h"
-#include "platform/ffmpeg_video_decoder.h"
-#include "platform/silent_input.h"
+#include "platform/media/ffmpeg_video_decoder.h"
+#include "platform/sound_input/silent_input.h"
 #include "scene/render/gl_math.h"
 #include "scene/render/scene_renderer.h"
 
@@ -40,7 +40,7 @@ protected:
     void startSinging(const char* song) {
         fs::create_directory_symlink(fs::path(CANTORIX_PROGRAM_DIR) / "songs" / song,
                                      m_root / "songs" / song);
-        m_form = std::make_unique<app::TForm1>(
+        m_form = std::make_unique<app::MainWindow>(
             app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, m_capture,
                              m_recorderInput, m_captureError, nullptr,
                              [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }});
@@ -48,26 +48,26 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
         m_game = &m_form->game();
         m_input = std::make_unique<platform::SilentInput>(m_capture.hub());
-        click(*m_game->Start);
-        ASSERT_TRUE(m_game->Singing->visible());
+        click(*m_game->selection.startButton);
+        ASSERT_TRUE(m_game->singing.group->visible());
     }
     void click(const scene::TGLBaseControl& control) {
         const scene::RectI r = control.globalRect();
         QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {},
                           QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
     }
-    session::VideoPlane& video() { return *m_form->videoPlane(); }
+    stage::VideoPlane& video() { return *m_form->videoPlane(); }
 
     // A grab, and where a grid of the picture's sampled pixels shows in it with their colours.
     std::vector<Sample> grabSamples(QImage& image) {
         image = m_form->viewer()->grabFramebuffer();
-        const session::VideoPlane& v = *m_form->videoPlane();
+        const stage::VideoPlane& v = *m_form->videoPlane();
         const session::VideoFrame& picture = v.picture();
         const int s = v.FrameStep();
         const int columns = picture.width / s, rows = picture.height / s;
         const scene::TGLCamera* camera = scene::render::SceneRenderer::findCamera(m_game->scene());
-        const scene::render::Mat4 world =
-            scene::render::worldTransform(*m_game->Tv->find<scene::TGLAviPlane>("GLAviPlane1"));
+        const scene::render::Mat4 world = scene::render::worldTransform(
+            *m_game->singing.videoHolder->find<scene::TGLAviPlane>("GLAviPlane1"));
         std::vector<Sample> samples;
         for (int r = 2; r < rows - 2; r += rows / 12)
             for (int j = 2; j < columns - 2; j += columns / 12) {
@@ -112,13 +112,13 @@ protected:
     std::string m_captureError;
     scene::render::QtGlyphRasterizer m_glyphs;
     cantorix::testing::WallClock m_clock;
-    std::unique_ptr<app::TForm1> m_form;
+    std::unique_ptr<app::MainWindow> m_form;
     app::GameScene* m_game = nullptr;
 };
 
 TEST_F(VideoWindowTest, ClipPlaysBehindTheLyricsAndPauseHoldsIt) {
     startSinging(kVideoSong);
-    session::VideoPlane& v = video();
+    stage::VideoPlane& v = video();
     ASSERT_TRUE(v.opened());
     EXPECT_TRUE(v.node().visibleInTree());
     EXPECT_EQ(v.FrameStep(), 8); // the design quality
@@ -139,7 +139,7 @@ TEST_F(VideoWindowTest, ClipPlaysBehindTheLyricsAndPauseHoldsIt) {
     grabSamples(later);
     EXPECT_FALSE(samePixels(playing, later, samples)); // the clip moves
 
-    click(*m_game->Pause);
+    click(*m_game->singing.pauseButton);
     QTest::qWait(200);
     const std::int64_t held = v.pictureFrame();
     EXPECT_EQ(held, m_form->session().pausedVideoFrame());
@@ -151,7 +151,7 @@ TEST_F(VideoWindowTest, ClipPlaysBehindTheLyricsAndPauseHoldsIt) {
     EXPECT_TRUE(samePixels(pausedA, pausedB, heldSamples));
     EXPECT_GE(matching(pausedB, heldSamples, 12), static_cast<int>(heldSamples.size()) * 2 / 3);
 
-    click(*m_game->Play);
+    click(*m_game->singing.playButton);
     ASSERT_TRUE(waitUntil([&] { return v.pictureFrame() != held; }, 2000));
     // Resumed from the held frame, not from where the clip would have got to meanwhile.
     EXPECT_LE((v.pictureFrame() - held + 125) % 125, 5);
@@ -159,7 +159,7 @@ TEST_F(VideoWindowTest, ClipPlaysBehindTheLyricsAndPauseHoldsIt) {
 
 TEST_F(VideoWindowTest, QualityChangesTheDensityNotTheSize) {
     startSinging(kVideoSong);
-    session::VideoPlane& v = video();
+    stage::VideoPlane& v = video();
     ASSERT_TRUE(waitUntil([&] { return v.pictureFrame() >= 5; }));
     const float scale = v.node().scale().x * v.WidthUnits();
     m_form->session().startVideo(1, 4);
@@ -180,7 +180,7 @@ TEST_F(VideoWindowTest, QualityChangesTheDensityNotTheSize) {
 
 TEST_F(VideoWindowTest, SongWithoutClipHidesThePlane) {
     startSinging(kPlainSong);
-    session::VideoPlane& v = video();
+    stage::VideoPlane& v = video();
     EXPECT_FALSE(v.opened());
     EXPECT_FALSE(v.node().visible());
     EXPECT_TRUE(v.node().mesh().vertices.empty());
@@ -188,7 +188,7 @@ TEST_F(VideoWindowTest, SongWithoutClipHidesThePlane) {
 
 TEST_F(VideoWindowTest, EndingTheSessionHidesAndReleasesTheClip) {
     startSinging(kVideoSong);
-    session::VideoPlane& v = video();
+    stage::VideoPlane& v = video();
     ASSERT_TRUE(v.opened());
     m_form->session().EndSession();
     EXPECT_FALSE(v.node().visible());
