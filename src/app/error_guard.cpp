@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 #include <new>
+#include <utility>
 
 namespace cantorix::app {
 
@@ -34,11 +35,11 @@ void presentNotice(QWidget* parent, const QString& text) {
 
 QString describeException(std::exception_ptr error) {
     try {
-        std::rethrow_exception(error);
+        std::rethrow_exception(std::move(error));
     } catch (const std::bad_alloc&) {
         return QStringLiteral("There is not enough memory to finish this operation.");
     } catch (const std::filesystem::filesystem_error& e) {
-        const QString reason = QString::fromStdString(e.code().message());
+        QString reason = QString::fromStdString(e.code().message());
         if (e.path1().empty())
             return reason;
         return QStringLiteral("\"%1\" cannot be used: %2")

@@ -21,7 +21,7 @@ fs::path locateProgramDirectory(const fs::path& executableDir) {
     std::error_code ec;
     if (fs::is_directory(executableDir / "data", ec))
         return executableDir;
-    const fs::path installed = executableDir.parent_path() / "share" / "cantorix";
+    fs::path installed = executableDir.parent_path() / "share" / "cantorix";
     if (executableDir.filename() == "bin" && fs::is_directory(installed / "data", ec))
         return installed;
     return executableDir;

@@ -335,7 +335,7 @@ std::exception_ptr runExportPhases(TExportJob& job, const PhaseProgress& progres
     phase(1)(0, 0);
     job.wrapSong();
     phase(2)(0, 0);
-    const std::exception_ptr decodeError = job.decodeSong(phase(2));
+    std::exception_ptr decodeError = job.decodeSong(phase(2));
     phase(3)(0, 0);
     job.mixVoice();
     job.compressMix(phase(4));

@@ -52,7 +52,7 @@ std::vector<ScopePoint> channelPolyline(std::span<const std::int16_t> channel, i
     for (std::int64_t i = 0; i < points; ++i) {
         const int position = start + static_cast<int>(i * along / (points - 1));
         const std::int16_t sample =
-            frames > 0 ? channel[static_cast<std::size_t>(i * frames / points)] : 0;
+            frames > 0 ? channel[static_cast<std::size_t>(i * frames / points)] : std::int16_t{0};
         const int offset = centre + roundHalfEven(half * sample / 32768.0);
         line.push_back(horizontal ? ScopePoint{position, offset} : ScopePoint{offset, position});
     }

@@ -25,7 +25,7 @@ bool writableOrCreatable(fs::path dir) {
 } // namespace
 
 std::filesystem::path bufferDirectory(const std::filesystem::path& programDir) {
-    const fs::path own = programDir / "data" / "buffer";
+    fs::path own = programDir / "data" / "buffer";
     if (writableOrCreatable(own))
         return own;
     const char* cache = std::getenv("XDG_CACHE_HOME");

@@ -54,7 +54,7 @@ public:
     float height() const { return m_height; }
     void setHeight(float h) { assignChanged(*this, m_height, h); }
     const MaterialRef& material() const { return m_material; }
-    void setMaterial(MaterialRef ref) { assignChanged(*this, m_material, ref); }
+    void setMaterial(const MaterialRef& ref) { assignChanged(*this, m_material, ref); }
     void accept(NodeVisitor& visitor) override;
 
 private:
@@ -70,7 +70,7 @@ class TGLHUDText : public TGLBaseSceneObject {
 public:
     using TGLBaseSceneObject::TGLBaseSceneObject;
     const std::string& text() const { return m_text; } // UTF-8
-    void setText(std::string t) { assignChanged(*this, m_text, t); }
+    void setText(const std::string& t) { assignChanged(*this, m_text, t); }
     TGLBitmapFont* font() const { return m_font; }
     void setFont(TGLBitmapFont* f) { assignChanged(*this, m_font, f); }
     TAlignment alignment() const { return m_alignment; }
@@ -107,7 +107,7 @@ public:
     unsigned parts() const { return m_parts; }
     void setParts(unsigned p) { assignChanged(*this, m_parts, p); }
     const MaterialRef& material() const { return m_material; }
-    void setMaterial(MaterialRef ref) { assignChanged(*this, m_material, ref); }
+    void setMaterial(const MaterialRef& ref) { assignChanged(*this, m_material, ref); }
     void accept(NodeVisitor& visitor) override;
 
 private:

@@ -18,7 +18,7 @@ CoverCache::CoverCache(scene::TGLMaterialLibrary& covers, scene::ImageLoader& lo
         m_covers.addTextureMaterial(m_slots.back().material, scene::Image(1, 1));
         m_recent.push_back(i);
     }
-    m_worker = std::jthread([this](std::stop_token stop) { work(stop); });
+    m_worker = std::jthread([this](const std::stop_token& stop) { work(stop); });
 }
 
 CoverCache::~CoverCache() {
@@ -98,7 +98,7 @@ bool CoverCache::collect() {
     return !done.empty();
 }
 
-void CoverCache::work(std::stop_token stop) {
+void CoverCache::work(const std::stop_token& stop) {
     while (!stop.stop_requested()) {
         fs::path cover;
         {

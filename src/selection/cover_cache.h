@@ -52,7 +52,7 @@ private:
         std::string material;
         std::filesystem::path cover; // empty: free
     };
-    void work(std::stop_token stop);
+    void work(const std::stop_token& stop);
     Slot& slotForNewCover();
 
     scene::TGLMaterialLibrary& m_covers;

@@ -86,7 +86,7 @@ std::vector<songs::SongProblem> SongBrowser::problems() const {
 }
 
 std::optional<songs::SongSummary> SongBrowser::markUnplayable(const std::string& folder,
-                                                              std::string reason) {
+                                                              const std::string& reason) {
     const auto song = std::find_if(m_songs.begin(), m_songs.end(),
                                    [&](const songs::SongSummary& s) { return s.folder == folder; });
     if (song == m_songs.end())

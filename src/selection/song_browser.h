@@ -51,7 +51,8 @@ public:
     // unplayable (with the audio's stamp as it is now) and stays listed where it is while it is
     // the selected song, even when unplayable songs are hidden; returns the updated summary (for
     // the cache), nothing when the folder is not known.
-    std::optional<songs::SongSummary> markUnplayable(const std::string& folder, std::string reason);
+    std::optional<songs::SongSummary> markUnplayable(const std::string& folder,
+                                                     const std::string& reason);
     // The song selected now: a song marked unplayable stays listed (when unplayable songs are
     // hidden) until another is selected and the list is rebuilt.
     void setSelectedFolder(const std::string& folder);

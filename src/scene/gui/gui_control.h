@@ -47,7 +47,7 @@ public:
     RectI globalRect() const;
 
     const std::string& caption() const { return m_caption; }
-    void setCaption(std::string c) { assignChanged(*this, m_caption, c); }
+    void setCaption(const std::string& c) { assignChanged(*this, m_caption, c); }
     TGLBitmapFont* bitmapFont() const { return m_font; }
     void setBitmapFont(TGLBitmapFont* f) { assignChanged(*this, m_font, f); }
     TColor defaultColor() const { return m_defaultColor; }
@@ -58,7 +58,7 @@ public:
     TGLGuiLayout* guiLayout() const { return m_layout; }
     void setGuiLayout(TGLGuiLayout* l) { assignChanged(*this, m_layout, l); }
     const std::string& guiLayoutName() const { return m_layoutName; }
-    void setGuiLayoutName(std::string n) { assignChanged(*this, m_layoutName, n); }
+    void setGuiLayoutName(const std::string& n) { assignChanged(*this, m_layoutName, n); }
 
     // The nearest ancestor that is a control, or nullptr for a root.
     TGLBaseControl* guiParent() const;
@@ -202,12 +202,14 @@ public:
     int group() const { return m_group; }
     void setGroup(int g) { assignChanged(*this, m_group, g); }
     const std::string& guiLayoutNamePressed() const { return m_layoutNamePressed; }
-    void setGuiLayoutNamePressed(std::string n) { assignChanged(*this, m_layoutNamePressed, n); }
+    void setGuiLayoutNamePressed(const std::string& n) {
+        assignChanged(*this, m_layoutNamePressed, n);
+    }
 
     // Image button: LogicWidth × LogicHeight pixels from the image's top-left, shifted by the
     // offsets.
     const MaterialRef& bitBtn() const { return m_bitBtn; }
-    void setBitBtn(MaterialRef ref) { assignChanged(*this, m_bitBtn, ref); }
+    void setBitBtn(const MaterialRef& ref) { assignChanged(*this, m_bitBtn, ref); }
     void setLibMaterialName(std::string name);
     int logicWidth() const { return m_logicWidth; }
     int logicHeight() const { return m_logicHeight; }
@@ -283,7 +285,7 @@ public:
     void setPageSize(float v);
     void setHorizontal(bool h) { assignChanged(*this, m_horizontal, h); }
     const std::string& guiLayoutKnobName() const { return m_knobName; }
-    void setGuiLayoutKnobName(std::string n) { assignChanged(*this, m_knobName, n); }
+    void setGuiLayoutKnobName(const std::string& n) { assignChanged(*this, m_knobName, n); }
 
     // Geometry in viewer pixels, shared by hit handling and drawing. The arrows are squares of
     // the bar's thickness at its ends (halved when the bar is too short); the knob's length is
