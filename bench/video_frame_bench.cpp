@@ -3,7 +3,7 @@
 // array at each quality level).
 
 #include "platform/ffmpeg_video_decoder.h"
-#include "session/video_plane.h"
+#include "stage/video_plane.h"
 
 #include <benchmark/benchmark.h>
 
@@ -32,7 +32,7 @@ BENCHMARK(BM_DecodeNextFrame)->Unit(benchmark::kMillisecond);
 // One shown frame as the cadencer step runs it: decode, then refresh the colour array.
 void BM_ShowNextFrame(benchmark::State& state) {
     scene::TGLAviPlane node;
-    session::VideoPlane plane(node, std::make_unique<platform::FfmpegVideoDecoder>());
+    stage::VideoPlane plane(node, std::make_unique<platform::FfmpegVideoDecoder>());
     plane.SetQuality(static_cast<int>(state.range(0)));
     plane.OpenClip(kClip);
     if (!plane.opened()) {

@@ -4,14 +4,14 @@
 // song that reading was heard. Holds that reading between ticks; borrows the lane, the judge and
 // the scoring. Main thread (the window-less run's one thread).
 
-#include "pitch/semitone_tracker.h"
+#include "pitch/semitone_tracker_port.h"
 #include "scoring.h"
-#include "song_lane.h"
-#include "standard_lane.h"
+#include "song_timeline.h"
 #include "tick_judge.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace cantorix::session {
 
@@ -22,15 +22,19 @@ namespace cantorix::session {
 // left to the microphone delay option.
 double readingSongMs(std::int64_t tickPositionMs, std::size_t windowSamples);
 
+// Draws the voice trail's segment for a judged reading: the window's lane view; none headless.
+using TrailDrawer = std::function<void(const SungTick&)>;
+
 class AnalysisTickStep {
 public:
-    // Starts with the lane and judge of the game's own songs, before any session.
-    AnalysisTickStep(Scoring& scoring, SongLane& lane, const TickJudge& judge);
+    // Starts with the timeline and judge of the game's own songs, before any session.
+    AnalysisTickStep(Scoring& scoring, SongTimeline& lane, const TickJudge& judge);
 
-    // A new session with its lane and judge. semitoneLane is the lane again when the song is a
-    // standard one (its trail shows the semitone), null otherwise. The reading held now was
-    // taken before the session; only the game's rule judges it, as it always has.
-    void startSession(SongLane& lane, const TickJudge& judge, StandardLane* semitoneLane);
+    // A new session with its timeline and judge. semitoneRule: the song is a standard one. The
+    // reading held now was taken before the session; only the game's rule judges it, as it
+    // always has.
+    void startSession(SongTimeline& lane, const TickJudge& judge, bool semitoneRule,
+                      TrailDrawer drawTrail = {});
 
     // Before the tick's analysis: trail and score for the reading held from the previous tick.
     void scoreHeld();
@@ -43,9 +47,10 @@ public:
 
 private:
     Scoring& m_scoring;
-    SongLane* m_lane;
+    SongTimeline* m_lane;
     const TickJudge* m_judge;
-    StandardLane* m_semitoneLane = nullptr;
+    bool m_semitoneRule = false;
+    TrailDrawer m_drawTrail;
     SungTick m_held;
     bool m_heldThisSession = false;
 };

@@ -1,11 +1,11 @@
 #include "headless_session.h"
 
 #include "analysis_tick_step.h"
-#include "note_lane.h"
+#include "game_timeline.h"
 #include "pitch/capture_stream.h"
 #include "pitch/sound.h"
 #include "session_clock.h"
-#include "standard_lane.h"
+#include "standard_timeline.h"
 
 #include <algorithm>
 #include <array>
@@ -44,44 +44,10 @@ private:
     std::int64_t m_elapsed = 0;
 };
 
-// Glyphs of one size and no pixels: the lanes lay their lines out, nothing is drawn.
-class BlankGlyphs : public scene::GlyphRasterizer {
-public:
-    scene::FontMetrics metrics(const scene::FontSpec& style) override {
-        const int h = std::abs(style.height);
-        return {h * 3 / 4, h / 4, h};
-    }
-    scene::GlyphBitmap render(const scene::FontSpec& style, char32_t) override {
-        scene::GlyphBitmap glyph;
-        glyph.advance = std::abs(style.height) / 2;
-        return glyph;
-    }
-};
-
-class NoPictures : public scene::ImageLoader {
-public:
-    scene::Image load(const std::filesystem::path&) override { return {}; }
-};
-
 // Nothing is posted: the run hands each capture burst to the analysis itself.
 class InlineInvoker : public base::MainThreadInvoker {
 public:
     void post(std::function<void()> task) override { task(); }
-};
-
-// The scene objects the lanes and the clock draw into, standing in for the singing screen.
-struct HeadlessScene {
-    BlankGlyphs glyphs;
-    NoPictures pictures;
-    scene::TGLBitmapFont font{"SingingText", {"Arial", 27, true, scene::clWhite}, glyphs};
-    scene::TGLMaterialLibrary materials{"GLMaterialLibrary1", pictures, "/"};
-    scene::TGLDummyCube singText{"SingText"}, tabulature{"Tabulature"}, singTab{"SingTab"};
-    scene::TGLHUDSprite hudSprite11{"GLHUDSprite11"}, gauge{"Gauge"}, progress{"Progress"};
-    scene::TGLHUDText text{"Text"};
-    scene::TGLDummyCube pause{"Pause"}, point{"Point"};
-
-    LaneScene lane() { return {singText, tabulature, singTab, hudSprite11, materials, font, 766}; }
-    ClockScene clock() { return {text, gauge, progress, pause}; }
 };
 
 constexpr std::int32_t kGameCaptureFormat = 18; // 44100 Hz, 16 bits, mono
@@ -93,34 +59,32 @@ constexpr std::int64_t kNoAudioLimitMs = 2 * 3600 * 1000;
 
 HeadlessScore singWithoutWindow(const HeadlessSong& song, HeadlessInput& input,
                                 const HeadlessOptions& options) {
-    HeadlessScene stage;
     songs::SongFile noGameSong;
-    std::unique_ptr<SongLane> lane;
+    std::unique_ptr<SongTimeline> timeline;
     std::unique_ptr<TickJudge> judge;
-    Scoring scoring(stage.point);
+    Scoring scoring;
     scoring.startSession();
     if (song.standard) {
-        auto standard = std::make_unique<StandardLane>(stage.lane(), *song.standard);
+        auto standard = std::make_unique<StandardTimeline>(*song.standard);
         standard->setVoice(static_cast<int>(song.voice));
         standard->startSession();
-        auto semitones = std::make_unique<StandardJudge>(standard->timeline(), options.difficulty,
-                                                         options.delayMs);
+        auto semitones =
+            std::make_unique<StandardJudge>(standard->voice(), options.difficulty, options.delayMs);
         scoring.setLines(semitones->lineStartsMs());
         judge = std::move(semitones);
-        lane = std::move(standard);
+        timeline = std::move(standard);
     } else {
-        auto game = std::make_unique<NoteLane>(stage.lane(), song.game ? *song.game : noGameSong);
+        auto game = std::make_unique<GameTimeline>(song.game ? *song.game : noGameSong);
         game->startSession();
         judge = std::make_unique<GameJudge>(*game);
-        lane = std::move(game);
+        timeline = std::move(game);
     }
     const std::int64_t unbounded = std::numeric_limits<std::int32_t>::max();
     ManualSongPlayer player(options.lengthMs > 0 ? options.lengthMs : unbounded);
-    SessionClock clock(player, stage.clock(), *lane);
-    if (const std::int64_t start = lane->startMs(); start > 0)
+    SessionClock clock(player, *timeline);
+    if (const std::int64_t start = timeline->startMs(); start > 0)
         player.setStartPosition(start);
-    lane->buildFirstLines();
-    clock.showLeadIn();
+    timeline->startFirstLines();
 
     InlineInvoker invoker;
     pitch::TSoundCaptureStream stream(input.capture, invoker, [](const std::exception&) {});
@@ -131,9 +95,8 @@ HeadlessScore singWithoutWindow(const HeadlessSong& song, HeadlessInput& input,
     sound.setCaptureStream(&stream);
     std::vector<std::int16_t> newest(input.tracker ? input.tracker->windowSamples() : 0);
 
-    AnalysisTickStep step(scoring, *lane, *judge);
-    step.startSession(*lane, *judge,
-                      song.standard ? static_cast<StandardLane*>(lane.get()) : nullptr);
+    AnalysisTickStep step(scoring, *timeline, *judge);
+    step.startSession(*timeline, *judge, song.standard != nullptr);
     std::optional<std::int64_t> lyricsEndedAt;
     for (std::int64_t t = 5;; t += 5) {
         player.setElapsed(t);
@@ -157,11 +120,11 @@ HeadlessScore singWithoutWindow(const HeadlessSong& song, HeadlessInput& input,
         }
         if (t % kHeadlessClockMs != 0)
             continue;
-        if (!lyricsEndedAt && lane->lyricsFinished())
+        if (!lyricsEndedAt && timeline->lyricsFinished())
             lyricsEndedAt = player.position();
         if (options.lengthMs <= 0 && lyricsEndedAt)
             player.setLength(std::max(*lyricsEndedAt + kHeadlessTailMs, player.position()));
-        if (clock.tick() || (options.lengthMs <= 0 && t >= kNoAudioLimitMs))
+        if (clock.tick().ended || (options.lengthMs <= 0 && t >= kNoAudioLimitMs))
             break;
     }
     stream.stop();

@@ -1,14 +1,14 @@
 #pragma once
-// A singing session without a window or sound: the song's lane, the session clock, the analysis
-// tick's session step and the scoring of the game, run on made-up time with a recording for the
-// microphone. As in the window, the recording arrives in 10 ms steps, the clock ticks every
-// 10 ms and the analysis every 50 ms on its fixed schedule; the semitone reading takes the newest
-// samples the capture holds at the tick, and the game's own analysis what the capture handed it
-// last, 25 ms before the tick, the average a window's capture notification lies ahead of it.
-// Borrows the capture and the tracker; one thread.
+// A singing session without a window, sound or scene: the song's timeline, the session clock's
+// rules, the analysis tick's session step and the scoring of the game, run on made-up time with a
+// recording for the microphone. As in the window, the recording arrives in 10 ms steps, the clock
+// ticks every 10 ms and the analysis every 50 ms on its fixed schedule; the semitone reading takes
+// the newest samples the capture holds at the tick, and the game's own analysis what the capture
+// handed it last, 25 ms before the tick, the average a window's capture notification lies ahead of
+// it. Borrows the capture and the tracker; one thread.
 
 #include "pitch/capture_port.h"
-#include "pitch/semitone_tracker.h"
+#include "pitch/semitone_tracker_port.h"
 #include "scoring.h"
 #include "songs/song_file.h"
 #include "songs/standard_song.h"

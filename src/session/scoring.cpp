@@ -12,15 +12,13 @@ constexpr double kGaugeFullPoints = 15000.0;
 
 } // namespace
 
-Scoring::Scoring(scene::TGLBaseSceneObject& point) : m_point(point) {}
-
 void Scoring::startSession() {
     m_notePoints = 0;
     m_lineBonus = 0;
     m_possible = 0;
     m_targetPitch = 0;
     m_lines.clear();
-    m_point.setTag(0);
+    m_hitStreak = 0;
 }
 
 void Scoring::setLines(const std::vector<double>& startsMs) {
@@ -45,12 +43,12 @@ void Scoring::score(const TickJudgement& verdict) {
         line.possible += verdict.possible;
     }
     const bool hit = verdict.points > 0;
-    int streak = hit ? m_point.tag() + 1 : 0;
+    std::int32_t streak = hit ? m_hitStreak + 1 : 0;
     if (streak >= kBonusRun) {
         ++m_lineBonus;
         streak = 0;
     }
-    m_point.setTag(streak);
+    m_hitStreak = streak;
 }
 
 std::string pointCounterText(std::int32_t notePoints) {

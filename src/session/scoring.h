@@ -1,9 +1,7 @@
 #pragma once
 // The points of one performance: note points, line bonus and the hit streak, stepped once per
-// analysis tick. The hit streak is kept in the Tag of the scene object `Point`, which this object
-// refers to but does not own. Main thread only.
+// analysis tick. Values only; main thread only.
 
-#include "scene/scene_object.h"
 #include "tick_judge.h"
 
 #include <cstdint>
@@ -28,9 +26,6 @@ struct LineTally {
 
 class Scoring {
 public:
-    // point: the scene object `Point`, whose Tag holds `HitStreak`; it must outlive this object.
-    explicit Scoring(scene::TGLBaseSceneObject& point);
-
     // The start of a session: `NotePoints`, `LineBonus`, `TargetPitch` and `HitStreak` become 0,
     // so nothing left over from the previous song can score or complete a run.
     void startSession();
@@ -48,7 +43,7 @@ public:
     void setTargetPitch(std::uint8_t pitch) { m_targetPitch = pitch; }
     std::int32_t notePoints() const { return m_notePoints; }
     std::int32_t lineBonus() const { return m_lineBonus; }
-    std::int32_t hitStreak() const { return m_point.tag(); }
+    std::int32_t hitStreak() const { return m_hitStreak; }
     // Note points plus bonus; wide enough that the sum cannot overflow.
     std::int64_t total() const { return std::int64_t{m_notePoints} + m_lineBonus; }
     // The note points a singer on every judged note would have earned; 0 under the game's rule.
@@ -56,10 +51,10 @@ public:
     const std::vector<LineTally>& lines() const { return m_lines; }
 
 private:
-    scene::TGLBaseSceneObject& m_point;
     std::int32_t m_notePoints = 0;
     std::int32_t m_lineBonus = 0;
     std::int32_t m_possible = 0;
+    std::int32_t m_hitStreak = 0;
     std::uint8_t m_targetPitch = 0;
     std::vector<LineTally> m_lines;
 };

@@ -1,12 +1,10 @@
 #pragma once
-// The session clock tick: shows the play position as a clock and a progress gauge, grows the
-// lead-in bar, steps the song's lane and says when the song is over. Reads the media player;
-// draws into scene objects the main window owns. Main thread only.
+// The session clock tick's rules: reads the play position, steps the song's timeline there and
+// says when the song is over (the end of the music, or the end the song sets). The clock's view
+// draws each tick. Reads the media player; main thread only.
 
-#include "lane_scene.h"
-#include "scene/scene_nodes.h"
-#include "song_lane.h"
-#include "songs/media_player.h"
+#include "song_timeline.h"
+#include "songs/media_player_port.h"
 
 #include <cstdint>
 #include <string>
@@ -30,38 +28,34 @@ std::int32_t beatAt(std::int64_t positionMs, double leadInTime, double bpm);
 // reached half a beat before its exact time.
 double beatReachedMs(std::int32_t beat, double leadInTime, double bpm);
 
-struct ClockScene {
-    scene::TGLHUDText& text;                      // `Text` in `Indicator`
-    scene::TGLHUDSprite& gauge;                   // `Gauge` in `Indicator`
-    scene::TGLHUDSprite& progress;                // `Progress` in `LeadIn`
-    const scene::TGLBaseSceneObject& pauseButton; // `Pause`: visible while the music plays
+// What one tick did, as far as it got: the position and length it read, whether the lyrics were
+// already over (then the timeline was not stepped and the lyric area empties), whether the
+// timeline was stepped, and whether the session ends.
+struct ClockStep {
+    bool timeRead = false;
+    std::int64_t positionMs = 0;
+    std::int64_t lengthMs = 0;
+    bool lyricsFinished = false;
+    bool stepped = false;
+    bool ended = false;
 };
 
 class SessionClock {
 public:
-    static constexpr float kLeadInStep = 0.15f;
-    static constexpr float kLeadInWidth = 70.0f;
+    SessionClock(songs::MediaPlayer& player, SongTimeline& timeline)
+        : m_player(player), m_timeline(&timeline) {}
+    // The timeline of the next session's song.
+    void setTimeline(SongTimeline& timeline) { m_timeline = &timeline; }
+    const SongTimeline& timeline() const { return *m_timeline; }
 
-    SessionClock(songs::MediaPlayer& player, ClockScene scene, SongLane& lane);
-    // The lane of the next session's song.
-    void setLane(SongLane& lane) { m_lane = &lane; }
-
-    // Puts the empty lead-in bar just left of the first syllable and shows it; run after the
-    // first `BuildLines` of a session.
-    void showLeadIn();
-
-    // One clock tick. True when the music has reached its end, or the end the song sets: the
+    // One clock tick. `ended` when the music has reached its end, or the end the song sets: the
     // caller then ends the session. A failure inside the tick is dropped so the next tick runs
     // normally.
-    bool tick() noexcept;
+    ClockStep tick() noexcept;
 
 private:
-    void showTime(std::int64_t position, std::int64_t length);
-    void leadInStep(std::int64_t position);
-
     songs::MediaPlayer& m_player;
-    ClockScene m_scene;
-    SongLane* m_lane;
+    SongTimeline* m_timeline;
 };
 
 } // namespace cantorix::session

@@ -4,7 +4,7 @@
 // octaves, must lie within the difficulty's tolerance of it. Owns a copy of the voice's timeline,
 // so it serves a session and a window-less scoring run alike. Values, no threads.
 
-#include "standard_lane.h"
+#include "standard_timeline.h"
 #include "tick_judge.h"
 
 #include <optional>

@@ -1,10 +1,10 @@
 #pragma once
 // The one interface behind which the two scoring rules judge an analysis tick: the game's exact
-// coarse value against the lane's target, and the semitone rule of standard songs. A judge only
+// coarse value against the timeline's target, and the semitone rule of standard songs. A judge only
 // decides; `Scoring` keeps the points. Values, no threads.
 
-#include "pitch/semitone_tracker.h"
-#include "song_lane.h"
+#include "pitch/semitone_tracker_port.h"
+#include "song_timeline.h"
 
 #include <cstdint>
 #include <optional>
@@ -34,13 +34,13 @@ public:
 };
 
 // The game's own rule: one point when the coarse sung value equals the target byte for byte.
-// Judged whenever the lane names a target, between notes too.
+// Judged whenever the timeline names a target, between notes too.
 class GameJudge : public TickJudge {
 public:
-    explicit GameJudge(const SongLane& lane) : m_lane(lane) {}
+    explicit GameJudge(const SongTimeline& timeline) : m_timeline(timeline) {}
 
     TickJudgement judge(const SungTick& tick) const override {
-        const std::optional<std::uint8_t> target = m_lane.judgedPitch();
+        const std::optional<std::uint8_t> target = m_timeline.judgedPitch();
         if (!target)
             return {};
         const bool hit = tick.sungValue == *target;
@@ -48,7 +48,7 @@ public:
     }
 
 private:
-    const SongLane& m_lane;
+    const SongTimeline& m_timeline;
 };
 
 } // namespace cantorix::session

@@ -1,4 +1,3 @@
-#include "lane_fixture.h"
 #include "session/analysis_tick_step.h"
 
 #include <gtest/gtest.h>
@@ -7,20 +6,17 @@
 namespace cantorix::session {
 namespace {
 
-// A lane whose trail reports whether a bar has been reached, and which targets one pitch.
-class TrailLane : public SongLane {
+// A timeline that reports whether a bar has been reached, and which targets one pitch.
+class TrailLane : public SongTimeline {
 public:
     void startSession() override {}
-    void buildFirstLines() override {}
-    void setTextColour(scene::TColor) override {}
+    void startFirstLines() override {}
     double leadInTenths() const override { return 0; }
-    float firstSyllableX() const override { return 0; }
     void step(std::int64_t) override {}
     bool lyricsFinished() const override { return false; }
-    void clearLyrics() override {}
     std::int32_t entered() const override { return 0; }
     std::optional<double> entryDueMs(std::int32_t) const override { return std::nullopt; }
-    bool UpdateVoiceTrail(std::uint8_t) override { return reached; }
+    bool judging() const override { return reached; }
     std::optional<std::uint8_t> judgedPitch() const override { return 30; }
 
     bool reached = true;
@@ -39,12 +35,11 @@ public:
 constexpr std::size_t kWindow = 2048; // 46.4 ms at 44100 Hz
 
 TEST(AnalysisTickStepTest, JudgesEachReadingOneTickLaterAtTheMiddleOfItsWindow) {
-    scene::TGLBaseSceneObject point{"Point"};
-    Scoring scoring(point);
+    Scoring scoring;
     TrailLane lane;
     RecordingJudge judge;
     AnalysisTickStep step(scoring, lane, judge);
-    step.startSession(lane, judge, nullptr);
+    step.startSession(lane, judge, false);
 
     // The game's rule judges even the first tick, on the value carried in from the menus.
     step.scoreHeld();
@@ -68,23 +63,14 @@ TEST(AnalysisTickStepTest, JudgesEachReadingOneTickLaterAtTheMiddleOfItsWindow) 
 }
 
 TEST(AnalysisTickStepTest, AStandardSessionDoesNotJudgeWhatTheMenusHeard) {
-    scene::TGLBaseSceneObject point{"Point"};
-    Scoring scoring(point);
+    Scoring scoring;
     TrailLane lane;
     RecordingJudge judge;
     AnalysisTickStep step(scoring, lane, judge);
     // A reading from the previous session, at another song's position.
     step.hold(30, {true, 60.0}, kWindow, 90000);
 
-    songs::StandardSong song;
-    scene::TGLDummyCube singText{"SingText"}, tabulature{"Tabulature"}, singTab{"SingTab"};
-    scene::TGLHUDSprite sprite{"GLHUDSprite11"};
-    testing::NoImages images;
-    scene::TGLMaterialLibrary materials{"m", images, "/"};
-    scene::testing::FakeGlyphRasterizer glyphs;
-    scene::TGLBitmapFont font{"f", {"Arial", 27, true, scene::clWhite}, glyphs};
-    StandardLane standard({singText, tabulature, singTab, sprite, materials, font, 766}, song);
-    step.startSession(lane, judge, &standard);
+    step.startSession(lane, judge, true);
     step.scoreHeld();
     EXPECT_TRUE(judge.asked.empty());
 

@@ -19,8 +19,7 @@ protected:
             scoring.scoreTick(sungValue);
     }
 
-    scene::TGLBaseSceneObject point{"Point"};
-    Scoring scoring{point};
+    Scoring scoring;
 };
 
 TEST_F(ScoringTest, ThirteenHitsGiveThirteenPointsTwoBonusAndAStreakOfOne) {
@@ -29,24 +28,24 @@ TEST_F(ScoringTest, ThirteenHitsGiveThirteenPointsTwoBonusAndAStreakOfOne) {
     EXPECT_EQ(scoring.notePoints(), 13);
     EXPECT_EQ(scoring.lineBonus(), 2);
     EXPECT_EQ(scoring.hitStreak(), 1);
-    EXPECT_EQ(point.tag(), 1);
+    EXPECT_EQ(scoring.hitStreak(), 1);
     EXPECT_EQ(scoring.total(), 15);
 }
 
 TEST_F(ScoringTest, AMissBreaksTheRunWithoutBonus) {
     scoring.setTargetPitch(30);
     ticks(5, 30);
-    EXPECT_EQ(point.tag(), 5);
+    EXPECT_EQ(scoring.hitStreak(), 5);
     scoring.scoreTick(31);
     EXPECT_EQ(scoring.notePoints(), 5);
     EXPECT_EQ(scoring.lineBonus(), 0);
-    EXPECT_EQ(point.tag(), 0);
+    EXPECT_EQ(scoring.hitStreak(), 0);
     // The next run starts from nothing: five more hits still earn no bonus.
     ticks(5, 30);
     EXPECT_EQ(scoring.lineBonus(), 0);
     scoring.scoreTick(30);
     EXPECT_EQ(scoring.lineBonus(), 1);
-    EXPECT_EQ(point.tag(), 0);
+    EXPECT_EQ(scoring.hitStreak(), 0);
 }
 
 TEST_F(ScoringTest, ComparesBytesExactly) {
@@ -62,7 +61,7 @@ TEST_F(ScoringTest, APitchWrittenAsMinusOneScoresOnSilence) {
     ticks(3, kSilence);
     scoring.scoreTick(22);
     EXPECT_EQ(scoring.notePoints(), 3);
-    EXPECT_EQ(point.tag(), 0);
+    EXPECT_EQ(scoring.hitStreak(), 0);
 }
 
 TEST_F(ScoringTest, NothingScoresAgainstATargetOfZero) {
@@ -73,15 +72,15 @@ TEST_F(ScoringTest, NothingScoresAgainstATargetOfZero) {
     EXPECT_EQ(scoring.lineBonus(), 0);
 }
 
-TEST_F(ScoringTest, StartSessionClearsPointsTargetAndTheStreakInPoint) {
+TEST_F(ScoringTest, StartSessionClearsPointsTargetAndTheStreak) {
     scoring.setTargetPitch(40);
     ticks(10, 40);
-    ASSERT_EQ(point.tag(), 4);
+    ASSERT_EQ(scoring.hitStreak(), 4);
     scoring.startSession();
     EXPECT_EQ(scoring.notePoints(), 0);
     EXPECT_EQ(scoring.lineBonus(), 0);
     EXPECT_EQ(scoring.targetPitch(), 0);
-    EXPECT_EQ(point.tag(), 0);
+    EXPECT_EQ(scoring.hitStreak(), 0);
     // The old target no longer scores, and the old run does not complete.
     ticks(2, 40);
     EXPECT_EQ(scoring.notePoints(), 0);
@@ -90,12 +89,13 @@ TEST_F(ScoringTest, StartSessionClearsPointsTargetAndTheStreakInPoint) {
     EXPECT_EQ(scoring.lineBonus(), 0);
 }
 
-TEST_F(ScoringTest, TheStreakIsReadFromPoint) {
+TEST_F(ScoringTest, TheSixthHitOfARunEarnsTheBonusAndStartsANewRun) {
     scoring.setTargetPitch(12);
-    point.setTag(5);
+    ticks(5, 12);
+    ASSERT_EQ(scoring.hitStreak(), 5);
     scoring.scoreTick(12);
     EXPECT_EQ(scoring.lineBonus(), 1);
-    EXPECT_EQ(point.tag(), 0);
+    EXPECT_EQ(scoring.hitStreak(), 0);
 }
 
 TEST(PointCounterTest, ShowsTheNotePoints) {

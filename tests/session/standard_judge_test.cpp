@@ -119,15 +119,14 @@ TEST(StandardJudgeTest, TheDelayChoosesWhichNoteIsDueAndNothingIsJudgedBetweenNo
 
 TEST(StandardJudgeTest, ScoringTalliesLinesAndCountsAGoldenHitAsOneHitOfARun) {
     const StandardJudge judge(twoLines(), Difficulty::Medium, 0);
-    scene::TGLBaseSceneObject point{"Point"};
-    Scoring scoring(point);
+    Scoring scoring;
     scoring.startSession();
     scoring.setLines(judge.lineStartsMs());
     // 20 ticks from 1000 ms: 12 on the first line (8 hits, then 4 misses on the second note),
     // 8 between notes, then the golden note sung in tune for 10 ticks.
     for (int i = 0; i < 12; ++i)
         scoring.score(judge.judge({255, voiced(i < 8 ? 60 : 70), 1000.0 + 50 * i}));
-    EXPECT_EQ(point.tag(), 0);
+    EXPECT_EQ(scoring.hitStreak(), 0);
     for (int i = 0; i < 8; ++i)
         scoring.score(judge.judge({255, kUnvoiced, 1600.0 + 50 * i}));
     for (int i = 0; i < 10; ++i)
@@ -136,7 +135,7 @@ TEST(StandardJudgeTest, ScoringTalliesLinesAndCountsAGoldenHitAsOneHitOfARun) {
     EXPECT_EQ(scoring.possible(), 12 + 20);
     // Runs: 8 hits give one bonus; 10 golden hits (after the gap, which breaks nothing) give one.
     EXPECT_EQ(scoring.lineBonus(), 2);
-    EXPECT_EQ(point.tag(), 4);
+    EXPECT_EQ(scoring.hitStreak(), 4);
     const std::vector<LineTally> expected = {{1000, 12, 8}, {2000, 20, 20}};
     EXPECT_EQ(scoring.lines(), expected);
     EXPECT_EQ(possibleShareText(scoring.notePoints(), scoring.possible()), "88 %");

@@ -3,7 +3,7 @@
 
 #include "fakes/file_bytes.h"
 #include "fakes/generated_voice.h"
-#include "session/standard_lane.h"
+#include "session/standard_timeline.h"
 #include "songs/standard_song.h"
 
 #include <cstdio>

@@ -1,15 +1,15 @@
 #pragma once
-// The scene groups, font and materials the note lane draws into, and a song read from text, for
-// the lane and clock tests. Glyphs are 9 pixels wide, so a syllable of n letters is 9n wide.
+// The scene groups, font and materials the note lane view draws into, and a song read from text,
+// for the lane and clock tests. Glyphs are 9 pixels wide, so a syllable of n letters is 9n wide.
 
 #include "fakes/fake_glyph_rasterizer.h"
-#include "session/note_lane.h"
+#include "stage/note_lane_view.h"
 
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
-namespace cantorix::session::testing {
+namespace cantorix::stage::testing {
 
 class NoImages : public scene::ImageLoader {
 public:
@@ -47,8 +47,8 @@ protected:
     scene::TGLDummyCube singText{"SingText"}, tabulature{"Tabulature"}, singTab{"SingTab"};
     scene::TGLHUDSprite hudSprite11{"GLHUDSprite11"};
     songs::SongFile song;
-    NoteLane lane{LaneScene{singText, tabulature, singTab, hudSprite11, materials, font, 766},
-                  song};
+    NoteLaneView lane{LaneScene{singText, tabulature, singTab, hudSprite11, materials, font, 766},
+                      song};
 };
 
 // Four lines: a b c | d e | f | g, the end-of-lyrics mark on the break before g. Beats are
@@ -59,4 +59,4 @@ inline std::vector<std::string> fourLineSong() {
             "- 19",         ": 20 2 26 fa",  "E"};
 }
 
-} // namespace cantorix::session::testing
+} // namespace cantorix::stage::testing

@@ -1,16 +1,15 @@
 #pragma once
-// The scene objects and the song that the lyric lines and the note lane draw into; the main
-// window owns all of them and hands references in. Main thread only.
+// The scene objects that the lyric lines and the lane views draw into; the main window owns all
+// of them and hands references in. Main thread only.
 
 #include "scene/bitmap_font.h"
 #include "scene/colour.h"
 #include "scene/material.h"
 #include "scene/scene_nodes.h"
-#include "songs/song_file.h"
 
 #include <cstdint>
 
-namespace cantorix::session {
+namespace cantorix::stage {
 
 struct LaneScene {
     scene::TGLBaseSceneObject& singText;   // line groups: 0 current, 1 preview
@@ -21,14 +20,6 @@ struct LaneScene {
     scene::TGLBitmapFont& singingText;     // `SingingText`
     int viewerWidth = 766;                 // width W of the scene viewer in pixels
 };
-
-// `CurrentBeat` until the lead-in has passed.
-inline constexpr std::int32_t kBeatBeforeLeadIn = -500;
-
-// LyricsState values: running; the lyrics' last line is laid out; the last note has ended.
-inline constexpr int kLyricsRunning = 0;
-inline constexpr int kLyricsEndInView = 1;
-inline constexpr int kLyricsFinished = 2;
 
 // y of a pitch on the lane: the staff follows the song's octave band.
 inline double laneY(double pitch, int octaveBand) {
@@ -47,4 +38,4 @@ inline double startTrailAt(LaneScene& scene, const scene::TGLHUDSprite& bar) {
     return static_cast<double>(p.x) + bar.width();
 }
 
-} // namespace cantorix::session
+} // namespace cantorix::stage

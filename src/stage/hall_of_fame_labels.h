@@ -2,14 +2,14 @@
 // Puts the ranked hall-of-fame rows on screen as label pairs under the GUI control `Holder`,
 // replacing the rows shown before. The labels belong to the holder. Main thread only.
 
-#include "hall_of_fame.h"
 #include "scene/bitmap_font.h"
 #include "scene/colour.h"
 #include "scene/gui/gui_control.h"
+#include "session/hall_of_fame.h"
 
 #include <vector>
 
-namespace cantorix::session {
+namespace cantorix::stage {
 
 // How the rows look: the bitmap font, the skin and the text colour of the labels.
 struct HallOfFameLook {
@@ -20,7 +20,8 @@ struct HallOfFameLook {
 
 // Row i (from 0) gets a caption label at (120, 280 + 45 × i) and a score label at (550, same),
 // relative to the holder.
-void showHallOfFameRows(scene::TGLBaseControl& holder, const std::vector<HallOfFameRow>& rows,
+void showHallOfFameRows(scene::TGLBaseControl& holder,
+                        const std::vector<session::HallOfFameRow>& rows,
                         const HallOfFameLook& look);
 
-} // namespace cantorix::session
+} // namespace cantorix::stage

@@ -1,6 +1,6 @@
 #include "lane_fixture.h"
 
-namespace cantorix::session::testing {
+namespace cantorix::stage::testing {
 namespace {
 
 class LyricLinesTest : public LaneFixture {};
@@ -69,10 +69,10 @@ TEST_F(LyricLinesTest, ALineWithoutLengthGetsNoBarsButStillAdvances) {
     EXPECT_EQ(singText.child(0).count(), 2);
 
     lane.UpdateLane(2);
-    EXPECT_EQ(lane.recordIndex(), 2);
+    EXPECT_EQ(lane.timeline().recordIndex(), 2);
     EXPECT_EQ(syllable(0, 1).modulateColor().a, 1.0f);
-    EXPECT_EQ(lane.targetPitch(), 20);
-    EXPECT_FALSE(lane.hasCurrentBar());
+    EXPECT_EQ(lane.timeline().targetPitch(), 20);
+    EXPECT_FALSE(lane.timeline().hasCurrentBar());
 }
 
 TEST_F(LyricLinesTest, ALongLineWithoutASecondBreakBuildsNoBars) {
@@ -84,7 +84,7 @@ TEST_F(LyricLinesTest, ALongLineWithoutASecondBreakBuildsNoBars) {
     lane.startSession();
     lane.lines().BuildLines();
     EXPECT_EQ(singText.count(), 1);
-    EXPECT_EQ(singText.child(0).count(), LyricLines::kWalkLength);
+    EXPECT_EQ(singText.child(0).count(), session::GameLyricLayout::kWalkLength);
     EXPECT_EQ(tabulature.count(), 0);
     EXPECT_EQ(lane.lines().nextLineStart(), 0);
 }
@@ -103,16 +103,16 @@ TEST_F(LyricLinesTest, AFullTableIsWalkedToItsEndAndNoFurther) {
     lane.lines().BuildLines();
 
     lane.UpdateLane(10 * 1666 + 3); // catches up to the last note
-    EXPECT_EQ(lane.recordIndex(), 5000);
+    EXPECT_EQ(lane.timeline().recordIndex(), 5000);
     EXPECT_EQ(lineText(0), "a1666 b1666");
     EXPECT_EQ(singText.count(), 2); // the preview line is empty: the table ends after the mark
     EXPECT_EQ(singText.child(1).count(), 0);
-    EXPECT_EQ(lane.lines().lyricsState(), kLyricsEndInView);
+    EXPECT_EQ(lane.lines().lyricsState(), session::kLyricsEndInView);
 
     lane.UpdateLane(1'000'000); // the last break, then the end of the lyrics
-    EXPECT_EQ(lane.recordIndex(), 5002);
-    EXPECT_EQ(lane.lines().lyricsState(), kLyricsFinished);
+    EXPECT_EQ(lane.timeline().recordIndex(), 5002);
+    EXPECT_EQ(lane.lines().lyricsState(), session::kLyricsFinished);
 }
 
 } // namespace
-} // namespace cantorix::session::testing
+} // namespace cantorix::stage::testing

@@ -1,6 +1,6 @@
 #include "video_plane.h"
 
-namespace cantorix::session {
+namespace cantorix::stage {
 
 namespace {
 
@@ -63,7 +63,7 @@ scene::TGLAviPlane::Mesh buildVideoMesh(int width, int height, int step) {
     return mesh;
 }
 
-void fillVideoColours(const VideoFrame& picture, int step, std::vector<float>& colours) {
+void fillVideoColours(const session::VideoFrame& picture, int step, std::vector<float>& colours) {
     colours.clear();
     if (step <= 0 || picture.empty())
         return;
@@ -80,7 +80,7 @@ void fillVideoColours(const VideoFrame& picture, int step, std::vector<float>& c
     }
 }
 
-VideoPlane::VideoPlane(scene::TGLAviPlane& node, std::unique_ptr<VideoDecoder> decoder)
+VideoPlane::VideoPlane(scene::TGLAviPlane& node, std::unique_ptr<session::VideoDecoder> decoder)
     : m_node(node), m_decoder(std::move(decoder)) {}
 
 void VideoPlane::OpenClip(const std::filesystem::path& file) {
@@ -90,7 +90,7 @@ void VideoPlane::OpenClip(const std::filesystem::path& file) {
         clearClip();
         return;
     }
-    const VideoStreamInfo info = m_decoder->info();
+    const session::VideoStreamInfo info = m_decoder->info();
     m_clipRate = clipRateOfField(info.rate);
     m_startFrame = info.start;
     m_endFrame = info.start + info.length;
@@ -186,4 +186,4 @@ void VideoPlane::rebuildMesh() {
     m_heightUnits = static_cast<float>(rows * m_frameStep) / kPixelsPerUnit;
 }
 
-} // namespace cantorix::session
+} // namespace cantorix::stage

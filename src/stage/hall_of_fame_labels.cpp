@@ -1,6 +1,6 @@
 #include "hall_of_fame_labels.h"
 
-namespace cantorix::session {
+namespace cantorix::stage {
 
 namespace {
 
@@ -24,15 +24,16 @@ void addLabel(scene::TGLBaseControl& holder, const std::string& caption, int lef
 
 } // namespace
 
-void showHallOfFameRows(scene::TGLBaseControl& holder, const std::vector<HallOfFameRow>& rows,
+void showHallOfFameRows(scene::TGLBaseControl& holder,
+                        const std::vector<session::HallOfFameRow>& rows,
                         const HallOfFameLook& look) {
     holder.deleteChildren();
     int top = kFirstTop;
-    for (const HallOfFameRow& row : rows) {
+    for (const session::HallOfFameRow& row : rows) {
         addLabel(holder, row.caption, kCaptionLeft, top, look);
         addLabel(holder, row.scoreText, kScoreLeft, top, look);
         top += kRowPitch;
     }
 }
 
-} // namespace cantorix::session
+} // namespace cantorix::stage

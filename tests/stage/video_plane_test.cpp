@@ -1,14 +1,15 @@
 #include "fakes/fake_video_decoder.h"
-#include "session/video_plane.h"
+#include "stage/video_plane.h"
 
 #include <algorithm>
 #include <array>
 #include <gtest/gtest.h>
 
-namespace cantorix::session {
+namespace cantorix::stage {
 namespace {
 
-using testing::FakeVideoDecoder;
+using session::VideoFrame;
+using session::testing::FakeVideoDecoder;
 
 // A picture whose every pixel tells where it is: blue = column, green = row from the bottom,
 // red = 200.
@@ -277,4 +278,4 @@ TEST(VideoPlaneWithoutDecoderTest, EveryClipFailsQuietly) {
 }
 
 } // namespace
-} // namespace cantorix::session
+} // namespace cantorix::stage

@@ -5,14 +5,14 @@
 // Main thread only.
 
 #include "scene/scene_nodes.h"
-#include "video_decoder.h"
+#include "session/video_decoder_port.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 
-namespace cantorix::session {
+namespace cantorix::stage {
 
 // Frames per second from the stream header's rate field alone: divided by 1, 100, 1000 or
 // 10000 as the field is at most 1000, 10000, 100000 or above (30000 → 30, 29970 → 29.97).
@@ -29,7 +29,7 @@ scene::TGLAviPlane::Mesh buildVideoMesh(int width, int height, int step);
 // One (red, green, blue) / 256 per grid vertex: vertex (j, r) takes the pixel at column
 // (columns − 1 − j) · step of row r · step from the bottom. The plane's x axis points to the
 // viewer's left, so the reversal shows the picture unmirrored.
-void fillVideoColours(const VideoFrame& picture, int step, std::vector<float>& colours);
+void fillVideoColours(const session::VideoFrame& picture, int step, std::vector<float>& colours);
 
 class VideoPlane {
 public:
@@ -37,7 +37,7 @@ public:
     static constexpr float kShownWidth = 26.5f;
 
     // Without a decoder every clip fails to open and nothing is drawn.
-    VideoPlane(scene::TGLAviPlane& node, std::unique_ptr<VideoDecoder> decoder);
+    VideoPlane(scene::TGLAviPlane& node, std::unique_ptr<session::VideoDecoder> decoder);
 
     // Opens the clip and shows its first frame; an empty path, an unreadable file or a clip
     // that cannot be decoded leaves the plane without a clip and without a picture.
@@ -68,7 +68,7 @@ public:
     const std::filesystem::path& fileName() const { return m_fileName; }
     float WidthUnits() const { return m_widthUnits; }
     float HeightUnits() const { return m_heightUnits; }
-    const VideoFrame& picture() const { return m_picture; }
+    const session::VideoFrame& picture() const { return m_picture; }
     // The index of the frame the picture shows; −1 without a picture.
     std::int64_t pictureFrame() const { return m_pictureFrame; }
 
@@ -78,7 +78,7 @@ private:
     void clearClip();
 
     scene::TGLAviPlane& m_node;
-    std::unique_ptr<VideoDecoder> m_decoder;
+    std::unique_ptr<session::VideoDecoder> m_decoder;
     std::filesystem::path m_fileName;
     int m_quality = 4;
     int m_frameStep = 1;
@@ -89,10 +89,10 @@ private:
     double m_elapsed = 0;
     bool m_resync = false;
     bool m_opened = false;
-    VideoFrame m_picture;
+    session::VideoFrame m_picture;
     std::int64_t m_pictureFrame = -1;
     int m_meshWidth = 0, m_meshHeight = 0;
     float m_widthUnits = 0, m_heightUnits = 0;
 };
 
-} // namespace cantorix::session
+} // namespace cantorix::stage

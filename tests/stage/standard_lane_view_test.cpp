@@ -1,11 +1,11 @@
 #include "fakes/fake_media_player.h"
 #include "lane_fixture.h"
-#include "session/session_clock.h"
-#include "session/standard_lane.h"
+#include "stage/session_clock_view.h"
+#include "stage/standard_lane_view.h"
 
 #include <random>
 
-namespace cantorix::session::testing {
+namespace cantorix::stage::testing {
 namespace {
 
 using songs::NoteKind;
@@ -30,10 +30,10 @@ songs::StandardSong threeLineSong() {
     return s;
 }
 
-class StandardLaneTest : public LaneFixture {
+class StandardLaneViewTest : public LaneFixture {
 protected:
     void start(int voice = 0) {
-        standardLane.setVoice(voice);
+        standardLane.timeline().setVoice(voice);
         standardLane.startSession();
         standardLane.buildFirstLines();
     }
@@ -45,56 +45,11 @@ protected:
     }
 
     songs::StandardSong standard = threeLineSong();
-    StandardLane standardLane{
+    StandardLaneView standardLane{
         LaneScene{singText, tabulature, singTab, hudSprite11, materials, font, 766}, standard};
 };
 
-TEST(VoiceTimelineTest, BreaksSplitTheVoiceIntoLinesThatTakeOverAtTheBreak) {
-    struct Case {
-        std::vector<std::int32_t> breaks;
-        std::vector<std::pair<std::size_t, double>> lines; // first note, shown from
-    };
-    // Notes at beats 0-2, 4-6, 8-10 (the second one moved first in the file); 100 ms a beat.
-    const Case cases[] = {
-        {{}, {{0, -1}}},
-        {{7}, {{0, -1}, {2, 700}}},
-        {{5, 7}, {{0, -1}, {2, 600}}}, // a break inside a note: the next line waits for its end
-        {{3, 6}, {{0, -1}, {1, 300}, {2, 600}}},
-        {{4}, {{0, -1}, {1, 400}}}, // at the next note's start
-        {{-2, 0, 11}, {{0, -1}}},   // before the first note or after the last: nothing
-        {{7, 7}, {{0, -1}, {2, 700}}},
-    };
-    for (const Case& c : cases) {
-        songs::StandardSong s;
-        s.beatMs = 100;
-        s.voices.push_back(
-            {"",
-             {note(NoteKind::Normal, 4, 2, 0, "b"), note(NoteKind::Normal, 0, 2, 0, "a"),
-              note(NoteKind::Normal, 8, 2, 0, "c")},
-             c.breaks});
-        const VoiceTimeline t = voiceTimeline(s, 0);
-        ASSERT_EQ(t.notes.size(), 3u);
-        EXPECT_EQ(t.notes[0].note.text, "a");
-        EXPECT_EQ(t.notes[1].startMs, 400);
-        EXPECT_EQ(t.notes[1].endMs, 600);
-        ASSERT_EQ(t.lines.size(), c.lines.size()) << c.breaks.size();
-        for (std::size_t i = 0; i < c.lines.size(); ++i) {
-            EXPECT_EQ(t.lines[i].first, c.lines[i].first);
-            EXPECT_EQ(t.lines[i].last, i + 1 < c.lines.size() ? c.lines[i + 1].first : 3u);
-            if (i > 0) {
-                EXPECT_EQ(t.lines[i].showMs, c.lines[i].second);
-            }
-        }
-    }
-    // A break at the end of a line whose last note runs past it waits for that note to end.
-    songs::StandardSong s;
-    s.beatMs = 100;
-    s.voices.push_back(
-        {"", {note(NoteKind::Normal, 0, 6, 0, "a"), note(NoteKind::Normal, 8, 2, 0, "b")}, {4}});
-    EXPECT_EQ(voiceTimeline(s, 0).lines.at(1).showMs, 600);
-}
-
-TEST_F(StandardLaneTest, ShowsTheLineBeingSungWithItsSyllableHighlightedAndTheNextBelow) {
+TEST_F(StandardLaneViewTest, ShowsTheLineBeingSungWithItsSyllableHighlightedAndTheNextBelow) {
     start();
     struct Step {
         std::int64_t ms;
@@ -123,14 +78,14 @@ TEST_F(StandardLaneTest, ShowsTheLineBeingSungWithItsSyllableHighlightedAndTheNe
         EXPECT_EQ(singText.count() > 1 ? lineText(1) : "", s.next) << s.ms;
         EXPECT_EQ(highlighted(), s.sung) << s.ms;
     }
-    EXPECT_EQ(standardLane.entered(), 6);
-    EXPECT_EQ(standardLane.entryDueMs(5), 2900.0);
-    EXPECT_FALSE(standardLane.lyricsFinished());
+    EXPECT_EQ(standardLane.timeline().entered(), 6);
+    EXPECT_EQ(standardLane.timeline().entryDueMs(5), 2900.0);
+    EXPECT_FALSE(standardLane.timeline().lyricsFinished());
     standardLane.step(3000); // "end" has ended
-    EXPECT_TRUE(standardLane.lyricsFinished());
+    EXPECT_TRUE(standardLane.timeline().lyricsFinished());
 }
 
-TEST_F(StandardLaneTest, BarsStandForTheirTimeAndPitchAndShowTheirKind) {
+TEST_F(StandardLaneViewTest, BarsStandForTheirTimeAndPitchAndShowTheirKind) {
     start();
     // Line 1 spans 700 … 1500 ms over the lane's 520 pixels from x = 123; pitches 0 … 4.
     ASSERT_EQ(tabulature.count(), 3);
@@ -169,21 +124,21 @@ TEST_F(StandardLaneTest, BarsStandForTheirTimeAndPitchAndShowTheirKind) {
     EXPECT_FLOAT_EQ(sprite(tabulature, 0).position().y, 432.5f);
 }
 
-TEST_F(StandardLaneTest, TheTrailFollowsTheSongButNothingIsJudged) {
+TEST_F(StandardLaneViewTest, TheTrailFollowsTheSongButNothingIsJudged) {
     start();
-    EXPECT_FALSE(standardLane.UpdateVoiceTrail(30)) << "nothing highlighted yet";
+    EXPECT_FALSE(standardLane.drawVoiceTrail({})) << "nothing highlighted yet";
     standardLane.step(800);
-    EXPECT_TRUE(standardLane.UpdateVoiceTrail(30));
-    EXPECT_FALSE(standardLane.judgedPitch().has_value());
+    EXPECT_TRUE(standardLane.drawVoiceTrail({}));
+    EXPECT_FALSE(standardLane.timeline().judgedPitch().has_value());
     ASSERT_EQ(singTab.count(), 2);                              // the anchor and one segment
     EXPECT_FLOAT_EQ(sprite(singTab, 1).position().x, 123 + 65); // 100 ms of 800 along 520 px
-    standardLane.UpdateVoiceTrail(255);
+    standardLane.drawVoiceTrail({});
     EXPECT_LT(sprite(singTab, 2).position().y, 0) << "silence is drawn out of sight";
     standardLane.step(1700); // a new line starts a new trail
     EXPECT_EQ(singTab.count(), 0);
 }
 
-TEST_F(StandardLaneTest, TheTrailShowsTheSemitoneInTheOctaveOfTheBarSung) {
+TEST_F(StandardLaneViewTest, TheTrailShowsTheSemitoneInTheOctaveOfTheBarSung) {
     start();
     standardLane.step(800); // "Hel", pitch 0, the line's lowest of 0 … 4: its bar at y 507.5
     struct Case {
@@ -202,14 +157,13 @@ TEST_F(StandardLaneTest, TheTrailShowsTheSemitoneInTheOctaveOfTheBarSung) {
         {{false, 60.0}, -1000.0f}, // unvoiced: out of sight
     };
     for (const Case& c : cases) {
-        standardLane.setSemitoneReading(c.reading);
-        ASSERT_TRUE(standardLane.UpdateVoiceTrail(255));
+        ASSERT_TRUE(standardLane.drawVoiceTrail(c.reading));
         EXPECT_FLOAT_EQ(sprite(singTab, singTab.count() - 1).position().y, c.y)
             << c.reading.midiNote;
     }
 }
 
-TEST_F(StandardLaneTest, StartEndAndLeadInComeFromTheSong) {
+TEST_F(StandardLaneViewTest, StartEndAndLeadInComeFromTheSong) {
     struct Case {
         double start;
         std::optional<double> end;
@@ -221,10 +175,10 @@ TEST_F(StandardLaneTest, StartEndAndLeadInComeFromTheSong) {
         standard.startMs = c.start;
         standard.endMs = c.end;
         start();
-        EXPECT_EQ(standardLane.startMs(), c.startMs) << c.start;
-        EXPECT_EQ(standardLane.endMs(), c.endMs) << c.start;
+        EXPECT_EQ(standardLane.timeline().startMs(), c.startMs) << c.start;
+        EXPECT_EQ(standardLane.timeline().endMs(), c.endMs) << c.start;
     }
-    EXPECT_DOUBLE_EQ(standardLane.leadInTenths(), 7.0);
+    EXPECT_DOUBLE_EQ(standardLane.timeline().leadInTenths(), 7.0);
 
     // The clock ends the session at the song's end, before the music's.
     standard.startMs = 0;
@@ -233,7 +187,7 @@ TEST_F(StandardLaneTest, StartEndAndLeadInComeFromTheSong) {
     scene::TGLHUDText text{"Text"};
     scene::TGLHUDSprite gauge{"Gauge"}, progress{"Progress"};
     scene::TGLBaseSceneObject pause{"Pause"};
-    SessionClock clock{player, ClockScene{text, gauge, progress, pause}, standardLane};
+    SessionClockView clock{player, ClockScene{text, gauge, progress, pause}, standardLane};
     player.setFileName("a.ogg");
     player.open();
     player.play();
@@ -247,13 +201,13 @@ TEST_F(StandardLaneTest, StartEndAndLeadInComeFromTheSong) {
     start();
     player.currentPosition = 3000;
     clock.tick();
-    EXPECT_TRUE(standardLane.lyricsFinished());
+    EXPECT_TRUE(standardLane.timeline().lyricsFinished());
     clock.tick();
     EXPECT_EQ(singText.count(), 0);
     EXPECT_EQ(tabulature.count(), 0);
 }
 
-TEST_F(StandardLaneTest, ADuetShowsTheChosenVoicesLines) {
+TEST_F(StandardLaneViewTest, ADuetShowsTheChosenVoicesLines) {
     standard.voices.push_back(
         {"Bea",
          {note(NoteKind::Normal, 3, 1, 0, "second"), note(NoteKind::Normal, 9, 1, 0, "voice")},
@@ -261,14 +215,14 @@ TEST_F(StandardLaneTest, ADuetShowsTheChosenVoicesLines) {
     start(1);
     EXPECT_EQ(lineText(0), "second");
     EXPECT_EQ(lineText(1), "voice");
-    EXPECT_DOUBLE_EQ(standardLane.leadInTenths(), 8.0);
+    EXPECT_DOUBLE_EQ(standardLane.timeline().leadInTenths(), 8.0);
     start(7); // out of range: the first voice
     EXPECT_EQ(lineText(0), "Hel lo  world");
 }
 
 // Whatever the overlaps and however the position jumps, the lane shows the line whose time has
 // come and lights the last of its notes sounding then.
-TEST_F(StandardLaneTest, TheDueLineAndNoteHoldForAnySongAndAnySeek) {
+TEST_F(StandardLaneViewTest, TheDueLineAndNoteHoldForAnySongAndAnySeek) {
     std::mt19937 random(19);
     for (int round = 0; round < 40; ++round) {
         songs::StandardVoice voice;
@@ -280,9 +234,9 @@ TEST_F(StandardLaneTest, TheDueLineAndNoteHoldForAnySongAndAnySeek) {
             voice.breaks.push_back(static_cast<int>(random() % 220));
         standard.voices = {voice};
         start();
-        const VoiceTimeline& t = standardLane.timeline();
+        const session::VoiceTimeline& t = standardLane.timeline().voice();
         double lastEnd = 0;
-        for (const TimedNote& n : t.notes)
+        for (const session::TimedNote& n : t.notes)
             lastEnd = std::max(lastEnd, n.endMs);
         for (int probe = 0; probe < 60; ++probe) {
             const auto ms = static_cast<std::int64_t>(random() % static_cast<unsigned>(lastEnd));
@@ -294,12 +248,16 @@ TEST_F(StandardLaneTest, TheDueLineAndNoteHoldForAnySongAndAnySeek) {
             for (std::size_t k = t.lines[line].first; k < t.lines[line].last; ++k)
                 if (t.notes[k].startMs <= ms && ms < t.notes[k].endMs)
                     due = static_cast<int>(k);
-            ASSERT_FALSE(standardLane.lyricsFinished());
-            ASSERT_EQ(standardLane.currentLine(), static_cast<int>(line)) << round << " at " << ms;
-            ASSERT_EQ(standardLane.highlightedNote(), due) << round << " at " << ms;
+            ASSERT_FALSE(standardLane.timeline().lyricsFinished());
+            ASSERT_EQ(standardLane.timeline().currentLine(), static_cast<int>(line))
+                << round << " at " << ms;
+            ASSERT_EQ(standardLane.timeline().highlightedNote(), due) << round << " at " << ms;
+            // The view follows: it shows the timeline's line and lights its note.
+            ASSERT_EQ(standardLane.shownLine(), static_cast<int>(line)) << round << " at " << ms;
+            ASSERT_EQ(standardLane.litNote(), due) << round << " at " << ms;
         }
     }
 }
 
 } // namespace
-} // namespace cantorix::session::testing
+} // namespace cantorix::stage::testing

@@ -1,0 +1,32 @@
+#pragma once
+// What the singing screen draws of the song being sung, whichever its format: the lyric lines,
+// the bars and the lead-in bar's place. A view follows its timeline: after each clock step it
+// draws what the step changed. Owns its timeline; main thread only.
+
+#include "scene/colour.h"
+#include "session/song_timeline.h"
+
+namespace cantorix::stage {
+
+class LaneView {
+public:
+    virtual ~LaneView() = default;
+
+    virtual session::SongTimeline& timeline() = 0;
+    virtual const session::SongTimeline& timeline() const = 0;
+
+    // A new session of the timeline, and the view emptied of the last session's trail.
+    virtual void startSession() = 0;
+    // Lays out the first lyric lines and the bars of the line being sung.
+    virtual void buildFirstLines() = 0;
+    // The "Text Color" option, for the line being sung.
+    virtual void setTextColour(scene::TColor colour) = 0;
+    // x of the first syllable of the line being sung: the lead-in bar stands just left of it.
+    virtual float firstSyllableX() const = 0;
+    // Draws what the timeline's latest step changed.
+    virtual void follow() = 0;
+    // The lyrics are over: the lyric area empties.
+    virtual void clearLyrics() = 0;
+};
+
+} // namespace cantorix::stage
