@@ -8,7 +8,7 @@
 
 #include "audio/export_job.h"
 #include "audio/recording_paths.h"
-#include "platform/codec_manager.h"
+#include "platform/media/codec_manager.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,7 +2,7 @@
 // of a song found unplayable (what the scanner's worker does after a failed preview), and how long
 // the start waits when another process holds the file (bounded by the load's busy timeout).
 
-#include "platform/sqlite_library_cache.h"
+#include "platform/storage/sqlite_library_cache.h"
 
 #include <benchmark/benchmark.h>
 #include <filesystem>

@@ -6,7 +6,7 @@
 
 #include "midi/midi_player.h"
 #include "midi/midi_position.h"
-#include "platform/midi_timer_thread.h"
+#include "platform/midi/midi_timer_thread.h"
 
 #include <algorithm>
 #include <chrono>

@@ -5,7 +5,7 @@
 // Usage: profile_restore_bench [ENTRIES...]   (default: the largest file, then 40000 entries)
 
 #include "app/form_storage.h"
-#include "platform/ini_profile_file.h"
+#include "platform/storage/ini_profile_file.h"
 #include "session/hall_of_fame.h"
 
 #include <chrono>

@@ -6,7 +6,7 @@
 #include "fakes/semitone_ticks.h"
 #include "pitch/memory_wave_stream.h"
 #include "pitch/sound.h"
-#include "platform/aubio_semitone_tracker.h"
+#include "platform/voice/aubio_semitone_tracker.h"
 
 #include <benchmark/benchmark.h>
 #include <vector>

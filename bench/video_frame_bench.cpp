@@ -2,7 +2,7 @@
 // 640 × 480) to bottom-up 24-bit rows, and the whole step that shows it (decode plus the colour
 // array at each quality level).
 
-#include "platform/ffmpeg_video_decoder.h"
+#include "platform/media/ffmpeg_video_decoder.h"
 #include "stage/video_plane.h"
 
 #include <benchmark/benchmark.h>

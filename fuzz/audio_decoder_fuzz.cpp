@@ -3,9 +3,9 @@
 // claim beyond one second per kilobyte is counted by decoding), reads never run past that
 // length, and seeks land inside it. Nothing may crash, overflow or hang.
 
-#include "platform/audio_file_decoder.h"
-#include "platform/ffmpeg_audio_decoder.h"
-#include "songs/media_player.h"
+#include "platform/media/audio_file_decoder.h"
+#include "platform/media/ffmpeg_audio_decoder.h"
+#include "songs/media_player_port.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // real cache files (one of each schema) so that it explores databases, not only headers.
 
 #include "fakes/file_bytes.h"
-#include "platform/sqlite_library_cache.h"
+#include "platform/storage/sqlite_library_cache.h"
 
 #include <cstddef>
 #include <cstdint>

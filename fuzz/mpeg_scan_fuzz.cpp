@@ -6,7 +6,7 @@
 #include "audio/audio_convertor.h"
 #include "audio/mpeg_scan.h"
 #include "audio/riff_stream.h"
-#include "platform/codec_manager.h"
+#include "platform/media/codec_manager.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // a jump to the end and back. Every picture it delivers must be whole and of the stream's size;
 // nothing may crash or hang.
 
-#include "platform/ffmpeg_video_decoder.h"
+#include "platform/media/ffmpeg_video_decoder.h"
 
 #include <cstddef>
 #include <cstdint>

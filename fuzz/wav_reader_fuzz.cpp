@@ -3,9 +3,9 @@
 // bounds. A file it describes is also converted to capture frames piece by piece, as a voice
 // file is played, and gives about as many frames as its length at the capture rate.
 
-#include "platform/capture_hub.h"
-#include "platform/wav_file_input.h"
-#include "platform/wav_reader.h"
+#include "platform/sound_input/capture_hub.h"
+#include "platform/sound_input/wav_file_input.h"
+#include "platform/sound_input/wav_reader.h"
 
 #include <cmath>
 #include <cstddef>

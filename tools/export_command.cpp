@@ -5,8 +5,8 @@
 
 #include "audio/export_job.h"
 #include "base/regular_file.h"
-#include "platform/codec_manager.h"
-#include "platform/ffmpeg_song_decoder.h"
+#include "platform/media/codec_manager.h"
+#include "platform/media/ffmpeg_song_decoder.h"
 #include "tool_commands.h"
 
 #include <chrono>

@@ -6,8 +6,8 @@
 #include "pitch/capture_stream.h"
 #include "pitch/sound.h"
 #include "pitch/tone.h"
-#include "platform/capture_service.h"
-#include "platform/wav_file_input.h"
+#include "platform/sound_input/capture_service.h"
+#include "platform/sound_input/wav_file_input.h"
 #include "tool_commands.h"
 
 #include <cmath>

@@ -2,7 +2,7 @@
 // and library cache: one line per song with its format and a verdict, a line of counts as the
 // selection screen shows them, and with --stats a last line of figures a check can read.
 
-#include "platform/sqlite_library_cache.h"
+#include "platform/storage/sqlite_library_cache.h"
 #include "songs/library_scanner.h"
 #include "songs/song_catalog.h"
 #include "songs/song_playability.h"

@@ -3,7 +3,7 @@
 // to an object living on the main thread. Make it on the main thread and destroy it after
 // every stream that uses it; tasks still queued then are dropped.
 
-#include "base/main_thread_invoker.h"
+#include "base/main_thread_invoker_port.h"
 
 #include <QObject>
 #include <functional>

@@ -1,4 +1,6 @@
 #pragma once
+// Port: CodecPort, CodecStream. Adapter: platform/media/codec_manager.h;
+// fake: tests/fakes/fake_codec_port.h.
 // The port standing in for the platform's codec manager: which conversions exist, which PCM
 // format to convert through, and open conversion streams that turn blocks of one format into
 // another. Answers are the manager's result codes (codec_errors.h), 0 for success. The adapter

@@ -10,7 +10,7 @@
 #include "audio_convertor.h"
 #include "codec_port.h"
 #include "export_files.h"
-#include "song_audio_decoder.h"
+#include "song_audio_decoder_port.h"
 
 #include <cstdint>
 #include <exception>

@@ -4,7 +4,7 @@
 // Owns its notification queue; main thread. Subclasses decide what the recorded bytes become.
 
 #include "pcm_format.h"
-#include "wave_in_device.h"
+#include "wave_in_device_port.h"
 #include "wave_in_notification_queue.h"
 
 #include <chrono>

@@ -3,8 +3,8 @@
 // any thread, and they are dispatched in order on the main thread, either by a task posted to
 // the main-thread invoker or by the owner pumping the queue while it waits for the device.
 
-#include "base/main_thread_invoker.h"
-#include "wave_in_device.h"
+#include "base/main_thread_invoker_port.h"
+#include "wave_in_device_port.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -7,9 +7,9 @@
 // while the state is held at Paused. State events fired by the tick are posted to the window
 // thread.
 
-#include "base/main_thread_invoker.h"
+#include "base/main_thread_invoker_port.h"
 #include "midi/midi_iterator.h"
-#include "midi/midi_timer.h"
+#include "midi/midi_timer_port.h"
 
 #include <cstdint>
 #include <functional>

@@ -6,7 +6,7 @@
 // which comes from the window thread and from the player's timer thread.
 
 #include "midi/midi_event.h"
-#include "midi/midi_output_device.h"
+#include "midi/midi_output_device_port.h"
 
 #include <array>
 #include <cstdint>

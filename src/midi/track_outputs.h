@@ -4,7 +4,7 @@
 // its track. The player's iterator walks the tracks through them. Every operation holds the
 // registry's lock: the window thread changes them while the timer thread plays them.
 
-#include "base/main_thread_invoker.h"
+#include "base/main_thread_invoker_port.h"
 #include "midi/midi_data.h"
 #include "midi/midi_output_port.h"
 

@@ -1,4 +1,6 @@
 #pragma once
+// Port: CaptureDevice, CaptureRing. Adapter: platform/sound_input/capture_service.h;
+// fake: tests/fakes/fake_capture_device.h.
 // The ports the capture stream reaches its platform through: a capture device that makes
 // looping capture rings, the rings themselves, and the hand-over of work to the main thread.
 // Adapters live in platform/ (the device and rings) and app/ (the main-thread invoker).

@@ -39,14 +39,6 @@ public:
     virtual Image load(const std::filesystem::path& file) = 0;
 };
 
-// Decodes JPEG bytes (EImageError when they are not a readable JPEG). With maxSide > 0 the
-// decoder may shrink the picture by DCT scaling (1/2, 1/4, 1/8) so no side exceeds maxSide.
-class JpegDecoder {
-public:
-    virtual ~JpegDecoder() = default;
-    virtual Image decode(const std::uint8_t* data, std::size_t size, int maxSide = 0) = 0;
-};
-
 // Applies an image brightness factor and a gamma to the colour channels (alpha untouched):
 // c' = 255 * clamp(c / 255 * brightness)^(1 / gamma). Brightness 1 and gamma 1 copy the image.
 Image adjustBrightnessGamma(const Image& source, float brightness, float gamma);

@@ -4,16 +4,10 @@
 // extension with our own reader. Errors name the file.
 
 #include "image.h"
+#include "jpeg_decoder_port.h"
+#include "png_decoder_port.h"
 
 namespace cantorix::scene {
-
-// Decodes PNG bytes (EImageError when they are not a readable PNG). With maxSide > 0 the
-// decoder shrinks the picture so no side exceeds maxSide.
-class PngDecoder {
-public:
-    virtual ~PngDecoder() = default;
-    virtual Image decode(const std::uint8_t* data, std::size_t size, int maxSide = 0) = 0;
-};
 
 class PictureFileLoader : public ImageLoader {
 public:

@@ -6,7 +6,7 @@
 
 #include "scene/gui/gui_control.h"
 #include "scene/scene_nodes.h"
-#include "songs/media_player.h"
+#include "songs/media_player_port.h"
 #include "songs/selected_song.h"
 #include "songs/song_file.h"
 #include "songs/song_format.h"

@@ -3,7 +3,7 @@
 // again in what the microphone captured, and the median time between a click leaving and
 // arriving is the delay. Drives a `ClickPlayer` it borrows; the finding is pure. Main thread.
 
-#include "click_player.h"
+#include "click_player_port.h"
 
 #include <cstddef>
 #include <optional>

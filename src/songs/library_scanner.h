@@ -5,6 +5,7 @@
 // result in the cache and hands its findings to the main thread in batches. Construct, start()
 // and poll() on the main thread; the worker owns nothing the main thread touches.
 
+#include "songs/library_cache_port.h"
 #include "songs/song_catalog.h"
 
 #include <cstddef>

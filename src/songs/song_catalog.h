@@ -1,8 +1,8 @@
 #pragma once
 // The song catalogue of a large library: every song folder found under the song roots (at any
 // depth), with what the selection screen needs to list, order and search it without reading a
-// song file again. Values and pure functions; the scan that fills it and the cache that keeps it
-// between runs are declared below.
+// song file again. Values and pure functions; the scan that fills it is declared below, the cache
+// that keeps it between runs in library_cache_port.h.
 
 #include "songs/song_format.h"
 
@@ -98,23 +98,5 @@ discoverSongFolders(const std::vector<std::filesystem::path>& roots,
                     const std::function<void(const std::filesystem::path& folder,
                                              const std::filesystem::path& songFile)>& found,
                     const std::atomic<bool>* stop = nullptr);
-
-// The library cache: the summaries of the last scan, kept between runs. A port; the product's
-// adapter keeps them in SQLite under $XDG_CACHE_HOME/cantorix/.
-class LibraryCache {
-public:
-    virtual ~LibraryCache() = default;
-    // Every summary stored; empty when there is no cache, when it is of an older version or
-    // damaged (it is then rebuilt by the next store), or when it cannot be used. Never throws.
-    virtual std::vector<SongSummary> load() = 0;
-    // Replaces what is stored for these folders and removes the folders listed in `removed`.
-    // Throws std::runtime_error with a clear message when the cache cannot be written.
-    // One thread at a time; a single changed summary is a cheap store.
-    virtual void store(const std::vector<SongSummary>& changed,
-                       const std::vector<std::filesystem::path>& removed) = 0;
-    // Why the cache is not used this run (one line naming it and the reason), empty while it is
-    // usable. A cache that is unusable is never written; the game then runs without one.
-    virtual std::string unusable() const { return {}; }
-};
 
 } // namespace cantorix::songs

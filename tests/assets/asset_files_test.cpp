@@ -1,7 +1,7 @@
 // Checks the pictures the build generates in the program directory through the game's own
 // loaders: sizes, the keyed button art and the stretchable skin rectangles.
 
-#include "platform/jpeg_decoder.h"
+#include "platform/pictures/jpeg_decoder.h"
 #include "scene/picture_loader.h"
 
 #include <algorithm>

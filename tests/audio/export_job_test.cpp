@@ -2,7 +2,7 @@
 #include "audio/mpeg_scan.h"
 #include "audio/recording_paths.h"
 #include "export_test_files.h"
-#include "platform/codec_manager.h"
+#include "platform/media/codec_manager.h"
 
 #include <csignal>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 
 #include "audio/audio_convertor.h"
 #include "audio/stream.h"
-#include "platform/codec_manager.h"
+#include "platform/media/codec_manager.h"
 
 #include <cmath>
 #include <cstdint>

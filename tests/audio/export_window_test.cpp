@@ -1,7 +1,7 @@
 #include "audio/export_window.h"
 #include "audio/recording_paths.h"
 #include "export_test_files.h"
-#include "platform/codec_manager.h"
+#include "platform/media/codec_manager.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -1,6 +1,7 @@
 #pragma once
 // The library cache in memory: what the last store left, and how often the scanner stored.
 
+#include "songs/library_cache_port.h"
 #include "songs/song_catalog.h"
 
 #include <map>

@@ -2,7 +2,7 @@
 // Test double for the media player: the test moves time with advance(), chooses each file's
 // length, makes chosen files fail to open, and reads back the calls in order.
 
-#include "songs/media_player.h"
+#include "songs/media_player_port.h"
 
 #include <algorithm>
 #include <map>

@@ -4,7 +4,7 @@
 // device numbers the test marks as failing. Safe to use from any thread.
 
 #include "midi/midi_event.h"
-#include "midi/midi_output_device.h"
+#include "midi/midi_output_device_port.h"
 
 #include <chrono>
 #include <cstdint>

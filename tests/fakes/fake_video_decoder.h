@@ -2,7 +2,7 @@
 // Test double for the video decoder: a clip of synthetic frames, each a flat picture whose
 // blue byte is its index, with chosen files and frames failing and the requests recorded.
 
-#include "session/video_decoder.h"
+#include "session/video_decoder_port.h"
 
 #include <set>
 #include <vector>

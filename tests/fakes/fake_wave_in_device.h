@@ -3,7 +3,7 @@
 // in-memory output stream that can run out of room like a full disk. One thread.
 
 #include "audio/output_stream.h"
-#include "audio/wave_in_device.h"
+#include "audio/wave_in_device_port.h"
 
 #include <algorithm>
 #include <deque>

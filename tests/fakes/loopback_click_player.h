@@ -3,7 +3,7 @@
 // delay, at a chosen level, over steady noise, with the two sides on an arbitrary common clock.
 // The capture arrives in blocks as collect() is called. Main thread only.
 
-#include "session/click_player.h"
+#include "session/click_player_port.h"
 
 #include <algorithm>
 #include <cmath>

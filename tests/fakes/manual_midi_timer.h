@@ -3,7 +3,7 @@
 // tick itself, on its own thread, so playback is checked without sleeping. It can also refuse
 // to start, as a machine without a timer would.
 
-#include "midi/midi_timer.h"
+#include "midi/midi_timer_port.h"
 
 #include <cstdint>
 #include <functional>

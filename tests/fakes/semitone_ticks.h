@@ -4,7 +4,7 @@
 // sung. Shared by the tracker's test and its benchmark. Any thread.
 
 #include "fakes/generated_voice.h"
-#include "pitch/semitone_tracker.h"
+#include "pitch/semitone_tracker_port.h"
 
 #include <cmath>
 #include <cstdint>

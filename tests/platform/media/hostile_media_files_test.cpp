@@ -1,0 +1,130 @@
+// Media files that try to hold the reader or send it elsewhere: a named pipe in a song folder, and
+// "audio" that is really a playlist naming another file. Every decoder refuses them with a reason,
+// without waiting, and opens nothing but the file it was given.
+
+#include "fakes/file_bytes.h"
+#include "fakes/special_files.h"
+#include "platform/ffmpeg_test_files.h"
+#include "platform/media/audio_file_decoder.h"
+#include "platform/media/ffmpeg_audio_decoder.h"
+#include "platform/media/ffmpeg_song_decoder.h"
+#include "platform/media/ffmpeg_video_decoder.h"
+#include "platform/media/mp3_file_decoder.h"
+#include "platform/mp3_test_files.h"
+#include "songs/media_player_port.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <set>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace cantorix::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace cantorix::testing;
+
+// The reason every decoder gives for `file`, or "opened" when one takes it.
+std::vector<std::string> refusals(const fs::path& file) {
+    std::vector<std::string> reasons;
+    const auto expectRefused = [&](const std::function<void()>& open) {
+        try {
+            open();
+            reasons.push_back("opened");
+        } catch (const songs::EMediaPlayerError& error) {
+            reasons.push_back(error.what());
+        }
+    };
+    expectRefused([&] { openAudioFile(file); });
+    expectRefused([&] { FfmpegAudioDecoder decoder(file); });
+    expectRefused([&] { Mp3FileDecoder decoder(file); });
+    FfmpegVideoDecoder video;
+    FfmpegSongDecoder song;
+    reasons.push_back(video.open(file) ? "video opened" : "no video");
+    reasons.push_back(song.takes(file) ? "export takes it" : "export refuses");
+    return reasons;
+}
+
+// Each decoder goes through the one check of the file's kind (whose every kind is tested with
+// it): a named pipe shows that none opens the file another way, which would wait for a writer.
+TEST(HostileMediaFilesTest, EveryDecoderRefusesANamedPipeWithoutWaiting) {
+    TempDir dir;
+    makeFifo(dir / "x.ogg");
+    const std::string refused =
+        "Cannot play '" + (dir / "x.ogg").string() + "': it is a named pipe, not a regular file";
+    ::alarm(60); // a decoder that waits on the pipe fails here instead of holding the run
+    EXPECT_EQ(refusals(dir / "x.ogg"),
+              (std::vector<std::string>{refused, refused, refused, "no video", "export refuses"}));
+    ::alarm(0);
+}
+
+// The names of the files opened in a folder since `trace` (an inotify descriptor) began.
+std::set<std::string> openedSince(int trace) {
+    std::set<std::string> names;
+    alignas(inotify_event) char buffer[8192];
+    for (ssize_t n; (n = ::read(trace, buffer, sizeof buffer)) > 0;)
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->len > 0 && event->name[0] != '\0')
+                names.insert(event->name);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    return names;
+}
+
+TEST(HostileMediaFilesTest, PlaylistsPosingAsMediaOpenNoOtherFile) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"concat.ogg", "ffconcat version 1.0\nfile other.ogg\nfile 'other.avi'\n"},
+        {"playlist.ogg", "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXTINF:1.2,\n"
+                         "other.ogg\n#EXTINF:1.2,\nfile:other.avi\n#EXT-X-ENDLIST\n"},
+        {"concat.avi", "ffconcat version 1.0\nfile other.avi\n"},
+    };
+    for (const auto& [name, content] : rows) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        makeTone(dir / "other.ogg", "libvorbis");
+        makeWithFfmpeg("-f lavfi -i testsrc=d=0.2:s=64x48 -c:v mpeg4", dir / "other.avi");
+        writeFile(dir / name, content);
+        // The lists name their entries relative to the working directory.
+        const fs::path previous = fs::current_path();
+        fs::current_path(dir / "");
+        const int trace = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(::inotify_add_watch(trace, ".", IN_OPEN), 0);
+        const std::string cannot = "Cannot play '" + std::string(name) + "': ";
+        const std::vector<std::string> expected = {cannot + "not a sound file the game can play",
+                                                   cannot + "not a sound file the game can play",
+                                                   cannot + "not an MP3 file", "no video",
+                                                   "export refuses"};
+        EXPECT_EQ(refusals(name), expected);
+        EXPECT_EQ(openedSince(trace), std::set<std::string>{name});
+        ::close(trace);
+        fs::current_path(previous);
+    }
+}
+
+// A 2 KB WAV whose tag claims 300 MB: the library would allocate and clear all of it before
+// finding the file ends. Whether the file plays or not, the claim is not paid for.
+TEST(HostileMediaFilesTest, AHeaderClaimingHundredsOfMegabytesCostsNoMemory) {
+    TempDir dir;
+    const auto u32 = [](std::uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
+    writeFile(dir / "tagged.wav", "RIFF" + u32(2100) + "WAVEfmt " + u32(16) +
+                                      std::string("\1\0\1\0", 4) + u32(8000) + u32(16000) +
+                                      std::string("\2\0\20\0", 4) + // PCM, 16-bit mono
+                                      "LIST" + u32(0x7F000000) + "INFOISFT" + u32(300u << 20) +
+                                      "Lavfdata" + u32(2000) + std::string(2000, '\0'));
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    try {
+        openAudioFile(dir / "tagged.wav");
+    } catch (const songs::EMediaPlayerError&) {
+    }
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes of peak memory";
+}
+
+} // namespace
+} // namespace cantorix::platform
