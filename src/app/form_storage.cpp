@@ -201,28 +201,93 @@ void FormStorage::saveOne(const StoredProperty& property) {
 
 namespace {
 
-StoredProperty colourProperty(TGLBaseControl& control, const char* property, bool focused) {
-    StoredProperty::Integer access{
-        [&control, focused] {
-            return static_cast<std::int32_t>(focused ? control.focusedColor()
-                                                     : control.defaultColor());
-        },
-        [&control, focused](std::int32_t v) {
-            const auto colour = static_cast<TColor>(v);
-            focused ? control.setFocusedColor(colour) : control.setDefaultColor(colour);
-        }};
-    return {control.name() + "." + property, std::move(access)};
+// What a stored key holds of its control.
+enum class StoredValue {
+    DefaultColour,
+    FocusedColour,
+    Caption,
+    Position, // of a scrollbar
+    Switch,   // a toggle kept as 1 or 0 rather than as its caption "X"
+};
+
+struct StoredControl {
+    const char* property; // "Component.Property"; the key is "Component_Property"
+    StoredValue value;
+    TGLBaseControl* control;
+};
+
+// The names Score.ini keeps, in the order the file keeps them. They are the designed
+// component names and stay byte for byte, whatever the controls are called in the code.
+constexpr const char* kHallOfFameProperty = "ListBox1.Items";
+constexpr const char* kSongFoldersProperty = "SongFolders.Items";
+constexpr const char* kFullScreenProperty = "FullScreen.Checked";
+
+std::vector<StoredControl> storedControls(GameScene& g) {
+    using enum StoredValue;
+    GameplayOptions& play = g.options.gameplay;
+    SoundOptions& sound = g.options.sound;
+    AppearanceOptions& look = g.options.appearance;
+    return {
+        {"GLButton5.DefaultColor", DefaultColour, look.tabColourButton},
+        {"GLButton5.FocusedColor", FocusedColour, look.tabColourButton},
+        {"GLButton6.FocusedColor", FocusedColour, look.actualTabColourButton},
+        {"GLButton6.DefaultColor", DefaultColour, look.actualTabColourButton},
+        {"GLButton10.FocusedColor", FocusedColour, look.voiceTabColourButton},
+        {"GLButton10.DefaultColor", DefaultColour, look.voiceTabColourButton},
+        {"GLButton11.FocusedColor", FocusedColour, look.textColourButton},
+        {"GLButton11.DefaultColor", DefaultColour, look.textColourButton},
+        {"GLLabel14.Caption", Caption, look.transparencyLabel},
+        {"GLEdit1.Caption", Caption, sound.exportName},
+        {"GLForm1.Caption", Caption, g.selection.form},
+        {"istabs.Caption", Caption, play.tabsToggle},
+        {"GLButton1.Caption", Caption, play.lyricsToggle},
+        {"GLButton2.Caption", Caption, play.oscilloscopeToggle},
+        {"GLButton3.Caption", Caption, play.timeToggle},
+        {"GLScrollbar1.Pos", Position, play.videoSpeed},
+        {"GLScrollbar2.Pos", Position, play.videoQuality},
+        {"GLLabel5.Caption", Caption, play.videoSpeedLabel},
+        {"GLLabel6.Caption", Caption, play.videoQualityLabel},
+        {"GLScrollbar3.Pos", Position, look.transparency},
+        // Options added later go after the designed list, whose order the file keeps.
+        {"Difficulty.Pos", Position, play.difficulty},
+        {"MicDelay.Pos", Position, sound.micDelay},
+        {"SongOrder.Caption", Caption, play.songOrder},
+        {"ShowUnplayable.Checked", Switch, look.showUnplayable},
+    };
 }
 
-StoredProperty captionProperty(TGLBaseControl& control) {
-    return {control.name() + ".Caption",
-            StoredProperty::Text{[&control] { return control.caption(); },
-                                 [&control](const std::string& v) { control.setCaption(v); }}};
+StoredProperty::Integer colourAccess(TGLBaseControl& control, bool focused) {
+    return {[&control, focused] {
+                return static_cast<std::int32_t>(focused ? control.focusedColor()
+                                                         : control.defaultColor());
+            },
+            [&control, focused](std::int32_t v) {
+                const auto colour = static_cast<TColor>(v);
+                focused ? control.setFocusedColor(colour) : control.setDefaultColor(colour);
+            }};
 }
 
-StoredProperty positionProperty(TGLScrollbar& bar) {
-    return {bar.name() + ".Pos", StoredProperty::Float{[&bar] { return bar.pos(); },
+StoredProperty propertyOf(const StoredControl& stored) {
+    TGLBaseControl& control = *stored.control;
+    switch (stored.value) {
+    case StoredValue::DefaultColour:
+    case StoredValue::FocusedColour:
+        return {stored.property, colourAccess(control, stored.value == StoredValue::FocusedColour)};
+    case StoredValue::Caption:
+        return {stored.property,
+                StoredProperty::Text{[&control] { return control.caption(); },
+                                     [&control](const std::string& v) { control.setCaption(v); }}};
+    case StoredValue::Position: {
+        auto& bar = dynamic_cast<TGLScrollbar&>(control);
+        return {stored.property, StoredProperty::Float{[&bar] { return bar.pos(); },
                                                        [&bar](float v) { bar.setPos(v); }}};
+    }
+    case StoredValue::Switch:
+        break;
+    }
+    return {stored.property,
+            StoredProperty::Integer{[&control] { return toggleIsOn(control) ? 1 : 0; },
+                                    [&control](std::int32_t on) { setToggle(control, on != 0); }}};
 }
 
 } // namespace
@@ -232,42 +297,13 @@ storedOptionProperties(GameScene& g, session::HallOfFameList& hallOfFame,
                        std::vector<std::string>* songFolders,
                        std::optional<StoredProperty::Integer> fullScreen) {
     std::vector<StoredProperty> list;
-    list.push_back(
-        {"ListBox1.Items", StoredProperty::TextList{[&hallOfFame] { return hallOfFame.entries(); },
-                                                    [&hallOfFame](std::vector<std::string> v) {
-                                                        hallOfFame.assign(std::move(v));
-                                                    }}});
-    list.push_back(colourProperty(*g.options.appearance.tabColourButton, "DefaultColor", false));
-    list.push_back(colourProperty(*g.options.appearance.tabColourButton, "FocusedColor", true));
-    list.push_back(
-        colourProperty(*g.options.appearance.actualTabColourButton, "FocusedColor", true));
-    list.push_back(
-        colourProperty(*g.options.appearance.actualTabColourButton, "DefaultColor", false));
-    list.push_back(
-        colourProperty(*g.options.appearance.voiceTabColourButton, "FocusedColor", true));
-    list.push_back(
-        colourProperty(*g.options.appearance.voiceTabColourButton, "DefaultColor", false));
-    list.push_back(colourProperty(*g.options.appearance.textColourButton, "FocusedColor", true));
-    list.push_back(colourProperty(*g.options.appearance.textColourButton, "DefaultColor", false));
-    for (TGLBaseControl* c : std::initializer_list<TGLBaseControl*>{
-             g.options.appearance.transparencyLabel, g.options.sound.exportName, g.selection.form,
-             g.options.gameplay.tabsToggle, g.options.gameplay.lyricsToggle,
-             g.options.gameplay.oscilloscopeToggle, g.options.gameplay.timeToggle})
-        list.push_back(captionProperty(*c));
-    list.push_back(positionProperty(*g.options.gameplay.videoSpeed));
-    list.push_back(positionProperty(*g.options.gameplay.videoQuality));
-    list.push_back(captionProperty(*g.options.gameplay.videoSpeedLabel));
-    list.push_back(captionProperty(*g.options.gameplay.videoQualityLabel));
-    list.push_back(positionProperty(*g.options.appearance.transparency));
-    // Options added later go after the designed list, whose order the file keeps.
-    list.push_back(positionProperty(*g.options.gameplay.difficulty));
-    list.push_back(positionProperty(*g.options.sound.micDelay));
-    list.push_back(captionProperty(*g.options.gameplay.songOrder));
-    // A switch, kept as 1 or 0 like the full-screen one rather than as its toggle's "X".
-    list.push_back(
-        {kShowUnplayableProperty,
-         StoredProperty::Integer{[&g] { return showsUnplayableSongs(g) ? 1 : 0; },
-                                 [&g](std::int32_t on) { setShowsUnplayableSongs(g, on != 0); }}});
+    list.push_back({kHallOfFameProperty,
+                    StoredProperty::TextList{[&hallOfFame] { return hallOfFame.entries(); },
+                                             [&hallOfFame](std::vector<std::string> v) {
+                                                 hallOfFame.assign(std::move(v));
+                                             }}});
+    for (const StoredControl& stored : storedControls(g))
+        list.push_back(propertyOf(stored));
     if (songFolders)
         list.push_back({kSongFoldersProperty,
                         StoredProperty::TextList{[songFolders] { return *songFolders; },

@@ -1,5 +1,5 @@
 #pragma once
-// `FormStorage1`: saves a fixed list of control properties, and the hall of fame, in the
+// Saves a fixed list of control properties, and the hall of fame, in the
 // profile file's section "Score" and restores them at the next start. Borrows the profile
 // store and reaches the controls through the accessors of its property list. Main thread only.
 
@@ -82,22 +82,13 @@ private:
     bool m_saved = false;
 };
 
-// The folders of songs the player keeps besides the program's own: a list of its own, in the
-// section "Score.SongFolders_Items" ("Count", "Item0", …), edited by hand.
-inline constexpr const char* kSongFoldersProperty = "SongFolders.Items";
-
-// Whether the main window shows full screen: 1 on, 0 off.
-inline constexpr const char* kFullScreenProperty = "FullScreen.Checked";
-
-// Whether the song list shows the songs that cannot be played: 1 on, 0 off (the default).
-inline constexpr const char* kShowUnplayableProperty = "ShowUnplayable.Checked";
-
-// The property list of `FormStorage1`, in its order: the hall of fame, the colour buttons,
-// the captions of the labels, the export name and the toggles, the scrollbar positions; then
-// the difficulty and the microphone delay (keys Difficulty_Pos and MicDelay_Pos), the song
-// order (SongOrder_Caption), the listing of unplayable songs (ShowUnplayable_Checked), when
-// songFolders is given the list of song folders, and when fullScreen is given the full-screen
-// switch (FullScreen_Checked).
+// What the options keep in Score.ini, in the file's order: the hall of fame, the colour
+// buttons, the captions of the labels, the export name and the toggles, the scrollbar
+// positions; then the difficulty, the microphone delay, the song order and the listing of
+// unplayable songs (1 or 0); when songFolders is given the player's own song folders (a list
+// section, "Score.SongFolders_Items", edited by hand), and when fullScreen is given the
+// full-screen switch (1 or 0). Each key and the control it stores are listed in one table in
+// form_storage.cpp.
 std::vector<StoredProperty>
 storedOptionProperties(GameScene& game, session::HallOfFameList& hallOfFame,
                        std::vector<std::string>* songFolders = nullptr,

@@ -276,12 +276,20 @@ void songOrderClick(TGLBaseControl& sender) {
     sender.setCaption(songOrderCaption(next[static_cast<int>(songOrderOf(sender.caption()))]));
 }
 
+bool toggleIsOn(const TGLBaseControl& toggle) {
+    return toggle.caption() == kOn;
+}
+
+void setToggle(TGLBaseControl& toggle, bool on) {
+    toggle.setCaption(on ? kOn : "");
+}
+
 bool showsUnplayableSongs(const GameScene& game) {
-    return game.options.appearance.showUnplayable->caption() == kOn;
+    return toggleIsOn(*game.options.appearance.showUnplayable);
 }
 
 void setShowsUnplayableSongs(GameScene& game, bool show) {
-    game.options.appearance.showUnplayable->setCaption(show ? kOn : "");
+    setToggle(*game.options.appearance.showUnplayable, show);
 }
 
 session::Difficulty difficultyAt(float pos) {

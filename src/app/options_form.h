@@ -26,6 +26,9 @@ void buildOptionsControls(GameScene& game);
 
 // The toggles' click: "X" (on) becomes empty (off) and anything else becomes "X".
 void toggleClick(scene::TGLBaseControl& sender);
+// Whether a toggle is on (its caption is "X"), and setting it as clicks would leave it.
+bool toggleIsOn(const scene::TGLBaseControl& toggle);
+void setToggle(scene::TGLBaseControl& toggle, bool on);
 
 // Label texts for a scrollbar position.
 std::string videoSpeedCaption(float pos);   // auto only at exactly 1

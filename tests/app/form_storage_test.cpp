@@ -50,9 +50,16 @@ const char* const kDesignDefaults = "[Score]\r\n"
 
 // One start of the game as far as the options go: the scene, the hall of fame, Score.ini.
 struct GameStart {
-    explicit GameStart(const fs::path& file)
+    // With fullScreen the window's full-screen switch is stored too.
+    explicit GameStart(const fs::path& file, std::int32_t* fullScreen = nullptr)
         : game(loader, glyphs, "/nowhere"), ini(file),
-          storage(ini, storedOptionProperties(game, hallOfFame, &songFolders)) {}
+          storage(ini, storedOptionProperties(game, hallOfFame, &songFolders,
+                                              fullScreenAccess(fullScreen))) {}
+    static std::optional<StoredProperty::Integer> fullScreenAccess(std::int32_t* on) {
+        if (!on)
+            return std::nullopt;
+        return StoredProperty::Integer{[on] { return *on; }, [on](std::int32_t v) { *on = v; }};
+    }
     scene::testing::BlankImageLoader loader;
     scene::testing::FakeGlyphRasterizer glyphs;
     GameScene game;
@@ -158,6 +165,59 @@ TEST_F(FormStorageTest, EveryStoredPropertySurvivesARestart) {
     EXPECT_TRUE(showsUnplayableSongs(g));
     EXPECT_EQ(next->songFolders,
               (std::vector<std::string>{"/media/karaoke", "/home/me/more songs"}));
+}
+
+// A Score.ini an earlier build of the game wrote with every option changed: each value comes
+// back into its control, and saving it again gives the same file, byte for byte.
+TEST_F(FormStorageTest, AFileTheGameWroteRestoresEveryOptionAndSavesUnchanged) {
+    const std::string written = readFile(fs::path(CANTORIX_APP_TEST_DATA) / "Score.ini");
+    ASSERT_FALSE(written.empty());
+    writeIni(written);
+    std::int32_t fullScreen = 0;
+    GameStart run(file(), &fullScreen);
+    run.storage.restore();
+
+    const GameScene& g = run.game;
+    const GameplayOptions& play = g.options.gameplay;
+    const AppearanceOptions& look = g.options.appearance;
+    const auto colours = [](const TGLBaseControl* c) {
+        return std::to_string(c->defaultColor()) + "/" + std::to_string(c->focusedColor());
+    };
+    const auto position = [](const TGLScrollbar* bar) { return profileFloat(bar->pos()); };
+    const std::pair<std::string, std::string> restored[] = {
+        {colours(look.tabColourButton), "3368601/16763904"},
+        {colours(look.actualTabColourButton), "2113664/255"},
+        {colours(look.voiceTabColourButton), "66051/65280"},
+        {colours(look.textColourButton), "10531008/16711935"},
+        {g.options.sound.exportName->caption(), "Party night.wav"},
+        {play.tabsToggle->caption(), ""},
+        {play.lyricsToggle->caption(), "X"},
+        {play.oscilloscopeToggle->caption(), ""},
+        {play.timeToggle->caption(), "X"},
+        {position(play.videoSpeed), "25"},
+        {play.videoSpeedLabel->caption(), "Video Speed (25-Fps)"},
+        {position(play.videoQuality), "3"},
+        {play.videoQualityLabel->caption(), "Video Quality (Medium)"},
+        {position(look.transparency), "42"},
+        {look.transparencyLabel->caption(), "Tab Transparenty (52%)"},
+        {position(play.difficulty), "3"},
+        {play.difficultyLabel->caption(), "Difficulty (Hard)"},
+        {position(g.options.sound.micDelay), "85"},
+        {g.options.sound.micDelayLabel->caption(), "Microphone delay (85 ms)"},
+        {play.songOrder->caption(), "Title"},
+        {showsUnplayableSongs(g) ? "shown" : "hidden", "shown"},
+        {std::to_string(fullScreen), "1"},
+    };
+    for (const auto& [actual, expected] : restored)
+        EXPECT_EQ(actual, expected);
+    EXPECT_EQ(run.hallOfFame.entries(),
+              (std::vector<std::string>{"0:", "12050:Chlo\xc3\xa9", "4120:Anna",
+                                        "4120:Anna: encore", "980:bob"}));
+    EXPECT_EQ(run.songFolders,
+              (std::vector<std::string>{"/media/karaoke", "/home/singer/more songs"}));
+
+    run.storage.save();
+    EXPECT_EQ(readFile(file()), written);
 }
 
 TEST_F(FormStorageTest, HallOfFameSectionIsErasedAndRewrittenAtEverySave) {
