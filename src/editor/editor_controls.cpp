@@ -41,7 +41,7 @@ struct Builder {
                       int height, const char* skin = "button_up") {
         TGLButton& b = add<TGLButton>(name, left, top, width, height);
         b.setCaption(caption);
-        b.setBitmapFont(&look.menuFont1);
+        b.setBitmapFont(&look.boldFont);
         b.setDefaultColor(clWhite);
         b.setFocusedColor(clWhite);
         b.setGuiLayoutName(skin);
@@ -51,7 +51,7 @@ struct Builder {
     // A name display: the chosen file's short name in black on a sunken field.
     TGLButton& display(const char* name, int left, int top) {
         TGLButton& b = add<TGLButton>(name, left, top, 150, 25);
-        b.setBitmapFont(&look.menuFont2);
+        b.setBitmapFont(&look.plainFont);
         b.setDefaultColor(clBlack);
         b.setFocusedColor(clBlack);
         b.setGuiLayoutName("edit");
@@ -64,7 +64,7 @@ struct Builder {
     TGLEdit& edit(const char* name, int left, int top) {
         TGLEdit& e = add<TGLEdit>(name, left, top, 185, 25);
         e.setCaption("None");
-        e.setBitmapFont(&look.menuFont2);
+        e.setBitmapFont(&look.plainFont);
         e.setDefaultColor(clWhite);
         e.setFocusedColor(clWhite);
         e.setGuiLayoutName("button_down");
@@ -124,28 +124,28 @@ EditorControls buildEditorControls(TGLBaseControl& root, const EditorLook& look)
     c.nextButton = &b.button("GLButton12", "Next", 600, 20, 70, 30, "panel");
     c.sourcePanel = &b.panel("First", 61, 80, 644, 585);
     c.headingLabel =
-        &b.label("GLLabel15", "Create A Song File From MIDI", 90, 80, 400, look.menuFont1);
+        &b.label("GLLabel15", "Create A Song File From MIDI", 90, 80, 400, look.boldFont);
 
-    c.midiFileLabel = &b.label("GLLabel16", "Midi File", 90, 110, 150, look.menuFont2);
+    c.midiFileLabel = &b.label("GLLabel16", "Midi File", 90, 110, 150, look.plainFont);
     c.midiFileDisplay = &b.display("GLButton14", 90, 145);
     c.midiFilePicker = &b.picker("GLButton15", 250, 145);
-    c.mp3FileLabel = &b.label("GLLabel20", "MP3 File", 290, 110, 150, look.menuFont2);
+    c.mp3FileLabel = &b.label("GLLabel20", "MP3 File", 290, 110, 150, look.plainFont);
     c.mp3FileDisplay = &b.display("GLButton16", 290, 145);
     c.mp3FilePicker = &b.picker("GLButton17", 450, 145);
-    c.videoFileLabel = &b.label("GLLabel22", "Video Clip File", 490, 110, 150, look.menuFont2);
+    c.videoFileLabel = &b.label("GLLabel22", "Video Clip File", 490, 110, 150, look.plainFont);
     c.videoFileDisplay = &b.display("GLButton18", 490, 145);
     c.videoFilePicker = &b.picker("GLButton19", 650, 145);
     // The notes follow their headings: at the heading's place plus 45 down they would sit on
     // the name display, white on the light field.
     c.videoNoteLabel = &b.label("GLLabel23", "(If available)", kNoteLeft, 115, 90, look.smallFont);
-    c.coverFileLabel = &b.label("GLLabel24", "Cover Image", 490, 180, 150, look.menuFont2);
+    c.coverFileLabel = &b.label("GLLabel24", "Cover Image", 490, 180, 150, look.plainFont);
     c.coverFileDisplay = &b.display("GLButton20", 490, 215);
     c.coverFilePicker = &b.picker("GLButton21", 650, 215);
     c.coverNoteLabel = &b.label("GLLabel25", "(If available)", kNoteLeft, 185, 90, look.smallFont);
 
-    c.songTitleLabel = &b.label("GLLabel26", "Song Title", 90, 180, 150, look.menuFont2);
+    c.songTitleLabel = &b.label("GLLabel26", "Song Title", 90, 180, 150, look.plainFont);
     c.songTitleEdit = &b.edit("GLEdit3", 90, 215);
-    c.songArtistLabel = &b.label("GLLabel27", "Song Artist", 290, 180, 150, look.menuFont2);
+    c.songArtistLabel = &b.label("GLLabel27", "Song Artist", 290, 180, 150, look.plainFont);
     c.songArtistEdit = &b.edit("GLEdit4", 290, 215);
 
     c.trackList = &b.panel("Tracklist", 90, 270, 585, 380);
@@ -162,7 +162,7 @@ EditorControls buildEditorControls(TGLBaseControl& root, const EditorLook& look)
     c.playAllButton = &b.button("PLAYA", "Play All", 80, 680, 130, 30);
     c.playSelectedButton = &b.button("GLButton22", "Play Selected", 215, 680, 130, 30);
     c.rewindButton = &b.button("GLButton24", "Rewind", 350, 680, 130, 30);
-    c.tempoLabel = &b.label("GLLabel28", "Play Tempo", 486, 670, 105, look.menuFont2);
+    c.tempoLabel = &b.label("GLLabel28", "Play Tempo", 486, 670, 105, look.plainFont);
     c.tempoBar = &b.add<TGLScrollbar>("GLScrollbar4", 595, 680, 90, 30);
     TGLScrollbar& bar = *c.tempoBar;
     bar.setHorizontal(true);

@@ -47,8 +47,8 @@ private:
 // What the editor's controls are drawn with.
 struct EditorLook {
     scene::TGLGuiLayout& layout;      // GLGuiLayout2
-    scene::TGLBitmapFont& menuFont1;  // Arial 16 px bold
-    scene::TGLBitmapFont& menuFont2;  // Arial 16 px
+    scene::TGLBitmapFont& boldFont;   // Arial 16 px bold
+    scene::TGLBitmapFont& plainFont;  // Arial 16 px
     scene::TGLBitmapFont& smallFont;  // GLStoredBitmapFont4, MS Sans Serif 11 px
     scene::TGLMaterialLibrary& stuff; // the track pictures and the marker's colour
 };

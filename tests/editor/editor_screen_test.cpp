@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <set>
 #include <unistd.h>
 
 using namespace cantorix;
@@ -129,6 +130,52 @@ TEST_F(EditorScreenTest, ControlsSitWhereTheScreenPutsThem) {
     EXPECT_EQ(at(m_controls.tempoBar), (std::vector<int>{595, 680, 90, 30}));
     EXPECT_EQ(m_controls.songTitleEdit->caption(), "None");
     EXPECT_EQ(m_controls.tempoBar->pos(), 8.0f);
+}
+
+// The node names are what skins and the game's lookups know the controls by: members may be
+// renamed, the names they point at may not, and no two members may share a node.
+TEST_F(EditorScreenTest, EachControlKeepsItsNodeName) {
+    const EditorControls& c = m_controls;
+    const std::pair<const TGLBaseControl*, const char*> nodes[] = {
+        {c.topBar, "GLBaseControl2"},
+        {c.backButton, "GLButton13"},
+        {c.nextButton, "GLButton12"},
+        {c.sourcePanel, "First"},
+        {c.headingLabel, "GLLabel15"},
+        {c.midiFileLabel, "GLLabel16"},
+        {c.midiFileDisplay, "GLButton14"},
+        {c.midiFilePicker, "GLButton15"},
+        {c.mp3FileLabel, "GLLabel20"},
+        {c.mp3FileDisplay, "GLButton16"},
+        {c.mp3FilePicker, "GLButton17"},
+        {c.videoFileLabel, "GLLabel22"},
+        {c.videoFileDisplay, "GLButton18"},
+        {c.videoFilePicker, "GLButton19"},
+        {c.videoNoteLabel, "GLLabel23"},
+        {c.coverFileLabel, "GLLabel24"},
+        {c.coverFileDisplay, "GLButton20"},
+        {c.coverFilePicker, "GLButton21"},
+        {c.coverNoteLabel, "GLLabel25"},
+        {c.songTitleLabel, "GLLabel26"},
+        {c.songTitleEdit, "GLEdit3"},
+        {c.songArtistLabel, "GLLabel27"},
+        {c.songArtistEdit, "GLEdit4"},
+        {c.trackList, "Tracklist"},
+        {c.tickMarker, "Tick"},
+        {c.playbackBar, "GLBaseControl5"},
+        {c.playAllButton, "PLAYA"},
+        {c.playSelectedButton, "GLButton22"},
+        {c.rewindButton, "GLButton24"},
+        {c.tempoLabel, "GLLabel28"},
+        {c.tempoBar, "GLScrollbar4"}};
+    std::set<const TGLBaseControl*> distinct;
+    for (const auto& [control, name] : nodes) {
+        ASSERT_NE(control, nullptr) << name;
+        EXPECT_EQ(control->name(), name);
+        distinct.insert(control);
+    }
+    EXPECT_EQ(distinct.size(), std::size(nodes));
+    EXPECT_EQ(m_root.count(), static_cast<int>(std::size(nodes)));
 }
 
 TEST_F(EditorScreenTest, PickingAMidiFileListsItsTracksAndStandsAtTheStart) {
