@@ -61,7 +61,7 @@ private:
     void (*m_thunk)(void*, TSoundCaptureStream&) = nullptr;
 };
 
-class TSoundCaptureStream : public TCustomWaveStream2 {
+class TSoundCaptureStream : public TFormattedWaveStream {
 public:
     // Receives an exception thrown by the OnFilledBuffer handler, on the main thread, before
     // the capture stops for good.

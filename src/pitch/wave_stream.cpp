@@ -14,7 +14,7 @@ std::int32_t TCustomWaveStream::read(void* buffer, std::int32_t count) {
     return done;
 }
 
-void TCustomWaveStream2::setFormatSize(std::int32_t size) {
+void TFormattedWaveStream::setFormatSize(std::int32_t size) {
     m_format.resize(static_cast<std::size_t>(std::max(size, 0)));
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The wave stream family: TCustomWaveStream keeps the byte position and gives every wave
-// operation a do-nothing default; TCustomWaveStream2 adds an owned format record buffer.
+// operation a do-nothing default; TFormattedWaveStream adds an owned format record buffer.
 // Main thread only.
 
 #include <cstdint>
@@ -36,7 +36,7 @@ private:
     std::int32_t m_position = 0;
 };
 
-class TCustomWaveStream2 : public TCustomWaveStream {
+class TFormattedWaveStream : public TCustomWaveStream {
 public:
     const std::uint8_t* formatRecord() const override { return m_format.data(); }
     std::int32_t formatSize() const override { return static_cast<std::int32_t>(m_format.size()); }
