@@ -13,7 +13,7 @@ namespace {
 constexpr int kOscilloscopeBars = 62;
 
 TGLHUDSprite& addSprite(TGLBaseSceneObject& parent, const char* name, float x, float y, float width,
-                        float height, MaterialRef material) {
+                        float height, const MaterialRef& material) {
     auto& s = parent.addNewChild<TGLHUDSprite>(name);
     s.setPosition({x, y, 0});
     s.setWidth(width);
@@ -43,7 +43,6 @@ void GameScene::buildLane() {
         &addSprite(*singing.leadIn, "Progress", 0, 600, 0, 20, {&materials.lane, "Prog"});
     singing.oscilloscope = &singing.group->addNewChild<TGLDummyCube>("Oscillo");
     singing.oscilloscopeBars = &singing.oscilloscope->addNewChild<TGLDummyCube>("Sprites");
-    singing.hitStreak = &singing.group->addNewChild<TGLDummyCube>("Point");
     // Outside the singing screen: only its width is ever touched.
     singing.lineWidthSprite = &addSprite(*background.group, "GLHUDSprite11", 0, 0, 16, 16, {});
     singing.lineWidthSprite->setVisible(false);

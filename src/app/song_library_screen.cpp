@@ -215,8 +215,8 @@ std::string SongLibraryScreen::audioFailed(const songs::EMediaPlayerError& error
     const std::filesystem::path audio = m_selection.selected().audioPath;
     if (audio.empty())
         return "no audio file named";
-    const std::string reason = "audio cannot be played: " + displayName(audio.filename().string()) +
-                               " (" + playerReason(error.what()) + ")";
+    std::string reason = "audio cannot be played: " + displayName(audio.filename().string()) +
+                         " (" + playerReason(error.what()) + ")";
     if (dynamic_cast<const songs::ESoundOutputError*>(&error)) {
         m_outputFailed = true;
         return reason;
