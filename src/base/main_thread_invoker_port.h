@@ -2,7 +2,7 @@
 // Port: MainThreadInvoker. Adapter: app/qt_main_thread_invoker.h;
 // fake: tests/fakes/manual_main_thread.h.
 // The hand-over of work from device and timer threads to the main thread: the capture stream,
-// the recorder's notification window and the MIDI player all post through it. The Qt adapter
+// the recorder's notification queue and the MIDI player all post through it. The Qt adapter
 // lives in app/; tests step a manual one.
 
 #include <functional>
