@@ -174,8 +174,6 @@ struct SingingNodes {
     scene::TGLHUDSprite* leadInBar = nullptr;
     // Outside the singing group: only its width is ever touched, zeroed by every line build.
     scene::TGLHUDSprite* lineWidthSprite = nullptr;
-    // Holds the hit streak in its Tag.
-    scene::TGLDummyCube* hitStreak = nullptr;
 };
 
 class GameScene {
