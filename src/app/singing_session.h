@@ -13,10 +13,10 @@
 #include "pitch/semitone_tracker_port.h"
 #include "pitch/sound.h"
 #include "screens.h"
-#include "session/analysis_tick_step.h"
 #include "session/hall_of_fame.h"
+#include "session/listening_loop.h"
 #include "session/scoring.h"
-#include "session/session_input_control.h"
+#include "session/session_input_control_port.h"
 #include "session/standard_judge.h"
 #include "session/tick_timings.h"
 #include "songs/media_player_port.h"
@@ -38,6 +38,8 @@ struct SessionServices {
     songs::MediaPlayer& player;
     audio::WaveInDevice& recorderDevice;
     base::MainThreadInvoker& invoker;
+    // The singer's ear: the capture, both analyses and the singer's scoring.
+    session::ListeningLoop& listening;
     std::filesystem::path programDir;
     const songs::SongFile& song;
     // Reads the selected song file again; throws the reader's error.
@@ -72,14 +74,9 @@ public:
     void setExportWindow(audio::ExportWindow* window);
     void setSaveDialog(SaveExportDialog dialog) { m_saveDialog = std::move(dialog); }
 
-    // The analysis tick's session steps: the trail and the score for the reading the previous
-    // tick took before Analyse; the oscilloscope and holding the new reading after it.
-    void beforeAnalysis();
-    void refreshOscilloscope(const pitch::TSound& sound);
-    // windowSamples: how many of the newest samples, read at this tick, the semitone reading was
-    // measured over.
-    void afterAnalysis(std::uint8_t sungValue, const pitch::SemitoneReading& semitone,
-                       std::size_t windowSamples);
+    // The analysis tick, run by the window's analysis timer: the voice trail of what the
+    // previous tick heard, the listening loop's tick, the oscilloscope.
+    void analysisTick();
     // Stops the clock and the recording for good: the window is closing.
     void shutDown();
 
@@ -91,17 +88,13 @@ public:
     void startVideo(int speedPosition, int qualityPosition);
     // PausedVideoFrame: the frame a pause holds on screen.
     std::int64_t pausedVideoFrame() const { return m_pausedVideoFrame; }
-    const session::Scoring& scoring() const { return m_scoring; }
+    const session::Scoring& scoring() const { return m_services.listening.scoring(); }
     // The judge of a standard song's session; none for the game's own songs.
     const session::StandardJudge* standardJudge() const {
         return m_standardJudge ? &*m_standardJudge : nullptr;
     }
     // Timing figures of the running (or last) session.
     const session::SessionTimings& timings() const { return m_timings; }
-    void addAnalysisTickCost(double ms) {
-        if (m_clockEnabled)
-            m_timings.analysisTickMs.add(ms);
-    }
     // The game format's lane, and the lane of the song being sung (either format).
     const stage::NoteLaneView& lane() const { return m_gameLane; }
     const stage::LaneView& songLane() const { return *m_lane; }
@@ -130,6 +123,7 @@ private:
     void applyColourOptions();
     void showTransport(bool playing);
     void fillScorePage();
+    void refreshOscilloscope(const pitch::TSound& sound);
     // Picks the judge of the song just started, with the difficulty and delay of the options.
     void chooseJudge();
 
@@ -147,11 +141,7 @@ private:
     stage::StandardLaneView m_standardLane;
     stage::LaneView* m_lane = &m_gameLane;
     stage::SessionClockView m_clock;
-    session::Scoring m_scoring;
-    session::GameJudge m_gameJudge{m_gameLane.timeline()};
     std::optional<session::StandardJudge> m_standardJudge;
-    const session::TickJudge* m_judge = &m_gameJudge;
-    session::AnalysisTickStep m_tick{m_scoring, m_gameLane.timeline(), m_gameJudge};
     std::unique_ptr<audio::TStockAudioRecorder> m_recorder;
     std::string m_exportFileName;
     stage::VideoPlane* m_video = nullptr;

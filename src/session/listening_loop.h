@@ -10,7 +10,7 @@
 #include "pitch/semitone_tracker_port.h"
 #include "pitch/sound.h"
 #include "scoring.h"
-#include "session_input_control.h"
+#include "session_input_control_port.h"
 #include "tick_judge.h"
 
 #include <cstdint>
@@ -72,6 +72,9 @@ public:
     // a live input, whose samples are placed from the moment the session starts.
     void startSession(const TickJudge* semitoneJudge, std::int64_t songMs,
                       SessionInputControl* recording = nullptr);
+    // The music starts now at songMs, when that is later than the session's start: the windows
+    // are counted from here.
+    void musicStartsAt(std::int64_t songMs);
     // While paused no window completes; at resume the count of samples is placed at songMs.
     void pause();
     void resume(std::int64_t songMs);

@@ -4,7 +4,7 @@
 // starts. Main thread.
 
 #include "capture_service.h"
-#include "session/session_input_control.h"
+#include "session/session_input_control_port.h"
 
 #include <filesystem>
 #include <memory>

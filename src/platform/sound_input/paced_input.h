@@ -6,7 +6,7 @@
 #include "capture_frame_source.h"
 #include "capture_hub.h"
 #include "capture_service.h"
-#include "session/session_input_control.h"
+#include "session/session_input_control_port.h"
 
 #include <chrono>
 #include <concepts>

@@ -7,7 +7,7 @@
 #include "base/regular_file.h"
 #include "capture_frame_source.h"
 #include "paced_input.h"
-#include "session/session_input_control.h"
+#include "session/session_input_control_port.h"
 #include "wav_reader.h"
 
 #include <cstddef>

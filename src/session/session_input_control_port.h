@@ -1,4 +1,5 @@
 #pragma once
+// Port: SessionInputControl. Adapter: platform/sound_input/wav_file_input.h.
 // What a singing session tells an input that plays a recording instead of a live voice, so the
 // recording lines up with the song: its first sample is heard as the song's audio starts, it
 // holds while the song is paused, and the menus hear silence. A live microphone has no use for
