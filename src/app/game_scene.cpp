@@ -206,6 +206,39 @@ void GameScene::buildFirstPage() {
     selection.coverFrame->setSize({1, 3.1f, 3.1f});
     selection.coverFrame->setParts(cpTop | cpBottom | cpFront | cpBack);
     selection.coverFrame->setMaterial({&materials.lane, "LibMaterial"});
+    buildSelectionTexts();
+
+    selection.guiRoot = &addRoot(*selection.group, "Root1", 1000, 1000, 1);
+    selection.form = &selection.guiRoot->addNewChild<TGLForm>("GLForm1");
+    selection.form->setBounds(0, 0, 766, 729);
+    selection.startButton =
+        &addImageButton(*selection.form, "Start", 105, 240, 360, 186, "Start", 359, 250, 0, 8);
+    selection.editorButton =
+        &addImageButton(*selection.form, "Editor", 105, 445, 175, 91, "Editor", 185, 100, 4, 10);
+    selection.scoresButton =
+        &addImageButton(*selection.form, "Scores", 296, 445, 175, 91, "Scores", 185, 100, 4, 8);
+    selection.optionsButton =
+        &addImageButton(*selection.form, "Options", 490, 445, 175, 91, "Options", 185, 100, 4, 8);
+    selection.previousButton =
+        &addImageButton(*selection.form, "Leftarrow", 480, 350, 30, 32, "Larrow", 40, 40, 6, 8);
+    selection.nextButton =
+        &addImageButton(*selection.form, "RightArrow", 640, 350, 30, 32, "Rarrow", 40, 40, 12, 8);
+    selection.voiceChoice = &selection.form->addNewChild<TGLLabel>("VoiceChoice");
+    selection.voiceChoice->setBounds(460, 226, 220, 24);
+    selection.voiceChoice->setBitmapFont(&fonts.menu);
+    selection.voiceChoice->setDefaultColor(0x0080D0FF);
+    selection.voiceChoice->setAlignment(TAlignment::taCenter);
+    selection.voiceChoice->setVisible(false);
+    // The library line is drawn by LibraryStatus; this caption-less label over it takes the
+    // click that opens the song problems.
+    selection.libraryStatusLink = &selection.form->addNewChild<TGLLabel>("LibraryStatusLink");
+    selection.libraryStatusLink->setBounds(470, 424, 200, 21); // clear of Options below
+
+    buildOptionsForm();
+}
+
+// The selected song's texts over the ring, and the library line.
+void GameScene::buildSelectionTexts() {
     for (auto [text, name, y] : {std::tuple{&selection.artist, "Artist", 255},
                                  std::tuple{&selection.title, "Title", 275}}) {
         *text = &selection.ring->addNewChild<TGLHUDText>(name);
@@ -246,34 +279,6 @@ void GameScene::buildFirstPage() {
     selection.addSongsText->setAlignment(TAlignment::taCenter);
     selection.addSongsText->setLayout(TTextLayout::tlTop);
     selection.addSongsText->setVisible(false);
-
-    selection.guiRoot = &addRoot(*selection.group, "Root1", 1000, 1000, 1);
-    selection.form = &selection.guiRoot->addNewChild<TGLForm>("GLForm1");
-    selection.form->setBounds(0, 0, 766, 729);
-    selection.startButton =
-        &addImageButton(*selection.form, "Start", 105, 240, 360, 186, "Start", 359, 250, 0, 8);
-    selection.editorButton =
-        &addImageButton(*selection.form, "Editor", 105, 445, 175, 91, "Editor", 185, 100, 4, 10);
-    selection.scoresButton =
-        &addImageButton(*selection.form, "Scores", 296, 445, 175, 91, "Scores", 185, 100, 4, 8);
-    selection.optionsButton =
-        &addImageButton(*selection.form, "Options", 490, 445, 175, 91, "Options", 185, 100, 4, 8);
-    selection.previousButton =
-        &addImageButton(*selection.form, "Leftarrow", 480, 350, 30, 32, "Larrow", 40, 40, 6, 8);
-    selection.nextButton =
-        &addImageButton(*selection.form, "RightArrow", 640, 350, 30, 32, "Rarrow", 40, 40, 12, 8);
-    selection.voiceChoice = &selection.form->addNewChild<TGLLabel>("VoiceChoice");
-    selection.voiceChoice->setBounds(460, 226, 220, 24);
-    selection.voiceChoice->setBitmapFont(&fonts.menu);
-    selection.voiceChoice->setDefaultColor(0x0080D0FF);
-    selection.voiceChoice->setAlignment(TAlignment::taCenter);
-    selection.voiceChoice->setVisible(false);
-    // The library line is drawn by LibraryStatus; this caption-less label over it takes the
-    // click that opens the song problems.
-    selection.libraryStatusLink = &selection.form->addNewChild<TGLLabel>("LibraryStatusLink");
-    selection.libraryStatusLink->setBounds(470, 424, 200, 21); // clear of Options below
-
-    buildOptionsForm();
 }
 
 void GameScene::buildOptionsForm() {

@@ -8,9 +8,7 @@
 #include "game_scene.h"
 #include "options_form.h"
 #include "pitch/capture_port.h"
-#include "pitch/capture_stream.h"
 #include "pitch/semitone_tracker_port.h"
-#include "pitch/sound.h"
 #include "profile_store_port.h"
 #include "qt_main_thread_invoker.h"
 #include "scene/cadencer.h"
@@ -19,6 +17,7 @@
 #include "selection/song_selection.h"
 #include "session/click_player_port.h"
 #include "session/hall_of_fame.h"
+#include "session/listening_loop.h"
 #include "singing_session.h"
 #include "song_library_screen.h"
 #include "song_problems_window.h"
@@ -102,7 +101,7 @@ public:
     Screens& screens() { return *m_screens; }
     SingingSession& session() { return *m_session; }
     editor::EditorScreen& editor() { return *m_editor; }
-    // ListBox1: the hall of fame the Scores screen shows.
+    // The hall of fame the Scores screen shows.
     session::HallOfFameList& hallOfFame() { return m_hallOfFame; }
     OptionsForm& options() { return *m_options; }
     scene::render::SceneViewer* viewer() const { return m_viewer; }
@@ -115,11 +114,12 @@ public:
     const songs::TSongList& songList() const { return m_songList; }
     SongLibraryScreen& library() { return *m_library; }
     const songs::SongFile& songFile() const { return m_songFile; }
-    // The analysis object and the sung value of the latest analysis tick (255: no voice).
-    const pitch::TSound* sound() const { return m_sound.get(); }
-    std::uint8_t sungValue() const { return m_sungValue; }
-    // The semitone reading of the latest analysis tick, of the newest samples at that tick.
-    pitch::SemitoneReading semitoneReading() const { return m_semitoneReading; }
+    // The singer's listening loop: the game's coarse analysis, the sung value of the latest
+    // analysis tick (255: no voice) and the latest semitone reading.
+    const session::ListeningLoop& listening() const { return *m_listening; }
+    const pitch::TSound* sound() const { return &m_listening->sound(); }
+    std::uint8_t sungValue() const { return m_listening->heldSungValue(); }
+    pitch::SemitoneReading semitoneReading() const { return m_listening->latestReading(); }
 
     QAction *optionsAction = nullptr, *editorAction = nullptr, *editVideoAction = nullptr,
             *scoresAction = nullptr, *closeAction = nullptr, *aboutAction = nullptr;
@@ -162,7 +162,6 @@ private:
     std::vector<std::filesystem::path> songRoots() const;
     void StartCapture();
     void analysisTick();
-    pitch::SemitoneReading readSemitone();
     void reloadSong();
     void connectInput();
     void connectMenuScreens();
@@ -173,14 +172,15 @@ private:
     void refreshFrame();
     void frameTick();
     void FormClose();
-    // FormStorage1: restores once when first shown; saves at close and after every Submit.
+    // The options in Score.ini: restored once when first shown; saved at close and after every
+    // Submit.
     void restoreOptions();
     void saveOptions();
 
     AppServices m_services;
     std::unique_ptr<GameScene> m_game;
     std::unique_ptr<scene::TGLCadencer> m_cadencer;
-    session::HallOfFameList m_hallOfFame; // ListBox1
+    session::HallOfFameList m_hallOfFame;
     std::unique_ptr<Screens> m_screens;
     scene::render::SceneViewer* m_viewer = nullptr;
     QWidget* m_client = nullptr;
@@ -190,19 +190,15 @@ private:
     scene::TGLAviPlane* m_videoPlane = nullptr;
     std::unique_ptr<stage::VideoPlane> m_video;
     std::mt19937 m_random;
-    songs::TSongList m_songList; // Cbimage
+    songs::TSongList m_songList; // the songs of the cover ring, in order
     songs::SongFile m_songFile;
     std::unique_ptr<selection::SongSelection> m_selection;
     std::unique_ptr<selection::CoverRing> m_coverRing;
     std::unique_ptr<SongLibraryScreen> m_library;
     std::vector<std::string> m_songFolders; // kept in Score.ini
-    // Declared in destruction order: the stream stops before the analysis and the invoker go.
+    // Declared in destruction order: the loop's capture stops before the invoker goes.
     QtMainThreadInvoker m_invoker;
-    std::unique_ptr<pitch::TSound> m_sound;
-    std::unique_ptr<pitch::TSoundCaptureStream> m_captureStream;
-    std::uint8_t m_sungValue = 255;
-    std::vector<std::int16_t> m_semitoneWindow; // sized once, at the first tick
-    pitch::SemitoneReading m_semitoneReading;
+    std::unique_ptr<session::ListeningLoop> m_listening;
     std::unique_ptr<SingingSession> m_session;
     AboutBox* m_about = nullptr;
     SongProblemsWindow* m_songProblems = nullptr; // a child of the window
