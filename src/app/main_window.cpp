@@ -58,11 +58,24 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
         [this](int index) { return m_library->coverMaterial(index); });
     createLibraryScreen();
     connectInput();
+    m_listening = std::make_unique<session::ListeningLoop>(session::ListeningParts{
+        .capture = m_services.capture,
+        .invoker = m_invoker,
+        .semitones = m_services.semitones,
+        .reportError =
+            [this](const std::exception& e) { presentError(this, QString::fromUtf8(e.what())); },
+    });
     m_session = std::make_unique<SingingSession>(
         g, *m_screens, m_hallOfFame,
-        SessionServices{m_services.player, m_services.recorderDevice, m_invoker,
-                        m_services.programDir, m_songFile, [this] { reloadSong(); },
-                        &m_selection->selected(), m_services.sessionInput},
+        SessionServices{.player = m_services.player,
+                        .recorderDevice = m_services.recorderDevice,
+                        .invoker = m_invoker,
+                        .listening = *m_listening,
+                        .programDir = m_services.programDir,
+                        .song = m_songFile,
+                        .reloadSong = [this] { reloadSong(); },
+                        .selected = &m_selection->selected(),
+                        .input = m_services.sessionInput},
         *this, m_analysisTimer);
     m_options = std::make_unique<OptionsForm>(g, this);
     m_options->setClickPlayer(m_services.clicks);
@@ -423,44 +436,12 @@ void MainWindow::StartCapture() {
     // A machine without a microphone still plays: say why once and listen to silence.
     if (!m_services.captureError.empty())
         presentNotice(this, QString::fromStdString(m_services.captureError));
-    m_sound = std::make_unique<pitch::TSound>();
-    m_captureStream = std::make_unique<pitch::TSoundCaptureStream>(
-        m_services.capture, m_invoker,
-        [this](const std::exception& e) { presentError(this, QString::fromUtf8(e.what())); });
-    // Entry 18 of the discovered formats is 44100 Hz, 16 bits, mono: what the analysis reads.
-    m_captureStream->setCaptureFormat(18);
-    m_captureStream->setBufferLength(512);
-    m_captureStream->setOnFilledBuffer(
-        pitch::TFilledBufferEvent::of<&pitch::TSound::OnSoundCaptured>(*m_sound));
-    m_sound->setCaptureStream(m_captureStream.get());
     // A stream that cannot start leaves the analysis on silence; the game goes on.
-    runGuarded(this, [this] { m_captureStream->start(); });
+    runGuarded(this, [this] { m_listening->startCapture(); });
 }
 
 void MainWindow::analysisTick() {
-    if (!m_sound)
-        return;
-    const auto started = std::chrono::steady_clock::now();
-    // The trail and the score judge the voice heard by the previous tick.
-    m_session->beforeAnalysis();
-    m_sound->Analyse();
-    m_session->refreshOscilloscope(*m_sound);
-    m_sungValue = m_sound->sungValue();
-    m_semitoneReading = readSemitone();
-    m_session->afterAnalysis(m_sungValue, m_semitoneReading, m_semitoneWindow.size());
-    m_session->addAnalysisTickCost(
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-            .count());
-}
-
-// The newest samples the capture holds at this tick, whenever the capture last handed over to
-// the game's own analysis: the reading's time in the song is then the tick's, always.
-pitch::SemitoneReading MainWindow::readSemitone() {
-    if (!m_services.semitones)
-        return {};
-    m_semitoneWindow.resize(m_services.semitones->windowSamples());
-    m_captureStream->peekNewest(m_semitoneWindow);
-    return m_services.semitones->analyse(m_semitoneWindow);
+    m_session->analysisTick();
 }
 
 void MainWindow::reloadSong() {
@@ -574,8 +555,7 @@ void MainWindow::saveOptions() {
 }
 
 void MainWindow::FormClose() {
-    if (m_captureStream)
-        m_captureStream->stop();
+    m_listening->stopCapture();
     m_framePacer.stop();
     m_session->shutDown();
     m_analysisTimer.stop();

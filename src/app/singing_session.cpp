@@ -91,7 +91,6 @@ void SingingSession::StartSession() {
         chooseLane();
         m_analysisTimer.start();
         m_game.singing.guiRoot->setTag(1);
-        m_scoring.startSession();
         m_game.selection.group->setVisible(false);
         m_game.singing.group->setVisible(true);
         m_lane->startSession();
@@ -115,23 +114,18 @@ void SingingSession::StartSession() {
 
 void SingingSession::chooseJudge() {
     m_standardJudge.reset();
-    m_judge = &m_gameJudge;
     if (standardSong()) {
         const SessionOptions options = readSessionOptions(m_game);
         m_standardJudge.emplace(m_standardLane.timeline().voice(), options.difficulty,
                                 options.micDelayMs);
-        m_judge = &*m_standardJudge;
-        m_scoring.setLines(m_standardJudge->lineStartsMs());
     }
-    if (standardSong())
-        m_tick.startSession(m_standardLane.timeline(), *m_judge, true,
-                            [this](const session::SungTick& held) {
-                                m_standardLane.drawVoiceTrail(held.semitone);
-                            });
-    else
-        m_tick.startSession(
-            m_gameLane.timeline(), *m_judge, false,
-            [this](const session::SungTick& held) { m_gameLane.drawVoiceTrail(held.sungValue); });
+    // The game's own songs are judged by its rule on the live tick; standard songs window by
+    // window by their judge.
+    session::ListeningLoop& listening = m_services.listening;
+    listening.startSession(m_standardJudge ? &*m_standardJudge : nullptr,
+                           m_lane->timeline().startMs(), m_services.input);
+    if (m_standardJudge)
+        listening.scoring().setLines(m_standardJudge->lineStartsMs());
 }
 
 bool SingingSession::standardSong() const {
@@ -170,6 +164,7 @@ bool SingingSession::startMusic() {
         m_services.player.play();
         if (m_services.input)
             m_services.input->startOver();
+        m_services.listening.musicStartsAt(m_services.player.position());
         return true;
     } catch (const std::exception& e) {
         // Without music there is no position to follow: say why and end the session at once.
@@ -282,6 +277,8 @@ void SingingSession::EndSession() {
         m_recorder->setActive(false);
     });
     m_analysisTimer.stop();
+    m_services.listening.endSession(m_services.player.position());
+    m_timings.missedWindows = m_services.listening.windows().missed;
     m_game.singing.guiRoot->setTag(0);
     if (m_services.input)
         m_services.input->silence();
@@ -295,14 +292,16 @@ void SingingSession::EndSession() {
 }
 
 void SingingSession::fillScorePage() {
-    const session::ScorePageValues v =
-        session::scorePageValues(m_scoring.notePoints(), m_scoring.lineBonus());
+    const session::ScorePageValues v = session::scorePageValues(
+        m_services.listening.scoring().notePoints(), m_services.listening.scoring().lineBonus());
     m_game.scorePage.notesValue->setCaption(v.notes);
     m_game.scorePage.bonusValue->setCaption(v.bonus);
     m_game.scorePage.totalValue->setCaption(v.total);
     // The share is a standard song's measure; the game's rule has no possible points.
     m_game.scorePage.shareValue->setCaption(
-        session::possibleShareText(m_scoring.notePoints(), m_scoring.possible()).value_or(""));
+        session::possibleShareText(m_services.listening.scoring().notePoints(),
+                                   m_services.listening.scoring().possible())
+            .value_or(""));
     m_game.scorePage.scoreGauge->setHeight(v.gaugeHeight);
     m_game.scorePage.scoreGauge->setTop(v.gaugeTop);
 }
@@ -333,13 +332,23 @@ void SingingSession::noteEntryLateness(std::int32_t firstEntered) {
             m_timings.entryLatenessMs.add(static_cast<double>(position) - *due);
 }
 
-void SingingSession::beforeAnalysis() {
-    m_tick.scoreHeld();
-}
-
-void SingingSession::afterAnalysis(std::uint8_t sungValue, const pitch::SemitoneReading& semitone,
-                                   std::size_t windowSamples) {
-    m_tick.hold(sungValue, semitone, windowSamples, m_services.player.position());
+void SingingSession::analysisTick() {
+    const auto started = std::chrono::steady_clock::now();
+    session::ListeningLoop& listening = m_services.listening;
+    const session::SongTimeline& timeline = m_lane->timeline();
+    // The trail shows what the previous tick heard, once the song lets judging begin.
+    if (timeline.judging()) {
+        if (m_lane == &m_standardLane)
+            m_standardLane.drawVoiceTrail(listening.latestReading());
+        else
+            m_gameLane.drawVoiceTrail(listening.heldSungValue());
+    }
+    listening.tick(timeline.judging(), timeline.judgedPitch());
+    refreshOscilloscope(listening.sound());
+    if (m_clockEnabled)
+        m_timings.analysisTickMs.add(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                .count());
 }
 
 void SingingSession::refreshOscilloscope(const pitch::TSound& sound) {
@@ -366,6 +375,7 @@ void SingingSession::PauseButtonClick() {
     m_services.player.pause();
     if (m_services.input)
         m_services.input->pause();
+    m_services.listening.pause();
     m_analysisTimer.stop();
 }
 
@@ -375,6 +385,7 @@ void SingingSession::PlayButtonClick() {
     m_services.player.resume();
     if (m_services.input)
         m_services.input->resume();
+    m_services.listening.resume(m_services.player.position());
 }
 
 void SingingSession::RewindButtonClick() {
@@ -388,8 +399,8 @@ void SingingSession::RewindButtonClick() {
 }
 
 void SingingSession::submitScore() {
-    m_hallOfFame.add(
-        session::hallOfFameEntry(m_scoring.total(), m_game.scorePage.playerName->caption()));
+    m_hallOfFame.add(session::hallOfFameEntry(m_services.listening.scoring().total(),
+                                              m_game.scorePage.playerName->caption()));
     m_screens.backToSelection();
 }
 

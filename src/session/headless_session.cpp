@@ -1,9 +1,7 @@
 #include "headless_session.h"
 
-#include "analysis_tick_step.h"
 #include "game_timeline.h"
-#include "pitch/capture_stream.h"
-#include "pitch/sound.h"
+#include "listening_loop.h"
 #include "session_clock.h"
 #include "standard_timeline.h"
 
@@ -50,8 +48,6 @@ public:
     void post(std::function<void()> task) override { task(); }
 };
 
-constexpr std::int32_t kGameCaptureFormat = 18; // 44100 Hz, 16 bits, mono
-constexpr std::int32_t kGameBufferLength = 512;
 // A song without audio whose lyrics never end (it has no note) still ends.
 constexpr std::int64_t kNoAudioLimitMs = 2 * 3600 * 1000;
 
@@ -61,22 +57,18 @@ HeadlessScore singWithoutWindow(const HeadlessSong& song, HeadlessInput& input,
                                 const HeadlessOptions& options) {
     songs::SongFile noGameSong;
     std::unique_ptr<SongTimeline> timeline;
-    std::unique_ptr<TickJudge> judge;
-    Scoring scoring;
-    scoring.startSession();
+    std::unique_ptr<StandardJudge> judge;
     if (song.standard) {
         auto standard = std::make_unique<StandardTimeline>(*song.standard);
         standard->setVoice(static_cast<int>(song.voice));
         standard->startSession();
         auto semitones =
             std::make_unique<StandardJudge>(standard->voice(), options.difficulty, options.delayMs);
-        scoring.setLines(semitones->lineStartsMs());
         judge = std::move(semitones);
         timeline = std::move(standard);
     } else {
         auto game = std::make_unique<GameTimeline>(song.game ? *song.game : noGameSong);
         game->startSession();
-        judge = std::make_unique<GameJudge>(*game);
         timeline = std::move(game);
     }
     const std::int64_t unbounded = std::numeric_limits<std::int32_t>::max();
@@ -87,37 +79,27 @@ HeadlessScore singWithoutWindow(const HeadlessSong& song, HeadlessInput& input,
     timeline->startFirstLines();
 
     InlineInvoker invoker;
-    pitch::TSoundCaptureStream stream(input.capture, invoker, [](const std::exception&) {});
-    stream.setCaptureFormat(kGameCaptureFormat);
-    stream.setBufferLength(kGameBufferLength);
-    stream.start();
-    pitch::TSound sound;
-    sound.setCaptureStream(&stream);
-    std::vector<std::int16_t> newest(input.tracker ? input.tracker->windowSamples() : 0);
-
-    AnalysisTickStep step(scoring, *timeline, *judge);
-    step.startSession(*timeline, *judge, song.standard != nullptr);
+    ListeningLoop loop({.capture = input.capture,
+                        .invoker = invoker,
+                        .semitones = song.standard ? input.tracker : nullptr,
+                        .notifyThread = false});
+    loop.startCapture();
+    // The recording starts with the music: its first sample is the first the capture receives.
+    loop.startSession(judge.get(), player.position());
+    if (judge)
+        loop.scoring().setLines(judge->lineStartsMs());
     std::optional<std::int64_t> lyricsEndedAt;
-    for (std::int64_t t = 5;; t += 5) {
+    std::int64_t t = 5;
+    for (;; t += 5) {
         player.setElapsed(t);
         // The recording arrives in the file input's 10 ms steps and the capture hands it to the
-        // game's analysis on its own 50 ms schedule; the semitone reading looks at the capture
-        // itself at the tick.
+        // game's coarse analysis on its own 50 ms schedule, as in the window.
         if (t % kHeadlessInputMs == kHeadlessInputPhaseMs)
             input.deliverDue(std::chrono::milliseconds(t));
-        if (t % kHeadlessAnalysisMs == kHeadlessAnalysisMs - kHeadlessCaptureLeadMs &&
-            stream.filledSize() > 0)
-            sound.OnSoundCaptured(stream);
-        if (t % kHeadlessAnalysisMs == 0) {
-            step.scoreHeld();
-            sound.Analyse();
-            pitch::SemitoneReading semitone;
-            if (input.tracker && song.standard) {
-                stream.peekNewest(newest);
-                semitone = input.tracker->analyse(newest);
-            }
-            step.hold(sound.sungValue(), semitone, newest.size(), player.position());
-        }
+        if (t % kAnalysisTickMs == kAnalysisTickMs - kHeadlessCaptureLeadMs)
+            loop.takeCaptured();
+        if (t % kAnalysisTickMs == 0)
+            loop.tick(timeline->judging(), timeline->judgedPitch());
         if (t % kHeadlessClockMs != 0)
             continue;
         if (!lyricsEndedAt && timeline->lyricsFinished())
@@ -127,9 +109,13 @@ HeadlessScore singWithoutWindow(const HeadlessSong& song, HeadlessInput& input,
         if (clock.tick().ended || (options.lengthMs <= 0 && t >= kNoAudioLimitMs))
             break;
     }
-    stream.stop();
-    return {scoring.notePoints(), scoring.lineBonus(), scoring.total(),
-            scoring.possible(),   scoring.lines(),     player.position()};
+    // Everything sung until the end is heard: the windows that end by then are judged.
+    input.deliverDue(std::chrono::milliseconds(t));
+    loop.endSession(player.position());
+    loop.stopCapture();
+    const Scoring& scoring = loop.scoring();
+    return {scoring.notePoints(), scoring.lineBonus(), scoring.total(),      scoring.possible(),
+            scoring.lines(),      player.position(),   loop.windows().missed};
 }
 
 } // namespace cantorix::session

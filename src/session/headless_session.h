@@ -1,11 +1,11 @@
 #pragma once
 // A singing session without a window, sound or scene: the song's timeline, the session clock's
-// rules, the analysis tick's session step and the scoring of the game, run on made-up time with a
-// recording for the microphone. As in the window, the recording arrives in 10 ms steps, the clock
-// ticks every 10 ms and the analysis every 50 ms on its fixed schedule; the semitone reading takes
-// the newest samples the capture holds at the tick, and the game's own analysis what the capture
-// handed it last, 25 ms before the tick, the average a window's capture notification lies ahead of
-// it. Borrows the capture and the tracker; one thread.
+// rules and one singer's listening loop, run on made-up time with a recording for the microphone.
+// As in the window, the recording arrives in 10 ms steps, the clock ticks every 10 ms and the
+// analysis every 50 ms; the game's own analysis takes what the capture handed it last, 25 ms
+// before the tick, the average a window's capture notification lies ahead of it, and the
+// semitone windows are counted in samples from the recording's first. Borrows the capture and
+// the tracker; one thread.
 
 #include "pitch/capture_port.h"
 #include "pitch/semitone_tracker_port.h"
@@ -54,15 +54,17 @@ struct HeadlessScore {
     std::int32_t possible = 0;
     std::vector<LineTally> lines;
     std::int64_t endMs = 0; // the play position at which the session ended
+    // Semitone windows whose samples were lost before they could be read.
+    std::int64_t missedWindows = 0;
 };
 
 inline constexpr int kHeadlessClockMs = 10;
-inline constexpr int kHeadlessAnalysisMs = 50;
 inline constexpr int kHeadlessCaptureLeadMs = 25;
 inline constexpr int kHeadlessInputMs = 10; // the file input's pacing step
-// Where in each pacing step the recording arrives. A window's file input runs its steps on a
-// phase of its own, so at an analysis tick its newest sample is 0 to 10 ms old; half a step is
-// the one fixed age that is never more than 5 ms from it.
+// Where in each pacing step the recording arrives, for the coarse analysis, which reads what has
+// arrived. A window's file input runs its steps on a phase of its own, so at an analysis tick its
+// newest sample is 0 to 10 ms old; half a step is the one fixed age that is never more than 5 ms
+// from it. (The semitone windows do not depend on it: they are counted in samples.)
 inline constexpr int kHeadlessInputPhaseMs = 5;
 // After the last note, when the song has no audio to end it.
 inline constexpr int kHeadlessTailMs = 1000;

@@ -50,11 +50,15 @@ void ListeningLoop::startSession(const TickJudge* semitoneJudge, std::int64_t so
     m_semitoneJudge = semitoneJudge;
     m_recording = recording;
     m_inSession = true;
+    m_windows = {};
+    musicStartsAt(songMs);
+}
+
+void ListeningLoop::musicStartsAt(std::int64_t songMs) {
     m_paused = false;
     m_sessionStartMs = static_cast<double>(songMs);
     m_resumedAtMs = m_sessionStartMs;
     m_nextWindow = 1;
-    m_windows = {};
     m_anchor.reset();
     m_lostSeen = m_stream->lostSamples();
     // A live voice is heard from now on; a recording says itself where it started.
@@ -86,7 +90,7 @@ void ListeningLoop::tick(bool judging, std::optional<std::uint8_t> judgedPitch) 
     // keeps that target for the next session, as the game always has.
     if (judging && judgedPitch) {
         m_scoring.setTargetPitch(*judgedPitch);
-        m_scoring.score({true, m_heldSungValue == *judgedPitch ? 1 : 0, 0, -1});
+        m_scoring.score(judgeCoarseValue(m_heldSungValue, judgedPitch));
     }
     m_sound->Analyse();
     m_heldSungValue = m_sound->sungValue();

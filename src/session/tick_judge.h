@@ -4,7 +4,6 @@
 // decides; `Scoring` keeps the points. Values, no threads.
 
 #include "pitch/semitone_tracker_port.h"
-#include "song_timeline.h"
 
 #include <cstdint>
 #include <optional>
@@ -34,21 +33,11 @@ public:
 };
 
 // The game's own rule: one point when the coarse sung value equals the target byte for byte.
-// Judged whenever the timeline names a target, between notes too.
-class GameJudge : public TickJudge {
-public:
-    explicit GameJudge(const SongTimeline& timeline) : m_timeline(timeline) {}
-
-    TickJudgement judge(const SungTick& tick) const override {
-        const std::optional<std::uint8_t> target = m_timeline.judgedPitch();
-        if (!target)
-            return {};
-        const bool hit = tick.sungValue == *target;
-        return {true, hit ? 1 : 0, 0, -1};
-    }
-
-private:
-    const SongTimeline& m_timeline;
-};
+// Judged whenever the song names a target, between notes too.
+inline TickJudgement judgeCoarseValue(std::uint8_t sungValue, std::optional<std::uint8_t> target) {
+    if (!target)
+        return {};
+    return {true, sungValue == *target ? 1 : 0, 0, -1};
+}
 
 } // namespace cantorix::session

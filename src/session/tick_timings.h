@@ -33,6 +33,8 @@ struct SessionTimings {
     TimingStats clockTickMs;
     TimingStats analysisTickMs;
     TimingStats entryLatenessMs; // play position at entry minus the time its beat was reached
+    // Semitone windows whose samples were lost before the analysis could read them.
+    std::int64_t missedWindows = 0;
 };
 
 } // namespace cantorix::session

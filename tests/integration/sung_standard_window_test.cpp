@@ -82,31 +82,9 @@ private:
     pid_t m_pids[2] = {-1, -1};
 };
 
-class SungStandardWindowTest : public ::testing::Test {
+class SungStandardWindowTest : public cantorix::testing::SingingWindowTest {
 protected:
-    void TearDown() override {
-        m_form.reset();
-        m_input.reset();
-        if (!m_root.empty())
-            fs::remove_all(m_root);
-    }
-
-    fs::path m_root;
-    platform::LibJpegDecoder m_jpeg;
-    std::unique_ptr<scene::PictureFileLoader> m_pictures =
-        std::make_unique<scene::PictureFileLoader>(m_jpeg);
-    std::unique_ptr<scene::PictureFileLoader> m_covers =
-        std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
-    std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
-    platform::FileMediaPlayer m_player{*m_output};
-    platform::CaptureService m_capture;
-    platform::CaptureWaveIn m_recorderInput{m_capture};
-    std::unique_ptr<platform::WavFileInput> m_input;
     platform::AubioSemitoneTracker m_semitones;
-    std::string m_captureError;
-    scene::render::QtGlyphRasterizer m_glyphs;
-    cantorix::testing::WallClock m_clock;
-    std::unique_ptr<app::MainWindow> m_form;
 };
 
 TEST_F(SungStandardWindowTest, TheWindowScoresEachLineAsTheToolDoes) {
@@ -126,14 +104,12 @@ TEST_F(SungStandardWindowTest, TheWindowScoresEachLineAsTheToolDoes) {
     cantorix::testing::writeMonoWav(wav, cantorix::testing::generatedVoice(notes));
 
     const BusyLoops busy;
-    m_input = std::make_unique<platform::WavFileInput>(m_capture.hub(), wav);
-    app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_player,
-                              *m_covers, m_capture,   m_recorderInput, m_captureError};
-    services.sessionInput = m_input.get();
+    auto input = std::make_unique<platform::WavFileInput>(m_capture.hub(), wav);
+    app::AppServices services = this->services();
+    services.sessionInput = input.get();
     services.semitones = &m_semitones;
-    m_form = std::make_unique<app::MainWindow>(services);
-    m_form->show();
-    ASSERT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
+    m_input = std::move(input);
+    ASSERT_TRUE(showWindow(services));
     app::GameScene& g = m_form->game();
     ASSERT_TRUE(waitUntil([&] { return g.selection.title->text() == "Two Lighthouses"; }))
         << g.selection.title->text();
