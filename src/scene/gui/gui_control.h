@@ -261,7 +261,7 @@ protected:
     void internalKeyPress(char32_t ch) override;
 
 private:
-    void edit(std::string caption, int caret);
+    void edit(const std::string& caption, int caret);
     int m_selStart = 1;
     bool m_readOnly = false;
 };

@@ -72,8 +72,8 @@ std::string_view TGLEdit::textBeforeCaret() const {
     return text.substr(0, byteOffset(text, selStart() - 1));
 }
 
-void TGLEdit::edit(std::string text, int caret) {
-    setCaption(std::move(text));
+void TGLEdit::edit(const std::string& text, int caret) {
+    setCaption(text);
     setSelStart(caret);
     raise(onChange, *this);
 }
