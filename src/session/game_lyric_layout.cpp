@@ -67,7 +67,7 @@ bool GameLyricLayout::BuildBars() {
     for (std::size_t k : m_current)
         sum += m_song.songRecords()[k].length;
     // Bars share the lane in proportion to their lengths; with no length there is nothing to share.
-    m_barCount = currentSyllables();
+    m_barCount = sum == 0 ? 0 : currentSyllables();
     return true;
 }
 
