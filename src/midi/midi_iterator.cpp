@@ -52,7 +52,7 @@ void TMidiIterator::Changed() {
         const auto events = output.track().events();
         const auto eventCount = static_cast<std::int32_t>(events.size());
         const bool notesAudible = m_playing && !output.Muted();
-        std::int32_t& next = output.NextIndex;
+        std::int32_t& next = output.nextIndex;
         while (next < eventCount && events[static_cast<std::size_t>(next)].position < ticks) {
             const TEventData event = events[static_cast<std::size_t>(next)].event;
             ++next;

@@ -132,7 +132,7 @@ void TTrackOutputs::ResetControllers() {
 void TTrackOutputs::RewindOutputs() {
     Lock lock(m_registry.mutex());
     for (auto& output : m_outputs)
-        output->NextIndex = 0;
+        output->nextIndex = 0;
 }
 
 void TTrackOutputs::SendPatches() {

@@ -38,7 +38,7 @@ public:
     void setMuted(bool muted);
 
     // Index of the first event of the track not yet passed. Under the registry's lock.
-    std::int32_t NextIndex = 0;
+    std::int32_t nextIndex = 0;
 
 private:
     TTrackOutputs& m_owner;

@@ -39,7 +39,7 @@ struct FluidSynthOutput::Synth {
 
 std::filesystem::path findGeneralMidiSoundFont() {
     std::error_code error;
-    const std::filesystem::path preferred = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+    std::filesystem::path preferred = "/usr/share/sounds/sf2/TimGM6mb.sf2";
     if (std::filesystem::is_regular_file(preferred, error))
         return preferred;
     quietLibraryLog();
