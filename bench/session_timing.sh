@@ -7,4 +7,4 @@ set -euo pipefail
 build="${1:-$(dirname "$0")/../build}"
 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
     "$build/tests/session_window_tests" --gtest_filter='*SungMelody*' |
-    grep -E '^(clock tick|analysis tick|record entry|frame drawing|note points)'
+    grep -E '^(clock tick|analysis tick|record entry|frame drawing|missed semitone|note points)'

@@ -87,19 +87,34 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
         app::cacheDirectory(cmd, environment) / "library.sqlite3",
         [](const std::string& why) { std::cerr << "cantorix: " << why << "\n"; });
 
-    app::MainWindow mainWindow({programDir, pictures, glyphs, clock, player, coverPictures,
-                                *capture.service, recorderInput, capture.error, &scoreIni,
-                                [] { return std::make_unique<platform::FfmpegVideoDecoder>(); },
-                                &midiOutputs, &midiTimer, capture.sessionInput, &semitones, &clicks,
-                                app::songRoots(cmd, programDir, environment), &libraryCache});
+    app::MainWindow mainWindow({
+        .programDir = programDir,
+        .images = pictures,
+        .glyphs = glyphs,
+        .clock = clock,
+        .player = player,
+        .coverImages = coverPictures,
+        .capture = *capture.service,
+        .recorderDevice = recorderInput,
+        .captureError = capture.error,
+        .profile = &scoreIni,
+        .videoDecoders = [] { return std::make_unique<platform::FfmpegVideoDecoder>(); },
+        .midiOutputs = &midiOutputs,
+        .midiTimer = &midiTimer,
+        .sessionInput = capture.sessionInput,
+        .semitones = &semitones,
+        .clicks = &clicks,
+        .songRoots = app::songRoots(cmd, programDir, environment),
+        .libraryCache = &libraryCache,
+    });
     platform::CodecManager codecs;
     platform::FfmpegSongDecoder otherSongAudio;
-    audio::ExportWindow frmConvert(codecs, otherSongAudio, programDir);
-    mainWindow.session().setExportWindow(&frmConvert);
-    app::LyricViewerWindow form4;
-    app::VideoEditorWindow form5;
+    audio::ExportWindow exportWindow(codecs, otherSongAudio, programDir);
+    mainWindow.session().setExportWindow(&exportWindow);
+    app::LyricViewerWindow lyricViewer;
+    app::VideoEditorWindow videoEditor;
     app::AboutBox aboutBox(app::requiredPicture(programDir / "data/gfx/logo.png"));
-    mainWindow.setSideWindows(&aboutBox, &form5, &form4);
+    mainWindow.setSideWindows(&aboutBox, &videoEditor, &lyricViewer);
     if (mainWindow.terminationRequested())
         return 0;
     // The failure has been shown by then; the event loop ends with it.
@@ -117,8 +132,8 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
         app::presentNotice(&mainWindow, QString::fromStdString(text));
     }
     centre(mainWindow);
-    centre(form4);
-    centre(form5);
+    centre(lyricViewer);
+    centre(videoEditor);
     return application.exec();
 } catch (...) {
     using namespace cantorix::app;

@@ -119,7 +119,7 @@ std::int64_t ListeningLoop::endSampleOf(double endMs) const {
 }
 
 void ListeningLoop::judgeWindows(std::optional<double> untilMs) {
-    if (!m_semitoneJudge || !m_parts.semitones || !placeSamples())
+    if (!m_semitoneJudge || !placeSamples())
         return;
     const std::int64_t captured = m_stream->capturedSamples();
     // Sound lost since the last look lies among the windows completed since: none of them is
@@ -136,11 +136,14 @@ void ListeningLoop::judgeWindows(std::optional<double> untilMs) {
         const std::int64_t endSample = endSampleOf(endMs);
         if (endSample > captured)
             return;
-        if (lostSome || !m_stream->peekEndingAt(endSample, m_window)) {
+        // Without a tracker every window reads unvoiced, and is judged so.
+        const bool read = m_window.empty() || m_stream->peekEndingAt(endSample, m_window);
+        if (lostSome || !read) {
             ++m_windows.missed;
             continue;
         }
-        m_latestReading = m_parts.semitones->analyse(m_window);
+        m_latestReading =
+            m_parts.semitones ? m_parts.semitones->analyse(m_window) : pitch::SemitoneReading{};
         ++m_windows.judged;
         const SungTick tick{m_heldSungValue, m_latestReading,
                             readingSongMs(endMs, m_window.size())};

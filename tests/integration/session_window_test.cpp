@@ -75,23 +75,15 @@ NoteTicks noteTicksOf(const songs::SongFile& song) {
     return result;
 }
 
-class SessionWindowTest : public ::testing::Test {
+class SessionWindowTest : public cantorix::testing::SingingWindowTest {
 protected:
     void SetUp() override {
         m_root = cantorix::testing::makeProgramRoot("cantorix-session", {kSongFolder});
-        m_pictures = std::make_unique<scene::PictureFileLoader>(m_jpeg);
-        m_covers = std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
-    }
-    void TearDown() override {
-        m_form.reset();
-        m_input.reset();
-        fs::remove_all(m_root);
     }
     // With a voice, the demo song's melody sung into a WAV file stands in for the microphone as
     // `--mic` does: silent on the menus, heard from the song's start on.
     app::MainWindow& start(bool withVoice = false) {
-        app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_player,
-                                  *m_covers, m_capture,   m_recorderInput, m_captureError};
+        app::AppServices services = this->services();
         if (withVoice) {
             const fs::path voice = m_root / "voice.wav";
             const std::string command = std::string("'") + CANTORIX_PROGRAM_DIR +
@@ -104,20 +96,12 @@ protected:
         } else {
             m_input = std::make_unique<platform::SilentInput>(m_capture.hub());
         }
-        m_form = std::make_unique<app::MainWindow>(services);
-        m_form->show();
-        EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
-        m_game = &m_form->game();
+        EXPECT_TRUE(showWindow(services));
         return *m_form;
     }
     void startSinging() {
         click(*m_game->selection.startButton);
         ASSERT_TRUE(m_game->singing.group->visible());
-    }
-    void click(const scene::TGLBaseControl& control) {
-        const scene::RectI r = control.globalRect();
-        QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {},
-                          QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
     }
     void key(Qt::Key k) { QTest::keyClick(m_form->viewer(), k); }
     // Plays on until position, in ms of the song.
@@ -126,20 +110,6 @@ protected:
     }
     const session::Scoring& scoring() { return m_form->session().scoring(); }
     void saveFrame(const char* file) { m_form->viewer()->grabFramebuffer().save(file); }
-
-    fs::path m_root;
-    platform::LibJpegDecoder m_jpeg;
-    std::unique_ptr<scene::PictureFileLoader> m_pictures, m_covers;
-    std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
-    platform::FileMediaPlayer m_player{*m_output};
-    platform::CaptureService m_capture; // fed by m_input from the Start click on
-    platform::CaptureWaveIn m_recorderInput{m_capture};
-    std::unique_ptr<platform::CaptureSource> m_input;
-    std::string m_captureError;
-    scene::render::QtGlyphRasterizer m_glyphs;
-    cantorix::testing::WallClock m_clock;
-    std::unique_ptr<app::MainWindow> m_form;
-    app::GameScene* m_game = nullptr;
 };
 
 TEST_F(SessionWindowTest, SungMelodyScoresRecordsAndReachesTheHallOfFame) {
@@ -185,7 +155,8 @@ TEST_F(SessionWindowTest, SungMelodyScoresRecordsAndReachesTheHallOfFame) {
                      static_cast<double>(
                          std::max<std::uint64_t>(1, m_form->viewer()->framesRendered()))
               << " max " << m_form->viewer()->longestPaintMilliseconds() << " ("
-              << m_form->viewer()->framesRendered() << ")\n";
+              << m_form->viewer()->framesRendered()
+              << ")\nmissed semitone windows: " << t.missedWindows << "\n";
     // A record is never entered before its beat is reached.
     EXPECT_GE(t.entryLatenessMs.min(), 0.0);
     EXPECT_EQ(t.entryLatenessMs.count(),
