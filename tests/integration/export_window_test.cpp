@@ -99,24 +99,20 @@ void writeToneWav(const fs::path& file, double seconds) {
            2);
 }
 
-class ExportWindowTest : public ::testing::Test {
+class ExportWindowTest : public cantorix::testing::SingingWindowTest {
 protected:
     void SetUp() override {
         m_root = cantorix::testing::makeProgramRoot("cantorix-export", {kSongFolder});
-        m_pictures = std::make_unique<scene::PictureFileLoader>(m_jpeg);
-        m_covers = std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
     }
     void TearDown() override {
         m_form.reset();
         m_export.reset();
-        m_input.reset();
-        fs::remove_all(m_root);
+        SingingWindowTest::TearDown();
     }
     // Sings for singMs of the song (with the tone, or silently), then Escape ends it.
     void singAndEnd(bool withVoice, std::int64_t singMs) {
         // The voice file starts with the song's audio, as `--mic` does.
-        app::AppServices services{m_root,    *m_pictures, m_glyphs,        m_clock,       m_player,
-                                  *m_covers, m_capture,   m_recorderInput, m_captureError};
+        app::AppServices services = this->services();
         if (withVoice) {
             writeToneWav(m_root / "voice.wav", static_cast<double>(singMs) / 1000 + 2);
             auto voice =
@@ -126,9 +122,7 @@ protected:
         } else {
             m_input = std::make_unique<platform::SilentInput>(m_capture.hub());
         }
-        m_form = std::make_unique<app::MainWindow>(services);
-        m_form->show();
-        ASSERT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
+        ASSERT_TRUE(showWindow(services));
         m_export = std::make_unique<audio::ExportWindow>(m_codecs, m_root);
         m_form->session().setExportWindow(m_export.get());
         click(*m_form->game().selection.startButton);
@@ -137,29 +131,12 @@ protected:
         QTest::keyClick(m_form->viewer(), Qt::Key_Escape);
         ASSERT_TRUE(m_form->game().scorePage.group->visible());
     }
-    void click(const scene::TGLBaseControl& control) {
-        const scene::RectI r = control.globalRect();
-        QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {},
-                          QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
-    }
     fs::path songAudio() const {
         return m_root / "songs" / kSongFolder / (std::string(kSongFolder) + ".mp3");
     }
 
-    fs::path m_root;
-    platform::LibJpegDecoder m_jpeg;
-    std::unique_ptr<scene::PictureFileLoader> m_pictures, m_covers;
-    std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
-    platform::FileMediaPlayer m_player{*m_output};
-    platform::CaptureService m_capture;
-    platform::CaptureWaveIn m_recorderInput{m_capture};
-    std::unique_ptr<platform::CaptureSource> m_input;
-    std::string m_captureError;
-    scene::render::QtGlyphRasterizer m_glyphs;
-    cantorix::testing::WallClock m_clock;
     platform::CodecManager m_codecs;
     std::unique_ptr<audio::ExportWindow> m_export;
-    std::unique_ptr<app::MainWindow> m_form;
 };
 
 TEST_F(ExportWindowTest, SavedPerformanceIsTheSongMixedWithTheVoice) {

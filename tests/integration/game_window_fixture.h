@@ -6,6 +6,7 @@
 #include "platform/media/file_media_player.h"
 #include "platform/pictures/jpeg_decoder.h"
 #include "platform/sound_input/capture_factory.h"
+#include "platform/sound_input/capture_service.h"
 #include "platform/sound_input/capture_wave_in.h"
 #include "platform/sound_output/audio_output.h"
 #include "scene/picture_loader.h"
@@ -102,6 +103,53 @@ protected:
     scene::render::QtGlyphRasterizer m_glyphs;
     WallClock m_clock;
     std::unique_ptr<app::MainWindow> m_form;
+};
+
+// The fixture of the tests that sing: a real window over a program directory of the test's own
+// (m_root, set by the test), and a capture fed by the test's own source (m_input: silence, or a
+// WAV as `--mic` does) from the Start click on, with the recorder on it.
+class SingingWindowTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        m_form.reset();
+        m_input.reset();
+        if (!m_root.empty())
+            std::filesystem::remove_all(m_root);
+    }
+    // The window's services over this fixture's devices; a test adds what it needs.
+    app::AppServices services() {
+        return {m_root,    *m_pictures, m_glyphs,        m_clock,       m_player,
+                *m_covers, m_capture,   m_recorderInput, m_captureError};
+    }
+    // Creates and shows the window, and waits until the scene is on screen.
+    bool showWindow(app::AppServices services) {
+        m_form = std::make_unique<app::MainWindow>(std::move(services));
+        m_form->show();
+        m_game = &m_form->game();
+        return waitUntil([&] { return !m_form->loadingPanel()->isVisible(); });
+    }
+    void click(const scene::TGLBaseControl& control) {
+        const scene::RectI r = control.globalRect();
+        QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {},
+                          QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    }
+
+    std::filesystem::path m_root;
+    platform::LibJpegDecoder m_jpeg;
+    std::unique_ptr<scene::PictureFileLoader> m_pictures =
+        std::make_unique<scene::PictureFileLoader>(m_jpeg);
+    std::unique_ptr<scene::PictureFileLoader> m_covers =
+        std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
+    std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
+    platform::FileMediaPlayer m_player{*m_output};
+    platform::CaptureService m_capture;
+    platform::CaptureWaveIn m_recorderInput{m_capture};
+    std::unique_ptr<platform::CaptureSource> m_input;
+    std::string m_captureError;
+    scene::render::QtGlyphRasterizer m_glyphs;
+    WallClock m_clock;
+    std::unique_ptr<app::MainWindow> m_form;
+    app::GameScene* m_game = nullptr;
 };
 
 } // namespace cantorix::testing

@@ -77,20 +77,13 @@ std::string noteLines(const std::vector<std::vector<Note>>& lines) {
     return out.str();
 }
 
-class StandardSessionWindowTest : public ::testing::Test {
+class StandardSessionWindowTest : public cantorix::testing::SingingWindowTest {
 protected:
     void SetUp() override {
         m_root = cantorix::testing::makeProgramRoot("cantorix-standard", {});
-        m_pictures = std::make_unique<scene::PictureFileLoader>(m_jpeg);
-        m_covers = std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
         m_melody = demoMelody(fs::path(CANTORIX_PROGRAM_DIR) / "songs" / kDemoFolder);
         ASSERT_EQ(m_melody.lines.size(), static_cast<std::size_t>(kLines));
         ASSERT_FALSE(m_melody.lines.back().empty());
-    }
-    void TearDown() override {
-        m_form.reset();
-        m_input.reset();
-        fs::remove_all(m_root);
     }
     // A song folder with the demo's music cut to seconds and made Ogg Vorbis.
     fs::path songFolder(const std::string& name, double seconds) {
@@ -108,18 +101,8 @@ protected:
     double noteStartMs(const Note& n) const { return kGapMs + n.start * beatMs(); }
 
     app::MainWindow& start() {
-        m_form = std::make_unique<app::MainWindow>(
-            app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, m_capture,
-                             m_recorderInput, m_captureError});
-        m_form->show();
-        EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
-        m_game = &m_form->game();
+        EXPECT_TRUE(showWindow(services()));
         return *m_form;
-    }
-    void click(const scene::TGLBaseControl& control) {
-        const scene::RectI r = control.globalRect();
-        QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {},
-                          QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
     }
     void selectTitle(const std::string& title) {
         for (int i = 0; i < 4 && m_game->selection.title->text() != title; ++i)
@@ -153,20 +136,7 @@ protected:
     }
     void saveFrame(const char* file) { m_form->viewer()->grabFramebuffer().save(file); }
 
-    fs::path m_root;
     Melody m_melody;
-    platform::LibJpegDecoder m_jpeg;
-    std::unique_ptr<scene::PictureFileLoader> m_pictures, m_covers;
-    std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
-    platform::FileMediaPlayer m_player{*m_output};
-    platform::CaptureService m_capture;
-    platform::CaptureWaveIn m_recorderInput{m_capture};
-    std::unique_ptr<platform::CaptureSource> m_input;
-    std::string m_captureError;
-    scene::render::QtGlyphRasterizer m_glyphs;
-    cantorix::testing::WallClock m_clock;
-    std::unique_ptr<app::MainWindow> m_form;
-    app::GameScene* m_game = nullptr;
 };
 
 TEST_F(StandardSessionWindowTest, EachSyllableIsHighlightedOnTimeAndTheSongEndsAtItsEnd) {

@@ -24,37 +24,19 @@ struct Sample {
     int r, g, b; // the picture's colour there
 };
 
-class VideoWindowTest : public ::testing::Test {
+class VideoWindowTest : public cantorix::testing::SingingWindowTest {
 protected:
-    void SetUp() override {
-        m_root = cantorix::testing::makeProgramRoot("cantorix-video", {});
-        m_pictures = std::make_unique<scene::PictureFileLoader>(m_jpeg);
-        m_covers = std::make_unique<scene::PictureFileLoader>(m_jpeg, 256);
-    }
-    void TearDown() override {
-        m_form.reset();
-        m_input.reset();
-        fs::remove_all(m_root);
-    }
+    void SetUp() override { m_root = cantorix::testing::makeProgramRoot("cantorix-video", {}); }
     // Starts the game over the one song and sings it in silence.
     void startSinging(const char* song) {
         fs::create_directory_symlink(fs::path(CANTORIX_PROGRAM_DIR) / "songs" / song,
                                      m_root / "songs" / song);
-        m_form = std::make_unique<app::MainWindow>(
-            app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers, m_capture,
-                             m_recorderInput, m_captureError, nullptr,
-                             [] { return std::make_unique<platform::FfmpegVideoDecoder>(); }});
-        m_form->show();
-        ASSERT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
-        m_game = &m_form->game();
+        app::AppServices withVideo = services();
+        withVideo.videoDecoders = [] { return std::make_unique<platform::FfmpegVideoDecoder>(); };
+        ASSERT_TRUE(showWindow(withVideo));
         m_input = std::make_unique<platform::SilentInput>(m_capture.hub());
         click(*m_game->selection.startButton);
         ASSERT_TRUE(m_game->singing.group->visible());
-    }
-    void click(const scene::TGLBaseControl& control) {
-        const scene::RectI r = control.globalRect();
-        QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {},
-                          QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
     }
     stage::VideoPlane& video() { return *m_form->videoPlane(); }
 
@@ -100,20 +82,6 @@ protected:
                 return false;
         return true;
     }
-
-    fs::path m_root;
-    platform::LibJpegDecoder m_jpeg;
-    std::unique_ptr<scene::PictureFileLoader> m_pictures, m_covers;
-    std::unique_ptr<platform::AudioOutput> m_output = platform::chooseAudioOutput(true, std::cerr);
-    platform::FileMediaPlayer m_player{*m_output};
-    platform::CaptureService m_capture;
-    platform::CaptureWaveIn m_recorderInput{m_capture};
-    std::unique_ptr<platform::CaptureSource> m_input;
-    std::string m_captureError;
-    scene::render::QtGlyphRasterizer m_glyphs;
-    cantorix::testing::WallClock m_clock;
-    std::unique_ptr<app::MainWindow> m_form;
-    app::GameScene* m_game = nullptr;
 };
 
 TEST_F(VideoWindowTest, ClipPlaysBehindTheLyricsAndPauseHoldsIt) {
