@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
         while (form.loadingPanel()->isVisible())
             spin(10);
         platform::SilentInput silence(capture.hub());
-        form.session().StartSession();
+        form.session().startSession();
         std::printf("quality  step  vertices  rendered fps  forced fps\n");
         for (int quality = 1; quality <= 4; ++quality) {
             form.session().startVideo(1, quality);
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
                         forced * 1000.0 / static_cast<double>(t.elapsed()));
             std::fflush(stdout);
         }
-        form.session().EndSession();
+        form.session().endSession();
     }
     fs::remove_all(root);
     return 0;

@@ -265,7 +265,7 @@ void MainWindow::buildClientArea() {
 
 void MainWindow::prepareStart() {
     if (noSongFolders()) {
-        runGuarded(this, [this] { SetUpBackground(); });
+        runGuarded(this, [this] { setUpBackground(); });
         QMessageBox::information(this, QStringLiteral("Cantorix"),
                                  QString::fromUtf8(kAddSongsMessage));
         m_terminate = true;
@@ -278,7 +278,7 @@ void MainWindow::prepareStart() {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_loading && event->type() == QEvent::Resize)
-        runGuarded(this, [this] { LoadingResize(); });
+        runGuarded(this, [this] { fitSplashPanel(); });
     if (watched == m_client && event->type() == QEvent::Resize) {
         m_viewer->setGeometry(m_client->rect());
         // The splash follows the client area once it has taken it over.
@@ -341,7 +341,7 @@ void MainWindow::handleKeyUp(const QKeyEvent& event) {
         runGuarded(this, [&] { m_screens->keyUp(key); });
 }
 
-void MainWindow::LoadingResize() {
+void MainWindow::fitSplashPanel() {
     m_splashPicture->setGeometry(m_loading->rect());
     if (!m_started && m_loading->width() > 1)
         m_startDelay.start();
@@ -379,10 +379,10 @@ void MainWindow::startGame() {
     m_random.seed(static_cast<std::mt19937::result_type>(
         std::chrono::steady_clock::now().time_since_epoch().count()));
     QDir::setCurrent(QString::fromStdString(m_services.programDir.string()));
-    StartCapture();
+    startListening();
     m_game->addOscilloscopeBars();
-    ScanSongs();
-    SetUpBackground();
+    scanSongs();
+    setUpBackground();
     m_viewer->show();
     m_viewer->setFocus();
     m_cadencer->setEnabled(true);
@@ -416,13 +416,11 @@ void MainWindow::connectInput() {
             }));
     // Clicks fire while the viewer's mouse event is being handled, inside its guard.
     g.selection.previousButton->onButtonClick = [this](TGLBaseControl&) {
-        m_coverRing->LeftarrowButtonClick();
+        m_coverRing->turnLeft();
     };
-    g.selection.nextButton->onButtonClick = [this](TGLBaseControl&) {
-        m_coverRing->RightArrowButtonClick();
-    };
+    g.selection.nextButton->onButtonClick = [this](TGLBaseControl&) { m_coverRing->turnRight(); };
     g.selection.cover->onProgress = [this](scene::TGLBaseSceneObject&, double dt) {
-        m_coverRing->CoverProgress(dt);
+        m_coverRing->stepCover(dt);
     };
     // A duet's voice is chosen with the V key or a click on the label that names it.
     g.selection.voiceChoice->onMouseDown = [this](TGLBaseControl&, TMouseButton, int, int) {
@@ -432,7 +430,7 @@ void MainWindow::connectInput() {
     m_screens->songListKeyPress = [this](char32_t ch) { m_library->keyPress(ch); };
 }
 
-void MainWindow::StartCapture() {
+void MainWindow::startListening() {
     // A machine without a microphone still plays: say why once and listen to silence.
     if (!m_services.captureError.empty())
         presentNotice(this, QString::fromStdString(m_services.captureError));
@@ -448,7 +446,7 @@ void MainWindow::reloadSong() {
     m_selection->reload();
 }
 
-void MainWindow::SetUpBackground() {
+void MainWindow::setUpBackground() {
     const scene::TGLLibMaterial& picture =
         m_game->materials.skin.addTextureMaterial("Bg", "data/skins/vip/bg.jpg");
     // The sprite covers the designed client area; the viewer scales that to the window and
@@ -520,7 +518,7 @@ void MainWindow::refreshFrame() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     saveOptions();
     m_closed = true;
-    FormClose();
+    closeWindow();
     QMainWindow::closeEvent(event);
 }
 
@@ -554,7 +552,7 @@ void MainWindow::saveOptions() {
     }
 }
 
-void MainWindow::FormClose() {
+void MainWindow::closeWindow() {
     m_listening->stopCapture();
     m_framePacer.stop();
     m_session->shutDown();

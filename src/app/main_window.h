@@ -151,16 +151,16 @@ private:
     void buildMenu();
     void buildClientArea();
     void prepareStart();
-    void LoadingResize();
+    void fitSplashPanel();
     void deferredStart();
     void startGame();
-    void SetUpBackground();
-    void ScanSongs();
+    void setUpBackground();
+    void scanSongs();
     void createLibraryScreen();
     // Every song folder is empty or missing: the game has nothing to offer.
     bool noSongFolders() const;
     std::vector<std::filesystem::path> songRoots() const;
-    void StartCapture();
+    void startListening();
     void analysisTick();
     void reloadSong();
     void connectInput();
@@ -171,7 +171,7 @@ private:
     void hideSplashOnceDrawn();
     void refreshFrame();
     void frameTick();
-    void FormClose();
+    void closeWindow();
     // The options in Score.ini: restored once when first shown; saved at close and after every
     // Submit.
     void restoreOptions();

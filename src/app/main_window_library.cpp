@@ -20,7 +20,7 @@ void MainWindow::createLibraryScreen() {
                 return std::uniform_int_distribution<std::int64_t>(0, n - 1)(m_random);
             },
             [this](const std::function<void()>& step) { runGuarded(this, step); },
-            [this] { m_screens->StartButtonClick(); },
+            [this] { m_screens->startSong(); },
             {},
             [this] {
                 // An open problems window follows the scan and the songs found unplayable.
@@ -69,7 +69,7 @@ std::vector<std::filesystem::path> MainWindow::songRoots() const {
     return roots;
 }
 
-void MainWindow::ScanSongs() {
+void MainWindow::scanSongs() {
     // The cached songs show at once; the scan goes on behind the screen. Covers are decoded as
     // they come into view, and an unreadable one shows the fallback like a missing one.
     m_library->start(songRoots(), m_services.libraryCache, m_services.coverImages,

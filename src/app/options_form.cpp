@@ -349,13 +349,13 @@ OptionsForm::OptionsForm(GameScene& game, QWidget* window) : m_game(game) {
     };
     game.options.sound.calibrateButton->onButtonClick = [this](TGLBaseControl& sender) {
         static_cast<TGLButton&>(sender).setPressed(false);
-        CalibrateButtonClick();
+        calibrate();
     };
     m_calibrationTimer.setInterval(kCalibrationPollMs);
     QObject::connect(&m_calibrationTimer, &QTimer::timeout, [this] { calibrationStep(); });
 }
 
-void OptionsForm::CalibrateButtonClick() {
+void OptionsForm::calibrate() {
     if (calibrating())
         return;
     if (!m_clickPlayer) {

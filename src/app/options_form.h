@@ -92,7 +92,7 @@ public:
     }
     void setQuiet(std::function<void(bool)> quiet) { m_quiet = std::move(quiet); }
     // Calibrate: starts a round of clicks; the result sets the delay and is told when it ends.
-    void CalibrateButtonClick();
+    void calibrate();
     bool calibrating() const { return m_calibration && m_calibration->running(); }
     // What the calibration's timer runs every 10 ms; tests step it themselves.
     void calibrationStep();

@@ -27,17 +27,17 @@ void Screens::connectButtons() {
     const auto click = [this](void (Screens::*handler)()) {
         return [this, handler](TGLBaseControl&) { (this->*handler)(); };
     };
-    g.selection.startButton->onButtonClick = click(&Screens::StartButtonClick);
-    g.selection.scoresButton->onButtonClick = click(&Screens::ScoresButtonClick);
-    g.selection.editorButton->onButtonClick = click(&Screens::EditorButtonClick);
-    g.selection.optionsButton->onButtonClick = click(&Screens::OptionsButtonClick);
+    g.selection.startButton->onButtonClick = click(&Screens::startSong);
+    g.selection.scoresButton->onButtonClick = click(&Screens::showHallOfFame);
+    g.selection.editorButton->onButtonClick = click(&Screens::showEditor);
+    g.selection.optionsButton->onButtonClick = click(&Screens::showOptions);
     g.scorePage.backButton->onButtonClick = click(&Screens::backToSelection);
     g.hallOfFamePage.backButton->onButtonClick = click(&Screens::leaveHallOfFame);
     g.editorScreen.backButton->onButtonClick = click(&Screens::leaveEditor);
-    g.options.backButton->onButtonClick = click(&Screens::BackbuttonClick);
-    g.options.gameplayButton->onButtonClick = click(&Screens::GameplayClick);
-    g.options.soundButton->onButtonClick = click(&Screens::SoundbtnClick);
-    g.options.appearanceButton->onButtonClick = click(&Screens::ApperanceClick);
+    g.options.backButton->onButtonClick = click(&Screens::leaveOptions);
+    g.options.gameplayButton->onButtonClick = click(&Screens::showGameplayPage);
+    g.options.soundButton->onButtonClick = click(&Screens::showSoundPage);
+    g.options.appearanceButton->onButtonClick = click(&Screens::showAppearancePage);
 }
 
 void Screens::connectHover() {
@@ -54,7 +54,7 @@ void Screens::connectHover() {
     }
 }
 
-void Screens::StartButtonClick() {
+void Screens::startSong() {
     // Without a session to start, the song selection keeps the input.
     if (!startSession)
         return;
@@ -67,7 +67,7 @@ void Screens::StartButtonClick() {
     m_game.selection.guiRoot->setTag(0);
 }
 
-void Screens::ScoresButtonClick() {
+void Screens::showHallOfFame() {
     GameScene& g = m_game;
     stage::showHallOfFameRows(*g.hallOfFamePage.table,
                               session::rankHallOfFame(m_hallOfFame.entries()),
@@ -91,7 +91,7 @@ void Screens::backToSelection() {
     moveInput(*g.scorePage.guiRoot, *g.selection.guiRoot);
 }
 
-void Screens::EditorButtonClick() {
+void Screens::showEditor() {
     GameScene& g = m_game;
     g.selection.form->setVisible(false);
     g.selection.ring->setVisible(false);
@@ -107,7 +107,7 @@ void Screens::leaveEditor() {
     moveInput(*g.editorScreen.guiRoot, *g.selection.guiRoot);
 }
 
-void Screens::OptionsButtonClick() {
+void Screens::showOptions() {
     GameScene& g = m_game;
     g.options.form->setVisible(true);
     g.selection.form->setVisible(false);
@@ -118,26 +118,26 @@ void Screens::OptionsButtonClick() {
             TGLButton::NotifyEvent(page->onButtonClick)(*page);
 }
 
-void Screens::BackbuttonClick() {
+void Screens::leaveOptions() {
     GameScene& g = m_game;
     g.options.form->setVisible(false);
     g.selection.form->setVisible(true);
     g.selection.ring->setVisible(true);
 }
 
-void Screens::GameplayClick() {
+void Screens::showGameplayPage() {
     m_game.options.appearance.page->setVisible(false);
     m_game.options.gameplay.page->setVisible(true);
     m_game.options.sound.page->setVisible(false);
 }
 
-void Screens::SoundbtnClick() {
+void Screens::showSoundPage() {
     m_game.options.gameplay.page->setVisible(false);
     m_game.options.sound.page->setVisible(true);
     m_game.options.appearance.page->setVisible(false);
 }
 
-void Screens::ApperanceClick() {
+void Screens::showAppearancePage() {
     m_game.options.appearance.page->setVisible(true);
     m_game.options.gameplay.page->setVisible(false);
     m_game.options.sound.page->setVisible(false);

@@ -28,17 +28,17 @@ public:
     std::function<void(char32_t ch)> songListKeyPress;
     bool songListShown() const;
 
-    void StartButtonClick();
-    void ScoresButtonClick();
-    void EditorButtonClick();
-    void OptionsButtonClick();
+    void startSong();
+    void showHallOfFame();
+    void showEditor();
+    void showOptions();
     void backToSelection(); // Back on the score page
     void leaveHallOfFame(); // Back in the hall of fame
     void leaveEditor();     // Back in the editor
-    void BackbuttonClick(); // Back in the options
-    void GameplayClick();
-    void SoundbtnClick();
-    void ApperanceClick();
+    void leaveOptions();    // Back in the options
+    void showGameplayPage();
+    void showSoundPage();
+    void showAppearancePage();
 
     static void StartMouseMove(scene::TGLBaseControl& sender);
     static void StartMouseLeave(scene::TGLBaseControl& sender);

@@ -57,13 +57,13 @@ SingingSession::SingingSession(GameScene& game, Screens& screens,
     const auto click = [this](void (SingingSession::*handler)()) {
         return [this, handler](TGLBaseControl&) { (this->*handler)(); };
     };
-    game.singing.pauseButton->onButtonClick = click(&SingingSession::PauseButtonClick);
-    game.singing.playButton->onButtonClick = click(&SingingSession::PlayButtonClick);
-    game.singing.rewindButton->onButtonClick = click(&SingingSession::RewindButtonClick);
+    game.singing.pauseButton->onButtonClick = click(&SingingSession::pauseSong);
+    game.singing.playButton->onButtonClick = click(&SingingSession::resumeSong);
+    game.singing.rewindButton->onButtonClick = click(&SingingSession::restartSong);
     game.scorePage.submitButton->onButtonClick = click(&SingingSession::submitScore);
     game.scorePage.saveButton->onButtonClick = click(&SingingSession::exportPerformance);
-    screens.startSession = [this] { StartSession(); };
-    screens.endSession = [this] { EndSession(); };
+    screens.startSession = [this] { startSession(); };
+    screens.endSession = [this] { endSession(); };
 }
 
 SingingSession::~SingingSession() {
@@ -84,7 +84,7 @@ void SingingSession::setClockEnabled(bool enabled) {
         m_clockTimer.stop();
 }
 
-void SingingSession::StartSession() {
+void SingingSession::startSession() {
     m_gameLane.lines().resetLyricsState();
     if (m_game.selection.group->visible()) {
         m_services.reloadSong();
@@ -169,7 +169,7 @@ bool SingingSession::startMusic() {
     } catch (const std::exception& e) {
         // Without music there is no position to follow: say why and end the session at once.
         presentError(&m_window, QString::fromUtf8(e.what()));
-        EndSession();
+        endSession();
         return false;
     }
 }
@@ -263,7 +263,7 @@ void SingingSession::showTransport(bool playing) {
     m_game.singing.rewindButton->setVisible(!playing);
 }
 
-void SingingSession::EndSession() {
+void SingingSession::endSession() {
     showTransport(true);
     m_game.singing.songBackground->setVisible(false);
     if (m_video) {
@@ -320,7 +320,7 @@ void SingingSession::clockTick() {
     if (m_video && m_videoHeldUntilMs && m_services.player.position() < *m_videoHeldUntilMs)
         m_video->SetFrame(m_video->StartFrame());
     if (ended)
-        EndSession();
+        endSession();
     else if (m_clockEnabled)
         m_clockTimer.start();
 }
@@ -368,7 +368,7 @@ void SingingSession::refreshOscilloscope(const pitch::TSound& sound) {
     }
 }
 
-void SingingSession::PauseButtonClick() {
+void SingingSession::pauseSong() {
     if (m_video)
         m_pausedVideoFrame = m_video->CurrentFrame();
     showTransport(false);
@@ -379,7 +379,7 @@ void SingingSession::PauseButtonClick() {
     m_analysisTimer.stop();
 }
 
-void SingingSession::PlayButtonClick() {
+void SingingSession::resumeSong() {
     m_analysisTimer.start();
     showTransport(true);
     m_services.player.resume();
@@ -388,14 +388,14 @@ void SingingSession::PlayButtonClick() {
     m_services.listening.resume(m_services.player.position());
 }
 
-void SingingSession::RewindButtonClick() {
+void SingingSession::restartSong() {
     m_game.singing.voiceTrail->deleteChildren();
     m_game.singing.voiceTrail->setTag(0);
     m_analysisTimer.stop();
     showTransport(true);
-    EndSession();
+    endSession();
     m_screens.backToSelection();
-    m_screens.StartButtonClick();
+    m_screens.startSong();
 }
 
 void SingingSession::submitScore() {

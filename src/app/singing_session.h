@@ -62,11 +62,11 @@ public:
                    SessionServices services, QWidget& window, QTimer& analysisTimer);
     ~SingingSession();
 
-    void StartSession();
-    void EndSession();
-    void PauseButtonClick();
-    void PlayButtonClick();
-    void RewindButtonClick();
+    void startSession();
+    void endSession();
+    void pauseSong();
+    void resumeSong();
+    void restartSong();
     void submitScore();       // Submit
     void exportPerformance(); // Save
     // Save confirmed runs the export in this window; the dialog asks for the file (tests
@@ -82,7 +82,7 @@ public:
 
     // The plane the session opens, shows, holds and stops; set by the deferred start.
     void setVideoPlane(stage::VideoPlane* plane) { m_video = plane; }
-    // StartSession's video step: opens the song's clip (none when it names no "#VIDEO") at the
+    // startSession's video step: opens the song's clip (none when it names no "#VIDEO") at the
     // speed position (1: the clip's own rate, else frames per second) and the quality level,
     // and shows the plane only for a song with a clip.
     void startVideo(int speedPosition, int qualityPosition);

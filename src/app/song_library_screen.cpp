@@ -148,7 +148,7 @@ void SongLibraryScreen::showList() {
             if (m_selectedFolder.empty()) {
                 // The first songs known: the third is selected and the cover turns once, right.
                 m_list.setItemIndex(1);
-                m_ring->RightArrowButtonClick();
+                m_ring->turnRight();
             } else {
                 moveTo(0, -1);
             }
@@ -313,8 +313,7 @@ void SongLibraryScreen::run(const selection::SelectionCommand& command) {
         if (command.steps == 1 || command.steps == -1) {
             // One step is an arrow click, ends and all.
             if (m_ring && count > 0)
-                command.steps < 0 ? m_ring->LeftarrowButtonClick()
-                                  : m_ring->RightArrowButtonClick();
+                command.steps < 0 ? m_ring->turnLeft() : m_ring->turnRight();
             wantCovers();
         } else {
             moveTo(selection::steppedPosition(at, command.steps, count), command.steps);

@@ -8,11 +8,11 @@ CoverRing::CoverRing(songs::TSongList& songs, scene::TGLCube& cover,
     : m_songs(songs), m_cover(cover), m_covers(covers), m_selectSong(std::move(selectSong)),
       m_materialOf(std::move(materialOf)) {}
 
-void CoverRing::LeftarrowButtonClick() {
+void CoverRing::turnLeft() {
     arrowClick(-1);
 }
 
-void CoverRing::RightArrowButtonClick() {
+void CoverRing::turnRight() {
     arrowClick(+1);
 }
 
@@ -34,7 +34,7 @@ void CoverRing::jumpTo(int index, int direction) {
     m_selectSong();
 }
 
-void CoverRing::CoverProgress(double deltaTime) {
+void CoverRing::stepCover(double deltaTime) {
     if (!m_turning)
         return;
     // A left turn runs down to −180, wraps to near +180 and so ends here as well.

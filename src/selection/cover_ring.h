@@ -24,12 +24,12 @@ public:
     CoverRing(songs::TSongList& songs, scene::TGLCube& cover, scene::TGLMaterialLibrary& covers,
               std::function<void()> selectSong, std::function<std::string(int index)> materialOf);
 
-    void LeftarrowButtonClick();
-    void RightArrowButtonClick();
+    void turnLeft();
+    void turnRight();
     // Selects any entry with one turn in the direction given (−1 or +1), however far it is.
     void jumpTo(int index, int direction);
     // The cover's progress event.
-    void CoverProgress(double deltaTime);
+    void stepCover(double deltaTime);
     bool coverTurning() const { return m_turning; }
     // Shows the selected entry's cover again (its picture has just been decoded, say).
     void refreshCover();

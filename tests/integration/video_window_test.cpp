@@ -158,7 +158,7 @@ TEST_F(VideoWindowTest, EndingTheSessionHidesAndReleasesTheClip) {
     startSinging(kVideoSong);
     stage::VideoPlane& v = video();
     ASSERT_TRUE(v.opened());
-    m_form->session().EndSession();
+    m_form->session().endSession();
     EXPECT_FALSE(v.node().visible());
     EXPECT_FALSE(v.opened());
     EXPECT_TRUE(v.node().mesh().vertices.empty());

@@ -102,7 +102,7 @@ TEST_F(CoverCacheTest, ARingShowsTheDecodedCoverOnceItArrivesAndJumpsTurnOnce) {
             return m_cache.materialFor("/c/" + std::to_string(index + 20) + ".jpg");
         });
     ring.jumpTo(499, +1);
-    ring.CoverProgress(0.01);
+    ring.stepCover(0.01);
     EXPECT_EQ(selections, 1) << "a long jump selects once";
     EXPECT_EQ(slab.tag(), 1);
     EXPECT_EQ(slab.material().name, kFallbackCoverMaterial);
@@ -112,7 +112,7 @@ TEST_F(CoverCacheTest, ARingShowsTheDecodedCoverOnceItArrivesAndJumpsTurnOnce) {
     EXPECT_EQ(m_covers.materialByName(slab.material().name)->texture().image().width, 519);
     int steps = 0;
     while (ring.coverTurning() && steps < 100) {
-        ring.CoverProgress(1.0 / 60);
+        ring.stepCover(1.0 / 60);
         ++steps;
     }
     EXPECT_LT(steps, 20) << "one turn, not one per song passed";

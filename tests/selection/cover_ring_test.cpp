@@ -35,13 +35,13 @@ protected:
 
 TEST_F(CoverRingTest, RightTurnRunsUpTo160AndShowsTheNewCover) {
     m_songs.setItemIndex(1);
-    m_ring.RightArrowButtonClick();
+    m_ring.turnRight();
     EXPECT_EQ(m_songs.itemIndex(), 2);
     EXPECT_EQ(m_cover.tag(), 1);
     EXPECT_EQ(m_selections, 1);
     int steps = 0;
     while (m_ring.coverTurning() && steps < 100) {
-        m_ring.CoverProgress(1.0 / 60);
+        m_ring.stepCover(1.0 / 60);
         ++steps;
         if (m_ring.coverTurning()) {
             EXPECT_EQ(m_cover.material().name, "c2");
@@ -54,13 +54,13 @@ TEST_F(CoverRingTest, RightTurnRunsUpTo160AndShowsTheNewCover) {
 
 TEST_F(CoverRingTest, LeftTurnWrapsPastMinus180AndStops) {
     m_songs.setItemIndex(2);
-    m_ring.LeftarrowButtonClick();
+    m_ring.turnLeft();
     EXPECT_EQ(m_songs.itemIndex(), 1);
     float lowest = 0;
     int steps = 0;
     while (m_ring.coverTurning() && steps < 100) {
         lowest = std::min(lowest, m_cover.turnAngle());
-        m_ring.CoverProgress(1.0 / 60);
+        m_ring.stepCover(1.0 / 60);
         ++steps;
     }
     EXPECT_LT(lowest, -170);
@@ -70,34 +70,34 @@ TEST_F(CoverRingTest, LeftTurnWrapsPastMinus180AndStops) {
 
 TEST_F(CoverRingTest, AClickAsATurnEndsStillShowsItsSongsCover) {
     m_songs.setItemIndex(1);
-    m_ring.RightArrowButtonClick();
+    m_ring.turnRight();
     while (m_cover.turnAngle() < CoverRing::kTurnEnd)
-        m_ring.CoverProgress(1.0 / 60);
+        m_ring.stepCover(1.0 / 60);
     // The turn has reached its end but not yet stopped: the left click's turn ends at once.
-    m_ring.LeftarrowButtonClick();
-    m_ring.CoverProgress(1.0 / 60);
+    m_ring.turnLeft();
+    m_ring.stepCover(1.0 / 60);
     EXPECT_FALSE(m_ring.coverTurning());
     EXPECT_EQ(m_cover.material().name, "c1");
 }
 
 TEST_F(CoverRingTest, ArrowsAtTheEndsKeepTheSelectionButStillTurnAndSelect) {
     m_songs.setItemIndex(0);
-    m_ring.LeftarrowButtonClick();
+    m_ring.turnLeft();
     EXPECT_EQ(m_songs.itemIndex(), 0);
     EXPECT_TRUE(m_ring.coverTurning());
     m_songs.setItemIndex(3);
-    m_ring.RightArrowButtonClick();
+    m_ring.turnRight();
     EXPECT_EQ(m_songs.itemIndex(), 3);
     EXPECT_EQ(m_selections, 2);
 }
 
 TEST_F(CoverRingTest, SecondClickTurnsOnFromTheCurrentAngleInTheNewDirection) {
     m_songs.setItemIndex(1);
-    m_ring.RightArrowButtonClick();
-    m_ring.CoverProgress(0.1);
+    m_ring.turnRight();
+    m_ring.stepCover(0.1);
     const float reached = m_cover.turnAngle();
-    m_ring.LeftarrowButtonClick();
-    m_ring.CoverProgress(0.05);
+    m_ring.turnLeft();
+    m_ring.stepCover(0.05);
     EXPECT_NEAR(m_cover.turnAngle(), reached - 33.0f, 1e-3);
 }
 
