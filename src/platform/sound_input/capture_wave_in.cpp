@@ -7,13 +7,11 @@ namespace cantorix::platform {
 
 namespace {
 
-// About 0.7 s of capture: far more than the worker lets pile up between its wake-ups.
-constexpr std::size_t kSubscriptionFrames = 1 << 15;
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 
 } // namespace
 
-CaptureWaveIn::CaptureWaveIn(CaptureService& service) : m_service(service) {}
+CaptureWaveIn::CaptureWaveIn(CaptureService& service) : m_hubs{&service.hub()} {}
 
 CaptureWaveIn::~CaptureWaveIn() {
     shutDown();
@@ -31,7 +29,7 @@ audio::WaveInResult CaptureWaveIn::open(const base::TWaveFormat& format,
         return kBadFormat;
     try {
         m_converter = std::make_unique<PcmConverter>(format);
-        m_subscription = m_service.subscribe(kSubscriptionFrames);
+        m_mix = std::make_unique<CaptureMix>(m_hubs);
     } catch (const std::exception&) {
         m_converter.reset();
         return kAllocated;
@@ -124,7 +122,7 @@ void CaptureWaveIn::shutDown() {
         m_worker.join();
     }
     m_buffers.clear();
-    m_subscription.reset();
+    m_mix.reset();
     m_converter.reset();
     m_listener = nullptr;
 }
@@ -134,8 +132,8 @@ void CaptureWaveIn::run() {
     std::vector<std::uint8_t> bytes;
     std::unique_lock lock(m_mutex);
     while (!m_wake.wait_for(lock, kPollInterval, [this] { return m_quit; })) {
-        frames.resize(m_subscription->available());
-        frames.resize(m_subscription->read(frames.data(), frames.size()));
+        frames.clear();
+        m_mix->take(frames);
         bytes.clear();
         m_converter->convert(frames.data(), frames.size(), bytes);
         // Like a device, it drops what arrives while stopped or with no buffer queued.

@@ -1,10 +1,11 @@
 #pragma once
-// The recorder's wave-in device over the shared capture: a worker thread takes the capture's
-// 44100 Hz mono frames from a subscription, converts them to the opened format (the mono
-// signal on every channel) and fills the queued buffers in order. Main thread API; the
+// The recorder's wave-in device over the chosen captures: a worker thread takes their 44100 Hz
+// mono frames, mixed into one voice (capture_mix.h), converts them to the opened format (the
+// mono signal on every channel) and fills the queued buffers in order. Main thread API; the
 // notifications come from the worker thread or the calling one.
 
 #include "audio/wave_in_device_port.h"
+#include "capture_mix.h"
 #include "capture_service.h"
 #include "pcm_converter.h"
 
@@ -24,8 +25,10 @@ public:
     static constexpr audio::WaveInResult kBadFormat = 32;
     static constexpr audio::WaveInResult kStillRecording = 33;
 
-    // The service must outlive this device.
+    // Records the one service, which must outlive this device.
     explicit CaptureWaveIn(CaptureService& service);
+    // Records silence until choose() names the inputs.
+    CaptureWaveIn() = default;
     // Drops the subscription without notifications.
     ~CaptureWaveIn() override;
     CaptureWaveIn(const CaptureWaveIn&) = delete;
@@ -41,6 +44,10 @@ public:
     audio::WaveInResult close() override;
     std::string errorText(audio::WaveInResult result) const override;
 
+    // The captures mixed from the next open() on (none: silence); they must outlive the device
+    // while it is open.
+    void choose(std::vector<CaptureHub*> hubs) { m_hubs = std::move(hubs); }
+
 private:
     // Runs on the worker thread.
     void run();
@@ -49,8 +56,8 @@ private:
     void returnFront();
     void shutDown();
 
-    CaptureService& m_service;
-    std::unique_ptr<CaptureHub::Subscription> m_subscription;
+    std::vector<CaptureHub*> m_hubs;
+    std::unique_ptr<CaptureMix> m_mix;
     std::unique_ptr<PcmConverter> m_converter;
     audio::WaveInListener* m_listener = nullptr;
 
