@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,8 +27,12 @@ using ByteSource = WavByteReader;
 // the file's descriptor or, for a WAV already in memory, those bytes.
 class WavFrameSource : public CaptureFrameSource {
 public:
-    WavFrameSource(ByteSource bytes, const WavInfo& info)
-        : m_bytes(std::move(bytes)), m_info(info) {
+    // channel: one channel (from 0) of the file, or none for the average of all.
+    WavFrameSource(ByteSource bytes, const WavInfo& info, std::optional<int> channel)
+        : m_bytes(std::move(bytes)), m_info(info), m_channel(channel) {
+        if (channel && (*channel < 0 || *channel >= info.channels))
+            throw EWavError("the file has " + std::to_string(info.channels) +
+                            " channels; there is no channel " + std::to_string(*channel));
         try {
             makeResampler();
         } catch (const std::runtime_error& e) {
@@ -100,13 +106,17 @@ private:
         if (frames < count)
             m_info.frameCount = m_nextFrame + frames;
         m_mono.resize(frames);
-        decodeMonoSamples(m_info, m_raw.data(), frames, m_mono.data());
+        if (m_channel)
+            decodeChannelSamples(m_info, m_raw.data(), frames, *m_channel, m_mono.data());
+        else
+            decodeMonoSamples(m_info, m_raw.data(), frames, m_mono.data());
         m_resampler->process(m_mono.data(), frames, m_converted);
         m_nextFrame += frames;
     }
 
     ByteSource m_bytes;
     WavInfo m_info;
+    std::optional<int> m_channel;
     std::unique_ptr<MonoResampler> m_resampler;
     std::size_t m_nextFrame = 0; // of the file
     bool m_flushed = false;
@@ -130,7 +140,8 @@ std::size_t readAt(int fd, std::size_t offset, std::size_t count, std::uint8_t* 
     return done;
 }
 
-std::unique_ptr<CaptureFrameSource> openSource(const std::filesystem::path& file) {
+// The file's descriptor for a microphone, or EWavError naming the file.
+base::UniqueFd openMicrophoneFile(const std::filesystem::path& file) {
     std::string reason;
     base::UniqueFd fd = base::openRegularFile(file, reason);
     if (!fd) {
@@ -141,11 +152,66 @@ std::unique_ptr<CaptureFrameSource> openSource(const std::filesystem::path& file
         throw EWavError("Cannot open the microphone file \"" + file.string() + "\"" +
                         (notRegular ? ": " + reason : ""));
     }
+    return fd;
+}
+
+[[noreturn]] void throwUnusable(const std::filesystem::path& file, const EWavError& e) {
+    throw EWavError("Cannot use \"" + file.string() + "\" as the microphone: " + e.what());
+}
+
+// The bytes of an open file and what its header says of them.
+struct OpenedWav {
+    ByteSource bytes;
+    WavInfo info;
+};
+
+OpenedWav readHeader(base::UniqueFd file) {
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0)
+        throw EWavError(std::strerror(errno));
+    // Shared: the source outlives this function and keeps the descriptor open.
+    auto fd = std::make_shared<base::UniqueFd>(std::move(file));
+    ByteSource bytes = [fd](std::size_t offset, std::size_t count, std::uint8_t* out) {
+        return readAt(fd->get(), offset, count, out);
+    };
+    WavInfo info = parseWavHeader(bytes, static_cast<std::size_t>(status.st_size));
+    return {std::move(bytes), info};
+}
+
+void refuseTooManyChannels(const std::filesystem::path& file, const WavInfo& info) {
+    if (info.channels > kMostWavChannels)
+        throw EWavError("\"" + file.string() + "\" has " + std::to_string(info.channels) +
+                        " channels; the game hears at most " + std::to_string(kMostWavChannels) +
+                        " singers");
+}
+
+OpenedWav readMicrophoneHeader(const std::filesystem::path& file) {
+    base::UniqueFd fd = openMicrophoneFile(file);
     try {
-        return openWavForCapture(std::move(fd));
+        return readHeader(std::move(fd));
     } catch (const EWavError& e) {
-        throw EWavError("Cannot use \"" + file.string() + "\" as the microphone: " + e.what());
+        throwUnusable(file, e);
     }
+}
+
+std::unique_ptr<CaptureFrameSource> openSource(const std::filesystem::path& file,
+                                               std::optional<int> channel) {
+    OpenedWav wav = readMicrophoneHeader(file);
+    if (channel)
+        refuseTooManyChannels(file, wav.info);
+    try {
+        return std::make_unique<WavFrameSource>(std::move(wav.bytes), wav.info, channel);
+    } catch (const EWavError& e) {
+        throwUnusable(file, e);
+    }
+}
+
+// "WAV file NAME" for the average, "WAV file NAME, channel N" for one channel.
+std::string describeInput(const std::filesystem::path& file, std::optional<int> channel) {
+    std::string text = "WAV file " + file.string();
+    if (channel)
+        text += ", channel " + std::to_string(*channel);
+    return text;
 }
 
 } // namespace
@@ -158,7 +224,7 @@ std::vector<std::int16_t> convertWavForCapture(const std::uint8_t* data, std::si
             std::copy_n(data + std::min(offset, size), copied, out);
             return copied;
         },
-        info);
+        info, std::nullopt);
     std::vector<std::int16_t> out(
         static_cast<std::size_t>(static_cast<double>(info.frameCount) * CaptureHub::kSampleRate /
                                  info.sampleRate) +
@@ -173,20 +239,26 @@ std::vector<std::int16_t> convertWavForCapture(const std::uint8_t* data, std::si
     return out;
 }
 
+int wavChannelCount(const std::filesystem::path& file) {
+    const WavInfo info = readMicrophoneHeader(file).info;
+    refuseTooManyChannels(file, info);
+    return info.channels;
+}
+
 std::unique_ptr<CaptureFrameSource> openWavForCapture(base::UniqueFd file) {
-    struct stat status {};
-    if (::fstat(file.get(), &status) != 0)
-        throw EWavError(std::strerror(errno));
-    // Shared: the source outlives this function and keeps the descriptor open.
-    auto fd = std::make_shared<base::UniqueFd>(std::move(file));
-    ByteSource bytes = [fd](std::size_t offset, std::size_t count, std::uint8_t* out) {
-        return readAt(fd->get(), offset, count, out);
-    };
-    const WavInfo info = parseWavHeader(bytes, static_cast<std::size_t>(status.st_size));
-    return std::make_unique<WavFrameSource>(std::move(bytes), info);
+    OpenedWav wav = readHeader(std::move(file));
+    return std::make_unique<WavFrameSource>(std::move(wav.bytes), wav.info, std::nullopt);
+}
+
+std::unique_ptr<CaptureFrameSource> openWavForCapture(base::UniqueFd file, int channel) {
+    OpenedWav wav = readHeader(std::move(file));
+    return std::make_unique<WavFrameSource>(std::move(wav.bytes), wav.info, channel);
 }
 
 WavFileInput::WavFileInput(CaptureHub& hub, const std::filesystem::path& file)
-    : PacedInput(hub, openSource(file), "WAV file " + file.string(), false) {}
+    : PacedInput(hub, openSource(file, std::nullopt), describeInput(file, std::nullopt), false) {}
+
+WavFileInput::WavFileInput(CaptureHub& hub, const std::filesystem::path& file, int channel)
+    : PacedInput(hub, openSource(file, channel), describeInput(file, channel), false) {}
 
 } // namespace cantorix::platform

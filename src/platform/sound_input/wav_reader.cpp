@@ -204,4 +204,15 @@ void decodeMonoSamples(const WavInfo& info, const std::uint8_t* frames, std::siz
     }
 }
 
+void decodeChannelSamples(const WavInfo& info, const std::uint8_t* frames, std::size_t count,
+                          int channel, float* out) {
+    if (channel < 0 || channel >= info.channels)
+        throw EWavError("no channel " + std::to_string(channel) + " in a file of " +
+                        std::to_string(info.channels) + " channels");
+    const std::size_t sampleBytes = info.bitsPerSample / 8u;
+    const std::uint8_t* sample = frames + static_cast<std::size_t>(channel) * sampleBytes;
+    for (std::size_t i = 0; i < count; ++i, sample += info.blockAlign)
+        out[i] = sampleAt(info, sample);
+}
+
 } // namespace cantorix::platform

@@ -52,4 +52,9 @@ void decodeMonoFrames(const WavInfo& info, const std::uint8_t* data, std::size_t
 void decodeMonoSamples(const WavInfo& info, const std::uint8_t* frames, std::size_t count,
                        float* out);
 
+// The same for one channel (from 0) of those frames rather than their average. Throws EWavError
+// for a channel the file does not have.
+void decodeChannelSamples(const WavInfo& info, const std::uint8_t* frames, std::size_t count,
+                          int channel, float* out);
+
 } // namespace cantorix::platform

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace cantorix::platform {
@@ -114,6 +115,91 @@ TEST(WavFileStreamTest, OnlyARegularUsableFileServesAsTheMicrophone) {
             EXPECT_NE(message.find(path.string()), std::string::npos) << message;
             EXPECT_NE(message.find(reason), std::string::npos) << message;
         }
+    }
+}
+
+// A file whose channel c carries a steady tone of hz[c] (16-bit).
+Bytes tonePerChannel(const std::vector<double>& hz, std::uint32_t rate, double seconds) {
+    Bytes samples;
+    for (int i = 0; i < static_cast<int>(rate * seconds); ++i)
+        for (const double f : hz)
+            testing::putLe(samples,
+                           static_cast<std::uint32_t>(
+                               std::lround(0.5 * 32767 * std::sin(2 * M_PI * f * i / rate))),
+                           2);
+    return testing::wav(1, static_cast<std::uint16_t>(hz.size()), rate, 16, samples);
+}
+
+// The tone of 44100 Hz frames, from the rising zero crossings between the first and the last.
+double toneOf(const std::vector<std::int16_t>& frames) {
+    std::size_t first = 0;
+    std::size_t last = 0;
+    int crossings = 0;
+    for (std::size_t i = 1; i < frames.size(); ++i)
+        if (frames[i - 1] < 0 && frames[i] >= 0) {
+            first = crossings++ == 0 ? i : first;
+            last = i;
+        }
+    return crossings < 2 ? 0.0 : (crossings - 1) * 44100.0 / static_cast<double>(last - first);
+}
+
+TEST(WavFileStreamTest, EachChannelIsHeardApartWithItsOwnTone) {
+    const struct {
+        std::vector<double> hz;
+        std::uint32_t rate;
+    } cases[] = {
+        {{330.0}, 44100},
+        {{220.0, 523.0}, 22050},
+        {{196.0, 294.0, 440.0, 659.0}, 48000},
+    };
+    for (const auto& [hz, rate] : cases) {
+        TempDir dir;
+        cantorix::testing::writeBytes(dir / "voices.wav", tonePerChannel(hz, rate, 0.5));
+        ASSERT_EQ(wavChannelCount(dir / "voices.wav"), static_cast<int>(hz.size()));
+        for (std::size_t c = 0; c < hz.size(); ++c) {
+            std::string reason;
+            auto source = openWavForCapture(base::openRegularFile(dir / "voices.wav", reason),
+                                            static_cast<int>(c));
+            const std::vector<std::int16_t> frames = drain(*source, {4410});
+            EXPECT_NEAR(frames.size(), 22050u, 50u) << hz.size() << " channels";
+            EXPECT_NEAR(toneOf(frames), hz[c], hz[c] * 0.01)
+                << "channel " << c << " of " << hz.size();
+        }
+    }
+}
+
+TEST(WavFileStreamTest, AFileOfNoChannelsOrMoreThanEightOrAMissingChannelIsRefusedByName) {
+    TempDir dir;
+    cantorix::testing::writeBytes(dir / "none.wav", testing::wav(1, 0, 44100, 16, Bytes(64, 0)));
+    cantorix::testing::writeBytes(dir / "nine.wav",
+                                  tonePerChannel(std::vector(9, 300.0), 8000, 0.1));
+    cantorix::testing::writeBytes(dir / "two.wav", tonePerChannel({300.0, 400.0}, 8000, 0.1));
+    const struct {
+        const char* name;
+        int channel;
+        const char* reason;
+    } cases[] = {
+        {"none.wav", 0, "no channels"},
+        {"nine.wav", 0, "has 9 channels; the game hears at most 8 singers"},
+        {"two.wav", 2, "there is no channel 2"},
+        {"two.wav", -1, "there is no channel -1"},
+    };
+    for (const auto& [name, channel, reason] : cases) {
+        const fs::path path = dir / name;
+        const auto expectRefused = [&](const std::function<void()>& open, const char* how) {
+            try {
+                open();
+                ADD_FAILURE() << name << " taken by " << how;
+            } catch (const EWavError& e) {
+                const std::string message = e.what();
+                EXPECT_NE(message.find(path.string()), std::string::npos) << message;
+                EXPECT_NE(message.find(reason), std::string::npos) << message;
+            }
+        };
+        CaptureHub hub;
+        expectRefused([&] { WavFileInput input(hub, path, channel); }, "the input");
+        if (channel == 0)
+            expectRefused([&] { wavChannelCount(path); }, "the channel count");
     }
 }
 
