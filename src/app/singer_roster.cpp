@@ -1,0 +1,165 @@
+#include "singer_roster.h"
+
+#include "form_storage.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cantorix::app {
+
+namespace {
+
+// Score.ini's keys of a slot: "Slot1Name", "Slot1Colour", "Slot1Input", "Slot1Delay" …
+std::string slotKey(std::size_t index, const char* field) {
+    return "Slot" + std::to_string(index + 1) + field;
+}
+
+constexpr const char* kNameKey = "Name";
+constexpr const char* kColourKey = "Colour";
+constexpr const char* kInputKey = "Input";
+constexpr const char* kDelayKey = "Delay";
+// An unbound slot's input as the file keeps it.
+constexpr const char* kNoInput = "none";
+
+bool isMicFile(const session::InputAddress& address) {
+    return address.card.starts_with(session::kMicFileCard);
+}
+
+bool isOpen(const SoundInput* input) {
+    return input && input->capture;
+}
+
+int clampedDelay(int ms) {
+    return std::clamp(ms, 0, SingerRoster::kMaxDelayMs);
+}
+
+} // namespace
+
+const std::vector<scene::TColor>& singerPalette() {
+    // 0x00BBGGRR. Bright and far apart on a dark background; the first eight are the slots'.
+    static const std::vector<scene::TColor> palette = {
+        0x0000C0FF, // amber
+        0x00FFB040, // sky blue
+        0x0060E060, // green
+        0x00C060FF, // pink
+        0x0040FFFF, // yellow
+        0x00FF60A0, // violet
+        0x00E0E040, // teal
+        0x004070FF, // orange red
+        0x00FFFFFF, // white
+        0x00A0A0A0, // grey
+        0x00FF4040, // blue
+        0x004040FF, // red
+    };
+    return palette;
+}
+
+scene::TColor nextSingerColour(scene::TColor colour) {
+    const std::vector<scene::TColor>& palette = singerPalette();
+    const auto at = std::find(palette.begin(), palette.end(), colour);
+    if (at == palette.end() || at + 1 == palette.end())
+        return palette.front();
+    return *(at + 1);
+}
+
+std::string defaultSingerName(std::size_t slot) {
+    return "Singer " + std::to_string(slot + 1);
+}
+
+SingerRoster::SingerRoster() {
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        m_slots[i].name = defaultSingerName(i);
+        m_slots[i].colour = singerPalette()[i];
+    }
+}
+
+bool SingerRoster::anyBinding() const {
+    return std::any_of(m_slots.begin(), m_slots.end(),
+                       [](const SingerSlot& s) { return s.input.has_value(); });
+}
+
+std::vector<BoundSinger> SingerRoster::boundSingers(const SoundInputs& inputs) const {
+    std::vector<BoundSinger> singers;
+    if (!anyBinding()) {
+        // Nobody chose: the system's default input, or the one input there is, is slot 1's.
+        const SoundInput* only = inputs.find({std::string(session::kDefaultInputCard), 0});
+        if (!isOpen(only)) {
+            only = nullptr;
+            const auto open = std::count_if(inputs.inputs().begin(), inputs.inputs().end(),
+                                            [](const SoundInput& in) { return isOpen(&in); });
+            if (open == 1)
+                only = &*std::find_if(inputs.inputs().begin(), inputs.inputs().end(),
+                                      [](const SoundInput& in) { return isOpen(&in); });
+        }
+        if (only)
+            singers.push_back({0, m_slots[0].name, m_slots[0].colour, m_slots[0].delayMs, only});
+        return singers;
+    }
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        const SingerSlot& s = m_slots[i];
+        if (!s.input)
+            continue;
+        const SoundInput* input = inputs.find(*s.input);
+        if (isOpen(input))
+            singers.push_back({i, s.name, s.colour, s.delayMs, input});
+    }
+    return singers;
+}
+
+bool SingerRoster::notConnected(std::size_t index, const SoundInputs& inputs) const {
+    const SingerSlot& s = slot(index);
+    return s.input && !isOpen(inputs.find(*s.input));
+}
+
+void SingerRoster::placeMicFiles(const SoundInputs& inputs) {
+    std::size_t next = 0;
+    for (const SoundInput& input : inputs.inputs()) {
+        if (!isMicFile(input.address))
+            continue;
+        // A slot holding a saved binding keeps it; a `--mic` placed before may be replaced.
+        while (next < m_slots.size() && m_slots[next].input && !isMicFile(*m_slots[next].input))
+            ++next;
+        if (next == m_slots.size())
+            return;
+        m_slots[next++].input = input.address;
+    }
+}
+
+void SingerRoster::load(const ProfileStore& profile, int legacyMicDelayMs) {
+    if (profile.keyNames(kSection).empty()) {
+        m_slots[0].delayMs = clampedDelay(legacyMicDelayMs);
+        return;
+    }
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        SingerSlot& s = m_slots[i];
+        const std::string name =
+            trimmedText(profile.readString(kSection, slotKey(i, kNameKey), ""));
+        if (!name.empty())
+            s.name = name;
+        const std::string colour = profile.readString(kSection, slotKey(i, kColourKey), "");
+        // profileInteger reads anything unusable as 0, which is black: a colour nobody sees.
+        if (const std::int32_t value = profileInteger(colour); value != 0)
+            s.colour = static_cast<scene::TColor>(value) & 0x00FFFFFF;
+        const std::string input = profile.readString(kSection, slotKey(i, kInputKey), kNoInput);
+        s.input = session::parseInputAddress(input);
+        if (s.input && isMicFile(*s.input))
+            s.input.reset();
+        s.delayMs = clampedDelay(profileInteger(
+            profile.readString(kSection, slotKey(i, kDelayKey), std::to_string(s.delayMs))));
+    }
+}
+
+void SingerRoster::save(ProfileStore& profile) const {
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        const SingerSlot& s = m_slots[i];
+        profile.writeString(kSection, slotKey(i, kNameKey), s.name);
+        profile.writeString(kSection, slotKey(i, kColourKey), std::to_string(s.colour));
+        // A `--mic` file is this run's input only.
+        const bool kept = s.input && !isMicFile(*s.input);
+        profile.writeString(kSection, slotKey(i, kInputKey),
+                            kept ? session::inputAddressText(*s.input) : kNoInput);
+        profile.writeString(kSection, slotKey(i, kDelayKey), std::to_string(s.delayMs));
+    }
+}
+
+} // namespace cantorix::app

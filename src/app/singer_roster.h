@@ -1,0 +1,77 @@
+#pragma once
+// The eight singer slots as the player set them up: each slot's name, colour, bound input and
+// microphone delay, kept in Score.ini's section "Singers", and which slots can sing now (bound
+// to an input that is listed and open). Values only; main thread only.
+
+#include "profile_store_port.h"
+#include "scene/colour.h"
+#include "session/singer_inputs.h"
+#include "sound_inputs_port.h"
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cantorix::app {
+
+struct SingerSlot {
+    std::string name;
+    scene::TColor colour = scene::clWhite;
+    std::optional<session::InputAddress> input;
+    int delayMs = 0;
+};
+
+// A slot that sings in the next session; singer k is the k-th of them in slot order.
+struct BoundSinger {
+    std::size_t slot;
+    std::string name;
+    scene::TColor colour;
+    int delayMs;
+    const SoundInput* input;
+};
+
+// The colours a slot's colour button steps through, the first eight being the slots' defaults.
+const std::vector<scene::TColor>& singerPalette();
+// The palette's colour after `colour` (the first one for a colour not in it).
+scene::TColor nextSingerColour(scene::TColor colour);
+// "Singer 3" for slot index 2.
+std::string defaultSingerName(std::size_t slot);
+
+class SingerRoster {
+public:
+    static constexpr const char* kSection = "Singers";
+    static constexpr int kMaxDelayMs = 500;
+
+    SingerRoster(); // 8 slots, distinct default colours, names "Singer 1"…
+
+    SingerSlot& slot(std::size_t index) { return m_slots.at(index); }
+    const SingerSlot& slot(std::size_t index) const { return m_slots.at(index); }
+
+    // Slots whose input is listed and open (capture not null), in slot order. With no binding
+    // saved or made at all and exactly one open input, slot 1 sings through it, so a player who
+    // never opens the singers screen sings as before.
+    std::vector<BoundSinger> boundSingers(const SoundInputs& inputs) const;
+    // The `--mic` inputs go to slots 1, 2, … in order, skipping slots with a saved binding. These
+    // bindings are not saved: the next start without `--mic` finds the slots as they were.
+    void placeMicFiles(const SoundInputs& inputs);
+    // Whether slot index is bound to an input that is not listed or cannot be opened.
+    bool notConnected(std::size_t index, const SoundInputs& inputs) const;
+
+    // Reads the section; what is missing or cannot be used keeps its default. Without the
+    // section (the first start of a game that has one), slot 1 takes legacyMicDelayMs.
+    void load(const ProfileStore& profile, int legacyMicDelayMs);
+    // Writes the section (the caller flushes the store).
+    void save(ProfileStore& profile) const;
+
+private:
+    bool anyBinding() const;
+
+    std::array<SingerSlot, session::kSingerSlots> m_slots;
+    // Slots holding a `--mic` input for this run only, with what they held before it.
+    std::array<std::optional<std::optional<session::InputAddress>>, session::kSingerSlots>
+        m_savedBeforeMicFile;
+};
+
+} // namespace cantorix::app
