@@ -47,6 +47,7 @@ public:
     // The captures mixed from the next open() on (none: silence); they must outlive the device
     // while it is open.
     void choose(std::vector<CaptureHub*> hubs) { m_hubs = std::move(hubs); }
+    bool isOpen() const { return m_worker.joinable(); }
 
 private:
     // Runs on the worker thread.
