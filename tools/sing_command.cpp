@@ -1,8 +1,9 @@
-// `cantorix-tool sing SONG.txt VOICE.wav [--json] [--difficulty easy|medium|hard] [--delay MS]
-// [--voice N]`: scores a recording as a session in the game would, without a window or sound.
-// The recording is the microphone from the moment the song's audio starts, fed through the
-// game's capture, analysis, tick schedule and scoring on made-up time. The song's audio need not
-// exist: when it can be read its length ends the session, as the music would.
+// `cantorix-tool sing SONG.txt VOICE.wav [VOICE2.wav …] [--json] [--difficulty easy|medium|hard]
+// [--delay MS] [--voice N]…`: scores recordings as a session in the game would, without a window
+// or sound. Each channel of each WAV is a singer, in order, and the microphone of that singer
+// from the moment the song's audio starts, fed through the game's capture, analysis, tick
+// schedule and scoring on made-up time; the k-th --voice is the k-th singer's. The song's audio
+// need not exist: when it can be read its length ends the session, as the music would.
 
 #include "base/regular_file.h"
 #include "json_text.h"
@@ -13,6 +14,7 @@
 #include "platform/sound_input/wav_reader.h"
 #include "platform/voice/aubio_semitone_tracker.h"
 #include "session/headless_session.h"
+#include "session/singer_inputs.h"
 #include "songs/song_errors.h"
 #include "songs/song_format.h"
 #include "songs/song_media_file.h"
@@ -25,24 +27,27 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace cantorix::tools {
 
 namespace {
 
-const char* const kUsage = "Usage: cantorix-tool sing SONG.txt VOICE.wav [--json] "
-                           "[--difficulty easy|medium|hard] [--delay MS] [--voice N]\n";
+const char* const kUsage = "Usage: cantorix-tool sing SONG.txt VOICE.wav [VOICE2.wav ...] [--json] "
+                           "[--difficulty easy|medium|hard] [--delay MS] [--voice N]...\n";
 constexpr int kMaxDelayMs = 500;
 
 struct SingArgs {
-    std::string song, voiceWav;
+    std::string song;
+    std::vector<std::string> voiceWavs;
     bool json = false;
     session::Difficulty difficulty = session::Difficulty::Medium;
     int delayMs = 0;
-    int voice = 1;
+    std::vector<int> voices; // chosen by the first singers, counted from 1
 };
 
 std::optional<int> parseInt(const std::string& text, int low, int high) {
@@ -75,17 +80,17 @@ std::string parseArgs(const Args& args, SingArgs& out) {
             const auto v = parseInt(args[++i], 1, 99);
             if (!v)
                 return "the voice counts from 1, not " + args[i];
-            out.voice = *v;
+            out.voices.push_back(*v);
         } else if (a.starts_with("--")) {
             return "unexpected argument " + a;
         } else {
             files.push_back(a);
         }
     }
-    if (files.size() != 2)
+    if (files.size() < 2)
         return "a song file and a WAV file are needed";
     out.song = files[0];
-    out.voiceWav = files[1];
+    out.voiceWavs.assign(files.begin() + 1, files.end());
     return {};
 }
 
@@ -100,26 +105,96 @@ std::int64_t audioLengthMs(const std::optional<std::filesystem::path>& audio) {
     }
 }
 
-void print(const session::HeadlessScore& score, const char* format, bool json) {
-    if (json) {
-        std::string out = "{\"format\": " + jsonString(format) +
-                          ", \"notePoints\": " + std::to_string(score.notePoints) +
-                          ", \"lineBonus\": " + std::to_string(score.lineBonus) +
-                          ", \"total\": " + std::to_string(score.total) +
-                          ", \"possible\": " + std::to_string(score.possible) + ", \"lines\": [";
-        for (std::size_t i = 0; i < score.lines.size(); ++i) {
-            const session::LineTally& l = score.lines[i];
-            out += std::string(i ? ", " : "") +
-                   "{\"startMs\": " + std::to_string(std::llround(l.startMs)) +
-                   ", \"possible\": " + std::to_string(l.possible) +
-                   ", \"points\": " + std::to_string(l.points) + "}";
-        }
-        std::printf("%s]}\n", out.c_str());
-        return;
+// One singer of the run: the channel of a voice file they sing from and the voice they sing.
+struct Singer {
+    std::string wav;
+    int channel = 0;
+    int voice = 1; // counted from 1
+};
+
+std::string inputName(const Singer& singer) {
+    return singer.wav + ":" + std::to_string(singer.channel);
+}
+
+// Every channel of every voice file, in order; the first singers take the chosen voices, the
+// others the default of their place among voiceCount voices.
+std::vector<Singer> singersOf(const SingArgs& a, std::size_t voiceCount) {
+    std::vector<Singer> singers;
+    for (const std::string& wav : a.voiceWavs) {
+        std::string unreadable;
+        if (!base::openRegularFile(wav, unreadable))
+            throw std::runtime_error("cannot read the voice file " + wav + ": " + unreadable);
+        const int channels = platform::wavChannelCount(wav);
+        for (int c = 0; c < channels; ++c)
+            singers.push_back({wav, c, 1});
     }
-    std::printf("Format:       %s\nNote points:  %d\nLine bonus:   %d\nTotal:        %lld\n"
-                "Possible:     %d\n",
-                format, score.notePoints, score.lineBonus, static_cast<long long>(score.total),
+    if (singers.size() > session::kSingerSlots)
+        throw std::runtime_error("the voice files hold " + std::to_string(singers.size()) +
+                                 " channels, each a singer; the game hears at most " +
+                                 std::to_string(session::kSingerSlots) + " singers");
+    if (a.voices.size() > singers.size())
+        throw std::runtime_error(std::to_string(a.voices.size()) + " voices chosen for " +
+                                 std::to_string(singers.size()) + " singer(s)");
+    for (std::size_t k = 0; k < singers.size(); ++k)
+        singers[k].voice = k < a.voices.size()
+                               ? a.voices[k]
+                               : static_cast<int>(session::defaultVoiceOf(k, voiceCount)) + 1;
+    return singers;
+}
+
+// What one singer's microphone is made of: a capture fed by a channel of their file, converted
+// as the session plays it (an hours-long voice file costs no more than a short one), and a
+// semitone tracker of their own.
+struct SingerInput {
+    platform::CaptureService capture;
+    std::unique_ptr<platform::FramePacer> pacer;
+    platform::AubioSemitoneTracker tracker;
+    std::unique_ptr<session::HeadlessInput> input;
+
+    explicit SingerInput(const Singer& singer) {
+        pacer = std::make_unique<platform::FramePacer>(
+            capture.hub(),
+            platform::openWavForCapture(base::openRegularFileOrThrow(singer.wav), singer.channel));
+        input = std::make_unique<session::HeadlessInput>(session::HeadlessInput{
+            capture, [this](std::chrono::nanoseconds t) { pacer->deliverDue(t); }, &tracker});
+    }
+};
+
+std::string jsonScoreFields(const session::HeadlessScore& score, bool golden) {
+    std::string out = "\"notePoints\": " + std::to_string(score.notePoints) +
+                      ", \"lineBonus\": " + std::to_string(score.lineBonus);
+    if (golden)
+        out += ", \"goldenPoints\": " + std::to_string(score.goldenPoints);
+    out += ", \"total\": " + std::to_string(score.total) +
+           ", \"possible\": " + std::to_string(score.possible) + ", \"lines\": [";
+    for (std::size_t i = 0; i < score.lines.size(); ++i) {
+        const session::LineTally& l = score.lines[i];
+        out += std::string(i ? ", " : "") +
+               "{\"startMs\": " + std::to_string(std::llround(l.startMs)) +
+               ", \"possible\": " + std::to_string(l.possible) +
+               ", \"points\": " + std::to_string(l.points) + "}";
+    }
+    return out + "]";
+}
+
+// The first singer's score at the top level, as for one singer, then every singer's.
+void printJson(const std::vector<Singer>& singers,
+               const std::vector<session::HeadlessScore>& scores, bool standard) {
+    std::string out = "{\"format\": " + jsonString(standard ? "standard" : "game") + ", " +
+                      jsonScoreFields(scores.front(), false) + ", \"singers\": [";
+    for (std::size_t k = 0; k < scores.size(); ++k)
+        out += std::string(k ? ", " : "") + "{\"input\": " + jsonString(inputName(singers[k])) +
+               ", \"voice\": " + std::to_string(singers[k].voice) + ", " +
+               jsonScoreFields(scores[k], standard) + "}";
+    std::printf("%s]}\n", out.c_str());
+}
+
+void printText(const session::HeadlessScore& score, bool standard) {
+    std::printf("Format:       %s\nNote points:  %d\nLine bonus:   %d\n",
+                standard ? "standard" : "game", score.notePoints, score.lineBonus);
+    if (standard)
+        std::printf("Golden points: %d\n", score.goldenPoints);
+    std::printf("Total:        %lld\nPossible:     %d\n", static_cast<long long>(score.total),
                 score.possible);
     if (!score.lines.empty())
         std::printf("\nLine  Start ms  Possible  Points\n");
@@ -130,41 +205,59 @@ void print(const session::HeadlessScore& score, const char* format, bool json) {
     }
 }
 
+void print(const std::vector<Singer>& singers, const std::vector<session::HeadlessScore>& scores,
+           bool standard, bool json) {
+    if (json) {
+        printJson(singers, scores, standard);
+        return;
+    }
+    // One singer reads as it always has; several each get a block under their input.
+    for (std::size_t k = 0; k < scores.size(); ++k) {
+        if (scores.size() > 1)
+            std::printf("%sSinger %zu:     %s, voice %d\n", k ? "\n" : "", k + 1,
+                        inputName(singers[k]).c_str(), singers[k].voice);
+        printText(scores[k], standard);
+    }
+}
+
+std::vector<session::HeadlessScore> singAll(const session::HeadlessSong& song,
+                                            const std::vector<Singer>& singers,
+                                            const session::HeadlessOptions& options) {
+    std::vector<std::unique_ptr<SingerInput>> inputs;
+    std::vector<session::HeadlessSinger> headless;
+    for (const Singer& singer : singers) {
+        inputs.push_back(std::make_unique<SingerInput>(singer));
+        headless.push_back(
+            {inputs.back()->input.get(), static_cast<std::size_t>(singer.voice - 1)});
+    }
+    return session::singWithoutWindow(song, headless, options);
+}
+
 int sing(const SingArgs& a) {
     const std::filesystem::path songFile(a.song);
     const std::string bytes = songs::readSongFileBytes(songFile);
-    // Converted as the session plays it: an hours-long voice file costs no more than a short one.
-    std::string unreadable;
-    base::UniqueFd wav = base::openRegularFile(a.voiceWav, unreadable);
-    if (!wav)
-        throw std::runtime_error("cannot read the voice file " + a.voiceWav + ": " + unreadable);
-
-    platform::CaptureService capture;
-    platform::FramePacer pacer(capture.hub(), platform::openWavForCapture(std::move(wav)));
-    platform::AubioSemitoneTracker tracker;
-    session::HeadlessInput input{capture, [&](std::chrono::nanoseconds t) { pacer.deliverDue(t); },
-                                 &tracker};
     session::HeadlessOptions options{a.difficulty, a.delayMs, 0};
     const std::filesystem::path folder = songFile.parent_path();
 
     if (songs::detectSongFormat(bytes) == songs::SongFormat::Standard) {
         const songs::StandardSong song = songs::readStandardSong(bytes);
-        if (static_cast<std::size_t>(a.voice) > song.voices.size())
-            throw std::runtime_error("the song has " + std::to_string(song.voices.size()) +
-                                     " voice(s), not " + std::to_string(a.voice));
+        const std::vector<Singer> singers = singersOf(a, song.voices.size());
+        for (const Singer& singer : singers)
+            if (static_cast<std::size_t>(singer.voice) > song.voices.size())
+                throw std::runtime_error("the song has " + std::to_string(song.voices.size()) +
+                                         " voice(s), not " + std::to_string(singer.voice));
         options.lengthMs = audioLengthMs(songs::findSongMediaFile(folder, song.audio));
-        const auto score = session::singWithoutWindow(
-            {nullptr, &song, static_cast<std::size_t>(a.voice - 1)}, input, options);
-        print(score, "standard", a.json);
+        print(singers, singAll({nullptr, &song, 0}, singers, options), true, a.json);
         return 0;
     }
-    if (a.voice != 1)
-        throw std::runtime_error("a song in the game's own format has one voice");
+    for (const int voice : a.voices)
+        if (voice != 1)
+            throw std::runtime_error("a song in the game's own format has one voice");
+    const std::vector<Singer> singers = singersOf(a, 1);
     songs::SongFile song;
     song.load(bytes, folder, songFile.filename());
     options.lengthMs = audioLengthMs(songs::findSongMediaFile(folder, song.mp3Value()));
-    const auto score = session::singWithoutWindow({&song, nullptr, 0}, input, options);
-    print(score, "game", a.json);
+    print(singers, singAll({&song, nullptr, 0}, singers, options), false, a.json);
     return 0;
 }
 

@@ -15,6 +15,7 @@ constexpr double kGaugeFullPoints = 15000.0;
 void Scoring::startSession() {
     m_notePoints = 0;
     m_lineBonus = 0;
+    m_goldenPoints = 0;
     m_possible = 0;
     m_targetPitch = 0;
     m_lines.clear();
@@ -36,6 +37,8 @@ void Scoring::score(const TickJudgement& verdict) {
     if (!verdict.judged)
         return;
     m_notePoints += verdict.points;
+    if (verdict.golden)
+        m_goldenPoints += verdict.points;
     m_possible += verdict.possible;
     if (verdict.line >= 0 && static_cast<std::size_t>(verdict.line) < m_lines.size()) {
         LineTally& line = m_lines[static_cast<std::size_t>(verdict.line)];

@@ -43,6 +43,9 @@ public:
     void setTargetPitch(std::uint8_t pitch) { m_targetPitch = pitch; }
     std::int32_t notePoints() const { return m_notePoints; }
     std::int32_t lineBonus() const { return m_lineBonus; }
+    // The part of the note points earned on golden notes; always 0 under the game's rule, which
+    // has no golden notes.
+    std::int32_t goldenPoints() const { return m_goldenPoints; }
     std::int32_t hitStreak() const { return m_hitStreak; }
     // Note points plus bonus; wide enough that the sum cannot overflow.
     std::int64_t total() const { return std::int64_t{m_notePoints} + m_lineBonus; }
@@ -53,6 +56,7 @@ public:
 private:
     std::int32_t m_notePoints = 0;
     std::int32_t m_lineBonus = 0;
+    std::int32_t m_goldenPoints = 0;
     std::int32_t m_possible = 0;
     std::int32_t m_hitStreak = 0;
     std::uint8_t m_targetPitch = 0;

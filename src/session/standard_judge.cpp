@@ -94,7 +94,8 @@ TickJudgement judgeNote(const songs::StandardNote& note, const pitch::SemitoneRe
               std::abs(foldedSemitoneDistance(reading.midiNote, note.pitch)) <=
                   toleranceOf(difficulty);
     }
-    return {true, hit ? worth : 0, worth, -1};
+    const bool golden = note.kind == NoteKind::Golden || note.kind == NoteKind::GoldenRap;
+    return {true, hit ? worth : 0, worth, -1, golden};
 }
 
 StandardJudge::StandardJudge(VoiceTimeline timeline, Difficulty difficulty, int delayMs)

@@ -23,7 +23,8 @@ struct TickJudgement {
     int points = 0;
     int possible =
         0; // what a singer on the note would have earned; 0 where the rule has no such figure
-    int line = -1; // the lyric line of the note judged; −1 when the judge keeps no lines
+    int line = -1;       // the lyric line of the note judged; −1 when the judge keeps no lines
+    bool golden = false; // the note judged is golden: its points count among the golden points
 };
 
 class TickJudge {

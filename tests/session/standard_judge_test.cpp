@@ -133,6 +133,7 @@ TEST(StandardJudgeTest, ScoringTalliesLinesAndCountsAGoldenHitAsOneHitOfARun) {
         scoring.score(judge.judge({255, voiced(76), 2000.0 + 50 * i}));
     EXPECT_EQ(scoring.notePoints(), 8 + 20);
     EXPECT_EQ(scoring.possible(), 12 + 20);
+    EXPECT_EQ(scoring.goldenPoints(), 20); // the golden note's share of the note points
     // Runs: 8 hits give one bonus; 10 golden hits (after the gap, which breaks nothing) give one.
     EXPECT_EQ(scoring.lineBonus(), 2);
     EXPECT_EQ(scoring.hitStreak(), 4);

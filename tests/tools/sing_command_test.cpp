@@ -47,6 +47,8 @@ Score runTool(const fs::path& wav, const std::string& extra) {
     while (pipe && std::fgets(buffer, sizeof buffer, pipe))
         out += buffer;
     EXPECT_EQ(pipe ? ::pclose(pipe) : -1, 0) << command << "\n" << out;
+    // The top-level keys are the first singer's; the list of every singer follows them.
+    out = out.substr(0, out.find("\"singers\""));
     const auto number = [&](const char* key) {
         std::smatch m;
         const std::regex re(std::string("\"") + key + "\": (\\d+)");
