@@ -291,7 +291,8 @@ void SongLibraryScreen::showStatus() {
 }
 
 void SongLibraryScreen::keyDown(int key) {
-    m_search.setVoiceShortcut(m_game.selection.voiceChoice->visible());
+    const bool voiceShown = m_game.selection.voiceChoice->visible();
+    m_search.setVoiceShortcut(voiceShown, voiceShown ? m_selection.voiceKeySingers() : 0);
     run(m_search.keyDown(key));
 }
 
@@ -330,7 +331,10 @@ void SongLibraryScreen::run(const selection::SelectionCommand& command) {
             moveTo(static_cast<int>(m_hooks.random(count)), +1);
         break;
     case K::NextVoice:
-        m_selection.chooseNextVoice();
+        if (command.singer > 0)
+            m_selection.chooseNextVoiceOf(static_cast<std::size_t>(command.singer - 1));
+        else
+            m_selection.chooseNextVoice();
         break;
     case K::Start:
         if (m_hooks.start)

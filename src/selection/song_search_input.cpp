@@ -30,6 +30,10 @@ SelectionCommand SongSearchInput::keyDown(int key) {
         m_swallowCharacter = true;
         return {K::NextVoice};
     }
+    if (key > '0' && static_cast<std::size_t>(key - '0') <= m_voiceSingers && !open()) {
+        m_swallowCharacter = true;
+        return {K::NextVoice, 0, key - '0'};
+    }
     switch (key) {
     case keys::Left:
     case keys::Up:

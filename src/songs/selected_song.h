@@ -1,22 +1,27 @@
 #pragma once
 // The song chosen to sing, as the selection read it: its format, the standard-format song when
-// it is one, its media files found in its folder and the voice chosen. A plain value.
+// it is one, its media files found in its folder and the voice each singer chose. A plain value.
 
 #include "songs/song_format.h"
 #include "songs/standard_song.h"
 
 #include <cstddef>
 #include <filesystem>
+#include <vector>
 
 namespace cantorix::songs {
 
 // The song read last when it is in the standard format; in either format its media files found
-// in its folder (empty paths for none, and for one outside the folder), and the voice chosen.
+// in its folder (empty paths for none, and for one outside the folder), and the voices chosen.
 struct SelectedSong {
     SongFormat format = SongFormat::Game;
     StandardSong standard;
     std::filesystem::path audioPath, videoPath, backgroundPath;
+    // The voice (from 0) singer 1 sings: always singerVoices.front().
     std::size_t voice = 0;
+    // The voice each bound singer sings, in slot order; one entry (singer 1's) when nobody is
+    // bound. All 0 for songs of one voice and the game's own songs.
+    std::vector<std::size_t> singerVoices{0};
 };
 
 } // namespace cantorix::songs

@@ -143,6 +143,12 @@ TEST(SongSearchInputTest, KeysOfTheSelectionScreen) {
         {0, U'7', {K::QueryChanged}, "v7"},
         {keys::Escape, 0, {K::QueryChanged}, ""}, // Escape clears the search
         {keys::Escape, 0, {}, ""},
+        // Three singers on a duet (from here): their number keys choose each one's voice.
+        {'3', 0, {K::NextVoice, 0, 3}, ""},
+        {0, U'3', {}, ""},
+        {'4', 0, {}, ""}, // no fourth singer: a digit that searches
+        {0, U'4', {K::QueryChanged}, "4"},
+        {'2', 0, {}, "4"}, // inside a search digits are text
     };
     SongSearchInput input;
     input.setVoiceShortcut(true);
@@ -150,9 +156,12 @@ TEST(SongSearchInputTest, KeysOfTheSelectionScreen) {
     for (const KeyRow& row : rows) {
         if (line == 11)
             input.setVoiceShortcut(false);
+        if (line == 25)
+            input.setVoiceShortcut(true, 3);
         const SelectionCommand got = row.key ? input.keyDown(row.key) : input.keyPress(row.ch);
         EXPECT_EQ(got.kind, row.command.kind) << "row " << line;
         EXPECT_EQ(got.steps, row.command.steps) << "row " << line;
+        EXPECT_EQ(got.singer, row.command.singer) << "row " << line;
         EXPECT_EQ(input.text(), row.text) << "row " << line;
         EXPECT_EQ(input.open(), !row.text.empty()) << "row " << line;
         ++line;
