@@ -28,7 +28,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                 cmd.root = *v;
         } else if (a == "--mic") {
             if (auto v = needValue(i, a))
-                cmd.micWav = *v;
+                cmd.micWavs.emplace_back(*v);
         } else if (a == "--config") {
             if (auto v = needValue(i, a))
                 cmd.configDir = *v;
@@ -47,11 +47,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (a.starts_with("--root=")) {
             cmd.root = a.substr(7);
         } else if (a.starts_with("--mic=")) {
-            cmd.micWav = a.substr(6);
+            cmd.micWavs.emplace_back(a.substr(6));
         } else {
             cmd.error = "unknown option '" + a + "'";
         }
     }
+    if (cmd.error.empty() && cmd.micWavs.size() > kMostMicFiles)
+        cmd.error = "option --mic may be given at most " + std::to_string(kMostMicFiles) +
+                    " times (one file for each singer)";
     return cmd;
 }
 
@@ -61,7 +64,8 @@ std::string usageText() {
            "  --root DIR       program directory holding songs/ and data/\n"
            "                   (default: the directory of the executable, or the\n"
            "                   installed share/cantorix beside its bin/)\n"
-           "  --mic FILE.wav   sing from a WAV file instead of the microphone\n"
+           "  --mic FILE.wav   sing from a WAV file instead of the microphones, each\n"
+           "                   channel a singer (repeatable, up to 8 files)\n"
            "  --no-audio       play sound into a silent output paced in real time\n"
            "  --config DIR     folder of Score.ini, the options and the hall of fame\n"
            "                   (default: $XDG_CONFIG_HOME/cantorix or ~/.config/cantorix)\n"

@@ -10,9 +10,13 @@
 
 namespace cantorix::app {
 
+// As many `--mic` files as singers may sing at once.
+inline constexpr std::size_t kMostMicFiles = 8;
+
 struct CommandLine {
-    std::optional<std::filesystem::path> root;      // --root DIR: the program directory
-    std::optional<std::filesystem::path> micWav;    // --mic FILE.wav: sing from a file
+    std::optional<std::filesystem::path> root; // --root DIR: the program directory
+    // --mic FILE.wav, repeatable up to kMostMicFiles: sing from files, each channel a singer.
+    std::vector<std::filesystem::path> micWavs;
     std::optional<std::filesystem::path> configDir; // --config DIR: where Score.ini lives
     std::optional<std::filesystem::path> cacheDir;  // --cache DIR: where the library cache lives
     std::vector<std::filesystem::path> songDirs;    // --songs DIR, repeatable: more song folders

@@ -14,8 +14,7 @@
 #include "platform/midi/system_midi_outputs.h"
 #include "platform/pictures/jpeg_decoder.h"
 #include "platform/pictures/png_decoder.h"
-#include "platform/sound_input/capture_factory.h"
-#include "platform/sound_input/capture_wave_in.h"
+#include "platform/sound_input/capture_input_set.h"
 #include "platform/sound_input/output_click_player.h"
 #include "platform/sound_output/audio_output.h"
 #include "platform/storage/ini_profile_file.h"
@@ -70,16 +69,23 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     const auto soundOutput = platform::chooseAudioOutput(cmd.noAudio, std::cerr);
     platform::FileMediaPlayer player(*soundOutput);
 
-    platform::CaptureOpening capture = platform::openCapture(cmd.micWav);
-    if (!capture.detail.empty())
-        std::cerr << "cantorix: microphone: " << capture.detail << "\n";
+    // Every microphone channel, or every channel of the --mic files; listed again before each
+    // session. Inputs that cannot be opened are written to the log as they are listed.
+    platform::CaptureInputSet inputSet({.micWavs = cmd.micWavs, .output = soundOutput.get()});
+    inputSet.relist();
+    std::string fileProblems;
+    for (const std::string& problem : inputSet.fileProblems())
+        fileProblems += (fileProblems.empty() ? "" : "\n") + problem;
+    platform::CaptureService& firstCapture = inputSet.firstCapture();
+    inputSet.chooseRecorded(inputSet.inputs().empty()
+                                ? std::vector<session::InputAddress>{}
+                                : std::vector{inputSet.inputs().front().address});
 
-    platform::CaptureWaveIn recorderInput(*capture.service);
     // The editor plays MIDI through the built-in synthesizer into the same sound output.
     platform::SystemMidiOutputs midiOutputs(*soundOutput);
     platform::MidiTimerThread midiTimer;
     platform::AubioSemitoneTracker semitones;
-    platform::OutputClickPlayer clicks(*soundOutput, *capture.service);
+    platform::OutputClickPlayer clicks(*soundOutput, firstCapture);
     const auto environment = [](const char* name) -> const char* { return std::getenv(name); };
     platform::IniProfileFile scoreIni(app::configDirectory(cmd, environment) / "Score.ini");
     // A cache that cannot be used is left as it is; the game goes on without one and says why.
@@ -94,14 +100,14 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
         .clock = clock,
         .player = player,
         .coverImages = coverPictures,
-        .capture = *capture.service,
-        .recorderDevice = recorderInput,
-        .captureError = capture.error,
+        .capture = firstCapture,
+        .recorderDevice = inputSet.recorder(),
+        .captureError = fileProblems,
         .profile = &scoreIni,
         .videoDecoders = [] { return std::make_unique<platform::FfmpegVideoDecoder>(); },
         .midiOutputs = &midiOutputs,
         .midiTimer = &midiTimer,
-        .sessionInput = capture.sessionInput,
+        .sessionInput = inputSet.firstRecording(),
         .semitones = &semitones,
         .clicks = &clicks,
         .songRoots = app::songRoots(cmd, programDir, environment),

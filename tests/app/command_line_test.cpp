@@ -11,7 +11,7 @@ TEST(CommandLineTest, ReadsEveryOption) {
     auto cmd = parseCommandLine({"--root", "/tmp/x", "--mic=voice.wav", "--no-audio"});
     ASSERT_TRUE(cmd.error.empty()) << cmd.error;
     EXPECT_EQ(*cmd.root, fs::path("/tmp/x"));
-    EXPECT_EQ(*cmd.micWav, fs::path("voice.wav"));
+    EXPECT_EQ(cmd.micWavs, std::vector<fs::path>{"voice.wav"});
     EXPECT_TRUE(cmd.noAudio);
     EXPECT_FALSE(cmd.help);
     EXPECT_TRUE(parseCommandLine({"--help"}).help);
@@ -22,6 +22,26 @@ TEST(CommandLineTest, RejectsUnknownOptionsAndMissingValues) {
     EXPECT_NE(parseCommandLine({"--rot", "x"}).error, "");
     EXPECT_EQ(parseCommandLine({"--mic"}).error, "option --mic needs a value");
     EXPECT_FALSE(parseCommandLine({"--root"}).root.has_value());
+}
+
+// Each --mic adds a file in order, eight at most: one per singer slot.
+TEST(CommandLineTest, MicFilesAreKeptInOrderUpToEight) {
+    std::vector<std::string> args;
+    std::vector<fs::path> files;
+    for (int i = 1; i <= 8; ++i) {
+        const std::string name = "v" + std::to_string(i) + ".wav";
+        if (i % 2)
+            args.insert(args.end(), {"--mic", name});
+        else
+            args.push_back("--mic=" + name);
+        files.emplace_back(name);
+    }
+    const CommandLine eight = parseCommandLine(args);
+    EXPECT_EQ(eight.error, "");
+    EXPECT_EQ(eight.micWavs, files);
+    args.emplace_back("--mic=v9.wav");
+    EXPECT_EQ(parseCommandLine(args).error,
+              "option --mic may be given at most 8 times (one file for each singer)");
 }
 
 TEST(CommandLineTest, ProgramDirectoryDefaultsToTheExecutablesFolder) {

@@ -1,6 +1,7 @@
 #include "capture_input_set.h"
 
 #include "capture_factory.h"
+#include "platform/common/quiet_standard_error.h"
 #include "portaudio_input.h"
 #include "wav_file_input.h"
 #include "wav_reader.h"
@@ -18,6 +19,7 @@ std::string fileAddressCard(int number) {
 // Whether PortAudio knows a default input at all; a machine without sound cards has none, and
 // then the system default is not offered.
 bool hasDefaultInputDevice() {
+    QuietStandardError quiet; // the host APIs' probing speaks for every missing device
     if (Pa_Initialize() != paNoError)
         return false;
     const bool has = Pa_GetDefaultInputDevice() != paNoDevice;
@@ -58,11 +60,13 @@ void CaptureInputSet::relist() {
     closeAll();
     if (!m_options.micWavs.empty()) {
         listFiles();
-        return;
+    } else {
+        listDevices();
+        if (m_options.systemDefaultInput)
+            listSystemDefault();
     }
-    listDevices();
-    if (m_options.systemDefaultInput)
-        listSystemDefault();
+    // The recorder's choice names inputs, not the captures just replaced.
+    chooseRecorded(std::vector<session::InputAddress>(m_recorded));
 }
 
 void CaptureInputSet::add(app::SoundInput input, OpenInput open) {
@@ -170,6 +174,7 @@ bool CaptureInputSet::lost(const session::InputAddress& address) const {
 }
 
 void CaptureInputSet::chooseRecorded(const std::vector<session::InputAddress>& addresses) {
+    m_recorded = addresses;
     std::vector<CaptureHub*> hubs;
     for (const auto& address : addresses)
         if (const auto it = m_open.find(address); it != m_open.end())

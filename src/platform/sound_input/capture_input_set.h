@@ -71,6 +71,7 @@ private:
     std::vector<app::SoundInput> m_inputs;
     std::vector<std::string> m_fileProblems;
     std::map<session::InputAddress, OpenInput> m_open;
+    std::vector<session::InputAddress> m_recorded;
     std::vector<std::unique_ptr<DeviceCapture>> m_devices;
     std::vector<std::unique_ptr<CaptureService>> m_captures; // files and the default input
     std::unique_ptr<CaptureService> m_silence;
