@@ -152,6 +152,18 @@ struct EditorNodes {
     editor::EditorControls controls;
 };
 
+// One band of notes and lyrics per voice sung. Band 0 is the designed lane (the members of
+// SingingNodes of the same names point at its nodes); band 1 is the second voice's, hidden unless
+// two voices are sung. layOutBands (singing_bands.h) places them.
+struct SingingBand {
+    scene::TGLDummyCube *staff = nullptr, *noteBars = nullptr, *voiceTrail = nullptr,
+                        *lyrics = nullptr, *leadIn = nullptr;
+    scene::TGLHUDSprite* leadInBar = nullptr;
+    // The running scores of the band's singers (stage::SingerScores): the group's position is
+    // the column's top-left corner; its texts are a name and its points per row.
+    scene::TGLDummyCube* singerScores = nullptr;
+};
+
 struct SingingNodes {
     scene::TGLDummyCube* group = nullptr;
     scene::TGLBaseControl* guiRoot = nullptr;
@@ -174,6 +186,7 @@ struct SingingNodes {
     scene::TGLHUDSprite* leadInBar = nullptr;
     // Outside the singing group: only its width is ever touched, zeroed by every line build.
     scene::TGLHUDSprite* lineWidthSprite = nullptr;
+    SingingBand bands[2];
 };
 
 class GameScene {

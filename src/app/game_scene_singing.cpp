@@ -1,8 +1,12 @@
 // The parts of the designed scene that a singing session draws into: the note lane with its
-// staff, the lyric lines, the voice trail, the lead-in bar, the oscilloscope and the labels of
-// the score page.
+// staff, the lyric lines, the voice trails, the lead-in bar and the running scores, once per band
+// (a duet's second voice has a band of its own), the oscilloscope and the labels of the score
+// page.
 
 #include "game_scene.h"
+#include "singing_bands.h"
+
+#include <algorithm>
 
 namespace cantorix::app {
 
@@ -11,6 +15,7 @@ using namespace cantorix::scene;
 namespace {
 
 constexpr int kOscilloscopeBars = 62;
+constexpr int kViewerWidth = 766;
 
 TGLHUDSprite& addSprite(TGLBaseSceneObject& parent, const char* name, float x, float y, float width,
                         float height, const MaterialRef& material) {
@@ -22,30 +27,101 @@ TGLHUDSprite& addSprite(TGLBaseSceneObject& parent, const char* name, float x, f
     return s;
 }
 
+struct BandNames {
+    const char *staff, *noteBars, *voiceTrail, *lyrics, *leadIn, *singerScores;
+};
+
+// The nodes of one band, in drawing order: staff, bars, trail, lyrics, lead-in bar, scores.
+void addBand(TGLBaseSceneObject& parent, SingingBand& band, const char* const* staffNames,
+             const BandNames& names, TGLMaterialLibrary& lane, TGLBitmapFont& scoreFont) {
+    band.staff = &parent.addNewChild<TGLDummyCube>(names.staff);
+    for (int line = 0; line < stage::kStaffLines; ++line)
+        addSprite(*band.staff, staffNames ? staffNames[line] : "", 400,
+                  stage::kStaffTop + stage::kStaffLineSpacing * static_cast<float>(line), 800, 3,
+                  {&lane, "Strip"});
+    band.noteBars = &parent.addNewChild<TGLDummyCube>(names.noteBars);
+    band.voiceTrail = &parent.addNewChild<TGLDummyCube>(names.voiceTrail);
+    band.lyrics = &parent.addNewChild<TGLDummyCube>(names.lyrics);
+    band.leadIn = &parent.addNewChild<TGLDummyCube>(names.leadIn);
+    band.leadInBar =
+        &addSprite(*band.leadIn, "Progress", 0, stage::BandPlace{}.lyricsY, 0, 20, {&lane, "Prog"});
+    band.singerScores = &parent.addNewChild<TGLDummyCube>(names.singerScores);
+    band.singerScores->setPosition({stage::kScoreColumnLeft, stage::kStaffTop, 0});
+    for (int row = 0; row < stage::kScoreRowsPerBand; ++row)
+        for (const TAlignment alignment : {TAlignment::taLeftJustify, TAlignment::taRightJustify}) {
+            auto& text = band.singerScores->addNewChild<TGLHUDText>();
+            text.setFont(&scoreFont);
+            text.setAlignment(alignment);
+            text.setLayout(TTextLayout::tlCenter);
+            text.setVisible(false);
+        }
+}
+
 } // namespace
 
 void GameScene::buildLane() {
     // Drawn in this order: staff, bars, trail, lyrics, then the lead-in bar and oscilloscope.
-    singing.staff = &singing.group->addNewChild<TGLDummyCube>("Stages");
-    const char* staffNames[] = {"GLHUDSprite1", "GLHUDSprite2",  "GLHUDSprite3",  "GLHUDSprite4",
-                                "GLHUDSprite5", "GLHUDSprite6",  "GLHUDSprite7",  "GLHUDSprite8",
-                                "GLHUDSprite9", "GLHUDSprite10", "GLHUDSprite12", "GLHUDSprite13"};
-    float y = 350;
-    for (const char* name : staffNames) {
-        addSprite(*singing.staff, name, 400, y, 800, 3, {&materials.lane, "Strip"});
-        y += 15;
-    }
-    singing.noteBars = &singing.group->addNewChild<TGLDummyCube>("Tabulature");
-    singing.voiceTrail = &singing.group->addNewChild<TGLDummyCube>("SingTab");
-    singing.lyrics = &singing.group->addNewChild<TGLDummyCube>("SingText");
-    singing.leadIn = &singing.group->addNewChild<TGLDummyCube>("LeadIn");
-    singing.leadInBar =
-        &addSprite(*singing.leadIn, "Progress", 0, 600, 0, 20, {&materials.lane, "Prog"});
+    static const char* const designedStaff[] = {"GLHUDSprite1",  "GLHUDSprite2",  "GLHUDSprite3",
+                                                "GLHUDSprite4",  "GLHUDSprite5",  "GLHUDSprite6",
+                                                "GLHUDSprite7",  "GLHUDSprite8",  "GLHUDSprite9",
+                                                "GLHUDSprite10", "GLHUDSprite12", "GLHUDSprite13"};
+    addBand(*singing.group, singing.bands[0], designedStaff,
+            {"Stages", "Tabulature", "SingTab", "SingText", "LeadIn", "SingerScores"},
+            materials.lane, fonts.menuPlain);
+    SingingBand& first = singing.bands[0];
+    singing.staff = first.staff;
+    singing.noteBars = first.noteBars;
+    singing.voiceTrail = first.voiceTrail;
+    singing.lyrics = first.lyrics;
+    singing.leadIn = first.leadIn;
+    singing.leadInBar = first.leadInBar;
+    // The second voice's band, shown by layOutBands only when two voices are sung.
+    auto& secondBand = singing.group->addNewChild<TGLDummyCube>("SecondBand");
+    secondBand.setVisible(false);
+    addBand(secondBand, singing.bands[1], nullptr,
+            {"Stages2", "Tabulature2", "SingTab2", "SingText2", "LeadIn2", "SingerScores2"},
+            materials.lane, fonts.menuPlain);
+
     singing.oscilloscope = &singing.group->addNewChild<TGLDummyCube>("Oscillo");
     singing.oscilloscopeBars = &singing.oscilloscope->addNewChild<TGLDummyCube>("Sprites");
     // Outside the singing screen: only its width is ever touched.
     singing.lineWidthSprite = &addSprite(*background.group, "GLHUDSprite11", 0, 0, 16, 16, {});
     singing.lineWidthSprite->setVisible(false);
+}
+
+void layOutBands(GameScene& game, int bandCount) {
+    const int bands = std::clamp(bandCount, 1, stage::kMaxBands);
+    for (int b = 0; b < stage::kMaxBands; ++b) {
+        const SingingBand& band = game.singing.bands[b];
+        const stage::BandPlace place = stage::bandPlace(b, bands);
+        for (int line = 0; line < band.staff->count(); ++line) {
+            TGLBaseSceneObject& strip = band.staff->child(line);
+            Vec3 p = strip.position();
+            p.y = stage::kStaffTop + place.staffShift +
+                  stage::kStaffLineSpacing * static_cast<float>(line);
+            strip.setPosition(p);
+        }
+        Vec3 leadIn = band.leadInBar->position();
+        leadIn.y = place.lyricsY;
+        band.leadInBar->setPosition(leadIn);
+        band.singerScores->setPosition(
+            {stage::kScoreColumnLeft, stage::kStaffTop + place.staffShift, 0});
+    }
+    game.singing.bands[1].staff->parent()->setVisible(bands == 2);
+}
+
+stage::LaneScene bandLaneScene(GameScene& game, int band, int bandCount) {
+    const SingingBand& nodes = game.singing.bands[std::clamp(band, 0, stage::kMaxBands - 1)];
+    stage::LaneScene lane{
+        *nodes.lyrics,       *nodes.noteBars,   *nodes.voiceTrail, *game.singing.lineWidthSprite,
+        game.materials.lane, game.fonts.lyrics, kViewerWidth};
+    lane.place = stage::bandPlace(band, std::clamp(bandCount, 1, stage::kMaxBands));
+    return lane;
+}
+
+stage::SingerScores bandSingerScores(GameScene& game) {
+    return stage::SingerScores(
+        {game.singing.bands[0].singerScores, game.singing.bands[1].singerScores});
 }
 
 void GameScene::addOscilloscopeBars() {

@@ -3,8 +3,12 @@
 // the bars and the lead-in bar's place. A view follows its timeline: after each clock step it
 // draws what the step changed. Owns its timeline; main thread only.
 
+#include "band_place.h"
 #include "scene/colour.h"
 #include "session/song_timeline.h"
+
+#include <cstddef>
+#include <vector>
 
 namespace cantorix::stage {
 
@@ -27,6 +31,13 @@ public:
     virtual void follow() = 0;
     // The lyrics are over: the lyric area empties.
     virtual void clearLyrics() = 0;
+
+    // Where the band lies; the next line drawn takes it.
+    virtual void setPlace(const BandPlace& place) = 0;
+    // One colour per singer's trail (index = trail); none draws the one designed trail.
+    virtual void setTrailColours(std::vector<scene::TColor> colours) = 0;
+    // The singer's input is gone: nothing more is drawn for that trail until the next session.
+    virtual void markLost(std::size_t trail) = 0;
 };
 
 } // namespace cantorix::stage

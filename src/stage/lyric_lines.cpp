@@ -53,7 +53,9 @@ void LyricLines::addSyllable(const songs::SongRecord& record, TGLBaseSceneObject
     text.setFont(&m_scene.singingText);
     text.setAlignment(scene::TAlignment::taLeftJustify);
     text.setLayout(scene::TTextLayout::tlCenter);
-    text.setPosition({200.0f + x, 600.0f + 30.0f * static_cast<float>(line), 0});
+    text.setPosition(
+        {200.0f + x, m_scene.place.lyricsY + m_scene.place.lyricsSpacing * static_cast<float>(line),
+         0});
     x += static_cast<float>(m_scene.singingText.textWidth(text.text()));
 }
 
@@ -89,9 +91,10 @@ void LyricLines::drawBars() {
         const TGLBaseSceneObject& syllable = line->child(j);
         const double w = 520.0 / sum * syllable.tag() - 20.0;
         auto& bar = m_scene.tabulature.addNewChild<TGLHUDSprite>();
-        bar.setPosition(
-            {static_cast<float>(acc + half - 260.0 + w / 2),
-             static_cast<float>(laneY(syllable.tagFloat(), m_layout.song().octaveBand())), 0});
+        bar.setPosition({static_cast<float>(acc + half - 260.0 + w / 2),
+                         static_cast<float>(laneY(syllable.tagFloat(), m_layout.song().octaveBand(),
+                                                  m_scene.place)),
+                         0});
         bar.setHeight(15);
         bar.setWidth(static_cast<float>(w));
         bar.setMaterial({&m_scene.materials, "Knob1"});

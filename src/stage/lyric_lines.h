@@ -20,6 +20,8 @@ public:
     void resetLyricsState() { m_layout.resetLyricsState(); }
     // The "Text Color" option, used by the current line.
     void setTextColour(scene::TColor colour) { m_textColour = colour; }
+    // Where the band lies; the next build takes it.
+    void setPlace(const BandPlace& place) { m_scene.place = place; }
 
     // Lays the lines out anew and draws them.
     void BuildLines() { draw(m_layout.BuildLines()); }

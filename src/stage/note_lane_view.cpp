@@ -25,11 +25,18 @@ TGLHUDSprite* spriteAt(TGLBaseSceneObject& group, int index) {
 } // namespace
 
 NoteLaneView::NoteLaneView(LaneScene scene, const songs::SongFile& song)
-    : m_scene(scene), m_timeline(song), m_lines(scene, m_timeline.layout()) {}
+    : m_scene(scene), m_trails(m_scene.singTab, m_scene.materials), m_timeline(song),
+      m_lines(scene, m_timeline.layout()) {}
 
 void NoteLaneView::startSession() {
     m_timeline.startSession();
+    m_trails.startSession();
     m_barRightEdge = 0;
+}
+
+void NoteLaneView::setPlace(const BandPlace& place) {
+    m_scene.place = place;
+    m_lines.setPlace(place);
 }
 
 void NoteLaneView::buildFirstLines() {
@@ -79,37 +86,30 @@ void NoteLaneView::highlight(int syllable) {
     if (!bar)
         return; // a line without bars still highlights its syllables
     bar->setMaterial({&m_scene.materials, "Knob2"});
-    if (syllable >= m_scene.singTab.tag())
-        startTrail(*bar);
-}
-
-void NoteLaneView::startTrail(const TGLHUDSprite& bar) {
-    m_barRightEdge = startTrailAt(m_scene, bar);
-    m_barWidth = bar.width();
+    if (syllable >= m_scene.singTab.tag()) {
+        m_barRightEdge = m_trails.startAt(*bar);
+        m_barWidth = bar->width();
+    }
 }
 
 void NoteLaneView::startNextLine(const session::GameLineBuild& build) {
     m_lines.draw(build);
-    m_scene.singTab.deleteChildren();
-    m_scene.singTab.setTag(0);
+    m_trails.clear();
     m_barRightEdge = 0;
 }
 
-bool NoteLaneView::drawVoiceTrail(std::uint8_t sungValue) {
+bool NoteLaneView::drawVoiceTrail(std::uint8_t sungValue, std::size_t trail) {
     if (!m_timeline.judging())
         return false;
-    const int count = m_scene.singTab.count();
-    const TGLHUDSprite* previous = spriteAt(m_scene.singTab, count - 1);
+    TGLBaseSceneObject* group = m_trails.drawable(trail);
+    const TGLHUDSprite* previous = group ? spriteAt(*group, group->count() - 1) : nullptr;
     if (!previous)
         return true;
     const double px = previous->position().x;
     const double x = px >= m_barRightEdge ? px : px + previous->width() / 2.0;
-    auto& segment = m_scene.singTab.addNewChild<TGLHUDSprite>();
-    segment.setPosition({static_cast<float>(x),
-                         static_cast<float>(laneY(sungValue, m_timeline.song().octaveBand())), 0});
-    segment.setHeight(15);
-    segment.setWidth(static_cast<float>(m_barWidth / 7.0));
-    segment.setMaterial({&m_scene.materials, "Knob3"});
+    const double y = laneY(sungValue, m_timeline.song().octaveBand(), m_scene.place);
+    m_trails.addSegment(trail, *group, {static_cast<float>(x), static_cast<float>(y), 0},
+                        static_cast<float>(m_barWidth / 7.0), 15);
     return true;
 }
 

@@ -7,7 +7,9 @@
 #include "lane_view.h"
 #include "lyric_lines.h"
 #include "session/game_timeline.h"
+#include "voice_trails.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace cantorix::stage {
@@ -27,22 +29,28 @@ public:
     float firstSyllableX() const override;
     void follow() override;
     void clearLyrics() override { m_lines.clear(); }
+    void setPlace(const BandPlace& place) override;
+    void setTrailColours(std::vector<scene::TColor> colours) override {
+        m_trails.setColours(std::move(colours));
+    }
+    void markLost(std::size_t trail) override { m_trails.markLost(trail); }
 
     // Steps the timeline to a beat and draws what changed.
     void UpdateLane(std::int32_t currentBeat);
-    // Adds one trail segment for the sung value of the previous analysis tick. False, drawing
-    // nothing, while the timeline has not begun judging.
-    bool drawVoiceTrail(std::uint8_t sungValue);
+    // Adds one segment to a singer's trail for the sung value of the previous analysis tick.
+    // False, drawing nothing, while the timeline has not begun judging; a lost trail draws
+    // nothing either.
+    bool drawVoiceTrail(std::uint8_t sungValue, std::size_t trail = 0);
 
     double barRightEdge() const { return m_barRightEdge; }
     double barWidth() const { return m_barWidth; }
 
 private:
     void highlight(int syllable);
-    void startTrail(const scene::TGLHUDSprite& bar);
     void startNextLine(const session::GameLineBuild& build);
 
     LaneScene m_scene;
+    VoiceTrails m_trails;
     session::GameTimeline m_timeline;
     LyricLines m_lines;
     double m_barRightEdge = 0;

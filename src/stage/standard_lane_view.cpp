@@ -53,7 +53,7 @@ const char* standardBarMaterial(NoteKind kind, bool lit) {
 }
 
 StandardLaneView::StandardLaneView(LaneScene scene, const songs::StandardSong& song)
-    : m_scene(scene), m_timeline(song) {}
+    : m_scene(scene), m_trails(m_scene.singTab, m_scene.materials), m_timeline(song) {}
 
 void StandardLaneView::startSession() {
     m_timeline.startSession();
@@ -61,8 +61,7 @@ void StandardLaneView::startSession() {
     m_highlighted = -1;
     m_barRightEdge = 0;
     m_bars.clear();
-    m_scene.singTab.deleteChildren();
-    m_scene.singTab.setTag(0);
+    m_trails.startSession();
 }
 
 void StandardLaneView::buildFirstLines() {
@@ -104,9 +103,8 @@ void StandardLaneView::showLine(std::size_t line) {
     if (line + 1 < m_timeline.voice().lines.size())
         addLineTexts(m_timeline.voice().lines[line + 1], 1);
     buildBars(current);
-    // The trail belongs to the notes of one line.
-    m_scene.singTab.deleteChildren();
-    m_scene.singTab.setTag(0);
+    // The trails belong to the notes of one line.
+    m_trails.clear();
     m_barRightEdge = 0;
 }
 
@@ -121,7 +119,8 @@ void StandardLaneView::addLineTexts(const TimedLine& line, int row) {
         text.setFont(&m_scene.singingText);
         text.setAlignment(scene::TAlignment::taLeftJustify);
         text.setLayout(scene::TTextLayout::tlCenter);
-        text.setPosition({x, 600.0f + 30.0f * static_cast<float>(row), 0});
+        text.setPosition(
+            {x, m_scene.place.lyricsY + m_scene.place.lyricsSpacing * static_cast<float>(row), 0});
         x += static_cast<float>(m_scene.singingText.textWidth(text.text()));
     }
     // Centred on the viewer as a whole line, spaces and all.
@@ -174,9 +173,11 @@ double StandardLaneView::xOfTime(double ms) const {
 }
 
 double StandardLaneView::pitchY(double pitch) const {
+    const double shift = m_scene.place.staffShift;
     if (m_highPitch == m_lowPitch)
-        return (kLowestY + kHighestY) / 2;
-    return kLowestY - (pitch - m_lowPitch) / (m_highPitch - m_lowPitch) * (kLowestY - kHighestY);
+        return (kLowestY + kHighestY) / 2 + shift;
+    return kLowestY + shift -
+           (pitch - m_lowPitch) / (m_highPitch - m_lowPitch) * (kLowestY - kHighestY);
 }
 
 void StandardLaneView::highlight(int note) {
@@ -203,13 +204,9 @@ void StandardLaneView::highlight(int note) {
         const auto i = static_cast<std::size_t>(note) - line.first;
         if (i < m_bars.size() && static_cast<int>(i) >= m_scene.singTab.tag()) {
             m_trailPitch = m_timeline.voice().notes[static_cast<std::size_t>(note)].note.pitch;
-            startTrail(*m_bars[i]);
+            m_barRightEdge = m_trails.startAt(*m_bars[i]);
         }
     }
-}
-
-void StandardLaneView::startTrail(const TGLHUDSprite& bar) {
-    m_barRightEdge = startTrailAt(m_scene, bar);
 }
 
 double StandardLaneView::trailY(const pitch::SemitoneReading& reading) const {
@@ -219,21 +216,21 @@ double StandardLaneView::trailY(const pitch::SemitoneReading& reading) const {
     // or two away still sees how far off the note they are.
     double semitone = reading.midiNote - kMiddleCMidi;
     semitone += 12.0 * std::round((m_trailPitch - semitone) / 12.0);
-    return std::clamp(pitchY(semitone), kHighestY - 7.5, kLowestY + 7.5);
+    const double shift = m_scene.place.staffShift;
+    return std::clamp(pitchY(semitone), kHighestY - 7.5 + shift, kLowestY + 7.5 + shift);
 }
 
-bool StandardLaneView::drawVoiceTrail(const pitch::SemitoneReading& reading) {
+bool StandardLaneView::drawVoiceTrail(const pitch::SemitoneReading& reading, std::size_t trail) {
     if (!m_timeline.judging())
         return false;
-    if (m_scene.singTab.count() == 0 || m_lineSpanMs <= 0)
+    TGLBaseSceneObject* group = m_trails.drawable(trail);
+    if (!group || m_lineSpanMs <= 0)
         return true;
     // The trail follows the song's time along the lane and stops at the end of the last bar sung.
     const double x = std::min(xOfTime(m_timeline.lastStepMs()), m_barRightEdge);
-    auto& segment = m_scene.singTab.addNewChild<TGLHUDSprite>();
-    segment.setPosition({static_cast<float>(x), static_cast<float>(trailY(reading)), 0});
-    segment.setHeight(kBarHeight);
-    segment.setWidth(static_cast<float>(std::max(2.0, kTickMs / m_lineSpanMs * kLaneWidth)));
-    segment.setMaterial({&m_scene.materials, "Knob3"});
+    m_trails.addSegment(
+        trail, *group, {static_cast<float>(x), static_cast<float>(trailY(reading)), 0},
+        static_cast<float>(std::max(2.0, kTickMs / m_lineSpanMs * kLaneWidth)), kBarHeight);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "lane_view.h"
 #include "pitch/semitone_tracker_port.h"
 #include "session/standard_timeline.h"
+#include "voice_trails.h"
 
 #include <cstddef>
 #include <vector>
@@ -38,13 +39,19 @@ public:
     float firstSyllableX() const override;
     void follow() override;
     void clearLyrics() override;
+    void setPlace(const BandPlace& place) override { m_scene.place = place; }
+    void setTrailColours(std::vector<scene::TColor> colours) override {
+        m_trails.setColours(std::move(colours));
+    }
+    void markLost(std::size_t trail) override { m_trails.markLost(trail); }
 
     // Steps the timeline to a play position and draws what changed.
     void step(std::int64_t positionMs);
-    // One trail segment for the semitone reading of the previous analysis tick, not the game's
-    // coarse value: standard notes are semitones, and the trail shows the singer where they are
-    // against the bars. False, drawing nothing, while the timeline has not begun judging.
-    bool drawVoiceTrail(const pitch::SemitoneReading& reading);
+    // One segment of a singer's trail for the semitone reading of the previous analysis tick, not
+    // the game's coarse value: standard notes are semitones, and the trail shows the singer where
+    // they are against the bars. False, drawing nothing, while the timeline has not begun judging;
+    // a lost trail draws nothing either.
+    bool drawVoiceTrail(const pitch::SemitoneReading& reading, std::size_t trail = 0);
 
     // The line shown and the note lit; −1 for none.
     int shownLine() const { return m_line; }
@@ -55,12 +62,12 @@ private:
     void addLineTexts(const session::TimedLine& line, int row);
     void buildBars(const session::TimedLine& line);
     void highlight(int note);
-    void startTrail(const scene::TGLHUDSprite& bar);
     double pitchY(double pitch) const;
     double xOfTime(double ms) const;
     double trailY(const pitch::SemitoneReading& reading) const;
 
     LaneScene m_scene;
+    VoiceTrails m_trails;
     session::StandardTimeline m_timeline;
     scene::TColor m_textColour = scene::clWhite;
     int m_line = -1;

@@ -1,0 +1,98 @@
+#include "singer_scores.h"
+
+#include <algorithm>
+
+namespace cantorix::stage {
+
+using scene::TGLBaseSceneObject;
+using scene::TGLHUDText;
+
+namespace {
+
+constexpr const char* kEllipsis = "\xE2\x80\xA6";
+constexpr int kGap = 6; // between a name and its points
+constexpr float kColumnWidth = kScoreColumnRight - kScoreColumnLeft;
+constexpr float kStaffHeight = kStaffLineSpacing * static_cast<float>(kStaffLines);
+
+TGLHUDText* textAt(TGLBaseSceneObject& column, int index) {
+    return index < column.count() ? dynamic_cast<TGLHUDText*>(&column.child(index)) : nullptr;
+}
+
+void place(TGLHUDText& text, float x, float y, scene::TAlignment alignment, scene::TColor colour) {
+    text.setPosition({x, y, 0});
+    text.setAlignment(alignment);
+    text.setLayout(scene::TTextLayout::tlCenter);
+    text.setModulateColor(scene::toColorF(colour));
+    text.setVisible(true);
+}
+
+// Drops the last UTF-8 character of a text.
+void dropLastCharacter(std::string& text) {
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80)
+        text.pop_back();
+    if (!text.empty())
+        text.pop_back();
+}
+
+} // namespace
+
+SingerScores::SingerScores(std::array<TGLBaseSceneObject*, kMaxBands> columns)
+    : m_columns(columns) {}
+
+std::string SingerScores::fitted(const std::string& name, scene::TGLBitmapFont& font, int width) {
+    if (font.textWidth(name) <= width)
+        return name;
+    std::string cut = name;
+    while (!cut.empty() && font.textWidth(cut + kEllipsis) > width)
+        dropLastCharacter(cut);
+    return cut.empty() ? std::string() : cut + kEllipsis;
+}
+
+void SingerScores::show(int band, const std::vector<SingerScoreLine>& lines) {
+    if (band < 0 || band >= kMaxBands || !m_columns[static_cast<std::size_t>(band)])
+        return;
+    TGLBaseSceneObject& column = *m_columns[static_cast<std::size_t>(band)];
+    const std::size_t shown = std::min<std::size_t>(lines.size(), kScoreRowsPerBand);
+    int rows = 0;
+    for (std::size_t i = 0; i < shown; ++i)
+        rows += lines[i].lost ? 2 : 1;
+    // Lost singers take two rows each: the rows close up to stay beside the staff.
+    const float pitch = rows > 0
+                            ? std::min(kScoreRowHeight, kStaffHeight / static_cast<float>(rows))
+                            : kScoreRowHeight;
+    const scene::Vec3 corner = column.position();
+    const float right = corner.x + kColumnWidth;
+    float y = corner.y + pitch / 2;
+    for (std::size_t i = 0; i < shown; ++i) {
+        const SingerScoreLine& line = lines[i];
+        TGLHUDText* name = textAt(column, 2 * static_cast<int>(i));
+        TGLHUDText* points = textAt(column, 2 * static_cast<int>(i) + 1);
+        if (!name || !points)
+            break;
+        const std::string pointsText = line.lost ? kMicrophoneLost : std::to_string(line.points);
+        points->setText(pointsText);
+        int room = static_cast<int>(kColumnWidth);
+        if (!line.lost && points->font())
+            room -= points->font()->textWidth(pointsText) + kGap;
+        name->setText(name->font() ? fitted(line.name, *name->font(), room) : line.name);
+        place(*name, corner.x, y, scene::TAlignment::taLeftJustify, line.colour);
+        if (line.lost)
+            y += pitch;
+        place(*points, right, y, scene::TAlignment::taRightJustify, line.colour);
+        y += pitch;
+    }
+    hideFrom(column, 2 * static_cast<int>(shown));
+}
+
+void SingerScores::hideFrom(TGLBaseSceneObject& column, int index) {
+    for (int i = index; i < column.count(); ++i)
+        column.child(i).setVisible(false);
+}
+
+void SingerScores::clear() {
+    for (TGLBaseSceneObject* column : m_columns)
+        if (column)
+            hideFrom(*column, 0);
+}
+
+} // namespace cantorix::stage
