@@ -1,8 +1,10 @@
 // `cantorix-tool sing` on the standard demo song: a generated singer on the song's own notes
-// (exactly, an octave lower, two semitones sharp) and silence, scored by the program itself.
+// (exactly, an octave lower, two semitones sharp) and silence, scored by the program itself; the
+// duet sung by two singers from one stereo file, and a singer scored alike alone or among eight.
 
-#include "fakes/file_bytes.h"
 #include "fakes/generated_voice.h"
+#include "fakes/wavBytesbytes.h"
+#include "platform/wav_test_files.h"
 #include "session/standard_timeline.h"
 #include "songs/standard_song.h"
 
@@ -23,10 +25,10 @@ using namespace cantorix;
 const fs::path kSong = fs::path(CANTORIX_PROGRAM_DIR) /
                        "songs/Cantorix - Two Lighthouses/Cantorix - Two Lighthouses.txt";
 
-// The first voice's notes sung shifted by semitones, timed from the song's audio start.
-std::vector<std::int16_t> singFirstVoice(const songs::StandardSong& song, int semitones) {
+// A voice's notes sung shifted by semitones, timed from the song's audio start.
+std::vector<std::int16_t> singVoice(const songs::StandardSong& song, int semitones, int voice = 0) {
     std::vector<cantorix::testing::VoiceNote> notes;
-    for (const session::TimedNote& n : session::voiceTimeline(song, 0).notes)
+    for (const session::TimedNote& n : session::voiceTimeline(song, voice).notes)
         notes.push_back({static_cast<int>(std::lround(n.startMs - song.startMs)),
                          static_cast<int>(std::lround(n.endMs - n.startMs)),
                          60 + n.note.pitch + semitones});
@@ -38,15 +40,21 @@ struct Score {
     int linePossibleSum = 0, linePointSum = 0;
 };
 
-Score runTool(const fs::path& wav, const std::string& extra) {
+// The tool's JSON output for the demo duet; arguments are quoted by the caller.
+std::string runToolJson(const std::string& arguments, int exitStatus = 0) {
     const std::string command = std::string("'") + CANTORIX_TOOL + "' sing '" + kSong.string() +
-                                "' '" + wav.string() + "' --json " + extra;
+                                "' " + arguments + " --json 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     std::string out;
     char buffer[4096];
     while (pipe && std::fgets(buffer, sizeof buffer, pipe))
         out += buffer;
-    EXPECT_EQ(pipe ? ::pclose(pipe) : -1, 0) << command << "\n" << out;
+    EXPECT_EQ(pipe ? WEXITSTATUS(::pclose(pipe)) : -1, exitStatus) << command << "\n" << out;
+    return out;
+}
+
+Score runTool(const fs::path& wav, const std::string& extra) {
+    std::string out = runToolJson("'" + wav.string() + "' " + extra);
     // The top-level keys are the first singer's; the list of every singer follows them.
     out = out.substr(0, out.find("\"singers\""));
     const auto number = [&](const char* key) {
@@ -90,7 +98,7 @@ TEST(SingCommandTest, TheStandardDemoSongScoresTheSingerItsNotesAsked) {
         SCOPED_TRACE(c.name);
         const fs::path wav = dir / ("voice" + std::to_string(c.semitones) + ".wav");
         if (!fs::exists(wav))
-            cantorix::testing::writeMonoWav(wav, singFirstVoice(song, c.semitones));
+            cantorix::testing::writeMonoWav(wav, singVoice(song, c.semitones));
         const Score s = runTool(wav, c.options);
         ASSERT_GT(s.possible, 0);
         const double share = static_cast<double>(s.notePoints) / s.possible;
@@ -129,6 +137,109 @@ TEST(SingCommandTest, BadArgumentsAreRefusedWithAReason) {
         out += buffer;
     EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), 1);
     EXPECT_NE(out.find("\"error\""), std::string::npos) << out;
+}
+
+// The text of each entry of the output's "singers" list, in order.
+std::vector<std::string> singerEntries(const std::string& out) {
+    std::vector<std::string> entries;
+    const std::regex entry("\\{\"input\": \"[^\"]*\", [^\\]]*\\]\\}");
+    for (auto it = std::sregex_iterator(out.begin(), out.end(), entry);
+         it != std::sregex_iterator(); ++it)
+        entries.push_back(it->str());
+    return entries;
+}
+
+// The share of the possible points an entry of the singers list reached.
+double shareOf(const std::string& entry) {
+    std::smatch points, possible;
+    EXPECT_TRUE(std::regex_search(entry, points, std::regex("\"notePoints\": (\\d+)"))) << entry;
+    EXPECT_TRUE(std::regex_search(entry, possible, std::regex("\"possible\": (\\d+), \"lines\"")))
+        << entry;
+    if (points.empty() || possible.empty() || std::stoi(possible[1]) == 0)
+        return -1;
+    return std::stod(points[1]) / std::stoi(possible[1]);
+}
+
+// Stereo 16-bit at 44100 Hz: left and right, the shorter ending in silence.
+void writeStereo(const fs::path& file, const std::vector<std::int16_t>& left,
+                 const std::vector<std::int16_t>& right) {
+    platform::testing::Bytes samples;
+    for (std::size_t i = 0; i < std::max(left.size(), right.size()); ++i)
+        for (const auto* channel : {&left, &right})
+            platform::testing::putLe(
+                samples, static_cast<std::uint16_t>(i < channel->size() ? (*channel)[i] : 0), 2);
+    const platform::testing::Bytes wavBytes = platform::testing::wav(1, 2, 44100, 16, samples);
+    cantorix::testing::writeFile(file, std::string(wavBytes.begin(), wavBytes.end()));
+}
+
+class SingersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(kSong))
+            GTEST_SKIP() << "the demo songs have not been built";
+        const songs::StandardSong song =
+            songs::readStandardSong(cantorix::testing::readFile(kSong));
+        ASSERT_EQ(song.voices.size(), 2u) << "the standard demo song is a duet";
+        m_dir = fs::temp_directory_path() / ("cantorix-singers-" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+        cantorix::testing::writeMonoWav(m_dir / "first.wav", singVoice(song, 0, 0));
+        cantorix::testing::writeMonoWav(m_dir / "second.wav", singVoice(song, 0, 1));
+        writeStereo(m_dir / "duet.wav", singVoice(song, 0, 0), singVoice(song, 0, 1));
+    }
+    void TearDown() override {
+        if (!m_dir.empty())
+            fs::remove_all(m_dir);
+    }
+    std::string quoted(const char* name) const { return "'" + (m_dir / name).string() + "' "; }
+
+    fs::path m_dir;
+};
+
+TEST_F(SingersTest, EachChannelOfAStereoFileSingsItsOwnVoiceOfTheDuet) {
+    const struct {
+        const char* voices;
+        double minShare, maxShare;
+    } cases[] = {
+        {"", 0.9, 1.0}, // singer 1 takes the first voice, singer 2 the second
+        {"--voice 1 --voice 2", 0.9, 1.0},
+        {"--voice 2 --voice 1", 0.0, 0.2}, // each sings the other's notes
+    };
+    for (const auto& [voices, minShare, maxShare] : cases) {
+        const std::vector<std::string> singers =
+            singerEntries(runToolJson(quoted("duet.wav") + voices));
+        ASSERT_EQ(singers.size(), 2u) << voices;
+        for (const std::string& singer : singers) {
+            EXPECT_GE(shareOf(singer), minShare) << voices << ": " << singer;
+            EXPECT_LE(shareOf(singer), maxShare) << voices << ": " << singer;
+        }
+    }
+}
+
+TEST_F(SingersTest, ASingerScoresTheSameAloneAsAmongSevenOthers) {
+    const std::string alone = runToolJson(quoted("first.wav"));
+    const std::string duet = runToolJson(quoted("duet.wav"));
+    const std::string secondAlone = runToolJson(quoted("second.wav") + "--voice 2");
+    // first.wav, then the duet's two channels three times, then second.wav: eight singers.
+    const std::string eight =
+        runToolJson(quoted("first.wav") + quoted("duet.wav") + quoted("duet.wav") +
+                    quoted("duet.wav") + quoted("second.wav") +
+                    "--voice 1 --voice 1 --voice 2 --voice 1 --voice 2 --voice 1 --voice 2");
+    const std::vector<std::string> singers = singerEntries(eight);
+    ASSERT_EQ(singers.size(), 8u) << eight;
+    EXPECT_EQ(eight.substr(0, eight.find("\"singers\"")),
+              alone.substr(0, alone.find("\"singers\"")));
+    EXPECT_EQ(singers[0], singerEntries(alone).at(0));
+    for (std::size_t k = 1; k < 7; ++k)
+        EXPECT_EQ(singers[k], singerEntries(duet).at((k - 1) % 2)) << "singer " << k + 1;
+    // The last singer follows the default voice, the second, as the --voice list ran out.
+    EXPECT_EQ(singers[7], singerEntries(secondAlone).at(0));
+
+    // A ninth singer is refused by name, whatever the files.
+    const std::string nine =
+        runToolJson(quoted("first.wav") + quoted("duet.wav") + quoted("duet.wav") +
+                        quoted("duet.wav") + quoted("duet.wav"),
+                    1);
+    EXPECT_NE(nine.find("at most 8 singers"), std::string::npos) << nine;
 }
 
 } // namespace
