@@ -81,6 +81,7 @@ GameScene::GameScene(ImageLoader& loader, GlyphRasterizer& glyphs,
     buildEditorScreen();
     buildScorePage();
     buildSinging();
+    buildSingersScreen();
 }
 
 void GameScene::loadMaterials() {

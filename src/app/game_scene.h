@@ -10,7 +10,10 @@
 #include "scene/gui/gui_control.h"
 #include "scene/material.h"
 #include "scene/scene_nodes.h"
+#include "singers_nodes.h"
 
+#include <array>
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -210,16 +213,18 @@ public:
     EditorNodes editorScreen;
     ScorePageNodes scorePage;
     SingingNodes singing;
+    SingersNodes singers;
 
     editor::EditorLook editorLook();
 
     // The 62 oscilloscope bars, added once the scene is on screen.
     void addOscilloscopeBars();
 
-    // All GUI roots in routing order: selection, score page, singing, hall of fame, editor.
+    // All GUI roots in routing order: selection, score page, singing, hall of fame, editor,
+    // singers.
     std::vector<scene::TGLBaseControl*> roots() const {
-        return {selection.guiRoot, scorePage.guiRoot, singing.guiRoot, hallOfFamePage.guiRoot,
-                editorScreen.guiRoot};
+        return {selection.guiRoot,      scorePage.guiRoot,    singing.guiRoot,
+                hallOfFamePage.guiRoot, editorScreen.guiRoot, singers.guiRoot};
     }
 
 private:
@@ -232,6 +237,7 @@ private:
     void buildEditorScreen();
     void buildScorePage();
     void buildSinging();
+    void buildSingersScreen(); // game_scene_singers.cpp
     void buildScoreLabels();
     void buildLane();
     scene::TGLBaseControl& addRoot(scene::TGLDummyCube& group, const char* name, int width,

@@ -170,15 +170,22 @@ void Screens::LeftarrowMouseLeave(TGLBaseControl& sender) {
 }
 
 std::vector<TGLBaseControl*> Screens::keyRoots() const {
-    return {m_game.selection.guiRoot, m_game.scorePage.guiRoot, m_game.editorScreen.guiRoot};
+    return {m_game.selection.guiRoot, m_game.scorePage.guiRoot, m_game.editorScreen.guiRoot,
+            m_game.singers.guiRoot};
 }
 
 void Screens::keyDown(int key) {
     m_keysDown.insert(key);
+    if (key == singersKey && showSingers && songListShown()) {
+        showSingers();
+        return;
+    }
     for (TGLBaseControl* root : keyRoots())
         root->keyDown(key);
     if (songListKeyDown && songListShown())
         songListKeyDown(key);
+    if (singersKeyDown && m_game.singers.guiRoot->tag() == 1)
+        singersKeyDown(key);
 }
 
 bool Screens::songListShown() const {

@@ -27,6 +27,10 @@ public:
     std::function<void(int key)> songListKeyDown;
     std::function<void(char32_t ch)> songListKeyPress;
     bool songListShown() const;
+    // The singers screen: the song list's key that opens it, and its keys while it shows.
+    int singersKey = 0;
+    std::function<void()> showSingers;
+    std::function<void(int key)> singersKeyDown;
 
     void startSong();
     void showHallOfFame();

@@ -1,0 +1,46 @@
+#pragma once
+// The singers screen's controls as the scene holds them (game_scene_singers.cpp builds them):
+// one row per singer slot, the line about missing or doubled inputs, Back, and the selection
+// screen's button and "no microphone" line that belong with it. Main thread only.
+
+#include "scene/gui/gui_control.h"
+#include "scene/scene_nodes.h"
+#include "session/singer_inputs.h"
+
+#include <array>
+
+namespace cantorix::app {
+
+struct SingerRowNodes {
+    // The focused row's mark: the keyboard's place on the screen.
+    scene::TGLLabel* focusMark = nullptr;
+    // The slot's number drawn in its colour; a click or Enter takes the next colour.
+    scene::TGLButton* colour = nullptr;
+    scene::TGLEdit* name = nullptr;
+    // The bound input's name; a click or Enter takes the next listed input (or none).
+    scene::TGLButton* input = nullptr;
+    scene::TGLButton* listen = nullptr;
+    scene::TGLButton* calibrate = nullptr;
+    scene::TGLScrollbar* delay = nullptr;
+    scene::TGLLabel* delayLabel = nullptr;
+    // "not connected", what was heard, why the input cannot be opened.
+    scene::TGLLabel* status = nullptr;
+    // The input's live level as a bar of strokes, and the note sung into it.
+    scene::TGLLabel* meter = nullptr;
+    scene::TGLLabel* note = nullptr;
+};
+
+struct SingersNodes {
+    scene::TGLDummyCube* group = nullptr;
+    scene::TGLBaseControl* guiRoot = nullptr;
+    scene::TGLLabel* title = nullptr;
+    std::array<SingerRowNodes, session::kSingerSlots> rows;
+    // "no microphone", or the inputs that carry the same sound.
+    scene::TGLLabel* inputsLine = nullptr;
+    scene::TGLButton* backButton = nullptr;
+    // On the selection screen: the way here, and "no microphone" while no input is open.
+    scene::TGLButton* selectionButton = nullptr;
+    scene::TGLLabel* noMicrophoneLine = nullptr;
+};
+
+} // namespace cantorix::app

@@ -1,0 +1,442 @@
+#include "singers_screen.h"
+
+#include "form_storage.h"
+#include "session/round_half_even.h"
+
+#include <algorithm>
+#include <iostream>
+
+namespace cantorix::app {
+
+using namespace cantorix::scene;
+
+namespace {
+
+constexpr int kMonitorIntervalMs = 50;
+constexpr int kCalibrationIntervalMs = 10;
+constexpr int kDelayStepMs = 5;
+constexpr const char* kNoInput = "none";
+constexpr const char* kNotConnected = "not connected";
+// The meter: one stroke per 3 dB from the floor up to full scale.
+constexpr double kMeterFloorDb = -60.0;
+constexpr double kMeterStepDb = 3.0;
+
+std::string delayText(int ms) {
+    return "Delay " + std::to_string(ms) + " ms";
+}
+
+std::string meterText(double levelDb) {
+    const auto strokes =
+        static_cast<std::size_t>(std::clamp((levelDb - kMeterFloorDb) / kMeterStepDb, 0.0, 20.0));
+    return std::string(strokes, '|');
+}
+
+} // namespace
+
+SingersScreen::SingersScreen(SingersScreenParts parts)
+    : m_game(parts.game), m_inputs(parts.inputs), m_profile(parts.profile),
+      m_relist(std::move(parts.relistInputs)), m_preview(parts.preview),
+      m_monitor(std::move(parts.makeTracker)) {
+    if (m_profile) {
+        const std::optional<float> legacy =
+            parseProfileFloat(m_profile->readString("Score", "MicDelay_Pos", "0"));
+        m_roster.load(*m_profile, static_cast<int>(session::roundHalfEven(legacy.value_or(0))));
+    }
+    m_roster.placeMicFiles(m_inputs);
+    SingersNodes& nodes = m_game.singers;
+    for (std::size_t slot = 0; slot < nodes.rows.size(); ++slot)
+        connectRow(slot);
+    nodes.backButton->onButtonClick = [this](TGLBaseControl&) { leave(); };
+    nodes.selectionButton->onButtonClick = [this](TGLBaseControl& sender) {
+        static_cast<TGLButton&>(sender).setPressed(false);
+        // After the press has been offered to every root: shown at once, the screen's own root
+        // would take this press as a click on whatever lies under the pointer.
+        QTimer::singleShot(0, [this] { show(); });
+    };
+    // The options' microphone delay is slot 1's.
+    TGLScrollbar& optionsDelay = *m_game.options.sound.micDelay;
+    optionsDelay.setPos(static_cast<float>(m_roster.slot(0).delayMs));
+    optionsDelay.onChange = [this, labelIt = optionsDelay.onChange](TGLBaseControl& bar) {
+        if (labelIt)
+            labelIt(bar);
+        m_roster.slot(0).delayMs = static_cast<int>(
+            std::clamp<std::int64_t>(session::roundHalfEven(static_cast<TGLScrollbar&>(bar).pos()),
+                                     0, SingerRoster::kMaxDelayMs));
+        storeRoster();
+    };
+    m_monitorTimer.setInterval(kMonitorIntervalMs);
+    QObject::connect(&m_monitorTimer, &QTimer::timeout, [this] { monitorTick(); });
+    m_calibrationTimer.setInterval(kCalibrationIntervalMs);
+    QObject::connect(&m_calibrationTimer, &QTimer::timeout, [this] { calibrationStep(); });
+    updateSelectionLine();
+}
+
+SingersScreen::~SingersScreen() {
+    m_calibrationTimer.stop();
+    m_monitorTimer.stop();
+    m_calibration.reset();
+    m_monitor.stop();
+}
+
+void SingersScreen::connectRow(std::size_t slot) {
+    SingerRowNodes& row = m_game.singers.rows[slot];
+    const auto click = [this, slot](void (SingersScreen::*handler)(std::size_t)) {
+        return [this, slot, handler](TGLBaseControl& sender) {
+            static_cast<TGLButton&>(sender).setPressed(false);
+            (this->*handler)(slot);
+        };
+    };
+    row.colour->onButtonClick = [this, slot](TGLBaseControl& sender) {
+        static_cast<TGLButton&>(sender).setPressed(false);
+        m_roster.slot(slot).colour = nextSingerColour(m_roster.slot(slot).colour);
+        storeRoster();
+        showRow(slot);
+    };
+    row.input->onButtonClick = click(&SingersScreen::chooseNextInput);
+    row.listen->onButtonClick = click(&SingersScreen::listen);
+    row.calibrate->onButtonClick = click(&SingersScreen::calibrate);
+    row.name->onChange = [this, slot](TGLBaseControl& edit) {
+        m_roster.slot(slot).name = edit.caption();
+        storeRoster();
+    };
+    row.delay->onChange = [this, slot](TGLBaseControl& bar) {
+        const auto ms = static_cast<int>(
+            std::clamp<std::int64_t>(session::roundHalfEven(static_cast<TGLScrollbar&>(bar).pos()),
+                                     0, SingerRoster::kMaxDelayMs));
+        m_roster.slot(slot).delayMs = ms;
+        m_game.singers.rows[slot].delayLabel->setCaption(delayText(ms));
+        storeRoster();
+    };
+    // Focus follows the mouse into a row, so the keys go on from where the player clicked.
+    for (TGLBaseControl* control :
+         {static_cast<TGLBaseControl*>(row.colour), static_cast<TGLBaseControl*>(row.name),
+          static_cast<TGLBaseControl*>(row.input), static_cast<TGLBaseControl*>(row.listen),
+          static_cast<TGLBaseControl*>(row.calibrate), static_cast<TGLBaseControl*>(row.delay)}) {
+        const int field = static_cast<int>(control == row.colour      ? kColour
+                                           : control == row.name      ? kName
+                                           : control == row.input     ? kInput
+                                           : control == row.listen    ? kListen
+                                           : control == row.calibrate ? kCalibrate
+                                                                      : kDelay);
+        control->onMouseDown = [this, slot, field](TGLBaseControl&, TMouseButton, int, int) {
+            focus(slot, field);
+        };
+    }
+}
+
+bool SingersScreen::shown() const {
+    return m_game.singers.group->visible();
+}
+
+void SingersScreen::show() {
+    GameScene& g = m_game;
+    if (shown())
+        return;
+    holdPreview(true);
+    // Listing again closes every stream: never while a session runs, which this screen is not.
+    m_relist ? m_relist() : m_inputs.relist();
+    m_roster.placeMicFiles(m_inputs);
+    // The input slot 1 sings through when nobody chose is shown, and kept, as its binding.
+    if (const std::vector<BoundSinger> bound = m_roster.boundSingers(m_inputs);
+        bound.size() == 1 && !m_roster.slot(0).input)
+        m_roster.slot(0).input = bound.front().input->address;
+    m_monitor.start(m_inputs);
+    m_said.fill({});
+    g.selection.form->setVisible(false);
+    g.selection.ring->setVisible(false);
+    g.singers.group->setVisible(true);
+    g.selection.guiRoot->setTag(0);
+    g.singers.guiRoot->setTag(1);
+    for (std::size_t slot = 0; slot < g.singers.rows.size(); ++slot)
+        showRow(slot);
+    showInputsLine();
+    focus(0, kName);
+    g.singers.guiRoot->applyChanges();
+    m_monitorTimer.start();
+}
+
+void SingersScreen::leave() {
+    GameScene& g = m_game;
+    if (!shown())
+        return;
+    m_monitorTimer.stop();
+    if (m_calibration)
+        endCalibration();
+    m_monitor.stop();
+    m_listeningSlot.reset();
+    for (std::size_t slot = 0; slot < g.singers.rows.size(); ++slot)
+        if (m_roster.slot(slot).name.empty())
+            m_roster.slot(slot).name = defaultSingerName(slot);
+    g.options.sound.micDelay->setPos(static_cast<float>(m_roster.slot(0).delayMs));
+    save();
+    g.singers.group->setVisible(false);
+    g.singers.guiRoot->setTag(0);
+    g.selection.form->setVisible(true);
+    g.selection.ring->setVisible(true);
+    g.selection.guiRoot->setTag(1);
+    updateSelectionLine();
+    holdPreview(false);
+}
+
+void SingersScreen::updateSelectionLine() {
+    const bool anyOpen = std::any_of(m_inputs.inputs().begin(), m_inputs.inputs().end(),
+                                     [](const SoundInput& input) { return input.capture; });
+    m_game.singers.noMicrophoneLine->setVisible(!anyOpen);
+}
+
+void SingersScreen::showRow(std::size_t slot) {
+    SingerRowNodes& row = m_game.singers.rows[slot];
+    const SingerSlot& s = m_roster.slot(slot);
+    row.colour->setDefaultColor(s.colour);
+    row.colour->setFocusedColor(s.colour);
+    if (!row.name->focused() || row.name->caption() != s.name)
+        row.name->setCaption(s.name);
+    const SoundInput* input = s.input ? m_inputs.find(*s.input) : nullptr;
+    row.input->setCaption(input     ? input->name
+                          : s.input ? session::inputAddressText(*s.input)
+                                    : kNoInput);
+    row.delay->setPos(static_cast<float>(s.delayMs));
+    row.delayLabel->setCaption(delayText(s.delayMs));
+    std::string status = m_said[slot];
+    if (status.empty() && m_roster.notConnected(slot, m_inputs))
+        status = input && !input->problem.empty()
+                     ? std::string(kNotConnected) + ": " + input->problem
+                     : kNotConnected;
+    row.status->setCaption(status);
+    row.listen->setCaption(m_listeningSlot == slot ? "Stop" : "Listen");
+}
+
+void SingersScreen::showInputsLine() {
+    std::string line;
+    if (!std::any_of(m_inputs.inputs().begin(), m_inputs.inputs().end(),
+                     [](const SoundInput& input) { return input.capture; }))
+        line = "no microphone";
+    for (const auto& [first, second] : m_monitor.sameSignalPairs()) {
+        if (!line.empty())
+            line += "; ";
+        line += first->name + " and " + second->name + " carry the same sound";
+    }
+    m_game.singers.inputsLine->setCaption(line);
+}
+
+void SingersScreen::chooseNextInput(std::size_t slot) {
+    // none, then every listed input in order, then none again.
+    const std::vector<SoundInput>& listed = m_inputs.inputs();
+    const std::optional<session::InputAddress>& bound = m_roster.slot(slot).input;
+    std::optional<session::InputAddress> next;
+    const auto at = std::find_if(listed.begin(), listed.end(), [&](const SoundInput& input) {
+        return bound && input.address == *bound;
+    });
+    if (!bound || at == listed.end())
+        next = listed.empty() ? std::nullopt : std::optional(listed.front().address);
+    else if (at + 1 != listed.end())
+        next = (at + 1)->address;
+    m_said[slot].clear();
+    bind(slot, next);
+}
+
+void SingersScreen::bind(std::size_t slot, const std::optional<session::InputAddress>& address) {
+    // One input, one singer: the slot that had it before lets it go.
+    if (address)
+        for (std::size_t other = 0; other < session::kSingerSlots; ++other)
+            if (other != slot && m_roster.slot(other).input == address) {
+                m_roster.slot(other).input.reset();
+                m_said[other].clear();
+                showRow(other);
+            }
+    m_roster.slot(slot).input = address;
+    storeRoster();
+    showRow(slot);
+}
+
+void SingersScreen::listen(std::size_t slot) {
+    const std::optional<std::size_t> before = m_listeningSlot;
+    m_listeningSlot.reset();
+    m_monitor.stopListening();
+    if (before)
+        showRow(*before);
+    if (before == slot)
+        return;
+    if (!m_monitor.running()) {
+        setStatus(slot, "no microphone");
+        return;
+    }
+    m_listeningSlot = slot;
+    m_monitor.listen();
+    setStatus(slot, "Sing now: the microphone that hears you is this singer's.");
+}
+
+void SingersScreen::setStatus(std::size_t slot, const std::string& text) {
+    m_said[slot] = text;
+    showRow(slot);
+}
+
+void SingersScreen::monitorTick() {
+    m_monitor.tick();
+    GameScene& g = m_game;
+    for (std::size_t slot = 0; slot < g.singers.rows.size(); ++slot) {
+        SingerRowNodes& row = g.singers.rows[slot];
+        const std::optional<session::InputAddress>& bound = m_roster.slot(slot).input;
+        const auto reading = std::find_if(
+            m_monitor.readings().begin(), m_monitor.readings().end(),
+            [&](const InputReading& r) { return bound && r.input->address == *bound; });
+        const bool live = reading != m_monitor.readings().end();
+        row.meter->setCaption(live ? meterText(reading->levelDb) : "");
+        row.note->setCaption(live && reading->midiNote ? noteName(*reading->midiNote) : "");
+    }
+    if (const SoundInput* heard = m_monitor.heard(); heard && m_listeningSlot) {
+        const std::size_t slot = *m_listeningSlot;
+        m_listeningSlot.reset();
+        bind(slot, heard->address);
+        setStatus(slot, "Heard: " + heard->name);
+    }
+    showInputsLine();
+    g.singers.guiRoot->applyChanges();
+}
+
+void SingersScreen::calibrate(std::size_t slot) {
+    if (m_calibration)
+        return;
+    const std::optional<session::InputAddress>& bound = m_roster.slot(slot).input;
+    session::ClickPlayer* clicks = bound ? m_inputs.clicksThrough(*bound) : nullptr;
+    if (!clicks) {
+        setStatus(slot, bound && m_inputs.find(*bound) && m_inputs.find(*bound)->capture
+                            ? "There is no sound output to play the calibration clicks through."
+                            : "Calibrate needs an input that is connected.");
+        return;
+    }
+    m_calibration = std::make_unique<session::DelayCalibration>(*clicks);
+    try {
+        m_calibration->start();
+    } catch (const std::exception& e) {
+        m_calibration.reset();
+        setStatus(slot, std::string("The calibration clicks cannot be played: ") + e.what());
+        return;
+    }
+    m_calibratingSlot = slot;
+    m_game.singers.rows[slot].calibrate->setCaption("...");
+    setStatus(slot, "Listening for the clicks…");
+    m_calibrationTimer.start();
+}
+
+void SingersScreen::calibrationStep() {
+    if (m_calibration && m_calibration->step())
+        endCalibration();
+}
+
+void SingersScreen::endCalibration() {
+    m_calibrationTimer.stop();
+    const std::optional<double> measured = m_calibration->finish();
+    m_calibration.reset();
+    const std::size_t slot = *std::exchange(m_calibratingSlot, std::nullopt);
+    m_game.singers.rows[slot].calibrate->setCaption("Calibrate");
+    if (!measured) {
+        setStatus(slot, "No click was heard: the delay stays at " +
+                            std::to_string(m_roster.slot(slot).delayMs) + " ms.");
+        return;
+    }
+    const std::int64_t heard = session::roundHalfEven(*measured);
+    m_roster.slot(slot).delayMs =
+        static_cast<int>(std::clamp<std::int64_t>(heard, 0, SingerRoster::kMaxDelayMs));
+    storeRoster();
+    setStatus(slot, "The clicks came back after " + std::to_string(heard) + " ms.");
+}
+
+void SingersScreen::holdPreview(bool hold) {
+    if (!m_preview)
+        return;
+    try {
+        if (hold) {
+            m_previewHeld = m_preview->length() > 0 && m_preview->position() < m_preview->length();
+            if (m_previewHeld)
+                m_preview->pause();
+        } else if (std::exchange(m_previewHeld, false)) {
+            m_preview->resume();
+        }
+    } catch (const std::exception& e) {
+        // The preview is a nicety: without it the screen works all the same.
+        std::cerr << "cantorix: the song preview: " << e.what() << '\n';
+    }
+}
+
+void SingersScreen::storeRoster() {
+    if (m_profile)
+        m_roster.save(*m_profile);
+}
+
+bool SingersScreen::save() {
+    if (!m_profile)
+        return true;
+    try {
+        m_roster.save(*m_profile);
+        m_profile->flush();
+        return true;
+    } catch (const std::exception& e) {
+        // The singers stay as set for this run; the file keeps what it had.
+        std::cerr << "cantorix: the singers were not saved: " << e.what() << '\n';
+        return false;
+    }
+}
+
+TGLBaseControl* SingersScreen::fieldControl(std::size_t row, int field) const {
+    const SingersNodes& nodes = m_game.singers;
+    if (row >= nodes.rows.size())
+        return nodes.backButton;
+    const SingerRowNodes& r = nodes.rows[row];
+    TGLBaseControl* const fields[kFieldCount] = {r.colour, r.name,      r.input,
+                                                 r.listen, r.calibrate, r.delay};
+    return fields[field];
+}
+
+void SingersScreen::focus(std::size_t row, int field) {
+    SingersNodes& nodes = m_game.singers;
+    m_focusRow = std::min(row, nodes.rows.size());
+    m_focusField = std::clamp(field, 0, kFieldCount - 1);
+    fieldControl(m_focusRow, m_focusField)->setFocus();
+    for (std::size_t i = 0; i < nodes.rows.size(); ++i) {
+        nodes.rows[i].focusMark->setVisible(i == m_focusRow);
+        // A scrollbar draws no focus of its own: its label shows it.
+        const bool delayFocused = i == m_focusRow && m_focusField == kDelay;
+        nodes.rows[i].delayLabel->setDefaultColor(delayFocused ? 0x0080D0FF : 0x00C0C0C0);
+    }
+}
+
+void SingersScreen::keyDown(int key) {
+    if (!shown())
+        return;
+    const std::size_t rows = m_game.singers.rows.size() + 1; // and Back
+    const bool onDelay = m_focusRow < rows - 1 && m_focusField == kDelay;
+    const bool onName = m_focusRow < rows - 1 && m_focusField == kName;
+    switch (key) {
+    case keys::Escape:
+        leave();
+        return;
+    case keys::Up:
+        focus((m_focusRow + rows - 1) % rows, m_focusField);
+        return;
+    case keys::Down:
+        focus((m_focusRow + 1) % rows, m_focusField);
+        return;
+    case keys::Tab:
+        if (m_focusRow == rows - 1)
+            focus(0, kColour);
+        else if (m_focusField + 1 == kFieldCount)
+            focus(m_focusRow + 1, kColour);
+        else
+            focus(m_focusRow, m_focusField + 1);
+        return;
+    case keys::Left:
+    case keys::Right:
+        if (onDelay) {
+            TGLScrollbar& delay = *m_game.singers.rows[m_focusRow].delay;
+            delay.setPos(delay.pos() + (key == keys::Left ? -kDelayStepMs : kDelayStepMs));
+        } else if (!onName && m_focusRow < rows - 1) {
+            focus(m_focusRow, m_focusField + (key == keys::Left ? -1 : 1));
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+} // namespace cantorix::app
