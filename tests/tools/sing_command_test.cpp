@@ -2,8 +2,8 @@
 // (exactly, an octave lower, two semitones sharp) and silence, scored by the program itself; the
 // duet sung by two singers from one stereo file, and a singer scored alike alone or among eight.
 
+#include "fakes/file_bytes.h"
 #include "fakes/generated_voice.h"
-#include "fakes/wavBytesbytes.h"
 #include "platform/wav_test_files.h"
 #include "session/standard_timeline.h"
 #include "songs/standard_song.h"
