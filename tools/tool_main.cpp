@@ -27,8 +27,9 @@ const std::vector<ToolCommand>& toolCommands() {
          "editor makes of a track",
          runMidi2SongCommand},
         {"sing",
-         "SONG.txt VOICE.wav [--json] [--difficulty easy|medium|hard] [--delay MS] [--voice N]    "
-         "score a recording as a session would",
+         "SONG.txt VOICE.wav [VOICE2.wav ...] [--json] [--difficulty easy|medium|hard] "
+         "[--delay MS] [--voice N]...    score recordings as a session would, each WAV channel a "
+         "singer",
          runSingCommand},
     };
     return commands;
