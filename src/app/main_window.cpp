@@ -4,6 +4,7 @@
 #include "command_line.h"
 #include "error_guard.h"
 #include "key_codes.h"
+#include "one_capture_inputs.h"
 #include "program_files.h"
 #include "scene/render/scene_viewer.h"
 #include "side_windows.h"
@@ -22,6 +23,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <chrono>
+#include <iostream>
 #include <thread>
 
 namespace cantorix::app {
@@ -58,24 +60,31 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
         [this](int index) { return m_library->coverMaterial(index); });
     createLibraryScreen();
     connectInput();
-    m_listening = std::make_unique<session::ListeningLoop>(session::ListeningParts{
-        .capture = m_services.capture,
-        .invoker = m_invoker,
-        .semitones = m_services.semitones,
-        .reportError =
-            [this](const std::exception& e) { presentError(this, QString::fromUtf8(e.what())); },
-    });
+    if (m_services.inputs) {
+        m_inputs = m_services.inputs;
+    } else {
+        m_oneCapture =
+            std::make_unique<OneCaptureInputs>(m_services.capture, m_services.recorderDevice,
+                                               m_services.sessionInput, m_services.clicks);
+        m_inputs = m_oneCapture.get();
+    }
+    const auto reportError = [this](const std::exception& e) {
+        presentError(this, QString::fromUtf8(e.what()));
+    };
     m_session = std::make_unique<SingingSession>(
         g, *m_screens, m_hallOfFame,
         SessionServices{.player = m_services.player,
-                        .recorderDevice = m_services.recorderDevice,
                         .invoker = m_invoker,
-                        .listening = *m_listening,
+                        .inputs = *m_inputs,
+                        .party = {.invoker = m_invoker,
+                                  .makeTracker = m_services.makeSemitoneTracker,
+                                  .firstTracker = m_services.semitones,
+                                  .reportError = reportError},
+                        .gatherSingers = [this] { return gatherSingers(); },
                         .programDir = m_services.programDir,
                         .song = m_songFile,
                         .reloadSong = [this] { reloadSong(); },
-                        .selected = &m_selection->selected(),
-                        .input = m_services.sessionInput},
+                        .selected = &m_selection->selected()},
         *this, m_analysisTimer);
     m_options = std::make_unique<OptionsForm>(g, this);
     m_options->setClickPlayer(m_services.clicks);
@@ -92,6 +101,24 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
         }
     });
     createEditor();
+    // The singers screen, opened from the song list by its button or F2.
+    if (!m_services.captureError.empty())
+        std::cerr << "cantorix: " << m_services.captureError << '\n';
+    m_singers = std::make_unique<SingersScreen>(
+        SingersScreenParts{.game = g,
+                           .inputs = *m_inputs,
+                           .makeTracker = m_services.makeSemitoneTracker,
+                           .profile = m_services.profile,
+                           .relistInputs =
+                               [this] {
+                                   stopListening();
+                                   m_inputs->relist();
+                                   startListening();
+                               },
+                           .preview = &m_services.player});
+    m_screens->singersKey = SingersScreen::kOpenKey;
+    m_screens->showSingers = [this] { m_singers->show(); };
+    m_screens->singersKeyDown = [this](int key) { m_singers->keyDown(key); };
     if (m_services.profile) {
         // Applied once the window is up: restoring runs while it is being shown.
         StoredProperty::Integer fullScreen{[this] { return m_fullScreen ? 1 : 0; },
@@ -423,22 +450,61 @@ void MainWindow::connectInput() {
         m_coverRing->stepCover(dt);
     };
     // A duet's voice is chosen with the V key or a click on the label that names it.
-    g.selection.voiceChoice->onMouseDown = [this](TGLBaseControl&, TMouseButton, int, int) {
-        m_selection->chooseNextVoice();
+    g.selection.voiceChoice->onMouseDown = [this](TGLBaseControl&, TMouseButton, int x, int) {
+        m_selection->chooseVoiceAt(x);
     };
     m_screens->songListKeyDown = [this](int key) { m_library->keyDown(key); };
     m_screens->songListKeyPress = [this](char32_t ch) { m_library->keyPress(ch); };
 }
 
 void MainWindow::startListening() {
-    // A machine without a microphone still plays: say why once and listen to silence.
-    if (!m_services.captureError.empty())
-        presentNotice(this, QString::fromStdString(m_services.captureError));
-    // A stream that cannot start leaves the analysis on silence; the game goes on.
-    runGuarded(this, [this] { m_listening->startCapture(); });
+    stopListening();
+    for (const SoundInput& input : m_inputs->inputs()) {
+        if (!input.capture)
+            continue;
+        m_listening = std::make_unique<session::ListeningLoop>(session::ListeningParts{
+            .capture = *input.capture,
+            .invoker = m_invoker,
+            .semitones = m_services.semitones,
+            .reportError =
+                [this](const std::exception& e) {
+                    presentError(this, QString::fromUtf8(e.what()));
+                },
+        });
+        // A stream that cannot start leaves the analysis on silence; the game goes on.
+        runGuarded(this, [this] { m_listening->startCapture(); });
+        return;
+    }
+}
+
+void MainWindow::stopListening() {
+    if (m_listening)
+        m_listening->stopCapture();
+    m_listening.reset();
+}
+
+std::vector<PartySinger> MainWindow::gatherSingers() {
+    // Listing again closes every stream: the ear of the menus lets go of its input first.
+    stopListening();
+    m_inputs->relist();
+    startListening();
+    m_roster.placeMicFiles(*m_inputs);
+    std::vector<PartySinger> singers;
+    for (const BoundSinger& bound : m_roster.boundSingers(*m_inputs))
+        singers.push_back({.slot = bound.slot,
+                           .name = bound.name,
+                           .colour = bound.colour,
+                           .delayMs = bound.delayMs,
+                           .input = bound.input});
+    return singers;
 }
 
 void MainWindow::analysisTick() {
+    if (m_session->party().empty()) {
+        if (m_listening)
+            m_listening->tick(false, std::nullopt);
+        return;
+    }
     m_session->analysisTick();
 }
 
@@ -530,6 +596,8 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::restoreOptions() {
     m_formStorage->restore();
+    // A Score.ini from before the singer slots has the one microphone delay: slot 1 takes it.
+    m_roster.load(*m_services.profile, readSessionOptions(*m_game).micDelayMs);
     if (m_started)
         m_library->setShowUnplayable(showsUnplayableSongs(*m_game));
     // A file written before the label followed its position may hold a stale percentage.
@@ -542,6 +610,11 @@ void MainWindow::saveOptions() {
         return;
     try {
         m_formStorage->save();
+        // The singer slots follow the options' section in the same file.
+        if (m_formStorage->restored()) {
+            m_roster.save(*m_services.profile);
+            m_services.profile->flush();
+        }
         m_saveFailureShown = false;
     } catch (const std::exception& e) {
         if (m_saveFailureShown)
@@ -553,7 +626,7 @@ void MainWindow::saveOptions() {
 }
 
 void MainWindow::closeWindow() {
-    m_listening->stopCapture();
+    stopListening();
     m_framePacer.stop();
     m_session->shutDown();
     m_analysisTimer.stop();

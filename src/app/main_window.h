@@ -18,12 +18,15 @@
 #include "session/click_player_port.h"
 #include "session/hall_of_fame.h"
 #include "session/listening_loop.h"
+#include "singer_roster.h"
+#include "singers_screen.h"
 #include "singing_session.h"
 #include "song_library_screen.h"
 #include "song_problems_window.h"
 #include "songs/media_player_port.h"
 #include "songs/song_file.h"
 #include "songs/song_library.h"
+#include "sound_inputs_port.h"
 #include "stage/video_plane.h"
 
 #include <QAction>
@@ -73,8 +76,13 @@ struct AppServices {
     // The `--mic` file's control: each session starts, pauses and silences it; null otherwise.
     session::SessionInputControl* sessionInput = nullptr;
     // The semitone analysis beside the game's own, for standard songs; without it every tick
-    // reads unvoiced.
+    // reads unvoiced. makeSemitoneTracker makes one for each singer (trackers keep state); without
+    // it the first singer borrows semitones and the others hear no semitones.
     pitch::SemitoneTracker* semitones = nullptr;
+    std::function<std::unique_ptr<pitch::SemitoneTracker>()> makeSemitoneTracker = {};
+    // Every input the game can hear (microphone channels, `--mic` channels); without it the one
+    // capture above is the only input.
+    SoundInputs* inputs = nullptr;
     // Plays the delay calibration's clicks and listens for them; without it Calibrate says so.
     session::ClickPlayer* clicks = nullptr;
     // Where songs are looked for; empty: the program directory's songs/ alone. The folders kept
@@ -104,6 +112,7 @@ public:
     // The hall of fame the Scores screen shows.
     session::HallOfFameList& hallOfFame() { return m_hallOfFame; }
     OptionsForm& options() { return *m_options; }
+    SingersScreen& singers() { return *m_singers; }
     scene::render::SceneViewer* viewer() const { return m_viewer; }
     // The clip behind the lyrics; none before the deferred start.
     stage::VideoPlane* videoPlane() const { return m_video.get(); }
@@ -116,10 +125,17 @@ public:
     const songs::SongFile& songFile() const { return m_songFile; }
     // The singer's listening loop: the game's coarse analysis, the sung value of the latest
     // analysis tick (255: no voice) and the latest semitone reading.
-    const session::ListeningLoop& listening() const { return *m_listening; }
-    const pitch::TSound* sound() const { return &m_listening->sound(); }
-    std::uint8_t sungValue() const { return m_listening->heldSungValue(); }
-    pitch::SemitoneReading semitoneReading() const { return m_listening->latestReading(); }
+    // Outside sessions the game listens to its first open input; none when no input is open.
+    const pitch::TSound* sound() const { return m_listening ? &m_listening->sound() : nullptr; }
+    std::uint8_t sungValue() const {
+        return m_listening ? m_listening->heldSungValue() : pitch::kSilenceSungValue;
+    }
+    pitch::SemitoneReading semitoneReading() const {
+        return m_listening ? m_listening->latestReading() : pitch::SemitoneReading{};
+    }
+    SoundInputs& inputs() { return *m_inputs; }
+    // The eight singer slots, kept in Score.ini beside the options.
+    SingerRoster& roster() { return m_roster; }
 
     QAction *optionsAction = nullptr, *editorAction = nullptr, *editVideoAction = nullptr,
             *scoresAction = nullptr, *closeAction = nullptr, *aboutAction = nullptr;
@@ -161,6 +177,10 @@ private:
     bool noSongFolders() const;
     std::vector<std::filesystem::path> songRoots() const;
     void startListening();
+    // Listens to the first open input outside sessions; stopped before the inputs are listed
+    // again, which closes every stream.
+    void stopListening();
+    std::vector<PartySinger> gatherSingers();
     void analysisTick();
     void reloadSong();
     void connectInput();
@@ -198,6 +218,9 @@ private:
     std::vector<std::string> m_songFolders; // kept in Score.ini
     // Declared in destruction order: the loop's capture stops before the invoker goes.
     QtMainThreadInvoker m_invoker;
+    std::unique_ptr<SoundInputs> m_oneCapture; // when the program hands in one capture
+    SoundInputs* m_inputs = nullptr;
+    SingerRoster m_roster;
     std::unique_ptr<session::ListeningLoop> m_listening;
     std::unique_ptr<SingingSession> m_session;
     AboutBox* m_about = nullptr;
@@ -209,6 +232,7 @@ private:
     bool m_started = false;
     bool m_startFailed = false;
     std::unique_ptr<OptionsForm> m_options;
+    std::unique_ptr<SingersScreen> m_singers;
     std::unique_ptr<FormStorage> m_formStorage;
     // A broken Score.ini is reported once, not at every save.
     bool m_saveFailureShown = false;

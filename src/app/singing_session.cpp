@@ -5,6 +5,7 @@
 #include "options_form.h"
 
 #include <chrono>
+#include <cstdio>
 
 namespace cantorix::app {
 
@@ -40,10 +41,10 @@ SingingSession::SingingSession(GameScene& game, Screens& screens,
               {*game.singing.timeText, *game.singing.songProgress, *game.singing.leadInBar,
                *game.singing.pauseButton},
               m_gameLane),
-      m_exportFileName(game.options.sound.exportName->caption()) {
+      m_party(m_services.party), m_exportFileName(game.options.sound.exportName->caption()) {
     m_saveDialog = fileSaveExportDialog(m_services.programDir);
     m_recorder = std::make_unique<audio::TStockAudioRecorder>(
-        m_services.recorderDevice, m_services.invoker,
+        m_services.inputs.recorder(), m_services.invoker,
         [this](const std::exception& e) { presentError(&m_window, QString::fromUtf8(e.what())); });
     audio::configureForPerformance(*m_recorder);
     // The clock waits its full interval after each tick: the period is the interval plus the
@@ -93,8 +94,10 @@ void SingingSession::startSession() {
         m_game.singing.guiRoot->setTag(1);
         m_game.selection.group->setVisible(false);
         m_game.singing.group->setVisible(true);
+        m_outcomes.clear();
+        gatherParty();
         m_lane->startSession();
-        chooseJudge();
+        chooseJudges();
         m_timings = {};
         startRecording();
         setClockEnabled(true);
@@ -112,20 +115,54 @@ void SingingSession::startSession() {
     applyColourOptions();
 }
 
-void SingingSession::chooseJudge() {
-    m_standardJudge.reset();
-    if (standardSong()) {
-        const SessionOptions options = readSessionOptions(m_game);
-        m_standardJudge.emplace(m_standardLane.timeline().voice(), options.difficulty,
-                                options.micDelayMs);
+void SingingSession::gatherParty() {
+    std::vector<PartySinger> singers =
+        m_services.gatherSingers ? m_services.gatherSingers() : std::vector<PartySinger>{};
+    const bool standard = standardSong();
+    const std::size_t voiceCount = standard ? m_services.selected->standard.voices.size() : 1;
+    std::vector<std::size_t> chosen;
+    if (standard) {
+        chosen.push_back(m_services.selected->voice);
     }
+    m_party.gather(std::move(singers), chosen, voiceCount);
+    // A duet sung in both voices shows a band for each; otherwise the song's one lane.
+    m_twoBands = standard && m_party.bandVoices().size() == 2 && m_secondBand;
+    if (standard && !m_party.bandVoices().empty())
+        m_standardLane.timeline().setVoice(static_cast<int>(m_party.bandVoices()[0]));
+    if (m_twoBands) {
+        m_secondBand->timeline().setVoice(static_cast<int>(m_party.bandVoices()[1]));
+        m_secondBand->startSession();
+    }
+}
+
+void SingingSession::chooseJudges() {
     // The game's own songs are judged by its rule on the live tick; standard songs window by
-    // window by their judge.
-    session::ListeningLoop& listening = m_services.listening;
-    listening.startSession(m_standardJudge ? &*m_standardJudge : nullptr,
-                           m_lane->timeline().startMs(), m_services.input);
-    if (m_standardJudge)
-        listening.scoring().setLines(m_standardJudge->lineStartsMs());
+    // window by each singer's judge of the voice they sing.
+    const SessionOptions options = readSessionOptions(m_game);
+    const songs::StandardSong* song = standardSong() ? &m_services.selected->standard : nullptr;
+    m_party.startSession(
+        [song](std::size_t voice) -> std::optional<session::VoiceTimeline> {
+            if (!song)
+                return std::nullopt;
+            return session::voiceTimeline(*song, voice);
+        },
+        options.difficulty, m_lane->timeline().startMs());
+}
+
+const session::Scoring& SingingSession::scoring() const {
+    if (!m_party.empty())
+        return m_party.members().front().loop->scoring();
+    return m_outcomes.empty() ? m_noScoring : m_outcomes.front().scoring;
+}
+
+const session::StandardJudge* SingingSession::standardJudge() const {
+    if (m_party.empty() || !m_party.members().front().judge)
+        return nullptr;
+    return &*m_party.members().front().judge;
+}
+
+stage::LaneView& SingingSession::laneOfBand(std::size_t band) {
+    return band == 1 && m_twoBands ? static_cast<stage::LaneView&>(*m_secondBand) : *m_lane;
 }
 
 bool SingingSession::standardSong() const {
@@ -149,6 +186,10 @@ const std::filesystem::path& SingingSession::audioPath() const {
 
 void SingingSession::startRecording() {
     // Singing goes on without a recording; the player is told why there is none.
+    std::vector<session::InputAddress> voices;
+    for (const PartyMember& member : m_party.members())
+        voices.push_back(member.singer.input->address);
+    m_services.inputs.chooseRecorded(voices);
     runGuarded(&m_window, [this] {
         audio::ensureMixBufferDirectory(m_services.programDir);
         m_recorder->recordToFile(audio::performanceRecordingPath(m_services.programDir));
@@ -162,9 +203,8 @@ bool SingingSession::startMusic() {
         if (const std::int64_t start = m_lane->timeline().startMs(); start > 0)
             m_services.player.setStartPosition(start);
         m_services.player.play();
-        if (m_services.input)
-            m_services.input->startOver();
-        m_services.listening.musicStartsAt(m_services.player.position());
+        m_party.forEachRecording([](session::SessionInputControl& input) { input.startOver(); });
+        m_party.musicStartsAt(m_services.player.position());
         return true;
     } catch (const std::exception& e) {
         // Without music there is no position to follow: say why and end the session at once.
@@ -277,11 +317,16 @@ void SingingSession::endSession() {
         m_recorder->setActive(false);
     });
     m_analysisTimer.stop();
-    m_services.listening.endSession(m_services.player.position());
-    m_timings.missedWindows = m_services.listening.windows().missed;
+    m_party.endSession(m_services.player.position());
+    m_timings.missedWindows = 0;
+    for (const PartyMember& member : m_party.members())
+        m_timings.missedWindows += member.loop->windows().missed;
+    // The points stay for the score page; the inputs are let go, so that they can be listed
+    // again before the next session or on the singers screen.
+    m_outcomes = m_party.outcomes();
+    m_party.forEachRecording([](session::SessionInputControl& input) { input.silence(); });
+    m_party.dismiss();
     m_game.singing.guiRoot->setTag(0);
-    if (m_services.input)
-        m_services.input->silence();
     m_services.player.stop();
     m_services.player.close();
     m_game.singing.group->setVisible(false);
@@ -292,16 +337,14 @@ void SingingSession::endSession() {
 }
 
 void SingingSession::fillScorePage() {
-    const session::ScorePageValues v = session::scorePageValues(
-        m_services.listening.scoring().notePoints(), m_services.listening.scoring().lineBonus());
+    const session::ScorePageValues v =
+        session::scorePageValues(scoring().notePoints(), scoring().lineBonus());
     m_game.scorePage.notesValue->setCaption(v.notes);
     m_game.scorePage.bonusValue->setCaption(v.bonus);
     m_game.scorePage.totalValue->setCaption(v.total);
     // The share is a standard song's measure; the game's rule has no possible points.
     m_game.scorePage.shareValue->setCaption(
-        session::possibleShareText(m_services.listening.scoring().notePoints(),
-                                   m_services.listening.scoring().possible())
-            .value_or(""));
+        session::possibleShareText(scoring().notePoints(), scoring().possible()).value_or(""));
     m_game.scorePage.scoreGauge->setHeight(v.gaugeHeight);
     m_game.scorePage.scoreGauge->setTop(v.gaugeTop);
 }
@@ -312,6 +355,8 @@ void SingingSession::clockTick() {
     const auto started = std::chrono::steady_clock::now();
     const std::int32_t firstEntered = m_lane->timeline().entered();
     const bool ended = m_clock.tick();
+    if (m_twoBands && !ended)
+        m_secondBand->step(m_services.player.position());
     m_timings.clockTickMs.add(
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
             .count());
@@ -334,21 +379,38 @@ void SingingSession::noteEntryLateness(std::int32_t firstEntered) {
 
 void SingingSession::analysisTick() {
     const auto started = std::chrono::steady_clock::now();
-    session::ListeningLoop& listening = m_services.listening;
-    const session::SongTimeline& timeline = m_lane->timeline();
-    // The trail shows what the previous tick heard, once the song lets judging begin.
-    if (timeline.judging()) {
-        if (m_lane == &m_standardLane)
-            m_standardLane.drawVoiceTrail(listening.latestReading());
-        else
-            m_gameLane.drawVoiceTrail(listening.heldSungValue());
-    }
-    listening.tick(timeline.judging(), timeline.judgedPitch());
-    refreshOscilloscope(listening.sound());
+    tickSingers();
+    if (!m_party.empty())
+        refreshOscilloscope(m_party.members().front().loop->sound());
     if (m_clockEnabled)
         m_timings.analysisTickMs.add(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
                 .count());
+}
+
+void SingingSession::tickSingers() {
+    for (PartyMember& member : m_party.members()) {
+        if (member.lost)
+            continue;
+        stage::LaneView& lane = laneOfBand(member.band);
+        const session::SongTimeline& timeline = lane.timeline();
+        // The trail shows what the previous tick heard, once the song lets judging begin.
+        if (timeline.judging()) {
+            if (&lane == &m_gameLane)
+                m_gameLane.drawVoiceTrail(member.loop->heldSungValue());
+            else
+                static_cast<stage::StandardLaneView&>(lane).drawVoiceTrail(
+                    member.loop->latestReading());
+        }
+        member.loop->tick(timeline.judging(), timeline.judgedPitch());
+    }
+    noticeLostInputs();
+}
+
+void SingingSession::noticeLostInputs() {
+    for (const std::size_t k : m_party.noticeLost(m_services.inputs))
+        std::fprintf(stderr, "cantorix: microphone lost: %s\n",
+                     m_party.members()[k].singer.input->name.c_str());
 }
 
 void SingingSession::refreshOscilloscope(const pitch::TSound& sound) {
@@ -373,9 +435,8 @@ void SingingSession::pauseSong() {
         m_pausedVideoFrame = m_video->CurrentFrame();
     showTransport(false);
     m_services.player.pause();
-    if (m_services.input)
-        m_services.input->pause();
-    m_services.listening.pause();
+    m_party.forEachRecording([](session::SessionInputControl& input) { input.pause(); });
+    m_party.pause();
     m_analysisTimer.stop();
 }
 
@@ -383,9 +444,8 @@ void SingingSession::resumeSong() {
     m_analysisTimer.start();
     showTransport(true);
     m_services.player.resume();
-    if (m_services.input)
-        m_services.input->resume();
-    m_services.listening.resume(m_services.player.position());
+    m_party.forEachRecording([](session::SessionInputControl& input) { input.resume(); });
+    m_party.resume(m_services.player.position());
 }
 
 void SingingSession::restartSong() {
@@ -399,8 +459,8 @@ void SingingSession::restartSong() {
 }
 
 void SingingSession::submitScore() {
-    m_hallOfFame.add(session::hallOfFameEntry(m_services.listening.scoring().total(),
-                                              m_game.scorePage.playerName->caption()));
+    m_hallOfFame.add(
+        session::hallOfFameEntry(scoring().total(), m_game.scorePage.playerName->caption()));
     m_screens.backToSelection();
 }
 

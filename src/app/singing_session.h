@@ -1,8 +1,9 @@
 #pragma once
-// One performance of the selected song: starts and ends sessions, runs the clock tick, the
-// session steps of the analysis tick, the transport buttons and the score page's Submit and Save.
-// Owns the note lane, the clock, the scoring and the recorder; borrows the scene, the screens,
-// the player and the analysis timer from the main window. Main thread only.
+// One performance of the selected song by everyone bound to sing: starts and ends sessions, runs
+// the clock tick, the singers' steps of the analysis tick, the transport buttons and the score
+// page's Submit and Save. Owns the lanes (one band per voice sung), the clock, the singers'
+// listening loops and the recorder; borrows the scene, the screens, the player, the inputs and
+// the analysis timer from the main window. Main thread only.
 
 #include "audio/export_window.h"
 #include "audio/stock_audio_recorder.h"
@@ -19,9 +20,11 @@
 #include "session/session_input_control_port.h"
 #include "session/standard_judge.h"
 #include "session/tick_timings.h"
+#include "singing_party.h"
 #include "songs/media_player_port.h"
 #include "songs/selected_song.h"
 #include "songs/song_file.h"
+#include "sound_inputs_port.h"
 #include "stage/note_lane_view.h"
 #include "stage/session_clock_view.h"
 #include "stage/standard_lane_view.h"
@@ -36,10 +39,14 @@ namespace cantorix::app {
 
 struct SessionServices {
     songs::MediaPlayer& player;
-    audio::WaveInDevice& recorderDevice;
     base::MainThreadInvoker& invoker;
-    // The singer's ear: the capture, both analyses and the singer's scoring.
-    session::ListeningLoop& listening;
+    // Every input the game hears; the recorder mixes the singers' voices from it.
+    SoundInputs& inputs;
+    // What each singer's listening loop is made of.
+    PartyParts party;
+    // The singers of the next session, once the inputs have been listed again: singer k is the
+    // k-th bound slot. None: the session plays unscored.
+    std::function<std::vector<PartySinger>()> gatherSingers;
     std::filesystem::path programDir;
     const songs::SongFile& song;
     // Reads the selected song file again; throws the reader's error.
@@ -48,8 +55,6 @@ struct SessionServices {
     // format its media files found inside its folder; without it every song is played as one of
     // the game's own, with the media paths its reader joined.
     const songs::SelectedSong* selected = nullptr;
-    // A recording standing in for the microphone: it follows the song's audio; null for a live one.
-    session::SessionInputControl* input = nullptr;
 };
 
 class SingingSession {
@@ -88,11 +93,14 @@ public:
     void startVideo(int speedPosition, int qualityPosition);
     // PausedVideoFrame: the frame a pause holds on screen.
     std::int64_t pausedVideoFrame() const { return m_pausedVideoFrame; }
-    const session::Scoring& scoring() const { return m_services.listening.scoring(); }
-    // The judge of a standard song's session; none for the game's own songs.
-    const session::StandardJudge* standardJudge() const {
-        return m_standardJudge ? &*m_standardJudge : nullptr;
-    }
+    // The first singer's scoring (an empty one when nobody sings).
+    const session::Scoring& scoring() const;
+    // The first singer's judge of a standard song's session; none for the game's own songs.
+    const session::StandardJudge* standardJudge() const;
+    // The singers of the running session; empty between sessions.
+    const SingingParty& party() const { return m_party; }
+    // What each singer of the last session achieved, in singer order.
+    const std::vector<SingerOutcome>& outcomes() const { return m_outcomes; }
     // Timing figures of the running (or last) session.
     const session::SessionTimings& timings() const { return m_timings; }
     // The game format's lane, and the lane of the song being sung (either format).
@@ -124,8 +132,15 @@ private:
     void showTransport(bool playing);
     void fillScorePage();
     void refreshOscilloscope(const pitch::TSound& sound);
-    // Picks the judge of the song just started, with the difficulty and delay of the options.
-    void chooseJudge();
+    // Gathers the singers, plans their bands and starts their judges with the options'
+    // difficulty and each singer's delay.
+    void gatherParty();
+    void chooseJudges();
+    // The lane of band b: the song's lane, or the second voice's.
+    stage::LaneView& laneOfBand(std::size_t band);
+    // Each singer's trail from what the previous tick heard, then each loop's tick.
+    void tickSingers();
+    void noticeLostInputs();
 
     GameScene& m_game;
     Screens& m_screens;
@@ -141,7 +156,12 @@ private:
     stage::StandardLaneView m_standardLane;
     stage::LaneView* m_lane = &m_gameLane;
     stage::SessionClockView m_clock;
-    std::optional<session::StandardJudge> m_standardJudge;
+    // The second voice of a duet sung by two, on the band below the first.
+    std::unique_ptr<stage::StandardLaneView> m_secondBand;
+    bool m_twoBands = false;
+    SingingParty m_party;
+    std::vector<SingerOutcome> m_outcomes;
+    session::Scoring m_noScoring;
     std::unique_ptr<audio::TStockAudioRecorder> m_recorder;
     std::string m_exportFileName;
     stage::VideoPlane* m_video = nullptr;
