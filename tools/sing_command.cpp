@@ -122,8 +122,12 @@ std::vector<Singer> singersOf(const SingArgs& a, std::size_t voiceCount) {
     std::vector<Singer> singers;
     for (const std::string& wav : a.voiceWavs) {
         std::string unreadable;
-        if (!base::openRegularFile(wav, unreadable))
-            throw std::runtime_error("cannot read the voice file " + wav + ": " + unreadable);
+        if (!base::openRegularFile(wav, unreadable)) {
+            std::string message = "cannot read the voice file " + wav;
+            message += ": ";
+            message += unreadable;
+            throw std::runtime_error(message);
+        }
         const int channels = platform::wavChannelCount(wav);
         for (int c = 0; c < channels; ++c)
             singers.push_back({wav, c, 1});
