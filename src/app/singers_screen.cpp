@@ -1,5 +1,6 @@
 #include "singers_screen.h"
 
+#include "error_guard.h"
 #include "form_storage.h"
 #include "session/round_half_even.h"
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr int kMonitorIntervalMs = 50;
 constexpr int kCalibrationIntervalMs = 10;
-constexpr int kDelayStepMs = 5;
 constexpr const char* kNoInput = "none";
 constexpr const char* kNotConnected = "not connected";
 // The meter: one stroke per 3 dB from the floor up to full scale.
@@ -47,12 +47,7 @@ SingersScreen::SingersScreen(SingersScreenParts parts)
     for (std::size_t slot = 0; slot < nodes.rows.size(); ++slot)
         connectRow(slot);
     nodes.backButton->onButtonClick = [this](TGLBaseControl&) { leave(); };
-    nodes.selectionButton->onButtonClick = [this](TGLBaseControl& sender) {
-        static_cast<TGLButton&>(sender).setPressed(false);
-        // After the press has been offered to every root: shown at once, the screen's own root
-        // would take this press as a click on whatever lies under the pointer.
-        QTimer::singleShot(0, [this] { show(); });
-    };
+    connectSelection(parts.options);
     // The options' microphone delay is slot 1's.
     TGLScrollbar& optionsDelay = *m_game.options.sound.micDelay;
     optionsDelay.setPos(static_cast<float>(m_roster.slot(0).delayMs));
@@ -65,10 +60,47 @@ SingersScreen::SingersScreen(SingersScreenParts parts)
         storeRoster();
     };
     m_monitorTimer.setInterval(kMonitorIntervalMs);
-    QObject::connect(&m_monitorTimer, &QTimer::timeout, [this] { monitorTick(); });
+    // A failing step is said once: the live readings stop, the screen goes on working.
+    QObject::connect(&m_monitorTimer, &QTimer::timeout, [this] {
+        runGuarded(nullptr, [this] {
+            m_monitorTimer.stop();
+            monitorTick();
+            m_monitorTimer.start();
+        });
+    });
     m_calibrationTimer.setInterval(kCalibrationIntervalMs);
-    QObject::connect(&m_calibrationTimer, &QTimer::timeout, [this] { calibrationStep(); });
+    QObject::connect(&m_calibrationTimer, &QTimer::timeout,
+                     [this] { runGuarded(nullptr, [this] { calibrationStep(); }); });
     updateSelectionLine();
+}
+
+void SingersScreen::connectSelection(OptionsForm* options) {
+    GameScene& g = m_game;
+    g.singers.selectionButton->onButtonClick = [this](TGLBaseControl& sender) {
+        static_cast<TGLButton&>(sender).setPressed(false);
+        // After the press has been offered to every root: shown at once, the screen's own root
+        // would take this press as a click on whatever lies under the pointer.
+        QTimer::singleShot(0, [this] { show(); });
+    };
+    // A session lists the inputs again: back from its score page the line follows.
+    g.scorePage.backButton->onButtonClick =
+        [this, back = g.scorePage.backButton->onButtonClick](TGLBaseControl& sender) {
+            if (back)
+                back(sender);
+            updateSelectionLine();
+        };
+    if (!options)
+        return;
+    g.selection.optionsButton->onButtonClick =
+        [this, options, open = g.selection.optionsButton->onButtonClick](TGLBaseControl& sender) {
+            const std::vector<BoundSinger> bound = m_roster.boundSingers(m_inputs);
+            if (!bound.empty() && bound.front().slot == 0)
+                if (session::ClickPlayer* clicks =
+                        m_inputs.clicksThrough(bound.front().input->address))
+                    options->setClickPlayer(clicks);
+            if (open)
+                open(sender);
+        };
 }
 
 SingersScreen::~SingersScreen() {
@@ -375,67 +407,6 @@ bool SingersScreen::save() {
         // The singers stay as set for this run; the file keeps what it had.
         std::cerr << "cantorix: the singers were not saved: " << e.what() << '\n';
         return false;
-    }
-}
-
-TGLBaseControl* SingersScreen::fieldControl(std::size_t row, int field) const {
-    const SingersNodes& nodes = m_game.singers;
-    if (row >= nodes.rows.size())
-        return nodes.backButton;
-    const SingerRowNodes& r = nodes.rows[row];
-    TGLBaseControl* const fields[kFieldCount] = {r.colour, r.name,      r.input,
-                                                 r.listen, r.calibrate, r.delay};
-    return fields[field];
-}
-
-void SingersScreen::focus(std::size_t row, int field) {
-    SingersNodes& nodes = m_game.singers;
-    m_focusRow = std::min(row, nodes.rows.size());
-    m_focusField = std::clamp(field, 0, kFieldCount - 1);
-    fieldControl(m_focusRow, m_focusField)->setFocus();
-    for (std::size_t i = 0; i < nodes.rows.size(); ++i) {
-        nodes.rows[i].focusMark->setVisible(i == m_focusRow);
-        // A scrollbar draws no focus of its own: its label shows it.
-        const bool delayFocused = i == m_focusRow && m_focusField == kDelay;
-        nodes.rows[i].delayLabel->setDefaultColor(delayFocused ? 0x0080D0FF : 0x00C0C0C0);
-    }
-}
-
-void SingersScreen::keyDown(int key) {
-    if (!shown())
-        return;
-    const std::size_t rows = m_game.singers.rows.size() + 1; // and Back
-    const bool onDelay = m_focusRow < rows - 1 && m_focusField == kDelay;
-    const bool onName = m_focusRow < rows - 1 && m_focusField == kName;
-    switch (key) {
-    case keys::Escape:
-        leave();
-        return;
-    case keys::Up:
-        focus((m_focusRow + rows - 1) % rows, m_focusField);
-        return;
-    case keys::Down:
-        focus((m_focusRow + 1) % rows, m_focusField);
-        return;
-    case keys::Tab:
-        if (m_focusRow == rows - 1)
-            focus(0, kColour);
-        else if (m_focusField + 1 == kFieldCount)
-            focus(m_focusRow + 1, kColour);
-        else
-            focus(m_focusRow, m_focusField + 1);
-        return;
-    case keys::Left:
-    case keys::Right:
-        if (onDelay) {
-            TGLScrollbar& delay = *m_game.singers.rows[m_focusRow].delay;
-            delay.setPos(delay.pos() + (key == keys::Left ? -kDelayStepMs : kDelayStepMs));
-        } else if (!onName && m_focusRow < rows - 1) {
-            focus(m_focusRow, m_focusField + (key == keys::Left ? -1 : 1));
-        }
-        return;
-    default:
-        return;
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "game_scene.h"
 #include "input_monitor.h"
+#include "options_form.h"
 #include "profile_store_port.h"
 #include "session/delay_calibration.h"
 #include "singer_roster.h"
@@ -32,6 +33,8 @@ struct SingersScreenParts {
     std::function<void()> relistInputs = {};
     // The song preview: it holds while the screen listens, or the microphones would hear it.
     songs::MediaPlayer* preview = nullptr;
+    // The options form, whose Calibrate measures slot 1 through slot 1's input.
+    OptionsForm* options = nullptr;
 };
 
 class SingersScreen {
@@ -66,6 +69,7 @@ private:
     enum Field { kColour, kName, kInput, kListen, kCalibrate, kDelay, kFieldCount };
 
     void connectRow(std::size_t slot);
+    void connectSelection(OptionsForm* options);
     void showRow(std::size_t slot);
     void showInputsLine();
     void chooseNextInput(std::size_t slot);

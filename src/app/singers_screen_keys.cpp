@@ -1,0 +1,80 @@
+// The singers screen's keyboard: the focus moves between rows and fields, Left and Right set a
+// focused delay, Escape leaves.
+
+#include "singers_screen.h"
+
+namespace cantorix::app {
+
+using namespace cantorix::scene;
+
+namespace {
+
+constexpr int kDelayStepMs = 5;
+constexpr TColor kFocusedDelayColour = 0x0080D0FF;
+constexpr TColor kDelayColour = 0x00C0C0C0;
+
+} // namespace
+
+TGLBaseControl* SingersScreen::fieldControl(std::size_t row, int field) const {
+    const SingersNodes& nodes = m_game.singers;
+    if (row >= nodes.rows.size())
+        return nodes.backButton;
+    const SingerRowNodes& r = nodes.rows[row];
+    TGLBaseControl* const fields[kFieldCount] = {r.colour, r.name,      r.input,
+                                                 r.listen, r.calibrate, r.delay};
+    return fields[field];
+}
+
+void SingersScreen::focus(std::size_t row, int field) {
+    SingersNodes& nodes = m_game.singers;
+    m_focusRow = std::min(row, nodes.rows.size());
+    m_focusField = std::clamp(field, 0, kFieldCount - 1);
+    fieldControl(m_focusRow, m_focusField)->setFocus();
+    for (std::size_t i = 0; i < nodes.rows.size(); ++i) {
+        nodes.rows[i].focusMark->setVisible(i == m_focusRow);
+        // A scrollbar draws no focus of its own: its label shows it.
+        const bool delayFocused = i == m_focusRow && m_focusField == kDelay;
+        nodes.rows[i].delayLabel->setDefaultColor(delayFocused ? kFocusedDelayColour
+                                                               : kDelayColour);
+    }
+}
+
+void SingersScreen::keyDown(int key) {
+    if (!shown())
+        return;
+    const std::size_t rows = m_game.singers.rows.size() + 1; // and Back
+    const bool onDelay = m_focusRow < rows - 1 && m_focusField == kDelay;
+    const bool onName = m_focusRow < rows - 1 && m_focusField == kName;
+    switch (key) {
+    case keys::Escape:
+        leave();
+        return;
+    case keys::Up:
+        focus((m_focusRow + rows - 1) % rows, m_focusField);
+        return;
+    case keys::Down:
+        focus((m_focusRow + 1) % rows, m_focusField);
+        return;
+    case keys::Tab:
+        if (m_focusRow == rows - 1)
+            focus(0, kColour);
+        else if (m_focusField + 1 == kFieldCount)
+            focus(m_focusRow + 1, kColour);
+        else
+            focus(m_focusRow, m_focusField + 1);
+        return;
+    case keys::Left:
+    case keys::Right:
+        if (onDelay) {
+            TGLScrollbar& delay = *m_game.singers.rows[m_focusRow].delay;
+            delay.setPos(delay.pos() + (key == keys::Left ? -kDelayStepMs : kDelayStepMs));
+        } else if (!onName && m_focusRow < rows - 1) {
+            focus(m_focusRow, m_focusField + (key == keys::Left ? -1 : 1));
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+} // namespace cantorix::app
