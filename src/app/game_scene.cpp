@@ -1,6 +1,7 @@
 #include "game_scene.h"
 
 #include "options_form.h"
+#include "score_page.h"
 
 namespace cantorix::app {
 
@@ -225,7 +226,8 @@ void GameScene::buildFirstPage() {
     selection.nextButton =
         &addImageButton(*selection.form, "RightArrow", 640, 350, 30, 32, "Rarrow", 40, 40, 12, 8);
     selection.voiceChoice = &selection.form->addNewChild<TGLLabel>("VoiceChoice");
-    selection.voiceChoice->setBounds(460, 226, 220, 24);
+    // Wide enough for every singer's voice; low enough to stay clear of Start's top edge.
+    selection.voiceChoice->setBounds(380, 226, 380, 14);
     selection.voiceChoice->setBitmapFont(&fonts.menu);
     selection.voiceChoice->setDefaultColor(0x0080D0FF);
     selection.voiceChoice->setAlignment(TAlignment::taCenter);
@@ -348,6 +350,12 @@ void GameScene::buildScorePage() {
     scorePage.saveButton =
         &addSkinButton(*scorePage.guiRoot, "GLButton8", "Save", 290, 450, 70, 30);
     buildScoreLabels();
+    // Everything but the buttons belongs to the page of one singer.
+    for (int i = 0; i < scorePage.guiRoot->count(); ++i)
+        if (auto* control = dynamic_cast<TGLBaseControl*>(&scorePage.guiRoot->child(i));
+            control && !dynamic_cast<TGLButton*>(control))
+            scorePage.soloControls.push_back(control);
+    buildScoreTable(*this);
 }
 
 void GameScene::buildSinging() {

@@ -14,6 +14,8 @@
 
 #include <array>
 #include <cstddef>
+#include <array>
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -136,6 +138,24 @@ struct HallOfFameNodes {
     scene::TGLHUDSprite* rowColour = nullptr;
 };
 
+// The figures of a singer in the score table, in column order.
+enum class ScoreColumn { Notes, LineBonus, GoldenNotes, Total, Share };
+inline constexpr std::size_t kScoreColumns = 5;
+
+// One singer's row of the score table: their rank, colour swatch, name and figures.
+struct ScoreTableRow {
+    scene::TGLHUDSprite* swatch = nullptr;
+    scene::TGLLabel *rank = nullptr, *name = nullptr;
+    std::array<scene::TGLLabel*, kScoreColumns> figures{};
+};
+
+// The ranked table shown when several sang: column headings and a row per singer slot.
+struct ScoreTableNodes {
+    scene::TGLBaseControl* holder = nullptr;
+    std::array<scene::TGLLabel*, kScoreColumns> headings{};
+    std::vector<ScoreTableRow> rows;
+};
+
 struct ScorePageNodes {
     scene::TGLDummyCube* group = nullptr;
     scene::TGLBaseControl* guiRoot = nullptr;
@@ -145,6 +165,10 @@ struct ScorePageNodes {
     scene::TGLLabel* shareValue = nullptr;
     scene::TGLPanel* scoreGauge = nullptr;
     scene::TGLEdit* playerName = nullptr;
+    // The page of one singer: the labels, share, gauge and name edit above, with their captions;
+    // hidden while the table of several shows.
+    std::vector<scene::TGLBaseControl*> soloControls;
+    ScoreTableNodes table;
 };
 
 // The editor builds its controls itself; its back button is one of them.

@@ -1,0 +1,246 @@
+#include "score_page.h"
+
+#include "fitted_text.h"
+#include "session/scoring.h"
+#include "session/singer_inputs.h"
+
+#include <algorithm>
+#include <string>
+
+namespace cantorix::app {
+
+using namespace cantorix::scene;
+
+namespace {
+
+// The table stands above the page's buttons (y = 450): headings, then eight rows.
+constexpr int kHeadingTop = 118;
+constexpr int kFirstRowTop = 150;
+constexpr int kRowPitch = 36;
+constexpr int kRankWidth = 34;
+constexpr int kSwatchCentre = 47;
+constexpr int kSwatchSide = 18;
+// The swatch's centre below its row's top: the middle of the digits' height.
+constexpr int kSwatchMiddle = 14;
+constexpr int kNameLeft = 62;
+constexpr int kNameWidth = 170;
+constexpr int kColumnGap = 6;
+constexpr int kPageWidth = 766;
+constexpr TColor kHeadingColour = 0x0080D0FF;
+
+struct ColumnLook {
+    const char* heading;
+    int width;
+};
+constexpr std::array<ColumnLook, kScoreColumns> kColumns = {{
+    {"Notes", 90},
+    {"Line Bonus", 110},
+    {"Golden Notes", 115},
+    {"Total", 95},
+    {"Share", 85},
+}};
+
+std::size_t columnIndex(ScoreColumn column) {
+    return static_cast<std::size_t>(column);
+}
+
+std::string swatchMaterialName(std::size_t row) {
+    return "ScoreSwatch" + std::to_string(row + 1);
+}
+
+// A singer without a name is still told apart from the others: "Singer" and their place in
+// the list given.
+std::string shownName(const SingerResult& singer, std::size_t index) {
+    if (singer.name.empty())
+        return "Singer " + std::to_string(index + 1);
+    return singer.name;
+}
+
+std::string oneLine(std::string name) {
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    return name;
+}
+
+std::array<std::string, kScoreColumns> figureTexts(const SingerResult& s) {
+    std::array<std::string, kScoreColumns> texts;
+    texts[columnIndex(ScoreColumn::Notes)] = std::to_string(s.notePoints);
+    texts[columnIndex(ScoreColumn::LineBonus)] = std::to_string(s.lineBonus);
+    texts[columnIndex(ScoreColumn::GoldenNotes)] =
+        s.goldenPoints ? std::to_string(*s.goldenPoints) : std::string();
+    texts[columnIndex(ScoreColumn::Total)] = std::to_string(s.total);
+    texts[columnIndex(ScoreColumn::Share)] =
+        session::possibleShareText(s.notePoints, s.possible).value_or("");
+    return texts;
+}
+
+TGLLabel& addTableLabel(TGLBaseControl& parent, TGLBitmapFont& font, int left, int top, int width,
+                        TAlignment alignment) {
+    auto& label = parent.addNewChild<TGLLabel>("");
+    label.setBounds(left, top, width, kRowPitch - 4);
+    label.setBitmapFont(&font);
+    label.setDefaultColor(clWhite);
+    label.setAlignment(alignment);
+    return label;
+}
+
+void fillOneSinger(ScorePageNodes& page, const SingerResult& singer) {
+    const session::ScorePageValues v =
+        session::scorePageValues(singer.notePoints, singer.lineBonus);
+    page.notesValue->setCaption(v.notes);
+    page.bonusValue->setCaption(v.bonus);
+    page.totalValue->setCaption(v.total);
+    // The share is a standard song's measure; the game's rule has no possible points.
+    page.shareValue->setCaption(
+        session::possibleShareText(singer.notePoints, singer.possible).value_or(""));
+    page.scoreGauge->setHeight(v.gaugeHeight);
+    page.scoreGauge->setTop(v.gaugeTop);
+}
+
+// Which columns show: golden notes only where a format has them, the share only where points
+// were possible.
+std::array<bool, kScoreColumns> shownColumns(const std::vector<SingerResult>& singers) {
+    std::array<bool, kScoreColumns> shown{};
+    shown.fill(true);
+    shown[columnIndex(ScoreColumn::GoldenNotes)] =
+        std::any_of(singers.begin(), singers.end(),
+                    [](const SingerResult& s) { return s.goldenPoints.has_value(); });
+    shown[columnIndex(ScoreColumn::Share)] = std::any_of(
+        singers.begin(), singers.end(), [](const SingerResult& s) { return s.possible > 0; });
+    return shown;
+}
+
+// Places the shown columns side by side after the names and centres the table on the page.
+void layOutColumns(ScoreTableNodes& table, const std::array<bool, kScoreColumns>& shown) {
+    int left = kNameLeft + kNameWidth + kColumnGap;
+    for (std::size_t c = 0; c < kScoreColumns; ++c) {
+        table.headings[c]->setVisible(shown[c]);
+        table.headings[c]->setLeft(left);
+        for (ScoreTableRow& row : table.rows)
+            row.figures[c]->setLeft(left);
+        if (shown[c])
+            left += kColumns[c].width;
+    }
+    table.holder->setWidth(left);
+    table.holder->setLeft((kPageWidth - left) / 2);
+}
+
+void fillTable(GameScene& game, const std::vector<SingerResult>& singers) {
+    ScoreTableNodes& table = game.scorePage.table;
+    const std::array<bool, kScoreColumns> shown = shownColumns(singers);
+    layOutColumns(table, shown);
+    const std::vector<SingerRank> ranks = rankSingers(singers);
+    // Fewer rows stand in the middle of the room eight would take.
+    const int unused =
+        static_cast<int>(table.rows.size() - std::min(ranks.size(), table.rows.size()));
+    table.holder->setTop(kHeadingTop + unused * kRowPitch / 2);
+    const int tableLeft = table.holder->left();
+    const int firstRowTop = table.holder->top() + kFirstRowTop - kHeadingTop;
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        ScoreTableRow& row = table.rows[r];
+        const bool used = r < ranks.size();
+        row.swatch->setVisible(used);
+        row.rank->setVisible(used);
+        row.name->setVisible(used);
+        for (std::size_t c = 0; c < kScoreColumns; ++c)
+            row.figures[c]->setVisible(used && shown[c]);
+        if (!used)
+            continue;
+        const SingerResult& singer = singers[ranks[r].singer];
+        row.rank->setCaption(std::to_string(ranks[r].place) + ".");
+        row.name->setCaption(
+            fitToWidth(*row.name->bitmapFont(), shownName(singer, ranks[r].singer), kNameWidth));
+        row.name->setDefaultColor(singer.colour);
+        if (TGLLibMaterial* m = game.materials.lane.materialByName(swatchMaterialName(r)))
+            m->setDiffuse(toColorF(singer.colour));
+        row.swatch->setPosition(
+            {static_cast<float>(tableLeft + kSwatchCentre),
+             static_cast<float>(firstRowTop + static_cast<int>(r) * kRowPitch + kSwatchMiddle), 0});
+        const std::array<std::string, kScoreColumns> texts = figureTexts(singer);
+        for (std::size_t c = 0; c < kScoreColumns; ++c)
+            row.figures[c]->setCaption(texts[c]);
+    }
+}
+
+} // namespace
+
+std::vector<SingerRank> rankSingers(const std::vector<SingerResult>& singers) {
+    std::vector<SingerRank> ranks;
+    for (std::size_t i = 0; i < singers.size(); ++i)
+        ranks.push_back({i, 0});
+    std::stable_sort(ranks.begin(), ranks.end(), [&](const SingerRank& a, const SingerRank& b) {
+        return singers[a.singer].total > singers[b.singer].total;
+    });
+    for (std::size_t r = 0; r < ranks.size(); ++r) {
+        const bool tied =
+            r > 0 && singers[ranks[r].singer].total == singers[ranks[r - 1].singer].total;
+        ranks[r].place = tied ? ranks[r - 1].place : static_cast<int>(r) + 1;
+    }
+    return ranks;
+}
+
+void fillScorePage(GameScene& game, const std::vector<SingerResult>& singers) {
+    ScorePageNodes& page = game.scorePage;
+    const bool several = singers.size() > 1;
+    for (TGLBaseControl* control : page.soloControls)
+        control->setVisible(!several);
+    page.table.holder->setVisible(several);
+    if (several) {
+        fillTable(game, singers);
+        return;
+    }
+    for (ScoreTableRow& row : page.table.rows)
+        row.swatch->setVisible(false);
+    fillOneSinger(page, singers.empty() ? SingerResult{} : singers.front());
+}
+
+std::vector<std::string> hallOfFameEntries(const std::vector<SingerResult>& singers,
+                                           std::string_view typedName) {
+    if (singers.size() <= 1)
+        return {session::hallOfFameEntry(singers.empty() ? 0 : singers.front().total, typedName)};
+    std::vector<std::string> entries;
+    for (std::size_t i = 0; i < singers.size(); ++i)
+        entries.push_back(
+            session::hallOfFameEntry(singers[i].total, oneLine(shownName(singers[i], i))));
+    return entries;
+}
+
+void buildScoreTable(GameScene& game) {
+    ScorePageNodes& page = game.scorePage;
+    ScoreTableNodes& table = page.table;
+    const int rowCount = static_cast<int>(session::kSingerSlots);
+    table.holder = &page.guiRoot->addNewChild<TGLBaseControl>("ScoreTable");
+    table.holder->setBounds(0, kHeadingTop, kPageWidth,
+                            kFirstRowTop - kHeadingTop + rowCount * kRowPitch);
+    table.holder->setVisible(false);
+    for (std::size_t c = 0; c < kScoreColumns; ++c) {
+        TGLLabel& heading = addTableLabel(*table.holder, game.fonts.menu, 0, 0, kColumns[c].width,
+                                          TAlignment::taRightJustify);
+        heading.setCaption(kColumns[c].heading);
+        heading.setDefaultColor(kHeadingColour);
+        table.headings[c] = &heading;
+    }
+    for (int r = 0; r < rowCount; ++r) {
+        const int top = kFirstRowTop - kHeadingTop + r * kRowPitch;
+        ScoreTableRow row;
+        row.rank = &addTableLabel(*table.holder, game.fonts.score, 0, top, kRankWidth,
+                                  TAlignment::taRightJustify);
+        row.name = &addTableLabel(*table.holder, game.fonts.score, kNameLeft, top, kNameWidth,
+                                  TAlignment::taLeftJustify);
+        for (std::size_t c = 0; c < kScoreColumns; ++c)
+            row.figures[c] = &addTableLabel(*table.holder, game.fonts.score, 0, top,
+                                            kColumns[c].width, TAlignment::taRightJustify);
+        const std::string material = swatchMaterialName(static_cast<std::size_t>(r));
+        TGLLibMaterial& colour = game.materials.lane.addMaterial(material);
+        colour.setLightingOff(true);
+        row.swatch = &page.group->addNewChild<TGLHUDSprite>("");
+        row.swatch->setWidth(kSwatchSide);
+        row.swatch->setHeight(kSwatchSide);
+        row.swatch->setMaterial({&game.materials.lane, material});
+        row.swatch->setVisible(false);
+        table.rows.push_back(row);
+    }
+}
+
+} // namespace cantorix::app
