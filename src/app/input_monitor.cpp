@@ -15,6 +15,7 @@ constexpr std::uint32_t kRate = 44100;
 // A second of sound: ticks come every 50 ms, so a late one still finds its samples.
 constexpr std::int32_t kRingBytes = 2 * kRate;
 constexpr std::size_t kTickSamples = kRate / 20;
+constexpr int kHeldEmptyTicks = 2;
 
 } // namespace
 
@@ -25,6 +26,7 @@ struct InputMonitor::Monitored {
     std::int32_t readOffset = -1;      // where the last tick stopped reading; -1 before the first
     std::vector<std::int16_t> fresh;   // this tick's samples
     std::vector<std::int16_t> history; // the newest samples, as many as the tracker looks at
+    int emptyTicks = 0;                // ticks in a row that brought no samples
 };
 
 InputMonitor::InputMonitor(SemitoneTrackerFactory makeTracker)
@@ -109,6 +111,14 @@ void InputMonitor::tick() {
         Monitored& m = *m_inputs[i];
         readNew(m);
         InputReading& reading = m_readings[i];
+        shortest = std::min(shortest, m.fresh.size());
+        // A device delivers in blocks of its own: a tick between two keeps the last reading,
+        // and only a longer silence reads as one.
+        m.emptyTicks = m.fresh.empty() ? m.emptyTicks + 1 : 0;
+        if (m.emptyTicks > 0 && m.emptyTicks <= kHeldEmptyTicks) {
+            levels.push_back(reading.levelDb);
+            continue;
+        }
         reading.levelDb = session::blockLevelDb(m.fresh);
         reading.midiNote.reset();
         if (m.tracker && !m.fresh.empty()) {
@@ -117,7 +127,6 @@ void InputMonitor::tick() {
                 reading.midiNote = sung.midiNote;
         }
         levels.push_back(reading.levelDb);
-        shortest = std::min(shortest, m.fresh.size());
     }
     if (m_inputs.empty())
         return;
