@@ -127,35 +127,47 @@ TEST_F(SongSelectionTest, AStandardSongPreviewsFromItsPreviewStartAndOffersItsVo
     EXPECT_EQ(m_selection.selected().voice, 0u);
 }
 
-// Each singer's voice of a duet: the defaults, the V key, a singer's number key, a new song and
-// a roster that changes. Steps: 'V' the V key, a digit that singer's key, 'R' reading the song
-// again as Start does, 'S' selecting it anew, '+' one more singer bound.
+// Each singer's voice of a duet and the label naming them, fitted to its width (every character
+// 9 pixels here). Steps: 'V' the V key, a digit that singer's key, 'R' reading the song again as
+// Start does, 'S' selecting it anew, '+' one more singer bound.
 TEST_F(SongSelectionTest, EachSingerSingsTheVoiceTheyChose) {
-    struct Row {
+    scene::testing::FakeGlyphRasterizer glyphs;
+    scene::TGLBitmapFont font{"Menu", {}, glyphs};
+    scene::TGLLabel choice{"VoiceChoice"};
+    choice.setBitmapFont(&font);
+    choice.setAlignment(scene::TAlignment::taCenter);
+    choice.setBounds(100, 0, 400, 14);
+    m_selection.setVoiceDisplay(nullptr, &choice);
+    const std::string swap = "[V] swap \xC2\xB7 ", dot = " \xC2\xB7 ";
+    const struct {
         std::vector<std::string> singers;
         std::string steps;
         std::vector<std::size_t> voices;
-        std::string caption;
-    };
-    const std::string dot = " \xC2\xB7 ";
-    const Row rows[] = {
+        std::string caption; // unchecked when empty
+    } rows[] = {
         {{}, "", {0}, "[V] Sing: Ann"}, // nobody bound: singer 1 chooses, as ever
-        {{"Anna"}, "V", {1}, "[V] Sing: Bob"},
-        {{"Anna"}, "1", {0}, "[V] Sing: Ann"}, // one singer has no number key
-        {{"Anna", "Ben"}, "", {0, 1}, "[V] swap" + dot + "[1] Anna: Ann" + dot + "[2] Ben: Bob"},
-        {{"Anna", "Ben"}, "V", {1, 0}, "[V] swap" + dot + "[1] Anna: Bob" + dot + "[2] Ben: Ann"},
-        {{"Anna", "Ben"}, "2", {0, 0}, "[V] swap" + dot + "[1] Anna: Ann" + dot + "[2] Ben: Ann"},
-        {{"Anna", "Ben", "Cleo"}, "V3", {1, 0, 0}, ""},
-        {{"Anna", "Ben", "Cleo"}, "9", {0, 1, 0}, ""}, // no ninth singer
-        {{"Anna", "Ben"}, "VR", {1, 0}, ""},           // Start keeps the choice
-        {{"Anna", "Ben"}, "VS", {0, 1}, ""},           // another selection starts afresh
-        {{"Anna", "Ben"}, "V+", {0, 1, 0}, ""},        // a new roster starts afresh
-        {{"A", "B", "C", "D", "E", "F", "G", "H"}, "", {0, 1, 0, 1, 0, 1, 0, 1}, ""},
-        {{"", "Ben"}, "", {0, 1}, "[V] swap" + dot + "[1] Ann" + dot + "[2] Ben: Bob"},
+        {{"Anna"}, "V1", {1}, "[V] Sing: Bob"},
+        {{"Anna", "Ben"}, "", {0, 1}, swap + "[1] Anna: Ann" + dot + "[2] Ben: Bob"},
+        {{"Anna", "Ben"}, "V", {1, 0}, swap + "[1] Anna: Bob" + dot + "[2] Ben: Ann"},
+        {{"Anna", "Ben", "Cleo"}, "V39", {1, 0, 0}, ""}, // no ninth singer
+        {{"Anna", "Ben"}, "VR", {1, 0}, ""},             // Start keeps the choice
+        {{"Anna", "Ben"}, "VS", {0, 1}, ""},             // another selection starts afresh
+        {{"Anna", "Ben"}, "V+", {0, 1, 0}, ""},          // so does a new roster
+        {{"", "Annabelle-Marie"}, "2", {0, 0}, swap + "[1] P1" + dot + "[2] Annabelle-Marie: P1"},
+        {{"Annabelle-Marie", "Benedict"},
+         "",
+         {0, 1},
+         swap + "[1] Annabe\xE2\x80\xA6: P1" + dot + "[2] Benedi\xE2\x80\xA6: P2"},
+        {{"A", "B", "C", "D"},
+         "",
+         {0, 1, 0, 1},
+         swap + "[1] P1" + dot + "[2] P2" + dot + "[3] P1" + dot + "[4] P2"},
+        {{"A", "B", "C", "D", "E", "F", "G", "H"},
+         "",
+         {0, 1, 0, 1, 0, 1, 0, 1},
+         "[V] 1:P1 2:P2 3:P1 4:P2 5:P1 6:P2 7:P1 8:P2"},
     };
-    scene::TGLLabel choice{"VoiceChoice"};
-    m_selection.setVoiceDisplay(nullptr, &choice);
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         m_selection.setSingers(row.singers);
         select("Duet");
         m_selection.SelectSong();
@@ -167,68 +179,32 @@ TEST_F(SongSelectionTest, EachSingerSingsTheVoiceTheyChose) {
                 m_selection.reload();
             else if (step == 'S')
                 m_selection.SelectSong();
-            else if (step == '+') {
+            else if (step == '+')
                 singers.push_back("Dan");
-                m_selection.setSingers(singers);
-            } else if (static_cast<std::size_t>(step - '1') < m_selection.voiceKeySingers())
+            else if (static_cast<std::size_t>(step - '1') < m_selection.voiceKeySingers())
                 m_selection.chooseNextVoiceOf(static_cast<std::size_t>(step - '1'));
+            if (step == '+')
+                m_selection.setSingers(singers);
         }
-        const std::string name = row.steps + " with " + std::to_string(row.singers.size());
-        EXPECT_EQ(m_selection.selected().singerVoices, row.voices) << name;
-        EXPECT_EQ(m_selection.selected().voice, row.voices.front()) << name;
-        if (!row.caption.empty()) {
-            EXPECT_EQ(choice.caption(), row.caption) << name;
-        }
+        EXPECT_EQ(m_selection.selected().singerVoices, row.voices) << row.steps;
+        EXPECT_EQ(m_selection.selected().voice, row.voices.front()) << row.steps;
+        EXPECT_TRUE(row.caption.empty() || choice.caption() == row.caption) << choice.caption();
+        EXPECT_LE(font.textWidth(choice.caption()), choice.width()) << choice.caption();
     }
+    // A click on singer 2's part ("[V] 1:P1 2:P2 …" centred on 300) changes theirs; on "[V]"
+    // everyone's; beside the text nothing.
+    const int left = 300 - font.textWidth(choice.caption()) / 2;
+    for (int x : {left + font.textWidth("[V] 1:P1 2:"), left + 5, left - 5})
+        m_selection.chooseVoiceAt(x);
+    EXPECT_EQ(m_selection.selected().singerVoices,
+              (std::vector<std::size_t>{1, 1, 1, 0, 1, 0, 1, 0}));
     // A song of one voice is everyone's, and no key changes it.
-    m_selection.setSingers({"Anna", "Ben"});
     select("Good");
     m_selection.SelectSong();
     m_selection.chooseNextVoice();
     m_selection.chooseNextVoiceOf(1);
-    EXPECT_EQ(m_selection.selected().singerVoices, (std::vector<std::size_t>{0, 0}));
+    EXPECT_EQ(m_selection.selected().singerVoices, (std::vector<std::size_t>(8, 0)));
     EXPECT_EQ(m_selection.voiceKeySingers(), 0u);
-}
-
-// The label of several singers fits its width, shortening names and then dropping them, and a
-// click on a singer's part changes that singer's voice alone.
-TEST_F(SongSelectionTest, TheVoiceLabelFitsAndTakesClicksPerSinger) {
-    scene::testing::FakeGlyphRasterizer glyphs; // every character 9 pixels wide
-    scene::TGLBitmapFont font{"Menu", {}, glyphs};
-    scene::TGLLabel choice{"VoiceChoice"};
-    choice.setBitmapFont(&font);
-    choice.setAlignment(scene::TAlignment::taCenter);
-    choice.setBounds(100, 0, 400, 14);
-    m_selection.setVoiceDisplay(nullptr, &choice);
-    select("Duet");
-    const std::string dot = " \xC2\xB7 ";
-    const struct {
-        std::vector<std::string> singers;
-        std::string caption;
-    } rows[] = {
-        {{"Anna", "Ben"}, "[V] swap" + dot + "[1] Anna: Ann" + dot + "[2] Ben: Bob"},
-        {{"Annabelle-Marie", "Benedict"},
-         "[V] swap" + dot + "[1] Annabe\xE2\x80\xA6: P1" + dot + "[2] Benedi\xE2\x80\xA6: P2"},
-        {{"A", "B", "C", "D"},
-         "[V] swap" + dot + "[1] P1" + dot + "[2] P2" + dot + "[3] P1" + dot + "[4] P2"},
-        {{"A", "B", "C", "D", "E", "F", "G", "H"}, "[V] 1:P1 2:P2 3:P1 4:P2 5:P1 6:P2 7:P1 8:P2"},
-    };
-    for (const auto& row : rows) {
-        m_selection.setSingers(row.singers);
-        m_selection.SelectSong();
-        EXPECT_EQ(choice.caption(), row.caption);
-        EXPECT_LE(font.textWidth(choice.caption()), choice.width()) << row.caption;
-    }
-    // "[V] 1:P1 2:P2 …" centred in 100 … 500: singer 2's part is the third; then "[V]" swaps all.
-    const int left = 300 - font.textWidth(choice.caption()) / 2;
-    m_selection.chooseVoiceAt(left + font.textWidth("[V] 1:P1 2:"));
-    EXPECT_EQ(m_selection.selected().singerVoices,
-              (std::vector<std::size_t>{0, 0, 0, 1, 0, 1, 0, 1}));
-    m_selection.chooseVoiceAt(left + 5);
-    EXPECT_EQ(m_selection.selected().singerVoices,
-              (std::vector<std::size_t>{1, 1, 1, 0, 1, 0, 1, 0}));
-    m_selection.chooseVoiceAt(left - 5); // beside the text: nothing
-    EXPECT_EQ(m_selection.selected().voice, 1u);
 }
 
 TEST_F(SongSelectionTest, ARefusedStandardSongIsReportedAndStopsThePreview) {
