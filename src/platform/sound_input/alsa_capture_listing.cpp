@@ -19,12 +19,16 @@ using HwParams =
     std::unique_ptr<snd_pcm_hw_params_t, AlsaFree<snd_pcm_hw_params_t, snd_pcm_hw_params_free>>;
 
 // The hardware's channel count: the device opened non-blocking (a busy device then fails at
-// once instead of waiting) and closed again.
-int hardwareChannels(const std::string& card, int device) {
+// once instead of waiting) and closed again; 0 and why when it cannot be told.
+int hardwareChannels(const std::string& card, int device, std::string& problem) {
     const std::string name = "hw:CARD=" + card + ",DEV=" + std::to_string(device);
     snd_pcm_t* pcm = nullptr;
-    if (snd_pcm_open(&pcm, name.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0)
+    if (const int error =
+            snd_pcm_open(&pcm, name.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
+        error < 0) {
+        problem = snd_strerror(error);
         return 0;
+    }
     snd_pcm_hw_params_t* raw = nullptr;
     unsigned int channels = 0;
     if (snd_pcm_hw_params_malloc(&raw) == 0) {
@@ -50,8 +54,10 @@ void listCardDevices(snd_ctl_t* control, const std::string& id, const std::strin
         snd_pcm_info_set_stream(raw, SND_PCM_STREAM_CAPTURE);
         if (snd_ctl_pcm_info(control, raw) < 0)
             continue; // a playback-only device
-        out.push_back({id, name, device, hardwareChannels(id, device),
-                       "plughw:CARD=" + id + ",DEV=" + std::to_string(device)});
+        AlsaCaptureDevice found{id, name, device, 0,
+                                "plughw:CARD=" + id + ",DEV=" + std::to_string(device)};
+        found.channels = hardwareChannels(id, device, found.problem);
+        out.push_back(std::move(found));
     }
 }
 
@@ -75,7 +81,8 @@ std::vector<ListedCaptureDevice> captureChannels(const std::vector<AlsaCaptureDe
     for (const AlsaCaptureDevice& device : devices) {
         const std::string label = device.deviceString.empty() ? device.cardId : device.deviceString;
         if (device.channels <= 0) {
-            log << "cantorix: capture device " << label << " lists no channels; left out\n";
+            log << "cantorix: capture device " << label << " lists no channels"
+                << (device.problem.empty() ? "" : " (" + device.problem + ")") << "; left out\n";
             continue;
         }
         if (device.cardId.empty() || device.cardId == session::kDefaultInputCard ||

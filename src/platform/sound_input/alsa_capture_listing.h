@@ -21,6 +21,8 @@ struct AlsaCaptureDevice {
     // What PortAudio's ALSA host API opens: "plughw:CARD=<id>,DEV=<n>", or any PCM name a
     // test defines.
     std::string deviceString;
+    // Why the channels could not be counted ("Device or resource busy"), for the log.
+    std::string problem = {};
 };
 
 // One input of a capture device: its channel within the device's interleaved frames.
