@@ -137,6 +137,9 @@ void SingersScreen::connectRow(std::size_t slot) {
                                      0, SingerRoster::kMaxDelayMs));
         m_roster.slot(slot).delayMs = ms;
         m_game.singers.rows[slot].delayLabel->setCaption(delayText(ms));
+        // Slot 1's delay is the options' too, and Score.ini keeps it under both keys alike.
+        if (slot == 0)
+            m_game.options.sound.micDelay->setPos(static_cast<float>(ms));
         storeRoster();
     };
     // Focus follows the mouse into a row, so the keys go on from where the player clicked.
@@ -199,7 +202,6 @@ void SingersScreen::leave() {
     for (std::size_t slot = 0; slot < g.singers.rows.size(); ++slot)
         if (m_roster.slot(slot).name.empty())
             m_roster.slot(slot).name = defaultSingerName(slot);
-    g.options.sound.micDelay->setPos(static_cast<float>(m_roster.slot(0).delayMs));
     save();
     g.singers.group->setVisible(false);
     g.singers.guiRoot->setTag(0);
@@ -368,9 +370,9 @@ void SingersScreen::endCalibration() {
         return;
     }
     const std::int64_t heard = session::roundHalfEven(*measured);
-    m_roster.slot(slot).delayMs =
-        static_cast<int>(std::clamp<std::int64_t>(heard, 0, SingerRoster::kMaxDelayMs));
-    storeRoster();
+    // Through the row's scrollbar, so its label and slot 1's option follow.
+    m_game.singers.rows[slot].delay->setPos(
+        static_cast<float>(std::clamp<std::int64_t>(heard, 0, SingerRoster::kMaxDelayMs)));
     setStatus(slot, "The clicks came back after " + std::to_string(heard) + " ms.");
 }
 
