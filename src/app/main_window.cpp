@@ -115,7 +115,8 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
                                    m_inputs->relist();
                                    startListening();
                                },
-                           .preview = &m_services.player});
+                           .preview = &m_services.player,
+                           .options = m_options.get()});
     m_screens->singersKey = SingersScreen::kOpenKey;
     m_screens->showSingers = [this] { m_singers->show(); };
     m_screens->singersKeyDown = [this](int key) { m_singers->keyDown(key); };
