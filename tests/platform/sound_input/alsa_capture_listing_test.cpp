@@ -71,13 +71,4 @@ TEST(AlsaCaptureListingTest, EveryHardwareChannelIsOneInputNamedByCardAndChannel
     }
 }
 
-// This machine may have no sound card and no /proc/asound: the listing then returns what
-// there is, without failing.
-TEST(AlsaCaptureListingTest, ListingTheMachineNeverFails) {
-    for (const AlsaCaptureDevice& device : listAlsaCaptureDevices()) {
-        EXPECT_FALSE(device.cardId.empty());
-        EXPECT_TRUE(device.deviceString.starts_with("plughw:CARD=" + device.cardId + ",DEV="));
-    }
-}
-
 } // namespace

@@ -1,44 +1,41 @@
 // A real stereo capture through PortAudio's ALSA host API on a machine without a sound card:
-// an ALSA configuration of this test's own defines a capture device that reads a raw stereo
-// file (left a 440 Hz tone, right a quieter 660 Hz one). Its own program, so that
-// ALSA_CONFIG_PATH is set before anything in the process reads ALSA's configuration.
+// an ALSA configuration of this test's own defines a capture device that reads raw stereo
+// frames from a named pipe (left a 440 Hz tone, right a quieter 660 Hz one). Its own program,
+// so that ALSA_CONFIG_PATH is set before anything in the process reads ALSA's configuration.
+//
+// Why a pipe: the device stands on ALSA's null device, which captures far faster than real
+// time, and past the end of its input it repeats stale buffers. Through a pipe the stream waits
+// until the test, listening already, writes the frames in one piece.
 
 #include "platform/sound_input/capture_input_set.h"
+#include "platform/sound_output/null_audio_output.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 using namespace cantorix;
 using namespace cantorix::platform;
-using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr const char* kTestDevice = "cantorix_test_receiver";
-constexpr double kLeftHz = 440;
-constexpr double kRightHz = 660;
 
 class AlsaFileCaptureTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_dir = fs::temp_directory_path() / ("cantorix_alsa_" + std::to_string(::getpid()));
         fs::create_directories(s_dir);
-        std::ofstream raw(s_dir / "receiver.raw", std::ios::binary);
-        for (int i = 0; i < CaptureHub::kSampleRate * 2; ++i) {
-            const double t = static_cast<double>(i) / CaptureHub::kSampleRate;
-            const std::int16_t frame[2] = {
-                static_cast<std::int16_t>(std::lround(16000 * std::sin(2 * M_PI * kLeftHz * t))),
-                static_cast<std::int16_t>(std::lround(8000 * std::sin(2 * M_PI * kRightHz * t)))};
-            raw.write(reinterpret_cast<const char*>(frame), sizeof frame);
-        }
+        ::mkfifo((s_dir / "receiver.fifo").c_str(), 0600);
         // The system's own configuration first: it defines the null device the file one
         // stands on.
         std::ofstream(s_dir / "asound.conf")
@@ -47,7 +44,7 @@ protected:
             << "    type file\n"
             << "    slave.pcm \"null\"\n"
             << "    file \"/dev/null\"\n"
-            << "    infile \"" << (s_dir / "receiver.raw").string() << "\"\n"
+            << "    infile \"" << (s_dir / "receiver.fifo").string() << "\"\n"
             << "    format \"raw\"\n"
             << "}\n";
         ::setenv("ALSA_CONFIG_PATH", (s_dir / "asound.conf").c_str(), 1);
@@ -59,13 +56,51 @@ protected:
 
 fs::path AlsaFileCaptureTest::s_dir;
 
-// Frames of one input from the moment of subscribing, waiting for them up to five seconds.
-std::vector<std::int16_t> framesOf(CaptureHub::Subscription& subscription, std::size_t count) {
-    const auto until = std::chrono::steady_clock::now() + 5s;
-    while (subscription.available() < count && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(1ms);
-    std::vector<std::int16_t> frames(count);
-    frames.resize(subscription.read(frames.data(), count));
+// A quarter of a second of the two tones, interleaved: small enough for one atomic write into
+// an empty pipe, so the device never reads part of it.
+std::vector<std::int16_t> receiverFrames() {
+    std::vector<std::int16_t> frames;
+    for (int i = 0; i < CaptureHub::kSampleRate / 4; ++i) {
+        const double t = static_cast<double>(i) / CaptureHub::kSampleRate;
+        frames.push_back(
+            static_cast<std::int16_t>(std::lround(16000 * std::sin(2 * M_PI * 440 * t))));
+        frames.push_back(
+            static_cast<std::int16_t>(std::lround(8000 * std::sin(2 * M_PI * 660 * t))));
+    }
+    return frames;
+}
+
+// The pipe's writing end, open for reading too so that neither side waits for the other to
+// open; closed before the capture stops, so the device's reads end instead of waiting.
+class PipeWriter {
+public:
+    explicit PipeWriter(const fs::path& pipe) : m_fd(::open(pipe.c_str(), O_RDWR | O_CLOEXEC)) {}
+    ~PipeWriter() { close(); }
+    PipeWriter(const PipeWriter&) = delete;
+    PipeWriter& operator=(const PipeWriter&) = delete;
+    bool write(const std::vector<std::int16_t>& frames) {
+        const auto bytes = static_cast<ssize_t>(frames.size() * sizeof frames[0]);
+        return m_fd >= 0 && ::write(m_fd, frames.data(), static_cast<std::size_t>(bytes)) == bytes;
+    }
+    void close() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd;
+};
+
+// The first tenth of a second the click player heard since it started, however busy the
+// machine.
+std::vector<std::int16_t> heardBy(session::ClickPlayer& clicks, const app::SoundInput& input) {
+    CaptureHub& hub = dynamic_cast<CaptureService&>(*input.capture).hub();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (hub.framesDelivered() < 4410 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::vector<std::int16_t> frames = clicks.finish().captured;
+    frames.resize(std::min<std::size_t>(frames.size(), 4410));
     return frames;
 }
 
@@ -83,17 +118,31 @@ int peak(const std::vector<std::int16_t>& frames) {
     return level;
 }
 
+// Each channel of the stereo device is an input of its own, named and addressed by card and
+// channel, heard by its own click player and not swapped; beside it, a device that vanished
+// after listing is listed with why and no capture, and one of no channels is left out.
 TEST_F(AlsaFileCaptureTest, EachChannelOfAStereoDeviceIsItsOwnInput) {
     std::ostringstream log;
+    NullAudioOutput output;
     CaptureInputSet::Options options;
+    options.output = &output;
     options.listDevices = [] {
-        return std::vector<AlsaCaptureDevice>{{"Receiver", "Test Receiver", 0, 2, kTestDevice}};
+        return std::vector<AlsaCaptureDevice>{
+            {"Receiver", "Test Receiver", 0, 2, kTestDevice},
+            {"Gone", "USB Mic", 0, 1, "plughw:CARD=Gone,DEV=0"},
+            {"Empty", "Nothing", 0, 0, "plughw:CARD=Empty,DEV=0"}};
     };
     options.systemDefaultInput = false;
     options.log = &log;
+    PipeWriter pipe(s_dir / "receiver.fifo");
     CaptureInputSet set(options);
     set.relist();
-    ASSERT_EQ(set.inputs().size(), 2u) << log.str();
+    // Declared after the inputs: the pipe closes first, so the device's reads end.
+    struct ClosePipe {
+        PipeWriter& pipe;
+        ~ClosePipe() { pipe.close(); }
+    } closePipe{pipe};
+    ASSERT_EQ(set.inputs().size(), 3u) << log.str();
     const app::SoundInput& left = set.inputs()[0];
     const app::SoundInput& right = set.inputs()[1];
     ASSERT_TRUE(left.problem.empty()) << left.problem;
@@ -101,15 +150,22 @@ TEST_F(AlsaFileCaptureTest, EachChannelOfAStereoDeviceIsItsOwnInput) {
     EXPECT_EQ(left.name, "Test Receiver — left");
     EXPECT_EQ(right.address, (session::InputAddress{"Receiver", 1}));
     EXPECT_EQ(right.name, "Test Receiver — right");
+    const app::SoundInput& gone = set.inputs()[2];
+    EXPECT_EQ(gone.capture, nullptr);
+    EXPECT_NE(gone.problem.find("cannot be opened"), std::string::npos) << gone.problem;
+    EXPECT_EQ(set.clicksThrough(gone.address), nullptr);
+    EXPECT_NE(log.str().find("Empty"), std::string::npos) << log.str();
 
-    auto* leftCapture = dynamic_cast<CaptureService*>(left.capture);
-    auto* rightCapture = dynamic_cast<CaptureService*>(right.capture);
-    ASSERT_TRUE(leftCapture && rightCapture);
-    auto leftFrames = leftCapture->subscribe(1 << 14);
-    auto rightFrames = rightCapture->subscribe(1 << 14);
-    // A tenth of a second of each: 44 and 66 rising zero crossings.
-    const auto heardLeft = framesOf(*leftFrames, 4410);
-    const auto heardRight = framesOf(*rightFrames, 4410);
+    // Each input's click player listens from before the first frame: a tenth of a second of
+    // each holds 44 and 66 rising zero crossings.
+    session::ClickPlayer* leftClicks = set.clicksThrough(left.address);
+    session::ClickPlayer* rightClicks = set.clicksThrough(right.address);
+    ASSERT_TRUE(leftClicks && rightClicks);
+    leftClicks->start(std::vector<float>(441, 0.5f), 44100);
+    rightClicks->start(std::vector<float>(441, 0.5f), 44100);
+    ASSERT_TRUE(pipe.write(receiverFrames()));
+    const auto heardLeft = heardBy(*leftClicks, left);
+    const auto heardRight = heardBy(*rightClicks, right);
     ASSERT_EQ(heardLeft.size(), 4410u);
     ASSERT_EQ(heardRight.size(), 4410u);
     EXPECT_NEAR(upwardCrossings(heardLeft), 44, 1);
@@ -117,13 +173,6 @@ TEST_F(AlsaFileCaptureTest, EachChannelOfAStereoDeviceIsItsOwnInput) {
     EXPECT_NEAR(peak(heardLeft), 16000, 100);
     EXPECT_NEAR(peak(heardRight), 8000, 100);
     EXPECT_FALSE(set.lost(left.address));
-
-    // Listing again closes the stream and opens the device anew.
-    leftFrames.reset();
-    rightFrames.reset();
-    set.relist();
-    ASSERT_EQ(set.inputs().size(), 2u);
-    EXPECT_NE(set.inputs()[1].capture, nullptr) << set.inputs()[1].problem;
 }
 
 } // namespace

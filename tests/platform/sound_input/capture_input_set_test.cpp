@@ -1,13 +1,10 @@
 #include "platform/sound_input/capture_input_set.h"
-#include "platform/sound_output/null_audio_output.h"
 #include "platform/wav_test_files.h"
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <thread>
 #include <unistd.h>
 
 using namespace cantorix;
@@ -102,77 +99,6 @@ TEST_F(CaptureInputSetTest, EachFileChannelIsAnInputAndBadFilesAreSaidNotThrown)
             EXPECT_NE(problem.find(m_dir.string()), std::string::npos) << c.what << ": " << problem;
         EXPECT_EQ(set.clicksThrough(set.inputs()[0].address), nullptr) << "no sound output";
     }
-}
-
-// A device listed and then gone before it opens (unplugged, or busy elsewhere) is listed with
-// why, has no capture, is not "lost" (it never ran) and leaves the recorder recording silence.
-TEST_F(CaptureInputSetTest, ADeviceThatVanishedBeforeOpeningIsListedWithItsProblem) {
-    std::ostringstream log;
-    CaptureInputSet::Options options;
-    options.listDevices = [] {
-        return std::vector<AlsaCaptureDevice>{
-            {"Gone", "USB Receiver", 0, 2, "plughw:CARD=Gone,DEV=0"},
-            {"Empty", "Nothing", 0, 0, "plughw:CARD=Empty,DEV=0"}};
-    };
-    options.systemDefaultInput = false;
-    options.log = &log;
-    CaptureInputSet set(options);
-    set.relist();
-    ASSERT_EQ(set.inputs().size(), 2u);
-    for (const app::SoundInput& input : set.inputs()) {
-        EXPECT_EQ(input.capture, nullptr);
-        EXPECT_NE(input.problem.find("cannot be opened"), std::string::npos) << input.problem;
-        EXPECT_FALSE(set.lost(input.address));
-    }
-    EXPECT_EQ(set.inputs()[1].name, "USB Receiver — right");
-    EXPECT_NE(log.str().find("Empty"), std::string::npos) << "the device of no channels is said";
-    set.chooseRecorded({set.inputs()[0].address});
-    EXPECT_EQ(set.recorder().queryFormat(base::makePcmFormat(44100, 16, 1)), audio::kWaveInOk);
-    // Whoever still listens to one input hears silence rather than nothing at all.
-    EXPECT_EQ(set.firstCapture().describe(), "silence");
-    set.relist();
-    EXPECT_EQ(set.inputs().size(), 2u);
-}
-
-// The calibration listens through the input it is pressed on: a stereo file whose left channel
-// is a tone and whose right is silence gives a click player per channel, each hearing its own.
-TEST_F(CaptureInputSetTest, EachInputHasAClickPlayerListeningToItsOwnChannel) {
-    Bytes samples;
-    for (int i = 0; i < 44100; ++i) {
-        putLe(samples, static_cast<std::uint16_t>(i % 100 < 50 ? 12000 : -12000), 2);
-        putLe(samples, 0, 2);
-    }
-    NullAudioOutput output;
-    CaptureInputSet::Options options;
-    options.micWavs = {write("duet.wav", wav(1, 2, 44100, 16, samples))};
-    options.output = &output;
-    CaptureInputSet set(options);
-    set.relist();
-    ASSERT_EQ(set.inputs().size(), 2u);
-    EXPECT_EQ(set.clicksThrough({"mic-file-1", 2}), nullptr);
-    std::vector<int> peaks;
-    for (const app::SoundInput& input : set.inputs()) {
-        session::ClickPlayer* clicks = set.clicksThrough(input.address);
-        ASSERT_NE(clicks, nullptr);
-        EXPECT_EQ(clicks, set.clicksThrough(input.address));
-        clicks->start(std::vector<float>(441, 0.5f), 44100);
-        input.recording->startOver();
-        // Wait for a tenth of a second of the file to reach the input, however busy the machine.
-        CaptureHub& hub = dynamic_cast<CaptureService&>(*input.capture).hub();
-        const std::uint64_t from = hub.framesDelivered();
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (hub.framesDelivered() < from + 4410 && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        const session::ClickRoundRecording round = clicks->finish();
-        ASSERT_GE(round.captured.size(), 4410u);
-        int peak = 0;
-        for (std::int16_t s : round.captured)
-            peak = std::max(peak, std::abs(static_cast<int>(s)));
-        peaks.push_back(peak);
-        input.recording->silence();
-    }
-    EXPECT_GT(peaks[0], 8000);
-    EXPECT_EQ(peaks[1], 0);
 }
 
 } // namespace
