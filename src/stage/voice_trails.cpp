@@ -1,5 +1,6 @@
 #include "voice_trails.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace cantorix::stage {
@@ -12,6 +13,7 @@ namespace {
 
 constexpr const char* kDesignedTrail = "Knob3";
 constexpr float kDesignedOpacity = 0.82f;
+constexpr float kThinnestTrail = 4;
 
 } // namespace
 
@@ -73,8 +75,17 @@ double VoiceTrails::startAt(const TGLHUDSprite& bar) {
         auto& anchor = trail.addNewChild<TGLHUDSprite>();
         anchor.setPosition(left);
         anchor.setWidth(0.001f);
+        // In the trail's own material the anchor does not split the trail's batch of sprites.
+        if (coloured())
+            anchor.setMaterial(trailMaterial(static_cast<std::size_t>(k)));
     }
     return static_cast<double>(left.x) + bar.width();
+}
+
+scene::MaterialRef VoiceTrails::trailMaterial(std::size_t trail) const {
+    if (coloured() && trail < m_colours.size())
+        return {&m_materials, materialName(m_colours[trail])};
+    return {&m_materials, kDesignedTrail};
 }
 
 void VoiceTrails::markLost(std::size_t trail) {
@@ -99,13 +110,13 @@ TGLBaseSceneObject* VoiceTrails::drawable(std::size_t trail) const {
 
 TGLHUDSprite& VoiceTrails::addSegment(std::size_t trail, TGLBaseSceneObject& into,
                                       scene::Vec3 centre, float width, float height) {
+    // Many singers on one band thin their trails, so that each stays visible among the others.
+    const float shared = 2 * height / static_cast<float>(trailCount());
     auto& segment = into.addNewChild<TGLHUDSprite>();
     segment.setPosition(centre);
     segment.setWidth(width);
-    segment.setHeight(height);
-    segment.setMaterial({&m_materials, coloured() && trail < m_colours.size()
-                                           ? materialName(m_colours[trail])
-                                           : std::string(kDesignedTrail)});
+    segment.setHeight(std::min(height, std::max(kThinnestTrail, shared)));
+    segment.setMaterial(trailMaterial(trail));
     return segment;
 }
 

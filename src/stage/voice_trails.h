@@ -39,7 +39,8 @@ public:
     // The group a trail's next segment goes into, or nullptr when nothing is to be drawn: the
     // trail is lost or out of range, or no stretch of it has started on this line.
     scene::TGLBaseSceneObject* drawable(std::size_t trail) const;
-    // Adds a segment of the trail's colour to its group (one drawable() returned).
+    // Adds a segment of the trail's colour to its group (one drawable() returned); beyond two
+    // trails the segments are thinner than `height`.
     scene::TGLHUDSprite& addSegment(std::size_t trail, scene::TGLBaseSceneObject& into,
                                     scene::Vec3 centre, float width, float height);
 
@@ -48,6 +49,7 @@ public:
 
 private:
     void refreshMaterials();
+    scene::MaterialRef trailMaterial(std::size_t trail) const;
     bool coloured() const { return !m_colours.empty(); }
 
     scene::TGLBaseSceneObject& m_group;

@@ -58,11 +58,15 @@ void SceneRenderer::render(TGLBaseSceneObject& root, const TGLCamera* camera) {
         m_view = cameraView(*m_camera);
     }
     walk(root);
+    flushSprites();
 }
 
 void SceneRenderer::walk(TGLBaseSceneObject& node) {
     if (!node.visible())
         return;
+    // Anything drawn other than a sprite ends the batch first, so the tree's order holds.
+    if (!dynamic_cast<TGLHUDSprite*>(&node) && !dynamic_cast<TGLDummyCube*>(&node))
+        flushSprites();
     node.accept(*this);
     for (int i = 0; i < node.count(); ++i)
         walk(node.child(i));
@@ -71,11 +75,22 @@ void SceneRenderer::walk(TGLBaseSceneObject& node) {
 void SceneRenderer::visit(TGLHUDSprite& sprite) {
     if (sprite.width() <= 0 || sprite.height() <= 0)
         return;
-    m_painter.useScreenSpace();
+    const TGLLibMaterial* material = sprite.material().resolve();
+    if (material != m_batchMaterial)
+        flushSprites();
+    m_batchMaterial = material;
     const Vec3 p = sprite.position();
     const float halfW = sprite.width() / 2, halfH = sprite.height() / 2;
-    m_painter.applyMaterial(sprite.material().resolve());
-    m_painter.drawScreenQuads({{{p.x - halfW, p.y - halfH, p.x + halfW, p.y + halfH}}});
+    m_spriteBatch.push_back({{p.x - halfW, p.y - halfH, p.x + halfW, p.y + halfH}});
+}
+
+void SceneRenderer::flushSprites() {
+    if (m_spriteBatch.empty())
+        return;
+    m_painter.useScreenSpace();
+    m_painter.applyMaterial(m_batchMaterial);
+    m_painter.drawScreenQuads(m_spriteBatch);
+    m_spriteBatch.clear();
 }
 
 void SceneRenderer::visit(TGLHUDText& text) {

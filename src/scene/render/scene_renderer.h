@@ -23,6 +23,8 @@ public:
 
 private:
     void walk(TGLBaseSceneObject& node);
+    // Draws the sprites gathered since the last other drawing, in one call.
+    void flushSprites();
 
     void visit(TGLHUDSprite& sprite) override;
     void visit(TGLHUDText& text) override;
@@ -41,6 +43,10 @@ private:
     VideoPlaneRenderer m_video;
     const TGLCamera* m_camera = nullptr;
     Mat4 m_projection, m_view;
+    // Sprites in one material drawn one after another (a staff, a voice trail) go to GL as one
+    // batch: on a software renderer each call costs far more than its few pixels.
+    std::vector<ScreenQuad> m_spriteBatch;
+    const TGLLibMaterial* m_batchMaterial = nullptr;
 };
 
 // The four corners (with texture coordinates) of each face of a cube of that size centred on

@@ -1,0 +1,212 @@
+// Timed run under a display (Xvfb, software GL): the singing screen at its design size with the
+// standard demo duet's first line sung to its end by one singer and by eight, each singer's trail
+// in their colour and the running scores beside the band, and the duet on two bands with four
+// singers each. Prints how many times a second the whole screen can be drawn back to back
+// (forced renders); asserts nothing. With --shots DIR it also saves each screen as a PNG there.
+// Usage: LIBGL_ALWAYS_SOFTWARE=1 xvfb-run -a -s "-screen 0 1024x768x24"
+//            bench/singing_trails_fps [SECONDS] [--shots DIR]   (default 3 seconds a case)
+
+#include "app/game_scene.h"
+#include "app/singing_bands.h"
+#include "platform/pictures/jpeg_decoder.h"
+#include "scene/picture_loader.h"
+#include "scene/render/qt_glyph_rasterizer.h"
+#include "scene/render/scene_viewer.h"
+#include "songs/song_text_file.h"
+#include "songs/standard_song.h"
+#include "stage/standard_lane_view.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSurfaceFormat>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace cantorix;
+
+namespace {
+
+const fs::path kSongFolder = fs::path(CANTORIX_PROGRAM_DIR) / "songs/Cantorix - Two Lighthouses";
+constexpr int kTickMs = 50;
+constexpr int kDesignWidth = 766, kDesignHeight = 729;
+const scene::TColor kSingerColours[] = {0x3030FF, 0xFF9020, 0x30D030, 0x20D0FF,
+                                        0xFF40D0, 0x90FFFF, 0x8080FF, 0xFFFFFF};
+const char* const kSingerNames[] = {"Ann", "Bartholomew", "Cy",  "Dolores",
+                                    "Ed",  "Francesca",   "Gil", "Hanna"};
+
+struct Case {
+    const char* name;
+    int bands;
+    int singers; // in all, dealt to the bands in turn
+};
+
+void spin(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Singer k sings the notes a little off, each by their own amount, and wavers.
+pitch::SemitoneReading readingOf(const session::StandardTimeline& timeline, int singer, int tick) {
+    const int note = timeline.highlightedNote();
+    if (note < 0)
+        return {false, 0.0};
+    const double pitch = timeline.voice().notes[static_cast<std::size_t>(note)].note.pitch + 60.0 +
+                         0.35 * (singer - 3.5) + 0.3 * std::sin(0.4 * tick + singer);
+    return {true, pitch};
+}
+
+// Sings each band's first line to its end: one trail segment per singer per tick.
+void singFirstLines(std::vector<std::unique_ptr<stage::StandardLaneView>>& lanes,
+                    const std::vector<int>& singersOf, stage::SingerScores& scores) {
+    for (std::size_t b = 0; b < lanes.size(); ++b) {
+        stage::StandardLaneView& lane = *lanes[b];
+        const session::VoiceTimeline& voice = lane.timeline().voice();
+        const session::TimedLine& line = voice.lines.front();
+        const auto lastMs = static_cast<std::int64_t>(voice.notes[line.last - 1].endMs);
+        std::vector<stage::SingerScoreLine> rows;
+        int tick = 0;
+        for (auto ms = static_cast<std::int64_t>(voice.notes[line.first].startMs); ms < lastMs;
+             ms += kTickMs, ++tick) {
+            lane.step(ms);
+            for (int k = 0; k < singersOf[b]; ++k)
+                lane.drawVoiceTrail(readingOf(lane.timeline(), k, tick),
+                                    static_cast<std::size_t>(k));
+        }
+        for (int k = 0; k < singersOf[b]; ++k) {
+            const std::size_t singer = static_cast<std::size_t>(k) * lanes.size() + b;
+            rows.push_back({kSingerNames[singer], kSingerColours[singer], 830 * (k + 1), k == 2});
+        }
+        if (singersOf[b] > 1 || lanes.size() > 1)
+            scores.show(static_cast<int>(b), rows);
+    }
+}
+
+int spritesIn(const scene::TGLBaseSceneObject& node) {
+    int sprites = 0;
+    for (int i = 0; i < node.count(); ++i)
+        sprites += (dynamic_cast<const scene::TGLHUDSprite*>(&node.child(i)) ? 1 : 0) +
+                   spritesIn(node.child(i));
+    return sprites;
+}
+
+struct FrameFigures {
+    double framesPerSecond = 0;
+    double cpuMsPerFrame = 0; // the whole process, software GL's threads included
+};
+
+double processCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+FrameFigures forcedFrames(scene::render::SceneViewer& viewer, int seconds) {
+    int frames = 0;
+    QElapsedTimer t;
+    t.start();
+    const double cpuBefore = processCpuMs();
+    while (t.elapsed() < seconds * 1000) {
+        viewer.grabFramebuffer();
+        QCoreApplication::processEvents();
+        ++frames;
+    }
+    return {frames * 1000.0 / static_cast<double>(t.elapsed()),
+            (processCpuMs() - cpuBefore) / frames};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int seconds = 3;
+    fs::path shots;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--shots" && i + 1 < argc)
+            shots = argv[++i];
+        else
+            seconds = std::max(1, std::atoi(argv[i]));
+    }
+    QSurfaceFormat format;
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setDepthBufferSize(24);
+    QSurfaceFormat::setDefaultFormat(format);
+    QApplication application(argc, argv);
+
+    const fs::path songFile = kSongFolder / "Cantorix - Two Lighthouses.txt";
+    if (!fs::exists(songFile)) {
+        std::fprintf(stderr, "the demo duet is missing: %s\n", songFile.c_str());
+        return 1;
+    }
+    const songs::StandardSong song = songs::readStandardSong(songs::readSongFileBytes(songFile));
+    platform::LibJpegDecoder jpeg;
+    scene::PictureFileLoader pictures(jpeg);
+    scene::render::QtGlyphRasterizer glyphs;
+    app::GameScene game(pictures, glyphs, CANTORIX_PROGRAM_DIR);
+    for (int i = 0; i < game.scene().count(); ++i)
+        if (auto* group = dynamic_cast<scene::TGLDummyCube*>(&game.scene().child(i)))
+            group->setVisible(group == game.background.group || group == game.singing.group);
+    game.materials.skin.addTextureMaterial("SongBackground", kSongFolder / "background.jpg");
+    game.singing.songBackground->setVisible(true);
+
+    scene::render::SceneViewer viewer(game.scene());
+    viewer.setDesignSize(kDesignWidth, kDesignHeight);
+    viewer.resize(kDesignWidth, kDesignHeight);
+    for (scene::TGLMaterialLibrary* library : game.materials.all())
+        viewer.addMaterialLibrary(*library);
+    for (scene::TGLBitmapFont* font : game.fonts.all())
+        viewer.addFont(*font);
+    viewer.show();
+    spin(300);
+    game.addOscilloscopeBars();
+    if (!shots.empty())
+        fs::create_directories(shots);
+
+    std::printf(
+        "case                    bands  singers  trail segments  forced fps  cpu ms/frame\n");
+    for (const Case& c : {Case{"one singer", 1, 1}, Case{"eight singers", 1, 8},
+                          Case{"duet, four a voice", 2, 8}, Case{"duet, one a voice", 2, 2}}) {
+        app::layOutBands(game, c.bands);
+        stage::SingerScores scores = app::bandSingerScores(game);
+        scores.clear();
+        std::vector<std::unique_ptr<stage::StandardLaneView>> lanes;
+        std::vector<int> singersOf;
+        for (int b = 0; b < c.bands; ++b) {
+            auto& lane = *lanes.emplace_back(std::make_unique<stage::StandardLaneView>(
+                app::bandLaneScene(game, b, c.bands), song));
+            singersOf.push_back(c.singers / c.bands);
+            std::vector<scene::TColor> colours;
+            for (int k = 0; k < singersOf.back() && c.singers > 1; ++k)
+                colours.push_back(kSingerColours[k * c.bands + b]);
+            lane.setTrailColours(colours);
+            lane.timeline().setVoice(b);
+            lane.startSession();
+            lane.buildFirstLines();
+        }
+        singFirstLines(lanes, singersOf, scores);
+        int segments = 0;
+        for (int b = 0; b < c.bands; ++b)
+            segments += spritesIn(*game.singing.bands[b].voiceTrail);
+        spin(200);
+        const FrameFigures figures = forcedFrames(viewer, seconds);
+        std::printf("%-22s  %5d  %7d  %14d  %10.1f  %12.2f\n", c.name, c.bands, c.singers, segments,
+                    figures.framesPerSecond, figures.cpuMsPerFrame);
+        std::fflush(stdout);
+        if (!shots.empty()) {
+            std::string file = c.name;
+            for (char& ch : file)
+                if (ch == ' ' || ch == ',')
+                    ch = '-';
+            viewer.grabFramebuffer().save(
+                QString::fromStdString((shots / (file + ".png")).string()));
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,134 @@
+#include "app/singing_bands.h"
+#include "fakes/blank_image_loader.h"
+#include "fakes/fake_glyph_rasterizer.h"
+#include "stage/note_lane_view.h"
+#include "stage/standard_lane_view.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace cantorix::app {
+namespace {
+
+using scene::TGLBaseSceneObject;
+
+struct Extent {
+    float top = 1e9f, bottom = -1e9f;
+    void add(float y) { top = std::min(top, y), bottom = std::max(bottom, y); }
+};
+
+// The heights a node's visible subtree reaches (sprites by their centres, texts by theirs).
+Extent extentOf(const TGLBaseSceneObject& node, Extent e = {}) {
+    for (int i = 0; i < node.count(); ++i) {
+        const TGLBaseSceneObject& child = node.child(i);
+        if (dynamic_cast<const scene::TGLHUDSprite*>(&child) ||
+            dynamic_cast<const scene::TGLHUDText*>(&child))
+            e.add(child.position().y);
+        e = extentOf(child, e);
+    }
+    return e;
+}
+
+songs::StandardSong duet() {
+    songs::StandardSong s;
+    s.bpm = 150;
+    s.beatMs = 100;
+    const auto voice = [](int pitch) {
+        return songs::StandardVoice{"",
+                                    {{songs::NoteKind::Normal, 0, 4, pitch, "la"},
+                                     {songs::NoteKind::Golden, 4, 4, pitch + 9, "li"},
+                                     {songs::NoteKind::Normal, 12, 4, pitch, "lo"}},
+                                    {10}};
+    };
+    s.voices = {voice(0), voice(-5)};
+    return s;
+}
+
+// The lyric font's real proportions (27-pixel bold Arial: 25 up, 6 down, 31 a line).
+scene::testing::FakeGlyphRasterizer lyricSizedGlyphs() {
+    scene::testing::FakeGlyphRasterizer glyphs;
+    glyphs.fontMetrics = {25, 6, 31};
+    return glyphs;
+}
+
+class SingingBandsTest : public ::testing::Test {
+protected:
+    // A band's lane started and sung a little: its bars, a trail and both lyric lines drawn.
+    std::unique_ptr<stage::LaneView> singOnBand(bool standard, int band, int bands) {
+        const stage::LaneScene lane = bandLaneScene(game, band, bands);
+        if (standard) {
+            auto view = std::make_unique<stage::StandardLaneView>(lane, standardSong);
+            view->timeline().setVoice(band);
+            view->startSession();
+            view->buildFirstLines();
+            view->step(150);
+            view->drawVoiceTrail({true, 95.0});
+            view->drawVoiceTrail({true, 20.0});
+            return view;
+        }
+        auto view = std::make_unique<stage::NoteLaneView>(lane, gameSong);
+        view->startSession();
+        view->lines().BuildLines();
+        view->UpdateLane(0);
+        view->drawVoiceTrail(20);
+        view->drawVoiceTrail(30);
+        return view;
+    }
+
+    scene::testing::BlankImageLoader loader;
+    scene::testing::FakeGlyphRasterizer glyphs = lyricSizedGlyphs();
+    GameScene game{loader, glyphs, "/nowhere"};
+    songs::StandardSong standardSong = duet();
+    songs::SongFile gameSong;
+};
+
+TEST_F(SingingBandsTest, EachBandKeepsItsNotesOnItsStaffAndItsLyricsBelowItWithinTheViewer) {
+    gameSong.load("#TITLE:T\r\n#ARTIST:A\r\n#MP3:a.mp3\r\n#BPM:120\r\n#GAP:0\r\n: 0 2 20 la\r\n"
+                  ": 2 2 30 lala\r\n- 5\r\n: 6 2 25 lo\r\nE",
+                  "/songs/x", "x.txt");
+    struct Row {
+        bool standard;
+        int bands;
+    };
+    const float lineHeight = static_cast<float>(game.fonts.lyrics.metrics().lineHeight);
+    for (const Row& row : {Row{false, 1}, Row{true, 1}, Row{true, 2}, Row{false, 2}}) {
+        SCOPED_TRACE(::testing::Message()
+                     << (row.standard ? "standard" : "game") << " x " << row.bands);
+        layOutBands(game, 3 - row.bands); // every row comes from the other layout
+        layOutBands(game, row.bands);
+        EXPECT_EQ(game.singing.bands[1].staff->parent()->visible(), row.bands == 2);
+        stage::SingerScores scores = bandSingerScores(game);
+        float below = 180; // the clock's and the oscilloscope's pictures end here
+        for (int b = 0; b < row.bands; ++b) {
+            SCOPED_TRACE(b);
+            const SingingBand& band = game.singing.bands[b];
+            const auto view = singOnBand(row.standard, b, row.bands);
+            scores.show(b, std::vector<stage::SingerScoreLine>(8, {"Singer", 0x0000FF, 1000}));
+            const Extent staff = extentOf(*band.staff);
+            const Extent bars = extentOf(*band.noteBars);
+            const Extent trail = extentOf(*band.voiceTrail);
+            const Extent lyrics = extentOf(*band.lyrics);
+            const Extent scores = extentOf(*band.singerScores);
+            if (row.bands == 1) {
+                EXPECT_EQ(staff.top, 350) << "as designed";
+            }
+            EXPECT_FLOAT_EQ(staff.bottom - staff.top, 165);
+            EXPECT_GT(staff.top, below);
+            ASSERT_EQ(band.lyrics->count(), 2) << "the line sung and the next";
+            EXPECT_GE(bars.top, staff.top);
+            EXPECT_LE(bars.bottom, staff.bottom);
+            EXPECT_GE(trail.top, staff.top - 8);
+            EXPECT_LE(trail.bottom, staff.bottom + 8);
+            EXPECT_GE(scores.top, staff.top);
+            EXPECT_LE(scores.bottom, staff.bottom);
+            EXPECT_GT(lyrics.top - lineHeight / 2, staff.bottom);
+            EXPECT_GE(lyrics.bottom - lyrics.top, lineHeight - 4) << "two readable lines";
+            EXPECT_FLOAT_EQ(band.leadInBar->position().y, lyrics.top);
+            below = lyrics.bottom + lineHeight / 2;
+        }
+        EXPECT_LE(below, 729);
+    }
+}
+
+} // namespace
+} // namespace cantorix::app
