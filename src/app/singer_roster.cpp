@@ -114,14 +114,15 @@ bool SingerRoster::notConnected(std::size_t index, const SoundInputs& inputs) co
 void SingerRoster::placeMicFiles(const SoundInputs& inputs) {
     std::size_t next = 0;
     for (const SoundInput& input : inputs.inputs()) {
-        if (!isMicFile(input.address))
+        if (!isMicFile(input.address) || std::find(m_placedMicFiles.begin(), m_placedMicFiles.end(),
+                                                   input.address) != m_placedMicFiles.end())
             continue;
-        // A slot holding a saved binding keeps it; a `--mic` placed before may be replaced.
-        while (next < m_slots.size() && m_slots[next].input && !isMicFile(*m_slots[next].input))
+        while (next < m_slots.size() && m_slots[next].input)
             ++next;
         if (next == m_slots.size())
             return;
         m_slots[next++].input = input.address;
+        m_placedMicFiles.push_back(input.address);
     }
 }
 

@@ -53,8 +53,9 @@ public:
     // saved or made at all and exactly one open input, slot 1 sings through it, so a player who
     // never opens the singers screen sings as before.
     std::vector<BoundSinger> boundSingers(const SoundInputs& inputs) const;
-    // The `--mic` inputs go to slots 1, 2, … in order, skipping slots with a saved binding. These
-    // bindings are not saved: the next start without `--mic` finds the slots as they were.
+    // The `--mic` inputs go to slots 1, 2, … in order, skipping slots with a binding. Each is
+    // placed once: one the player moved or unbound on the singers screen stays as they left it.
+    // These bindings are not saved: the next start without `--mic` finds the slots as they were.
     void placeMicFiles(const SoundInputs& inputs);
     // Whether slot index is bound to an input that is not listed or cannot be opened.
     bool notConnected(std::size_t index, const SoundInputs& inputs) const;
@@ -69,9 +70,7 @@ private:
     bool anyBinding() const;
 
     std::array<SingerSlot, session::kSingerSlots> m_slots;
-    // Slots holding a `--mic` input for this run only, with what they held before it.
-    std::array<std::optional<std::optional<session::InputAddress>>, session::kSingerSlots>
-        m_savedBeforeMicFile;
+    std::vector<session::InputAddress> m_placedMicFiles;
 };
 
 } // namespace cantorix::app

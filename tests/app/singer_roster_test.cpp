@@ -187,6 +187,12 @@ TEST(SingerRosterBindingTest, MicFilesTakeTheSlotsWithoutASavedBinding) {
     EXPECT_EQ(roster.slot(3).input, (InputAddress{"mic-file-2", 0}));
     EXPECT_FALSE(roster.slot(4).input);
     EXPECT_EQ(roster.boundSingers(inputs).size(), 4u);
+    // The player's own moves stand when a session places the files again.
+    roster.slot(0).input = InputAddress{"mic-file-1", 1};
+    roster.slot(2).input.reset();
+    roster.placeMicFiles(inputs);
+    EXPECT_EQ(roster.slot(0).input, (InputAddress{"mic-file-1", 1}));
+    EXPECT_FALSE(roster.slot(2).input);
 }
 
 } // namespace
