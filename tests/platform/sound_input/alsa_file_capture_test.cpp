@@ -175,4 +175,38 @@ TEST_F(AlsaFileCaptureTest, EachChannelOfAStereoDeviceIsItsOwnInput) {
     EXPECT_FALSE(set.lost(left.address));
 }
 
+// A device that stops delivering, as an unplugged one does, counts as lost once the game has
+// watched it deliver nothing for long enough, and stays lost.
+TEST_F(AlsaFileCaptureTest, ADeviceThatStopsDeliveringIsLost) {
+    CaptureInputSet::Options options;
+    options.listDevices = [] {
+        return std::vector<AlsaCaptureDevice>{{"Receiver", "Test Receiver", 0, 2, kTestDevice}};
+    };
+    options.systemDefaultInput = false;
+    PipeWriter pipe(s_dir / "receiver.fifo");
+    CaptureInputSet set(options);
+    set.relist();
+    struct ClosePipe {
+        PipeWriter& pipe;
+        ~ClosePipe() { pipe.close(); }
+    } closePipe{pipe};
+    ASSERT_EQ(set.inputs().size(), 2u);
+    ASSERT_NE(set.inputs()[1].capture, nullptr) << set.inputs()[1].problem;
+    const session::InputAddress right = set.inputs()[1].address;
+    CaptureHub& hub = dynamic_cast<CaptureService&>(*set.inputs()[1].capture).hub();
+    // A quarter of a second arrives, then nothing: the pipe stays open and empty.
+    ASSERT_TRUE(pipe.write(receiverFrames()));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (hub.framesDelivered() < 11025 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_GE(hub.framesDelivered(), 11025u);
+    set.lost(right); // the game polls it every tick; here it sees the last frames arrive
+    std::this_thread::sleep_for(
+        std::chrono::duration<double>(DeviceCapture::kSilentSecondsLost + 0.5));
+    EXPECT_TRUE(set.lost(right));
+    EXPECT_TRUE(set.lost(set.inputs()[0].address));
+    ASSERT_TRUE(pipe.write(receiverFrames()));
+    EXPECT_TRUE(set.lost(right));
+}
+
 } // namespace
