@@ -14,12 +14,27 @@ void SessionClockView::setLane(LaneView& lane) {
     m_rules.setTimeline(lane.timeline());
 }
 
+void SessionClockView::setSecondBand(StandardLaneView* lane, scene::TGLHUDSprite* leadIn) {
+    m_secondLane = lane;
+    m_secondLeadIn = lane ? leadIn : nullptr;
+}
+
+namespace {
+
+void showLeadInOf(scene::TGLHUDSprite& bar, const LaneView& lane) {
+    scene::Vec3 p = bar.position();
+    p.x = lane.firstSyllableX() - 25.0f;
+    bar.setPosition(p);
+    bar.setWidth(0);
+    bar.setVisible(true);
+}
+
+} // namespace
+
 void SessionClockView::showLeadIn() {
-    scene::Vec3 p = m_scene.progress.position();
-    p.x = m_lane->firstSyllableX() - 25.0f;
-    m_scene.progress.setPosition(p);
-    m_scene.progress.setWidth(0);
-    m_scene.progress.setVisible(true);
+    showLeadInOf(m_scene.progress, *m_lane);
+    if (m_secondLeadIn)
+        showLeadInOf(*m_secondLeadIn, *m_secondLane);
 }
 
 bool SessionClockView::tick() noexcept {
@@ -30,9 +45,11 @@ bool SessionClockView::tick() noexcept {
         if (step.lyricsFinished)
             m_lane->clearLyrics();
         else if (step.timeRead)
-            leadInStep(step.positionMs);
+            leadInStep(m_scene.progress, *m_lane, step.positionMs);
         if (step.stepped)
             m_lane->follow();
+        if (m_secondLane && step.timeRead)
+            stepSecondBand(step.positionMs);
     } catch (const std::exception&) {
         return false;
     }
@@ -48,16 +65,27 @@ void SessionClockView::showTime(std::int64_t position, std::int64_t length) {
     m_scene.gauge.setPosition(p);
 }
 
-void SessionClockView::leadInStep(std::int64_t position) {
-    const double leadIn = m_lane->timeline().leadInTenths();
+void SessionClockView::stepSecondBand(std::int64_t position) {
+    // As the clock's rules do for the first band: stepped until its lyrics are over, then emptied.
+    if (m_secondLane->timeline().lyricsFinished()) {
+        m_secondLane->clearLyrics();
+        return;
+    }
+    if (m_secondLeadIn)
+        leadInStep(*m_secondLeadIn, *m_secondLane, position);
+    m_secondLane->step(position);
+}
+
+void SessionClockView::leadInStep(scene::TGLHUDSprite& bar, const LaneView& lane,
+                                  std::int64_t position) {
+    const double leadIn = lane.timeline().leadInTenths();
     const double tenths =
         static_cast<double>(session::roundHalfEven(static_cast<double>(position) / 100.0));
     // The bar fills during the last five seconds before the first note, and holds while paused.
-    if (m_scene.progress.width() < kLeadInWidth && tenths >= leadIn - 50.0 &&
-        m_scene.pauseButton.visible())
-        m_scene.progress.setWidth(m_scene.progress.width() + kLeadInStep);
+    if (bar.width() < kLeadInWidth && tenths >= leadIn - 50.0 && m_scene.pauseButton.visible())
+        bar.setWidth(bar.width() + kLeadInStep);
     if (tenths >= leadIn)
-        m_scene.progress.setVisible(false);
+        bar.setVisible(false);
 }
 
 } // namespace cantorix::stage

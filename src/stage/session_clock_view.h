@@ -6,6 +6,7 @@
 #include "lane_view.h"
 #include "scene/scene_nodes.h"
 #include "session/session_clock.h"
+#include "standard_lane_view.h"
 
 namespace cantorix::stage {
 
@@ -24,9 +25,12 @@ public:
     SessionClockView(songs::MediaPlayer& player, ClockScene scene, LaneView& lane);
     // The lane of the next session's song.
     void setLane(LaneView& lane);
+    // A duet's second band, or none (nullptr): its lane steps with the clock, empties when its
+    // own lyrics are over, and its lead-in bar fills before its own first note.
+    void setSecondBand(StandardLaneView* lane, scene::TGLHUDSprite* leadIn);
 
-    // Puts the empty lead-in bar just left of the first syllable and shows it; run after the
-    // first lines of a session are built.
+    // Puts the empty lead-in bar just left of the first syllable and shows it, on each band;
+    // run after the first lines of a session are built.
     void showLeadIn();
 
     // One clock tick. True when the music has reached its end, or the end the song sets: the
@@ -36,11 +40,14 @@ public:
 
 private:
     void showTime(std::int64_t position, std::int64_t length);
-    void leadInStep(std::int64_t position);
+    void leadInStep(scene::TGLHUDSprite& bar, const LaneView& lane, std::int64_t position);
+    void stepSecondBand(std::int64_t position);
 
     ClockScene m_scene;
     LaneView* m_lane;
     session::SessionClock m_rules;
+    StandardLaneView* m_secondLane = nullptr;
+    scene::TGLHUDSprite* m_secondLeadIn = nullptr;
 };
 
 } // namespace cantorix::stage

@@ -261,3 +261,57 @@ TEST_F(StandardLaneViewTest, TheDueLineAndNoteHoldForAnySongAndAnySeek) {
 
 } // namespace
 } // namespace cantorix::stage::testing
+
+namespace cantorix::stage::testing {
+namespace {
+
+TEST_F(StandardLaneViewTest, ADuetsSecondBandStepsWithTheClockAndHasItsOwnLeadIn) {
+    standard.voices.push_back(
+        {"Bea",
+         {note(NoteKind::Normal, 40, 2, 0, "late"), note(NoteKind::Normal, 44, 2, 0, "start")},
+         {43}});
+    scene::TGLDummyCube secondText{"SingText2"}, secondBars{"Tabulature2"}, secondTrail{"SingTab2"};
+    StandardLaneView second{LaneScene{secondText, secondBars, secondTrail, hudSprite11, materials,
+                                      font, 766, bandPlace(1, 2)},
+                            standard};
+    songs::testing::FakeMediaPlayer player;
+    scene::TGLHUDText text{"Text"};
+    scene::TGLHUDSprite gauge{"Gauge"}, progress{"Progress"}, secondProgress{"Progress2"};
+    scene::TGLBaseSceneObject pause{"Pause"};
+    SessionClockView clock{player, ClockScene{text, gauge, progress, pause}, standardLane};
+    clock.setSecondBand(&second, &secondProgress);
+    player.setFileName("a.ogg");
+    player.open();
+    player.play();
+    start();
+    second.timeline().setVoice(1);
+    second.startSession();
+    second.buildFirstLines();
+    clock.showLeadIn();
+    EXPECT_TRUE(secondProgress.visible());
+    EXPECT_FLOAT_EQ(secondProgress.position().x,
+                    dynamic_cast<scene::TGLHUDText&>(secondText.child(0).child(0)).position().x -
+                        25);
+    // The first voice starts at 700 ms, the second at 4500: each bar fills for its own voice.
+    for (std::int64_t ms = 0; ms <= 4600; ms += 10) {
+        player.currentPosition = ms;
+        clock.tick();
+        if (ms == 800) {
+            EXPECT_FALSE(progress.visible());
+            EXPECT_TRUE(secondProgress.visible());
+            EXPECT_EQ(second.litNote(), -1);
+        }
+    }
+    EXPECT_FALSE(secondProgress.visible());
+    EXPECT_GT(secondProgress.width(), 0);
+    EXPECT_EQ(second.litNote(), 0) << "\"late\" is sung";
+    EXPECT_FLOAT_EQ(dynamic_cast<scene::TGLHUDText&>(secondText.child(0).child(0)).position().y,
+                    bandPlace(1, 2).lyricsY);
+    player.currentPosition = 5200; // both voices are over: both bands empty
+    clock.tick();
+    clock.tick();
+    EXPECT_EQ(secondText.count(), 0);
+}
+
+} // namespace
+} // namespace cantorix::stage::testing
