@@ -40,6 +40,8 @@ public:
     CaptureInputSet(const CaptureInputSet&) = delete;
     CaptureInputSet& operator=(const CaptureInputSet&) = delete;
 
+    // Release every ring made on an input's capture first: their captures go. Only an open
+    // recorder may stay; its captures are kept until it closes.
     void relist() override;
     const std::vector<app::SoundInput>& inputs() const override { return m_inputs; }
     bool lost(const session::InputAddress& address) const override;
