@@ -21,6 +21,7 @@ public:
 
     // One colour per trail (index = trail); none keeps the designed single trail in "Knob3".
     // The trail materials take the opacity "Knob3" has at this call and at each startSession.
+    // Empties the group: the trails start again at the next bar.
     void setColours(std::vector<scene::TColor> colours);
     std::size_t trailCount() const { return m_colours.empty() ? 1 : m_colours.size(); }
 
