@@ -4,10 +4,12 @@
 // of fame are restored from the bytes into a game scene, saved, and restored into a second
 // scene, which must end with the same values as the first. Building a scene is far slower
 // than a run, so the two scenes live for the whole session and go back to the design values
-// before each input.
+// before each input. The singer roster is read from the same bytes, saved and read again: it
+// must come back the same, with every delay in range and every slot named.
 
 #include "app/form_storage.h"
 #include "app/game_scene.h"
+#include "app/singer_roster.h"
 #include "fakes/blank_image_loader.h"
 #include "fakes/fake_glyph_rasterizer.h"
 #include "platform/storage/ini_document.h"
@@ -144,11 +146,31 @@ void checkRestore(std::string_view bytes) {
         std::abort();
 }
 
+void checkRoster(std::string_view bytes) {
+    DocumentStore store;
+    store.reset(IniDocument::parse(bytes));
+    app::SingerRoster roster;
+    roster.load(store, static_cast<int>(bytes.size()) - 300);
+    roster.save(store);
+    DocumentStore again;
+    again.reset(IniDocument::parse(store.document().text()));
+    app::SingerRoster reread;
+    reread.load(again, 0);
+    for (std::size_t i = 0; i < session::kSingerSlots; ++i) {
+        const app::SingerSlot &a = roster.slot(i), &b = reread.slot(i);
+        if (a.delayMs < 0 || a.delayMs > app::SingerRoster::kMaxDelayMs || a.name.empty() ||
+            a.name != b.name || a.colour != b.colour || a.input != b.input ||
+            a.delayMs != b.delayMs)
+            std::abort();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     checkParser(bytes);
     checkRestore(bytes);
+    checkRoster(bytes);
     return 0;
 }

@@ -139,8 +139,10 @@ void SingerRoster::load(const ProfileStore& profile, int legacyMicDelayMs) {
             s.name = name;
         const std::string colour = profile.readString(kSection, slotKey(i, kColourKey), "");
         // profileInteger reads anything unusable as 0, which is black: a colour nobody sees.
-        if (const std::int32_t value = profileInteger(colour); value != 0)
-            s.colour = static_cast<scene::TColor>(value) & 0x00FFFFFF;
+        if (const scene::TColor value =
+                static_cast<scene::TColor>(profileInteger(colour)) & 0x00FFFFFF;
+            value != 0)
+            s.colour = value;
         const std::string input = profile.readString(kSection, slotKey(i, kInputKey), kNoInput);
         s.input = session::parseInputAddress(input);
         if (s.input && isMicFile(*s.input))

@@ -69,7 +69,7 @@ TEST_F(SingerRosterTest, ReadsEachSlotAndKeepsDefaultsForWhatCannotBeUsed) {
         {"malformed values",
          "[Singers]\r\nSlot1Name=   \r\nSlot1Colour=red\r\nSlot1Input=USB\r\nSlot1Delay=abc\r\n"
          "Slot2Input=USB:-1\r\nSlot2Delay=9000\r\nSlot2Colour=0\r\nSlot3Input=:1\r\n"
-         "Slot3Delay=-5\r\nSlot4Input=USB:x\r\nSlot5Input=none\r\n",
+         "Slot3Delay=-5\r\nSlot4Input=USB:x\r\nSlot5Input=none\r\nSlot5Colour=16777216\r\n",
          70,
          {{0, "Singer 1", first, std::nullopt, 0},
           {1, "Singer 2", second, std::nullopt, 500},
