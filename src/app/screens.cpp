@@ -180,11 +180,15 @@ void Screens::keyDown(int key) {
         showSingers();
         return;
     }
+    // Where the key was pressed decides who hears it: Enter on the singers screen's Back must not
+    // also start the song the selection screen shows once Back has run.
+    const bool songList = songListShown();
+    const bool singers = m_game.singers.guiRoot->tag() == 1;
     for (TGLBaseControl* root : keyRoots())
         root->keyDown(key);
-    if (songListKeyDown && songListShown())
+    if (songListKeyDown && songList)
         songListKeyDown(key);
-    if (singersKeyDown && m_game.singers.guiRoot->tag() == 1)
+    if (singersKeyDown && singers)
         singersKeyDown(key);
 }
 
