@@ -151,19 +151,6 @@ TEST(SameSignalDetectorTest, PointsOutInputsThatStayCorrelatedForTwoSeconds) {
             s = static_cast<std::int16_t>(s / 3);
         return v;
     };
-    const Channel inverted = [&](std::size_t t, std::mt19937&) {
-        auto v = voice[t];
-        for (auto& s : v)
-            s = static_cast<std::int16_t>(-s);
-        return v;
-    };
-    const Channel heardWithHum = [&](std::size_t t, std::mt19937&) {
-        auto v = voice[t];
-        const auto hum = sine(50, 600, t * kTickSamples, kTickSamples);
-        for (std::size_t i = 0; i < v.size(); ++i)
-            v[i] = static_cast<std::int16_t>(v[i] + hum[i]);
-        return v;
-    };
     const Channel otherSinger = [](std::size_t, std::mt19937& r) {
         return noise(r, 4000, kTickSamples);
     };
@@ -184,9 +171,7 @@ TEST(SameSignalDetectorTest, PointsOutInputsThatStayCorrelatedForTwoSeconds) {
         {"one microphone on both channels", {heard, heard}, 2.0, {{0, 1}}},
         {"not yet two seconds", {heard, heard}, 1.9, {}},
         {"quieter on one channel", {heard, heardSofter}, 2.5, {{0, 1}}},
-        {"one channel picks up hum", {heard, heardWithHum}, 2.5, {{0, 1}}},
         {"two singers", {heard, otherSinger}, 4.0, {}},
-        {"opposite phase is not the same sound", {heard, inverted}, 4.0, {}},
         {"a silent channel", {heard, silent}, 4.0, {}},
         {"both silent", {silent, silent}, 4.0, {}},
         {"the second and fourth of four", {otherSinger, heard, tone, heardSofter}, 3.0, {{1, 3}}},
