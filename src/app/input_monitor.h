@@ -1,8 +1,7 @@
 #pragma once
-// What the singers screen shows of every open input while it is up: the level and the sung note
-// of the newest 50 ms, the input a singer is heard on while a slot listens, and inputs that carry
-// the same sound. Owns one capture ring and one semitone tracker per input, opened by start()
-// and released by stop(); tick() is run by the screen's 50 ms timer. Main thread only.
+// Each open input's level and sung note, the input a singer is heard on and the inputs carrying
+// one sound, read while the singers screen shows. Owns a capture ring and a semitone tracker per
+// input from start() to stop(). Main thread only (tick() from the screen's 50 ms timer).
 
 #include "pitch/capture_port.h"
 #include "pitch/semitone_tracker_port.h"

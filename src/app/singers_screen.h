@@ -1,9 +1,7 @@
 #pragma once
-// The singers screen: a row per singer slot with colour, name, bound input, live level and note,
-// Listen (binding by singing), Calibrate and the microphone delay, reached from the selection
-// screen by its button or F2. Owns the slot roster (kept in Score.ini's section "Singers"), the
-// input monitor that runs only while the screen shows and a delay calibration; borrows the scene
-// and the sound inputs. Main thread only.
+// The singers screen's behaviour: a row per slot (colour, name, input, level, note, Listen,
+// Calibrate, delay), opened by the selection's button or F2. Owns the slot roster, the input
+// monitor and a delay calibration; borrows the scene and the sound inputs. Main thread only.
 
 #include "game_scene.h"
 #include "input_monitor.h"
