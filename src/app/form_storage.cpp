@@ -23,9 +23,7 @@ bool isBlank(char c) {
 }
 
 std::string keyOf(const StoredProperty& property) {
-    std::string key = property.name;
-    std::replace(key.begin(), key.end(), '.', '_');
-    return key;
+    return storedKey(property.name);
 }
 
 std::string itemKey(std::size_t index) {
@@ -36,6 +34,12 @@ template <class... F> struct Overloaded : F... { using F::operator()...; };
 template <class... F> Overloaded(F...) -> Overloaded<F...>;
 
 } // namespace
+
+std::string storedKey(std::string_view property) {
+    std::string key(property);
+    std::replace(key.begin(), key.end(), '.', '_');
+    return key;
+}
 
 std::string trimmedText(std::string_view text) {
     while (!text.empty() && isBlank(text.front()))
@@ -250,7 +254,7 @@ std::vector<StoredControl> storedControls(GameScene& g) {
         {"GLScrollbar3.Pos", Position, look.transparency},
         // Options added later go after the designed list, whose order the file keeps.
         {"Difficulty.Pos", Position, play.difficulty},
-        {"MicDelay.Pos", Position, sound.micDelay},
+        {kMicDelayProperty, Position, sound.micDelay},
         {"SongOrder.Caption", Caption, play.songOrder},
         {"ShowUnplayable.Checked", Switch, look.showUnplayable},
     };

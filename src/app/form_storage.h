@@ -42,6 +42,13 @@ struct StoredProperty {
     std::variant<Integer, Float, Text, TextList> access;
 };
 
+// The options' section, and the property of the microphone delay (slot 1's since there are
+// singer slots, which read it on their first start).
+inline constexpr const char* kOptionsSection = "Score";
+inline constexpr const char* kMicDelayProperty = "MicDelay.Pos";
+// The key a property is kept under: "Component.Property" as "Component_Property".
+std::string storedKey(std::string_view property);
+
 // The value formats of the file.
 // Signed decimal; text that is not a 32-bit integer (decimal, or hex after "$" or "0x") gives 0.
 std::int32_t profileInteger(std::string_view text);
@@ -57,7 +64,7 @@ public:
     static constexpr int kFormVersion = 0;
 
     FormStorage(ProfileStore& store, std::vector<StoredProperty> properties,
-                std::string section = "Score");
+                std::string section = kOptionsSection);
 
     // Assigns every stored value through its property's setter. A negative "FormVersion"
     // restores nothing; a property whose value cannot be used keeps its value and the others

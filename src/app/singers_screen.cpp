@@ -38,8 +38,8 @@ SingersScreen::SingersScreen(SingersScreenParts parts)
       m_relist(std::move(parts.relistInputs)), m_preview(parts.preview),
       m_monitor(std::move(parts.makeTracker)) {
     if (m_profile) {
-        const std::optional<float> legacy =
-            parseProfileFloat(m_profile->readString("Score", "MicDelay_Pos", "0"));
+        const std::optional<float> legacy = parseProfileFloat(
+            m_profile->readString(kOptionsSection, storedKey(kMicDelayProperty), "0"));
         m_roster.load(*m_profile, static_cast<int>(session::roundHalfEven(legacy.value_or(0))));
     }
     m_roster.placeMicFiles(m_inputs);
