@@ -14,8 +14,6 @@
 
 #include <array>
 #include <cstddef>
-#include <array>
-#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <vector>

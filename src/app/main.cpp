@@ -15,7 +15,6 @@
 #include "platform/pictures/jpeg_decoder.h"
 #include "platform/pictures/png_decoder.h"
 #include "platform/sound_input/capture_input_set.h"
-#include "platform/sound_input/output_click_player.h"
 #include "platform/sound_output/audio_output.h"
 #include "platform/storage/ini_profile_file.h"
 #include "platform/storage/sqlite_library_cache.h"
@@ -76,16 +75,10 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     std::string fileProblems;
     for (const std::string& problem : inputSet.fileProblems())
         fileProblems += (fileProblems.empty() ? "" : "\n") + problem;
-    platform::CaptureService& firstCapture = inputSet.firstCapture();
-    inputSet.chooseRecorded(inputSet.inputs().empty()
-                                ? std::vector<session::InputAddress>{}
-                                : std::vector{inputSet.inputs().front().address});
 
     // The editor plays MIDI through the built-in synthesizer into the same sound output.
     platform::SystemMidiOutputs midiOutputs(*soundOutput);
     platform::MidiTimerThread midiTimer;
-    platform::AubioSemitoneTracker semitones;
-    platform::OutputClickPlayer clicks(*soundOutput, firstCapture);
     const auto environment = [](const char* name) -> const char* { return std::getenv(name); };
     platform::IniProfileFile scoreIni(app::configDirectory(cmd, environment) / "Score.ini");
     // A cache that cannot be used is left as it is; the game goes on without one and says why.
@@ -100,16 +93,18 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
         .clock = clock,
         .player = player,
         .coverImages = coverPictures,
-        .capture = firstCapture,
+        // The window takes every input from inputSet; these stand for a program that hands in
+        // one capture alone.
+        .capture = inputSet.firstCapture(),
         .recorderDevice = inputSet.recorder(),
         .captureError = fileProblems,
         .profile = &scoreIni,
         .videoDecoders = [] { return std::make_unique<platform::FfmpegVideoDecoder>(); },
         .midiOutputs = &midiOutputs,
         .midiTimer = &midiTimer,
-        .sessionInput = inputSet.firstRecording(),
-        .semitones = &semitones,
-        .clicks = &clicks,
+        // Each singer's semitone tracker of their own: trackers keep state between windows.
+        .makeSemitoneTracker = [] { return std::make_unique<platform::AubioSemitoneTracker>(); },
+        .inputs = &inputSet,
         .songRoots = app::songRoots(cmd, programDir, environment),
         .libraryCache = &libraryCache,
     });

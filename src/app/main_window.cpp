@@ -489,9 +489,10 @@ std::vector<PartySinger> MainWindow::gatherSingers() {
     stopListening();
     m_inputs->relist();
     startListening();
-    m_roster.placeMicFiles(*m_inputs);
+    SingerRoster& roster = m_singers->roster();
+    roster.placeMicFiles(*m_inputs);
     std::vector<PartySinger> singers;
-    for (const BoundSinger& bound : m_roster.boundSingers(*m_inputs))
+    for (const BoundSinger& bound : roster.boundSingers(*m_inputs))
         singers.push_back({.slot = bound.slot,
                            .name = bound.name,
                            .colour = bound.colour,
@@ -597,8 +598,6 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::restoreOptions() {
     m_formStorage->restore();
-    // A Score.ini from before the singer slots has the one microphone delay: slot 1 takes it.
-    m_roster.load(*m_services.profile, readSessionOptions(*m_game).micDelayMs);
     if (m_started)
         m_library->setShowUnplayable(showsUnplayableSongs(*m_game));
     // A file written before the label followed its position may hold a stale percentage.
@@ -611,11 +610,6 @@ void MainWindow::saveOptions() {
         return;
     try {
         m_formStorage->save();
-        // The singer slots follow the options' section in the same file.
-        if (m_formStorage->restored()) {
-            m_roster.save(*m_services.profile);
-            m_services.profile->flush();
-        }
         m_saveFailureShown = false;
     } catch (const std::exception& e) {
         if (m_saveFailureShown)

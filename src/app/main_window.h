@@ -18,7 +18,6 @@
 #include "session/click_player_port.h"
 #include "session/hall_of_fame.h"
 #include "session/listening_loop.h"
-#include "singer_roster.h"
 #include "singers_screen.h"
 #include "singing_session.h"
 #include "song_library_screen.h"
@@ -60,8 +59,9 @@ struct AppServices {
     songs::MediaPlayer& player;
     // Decodes covers shrunk for the slab; safe to call from worker threads.
     scene::ImageLoader& coverImages;
-    // The microphone (or the WAV file, or silence), and why the microphone could not be opened
-    // when the game fell back to silence.
+    // The microphone (or the WAV file, or silence) of a program that hands in one capture
+    // rather than its inputs (see inputs below, which replaces capture, recorderDevice,
+    // sessionInput and clicks when set), and what the player should read about the inputs.
     pitch::CaptureDevice& capture;
     // The recorder's device over that same capture.
     audio::WaveInDevice& recorderDevice;
@@ -134,8 +134,6 @@ public:
         return m_listening ? m_listening->latestReading() : pitch::SemitoneReading{};
     }
     SoundInputs& inputs() { return *m_inputs; }
-    // The eight singer slots, kept in Score.ini beside the options.
-    SingerRoster& roster() { return m_roster; }
 
     QAction *optionsAction = nullptr, *editorAction = nullptr, *editVideoAction = nullptr,
             *scoresAction = nullptr, *closeAction = nullptr, *aboutAction = nullptr;
@@ -220,7 +218,6 @@ private:
     QtMainThreadInvoker m_invoker;
     std::unique_ptr<SoundInputs> m_oneCapture; // when the program hands in one capture
     SoundInputs* m_inputs = nullptr;
-    SingerRoster m_roster;
     std::unique_ptr<session::ListeningLoop> m_listening;
     std::unique_ptr<SingingSession> m_session;
     AboutBox* m_about = nullptr;

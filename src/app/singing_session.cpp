@@ -3,6 +3,7 @@
 #include "audio/recording_paths.h"
 #include "error_guard.h"
 #include "options_form.h"
+#include "score_page.h"
 
 #include <chrono>
 #include <cstdio>
@@ -122,7 +123,7 @@ void SingingSession::gatherParty() {
     const std::size_t voiceCount = standard ? m_services.selected->standard.voices.size() : 1;
     std::vector<std::size_t> chosen;
     if (standard) {
-        chosen.push_back(m_services.selected->voice);
+        chosen = m_services.selected->singerVoices;
     }
     m_party.gather(std::move(singers), chosen, voiceCount);
     // A duet sung in both voices shows a band for each; otherwise the song's one lane.
@@ -336,17 +337,25 @@ void SingingSession::endSession() {
     fillScorePage();
 }
 
+std::vector<SingerResult> SingingSession::results() const {
+    const bool golden = standardSong();
+    std::vector<SingerResult> results;
+    for (const SingerOutcome& outcome : m_outcomes) {
+        const session::Scoring& s = outcome.scoring;
+        results.push_back({.name = outcome.name,
+                           .colour = outcome.colour,
+                           .notePoints = s.notePoints(),
+                           .lineBonus = s.lineBonus(),
+                           .goldenPoints = golden ? std::optional(s.goldenPoints()) : std::nullopt,
+                           .total = s.total(),
+                           .possible = s.possible()});
+    }
+    return results;
+}
+
 void SingingSession::fillScorePage() {
-    const session::ScorePageValues v =
-        session::scorePageValues(scoring().notePoints(), scoring().lineBonus());
-    m_game.scorePage.notesValue->setCaption(v.notes);
-    m_game.scorePage.bonusValue->setCaption(v.bonus);
-    m_game.scorePage.totalValue->setCaption(v.total);
-    // The share is a standard song's measure; the game's rule has no possible points.
-    m_game.scorePage.shareValue->setCaption(
-        session::possibleShareText(scoring().notePoints(), scoring().possible()).value_or(""));
-    m_game.scorePage.scoreGauge->setHeight(v.gaugeHeight);
-    m_game.scorePage.scoreGauge->setTop(v.gaugeTop);
+    // Several singers: a ranked table; one (or nobody): the page as it always was.
+    app::fillScorePage(m_game, results());
 }
 
 void SingingSession::clockTick() {
@@ -459,8 +468,9 @@ void SingingSession::restartSong() {
 }
 
 void SingingSession::submitScore() {
-    m_hallOfFame.add(
-        session::hallOfFameEntry(scoring().total(), m_game.scorePage.playerName->caption()));
+    for (const std::string& entry :
+         hallOfFameEntries(results(), m_game.scorePage.playerName->caption()))
+        m_hallOfFame.add(entry);
     m_screens.backToSelection();
 }
 

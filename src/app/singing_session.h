@@ -13,6 +13,7 @@
 #include "pitch/capture_port.h"
 #include "pitch/semitone_tracker_port.h"
 #include "pitch/sound.h"
+#include "score_page.h"
 #include "screens.h"
 #include "session/hall_of_fame.h"
 #include "session/listening_loop.h"
@@ -141,6 +142,8 @@ private:
     // Each singer's trail from what the previous tick heard, then each loop's tick.
     void tickSingers();
     void noticeLostInputs();
+    // Each singer of the last session as the score page and the hall of fame show them.
+    std::vector<SingerResult> results() const;
 
     GameScene& m_game;
     Screens& m_screens;

@@ -1,10 +1,12 @@
-// The standard demo song sung into the real main window through a WAV file standing in for the
-// microphone, as `--mic` does, and the same WAV scored by `cantorix-tool sing`: the window's
-// score page shows what the tool reports, line by line.
+// The standard demo song sung into the real main window through WAV files standing in for the
+// microphones, as `--mic` does, and the same WAVs scored by `cantorix-tool sing`: the window
+// scores each singer as the tool reports, line by line. Alone, and as a duet sung by two from a
+// stereo file, as from a receiver with two microphones.
 
 #include "fakes/file_bytes.h"
 #include "fakes/generated_voice.h"
 #include "game_window_fixture.h"
+#include "platform/sound_input/capture_input_set.h"
 #include "platform/sound_input/wav_file_input.h"
 #include "platform/voice/aubio_semitone_tracker.h"
 #include "session/standard_timeline.h"
@@ -32,15 +34,21 @@ struct ToolScore {
     std::vector<std::pair<int, int>> lines; // possible, points
 };
 
-ToolScore scoreWithTool(const fs::path& song, const fs::path& wav) {
-    const std::string command = std::string("'") + CANTORIX_TOOL + "' sing '" + song.string() +
-                                "' '" + wav.string() + "' --json";
+std::string runTool(const fs::path& song, const std::vector<fs::path>& wavs) {
+    std::string command = std::string("'") + CANTORIX_TOOL + "' sing '" + song.string() + "'";
+    for (const fs::path& wav : wavs)
+        command += " '" + wav.string() + "'";
+    command += " --json";
     FILE* pipe = ::popen(command.c_str(), "r");
     std::string out;
     char buffer[4096];
     while (pipe && std::fgets(buffer, sizeof buffer, pipe))
         out += buffer;
     EXPECT_EQ(pipe ? ::pclose(pipe) : -1, 0) << command << "\n" << out;
+    return out;
+}
+
+ToolScore parseToolScore(const std::string& out) {
     ToolScore score;
     std::smatch m;
     if (std::regex_search(out, m, std::regex("\"notePoints\": (\\d+)")))
@@ -52,6 +60,53 @@ ToolScore scoreWithTool(const fs::path& song, const fs::path& wav) {
          ++it)
         score.lines.emplace_back(std::stoi((*it)[1]), std::stoi((*it)[2]));
     return score;
+}
+
+// The first singer, at the top level of the tool's output (before its "singers" list).
+ToolScore scoreWithTool(const fs::path& song, const fs::path& wav) {
+    const std::string out = runTool(song, {wav});
+    return parseToolScore(out.substr(0, out.find("\"singers\"")));
+}
+
+// Each singer of the tool's "singers" list, in order.
+std::vector<ToolScore> scoreSingersWithTool(const fs::path& song,
+                                            const std::vector<fs::path>& wavs) {
+    const std::string out = runTool(song, wavs);
+    std::vector<ToolScore> singers;
+    const std::size_t list = out.find("\"singers\": [");
+    if (list == std::string::npos)
+        return singers;
+    for (std::size_t at = out.find("{\"input\"", list); at != std::string::npos;) {
+        const std::size_t next = out.find("{\"input\"", at + 1);
+        singers.push_back(
+            parseToolScore(out.substr(at, next == std::string::npos ? next : next - at)));
+        at = next;
+    }
+    return singers;
+}
+
+// What a tick is worth on each line of a voice: 2 where the line has a golden note.
+std::vector<int> tickValues(const session::VoiceTimeline& timeline) {
+    std::vector<int> values;
+    for (const session::TimedLine& line : timeline.lines) {
+        int value = 1;
+        for (std::size_t k = line.first; k < line.last; ++k) {
+            const songs::NoteKind kind = timeline.notes[k].note.kind;
+            if (kind == songs::NoteKind::Golden || kind == songs::NoteKind::GoldenRap)
+                value = 2;
+        }
+        values.push_back(value);
+    }
+    return values;
+}
+
+// A voice's melody sung exactly, its first sample heard as the song's audio starts.
+std::vector<std::int16_t> sungVoice(const songs::StandardSong& song, std::size_t voice) {
+    std::vector<cantorix::testing::VoiceNote> notes;
+    for (const session::TimedNote& n : session::voiceTimeline(song, voice).notes)
+        notes.push_back({static_cast<int>(std::lround(n.startMs - song.startMs)),
+                         static_cast<int>(std::lround(n.endMs - n.startMs)), 60 + n.note.pitch});
+    return cantorix::testing::generatedVoice(notes);
 }
 
 // Two processes that keep both cores busy while the test runs, as other programs on a player's
@@ -85,6 +140,8 @@ private:
 class SungStandardWindowTest : public cantorix::testing::SingingWindowTest {
 protected:
     platform::AubioSemitoneTracker m_semitones;
+    // The microphones of the several singers; they outlive the window (gone in TearDown).
+    std::unique_ptr<platform::CaptureInputSet> m_inputs;
 };
 
 TEST_F(SungStandardWindowTest, TheWindowScoresEachLineAsTheToolDoes) {
@@ -96,12 +153,8 @@ TEST_F(SungStandardWindowTest, TheWindowScoresEachLineAsTheToolDoes) {
 
     // The first voice's melody sung exactly, its first sample heard as the song's audio starts.
     const songs::StandardSong standard = songs::readStandardSong(cantorix::testing::readFile(song));
-    std::vector<cantorix::testing::VoiceNote> notes;
-    for (const session::TimedNote& n : session::voiceTimeline(standard, 0).notes)
-        notes.push_back({static_cast<int>(std::lround(n.startMs - standard.startMs)),
-                         static_cast<int>(std::lround(n.endMs - n.startMs)), 60 + n.note.pitch});
     const fs::path wav = m_root / "voice.wav";
-    cantorix::testing::writeMonoWav(wav, cantorix::testing::generatedVoice(notes));
+    cantorix::testing::writeMonoWav(wav, sungVoice(standard, 0));
 
     const BusyLoops busy;
     auto input = std::make_unique<platform::WavFileInput>(m_capture.hub(), wav);
@@ -129,14 +182,8 @@ TEST_F(SungStandardWindowTest, TheWindowScoresEachLineAsTheToolDoes) {
     // Both read the newest samples at each tick and place the reading at the tick: they may part
     // only where the window's timer or its input's 10 ms pacing moves a tick across a note's
     // edge, which costs at most one tick's value in a line.
-    const session::VoiceTimeline timeline = session::voiceTimeline(standard, 0);
+    const std::vector<int> tickValue = tickValues(session::voiceTimeline(standard, 0));
     for (std::size_t i = 0; i < tool.lines.size(); ++i) {
-        int tickValue = 1;
-        for (std::size_t k = timeline.lines[i].first; k < timeline.lines[i].last; ++k) {
-            const songs::NoteKind kind = timeline.notes[k].note.kind;
-            if (kind == songs::NoteKind::Golden || kind == songs::NoteKind::GoldenRap)
-                tickValue = 2;
-        }
         const session::LineTally& l = window.lines()[i];
         std::cout << "line " << i + 1 << ": window " << l.points << " of " << l.possible
                   << ", tool " << tool.lines[i].second << " of " << tool.lines[i].first << "\n";
@@ -144,13 +191,71 @@ TEST_F(SungStandardWindowTest, TheWindowScoresEachLineAsTheToolDoes) {
         // same ticks are judged, each at its own song time over its own samples, however late
         // the busy machine runs the window's timer.
         EXPECT_EQ(l.possible, tool.lines[i].first) << "line " << i + 1;
-        EXPECT_NEAR(l.points, tool.lines[i].second, tickValue) << "line " << i + 1;
+        EXPECT_NEAR(l.points, tool.lines[i].second, tickValue[i]) << "line " << i + 1;
         EXPECT_GE(l.points, l.possible * 95 / 100) << "line " << i + 1;
     }
     // The score page shows the points and their share of the possible ones.
     EXPECT_EQ(g.scorePage.notesValue->caption(), std::to_string(window.notePoints()));
     EXPECT_EQ(g.scorePage.shareValue->caption(),
               session::possibleShareText(window.notePoints(), window.possible()).value_or("none"));
+}
+
+TEST_F(SungStandardWindowTest, TwoSingersOfAStereoFileEachScoreTheVoiceTheySing) {
+    const fs::path song =
+        fs::path(CANTORIX_PROGRAM_DIR) / "songs" / kFolder / (std::string(kFolder) + ".txt");
+    if (!fs::exists(song))
+        GTEST_SKIP() << "the demo songs have not been built";
+    m_root = cantorix::testing::makeProgramRoot("cantorix-sung-duet", {kFolder});
+
+    // Two receivers: the first hears the harbour keeper on the left and the island keeper on the
+    // right, the second the other way round. By the default rule singers 1 and 3 sing the first
+    // voice and 2 and 4 the second: 1 and 2 sing in tune, 3 and 4 each hear the other voice.
+    const songs::StandardSong standard = songs::readStandardSong(cantorix::testing::readFile(song));
+    ASSERT_EQ(standard.voices.size(), 2u);
+    const std::vector<std::int16_t> first = sungVoice(standard, 0), second = sungVoice(standard, 1);
+    const std::vector<fs::path> wavs = {m_root / "receiver.wav", m_root / "swapped.wav"};
+    cantorix::testing::writeStereoWav(wavs[0], first, second);
+    cantorix::testing::writeStereoWav(wavs[1], second, first);
+
+    const BusyLoops busy;
+    m_inputs = std::make_unique<platform::CaptureInputSet>(
+        platform::CaptureInputSet::Options{.micWavs = wavs});
+    m_inputs->relist();
+    app::AppServices services = this->services();
+    services.inputs = m_inputs.get();
+    services.makeSemitoneTracker = [] {
+        return std::make_unique<platform::AubioSemitoneTracker>();
+    };
+    ASSERT_TRUE(showWindow(services));
+    app::GameScene& g = m_form->game();
+    ASSERT_TRUE(waitUntil([&] { return g.selection.title->text() == "Two Lighthouses"; }));
+    click(*g.selection.startButton);
+    ASSERT_TRUE(g.singing.group->visible());
+    ASSERT_TRUE(waitUntil([&] { return g.scorePage.group->visible(); }, 90000));
+    std::cout << "missed windows " << m_form->session().timings().missedWindows << "\n";
+
+    const std::vector<app::SingerOutcome>& window = m_form->session().outcomes();
+    const std::vector<ToolScore> tool = scoreSingersWithTool(song, wavs);
+    ASSERT_EQ(window.size(), 4u);
+    ASSERT_EQ(tool.size(), 4u);
+    for (std::size_t k = 0; k < window.size(); ++k) {
+        const session::Scoring& scoring = window[k].scoring;
+        const std::vector<int> tickValue = tickValues(session::voiceTimeline(standard, k % 2));
+        std::cout << "singer " << k + 1 << " (voice " << window[k].voice + 1 << "): window "
+                  << scoring.notePoints() << " of " << scoring.possible() << ", tool "
+                  << tool[k].notePoints << " of " << tool[k].possible << "\n";
+        EXPECT_EQ(window[k].voice, k % 2);
+        ASSERT_EQ(scoring.lines().size(), tool[k].lines.size()) << "singer " << k + 1;
+        for (std::size_t i = 0; i < tool[k].lines.size(); ++i) {
+            EXPECT_EQ(scoring.lines()[i].possible, tool[k].lines[i].first);
+            EXPECT_NEAR(scoring.lines()[i].points, tool[k].lines[i].second, tickValue[i])
+                << "singer " << k + 1 << ", line " << i + 1;
+        }
+        if (k < 2)
+            EXPECT_GE(scoring.notePoints(), scoring.possible() * 90 / 100) << "singer " << k + 1;
+        else
+            EXPECT_LT(scoring.notePoints(), scoring.possible() * 20 / 100) << "singer " << k + 1;
+    }
 }
 
 } // namespace
