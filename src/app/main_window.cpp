@@ -116,7 +116,8 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
                                    startListening();
                                },
                            .preview = &m_services.player,
-                           .options = m_options.get()});
+                           .options = m_options.get(),
+                           .left = [this] { showWhoSings(); }});
     m_screens->singersKey = SingersScreen::kOpenKey;
     m_screens->showSingers = [this] { m_singers->show(); };
     m_screens->singersKeyDown = [this](int key) { m_singers->keyDown(key); };
@@ -408,6 +409,7 @@ void MainWindow::startGame() {
         std::chrono::steady_clock::now().time_since_epoch().count()));
     QDir::setCurrent(QString::fromStdString(m_services.programDir.string()));
     startListening();
+    showWhoSings();
     m_game->addOscilloscopeBars();
     scanSongs();
     setUpBackground();
@@ -482,6 +484,16 @@ void MainWindow::stopListening() {
     if (m_listening)
         m_listening->stopCapture();
     m_listening.reset();
+}
+
+void MainWindow::showWhoSings() {
+    // The selection screen offers each bound singer a voice of a duet.
+    SingerRoster& roster = m_singers->roster();
+    roster.placeMicFiles(*m_inputs);
+    std::vector<std::string> names;
+    for (const BoundSinger& bound : roster.boundSingers(*m_inputs))
+        names.push_back(bound.name);
+    m_selection->setSingers(std::move(names));
 }
 
 std::vector<PartySinger> MainWindow::gatherSingers() {

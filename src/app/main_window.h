@@ -179,6 +179,8 @@ private:
     // again, which closes every stream.
     void stopListening();
     std::vector<PartySinger> gatherSingers();
+    // Hands the names of the singers bound now to the selection screen.
+    void showWhoSings();
     void analysisTick();
     void reloadSong();
     void connectInput();

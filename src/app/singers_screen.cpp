@@ -35,8 +35,8 @@ std::string meterText(double levelDb) {
 
 SingersScreen::SingersScreen(SingersScreenParts parts)
     : m_game(parts.game), m_inputs(parts.inputs), m_profile(parts.profile),
-      m_relist(std::move(parts.relistInputs)), m_preview(parts.preview),
-      m_monitor(std::move(parts.makeTracker)) {
+      m_relist(std::move(parts.relistInputs)), m_left(std::move(parts.left)),
+      m_preview(parts.preview), m_monitor(std::move(parts.makeTracker)) {
     if (m_profile) {
         const std::optional<float> legacy = parseProfileFloat(
             m_profile->readString(kOptionsSection, storedKey(kMicDelayProperty), "0"));
@@ -213,6 +213,8 @@ void SingersScreen::leave() {
     g.selection.guiRoot->setTag(1);
     updateSelectionLine();
     holdPreview(false);
+    if (m_left)
+        m_left();
 }
 
 void SingersScreen::updateSelectionLine() {

@@ -33,6 +33,8 @@ struct SingersScreenParts {
     songs::MediaPlayer* preview = nullptr;
     // The options form, whose Calibrate measures slot 1 through slot 1's input.
     OptionsForm* options = nullptr;
+    // Told when the screen is left: who sings may have changed.
+    std::function<void()> left = {};
 };
 
 class SingersScreen {
@@ -85,6 +87,7 @@ private:
     SoundInputs& m_inputs;
     ProfileStore* m_profile;
     std::function<void()> m_relist;
+    std::function<void()> m_left;
     songs::MediaPlayer* m_preview;
     bool m_previewHeld = false;
     SingerRoster m_roster;

@@ -4,7 +4,9 @@
 #include "error_guard.h"
 #include "options_form.h"
 #include "score_page.h"
+#include "singing_bands.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -18,16 +20,6 @@ constexpr int kOscilloscopeStride = 64;
 // How much of the tab colours' opacity freestyle notes keep.
 constexpr float kFaintShare = 0.35f;
 
-stage::LaneScene laneScene(GameScene& g) {
-    return {*g.singing.lyrics,
-            *g.singing.noteBars,
-            *g.singing.voiceTrail,
-            *g.singing.lineWidthSprite,
-            g.materials.lane,
-            g.fonts.lyrics,
-            766};
-}
-
 } // namespace
 
 SingingSession::SingingSession(GameScene& game, Screens& screens,
@@ -35,9 +27,12 @@ SingingSession::SingingSession(GameScene& game, Screens& screens,
                                QWidget& window, QTimer& analysisTimer)
     : m_game(game), m_screens(screens), m_hallOfFame(hallOfFame), m_services(std::move(services)),
       m_window(window), m_analysisTimer(analysisTimer),
-      m_gameLane(laneScene(game), m_services.song),
-      m_standardLane(laneScene(game),
+      m_gameLane(bandLaneScene(game, 0, 1), m_services.song),
+      m_standardLane(bandLaneScene(game, 0, 1),
                      m_services.selected ? m_services.selected->standard : m_noSong),
+      m_secondBand(bandLaneScene(game, 1, 2),
+                   m_services.selected ? m_services.selected->standard : m_noSong),
+      m_singerScores(bandSingerScores(game)),
       m_clock(m_services.player,
               {*game.singing.timeText, *game.singing.songProgress, *game.singing.leadInBar,
                *game.singing.pauseButton},
@@ -108,12 +103,15 @@ void SingingSession::startSession() {
         // The first line already shows in this session's text colour.
         m_lane->setTextColour(options.textColour);
         m_lane->buildFirstLines();
+        if (m_twoBands)
+            m_secondBand.buildFirstLines();
         m_clock.showLeadIn();
         startVideo(options.videoSpeedPosition, options.videoQuality);
         showBackground();
         showSelectedParts();
     }
     applyColourOptions();
+    showSingerTrails();
 }
 
 void SingingSession::gatherParty() {
@@ -127,13 +125,20 @@ void SingingSession::gatherParty() {
     }
     m_party.gather(std::move(singers), chosen, voiceCount);
     // A duet sung in both voices shows a band for each; otherwise the song's one lane.
-    m_twoBands = standard && m_party.bandVoices().size() == 2 && m_secondBand;
+    m_twoBands = standard && m_party.bandVoices().size() == 2;
     if (standard && !m_party.bandVoices().empty())
         m_standardLane.timeline().setVoice(static_cast<int>(m_party.bandVoices()[0]));
+    const int bands = m_twoBands ? 2 : 1;
+    layOutBands(m_game, bands);
+    m_lane->setPlace(stage::bandPlace(0, bands));
     if (m_twoBands) {
-        m_secondBand->timeline().setVoice(static_cast<int>(m_party.bandVoices()[1]));
-        m_secondBand->startSession();
+        m_secondBand.setPlace(stage::bandPlace(1, bands));
+        m_secondBand.timeline().setVoice(static_cast<int>(m_party.bandVoices()[1]));
+        m_secondBand.startSession();
     }
+    m_clock.setSecondBand(m_twoBands ? &m_secondBand : nullptr,
+                          m_twoBands ? m_game.singing.bands[1].leadInBar : nullptr);
+    m_singerScores.clear();
 }
 
 void SingingSession::chooseJudges() {
@@ -163,7 +168,37 @@ const session::StandardJudge* SingingSession::standardJudge() const {
 }
 
 stage::LaneView& SingingSession::laneOfBand(std::size_t band) {
-    return band == 1 && m_twoBands ? static_cast<stage::LaneView&>(*m_secondBand) : *m_lane;
+    return band == 1 && m_twoBands ? static_cast<stage::LaneView&>(m_secondBand) : *m_lane;
+}
+
+void SingingSession::showSingerTrails() {
+    // One singer draws the designed trail; several draw one each in their own colour.
+    const bool several = m_party.members().size() > 1;
+    for (std::size_t band = 0; band < (m_twoBands ? 2u : 1u); ++band) {
+        std::vector<scene::TColor> colours;
+        for (const PartyMember& member : m_party.members())
+            if (several && member.band == band)
+                colours.push_back(member.singer.colour);
+        laneOfBand(band).setTrailColours(std::move(colours));
+    }
+}
+
+void SingingSession::showRunningScores() {
+    // Beside each band, the running points of its singers in their colours once several sing or
+    // someone's microphone was lost; one singer keeps the designed point counter alone.
+    const auto& members = m_party.members();
+    const bool anyLost =
+        std::any_of(members.begin(), members.end(), [](const PartyMember& m) { return m.lost; });
+    if (members.size() < 2 && !anyLost)
+        return;
+    for (std::size_t band = 0; band < (m_twoBands ? 2u : 1u); ++band) {
+        std::vector<stage::SingerScoreLine> lines;
+        for (const PartyMember& member : members)
+            if (member.band == band)
+                lines.push_back({member.singer.name, member.singer.colour,
+                                 member.loop->scoring().notePoints(), member.lost});
+        m_singerScores.show(static_cast<int>(band), lines);
+    }
 }
 
 bool SingingSession::standardSong() const {
@@ -222,8 +257,10 @@ void SingingSession::showSelectedParts() {
         for (TGLBaseSceneObject* part : parts)
             part->setVisible(shown);
     };
-    show(o.showTabs, {g.singing.staff, g.singing.voiceTrail, g.singing.noteBars});
-    show(o.showLyrics, {g.singing.leadIn, g.singing.lyrics});
+    for (const SingingBand& band : g.singing.bands) {
+        show(o.showTabs, {band.staff, band.voiceTrail, band.noteBars});
+        show(o.showLyrics, {band.leadIn, band.lyrics});
+    }
     show(o.showOscilloscope, {g.singing.oscilloscope, g.singing.oscilloscopeTrack});
     show(o.showTime, {g.singing.timeTrack, g.singing.clockDisplay});
 }
@@ -364,8 +401,6 @@ void SingingSession::clockTick() {
     const auto started = std::chrono::steady_clock::now();
     const std::int32_t firstEntered = m_lane->timeline().entered();
     const bool ended = m_clock.tick();
-    if (m_twoBands && !ended)
-        m_secondBand->step(m_services.player.position());
     m_timings.clockTickMs.add(
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
             .count());
@@ -406,20 +441,23 @@ void SingingSession::tickSingers() {
         // The trail shows what the previous tick heard, once the song lets judging begin.
         if (timeline.judging()) {
             if (&lane == &m_gameLane)
-                m_gameLane.drawVoiceTrail(member.loop->heldSungValue());
+                m_gameLane.drawVoiceTrail(member.loop->heldSungValue(), member.trail);
             else
                 static_cast<stage::StandardLaneView&>(lane).drawVoiceTrail(
-                    member.loop->latestReading());
+                    member.loop->latestReading(), member.trail);
         }
         member.loop->tick(timeline.judging(), timeline.judgedPitch());
     }
     noticeLostInputs();
+    showRunningScores();
 }
 
 void SingingSession::noticeLostInputs() {
-    for (const std::size_t k : m_party.noticeLost(m_services.inputs))
-        std::fprintf(stderr, "cantorix: microphone lost: %s\n",
-                     m_party.members()[k].singer.input->name.c_str());
+    for (const std::size_t k : m_party.noticeLost(m_services.inputs)) {
+        const PartyMember& member = m_party.members()[k];
+        laneOfBand(member.band).markLost(member.trail);
+        std::fprintf(stderr, "cantorix: microphone lost: %s\n", member.singer.input->name.c_str());
+    }
 }
 
 void SingingSession::refreshOscilloscope(const pitch::TSound& sound) {

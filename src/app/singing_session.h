@@ -28,6 +28,7 @@
 #include "sound_inputs_port.h"
 #include "stage/note_lane_view.h"
 #include "stage/session_clock_view.h"
+#include "stage/singer_scores.h"
 #include "stage/standard_lane_view.h"
 #include "stage/video_plane.h"
 
@@ -141,6 +142,8 @@ private:
     stage::LaneView& laneOfBand(std::size_t band);
     // Each singer's trail from what the previous tick heard, then each loop's tick.
     void tickSingers();
+    void showSingerTrails();
+    void showRunningScores();
     void noticeLostInputs();
     // Each singer of the last session as the score page and the hall of fame show them.
     std::vector<SingerResult> results() const;
@@ -158,10 +161,11 @@ private:
     stage::NoteLaneView m_gameLane;
     stage::StandardLaneView m_standardLane;
     stage::LaneView* m_lane = &m_gameLane;
-    stage::SessionClockView m_clock;
     // The second voice of a duet sung by two, on the band below the first.
-    std::unique_ptr<stage::StandardLaneView> m_secondBand;
+    stage::StandardLaneView m_secondBand;
     bool m_twoBands = false;
+    stage::SingerScores m_singerScores;
+    stage::SessionClockView m_clock;
     SingingParty m_party;
     std::vector<SingerOutcome> m_outcomes;
     session::Scoring m_noScoring;
