@@ -8,6 +8,8 @@ namespace cantorix::platform {
 namespace {
 
 constexpr std::uint64_t kMaxBurstFrames = CaptureHub::kSampleRate; // one second
+// Of a longer stall, the last minute is still counted, as silence; anything before it is gone.
+constexpr std::uint64_t kMaxCountedFrames = 60 * CaptureHub::kSampleRate;
 constexpr std::size_t kChunkFrames = 1024;
 constexpr std::chrono::milliseconds kTick{10};
 
@@ -39,6 +41,7 @@ void FramePacer::schedule(Change change, std::chrono::nanoseconds elapsed) {
 void FramePacer::deliverDue(std::chrono::nanoseconds elapsed) {
     const std::uint64_t due = framesAt(elapsed);
     const std::uint64_t firstDelivered = due > kMaxBurstFrames ? due - kMaxBurstFrames : 0;
+    const std::uint64_t firstCounted = due > kMaxCountedFrames ? due - kMaxCountedFrames : 0;
     while (m_position < due) {
         while (!m_scheduled.empty() && m_scheduled.front().frame <= m_position) {
             apply(m_scheduled.front().change);
@@ -47,9 +50,13 @@ void FramePacer::deliverDue(std::chrono::nanoseconds elapsed) {
         std::uint64_t until = due;
         if (!m_scheduled.empty())
             until = std::min(until, m_scheduled.front().frame);
-        if (m_position < firstDelivered)
+        if (m_position < firstCounted)
+            until = std::min(until, firstCounted);
+        else if (m_position < firstDelivered)
             until = std::min(until, firstDelivered);
-        advance(until - m_position, m_position >= firstDelivered);
+        advance(until - m_position, m_position >= firstDelivered ? Delivery::Samples
+                                    : m_position >= firstCounted ? Delivery::Silence
+                                                                 : Delivery::None);
     }
 }
 
@@ -76,10 +83,11 @@ void FramePacer::apply(Change change) {
     }
 }
 
-void FramePacer::advance(std::uint64_t count, bool deliver) {
+void FramePacer::advance(std::uint64_t count, Delivery delivery) {
     if (m_playing)
         m_heard += count;
-    if (!deliver && !(m_playing && !m_recordingEnded)) {
+    const bool deliver = delivery == Delivery::Samples;
+    if (delivery == Delivery::None && !(m_playing && !m_recordingEnded)) {
         m_position += count;
         return;
     }
@@ -94,8 +102,11 @@ void FramePacer::advance(std::uint64_t count, bool deliver) {
         }
         if (deliver && played > 0)
             m_hub.deliver(frames.data(), played);
-        if (deliver && played < n)
-            m_hub.deliver(kSilence.data(), n - played);
+        // The samples of a stall beyond the last second are heard as silence in their place, so
+        // that the count of frames keeps the recording's time.
+        const std::size_t silent = deliver ? n - played : n;
+        if (delivery != Delivery::None && silent > 0)
+            m_hub.deliver(kSilence.data(), silent);
         m_position += n;
         count -= n;
     }

@@ -37,8 +37,10 @@ public:
         : FramePacer(hub, std::unique_ptr<CaptureFrameSource>(std::move(recording)), playing, 0) {}
 
     // Delivers every frame due by elapsed (time since the start): the samples while playing,
-    // zeros otherwise. After a stall of more than a second only the last second is delivered;
-    // the rest is skipped as a device would lose it, and a playing recording moves on with it.
+    // zeros otherwise. After a stall of more than a second only the last second's samples are
+    // delivered and the frames before them are silence, so that every later frame keeps its
+    // place in time (a listener counting frames is never shifted); of a stall beyond a minute
+    // the frames before the last minute are skipped. A playing recording moves on with the time.
     void deliverDue(std::chrono::nanoseconds elapsed);
     // Applies change from the frame due at elapsed on; frames due before it are not touched.
     void schedule(Change change, std::chrono::nanoseconds elapsed);
@@ -62,7 +64,8 @@ private:
     };
     void apply(Change change);
     // Moves the timeline on by count frames, handing them to the hub when deliver is set.
-    void advance(std::uint64_t count, bool deliver);
+    enum class Delivery { Samples, Silence, None };
+    void advance(std::uint64_t count, Delivery delivery);
 
     CaptureHub& m_hub;
     std::unique_ptr<CaptureFrameSource> m_recording;

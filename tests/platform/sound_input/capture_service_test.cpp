@@ -85,13 +85,17 @@ TEST(FramePacerTest, DeliversTheSamplesAtTheCaptureRateThenSilence) {
     EXPECT_EQ(pacer.position(), 44100u);
 }
 
-TEST(FramePacerTest, AfterALongStallOnlyTheLastSecondComes) {
-    CaptureHub hub;
-    auto out = hub.subscribe(1 << 18);
-    FramePacer pacer(hub, {});
-    pacer.deliverDue(5s);
-    EXPECT_EQ(out->available(), 44100u);
-    EXPECT_EQ(pacer.position(), 5u * 44100);
+// A stall is counted in full, so that listeners counting frames keep time; only of a stall of
+// more than a minute is the time before the last minute dropped.
+TEST(FramePacerTest, AfterALongStallTheTimeIsStillCounted) {
+    for (const auto& [stall, counted] : {std::pair{5s, 5u}, std::pair{90s, 60u}}) {
+        CaptureHub hub;
+        auto out = hub.subscribe(1 << 22);
+        FramePacer pacer(hub, {});
+        pacer.deliverDue(stall);
+        EXPECT_EQ(out->available(), counted * 44100u) << stall.count() << " s";
+        EXPECT_EQ(pacer.position(), static_cast<std::uint64_t>(stall.count()) * 44100u);
+    }
 }
 
 // A recording standing in for the microphone follows the session: each change takes effect at
@@ -128,15 +132,17 @@ TEST(FramePacerTest, TheRecordingStartsPausesResumesAndFallsSilentOnItsFrames) {
     for (std::size_t f = 0; f < frames.size(); ++f)
         ASSERT_EQ(frames[f], expected(f)) << "frame " << f;
 
-    // A stall skips all but the last second; the recording moves on as if it had been heard.
+    // A stall delivers only the last second's samples, the time before them as silence in its
+    // place (a listener counting frames stays in step); the recording moves on as if heard.
     std::vector<std::int16_t> numbered(5 * 44100);
     for (std::size_t i = 0; i < numbered.size(); ++i)
         numbered[i] = static_cast<std::int16_t>(i / 44100 + 1);
     FramePacer seconds(hub, numbered, true);
     seconds.deliverDue(3s);
     const auto last = readAll(*out);
-    ASSERT_EQ(last.size(), 44100u);
-    EXPECT_EQ(last.front(), 3);
+    ASSERT_EQ(last.size(), 3u * 44100);
+    EXPECT_EQ(std::count(last.begin(), last.begin() + 2 * 44100, 0), 2 * 44100);
+    EXPECT_EQ(last[2 * 44100], 3);
     EXPECT_EQ(seconds.position(), 3u * 44100);
 }
 
