@@ -63,11 +63,25 @@ std::string problemLine(const SongSummary& song);
 // there or cannot be examined.
 FileStamp fileStamp(const std::filesystem::path& path);
 
-enum class SongOrder { ByArtist, ByTitle, ByFolder };
+enum class SongOrder { ByArtist, ByTitle, ByFolder, MostSung, RecentlySung };
+
+// How often a song was sung and when last (milliseconds since the epoch; 0: never).
+struct SongPopularity {
+    std::int64_t timesSung = 0;
+    std::int64_t lastSungAtMs = 0;
+
+    bool operator==(const SongPopularity&) const = default;
+};
+// The popularity of a song by its identity (song_identity.h); songs never sung have none.
+using SongPopularityLookup = std::function<SongPopularity(std::string_view songIdentity)>;
 
 // Sorts by artist then title (ByArtist), title then artist (ByTitle) or folder name (ByFolder),
-// ignoring case; equal entries by full folder path, so the order never depends on the scan.
-void sortSongs(std::vector<SongSummary>& songs, SongOrder order);
+// ignoring case; by most performances first (MostSung) or latest performance first
+// (RecentlySung), songs never sung after the sung ones and equal songs by artist then title;
+// equal entries by full folder path, so the order never depends on the scan. Without a lookup
+// the two popularity orders find every song never sung.
+void sortSongs(std::vector<SongSummary>& songs, SongOrder order,
+               const SongPopularityLookup& popularity = {});
 
 // Lower case, accents removed (é → e, ß → ss, …): the form both a query and the artist and
 // title are compared in.

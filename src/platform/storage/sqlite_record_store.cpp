@@ -1,0 +1,1 @@
+#include "platform/storage/sqlite_record_store.h"

@@ -1,0 +1,1 @@
+#include "records/performance_csv.h"

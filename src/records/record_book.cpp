@@ -1,0 +1,1 @@
+#include "records/record_book.h"

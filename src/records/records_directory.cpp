@@ -1,0 +1,1 @@
+#include "records/records_directory.h"

@@ -1,0 +1,1 @@
+#include "songs/song_identity.h"
