@@ -2,6 +2,7 @@
 
 #include "songs/song_errors.h"
 #include "songs/song_file.h"
+#include "songs/song_identity.h"
 #include "songs/song_media.h"
 #include "songs/song_media_file.h"
 #include "songs/song_playability.h"
@@ -163,10 +164,20 @@ std::string foldForSearch(std::string_view utf8) {
     return out;
 }
 
-void sortSongs(std::vector<SongSummary>& songs, SongOrder order) {
+void sortSongs(std::vector<SongSummary>& songs, SongOrder order,
+               const SongPopularityLookup& popularity) {
     struct Key {
+        // Most sung or latest first, as a negative count or time; 0 for the songs never sung,
+        // which sort after every sung one.
+        std::int64_t rank = 0;
         std::string first, second;
         std::size_t index;
+    };
+    const auto rankOf = [&](const SongSummary& s) -> std::int64_t {
+        if (!popularity)
+            return 0;
+        const SongPopularity sung = popularity(songIdentity(s.artist, s.title));
+        return order == SongOrder::MostSung ? -sung.timesSung : -sung.lastSungAtMs;
     };
     std::vector<Key> keys;
     keys.reserve(songs.size());
@@ -174,19 +185,23 @@ void sortSongs(std::vector<SongSummary>& songs, SongOrder order) {
         const SongSummary& s = songs[i];
         switch (order) {
         case SongOrder::ByArtist:
-            keys.push_back({foldForSearch(s.artist), foldForSearch(s.title), i});
+            keys.push_back({0, foldForSearch(s.artist), foldForSearch(s.title), i});
             break;
         case SongOrder::ByTitle:
-            keys.push_back({foldForSearch(s.title), foldForSearch(s.artist), i});
+            keys.push_back({0, foldForSearch(s.title), foldForSearch(s.artist), i});
             break;
         case SongOrder::ByFolder:
-            keys.push_back({foldForSearch(displayName(fs::path(s.folder).filename())), {}, i});
+            keys.push_back({0, foldForSearch(displayName(fs::path(s.folder).filename())), {}, i});
+            break;
+        case SongOrder::MostSung:
+        case SongOrder::RecentlySung:
+            keys.push_back({rankOf(s), foldForSearch(s.artist), foldForSearch(s.title), i});
             break;
         }
     }
     std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-        return std::tie(a.first, a.second, songs[a.index].folder) <
-               std::tie(b.first, b.second, songs[b.index].folder);
+        return std::tie(a.rank, a.first, a.second, songs[a.index].folder) <
+               std::tie(b.rank, b.first, b.second, songs[b.index].folder);
     });
     std::vector<SongSummary> sorted;
     sorted.reserve(songs.size());
