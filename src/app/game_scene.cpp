@@ -83,6 +83,7 @@ GameScene::GameScene(ImageLoader& loader, GlyphRasterizer& glyphs,
     buildScorePage();
     buildSinging();
     buildSingersScreen();
+    buildStatisticsScreen();
 }
 
 void GameScene::loadMaterials() {

@@ -11,6 +11,7 @@
 #include "scene/material.h"
 #include "scene/scene_nodes.h"
 #include "singers_nodes.h"
+#include "statistics_nodes.h"
 
 #include <array>
 #include <cstddef>
@@ -236,6 +237,7 @@ public:
     ScorePageNodes scorePage;
     SingingNodes singing;
     SingersNodes singers;
+    StatisticsNodes statistics;
 
     editor::EditorLook editorLook();
 
@@ -243,10 +245,10 @@ public:
     void addOscilloscopeBars();
 
     // All GUI roots in routing order: selection, score page, singing, hall of fame, editor,
-    // singers.
+    // singers, statistics.
     std::vector<scene::TGLBaseControl*> roots() const {
-        return {selection.guiRoot,      scorePage.guiRoot,    singing.guiRoot,
-                hallOfFamePage.guiRoot, editorScreen.guiRoot, singers.guiRoot};
+        return {selection.guiRoot,    scorePage.guiRoot, singing.guiRoot,   hallOfFamePage.guiRoot,
+                editorScreen.guiRoot, singers.guiRoot,   statistics.guiRoot};
     }
 
 private:
@@ -259,7 +261,8 @@ private:
     void buildEditorScreen();
     void buildScorePage();
     void buildSinging();
-    void buildSingersScreen(); // game_scene_singers.cpp
+    void buildSingersScreen();    // game_scene_singers.cpp
+    void buildStatisticsScreen(); // game_scene_statistics.cpp
     void buildScoreLabels();
     void buildLane();
     scene::TGLBaseControl& addRoot(scene::TGLDummyCube& group, const char* name, int width,

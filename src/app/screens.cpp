@@ -171,7 +171,7 @@ void Screens::LeftarrowMouseLeave(TGLBaseControl& sender) {
 
 std::vector<TGLBaseControl*> Screens::keyRoots() const {
     return {m_game.selection.guiRoot, m_game.scorePage.guiRoot, m_game.editorScreen.guiRoot,
-            m_game.singers.guiRoot};
+            m_game.singers.guiRoot, m_game.statistics.guiRoot};
 }
 
 void Screens::keyDown(int key) {
@@ -180,16 +180,23 @@ void Screens::keyDown(int key) {
         showSingers();
         return;
     }
+    if (key == statisticsKey && showStatistics && songListShown()) {
+        showStatistics();
+        return;
+    }
     // Where the key was pressed decides who hears it: Enter on the singers screen's Back must not
     // also start the song the selection screen shows once Back has run.
     const bool songList = songListShown();
     const bool singers = m_game.singers.guiRoot->tag() == 1;
+    const bool statistics = m_game.statistics.guiRoot->tag() == 1;
     for (TGLBaseControl* root : keyRoots())
         root->keyDown(key);
     if (songListKeyDown && songList)
         songListKeyDown(key);
     if (singersKeyDown && singers)
         singersKeyDown(key);
+    if (statisticsKeyDown && statistics)
+        statisticsKeyDown(key);
 }
 
 bool Screens::songListShown() const {

@@ -31,6 +31,10 @@ public:
     int singersKey = 0;
     std::function<void()> showSingers;
     std::function<void(int key)> singersKeyDown;
+    // The statistics screen, likewise.
+    int statisticsKey = 0;
+    std::function<void()> showStatistics;
+    std::function<void(int key)> statisticsKeyDown;
 
     void startSong();
     void showHallOfFame();

@@ -92,7 +92,8 @@ std::vector<BoundSinger> SingerRoster::boundSingers(const SoundInputs& inputs) c
                                       [](const SoundInput& in) { return isOpen(&in); });
         }
         if (only)
-            singers.push_back({0, m_slots[0].name, m_slots[0].colour, m_slots[0].delayMs, only});
+            singers.push_back({0, m_slots[0].playerId, m_slots[0].name, m_slots[0].colour,
+                               m_slots[0].delayMs, only});
         return singers;
     }
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
@@ -101,7 +102,7 @@ std::vector<BoundSinger> SingerRoster::boundSingers(const SoundInputs& inputs) c
             continue;
         const SoundInput* input = inputs.find(*s.input);
         if (isOpen(input))
-            singers.push_back({i, s.name, s.colour, s.delayMs, input});
+            singers.push_back({i, s.playerId, s.name, s.colour, s.delayMs, input});
     }
     return singers;
 }

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@
 namespace cantorix::app {
 
 struct SingerSlot {
+    // The player who sings in this slot; none: a guest, sung under the slot's name.
+    std::optional<std::int64_t> playerId;
     std::string name;
     scene::TColor colour = scene::clWhite;
     std::optional<session::InputAddress> input;
@@ -26,6 +29,8 @@ struct SingerSlot {
 // A slot that sings in the next session; singer k is the k-th of them in slot order.
 struct BoundSinger {
     std::size_t slot;
+    // The slot's player; none: a guest.
+    std::optional<std::int64_t> playerId;
     std::string name;
     scene::TColor colour;
     int delayMs;
