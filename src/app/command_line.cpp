@@ -35,6 +35,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (a == "--cache") {
             if (auto v = needValue(i, a))
                 cmd.cacheDir = *v;
+        } else if (a == "--data") {
+            if (auto v = needValue(i, a))
+                cmd.dataDir = *v;
+        } else if (a.starts_with("--data=")) {
+            cmd.dataDir = a.substr(7);
         } else if (a == "--songs") {
             if (auto v = needValue(i, a))
                 cmd.songDirs.emplace_back(*v);
@@ -72,6 +77,8 @@ std::string usageText() {
            "  --songs DIR      look for songs in DIR too, at any depth (repeatable)\n"
            "  --cache DIR      folder of the library cache\n"
            "                   (default: $XDG_CACHE_HOME/cantorix or ~/.cache/cantorix)\n"
+           "  --data DIR       folder of the players and their performances\n"
+           "                   (default: $XDG_DATA_HOME/cantorix or ~/.local/share/cantorix)\n"
            "  --help           show this text\n"
            "  --version        show the version\n";
 }

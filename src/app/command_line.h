@@ -19,6 +19,8 @@ struct CommandLine {
     std::vector<std::filesystem::path> micWavs;
     std::optional<std::filesystem::path> configDir; // --config DIR: where Score.ini lives
     std::optional<std::filesystem::path> cacheDir;  // --cache DIR: where the library cache lives
+    // --data DIR: where the players and their performances are kept (records_directory.h).
+    std::optional<std::filesystem::path> dataDir;
     std::vector<std::filesystem::path> songDirs;    // --songs DIR, repeatable: more song folders
     bool noAudio = false;                           // --no-audio: the paced null output
     bool help = false;

@@ -506,6 +506,7 @@ std::vector<PartySinger> MainWindow::gatherSingers() {
     std::vector<PartySinger> singers;
     for (const BoundSinger& bound : roster.boundSingers(*m_inputs))
         singers.push_back({.slot = bound.slot,
+                           .playerId = bound.playerId,
                            .name = bound.name,
                            .colour = bound.colour,
                            .delayMs = bound.delayMs,

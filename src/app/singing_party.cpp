@@ -126,8 +126,9 @@ void SingingParty::endSession(std::int64_t songMs) {
 std::vector<SingerOutcome> SingingParty::outcomes() const {
     std::vector<SingerOutcome> outcomes;
     for (const PartyMember& member : m_members)
-        outcomes.push_back({member.singer.slot, member.singer.name, member.singer.colour,
-                            member.voice, member.lost, member.loop->scoring()});
+        outcomes.push_back({member.singer.slot, member.singer.playerId, member.singer.name,
+                            member.singer.colour, member.voice, member.lost,
+                            member.loop->scoring()});
     return outcomes;
 }
 

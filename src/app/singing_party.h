@@ -24,6 +24,8 @@ namespace cantorix::app {
 // and the open input they sing into.
 struct PartySinger {
     std::size_t slot = 0;
+    // The slot's player; none: a guest.
+    std::optional<std::int64_t> playerId;
     std::string name;
     scene::TColor colour = scene::clWhite;
     int delayMs = 0;
@@ -45,6 +47,7 @@ struct PartyMember {
 // What a singer achieved in a session, kept once the loops are gone.
 struct SingerOutcome {
     std::size_t slot = 0;
+    std::optional<std::int64_t> playerId;
     std::string name;
     scene::TColor colour = scene::clWhite;
     std::size_t voice = 0;

@@ -4,6 +4,7 @@
 #include "error_guard.h"
 #include "options_form.h"
 #include "score_page.h"
+#include "session_performances.h"
 #include "singing_bands.h"
 
 #include <algorithm>
@@ -91,6 +92,11 @@ void SingingSession::startSession() {
         m_game.selection.group->setVisible(false);
         m_game.singing.group->setVisible(true);
         m_outcomes.clear();
+        m_news.clear();
+        m_judgedAny = false;
+        m_startedAtMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
         gatherParty();
         m_lane->startSession();
         chooseJudges();
@@ -341,7 +347,7 @@ void SingingSession::showTransport(bool playing) {
     m_game.singing.rewindButton->setVisible(!playing);
 }
 
-void SingingSession::endSession() {
+void SingingSession::endSession(bool finished) {
     showTransport(true);
     m_game.singing.songBackground->setVisible(false);
     if (m_video) {
@@ -362,6 +368,7 @@ void SingingSession::endSession() {
     // The points stay for the score page; the inputs are let go, so that they can be listed
     // again before the next session or on the singers screen.
     m_outcomes = m_party.outcomes();
+    keepPerformances(finished);
     m_party.forEachRecording([](session::SessionInputControl& input) { input.silence(); });
     m_party.dismiss();
     m_game.singing.guiRoot->setTag(0);
@@ -390,6 +397,30 @@ std::vector<SingerResult> SingingSession::results() const {
     return results;
 }
 
+void SingingSession::keepPerformances(bool finished) {
+    m_news.clear();
+    if (!m_services.records || m_outcomes.empty())
+        return;
+    SessionFacts facts;
+    if (standardSong()) {
+        const songs::StandardSong& song = m_services.selected->standard;
+        facts.artist = song.artist;
+        facts.title = song.title;
+        facts.duet = song.voices.size() > 1;
+    } else {
+        facts.artist = m_services.song.displayText(m_services.song.songArtist());
+        facts.title = m_services.song.displayText(m_services.song.songTitle());
+    }
+    facts.folder = audioPath().parent_path().string();
+    facts.difficulty = static_cast<int>(readSessionOptions(m_game).difficulty) + 1;
+    facts.startedAtMs = m_startedAtMs;
+    facts.sungMs = m_services.player.position();
+    facts.songMs = m_services.player.length();
+    facts.finished = finished;
+    facts.judged = m_judgedAny;
+    m_news = m_services.records->storeSession(sessionPerformances(m_outcomes, facts));
+}
+
 void SingingSession::fillScorePage() {
     // Several singers: a ranked table; one (or nobody): the page as it always was.
     app::fillScorePage(m_game, results());
@@ -409,7 +440,7 @@ void SingingSession::clockTick() {
     if (m_video && m_videoHeldUntilMs && m_services.player.position() < *m_videoHeldUntilMs)
         m_video->SetFrame(m_video->StartFrame());
     if (ended)
-        endSession();
+        endSession(true);
     else if (m_clockEnabled)
         m_clockTimer.start();
 }
@@ -440,6 +471,7 @@ void SingingSession::tickSingers() {
         const session::SongTimeline& timeline = lane.timeline();
         // The trail shows what the previous tick heard, once the song lets judging begin.
         if (timeline.judging()) {
+            m_judgedAny = true;
             if (&lane == &m_gameLane)
                 m_gameLane.drawVoiceTrail(member.loop->heldSungValue(), member.trail);
             else

@@ -13,6 +13,7 @@
 #include "pitch/capture_port.h"
 #include "pitch/semitone_tracker_port.h"
 #include "pitch/sound.h"
+#include "record_keeper.h"
 #include "score_page.h"
 #include "screens.h"
 #include "session/hall_of_fame.h"
@@ -57,6 +58,8 @@ struct SessionServices {
     // format its media files found inside its folder; without it every song is played as one of
     // the game's own, with the media paths its reader joined.
     const songs::SelectedSong* selected = nullptr;
+    // Keeps every session's performances; without it nothing is remembered.
+    RecordKeeper* records = nullptr;
 };
 
 class SingingSession {
@@ -70,7 +73,8 @@ public:
     ~SingingSession();
 
     void startSession();
-    void endSession();
+    // finished: the song played to its end (a session stopped early is kept as not finished).
+    void endSession(bool finished = false);
     void pauseSong();
     void resumeSong();
     void restartSong();
@@ -147,6 +151,8 @@ private:
     void noticeLostInputs();
     // Each singer of the last session as the score page and the hall of fame show them.
     std::vector<SingerResult> results() const;
+    // Stores the last session's performances and keeps what they mean for the score page.
+    void keepPerformances(bool finished);
 
     GameScene& m_game;
     Screens& m_screens;
@@ -168,6 +174,11 @@ private:
     stage::SessionClockView m_clock;
     SingingParty m_party;
     std::vector<SingerOutcome> m_outcomes;
+    // What the last session's results meant against the records, in singer order.
+    std::vector<records::RecordNews> m_news;
+    std::int64_t m_startedAtMs = 0;
+    // Some tick of the running session was judged: only then is it kept.
+    bool m_judgedAny = false;
     session::Scoring m_noScoring;
     std::unique_ptr<audio::TStockAudioRecorder> m_recorder;
     std::string m_exportFileName;

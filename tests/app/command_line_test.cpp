@@ -113,8 +113,10 @@ TEST_F(ProgramFilesTest, APlainFileCountsAndAMissingDirectoryIsEmpty) {
 
 TEST(CommandLineTest, SongRootsComeFromTheProgramTheDataFolderAndEverySongsOption) {
     const auto cmd = parseCommandLine(
-        {"--songs", "/media/a", "--songs=/media/b/", "--songs", "/media/a", "--cache", "/tmp/c"});
+        {"--songs", "/media/a", "--songs=/media/b/", "--songs", "/media/a", "--cache", "/tmp/c",
+         "--data=/tmp/d"});
     ASSERT_TRUE(cmd.error.empty()) << cmd.error;
+    EXPECT_EQ(cmd.dataDir, fs::path("/tmp/d"));
     const auto env = [](const char* name) -> const char* {
         const std::string n = name;
         return n == "HOME" ? "/home/me" : n == "XDG_CACHE_HOME" ? "relative/is/ignored" : nullptr;
