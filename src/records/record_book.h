@@ -9,8 +9,8 @@
 #include "songs/song_catalog.h"
 
 #include <cstddef>
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -61,6 +61,8 @@ public:
 
 private:
     struct Index;
+    void rebuildIndex();
+
     std::vector<Player> m_players;
     std::vector<Performance> m_performances;
     std::unique_ptr<Index> m_index;
