@@ -25,5 +25,6 @@ int runExportCommand(const Args& args);    // export_command.cpp
 int runMidiCommand(const Args& args);      // midi_command.cpp
 int runMidi2SongCommand(const Args& args); // midi2song_command.cpp
 int runSingCommand(const Args& args);      // sing_command.cpp
+int runScoresCommand(const Args& args);    // scores_command.cpp
 
 } // namespace cantorix::tools

@@ -31,6 +31,10 @@ const std::vector<ToolCommand>& toolCommands() {
          "[--delay MS] [--voice N]...    score recordings as a session would, each WAV channel a "
          "singer",
          runSingCommand},
+        {"scores",
+         "[--data DIR] [--player NAME] [--song TEXT] [--json] | --export FILE.csv    the stored "
+         "performances, oldest first, or all of them as CSV",
+         runScoresCommand},
     };
     return commands;
 }
