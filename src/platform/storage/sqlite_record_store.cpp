@@ -1,1 +1,537 @@
-#include "platform/storage/sqlite_record_store.h"
+#include "sqlite_record_store.h"
+
+#include "base/regular_file.h"
+#include "records/player.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <iterator>
+#include <optional>
+#include <sqlite3.h>
+#include <stdexcept>
+#include <string_view>
+#include <sys/stat.h>
+#include <system_error>
+#include <tuple>
+#include <type_traits>
+#include <unistd.h>
+#include <utility>
+
+namespace cantorix::platform {
+
+namespace fs = std::filesystem;
+using records::ERecordStoreError;
+using records::Performance;
+using records::Player;
+using records::RecordSnapshot;
+
+namespace {
+
+// Step i takes a file of version i to version i + 1, all of them in the transaction that opens
+// the file. A new schema version is one more step here.
+constexpr const char* kMigrations[] = {
+    // The first records. Player ids are never reused: a removed player's id may still be named in
+    // a profile or an export, and must not come to mean someone else.
+    R"(CREATE TABLE players (
+        id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL,
+        folded_name TEXT NOT NULL UNIQUE, colour INTEGER NOT NULL, picture TEXT NOT NULL,
+        created_at INTEGER NOT NULL);
+    CREATE TABLE performances (
+        id INTEGER PRIMARY KEY, player_id INTEGER NULL REFERENCES players (id),
+        singer_name TEXT NOT NULL, colour INTEGER NOT NULL, song_key TEXT NOT NULL,
+        voice INTEGER NOT NULL, artist TEXT NOT NULL, title TEXT NOT NULL, folder TEXT NOT NULL,
+        difficulty INTEGER NOT NULL, note_points INTEGER NOT NULL, line_bonus INTEGER NOT NULL,
+        golden_points INTEGER NOT NULL, total INTEGER NOT NULL, possible INTEGER NOT NULL,
+        share REAL NOT NULL, sung_at_ms INTEGER NOT NULL, sung_ms INTEGER NOT NULL,
+        song_ms INTEGER NOT NULL, finished INTEGER NOT NULL);
+    CREATE INDEX performances_by_song ON performances (song_key, voice);
+    CREATE INDEX performances_by_player ON performances (player_id);)",
+};
+static_assert(std::size(kMigrations) == SqliteRecordStore::kSchemaVersion);
+
+constexpr const char* kSelectPerformances =
+    "SELECT id, player_id, singer_name, colour, song_key, voice, artist, title, folder, "
+    "difficulty, note_points, line_bonus, golden_points, total, possible, share, sung_at_ms, "
+    "sung_ms, song_ms, finished FROM performances ORDER BY id";
+constexpr const char* kInsertPerformance =
+    "INSERT INTO performances (player_id, singer_name, colour, song_key, voice, artist, title, "
+    "folder, difficulty, note_points, line_bonus, golden_points, total, possible, share, "
+    "sung_at_ms, sung_ms, song_ms, finished) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+// A reservation no larger than this, whatever the largest id says.
+constexpr std::int64_t kMostReserved = 1'000'000;
+
+// SQLite's message, with the system's reason when there is one ("unable to open database file"
+// alone does not say that a folder is read-only).
+std::string describe(sqlite3* db) {
+    if (!db)
+        return "out of memory";
+    std::string text = sqlite3_errmsg(db);
+    if (const int systemError = sqlite3_system_errno(db); systemError != 0)
+        text += std::string(" (") + std::strerror(systemError) + ")";
+    return text;
+}
+
+class SqliteFailure : public std::runtime_error {
+public:
+    SqliteFailure(int code, const std::string& message) : runtime_error(message), m_code(code) {}
+    int code() const { return m_code; }
+    bool damaged() const {
+        return (m_code & 0xFF) == SQLITE_CORRUPT || (m_code & 0xFF) == SQLITE_NOTADB;
+    }
+    bool busy() const { return (m_code & 0xFF) == SQLITE_BUSY || (m_code & 0xFF) == SQLITE_LOCKED; }
+
+private:
+    int m_code;
+};
+
+[[noreturn]] void throwFailure(sqlite3* db) {
+    throw SqliteFailure(sqlite3_extended_errcode(db), describe(db));
+}
+
+void exec(sqlite3* db, const std::string& sql) {
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        throwFailure(db);
+}
+
+template <class T> constexpr bool kIsOptional = std::is_same_v<T, std::optional<std::int64_t>>;
+
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) : m_db(db) {
+        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
+            throwFailure(db);
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // True for a row, false when done.
+    bool step() {
+        const int code = sqlite3_step(m_stmt);
+        if (code != SQLITE_ROW && code != SQLITE_DONE)
+            throwFailure(m_db);
+        return code == SQLITE_ROW;
+    }
+    // Binds the values to the parameters from 1 on.
+    template <class... Values> void bindAll(const Values&... values) {
+        sqlite3_reset(m_stmt);
+        int index = 0;
+        (bind(++index, values), ...);
+    }
+    // Reads the columns from `first` on into the values.
+    template <class... Values> void readAll(int first, Values&... values) const {
+        (read(first++, values), ...);
+    }
+    std::int64_t integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+
+private:
+    template <class T> void bind(int index, const T& value) {
+        if constexpr (std::is_convertible_v<T, std::string_view>) {
+            const std::string_view text = value;
+            sqlite3_bind_text(m_stmt, index, text.data(), static_cast<int>(text.size()),
+                              SQLITE_TRANSIENT);
+        } else if constexpr (std::is_floating_point_v<T>) {
+            // SQLite stores NaN as NULL, which the column refuses: the session would be lost.
+            sqlite3_bind_double(m_stmt, index, std::isnan(value) ? 0.0 : value);
+        } else if constexpr (kIsOptional<T>) {
+            value ? bind(index, *value) : void(sqlite3_bind_null(m_stmt, index));
+        } else {
+            sqlite3_bind_int64(m_stmt, index, static_cast<std::int64_t>(value));
+        }
+    }
+    template <class T> void read(int column, T& value) const {
+        if constexpr (std::is_same_v<T, std::string>) {
+            const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+            value.assign(data ? data : "",
+                         static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column)));
+        } else if constexpr (std::is_floating_point_v<T>) {
+            value = sqlite3_column_double(m_stmt, column);
+        } else if constexpr (kIsOptional<T>) {
+            if (sqlite3_column_type(m_stmt, column) != SQLITE_NULL)
+                value = integer(column);
+        } else {
+            value = static_cast<T>(integer(column));
+        }
+    }
+
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+// Rolled back unless committed, also when an exception leaves the scope.
+class Transaction {
+public:
+    Transaction(sqlite3* db, const char* begin) : m_db(db) { exec(db, begin); }
+    ~Transaction() {
+        if (m_db)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit() {
+        exec(m_db, "COMMIT");
+        m_db = nullptr;
+    }
+
+private:
+    sqlite3* m_db;
+};
+
+int userVersion(sqlite3* db) {
+    Statement version(db, "PRAGMA user_version");
+    version.step();
+    return static_cast<int>(version.integer(0));
+}
+
+std::string newerReason(int version) {
+    return "it was written by a newer version of Cantorix (records version " +
+           std::to_string(version) + "; this version knows up to " +
+           std::to_string(SqliteRecordStore::kSchemaVersion) + ")";
+}
+
+std::string whyOf(const SqliteFailure& failure) {
+    if (failure.busy())
+        return "another program has been using it for longer than " +
+               std::to_string(SqliteRecordStore::kBusyMs / 1000) + " seconds (" + failure.what() +
+               ")";
+    return failure.what();
+}
+
+// The stored fields after the id, in the order of the columns of kSelectPerformances and
+// kInsertPerformance; for a const or a mutable row.
+template <class Row> auto performanceFields(Row& p) {
+    return std::tie(p.playerId, p.singerName, p.colour, p.key.song, p.key.voice, p.artist, p.title,
+                    p.folder, p.difficulty, p.notePoints, p.lineBonus, p.goldenPoints, p.total,
+                    p.possible, p.share, p.sungAtMs, p.sungMs, p.songMs, p.finished);
+}
+
+// Steps a statement that stores a player's name, turning the unique folded name into its error.
+void stepStoringName(Statement& statement, const std::string& name) {
+    try {
+        statement.step();
+    } catch (const SqliteFailure& failure) {
+        if (failure.code() == SQLITE_CONSTRAINT_UNIQUE)
+            throw records::EPlayerNameTaken("The name \"" + name + "\" is taken.");
+        throw;
+    }
+}
+
+// SQLite reads a file too short for its header as an empty database, and would write over it.
+bool notSqlite(const fs::path& file) {
+    std::string reason;
+    const base::UniqueFd fd = base::openRegularFile(file, reason);
+    char header[16];
+    const ssize_t got = fd ? ::pread(fd.get(), header, sizeof header, 0) : -1;
+    return got > 0 && (got < 16 || std::memcmp(header, "SQLite format 3", 16) != 0);
+}
+
+std::string timeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    return text;
+}
+
+bool anyExists(const std::string& file) {
+    std::error_code ec;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        if (fs::exists(fs::symlink_status(file + suffix, ec)))
+            return true;
+    return false;
+}
+
+// Renames without ever replacing: false when `to` appeared meanwhile.
+bool renameNew(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno == EEXIST)
+        return false;
+    // A file system without the flag: `to` was seen not to exist a moment ago.
+    if (errno == EINVAL && std::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    throw std::system_error(errno, std::generic_category());
+}
+
+} // namespace
+
+SqliteRecordStore::SqliteRecordStore(fs::path file) : m_file(std::move(file)) {}
+
+SqliteRecordStore::~SqliteRecordStore() {
+    close();
+}
+
+void SqliteRecordStore::close() {
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+void SqliteRecordStore::fail(const std::string& doing, const std::string& why) const {
+    throw ERecordStoreError("The records \"" + m_file.string() + "\" cannot be " + doing + ": " +
+                            why + ".");
+}
+
+bool SqliteRecordStore::open(bool create) {
+    const char* doing = create ? "written" : "read";
+    struct stat info {};
+    if (::stat(m_file.c_str(), &info) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            fail(doing, std::strerror(errno));
+        close();
+        if (!create)
+            return false;
+        openConnection(true);
+        return true;
+    }
+    if (!S_ISREG(info.st_mode))
+        fail(doing, "it is " + base::nonRegularKind(info.st_mode) + ", not a regular file");
+    // Another game may have moved a damaged file aside and started a new one since.
+    if (m_db && info.st_dev == m_device && info.st_ino == m_inode)
+        return true;
+    close();
+    openConnection(create);
+    return true;
+}
+
+void SqliteRecordStore::openConnection(bool create) {
+    const char* doing = create ? "written" : "read";
+    struct stat info {};
+    const bool existed = ::stat(m_file.c_str(), &info) == 0;
+    m_device = info.st_dev;
+    m_inode = info.st_ino;
+    if (existed && notSqlite(m_file)) {
+        moveAside();
+        return openConnection(true);
+    }
+    std::error_code ec;
+    if (create && !existed && (fs::create_directories(m_file.parent_path(), ec), ec))
+        fail(doing, "its folder cannot be created (" + ec.message() + ")");
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(m_file.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
+        const std::string why = describe(m_db);
+        close();
+        fail(doing, why);
+    }
+    sqlite3_busy_timeout(m_db, kBusyMs);
+    if (!existed && ::stat(m_file.c_str(), &info) == 0) {
+        m_device = info.st_dev;
+        m_inode = info.st_ino;
+    }
+    m_version = 0;
+    try {
+        prepareFile(existed);
+    } catch (const SqliteFailure& failure) {
+        if (!failure.damaged() || m_version > kSchemaVersion) {
+            close();
+            fail(doing, whyOf(failure));
+        }
+        moveAside();
+        openConnection(true);
+    }
+}
+
+void SqliteRecordStore::prepareFile(bool existed) {
+    m_version = userVersion(m_db); // the first read: a file that is no database fails here
+    exec(m_db, "PRAGMA foreign_keys = ON; PRAGMA synchronous = NORMAL");
+    if (m_version > kSchemaVersion)
+        return; // read as it is, never changed: not even its journal mode
+    if (existed && !m_checked) {
+        Statement check(m_db, "PRAGMA quick_check(1)");
+        check.step();
+        if (std::string result; check.readAll(0, result), result != "ok")
+            throw SqliteFailure(SQLITE_CORRUPT, "its integrity check failed: " + result);
+    }
+    m_checked = true;
+    if (m_version != kSchemaVersion)
+        migrate();
+    // Only once the file is known to be ours: the journal mode is kept in the file.
+    exec(m_db, "PRAGMA journal_mode = WAL");
+}
+
+void SqliteRecordStore::migrate() {
+    Transaction transaction(m_db, "BEGIN IMMEDIATE");
+    // Read again inside the lock: another game may have migrated the file meanwhile.
+    const int version = userVersion(m_db);
+    if (version < 0)
+        throw SqliteFailure(SQLITE_ERROR,
+                            "its version (" + std::to_string(version) + ") is none Cantorix wrote");
+    if (version == 0) {
+        Statement tables(m_db, "SELECT count(*) FROM sqlite_master");
+        tables.step();
+        if (tables.integer(0) != 0)
+            throw SqliteFailure(SQLITE_ERROR, "it holds tables that Cantorix did not make");
+    }
+    for (int step = version; step < kSchemaVersion; ++step)
+        exec(m_db, kMigrations[step]);
+    if (version < kSchemaVersion)
+        exec(m_db, "PRAGMA user_version = " + std::to_string(kSchemaVersion));
+    transaction.commit();
+    m_version = std::max(version, kSchemaVersion);
+}
+
+void SqliteRecordStore::moveAside() {
+    close();
+    struct stat info {};
+    if (::stat(m_file.c_str(), &info) != 0 || info.st_dev != m_device || info.st_ino != m_inode)
+        return; // another game has moved it aside already
+    const std::string stamped = m_file.native() + ".damaged-" + timeStamp();
+    try {
+        for (int n = 1;; ++n) {
+            const std::string target = n == 1 ? stamped : stamped + "-" + std::to_string(n);
+            if (anyExists(target) || !renameNew(m_file.native(), target))
+                continue;
+            // Its log goes with it: left here, it would be played back into the new file.
+            for (const char* suffix : {"-wal", "-shm", "-journal"})
+                if (std::error_code ec; fs::exists(m_file.native() + suffix, ec))
+                    renameNew(m_file.native() + suffix, target + suffix);
+            m_notices.push_back("\"" + m_file.string() + "\" was damaged; it was moved to \"" +
+                                target + "\" and a new one started.");
+            return;
+        }
+    } catch (const std::system_error& error) {
+        fail("written", "it is damaged and cannot be moved aside (" +
+                            std::string(std::strerror(error.code().value())) + ")");
+    }
+}
+
+template <class Work> auto SqliteRecordStore::write(Work&& work) {
+    for (int attempt = 0;; ++attempt) {
+        open(true);
+        if (m_version > kSchemaVersion)
+            fail("written", newerReason(m_version) + "; it is left unchanged");
+        try {
+            Transaction transaction(m_db, "BEGIN IMMEDIATE");
+            // Another game may have upgraded the file since it was opened.
+            if (m_version = userVersion(m_db); m_version > kSchemaVersion)
+                fail("written", newerReason(m_version) + "; it is left unchanged");
+            auto result = work();
+            transaction.commit();
+            return result;
+        } catch (const SqliteFailure& failure) {
+            if (!failure.damaged() || attempt > 0) {
+                close();
+                fail("written", whyOf(failure));
+            }
+        }
+        moveAside();
+    }
+}
+
+RecordSnapshot SqliteRecordStore::read() {
+    RecordSnapshot snapshot;
+    Transaction transaction(m_db, "BEGIN"); // both tables from one moment of the file
+    Statement players(m_db,
+                      "SELECT id, name, colour, picture, created_at FROM players ORDER BY id");
+    while (players.step()) {
+        Player& p = snapshot.players.emplace_back();
+        players.readAll(0, p.id, p.name, p.colour, p.picture, p.createdAt);
+    }
+    Statement largest(m_db, "SELECT coalesce(max(id), 0) FROM performances");
+    largest.step();
+    snapshot.performances.reserve(
+        static_cast<std::size_t>(std::clamp<std::int64_t>(largest.integer(0), 0, kMostReserved)));
+    Statement rows(m_db, kSelectPerformances);
+    while (rows.step()) {
+        Performance& p = snapshot.performances.emplace_back();
+        p.id = rows.integer(0);
+        std::apply([&](auto&... fields) { rows.readAll(1, fields...); }, performanceFields(p));
+    }
+    transaction.commit();
+    return snapshot;
+}
+
+RecordSnapshot SqliteRecordStore::load() {
+    for (int attempt = 0;; ++attempt) {
+        if (!open(false))
+            return {};
+        try {
+            return read();
+        } catch (const SqliteFailure& failure) {
+            close();
+            if (m_version > kSchemaVersion && !failure.damaged() && !failure.busy())
+                fail("read", newerReason(m_version) + " and lacks what this version reads (" +
+                                 failure.what() + ")");
+            if (!failure.damaged() || m_version > kSchemaVersion || attempt > 0)
+                fail("read", whyOf(failure));
+        }
+        moveAside();
+        open(true); // the new file, unless another game has started one already
+    }
+}
+
+std::vector<Performance> SqliteRecordStore::storeSession(std::vector<Performance> rows) {
+    return write([&] {
+        Statement insert(m_db, kInsertPerformance);
+        Statement known(m_db, "SELECT 1 FROM players WHERE id = ?");
+        std::vector<Performance> stored = rows; // as given again if the first file was damaged
+        for (Performance& row : stored) {
+            // A player another game removed meanwhile: the row is kept as a guest's under the
+            // name sung, rather than the whole session refused.
+            if (row.playerId && (known.bindAll(*row.playerId), !known.step()))
+                row.playerId.reset();
+            std::apply([&](const auto&... fields) { insert.bindAll(fields...); },
+                       performanceFields(std::as_const(row)));
+            insert.step();
+            row.id = sqlite3_last_insert_rowid(m_db);
+        }
+        return stored;
+    });
+}
+
+Player SqliteRecordStore::addPlayer(Player player) {
+    return write([&] {
+        Statement insert(m_db, "INSERT INTO players (name, folded_name, colour, picture, "
+                               "created_at) VALUES (?, ?, ?, ?, ?)");
+        insert.bindAll(player.name, records::foldPlayerName(player.name), player.colour,
+                       player.picture, player.createdAt);
+        stepStoringName(insert, player.name);
+        Player stored = player;
+        stored.id = sqlite3_last_insert_rowid(m_db);
+        return stored;
+    });
+}
+
+void SqliteRecordStore::updatePlayer(const Player& player) {
+    write([&] {
+        Statement update(m_db, "UPDATE players SET name = ?, folded_name = ?, colour = ?, "
+                               "picture = ? WHERE id = ?");
+        update.bindAll(player.name, records::foldPlayerName(player.name), player.colour,
+                       player.picture, player.id);
+        stepStoringName(update, player.name);
+        if (sqlite3_changes(m_db) == 0)
+            fail("written", "it holds no player \"" + player.name + "\" (id " +
+                                std::to_string(player.id) + ") to change");
+        return true;
+    });
+}
+
+void SqliteRecordStore::removePlayer(std::int64_t id, bool deletePerformances) {
+    write([&] {
+        if (deletePerformances) {
+            Statement rows(m_db, "DELETE FROM performances WHERE player_id = ?");
+            rows.bindAll(id);
+            rows.step();
+        } else {
+            Statement rows(m_db, "UPDATE performances SET player_id = NULL, singer_name = ? "
+                                 "WHERE player_id = ?");
+            rows.bindAll(records::kRemovedPlayerName, id);
+            rows.step();
+        }
+        Statement player(m_db, "DELETE FROM players WHERE id = ?");
+        player.bindAll(id);
+        player.step();
+        return true;
+    });
+}
+
+std::vector<std::string> SqliteRecordStore::takeNotices() {
+    return std::exchange(m_notices, {});
+}
+
+} // namespace cantorix::platform

@@ -1,1 +1,296 @@
+#include "fakes/file_bytes.h"
+#include "fakes/special_files.h"
+#include "platform/storage/sqlite_record_store.h"
+
+#include <climits>
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <sqlite3.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace cantorix;
+using cantorix::platform::SqliteRecordStore;
+using cantorix::testing::readFile;
+using cantorix::testing::writeFile;
+using records::ERecordStoreError;
+using records::Performance;
+using records::Player;
+namespace fs = std::filesystem;
+
+namespace {
+
+Performance performance(int i, std::optional<std::int64_t> playerId = std::nullopt) {
+    Performance p;
+    p.playerId = playerId;
+    p.singerName = "Singer " + std::to_string(i);
+    p.colour = 0xFF000000u + static_cast<std::uint32_t>(i);
+    p.key = {"artist " + std::to_string(i % 7) + "\x1Ftitle", i % 3};
+    p.artist = "Artiste n\xC2\xB0" + std::to_string(i);
+    p.title = std::string("Ti\0tle ", 7) + std::to_string(i); // kept as the bytes given
+    p.folder = "/songs/not \xFF utf-8/" + std::to_string(i);
+    p.difficulty = 1 + i % 3;
+    p.notePoints = i % 2 ? INT32_MAX : INT32_MIN;
+    p.lineBonus = 1000 + i;
+    p.goldenPoints = -i;
+    p.total = INT64_MAX - i;
+    p.possible = 9000 + i;
+    p.share = 1.0 / (3 + i);
+    p.sungAtMs = 1'765'000'000'123 + i;
+    p.sungMs = 61'234 + i;
+    p.songMs = INT64_MIN + i;
+    p.finished = i % 2 == 0;
+    return p;
+}
+
+std::vector<Performance> session(int first, int count, std::optional<std::int64_t> player = {}) {
+    std::vector<Performance> rows;
+    for (int i = first; i < first + count; ++i)
+        rows.push_back(performance(i, player));
+    return rows;
+}
+
+Player player(std::string name, std::int64_t createdAt = 1'765'000'000) {
+    return {0, std::move(name), 0xABCDEF, "anna.png", createdAt};
+}
+
+// The first value of a query through a connection of its own, kept open in `holder` when given.
+std::string sql(const fs::path& file, const std::string& statements, sqlite3** holder = nullptr) {
+    sqlite3* db = nullptr;
+    std::string first;
+    EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    const auto keep = [](void* out, int, char** values, char**) {
+        if (static_cast<std::string*>(out)->empty() && values[0])
+            *static_cast<std::string*>(out) = values[0];
+        return 0;
+    };
+    EXPECT_EQ(sqlite3_exec(db, statements.c_str(), keep, &first, nullptr), SQLITE_OK);
+    holder ? void(*holder = db) : void(sqlite3_close(db));
+    return first;
+}
+
+// Every entry under `dir` with the size and hash of its regular files' bytes.
+std::map<std::string, std::string> entries(const fs::path& dir) {
+    std::map<std::string, std::string> all;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        const std::string bytes = entry.is_regular_file() ? readFile(entry.path()) : "<not a file>";
+        all[entry.path()] =
+            std::to_string(bytes.size()) + "/" + std::to_string(std::hash<std::string>()(bytes));
+    }
+    return all;
+}
+
+class SqliteRecordStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { fs::remove_all(m_dir); }
+    void TearDown() override { fs::remove_all(m_dir); }
+    records::RecordSnapshot loadFresh() { return SqliteRecordStore(m_file).load(); }
+
+    fs::path m_dir = fs::temp_directory_path() / ("cantorix-records-" + std::to_string(getpid()));
+    fs::path m_file = m_dir / "cantorix/records.sqlite3";
+};
+
+TEST_F(SqliteRecordStoreTest, KeepsEveryFieldExactlyAndCreatesNothingUntilWritten) {
+    SqliteRecordStore store(m_file);
+    EXPECT_TRUE(store.load().performances.empty());
+    EXPECT_FALSE(fs::exists(m_dir));
+
+    const Player anna = store.addPlayer(player("Anna"));
+    const Player bo = store.addPlayer({0, "Bo", 0, "", -5});
+    std::vector<Performance> rows = session(0, 4, anna.id);
+    rows[1].playerId.reset(); // a guest
+    rows[2].playerId = bo.id;
+    rows[3].playerId = 999; // removed by another game meanwhile: kept as a guest's
+    const std::vector<Performance> stored = store.storeSession(rows);
+    rows[3].playerId.reset();
+    ASSERT_EQ(stored.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(stored[i].id, stored[0].id + static_cast<std::int64_t>(i));
+        rows[i].id = stored[i].id;
+    }
+    const auto loaded = loadFresh();
+    EXPECT_EQ(loaded.players, (std::vector<Player>{anna, bo}));
+    EXPECT_EQ(loaded.performances, rows);
+    EXPECT_EQ(sql(m_file, "PRAGMA user_version"), "1");
+    EXPECT_EQ(sql(m_file, "PRAGMA journal_mode"), "wal");
+    EXPECT_TRUE(store.takeNotices().empty());
+}
+
+TEST_F(SqliteRecordStoreTest, NamesAreUniqueIgnoringCaseAndARemovedPlayerKeepsOrLosesRows) {
+    SqliteRecordStore store(m_file);
+    const Player anna = store.addPlayer(player("Anna"));
+    Player bo = store.addPlayer(player("Bo"));
+    EXPECT_THROW(store.addPlayer(player("  ANNA ")), records::EPlayerNameTaken);
+    bo.name = "anna";
+    EXPECT_THROW(store.updatePlayer(bo), records::EPlayerNameTaken);
+    bo.name = "BO";
+    bo.colour = 0x123456;
+    EXPECT_NO_THROW(store.updatePlayer(bo)); // their own name in another case
+    EXPECT_THROW(store.updatePlayer(player("Nobody")), ERecordStoreError);
+    EXPECT_EQ(store.load().players, (std::vector<Player>{anna, bo}));
+
+    store.storeSession(session(0, 3, anna.id));
+    store.storeSession(session(3, 2, bo.id));
+    store.storeSession(session(5, 1));
+    store.removePlayer(anna.id, false);
+    store.removePlayer(bo.id, true);
+    const auto left = store.load();
+    EXPECT_TRUE(left.players.empty());
+    ASSERT_EQ(left.performances.size(), 4u); // Bo's two are gone
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(left.performances[i].playerId, std::nullopt);
+        EXPECT_EQ(left.performances[i].singerName, records::kRemovedPlayerName);
+    }
+    EXPECT_EQ(left.performances[3].singerName, "Singer 5");
+    // The name is free again, under an id that never meant anyone else.
+    EXPECT_GT(store.addPlayer(player("anna")).id, bo.id);
+}
+
+TEST_F(SqliteRecordStoreTest, ADamagedFileIsMovedAsideWithItsLogAndANewOneStarted) {
+    const auto ours = [](const fs::path& f) {
+        SqliteRecordStore(f).storeSession(session(0, 2000));
+    };
+    const struct {
+        const char* name;
+        std::function<void(const fs::path&)> make;
+        bool loadFirst;
+    } cases[] = {
+        {"garbage", [](auto& f) { writeFile(f, "my notes\n"); }, true},
+        {"garbage with a log",
+         [](auto& f) { writeFile(f, "x"), writeFile(f.native() + "-wal", "w"); }, false},
+        {"header then garbage",
+         [](auto& f) {
+             writeFile(f, std::string("SQLite format 3\0", 16) + std::string(5000, 'Z'));
+         },
+         false},
+        {"truncated", [&](auto& f) { ours(f), fs::resize_file(f, 3 * 4096); }, true},
+        {"truncated, then written", [&](auto& f) { ours(f), fs::resize_file(f, 3 * 4096); }, false},
+    };
+    std::map<std::string, std::string> kept; // every damaged file's bytes, by name and suffix
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const char* suffix : {"", "-wal", "-shm"}) // the last case's new file
+            fs::remove(m_file.native() + suffix);
+        fs::create_directories(m_file.parent_path());
+        c.make(m_file);
+        const std::string bytes = readFile(m_file), log = readFile(m_file.native() + "-wal");
+        SqliteRecordStore store(m_file);
+        if (c.loadFirst) {
+            EXPECT_TRUE(store.load().performances.empty());
+        }
+        EXPECT_EQ(store.storeSession(session(0, 1)).size(), 1u);
+        EXPECT_EQ(loadFresh().performances.size(), 1u);
+        const std::vector<std::string> notices = store.takeNotices();
+        ASSERT_EQ(notices.size(), 1u);
+        const std::string prefix = "\"" + m_file.string() + "\" was damaged; it was moved to \"";
+        ASSERT_EQ(notices[0].rfind(prefix, 0), 0u) << notices[0];
+        const std::string moved =
+            notices[0].substr(prefix.size(), notices[0].find('"', prefix.size()) - prefix.size());
+        EXPECT_EQ(notices[0], prefix + moved + "\" and a new one started.");
+        EXPECT_EQ(moved.rfind(m_file.native() + ".damaged-20", 0), 0u) << moved;
+        EXPECT_EQ(readFile(moved), bytes);
+        EXPECT_EQ(readFile(moved + "-wal"), log);
+        kept[moved] = bytes;
+    }
+    for (const auto& [file, bytes] : kept)
+        EXPECT_EQ(readFile(file), bytes) << file; // none replaced by a later one
+    EXPECT_EQ(kept.size(), std::size(cases));
+}
+
+TEST_F(SqliteRecordStoreTest, AFileThatIsNotPlainlyOursAndOldIsLeftExactlyAsItIs) {
+    const auto ours = [](const fs::path& f) { SqliteRecordStore(f).storeSession(session(0, 2)); };
+    const struct {
+        const char* name;
+        std::function<void(fs::path&, sqlite3**)> make;
+        int loads; // rows loaded, or -1: load throws too
+        const char* reason;
+    } cases[] = {
+        {"newer",
+         [&](auto& f, auto) {
+             ours(f), sql(f, "ALTER TABLE performances ADD extra; "
+                             "PRAGMA user_version = 2");
+         },
+         2, "newer version of Cantorix (records version 2"},
+        {"newer, lacking columns",
+         [](auto& f, auto) { sql(f, "CREATE TABLE players (id); PRAGMA user_version = 3"); }, -1,
+         "newer version of Cantorix (records version 3"},
+        {"another program's tables", [](auto& f, auto) { sql(f, "CREATE TABLE accounts (id)"); },
+         -1, "tables that Cantorix did not make"},
+        {"a folder", [](auto& f, auto) { fs::create_directory(f); }, -1, "it is a folder"},
+        {"a named pipe", [](auto& f, auto) { cantorix::testing::makeFifo(f); }, -1, "a named pipe"},
+        {"held by another program",
+         [&](auto& f, auto holder) {
+             ours(f), sql(f, "PRAGMA journal_mode = DELETE; BEGIN EXCLUSIVE", holder);
+         },
+         -1, "another program has been using it"},
+        {"an unwritable place", [](auto& f, auto) { f = "/proc/self/cantorix/records.sqlite3"; }, 0,
+         "its folder cannot be created"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(m_dir);
+        fs::create_directories(m_file.parent_path());
+        fs::path file = m_file;
+        sqlite3* holder = nullptr;
+        c.make(file, &holder);
+        const auto before = entries(m_dir);
+        auto store = std::make_unique<SqliteRecordStore>(file);
+        const auto failsNaming = [&](const std::function<void()>& call) {
+            try {
+                call();
+                ADD_FAILURE() << "no error";
+            } catch (const ERecordStoreError& e) {
+                EXPECT_NE(std::string(e.what()).find("\"" + file.string() + "\""),
+                          std::string::npos);
+                EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+            }
+        };
+        if (c.loads < 0)
+            failsNaming([&] { store->load(); });
+        else
+            EXPECT_EQ(store->load().performances.size(), static_cast<std::size_t>(c.loads));
+        failsNaming([&] { store->storeSession(session(0, 1)); });
+        failsNaming([&] { store->addPlayer(player("Cleo")); });
+        EXPECT_TRUE(store->takeNotices().empty());
+        store.reset(); // its connection's own log files go with it
+        sqlite3_close(holder);
+        EXPECT_EQ(entries(m_dir), before);
+    }
+}
+
+TEST_F(SqliteRecordStoreTest, AnEmptyFileOrDatabaseIsMigratedFromVersionZero) {
+    for (const std::string made : {"", "CREATE TABLE t (x); DROP TABLE t"}) {
+        SCOPED_TRACE(made);
+        fs::remove_all(m_dir);
+        fs::create_directories(m_file.parent_path());
+        made.empty() ? writeFile(m_file, "") : void(sql(m_file, made));
+        SqliteRecordStore store(m_file);
+        EXPECT_TRUE(store.load().performances.empty());
+        EXPECT_EQ(sql(m_file, "PRAGMA user_version"), "1");
+        store.storeSession(session(0, 3));
+        EXPECT_EQ(loadFresh().performances.size(), 3u);
+        EXPECT_TRUE(store.takeNotices().empty());
+    }
+}
+
+TEST_F(SqliteRecordStoreTest, TwoGamesOnOneFileLoseNoRow) {
+    constexpr int kSessions = 40, kRows = 8;
+    const auto game = [&](int first) {
+        SqliteRecordStore store(m_file);
+        for (int s = 0; s < kSessions; ++s) {
+            store.storeSession(session(first + s * kRows, kRows));
+            store.load();
+        }
+    };
+    std::thread other(game, 100'000);
+    game(0);
+    other.join();
+    const auto all = loadFresh().performances;
+    ASSERT_EQ(all.size(), 2u * kSessions * kRows);
+    for (std::size_t i = 1; i < all.size(); ++i)
+        EXPECT_LT(all[i - 1].id, all[i].id);
+}
+
+} // namespace
