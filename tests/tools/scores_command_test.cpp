@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <regex>
 #include <unistd.h>
 
 namespace {
@@ -15,12 +14,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace cantorix;
 namespace tt = cantorix::testing;
-using tt::ToolRun;
 
 class ScoresCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::remove_all(m_dir);
         fs::create_directories(m_dir / "data");
         platform::SqliteRecordStore store(m_dir / "data/records.sqlite3");
         const std::int64_t emile = store.addPlayer({0, "Émile", 0xFF, "", 0}).id;
@@ -37,7 +34,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    ToolRun scores(const std::string& args) const {
+    tt::ToolRun scores(const std::string& args) const {
         return tt::runCommand(std::string("'") + CANTORIX_TOOL + "' scores --data '" +
                               (m_dir / "data").string() + "' " + args + " 2>&1");
     }
@@ -47,17 +44,12 @@ protected:
 };
 
 TEST_F(ScoresCommandTest, ListsInAlignedColumnsAndFiltersByPlayerAndSong) {
-    const ToolRun all = scores("");
-    EXPECT_EQ(all.status, 0);
-    EXPECT_TRUE(std::regex_search(
-        all.out, std::regex("^2026-12-08 21:05 UTC  Émile  Björk – Jóga +  Medium  8000  "
-                            "88.9 %\n2026-12-08 21:05 UTC  ÉMILE  Björk – Jóga +  Hard    8000")))
-        << all.out;
-    EXPECT_NE(all.out.find("Anna   Duo – Say \"hi\",??[31mred [P2]  Medium  8000  88.9 %  "
-                           "(not finished)\n3 performances\n"),
-              std::string::npos)
-        << "no control character reaches the terminal\n"
-        << all.out;
+    const std::string pad(17, ' '), date = "2026-12-08 21:05 UTC  ";
+    EXPECT_EQ(scores("").out, date + "Émile  Björk – Jóga" + pad + "  Medium  8000  88.9 %\n" +
+                                  date + "ÉMILE  Björk – Jóga" + pad + "  Hard    8000  88.9 %\n" +
+                                  date +
+                                  "Anna   Duo – Say \"hi\",??[31mred [P2]  Medium  8000  88.9 %  "
+                                  "(not finished)\n3 performances\n");
     EXPECT_NE(scores("--player 'émile'").out.find("\n2 of 3 performances\n"), std::string::npos)
         << "the player and the guest under the same name";
     EXPECT_NE(scores("--song 'JOGA bjork'").out.find("\n2 of 3 performances\n"), std::string::npos);
@@ -65,49 +57,38 @@ TEST_F(ScoresCommandTest, ListsInAlignedColumnsAndFiltersByPlayerAndSong) {
 }
 
 TEST_F(ScoresCommandTest, JsonIsOneArrayOfEscapedObjects) {
-    const ToolRun run = scores("--json");
-    ASSERT_EQ(run.status, 0);
+    const auto run = scores("--json");
     int depth = 0, objects = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < run.out.size(); ++i) {
+    for (std::size_t i = 0, quoted = 0; i < run.out.size(); ++i) {
         const char c = run.out[i];
-        ASSERT_FALSE(inString && static_cast<unsigned char>(c) < 0x20) << run.out;
-        if (inString && c == '\\')
-            ++i;
-        else if (c == '"')
-            inString = !inString;
-        else if (!inString && (c == '{' || c == '['))
-            objects += ++depth == 2;
-        else if (!inString && (c == '}' || c == ']'))
-            --depth;
-        ASSERT_GE(depth, 0);
+        ASSERT_FALSE(quoted && static_cast<unsigned char>(c) < 0x20) << run.out;
+        i += quoted && c == '\\';
+        quoted ^= c == '"';
+        depth += quoted ? 0 : (c == '{' || c == '[') - (c == '}' || c == ']');
+        objects += !quoted && c == '{' && depth == 2;
     }
-    EXPECT_EQ(depth, 0);
-    EXPECT_EQ(objects, 3);
+    EXPECT_EQ(std::pair(depth, objects), std::pair(0, 3)) << run.out;
     EXPECT_NE(run.out.find("\"title\": \"Say \\\"hi\\\",\\u000a\\u001b[31mred\""),
               std::string::npos);
     EXPECT_NE(run.out.find("\"player\": \"Émile\", \"playerId\": 1,"), std::string::npos);
 }
 
-TEST_F(ScoresCommandTest, ExportsCsvAndRefusesAFolder) {
-    const ToolRun run = scores("--export '" + (m_dir / "out.csv").string() + "'");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.out.find("3 performances written to"), std::string::npos) << run.out;
-    const std::string csv = tt::readFile(m_dir / "out.csv");
-    EXPECT_EQ(csv.rfind("Player,Artist,Title,", 0), 0u);
-    EXPECT_NE(csv.find("\r\nAnna,Duo,\"Say \"\"hi\"\",\n\x1b[31mred\",2,"), std::string::npos);
-    const ToolRun folder = scores("--export '" + m_dir.string() + "'");
+TEST_F(ScoresCommandTest, ExportsCsvAndLeavesMissingAndDamagedRecordsAlone) {
+    EXPECT_NE(scores("--export '" + (m_dir / "out.csv").string() + "'")
+                  .out.find("3 performances written to"),
+              std::string::npos);
+    EXPECT_NE(
+        tt::readFile(m_dir / "out.csv").find("\r\nAnna,Duo,\"Say \"\"hi\"\",\n\x1b[31mred\",2,"),
+        std::string::npos);
+    const auto folder = scores("--export '" + m_dir.string() + "'");
     EXPECT_EQ(folder.status, 1);
     EXPECT_NE(folder.out.find("it is a folder, not a regular file"), std::string::npos);
-}
 
-TEST_F(ScoresCommandTest, MissingRecordsAreNoneAndDamagedOnesAreLeftAsTheyAre) {
-    fs::remove_all(m_dir / "data");
-    fs::create_directories(m_dir / "data");
-    EXPECT_EQ(scores("").out, "No performances stored yet.\n");
     const std::string damaged = "SQLite format 3" + std::string(4096, '\x7f');
+    fs::remove(m_dir / "data/records.sqlite3");
+    EXPECT_EQ(scores("").out, "No performances stored yet.\n");
     tt::writeFile(m_dir / "data/records.sqlite3", damaged);
-    const ToolRun run = scores("");
+    const auto run = scores("");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("records.sqlite3\" are damaged"), std::string::npos) << run.out;
     EXPECT_EQ(tt::readFile(m_dir / "data/records.sqlite3"), damaged);
