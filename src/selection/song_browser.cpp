@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 
 void SongBrowser::assign(std::vector<songs::SongSummary> songs) {
     m_songs = std::move(songs);
-    songs::sortSongs(m_songs, m_order);
+    songs::sortSongs(m_songs, m_order, m_popularity);
     refresh();
 }
 
@@ -44,7 +44,25 @@ void SongBrowser::setOrder(songs::SongOrder order) {
     if (order == m_order)
         return;
     m_order = order;
-    songs::sortSongs(m_songs, m_order);
+    songs::sortSongs(m_songs, m_order, m_popularity);
+    refresh();
+}
+
+bool SongBrowser::popularityOrder() const {
+    return m_order == songs::SongOrder::MostSung || m_order == songs::SongOrder::RecentlySung;
+}
+
+void SongBrowser::setPopularity(songs::SongPopularityLookup lookup) {
+    m_popularity = std::move(lookup);
+    if (popularityOrder())
+        resort();
+}
+
+void SongBrowser::resort() {
+    // The other orders never depend on the records: nothing can have moved.
+    if (!popularityOrder())
+        return;
+    songs::sortSongs(m_songs, m_order, m_popularity);
     refresh();
 }
 

@@ -26,6 +26,12 @@ public:
                const std::vector<std::filesystem::path>& removed);
     void setOrder(songs::SongOrder order);
     songs::SongOrder order() const { return m_order; }
+    // How often and how lately each song was sung, for the two popularity orders; kept, and the
+    // list sorted anew when one of them is chosen.
+    void setPopularity(songs::SongPopularityLookup lookup);
+    // Sorts again after what the lookup answers changed (a session stored, the records read).
+    // The listed songs stay the same, and so does the song kept while selected.
+    void resort();
     // An empty query lists every song.
     void setQuery(std::string query);
     const std::string& query() const { return m_query; }
@@ -59,8 +65,10 @@ public:
 
 private:
     void refresh();
+    bool popularityOrder() const;
 
     songs::SongOrder m_order;
+    songs::SongPopularityLookup m_popularity;
     std::string m_query;
     bool m_showUnplayable = false;
     // The folder marked unplayable while selected: listed even when unplayable songs are hidden,
