@@ -12,6 +12,9 @@ constexpr int kFirstRowTop = 112;
 constexpr int kRowHeight = 62;
 constexpr TColor kHintColour = 0x0080D0FF;
 constexpr TColor kStatusColour = 0x00C0C0C0;
+// The second line of a row: the picture below the colour, then the player's buttons.
+constexpr int kPictureSide = 28;
+constexpr int kSecondLine = 32;
 
 TGLLabel& addText(TGLBaseControl& parent, TGLBitmapFont& font, const char* name, int left, int top,
                   int width, TColor colour) {
@@ -30,6 +33,11 @@ void GameScene::buildSingersScreen() {
     singers.group->setVisible(false);
     singers.guiRoot = &addRoot(*singers.group, "SingersRoot", 1000, 1000, 0);
     TGLBaseControl& root = *singers.guiRoot;
+    const auto smallButton = [&](const std::string& name, const char* caption, int left, int top) {
+        TGLButton& button = addSkinButton(root, name.c_str(), caption, left, top, 60, 26);
+        button.setBitmapFont(&fonts.menuPlain);
+        return &button;
+    };
     auto& frame = root.addNewChild<TGLPanel>("SingersFrame");
     frame.setBounds(8, 56, 750, 630);
     frame.setGuiLayout(&guiLayout);
@@ -78,8 +86,21 @@ void GameScene::buildSingersScreen() {
         delay.setStep(5);
         delay.setPos(0);
         row.delay = &delay;
-        row.status = &addText(root, fonts.menuPlain, ("SingerStatus" + n).c_str(), 70, top + 32,
-                              386, kStatusColour);
+        const int line = top + kSecondLine;
+        auto& picture = root.addNewChild<TGLButton>("SingerPicture" + n);
+        picture.setBounds(33, line, kPictureSide, kPictureSide);
+        // Its own material, whose picture the screen replaces as the slot's player changes.
+        TGLLibMaterial& material = materials.stuff.addMaterial("SingerPicture" + n);
+        material.texture().setFilters(TextureFilter::Linear, TextureFilter::Linear);
+        material.setLightingOff(true);
+        picture.setBitBtn({&materials.stuff, "SingerPicture" + n});
+        picture.setLogicSize(kPictureSide, kPictureSide);
+        row.picture = &picture;
+        row.player = smallButton("SingerPlayer" + n, "Player", 70, line);
+        row.choosePicture = smallButton("SingerPictureChoose" + n, "Picture", 134, line);
+        row.remove = smallButton("SingerRemove" + n, "Remove", 198, line);
+        row.status = &addText(root, fonts.menuPlain, ("SingerStatus" + n).c_str(), 264,
+                              top + kSecondLine + 2, 194, kStatusColour);
         row.meter =
             &addText(root, fonts.menu, ("SingerLevel" + n).c_str(), 462, top + 32, 120, 0x0060E060);
         row.note =

@@ -3,6 +3,7 @@
 #include "form_storage.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace cantorix::app {
@@ -18,6 +19,7 @@ constexpr const char* kNameKey = "Name";
 constexpr const char* kColourKey = "Colour";
 constexpr const char* kInputKey = "Input";
 constexpr const char* kDelayKey = "Delay";
+constexpr const char* kPlayerKey = "Player";
 // An unbound slot's input as the file keeps it.
 constexpr const char* kNoInput = "none";
 
@@ -27,6 +29,15 @@ bool isMicFile(const session::InputAddress& address) {
 
 bool isOpen(const SoundInput* input) {
     return input && input->capture;
+}
+
+// A stored player's id (positive); anything else is a guest.
+std::optional<std::int64_t> parsePlayerId(const std::string& text) {
+    std::int64_t id = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+    if (error != std::errc() || end != text.data() + text.size() || id <= 0)
+        return std::nullopt;
+    return id;
 }
 
 int clampedDelay(int ms) {
@@ -150,6 +161,7 @@ void SingerRoster::load(const ProfileStore& profile, int legacyMicDelayMs) {
             s.input.reset();
         s.delayMs = clampedDelay(profileInteger(
             profile.readString(kSection, slotKey(i, kDelayKey), std::to_string(s.delayMs))));
+        s.playerId = parsePlayerId(profile.readString(kSection, slotKey(i, kPlayerKey), ""));
     }
 }
 
@@ -163,7 +175,76 @@ void SingerRoster::save(ProfileStore& profile) const {
         profile.writeString(kSection, slotKey(i, kInputKey),
                             kept ? session::inputAddressText(*s.input) : kNoInput);
         profile.writeString(kSection, slotKey(i, kDelayKey), std::to_string(s.delayMs));
+        profile.writeString(kSection, slotKey(i, kPlayerKey),
+                            s.playerId ? std::to_string(*s.playerId) : "");
     }
+}
+
+void SingerRoster::bindPlayer(std::size_t index, const records::Player& player) {
+    SingerSlot& s = slot(index);
+    s.playerId = player.id;
+    s.name = player.name;
+    s.colour = player.colour & 0x00FFFFFF;
+}
+
+void SingerRoster::makeGuest(std::size_t index) {
+    SingerSlot& s = slot(index);
+    s.playerId.reset();
+    s.name = defaultSingerName(index);
+}
+
+std::optional<std::size_t> SingerRoster::slotOf(std::int64_t playerId) const {
+    for (std::size_t i = 0; i < m_slots.size(); ++i)
+        if (m_slots[i].playerId == playerId)
+            return i;
+    return std::nullopt;
+}
+
+void SingerRoster::followPlayers(const records::RecordBook& book) {
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        if (!m_slots[i].playerId)
+            continue;
+        const records::Player* player = book.player(*m_slots[i].playerId);
+        // One player sings in one slot: a file edited by hand may name them twice.
+        if (player && slotOf(player->id) == i)
+            bindPlayer(i, *player);
+        else
+            makeGuest(i);
+    }
+}
+
+std::vector<SingerRoster::Unadopted>
+SingerRoster::adoptNamesAsPlayers(const records::RecordBook& book, const AddPlayer& add) {
+    std::vector<Unadopted> unadopted;
+    // Players made here, which `add` may not have put into the book.
+    std::vector<records::Player> made;
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        SingerSlot& s = m_slots[i];
+        const std::string name = records::cleanPlayerName(s.name);
+        if (s.playerId || name.empty() || name == defaultSingerName(i))
+            continue;
+        const records::Player* known = book.playerNamed(name);
+        const auto same = std::find_if(made.begin(), made.end(), [&](const records::Player& p) {
+            return records::foldPlayerName(p.name) == records::foldPlayerName(name);
+        });
+        if (!known && same != made.end())
+            known = &*same;
+        if (known) {
+            if (!slotOf(known->id))
+                bindPlayer(i, *known);
+            continue;
+        }
+        try {
+            records::Player player;
+            player.name = name;
+            player.colour = s.colour;
+            made.push_back(add(player));
+            bindPlayer(i, made.back());
+        } catch (const std::exception& e) {
+            unadopted.push_back({i, e.what()});
+        }
+    }
+    return unadopted;
 }
 
 } // namespace cantorix::app

@@ -1,9 +1,10 @@
 #pragma once
-// The eight singer slots as the player set them up: each slot's name, colour, bound input and
-// microphone delay, kept in Score.ini's section "Singers", and which slots can sing now (bound
-// to an input that is listed and open). Values only; main thread only.
+// The eight singer slots as the player set them up: each slot's player (or a guest's name),
+// colour, bound input and microphone delay, kept in Score.ini's section "Singers", and which
+// slots can sing now (bound to an input that is listed and open). Values only; main thread only.
 
 #include "profile_store_port.h"
+#include "records/record_book.h"
 #include "scene/colour.h"
 #include "session/singer_inputs.h"
 #include "sound_inputs_port.h"
@@ -11,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@ namespace cantorix::app {
 struct SingerSlot {
     // The player who sings in this slot; none: a guest, sung under the slot's name.
     std::optional<std::int64_t> playerId;
+    // The player's name and colour while the slot has one (the singers screen keeps them so).
     std::string name;
     scene::TColor colour = scene::clWhite;
     std::optional<session::InputAddress> input;
@@ -70,6 +73,29 @@ public:
     void load(const ProfileStore& profile, int legacyMicDelayMs);
     // Writes the section (the caller flushes the store).
     void save(ProfileStore& profile) const;
+
+    // The slot sings as this player, under their name and in their colour.
+    void bindPlayer(std::size_t index, const records::Player& player);
+    // The slot sings as a guest under its default name.
+    void makeGuest(std::size_t index);
+    // The slot bound to the player, if any.
+    std::optional<std::size_t> slotOf(std::int64_t playerId) const;
+    // Slots take their players' names and colours as the book has them now; a slot whose player
+    // the book does not know (removed, or never stored) becomes a guest.
+    void followPlayers(const records::RecordBook& book);
+
+    // A slot whose name could not be made a player, and why.
+    struct Unadopted {
+        std::size_t slot;
+        std::string reason;
+    };
+    // Each guest slot named other than its default is bound to the player of that name, or to a
+    // new one made by `add` (the name, the slot's colour) when the book has none. A player
+    // bound to an earlier slot leaves a later slot of the same name a guest. What `add` throws
+    // leaves its slot a guest and is returned.
+    using AddPlayer = std::function<records::Player(const records::Player&)>;
+    std::vector<Unadopted> adoptNamesAsPlayers(const records::RecordBook& book,
+                                               const AddPlayer& add);
 
 private:
     bool anyBinding() const;

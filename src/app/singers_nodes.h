@@ -1,7 +1,8 @@
 #pragma once
 // The singers screen's controls as the scene holds them (game_scene_singers.cpp builds them):
-// one row per singer slot, the line about missing or doubled inputs, Back, and the selection
-// screen's button and "no microphone" line that belong with it. Main thread only.
+// one row per singer slot (with its player's picture and buttons), the line about missing or
+// doubled inputs, Back, and the selection screen's button and "no microphone" line that belong with
+// it. Main thread only.
 
 #include "scene/gui/gui_control.h"
 #include "scene/scene_nodes.h"
@@ -23,7 +24,14 @@ struct SingerRowNodes {
     scene::TGLButton* calibrate = nullptr;
     scene::TGLScrollbar* delay = nullptr;
     scene::TGLLabel* delayLabel = nullptr;
-    // "not connected", what was heard, why the input cannot be opened.
+    // Below the colour: the player's picture, or their initials on their colour.
+    scene::TGLButton* picture = nullptr;
+    // Steps through the free players, a guest, and a new player.
+    scene::TGLButton* player = nullptr;
+    // Choose the player's picture; remove the player (after asking).
+    scene::TGLButton* choosePicture = nullptr;
+    scene::TGLButton* remove = nullptr;
+    // "not connected", what was heard, why the input cannot be opened, a refused name.
     scene::TGLLabel* status = nullptr;
     // The input's live level as a bar of strokes, and the note sung into it.
     scene::TGLLabel* meter = nullptr;

@@ -1,24 +1,30 @@
 #pragma once
 // The singers screen's behaviour: a row per slot (colour, name, input, level, note, Listen,
-// Calibrate, delay), opened by the selection's button or F2. Owns the slot roster, the input
-// monitor and a delay calibration; borrows the scene and the sound inputs. Main thread only.
+// Calibrate, delay, and the slot's player with their picture), opened by the selection's button
+// or F2. Owns the slot roster, the input monitor and a delay calibration; borrows the scene, the
+// sound inputs and the record keeper. Main thread only.
 
 #include "game_scene.h"
 #include "input_monitor.h"
 #include "options_form.h"
 #include "profile_store_port.h"
+#include "record_keeper.h"
 #include "session/delay_calibration.h"
 #include "singer_roster.h"
 #include "songs/media_player_port.h"
 #include "sound_inputs_port.h"
 
 #include <QTimer>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace cantorix::app {
+
+// What the player answered when asked before a player is removed.
+enum class RemoveAnswer { Cancel, KeepPerformances, DeletePerformances };
 
 struct SingersScreenParts {
     GameScene& game;
@@ -35,6 +41,14 @@ struct SingersScreenParts {
     OptionsForm* options = nullptr;
     // Told when the screen is left: who sings may have changed.
     std::function<void()> left = {};
+    // The players; without it there are none and every slot sings as a guest.
+    RecordKeeper* records = nullptr;
+    // Where players' pictures are kept (the records folder's "pictures").
+    std::filesystem::path picturesFolder = {};
+    // Asks for a picture file; empty: cancelled. Without it a file dialog asks.
+    std::function<std::filesystem::path()> choosePicture = {};
+    // Asks before a player is removed. Without it a message box asks.
+    std::function<RemoveAnswer(const std::string& playerName)> askRemove = {};
 };
 
 class SingersScreen {
@@ -65,8 +79,27 @@ public:
     // stderr) when the file cannot be written.
     bool save();
 
+    // Once the book is loaded: each guest slot named other than "Singer N" becomes the player of
+    // that name (made when there is none, in the slot's colour). Done once for good (Score.ini
+    // remembers it); what cannot be stored is said on its row and tried again next start.
+    void adoptSlotNamesAsPlayers();
+    // The book changed: the rows show the players as it has them, a removed one's slot a guest.
+    void recordsChanged();
+
 private:
-    enum Field { kColour, kName, kInput, kListen, kCalibrate, kDelay, kFieldCount };
+    // The player fields come after the first line's, in the order they are read on the screen.
+    enum Field {
+        kColour,
+        kName,
+        kInput,
+        kListen,
+        kCalibrate,
+        kDelay,
+        kPlayer,
+        kPicture,
+        kRemove,
+        kFieldCount
+    };
 
     void connectRow(std::size_t slot);
     void connectSelection(OptionsForm* options);
@@ -79,6 +112,19 @@ private:
     void endCalibration();
     void setStatus(std::size_t slot, const std::string& text);
     void focus(std::size_t row, int field);
+    int fieldCount() const;
+    void connectPlayerRow(std::size_t slot);
+    void recolour(std::size_t slot);
+    void stepPlayer(std::size_t slot);
+    void commitName(std::size_t slot);
+    void choosePicture(std::size_t slot);
+    void removePlayer(std::size_t slot);
+    // The slot's player as the book has it now; null for a guest or without records.
+    const records::Player* playerOf(std::size_t slot) const;
+    // Runs a change of the records; what it throws is said on the slot's row. False then.
+    bool changeRecords(std::size_t slot, const std::function<void()>& change);
+    void showPicture(std::size_t slot);
+    void forgetPicture(const std::string& fileName) const;
     scene::TGLBaseControl* fieldControl(std::size_t row, int field) const;
     void storeRoster();
     void holdPreview(bool hold);
@@ -88,6 +134,15 @@ private:
     ProfileStore* m_profile;
     std::function<void()> m_relist;
     std::function<void()> m_left;
+    RecordKeeper* m_records;
+    std::filesystem::path m_picturesFolder;
+    std::function<std::filesystem::path()> m_choosePicture;
+    std::function<RemoveAnswer(const std::string&)> m_askRemove;
+    // What each row's picture shows now, so a file is read again only when it changed.
+    std::array<std::string, session::kSingerSlots> m_pictureShown;
+    // The slot's player was just made by its Player button: the next press goes on from the
+    // start of the list rather than making another.
+    std::array<bool, session::kSingerSlots> m_playerJustMade{};
     songs::MediaPlayer* m_preview;
     bool m_previewHeld = false;
     SingerRoster m_roster;

@@ -1,5 +1,5 @@
 // The singers screen's keyboard: the focus moves between rows and fields, Left and Right set a
-// focused delay, Escape leaves.
+// focused delay, Enter renames a slot's player, Escape leaves.
 
 #include "singers_screen.h"
 
@@ -20,16 +20,26 @@ TGLBaseControl* SingersScreen::fieldControl(std::size_t row, int field) const {
     if (row >= nodes.rows.size())
         return nodes.backButton;
     const SingerRowNodes& r = nodes.rows[row];
-    TGLBaseControl* const fields[kFieldCount] = {r.colour, r.name,      r.input,
-                                                 r.listen, r.calibrate, r.delay};
+    TGLBaseControl* const fields[kFieldCount] = {r.colour, r.name,          r.input,
+                                                 r.listen, r.calibrate,     r.delay,
+                                                 r.player, r.choosePicture, r.remove};
     return fields[field];
+}
+
+int SingersScreen::fieldCount() const {
+    return m_records ? kFieldCount : kPlayer;
 }
 
 void SingersScreen::focus(std::size_t row, int field) {
     SingersNodes& nodes = m_game.singers;
+    const std::size_t before = m_focusRow;
+    const bool leftName = before < nodes.rows.size() && m_focusField == kName;
     m_focusRow = std::min(row, nodes.rows.size());
-    m_focusField = std::clamp(field, 0, kFieldCount - 1);
+    m_focusField = std::clamp(field, 0, fieldCount() - 1);
     fieldControl(m_focusRow, m_focusField)->setFocus();
+    // A player's name left without Enter shows the stored name again.
+    if (leftName && (before != m_focusRow || m_focusField != kName))
+        showRow(before);
     for (std::size_t i = 0; i < nodes.rows.size(); ++i) {
         nodes.rows[i].focusMark->setVisible(i == m_focusRow);
         // A scrollbar draws no focus of its own: its label shows it.
@@ -55,10 +65,14 @@ void SingersScreen::keyDown(int key) {
     case keys::Down:
         focus((m_focusRow + 1) % rows, m_focusField);
         return;
+    case keys::Enter:
+        if (onName)
+            commitName(m_focusRow);
+        return;
     case keys::Tab:
         if (m_focusRow == rows - 1)
             focus(0, kColour);
-        else if (m_focusField + 1 == kFieldCount)
+        else if (m_focusField + 1 == fieldCount())
             focus(m_focusRow + 1, kColour);
         else
             focus(m_focusRow, m_focusField + 1);

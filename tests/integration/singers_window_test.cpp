@@ -1,13 +1,21 @@
 // The singers screen in the real main window: reached with F2, a slot bound by singing into one
 // of two inputs, the same sound on both inputs pointed out, a name typed, a colour clicked, and
-// everything found in Score.ini after Escape; without any input both screens say so.
+// everything found in Score.ini after Escape; without any input both screens say so. Players on
+// the screen over a record keeper: slot names adopted, a player made, renamed, pictured, recoloured
+// and removed.
 
+#include "app/player_pictures.h"
+#include "app/qt_main_thread_invoker.h"
+#include "fakes/blank_image_loader.h"
+#include "fakes/fake_glyph_rasterizer.h"
+#include "fakes/fake_record_store.h"
 #include "fakes/fake_sound_inputs.h"
 #include "fakes/file_bytes.h"
 #include "game_window_fixture.h"
 #include "platform/storage/ini_profile_file.h"
 
 #include <cmath>
+#include <fstream>
 #include <numbers>
 #include <random>
 
@@ -150,6 +158,138 @@ TEST_F(SingersWindowTest, WithoutAnyInputBothScreensSayNoMicrophone) {
     key(Qt::Key_Return);
     EXPECT_FALSE(window.singers().shown());
     EXPECT_FALSE(g.singing.group->visible());
+}
+
+class SingersPlayersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("cantorix-players-" + std::to_string(::getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        std::ofstream(m_dir / "Score.ini") << "[Singers]\r\nSlot1Name=anna\r\nSlot2Name=Ben\r\n";
+        m_ini = std::make_unique<platform::IniProfileFile>(m_dir / "Score.ini");
+        const records::Player ben = m_store.addPlayer({0, "Ben", 0x00FF00, "", 0});
+        records::Performance sung;
+        sung.playerId = ben.id;
+        sung.singerName = "Ben";
+        m_store.storeSession({sung});
+        m_inputs.plugIn(kLeft, "USB");
+        m_screen = std::make_unique<app::SingersScreen>(
+            app::SingersScreenParts{.game = m_game,
+                                    .inputs = m_inputs,
+                                    .profile = m_ini.get(),
+                                    .records = &m_keeper,
+                                    .picturesFolder = m_dir / "pictures",
+                                    .choosePicture = [this] { return m_picked; },
+                                    .askRemove =
+                                        [this](const std::string& name) {
+                                            m_asked.push_back(name);
+                                            return m_answer;
+                                        }});
+        m_keeper.setChanged([this] { m_screen->recordsChanged(); });
+        m_keeper.startLoading();
+        ASSERT_TRUE(waitUntil([&] { return m_keeper.loaded(); }));
+    }
+    void TearDown() override {
+        m_screen.reset();
+        fs::remove_all(m_dir);
+    }
+    void press(scene::TGLButton* button) {
+        scene::TGLButton::NotifyEvent(button->onButtonClick)(*button);
+    }
+    const app::SingerRowNodes& row(std::size_t slot) const { return m_game.singers.rows[slot]; }
+    std::vector<std::string> storedNames() const {
+        std::vector<std::string> names;
+        for (const records::Player& player : m_store.stored().players)
+            names.push_back(player.name);
+        return names;
+    }
+
+    fs::path m_dir;
+    scene::testing::BlankImageLoader m_loader;
+    scene::testing::FakeGlyphRasterizer m_glyphs;
+    app::GameScene m_game{m_loader, m_glyphs, "/nowhere"};
+    app::testing::FakeSoundInputs m_inputs;
+    std::unique_ptr<platform::IniProfileFile> m_ini;
+    cantorix::testing::FakeRecordStore m_store;
+    app::QtMainThreadInvoker m_invoker;
+    app::RecordKeeper m_keeper{&m_store, m_invoker};
+    std::unique_ptr<app::SingersScreen> m_screen;
+    fs::path m_picked;
+    std::vector<std::string> m_asked;
+    app::RemoveAnswer m_answer = app::RemoveAnswer::Cancel;
+};
+
+TEST_F(SingersPlayersTest, PlayersAreMadeRenamedPicturedAndRemovedOnTheRows) {
+    app::SingersScreen& screen = *m_screen;
+    screen.adoptSlotNamesAsPlayers();
+    screen.adoptSlotNamesAsPlayers(); // once only
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"Ben", "anna"}));
+    EXPECT_EQ(m_ini->readString("Singers", "PlayersAdopted", ""), "1");
+    EXPECT_EQ(m_ini->readString("Singers", "Slot2Player", ""), "1");
+    screen.show();
+    ASSERT_EQ(row(0).name->caption(), "anna");
+    EXPECT_EQ(row(1).player->caption(), "Player");
+
+    // A guest's Player button: both players sing elsewhere, so a new one is made and bound.
+    press(row(2).player);
+    EXPECT_EQ(row(2).name->caption(), "Player 1");
+    EXPECT_EQ(screen.roster().slot(2).playerId, 3);
+
+    // Renamed by keyboard; a name taken ignoring case is refused and the name stays.
+    screen.keyDown(scene::keys::Down);
+    screen.keyDown(scene::keys::Down);
+    ASSERT_TRUE(row(2).name->focused());
+    row(2).name->setCaption("BEN");
+    screen.keyDown(scene::keys::Enter);
+    EXPECT_EQ(row(2).status->caption(), "That name is taken");
+    EXPECT_EQ(row(2).name->caption(), "Player 1");
+    row(2).name->setCaption("  Cleo ");
+    screen.keyDown(scene::keys::Enter);
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"Ben", "anna", "Cleo"}));
+    EXPECT_EQ(row(2).status->caption(), "");
+
+    // A picture for anna, and her colour: the session sings her under her name and colour.
+    m_picked = m_dir / "anna.png";
+    QImage(600, 300, QImage::Format_RGB32).save(QString::fromStdString(m_picked.string()));
+    press(row(0).choosePicture);
+    const records::Player anna = m_store.stored().players[1];
+    EXPECT_EQ(QImage(QString::fromStdString((m_dir / "pictures" / anna.picture).string())).size(),
+              QSize(256, 128));
+    EXPECT_EQ(row(0).picture->bitBtn().resolve()->texture().image().width, 28);
+    // A second picture takes the first one's place, in the folder too.
+    press(row(0).choosePicture);
+    const std::string second = m_store.stored().players[1].picture;
+    EXPECT_NE(second, anna.picture);
+    EXPECT_EQ(std::vector(fs::directory_iterator(m_dir / "pictures"), fs::directory_iterator()),
+              std::vector{fs::directory_entry(m_dir / "pictures" / second)});
+    m_picked = m_dir / "Score.ini";
+    press(row(0).choosePicture);
+    EXPECT_TRUE(row(0).status->caption().find("not a PNG or JPEG") != std::string::npos);
+    press(row(0).colour);
+    screen.roster().slot(0).input = kLeft;
+    const std::vector<app::BoundSinger> bound = screen.roster().boundSingers(m_inputs);
+    ASSERT_EQ(bound.size(), 1u);
+    EXPECT_EQ(bound[0].name, "anna");
+    EXPECT_EQ(bound[0].colour, m_store.stored().players[1].colour);
+    EXPECT_NE(anna.colour, m_store.stored().players[1].colour);
+
+    // Removing asks; cancelled nothing goes, kept the performances stay as "removed player".
+    press(row(1).remove);
+    EXPECT_EQ(storedNames().size(), 3u);
+    m_answer = app::RemoveAnswer::KeepPerformances;
+    press(row(1).remove);
+    press(row(0).remove);
+    EXPECT_EQ(m_asked, (std::vector<std::string>{"Ben", "Ben", "anna"}));
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"Cleo"}));
+    EXPECT_TRUE(fs::is_empty(m_dir / "pictures"));
+    ASSERT_EQ(m_store.stored().performances.size(), 1u);
+    EXPECT_EQ(m_store.stored().performances[0].singerName, "removed player");
+    EXPECT_EQ(row(1).name->caption(), "Singer 2");
+    EXPECT_FALSE(screen.roster().slot(1).playerId);
+    screen.leave();
+    EXPECT_EQ(m_ini->readString("Singers", "Slot2Player", "?"), "");
+    EXPECT_EQ(m_ini->readString("Singers", "Slot3Player", ""), "3");
 }
 
 } // namespace
