@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -16,15 +17,21 @@ struct StringHash {
     }
 };
 
-// The order of a song voice's results: higher total first, then the earlier session, then the
-// row stored first (the rows of one session share their start time).
-bool ranksBefore(const std::vector<Performance>& rows, std::uint32_t a, std::uint32_t b) {
-    if (rows[a].total != rows[b].total)
-        return rows[a].total > rows[b].total;
-    if (rows[a].sungAtMs != rows[b].sungAtMs)
-        return rows[a].sungAtMs < rows[b].sungAtMs;
-    return a < b;
-}
+// A finished row as its song voice's ranking holds it: the figures that order it are kept beside
+// its position, so sorting and inserting never reach into the rows themselves.
+struct RankedRow {
+    std::int64_t total;
+    std::int64_t sungAtMs;
+    std::uint32_t row;
+
+    // Higher total first, then the earlier session, then the row stored first (the rows of one
+    // session share their start time).
+    bool operator<(const RankedRow& other) const {
+        if (total != other.total)
+            return total > other.total;
+        return std::tie(sungAtMs, row) < std::tie(other.sungAtMs, other.row);
+    }
+};
 
 } // namespace
 
@@ -32,11 +39,11 @@ bool ranksBefore(const std::vector<Performance>& rows, std::uint32_t a, std::uin
 struct RecordBook::Index {
     struct PlayerBest {
         std::int64_t playerId;
-        std::uint32_t row;
+        RankedRow best;
     };
     struct VoiceRecords {
         int voice = 0;
-        std::vector<std::uint32_t> ranked; // finished rows, best first
+        std::vector<RankedRow> ranked; // finished rows, best first
         std::vector<PlayerBest> playerBest;
     };
     struct SongRecords {
@@ -72,38 +79,34 @@ struct RecordBook::Index {
                                   [&](const VoiceRecords& v) { return v.voice == row.key.voice; });
         if (voice == voices.end())
             voice = voices.insert(voices.end(), VoiceRecords{row.key.voice, {}, {}});
+        const RankedRow ranked{row.total, row.sungAtMs, i};
         if (!inOrder) {
-            voice->ranked.push_back(i);
+            voice->ranked.push_back(ranked);
             return;
         }
-        const auto at = std::upper_bound(
-            voice->ranked.begin(), voice->ranked.end(), i,
-            [&](std::uint32_t a, std::uint32_t b) { return ranksBefore(rows, a, b); });
-        voice->ranked.insert(at, i);
+        voice->ranked.insert(std::upper_bound(voice->ranked.begin(), voice->ranked.end(), ranked),
+                             ranked);
         if (!row.playerId)
             return;
         for (PlayerBest& best : voice->playerBest) {
             if (best.playerId == *row.playerId) {
-                if (ranksBefore(rows, i, best.row))
-                    best.row = i;
+                best.best = std::min(best.best, ranked);
                 return;
             }
         }
-        voice->playerBest.push_back({*row.playerId, i});
+        voice->playerBest.push_back({*row.playerId, ranked});
     }
 
     void finishRanking(const std::vector<Performance>& rows) {
         for (auto& [identity, song] : songs) {
             for (VoiceRecords& voice : song.voices) {
-                std::sort(
-                    voice.ranked.begin(), voice.ranked.end(),
-                    [&](std::uint32_t a, std::uint32_t b) { return ranksBefore(rows, a, b); });
+                std::sort(voice.ranked.begin(), voice.ranked.end());
                 voice.playerBest.clear();
-                for (const std::uint32_t i : voice.ranked) {
-                    const std::optional<std::int64_t>& id = rows[i].playerId;
+                for (const RankedRow& ranked : voice.ranked) {
+                    const std::optional<std::int64_t>& id = rows[ranked.row].playerId;
                     if (id && std::none_of(voice.playerBest.begin(), voice.playerBest.end(),
                                            [&](const PlayerBest& b) { return b.playerId == *id; }))
-                        voice.playerBest.push_back({*id, i});
+                        voice.playerBest.push_back({*id, ranked});
                 }
             }
         }
@@ -149,7 +152,6 @@ void RecordBook::rebuildIndex() {
 void RecordBook::add(const std::vector<Performance>& session) {
     if (!m_index)
         rebuildIndex();
-    m_performances.reserve(m_performances.size() + session.size());
     for (const Performance& row : session) {
         m_performances.push_back(row);
         m_index->note(m_performances, static_cast<std::uint32_t>(m_performances.size() - 1), true);
@@ -229,7 +231,7 @@ std::vector<Performance> RecordBook::best(const RecordKey& key, std::size_t n) c
     const std::size_t count = std::min(n, voice->ranked.size());
     out.reserve(count);
     for (std::size_t i = 0; i < count; ++i)
-        out.push_back(m_performances[voice->ranked[i]]);
+        out.push_back(m_performances[voice->ranked[i].row]);
     return out;
 }
 
@@ -239,7 +241,7 @@ std::optional<Performance> RecordBook::bestOf(const RecordKey& key, std::int64_t
         return std::nullopt;
     for (const Index::PlayerBest& best : voice->playerBest)
         if (best.playerId == playerId)
-            return m_performances[best.row];
+            return m_performances[best.best.row];
     return std::nullopt;
 }
 
