@@ -18,8 +18,10 @@
 #include "platform/sound_output/audio_output.h"
 #include "platform/storage/ini_profile_file.h"
 #include "platform/storage/sqlite_library_cache.h"
+#include "platform/storage/sqlite_record_store.h"
 #include "platform/voice/aubio_semitone_tracker.h"
 #include "program_files.h"
+#include "records/records_directory.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
 #include "side_windows.h"
@@ -85,6 +87,9 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     platform::SqliteLibraryCache libraryCache(
         app::cacheDirectory(cmd, environment) / "library.sqlite3",
         [](const std::string& why) { std::cerr << "cantorix: " << why << "\n"; });
+    // The players and their performances: never in the cache, which may be deleted at any time.
+    const auto recordsFolder = records::recordsDirectory(cmd.dataDir, environment);
+    platform::SqliteRecordStore recordStore(recordsFolder / records::kRecordsFileName);
 
     app::MainWindow mainWindow({
         .programDir = programDir,
@@ -107,6 +112,8 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
         .inputs = &inputSet,
         .songRoots = app::songRoots(cmd, programDir, environment),
         .libraryCache = &libraryCache,
+        .recordStore = &recordStore,
+        .picturesFolder = recordsFolder / records::kPicturesFolderName,
     });
     platform::CodecManager codecs;
     platform::FfmpegSongDecoder otherSongAudio;

@@ -71,6 +71,12 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
     const auto reportError = [this](const std::exception& e) {
         presentError(this, QString::fromUtf8(e.what()));
     };
+    m_records = std::make_unique<RecordKeeper>(
+        m_services.recordStore, m_invoker, [this](const std::string& message) {
+            std::cerr << "cantorix: " << message << '\n';
+            presentNotice(this, QString::fromStdString(message));
+        });
+    m_records->setChanged([this] { recordsChanged(); });
     m_session = std::make_unique<SingingSession>(
         g, *m_screens, m_hallOfFame,
         SessionServices{.player = m_services.player,
@@ -84,7 +90,8 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
                         .programDir = m_services.programDir,
                         .song = m_songFile,
                         .reloadSong = [this] { reloadSong(); },
-                        .selected = &m_selection->selected()},
+                        .selected = &m_selection->selected(),
+                        .records = m_records.get()},
         *this, m_analysisTimer);
     m_options = std::make_unique<OptionsForm>(g, this);
     m_options->setClickPlayer(m_services.clicks);
@@ -118,6 +125,15 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
                            .preview = &m_services.player,
                            .options = m_options.get(),
                            .left = [this] { showWhoSings(); }});
+    m_statistics = std::make_unique<StatisticsScreen>(
+        StatisticsScreenParts{.game = g, .book = m_records->book(), .nowMs = [] {
+                                  return std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             std::chrono::system_clock::now().time_since_epoch())
+                                      .count();
+                              }});
+    m_screens->statisticsKey = StatisticsScreen::kOpenKey;
+    m_screens->showStatistics = [this] { m_statistics->show(); };
+    m_screens->statisticsKeyDown = [this](int key) { m_statistics->keyDown(key); };
     m_screens->singersKey = SingersScreen::kOpenKey;
     m_screens->showSingers = [this] { m_singers->show(); };
     m_screens->singersKeyDown = [this](int key) { m_singers->keyDown(key); };
@@ -419,6 +435,9 @@ void MainWindow::startGame() {
     m_cadencer->onProgress = [this](double, double) { refreshFrame(); };
     m_framePacer.start();
     m_tickMarkerTimer.start();
+    // Read once the game is on screen, on the keeper's own thread: a large file then never
+    // holds the start, and the selection's records lines fill in when it is read.
+    m_records->startLoading();
     emit deferredStartFinished();
 }
 

@@ -11,6 +11,7 @@
 #include "pitch/semitone_tracker_port.h"
 #include "profile_store_port.h"
 #include "qt_main_thread_invoker.h"
+#include "record_keeper.h"
 #include "scene/cadencer.h"
 #include "screens.h"
 #include "selection/cover_ring.h"
@@ -27,6 +28,7 @@
 #include "songs/song_library.h"
 #include "sound_inputs_port.h"
 #include "stage/video_plane.h"
+#include "statistics_screen.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -90,6 +92,10 @@ struct AppServices {
     std::vector<std::filesystem::path> songRoots = {};
     // The library cache between runs; without it every start scans the folders afresh.
     songs::LibraryCache* libraryCache = nullptr;
+    // The players and every performance; without it they last for this run only.
+    records::RecordStore* recordStore = nullptr;
+    // Where the players' pictures are kept (the records folder's pictures/).
+    std::filesystem::path picturesFolder = {};
 };
 
 class MainWindow : public QMainWindow {
@@ -113,6 +119,7 @@ public:
     session::HallOfFameList& hallOfFame() { return m_hallOfFame; }
     OptionsForm& options() { return *m_options; }
     SingersScreen& singers() { return *m_singers; }
+    StatisticsScreen& statistics() { return *m_statistics; }
     scene::render::SceneViewer* viewer() const { return m_viewer; }
     // The clip behind the lyrics; none before the deferred start.
     stage::VideoPlane* videoPlane() const { return m_video.get(); }
@@ -134,6 +141,7 @@ public:
         return m_listening ? m_listening->latestReading() : pitch::SemitoneReading{};
     }
     SoundInputs& inputs() { return *m_inputs; }
+    RecordKeeper& records() { return *m_records; }
 
     QAction *optionsAction = nullptr, *editorAction = nullptr, *editVideoAction = nullptr,
             *scoresAction = nullptr, *closeAction = nullptr, *aboutAction = nullptr;
@@ -181,6 +189,9 @@ private:
     std::vector<PartySinger> gatherSingers();
     // Hands the names of the singers bound now to the selection screen.
     void showWhoSings();
+    // The records' book changed (read, a session or a player stored): the screens that show
+    // it follow (main_window_records.cpp).
+    void recordsChanged();
     void analysisTick();
     void reloadSong();
     void connectInput();
@@ -218,6 +229,8 @@ private:
     std::vector<std::string> m_songFolders; // kept in Score.ini
     // Declared in destruction order: the loop's capture stops before the invoker goes.
     QtMainThreadInvoker m_invoker;
+    // Before the session and the screens that read its book; its worker posts through m_invoker.
+    std::unique_ptr<RecordKeeper> m_records;
     std::unique_ptr<SoundInputs> m_oneCapture; // when the program hands in one capture
     SoundInputs* m_inputs = nullptr;
     std::unique_ptr<session::ListeningLoop> m_listening;
@@ -232,6 +245,7 @@ private:
     bool m_startFailed = false;
     std::unique_ptr<OptionsForm> m_options;
     std::unique_ptr<SingersScreen> m_singers;
+    std::unique_ptr<StatisticsScreen> m_statistics;
     std::unique_ptr<FormStorage> m_formStorage;
     // A broken Score.ini is reported once, not at every save.
     bool m_saveFailureShown = false;

@@ -384,15 +384,19 @@ void SingingSession::endSession(bool finished) {
 std::vector<SingerResult> SingingSession::results() const {
     const bool golden = standardSong();
     std::vector<SingerResult> results;
-    for (const SingerOutcome& outcome : m_outcomes) {
-        const session::Scoring& s = outcome.scoring;
-        results.push_back({.name = outcome.name,
-                           .colour = outcome.colour,
+    for (std::size_t k = 0; k < m_outcomes.size(); ++k) {
+        const session::Scoring& s = m_outcomes[k].scoring;
+        const records::RecordNews news = k < m_news.size() ? m_news[k] : records::RecordNews{};
+        results.push_back({.name = m_outcomes[k].name,
+                           .colour = m_outcomes[k].colour,
                            .notePoints = s.notePoints(),
                            .lineBonus = s.lineBonus(),
                            .goldenPoints = golden ? std::optional(s.goldenPoints()) : std::nullopt,
                            .total = s.total(),
-                           .possible = s.possible()});
+                           .possible = s.possible(),
+                           .newSongRecord = news.newSongRecord,
+                           .personalBest = news.personalBest,
+                           .previousBest = news.previousBest});
     }
     return results;
 }
