@@ -124,9 +124,10 @@ void buildGameplayPage(GameScene& g) {
         speed.setCaption(videoSpeedCaption(static_cast<TGLScrollbar&>(bar).pos()));
     };
     g.options.gameplay.songOrderLabel =
-        &addLabel(g, at(420, 640), "SongOrderLabel", "Song order", 140);
+        &addLabel(g, at(420, 640), "SongOrderLabel", "Song order", 120);
     auto& order = page.addNewChild<TGLButton>("SongOrder");
-    order.setBounds(560 - page.left(), 635 - page.top(), 100, 35);
+    // Wide enough for "Recently sung", and inside the page's right edge (680).
+    order.setBounds(545 - page.left(), 635 - page.top(), 128, 35);
     order.setCaption(songOrderCaption(songs::SongOrder::ByArtist));
     order.setBitmapFont(&g.fonts.menu);
     order.setDefaultColor(kToggleCaptionColour);
@@ -258,22 +259,27 @@ std::string songOrderCaption(songs::SongOrder order) {
         return "Title";
     case songs::SongOrder::ByFolder:
         return "Folder";
+    case songs::SongOrder::MostSung:
+        return "Most sung";
+    case songs::SongOrder::RecentlySung:
+        return "Recently sung";
     default:
         return "Artist";
     }
 }
 
 songs::SongOrder songOrderOf(std::string_view caption) {
-    for (songs::SongOrder order : {songs::SongOrder::ByTitle, songs::SongOrder::ByFolder})
+    for (songs::SongOrder order : kSongOrderCycle)
         if (caption == songOrderCaption(order))
             return order;
     return songs::SongOrder::ByArtist;
 }
 
 void songOrderClick(TGLBaseControl& sender) {
-    const songs::SongOrder next[] = {songs::SongOrder::ByTitle, songs::SongOrder::ByFolder,
-                                     songs::SongOrder::ByArtist};
-    sender.setCaption(songOrderCaption(next[static_cast<int>(songOrderOf(sender.caption()))]));
+    const songs::SongOrder now = songOrderOf(sender.caption());
+    const auto at = std::find(kSongOrderCycle.begin(), kSongOrderCycle.end(), now);
+    const auto next = at + 1 == kSongOrderCycle.end() ? kSongOrderCycle.begin() : at + 1;
+    sender.setCaption(songOrderCaption(*next));
 }
 
 bool toggleIsOn(const TGLBaseControl& toggle) {

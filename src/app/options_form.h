@@ -10,6 +10,7 @@
 #include "songs/song_catalog.h"
 
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,7 +41,11 @@ std::string micDelayCaption(float pos);     // "Microphone delay (120 ms)"
 // The song list's order as its button names it; any other caption is the artist order.
 std::string songOrderCaption(songs::SongOrder order);
 songs::SongOrder songOrderOf(std::string_view caption);
-// The order button's click: artist, title, folder, artist again.
+// The orders in the sequence the button steps through, back to the first after the last.
+inline constexpr std::array<songs::SongOrder, 5> kSongOrderCycle = {
+    songs::SongOrder::ByArtist, songs::SongOrder::ByTitle, songs::SongOrder::ByFolder,
+    songs::SongOrder::MostSung, songs::SongOrder::RecentlySung};
+// The order button's click: artist, title, folder, most sung, recently sung, artist again.
 void songOrderClick(scene::TGLBaseControl& sender);
 
 // Whether the song list shows the songs that cannot be played: the toggle ShowUnplayable is on.
