@@ -283,6 +283,16 @@ void GameScene::buildSelectionTexts() {
     selection.addSongsText->setAlignment(TAlignment::taCenter);
     selection.addSongsText->setLayout(TTextLayout::tlTop);
     selection.addSongsText->setVisible(false);
+    selection.records = &selection.ring->addNewChild<TGLDummyCube>("SongRecords");
+    selection.records->setVisible(false);
+    // A heading, three results and a line for each singer.
+    constexpr std::size_t kRecordLines = 1 + 3 + session::kSingerSlots;
+    for (std::size_t i = 0; i < kRecordLines; ++i) {
+        auto& line = selection.records->addNewChild<TGLHUDText>("SongRecord" + std::to_string(i));
+        line.setFont(&fonts.menuPlain);
+        line.setLayout(TTextLayout::tlTop);
+        selection.recordLines.push_back(&line);
+    }
 }
 
 void GameScene::buildOptionsForm() {
@@ -351,6 +361,11 @@ void GameScene::buildScorePage() {
     scorePage.saveButton =
         &addSkinButton(*scorePage.guiRoot, "GLButton8", "Save", 290, 450, 70, 30);
     buildScoreLabels();
+    // On the total's row, right of the gauge, which grows up from below it.
+    scorePage.recordNews = &scorePage.guiRoot->addNewChild<TGLLabel>("RecordNews");
+    scorePage.recordNews->setBounds(585, 322, 175, 60);
+    scorePage.recordNews->setBitmapFont(&fonts.menu);
+    scorePage.recordNews->setDefaultColor(0x0080D0FF);
     // Everything but the buttons belongs to the page of one singer.
     for (int i = 0; i < scorePage.guiRoot->count(); ++i)
         if (auto* control = dynamic_cast<TGLBaseControl*>(&scorePage.guiRoot->child(i));

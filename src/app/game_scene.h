@@ -72,6 +72,10 @@ struct SelectionNodes {
     // Where songs are looked for, shown when songs were found but none can be played.
     scene::TGLHUDText* addSongsText = nullptr;
     scene::TGLLabel* libraryStatusLink = nullptr;
+    // The selected song's records (song_records_panel.h places and fills them): a heading, its
+    // best results and each bound singer's best, a text per line for each singer's colour.
+    scene::TGLDummyCube* records = nullptr;
+    std::vector<scene::TGLHUDText*> recordLines;
     scene::TGLForm* form = nullptr;
     scene::TGLButton *startButton = nullptr, *editorButton = nullptr, *scoresButton = nullptr,
                      *optionsButton = nullptr, *previousButton = nullptr, *nextButton = nullptr;
@@ -164,6 +168,13 @@ struct ScorePageNodes {
     scene::TGLLabel* shareValue = nullptr;
     scene::TGLPanel* scoreGauge = nullptr;
     scene::TGLEdit* playerName = nullptr;
+    // Beside the total on the page of one singer: "New song record", "Personal best" and the
+    // previous best, a line each; empty when none applies.
+    scene::TGLLabel* recordNews = nullptr;
+    // The table's column of the same news (score_page.cpp builds it): its heading and a label
+    // per row.
+    scene::TGLLabel* tableNewsHeading = nullptr;
+    std::vector<scene::TGLLabel*> tableNews;
     // The page of one singer: the labels, share, gauge and name edit above, with their captions;
     // hidden while the table of several shows.
     std::vector<scene::TGLBaseControl*> soloControls;

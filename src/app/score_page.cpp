@@ -3,6 +3,7 @@
 #include "fitted_text.h"
 #include "session/scoring.h"
 #include "session/singer_inputs.h"
+#include "song_records_panel.h"
 
 #include <algorithm>
 #include <string>
@@ -27,17 +28,26 @@ constexpr int kNameWidth = 170;
 constexpr int kColumnGap = 6;
 constexpr int kPageWidth = 766;
 constexpr TColor kHeadingColour = 0x0080D0FF;
+// The record column, when any singer has news: two lines of the plain menu font. The figures
+// then close up and the names give way, so that the table keeps within the page.
+constexpr int kNewsGap = 12;
+constexpr int kNewsWidth = 150;
+constexpr int kPageMargin = 6;
+constexpr int kShortestNameWidth = 90;
+constexpr int kOneNewsLineDrop = 5;
+constexpr int kTwoNewsLinesRise = -2;
 
 struct ColumnLook {
     const char* heading;
     int width;
+    int closeWidth; // beside the record column: the heading's width and a little
 };
 constexpr std::array<ColumnLook, kScoreColumns> kColumns = {{
-    {"Notes", 90},
-    {"Line Bonus", 110},
-    {"Golden Notes", 115},
-    {"Total", 95},
-    {"Share", 85},
+    {"Notes", 90, 75},
+    {"Line Bonus", 110, 95},
+    {"Golden Notes", 115, 105},
+    {"Total", 95, 80},
+    {"Share", 85, 75},
 }};
 
 std::size_t columnIndex(ScoreColumn column) {
@@ -96,6 +106,21 @@ void fillOneSinger(ScorePageNodes& page, const SingerResult& singer) {
         session::possibleShareText(singer.notePoints, singer.possible).value_or(""));
     page.scoreGauge->setHeight(v.gaugeHeight);
     page.scoreGauge->setTop(v.gaugeTop);
+    std::string news;
+    for (const std::string& line : recordNewsLines(singer))
+        news += (news.empty() ? "" : "\n") + line;
+    page.recordNews->setCaption(news);
+}
+
+// The record column's cell: the news that matters most, then the best before.
+std::string newsCell(const SingerResult& singer) {
+    std::string cell = singer.newSongRecord  ? "New song record"
+                       : singer.personalBest ? "Personal best"
+                                             : "";
+    if (singer.previousBest)
+        cell +=
+            (cell.empty() ? "" : "\n") + ("Previous best " + groupedTotal(*singer.previousBest));
+    return cell;
 }
 
 // Which columns show: golden notes only where a format has them, the share only where points
@@ -111,25 +136,51 @@ std::array<bool, kScoreColumns> shownColumns(const std::vector<SingerResult>& si
     return shown;
 }
 
-// Places the shown columns side by side after the names and centres the table on the page.
-void layOutColumns(ScoreTableNodes& table, const std::array<bool, kScoreColumns>& shown) {
-    int left = kNameLeft + kNameWidth + kColumnGap;
+// Places the shown columns side by side after the names, the record column last, and centres
+// the table on the page; returns the names' width.
+int layOutColumns(ScorePageNodes& page, const std::array<bool, kScoreColumns>& shown,
+                  bool newsShown) {
+    ScoreTableNodes& table = page.table;
+    int figuresWidth = 0;
+    for (std::size_t c = 0; c < kScoreColumns; ++c)
+        if (shown[c])
+            figuresWidth += newsShown ? kColumns[c].closeWidth : kColumns[c].width;
+    const int newsWidth = newsShown ? kNewsGap + kNewsWidth : 0;
+    const int nameWidth =
+        std::clamp(kPageWidth - 2 * kPageMargin - kNameLeft - kColumnGap - figuresWidth - newsWidth,
+                   kShortestNameWidth, kNameWidth);
+    int left = kNameLeft + nameWidth + kColumnGap;
     for (std::size_t c = 0; c < kScoreColumns; ++c) {
         table.headings[c]->setVisible(shown[c]);
         table.headings[c]->setLeft(left);
-        for (ScoreTableRow& row : table.rows)
+        const int width = newsShown ? kColumns[c].closeWidth : kColumns[c].width;
+        table.headings[c]->setWidth(width);
+        for (ScoreTableRow& row : table.rows) {
             row.figures[c]->setLeft(left);
+            row.figures[c]->setWidth(width);
+        }
         if (shown[c])
-            left += kColumns[c].width;
+            left += width;
     }
+    page.tableNewsHeading->setVisible(newsShown);
+    page.tableNewsHeading->setLeft(left + kNewsGap);
+    for (TGLLabel* news : page.tableNews)
+        news->setLeft(left + kNewsGap);
+    left += newsWidth;
+    for (ScoreTableRow& row : table.rows)
+        row.name->setWidth(nameWidth);
     table.holder->setWidth(left);
     table.holder->setLeft((kPageWidth - left) / 2);
+    return nameWidth;
 }
 
 void fillTable(GameScene& game, const std::vector<SingerResult>& singers) {
     ScoreTableNodes& table = game.scorePage.table;
     const std::array<bool, kScoreColumns> shown = shownColumns(singers);
-    layOutColumns(table, shown);
+    const bool newsShown = std::any_of(singers.begin(), singers.end(), [](const SingerResult& s) {
+        return !recordNewsLines(s).empty();
+    });
+    const int nameWidth = layOutColumns(game.scorePage, shown, newsShown);
     const std::vector<SingerRank> ranks = rankSingers(singers);
     // Fewer rows stand in the middle of the room eight would take.
     const int unused =
@@ -145,12 +196,14 @@ void fillTable(GameScene& game, const std::vector<SingerResult>& singers) {
         row.name->setVisible(used);
         for (std::size_t c = 0; c < kScoreColumns; ++c)
             row.figures[c]->setVisible(used && shown[c]);
+        TGLLabel& news = *game.scorePage.tableNews[r];
+        news.setVisible(used && newsShown);
         if (!used)
             continue;
         const SingerResult& singer = singers[ranks[r].singer];
         row.rank->setCaption(std::to_string(ranks[r].place) + ".");
         row.name->setCaption(
-            fitToWidth(*row.name->bitmapFont(), shownName(singer, ranks[r].singer), kNameWidth));
+            fitToWidth(*row.name->bitmapFont(), shownName(singer, ranks[r].singer), nameWidth));
         row.name->setDefaultColor(singer.colour);
         if (TGLLibMaterial* m = game.materials.lane.materialByName(swatchMaterialName(r)))
             m->setDiffuse(toColorF(singer.colour));
@@ -160,10 +213,27 @@ void fillTable(GameScene& game, const std::vector<SingerResult>& singers) {
         const std::array<std::string, kScoreColumns> texts = figureTexts(singer);
         for (std::size_t c = 0; c < kScoreColumns; ++c)
             row.figures[c]->setCaption(texts[c]);
+        const std::string cell = newsCell(singer);
+        news.setCaption(cell);
+        // Centred on the row's figures, in one line or two.
+        const int rowTop = kFirstRowTop - kHeadingTop + static_cast<int>(r) * kRowPitch;
+        news.setTop(rowTop +
+                    (cell.find('\n') == std::string::npos ? kOneNewsLineDrop : kTwoNewsLinesRise));
     }
 }
 
 } // namespace
+
+std::vector<std::string> recordNewsLines(const SingerResult& singer) {
+    std::vector<std::string> lines;
+    if (singer.newSongRecord)
+        lines.push_back("New song record");
+    if (singer.personalBest)
+        lines.push_back("Personal best");
+    if (singer.previousBest)
+        lines.push_back("Previous best " + groupedTotal(*singer.previousBest));
+    return lines;
+}
 
 std::vector<SingerRank> rankSingers(const std::vector<SingerResult>& singers) {
     std::vector<SingerRank> ranks;
@@ -185,6 +255,7 @@ void fillScorePage(GameScene& game, const std::vector<SingerResult>& singers) {
     const bool several = singers.size() > 1;
     for (TGLBaseControl* control : page.soloControls)
         control->setVisible(!several);
+    page.recordNews->setVisible(!several);
     page.table.holder->setVisible(several);
     if (several) {
         fillTable(game, singers);
@@ -221,6 +292,10 @@ void buildScoreTable(GameScene& game) {
         heading.setDefaultColor(kHeadingColour);
         table.headings[c] = &heading;
     }
+    page.tableNewsHeading =
+        &addTableLabel(*table.holder, game.fonts.menu, 0, 0, kNewsWidth, TAlignment::taLeftJustify);
+    page.tableNewsHeading->setCaption("Record");
+    page.tableNewsHeading->setDefaultColor(kHeadingColour);
     for (int r = 0; r < rowCount; ++r) {
         const int top = kFirstRowTop - kHeadingTop + r * kRowPitch;
         ScoreTableRow row;
@@ -231,6 +306,13 @@ void buildScoreTable(GameScene& game) {
         for (std::size_t c = 0; c < kScoreColumns; ++c)
             row.figures[c] = &addTableLabel(*table.holder, game.fonts.score, 0, top,
                                             kColumns[c].width, TAlignment::taRightJustify);
+        // Two lines in the height of a row of figures.
+        TGLLabel& news = addTableLabel(*table.holder, game.fonts.menuPlain, 0, top - 2, kNewsWidth,
+                                       TAlignment::taLeftJustify);
+        news.setDefaultColor(kHeadingColour);
+        news.setHeight(kRowPitch);
+        news.setVisible(false);
+        page.tableNews.push_back(&news);
         const std::string material = swatchMaterialName(static_cast<std::size_t>(r));
         TGLLibMaterial& colour = game.materials.lane.addMaterial(material);
         colour.setLightingOff(true);

@@ -24,6 +24,11 @@ struct SingerResult {
     std::int64_t total = 0;
     // The note points every judged note would have earned; 0 under the game's own rule.
     std::int32_t possible = 0;
+    // What the total means against the records (records::RecordNews): the song's best ever, the
+    // player's own best, and the player's best before this session.
+    bool newSongRecord = false;
+    bool personalBest = false;
+    std::optional<std::int64_t> previousBest = std::nullopt;
 };
 
 // Where a singer stands: their index in the list given and their place (1 for the best; equal
@@ -38,9 +43,10 @@ struct SingerRank {
 std::vector<SingerRank> rankSingers(const std::vector<SingerResult>& singers);
 
 // Fills the page: with no singer (an unscored session) or one, the labels, share and gauge of
-// the one-singer page (the name edit keeps what was typed); with several, the ranked table of
-// at most eight rows in place of them. The golden-note column shows when any singer's format
-// has golden notes, the share column when any singer had possible points.
+// the one-singer page (the name edit keeps what was typed) with the record news beside the
+// total; with several, the ranked table of at most eight rows in place of them. The golden-note
+// column shows when any singer's format has golden notes, the share column when any singer had
+// possible points, the record column when any singer has news.
 void fillScorePage(GameScene& game, const std::vector<SingerResult>& singers);
 
 // The entries Submit adds to the hall of fame: with one singer or none, the total (0 for none)
@@ -49,6 +55,10 @@ void fillScorePage(GameScene& game, const std::vector<SingerResult>& singers);
 // control characters in a singer's name become spaces, so an entry stays one line of Score.ini.
 std::vector<std::string> hallOfFameEntries(const std::vector<SingerResult>& singers,
                                            std::string_view typedName);
+
+// The news of a singer's total, a line each: "New song record", "Personal best",
+// "Previous best 9,870"; none when nothing applies.
+std::vector<std::string> recordNewsLines(const SingerResult& singer);
 
 // Builds the table's heading and rows (hidden) on the score page; the scene calls it once.
 void buildScoreTable(GameScene& game);
