@@ -312,7 +312,9 @@ void SqliteRecordStore::openConnection(bool create) {
     std::error_code ec;
     if (create && !existed && (fs::create_directories(m_file.parent_path(), ec), ec))
         fail(doing, "its folder cannot be created (" + ec.message() + ")");
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    // One thread at a time uses the connection: SQLite need not lock it on every column read.
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(m_file.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
         const std::string why = describe(m_db);
         close();
