@@ -124,13 +124,16 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
                                },
                            .preview = &m_services.player,
                            .options = m_options.get(),
-                           .left = [this] { showWhoSings(); }});
+                           .left = [this] { showWhoSings(); },
+                           .records = m_records.get(),
+                           .picturesFolder = m_services.picturesFolder});
     m_statistics = std::make_unique<StatisticsScreen>(
         StatisticsScreenParts{.game = g, .book = m_records->book(), .nowMs = [] {
                                   return std::chrono::duration_cast<std::chrono::milliseconds>(
                                              std::chrono::system_clock::now().time_since_epoch())
                                       .count();
                               }});
+    m_songRecords = std::make_unique<SongRecordsPanel>(g, m_records->book());
     m_screens->statisticsKey = StatisticsScreen::kOpenKey;
     m_screens->showStatistics = [this] { m_statistics->show(); };
     m_screens->statisticsKeyDown = [this](int key) { m_statistics->keyDown(key); };
@@ -510,9 +513,13 @@ void MainWindow::showWhoSings() {
     SingerRoster& roster = m_singers->roster();
     roster.placeMicFiles(*m_inputs);
     std::vector<std::string> names;
-    for (const BoundSinger& bound : roster.boundSingers(*m_inputs))
+    m_panelSingers.clear();
+    for (const BoundSinger& bound : roster.boundSingers(*m_inputs)) {
         names.push_back(bound.name);
+        m_panelSingers.push_back({bound.playerId, bound.name, bound.colour, 0});
+    }
     m_selection->setSingers(std::move(names));
+    m_songRecordsShownFor.clear();
 }
 
 std::vector<PartySinger> MainWindow::gatherSingers() {
@@ -596,6 +603,7 @@ void MainWindow::refreshFrame() {
     if (!m_viewer)
         return;
     GameScene& g = *m_game;
+    followSongRecords();
     const bool menuScreens =
         g.selection.guiRoot->tag() == 1 || g.hallOfFamePage.guiRoot->tag() == 1;
     for (QAction* a : {optionsAction, scoresAction, editVideoAction, editorAction})

@@ -23,6 +23,7 @@
 #include "singing_session.h"
 #include "song_library_screen.h"
 #include "song_problems_window.h"
+#include "song_records_panel.h"
 #include "songs/media_player_port.h"
 #include "songs/song_file.h"
 #include "songs/song_library.h"
@@ -120,6 +121,7 @@ public:
     OptionsForm& options() { return *m_options; }
     SingersScreen& singers() { return *m_singers; }
     StatisticsScreen& statistics() { return *m_statistics; }
+    SongRecordsPanel& songRecords() { return *m_songRecords; }
     scene::render::SceneViewer* viewer() const { return m_viewer; }
     // The clip behind the lyrics; none before the deferred start.
     stage::VideoPlane* videoPlane() const { return m_video.get(); }
@@ -192,6 +194,9 @@ private:
     // The records' book changed (read, a session or a player stored): the screens that show
     // it follow (main_window_records.cpp).
     void recordsChanged();
+    // The selection's records lines follow the song shown, its voices and who sings; run each
+    // frame, doing nothing while none of them changed.
+    void followSongRecords();
     void analysisTick();
     void reloadSong();
     void connectInput();
@@ -246,6 +251,11 @@ private:
     std::unique_ptr<OptionsForm> m_options;
     std::unique_ptr<SingersScreen> m_singers;
     std::unique_ptr<StatisticsScreen> m_statistics;
+    std::unique_ptr<SongRecordsPanel> m_songRecords;
+    // Who sings, as the records lines name them, and what they show now.
+    std::vector<PanelSinger> m_panelSingers;
+    std::string m_songRecordsShownFor;
+    bool m_slotNamesAdopted = false;
     std::unique_ptr<FormStorage> m_formStorage;
     // A broken Score.ini is reported once, not at every save.
     bool m_saveFailureShown = false;

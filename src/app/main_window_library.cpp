@@ -28,6 +28,9 @@ void MainWindow::createLibraryScreen() {
                     m_songProblems->setProblems(m_library->browser().problems());
             }});
     m_library->setRing(*m_coverRing);
+    m_library->setPopularity([this](std::string_view song) {
+        return m_records ? m_records->book().popularity(song) : songs::SongPopularity{};
+    });
     m_game->options.gameplay.songOrder->onButtonClick = [this](TGLBaseControl& sender) {
         songOrderClick(sender);
         m_library->setOrder(songOrderOf(sender.caption()));

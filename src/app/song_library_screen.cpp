@@ -115,6 +115,19 @@ void SongLibraryScreen::setOrder(songs::SongOrder order) {
     showList();
 }
 
+void SongLibraryScreen::setPopularity(songs::SongPopularityLookup lookup) {
+    m_browser.setPopularity(std::move(lookup));
+    showList();
+}
+
+void SongLibraryScreen::popularityChanged() {
+    const songs::SongOrder order = m_browser.order();
+    if (order != songs::SongOrder::MostSung && order != songs::SongOrder::RecentlySung)
+        return;
+    m_browser.resort();
+    showList();
+}
+
 void SongLibraryScreen::setShowUnplayable(bool show) {
     m_browser.setShowUnplayable(show);
     showList();

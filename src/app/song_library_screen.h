@@ -49,6 +49,10 @@ public:
     void start(std::vector<std::filesystem::path> roots, songs::LibraryCache* cache,
                scene::ImageLoader& coverLoader, const std::filesystem::path& fallbackCover);
     void setOrder(songs::SongOrder order);
+    // How often and how lately each song was sung, for the orders "most sung" and "recently
+    // sung"; popularityChanged() sorts the list again after a session or the records' reading.
+    void setPopularity(songs::SongPopularityLookup lookup);
+    void popularityChanged();
 
     void keyDown(int key);
     void keyPress(char32_t ch);
