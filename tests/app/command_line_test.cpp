@@ -112,9 +112,8 @@ TEST_F(ProgramFilesTest, APlainFileCountsAndAMissingDirectoryIsEmpty) {
 }
 
 TEST(CommandLineTest, SongRootsComeFromTheProgramTheDataFolderAndEverySongsOption) {
-    const auto cmd = parseCommandLine(
-        {"--songs", "/media/a", "--songs=/media/b/", "--songs", "/media/a", "--cache", "/tmp/c",
-         "--data=/tmp/d"});
+    const auto cmd = parseCommandLine({"--songs", "/media/a", "--songs=/media/b/", "--songs",
+                                       "/media/a", "--cache", "/tmp/c", "--data=/tmp/d"});
     ASSERT_TRUE(cmd.error.empty()) << cmd.error;
     EXPECT_EQ(cmd.dataDir, fs::path("/tmp/d"));
     const auto env = [](const char* name) -> const char* {
