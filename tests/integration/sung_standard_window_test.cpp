@@ -8,6 +8,7 @@
 #include "game_window_fixture.h"
 #include "platform/sound_input/capture_input_set.h"
 #include "platform/sound_input/wav_file_input.h"
+#include "platform/storage/sqlite_record_store.h"
 #include "platform/voice/aubio_semitone_tracker.h"
 #include "session/standard_timeline.h"
 #include "songs/standard_song.h"
@@ -142,6 +143,8 @@ protected:
     platform::AubioSemitoneTracker m_semitones;
     // The microphones of the several singers; they outlive the window (gone in TearDown).
     std::unique_ptr<platform::CaptureInputSet> m_inputs;
+    // Where the duet's performances are kept; outlives the window likewise.
+    std::unique_ptr<platform::SqliteRecordStore> m_records;
 };
 
 TEST_F(SungStandardWindowTest, TheWindowScoresEachLineAsTheToolDoes) {
@@ -221,8 +224,11 @@ TEST_F(SungStandardWindowTest, TwoSingersOfAStereoFileEachScoreTheVoiceTheySing)
     m_inputs = std::make_unique<platform::CaptureInputSet>(
         platform::CaptureInputSet::Options{.micWavs = wavs});
     m_inputs->relist();
+    const fs::path recordsFile = m_root / "data" / "records.sqlite3";
+    m_records = std::make_unique<platform::SqliteRecordStore>(recordsFile);
     app::AppServices services = this->services();
     services.inputs = m_inputs.get();
+    services.recordStore = m_records.get();
     services.makeSemitoneTracker = [] {
         return std::make_unique<platform::AubioSemitoneTracker>();
     };
@@ -256,6 +262,31 @@ TEST_F(SungStandardWindowTest, TwoSingersOfAStereoFileEachScoreTheVoiceTheySing)
         else
             EXPECT_LT(scoring.notePoints(), scoring.possible() * 20 / 100) << "singer " << k + 1;
     }
+
+    // Each singer's performance is kept in the records file, the voice sung part of its key;
+    // the two in tune each set the first record of their voice, and the page says so.
+    m_form->records().flush();
+    const records::RecordSnapshot stored = platform::SqliteRecordStore(recordsFile).load();
+    ASSERT_EQ(stored.performances.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) {
+        const records::Performance& row = stored.performances[k];
+        EXPECT_EQ(row.key.voice, static_cast<int>(k % 2) + 1) << "singer " << k + 1;
+        EXPECT_EQ(row.total, window[k].scoring.total()) << "singer " << k + 1;
+        EXPECT_EQ(row.title, "Two Lighthouses");
+        EXPECT_TRUE(row.finished);
+        EXPECT_EQ(row.sungAtMs, stored.performances[0].sungAtMs);
+    }
+    std::vector<std::string> news;
+    for (const scene::TGLLabel* label : g.scorePage.tableNews)
+        if (label->guiVisible() && !label->caption().empty())
+            news.push_back(label->caption());
+    EXPECT_EQ(news, (std::vector<std::string>{"New song record", "New song record"}));
+    // Back on the selection screen the song's best results are listed.
+    click(*g.scorePage.backButton);
+    ASSERT_TRUE(waitUntil([&] {
+        const std::vector<std::string> lines = m_form->songRecords().shownLines();
+        return lines.size() > 1 && lines[1] != "Not sung yet";
+    })) << ::testing::PrintToString(m_form->songRecords().shownLines());
 }
 
 } // namespace
