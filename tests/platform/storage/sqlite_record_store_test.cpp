@@ -9,7 +9,7 @@
 #include <memory>
 #include <regex>
 #include <sqlite3.h>
-#include <thread>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace cantorix;
@@ -263,9 +263,22 @@ TEST_F(SqliteRecordStoreTest, TwoGamesOnOneFileLoseNoRow) {
             store.load();
         }
     };
-    std::thread other(game, 100'000);
+    // The other game is a process of its own, as a second game started at once would be: SQLite's
+    // file locks are per process, which threads of one process would not exercise.
+    const pid_t other = fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        try {
+            game(100'000);
+            _exit(0);
+        } catch (...) {
+            _exit(1);
+        }
+    }
     game(0);
-    other.join();
+    int status = 0;
+    ASSERT_EQ(waitpid(other, &status, 0), other);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other game failed";
     const auto all = loadFresh().performances;
     ASSERT_EQ(all.size(), 2u * kSessions * kRows);
     for (std::size_t i = 1; i < all.size(); ++i)
