@@ -126,8 +126,8 @@ void buildGameplayPage(GameScene& g) {
     g.options.gameplay.songOrderLabel =
         &addLabel(g, at(420, 640), "SongOrderLabel", "Song order", 120);
     auto& order = page.addNewChild<TGLButton>("SongOrder");
-    // Wide enough for "Recently sung", and inside the page's right edge (680).
-    order.setBounds(545 - page.left(), 635 - page.top(), 128, 35);
+    // Wide enough for "Recently sung", its right edge in line with the toggles above it.
+    order.setBounds(532 - page.left(), 635 - page.top(), 128, 35);
     order.setCaption(songOrderCaption(songs::SongOrder::ByArtist));
     order.setBitmapFont(&g.fonts.menu);
     order.setDefaultColor(kToggleCaptionColour);
