@@ -94,7 +94,8 @@ struct GameplayOptions {
     // How closely standard songs are judged.
     scene::TGLScrollbar* difficulty = nullptr;
     scene::TGLLabel* difficultyLabel = nullptr;
-    // The order of the song list: its caption names it ("Artist", "Title", "Folder").
+    // The order of the song list: its caption names it ("Artist", "Title", "Folder", "Most sung",
+    // "Recently sung").
     scene::TGLButton* songOrder = nullptr;
     scene::TGLLabel* songOrderLabel = nullptr;
 };

@@ -21,7 +21,7 @@ namespace cantorix::app {
 
 struct SingerSlot {
     // The player who sings in this slot; none: a guest, sung under the slot's name.
-    std::optional<std::int64_t> playerId;
+    std::optional<std::int64_t> playerId = std::nullopt;
     // The player's name and colour while the slot has one (the singers screen keeps them so).
     std::string name;
     scene::TColor colour = scene::clWhite;
@@ -33,7 +33,7 @@ struct SingerSlot {
 struct BoundSinger {
     std::size_t slot;
     // The slot's player; none: a guest.
-    std::optional<std::int64_t> playerId;
+    std::optional<std::int64_t> playerId = std::nullopt;
     std::string name;
     scene::TColor colour;
     int delayMs;
@@ -81,8 +81,8 @@ public:
     // The slot bound to the player, if any.
     std::optional<std::size_t> slotOf(std::int64_t playerId) const;
     // Slots take their players' names and colours as the book has them now; a slot whose player
-    // the book does not know (removed, or never stored) becomes a guest.
-    void followPlayers(const records::RecordBook& book);
+    // the book does not know (removed, or never stored) becomes a guest. True when a slot changed.
+    bool followPlayers(const records::RecordBook& book);
 
     // A slot whose name could not be made a player, and why.
     struct Unadopted {

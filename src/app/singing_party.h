@@ -25,7 +25,7 @@ namespace cantorix::app {
 struct PartySinger {
     std::size_t slot = 0;
     // The slot's player; none: a guest.
-    std::optional<std::int64_t> playerId;
+    std::optional<std::int64_t> playerId = std::nullopt;
     std::string name;
     scene::TColor colour = scene::clWhite;
     int delayMs = 0;
@@ -47,7 +47,7 @@ struct PartyMember {
 // What a singer achieved in a session, kept once the loops are gone.
 struct SingerOutcome {
     std::size_t slot = 0;
-    std::optional<std::int64_t> playerId;
+    std::optional<std::int64_t> playerId = std::nullopt;
     std::string name;
     scene::TColor colour = scene::clWhite;
     std::size_t voice = 0;
