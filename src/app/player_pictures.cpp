@@ -101,7 +101,7 @@ std::string storePlayerPicture(const fs::path& picked, const fs::path& folder,
     if (error)
         throw EPictureNotStored("The pictures folder " + quoted(folder) +
                                 " cannot be made: " + error.message());
-    const std::string name = std::to_string(playerId) + "-" + randomSuffix() + ".png";
+    std::string name = std::to_string(playerId) + "-" + randomSuffix() + ".png";
     // Written beside its place and renamed into it once complete.
     QSaveFile file(QString::fromStdString((folder / name).string()));
     if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit())
@@ -121,7 +121,7 @@ QImage initialsPicture(std::string_view name, scene::TColor colour, int side) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     QFont font = painter.font();
     font.setBold(true);
-    font.setPixelSize(std::max(1, side * 4 / 10));
+    font.setPixelSize(std::max(1, side / 2));
     painter.setFont(font);
     const bool light = background.lightness() > 150;
     painter.setPen(light ? QColor(20, 20, 20) : QColor(255, 255, 255));

@@ -200,17 +200,23 @@ std::optional<std::size_t> SingerRoster::slotOf(std::int64_t playerId) const {
     return std::nullopt;
 }
 
-void SingerRoster::followPlayers(const records::RecordBook& book) {
+bool SingerRoster::followPlayers(const records::RecordBook& book) {
+    bool changed = false;
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
-        if (!m_slots[i].playerId)
+        const SingerSlot before = m_slots[i];
+        if (!before.playerId)
             continue;
-        const records::Player* player = book.player(*m_slots[i].playerId);
+        const records::Player* player = book.player(*before.playerId);
         // One player sings in one slot: a file edited by hand may name them twice.
         if (player && slotOf(player->id) == i)
             bindPlayer(i, *player);
         else
             makeGuest(i);
+        const SingerSlot& after = m_slots[i];
+        changed = changed || after.playerId != before.playerId || after.name != before.name ||
+                  after.colour != before.colour;
     }
+    return changed;
 }
 
 std::vector<SingerRoster::Unadopted>

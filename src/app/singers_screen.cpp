@@ -429,15 +429,18 @@ void SingersScreen::holdPreview(bool hold) {
 }
 
 void SingersScreen::storeRoster() {
-    if (m_profile)
-        m_roster.save(*m_profile);
+    if (!m_profile)
+        return;
+    m_roster.save(*m_profile);
+    if (m_slotNamesAdopted)
+        m_profile->writeString(SingerRoster::kSection, kAdoptedKey, "1");
 }
 
 bool SingersScreen::save() {
     if (!m_profile)
         return true;
     try {
-        m_roster.save(*m_profile);
+        storeRoster();
         m_profile->flush();
         return true;
     } catch (const std::exception& e) {
@@ -453,6 +456,8 @@ const records::Player* SingersScreen::playerOf(std::size_t slot) const {
 }
 
 bool SingersScreen::changeRecords(std::size_t slot, const std::function<void()>& change) {
+    // Any other change to the slot starts the Player button's steps afresh.
+    m_playerStep[slot] = PlayerStep::None;
     try {
         change();
         m_said[slot].clear();
@@ -492,20 +497,23 @@ void SingersScreen::stepPlayer(std::size_t slot) {
         if (const std::optional<std::size_t> at = m_roster.slotOf(player.id); !at || *at == slot)
             free.push_back(&player);
     const std::size_t guest = free.size(), made = free.size() + 1;
-    std::size_t now = guest;
-    if (std::exchange(m_playerJustMade[slot], false))
-        now = made;
-    else if (const std::optional<std::int64_t> id = m_roster.slot(slot).playerId)
+    const PlayerStep step = std::exchange(m_playerStep[slot], PlayerStep::None);
+    const std::optional<std::int64_t> id = m_roster.slot(slot).playerId;
+    std::size_t now = free.empty() ? guest : made;
+    if (id && step != PlayerStep::Made)
         now = static_cast<std::size_t>(
             std::find_if(free.begin(), free.end(),
                          [&](const records::Player* p) { return p->id == *id; }) -
             free.begin());
+    else if (!id && step == PlayerStep::GuestAfterPlayers)
+        now = guest;
     const std::size_t next = (now + 1) % (made + 1);
     m_said[slot].clear();
     if (next < guest) {
         m_roster.bindPlayer(slot, *free[next]);
     } else if (next == guest) {
         m_roster.makeGuest(slot);
+        m_playerStep[slot] = PlayerStep::GuestAfterPlayers;
     } else {
         records::Player player;
         for (int n = 1; player.name.empty() || m_records->book().playerNamed(player.name); ++n)
@@ -514,7 +522,7 @@ void SingersScreen::stepPlayer(std::size_t slot) {
         if (!changeRecords(slot, [&] { player = m_records->addPlayer(player); }))
             return;
         m_roster.bindPlayer(slot, player);
-        m_playerJustMade[slot] = true;
+        m_playerStep[slot] = PlayerStep::Made;
     }
     m_game.singers.rows[slot].name->setCaption(m_roster.slot(slot).name);
     storeRoster();
@@ -629,8 +637,9 @@ void SingersScreen::showPicture(std::size_t slot) {
 void SingersScreen::recordsChanged() {
     if (!m_records || !m_records->loaded())
         return;
-    m_roster.followPlayers(m_records->book());
-    storeRoster();
+    // Score.ini is written only for a change: a first start leaves it to the options' order.
+    if (m_roster.followPlayers(m_records->book()))
+        storeRoster();
     for (std::size_t slot = 0; slot < m_game.singers.rows.size(); ++slot)
         showRow(slot);
     if (shown())
@@ -638,18 +647,23 @@ void SingersScreen::recordsChanged() {
 }
 
 void SingersScreen::adoptSlotNamesAsPlayers() {
-    if (!m_records || !m_records->loaded())
+    if (!m_records || !m_records->loaded() || m_slotNamesAdopted)
         return;
-    if (!m_profile || m_profile->readString(SingerRoster::kSection, kAdoptedKey, "") != "1") {
-        const std::vector<SingerRoster::Unadopted> unadopted =
-            m_roster.adoptNamesAsPlayers(m_records->book(), [this](const records::Player& player) {
-                return m_records->addPlayer(player);
-            });
-        for (const SingerRoster::Unadopted& slot : unadopted)
-            m_said[slot.slot] = "Not kept as a player: " + slot.reason;
-        if (unadopted.empty() && m_profile)
-            m_profile->writeString(SingerRoster::kSection, kAdoptedKey, "1");
+    if (!m_profile || m_profile->readString(SingerRoster::kSection, kAdoptedKey, "") == "1" ||
+        m_profile->keyNames(SingerRoster::kSection).empty()) {
+        // Done before, or nothing kept to adopt: names typed for guests from now on stay guests'.
+        m_slotNamesAdopted = true;
+        recordsChanged();
+        return;
     }
+    const std::vector<SingerRoster::Unadopted> unadopted =
+        m_roster.adoptNamesAsPlayers(m_records->book(), [this](const records::Player& player) {
+            return m_records->addPlayer(player);
+        });
+    for (const SingerRoster::Unadopted& slot : unadopted)
+        m_said[slot.slot] = "Not kept as a player: " + slot.reason;
+    // What could not be stored is tried again at the next start.
+    m_slotNamesAdopted = unadopted.empty();
     recordsChanged();
     save();
 }

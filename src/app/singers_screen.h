@@ -140,9 +140,14 @@ private:
     std::function<RemoveAnswer(const std::string&)> m_askRemove;
     // What each row's picture shows now, so a file is read again only when it changed.
     std::array<std::string, session::kSingerSlots> m_pictureShown;
-    // The slot's player was just made by its Player button: the next press goes on from the
-    // start of the list rather than making another.
-    std::array<bool, session::kSingerSlots> m_playerJustMade{};
+    // Where the Player button's last press left the slot: a player it made goes on to the first
+    // free player, a guest it reached after the players goes on to a new player; any other guest
+    // (as the screen opened, or a player removed) goes to the first free player.
+    enum class PlayerStep : unsigned char { None, Made, GuestAfterPlayers };
+    // The slot names kept before there were players were made players (or there were none): the
+    // roster is written with the mark that says so.
+    bool m_slotNamesAdopted = false;
+    std::array<PlayerStep, session::kSingerSlots> m_playerStep{};
     songs::MediaPlayer* m_preview;
     bool m_previewHeld = false;
     SingerRoster m_roster;

@@ -197,73 +197,50 @@ TEST(SingerRosterBindingTest, MicFilesTakeTheSlotsWithoutASavedBinding) {
 }
 
 // The player of each slot as Score.ini keeps it, and the names kept before there were players
-// becoming players: what each slot sings as afterwards, with what was added to the book.
+// becoming players: what each slot sings as afterwards ("id name" or "guest"), what was added.
 TEST_F(SingerRosterTest, SlotPlayersAreKeptAndSlotNamesBecomePlayers) {
     records::RecordBook book;
     book.assign({{7, "Anna", 0x0000FF, "", 0}, {9, "Ben", 0x00FF00, "", 0}}, {});
-    struct Case {
-        const char* what;
-        std::string singers; // the section's keys
-        bool storeFails;     // every new player is refused, as a full disk would
-        std::vector<std::pair<std::size_t, std::string>> expected; // slot: "id name" or "guest"
-        std::vector<std::string> added;
-    };
-    const Case cases[] = {
-        {"ids kept; unusable ids are guests",
-         "Slot1Player=7\r\nSlot2Player=x\r\nSlot3Player=-4\r\nSlot4Player=\r\n",
+    const struct {
+        std::string singers;
+        bool storeFails; // as a full disk would
+        std::vector<std::string> slots, added;
+    } cases[] = {
+        {"Slot1Player=7\r\nSlot2Player=x\r\nSlot3Player=-4\r\nSlot4Player=8\r\nSlot4Name=Gone\r\n"
+         "Slot5Player=9\r\nSlot6Player=9\r\n",
          false,
-         {{0, "7 Anna"}, {1, "guest"}, {2, "guest"}, {3, "guest"}},
+         {"7 Anna", "guest", "guest", "guest", "9 Ben", "guest"},
          {}},
-        {"an id the book does not know, or one given twice, is a guest",
-         "Slot1Player=8\r\nSlot1Name=Gone\r\nSlot2Player=9\r\nSlot3Player=9\r\n",
-         false,
-         {{0, "guest"}, {1, "9 Ben"}, {2, "guest"}},
-         {}},
-        {"names become players: known ignoring case, new, cleaned, repeated, default",
-         "Slot1Name=anna\r\nSlot2Name=  Cleo  Day \r\nSlot3Name=Singer 3\r\nSlot4Name=CLEO DAY"
+        {"Slot1Name=anna\r\nSlot2Name=  Cleo  Day \r\nSlot3Name=Singer 3\r\nSlot4Name=CLEO DAY"
          "\r\nSlot5Name=Ben\r\nSlot5Player=9\r\nSlot6Name=Singer 1\r\n",
          false,
-         {{0, "7 Anna"},
-          {1, "10 Cleo Day"},
-          {2, "guest"},
-          {3, "guest"},
-          {4, "9 Ben"},
-          {5, "11 Singer 1"}},
+         {"7 Anna", "10 Cleo Day", "guest", "guest", "9 Ben", "11 Singer 1"},
          {"Cleo Day", "Singer 1"}},
-        {"a name that cannot be stored stays a guest's",
-         "Slot1Name=Anna\r\nSlot2Name=Dan\r\n",
-         true,
-         {{0, "7 Anna"}, {1, "guest"}},
-         {}},
+        {"Slot1Name=Anna\r\nSlot2Name=Dan\r\n", true, {"7 Anna", "guest"}, {}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SingerRoster roster = loaded("[Singers]\r\n" + c.singers, 0);
         roster.followPlayers(book);
         std::vector<std::string> added;
-        std::int64_t nextId = 10;
-        const auto unadopted = roster.adoptNamesAsPlayers(book, [&](const records::Player& player) {
+        const auto unadopted = roster.adoptNamesAsPlayers(book, [&](records::Player player) {
             if (c.storeFails)
                 throw records::ERecordStoreError("disk full");
             added.push_back(player.name);
-            records::Player stored = player;
-            stored.id = nextId++;
-            return stored;
+            player.id = 10 + static_cast<std::int64_t>(added.size()) - 1;
+            return player;
         });
-        EXPECT_EQ(added, c.added) << c.what;
-        EXPECT_EQ(unadopted.size(), c.storeFails ? 1u : 0u) << c.what;
-        for (const auto& [index, expected] : c.expected) {
-            const SingerSlot& s = roster.slot(index);
-            const std::string shown =
-                s.playerId ? std::to_string(*s.playerId) + " " + s.name : "guest";
-            EXPECT_EQ(shown, expected) << c.what << " slot " << index;
-        }
-        // What is saved comes back as it was.
+        EXPECT_EQ(added, c.added) << c.singers;
+        EXPECT_EQ(unadopted.size(), c.storeFails ? 1u : 0u) << c.singers;
         platform::IniProfileFile ini(file());
         roster.save(ini);
         SingerRoster again;
         again.load(ini, 0);
-        for (std::size_t i = 0; i < session::kSingerSlots; ++i)
-            EXPECT_EQ(again.slot(i).playerId, roster.slot(i).playerId) << c.what << " " << i;
+        for (std::size_t i = 0; i < c.slots.size(); ++i) {
+            const SingerSlot& s = roster.slot(i);
+            EXPECT_EQ(s.playerId ? std::to_string(*s.playerId) + " " + s.name : "guest", c.slots[i])
+                << c.singers << " slot " << i;
+            EXPECT_EQ(again.slot(i).playerId, s.playerId) << c.singers << " slot " << i;
+        }
     }
 }
 
