@@ -32,6 +32,10 @@ bool hasDefaultInputDevice() {
 CaptureInputSet::CaptureInputSet(Options options) : m_options(std::move(options)) {
     if (!m_options.log)
         m_options.log = &std::cerr;
+    // The game goes on to work in its program directory: a file named relative to where it was
+    // started must still be found when the inputs are listed again before a session.
+    for (std::filesystem::path& wav : m_options.micWavs)
+        wav = std::filesystem::absolute(wav);
 }
 
 // The members go in an order that keeps every hub alive until its last listener has gone.

@@ -101,4 +101,20 @@ TEST_F(CaptureInputSetTest, EachFileChannelIsAnInputAndBadFilesAreSaidNotThrown)
     }
 }
 
+// A file named relative to the folder the game was started in is still heard after the game has
+// moved to its program directory.
+TEST_F(CaptureInputSetTest, AFileNamedRelativeToTheStartFolderIsFoundAfterAMove) {
+    wavOf("solo.wav", 1);
+    const fs::path started = fs::current_path();
+    fs::current_path(m_dir);
+    CaptureInputSet::Options options;
+    options.micWavs = {"solo.wav"};
+    CaptureInputSet set(options);
+    fs::current_path(fs::temp_directory_path());
+    set.relist();
+    fs::current_path(started);
+    ASSERT_EQ(set.inputs().size(), 1u);
+    EXPECT_NE(set.inputs()[0].capture, nullptr) << set.inputs()[0].problem;
+}
+
 } // namespace
