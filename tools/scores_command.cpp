@@ -9,6 +9,7 @@
 #include "platform/storage/sqlite_record_store.h"
 #include "records/performance_csv.h"
 #include "records/record_book.h"
+#include "records/record_texts.h"
 #include "records/records_directory.h"
 #include "songs/song_catalog.h"
 #include "tool_commands.h"
@@ -255,33 +256,19 @@ void printJson(const records::RecordBook& book, const std::vector<records::Perfo
     std::printf("%s\n]\n", out.c_str());
 }
 
-std::string dateText(std::int64_t ms) {
-    using namespace std::chrono;
-    const sys_seconds at{floor<seconds>(milliseconds(ms))};
-    const sys_days day = floor<days>(at);
-    const year_month_day date(day);
-    const hh_mm_ss time(at - day);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02lld:%02lld UTC",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<long long>(time.hours().count()),
-                  static_cast<long long>(time.minutes().count()));
-    return text;
-}
-
 std::vector<std::string> columnsOf(const records::RecordBook& book, const records::Performance& p) {
-    static const char* const kDifficulties[] = {"Easy", "Medium", "Hard"};
     std::string song = p.artist + " \xE2\x80\x93 " + p.title;
     if (p.key.voice > 0)
         song += " [P" + std::to_string(p.key.voice) + "]";
     char share[32] = "";
     if (p.possible > 0 && std::isfinite(p.share))
         std::snprintf(share, sizeof share, "%.1f %%", p.share * 100);
-    return {dateText(p.sungAtMs),
+    // "2026-12-08 21:05 UTC": the day and the minute of the ISO time.
+    const std::string at = records::utcTime(p.sungAtMs);
+    return {at.substr(0, 10) + " " + at.substr(11, 5) + " UTC",
             book.nameOf(p),
             song,
-            p.difficulty >= 1 && p.difficulty <= 3 ? kDifficulties[p.difficulty - 1]
-                                                   : std::to_string(p.difficulty),
+            records::difficultyName(p.difficulty),
             std::to_string(p.total),
             share,
             p.finished ? "" : "(not finished)"};

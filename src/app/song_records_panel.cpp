@@ -1,6 +1,7 @@
 #include "song_records_panel.h"
 
 #include "fitted_text.h"
+#include "records/record_texts.h"
 #include "songs/song_identity.h"
 
 #include <algorithm>
@@ -26,19 +27,6 @@ constexpr int kColumnGap = 12;
 constexpr std::size_t kBestShown = 3;
 constexpr std::uint32_t kHeadingColour = 0x0080D0FF;
 constexpr std::uint32_t kQuietColour = 0x00C0C0C0;
-
-std::string difficultyName(int difficulty) {
-    switch (difficulty) {
-    case 1:
-        return "Easy";
-    case 2:
-        return "Medium";
-    case 3:
-        return "Hard";
-    default:
-        return "?";
-    }
-}
 
 // The voice whose results are listed: the first singer's in a duet (the first voice when they
 // have none yet); a song of one voice has only voice 0.
@@ -75,7 +63,8 @@ RecordLine resultLine(const records::RecordBook& book, const records::Performanc
     const std::string name = book.nameOf(result);
     return {RecordLine::Kind::Result,
             before + name + " " + groupedTotal(result.total) + " " +
-                difficultyName(result.difficulty) + " " + recordDay(result.sungAtMs),
+                records::difficultyName(result.difficulty) + " " +
+                records::localDay(result.sungAtMs),
             book.colourOf(result), before.size(), name.size()};
 }
 
@@ -105,19 +94,6 @@ std::string groupedTotal(std::int64_t total) {
         grouped += digits[i];
     }
     return negative ? "-" + grouped : grouped;
-}
-
-std::string recordDay(std::int64_t msSinceEpoch) {
-    // Cut towards the past, so a moment before 1970 keeps its own day.
-    const auto seconds =
-        static_cast<std::time_t>(msSinceEpoch / 1000 - (msSinceEpoch % 1000 < 0 ? 1 : 0));
-    std::tm day{};
-    if (!localtime_r(&seconds, &day))
-        return "?";
-    std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%04d-%02d-%02d", day.tm_year + 1900, day.tm_mon + 1,
-                  day.tm_mday);
-    return text.data();
 }
 
 std::vector<RecordLine> songRecordLines(const records::RecordBook& book, std::string_view song,

@@ -42,8 +42,6 @@ std::vector<RecordLine> songRecordLines(const records::RecordBook& book, std::st
 
 // A total as the records show it: digits in groups of three, "12,340".
 std::string groupedTotal(std::int64_t total);
-// The local day of a moment (milliseconds since the epoch), "2026-12-08".
-std::string recordDay(std::int64_t msSinceEpoch);
 
 class SongRecordsPanel {
 public:

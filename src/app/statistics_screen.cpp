@@ -1,6 +1,7 @@
 #include "statistics_screen.h"
 
 #include "fitted_text.h"
+#include "records/record_texts.h"
 #include "session/round_half_even.h"
 
 #include <QTimer>
@@ -88,7 +89,7 @@ std::vector<RowText> bestRows(const std::vector<records::SongBest>& songs) {
             text += " (voice " + std::to_string(song.voice) + ")";
         // Songs scored by the game's own rule have no share: 0 says nothing there.
         std::string note = song.share > 0 ? shareText(song.share) + "   " : "";
-        rows.push_back({std::to_string(song.total), text, note + dayText(song.sungAtMs)});
+        rows.push_back({std::to_string(song.total), text, note + records::localDay(song.sungAtMs)});
     }
     return rows;
 }
@@ -109,19 +110,6 @@ std::string sungTimeText(std::int64_t ms) {
 
 std::string shareText(double share) {
     return std::to_string(session::roundHalfEven(100.0 * std::clamp(share, 0.0, 1.0))) + " %";
-}
-
-std::string dayText(std::int64_t msSinceEpoch) {
-    // Cut towards the past, so a moment before 1970 keeps its own day.
-    const auto seconds =
-        static_cast<std::time_t>(msSinceEpoch / 1000 - (msSinceEpoch % 1000 < 0 ? 1 : 0));
-    std::tm day{};
-    if (!localtime_r(&seconds, &day))
-        return "?";
-    std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%04d-%02d-%02d", day.tm_year + 1900, day.tm_mon + 1,
-                  day.tm_mday);
-    return text.data();
 }
 
 StatisticsScreen::StatisticsScreen(StatisticsScreenParts parts)

@@ -65,7 +65,5 @@ private:
 std::string sungTimeText(std::int64_t ms);
 // A share of 0 … 1 as "87 %", halves rounded to even.
 std::string shareText(double share);
-// The local calendar day of a moment, "2026-12-08".
-std::string dayText(std::int64_t msSinceEpoch);
 
 } // namespace cantorix::app

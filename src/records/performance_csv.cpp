@@ -1,5 +1,7 @@
 #include "records/performance_csv.h"
 
+#include "records/record_texts.h"
+
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -41,40 +43,12 @@ std::string secondsText(std::int64_t ms) {
     return fixed(static_cast<double>(ms) / 1000.0, 3);
 }
 
-std::string isoTime(std::int64_t ms) {
-    using namespace std::chrono;
-    const sys_seconds at{floor<seconds>(milliseconds(ms))};
-    const sys_days day = floor<days>(at);
-    const year_month_day date(day);
-    const hh_mm_ss time(at - day);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02lld:%02lld:%02lldZ",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<long long>(time.hours().count()),
-                  static_cast<long long>(time.minutes().count()),
-                  static_cast<long long>(time.seconds().count()));
-    return text;
-}
-
-std::string difficultyName(int difficulty) {
-    switch (difficulty) {
-    case 1:
-        return "Easy";
-    case 2:
-        return "Medium";
-    case 3:
-        return "Hard";
-    default:
-        return std::to_string(difficulty);
-    }
-}
-
 void writeRow(std::ostream& out, const RecordBook& book, const Performance& p) {
     out << textField(book.nameOf(p)) << ',' << textField(p.artist) << ',' << textField(p.title)
         << ',' << (p.key.voice == 0 ? "" : std::to_string(p.key.voice)) << ','
         << difficultyName(p.difficulty) << ',' << p.notePoints << ',' << p.lineBonus << ','
         << p.goldenPoints << ',' << p.total << ',' << p.possible << ',' << fixed(p.share, 4) << ','
-        << isoTime(p.sungAtMs) << ',' << secondsText(p.sungMs) << ',' << secondsText(p.songMs)
+        << utcTime(p.sungAtMs) << ',' << secondsText(p.sungMs) << ',' << secondsText(p.songMs)
         << ',' << (p.finished ? "yes" : "no") << kLineEnd;
 }
 

@@ -1,6 +1,7 @@
 #include "app/statistics_screen.h"
 #include "fakes/blank_image_loader.h"
 #include "fakes/fake_glyph_rasterizer.h"
+#include "records/record_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -68,7 +69,7 @@ TEST(StatisticsTexts, NumbersAreWrittenForPeople) {
         {0.875, "88 %"}, {0.865, "86 %"}, {1.7, "100 %"}, {-0.2, "0 %"}};
     for (const auto& [share, text] : shares)
         EXPECT_EQ(shareText(share), text) << share;
-    EXPECT_EQ(dayText(kNow), "2026-12-08");
+    EXPECT_EQ(records::localDay(kNow), "2026-12-08");
 }
 
 // The pages in order, round by keys and arrows, and Escape back to the selection screen.
