@@ -101,7 +101,17 @@ private:
         kFieldCount
     };
 
+    // Score.ini's mark that the slot names kept before there were players have been adopted.
+    static constexpr const char* kAdoptedKey = "PlayersAdopted";
+
+    // The file dialog and the message box that ask when the parts bring no asker of their own.
+    static std::filesystem::path askForPicture();
+    static RemoveAnswer askBeforeRemoving(const std::string& name);
+
     void connectRow(std::size_t slot);
+    // A click on the row's button runs the handler for the slot; the button springs back.
+    void connectClick(scene::TGLButton& button, std::size_t slot,
+                      void (SingersScreen::*handler)(std::size_t));
     void connectSelection(OptionsForm* options);
     void showRow(std::size_t slot);
     void showInputsLine();
