@@ -170,6 +170,17 @@ TGLButton& GameScene::addImageButton(TGLBaseControl& parent, const char* name, i
     return b;
 }
 
+TGLLabel& GameScene::addScreenText(TGLBaseControl& parent, TGLBitmapFont& font,
+                                   const std::string& name, int left, int top, int width,
+                                   TColor colour) {
+    auto& label = parent.addNewChild<TGLLabel>(name);
+    label.setBounds(left, top, width, 22);
+    label.setBitmapFont(&font);
+    label.setDefaultColor(colour);
+    label.setFocusedColor(colour);
+    return label;
+}
+
 TGLButton& GameScene::addSkinButton(TGLBaseControl& parent, const char* name, const char* caption,
                                     int left, int top, int width, int height) {
     auto& b = parent.addNewChild<TGLButton>(name);

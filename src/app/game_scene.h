@@ -284,6 +284,10 @@ private:
                                      int logicW, int logicH, int xOff, int yOff);
     scene::TGLButton& addSkinButton(scene::TGLBaseControl& parent, const char* name,
                                     const char* caption, int left, int top, int width, int height);
+    // A one-line label of the panel screens (singers, statistics) in one colour, focused or not.
+    static scene::TGLLabel& addScreenText(scene::TGLBaseControl& parent, scene::TGLBitmapFont& font,
+                                          const std::string& name, int left, int top, int width,
+                                          scene::TColor colour);
 
     scene::TGLScene m_scene;
 };

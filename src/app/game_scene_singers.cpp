@@ -16,16 +16,6 @@ constexpr TColor kStatusColour = 0x00C0C0C0;
 constexpr int kPictureSide = 28;
 constexpr int kSecondLine = 32;
 
-TGLLabel& addText(TGLBaseControl& parent, TGLBitmapFont& font, const char* name, int left, int top,
-                  int width, TColor colour) {
-    auto& label = parent.addNewChild<TGLLabel>(name);
-    label.setBounds(left, top, width, 22);
-    label.setBitmapFont(&font);
-    label.setDefaultColor(colour);
-    label.setFocusedColor(colour);
-    return label;
-}
-
 } // namespace
 
 void GameScene::buildSingersScreen() {
@@ -42,17 +32,17 @@ void GameScene::buildSingersScreen() {
     frame.setBounds(8, 56, 750, 630);
     frame.setGuiLayout(&guiLayout);
     frame.setGuiLayoutName("panel");
-    singers.title = &addText(root, fonts.score, "SingersTitle", 24, 66, 300, clWhite);
+    singers.title = &addScreenText(root, fonts.score, "SingersTitle", 24, 66, 300, clWhite);
     singers.title->setCaption("Singers");
-    addText(root, fonts.menuPlain, "SingersHint", 300, 74, 440, kStatusColour)
+    addScreenText(root, fonts.menuPlain, "SingersHint", 300, 74, 440, kStatusColour)
         .setCaption("Listen, then sing: the microphone heard is the singer's.");
 
     for (std::size_t i = 0; i < singers.rows.size(); ++i) {
         SingerRowNodes& row = singers.rows[i];
         const int top = kFirstRowTop + static_cast<int>(i) * kRowHeight;
         const std::string n = std::to_string(i + 1);
-        row.focusMark =
-            &addText(root, fonts.menu, ("SingerMark" + n).c_str(), 14, top + 4, 14, kHintColour);
+        row.focusMark = &addScreenText(root, fonts.menu, ("SingerMark" + n).c_str(), 14, top + 4,
+                                       14, kHintColour);
         row.focusMark->setCaption(">");
         row.focusMark->setVisible(false);
         row.colour = &addSkinButton(root, ("SingerColour" + n).c_str(), n.c_str(), 30, top, 34, 30);
@@ -99,23 +89,24 @@ void GameScene::buildSingersScreen() {
         row.player = smallButton("SingerPlayer" + n, "Player", 70, line);
         row.choosePicture = smallButton("SingerPictureChoose" + n, "Picture", 134, line);
         row.remove = smallButton("SingerRemove" + n, "Remove", 198, line);
-        row.status = &addText(root, fonts.menuPlain, ("SingerStatus" + n).c_str(), 264,
-                              top + kSecondLine + 2, 194, kStatusColour);
-        row.meter =
-            &addText(root, fonts.menu, ("SingerLevel" + n).c_str(), 462, top + 32, 120, 0x0060E060);
-        row.note =
-            &addText(root, fonts.menu, ("SingerNote" + n).c_str(), 584, top + 32, 40, clWhite);
-        row.delayLabel = &addText(root, fonts.menuPlain, ("SingerDelayText" + n).c_str(), 624,
-                                  top + 32, 120, kStatusColour);
+        row.status = &addScreenText(root, fonts.menuPlain, ("SingerStatus" + n).c_str(), 264,
+                                    top + kSecondLine + 2, 194, kStatusColour);
+        row.meter = &addScreenText(root, fonts.menu, ("SingerLevel" + n).c_str(), 462, top + 32,
+                                   120, 0x0060E060);
+        row.note = &addScreenText(root, fonts.menu, ("SingerNote" + n).c_str(), 584, top + 32, 40,
+                                  clWhite);
+        row.delayLabel = &addScreenText(root, fonts.menuPlain, ("SingerDelayText" + n).c_str(), 624,
+                                        top + 32, 120, kStatusColour);
         row.delayLabel->setAlignment(TAlignment::taCenter);
     }
-    singers.inputsLine = &addText(root, fonts.menuPlain, "InputsLine", 30, 612, 710, kHintColour);
+    singers.inputsLine =
+        &addScreenText(root, fonts.menuPlain, "InputsLine", 30, 612, 710, kHintColour);
     singers.backButton = &addSkinButton(root, "SingersBack", "Back", 30, 642, 100, 34);
 
     singers.selectionButton =
         &addSkinButton(*selection.form, "SingersButton", "Singers (F2)", 105, 545, 175, 40);
     singers.noMicrophoneLine =
-        &addText(*selection.form, fonts.menu, "NoMicrophone", 296, 553, 369, 0x004080FF);
+        &addScreenText(*selection.form, fonts.menu, "NoMicrophone", 296, 553, 369, 0x004080FF);
     singers.noMicrophoneLine->setCaption("no microphone");
     singers.noMicrophoneLine->setVisible(false);
 }

@@ -15,16 +15,6 @@ constexpr int kRowPitch = 23;
 constexpr TColor kHeadingColour = 0x0080D0FF;
 constexpr TColor kNoteColour = 0x00C0C0C0;
 
-TGLLabel& addText(TGLBaseControl& parent, TGLBitmapFont& font, const std::string& name, int left,
-                  int top, int width, TColor colour) {
-    auto& label = parent.addNewChild<TGLLabel>(name);
-    label.setBounds(left, top, width, 22);
-    label.setBitmapFont(&font);
-    label.setDefaultColor(colour);
-    label.setFocusedColor(colour);
-    return label;
-}
-
 } // namespace
 
 void GameScene::buildStatisticsScreen() {
@@ -37,34 +27,35 @@ void GameScene::buildStatisticsScreen() {
     frame.setBounds(8, 56, 750, 630);
     frame.setGuiLayout(&guiLayout);
     frame.setGuiLayoutName("panel");
-    statistics.title = &addText(root, fonts.score, "StatisticsTitle", 24, 66, 520, clWhite);
+    statistics.title = &addScreenText(root, fonts.score, "StatisticsTitle", 24, 66, 520, clWhite);
     statistics.previousButton = &addSkinButton(root, "StatisticsPrevious", "<", 560, 64, 40, 32);
     statistics.pageLine =
-        &addText(root, fonts.menuPlain, "StatisticsPage", 604, 70, 96, kNoteColour);
+        &addScreenText(root, fonts.menuPlain, "StatisticsPage", 604, 70, 96, kNoteColour);
     statistics.pageLine->setAlignment(TAlignment::taCenter);
     statistics.nextButton = &addSkinButton(root, "StatisticsNext", ">", 704, 64, 40, 32);
     for (std::size_t i = 0; i < statistics.summary.size(); ++i)
         statistics.summary[i] =
-            &addText(root, fonts.menu, "StatisticsFigure" + std::to_string(i + 1),
-                     24 + static_cast<int>(i) * 180, 108, 176, clWhite);
-    statistics.emptyLine =
-        &addText(root, fonts.menuPlain, "StatisticsEmpty", 24, kFirstListTop, 700, kNoteColour);
+            &addScreenText(root, fonts.menu, "StatisticsFigure" + std::to_string(i + 1),
+                           24 + static_cast<int>(i) * 180, 108, 176, clWhite);
+    statistics.emptyLine = &addScreenText(root, fonts.menuPlain, "StatisticsEmpty", 24,
+                                          kFirstListTop, 700, kNoteColour);
 
     for (std::size_t i = 0; i < statistics.lists.size(); ++i) {
         StatisticsListNodes& list = statistics.lists[i];
         const int top = kFirstListTop + static_cast<int>(i) * kListPitch;
         const std::string n = std::to_string(i + 1);
         list.heading =
-            &addText(root, fonts.menu, "StatisticsList" + n, 24, top, 700, kHeadingColour);
+            &addScreenText(root, fonts.menu, "StatisticsList" + n, 24, top, 700, kHeadingColour);
         for (std::size_t r = 0; r < list.rows.size(); ++r) {
             StatisticsRowNodes& row = list.rows[r];
             const int rowTop = top + kHeadingHeight + static_cast<int>(r) * kRowPitch;
             const std::string name = "StatisticsRow" + n + "_" + std::to_string(r + 1);
-            row.figure = &addText(root, fonts.menu, name + "Figure", 24, rowTop, 90, clWhite);
+            row.figure = &addScreenText(root, fonts.menu, name + "Figure", 24, rowTop, 90, clWhite);
             row.figure->setAlignment(TAlignment::taRightJustify);
-            row.text = &addText(root, fonts.menuPlain, name + "Text", 126, rowTop, 440, clWhite);
+            row.text =
+                &addScreenText(root, fonts.menuPlain, name + "Text", 126, rowTop, 440, clWhite);
             row.note =
-                &addText(root, fonts.menuPlain, name + "Note", 576, rowTop, 168, kNoteColour);
+                &addScreenText(root, fonts.menuPlain, name + "Note", 576, rowTop, 168, kNoteColour);
         }
     }
     statistics.backButton = &addSkinButton(root, "StatisticsBack", "Back", 30, 642, 100, 34);

@@ -191,6 +191,9 @@ private:
     std::vector<PartySinger> gatherSingers();
     // Hands the names of the singers bound now to the selection screen.
     void showWhoSings();
+    // The singers screen, the statistics screen and the selection's records lines, with their
+    // keys (main_window_singers.cpp).
+    void createPlayerScreens();
     // The records' book changed (read, a session or a player stored): the screens that show
     // it follow (main_window_records.cpp).
     void recordsChanged();
