@@ -21,8 +21,8 @@ struct CommandLine {
     std::optional<std::filesystem::path> cacheDir;  // --cache DIR: where the library cache lives
     // --data DIR: where the players and their performances are kept (records_directory.h).
     std::optional<std::filesystem::path> dataDir;
-    std::vector<std::filesystem::path> songDirs;    // --songs DIR, repeatable: more song folders
-    bool noAudio = false;                           // --no-audio: the paced null output
+    std::vector<std::filesystem::path> songDirs; // --songs DIR, repeatable: more song folders
+    bool noAudio = false;                        // --no-audio: the paced null output
     bool help = false;
     bool version = false;
     std::string error; // non-empty when the arguments cannot be used

@@ -35,8 +35,8 @@ struct PlayerStatistics {
     // The mean share of their finished performances of songs with possible points; none when
     // there is no such performance.
     std::optional<double> averageShare;
-    std::vector<SongBest> bestSongs;  // their best finished totals, best first, one per song voice
-    std::vector<SongCount> mostSung;  // most performances first; ties by artist, title
+    std::vector<SongBest> bestSongs; // their best finished totals, best first, one per song voice
+    std::vector<SongCount> mostSung; // most performances first; ties by artist, title
 };
 
 struct SingerRanking {
@@ -49,7 +49,7 @@ struct SingerRanking {
 
 struct GameStatistics {
     std::vector<SongCount> mostSung;
-    std::vector<SingerRanking> topOfWeek;    // the seven days before `nowMs`
+    std::vector<SingerRanking> topOfWeek; // the seven days before `nowMs`
     std::vector<SingerRanking> topOfAllTime;
 };
 

@@ -14,8 +14,7 @@ inline constexpr const char* kPicturesFolderName = "pictures";
 
 // `--data DIR` when given, else $XDG_DATA_HOME/cantorix when that is an absolute path, else
 // $HOME/.local/share/cantorix. environment looks a variable up (null: unset).
-std::filesystem::path
-recordsDirectory(const std::optional<std::filesystem::path>& dataOption,
-                 const std::function<const char*(const char*)>& environment);
+std::filesystem::path recordsDirectory(const std::optional<std::filesystem::path>& dataOption,
+                                       const std::function<const char*(const char*)>& environment);
 
 } // namespace cantorix::records
