@@ -62,7 +62,7 @@ void GameScene::buildStatisticsScreen() {
 
     // Below the singers screen's button, clear of the line beside it.
     statistics.selectionButton =
-        &addSkinButton(*selection.form, "StatisticsButton", "Statistics (F3)", 105, 593, 175, 40);
+        &addSkinButton(*selection.form, "StatisticsButton", "Statistics (F4)", 105, 593, 175, 40);
 }
 
 } // namespace cantorix::app

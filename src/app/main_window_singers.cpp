@@ -4,11 +4,17 @@
 
 #include "error_guard.h"
 #include "main_window.h"
+#include "selection/song_search_input.h"
 
 #include <chrono>
 #include <iostream>
 
 namespace cantorix::app {
+
+// The selection screen's keys that open the other screens must not take one it has already.
+static_assert(SingersScreen::kOpenKey != selection::SongSearchInput::kRandomKey &&
+              StatisticsScreen::kOpenKey != selection::SongSearchInput::kRandomKey &&
+              StatisticsScreen::kOpenKey != SingersScreen::kOpenKey);
 
 void MainWindow::createPlayerScreens() {
     GameScene& g = *m_game;

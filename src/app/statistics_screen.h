@@ -1,6 +1,6 @@
 #pragma once
 // The statistics screen's behaviour: a page for the whole game, then a page per player, stepped
-// through by Left and Right or the arrows, opened by the selection's button or F3. Borrows the
+// through by Left and Right or the arrows, opened by the selection's button or F4. Borrows the
 // scene and the record book, which it reads whenever it shows a page. Main thread only.
 
 #include "game_scene.h"
@@ -27,7 +27,7 @@ struct StatisticsScreenParts {
 class StatisticsScreen {
 public:
     // The selection screen's key that opens the screen.
-    static constexpr int kOpenKey = 114; // F3
+    static constexpr int kOpenKey = 115; // F4 (F3 picks a song at random)
 
     explicit StatisticsScreen(StatisticsScreenParts parts);
 
