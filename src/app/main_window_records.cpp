@@ -8,6 +8,8 @@ void MainWindow::recordsChanged() {
     m_statistics->refresh();
     m_singers->recordsChanged();
     m_songRecords->refresh();
+    // Shown again at the next frame: the lines held back while the records were being read.
+    m_songRecordsShownFor.clear();
     m_library->popularityChanged();
     if (m_records->loaded() && !m_slotNamesAdopted) {
         // The slot names kept before there were players become players once the records are
@@ -35,7 +37,8 @@ void MainWindow::followSongRecords() {
     if (shownFor == m_songRecordsShownFor)
         return;
     m_songRecordsShownFor = std::move(shownFor);
-    if (artist.empty() && title.empty()) {
+    // Until the records are read, "Not sung yet" could be untrue: the lines wait for them.
+    if (!m_records->loaded() || (artist.empty() && title.empty())) {
         m_songRecords->hideSong();
         return;
     }
