@@ -1,6 +1,7 @@
 #include "sqlite_library_cache.h"
 
 #include "base/regular_file.h"
+#include "platform/storage/sqlite_messages.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -114,22 +115,6 @@ bool damaged(int code) {
     return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
 }
 
-bool busy(int code) {
-    code &= 0xFF;
-    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
-}
-
-// SQLite's message, with the system's reason when there is one ("unable to open database file"
-// alone does not say that a folder is missing).
-std::string describe(sqlite3* db) {
-    if (!db)
-        return "out of memory";
-    std::string text = sqlite3_errmsg(db);
-    if (const int systemError = sqlite3_system_errno(db); systemError != 0)
-        text += std::string(" (") + std::strerror(systemError) + ")";
-    return text;
-}
-
 // What the first bytes of the file say it is. The file is opened through the regular-file
 // helper: a pipe or a device at the cache path must neither hold the start nor pass for a cache.
 struct FileHeader {
@@ -227,7 +212,7 @@ bool SqliteLibraryCache::openDatabase(int flags, int busyMs, std::string& error)
     close();
     if (sqlite3_open_v2(m_file.c_str(), &m_db, flags | SQLITE_OPEN_FULLMUTEX, nullptr) !=
         SQLITE_OK) {
-        error = describe(m_db);
+        error = sqliteMessage(m_db);
         close();
         return false;
     }
@@ -283,7 +268,7 @@ void SqliteLibraryCache::failed() {
         close();
         m_state = State::Damaged;
     } else {
-        markUnusable(busy(code) ? std::string(kBusyReason) : describe(m_db));
+        markUnusable(sqliteBusy(code) ? std::string(kBusyReason) : sqliteMessage(m_db));
     }
 }
 

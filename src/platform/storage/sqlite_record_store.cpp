@@ -1,6 +1,7 @@
 #include "sqlite_record_store.h"
 
 #include "base/regular_file.h"
+#include "platform/storage/sqlite_messages.h"
 #include "records/player.h"
 
 #include <algorithm>
@@ -65,17 +66,6 @@ constexpr const char* kInsertPerformance =
 // A reservation no larger than this, whatever the largest id says.
 constexpr std::int64_t kMostReserved = 1'000'000;
 
-// SQLite's message, with the system's reason when there is one ("unable to open database file"
-// alone does not say that a folder is read-only).
-std::string describe(sqlite3* db) {
-    if (!db)
-        return "out of memory";
-    std::string text = sqlite3_errmsg(db);
-    if (const int systemError = sqlite3_system_errno(db); systemError != 0)
-        text += std::string(" (") + std::strerror(systemError) + ")";
-    return text;
-}
-
 class SqliteFailure : public std::runtime_error {
 public:
     SqliteFailure(int code, const std::string& message) : runtime_error(message), m_code(code) {}
@@ -83,14 +73,14 @@ public:
     bool damaged() const {
         return (m_code & 0xFF) == SQLITE_CORRUPT || (m_code & 0xFF) == SQLITE_NOTADB;
     }
-    bool busy() const { return (m_code & 0xFF) == SQLITE_BUSY || (m_code & 0xFF) == SQLITE_LOCKED; }
+    bool busy() const { return sqliteBusy(m_code); }
 
 private:
     int m_code;
 };
 
 [[noreturn]] void throwFailure(sqlite3* db) {
-    throw SqliteFailure(sqlite3_extended_errcode(db), describe(db));
+    throw SqliteFailure(sqlite3_extended_errcode(db), sqliteMessage(db));
 }
 
 void exec(sqlite3* db, const std::string& sql) {
@@ -316,7 +306,7 @@ void SqliteRecordStore::openConnection(bool create) {
     const int flags =
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(m_file.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
-        const std::string why = describe(m_db);
+        const std::string why = sqliteMessage(m_db);
         close();
         fail(doing, why);
     }
