@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <algorithm>
 
 namespace {
 
@@ -317,3 +318,27 @@ TEST_F(ScreensTest, ScreenshotsOfHallOfFameAndOptions) {
 }
 
 } // namespace
+
+// F4 and the selection's button open the statistics; Escape and Back return. F3 stays the
+// selection's key for a song at random and never opens them.
+TEST_F(ScreensTest, F4AndItsButtonOpenTheStatisticsWhileF3StaysTheRandomSong) {
+    app::MainWindow& form = start();
+    app::GameScene& g = *m_game;
+    key(Qt::Key_F3);
+    QTest::qWait(50);
+    EXPECT_FALSE(g.statistics.group->visible());
+    key(Qt::Key_F4);
+    ASSERT_TRUE(waitUntil([&] { return g.statistics.group->visible(); }));
+    const std::vector<std::string> lines = form.statistics().shownLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Nothing sung yet."), lines.end())
+        << ::testing::PrintToString(lines);
+    key(Qt::Key_Escape);
+    ASSERT_TRUE(waitUntil([&] { return !g.statistics.group->visible(); }));
+    EXPECT_EQ(screenState(g), "Firstpage Ring GLForm1 | Root1");
+
+    click(*g.statistics.selectionButton);
+    ASSERT_TRUE(waitUntil([&] { return g.statistics.group->visible(); }));
+    click(*g.statistics.backButton);
+    ASSERT_TRUE(waitUntil([&] { return !g.statistics.group->visible(); }));
+    EXPECT_EQ(screenState(g), "Firstpage Ring GLForm1 | Root1");
+}
