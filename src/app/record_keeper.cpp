@@ -125,10 +125,12 @@ RecordKeeper::storeSession(std::vector<records::Performance> rows) {
     m_book.add(rows);
     if (m_loading)
         m_sinceLoad.insert(m_sinceLoad.end(), rows.begin(), rows.end());
-    enqueue([this, rows = std::move(rows)]() mutable {
-        m_pending.push_back(std::move(rows));
-        storePendingOnWorker();
-    });
+    // Without a store the book alone keeps them, for this run.
+    if (m_store)
+        enqueue([this, rows = std::move(rows)]() mutable {
+            m_pending.push_back(std::move(rows));
+            storePendingOnWorker();
+        });
     changed();
     return news;
 }
