@@ -1,0 +1,104 @@
+#pragma once
+// What a phone and the game say to each other over the phone's secure WebSocket, parsed and
+// written here so the server, the page's tests and the fuzzer share one reading of it.
+//
+// Phone to game, text (a JSON object of at most kMaxTextMessageBytes):
+//   {"type":"join","name":"Anna","slot":3,"rate":48000,"resume":"<token>"}
+//       slot 1..8 as the join code named it; rate: the page's audio sample rate, 8000..96000;
+//       resume: the token of an earlier welcome, to take the seat back after a dropout (absent
+//       or empty on the first join).
+//   {"type":"clock","id":7,"phone":12.345678}
+//       the answer to the game's clock ping id: the page's audio clock, in seconds, read as it
+//       answered. The game relates it to its own clock from the round trip.
+//   {"type":"leave"}
+// Phone to game, binary: one audio frame, little-endian:
+//   u32 sequence (0 for the first frame after each welcome, then +1 per frame),
+//   f64 the audio clock, in seconds, of the frame's first sample,
+//   i16 samples, mono, at the joined rate: 1 to kMaxFrameSamples of them (10–20 ms in practice).
+// Game to phone, text:
+//   {"type":"welcome","slot":3,"name":"Anna","colour":"#ffcc00","resume":"<token>"}
+//   {"type":"refused","reason":"…"}        the socket closes after it
+//   {"type":"notice","text":"…"}           a problem the page shows; the phone stays joined
+//   {"type":"clock","id":7}                a clock ping; answer at once
+//   {"type":"singer","name":"…","colour":"#rrggbb"}   the slot's singer changed on the screen
+//   {"type":"lyric","text":"…"}            the line being sung now (empty: none)
+//   {"type":"points","points":123}         the singer's points so far
+// Names and lyrics are untrusted text: the page shows them through textContent only.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace cantorix::phones {
+
+inline constexpr std::size_t kMaxTextMessageBytes = 4096;
+inline constexpr std::size_t kMaxFrameSamples = 4096;
+inline constexpr std::size_t kAudioFrameHeaderBytes = 12;
+// The largest message of either kind: what the WebSocket is set to accept, frame and message.
+inline constexpr std::size_t kMaxMessageBytes = kAudioFrameHeaderBytes + 2 * kMaxFrameSamples;
+inline constexpr int kLowestSampleRate = 8000;
+inline constexpr int kHighestSampleRate = 96000;
+// A phone's name as shown and sung under: cleaned as players' names are, then cut.
+inline constexpr std::size_t kMaxPhoneNameCharacters = 32;
+
+struct JoinRequest {
+    std::string name; // cleaned and cut already
+    std::size_t slot = 0; // 1..8
+    int sampleRate = 0;
+    std::string resumeToken; // empty: a first join
+};
+
+struct ClockAnswer {
+    std::uint32_t id = 0;
+    double phoneSeconds = 0;
+};
+
+struct LeaveRequest {};
+
+using PhoneText = std::variant<JoinRequest, ClockAnswer, LeaveRequest>;
+
+// A text message read, or why it was refused (a sentence the page shows the guest).
+struct ParsedText {
+    std::optional<PhoneText> message;
+    std::string problem;
+};
+ParsedText parsePhoneText(std::string_view utf8);
+
+struct AudioFrame {
+    std::uint32_t sequence = 0;
+    double firstSampleSeconds = 0;
+    std::vector<std::int16_t> samples;
+};
+
+struct ParsedFrame {
+    std::optional<AudioFrame> frame;
+    std::string problem;
+};
+// Reads a binary message; refuses a header that is short, a stamp that is not finite, an odd or
+// empty sample count and more than kMaxFrameSamples samples.
+ParsedFrame parseAudioFrame(const std::uint8_t* bytes, std::size_t size);
+// The same frame as the page writes it: for tests and the test client.
+std::vector<std::uint8_t> writeAudioFrame(const AudioFrame& frame);
+
+// The game's messages, as JSON text. Colours are "#rrggbb".
+std::string welcomeMessage(std::size_t slot, std::string_view name, std::string_view colour,
+                           std::string_view resumeToken);
+std::string refusedMessage(std::string_view reason);
+std::string noticeMessage(std::string_view text);
+std::string clockPing(std::uint32_t id);
+std::string singerMessage(std::string_view name, std::string_view colour);
+std::string lyricMessage(std::string_view text);
+std::string pointsMessage(int points);
+// The phone's messages, as the page writes them: for tests and the test client.
+std::string joinMessage(const JoinRequest& join);
+std::string clockAnswerMessage(const ClockAnswer& answer);
+
+// The guest's name as typed: invalid UTF-8 replaced, control, bidirectional-override and other
+// format characters removed, blanks trimmed, cut to kMaxPhoneNameCharacters characters.
+std::string cleanPhoneName(std::string_view typed);
+
+} // namespace cantorix::phones

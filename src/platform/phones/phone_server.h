@@ -1,0 +1,93 @@
+#pragma once
+// The phones' door: one TCP port serving the phone's page over HTTPS and its secure WebSocket,
+// on a thread of its own with its own event loop, never the window's. Connections from outside
+// this computer's networks are dropped at accept; every request must carry the key of this run
+// of the game (403 otherwise); a small request reader of our own bounds what a peer may send
+// (headers 16 KiB, no bodies, 5 s to finish the TLS handshake and the request, 10 s idle, at most
+// 4 connections per peer address and 32 in all) before the WebSocket upgrade is handed to Qt.
+// Each seat's sound goes to a PhoneInput, listed among the sound inputs at phoneInputAddress().
+
+#include "app/phone_hall_port.h"
+#include "app/sound_inputs_port.h"
+#include "base/main_thread_invoker_port.h"
+#include "local_networks.h"
+#include "phone_input.h"
+#include "platform/sound_input/capture_service.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace cantorix::platform {
+
+struct PhoneServerLimits {
+    std::chrono::milliseconds handshake{5000}; // TLS handshake and request, from accept
+    std::chrono::milliseconds idle{10000};     // nothing received on a joined WebSocket
+    std::size_t requestBytes = 16 * 1024;
+    std::size_t connectionsPerPeer = 4;
+    std::size_t connections = 32;
+    // Clock pings: a burst of this many at join, then one every clockInterval.
+    int clockBurst = 8;
+    std::chrono::milliseconds clockInterval{2000};
+};
+
+class PhoneServer : public app::PhoneHall {
+public:
+    struct Options {
+        int port = 8443;  // the first port tried; the next free of the following 20 otherwise
+        std::filesystem::path identityFolder; // where the TLS key and certificate are kept
+        base::MainThreadInvoker* invoker = nullptr; // seat changes reach the main thread here
+        std::ostream* log = nullptr;                // the address and key go here (stderr)
+        std::function<std::vector<LocalNetwork>()> listNetworks = listLocalNetworks;
+        PhoneServerLimits limits = {};
+        // The key of the join codes; a new random one when empty (tests fix it).
+        std::string key;
+    };
+
+    // Makes the identity, binds the port and starts the thread. Never throws: what fails is
+    // kept in problem() and the game goes on without phones.
+    explicit PhoneServer(Options options);
+    // Closes every connection and joins the thread.
+    ~PhoneServer() override;
+    PhoneServer(const PhoneServer&) = delete;
+    PhoneServer& operator=(const PhoneServer&) = delete;
+
+    // The inputs of the eight seats, for the sound inputs' list: address, name ("Phone 3 — Anna"
+    // or "Phone 3 (free)") and capture. Main thread.
+    struct SeatInput {
+        app::SoundInput input;
+        CaptureService* capture = nullptr;
+    };
+    std::vector<SeatInput> seatInputs() const;
+
+    // The key of this run (32 hexadecimal digits).
+    std::string key() const;
+
+    // app::PhoneHall
+    bool listening() const override;
+    std::string problem() const override;
+    std::vector<std::string> addresses() const override;
+    int port() const override;
+    std::string fingerprint() const override;
+    app::JoinCode joinCode(std::size_t slot, std::string_view address) const override;
+    std::vector<app::PhoneSeatView> seats() const override;
+    void onSeatsChanged(std::function<void()> changed) override;
+    void showSinger(std::size_t slot, std::string_view name, std::uint32_t rgb) override;
+    void showLyric(std::size_t slot, std::string_view line) override;
+    void showPoints(std::size_t slot, int points) override;
+    void sessionStarted() override;
+    void sessionEnded() override;
+
+    // For benchmarks and tests: the seat input of slot (1..8).
+    PhoneInput& seatSound(std::size_t slot);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace cantorix::platform

@@ -1,0 +1,60 @@
+#pragma once
+// A phone hall without a network: tests seat phones by hand and read what the game showed them.
+
+#include "app/phone_hall_port.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace cantorix::app::testing {
+
+class FakePhoneHall : public app::PhoneHall {
+public:
+    bool listening() const override { return problemText.empty(); }
+    std::string problem() const override { return problemText; }
+    std::vector<std::string> addresses() const override { return addressList; }
+    int port() const override { return 8443; }
+    std::string fingerprint() const override { return "SHA-256 AB:CD"; }
+    app::JoinCode joinCode(std::size_t slot, std::string_view address) const override {
+        app::JoinCode code;
+        code.url = "https://" + std::string(address) + ":8443/?slot=" + std::to_string(slot) +
+                   "&k=0123456789abcdef0123456789abcdef";
+        code.size = 21;
+        for (int i = 0; i < code.size * code.size; ++i)
+            code.modules.push_back((i * 7 + static_cast<int>(slot)) % 3 == 0);
+        return code;
+    }
+    std::vector<app::PhoneSeatView> seats() const override { return seatList; }
+    void onSeatsChanged(std::function<void()> changed) override { m_changed = std::move(changed); }
+    void showSinger(std::size_t slot, std::string_view name, std::uint32_t rgb) override {
+        singerShown[slot] = {std::string(name), rgb};
+    }
+    void showLyric(std::size_t slot, std::string_view line) override {
+        lyricsShown[slot].emplace_back(line);
+    }
+    void showPoints(std::size_t slot, int points) override { pointsShown[slot] = points; }
+    void sessionStarted() override { ++sessionsStarted; }
+    void sessionEnded() override { ++sessionsEnded; }
+
+    // Seats the phones as given and tells the game, as the server's thread would.
+    void seat(std::vector<app::PhoneSeatView> seats) {
+        seatList = std::move(seats);
+        if (m_changed)
+            m_changed();
+    }
+
+    std::string problemText;
+    std::vector<std::string> addressList{"192.168.1.20"};
+    std::vector<app::PhoneSeatView> seatList;
+    std::map<std::size_t, std::pair<std::string, std::uint32_t>> singerShown;
+    std::map<std::size_t, std::vector<std::string>> lyricsShown;
+    std::map<std::size_t, int> pointsShown;
+    int sessionsStarted = 0;
+    int sessionsEnded = 0;
+
+private:
+    std::function<void()> m_changed;
+};
+
+} // namespace cantorix::app::testing
