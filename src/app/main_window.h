@@ -97,6 +97,9 @@ struct AppServices {
     records::RecordStore* recordStore = nullptr;
     // Where the players' pictures are kept (the records folder's pictures/).
     std::filesystem::path picturesFolder = {};
+    // Phones as microphones: the server guests join; without it (phones not allowed) none join.
+    // Its seats' inputs are among inputs' list.
+    PhoneHall* phones = nullptr;
 };
 
 class MainWindow : public QMainWindow {

@@ -36,7 +36,8 @@ void MainWindow::createPlayerScreens() {
                            .options = m_options.get(),
                            .left = [this] { showWhoSings(); },
                            .records = m_records.get(),
-                           .picturesFolder = m_services.picturesFolder});
+                           .picturesFolder = m_services.picturesFolder,
+                           .phones = m_services.phones});
     // The records: the statistics screen and the selection's lines of the song's best.
     m_statistics = std::make_unique<StatisticsScreen>(
         StatisticsScreenParts{.game = g, .book = m_records->book(), .nowMs = [] {

@@ -7,6 +7,7 @@
 #include "game_scene.h"
 #include "input_monitor.h"
 #include "options_form.h"
+#include "phone_hall_port.h"
 #include "profile_store_port.h"
 #include "record_keeper.h"
 #include "session/delay_calibration.h"
@@ -49,6 +50,9 @@ struct SingersScreenParts {
     std::function<std::filesystem::path()> choosePicture = {};
     // Asks before a player is removed. Without it a message box asks.
     std::function<RemoveAnswer(const std::string& playerName)> askRemove = {};
+    // Phones as microphones: the join codes of free slots and the phones' seats; without it
+    // the screen shows no phones.
+    PhoneHall* phones = nullptr;
 };
 
 class SingersScreen {
