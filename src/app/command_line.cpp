@@ -23,6 +23,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cmd.version = true;
         } else if (a == "--no-audio") {
             cmd.noAudio = true;
+        } else if (a == "--phones") {
+            cmd.phones = true;
         } else if (a == "--root") {
             if (auto v = needValue(i, a))
                 cmd.root = *v;
@@ -72,6 +74,8 @@ std::string usageText() {
            "  --mic FILE.wav   sing from a WAV file instead of the microphones, each\n"
            "                   channel a singer (repeatable, up to 8 files)\n"
            "  --no-audio       play sound into a silent output paced in real time\n"
+           "  --phones         let phones join as microphones for this run (the join\n"
+           "                   codes are on the singers screen)\n"
            "  --config DIR     folder of Score.ini, the options and the hall of fame\n"
            "                   (default: $XDG_CONFIG_HOME/cantorix or ~/.config/cantorix)\n"
            "  --songs DIR      look for songs in DIR too, at any depth (repeatable)\n"

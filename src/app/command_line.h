@@ -23,6 +23,7 @@ struct CommandLine {
     std::optional<std::filesystem::path> dataDir;
     std::vector<std::filesystem::path> songDirs; // --songs DIR, repeatable: more song folders
     bool noAudio = false;                        // --no-audio: the paced null output
+    bool phones = false; // --phones: phones may join for this run, whatever the options say
     bool help = false;
     bool version = false;
     std::string error; // non-empty when the arguments cannot be used

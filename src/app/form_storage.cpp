@@ -41,6 +41,17 @@ std::string storedKey(std::string_view property) {
     return key;
 }
 
+PhonesOption readPhonesOption(const ProfileStore& profile) {
+    PhonesOption option;
+    option.mayJoin =
+        profileInteger(profile.readString(kOptionsSection, storedKey(kPhonesProperty), "0")) != 0;
+    const std::int32_t port = profileInteger(
+        profile.readString(kOptionsSection, kPhonesPortKey, std::to_string(kDefaultPhonesPort)));
+    if (port >= 1 && port <= 65535)
+        option.port = port;
+    return option;
+}
+
 std::string trimmedText(std::string_view text) {
     while (!text.empty() && isBlank(text.front()))
         text.remove_prefix(1);
@@ -257,6 +268,7 @@ std::vector<StoredControl> storedControls(GameScene& g) {
         {kMicDelayProperty, Position, sound.micDelay},
         {"SongOrder.Caption", Caption, play.songOrder},
         {"ShowUnplayable.Checked", Switch, look.showUnplayable},
+        {kPhonesProperty, Switch, sound.phonesToggle},
     };
 }
 

@@ -46,6 +46,17 @@ struct StoredProperty {
 // singer slots, which read it on their first start).
 inline constexpr const char* kOptionsSection = "Score";
 inline constexpr const char* kMicDelayProperty = "MicDelay.Pos";
+// "Phones may join", and the first port the phones' server tries (a key of the options'
+// section edited by hand; 8443 when missing or not a port).
+inline constexpr const char* kPhonesProperty = "PhonesMayJoin.Checked";
+inline constexpr const char* kPhonesPortKey = "PhonesPort";
+inline constexpr int kDefaultPhonesPort = 8443;
+struct PhonesOption {
+    bool mayJoin = false;
+    int port = kDefaultPhonesPort;
+};
+// Read before the window exists: the server starts with the game.
+PhonesOption readPhonesOption(const ProfileStore& profile);
 // The key a property is kept under: "Component.Property" as "Component_Property".
 std::string storedKey(std::string_view property);
 

@@ -109,6 +109,9 @@ struct SoundOptions {
     scene::TGLScrollbar* micDelay = nullptr;
     scene::TGLLabel* micDelayLabel = nullptr;
     scene::TGLButton* calibrateButton = nullptr;
+    // Phones may join as microphones (read at start: the server listens from then on).
+    scene::TGLLabel* phonesLabel = nullptr;
+    scene::TGLButton* phonesToggle = nullptr;
 };
 
 struct AppearanceOptions {

@@ -5,6 +5,7 @@
 #include "audio/export_window.h"
 #include "command_line.h"
 #include "error_guard.h"
+#include "form_storage.h"
 #include "main_window.h"
 #include "platform/media/codec_manager.h"
 #include "platform/media/ffmpeg_song_decoder.h"
@@ -12,6 +13,7 @@
 #include "platform/media/file_media_player.h"
 #include "platform/midi/midi_timer_thread.h"
 #include "platform/midi/system_midi_outputs.h"
+#include "platform/phones/phone_server.h"
 #include "platform/pictures/jpeg_decoder.h"
 #include "platform/pictures/png_decoder.h"
 #include "platform/sound_input/capture_input_set.h"
@@ -70,9 +72,37 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     const auto soundOutput = platform::chooseAudioOutput(cmd.noAudio, std::cerr);
     platform::FileMediaPlayer player(*soundOutput);
 
-    // Every microphone channel, or every channel of the --mic files; listed again before each
-    // session. Inputs that cannot be opened are written to the log as they are listed.
-    platform::CaptureInputSet inputSet({.micWavs = cmd.micWavs, .output = soundOutput.get()});
+    const auto environment = [](const char* name) -> const char* { return std::getenv(name); };
+    platform::IniProfileFile scoreIni(app::configDirectory(cmd, environment) / "Score.ini");
+    const auto recordsFolder = records::recordsDirectory(cmd.dataDir, environment);
+
+    // Phones as microphones, when the options or the command line let them join: the server
+    // listens from now until the game closes. It outlives the inputs listing its seats.
+    app::QtMainThreadInvoker phoneEvents;
+    std::unique_ptr<platform::PhoneServer> phoneServer;
+    if (const app::PhonesOption phones = app::readPhonesOption(scoreIni);
+        cmd.phones || phones.mayJoin) {
+        phoneServer = std::make_unique<platform::PhoneServer>(
+            platform::PhoneServer::Options{.port = phones.port,
+                                           .identityFolder = recordsFolder,
+                                           .invoker = &phoneEvents,
+                                           .log = &std::cerr});
+        if (!phoneServer->listening())
+            std::cerr << "cantorix: phones cannot join: " << phoneServer->problem() << "\n";
+    }
+    const auto phoneSeatInputs = [&phoneServer] {
+        std::vector<platform::ExternalInput> seats;
+        if (phoneServer)
+            for (platform::PhoneServer::SeatInput& seat : phoneServer->seatInputs())
+                seats.push_back({std::move(seat.input), seat.capture});
+        return seats;
+    };
+
+    // Every microphone channel, or every channel of the --mic files, and the phones' seats;
+    // listed again before each session. Inputs that cannot be opened are written to the log as
+    // they are listed.
+    platform::CaptureInputSet inputSet(
+        {.micWavs = cmd.micWavs, .output = soundOutput.get(), .externalInputs = phoneSeatInputs});
     inputSet.relist();
     std::string fileProblems;
     for (const std::string& problem : inputSet.fileProblems())
@@ -81,14 +111,11 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     // The editor plays MIDI through the built-in synthesizer into the same sound output.
     platform::SystemMidiOutputs midiOutputs(*soundOutput);
     platform::MidiTimerThread midiTimer;
-    const auto environment = [](const char* name) -> const char* { return std::getenv(name); };
-    platform::IniProfileFile scoreIni(app::configDirectory(cmd, environment) / "Score.ini");
     // A cache that cannot be used is left as it is; the game goes on without one and says why.
     platform::SqliteLibraryCache libraryCache(
         app::cacheDirectory(cmd, environment) / "library.sqlite3",
         [](const std::string& why) { std::cerr << "cantorix: " << why << "\n"; });
     // The players and their performances: never in the cache, which may be deleted at any time.
-    const auto recordsFolder = records::recordsDirectory(cmd.dataDir, environment);
     platform::SqliteRecordStore recordStore(recordsFolder / records::kRecordsFileName);
 
     app::MainWindow mainWindow({
@@ -114,6 +141,7 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
         .libraryCache = &libraryCache,
         .recordStore = &recordStore,
         .picturesFolder = recordsFolder / records::kPicturesFolderName,
+        .phones = phoneServer.get(),
     });
     platform::CodecManager codecs;
     platform::FfmpegSongDecoder otherSongAudio;

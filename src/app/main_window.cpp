@@ -91,7 +91,8 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
                         .song = m_songFile,
                         .reloadSong = [this] { reloadSong(); },
                         .selected = &m_selection->selected(),
-                        .records = m_records.get()},
+                        .records = m_records.get(),
+                        .phones = m_services.phones},
         *this, m_analysisTimer);
     m_options = std::make_unique<OptionsForm>(g, this);
     m_options->setClickPlayer(m_services.clicks);

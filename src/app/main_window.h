@@ -194,6 +194,10 @@ private:
     std::vector<PartySinger> gatherSingers();
     // Hands the names of the singers bound now to the selection screen.
     void showWhoSings();
+    // A phone joined, dropped out, came back or left: its slot sings through it (as a guest under
+    // the name typed on the phone, unless a player is chosen for the slot on the singers
+    // screen) or lets go of it once the seat is free.
+    void followPhoneSeats();
     // The singers screen, the statistics screen and the selection's records lines, with their
     // keys (main_window_singers.cpp).
     void createPlayerScreens();

@@ -187,6 +187,10 @@ void buildSoundPage(GameScene& g) {
     calibrate.setGuiLayoutName("button_up");
     calibrate.setGuiLayoutNamePressed("button_down");
     g.options.sound.calibrateButton = &calibrate;
+    g.options.sound.phonesLabel = &addLabel(g, at(420, 515), "PhonesLabel", "Phones may join", 190);
+    g.options.sound.phonesToggle = &addToggle(g, at(620, 520), "PhonesMayJoin");
+    // Off by default: the game opens no port until the player asks for it.
+    g.options.sound.phonesToggle->setCaption("");
 }
 
 void buildAppearancePage(GameScene& g) {

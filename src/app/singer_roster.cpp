@@ -27,6 +27,11 @@ bool isMicFile(const session::InputAddress& address) {
     return address.card.starts_with(session::kMicFileCard);
 }
 
+// A phone's seat lasts while the game runs: neither it nor the name typed on the phone is kept.
+bool isPhone(const std::optional<session::InputAddress>& address) {
+    return address && address->card == kPhoneInputCard;
+}
+
 bool isOpen(const SoundInput* input) {
     return input && input->capture;
 }
@@ -168,10 +173,12 @@ void SingerRoster::load(const ProfileStore& profile, int legacyMicDelayMs) {
 void SingerRoster::save(ProfileStore& profile) const {
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         const SingerSlot& s = m_slots[i];
-        profile.writeString(kSection, slotKey(i, kNameKey), s.name);
+        const bool phoneGuest = isPhone(s.input) && !s.playerId;
+        profile.writeString(kSection, slotKey(i, kNameKey),
+                            phoneGuest ? defaultSingerName(i) : s.name);
         profile.writeString(kSection, slotKey(i, kColourKey), std::to_string(s.colour));
-        // A `--mic` file is this run's input only.
-        const bool kept = s.input && !isMicFile(*s.input);
+        // A `--mic` file and a phone are this run's inputs only.
+        const bool kept = s.input && !isMicFile(*s.input) && !isPhone(s.input);
         profile.writeString(kSection, slotKey(i, kInputKey),
                             kept ? session::inputAddressText(*s.input) : kNoInput);
         profile.writeString(kSection, slotKey(i, kDelayKey), std::to_string(s.delayMs));

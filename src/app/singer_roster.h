@@ -3,6 +3,7 @@
 // colour, bound input and microphone delay, kept in Score.ini's section "Singers", and which
 // slots can sing now (bound to an input that is listed and open). Values only; main thread only.
 
+#include "phone_hall_port.h"
 #include "profile_store_port.h"
 #include "records/record_book.h"
 #include "scene/colour.h"

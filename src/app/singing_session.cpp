@@ -98,6 +98,9 @@ void SingingSession::startSession() {
                             std::chrono::system_clock::now().time_since_epoch())
                             .count();
         gatherParty();
+        if (m_services.phones)
+            m_services.phones->sessionStarted();
+        m_phoneShown = {};
         m_lane->startSession();
         chooseJudges();
         m_timings = {};
@@ -370,6 +373,7 @@ void SingingSession::endSession(bool finished) {
     m_outcomes = m_party.outcomes();
     keepPerformances(finished);
     m_party.forEachRecording([](session::SessionInputControl& input) { input.silence(); });
+    tellPhonesSessionEnds();
     m_party.dismiss();
     m_game.singing.guiRoot->setTag(0);
     m_services.player.stop();
@@ -486,6 +490,7 @@ void SingingSession::tickSingers() {
     }
     noticeLostInputs();
     showRunningScores();
+    tellPhones();
 }
 
 void SingingSession::noticeLostInputs() {

@@ -10,6 +10,7 @@
 #include "audio/wave_in_device_port.h"
 #include "export_save.h"
 #include "game_scene.h"
+#include "phone_hall_port.h"
 #include "pitch/capture_port.h"
 #include "pitch/semitone_tracker_port.h"
 #include "pitch/sound.h"
@@ -34,6 +35,7 @@
 #include "stage/video_plane.h"
 
 #include <QTimer>
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -60,6 +62,9 @@ struct SessionServices {
     const songs::SelectedSong* selected = nullptr;
     // Keeps every session's performances; without it nothing is remembered.
     RecordKeeper* records = nullptr;
+    // The phones singing as microphones see the line being sung and their points; without it
+    // there are none.
+    PhoneHall* phones = nullptr;
 };
 
 class SingingSession {
@@ -146,6 +151,10 @@ private:
     stage::LaneView& laneOfBand(std::size_t band);
     // Each singer's trail from what the previous tick heard, then each loop's tick.
     void tickSingers();
+    // What each phone singing shows: the line of its voice being sung and its points, sent when
+    // they change.
+    void tellPhones();
+    void tellPhonesSessionEnds();
     void showSingerTrails();
     void showRunningScores();
     void noticeLostInputs();
@@ -179,6 +188,12 @@ private:
     std::int64_t m_startedAtMs = 0;
     // Some tick of the running session was judged: only then is it kept.
     bool m_judgedAny = false;
+    // What each slot's phone was told last (index: slot − 1), so only changes are sent.
+    struct PhoneShown {
+        int line = -2;
+        int points = -1;
+    };
+    std::array<PhoneShown, session::kSingerSlots> m_phoneShown{};
     session::Scoring m_noScoring;
     std::unique_ptr<audio::TStockAudioRecorder> m_recorder;
     std::string m_exportFileName;

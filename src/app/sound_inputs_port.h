@@ -38,6 +38,9 @@ public:
     // a device that fails to open is listed with its problem and no capture.
     virtual void relist() = 0;
     virtual const std::vector<SoundInput>& inputs() const = 0;
+    // Takes the inputs' names again without closing or opening anything: a phone's guest has
+    // typed a name. Nothing to do for inputs whose names never change.
+    virtual void refreshNames() {}
     // The input at address as listed last; null when it is not listed.
     const SoundInput* find(const session::InputAddress& address) const {
         for (const SoundInput& input : inputs())

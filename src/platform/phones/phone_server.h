@@ -38,14 +38,14 @@ struct PhoneServerLimits {
 class PhoneServer : public app::PhoneHall {
 public:
     struct Options {
-        int port = 8443;  // the first port tried; the next free of the following 20 otherwise
-        std::filesystem::path identityFolder; // where the TLS key and certificate are kept
+        int port = 8443; // the first port tried; the next free of the following 20 otherwise
+        std::filesystem::path identityFolder = {};  // where the TLS key and certificate are kept
         base::MainThreadInvoker* invoker = nullptr; // seat changes reach the main thread here
         std::ostream* log = nullptr;                // the address and key go here (stderr)
         std::function<std::vector<LocalNetwork>()> listNetworks = listLocalNetworks;
         PhoneServerLimits limits = {};
         // The key of the join codes; a new random one when empty (tests fix it).
-        std::string key;
+        std::string key = {};
     };
 
     // Makes the identity, binds the port and starts the thread. Never throws: what fails is

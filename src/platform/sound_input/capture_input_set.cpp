@@ -69,6 +69,7 @@ void CaptureInputSet::relist() {
         if (m_options.systemDefaultInput)
             listSystemDefault();
     }
+    listExternal();
     // The recorder's choice names inputs, not the captures just replaced.
     chooseRecorded(std::vector<session::InputAddress>(m_recorded));
 }
@@ -170,6 +171,24 @@ void CaptureInputSet::listSystemDefault() {
         input.problem = std::string("cannot be opened (") + e.what() + ")";
         add(std::move(input), {});
     }
+}
+
+void CaptureInputSet::listExternal() {
+    if (!m_options.externalInputs)
+        return;
+    for (ExternalInput& external : m_options.externalInputs()) {
+        external.input.capture = external.capture;
+        add(std::move(external.input), {external.capture, nullptr});
+    }
+}
+
+void CaptureInputSet::refreshNames() {
+    if (!m_options.externalInputs)
+        return;
+    for (const ExternalInput& external : m_options.externalInputs())
+        for (app::SoundInput& input : m_inputs)
+            if (input.address == external.input.address)
+                input.name = external.input.name;
 }
 
 bool CaptureInputSet::lost(const session::InputAddress& address) const {

@@ -20,6 +20,12 @@
 
 namespace cantorix::platform {
 
+// An input the set lists but does not own.
+struct ExternalInput {
+    app::SoundInput input;
+    CaptureService* capture = nullptr;
+};
+
 class CaptureInputSet : public app::SoundInputs {
 public:
     struct Options {
@@ -32,6 +38,10 @@ public:
         bool systemDefaultInput = true;
         // Where devices left out and inputs that fail are written down.
         std::ostream* log = &std::cerr;
+        // Inputs whose captures live elsewhere and outlast every relist (the phones' seats):
+        // listed after the others, with or without `--mic` files. Their captures must outlive
+        // this set.
+        std::function<std::vector<ExternalInput>()> externalInputs = {};
     };
 
     // Lists nothing yet: call relist().
@@ -44,6 +54,7 @@ public:
     // recorder may stay; its captures are kept until it closes.
     void relist() override;
     const std::vector<app::SoundInput>& inputs() const override { return m_inputs; }
+    void refreshNames() override;
     bool lost(const session::InputAddress& address) const override;
     void chooseRecorded(const std::vector<session::InputAddress>& addresses) override;
     audio::WaveInDevice& recorder() override { return m_recorder; }
@@ -67,6 +78,7 @@ private:
     void listFile(int number, const std::filesystem::path& file);
     void listDevices();
     void listSystemDefault();
+    void listExternal();
     void add(app::SoundInput input, OpenInput open);
 
     Options m_options;

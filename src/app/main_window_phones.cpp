@@ -1,0 +1,53 @@
+// Phones as microphones in the window: a phone that takes a seat sings in that slot.
+
+#include "main_window.h"
+
+#include <algorithm>
+
+namespace cantorix::app {
+
+namespace {
+
+// The slot's colour as the phone's page writes it: 0xRRGGBB from the scene's 0x00BBGGRR.
+std::uint32_t rgbOf(scene::TColor colour) {
+    const auto c = static_cast<std::uint32_t>(colour);
+    return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
+}
+
+} // namespace
+
+void MainWindow::followPhoneSeats() {
+    PhoneHall* phones = m_services.phones;
+    if (!phones || !m_singers)
+        return;
+    const std::vector<PhoneSeatView> seats = phones->seats();
+    SingerRoster& roster = m_singers->roster();
+    for (std::size_t index = 0; index < session::kSingerSlots; ++index) {
+        const std::size_t slot = index + 1;
+        const session::InputAddress phone = phoneInputAddress(slot);
+        const auto seat = std::find_if(seats.begin(), seats.end(),
+                                       [slot](const PhoneSeatView& s) { return s.slot == slot; });
+        SingerSlot& singer = roster.slot(index);
+        if (seat != seats.end()) {
+            if (singer.input != phone) {
+                // A name typed on a phone never claims a player's records: the slot becomes a
+                // guest's until a player is chosen for it on the singers screen.
+                roster.makeGuest(index);
+                singer.input = phone;
+            }
+            if (!singer.playerId && !seat->name.empty())
+                singer.name = seat->name;
+            phones->showSinger(slot, singer.name, rgbOf(singer.colour));
+        } else if (singer.input == phone) {
+            // The seat is free again: its code may be scanned by anyone.
+            singer.input.reset();
+            if (!singer.playerId)
+                singer.name = defaultSingerName(index);
+        }
+    }
+    m_inputs->refreshNames();
+    if (m_session->party().empty())
+        showWhoSings();
+}
+
+} // namespace cantorix::app
