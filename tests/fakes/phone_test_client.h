@@ -52,6 +52,9 @@ public:
     // sample 0 is captured now. Before and after them it hears silence. Frames are sent while
     // joined, every frameMs.
     void play(std::vector<std::int16_t> samples);
+    // The same, sample 0 captured at capturedFrom (a moment just past: the frames since are sent
+    // at once).
+    void play(std::vector<std::int16_t> samples, std::chrono::steady_clock::time_point capturedFrom);
     // The Wi-Fi drops for a while: frames captured meanwhile are never sent.
     void loseFramesFor(std::chrono::milliseconds duration);
     // Closes the socket as a screen lock would, then (resume) connects again and joins with the

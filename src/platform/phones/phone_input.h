@@ -62,6 +62,9 @@ public:
     void silence() override;
     std::optional<session::RecordingMark>
     mark(const std::function<std::int64_t()>& capturedNow) override;
+    // When the latest startOver() came: the song's first sample is heard then. Nothing before
+    // the first and after silence().
+    std::optional<Clock::time_point> startedOverAt() const;
 
 private:
     struct State;
