@@ -1,0 +1,329 @@
+// The phone's page in a real browser: headless Chromium, its microphone a WAV of one steady C4,
+// opens a join code's address and joins at once. Against the phone server alone, the seat's
+// capture must carry the tone; in the real main window, the phone's singer sings a song of long
+// C4 notes and must score as a singer in tune does.
+
+#include "app/qt_main_thread_invoker.h"
+#include "fakes/file_bytes.h"
+#include "game_window_fixture.h"
+#include "platform/phones/phone_server.h"
+#include "platform/sound_input/capture_input_set.h"
+#include "platform/voice/aubio_semitone_tracker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <numbers>
+#include <optional>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace cantorix;
+using cantorix::testing::waitUntil;
+namespace fs = std::filesystem;
+
+const char* const kChromium = "/usr/bin/chromium";
+const char* const kKey = "00112233445566778899aabbccddeeff";
+constexpr double kToneHz = 261.63; // C4, the pitch 0 of a standard song
+constexpr int kToneRate = 48000;
+constexpr int kCaptureRate = 44100;
+// Long enough for a whole song: Chromium loops the file, and a loop is a click in the tone.
+constexpr int kToneSeconds = 40;
+// Chromium takes a few seconds to start on a busy machine; joining follows at once.
+constexpr int kJoinWithinMs = 20000;
+
+// A folder of the test's own, removed with everything in it.
+class TempFolder {
+public:
+    explicit TempFolder(const std::string& name)
+        : m_path(fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()))) {
+        fs::remove_all(m_path);
+        fs::create_directories(m_path);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+void writeToneWav(const fs::path& file) {
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(kToneRate) * kToneSeconds);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(std::lround(
+            12000 * std::sin(2 * std::numbers::pi * kToneHz * static_cast<double>(i) / kToneRate)));
+    cantorix::testing::writeMonoWav(file, samples, kToneRate);
+}
+
+// Headless Chromium in a process group of its own, its microphone the WAV, its output in a log;
+// the whole group is ended when this goes, whatever state the browser is in.
+class HeadlessChromium {
+public:
+    HeadlessChromium(const fs::path& folder, const fs::path& wav, const std::string& url)
+        : m_log(folder / "chromium.log") {
+        const fs::path profile = folder / "chromium-profile";
+        fs::create_directories(profile);
+        std::vector<std::string> arguments = {
+            kChromium,
+            "--headless=new",
+            "--no-sandbox",
+            "--user-data-dir=" + profile.string(),
+            "--ignore-certificate-errors",
+            "--use-fake-ui-for-media-stream",
+            "--use-fake-device-for-media-stream",
+            "--use-file-for-fake-audio-capture=" + wav.string(),
+            "--autoplay-policy=no-user-gesture-required",
+            "--no-first-run",
+            "--disable-gpu",
+            url,
+        };
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::setpgid(0, 0);
+            const int log = ::open(m_log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (log >= 0) {
+                ::dup2(log, STDOUT_FILENO);
+                ::dup2(log, STDERR_FILENO);
+            }
+            ::execv(kChromium, argv.data());
+            ::_exit(127);
+        }
+        // Set from both sides, so the group exists whichever runs first.
+        if (m_pid > 0)
+            ::setpgid(m_pid, m_pid);
+    }
+    ~HeadlessChromium() {
+        if (m_pid <= 0)
+            return;
+        ::kill(-m_pid, SIGTERM);
+        bool ended = false;
+        for (int i = 0; i < 100 && !ended; ++i) {
+            ended = ::waitpid(m_pid, nullptr, WNOHANG) == m_pid;
+            if (!ended)
+                ::usleep(50000);
+        }
+        // Renderers and helpers left behind by the launcher go with the group.
+        ::kill(-m_pid, SIGKILL);
+        if (!ended)
+            ::waitpid(m_pid, nullptr, 0);
+    }
+    HeadlessChromium(const HeadlessChromium&) = delete;
+    HeadlessChromium& operator=(const HeadlessChromium&) = delete;
+
+    bool started() const { return m_pid > 0; }
+    // The browser's last lines, for a failure's message.
+    std::string logTail() const {
+        const std::string text = cantorix::testing::readFile(m_log);
+        return text.size() > 3000 ? text.substr(text.size() - 3000) : text;
+    }
+
+private:
+    fs::path m_log;
+    pid_t m_pid = -1;
+};
+
+// The join code's address of slot 1 on this computer, joining at once as "Tester".
+std::string joinAddress(const platform::PhoneServer& server) {
+    return server.joinCode(1, "127.0.0.1").url + "#join=Tester";
+}
+
+std::optional<app::PhoneSeatView> connectedSeat(const platform::PhoneServer& server,
+                                                std::size_t slot) {
+    for (const app::PhoneSeatView& seat : server.seats())
+        if (seat.slot == slot && seat.connected)
+            return seat;
+    return std::nullopt;
+}
+
+// Listens to a seat's capture for half a second of unbroken tone: every 20 ms block loud, and
+// the zero crossings of the whole giving the tone's frequency within a fifth of a semitone.
+class ToneListener {
+public:
+    explicit ToneListener(platform::CaptureService& capture)
+        : m_subscription(capture.subscribe(kCaptureRate * 4)) {}
+
+    // Reads what arrived; true once the latest half second is the tone.
+    bool heardTone() {
+        std::int16_t buffer[4096];
+        while (const std::size_t got = m_subscription->read(buffer, std::size(buffer))) {
+            m_samples.insert(m_samples.end(), buffer, buffer + got);
+            m_total += got;
+        }
+        const std::size_t window = kCaptureRate / 2, block = kCaptureRate / 50;
+        if (m_samples.size() > 4 * window)
+            m_samples.erase(m_samples.begin(),
+                            m_samples.end() - static_cast<std::ptrdiff_t>(window));
+        if (m_samples.size() < window)
+            return false;
+        const std::int16_t* start = m_samples.data() + m_samples.size() - window;
+        for (std::size_t b = 0; b + block <= window; b += block) {
+            double energy = 0;
+            for (std::size_t i = b; i < b + block; ++i)
+                energy += static_cast<double>(start[i]) * start[i];
+            if (std::sqrt(energy / block) < 2000)
+                return false;
+        }
+        int rising = 0;
+        for (std::size_t i = 1; i < window; ++i)
+            rising += start[i - 1] < 0 && start[i] >= 0;
+        m_lastHz = rising * static_cast<double>(kCaptureRate) / window;
+        return std::abs(12 * std::log2(m_lastHz / kToneHz)) < 0.2;
+    }
+    std::string describe() const {
+        return std::to_string(m_total) + " samples heard, last loud half second at " +
+               std::to_string(m_lastHz) + " Hz";
+    }
+
+private:
+    std::unique_ptr<platform::CaptureHub::Subscription> m_subscription;
+    std::vector<std::int16_t> m_samples;
+    std::size_t m_total = 0;
+    double m_lastHz = 0;
+};
+
+TEST(PhonePageTest, AJoinedPhoneStreamsItsMicrophoneToItsSeat) {
+    if (!fs::exists(kChromium))
+        GTEST_SKIP() << "no Chromium at " << kChromium;
+    const TempFolder folder("cantorix-phone-page");
+    const fs::path wav = folder.path() / "tone.wav";
+    writeToneWav(wav);
+
+    app::QtMainThreadInvoker invoker;
+    std::ostringstream log;
+    platform::PhoneServer server({.port = 0,
+                                  .identityFolder = folder.path() / "identity",
+                                  .invoker = &invoker,
+                                  .log = &log,
+                                  .key = kKey});
+    ASSERT_TRUE(server.listening()) << server.problem();
+    std::vector<platform::PhoneServer::SeatInput> seats = server.seatInputs();
+    ASSERT_EQ(seats.size(), 8u);
+    ToneListener listener(*seats[0].capture);
+
+    const HeadlessChromium browser(folder.path(), wav, joinAddress(server));
+    ASSERT_TRUE(browser.started());
+    ASSERT_TRUE(waitUntil([&] { return connectedSeat(server, 1).has_value(); }, kJoinWithinMs))
+        << log.str() << browser.logTail();
+    EXPECT_EQ(connectedSeat(server, 1)->name, "Tester");
+    EXPECT_TRUE(waitUntil([&] { return listener.heardTone(); }, kJoinWithinMs))
+        << listener.describe() << "\n"
+        << browser.logTail();
+}
+
+// The fixture of the window test: the phone server and the inputs listing its seats outlive the
+// window (gone in TearDown); no microphone of the machine is listed, so the phone sings alone.
+class PhoneSingingWindowTest : public cantorix::testing::SingingWindowTest {
+protected:
+    // A song of long C4 notes in three lines over silent Ogg audio.
+    void writeToneSong() {
+        const fs::path folder = m_root / "songs" / "Phone Tone";
+        fs::create_directories(folder);
+        const std::string command = "ffmpeg -v error -y -f lavfi -i anullsrc=r=44100:cl=mono -t 20 "
+                                    "-c:a libvorbis -q:a 1 '" +
+                                    (folder / "tune.ogg").string() + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        // 50 ms beats: each note lasts two seconds, with a breath between them.
+        cantorix::testing::writeFile(folder / "Phone Tone.txt", "#TITLE:Phone Tone\n"
+                                                                "#ARTIST:Cantorix\n"
+                                                                "#AUDIO:tune.ogg\n"
+                                                                "#BPM:300\n"
+                                                                "#GAP:2000\n"
+                                                                ": 0 40 0 Sing\n"
+                                                                ": 50 40 0  a\n"
+                                                                "- 100\n"
+                                                                ": 110 40 0 long\n"
+                                                                ": 160 40 0  tone\n"
+                                                                "- 210\n"
+                                                                ": 220 40 0 on\n"
+                                                                ": 270 40 0  C\n"
+                                                                "E\n");
+    }
+
+    app::QtMainThreadInvoker m_phoneEvents;
+    std::ostringstream m_serverLog;
+    std::unique_ptr<platform::PhoneServer> m_server;
+    std::unique_ptr<platform::CaptureInputSet> m_inputs;
+    platform::AubioSemitoneTracker m_semitones;
+};
+
+TEST_F(PhoneSingingWindowTest, APhoneSingsASongInTuneInTheWindow) {
+    if (!fs::exists(kChromium))
+        GTEST_SKIP() << "no Chromium at " << kChromium;
+    m_root = cantorix::testing::makeProgramRoot("cantorix-phone-singing", {});
+    writeToneSong();
+    const fs::path wav = m_root / "tone.wav";
+    writeToneWav(wav);
+
+    m_server = std::make_unique<platform::PhoneServer>(
+        platform::PhoneServer::Options{.port = 0,
+                                       .identityFolder = m_root / "identity",
+                                       .invoker = &m_phoneEvents,
+                                       .log = &m_serverLog,
+                                       .key = kKey});
+    ASSERT_TRUE(m_server->listening()) << m_server->problem();
+    m_inputs = std::make_unique<platform::CaptureInputSet>(platform::CaptureInputSet::Options{
+        .micWavs = {},
+        .listDevices = [] { return std::vector<platform::AlsaCaptureDevice>{}; },
+        .systemDefaultInput = false,
+        .externalInputs =
+            [this] {
+                std::vector<platform::ExternalInput> seats;
+                for (platform::PhoneServer::SeatInput& seat : m_server->seatInputs())
+                    seats.push_back({std::move(seat.input), seat.capture});
+                return seats;
+            }});
+    m_inputs->relist();
+    app::AppServices services = this->services();
+    services.inputs = m_inputs.get();
+    services.phones = m_server.get();
+    services.makeSemitoneTracker = [] {
+        return std::make_unique<platform::AubioSemitoneTracker>();
+    };
+    ASSERT_TRUE(showWindow(services));
+    ASSERT_TRUE(waitUntil([&] { return m_game->selection.title->text() == "Phone Tone"; }))
+        << m_game->selection.title->text();
+
+    const HeadlessChromium browser(m_root, wav, joinAddress(*m_server));
+    ASSERT_TRUE(browser.started());
+    ASSERT_TRUE(waitUntil([&] { return connectedSeat(*m_server, 1).has_value(); }, kJoinWithinMs))
+        << m_serverLog.str() << browser.logTail();
+    // The seat's sound flows, and the window has put the phone in slot 1, before the song starts.
+    {
+        ToneListener listener(*m_server->seatInputs().front().capture);
+        ASSERT_TRUE(waitUntil([&] { return listener.heardTone(); }, kJoinWithinMs))
+            << listener.describe() << "\n"
+            << browser.logTail();
+    }
+    ASSERT_TRUE(waitUntil(
+        [&] { return m_form->singers().roster().slot(0).input == app::phoneInputAddress(1); }));
+    click(*m_game->selection.startButton);
+    ASSERT_TRUE(m_game->singing.group->visible());
+    ASSERT_TRUE(waitUntil([&] { return m_game->scorePage.group->visible(); }, 60000));
+
+    const std::vector<app::SingerOutcome>& outcomes = m_form->session().outcomes();
+    const auto phone = std::find_if(outcomes.begin(), outcomes.end(),
+                                    [](const app::SingerOutcome& o) { return o.slot == 0; });
+    ASSERT_NE(phone, outcomes.end());
+    const session::Scoring& scoring = phone->scoring;
+    std::cout << "phone singer " << phone->name << ": " << scoring.notePoints() << " of "
+              << scoring.possible() << "\n";
+    EXPECT_EQ(phone->name, "Tester");
+    ASSERT_GT(scoring.possible(), 0);
+    EXPECT_GT(scoring.notePoints(), scoring.possible() * 8 / 10);
+}
+
+} // namespace
