@@ -1,4 +1,5 @@
-// The singers screen's nodes, and its button and line on the selection screen.
+// The singers screen's nodes with its phones panel, and its button and line on the selection
+// screen.
 
 #include "game_scene.h"
 
@@ -15,6 +16,66 @@ constexpr TColor kStatusColour = 0x00C0C0C0;
 // The second line of a row: the picture below the colour, then the player's buttons.
 constexpr int kPictureSide = 28;
 constexpr int kSecondLine = 32;
+// The phones panel over the rows: two lines about the server, then two rows of four codes. A
+// code is centred in the square between its heading and its written-out address, big enough for
+// a code of 33 modules at 4 pixels a module with its quiet zone.
+constexpr int kPhonesLeft = 16;
+constexpr int kPhonesTop = 100;
+constexpr int kPhonesWidth = 734;
+constexpr int kPhonesHeight = 538;
+constexpr int kCodesTop = 58;
+constexpr int kCodeCellWidth = 183;
+constexpr int kCodeCellHeight = 238;
+constexpr int kCodeHeading = 22;
+constexpr int kCodeSquare = 166;
+constexpr int kCodeUrlHeight = 44;
+
+TGLLabel& panelText(TGLBaseControl& parent, TGLBitmapFont& font, const std::string& name, int left,
+                    int top, int width, TColor colour) {
+    auto& label = parent.addNewChild<TGLLabel>(name);
+    label.setBounds(left, top, width, 22);
+    label.setBitmapFont(&font);
+    label.setDefaultColor(colour);
+    label.setFocusedColor(colour);
+    return label;
+}
+
+// The panel's lines and a cell per slot; the screen places each code as its size asks.
+void buildPhoneCodes(GameScene& g, PhonesPanelNodes& phones) {
+    TGLPanel& panel = *phones.panel;
+    phones.port = &panelText(panel, g.fonts.menuPlain, "PhonesPort", 272, 4, 140, clWhite);
+    phones.fingerprint =
+        &panelText(panel, g.fonts.small, "PhonesFingerprint", 0, 34, kPhonesWidth, kStatusColour);
+    phones.problem =
+        &panelText(panel, g.fonts.menu, "PhonesProblem", 0, kCodesTop, kPhonesWidth, 0x004080FF);
+    for (std::size_t i = 0; i < phones.codes.size(); ++i) {
+        PhoneCodeNodes& code = phones.codes[i];
+        const std::string n = std::to_string(i + 1);
+        const int left = static_cast<int>(i % 4) * kCodeCellWidth;
+        const int top = kCodesTop + static_cast<int>(i / 4) * kCodeCellHeight;
+        code.heading = &panelText(panel, g.fonts.menu, "PhoneHeading" + n, left, top,
+                                  kCodeCellWidth - 4, clWhite);
+        code.heading->setAlignment(TAlignment::taCenter);
+        auto& picture = panel.addNewChild<TGLButton>("PhoneCode" + n);
+        picture.setBounds(left, top + kCodeHeading, kCodeSquare, kCodeSquare);
+        // Nearest filtering: a module's edge blurred by a scaled texture is what cameras misread.
+        TGLLibMaterial& material = g.materials.stuff.addMaterial("PhoneCode" + n);
+        material.texture().setFilters(TextureFilter::Nearest, TextureFilter::Nearest);
+        material.setLightingOff(true);
+        picture.setBitBtn({&g.materials.stuff, "PhoneCode" + n});
+        code.code = &picture;
+        code.url =
+            &panelText(panel, g.fonts.small, "PhoneUrl" + n, left,
+                       top + kCodeHeading + kCodeSquare + 2, kCodeCellWidth - 4, kStatusColour);
+        code.url->setHeight(kCodeUrlHeight);
+        code.url->setAlignment(TAlignment::taCenter);
+        code.seat =
+            &panelText(panel, g.fonts.menu, "PhoneSeat" + n, left,
+                       top + kCodeHeading + kCodeSquare / 3, kCodeCellWidth - 4, 0x0060E060);
+        code.seat->setHeight(kCodeSquare / 2);
+        code.seat->setAlignment(TAlignment::taCenter);
+    }
+}
 
 } // namespace
 
@@ -102,6 +163,16 @@ void GameScene::buildSingersScreen() {
     singers.inputsLine =
         &addScreenText(root, fonts.menuPlain, "InputsLine", 30, 612, 710, kHintColour);
     singers.backButton = &addSkinButton(root, "SingersBack", "Back", 30, 642, 100, 34);
+    singers.phonesButton = &addSkinButton(root, "SingersPhones", "Phones (F5)", 140, 642, 130, 34);
+    singers.phonesButton->setVisible(false);
+    // Hidden until the screen opens it.
+    auto& panel = root.addNewChild<TGLPanel>("PhonesPanel");
+    panel.setBounds(kPhonesLeft, kPhonesTop, kPhonesWidth, kPhonesHeight);
+    panel.setVisible(false);
+    singers.phones.panel = &panel;
+    singers.phones.address = &addSkinButton(panel, "PhonesAddress", "Address", 0, 0, 260, 28);
+    singers.phones.address->setBitmapFont(&fonts.menuPlain);
+    buildPhoneCodes(*this, singers.phones);
 
     singers.selectionButton =
         &addSkinButton(*selection.form, "SingersButton", "Singers (F2)", 105, 545, 175, 40);

@@ -1,8 +1,8 @@
 #pragma once
 // The singers screen's controls as the scene holds them (game_scene_singers.cpp builds them):
 // one row per singer slot (with its player's picture and buttons), the line about missing or
-// doubled inputs, Back, and the selection screen's button and "no microphone" line that belong with
-// it. Main thread only.
+// doubled inputs, Back, the phones panel, and the selection screen's button and "no microphone"
+// line that belong with it. Main thread only.
 
 #include "scene/gui/gui_control.h"
 #include "scene/scene_nodes.h"
@@ -38,6 +38,32 @@ struct SingerRowNodes {
     scene::TGLLabel* note = nullptr;
 };
 
+// One slot on the phones panel: its join code while the slot is free, the phone's name while a
+// phone holds it.
+struct PhoneCodeNodes {
+    // The slot's number and name, in its colour.
+    scene::TGLLabel* heading = nullptr;
+    // The QR code, drawn pixel for pixel so a phone's camera reads it from across the room.
+    scene::TGLButton* code = nullptr;
+    // What the code says, written out over a few lines for whoever types it instead.
+    scene::TGLLabel* url = nullptr;
+    // A seated phone: the guest's name and "connected" or "coming back".
+    scene::TGLLabel* seat = nullptr;
+};
+
+// The phones panel, shown over the rows: where guests join, and who has joined.
+struct PhonesPanelNodes {
+    scene::TGLPanel* panel = nullptr;
+    // "Address: 192.168.1.20"; a click takes the next address the game can be reached at.
+    scene::TGLButton* address = nullptr;
+    scene::TGLLabel* port = nullptr;
+    // "Certificate SHA-256 AB:CD:…", shortened to the panel's width.
+    scene::TGLLabel* fingerprint = nullptr;
+    // Why phones cannot join, in place of the codes.
+    scene::TGLLabel* problem = nullptr;
+    std::array<PhoneCodeNodes, session::kSingerSlots> codes;
+};
+
 struct SingersNodes {
     scene::TGLDummyCube* group = nullptr;
     scene::TGLBaseControl* guiRoot = nullptr;
@@ -46,6 +72,9 @@ struct SingersNodes {
     // "no microphone", or the inputs that carry the same sound.
     scene::TGLLabel* inputsLine = nullptr;
     scene::TGLButton* backButton = nullptr;
+    // Beside Back when phones may join: opens and closes the phones panel.
+    scene::TGLButton* phonesButton = nullptr;
+    PhonesPanelNodes phones;
     // On the selection screen: the way here, and "no microphone" while no input is open.
     scene::TGLButton* selectionButton = nullptr;
     scene::TGLLabel* noMicrophoneLine = nullptr;

@@ -39,7 +39,7 @@ SingersScreen::SingersScreen(SingersScreenParts parts)
       m_records(parts.records), m_picturesFolder(std::move(parts.picturesFolder)),
       m_choosePicture(parts.choosePicture ? std::move(parts.choosePicture) : askForPicture),
       m_askRemove(parts.askRemove ? std::move(parts.askRemove) : askBeforeRemoving),
-      m_preview(parts.preview), m_monitor(std::move(parts.makeTracker)) {
+      m_preview(parts.preview), m_monitor(std::move(parts.makeTracker)), m_phones(parts.phones) {
     if (m_profile) {
         const std::optional<float> legacy = parseProfileFloat(
             m_profile->readString(kOptionsSection, storedKey(kMicDelayProperty), "0"));
@@ -49,7 +49,7 @@ SingersScreen::SingersScreen(SingersScreenParts parts)
     SingersNodes& nodes = m_game.singers;
     for (std::size_t slot = 0; slot < nodes.rows.size(); ++slot)
         connectRow(slot);
-    nodes.backButton->onButtonClick = [this](TGLBaseControl&) { leave(); };
+    connectPhones();
     connectSelection(parts.options);
     // The options' microphone delay is slot 1's.
     TGLScrollbar& optionsDelay = *m_game.options.sound.micDelay;
@@ -190,6 +190,8 @@ void SingersScreen::leave() {
     GameScene& g = m_game;
     if (!shown())
         return;
+    if (m_phonesShown)
+        showPhones(false);
     m_monitorTimer.stop();
     if (m_calibration)
         endCalibration();
@@ -239,6 +241,7 @@ void SingersScreen::showRow(std::size_t slot) {
                      : kNotConnected;
     row.status->setCaption(status);
     row.listen->setCaption(m_listeningSlot == slot ? "Stop" : "Listen");
+    tellPhone(slot);
 }
 
 void SingersScreen::showInputsLine() {

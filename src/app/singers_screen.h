@@ -59,6 +59,8 @@ class SingersScreen {
 public:
     // The selection screen's key that opens the screen.
     static constexpr int kOpenKey = 113; // F2
+    // Opens and closes the phones panel when phones may join; free while a name is typed.
+    static constexpr int kPhonesKey = 116; // F5
 
     explicit SingersScreen(SingersScreenParts parts);
     ~SingersScreen();
@@ -89,6 +91,10 @@ public:
     void adoptSlotNamesAsPlayers();
     // The book changed: the rows show the players as it has them, a removed one's slot a guest.
     void recordsChanged();
+    // The phones' seats changed (one joined, dropped out, came back or left): the panel and the
+    // rows follow when shown, and each seated phone is told its slot's singer again.
+    void phonesChanged();
+    bool phonesShown() const;
 
 private:
     // The player fields come after the first line's, in the order they are read on the screen.
@@ -142,6 +148,17 @@ private:
     scene::TGLBaseControl* fieldControl(std::size_t row, int field) const;
     void storeRoster();
     void holdPreview(bool hold);
+    // singers_screen_phones.cpp: the panel of join codes over the rows.
+    void connectPhones();
+    void showPhones(bool show);
+    void showPhonesPanel();
+    void showPhoneCell(std::size_t slot, const std::vector<PhoneSeatView>& seats,
+                       const std::string& address);
+    void showRowControls(bool show);
+    std::string inputName(const session::InputAddress& address) const;
+    void nextPhoneAddress();
+    // Tells the phone that sings in slot who it sings as, when that changed.
+    void tellPhone(std::size_t slot);
 
     GameScene& m_game;
     SoundInputs& m_inputs;
@@ -172,6 +189,13 @@ private:
     std::optional<std::size_t> m_listeningSlot, m_calibratingSlot;
     std::unique_ptr<session::DelayCalibration> m_calibration;
     std::size_t m_focusRow = 0; // kSingerSlots: the Back button
+    PhoneHall* m_phones;
+    bool m_phonesShown = false;
+    // Which of the hall's addresses the codes lead to.
+    std::size_t m_phoneAddress = 0;
+    // What each cell's code says and what each phone was told last, so neither is made again
+    // for nothing.
+    std::array<std::string, session::kSingerSlots> m_codeShown, m_phoneTold;
     int m_focusField = kName;
 };
 

@@ -1,5 +1,6 @@
 // The singers screen's keyboard: the focus moves between rows and fields, Left and Right set a
-// focused delay, Enter renames a slot's player, Escape leaves.
+// focused delay, Enter renames a slot's player, F5 opens and closes the phones panel, Escape
+// closes the panel or leaves.
 
 #include "singers_screen.h"
 
@@ -52,6 +53,16 @@ void SingersScreen::focus(std::size_t row, int field) {
 void SingersScreen::keyDown(int key) {
     if (!shown())
         return;
+    if (m_phones && key == kPhonesKey) {
+        showPhones(!m_phonesShown);
+        return;
+    }
+    // Over the panel only Escape counts: the rows' keys would move about controls out of sight.
+    if (m_phonesShown) {
+        if (key == keys::Escape)
+            showPhones(false);
+        return;
+    }
     const std::size_t rows = m_game.singers.rows.size() + 1; // and Back
     const bool onDelay = m_focusRow < rows - 1 && m_focusField == kDelay;
     const bool onName = m_focusRow < rows - 1 && m_focusField == kName;

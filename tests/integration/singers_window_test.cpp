@@ -2,12 +2,13 @@
 // of two inputs, the same sound on both inputs pointed out, a name typed, a colour clicked, and
 // everything found in Score.ini after Escape; without any input both screens say so. Players on
 // the screen over a record keeper: slot names adopted, a player made, renamed, pictured, recoloured
-// and removed.
+// and removed. Phones: the codes of free slots at the chosen address, seated phones by name.
 
 #include "app/player_pictures.h"
 #include "app/qt_main_thread_invoker.h"
 #include "fakes/blank_image_loader.h"
 #include "fakes/fake_glyph_rasterizer.h"
+#include "fakes/fake_phone_hall.h"
 #include "fakes/fake_record_store.h"
 #include "fakes/fake_sound_inputs.h"
 #include "fakes/file_bytes.h"
@@ -30,19 +31,25 @@ const session::InputAddress kLeft{"USB", 0}, kRight{"USB", 1};
 
 class SingersWindowTest : public cantorix::testing::GameWindowTest {
 protected:
-    app::MainWindow& startWithInputs() {
+    app::MainWindow& startWithInputs(app::PhoneHall* phones = nullptr) {
         fs::create_directories(m_root / "config");
         m_ini = std::make_unique<platform::IniProfileFile>(m_root / "config" / "Score.ini");
         app::AppServices services{m_root,         *m_pictures, m_glyphs,   m_clock,
                                   m_player,       *m_covers,   *m_capture, m_recorderInput,
                                   m_captureError, m_ini.get()};
         services.inputs = &m_inputs;
+        services.phones = phones;
         m_form = std::make_unique<app::MainWindow>(std::move(services));
         m_form->show();
         EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
         return *m_form;
     }
     void key(Qt::Key k) { QTest::keyClick(m_form->viewer(), k); }
+    void click(const scene::TGLBaseControl& control) {
+        const scene::RectI r = control.globalRect();
+        QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {},
+                          QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    }
     // One 50 ms tick of sound on each input (amplitude 0: silence), then the screen's step.
     void sing(double leftAmplitude, double rightAmplitude, bool sameSound, int ticks) {
         std::normal_distribution<double> voice(0.0, 1.0);
@@ -158,6 +165,95 @@ TEST_F(SingersWindowTest, WithoutAnyInputBothScreensSayNoMicrophone) {
     key(Qt::Key_Return);
     EXPECT_FALSE(window.singers().shown());
     EXPECT_FALSE(g.singing.group->visible());
+}
+
+std::string withoutBreaks(std::string text) {
+    std::erase(text, '\n');
+    return text;
+}
+
+TEST_F(SingersWindowTest, PhonesPanelShowsFreeSlotsCodesAtTheChosenAddressAndSeatedPhones) {
+    app::testing::FakePhoneHall hall;
+    hall.addressList = {"192.168.1.20", "10.0.0.5"};
+    app::MainWindow& window = startWithInputs(&hall);
+    app::GameScene& g = window.game();
+    const app::PhonesPanelNodes& panel = g.singers.phones;
+    key(Qt::Key_F2);
+    ASSERT_TRUE(window.singers().shown());
+    ASSERT_TRUE(g.singers.phonesButton->guiVisible());
+    click(*g.singers.phonesButton);
+    ASSERT_TRUE(window.singers().phonesShown());
+    EXPECT_FALSE(g.singers.rows[0].name->guiVisible());
+    EXPECT_EQ(g.singers.title->caption(), "Phones");
+    EXPECT_EQ(panel.port->caption(), "Port 8443");
+    EXPECT_EQ(panel.fingerprint->caption(), "Certificate SHA-256 AB:CD");
+
+    // Every code drawn one texture pixel to one screen pixel, at least 3 a module, its modules
+    // black and its quiet zone white; the address written beneath is the code's own.
+    const auto expectCodesAt = [&](const std::string& address) {
+        for (std::size_t slot = 0; slot < panel.codes.size(); ++slot) {
+            SCOPED_TRACE(slot);
+            const app::PhoneCodeNodes& cell = panel.codes[slot];
+            const app::JoinCode code = hall.joinCode(slot + 1, address);
+            ASSERT_TRUE(cell.code->guiVisible());
+            EXPECT_FALSE(cell.seat->guiVisible());
+            EXPECT_EQ(withoutBreaks(cell.url->caption()), code.url);
+            const scene::Image& image = cell.code->bitBtn().resolve()->texture().image();
+            const int modules = code.size + 8;
+            ASSERT_EQ(image.width % modules, 0);
+            const int pixels = image.width / modules;
+            EXPECT_GE(pixels, 3);
+            EXPECT_EQ(cell.code->width(), image.width);
+            EXPECT_EQ(cell.code->logicWidth(), image.width);
+            const auto dark = [&](int x, int y) {
+                return image.pixel((x + 4) * pixels + pixels / 2,
+                                   (y + 4) * pixels + pixels / 2)[0] < 128;
+            };
+            for (int y = -4; y < code.size + 4; ++y)
+                for (int x = -4; x < code.size + 4; ++x) {
+                    const bool inside = x >= 0 && y >= 0 && x < code.size && y < code.size;
+                    ASSERT_EQ(dark(x, y), inside && code.modules[y * code.size + x])
+                        << x << "," << y;
+                }
+        }
+    };
+    expectCodesAt("192.168.1.20");
+    if (const char* folder = std::getenv("CANTORIX_SCREENSHOTS"))
+        window.viewer()->grabFramebuffer().save(QString(folder) + "/phones_panel.png");
+    click(*panel.address);
+    expectCodesAt("10.0.0.5");
+    click(*panel.address);
+    EXPECT_NE(panel.address->caption().find("192.168.1.20"), std::string::npos);
+
+    // A seated phone's cell names it; dropped out, it is coming back; its slot is told its singer.
+    window.singers().roster().slot(2).input = app::phoneInputAddress(3);
+    hall.seat({{.slot = 3, .name = "Dana", .connected = true}});
+    window.singers().phonesChanged();
+    EXPECT_FALSE(panel.codes[2].code->guiVisible());
+    EXPECT_EQ(panel.codes[2].seat->caption(), "Dana\nconnected");
+    EXPECT_TRUE(panel.codes[3].code->guiVisible());
+    hall.seat({{.slot = 3, .name = "Dana", .connected = false}});
+    window.singers().phonesChanged();
+    EXPECT_EQ(panel.codes[2].seat->caption(), "Dana\ncoming back");
+    key(Qt::Key_F5);
+    ASSERT_FALSE(window.singers().phonesShown());
+    EXPECT_TRUE(g.singers.rows[2].colour->guiVisible());
+    const std::uint32_t before = hall.singerShown.at(3).second;
+    click(*g.singers.rows[2].colour);
+    EXPECT_NE(hall.singerShown.at(3).second, before);
+    EXPECT_EQ(hall.singerShown.at(3).first, window.singers().roster().slot(2).name);
+
+    // A hall that cannot listen says why instead of showing codes; Escape goes back, then leaves.
+    hall.problemText = "Port 8443 to 8463 are taken";
+    key(Qt::Key_F5);
+    EXPECT_TRUE(panel.problem->guiVisible());
+    EXPECT_EQ(panel.problem->caption(), hall.problemText);
+    EXPECT_FALSE(panel.codes[0].code->guiVisible());
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(window.singers().shown());
+    EXPECT_TRUE(g.singers.rows[0].name->guiVisible());
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(window.singers().shown());
 }
 
 // The screen over a GameScene of its own: the window has no record keeper to hand it.
