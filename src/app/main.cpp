@@ -91,13 +91,9 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
             std::cerr << "cantorix: phones cannot join: " << phoneServer->problem() << "\n";
     }
     const auto phoneSeatInputs = [&phoneServer] {
-        std::vector<platform::ExternalInput> seats;
-        if (phoneServer)
-            for (platform::PhoneServer::SeatInput& seat : phoneServer->seatInputs())
-                seats.push_back({std::move(seat.input), seat.capture});
-        return seats;
+        return phoneServer ? platform::phoneSeatInputs(*phoneServer)
+                           : std::vector<platform::ExternalInput>{};
     };
-
     // Every microphone channel, or every channel of the --mic files, and the phones' seats;
     // listed again before each session. Inputs that cannot be opened are written to the log as
     // they are listed.

@@ -17,7 +17,7 @@ namespace cantorix::testing {
 
 struct PhoneTestClientOptions {
     // wss://127.0.0.1:<port>/socket?k=<key>
-    std::string url;
+    std::string url = {};
     std::string name = "Phone";
     std::size_t slot = 1;
     int sampleRate = 48000;
@@ -26,7 +26,7 @@ struct PhoneTestClientOptions {
     // + offsetSeconds.
     double offsetSeconds = 0;
     double driftPpm = 0;
-    std::string resumeToken;
+    std::string resumeToken = {};
     // Send a join at once after connecting; false for tests that send their own messages.
     bool join = true;
 };
@@ -54,7 +54,8 @@ public:
     void play(std::vector<std::int16_t> samples);
     // The same, sample 0 captured at capturedFrom (a moment just past: the frames since are sent
     // at once).
-    void play(std::vector<std::int16_t> samples, std::chrono::steady_clock::time_point capturedFrom);
+    void play(std::vector<std::int16_t> samples,
+              std::chrono::steady_clock::time_point capturedFrom);
     // The Wi-Fi drops for a while: frames captured meanwhile are never sent.
     void loseFramesFor(std::chrono::milliseconds duration);
     // Closes the socket as a screen lock would, then (resume) connects again and joins with the

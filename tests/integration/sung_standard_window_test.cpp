@@ -1,11 +1,15 @@
 // The standard demo song sung into the real main window through WAV files standing in for the
 // microphones, as `--mic` does, and the same WAVs scored by `cantorix-tool sing`: the window
-// scores each singer as the tool reports, line by line. Alone, and as a duet sung by two from a
-// stereo file, as from a receiver with two microphones.
+// scores each singer as the tool reports, line by line. Alone, as a duet sung by two from a
+// stereo file, as from a receiver with two microphones, and by two phones streaming the two
+// channels over the phones' server, their clocks offset and drifting.
 
+#include "app/qt_main_thread_invoker.h"
 #include "fakes/file_bytes.h"
 #include "fakes/generated_voice.h"
+#include "fakes/phone_test_client.h"
 #include "game_window_fixture.h"
+#include "platform/phones/phone_server.h"
 #include "platform/sound_input/capture_input_set.h"
 #include "platform/sound_input/wav_file_input.h"
 #include "platform/storage/sqlite_record_store.h"
@@ -14,11 +18,13 @@
 #include "songs/standard_song.h"
 
 #include <QImage>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <regex>
 #include <signal.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -138,9 +144,25 @@ private:
     pid_t m_pids[2] = {-1, -1};
 };
 
+// A voice of 44100 Hz as a phone capturing at 48000 Hz hears it (linear interpolation).
+std::vector<std::int16_t> at48k(const std::vector<std::int16_t>& voice) {
+    std::vector<std::int16_t> out(voice.size() * 48000 / 44100);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double at = static_cast<double>(i) * 44100.0 / 48000.0;
+        const auto k = static_cast<std::size_t>(at);
+        const double next = k + 1 < voice.size() ? voice[k + 1] : voice[k];
+        out[i] = static_cast<std::int16_t>(std::lround(voice[k] + (next - voice[k]) * (at - k)));
+    }
+    return out;
+}
+
 class SungStandardWindowTest : public cantorix::testing::SingingWindowTest {
 protected:
     platform::AubioSemitoneTracker m_semitones;
+    // The phones' server and the main-thread hand-over of its seat changes; they outlive the
+    // inputs that list its seats.
+    app::QtMainThreadInvoker m_phoneEvents;
+    std::unique_ptr<platform::PhoneServer> m_phones;
     // The microphones of the several singers; they outlive the window (gone in TearDown).
     std::unique_ptr<platform::CaptureInputSet> m_inputs;
     // Where the duet's performances are kept; outlives the window likewise.
@@ -287,6 +309,99 @@ TEST_F(SungStandardWindowTest, TwoSingersOfAStereoFileEachScoreTheVoiceTheySing)
         const std::vector<std::string> lines = m_form->songRecords().shownLines();
         return lines.size() > 1 && lines[1] != "Not sung yet";
     })) << ::testing::PrintToString(m_form->songRecords().shownLines());
+}
+
+TEST_F(SungStandardWindowTest, TwoPhonesStreamingAStereoFileScoreEachLineAsTheToolDoes) {
+    const fs::path song =
+        fs::path(CANTORIX_PROGRAM_DIR) / "songs" / kFolder / (std::string(kFolder) + ".txt");
+    if (!fs::exists(song))
+        GTEST_SKIP() << "the demo songs have not been built";
+    m_root = cantorix::testing::makeProgramRoot("cantorix-sung-phones", {kFolder});
+    const songs::StandardSong standard = songs::readStandardSong(cantorix::testing::readFile(song));
+    ASSERT_EQ(standard.voices.size(), 2u);
+    const std::vector<std::int16_t> first = sungVoice(standard, 0), second = sungVoice(standard, 1);
+    const fs::path wav = m_root / "receiver.wav";
+    cantorix::testing::writeStereoWav(wav, first, second);
+
+    const std::string key = "00112233445566778899aabbccddeeff";
+    std::ostringstream serverLog;
+    m_phones = std::make_unique<platform::PhoneServer>(
+        platform::PhoneServer::Options{.port = 0,
+                                       .identityFolder = m_root / "data",
+                                       .invoker = &m_phoneEvents,
+                                       .log = &serverLog,
+                                       .key = key});
+    ASSERT_TRUE(m_phones->listening()) << m_phones->problem();
+    // The phones are the only inputs: no device of this machine joins in.
+    m_inputs = std::make_unique<platform::CaptureInputSet>(platform::CaptureInputSet::Options{
+        .listDevices = [] { return std::vector<platform::AlsaCaptureDevice>{}; },
+        .systemDefaultInput = false,
+        .externalInputs = [this] { return platform::phoneSeatInputs(*m_phones); }});
+    m_inputs->relist();
+    app::AppServices services = this->services();
+    services.inputs = m_inputs.get();
+    services.phones = m_phones.get();
+    services.makeSemitoneTracker = [] {
+        return std::make_unique<platform::AubioSemitoneTracker>();
+    };
+    ASSERT_TRUE(showWindow(services));
+    app::GameScene& g = m_form->game();
+    ASSERT_TRUE(waitUntil([&] { return g.selection.title->text() == "Two Lighthouses"; }));
+
+    // Two guests join slots 1 and 2; their phones' clocks are far from the game's and drift
+    // apart from it, 100 ppm fast and slow.
+    const std::string url =
+        "wss://127.0.0.1:" + std::to_string(m_phones->port()) + "/socket?k=" + key;
+    const BusyLoops busy;
+    cantorix::testing::PhoneTestClient left(
+        {.url = url, .name = "Left", .slot = 1, .offsetSeconds = 12345.678, .driftPpm = 100});
+    cantorix::testing::PhoneTestClient right(
+        {.url = url, .name = "Right", .slot = 2, .offsetSeconds = -321.5, .driftPpm = -100});
+    ASSERT_TRUE(left.waitWelcome()) << left.refusal().value_or("no answer");
+    ASSERT_TRUE(right.waitWelcome()) << right.refusal().value_or("no answer");
+    const app::SingerRoster& roster = m_form->singers().roster();
+    ASSERT_TRUE(waitUntil([&] {
+        return roster.slot(0).input == app::phoneInputAddress(1) &&
+               roster.slot(1).input == app::phoneInputAddress(2) && roster.slot(0).name == "Left";
+    }));
+    // The clocks' first round trips.
+    waitUntil([] { return false; }, 1000);
+
+    click(*g.selection.startButton);
+    ASSERT_TRUE(g.singing.group->visible());
+    // The song's first sample is heard as the session starts it over: the phones sing from there.
+    const auto start = m_phones->seatSound(1).startedOverAt();
+    ASSERT_TRUE(start.has_value());
+    left.play(at48k(first), *start);
+    right.play(at48k(second), *start);
+    ASSERT_TRUE(waitUntil([&] { return g.scorePage.group->visible(); }, 90000));
+
+    const std::vector<app::SingerOutcome>& window = m_form->session().outcomes();
+    const std::vector<ToolScore> tool = scoreSingersWithTool(song, {wav});
+    ASSERT_EQ(window.size(), 2u);
+    ASSERT_EQ(tool.size(), 2u);
+    for (std::size_t k = 0; k < window.size(); ++k) {
+        const session::Scoring& scoring = window[k].scoring;
+        const std::vector<int> tickValue = tickValues(session::voiceTimeline(standard, k));
+        std::cout << "phone " << k + 1 << ": window " << scoring.notePoints() << " of "
+                  << scoring.possible() << ", tool " << tool[k].notePoints << " of "
+                  << tool[k].possible << "\n";
+        ASSERT_EQ(scoring.lines().size(), tool[k].lines.size()) << "phone " << k + 1;
+        for (std::size_t i = 0; i < tool[k].lines.size(); ++i) {
+            EXPECT_EQ(scoring.lines()[i].possible, tool[k].lines[i].first);
+            EXPECT_NEAR(scoring.lines()[i].points, tool[k].lines[i].second, tickValue[i])
+                << "phone " << k + 1 << ", line " << i + 1;
+        }
+    }
+    // Each phone was shown the lines it sang and its points.
+    const std::vector<std::string> shown = left.texts();
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const std::string& text) {
+        return text.find("\"lyric\"") != std::string::npos &&
+               text.find("\"text\":\"\"") == std::string::npos;
+    }));
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const std::string& text) {
+        return text.find("\"points\"") != std::string::npos;
+    }));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "base/main_thread_invoker_port.h"
 #include "local_networks.h"
 #include "phone_input.h"
+#include "platform/sound_input/capture_input_set.h"
 #include "platform/sound_input/capture_service.h"
 
 #include <chrono>
@@ -89,5 +90,9 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
+
+// The server's eight seats as inputs the sound inputs list beside their own, each lined up with
+// the song by its PhoneInput (the session's input control), like a recording. Main thread.
+std::vector<ExternalInput> phoneSeatInputs(PhoneServer& server);
 
 } // namespace cantorix::platform

@@ -30,7 +30,7 @@ class CaptureInputSet : public app::SoundInputs {
 public:
     struct Options {
         // With files, only their channels are inputs: no device is listed or opened.
-        std::vector<std::filesystem::path> micWavs;
+        std::vector<std::filesystem::path> micWavs = {};
         // Plays the calibration clicks; without it there is no click player.
         AudioOutput* output = nullptr;
         // The capture devices to offer; the machine's own by default.
