@@ -198,6 +198,8 @@ private:
     // the name typed on the phone, unless a player is chosen for the slot on the singers
     // screen) or lets go of it once the seat is free.
     void followPhoneSeats();
+    // The option "Phones may join": the server starts with the game, so ticking it says when.
+    void connectPhonesOption();
     // The singers screen, the statistics screen and the selection's records lines, with their
     // keys (main_window_singers.cpp).
     void createPlayerScreens();

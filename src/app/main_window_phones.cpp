@@ -1,5 +1,6 @@
 // Phones as microphones in the window: a phone that takes a seat sings in that slot.
 
+#include "error_guard.h"
 #include "main_window.h"
 
 #include <algorithm>
@@ -15,6 +16,15 @@ std::uint32_t rgbOf(scene::TColor colour) {
 }
 
 } // namespace
+
+void MainWindow::connectPhonesOption() {
+    m_game->options.sound.phonesToggle->onButtonClick = [this](scene::TGLBaseControl& sender) {
+        toggleClick(sender);
+        if (toggleIsOn(sender) && !m_services.phones)
+            presentNotice(this, QStringLiteral("Phones may join from the next start of the game "
+                                               "(or start it with --phones)."));
+    };
+}
 
 void MainWindow::followPhoneSeats() {
     PhoneHall* phones = m_services.phones;
@@ -46,6 +56,7 @@ void MainWindow::followPhoneSeats() {
         }
     }
     m_inputs->refreshNames();
+    m_singers->phonesChanged();
     if (m_session->party().empty())
         showWhoSings();
 }

@@ -51,6 +51,7 @@ void MainWindow::createPlayerScreens() {
     m_screens->statisticsKeyDown = [this](int key) { m_statistics->keyDown(key); };
     if (m_services.phones)
         m_services.phones->onSeatsChanged([this] { followPhoneSeats(); });
+    connectPhonesOption();
     m_screens->singersKey = SingersScreen::kOpenKey;
     m_screens->showSingers = [this] { m_singers->show(); };
     m_screens->singersKeyDown = [this](int key) { m_singers->keyDown(key); };
