@@ -82,10 +82,11 @@ struct PhoneTestClient::Impl {
 
     double rate() const { return 1.0 + options.driftPpm / 1e6; }
 
-    double phoneNow() const {
-        const std::chrono::duration<double> since = std::chrono::steady_clock::now() - createdAt;
+    double phoneAt(std::chrono::steady_clock::time_point when) const {
+        const std::chrono::duration<double> since = when - createdAt;
         return since.count() * rate() + options.offsetSeconds;
     }
+    double phoneNow() const { return phoneAt(std::chrono::steady_clock::now()); }
 
     std::chrono::steady_clock::time_point steadyAt(double phoneSeconds) const {
         const std::chrono::duration<double> since((phoneSeconds - options.offsetSeconds) / rate());
@@ -303,10 +304,17 @@ std::vector<std::string> PhoneTestClient::texts() const {
 }
 
 void PhoneTestClient::play(std::vector<std::int16_t> samples) {
-    const double now = m_impl->phoneNow();
+    play(std::move(samples), std::chrono::steady_clock::now());
+}
+
+// Frames sent before the call keep the silence they carried (the game takes each stretch once);
+// the samples go into every frame still to be sent, from the one capturedFrom falls in.
+void PhoneTestClient::play(std::vector<std::int16_t> samples,
+                           std::chrono::steady_clock::time_point capturedFrom) {
+    const double from = m_impl->phoneAt(capturedFrom);
     std::lock_guard lock(m_impl->mutex);
     m_impl->playing = std::move(samples);
-    m_impl->playStartPhone = now;
+    m_impl->playStartPhone = from;
 }
 
 void PhoneTestClient::loseFramesFor(std::chrono::milliseconds duration) {
