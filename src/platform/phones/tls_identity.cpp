@@ -75,15 +75,19 @@ int refusePassphrase(char* /*buffer*/, int /*size*/, int /*writing*/, void* /*da
     return -1;
 }
 
+enum class Readers { Anyone, OwnerOnly };
+
 // The file's bytes when it is a regular file itself: a link, a pipe, a folder or an unreadable
-// file gives nothing, and the pair is then made anew.
-std::optional<std::string> readOwnRegularFile(const fs::path& path) {
+// file gives nothing, and the pair is then made anew. So does a key others could read (a copy
+// made carelessly): it may no longer be secret.
+std::optional<std::string> readOwnRegularFile(const fs::path& path, Readers readers) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
     std::optional<std::string> bytes;
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+        (readers == Readers::Anyone || (info.st_mode & 077) == 0) &&
         static_cast<std::size_t>(info.st_size) <= kMaxPemBytes) {
         std::string read(kMaxPemBytes + 1, '\0');
         std::size_t filled = 0;
@@ -321,8 +325,9 @@ void makeFolder(const fs::path& folder) {
 }
 
 std::optional<TlsIdentity> readIdentity(const fs::path& keyPath, const fs::path& certificatePath) {
-    std::optional<std::string> keyText = readOwnRegularFile(keyPath);
-    std::optional<std::string> certificateText = readOwnRegularFile(certificatePath);
+    std::optional<std::string> keyText = readOwnRegularFile(keyPath, Readers::OwnerOnly);
+    std::optional<std::string> certificateText =
+        readOwnRegularFile(certificatePath, Readers::Anyone);
     if (!keyText || !certificateText)
         return std::nullopt;
     KeyPointer key = parseKey(*keyText);
