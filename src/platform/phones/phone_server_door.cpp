@@ -1,0 +1,214 @@
+// The phone server's door. A connection is judged by its peer's address before anything is
+// made for it, so a flood from outside costs one accept and one close each; what a peer sends is
+// peeked, never read, until it is known to be a request we answer, so the WebSocket server
+// receives an upgrade exactly as it arrived.
+
+#include "phone_server_door.h"
+
+#include "phone_page.h"
+#include "phones/http_request.h"
+#include "phones/phone_seats.h"
+
+#include <QSslSocket>
+#include <QTimer>
+#include <algorithm>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace cantorix::platform {
+
+namespace {
+
+// Where a connection stands, kept on the socket: still reading, answered and closing, or handed
+// to the WebSocket server (after which the door leaves it alone).
+constexpr const char* kStage = "cantorixDoorStage";
+enum Stage { kReading = 0, kAnswered = 1, kHandedOver = 2 };
+
+// The networks are read again at most this often: a laptop that changed Wi-Fi lets its new
+// neighbours in soon, without a system call per connection in a flood.
+constexpr std::chrono::seconds kNetworksFresh{30};
+
+Stage stageOf(const QSslSocket* socket) {
+    return static_cast<Stage>(socket->property(kStage).toInt());
+}
+
+const char* statusText(int status) {
+    switch (status) {
+    case 200:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 413:
+        return "Content Too Large";
+    case 431:
+        return "Request Header Fields Too Large";
+    default:
+        return "Error";
+    }
+}
+
+// Every response carries the page's policy and closes the connection; the URL holds the key, so
+// no referrer leaves the page and nothing is cached.
+std::string response(int status, std::string_view contentType, std::string_view body,
+                     std::string_view extraHeaders, bool withBody) {
+    std::string text = "HTTP/1.1 " + std::to_string(status) + " " + statusText(status) + "\r\n";
+    text += "Content-Type: " + std::string(contentType) + "\r\n";
+    text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    text += "Content-Security-Policy: " + std::string(kPhonePagePolicy) + "\r\n";
+    text += "X-Content-Type-Options: nosniff\r\n"
+            "Cache-Control: no-store\r\n"
+            "Referrer-Policy: no-referrer\r\n"
+            "Permissions-Policy: microphone=(self)\r\n"
+            "Connection: close\r\n";
+    text += extraHeaders;
+    text += "\r\n";
+    if (withBody)
+        text += body;
+    return text;
+}
+
+std::string refusal(int status, std::string_view reason) {
+    const std::string extra = status == 405 ? "Allow: GET, HEAD\r\n" : "";
+    return response(status, "text/plain; charset=utf-8", std::string(reason) + "\n", extra, true);
+}
+
+// One name per peer: an IPv4 peer reached over the dual-stack socket counts as its IPv4 address.
+QString peerName(const QHostAddress& peer) {
+    bool isIpv4 = false;
+    const quint32 ipv4 = peer.toIPv4Address(&isIpv4);
+    return isIpv4 ? QHostAddress(ipv4).toString() : peer.toString();
+}
+
+} // namespace
+
+PhoneDoor::PhoneDoor(Setup setup, QObject* parent)
+    : QTcpServer(parent), m_setup(std::move(setup)) {}
+
+const std::vector<LocalNetwork>& PhoneDoor::networks() {
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_networksKnown || now - m_networksRead >= kNetworksFresh) {
+        try {
+            m_networks = m_setup.listNetworks ? m_setup.listNetworks() : listLocalNetworks();
+        } catch (const std::exception&) {
+            // Keep the networks known before; loopback is let in by peerAllowed regardless.
+        }
+        m_networksRead = now;
+        m_networksKnown = true;
+    }
+    return m_networks;
+}
+
+void PhoneDoor::incomingConnection(qintptr descriptor) {
+    const int fd = static_cast<int>(descriptor);
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
+        ::close(fd);
+        return;
+    }
+    const QHostAddress peer(reinterpret_cast<const sockaddr*>(&storage));
+    const QString name = peerName(peer);
+    const auto counted = m_openPerPeer.find(name);
+    const std::size_t fromPeer = counted == m_openPerPeer.end() ? 0 : counted->second;
+    if (m_open >= m_setup.limits.connections || fromPeer >= m_setup.limits.connectionsPerPeer ||
+        !peerAllowed(peer, networks())) {
+        ::close(fd);
+        return;
+    }
+
+    auto* socket = new QSslSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        ::close(fd);
+        delete socket;
+        return;
+    }
+    ++m_open;
+    ++m_openPerPeer[name];
+    connect(socket, &QObject::destroyed, this, [this, name] { release(name); });
+    socket->setSslConfiguration(m_setup.tls);
+    socket->setProperty(kStage, kReading);
+
+    const auto closeUnlessHandedOver = [socket] {
+        if (stageOf(socket) == kHandedOver)
+            return;
+        socket->abort();
+        socket->deleteLater();
+    };
+    connect(socket, &QSslSocket::readyRead, this, [this, socket] { readRequest(socket); });
+    connect(socket, &QSslSocket::encrypted, this, [this, socket] { readRequest(socket); });
+    connect(socket, &QSslSocket::disconnected, this, closeUnlessHandedOver);
+    connect(socket, &QSslSocket::errorOccurred, this, closeUnlessHandedOver);
+    // A stalled handshake or a request trickled in byte by byte must not hold a connection.
+    QTimer::singleShot(m_setup.limits.handshake, socket, closeUnlessHandedOver);
+    socket->startServerEncryption();
+}
+
+void PhoneDoor::release(const QString& peer) {
+    --m_open;
+    if (const auto counted = m_openPerPeer.find(peer);
+        counted != m_openPerPeer.end() && --counted->second == 0)
+        m_openPerPeer.erase(counted);
+}
+
+void PhoneDoor::answer(QSslSocket* socket, const std::string& text) {
+    socket->setProperty(kStage, kAnswered);
+    socket->write(text.data(), static_cast<qint64>(text.size()));
+    socket->disconnectFromHost();
+}
+
+void PhoneDoor::readRequest(QSslSocket* socket) {
+    if (stageOf(socket) != kReading || !socket->isEncrypted())
+        return;
+    const std::size_t limit = m_setup.limits.requestBytes;
+    const QByteArray seen =
+        socket->peek(std::min<qint64>(socket->bytesAvailable(), static_cast<qint64>(limit) + 1));
+    const phones::HttpReading reading = phones::readHttpRequest(
+        std::string_view(seen.constData(), static_cast<std::size_t>(seen.size())), limit);
+    if (reading.state == phones::HttpReading::State::Incomplete)
+        return;
+    if (reading.state == phones::HttpReading::State::Refused) {
+        answer(socket, refusal(reading.status, reading.reason));
+        return;
+    }
+
+    const phones::HttpRequest& request = reading.request;
+    const bool withBody = request.method != "HEAD";
+    if (request.key.empty() || !phones::sameSecret(request.key, m_setup.key)) {
+        answer(socket, refusal(403, "This link has no valid key for this game: scan the code "
+                                    "on the game's screen again."));
+        return;
+    }
+    if (request.path == "/socket") {
+        if (!request.webSocketUpgrade || !withBody) {
+            answer(socket, refusal(400, "Only a WebSocket is served here."));
+            return;
+        }
+        // Another site's page in the guest's browser must not reach the game's socket.
+        if (request.origin != "https://" + request.host) {
+            answer(socket, refusal(403, "The page asking is not the game's own."));
+            return;
+        }
+        socket->setProperty(kStage, kHandedOver);
+        m_setup.upgrade(socket);
+        return;
+    }
+    const auto file = phonePageFile(request.path);
+    if (!file) {
+        answer(socket, refusal(404, "There is nothing here."));
+        return;
+    }
+    // The page's own files are loaded without the key in their URLs: the cookie carries it.
+    const std::string cookie =
+        request.path == "/" ? "Set-Cookie: " + std::string(phones::kKeyCookieName) + "=" +
+                                  m_setup.key + "; Secure; HttpOnly; SameSite=Strict; Path=/\r\n"
+                            : std::string();
+    answer(socket, response(200, file->contentType, file->body, cookie, withBody));
+}
+
+} // namespace cantorix::platform

@@ -1,0 +1,53 @@
+#pragma once
+// The phone server's door, on the server's thread: accepts TCP connections from this computer's
+// networks within the per-peer and overall limits, speaks TLS, reads each request with the
+// bounded reader, answers the page's files or a refusal and closes, and hands a keyed WebSocket
+// upgrade on with its request still unread.
+
+#include "local_networks.h"
+#include "phone_server.h"
+
+#include <QSslConfiguration>
+#include <QTcpServer>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class QSslSocket;
+
+namespace cantorix::platform {
+
+class PhoneDoor : public QTcpServer {
+public:
+    struct Setup {
+        std::string key;
+        QSslConfiguration tls;
+        PhoneServerLimits limits;
+        std::function<std::vector<LocalNetwork>()> listNetworks;
+        // A complete WebSocket upgrade with the right key and origin; the socket is the
+        // receiver's from now on.
+        std::function<void(QSslSocket*)> upgrade;
+    };
+
+    explicit PhoneDoor(Setup setup, QObject* parent = nullptr);
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
+private:
+    const std::vector<LocalNetwork>& networks();
+    void readRequest(QSslSocket* socket);
+    void answer(QSslSocket* socket, const std::string& response);
+    void release(const QString& peer);
+
+    Setup m_setup;
+    std::vector<LocalNetwork> m_networks;
+    std::chrono::steady_clock::time_point m_networksRead{};
+    bool m_networksKnown = false;
+    std::map<QString, std::size_t> m_openPerPeer;
+    std::size_t m_open = 0;
+};
+
+} // namespace cantorix::platform

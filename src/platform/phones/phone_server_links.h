@@ -1,0 +1,89 @@
+#pragma once
+// The joined phones, on the server's thread: the WebSocket server the door hands upgrades to,
+// each phone's connection (join, clock pings, audio frames, leave), the seats they hold and what
+// each seat's phone is shown. A seat's sound goes to its PhoneInput.
+
+#include "app/phone_hall_port.h"
+#include "phone_input.h"
+#include "phone_server.h"
+#include "phones/clock_mapping.h"
+#include "phones/phone_protocol.h"
+#include "phones/phone_seats.h"
+
+#include <QObject>
+#include <array>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QSslSocket;
+class QTimer;
+class QWebSocket;
+class QWebSocketServer;
+
+namespace cantorix::platform {
+
+class PhoneLinks : public QObject {
+public:
+    struct Setup {
+        std::string key;
+        PhoneServerLimits limits;
+        std::array<PhoneInput*, phones::kPhoneSlots> inputs{};
+        // The seats after each change, on the server's thread.
+        std::function<void(std::vector<app::PhoneSeatView>)> seatsChanged;
+    };
+
+    explicit PhoneLinks(Setup setup, QObject* parent = nullptr);
+    // Closes every phone's connection; their seats' sound ends.
+    ~PhoneLinks() override;
+
+    // An upgrade request, unread in socket, from the door.
+    void handOver(QSslSocket* socket);
+
+    void showSinger(std::size_t slot, const std::string& name, std::uint32_t rgb);
+    void showLyric(std::size_t slot, const std::string& line);
+    void showPoints(std::size_t slot, int points);
+    void sessionStarted();
+    void sessionEnded();
+
+private:
+    struct Link;
+    struct Shown {
+        std::string singer;
+        std::string colour;
+        std::optional<std::string> lyric;
+        std::optional<int> points;
+    };
+
+    void acceptPending();
+    void receiveText(phones::PhoneId id, const QString& text);
+    void receiveFrame(phones::PhoneId id, const QByteArray& bytes);
+    void join(Link& link, const phones::JoinRequest& request);
+    void leave(Link& link);
+    void answerClock(Link& link, const phones::ClockAnswer& answer);
+    void sendPing(Link& link);
+    void notice(Link& link, std::string_view text);
+    void refuse(Link& link, std::string_view reason);
+    void closed(phones::PhoneId id);
+    void syncSeats();
+    Link* find(phones::PhoneId id);
+    Link* linkOfSlot(std::size_t slot);
+    PhoneInput& input(std::size_t slot) { return *m_setup.inputs.at(slot - 1); }
+
+    Setup m_setup;
+    QWebSocketServer* m_server = nullptr;
+    phones::PhoneSeats m_seats;
+    std::map<phones::PhoneId, std::unique_ptr<Link>> m_links;
+    phones::PhoneId m_nextId = 1;
+    std::array<Shown, phones::kPhoneSlots> m_shown;
+    std::array<bool, phones::kPhoneSlots> m_held{};
+    std::vector<app::PhoneSeatView> m_published;
+    QTimer* m_expiry = nullptr;
+    bool m_closing = false;
+};
+
+} // namespace cantorix::platform
