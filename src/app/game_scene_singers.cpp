@@ -18,17 +18,18 @@ constexpr int kPictureSide = 28;
 constexpr int kSecondLine = 32;
 // The phones panel over the rows: two lines about the server, then two rows of four codes. A
 // code is centred in the square between its heading and its written-out address, big enough for
-// a code of 33 modules at 4 pixels a module with its quiet zone.
+// a code of 37 modules (an address of about 70 characters) at 4 pixels a module with its quiet
+// zone.
 constexpr int kPhonesLeft = 16;
-constexpr int kPhonesTop = 100;
+constexpr int kPhonesTop = 96;
 constexpr int kPhonesWidth = 734;
-constexpr int kPhonesHeight = 538;
-constexpr int kCodesTop = 58;
+constexpr int kPhonesHeight = 544;
+constexpr int kCodesTop = 52;
 constexpr int kCodeCellWidth = 183;
-constexpr int kCodeCellHeight = 238;
-constexpr int kCodeHeading = 22;
-constexpr int kCodeSquare = 166;
-constexpr int kCodeUrlHeight = 44;
+constexpr int kCodeCellHeight = 246;
+constexpr int kCodeHeading = 20;
+constexpr int kCodeSquare = 182;
+constexpr int kCodeUrlHeight = 40;
 
 TGLLabel& panelText(TGLBaseControl& parent, TGLBitmapFont& font, const std::string& name, int left,
                     int top, int width, TColor colour) {
@@ -45,7 +46,7 @@ void buildPhoneCodes(GameScene& g, PhonesPanelNodes& phones) {
     TGLPanel& panel = *phones.panel;
     phones.port = &panelText(panel, g.fonts.menuPlain, "PhonesPort", 272, 4, 140, clWhite);
     phones.fingerprint =
-        &panelText(panel, g.fonts.small, "PhonesFingerprint", 0, 34, kPhonesWidth, kStatusColour);
+        &panelText(panel, g.fonts.small, "PhonesFingerprint", 0, 31, kPhonesWidth, kStatusColour);
     phones.problem =
         &panelText(panel, g.fonts.menu, "PhonesProblem", 0, kCodesTop, kPhonesWidth, 0x004080FF);
     for (std::size_t i = 0; i < phones.codes.size(); ++i) {
@@ -54,7 +55,7 @@ void buildPhoneCodes(GameScene& g, PhonesPanelNodes& phones) {
         const int left = static_cast<int>(i % 4) * kCodeCellWidth;
         const int top = kCodesTop + static_cast<int>(i / 4) * kCodeCellHeight;
         code.heading = &panelText(panel, g.fonts.menu, "PhoneHeading" + n, left, top,
-                                  kCodeCellWidth - 4, clWhite);
+                                  kCodeCellWidth - 1, clWhite);
         code.heading->setAlignment(TAlignment::taCenter);
         auto& picture = panel.addNewChild<TGLButton>("PhoneCode" + n);
         picture.setBounds(left, top + kCodeHeading, kCodeSquare, kCodeSquare);
@@ -66,12 +67,12 @@ void buildPhoneCodes(GameScene& g, PhonesPanelNodes& phones) {
         code.code = &picture;
         code.url =
             &panelText(panel, g.fonts.small, "PhoneUrl" + n, left,
-                       top + kCodeHeading + kCodeSquare + 2, kCodeCellWidth - 4, kStatusColour);
+                       top + kCodeHeading + kCodeSquare + 2, kCodeCellWidth - 1, kStatusColour);
         code.url->setHeight(kCodeUrlHeight);
         code.url->setAlignment(TAlignment::taCenter);
         code.seat =
             &panelText(panel, g.fonts.menu, "PhoneSeat" + n, left,
-                       top + kCodeHeading + kCodeSquare / 3, kCodeCellWidth - 4, 0x0060E060);
+                       top + kCodeHeading + kCodeSquare / 3, kCodeCellWidth - 1, 0x0060E060);
         code.seat->setHeight(kCodeSquare / 2);
         code.seat->setAlignment(TAlignment::taCenter);
     }
@@ -95,8 +96,9 @@ void GameScene::buildSingersScreen() {
     frame.setGuiLayoutName("panel");
     singers.title = &addScreenText(root, fonts.score, "SingersTitle", 24, 66, 300, clWhite);
     singers.title->setCaption("Singers");
-    addScreenText(root, fonts.menuPlain, "SingersHint", 300, 74, 440, kStatusColour)
-        .setCaption("Listen, then sing: the microphone heard is the singer's.");
+    singers.hint =
+        &addScreenText(root, fonts.menuPlain, "SingersHint", 300, 74, 440, kStatusColour);
+    singers.hint->setCaption(SingersNodes::kRowsHint);
 
     for (std::size_t i = 0; i < singers.rows.size(); ++i) {
         SingerRowNodes& row = singers.rows[i];

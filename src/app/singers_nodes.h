@@ -68,6 +68,11 @@ struct SingersNodes {
     scene::TGLDummyCube* group = nullptr;
     scene::TGLBaseControl* guiRoot = nullptr;
     scene::TGLLabel* title = nullptr;
+    // What to do on the screen: kRowsHint, or kPhonesHint over the phones panel.
+    scene::TGLLabel* hint = nullptr;
+    static constexpr const char* kRowsHint =
+        "Listen, then sing: the microphone heard is the singer's.";
+    static constexpr const char* kPhonesHint = "Scan a code with a phone's camera to sing into it.";
     std::array<SingerRowNodes, session::kSingerSlots> rows;
     // "no microphone", or the inputs that carry the same sound.
     scene::TGLLabel* inputsLine = nullptr;

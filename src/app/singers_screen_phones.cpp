@@ -119,6 +119,7 @@ void SingersScreen::showPhones(bool show) {
     m_phonesShown = show && m_phones != nullptr;
     nodes.phones.panel->setVisible(m_phonesShown);
     nodes.title->setCaption(m_phonesShown ? "Phones" : "Singers");
+    nodes.hint->setCaption(m_phonesShown ? SingersNodes::kPhonesHint : SingersNodes::kRowsHint);
     showRowControls(!m_phonesShown);
     if (m_phonesShown) {
         showPhonesPanel();
@@ -181,11 +182,14 @@ void SingersScreen::showPhonesPanel() {
     m_phoneAddress = std::min(m_phoneAddress, addresses.size() - 1);
     const std::string& address = addresses[m_phoneAddress];
     // One address needs no choosing: the button then only says it.
-    nodes.address->setCaption("Address: " + address +
-                              (addresses.size() > 1
-                                   ? "  (" + std::to_string(m_phoneAddress + 1) + "/" +
-                                         std::to_string(addresses.size()) + ")"
-                                   : std::string()));
+    const std::string count = addresses.size() > 1
+                                  ? "  (" + std::to_string(m_phoneAddress + 1) + "/" +
+                                        std::to_string(addresses.size()) + ")"
+                                  : std::string();
+    // A long IPv6 address is cut to the button; the codes and their lines say it whole.
+    TGLBitmapFont& font = *nodes.address->bitmapFont();
+    const int room = nodes.address->width() - 12 - font.textWidth(count);
+    nodes.address->setCaption(shortenedToWidth(font, "Address: " + address, room) + count);
     nodes.port->setCaption("Port " + std::to_string(m_phones->port()));
     // The full fingerprint is on stderr since the server started; this is to compare by eye.
     nodes.fingerprint->setCaption(shortenedToWidth(*nodes.fingerprint->bitmapFont(),
