@@ -25,6 +25,8 @@
         slot: document.getElementById('slot'),
         singer: document.getElementById('singer'),
         name: document.getElementById('name'),
+        slotField: document.getElementById('slotField'),
+        slotChoice: document.getElementById('slotChoice'),
         sing: document.getElementById('sing'),
         level: document.getElementById('level'),
         lyric: document.getElementById('lyric'),
@@ -33,8 +35,11 @@
     };
 
     const query = new URLSearchParams(location.search);
-    const slot = parseSlot(query.get('slot'));
     const key = query.get('k') || '';
+    // A join code names its slot; the address the game prints for typing does not, and the
+    // guest picks one.
+    const slotInLink = parseSlot(query.get('slot'));
+    let slot = slotInLink;
 
     // idle: not singing; starting: the sound is being set up; tap: the sound waits for a tap;
     // connecting: the socket opens and joins; joined: welcomed, frames flow; waiting: the
@@ -88,6 +93,7 @@
         view.sing.textContent = singing && !suspended ? 'Leave' : 'Sing';
         view.sing.disabled = phase === 'starting';
         view.name.disabled = singing;
+        view.slotChoice.disabled = singing;
     }
 
     // Storage may be refused (private browsing, settings): the page works without it.
@@ -196,6 +202,8 @@
     }
 
     async function begin() {
+        if (!slotInLink)
+            slot = parseSlot(view.slotChoice.value);
         if (!slot || !key) {
             showStatus('This link is not complete: scan the code on the game\'s screen again.',
                        true);
@@ -498,6 +506,7 @@
 
     view.name.value = readStored(localStorage, kNameStore) || '';
     view.slot.textContent = slot ? `Singer ${slot}` : 'Cantorix';
+    view.slotField.hidden = slotInLink !== 0 || !key;
     setPhase('idle');
     const joinAtOnce = /^#join=(.*)$/.exec(location.hash);
     if (joinAtOnce) {
@@ -507,7 +516,7 @@
             // A broken name in the link: the remembered one stands.
         }
         begin();
-    } else if (!slot || !key) {
+    } else if (!key) {
         showStatus('This link is not complete: scan the code on the game\'s screen again.', true);
     } else {
         showStatus('Type your name and tap Sing.');
