@@ -38,6 +38,9 @@ struct Seat {
 struct SeatTaken {
     Seat seat;
     bool resumed = false;
+    // The connection that held the seat until this claim took it back with its token (the
+    // guest came back before the old socket was seen to close): the server closes it.
+    std::optional<PhoneId> displaced;
 };
 
 class PhoneSeats {
@@ -52,8 +55,7 @@ public:
     // must be free. Refusals are sentences the page shows: a slot out of range, a slot taken,
     // and "The game is full" once eight seats are held.
     std::variant<SeatTaken, std::string> claim(PhoneId phone, std::size_t slot,
-                                               std::string_view name,
-                                               std::string_view resumeToken,
+                                               std::string_view name, std::string_view resumeToken,
                                                Clock::time_point now);
     // The phone's connection closed: its seat is kept for a while. Unknown phones are ignored.
     void dropped(PhoneId phone, Clock::time_point now);
