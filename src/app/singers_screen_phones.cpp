@@ -163,6 +163,8 @@ void SingersScreen::showPhonesPanel() {
     const std::vector<std::string> addresses = m_phones->addresses();
     const bool listening = m_phones->listening() && !addresses.empty();
     nodes.problem->setVisible(!listening);
+    m_game.singers.hint->setCaption(listening ? SingersNodes::kPhonesHint
+                                              : "Phones cannot join at the moment.");
     nodes.problem->setCaption(m_phones->listening()
                                   ? "No network address phones could reach the game at was found."
                                   : m_phones->problem());
