@@ -38,26 +38,6 @@ constexpr int kToneSeconds = 40;
 // Chromium takes a few seconds to start on a busy machine; joining follows at once.
 constexpr int kJoinWithinMs = 20000;
 
-// A folder of the test's own, removed with everything in it.
-class TempFolder {
-public:
-    explicit TempFolder(const std::string& name)
-        : m_path(fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()))) {
-        fs::remove_all(m_path);
-        fs::create_directories(m_path);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
-
 void writeToneWav(const fs::path& file) {
     std::vector<std::int16_t> samples(static_cast<std::size_t>(kToneRate) * kToneSeconds);
     for (std::size_t i = 0; i < samples.size(); ++i)
@@ -205,39 +185,20 @@ private:
     double m_lastHz = 0;
 };
 
-TEST(PhonePageTest, AJoinedPhoneStreamsItsMicrophoneToItsSeat) {
-    if (!fs::exists(kChromium))
-        GTEST_SKIP() << "no Chromium at " << kChromium;
-    const TempFolder folder("cantorix-phone-page");
-    const fs::path wav = folder.path() / "tone.wav";
-    writeToneWav(wav);
-
-    app::QtMainThreadInvoker invoker;
-    std::ostringstream log;
-    platform::PhoneServer server({.port = 0,
-                                  .identityFolder = folder.path() / "identity",
-                                  .invoker = &invoker,
-                                  .log = &log,
-                                  .key = kKey});
-    ASSERT_TRUE(server.listening()) << server.problem();
-    std::vector<platform::PhoneServer::SeatInput> seats = server.seatInputs();
-    ASSERT_EQ(seats.size(), 8u);
-    ToneListener listener(*seats[0].capture);
-
-    const HeadlessChromium browser(folder.path(), wav, joinAddress(server));
-    ASSERT_TRUE(browser.started());
-    ASSERT_TRUE(waitUntil([&] { return connectedSeat(server, 1).has_value(); }, kJoinWithinMs))
-        << log.str() << browser.logTail();
-    EXPECT_EQ(connectedSeat(server, 1)->name, "Tester");
-    EXPECT_TRUE(waitUntil([&] { return listener.heardTone(); }, kJoinWithinMs))
-        << listener.describe() << "\n"
-        << browser.logTail();
-}
-
-// The fixture of the window test: the phone server and the inputs listing its seats outlive the
-// window (gone in TearDown); no microphone of the machine is listed, so the phone sings alone.
-class PhoneSingingWindowTest : public cantorix::testing::SingingWindowTest {
+// The phone server, and for the window the inputs listing its seats: both outlive the window
+// (gone in TearDown). No microphone of the machine is listed, so the phone sings alone.
+class PhoneBrowserTest : public cantorix::testing::SingingWindowTest {
 protected:
+    void startServer() {
+        m_server = std::make_unique<platform::PhoneServer>(
+            platform::PhoneServer::Options{.port = 0,
+                                           .identityFolder = m_root / "identity",
+                                           .invoker = &m_phoneEvents,
+                                           .log = &m_serverLog,
+                                           .key = kKey});
+        ASSERT_TRUE(m_server->listening()) << m_server->problem();
+    }
+
     // A song of long C4 notes in three lines over silent Ogg audio.
     void writeToneSong() {
         const fs::path folder = m_root / "songs" / "Phone Tone";
@@ -267,24 +228,37 @@ protected:
     std::ostringstream m_serverLog;
     std::unique_ptr<platform::PhoneServer> m_server;
     std::unique_ptr<platform::CaptureInputSet> m_inputs;
-    platform::AubioSemitoneTracker m_semitones;
 };
 
-TEST_F(PhoneSingingWindowTest, APhoneSingsASongInTuneInTheWindow) {
+TEST_F(PhoneBrowserTest, AJoinedPhoneStreamsItsMicrophoneToItsSeat) {
+    if (!fs::exists(kChromium))
+        GTEST_SKIP() << "no Chromium at " << kChromium;
+    m_root = cantorix::testing::makeProgramRoot("cantorix-phone-page", {});
+    const fs::path wav = m_root / "tone.wav";
+    writeToneWav(wav);
+    ASSERT_NO_FATAL_FAILURE(startServer());
+    ASSERT_EQ(m_server->seatInputs().size(), 8u);
+    ToneListener listener(*m_server->seatInputs().front().capture);
+
+    const HeadlessChromium browser(m_root, wav, joinAddress(*m_server));
+    ASSERT_TRUE(browser.started());
+    ASSERT_TRUE(waitUntil([&] { return connectedSeat(*m_server, 1).has_value(); }, kJoinWithinMs))
+        << m_serverLog.str() << browser.logTail();
+    EXPECT_EQ(connectedSeat(*m_server, 1)->name, "Tester");
+    EXPECT_TRUE(waitUntil([&] { return listener.heardTone(); }, kJoinWithinMs))
+        << listener.describe() << "\n"
+        << browser.logTail();
+}
+
+TEST_F(PhoneBrowserTest, APhoneSingsASongInTuneInTheWindow) {
     if (!fs::exists(kChromium))
         GTEST_SKIP() << "no Chromium at " << kChromium;
     m_root = cantorix::testing::makeProgramRoot("cantorix-phone-singing", {});
-    writeToneSong();
+    ASSERT_NO_FATAL_FAILURE(writeToneSong());
     const fs::path wav = m_root / "tone.wav";
     writeToneWav(wav);
 
-    m_server = std::make_unique<platform::PhoneServer>(
-        platform::PhoneServer::Options{.port = 0,
-                                       .identityFolder = m_root / "identity",
-                                       .invoker = &m_phoneEvents,
-                                       .log = &m_serverLog,
-                                       .key = kKey});
-    ASSERT_TRUE(m_server->listening()) << m_server->problem();
+    ASSERT_NO_FATAL_FAILURE(startServer());
     m_inputs = std::make_unique<platform::CaptureInputSet>(platform::CaptureInputSet::Options{
         .micWavs = {},
         .listDevices = [] { return std::vector<platform::AlsaCaptureDevice>{}; },
