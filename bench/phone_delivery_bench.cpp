@@ -190,8 +190,9 @@ int main(int argc, char** argv) {
             }
         const std::vector<std::int16_t> sound = tone();
         for (std::size_t p = 0; p < phoneCount; ++p) {
+            const auto before = Clock::now();
             seats[p].input->startOver();
-            seats[p].startedOver = seats[p].input->startedOverAt().value_or(Clock::now());
+            seats[p].startedOver = before + (Clock::now() - before) / 2;
             phones[p]->play(sound);
         }
 
