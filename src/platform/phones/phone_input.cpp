@@ -139,7 +139,10 @@ void PhoneInput::State::placeConverted(Duration now) {
                                        static_cast<std::size_t>(first - outFirst),
                                        static_cast<std::size_t>(end - first)),
                                    now);
-                late += placement.late + placement.tooFar;
+                // Samples beyond what the timeline holds, or the end of a frame long enough to
+                // reach past kFurthestAhead, are lost as surely as late ones, and counted so.
+                late += placement.late + placement.tooFar +
+                        (placement.refused ? static_cast<std::uint64_t>(end - first) : 0);
                 placedSome = placedSome || placement.placed > 0;
             }
             if (frameOutEnd > outEnd)
