@@ -19,6 +19,8 @@
     const kStartWithoutTapMs = 1500;
     const kNameStore = 'cantorix.name';
     const kResumeStore = 'cantorix.resume';
+    const kJoinedText = 'You are in. Sing along when the song starts.';
+    const kTapToGoOn = 'Tap Sing to go on singing.';
 
     const view = {
         band: document.getElementById('band'),
@@ -86,11 +88,15 @@
         view.level.style.transform = `scaleX(${fraction.toFixed(3)})`;
     }
 
+    // Suspended, or interrupted as Safari says during a call: only a tap resumes it.
+    function soundHeld() {
+        return context !== null && context.state !== 'running' && context.state !== 'closed';
+    }
+
     function setPhase(next) {
         phase = next;
-        const suspended = context !== null && context.state === 'suspended';
         const singing = phase !== 'idle' && phase !== 'tap';
-        view.sing.textContent = singing && !suspended ? 'Leave' : 'Sing';
+        view.sing.textContent = singing && !soundHeld() ? 'Leave' : 'Sing';
         view.sing.disabled = phase === 'starting';
         view.name.disabled = singing;
         view.slotChoice.disabled = singing;
@@ -201,6 +207,12 @@
         return context.state === 'running';
     }
 
+    function onSoundStateChange() {
+        setPhase(phase);
+        if (phase === 'joined' && view.status.textContent === kTapToGoOn && !soundHeld())
+            showStatus(kJoinedText);
+    }
+
     async function begin() {
         if (!slotInLink)
             slot = parseSlot(view.slotChoice.value);
@@ -221,7 +233,7 @@
             // Made or resumed before any wait, while the tap still counts as a gesture.
             if (!context) {
                 context = createContext();
-                context.onstatechange = () => setPhase(phase);
+                context.onstatechange = onSoundStateChange;
             }
             context.resume().catch(() => {});
         } catch (error) {
@@ -354,7 +366,7 @@
         view.slot.textContent = `Singer ${welcomedSlot}`;
         showSinger(message.name, message.colour);
         setPhase('joined');
-        showStatus('You are in. Sing along when the song starts.');
+        showStatus(kJoinedText);
         openMicrophone();
     }
 
@@ -457,11 +469,12 @@
 
     view.sing.addEventListener('click', () => {
         // A context the browser holds back resumes only within a tap like this one.
-        if (context && context.state === 'suspended')
+        const held = soundHeld();
+        if (held)
             context.resume().catch(() => {});
         if (phase === 'idle' || phase === 'tap')
             begin();
-        else if (context && context.state === 'suspended')
+        else if (held)
             setPhase(phase);
         else
             leave('You left. Tap Sing to join again.');
@@ -479,10 +492,9 @@
             clearTimeout(reconnectTimer);
             connect();
         }
-        if (context && context.state !== 'running' && context.state !== 'closed' &&
-            phase !== 'idle') {
+        if (soundHeld() && phase !== 'idle') {
             context.resume().catch(() => {});
-            showStatus('Tap Sing to go on singing.');
+            showStatus(kTapToGoOn);
         }
     });
 
