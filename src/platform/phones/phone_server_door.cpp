@@ -6,6 +6,7 @@
 #include "phone_server_door.h"
 
 #include "phone_page.h"
+#include "phone_server_links.h"
 #include "phones/http_request.h"
 #include "phones/phone_seats.h"
 
@@ -140,9 +141,15 @@ void PhoneDoor::incomingConnection(qintptr descriptor) {
         socket->abort();
         socket->deleteLater();
     };
+    // An upgrade the WebSocket server refused or timed out is closed by it but left to us.
+    const auto forgetRefusedUpgrade = [socket] {
+        if (stageOf(socket) == kHandedOver && !socket->property(kAdopted).toBool())
+            socket->deleteLater();
+    };
     connect(socket, &QSslSocket::readyRead, this, [this, socket] { readRequest(socket); });
     connect(socket, &QSslSocket::encrypted, this, [this, socket] { readRequest(socket); });
     connect(socket, &QSslSocket::disconnected, this, closeUnlessHandedOver);
+    connect(socket, &QSslSocket::disconnected, this, forgetRefusedUpgrade);
     connect(socket, &QSslSocket::errorOccurred, this, closeUnlessHandedOver);
     // A stalled handshake or a request trickled in byte by byte must not hold a connection.
     QTimer::singleShot(m_setup.limits.handshake, socket, closeUnlessHandedOver);

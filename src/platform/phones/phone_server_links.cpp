@@ -53,7 +53,8 @@ QString qText(std::string_view text) {
 struct PhoneLinks::Link {
     phones::PhoneId id = 0;
     QWebSocket* socket = nullptr;
-    QTimer* idle = nullptr; // children of the socket: they go when it goes
+    QPointer<QSslSocket> connection; // under the WebSocket: deleted after it
+    QTimer* idle = nullptr;          // children of the socket: they go when it goes
     QTimer* ping = nullptr;
     std::optional<std::size_t> slot;
     phones::ClockMapping clock;
@@ -94,7 +95,22 @@ PhoneLinks::~PhoneLinks() {
 }
 
 void PhoneLinks::handOver(QSslSocket* socket) {
+    std::erase_if(m_handedOver, [](const QPointer<QSslSocket>& kept) { return kept.isNull(); });
+    m_handedOver.emplace_back(socket);
     m_server->handleConnection(socket);
+}
+
+QSslSocket* PhoneLinks::adoptConnection(const QWebSocket& socket) {
+    for (auto kept = m_handedOver.begin(); kept != m_handedOver.end(); ++kept) {
+        QSslSocket* connection = kept->data();
+        if (connection != nullptr && connection->peerPort() == socket.peerPort() &&
+            connection->peerAddress() == socket.peerAddress()) {
+            m_handedOver.erase(kept);
+            connection->setProperty(kAdopted, true);
+            return connection;
+        }
+    }
+    return nullptr;
 }
 
 void PhoneLinks::acceptPending() {
@@ -111,11 +127,17 @@ void PhoneLinks::acceptPending() {
         if (!phones::sameSecret(key.toStdString(), m_setup.key) || socket->origin() != origin) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated,
                           QStringLiteral("not this game's page"));
-            connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
+            QPointer<QSslSocket> connection = adoptConnection(*socket);
+            connect(socket, &QWebSocket::disconnected, socket, [socket, connection] {
+                socket->deleteLater();
+                if (connection)
+                    connection->deleteLater();
+            });
             continue;
         }
 
         auto link = std::make_unique<Link>();
+        link->connection = adoptConnection(*socket);
         const phones::PhoneId id = m_nextId++;
         link->id = id;
         link->socket = socket;
@@ -300,7 +322,10 @@ void PhoneLinks::closed(phones::PhoneId id) {
         m_seats.dropped(id, Clock::now());
         input(*link->slot).endStream();
     }
+    // Qt leaves the connection under a WebSocket alive: it goes after the WebSocket.
     link->socket->deleteLater();
+    if (link->connection)
+        link->connection->deleteLater();
     syncSeats();
 }
 

@@ -11,6 +11,8 @@
 #include "phones/phone_seats.h"
 
 #include <QObject>
+#include <QPointer>
+#include <QSslSocket>
 #include <array>
 #include <chrono>
 #include <functional>
@@ -20,12 +22,14 @@
 #include <string>
 #include <vector>
 
-class QSslSocket;
 class QTimer;
 class QWebSocket;
 class QWebSocketServer;
 
 namespace cantorix::platform {
+
+// Set on a handed-over connection once a WebSocket of the links runs over it: the links delete it.
+inline constexpr const char* kAdopted = "cantorixAdopted";
 
 class PhoneLinks : public QObject {
 public:
@@ -60,6 +64,7 @@ private:
     };
 
     void acceptPending();
+    QSslSocket* adoptConnection(const QWebSocket& socket);
     void receiveText(phones::PhoneId id, const QString& text);
     void receiveFrame(phones::PhoneId id, const QByteArray& bytes);
     void join(Link& link, const phones::JoinRequest& request);
@@ -78,6 +83,8 @@ private:
     QWebSocketServer* m_server = nullptr;
     phones::PhoneSeats m_seats;
     std::map<phones::PhoneId, std::unique_ptr<Link>> m_links;
+    // Upgrades handed over and not yet WebSockets: Qt leaves their sockets to us.
+    std::vector<QPointer<QSslSocket>> m_handedOver;
     phones::PhoneId m_nextId = 1;
     std::array<Shown, phones::kPhoneSlots> m_shown;
     std::array<bool, phones::kPhoneSlots> m_held{};
