@@ -76,6 +76,9 @@ struct PhoneInput::State {
         return std::clamp(Duration{difference}, -kFarthestTime, kFarthestTime);
     }
 
+    // When the song last started over; guarded by mutex.
+    std::optional<Clock::time_point> startedOver;
+
     void placeConverted(Duration now);
     void finishStream();
     void run();
@@ -93,7 +96,7 @@ struct PhoneInput::State {
 
     // The timeline, shared by the server's thread, the pacing thread and the main thread. The
     // pacing thread holds it while it hands samples to the hub, so a mark sees the two agree.
-    std::mutex mutex;
+    mutable std::mutex mutex;
     std::condition_variable wake;
     bool stopping = false;
     bool placedSome = false;
@@ -282,7 +285,14 @@ std::uint64_t PhoneInput::refusedFrames() const {
 
 void PhoneInput::startOver() {
     std::lock_guard lock(m_state->mutex);
-    m_state->timeline.startOver(m_state->sinceOrigin(Clock::now()));
+    const Clock::time_point now = Clock::now();
+    m_state->startedOver = now;
+    m_state->timeline.startOver(m_state->sinceOrigin(now));
+}
+
+std::optional<PhoneInput::Clock::time_point> PhoneInput::startedOverAt() const {
+    std::lock_guard lock(m_state->mutex);
+    return m_state->startedOver;
 }
 
 void PhoneInput::pause() {
@@ -297,6 +307,7 @@ void PhoneInput::resume() {
 
 void PhoneInput::silence() {
     std::lock_guard lock(m_state->mutex);
+    m_state->startedOver.reset();
     m_state->timeline.silence();
 }
 
