@@ -13,6 +13,7 @@
 #include <QSslSocket>
 #include <QTimer>
 #include <algorithm>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -131,7 +132,16 @@ void PhoneDoor::incomingConnection(qintptr descriptor) {
     }
     ++m_open;
     ++m_openPerPeer[name];
-    connect(socket, &QObject::destroyed, this, [this, name] { release(name); });
+    // Its place is free once the peer is gone, whether or not Qt has deleted the socket yet
+    // (a WebSocket's connection may outlive its close for a while).
+    const auto released = std::make_shared<bool>(false);
+    const auto releaseOnce = [this, name, released] {
+        if (!*released)
+            release(name);
+        *released = true;
+    };
+    connect(socket, &QObject::destroyed, this, releaseOnce);
+    connect(socket, &QSslSocket::disconnected, this, releaseOnce);
     socket->setSslConfiguration(m_setup.tls);
     socket->setProperty(kStage, kReading);
 

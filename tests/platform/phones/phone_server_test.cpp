@@ -1,1 +1,362 @@
-// placeholder: filled by its owner
+// The phone server over loopback, on a port of its own choosing: the page and its headers, the
+// key, the request limits, the connection limits and deadlines, and phones joining, refused,
+// dropping out and coming back, through real TLS connections and secure WebSockets.
+
+#include "base/main_thread_invoker_port.h"
+#include "platform/phones/phone_server.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTcpSocket>
+#include <QThread>
+#include <QWebSocket>
+#include <atomic>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sstream>
+#include <stdlib.h>
+#include <string>
+#include <vector>
+
+namespace cantorix::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string kKey = "0123456789abcdef0123456789abcdef";
+
+void ensureApplication() {
+    static int argc = 1;
+    static char name[] = "phone_server_test";
+    static char* argv[] = {name, nullptr};
+    if (QCoreApplication::instance() == nullptr)
+        static QCoreApplication application(argc, argv);
+}
+
+// Runs the event loop until done() or the bound passes; never a measure of time itself.
+template <typename Done> bool waitUntil(Done done, std::chrono::milliseconds within = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+class QueuedInvoker : public base::MainThreadInvoker {
+public:
+    void post(std::function<void()> task) override {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task),
+                                  Qt::QueuedConnection);
+    }
+};
+
+QSslConfiguration trustingAnyCertificate() {
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return tls;
+}
+
+// One request over TLS; the whole response until the server closed (empty when it never
+// answered).
+std::string exchangeOnce(int port, const std::string& request) {
+    QSslSocket socket;
+    socket.setSslConfiguration(trustingAnyCertificate());
+    socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
+    std::string received;
+    bool closed = false;
+    QObject::connect(&socket, &QSslSocket::readyRead, [&] { received += socket.readAll(); });
+    QObject::connect(&socket, &QSslSocket::disconnected, [&] { closed = true; });
+    QObject::connect(&socket, &QSslSocket::errorOccurred, [&] { closed = true; });
+    if (!waitUntil([&] { return socket.isEncrypted() || closed; }) || closed)
+        return received;
+    socket.write(request.data(), static_cast<qint64>(request.size()));
+    waitUntil([&] { return closed; });
+    return received;
+}
+
+std::string get(int port, const std::string& target, const std::string& headers = "") {
+    return exchangeOnce(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+                                  std::to_string(port) + "\r\n" + headers + "\r\n");
+}
+
+// A phone's page as a browser runs it: a secure WebSocket from the game's own origin.
+struct Phone {
+    std::unique_ptr<QWebSocket> socket;
+    std::vector<QJsonObject> received;
+    bool connected = false;
+    bool closed = false;
+
+    explicit Phone(int port, const std::string& key = kKey) {
+        const QString authority = QStringLiteral("127.0.0.1:%1").arg(port);
+        socket = std::make_unique<QWebSocket>(QStringLiteral("https://") + authority);
+        socket->setSslConfiguration(trustingAnyCertificate());
+        QObject::connect(socket.get(), &QWebSocket::connected, [this] { connected = true; });
+        QObject::connect(socket.get(), &QWebSocket::disconnected, [this] { closed = true; });
+        QObject::connect(socket.get(), &QWebSocket::textMessageReceived, [this](const QString& t) {
+            received.push_back(QJsonDocument::fromJson(t.toUtf8()).object());
+        });
+        socket->open(QUrl(QStringLiteral("wss://") + authority + QStringLiteral("/socket?k=") +
+                          QString::fromStdString(key)));
+    }
+
+    bool open() {
+        return waitUntil([this] { return connected || closed; }) && connected;
+    }
+
+    void join(std::size_t slot, const QString& name, const QString& resume = {}) {
+        QJsonObject join{{"type", "join"},
+                         {"name", name},
+                         {"slot", static_cast<int>(slot)},
+                         {"rate", 48000},
+                         {"resume", resume}};
+        socket->sendTextMessage(QString::fromUtf8(QJsonDocument(join).toJson()));
+    }
+
+    // The first message of type received, waiting for it (bounded).
+    std::optional<QJsonObject> message(const QString& type) {
+        std::optional<QJsonObject> found;
+        waitUntil([&] {
+            for (const QJsonObject& object : received)
+                if (object.value("type").toString() == type)
+                    found = object;
+            return found.has_value() || closed;
+        });
+        for (const QJsonObject& object : received)
+            if (!found && object.value("type").toString() == type)
+                found = object;
+        return found;
+    }
+};
+
+class PhoneServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ensureApplication();
+        std::string pattern = (fs::temp_directory_path() / "phone-server-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_folder = pattern;
+    }
+    void TearDown() override {
+        m_server.reset();
+        fs::remove_all(m_folder);
+    }
+
+    PhoneServer& start(PhoneServerLimits limits = {}) {
+        PhoneServer::Options options;
+        options.port = 0;
+        options.identityFolder = m_folder;
+        options.invoker = &m_invoker;
+        options.log = &m_log;
+        options.listNetworks = [] { return std::vector<LocalNetwork>{}; };
+        options.limits = limits;
+        options.key = kKey;
+        m_server = std::make_unique<PhoneServer>(std::move(options));
+        EXPECT_TRUE(m_server->listening()) << m_server->problem();
+        m_server->onSeatsChanged([this] { ++m_seatChanges; });
+        return *m_server;
+    }
+
+    fs::path m_folder;
+    QueuedInvoker m_invoker;
+    std::ostringstream m_log;
+    std::unique_ptr<PhoneServer> m_server;
+    int m_seatChanges = 0;
+};
+
+int status(const std::string& response) {
+    return response.size() > 12 && response.rfind("HTTP/1.1 ", 0) == 0
+               ? std::stoi(response.substr(9, 3))
+               : 0;
+}
+
+TEST_F(PhoneServerTest, ServesThePageWithItsPolicyAndCookieAndRefusesTheRest) {
+    const int port = start().port();
+    EXPECT_NE(m_log.str().find("/?k=" + kKey), std::string::npos);
+
+    const std::string page = get(port, "/?slot=2&k=" + kKey);
+    ASSERT_EQ(status(page), 200) << page;
+    for (const char* header :
+         {"Content-Security-Policy: default-src 'none'", "X-Content-Type-Options: nosniff",
+          "Cache-Control: no-store", "Referrer-Policy: no-referrer",
+          "Permissions-Policy: microphone=(self)", "Connection: close",
+          "Set-Cookie: cantorix_key=0123456789abcdef0123456789abcdef; Secure; HttpOnly; "
+          "SameSite=Strict; Path=/"})
+        EXPECT_NE(page.find(header), std::string::npos) << header;
+    EXPECT_NE(page.find("<html"), std::string::npos);
+
+    const std::string upgrade = "Upgrade: websocket\r\nConnection: Upgrade\r\n"
+                                "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Key: "
+                                "dGhlIHNhbXBsZSBub25jZQ==\r\n";
+    const std::string ownOrigin = "Origin: https://127.0.0.1:" + std::to_string(port) + "\r\n";
+    const struct {
+        const char* what;
+        std::string response;
+        int status;
+    } cases[] = {
+        {"a file by the cookie", get(port, "/phone.js", "Cookie: cantorix_key=" + kKey + "\r\n"),
+         200},
+        {"a file without a key", get(port, "/phone.js"), 403},
+        {"the page with a wrong key", get(port, "/?k=0123456789abcdef0123456789abcdee"), 403},
+        {"an unknown path", get(port, "/secret.txt?k=" + kKey), 404},
+        {"a listing", get(port, "/assets/?k=" + kKey), 404},
+        {"a body", exchangeOnce(port, "PUT / HTTP/1.1\r\nHost: h\r\n\r\n"), 405},
+        {"17 KiB of headers",
+         get(port, "/?k=" + kKey, "X: " + std::string(17 * 1024, 'a') + "\r\n"), 431},
+        {"the socket without a key", get(port, "/socket", upgrade + ownOrigin), 403},
+        {"the socket from another site",
+         get(port, "/socket?k=" + kKey, upgrade + "Origin: https://elsewhere.example\r\n"), 403},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(status(c.response), c.status) << c.what << "\n" << c.response.substr(0, 200);
+
+    Phone wrongKey(port, "ffffffffffffffffffffffffffffffff");
+    EXPECT_FALSE(wrongKey.open());
+}
+
+TEST_F(PhoneServerTest, ClosesConnectionsThatStallAndOutlastsAFlood) {
+    PhoneServerLimits limits;
+    limits.handshake = 300ms;
+    const int port = start(limits).port();
+
+    // Neither a TLS handshake nor, after one, a request that never ends holds a connection.
+    QTcpSocket silent;
+    bool silentClosed = false;
+    QObject::connect(&silent, &QTcpSocket::disconnected, [&] { silentClosed = true; });
+    silent.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
+    QSslSocket trickle;
+    trickle.setSslConfiguration(trustingAnyCertificate());
+    bool trickleClosed = false;
+    QObject::connect(&trickle, &QSslSocket::disconnected, [&] { trickleClosed = true; });
+    trickle.connectToHostEncrypted(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
+    ASSERT_TRUE(waitUntil([&] { return trickle.isEncrypted() || trickleClosed; }));
+    trickle.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+    EXPECT_TRUE(waitUntil([&] { return silentClosed && trickleClosed; }));
+
+    std::vector<std::unique_ptr<QTcpSocket>> flood;
+    for (int i = 0; i < 200; ++i) {
+        flood.push_back(std::make_unique<QTcpSocket>());
+        flood.back()->connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
+        QCoreApplication::processEvents();
+    }
+    waitUntil([] { return false; }, 200ms);
+    flood.clear();
+    EXPECT_EQ(status(get(port, "/?k=" + kKey)), 200);
+}
+
+TEST_F(PhoneServerTest, ALimitOfConnectionsPerPeerAndTooBigAMessageCloseOnlyTheirOwn) {
+    const int port = start().port();
+    std::vector<std::unique_ptr<Phone>> phones;
+    for (int i = 0; i < 4; ++i) {
+        phones.push_back(std::make_unique<Phone>(port));
+        ASSERT_TRUE(phones.back()->open()) << i;
+    }
+    Phone fifth(port);
+    EXPECT_FALSE(fifth.open());
+
+    phones[0]->join(1, QStringLiteral("Anna"));
+    phones[1]->join(2, QStringLiteral("Ben"));
+    ASSERT_TRUE(phones[0]->message("welcome"));
+    ASSERT_TRUE(phones[1]->message("welcome"));
+    phones[0]->socket->sendBinaryMessage(QByteArray(1000 * 1000, '\x01'));
+    EXPECT_TRUE(waitUntil([&] { return phones[0]->closed; }));
+    // The other phone is still heard: a second join is answered, not met with a close.
+    phones[1]->join(2, QStringLiteral("Ben"));
+    EXPECT_TRUE(phones[1]->message("notice"));
+    EXPECT_FALSE(phones[1]->closed);
+
+    // A closed connection frees its place for the peer, once the server has seen it close.
+    bool admitted = false;
+    for (int attempt = 0; attempt < 50 && !admitted; ++attempt)
+        admitted = Phone(port).open();
+    EXPECT_TRUE(admitted);
+}
+
+TEST_F(PhoneServerTest, SeatsAreRefusedWhenTakenOrFullAndKeptForTheirToken) {
+    PhoneServerLimits limits;
+    limits.connectionsPerPeer = 16;
+    PhoneServer& server = start(limits);
+    const int port = server.port();
+
+    // A join larger than any message the game reads closes that socket; a long name that fits
+    // is cut, its direction overrides removed.
+    Phone huge(port);
+    ASSERT_TRUE(huge.open());
+    huge.join(3, QString(10000, QChar('x')));
+    EXPECT_TRUE(waitUntil([&] { return huge.closed; }));
+    Phone tooLong(port);
+    ASSERT_TRUE(tooLong.open());
+    tooLong.join(3, QString(5000, QChar('x')));
+    const auto refusal = tooLong.message("refused");
+    ASSERT_TRUE(refusal);
+    EXPECT_FALSE(refusal->value("reason").toString().isEmpty());
+
+    Phone first(port);
+    ASSERT_TRUE(first.open());
+    first.join(3, QStringLiteral("Anna\u202e") + QString(1000, QChar('x')));
+    const auto welcome = first.message("welcome");
+    ASSERT_TRUE(welcome);
+    EXPECT_EQ(welcome->value("slot").toInt(), 3);
+    const QString name = welcome->value("name").toString();
+    EXPECT_TRUE(name.startsWith(QStringLiteral("Anna")));
+    EXPECT_LE(name.size(), 32);
+    EXPECT_FALSE(name.contains(QChar(0x202e)));
+    const QString token = welcome->value("resume").toString();
+    EXPECT_FALSE(token.isEmpty());
+
+    Phone second(port);
+    ASSERT_TRUE(second.open());
+    second.join(3, QStringLiteral("Ben"));
+    const auto taken = second.message("refused");
+    ASSERT_TRUE(taken);
+    EXPECT_FALSE(taken->value("reason").toString().isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return second.closed; }));
+
+    std::vector<std::unique_ptr<Phone>> others;
+    for (std::size_t slot : {1, 2, 4, 5, 6, 7, 8}) {
+        others.push_back(std::make_unique<Phone>(port));
+        ASSERT_TRUE(others.back()->open());
+        others.back()->join(slot, QStringLiteral("Guest"));
+        ASSERT_TRUE(others.back()->message("welcome")) << slot;
+    }
+    Phone ninth(port);
+    ASSERT_TRUE(ninth.open());
+    ninth.join(1, QStringLiteral("Late"));
+    const auto full = ninth.message("refused");
+    ASSERT_TRUE(full);
+    EXPECT_TRUE(full->value("reason").toString().contains(QStringLiteral("full")));
+    ASSERT_TRUE(waitUntil([&] { return server.seats().size() == 8; }));
+
+    // The phone drops out: its seat waits for its token, and no one else takes it meanwhile.
+    first.socket->abort();
+    ASSERT_TRUE(waitUntil([&] {
+        for (const app::PhoneSeatView& seat : server.seats())
+            if (seat.slot == 3)
+                return !seat.connected;
+        return false;
+    }));
+    EXPECT_EQ(server.seatInputs().at(2).input.name.rfind("Phone 3 \u2014 Anna", 0), 0U);
+    Phone back(port);
+    ASSERT_TRUE(back.open());
+    back.join(3, QStringLiteral("Anna"), token);
+    const auto resumed = back.message("welcome");
+    ASSERT_TRUE(resumed);
+    EXPECT_EQ(resumed->value("slot").toInt(), 3);
+    EXPECT_TRUE(waitUntil([&] {
+        for (const app::PhoneSeatView& seat : server.seats())
+            if (seat.slot == 3)
+                return seat.connected;
+        return false;
+    }));
+    EXPECT_TRUE(waitUntil([&] { return m_seatChanges > 0; }));
+}
+
+} // namespace
+} // namespace cantorix::platform
