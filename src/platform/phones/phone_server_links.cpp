@@ -124,7 +124,8 @@ void PhoneLinks::acceptPending() {
         const QUrl url = socket->requestUrl();
         const QString key = QUrlQuery(url).queryItemValue(QStringLiteral("k"), QUrl::FullyDecoded);
         const QString origin = QStringLiteral("https://") + url.authority();
-        if (!phones::sameSecret(key.toStdString(), m_setup.key) || socket->origin() != origin) {
+        if (!phones::sameSecret(key.toStdString(), m_setup.key) ||
+            (!socket->origin().isEmpty() && socket->origin() != origin)) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated,
                           QStringLiteral("not this game's page"));
             QPointer<QSslSocket> connection = adoptConnection(*socket);
