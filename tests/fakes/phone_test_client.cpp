@@ -118,7 +118,10 @@ struct PhoneTestClient::Impl {
     // Client thread from here on.
     void connectSocket(bool sendJoin, const std::string& resume) {
         dropSocket();
-        socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, context);
+        const QUrl url(QString::fromStdString(options.url));
+        // A browser sends the page's origin, and the game admits its own page only.
+        socket = new QWebSocket(QStringLiteral("https://") + url.authority(),
+                                QWebSocketProtocol::VersionLatest, context);
         QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
         // The game's certificate is its own, made at first start: nothing to verify it against.
         ssl.setPeerVerifyMode(QSslSocket::VerifyNone);
@@ -150,7 +153,7 @@ struct PhoneTestClient::Impl {
             closed = false;
             welcomed = false;
         }
-        socket->open(QUrl(QString::fromStdString(options.url)));
+        socket->open(url);
     }
 
     // Forgets the socket: a graceful close lets the game see the close frame before the

@@ -164,21 +164,26 @@ TEST(PhoneClockTest, ClicksOfOffsetAndDriftingPhonesLandWhereTheyWereCaptured) {
             ASSERT_TRUE(mark.has_value());
             heard[p].readAll();
             const std::vector<std::size_t> onsets = clickOnsets(heard[p].samples);
-            ASSERT_EQ(onsets.size(), static_cast<std::size_t>(kClicks));
             double worst = 0;
             for (int click = 0; click < kClicks; ++click) {
                 const double phoneTime =
                     playedFrom[p] + kFirstClickSeconds + click * kClickEverySeconds;
                 const std::chrono::duration<double> captured =
                     clients[p]->steadyAt(phoneTime) - startedOver[p];
-                const double placed = static_cast<double>(mark->recordingFrames +
-                                                          static_cast<std::int64_t>(onsets[click]) -
-                                                          mark->capturedSamples) /
-                                      kHubRate;
-                const double error = placed - captured.count();
+                // The onset heard nearest to where the click belongs; the clicks are far apart.
+                double error = kClickEverySeconds;
+                for (const std::size_t onset : onsets) {
+                    const double placed = static_cast<double>(mark->recordingFrames +
+                                                              static_cast<std::int64_t>(onset) -
+                                                              mark->capturedSamples) /
+                                          kHubRate;
+                    if (std::abs(placed - captured.count()) < std::abs(error))
+                        error = placed - captured.count();
+                }
                 worst = std::max(worst, std::abs(error));
                 EXPECT_LT(std::abs(error), kLandWithinSeconds) << "click " << click;
             }
+            EXPECT_EQ(onsets.size(), static_cast<std::size_t>(kClicks));
             std::printf("slot %zu: worst placement error %.2f ms\n", phones[p].slot, worst * 1e3);
             EXPECT_EQ(input.refusedFrames(), 0u);
         }
