@@ -168,11 +168,15 @@ PhoneServer::~PhoneServer() {
         QMetaObject::invokeMethod(
             d.anchor,
             [&d] {
-                // The door first: no new connection reaches the links being closed.
-                delete d.door;
-                d.door = nullptr;
+                // Stop accepting first, so no new connection reaches the links being closed;
+                // the door goes last, as the connections under the WebSockets may be its
+                // children still.
+                if (d.door != nullptr)
+                    d.door->close();
                 delete d.links;
                 d.links = nullptr;
+                delete d.door;
+                d.door = nullptr;
             },
             Qt::BlockingQueuedConnection);
         d.thread.quit();
