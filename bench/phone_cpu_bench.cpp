@@ -121,8 +121,12 @@ int main(int argc, char** argv) {
         ~Folder() { fs::remove_all(path); }
     } folder{pattern};
     QueuedInvoker invoker;
-    platform::PhoneServer server(
-        {.port = 0, .identityFolder = folder.path, .invoker = &invoker, .key = kKey});
+    platform::PhoneServer server({.port = 0,
+                                  .identityFolder = folder.path,
+                                  .invoker = &invoker,
+                                  // Every phone here comes from the one loopback address.
+                                  .limits = {.connectionsPerPeer = 8},
+                                  .key = kKey});
     if (!server.listening()) {
         std::fprintf(stderr, "no server: %s\n", server.problem().c_str());
         return 1;

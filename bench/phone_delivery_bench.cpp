@@ -159,8 +159,12 @@ int main(int argc, char** argv) {
     } folder{pattern};
     QueuedInvoker invoker;
     {
-        platform::PhoneServer server(
-            {.port = 0, .identityFolder = folder.path, .invoker = &invoker, .key = kKey});
+        platform::PhoneServer server({.port = 0,
+                                      .identityFolder = folder.path,
+                                      .invoker = &invoker,
+                                      // Every phone here comes from the one loopback address.
+                                      .limits = {.connectionsPerPeer = 8},
+                                      .key = kKey});
         if (!server.listening()) {
             std::fprintf(stderr, "no server: %s\n", server.problem().c_str());
             return 1;
