@@ -206,9 +206,9 @@ void PhoneDoor::readRequest(QSslSocket* socket) {
             answer(socket, refusal(400, "Only a WebSocket is served here."));
             return;
         }
-        // Another site's page in the guest's browser must not reach the game's socket. Browsers
-        // always name the page's origin; a program without one could forge it anyway.
-        if (!request.origin.empty() && request.origin != "https://" + request.host) {
+        // Another site's page in the guest's browser must not reach the game's socket: browsers
+        // always name the page's origin, and only the game's own page is let in.
+        if (request.origin != "https://" + request.host) {
             answer(socket, refusal(403, "The page asking is not the game's own."));
             return;
         }

@@ -124,8 +124,7 @@ void PhoneLinks::acceptPending() {
         const QUrl url = socket->requestUrl();
         const QString key = QUrlQuery(url).queryItemValue(QStringLiteral("k"), QUrl::FullyDecoded);
         const QString origin = QStringLiteral("https://") + url.authority();
-        if (!phones::sameSecret(key.toStdString(), m_setup.key) ||
-            (!socket->origin().isEmpty() && socket->origin() != origin)) {
+        if (!phones::sameSecret(key.toStdString(), m_setup.key) || socket->origin() != origin) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated,
                           QStringLiteral("not this game's page"));
             QPointer<QSslSocket> connection = adoptConnection(*socket);
@@ -213,14 +212,17 @@ void PhoneLinks::join(Link& link, const phones::JoinRequest& request) {
         refuse(link, *reason);
         return;
     }
-    const phones::Seat& seat = std::get<phones::SeatTaken>(claimed).seat;
+    const phones::SeatTaken& taken = std::get<phones::SeatTaken>(claimed);
+    const phones::Seat& seat = taken.seat;
     const std::size_t slot = seat.slot;
-    // The right token takes the seat back from a connection that has not noticed it is gone.
-    if (Link* former = linkOfSlot(slot); former != nullptr && former != &link) {
-        former->slot.reset();
-        former->socket->close(QWebSocketProtocol::CloseCodeNormal,
-                              QStringLiteral("taken back by its phone"));
-    }
+    // The right token takes the seat back from a connection that has not noticed it is gone,
+    // also when the guest came back by another slot's code.
+    for (Link* former : {linkOfSlot(slot), taken.displaced ? find(*taken.displaced) : nullptr})
+        if (former != nullptr && former != &link && former->slot) {
+            former->slot.reset();
+            former->socket->close(QWebSocketProtocol::CloseCodeNormal,
+                                  QStringLiteral("taken back by its phone"));
+        }
     link.slot = slot;
     link.lastSequence.reset();
     link.clock = {};

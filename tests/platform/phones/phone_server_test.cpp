@@ -246,9 +246,9 @@ TEST_F(PhoneServerTest, ClosesConnectionsThatStallAndOutlastsAFlood) {
         flood.back()->connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
         QCoreApplication::processEvents();
     }
-    waitUntil([] { return false; }, 200ms);
     flood.clear();
-    EXPECT_EQ(status(get(port, "/?k=" + kKey)), 200);
+    // Once the server has seen the flood's connections close (or time out), the peer is answered.
+    EXPECT_TRUE(waitUntil([&] { return status(get(port, "/?k=" + kKey)) == 200; }));
 }
 
 TEST_F(PhoneServerTest, ALimitOfConnectionsPerPeerAndTooBigAMessageCloseOnlyTheirOwn) {
