@@ -141,11 +141,13 @@ TEST(PhoneClockTest, ClicksOfOffsetAndDriftingPhonesLandWhereTheyWereCaptured) {
         std::vector<Clock::time_point> startedOver;
         std::vector<double> playedFrom;
         for (std::size_t p = 0; p < phones.size(); ++p) {
+            // Made first: the phone's clock is read as the track starts, not before it is made.
+            std::vector<std::int16_t> track = clickTrack();
             const auto before = Clock::now();
             server.seatSound(phones[p].slot).startOver();
             startedOver.push_back(before + (Clock::now() - before) / 2);
             playedFrom.push_back(clients[p]->phoneSecondsNow());
-            clients[p]->play(clickTrack());
+            clients[p]->play(std::move(track));
         }
         const double playSeconds = kFirstClickSeconds + kClicks * kClickEverySeconds;
         const auto listenUntil = Clock::now() + std::chrono::duration_cast<Clock::duration>(
