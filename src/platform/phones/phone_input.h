@@ -27,7 +27,9 @@ namespace cantorix::platform {
 class PhoneInput : public CaptureSource, public session::SessionInputControl {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::milliseconds kWaitForLate{150};
+    // A Wi-Fi hiccup of a few hundred milliseconds is common: a stretch is waited for that long
+    // before silence stands in for it. Sound that comes in order is handed on at once.
+    static constexpr std::chrono::milliseconds kWaitForLate{300};
     static constexpr std::chrono::seconds kFurthestAhead{1};
 
     // Delivers silence from now on until a phone streams. description: "Phone 3".
