@@ -157,8 +157,9 @@ PhoneServer::PhoneServer(Options options) : m_impl(std::make_unique<Impl>()) {
     }
     const std::string address = d.addresses.empty() ? "127.0.0.1" : d.addresses.front();
     const bool ipv6 = address.find(':') != std::string::npos;
-    *d.options.log << "Phones join at https://" << (ipv6 ? "[" + address + "]" : address) << ':'
-                   << d.port << "/?k=" << d.key << " (certificate " << d.fingerprint << ")\n";
+    *d.options.log << "cantorix: phones join at https://" << (ipv6 ? "[" + address + "]" : address)
+                   << ':' << d.port << "/?k=" << d.key << " (certificate " << d.fingerprint
+                   << ")\n";
 }
 
 PhoneServer::~PhoneServer() {
