@@ -337,7 +337,7 @@ void GameScene::buildOptionsForm() {
         bool visible;
     };
     for (const Page& p : {Page{&options.gameplay.page, "Menu1", 200, 490, true},
-                          Page{&options.sound.page, "Menu2", 265, 250, false},
+                          Page{&options.sound.page, "Menu2", 265, 300, false},
                           Page{&options.appearance.page, "Menu3", 200, 360, false}}) {
         TGLPanel& panel = options.form->addNewChild<TGLPanel>(p.name);
         panel.setBounds(400, p.top, 280, p.height);

@@ -21,8 +21,7 @@ void MainWindow::connectPhonesOption() {
     m_game->options.sound.phonesToggle->onButtonClick = [this](scene::TGLBaseControl& sender) {
         toggleClick(sender);
         if (toggleIsOn(sender) && !m_services.phones)
-            presentNotice(this, QStringLiteral("Phones may join from the next start of the game "
-                                               "(or start it with --phones)."));
+            presentNotice(this, QStringLiteral("Phones can join from the next start of the game."));
     };
 }
 

@@ -221,6 +221,8 @@ TEST_F(OptionsFormTest, DifficultyAndMicrophoneDelayFollowTheirBars) {
                        game.options.gameplay.difficulty->globalRect()));
     EXPECT_TRUE(inside(game.options.sound.page->globalRect(),
                        game.options.sound.calibrateButton->globalRect()));
+    EXPECT_TRUE(inside(game.options.sound.page->globalRect(),
+                       game.options.sound.phonesToggle->globalRect()));
     EXPECT_EQ(game.options.sound.calibrateButton->globalRect().top,
               game.options.sound.micDelay->globalRect().top);
     EXPECT_LT(game.options.sound.micDelay->globalRect().right,
