@@ -68,6 +68,16 @@ PhoneTimeline::Placement PhoneTimeline::place(Duration firstSampleTime,
     // Before the next sample to hand out: that stretch is gone, whatever came for it.
     const std::int64_t lateCount = std::clamp<std::int64_t>(m_handedOut - start, 0, count);
     const std::int64_t reach = m_handedOut + static_cast<std::int64_t>(m_samples.size());
+    // A phone's frames come in order over its one connection, so nothing will ever come for a
+    // hole before this frame: it is silence now, rather than a stall of waitForLate for every
+    // sample after it.
+    for (std::int64_t index = m_handedOut; index < std::min(start, reach); ++index) {
+        const std::size_t slot = slotOf(index);
+        if (m_filled[slot] == 0) {
+            m_samples[slot] = 0;
+            m_filled[slot] = 1;
+        }
+    }
     const std::int64_t keptEnd = std::clamp<std::int64_t>(reach - start, lateCount, count);
     for (std::int64_t i = lateCount; i < keptEnd; ++i) {
         const std::size_t slot = slotOf(start + i);
