@@ -31,8 +31,8 @@ struct JoinCode {
 };
 
 struct PhoneSeatView {
-    std::size_t slot = 0; // 1..8
-    std::string name;     // as the guest typed it, cleaned
+    std::size_t slot = 0;   // 1..8
+    std::string name;       // as the guest typed it, cleaned
     bool connected = false; // false: dropped out, seat kept
 };
 

@@ -46,7 +46,7 @@ inline constexpr int kHighestSampleRate = 96000;
 inline constexpr std::size_t kMaxPhoneNameCharacters = 32;
 
 struct JoinRequest {
-    std::string name; // cleaned and cut already
+    std::string name;     // cleaned and cut already
     std::size_t slot = 0; // 1..8
     int sampleRate = 0;
     std::string resumeToken; // empty: a first join

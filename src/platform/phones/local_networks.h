@@ -5,7 +5,6 @@
 // (the default route's interface first, IPv4 before IPv6).
 
 #include <QHostAddress>
-
 #include <string>
 #include <vector>
 
