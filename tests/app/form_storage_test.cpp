@@ -46,7 +46,8 @@ const char* const kDesignDefaults = "[Score]\r\n"
                                     "Difficulty_Pos=2\r\n"
                                     "MicDelay_Pos=0\r\n"
                                     "SongOrder_Caption=Artist\r\n"
-                                    "ShowUnplayable_Checked=0\r\n";
+                                    "ShowUnplayable_Checked=0\r\n"
+                                    "PhonesMayJoin_Checked=0\r\n";
 
 // One start of the game as far as the options go: the scene, the hall of fame, Score.ini.
 struct GameStart {
@@ -207,6 +208,7 @@ TEST_F(FormStorageTest, AFileTheGameWroteRestoresEveryOptionAndSavesUnchanged) {
         {play.songOrder->caption(), "Title"},
         {showsUnplayableSongs(g) ? "shown" : "hidden", "shown"},
         {std::to_string(fullScreen), "1"},
+        {toggleIsOn(*g.options.sound.phonesToggle) ? "phones" : "no phones", "phones"},
     };
     for (const auto& [actual, expected] : restored)
         EXPECT_EQ(actual, expected);
@@ -228,8 +230,9 @@ TEST_F(FormStorageTest, HallOfFameSectionIsErasedAndRewrittenAtEverySave) {
     run->hallOfFame.assign({"7:z"});
     run->storage.save();
     const std::string text = readFile(file());
-    EXPECT_TRUE(text.ends_with("SongOrder_Caption=Artist\r\nShowUnplayable_Checked=0\r\n[Score."
-                               "ListBox1_Items]\r\nCount=1\r\nItem0=7:z\r\n"))
+    EXPECT_TRUE(text.ends_with(
+        "SongOrder_Caption=Artist\r\nShowUnplayable_Checked=0\r\nPhonesMayJoin_Checked=0\r\n[Score."
+        "ListBox1_Items]\r\nCount=1\r\nItem0=7:z\r\n"))
         << text;
 
     run->hallOfFame.assign({});
