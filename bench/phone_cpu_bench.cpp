@@ -6,6 +6,7 @@
 //
 //   phone_cpu_bench [--seconds N]
 
+#include "fakes/manual_main_thread.h"
 #include "fakes/phone_test_client.h"
 #include "platform/phones/phone_server.h"
 
@@ -35,27 +36,6 @@ constexpr int kPhoneRate = 48000;
 constexpr const char* kKey = "fedcba9876543210fedcba9876543210";
 // The phones stream this much longer than the measure, so it never sees them leave.
 constexpr int kPhonesOutlastSeconds = 10;
-
-class QueuedInvoker : public base::MainThreadInvoker {
-public:
-    void post(std::function<void()> task) override {
-        std::lock_guard lock(m_mutex);
-        m_tasks.push_back(std::move(task));
-    }
-    void runPending() {
-        std::deque<std::function<void()>> tasks;
-        {
-            std::lock_guard lock(m_mutex);
-            tasks.swap(m_tasks);
-        }
-        for (auto& task : tasks)
-            task();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::deque<std::function<void()>> m_tasks;
-};
 
 double processCpuSeconds() {
     rusage usage{};
@@ -120,7 +100,7 @@ int main(int argc, char** argv) {
         fs::path path;
         ~Folder() { fs::remove_all(path); }
     } folder{pattern};
-    QueuedInvoker invoker;
+    pitch::testing::ManualInvoker invoker;
     platform::PhoneServer server({.port = 0,
                                   .identityFolder = folder.path,
                                   .invoker = &invoker,

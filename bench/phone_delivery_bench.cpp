@@ -8,6 +8,7 @@
 //
 //   phone_delivery_bench [1|8] [--seconds N | --minutes N]      (default: 8 phones, 60 s)
 
+#include "fakes/manual_main_thread.h"
 #include "fakes/phone_test_client.h"
 #include "platform/phones/phone_server.h"
 
@@ -38,27 +39,6 @@ constexpr double kToneSeconds = 35; // longer than the replay period: the tone n
 constexpr int kQuietRun = 44;       // 1 ms under kQuietLevel: no tone there
 constexpr int kQuietLevel = 16;
 constexpr const char* kKey = "0123456789abcdef0123456789abcdef";
-
-class QueuedInvoker : public base::MainThreadInvoker {
-public:
-    void post(std::function<void()> task) override {
-        std::lock_guard lock(m_mutex);
-        m_tasks.push_back(std::move(task));
-    }
-    void runPending() {
-        std::deque<std::function<void()>> tasks;
-        {
-            std::lock_guard lock(m_mutex);
-            tasks.swap(m_tasks);
-        }
-        for (auto& task : tasks)
-            task();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::deque<std::function<void()>> m_tasks;
-};
 
 std::vector<std::int16_t> tone() {
     std::vector<std::int16_t> samples(static_cast<std::size_t>(kToneSeconds * kPhoneRate));
@@ -157,7 +137,7 @@ int main(int argc, char** argv) {
         fs::path path;
         ~Folder() { fs::remove_all(path); }
     } folder{pattern};
-    QueuedInvoker invoker;
+    pitch::testing::ManualInvoker invoker;
     {
         platform::PhoneServer server({.port = 0,
                                       .identityFolder = folder.path,

@@ -2,6 +2,7 @@
 // loopback into the real server; each click must land in the game's timeline (the seat's
 // capture, lined up by its recording mark) within 5 ms of the moment the phone captured it.
 
+#include "fakes/manual_main_thread.h"
 #include "fakes/phone_test_client.h"
 #include "platform/phones/phone_server.h"
 
@@ -30,27 +31,6 @@ constexpr double kClickEverySeconds = 0.5;
 constexpr double kClickSeconds = 0.02;
 constexpr double kLandWithinSeconds = 0.005;
 constexpr const char* kKey = "00112233445566778899aabbccddeeff";
-
-class QueuedInvoker : public base::MainThreadInvoker {
-public:
-    void post(std::function<void()> task) override {
-        std::lock_guard lock(m_mutex);
-        m_tasks.push_back(std::move(task));
-    }
-    void runPending() {
-        std::deque<std::function<void()>> tasks;
-        {
-            std::lock_guard lock(m_mutex);
-            tasks.swap(m_tasks);
-        }
-        for (auto& task : tasks)
-            task();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::deque<std::function<void()>> m_tasks;
-};
 
 // Clicks of a 1 kHz tone: kClicks of them, kClickEverySeconds apart from kFirstClickSeconds.
 std::vector<std::int16_t> clickTrack() {
@@ -113,7 +93,7 @@ TEST(PhoneClockTest, ClicksOfOffsetAndDriftingPhonesLandWhereTheyWereCaptured) {
         ~Folder() { fs::remove_all(path); }
     } identity{pattern};
     // Declared before the server, so tasks it posted late die unrun after it.
-    QueuedInvoker invoker;
+    pitch::testing::ManualInvoker invoker;
     {
         PhoneServer server(
             {.port = 0, .identityFolder = identity.path, .invoker = &invoker, .key = kKey});
