@@ -1,6 +1,7 @@
 #include "singer_roster.h"
 
 #include "form_storage.h"
+#include "session/input_binding.h"
 
 #include <algorithm>
 #include <charconv>
@@ -116,7 +117,7 @@ std::vector<BoundSinger> SingerRoster::boundSingers(const SoundInputs& inputs) c
         const SingerSlot& s = m_slots[i];
         if (!s.input)
             continue;
-        const SoundInput* input = inputs.find(*s.input);
+        const SoundInput* input = session::boundInput(*s.input, inputs.inputs());
         if (isOpen(input))
             singers.push_back({i, s.playerId, s.name, s.colour, s.delayMs, input});
     }
@@ -125,10 +126,21 @@ std::vector<BoundSinger> SingerRoster::boundSingers(const SoundInputs& inputs) c
 
 bool SingerRoster::notConnected(std::size_t index, const SoundInputs& inputs) const {
     const SingerSlot& s = slot(index);
-    return s.input && !isOpen(inputs.find(*s.input));
+    return s.input && !isOpen(session::boundInput(*s.input, inputs.inputs()));
 }
 
-void SingerRoster::placeMicFiles(const SoundInputs& inputs) {
+bool SingerRoster::placeMicFiles(const SoundInputs& inputs) {
+    // A binding kept under the former count of a card's channels takes the input's address
+    // while the count is certain, so a device that is busy or gone later cannot move it.
+    bool readdressed = false;
+    for (SingerSlot& s : m_slots) {
+        const SoundInput* input =
+            s.input ? session::boundInput(*s.input, inputs.inputs()) : nullptr;
+        if (input && input->address != *s.input) {
+            s.input = input->address;
+            readdressed = true;
+        }
+    }
     std::size_t next = 0;
     for (const SoundInput& input : inputs.inputs()) {
         if (!isMicFile(input.address) || std::find(m_placedMicFiles.begin(), m_placedMicFiles.end(),
@@ -137,10 +149,11 @@ void SingerRoster::placeMicFiles(const SoundInputs& inputs) {
         while (next < m_slots.size() && m_slots[next].input)
             ++next;
         if (next == m_slots.size())
-            return;
+            return readdressed;
         m_slots[next++].input = input.address;
         m_placedMicFiles.push_back(input.address);
     }
+    return readdressed;
 }
 
 void SingerRoster::load(const ProfileStore& profile, int legacyMicDelayMs) {

@@ -58,14 +58,17 @@ public:
     SingerSlot& slot(std::size_t index) { return m_slots.at(index); }
     const SingerSlot& slot(std::size_t index) const { return m_slots.at(index); }
 
-    // Slots whose input is listed and open (capture not null), in slot order. With no binding
+    // Slots whose input (session::boundInput) is listed and open (capture not null), in slot
+    // order. With no binding
     // saved or made at all and exactly one open input, slot 1 sings through it, so a player who
     // never opens the singers screen sings as before.
     std::vector<BoundSinger> boundSingers(const SoundInputs& inputs) const;
     // The `--mic` inputs go to slots 1, 2, … in order, skipping slots with a binding. Each is
     // placed once: one the player moved or unbound on the singers screen stays as they left it.
     // These bindings are not saved: the next start without `--mic` finds the slots as they were.
-    void placeMicFiles(const SoundInputs& inputs);
+    // First a binding kept in a former release's address takes its input's address when the
+    // input is found (session::boundInput): true when one did, so the caller saves it.
+    bool placeMicFiles(const SoundInputs& inputs);
     // Whether slot index is bound to an input that is not listed or cannot be opened.
     bool notConnected(std::size_t index, const SoundInputs& inputs) const;
 

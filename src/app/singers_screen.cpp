@@ -45,7 +45,9 @@ SingersScreen::SingersScreen(SingersScreenParts parts)
             m_profile->readString(kOptionsSection, storedKey(kMicDelayProperty), "0"));
         m_roster.load(*m_profile, static_cast<int>(session::roundHalfEven(legacy.value_or(0))));
     }
-    m_roster.placeMicFiles(m_inputs);
+    // A binding kept in a former release's form is written anew once its input is found.
+    if (m_roster.placeMicFiles(m_inputs))
+        storeRoster();
     SingersNodes& nodes = m_game.singers;
     for (std::size_t slot = 0; slot < nodes.rows.size(); ++slot)
         connectRow(slot);
@@ -166,7 +168,8 @@ void SingersScreen::show() {
     holdPreview(true);
     // Listing again closes every stream: never while a session runs, which this screen is not.
     m_relist ? m_relist() : m_inputs.relist();
-    m_roster.placeMicFiles(m_inputs);
+    if (m_roster.placeMicFiles(m_inputs))
+        storeRoster();
     // The input slot 1 sings through when nobody chose is shown, and kept, as its binding.
     if (const std::vector<BoundSinger> bound = m_roster.boundSingers(m_inputs);
         bound.size() == 1 && !m_roster.slot(0).input)

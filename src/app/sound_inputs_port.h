@@ -12,6 +12,7 @@
 #include "session/session_input_control_port.h"
 #include "session/singer_inputs.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ struct SoundInput {
     session::SessionInputControl* recording = nullptr;
     // Why the input could not be opened, for the log; empty when it is open.
     std::string problem;
+    // A sound card's channel: the address earlier releases kept for it, while it is certain
+    // (session::boundInput finds a binding by it).
+    std::optional<session::InputAddress> formerAddress = std::nullopt;
 };
 
 class SoundInputs {

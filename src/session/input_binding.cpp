@@ -5,6 +5,11 @@
 
 namespace cantorix::session {
 
+bool isFormerCardAddress(const InputAddress& saved) {
+    return !saved.device && saved.card != kDefaultInputCard &&
+           !saved.card.starts_with(kMicFileCard);
+}
+
 double blockLevelDb(std::span<const std::int16_t> samples) {
     if (samples.empty())
         return kSilenceDb;

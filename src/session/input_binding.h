@@ -1,8 +1,12 @@
 #pragma once
-// The rules of the singers screen that need no window: which input a singer is singing into
-// (LoudestInputDetector) and which inputs carry one and the same signal (SameSignalDetector).
-// Both are fed one tick of every listed input at a time and keep only counts. Main thread only.
+// The rules of the singers screen that need no window: which listed input a saved binding names
+// (boundInput), which input a singer is singing into (LoudestInputDetector) and which inputs
+// carry one and the same signal (SameSignalDetector). The detectors are fed one tick of every
+// listed input at a time and keep only counts. Main thread only.
 
+#include "singer_inputs.h"
+
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -11,6 +15,35 @@
 #include <vector>
 
 namespace cantorix::session {
+
+// What a binding needs to know of a listed input: its address, and for a sound card's channel
+// the address the releases that counted a card's channels across all its capture devices gave
+// it ("USB:2"), set only while every capture device of the card lists its channels, since
+// only then is that count the one those releases made.
+template <typename T>
+concept ListedInputAddresses = requires(const T& input) {
+    { input.address } -> std::convertible_to<const InputAddress&>;
+    { input.formerAddress } -> std::convertible_to<const std::optional<InputAddress>&>;
+};
+
+// Whether saved is an address those releases kept: a sound card's channel without its device.
+bool isFormerCardAddress(const InputAddress& saved);
+
+// The input a saved binding names among those listed now; null: the binding is not connected
+// and its singer sits out. An address names the input listed at it and no other: never a
+// neighbour that took its place. A former card address names the input listed with it as its
+// former address, or nothing while that count is uncertain.
+template <ListedInputAddresses Input>
+const Input* boundInput(const InputAddress& saved, const std::vector<Input>& listed) {
+    for (const Input& input : listed)
+        if (input.address == saved)
+            return &input;
+    if (isFormerCardAddress(saved))
+        for (const Input& input : listed)
+            if (input.formerAddress == saved)
+                return &input;
+    return nullptr;
+}
 
 // The level of a block of 16-bit samples in dB relative to full scale (a full-scale square wave
 // is 0 dB); kSilenceDb for an empty or silent block.

@@ -196,6 +196,29 @@ TEST(SingerRosterBindingTest, MicFilesTakeTheSlotsWithoutASavedBinding) {
     EXPECT_FALSE(roster.slot(2).input);
 }
 
+// A binding Score.ini keeps in an earlier release's form (a card's channel counted across its
+// devices) sings through the input listed with that as its former address and is then kept at
+// the input's own address; while the card's former count is uncertain it is not connected.
+TEST(SingerRosterBindingTest, AnEarlierReleasesBindingTakesItsInputsAddressOnlyWhenCertain) {
+    testing::FakeSoundInputs inputs;
+    inputs.plugIn({"USB", 0, 1}, "USB 1", InputAddress{"USB", 2});
+    inputs.plugIn({"PCH", 0, 2}, "PCH 2"); // a device of PCH lists no channels
+    SingerRoster roster;
+    roster.slot(0).input = InputAddress{"USB", 2};
+    roster.slot(1).input = InputAddress{"PCH", 0};
+    roster.slot(2).input = InputAddress{"USB", 1}; // no input was ever there
+    const std::vector<BoundSinger> singers = roster.boundSingers(inputs);
+    ASSERT_EQ(singers.size(), 1u);
+    EXPECT_EQ(singers[0].input->address, (InputAddress{"USB", 0, 1}));
+    EXPECT_TRUE(roster.placeMicFiles(inputs));
+    EXPECT_EQ(roster.slot(0).input, (InputAddress{"USB", 0, 1}));
+    EXPECT_EQ(roster.slot(1).input, (InputAddress{"PCH", 0}));
+    EXPECT_EQ(roster.slot(2).input, (InputAddress{"USB", 1}));
+    EXPECT_TRUE(roster.notConnected(1, inputs));
+    EXPECT_TRUE(roster.notConnected(2, inputs));
+    EXPECT_FALSE(roster.placeMicFiles(inputs));
+}
+
 // The player of each slot as Score.ini keeps it, and the names kept before there were players
 // becoming players: what each slot sings as afterwards ("id name" or "guest"), what was added.
 TEST_F(SingerRosterTest, SlotPlayersAreKeptAndSlotNamesBecomePlayers) {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,12 @@ public:
         plugged.service = std::make_unique<platform::CaptureService>();
         listPlugged();
         return plugged.service->hub();
+    }
+    // A sound card's channel that earlier releases addressed as `former`.
+    platform::CaptureHub& plugIn(const session::InputAddress& address, const std::string& name,
+                                 const session::InputAddress& former) {
+        m_plugged[address].former = former;
+        return plugIn(address, name);
     }
     // An input that is listed but cannot be opened, with why.
     void plugInBroken(const session::InputAddress& address, const std::string& name,
@@ -87,12 +94,13 @@ private:
         std::string name;
         std::string problem;
         std::unique_ptr<platform::CaptureService> service;
+        std::optional<session::InputAddress> former = std::nullopt;
     };
     void listPlugged() {
         m_inputs.clear();
         for (auto& [address, plugged] : m_plugged)
-            m_inputs.push_back(
-                {address, plugged.name, plugged.service.get(), nullptr, plugged.problem});
+            m_inputs.push_back({address, plugged.name, plugged.service.get(), nullptr,
+                                plugged.problem, plugged.former});
     }
 
     std::map<session::InputAddress, Plugged> m_plugged; // in address order, as a card's channels

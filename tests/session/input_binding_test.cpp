@@ -197,5 +197,70 @@ TEST(SameSignalDetectorTest, ForgetsAPairOnlyAfterTwoSecondsOfDifferentSound) {
     EXPECT_TRUE(compare({first, own}, 0.1, detector).empty());
 }
 
+// Score.ini's text of an address, read back: a card's channel with its device, a file's or the
+// default input's without, an earlier release's card address without; anything else is nothing.
+TEST(InputAddressTextTest, ReadsWhatItWritesAndNothingMalformed) {
+    const std::pair<const char*, std::optional<InputAddress>> cases[] = {
+        {"USB:0:1", InputAddress{"USB", 1, 0}},
+        {"PCH:2:0", InputAddress{"PCH", 0, 2}},
+        {"mic-file-2:1", InputAddress{"mic-file-2", 1}},
+        {"default:0", InputAddress{"default", 0}},
+        {"USB:4", InputAddress{"USB", 4}}, // an earlier release's, counted across the card
+        {"USB:x:1", std::nullopt},
+        {"USB:-1:1", std::nullopt},
+        {"USB:256:0", std::nullopt},
+        {":0:1", std::nullopt},
+        {"USB:0:", std::nullopt},
+        {"USB::1", std::nullopt},
+        {"USB", std::nullopt},
+        {"USB:1 ", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        const std::optional<InputAddress> read = parseInputAddress(text);
+        EXPECT_EQ(read, expected) << text;
+        if (read) {
+            EXPECT_EQ(inputAddressText(*read), text);
+        }
+    }
+}
+
+struct Listed {
+    InputAddress address;
+    std::optional<InputAddress> formerAddress = std::nullopt;
+};
+
+// Which listed input a saved binding names ("" for none: not connected).
+TEST(BoundInputTest, AnAddressNamesItsOwnInputOrNoneAndAFormerOneOnlyWhileCertain) {
+    const std::vector<Listed> listed = {
+        {{"USB", 0, 1}, InputAddress{"USB", 2}},
+        {{"USB", 1, 1}, InputAddress{"USB", 3}},
+        {{"PCH", 0, 2}}, // its card's former count is uncertain
+        {{"default", 0}},
+        {{"mic-file-1", 1}},
+        {{"Odd", 0}, InputAddress{"Odd", 5}}, // listed at an address without a device
+        {{"Odd", 0, 0}, InputAddress{"Odd", 0}},
+    };
+    const std::pair<InputAddress, std::optional<std::size_t>> cases[] = {
+        {{"USB", 1, 1}, 1},
+        {{"USB", 3}, 1},               // the former count, certain
+        {{"USB", 2, 1}, std::nullopt}, // a device not listed: never a neighbour
+        {{"USB", 2, 0}, std::nullopt},
+        {{"USB", 4}, std::nullopt},
+        {{"PCH", 0}, std::nullopt}, // uncertain: nothing rather than a guess
+        {{"PCH", 0, 2}, 2},
+        {{"default", 0}, 3},
+        {{"default", 1}, std::nullopt},
+        {{"mic-file-1", 1}, 4},
+        {{"mic-file-1", 0}, std::nullopt},
+        {{"Odd", 0}, 5}, // the input at that very address before one formerly there
+    };
+    for (const auto& [saved, expected] : cases) {
+        const Listed* bound = boundInput(saved, listed);
+        const std::optional<std::size_t> index =
+            bound ? std::optional(static_cast<std::size_t>(bound - listed.data())) : std::nullopt;
+        EXPECT_EQ(index, expected) << inputAddressText(saved);
+    }
+}
+
 } // namespace
 } // namespace cantorix::session

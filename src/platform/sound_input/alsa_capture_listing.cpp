@@ -3,6 +3,7 @@
 #include <alsa/asoundlib.h>
 #include <map>
 #include <memory>
+#include <set>
 
 namespace cantorix::platform {
 
@@ -74,10 +75,15 @@ std::string channelName(const std::string& baseName, int channel, int channels) 
 std::vector<ListedCaptureDevice> captureChannels(const std::vector<AlsaCaptureDevice>& devices,
                                                  std::ostream& log) {
     std::vector<ListedCaptureDevice> listed;
-    std::map<std::string, int> nextChannelOfCard;
     std::map<std::string, int> devicesOfCard;
-    for (const AlsaCaptureDevice& device : devices)
+    // Cards of which a device lists no channels: their count across devices is uncertain.
+    std::set<std::string> uncountedCards;
+    for (const AlsaCaptureDevice& device : devices) {
         ++devicesOfCard[device.cardId];
+        if (device.channels <= 0)
+            uncountedCards.insert(device.cardId);
+    }
+    std::map<std::string, int> formerNextChannelOfCard;
     for (const AlsaCaptureDevice& device : devices) {
         const std::string label = device.deviceString.empty() ? device.cardId : device.deviceString;
         if (device.channels <= 0) {
@@ -94,12 +100,17 @@ std::vector<ListedCaptureDevice> captureChannels(const std::vector<AlsaCaptureDe
         const std::string baseName = devicesOfCard[device.cardId] > 1
                                          ? device.cardName + " " + std::to_string(device.device)
                                          : device.cardName;
+        const bool counted = !uncountedCards.contains(device.cardId);
         ListedCaptureDevice entry{device, {}};
-        int& next = nextChannelOfCard[device.cardId];
-        for (int c = 0; c < device.channels; ++c)
-            entry.channels.push_back(
-                {{device.cardId, next + c}, channelName(baseName, c, device.channels), c});
-        next += device.channels;
+        int& formerNext = formerNextChannelOfCard[device.cardId];
+        for (int c = 0; c < device.channels; ++c) {
+            CaptureChannel channel{
+                {device.cardId, c, device.device}, channelName(baseName, c, device.channels), c};
+            if (counted)
+                channel.formerAddress = session::InputAddress{device.cardId, formerNext + c};
+            entry.channels.push_back(std::move(channel));
+        }
+        formerNext += device.channels;
         listed.push_back(std::move(entry));
     }
     return listed;

@@ -6,6 +6,7 @@
 
 #include "session/singer_inputs.h"
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ struct CaptureChannel {
     session::InputAddress address;
     std::string name;
     int channelInDevice = 0;
+    // The address earlier releases gave it, counting across the card's devices: set only while
+    // every capture device of the card lists its channels (see session::boundInput).
+    std::optional<session::InputAddress> formerAddress = std::nullopt;
 };
 
 // The capture devices with the channels each offers.
@@ -44,9 +48,10 @@ inline constexpr const char* kDefaultInputName = "System default input";
 // (from 1) beyond.
 std::string channelName(const std::string& baseName, int channel, int channels);
 
-// The inputs of the devices: one per hardware channel, addressed by the card's id and the
-// channel counted across the card's devices in order. A device without channels, or whose card
-// id is empty or taken by the default input or the files, is left out with a line on log.
+// The inputs of the devices: one per hardware channel, addressed by the card's id, the device's
+// number and the channel within the device, so a device that is busy, gone or lists no channels
+// leaves the others' addresses as they were. A device without channels, or whose card id is
+// empty or taken by the default input or the files, is left out with a line on log.
 std::vector<ListedCaptureDevice> captureChannels(const std::vector<AlsaCaptureDevice>& devices,
                                                  std::ostream& log);
 

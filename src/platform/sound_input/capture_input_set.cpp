@@ -142,7 +142,8 @@ void CaptureInputSet::listDevices() {
             problem = std::string("cannot be opened (") + e.what() + ")";
         }
         for (const CaptureChannel& channel : listed.channels) {
-            app::SoundInput input{channel.address, channel.name, nullptr, nullptr, problem};
+            app::SoundInput input{channel.address, channel.name, nullptr,
+                                  nullptr,         problem,      channel.formerAddress};
             OpenInput open;
             if (device) {
                 open = {&device->channel(channel.channelInDevice), device.get()};

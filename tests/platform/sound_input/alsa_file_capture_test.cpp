@@ -118,8 +118,8 @@ int peak(const std::vector<std::int16_t>& frames) {
     return level;
 }
 
-// Each channel of the stereo device is an input of its own, named and addressed by card and
-// channel, heard by its own click player and not swapped; beside it, a device that vanished
+// Each channel of the stereo device is an input of its own, named and addressed by card, device
+// and channel, heard by its own click player and not swapped; beside it, a device that vanished
 // after listing is listed with why and no capture, and one of no channels is left out.
 TEST_F(AlsaFileCaptureTest, EachChannelOfAStereoDeviceIsItsOwnInput) {
     std::ostringstream log;
@@ -146,9 +146,11 @@ TEST_F(AlsaFileCaptureTest, EachChannelOfAStereoDeviceIsItsOwnInput) {
     const app::SoundInput& left = set.inputs()[0];
     const app::SoundInput& right = set.inputs()[1];
     ASSERT_TRUE(left.problem.empty()) << left.problem;
-    EXPECT_EQ(left.address, (session::InputAddress{"Receiver", 0}));
+    EXPECT_EQ(left.address, (session::InputAddress{"Receiver", 0, 0}));
     EXPECT_EQ(left.name, "Test Receiver — left");
-    EXPECT_EQ(right.address, (session::InputAddress{"Receiver", 1}));
+    EXPECT_EQ(right.address, (session::InputAddress{"Receiver", 1, 0}));
+    // "Empty" is another card: the receiver's former address stays certain.
+    EXPECT_EQ(right.formerAddress, (session::InputAddress{"Receiver", 1}));
     EXPECT_EQ(right.name, "Test Receiver — right");
     const app::SoundInput& gone = set.inputs()[2];
     EXPECT_EQ(gone.capture, nullptr);
