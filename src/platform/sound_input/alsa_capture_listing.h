@@ -1,7 +1,7 @@
 #pragma once
 // The hardware capture devices as ALSA's control interface lists them (card by card, so a card
 // plugged in later is seen without restarting PortAudio), and the rules that turn them into the
-// game's inputs: one per hardware channel, named by the card and channel, plus the system's
+// game's inputs: one per hardware channel, named by the card, device and channel, plus the system's
 // default input as one input. Main thread.
 
 #include "session/singer_inputs.h"

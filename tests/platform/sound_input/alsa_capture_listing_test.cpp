@@ -107,8 +107,9 @@ TEST(AlsaCaptureListingTest, ABindingNamesTheSameChannelWhicheverOfTheCardsDevic
         {"USB:0:0", {"", "d0@0", ""}},
         // Earlier releases' USB:4 and USB:2 were the third device's right and the second's.
         {"USB:4", {"", "d2@1", ""}},
-        // With a device gone from the card altogether the former count cannot tell: USB:2 would
-        // be read the former way. The first start with every device there saves it anew.
+        // A device gone from the card altogether cannot be told from one never there: USB:2
+        // would then name the third device's right. The first start with every device there
+        // saves it anew (as USB:1:0), so only a first start after the update could meet that.
         {"USB:2", {"", "d1@0"}},
         {"USB:9:0", {"", "", ""}},
     };
