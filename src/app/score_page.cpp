@@ -182,10 +182,13 @@ void fillTable(GameScene& game, const std::vector<SingerResult>& singers) {
     });
     const int nameWidth = layOutColumns(game.scorePage, shown, newsShown);
     const std::vector<SingerRank> ranks = rankSingers(singers);
-    // Fewer rows stand in the middle of the room eight would take.
-    const int unused =
-        static_cast<int>(table.rows.size() - std::min(ranks.size(), table.rows.size()));
+    // Fewer rows stand in the middle of the room eight would take. The holder is only as tall as
+    // the rows it shows: a control takes the clicks on all of its rectangle, and the room of the
+    // unused rows, moved down, would lie over the page's buttons.
+    const int used = static_cast<int>(std::min(ranks.size(), table.rows.size()));
+    const int unused = static_cast<int>(table.rows.size()) - used;
     table.holder->setTop(kHeadingTop + unused * kRowPitch / 2);
+    table.holder->setHeight(kFirstRowTop - kHeadingTop + used * kRowPitch);
     const int tableLeft = table.holder->left();
     const int firstRowTop = table.holder->top() + kFirstRowTop - kHeadingTop;
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
@@ -263,6 +266,10 @@ void fillScorePage(GameScene& game, const std::vector<SingerResult>& singers) {
     }
     for (ScoreTableRow& row : page.table.rows)
         row.swatch->setVisible(false);
+    // The hall of fame takes the name in the box: a seated singer's player or slot name, so the
+    // entry and the records agree. A singer without a name leaves what was typed there before.
+    if (!singers.empty() && !singers.front().name.empty())
+        page.playerName->setCaption(oneLine(singers.front().name));
     fillOneSinger(page, singers.empty() ? SingerResult{} : singers.front());
 }
 

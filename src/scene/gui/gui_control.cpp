@@ -121,6 +121,15 @@ void TGLBaseControl::childAdded(TGLBaseSceneObject& node) {
 
 // ---- mouse
 
+TGLBaseControl* TGLBaseControl::controlAt(int x, int y) {
+    if (!hitTest(x, y))
+        return nullptr;
+    TGLBaseControl* target = this;
+    while (TGLBaseControl* c = target->childAt(x, y))
+        target = c;
+    return target;
+}
+
 bool TGLBaseControl::mouseDown(TMouseButton button, int x, int y) {
     m_capturing = false;
     if (!hitTest(x, y))

@@ -81,6 +81,10 @@ public:
     void keyPress(char32_t ch);
     void keyUp(int key);
 
+    // The innermost visible control at a point in viewer pixels, as a mouse-down there would
+    // reach it: this control when no child lies there, nullptr when the point is outside.
+    TGLBaseControl* controlAt(int x, int y);
+
     // Focus is kept per root. Edits take it on mouse-down; buttons do not, so a key typed on
     // another screen cannot click a button that was clicked there before.
     bool focused() const;
