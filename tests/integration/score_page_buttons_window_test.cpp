@@ -2,6 +2,7 @@
 // window: each of Back, Submit and Save is what a click at its place reaches (no other control
 // lies over it), and a click on Submit leads on to the selection.
 
+#include "covered_buttons.h"
 #include "fakes/fake_sound_inputs.h"
 #include "game_window_fixture.h"
 
@@ -10,6 +11,7 @@
 namespace {
 
 using namespace cantorix;
+using cantorix::testing::coveredButtons;
 using cantorix::testing::waitUntil;
 
 const char* const kSong = "Cantorix - Harbour Lights";
@@ -31,6 +33,7 @@ protected:
         if (!waitUntil([&] { return m_game->singing.group->visible(); }) ||
             !waitUntil([&] { return m_player.position() >= 600; }))
             return false;
+        EXPECT_EQ(coveredButtons(*m_game), std::vector<std::string>{}) << "singing";
         QTest::keyClick(m_form->viewer(), Qt::Key_Escape);
         return waitUntil([&] { return m_game->scorePage.group->visible(); });
     }
@@ -63,6 +66,7 @@ TEST_F(ScorePageButtonsWindowTest, EveryButtonTakesItsClickWhateverTheNumberOfSi
         m_form->viewer()->grabFramebuffer().save(
             QString("/tmp/cantorix-score-buttons-%1.png").arg(singers));
         const app::ScorePageNodes& page = m_game->scorePage;
+        EXPECT_EQ(coveredButtons(*m_game), std::vector<std::string>{});
         for (const scene::TGLButton* button :
              {page.backButton, page.submitButton, page.saveButton}) {
             ASSERT_TRUE(button->guiVisible()) << button->caption();

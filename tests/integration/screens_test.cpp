@@ -3,6 +3,7 @@
 
 #include "app/error_guard.h"
 #include "app/key_codes.h"
+#include "covered_buttons.h"
 #include "game_window_fixture.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 namespace {
 
 using namespace cantorix;
+using cantorix::testing::coveredButtons;
 using cantorix::testing::waitUntil;
 
 // The screen parts on show (a part inside a hidden group counts as hidden), then the roots
@@ -341,4 +343,42 @@ TEST_F(ScreensTest, F4AndItsButtonOpenTheStatisticsWhileF3StaysTheRandomSong) {
     click(*g.statistics.backButton);
     ASSERT_TRUE(waitUntil([&] { return !g.statistics.group->visible(); }));
     EXPECT_EQ(screenState(g), "Firstpage Ring GLForm1 | Root1");
+}
+
+// Every visible button of every screen is what a click at its middle reaches, the screens reached
+// as a player reaches them: the song list, the options' three pages, the hall of fame, the
+// editor, the statistics and the singers screen. The singing screen and the score page are
+// checked after real sessions (score_page_buttons_window_test.cpp).
+TEST_F(ScreensTest, EveryShownButtonOfEveryScreenTakesItsOwnClick) {
+    start();
+    app::GameScene& g = *m_game;
+    const auto expectReachable = [&](const char* screen) {
+        QTest::qWait(20);
+        EXPECT_EQ(coveredButtons(g), std::vector<std::string>{}) << screen;
+    };
+    expectReachable("song list");
+    click(*g.selection.optionsButton);
+    expectReachable("options: gameplay");
+    click(*g.options.soundButton);
+    expectReachable("options: sound");
+    click(*g.options.appearanceButton);
+    expectReachable("options: appearance");
+    click(*g.options.backButton);
+    click(*g.selection.scoresButton);
+    ASSERT_TRUE(g.hallOfFamePage.group->visible());
+    expectReachable("hall of fame");
+    click(*g.hallOfFamePage.backButton);
+    click(*g.selection.editorButton);
+    expectReachable("editor");
+    click(*g.editorScreen.backButton);
+    key(Qt::Key_F4);
+    ASSERT_TRUE(waitUntil([&] { return g.statistics.group->visible(); }));
+    expectReachable("statistics");
+    click(*g.statistics.backButton);
+    ASSERT_TRUE(waitUntil([&] { return g.selection.group->visible(); }));
+    key(Qt::Key_F2);
+    ASSERT_TRUE(waitUntil([&] { return g.singers.group->visible(); }));
+    expectReachable("singers");
+    click(*g.singers.backButton);
+    EXPECT_TRUE(waitUntil([&] { return g.selection.group->visible(); }));
 }
