@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
@@ -48,6 +49,9 @@ struct RecordBook::Index {
     };
     struct SongRecords {
         songs::SongPopularity popularity;
+        // The start of the session whose row was noted last: the rows of one session (a duet
+        // sung by two leaves two) come together and count as one time sung.
+        std::optional<std::int64_t> lastNotedSessionMs;
         std::vector<VoiceRecords> voices; // one for most songs, two for a duet
     };
     std::unordered_map<std::string, SongRecords, StringHash, std::equal_to<>> songs;
@@ -70,7 +74,9 @@ struct RecordBook::Index {
         if (song == songs.end())
             song = songs.emplace(row.key.song, SongRecords{}).first;
         songs::SongPopularity& sung = song->second.popularity;
-        ++sung.timesSung;
+        if (song->second.lastNotedSessionMs != row.sungAtMs)
+            ++sung.timesSung;
+        song->second.lastNotedSessionMs = row.sungAtMs;
         sung.lastSungAtMs = std::max(sung.lastSungAtMs, row.sungAtMs);
         if (!row.finished)
             return;

@@ -11,12 +11,15 @@ namespace {
 
 constexpr std::int64_t kWeekMs = 7LL * 24 * 60 * 60 * 1000;
 
-// Performances per song identity, shown under the artist and title last sung.
+// Sessions per song identity, shown under the artist and title last sung: a duet sung by two is
+// one performance of the song, though it leaves a row for each singer (the rows of one session
+// share their start).
 class SongTally {
 public:
     void count(const Performance& row) {
         SongCount& song = m_songs[row.key.song];
-        ++song.times;
+        if (m_sessions[row.key.song].insert(row.sungAtMs).second)
+            ++song.times;
         song.artist = row.artist;
         song.title = row.title;
     }
@@ -35,6 +38,7 @@ public:
 
 private:
     std::map<std::string, SongCount> m_songs;
+    std::map<std::string, std::set<std::int64_t>> m_sessions;
 };
 
 std::vector<SongBest> bestSongs(const std::map<RecordKey, const Performance*>& best,
@@ -113,6 +117,9 @@ PlayerStatistics playerStatistics(const RecordBook& book, std::int64_t playerId,
             shareSum += row.share;
             ++shareCount;
         }
+        // Nothing earned is no one's best.
+        if (row.total <= 0)
+            continue;
         const Performance*& top = best[row.key];
         if (!top || row.total > top->total ||
             (row.total == top->total && row.sungAtMs < top->sungAtMs))
