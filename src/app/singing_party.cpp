@@ -107,9 +107,9 @@ void SingingParty::musicStartsAt(std::int64_t songMs) {
         member.loop->musicStartsAt(songMs);
 }
 
-void SingingParty::pause() {
+void SingingParty::pause(std::int64_t songMs) {
     for (PartyMember& member : m_members)
-        member.loop->pause();
+        member.loop->pause(songMs);
 }
 
 void SingingParty::resume(std::int64_t songMs) {

@@ -99,7 +99,7 @@ public:
         const std::function<std::optional<session::VoiceTimeline>(std::size_t)>& timelineOf,
         session::Difficulty difficulty, std::int64_t songMs);
     void musicStartsAt(std::int64_t songMs);
-    void pause();
+    void pause(std::int64_t songMs);
     void resume(std::int64_t songMs);
     void endSession(std::int64_t songMs);
 

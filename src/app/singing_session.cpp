@@ -522,9 +522,10 @@ void SingingSession::pauseSong() {
     if (m_video)
         m_pausedVideoFrame = m_video->CurrentFrame();
     showTransport(false);
+    // The windows sung up to here are judged before the song holds.
+    m_party.pause(m_services.player.position());
     m_services.player.pause();
     m_party.forEachRecording([](session::SessionInputControl& input) { input.pause(); });
-    m_party.pause();
     m_analysisTimer.stop();
 }
 

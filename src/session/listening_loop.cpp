@@ -66,7 +66,9 @@ void ListeningLoop::musicStartsAt(std::int64_t songMs) {
         m_anchor = Anchor{m_stream->capturedSamples(), m_sessionStartMs};
 }
 
-void ListeningLoop::pause() {
+void ListeningLoop::pause(std::int64_t songMs) {
+    if (m_inSession && !m_paused)
+        judgeWindows(static_cast<double>(songMs));
     m_paused = true;
     m_anchor.reset();
 }
@@ -131,8 +133,12 @@ void ListeningLoop::judgeWindows(std::optional<double> untilMs) {
         const double endMs = m_sessionStartMs + static_cast<double>(m_nextWindow) * kAnalysisTickMs;
         if (untilMs && endMs > *untilMs)
             return;
-        if (endMs <= m_resumedAtMs && m_resumedAtMs > m_sessionStartMs)
+        // Due before the last pause and not judged then: its samples had not come, and the
+        // samples after the resume belong to later windows.
+        if (endMs <= m_resumedAtMs && m_resumedAtMs > m_sessionStartMs) {
+            ++m_windows.missed;
             continue;
+        }
         const std::int64_t endSample = endSampleOf(endMs);
         if (endSample > captured)
             return;

@@ -75,8 +75,9 @@ public:
     // The music starts now at songMs, when that is later than the session's start: the windows
     // are counted from here.
     void musicStartsAt(std::int64_t songMs);
-    // While paused no window completes; at resume the count of samples is placed at songMs.
-    void pause();
+    // Judges every window complete by songMs, where the song pauses, as a late tick would; while
+    // paused no window completes. At resume the count of samples is placed at songMs.
+    void pause(std::int64_t songMs);
     void resume(std::int64_t songMs);
     // Judges the windows complete by songMs, then nothing more until the next session.
     void endSession(std::int64_t songMs);
@@ -124,7 +125,8 @@ private:
     double m_sessionStartMs = 0;
     // Windows end at m_sessionStartMs + k × 50 ms; the next one to judge is k = m_nextWindow.
     std::int64_t m_nextWindow = 1;
-    // Windows ending before this song time fell into a pause: they are neither judged nor missed.
+    // Windows ending before this song time were due before a pause: one not judged by then had
+    // no samples to read and is missed.
     double m_resumedAtMs = 0;
     std::optional<Anchor> m_anchor;
     std::int64_t m_lostSeen = 0;

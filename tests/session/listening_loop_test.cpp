@@ -173,7 +173,7 @@ TEST(ListeningLoopTest, PlacesSamplesByTheRecordingAndAgainAfterAPause) {
     live.loop.startSession(&live.judge, 0);
     live.feedUntil(150);
     live.loop.tick(false, std::nullopt);
-    live.loop.pause();
+    live.loop.pause(150);
     live.feedUntil(2150);
     live.loop.tick(false, std::nullopt);
     const std::size_t beforeResume = live.judge.asked.size();
@@ -186,6 +186,41 @@ TEST(ListeningLoopTest, PlacesSamplesByTheRecordingAndAgainAfterAPause) {
     const SungTick& first = live.judge.asked[beforeResume];
     EXPECT_NEAR(first.songMs, 200 - kHalfWindowMs, 1e-6);
     EXPECT_EQ(first.semitone.midiNote, (resumedAt + 2205 - 1) % 30000);
+}
+
+// A pause judges every window complete when it comes, as a late tick would, and resuming takes
+// up at the next window; a window whose samples had not come by the pause is missed, never
+// skipped unsaid.
+TEST(ListeningLoopTest, APauseJudgesTheWindowsCompleteBeforeItAndMissesOnlyTheLost) {
+    struct Case {
+        std::int64_t capturedByPauseMs;
+        std::int64_t judged, missed;
+    };
+    for (const Case c : {Case{160, 8, 0}, Case{140, 7, 1}}) {
+        LoopRig rig;
+        rig.loop.startSession(&rig.judge, 0);
+        rig.feedUntil(140);
+        rig.loop.tick(false, std::nullopt);
+        rig.feedUntil(c.capturedByPauseMs);
+        rig.loop.pause(160);
+        rig.feedUntil(1160); // the capture runs on while the song holds
+        rig.loop.tick(false, std::nullopt);
+        rig.loop.resume(160);
+        const std::int64_t resumedAt = rig.fed;
+        for (std::int64_t ms = 1200; ms <= 1400; ms += 50) {
+            rig.feedUntil(ms);
+            rig.loop.tick(false, std::nullopt);
+        }
+        rig.loop.endSession(400);
+        const WindowCounts& counts = rig.loop.windows();
+        EXPECT_EQ(std::pair(counts.judged, counts.missed), std::pair(c.judged, c.missed))
+            << "captured by the pause: " << c.capturedByPauseMs << " ms";
+        ASSERT_EQ(rig.judge.asked.size(), static_cast<std::size_t>(c.judged));
+        // The first window after the resume ends 40 ms of samples after it.
+        const SungTick& afterResume = rig.judge.asked[rig.judge.asked.size() - 5];
+        EXPECT_NEAR(afterResume.songMs, 200 - kHalfWindowMs, 1e-6);
+        EXPECT_EQ(afterResume.semitone.midiNote, (resumedAt + 1764 - 1) % 30000);
+    }
 }
 
 // The game's own rule stays on the live tick: the value the previous tick heard against the
