@@ -122,9 +122,14 @@
     }
 
     // The resume token belongs to this slot and key: a link of another game run never uses it.
+    // It is kept in the browser's lasting storage, a slot's own, so a tab closed mid-song and
+    // opened again takes its slot back; the game stops honouring it when the session ends.
+    function resumeStore() {
+        return kResumeStore + '.' + slot;
+    }
     function resumeToken() {
         try {
-            const kept = JSON.parse(readStored(sessionStorage, kResumeStore) || 'null');
+            const kept = JSON.parse(readStored(localStorage, resumeStore()) || 'null');
             if (kept && kept.slot === slot && kept.key === key && typeof kept.token === 'string')
                 return kept.token;
         } catch {
@@ -133,7 +138,7 @@
         return '';
     }
     function keepResumeToken(token) {
-        writeStored(sessionStorage, kResumeStore,
+        writeStored(localStorage, resumeStore(),
                     token ? JSON.stringify({ slot, key, token }) : null);
     }
 
