@@ -1,8 +1,10 @@
 #pragma once
 // The recorder's one voice from several inputs: subscribes to each chosen hub, keeps a small
 // backlog per input (they deliver at their own pace) and hands out the frames every input has
-// delivered, summed with each scaled by 1/N, so eight inputs at full level never clip. With no
-// input it hands out silence at real-time pace. Made and read on one thread (the recorder's).
+// delivered, summed with each scaled by 1/N, so eight inputs at full level never clip. Each
+// input's frames are placed by their own count since the mix began, never where they happen to
+// arrive: an input that stalls and then delivers all it held keeps its place. With no input it
+// hands out silence at real-time pace. Made and read on one thread (the recorder's).
 
 #include "capture_hub.h"
 
@@ -29,10 +31,19 @@ public:
     void take(std::vector<std::int16_t>& out);
 
 private:
+    // One input's frames not yet mixed, and the mix position just past the last of them.
+    struct Backlog {
+        std::vector<std::int16_t> frames;
+        std::int64_t end = 0;
+        std::uint64_t droppedSeen = 0;
+    };
+    void collect(std::size_t input);
     void takeSilence(std::vector<std::int16_t>& out);
 
     std::vector<std::unique_ptr<CaptureHub::Subscription>> m_subscriptions;
-    std::vector<std::vector<std::int16_t>> m_backlogs;
+    std::vector<Backlog> m_backlogs;
+    // Frames handed out so far: the mix position of the next one.
+    std::int64_t m_mixed = 0;
     std::function<double()> m_secondsNow;
     double m_silenceStartedAt = -1;
     std::int64_t m_silentFrames = 0;

@@ -76,3 +76,43 @@ TEST(CaptureMixTest, WaitsForTheSlowerInputButNotForADeadOneAndNoInputIsSilence)
 }
 
 } // namespace
+
+namespace {
+
+// Two inputs with a click at 1.500 s; input B delivers nothing for 400 ms before it and then all
+// it held at once. Both clicks land at 1.500 s in the mix, however the mix was read meanwhile:
+// a stall longer than the allowed lag costs B the frames the mix had to hand out without it,
+// never its place.
+TEST(CaptureMixTest, AStalledInputKeepsItsPlaceAndLosesOnlyWhatTheMixHadPassed) {
+    constexpr std::size_t kRate = CaptureHub::kSampleRate;
+    constexpr std::size_t kClickAt = kRate * 3 / 2;
+    constexpr std::size_t kLength = kRate * 2;
+    constexpr std::size_t kBurst = kRate / 100; // devices deliver every 10 ms
+    std::vector<std::int16_t> a(kLength, 0), b(kLength, 0);
+    a[kClickAt] = 16000;
+    b[kClickAt] = 16000;
+    CaptureHub hubA, hubB;
+    CaptureMix mix({&hubA, &hubB});
+    std::vector<std::int16_t> out;
+    const std::size_t stallFrom = kClickAt - kRate * 4 / 10;
+    std::size_t deliveredB = 0;
+    for (std::size_t at = 0; at < kLength; at += kBurst) {
+        hubA.deliver(a.data() + at, kBurst);
+        // B holds back from the stall on and catches up, all at once, 400 ms later.
+        if (at + kBurst <= stallFrom || at + kBurst > kClickAt) {
+            hubB.deliver(b.data() + deliveredB, at + kBurst - deliveredB);
+            deliveredB = at + kBurst;
+        }
+        mix.take(out);
+    }
+    ASSERT_EQ(out.size(), kLength);
+    std::vector<std::size_t> clicks;
+    for (std::size_t f = 0; f < out.size(); ++f)
+        if (out[f] != 0)
+            clicks.push_back(f);
+    // One frame: both halves of the two clicks sum to it.
+    EXPECT_EQ(clicks, std::vector<std::size_t>{kClickAt});
+    EXPECT_EQ(out[kClickAt], 16000);
+}
+
+} // namespace
