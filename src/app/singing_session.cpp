@@ -148,6 +148,10 @@ void SingingSession::gatherParty() {
     m_clock.setSecondBand(m_twoBands ? &m_secondBand : nullptr,
                           m_twoBands ? m_game.singing.bands[1].leadInBar : nullptr);
     m_singerScores.clear();
+    m_phoneShown = {};
+    // The music plays all the same; the stage says why no points come.
+    if (m_party.empty())
+        m_singerScores.showNotScored();
 }
 
 void SingingSession::chooseJudges() {
@@ -196,16 +200,22 @@ void SingingSession::showRunningScores() {
     // Beside each band, the running points of its singers in their colours once several sing or
     // someone's microphone was lost; one singer keeps the designed point counter alone.
     const auto& members = m_party.members();
-    const bool anyLost =
-        std::any_of(members.begin(), members.end(), [](const PartyMember& m) { return m.lost; });
-    if (members.size() < 2 && !anyLost)
+    std::vector<std::string> notices;
+    notices.reserve(members.size());
+    for (const PartyMember& member : members)
+        notices.push_back(phoneNotice(member.singer));
+    const bool anyNotice =
+        std::any_of(members.begin(), members.end(), [](const PartyMember& m) { return m.lost; }) ||
+        std::any_of(notices.begin(), notices.end(), [](const auto& n) { return !n.empty(); });
+    if (members.size() < 2 && !anyNotice)
         return;
     for (std::size_t band = 0; band < (m_twoBands ? 2u : 1u); ++band) {
         std::vector<stage::SingerScoreLine> lines;
-        for (const PartyMember& member : members)
-            if (member.band == band)
-                lines.push_back({member.singer.name, member.singer.colour,
-                                 member.loop->scoring().notePoints(), member.lost});
+        for (std::size_t k = 0; k < members.size(); ++k)
+            if (members[k].band == band)
+                lines.push_back({members[k].singer.name, members[k].singer.colour,
+                                 members[k].loop->scoring().notePoints(), members[k].lost,
+                                 notices[k]});
         m_singerScores.show(static_cast<int>(band), lines);
     }
 }

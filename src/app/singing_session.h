@@ -154,6 +154,9 @@ private:
     // What each phone singing shows: the line of its voice being sung and its points, sent when
     // they change.
     void tellPhones();
+    // "phone gone" while a phone singer's phone is away, "back" for a while once it returns,
+    // else nothing. Called once a tick for each singer.
+    std::string phoneNotice(const PartySinger& singer);
     void tellPhonesSessionEnds();
     void showSingerTrails();
     void showRunningScores();
@@ -192,6 +195,8 @@ private:
     struct PhoneShown {
         int line = -2;
         int points = -1;
+        bool gone = false;
+        int backTicksLeft = 0; // "back" shows for a while after a phone returns
     };
     std::array<PhoneShown, session::kSingerSlots> m_phoneShown{};
     session::Scoring m_noScoring;

@@ -1,7 +1,10 @@
 // What the phones singing in a session show: the line their voice sings now and their points.
 
 #include "singing_session.h"
+#include "stage/singer_scores.h"
 #include "stage/standard_lane_view.h"
+
+#include <algorithm>
 
 namespace cantorix::app {
 
@@ -23,7 +26,36 @@ std::string lineText(const session::StandardTimeline& timeline, int line) {
     return text;
 }
 
+// Three seconds of analysis ticks.
+constexpr int kBackShownTicks = 60;
+
 } // namespace
+
+std::string SingingSession::phoneNotice(const PartySinger& singer) {
+    PhoneHall* phones = m_services.phones;
+    if (!phones || !singsFromPhone(singer) || singer.slot >= m_phoneShown.size())
+        return {};
+    PhoneShown& shown = m_phoneShown[singer.slot];
+    const std::vector<PhoneSeatView> seats = phones->seats();
+    const auto seat = std::find_if(seats.begin(), seats.end(), [&](const PhoneSeatView& s) {
+        return s.slot == singer.slot + 1;
+    });
+    const bool here = seat != seats.end() && seat->connected;
+    if (!here) {
+        shown.gone = true;
+        shown.backTicksLeft = 0;
+        return stage::kPhoneGone;
+    }
+    if (shown.gone) {
+        shown.gone = false;
+        shown.backTicksLeft = kBackShownTicks;
+    }
+    if (shown.backTicksLeft > 0) {
+        --shown.backTicksLeft;
+        return stage::kPhoneBack;
+    }
+    return {};
+}
 
 void SingingSession::tellPhones() {
     PhoneHall* phones = m_services.phones;

@@ -36,6 +36,11 @@ void dropLastCharacter(std::string& text) {
 
 } // namespace
 
+const std::string& SingerScoreLine::shownNotice() const {
+    static const std::string microphoneLost = kMicrophoneLost;
+    return lost ? microphoneLost : notice;
+}
+
 SingerScores::SingerScores(std::array<TGLBaseSceneObject*, kMaxBands> columns)
     : m_columns(columns) {}
 
@@ -55,8 +60,8 @@ void SingerScores::show(int band, const std::vector<SingerScoreLine>& lines) {
     const std::size_t shown = std::min<std::size_t>(lines.size(), kScoreRowsPerBand);
     int rows = 0;
     for (std::size_t i = 0; i < shown; ++i)
-        rows += lines[i].lost ? 2 : 1;
-    // Lost singers take two rows each: the rows close up to stay beside the staff.
+        rows += lines[i].shownNotice().empty() ? 1 : 2;
+    // Singers with a notice take two rows each: the rows close up to stay beside the staff.
     const float pitch = rows > 0
                             ? std::min(kScoreRowHeight, kStaffHeight / static_cast<float>(rows))
                             : kScoreRowHeight;
@@ -69,14 +74,15 @@ void SingerScores::show(int band, const std::vector<SingerScoreLine>& lines) {
         TGLHUDText* points = textAt(column, 2 * static_cast<int>(i) + 1);
         if (!name || !points)
             break;
-        const std::string pointsText = line.lost ? kMicrophoneLost : std::to_string(line.points);
+        const std::string& notice = line.shownNotice();
+        const std::string pointsText = notice.empty() ? std::to_string(line.points) : notice;
         points->setText(pointsText);
         int room = static_cast<int>(kColumnWidth);
-        if (!line.lost && points->font())
+        if (notice.empty() && points->font())
             room -= points->font()->textWidth(pointsText) + kGap;
         name->setText(name->font() ? fitted(line.name, *name->font(), room) : line.name);
         place(*name, corner.x, y, scene::TAlignment::taLeftJustify, line.colour);
-        if (line.lost)
+        if (!notice.empty())
             y += pitch;
         place(*points, right, y, scene::TAlignment::taRightJustify, line.colour);
         y += pitch;
@@ -87,6 +93,19 @@ void SingerScores::show(int band, const std::vector<SingerScoreLine>& lines) {
 void SingerScores::hideFrom(TGLBaseSceneObject& column, int index) {
     for (int i = index; i < column.count(); ++i)
         column.child(i).setVisible(false);
+}
+
+void SingerScores::showNotScored() {
+    clear();
+    TGLBaseSceneObject* column = m_columns[0];
+    TGLHUDText* text = column ? textAt(*column, 0) : nullptr;
+    if (!text)
+        return;
+    // Wider than the column: it stands right-aligned at the column's edge, over the staff's end.
+    text->setText(kNotScored);
+    const scene::Vec3 corner = column->position();
+    place(*text, corner.x + kColumnWidth, corner.y + kScoreRowHeight / 2,
+          scene::TAlignment::taRightJustify, scene::clWhite);
 }
 
 void SingerScores::clear() {

@@ -1,6 +1,7 @@
 #pragma once
 // The running scores beside each band when several sing: one row per singer of the band, their
-// name and points in their colour, or "microphone lost" once their input is gone. Writes into
+// name and points in their colour, or a notice in their place: "microphone lost" once their input
+// is gone, "phone gone" while their phone is away and "back" when it returns. Writes into
 // text nodes the main window owns; main thread only.
 
 #include "band_place.h"
@@ -16,6 +17,9 @@
 namespace cantorix::stage {
 
 inline constexpr const char* kMicrophoneLost = "microphone lost";
+inline constexpr const char* kPhoneGone = "phone gone";
+inline constexpr const char* kPhoneBack = "back";
+inline constexpr const char* kNotScored = "not scored: no singer";
 inline constexpr int kScoreRowsPerBand = 8;
 
 struct SingerScoreLine {
@@ -23,6 +27,11 @@ struct SingerScoreLine {
     scene::TColor colour = scene::clWhite;
     std::int32_t points = 0;
     bool lost = false;
+    // Shown under the name in place of the points when not empty (a lost microphone's notice
+    // comes first).
+    std::string notice;
+
+    const std::string& shownNotice() const;
 };
 
 class SingerScores {
@@ -37,6 +46,8 @@ public:
     void show(int band, const std::vector<SingerScoreLine>& lines);
     // Hides every row of every band (one singer: the designed point counter is all there is).
     void clear();
+    // Says beside the first band that the song is not scored: nobody is bound to sing it.
+    void showNotScored();
 
     // The name cut to fit `width` pixels, an ellipsis marking the cut.
     static std::string fitted(const std::string& name, scene::TGLBitmapFont& font, int width);

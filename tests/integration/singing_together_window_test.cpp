@@ -2,6 +2,7 @@
 // each voice gets its band, the unplugged singer's row says "microphone lost" and they sit out,
 // the other sings on, and both are on the score page when the song ends.
 
+#include "fakes/fake_phone_hall.h"
 #include "fakes/fake_sound_inputs.h"
 #include "game_window_fixture.h"
 #include "stage/singer_scores.h"
@@ -65,6 +66,59 @@ TEST_F(SingingTogetherWindowTest, AnUnpluggedMicrophoneSitsOutItsSingerAndTheOth
     // The inputs were let go: the unplugged receiver channel leaves the list at the next listing.
     m_inputs.relist();
     EXPECT_EQ(m_inputs.inputs().size(), 1u);
+}
+
+// A phone singer whose phone drops out is "phone gone" beside the stage and "back" when it
+// returns, while the singer beside them sings on.
+TEST_F(SingingTogetherWindowTest, APhoneThatDropsOutIsGoneOnStageAndBackWhenItReturns) {
+    if (!std::filesystem::exists(std::filesystem::path(CANTORIX_PROGRAM_DIR) / "songs" / kDuet))
+        GTEST_SKIP() << "the demo songs have not been built";
+    m_root = cantorix::testing::makeProgramRoot("cantorix-phone-gone", {kDuet});
+    app::testing::FakePhoneHall hall;
+    m_inputs.plugIn(kLeft, "Receiver — left");
+    m_inputs.plugIn(app::phoneInputAddress(2), "Pia's phone");
+    app::AppServices services = this->services();
+    services.inputs = &m_inputs;
+    services.phones = &hall;
+    ASSERT_TRUE(showWindow(services));
+    m_form->singers().roster().slot(0).input = kLeft;
+    hall.seat({{2, "Pia", true}});
+    ASSERT_TRUE(waitUntil([&] { return m_game->selection.title->text() == "Two Lighthouses"; }));
+
+    click(*m_game->selection.startButton);
+    ASSERT_EQ(m_form->session().party().members().size(), 2u);
+    const auto& scores = *m_game->singing.bands[0].singerScores;
+    const auto& second = *m_game->singing.bands[1].singerScores;
+    const auto shows = [&](const char* text) {
+        return showsText(scores, text) || showsText(second, text);
+    };
+    ASSERT_TRUE(waitUntil([&] { return m_player.position() >= 300; }));
+    EXPECT_FALSE(shows(stage::kPhoneGone));
+    hall.seat({{2, "Pia", false}});
+    EXPECT_TRUE(waitUntil([&] { return shows(stage::kPhoneGone); }));
+    hall.seat({{2, "Pia", true}});
+    EXPECT_TRUE(waitUntil([&] { return shows(stage::kPhoneBack); }));
+    EXPECT_FALSE(shows(stage::kPhoneGone));
+    m_form->session().endSession();
+}
+
+// A song started with nobody bound to sing plays all the same and says it is not scored.
+TEST_F(SingingTogetherWindowTest, ASongWithoutABoundSingerSaysItIsNotScored) {
+    if (!std::filesystem::exists(std::filesystem::path(CANTORIX_PROGRAM_DIR) / "songs" / kDuet))
+        GTEST_SKIP() << "the demo songs have not been built";
+    m_root = cantorix::testing::makeProgramRoot("cantorix-no-singer", {kDuet});
+    app::AppServices services = this->services();
+    services.inputs = &m_inputs;
+    ASSERT_TRUE(showWindow(services));
+    ASSERT_TRUE(waitUntil([&] { return m_game->selection.title->text() == "Two Lighthouses"; }));
+    click(*m_game->selection.startButton);
+    ASSERT_TRUE(m_game->singing.group->visible());
+    ASSERT_TRUE(m_form->session().party().members().empty());
+    EXPECT_TRUE(showsText(*m_game->singing.bands[0].singerScores, stage::kNotScored));
+    m_form->viewer()->update();
+    QTest::qWait(100);
+    m_form->viewer()->grabFramebuffer().save("/tmp/cantorix-not-scored.png");
+    m_form->session().endSession();
 }
 
 } // namespace
