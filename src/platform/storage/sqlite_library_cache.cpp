@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <stdexcept>
+#include <stdio.h>
 #include <unistd.h>
 
 namespace cantorix::platform {
@@ -169,6 +171,18 @@ std::string newerSchemaReason(std::int64_t version) {
            std::to_string(SqliteLibraryCache::kSchemaVersion) + ")";
 }
 
+// Makes a new cache file at path, schema and version in one transaction.
+bool makeCacheFile(const std::string& path, const std::string& schema, std::string& error) {
+    sqlite3* db = nullptr;
+    bool made = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+                sqlite3_exec(db, ("BEGIN; " + schema + " COMMIT;").c_str(), nullptr, nullptr,
+                             nullptr) == SQLITE_OK;
+    if (!made)
+        error = sqliteMessage(db);
+    made = sqlite3_close(db) == SQLITE_OK && made;
+    return made;
+}
+
 constexpr const char* kBusyReason = "another program is using it";
 constexpr const char* kForeignDatabaseReason = "it holds another program's database";
 
@@ -244,8 +258,9 @@ void SqliteLibraryCache::examine() {
         if (header.userVersion > static_cast<std::uint32_t>(kSchemaVersion))
             return markUnusable(newerSchemaReason(header.userVersion));
         break;
-    case FileHeader::Empty: // SQLite's own reading of an empty file: a database with nothing in it
-        break;
+    case FileHeader::Empty:
+        // Ours are made whole elsewhere and moved into place: an empty file is someone else's.
+        return markUnusable("it is an empty file");
     }
     std::string error;
     if (!openDatabase(SQLITE_OPEN_READWRITE, kLoadBusyMs, error))
@@ -288,8 +303,6 @@ SqliteLibraryCache::Content SqliteLibraryCache::content() {
         markUnusable(newerSchemaReason(schema));
         return Content::Failed;
     }
-    if (schema == 0 && tableCount == 0)
-        return Content::Outdated; // a database with nothing in it yet
     // Our files set their version in the transaction that makes their table.
     if (schema >= 1 && songsTable && tableCount == 1)
         return schema == kSchemaVersion ? Content::Current : Content::Outdated;
@@ -327,8 +340,35 @@ void SqliteLibraryCache::createFile() {
     fs::create_directories(m_file.parent_path(), ec);
     if (ec)
         return markUnusable("its folder cannot be created (" + ec.message() + ")");
+    // Made whole under a name of its own and moved into place, so a run stopped part-way never
+    // leaves a file at the cache's path: whatever is found there is either ours or left alone.
+    std::string made = m_file.native() + ".new-XXXXXX";
+    const int fd = ::mkstemp(made.data());
+    if (fd < 0)
+        return markUnusable(std::string("it cannot be created (") + std::strerror(errno) + ")");
+    ::close(fd);
     std::string error;
-    if (!openDatabase(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, kStoreBusyMs, error))
+    const std::string schema =
+        std::string(kSchema) + "; PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";";
+    const bool filled = makeCacheFile(made, schema, error);
+    int moved = -1;
+    if (filled)
+        moved = ::renameat2(AT_FDCWD, made.c_str(), AT_FDCWD, m_file.c_str(), RENAME_NOREPLACE);
+    const int moveError = errno;
+    if (moved != 0) {
+        fs::remove(made, ec);
+        fs::remove(made + "-journal", ec);
+    }
+    if (!filled)
+        return markUnusable("it cannot be created (" + error + ")");
+    if (moved != 0 && moveError == EEXIST) {
+        // Another run made one meanwhile: it is looked at as if it had been there all along.
+        m_state = State::Unknown;
+        return examine();
+    }
+    if (moved != 0)
+        return markUnusable(std::string("it cannot be created (") + std::strerror(moveError) + ")");
+    if (!openDatabase(SQLITE_OPEN_READWRITE, kStoreBusyMs, error))
         markUnusable("it cannot be created (" + error + ")");
 }
 

@@ -122,7 +122,11 @@ TEST_F(SqliteLibraryCacheTest, ReplacesOnlyItsOwnDamagedOrOlderFileAndLeavesAnyO
         bool theirJournal = false; // a journal beside a file SQLite is never asked to open
     } cases[] = {
         {"missing", [](auto&, auto) {}, Rebuilt},
-        {"empty", [](auto& f, auto) { writeFile(f, ""); }, Rebuilt},
+        // Ours are made elsewhere and moved into place whole: these were made by someone else.
+        {"empty", [](auto& f, auto) { writeFile(f, ""); }, LeftAlone, "it is an empty file"},
+        {"a database without tables",
+         [](auto& f, auto) { sql(f, "CREATE TABLE t (x); DROP TABLE t"); }, LeftAlone,
+         "it holds another program's database"},
         {"ours", [&](auto& f, auto) { ours(f); }, Loaded},
         {"version 1", [&](auto& f, auto) { sql(f, v1); }, Rebuilt},
         {"truncated", [&](auto& f, auto) { ours(f), fs::resize_file(f, 8192); }, Rebuilt},
@@ -187,6 +191,10 @@ TEST_F(SqliteLibraryCacheTest, ReplacesOnlyItsOwnDamagedOrOlderFileAndLeavesAnyO
             EXPECT_NO_THROW(cache.store(fresh, {}));
             EXPECT_TRUE(notices.empty() && cache.unusable().empty());
             EXPECT_EQ(loadFresh().size(), c.outcome == Loaded ? 40u : 2u);
+            // A file made anew was made aside and moved into place, leaving nothing behind.
+            for (const auto& entry : fs::directory_iterator(m_file.parent_path()))
+                EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos)
+                    << entry.path();
         }
         sqlite3_close(holder);
     }
