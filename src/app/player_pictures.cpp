@@ -1,5 +1,6 @@
 #include "player_pictures.h"
 
+#include "base/regular_file.h"
 #include "records/player.h"
 
 #include <QBuffer>
@@ -11,7 +12,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <fstream>
 #include <random>
 #include <system_error>
 
@@ -40,20 +40,23 @@ const char* pictureFormat(const QByteArray& bytes) {
     return nullptr;
 }
 
+// Opened once and examined as opened, so the file read is the one that was checked.
 QByteArray readBytes(const fs::path& file) {
-    std::error_code error;
-    if (!fs::is_regular_file(file, error))
-        throw EPictureUnreadable(quoted(file) + " is not a file that can be read.");
-    const std::uintmax_t size = fs::file_size(file, error);
-    if (error)
-        throw EPictureUnreadable(quoted(file) + " cannot be read: " + error.message());
-    if (size > kMostFileBytes)
+    std::string bytes;
+    std::string reason;
+    switch (base::readRegularFileInto(file, kMostFileBytes, bytes, reason)) {
+    case base::ReadOutcome::Read:
+        return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    case base::ReadOutcome::TooLarge:
         throw EPictureUnreadable(quoted(file) + " is too large for a player's picture.");
-    std::ifstream in(file, std::ios::binary);
-    QByteArray bytes(static_cast<qsizetype>(size), '\0');
-    if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(size)))
-        throw EPictureUnreadable(quoted(file) + " cannot be read.");
-    return bytes;
+    case base::ReadOutcome::NotOpened:
+        if (reason.find("not a regular file") != std::string::npos)
+            throw EPictureUnreadable(quoted(file) + " is not a file that can be read.");
+        break;
+    case base::ReadOutcome::ReadFailed:
+        break;
+    }
+    throw EPictureUnreadable(quoted(file) + " cannot be read: " + reason);
 }
 
 std::string randomSuffix() {

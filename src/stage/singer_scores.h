@@ -29,7 +29,7 @@ struct SingerScoreLine {
     bool lost = false;
     // Shown under the name in place of the points when not empty (a lost microphone's notice
     // comes first).
-    std::string notice;
+    std::string notice = {};
 
     const std::string& shownNotice() const;
 };

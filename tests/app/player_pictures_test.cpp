@@ -1,4 +1,5 @@
 #include "app/player_pictures.h"
+#include "fakes/special_files.h"
 
 #include <QGuiApplication>
 #include <fstream>
@@ -29,6 +30,9 @@ TEST(PlayerPicturesTest, PicturesAreShrunkAndKeptAsPngAndWhatIsNoPictureIsRefuse
     }
     EXPECT_THROW(storePlayerPicture(dir / "notes.png", folder, 1), ENotAPicture);
     EXPECT_THROW(storePlayerPicture(dir / "folder.png", folder, 1), EPictureUnreadable);
+    // A named pipe is refused as opened, never read (a read would wait for a writer for ever).
+    cantorix::testing::makeFifo(dir / "pipe.png");
+    EXPECT_THROW(storePlayerPicture(dir / "pipe.png", folder, 1), EPictureUnreadable);
     // Two pictures kept, nothing half-written beside them.
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
     fs::remove_all(dir);
