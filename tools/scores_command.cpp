@@ -123,20 +123,25 @@ private:
 };
 
 // The records file and its write-ahead log copied while neither changed: a game writing
-// meanwhile would leave a copy of two moments, which reads as damaged.
+// meanwhile would leave a copy of two moments, which reads as damaged. A file that never holds
+// still for a whole copy is said to be busy, never read as damaged.
 bool copyRecords(const fs::path& file, const fs::path& copy) {
     const fs::path wal = file.string() + "-wal";
-    for (int attempt = 0;; ++attempt) {
+    for (int attempt = 0; attempt <= 20; ++attempt) {
+        if (attempt > 0)
+            ::usleep(50'000);
         const auto before = std::array{fileState(file), fileState(wal)};
         std::error_code ec;
         fs::remove(copy.string() + "-wal", ec);
         if (!copyFile(file, copy))
             return false;
         copyFile(wal, copy.string() + "-wal");
-        if (before == std::array{fileState(file), fileState(wal)} || attempt == 20)
+        if (before == std::array{fileState(file), fileState(wal)})
             return true;
-        ::usleep(50'000);
     }
+    throw records::ERecordStoreError("The records \"" + file.string() +
+                                     "\" kept changing while they were read (the game is "
+                                     "storing a session); try again in a moment.");
 }
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
