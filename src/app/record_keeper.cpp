@@ -101,12 +101,9 @@ void RecordKeeper::loadOnWorker() {
         if (alive.expired())
             return;
         m_book = std::move(*book);
-        for (const records::Performance& row : m_sinceLoad)
-            m_book.add({row});
-        for (const records::Player& player : m_playersSinceLoad)
-            m_book.putPlayer(player);
-        m_sinceLoad.clear();
-        m_playersSinceLoad.clear();
+        for (const auto& edit : m_changesSinceLoad)
+            edit(m_book);
+        m_changesSinceLoad.clear();
         m_loaded = true;
         m_loading = false;
         for (const std::string& notice : notices)
@@ -122,9 +119,7 @@ RecordKeeper::storeSession(std::vector<records::Performance> rows) {
     std::vector<records::RecordNews> news = records::judgeRecords(m_book, rows);
     if (rows.empty())
         return news;
-    m_book.add(rows);
-    if (m_loading)
-        m_sinceLoad.insert(m_sinceLoad.end(), rows.begin(), rows.end());
+    change([rows](records::RecordBook& book) { book.add(rows); });
     // Without a store the book alone keeps them, for this run.
     if (m_store)
         enqueue([this, rows = std::move(rows)]() mutable {
@@ -168,9 +163,7 @@ records::Player RecordKeeper::addPlayer(records::Player player) {
         throw records::EPlayerNameTaken("The name \"" + player.name + "\" is taken.");
     else
         player.id = m_book.players().empty() ? 1 : m_book.players().back().id + 1;
-    m_book.putPlayer(player);
-    if (m_loading)
-        m_playersSinceLoad.push_back(player);
+    change([player](records::RecordBook& book) { book.putPlayer(player); });
     changed();
     return player;
 }
@@ -181,15 +174,23 @@ void RecordKeeper::updatePlayer(const records::Player& player) {
     else if (const records::Player* other = m_book.playerNamed(player.name);
              other && other->id != player.id)
         throw records::EPlayerNameTaken("The name \"" + player.name + "\" is taken.");
-    m_book.putPlayer(player);
+    change([player](records::RecordBook& book) { book.putPlayer(player); });
     changed();
 }
 
 void RecordKeeper::removePlayer(std::int64_t id, bool deletePerformances) {
     if (m_store)
         runAndWait([&] { m_store->removePlayer(id, deletePerformances); });
-    m_book.removePlayer(id, deletePerformances);
+    change([id, deletePerformances](records::RecordBook& book) {
+        book.removePlayer(id, deletePerformances);
+    });
     changed();
+}
+
+void RecordKeeper::change(std::function<void(records::RecordBook&)> edit) {
+    edit(m_book);
+    if (m_loading)
+        m_changesSinceLoad.push_back(std::move(edit));
 }
 
 void RecordKeeper::tell(const std::string& message) {

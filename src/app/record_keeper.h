@@ -74,9 +74,12 @@ private:
     records::RecordBook m_book;
     bool m_loaded = false;
     bool m_loading = false;
-    // Sessions added to the book since loading began: the snapshot read may not hold them.
-    std::vector<records::Performance> m_sinceLoad;
-    std::vector<records::Player> m_playersSinceLoad;
+    // What the window did to the book since loading began (sessions kept, players added,
+    // renamed, given a picture or removed), in order: the snapshot read may not hold it, so it is
+    // done again to the book read.
+    std::vector<std::function<void(records::RecordBook&)>> m_changesSinceLoad;
+    // Applies a change to the book now and, while the file is read, again to the book read.
+    void change(std::function<void(records::RecordBook&)> edit);
     // Expires when the keeper goes, for what the worker posted to the window thread.
     std::shared_ptr<char> m_alive = std::make_shared<char>();
 

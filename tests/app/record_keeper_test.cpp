@@ -66,4 +66,52 @@ TEST(RecordKeeperTest, ASessionEndedWhileTheFileIsReadStaysInTheBookAndTheFile) 
     EXPECT_EQ(store.stored().performances.size(), 2u);
 }
 
+// Players renamed, given a picture, removed or added while the file is still being read stay as
+// the window left them once the reading lands, and so do the sessions sung meanwhile.
+TEST(RecordKeeperTest, PlayersChangedWhileTheFileIsReadStayAsTheyWereLeft) {
+    cantorix::testing::FakeRecordStore store;
+    const records::Player anna = store.addPlayer({0, "Anna", 1, "", 0});
+    const records::Player ben = store.addPlayer({0, "Ben", 2, "", 0});
+    records::Performance bens = sung(40, 1);
+    bens.playerId = ben.id;
+    store.storeSession({bens});
+    pitch::testing::ManualInvoker invoker;
+    std::vector<std::string> notices;
+    app::RecordKeeper keeper(&store, invoker, [&](const std::string& m) { notices.push_back(m); });
+    keeper.startLoading();
+    keeper.flush(); // read, not yet landed on the window thread
+
+    records::Player renamed = anna;
+    renamed.name = "Annie";
+    renamed.picture = "annie.png";
+    keeper.updatePlayer(renamed);
+    keeper.removePlayer(ben.id, false);
+    const records::Player cleo = keeper.addPlayer({0, "Cleo", 3, "", 0});
+    records::Performance cleos = sung(60, 2);
+    cleos.playerId = cleo.id;
+    keeper.storeSession({cleos});
+    // A rename that clashes is refused when asked, never lost later.
+    records::Player clash = cleo;
+    clash.name = "annie";
+    EXPECT_THROW(keeper.updatePlayer(clash), records::EPlayerNameTaken);
+    keeper.flush();
+    ASSERT_TRUE(invoker.runNext());
+    ASSERT_TRUE(keeper.loaded());
+
+    const records::RecordBook& book = keeper.book();
+    ASSERT_NE(book.player(anna.id), nullptr);
+    EXPECT_EQ(book.player(anna.id)->name, "Annie");
+    EXPECT_EQ(book.player(anna.id)->picture, "annie.png");
+    EXPECT_EQ(book.player(ben.id), nullptr);
+    ASSERT_NE(book.player(cleo.id), nullptr);
+    EXPECT_EQ(book.player(cleo.id)->name, "Cleo");
+    EXPECT_EQ(book.performanceCount(), 2u);
+    for (const records::Performance& row : book.performances())
+        EXPECT_EQ(book.nameOf(row), row.total == 40 ? records::kRemovedPlayerName : "Cleo");
+    // The file agrees with the book.
+    const records::RecordSnapshot stored = store.stored();
+    EXPECT_EQ(stored.players.size(), 2u);
+    EXPECT_TRUE(notices.empty());
+}
+
 } // namespace
