@@ -5,8 +5,10 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <stdexcept>
 #include <unistd.h>
@@ -171,6 +173,7 @@ std::string newerSchemaReason(std::int64_t version) {
 
 constexpr const char* kBusyReason = "another program is using it";
 constexpr const char* kForeignDatabaseReason = "it holds another program's database";
+constexpr const char* kEmptyReason = "it is an empty file this game did not make";
 
 } // namespace
 
@@ -244,8 +247,10 @@ void SqliteLibraryCache::examine() {
         if (header.userVersion > static_cast<std::uint32_t>(kSchemaVersion))
             return markUnusable(newerSchemaReason(header.userVersion));
         break;
-    case FileHeader::Empty: // SQLite's own reading of an empty file: a database with nothing in it
-        break;
+    case FileHeader::Empty:
+        // Ours is made complete under another name before it takes this one, so an empty file
+        // here is another program's.
+        return markUnusable(kEmptyReason);
     }
     std::string error;
     if (!openDatabase(SQLITE_OPEN_READWRITE, kLoadBusyMs, error))
@@ -288,8 +293,6 @@ SqliteLibraryCache::Content SqliteLibraryCache::content() {
         markUnusable(newerSchemaReason(schema));
         return Content::Failed;
     }
-    if (schema == 0 && tableCount == 0)
-        return Content::Outdated; // a database with nothing in it yet
     // Our files set their version in the transaction that makes their table.
     if (schema >= 1 && songsTable && tableCount == 1)
         return schema == kSchemaVersion ? Content::Current : Content::Outdated;
@@ -327,8 +330,33 @@ void SqliteLibraryCache::createFile() {
     fs::create_directories(m_file.parent_path(), ec);
     if (ec)
         return markUnusable("its folder cannot be created (" + ec.message() + ")");
-    std::string error;
-    if (!openDatabase(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, kStoreBusyMs, error))
+    // Made complete under a name of its own and moved into place only if nothing is there by
+    // then: an interrupted creation never leaves a file at the cache's path.
+    const std::string temp = m_file.native() + ".new-" + std::to_string(::getpid());
+    for (const char* suffix : {"-journal", ""})
+        fs::remove(temp + suffix, ec);
+    sqlite3* db = nullptr;
+    const std::string schema = std::string("BEGIN; ") + kSchema +
+                               "; PRAGMA user_version = " + std::to_string(kSchemaVersion) +
+                               "; COMMIT;";
+    bool made = sqlite3_open_v2(temp.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                                nullptr) == SQLITE_OK &&
+                sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    std::string error = made ? std::string() : sqliteMessage(db);
+    made = sqlite3_close(db) == SQLITE_OK && made;
+    if (made &&
+        ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, m_file.c_str(), RENAME_NOREPLACE) != 0) {
+        made = false;
+        error = errno == EEXIST ? std::string() : std::string(std::strerror(errno));
+    }
+    fs::remove(temp, ec);
+    if (!made && error.empty()) { // another run made it first: that file is looked at as any
+        m_state = State::Unknown;
+        return examine();
+    }
+    if (!made)
+        return markUnusable("it cannot be created (" + error + ")");
+    if (!openDatabase(SQLITE_OPEN_READWRITE, kStoreBusyMs, error))
         markUnusable("it cannot be created (" + error + ")");
 }
 

@@ -122,7 +122,19 @@ TEST_F(SqliteLibraryCacheTest, ReplacesOnlyItsOwnDamagedOrOlderFileAndLeavesAnyO
         bool theirJournal = false; // a journal beside a file SQLite is never asked to open
     } cases[] = {
         {"missing", [](auto&, auto) {}, Rebuilt},
-        {"empty", [](auto& f, auto) { writeFile(f, ""); }, Rebuilt},
+        // Ours is created complete under another name, so an empty file or a database without
+        // tables at its path is another program's.
+        {"empty", [](auto& f, auto) { writeFile(f, ""); }, LeftAlone,
+         "it is an empty file this game did not make", true},
+        {"database without tables",
+         [&](auto& f, auto) { sql(f, "CREATE TABLE t (x); DROP TABLE t"); }, LeftAlone,
+         "it holds another program's database"},
+        // A creation interrupted in an earlier run left its file under the other name only.
+        {"interrupted creation",
+         [](auto& f, auto) {
+             writeFile(f.native() + ".new-" + std::to_string(::getpid()), "SQLite");
+         },
+         Rebuilt},
         {"ours", [&](auto& f, auto) { ours(f); }, Loaded},
         {"version 1", [&](auto& f, auto) { sql(f, v1); }, Rebuilt},
         {"truncated", [&](auto& f, auto) { ours(f), fs::resize_file(f, 8192); }, Rebuilt},
