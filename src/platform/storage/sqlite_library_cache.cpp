@@ -5,12 +5,12 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <stdexcept>
-#include <stdio.h>
 #include <unistd.h>
 
 namespace cantorix::platform {
@@ -171,20 +171,9 @@ std::string newerSchemaReason(std::int64_t version) {
            std::to_string(SqliteLibraryCache::kSchemaVersion) + ")";
 }
 
-// Makes a new cache file at path, schema and version in one transaction.
-bool makeCacheFile(const std::string& path, const std::string& schema, std::string& error) {
-    sqlite3* db = nullptr;
-    bool made = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-                sqlite3_exec(db, ("BEGIN; " + schema + " COMMIT;").c_str(), nullptr, nullptr,
-                             nullptr) == SQLITE_OK;
-    if (!made)
-        error = sqliteMessage(db);
-    made = sqlite3_close(db) == SQLITE_OK && made;
-    return made;
-}
-
 constexpr const char* kBusyReason = "another program is using it";
 constexpr const char* kForeignDatabaseReason = "it holds another program's database";
+constexpr const char* kEmptyReason = "it is an empty file this game did not make";
 
 } // namespace
 
@@ -259,8 +248,9 @@ void SqliteLibraryCache::examine() {
             return markUnusable(newerSchemaReason(header.userVersion));
         break;
     case FileHeader::Empty:
-        // Ours are made whole elsewhere and moved into place: an empty file is someone else's.
-        return markUnusable("it is an empty file");
+        // Ours is made complete under another name before it takes this one, so an empty file
+        // here is another program's.
+        return markUnusable(kEmptyReason);
     }
     std::string error;
     if (!openDatabase(SQLITE_OPEN_READWRITE, kLoadBusyMs, error))
@@ -340,34 +330,32 @@ void SqliteLibraryCache::createFile() {
     fs::create_directories(m_file.parent_path(), ec);
     if (ec)
         return markUnusable("its folder cannot be created (" + ec.message() + ")");
-    // Made whole under a name of its own and moved into place, so a run stopped part-way never
-    // leaves a file at the cache's path: whatever is found there is either ours or left alone.
-    std::string made = m_file.native() + ".new-XXXXXX";
-    const int fd = ::mkstemp(made.data());
-    if (fd < 0)
-        return markUnusable(std::string("it cannot be created (") + std::strerror(errno) + ")");
-    ::close(fd);
-    std::string error;
-    const std::string schema =
-        std::string(kSchema) + "; PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";";
-    const bool filled = makeCacheFile(made, schema, error);
-    int moved = -1;
-    if (filled)
-        moved = ::renameat2(AT_FDCWD, made.c_str(), AT_FDCWD, m_file.c_str(), RENAME_NOREPLACE);
-    const int moveError = errno;
-    if (moved != 0) {
-        fs::remove(made, ec);
-        fs::remove(made + "-journal", ec);
+    // Made complete under a name of its own and moved into place only if nothing is there by
+    // then: an interrupted creation never leaves a file at the cache's path.
+    const std::string temp = m_file.native() + ".new-" + std::to_string(::getpid());
+    for (const char* suffix : {"-journal", ""})
+        fs::remove(temp + suffix, ec);
+    sqlite3* db = nullptr;
+    const std::string schema = std::string("BEGIN; ") + kSchema +
+                               "; PRAGMA user_version = " + std::to_string(kSchemaVersion) +
+                               "; COMMIT;";
+    bool made = sqlite3_open_v2(temp.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                                nullptr) == SQLITE_OK &&
+                sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    std::string error = made ? std::string() : sqliteMessage(db);
+    made = sqlite3_close(db) == SQLITE_OK && made;
+    if (made &&
+        ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, m_file.c_str(), RENAME_NOREPLACE) != 0) {
+        made = false;
+        error = errno == EEXIST ? std::string() : std::string(std::strerror(errno));
     }
-    if (!filled)
-        return markUnusable("it cannot be created (" + error + ")");
-    if (moved != 0 && moveError == EEXIST) {
-        // Another run made one meanwhile: it is looked at as if it had been there all along.
+    fs::remove(temp, ec);
+    if (!made && error.empty()) { // another run made it first: that file is looked at as any
         m_state = State::Unknown;
         return examine();
     }
-    if (moved != 0)
-        return markUnusable(std::string("it cannot be created (") + std::strerror(moveError) + ")");
+    if (!made)
+        return markUnusable("it cannot be created (" + error + ")");
     if (!openDatabase(SQLITE_OPEN_READWRITE, kStoreBusyMs, error))
         markUnusable("it cannot be created (" + error + ")");
 }

@@ -1,12 +1,14 @@
 // Program entry: the composition root. Creates the concrete services, then the five windows in
 // their order, and runs the event loop until the main window closes.
 
-#include "about_box.h"
+#include "app/about_box.h"
+#include "app/command_line.h"
+#include "app/error_guard.h"
+#include "app/form_storage.h"
+#include "app/main_window.h"
+#include "app/program_files.h"
+#include "app/side_windows.h"
 #include "audio/export_window.h"
-#include "command_line.h"
-#include "error_guard.h"
-#include "form_storage.h"
-#include "main_window.h"
 #include "platform/media/codec_manager.h"
 #include "platform/media/ffmpeg_song_decoder.h"
 #include "platform/media/ffmpeg_video_decoder.h"
@@ -22,11 +24,9 @@
 #include "platform/storage/sqlite_library_cache.h"
 #include "platform/storage/sqlite_record_store.h"
 #include "platform/voice/aubio_semitone_tracker.h"
-#include "program_files.h"
 #include "records/records_directory.h"
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
-#include "side_windows.h"
 
 #include <QApplication>
 #include <QScreen>
