@@ -164,7 +164,7 @@ std::optional<records::RecordBook> loadBook(const fs::path& file) {
     } catch (const records::ERecordStoreError& e) {
         throw records::ERecordStoreError(replaceAll(e.what(), copy.string(), file.string()));
     }
-    if (!store.takeNotices().empty())
+    if (store.movedAside())
         throw records::ERecordStoreError(
             "The records \"" + file.string() +
             "\" are damaged. They were left as they are; the game moves them aside and starts "

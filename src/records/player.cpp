@@ -1,6 +1,8 @@
 #include "records/player.h"
 
 #include <locale.h>
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
 #include <wctype.h>
 
 namespace cantorix::records {
@@ -101,6 +103,10 @@ bool isBlank(char32_t cp) {
 
 // Characters that either do nothing visible or reorder what follows them: a name holding them
 // could look like another player's, or turn the text after it around in a list.
+bool isJoiner(char32_t cp) {
+    return cp == 0x200C || cp == 0x200D;
+}
+
 bool isInvisible(char32_t cp) {
     return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x061C ||
            (cp >= 0x200B && cp <= 0x200F) || (cp >= 0x202A && cp <= 0x202E) ||
@@ -135,11 +141,14 @@ std::u32string_view trimmed(std::u32string_view text) {
 
 } // namespace
 
-std::string foldPlayerName(std::string_view utf8) {
-    const std::u32string decoded = decode(utf8);
+namespace {
+
+// Case folding letter by letter with the C library's tables, for a system whose ICU data cannot
+// be loaded.
+std::string foldLetterByLetter(std::u32string_view text) {
     std::u32string folded;
-    folded.reserve(decoded.size() + 2);
-    for (const char32_t cp : trimmed(decoded)) {
+    folded.reserve(text.size() + 2);
+    for (const char32_t cp : text) {
         if (cp == 0xDF || cp == 0x1E9E) {
             folded += U"ss";
             continue;
@@ -151,6 +160,24 @@ std::string foldPlayerName(std::string_view utf8) {
     return encode(folded);
 }
 
+} // namespace
+
+std::string foldPlayerName(std::string_view utf8) {
+    const std::u32string decoded = decode(utf8);
+    const std::string text = encode(trimmed(decoded));
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* fold = icu::Normalizer2::getNFKCCasefoldInstance(status);
+    if (U_FAILURE(status) || !fold)
+        return foldLetterByLetter(trimmed(decoded));
+    const icu::UnicodeString folded = fold->normalize(icu::UnicodeString::fromUTF8(text), status);
+    if (U_FAILURE(status))
+        return foldLetterByLetter(trimmed(decoded));
+    std::string out;
+    folded.toUTF8String(out);
+    // Compatibility forms of blanks (the ideographic space, say) become plain ones.
+    return encode(trimmed(decode(out)));
+}
+
 std::string cleanPlayerName(std::string_view utf8) {
     std::u32string out;
     bool pendingBlank = false;
@@ -159,7 +186,9 @@ std::string cleanPlayerName(std::string_view utf8) {
             pendingBlank = !out.empty();
             continue;
         }
-        if (isInvisible(cp))
+        // Joiners shape the letters beside them in many scripts and in emoji: kept between
+        // characters, never at the ends of a name.
+        if (isInvisible(cp) && !(isJoiner(cp) && !out.empty()))
             continue;
         if (pendingBlank) {
             if (out.size() + 1 >= kMostNameCharacters)
@@ -171,6 +200,8 @@ std::string cleanPlayerName(std::string_view utf8) {
             break;
         out += cp;
     }
+    while (!out.empty() && isJoiner(out.back()))
+        out.pop_back();
     return encode(out);
 }
 

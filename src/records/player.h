@@ -26,13 +26,14 @@ struct Player {
     bool operator==(const Player&) const = default;
 };
 
-// The name as it is compared for uniqueness: Unicode case folding (so "ÉMILE", "émile" and
-// "Émile" are one name, while "Emile" is another), blanks trimmed.
+// The name as it is compared for uniqueness: Unicode's NFKC case folding, the rule for
+// identifiers (so "ÉMILE", "émile" and "Émile", precomposed or not, are one name, as are "ﬁona"
+// and "FIONA", while "Emile" is another), blanks trimmed.
 std::string foldPlayerName(std::string_view utf8);
 
 // A name as it is kept and shown: invalid UTF-8 replaced, control, bidirectional-override and
-// other format characters removed, runs of blanks made one space, blanks trimmed, cut to
-// kMostNameCharacters. May come back empty.
+// other format characters removed (the zero-width joiner and non-joiner stay between characters),
+// runs of blanks made one space, blanks trimmed, cut to kMostNameCharacters. May come back empty.
 std::string cleanPlayerName(std::string_view utf8);
 
 // Up to two letters for a drawn picture: the first letters of the first and last words, upper

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <sqlite3.h>
 #include <stdexcept>
 #include <string_view>
@@ -342,6 +343,7 @@ void SqliteRecordStore::prepareFile(bool existed) {
     m_checked = true;
     if (m_version != kSchemaVersion)
         migrate();
+    refoldNames();
     // Only once the file is known to be ours: the journal mode is kept in the file.
     exec(m_db, "PRAGMA journal_mode = WAL");
 }
@@ -367,6 +369,51 @@ void SqliteRecordStore::migrate() {
     m_version = std::max(version, kSchemaVersion);
 }
 
+void SqliteRecordStore::refoldNames() {
+    struct Named {
+        std::int64_t id = 0;
+        std::string name, folded;
+    };
+    std::vector<Named> players;
+    {
+        Statement select(m_db, "SELECT id, name, folded_name FROM players ORDER BY id");
+        while (select.step()) {
+            Named& p = players.emplace_back();
+            select.readAll(0, p.id, p.name, p.folded);
+        }
+    }
+    // The rule of an earlier release may have kept names apart that now fold alike: the first
+    // keeps their name, each later one takes the first "Name (n)" still free.
+    std::set<std::string> taken;
+    std::vector<std::pair<Named, std::string>> changed; // the player as now, and the old name
+    for (Named& p : players) {
+        std::string name = p.name;
+        std::string folded = records::foldPlayerName(name);
+        for (int n = 2; taken.count(folded); ++n) {
+            name = p.name + " (" + std::to_string(n) + ")";
+            folded = records::foldPlayerName(name);
+        }
+        taken.insert(folded);
+        if (folded != p.folded || name != p.name)
+            changed.push_back({{p.id, name, folded}, p.name});
+    }
+    if (changed.empty())
+        return;
+    Transaction transaction(m_db, "BEGIN IMMEDIATE");
+    // Through names no player can have first, so no step meets the unique index half-way.
+    Statement park(m_db, "UPDATE players SET folded_name = ? WHERE id = ?");
+    for (const auto& [p, old] : changed)
+        park.bindAll("\x1F" + std::to_string(p.id), p.id), park.step();
+    Statement update(m_db, "UPDATE players SET name = ?, folded_name = ? WHERE id = ?");
+    for (const auto& [p, old] : changed)
+        update.bindAll(p.name, p.folded, p.id), update.step();
+    transaction.commit();
+    for (const auto& [p, old] : changed)
+        if (p.name != old)
+            m_notices.push_back("Two players were named alike: \"" + old + "\" is now \"" + p.name +
+                                "\".");
+}
+
 void SqliteRecordStore::moveAside() {
     close();
     struct stat info {};
@@ -382,6 +429,7 @@ void SqliteRecordStore::moveAside() {
             for (const char* suffix : {"-wal", "-shm", "-journal"})
                 if (std::error_code ec; fs::exists(m_file.native() + suffix, ec))
                     renameNew(m_file.native() + suffix, target + suffix);
+            m_movedAside = true;
             m_notices.push_back("\"" + m_file.string() + "\" was damaged; it was moved to \"" +
                                 target + "\" and a new one started.");
             return;

@@ -36,6 +36,8 @@ public:
     void updatePlayer(const records::Player& player) override;
     void removePlayer(std::int64_t id, bool deletePerformances) override;
     std::vector<std::string> takeNotices() override;
+    // Whether a damaged file was moved aside and a new one started since this store was made.
+    bool movedAside() const { return m_movedAside; }
 
     const std::filesystem::path& file() const { return m_file; }
 
@@ -45,6 +47,9 @@ private:
     void openConnection(bool create);
     void prepareFile(bool existed);
     void migrate();
+    // Folds every player's name again as this game folds names, inside one transaction; names
+    // that now fold alike are told apart by renaming the later player "Name (2)".
+    void refoldNames();
     void moveAside();
     void close();
     // Runs `work` in one write transaction; a file found damaged is moved aside and the work
@@ -61,6 +66,7 @@ private:
     bool m_checked = false; // the integrity check of the first open is done
     int m_version = 0;      // the file's schema version when opened
     std::vector<std::string> m_notices;
+    bool m_movedAside = false;
 };
 
 } // namespace cantorix::platform

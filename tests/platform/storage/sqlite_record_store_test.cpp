@@ -139,6 +139,36 @@ TEST_F(SqliteRecordStoreTest, NamesAreUniqueIgnoringCaseAndARemovedPlayerKeepsOr
     EXPECT_GT(store.addPlayer(player("anna")).id, bo.id);
 }
 
+// Names an earlier release folded apart are folded again when the file is opened: both players
+// are kept, the later renamed and the player told; names that merely fold anew stay as they are.
+TEST_F(SqliteRecordStoreTest, NamesFoldedByAnEarlierRuleAreFoldedAgainAndClashesRenamed) {
+    Player emile, zed, fiona;
+    {
+        SqliteRecordStore store(m_file);
+        emile = store.addPlayer(player("\u00C9mile"));
+        zed = store.addPlayer(player("Zed"));
+        fiona = store.addPlayer(player("Fiona"));
+    }
+    // What the letter-by-letter rule stored: a decomposed É and a ligature kept apart.
+    sql(m_file, "UPDATE players SET name = 'E\u0301mile', folded_name = 'e\u0301mile' WHERE id = " +
+                    std::to_string(zed.id) +
+                    "; UPDATE players SET name = '\uFB01ona', "
+                    "folded_name = '\uFB01ona' WHERE id = " +
+                    std::to_string(fiona.id));
+    SqliteRecordStore store(m_file);
+    const std::vector<Player> players = store.load().players;
+    ASSERT_EQ(players.size(), 3u);
+    EXPECT_EQ(players[0].name, "\u00C9mile");
+    EXPECT_EQ(players[1].name, "E\u0301mile (2)");
+    EXPECT_EQ(players[2].name, "\uFB01ona");
+    EXPECT_EQ(store.takeNotices(),
+              (std::vector<std::string>{"Two players were named alike: \"E\u0301mile\" is now "
+                                        "\"E\u0301mile (2)\"."}));
+    EXPECT_THROW(store.addPlayer(player("FIONA")), records::EPlayerNameTaken);
+    EXPECT_FALSE(store.movedAside());
+    EXPECT_TRUE(SqliteRecordStore(m_file).takeNotices().empty()); // once only
+}
+
 TEST_F(SqliteRecordStoreTest, AnEmptyFileIsMigratedAndADamagedOneMovedAsideWithItsLog) {
     const auto ours = [](const fs::path& f) {
         SqliteRecordStore(f).storeSession(session(0, 2000));
