@@ -90,6 +90,15 @@ std::optional<double> ClockMapping::gameSeconds(double phoneSeconds) const {
     return m_offset + (phoneSeconds - m_phoneOrigin) / m_rate;
 }
 
+std::optional<double> ClockMapping::gameSecondsNear(double phoneSeconds,
+                                                    double gameNowSeconds) const {
+    const std::optional<double> game = gameSeconds(phoneSeconds);
+    if (!game || !std::isfinite(*game) || !std::isfinite(gameNowSeconds) ||
+        std::abs(*game - gameNowSeconds) > kFarthestFromNowSeconds)
+        return std::nullopt;
+    return game;
+}
+
 std::optional<double> ClockMapping::uncertaintySeconds() const {
     if (!m_known)
         return std::nullopt;

@@ -22,12 +22,17 @@ class ClockMapping {
 public:
     // Round trips longer than this say little about the clocks and are not used.
     static constexpr double kLongestUsefulTripSeconds = 0.5;
+    // A frame placed further than this from the game's present is no sound of this session.
+    static constexpr double kFarthestFromNowSeconds = 60;
 
     void add(const RoundTrip& trip);
     // Whether enough trips have arrived to place samples (at least one useful one).
     bool known() const;
     // The game's time of the phone's time phoneSeconds; nothing until known().
     std::optional<double> gameSeconds(double phoneSeconds) const;
+    // As gameSeconds, but nothing for a time that is not finite or lies further than
+    // kFarthestFromNowSeconds from gameNowSeconds: checked before any other arithmetic on it.
+    std::optional<double> gameSecondsNear(double phoneSeconds, double gameNowSeconds) const;
     // Half the quickest recent round trip: a bound of the mapping's error from the trips alone.
     std::optional<double> uncertaintySeconds() const;
     // The phone clock's rate against the game's, as estimated (1.0001: 100 ppm fast).

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <random>
 
 using namespace cantorix::phones;
@@ -48,6 +49,34 @@ TEST(ClockMappingTest, UsesTheQuickestUsefulTrips) {
             EXPECT_NEAR(*game, *c.game, 1e-9);
         }
     }
+}
+
+// A frame's stamp is placed only when it is a time within a minute of the game's present; any
+// other (not finite, astronomically far, a minute and more away) is refused before arithmetic.
+TEST(ClockMappingTest, PlacesOnlyStampsNearThePresent) {
+    ClockMapping mapping;
+    mapping.add({1000, 100.1, 1000.2}); // phone = game - 900
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<double, bool> stamps[] = {{105, true},
+                                              {105 + 59, true},
+                                              {105 - 59, true},
+                                              {105 + 61, false},
+                                              {105 - 61, false},
+                                              {1e300, false},
+                                              {-1e300, false},
+                                              {inf, false},
+                                              {-inf, false},
+                                              {std::nan(""), false},
+                                              {std::numeric_limits<double>::max(), false}};
+    for (const auto& [phone, placed] : stamps) {
+        const std::optional<double> game = mapping.gameSecondsNear(phone, 1005);
+        EXPECT_EQ(game.has_value(), placed) << phone;
+        if (game) {
+            EXPECT_NEAR(*game, phone + 900, 1e-6);
+        }
+    }
+    EXPECT_FALSE(mapping.gameSecondsNear(105, inf).has_value());
+    EXPECT_FALSE(ClockMapping().gameSecondsNear(105, 1005).has_value());
 }
 
 TEST(ClockMappingTest, TheRateStaysWithinAThousandPpm) {

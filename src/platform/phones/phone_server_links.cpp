@@ -62,6 +62,8 @@ struct PhoneLinks::Link {
     std::uint32_t nextPingId = 1;
     int burstLeft = 0;
     std::optional<std::uint32_t> lastSequence;
+    // Frames dropped because their stamp was no time near the present.
+    std::uint64_t framesOutOfTime = 0;
     std::optional<Clock::time_point> lastNotice;
 };
 
@@ -295,9 +297,17 @@ void PhoneLinks::receiveFrame(phones::PhoneId id, const QByteArray& bytes) {
     }
     link->lastSequence = frame.sequence;
     // Until a round trip relates the clocks there is no telling where the sound belongs.
-    const std::optional<double> game = link->clock.gameSeconds(frame.firstSampleSeconds);
-    if (!game)
+    if (!link->clock.known())
         return;
+    // A stamp that is no time, or none near the present, is dropped before any arithmetic.
+    const std::optional<double> game =
+        link->clock.gameSecondsNear(frame.firstSampleSeconds, steadySeconds(Clock::now()));
+    if (!game) {
+        ++link->framesOutOfTime;
+        notice(*link, "This phone's sound is stamped with a time far from the game's: it is "
+                      "dropped.");
+        return;
+    }
     if (!input(*link->slot).write(steadyTime(*game), frame.samples))
         notice(*link, "This phone's clock runs ahead: frames from the future are dropped.");
 }
