@@ -28,6 +28,10 @@ namespace cantorix::platform {
 struct PhoneServerLimits {
     std::chrono::milliseconds handshake{5000}; // TLS handshake and request, from accept
     std::chrono::milliseconds idle{10000};     // nothing received on a joined WebSocket
+    // From the WebSocket's opening to a singer's seat, whatever it sends meanwhile: a connection
+    // that never joins must not keep its place (32 of them would keep every phone out). Another
+    // kind of connection (a guest looking at songs, say) gets a rule of its own.
+    std::chrono::milliseconds join{10000};
     std::size_t requestBytes = 16 * 1024;
     std::size_t connectionsPerPeer = 4;
     std::size_t connections = 32;

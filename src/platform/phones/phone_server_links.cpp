@@ -56,6 +56,7 @@ struct PhoneLinks::Link {
     QPointer<QSslSocket> connection; // under the WebSocket: deleted after it
     QTimer* idle = nullptr;          // children of the socket: they go when it goes
     QTimer* ping = nullptr;
+    QTimer* joinDeadline = nullptr;
     std::optional<std::size_t> slot;
     phones::ClockMapping clock;
     std::map<std::uint32_t, double> pingsSent; // id → the game's steady seconds when sent
@@ -151,6 +152,12 @@ void PhoneLinks::acceptPending() {
             socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("idle"));
             socket->abort();
         });
+        link->joinDeadline = new QTimer(socket);
+        link->joinDeadline->setSingleShot(true);
+        connect(link->joinDeadline, &QTimer::timeout, this, [this, id] {
+            if (Link* found = find(id); found && !found->slot)
+                refuse(*found, "Choose a slot and tap Sing within ten seconds.");
+        });
         connect(link->ping, &QTimer::timeout, this, [this, id] {
             if (Link* found = find(id))
                 sendPing(*found);
@@ -161,6 +168,7 @@ void PhoneLinks::acceptPending() {
                 [this, id](const QByteArray& bytes) { receiveFrame(id, bytes); });
         connect(socket, &QWebSocket::disconnected, this, [this, id] { closed(id); });
         link->idle->start(m_setup.limits.idle);
+        link->joinDeadline->start(m_setup.limits.join);
         m_links.emplace(id, std::move(link));
     }
 }
@@ -226,6 +234,7 @@ void PhoneLinks::join(Link& link, const phones::JoinRequest& request) {
                                   QStringLiteral("taken back by its phone"));
         }
     link.slot = slot;
+    link.joinDeadline->stop();
     link.lastSequence.reset();
     link.clock = {};
     link.pingsSent.clear();

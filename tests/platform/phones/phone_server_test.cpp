@@ -251,6 +251,28 @@ TEST_F(PhoneServerTest, ClosesConnectionsThatStallAndOutlastsAFlood) {
     EXPECT_TRUE(waitUntil([&] { return status(get(port, "/?k=" + kKey)) == 200; }));
 }
 
+// A WebSocket that has not joined a slot in time is closed whatever it sends meanwhile; a
+// phone that joined in time outlives the deadline.
+TEST_F(PhoneServerTest, AConnectionThatNeverJoinsIsClosedWhateverItSends) {
+    PhoneServerLimits limits;
+    limits.join = 400ms;
+    const int port = start(limits).port();
+    Phone lurker(port);
+    Phone singer(port);
+    ASSERT_TRUE(lurker.open());
+    ASSERT_TRUE(singer.open());
+    singer.join(1, QStringLiteral("Anna"));
+    ASSERT_TRUE(singer.message("welcome"));
+    // A frame every 50 ms, each of which keeps an idle connection open, for at most 5 s.
+    for (int sent = 0; sent < 100 && !lurker.closed; ++sent) {
+        lurker.socket->sendBinaryMessage(QByteArray(64, '\x01'));
+        waitUntil([&] { return lurker.closed; }, 50ms);
+    }
+    EXPECT_TRUE(lurker.closed);
+    EXPECT_TRUE(lurker.message("refused"));
+    EXPECT_FALSE(singer.closed);
+}
+
 TEST_F(PhoneServerTest, ALimitOfConnectionsPerPeerAndTooBigAMessageCloseOnlyTheirOwn) {
     const int port = start().port();
     std::vector<std::unique_ptr<Phone>> phones;
