@@ -176,7 +176,9 @@ bool peerAllowed(const QHostAddress& peer, const std::vector<LocalNetwork>& netw
     const QHostAddress address = plainAddress(peer);
     if (address.isNull())
         return false;
-    if (address.isLoopback() || isIpv6LinkLocal(address) || address.isUniqueLocalUnicast())
+    // A unique-local address is anyone's who routes one (a VPN, a neighbour's network): like any
+    // other, it is local only on one of this computer's own subnets.
+    if (address.isLoopback() || isIpv6LinkLocal(address))
         return true;
     for (const LocalNetwork& network : networks) {
         if (onSubnet(address, network))

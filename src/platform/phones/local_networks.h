@@ -1,8 +1,8 @@
 #pragma once
 // The networks this computer is on, read from its interfaces (getifaddrs) and routing table
 // (/proc/net/route, /proc/net/ipv6_route): who may join (loopback and peers on one of these
-// subnets, IPv6 link-local and unique-local) and at which addresses guests can reach the game
-// (the default route's interface first, IPv4 before IPv6).
+// subnets, IPv6 link-local; a unique-local address only on a subnet of ours) and at which addresses
+// guests can reach the game (the default route's interface first, IPv4 before IPv6).
 
 #include <QHostAddress>
 #include <string>
@@ -20,7 +20,7 @@ struct LocalNetwork {
 
 std::vector<LocalNetwork> listLocalNetworks();
 
-// Whether peer may be answered: loopback, IPv6 link-local or unique-local, or on one of
+// Whether peer may be answered: loopback, IPv6 link-local, or on one of
 // networks' subnets. IPv4-mapped IPv6 addresses count as their IPv4 address.
 bool peerAllowed(const QHostAddress& peer, const std::vector<LocalNetwork>& networks);
 

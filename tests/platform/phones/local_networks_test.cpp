@@ -16,9 +16,9 @@ LocalNetwork net(const char* address, int prefixLength, bool defaultRoute = fals
 
 TEST(PeerAllowedTest, AdmitsLoopbackLocalIpv6AndPeersOnTheSubnetsOnly) {
     // 172.20.0.1/0 claims every address, as some tunnels do: it admits only itself.
-    const std::vector<LocalNetwork> home = {net("192.168.1.20", 24), net("10.4.0.7", 16),
-                                            net("172.20.0.1", 0), net("100.64.3.3", 32),
-                                            net("2001:db8:1:2::20", 64)};
+    const std::vector<LocalNetwork> home = {net("192.168.1.20", 24),     net("10.4.0.7", 16),
+                                            net("172.20.0.1", 0),        net("100.64.3.3", 32),
+                                            net("2001:db8:1:2::20", 64), net("fd12:3456::20", 64)};
     const std::vector<std::pair<const char*, bool>> cases = {{"192.168.1.99", true},
                                                              {"192.168.2.1", false},
                                                              {"10.4.255.1", true},
@@ -31,7 +31,8 @@ TEST(PeerAllowedTest, AdmitsLoopbackLocalIpv6AndPeersOnTheSubnetsOnly) {
                                                              {"fe80::1234:5678", true},
                                                              {"fe80::1%2", true},
                                                              {"fd12:3456::1", true},
-                                                             {"fc00::1", true},
+                                                             {"fd12:3457::1", false},
+                                                             {"fc00::1", false},
                                                              {"2001:db8:1:2::99", true},
                                                              {"2001:db8:1:3::99", false},
                                                              {"2a00:1450:4001::200e", false},
