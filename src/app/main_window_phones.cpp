@@ -37,13 +37,13 @@ void MainWindow::followPhoneSeats() {
         const auto seat = std::find_if(seats.begin(), seats.end(),
                                        [slot](const PhoneSeatView& s) { return s.slot == slot; });
         SingerSlot& singer = roster.slot(index);
+        // A seat taken before the server heard the slot was the host's: the slot stays theirs.
+        const bool hosts = singer.input ? singer.input != phone : singer.playerId.has_value();
+        if (seat != seats.end() && hosts)
+            continue;
         if (seat != seats.end()) {
-            if (singer.input != phone) {
-                // A name typed on a phone never claims a player's records: the slot becomes a
-                // guest's until a player is chosen for it on the singers screen.
-                roster.makeGuest(index);
+            if (singer.input != phone)
                 singer.input = phone;
-            }
             if (!singer.playerId && !seat->name.empty())
                 singer.name = seat->name;
             phones->showSinger(slot, singer.name, rgbOf(singer.colour));
@@ -54,6 +54,7 @@ void MainWindow::followPhoneSeats() {
                 singer.name = defaultSingerName(index);
         }
     }
+    phones->reserveSlots(phoneSlotReservations(roster));
     m_inputs->refreshNames();
     m_singers->phonesChanged();
     if (m_session->party().empty())

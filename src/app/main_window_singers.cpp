@@ -49,8 +49,10 @@ void MainWindow::createPlayerScreens() {
     m_screens->statisticsKey = StatisticsScreen::kOpenKey;
     m_screens->showStatistics = [this] { m_statistics->show(); };
     m_screens->statisticsKeyDown = [this](int key) { m_statistics->keyDown(key); };
-    if (m_services.phones)
+    if (m_services.phones) {
         m_services.phones->onSeatsChanged([this] { followPhoneSeats(); });
+        m_services.phones->reserveSlots(phoneSlotReservations(m_singers->roster()));
+    }
     connectPhonesOption();
     m_screens->singersKey = SingersScreen::kOpenKey;
     m_screens->showSingers = [this] { m_singers->show(); };

@@ -61,6 +61,11 @@ public:
     virtual void showLyric(std::size_t slot, std::string_view line) = 0;
     virtual void showPoints(std::size_t slot, int points) = 0;
 
+    // Why each slot (index: slot − 1) is not a phone's to take ("Slot 1 is Anna's"), empty for a
+    // free one: a slot with a microphone or a player of the host's is refused to phones, so a
+    // phone never rewrites what the host saved for it.
+    virtual void reserveSlots(const std::vector<std::string>& reasons) = 0;
+
     // A session begins and ends: seats dropped out during it are kept until its end.
     virtual void sessionStarted() = 0;
     virtual void sessionEnded() = 0;

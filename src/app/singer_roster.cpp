@@ -200,6 +200,17 @@ void SingerRoster::save(ProfileStore& profile) const {
     }
 }
 
+std::vector<std::string> phoneSlotReservations(const SingerRoster& roster) {
+    std::vector<std::string> reasons(session::kSingerSlots);
+    for (std::size_t i = 0; i < reasons.size(); ++i) {
+        const SingerSlot& s = roster.slot(i);
+        if (isPhone(s.input) || (!s.input && !s.playerId))
+            continue;
+        reasons[i] = "Slot " + std::to_string(i + 1) + " is " + s.name + "'s.";
+    }
+    return reasons;
+}
+
 void SingerRoster::bindPlayer(std::size_t index, const records::Player& player) {
     SingerSlot& s = slot(index);
     s.playerId = player.id;

@@ -108,4 +108,8 @@ private:
     std::vector<session::InputAddress> m_placedMicFiles;
 };
 
+// Why each slot is not a phone's to take, empty for a free one: a slot the host gave a microphone
+// or a player is theirs ("Slot 1 is Anna's"); a slot a phone holds already is left to it.
+std::vector<std::string> phoneSlotReservations(const SingerRoster& roster);
+
 } // namespace cantorix::app

@@ -404,6 +404,8 @@ void SingersScreen::storeRoster() {
     if (!m_profile)
         return;
     m_roster.save(*m_profile);
+    if (m_phones)
+        m_phones->reserveSlots(phoneSlotReservations(m_roster));
     if (m_slotNamesAdopted)
         m_profile->writeString(SingerRoster::kSection, kAdoptedKey, "1");
 }

@@ -51,6 +51,8 @@ std::variant<SeatTaken, std::string> PhoneSeats::claim(PhoneId phone, std::size_
         seat.droppedAt = {};
         seat.droppedDuringSession = false;
         taken.resumed = true;
+    } else if (!m_reserved[wanted].empty()) {
+        return m_reserved[wanted];
     } else if (m_seats[wanted]) {
         if (held() == kPhoneSlots && !named && !own)
             return std::string("The game is full: eight phones sing already.");
@@ -72,6 +74,11 @@ std::variant<SeatTaken, std::string> PhoneSeats::claim(PhoneId phone, std::size_
     }
     taken.seat = *m_seats[wanted];
     return taken;
+}
+
+void PhoneSeats::reserve(std::size_t slot, std::string reason) {
+    if (slot >= 1 && slot <= kPhoneSlots)
+        m_reserved[slot - 1] = std::move(reason);
 }
 
 void PhoneSeats::dropped(PhoneId phone, Clock::time_point now) {

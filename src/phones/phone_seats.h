@@ -61,6 +61,10 @@ public:
     void dropped(PhoneId phone, Clock::time_point now);
     // The phone said it leaves: its seat is free at once.
     void left(PhoneId phone);
+    // Why slot (1..8) is not free for a phone ("Slot 1 is Anna's": the host bound a microphone or
+    // a player to it), or empty when it is. A reserved slot is refused to every claim but its own
+    // seat's; a seat already held there stays.
+    void reserve(std::size_t slot, std::string reason);
     // A session starts or ends; at its end the seats dropped out are freed.
     void sessionStarted();
     void sessionEnded();
@@ -76,6 +80,7 @@ public:
 private:
     std::function<std::string()> m_makeToken;
     std::array<std::optional<Seat>, kPhoneSlots> m_seats;
+    std::array<std::string, kPhoneSlots> m_reserved;
     bool m_inSession = false;
 };
 

@@ -34,6 +34,7 @@ public:
         lyricsShown[slot].emplace_back(line);
     }
     void showPoints(std::size_t slot, int points) override { pointsShown[slot] = points; }
+    void reserveSlots(const std::vector<std::string>& reasons) override { reserved = reasons; }
     void sessionStarted() override { ++sessionsStarted; }
     void sessionEnded() override { ++sessionsEnded; }
 
@@ -47,6 +48,7 @@ public:
     std::string problemText;
     std::vector<std::string> addressList{"192.168.1.20"};
     std::vector<app::PhoneSeatView> seatList;
+    std::vector<std::string> reserved;
     std::map<std::size_t, std::pair<std::string, std::uint32_t>> singerShown;
     std::map<std::size_t, std::vector<std::string>> lyricsShown;
     std::map<std::size_t, int> pointsShown;

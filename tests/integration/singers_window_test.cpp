@@ -371,3 +371,57 @@ TEST_F(SingersPlayersTest, PlayersAreMadeRenamedPicturedAndRemovedOnTheRows) {
 }
 
 } // namespace
+
+namespace {
+
+// Slot 1 holds Anna's microphone in Score.ini: phones are told it is hers and cannot take it. A
+// phone that sits in free slot 2 and leaves gives it back as it was: after the singers screen is
+// left, Score.ini's slots 1 and 2 read as before.
+TEST_F(SingersWindowTest, APhoneTakesOnlyAFreeSlotAndLeavesScoreIniAsItWas) {
+    fs::create_directories(m_root / "config");
+    {
+        platform::IniProfileFile ini(m_root / "config" / "Score.ini");
+        ini.writeString("Singers", "PlayersAdopted", "1");
+        ini.writeString("Singers", "Slot1Name", "Anna");
+        ini.writeString("Singers", "Slot1Input", "USB:0:0");
+        ini.writeString("Singers", "Slot1Delay", "40");
+        ini.writeString("Singers", "Slot2Name", "Singer 2");
+        ini.writeString("Singers", "Slot2Input", "none");
+        ini.flush();
+    }
+    const auto storedSlots = [&] {
+        platform::IniProfileFile ini(m_root / "config" / "Score.ini");
+        std::vector<std::string> values;
+        for (const char* slot : {"Slot1", "Slot2"})
+            for (const char* field : {"Name", "Colour", "Input", "Delay", "Player"})
+                values.push_back(ini.readString("Singers", std::string(slot) + field, "-"));
+        return values;
+    };
+    m_inputs.plugIn({"USB", 0, 0}, "USB Receiver — left");
+    app::testing::FakePhoneHall hall;
+    app::MainWindow& window = startWithInputs(&hall);
+    key(Qt::Key_F2);
+    ASSERT_TRUE(window.singers().shown());
+    key(Qt::Key_Escape);
+    ASSERT_FALSE(window.singers().shown());
+    const std::vector<std::string> before = storedSlots();
+    ASSERT_EQ(hall.reserved.size(), session::kSingerSlots);
+    EXPECT_EQ(hall.reserved[0], "Slot 1 is Anna's.");
+    EXPECT_EQ(hall.reserved[1], "");
+
+    // A seat the server gave before it heard the slot was Anna's never takes her microphone.
+    hall.seat({{1, "Eve", true}});
+    EXPECT_EQ(window.singers().roster().slot(0).input, (session::InputAddress{"USB", 0, 0}));
+    EXPECT_EQ(window.singers().roster().slot(0).name, "Anna");
+    hall.seat({{2, "Pia", true}});
+    EXPECT_EQ(window.singers().roster().slot(1).input, app::phoneInputAddress(2));
+    EXPECT_EQ(window.singers().roster().slot(1).name, "Pia");
+    key(Qt::Key_F2);
+    hall.seat({});
+    key(Qt::Key_Escape);
+    ASSERT_FALSE(window.singers().shown());
+    EXPECT_EQ(storedSlots(), before);
+    EXPECT_EQ(window.singers().roster().slot(0).name, "Anna");
+}
+
+} // namespace

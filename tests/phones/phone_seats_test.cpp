@@ -58,6 +58,24 @@ TEST_F(PhoneSeatsTest, ClaimsFollowTheRules) {
     EXPECT_EQ(claim(2, 6), "Slot 6 is taken: scan the code of another slot.");
 }
 
+// A slot the host holds (a microphone or a player of theirs) is refused to every phone with the
+// host's reason, but a seat a phone held there before keeps coming back with its token.
+TEST_F(PhoneSeatsTest, TheHostsSlotsAreRefusedWithTheirReason) {
+    EXPECT_EQ(claim(1, 2), "2 t1");
+    seats.reserve(1, "Slot 1 is Anna's.");
+    seats.reserve(2, "Slot 2 is Ben's.");
+    EXPECT_EQ(claim(3, 1), "Slot 1 is Anna's.");
+    EXPECT_EQ(claim(3, 1, "t1"), "Slot 1 is Anna's."); // a token of another slot opens no door
+    seats.dropped(1, start);
+    EXPECT_EQ(claim(4, 2, "t1"), "2 t1 back");
+    EXPECT_EQ(claim(5, 2), "Slot 2 is Ben's.");
+    seats.left(4);
+    EXPECT_EQ(claim(5, 2), "Slot 2 is Ben's.");
+    EXPECT_EQ(claim(4, 2, "t1"), "Slot 2 is Ben's."); // left: the token is spent
+    seats.reserve(1, "");
+    EXPECT_EQ(claim(5, 1), "1 t2");
+}
+
 TEST_F(PhoneSeatsTest, DroppedSeatsWaitForTheSessionsEndOrTheGraceTime) {
     claim(1, 1);
     claim(2, 2);

@@ -273,6 +273,10 @@ void PhoneServer::showPoints(std::size_t slot, int points) {
     m_impl->onThread([links = m_impl->links, slot, points] { links->showPoints(slot, points); });
 }
 
+void PhoneServer::reserveSlots(const std::vector<std::string>& reasons) {
+    m_impl->onThread([links = m_impl->links, reasons] { links->reserveSlots(reasons); });
+}
+
 void PhoneServer::sessionStarted() {
     m_impl->onThread([links = m_impl->links] { links->sessionStarted(); });
 }

@@ -84,6 +84,7 @@ public:
     void showSinger(std::size_t slot, std::string_view name, std::uint32_t rgb) override;
     void showLyric(std::size_t slot, std::string_view line) override;
     void showPoints(std::size_t slot, int points) override;
+    void reserveSlots(const std::vector<std::string>& reasons) override;
     void sessionStarted() override;
     void sessionEnded() override;
 

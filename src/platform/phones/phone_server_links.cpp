@@ -402,6 +402,11 @@ void PhoneLinks::showPoints(std::size_t slot, int points) {
         link->socket->sendTextMessage(qText(phones::pointsMessage(points)));
 }
 
+void PhoneLinks::reserveSlots(const std::vector<std::string>& reasons) {
+    for (std::size_t slot = 1; slot <= phones::kPhoneSlots; ++slot)
+        m_seats.reserve(slot, slot <= reasons.size() ? reasons[slot - 1] : std::string());
+}
+
 void PhoneLinks::sessionStarted() {
     m_seats.sessionStarted();
 }

@@ -51,6 +51,7 @@ public:
     void showSinger(std::size_t slot, const std::string& name, std::uint32_t rgb);
     void showLyric(std::size_t slot, const std::string& line);
     void showPoints(std::size_t slot, int points);
+    void reserveSlots(const std::vector<std::string>& reasons);
     void sessionStarted();
     void sessionEnded();
 
