@@ -200,9 +200,11 @@ TEST_F(SessionWindowTest, SungMelodyScoresRecordsAndReachesTheHallOfFame) {
     const double seconds = le32(wav, data + 4) / (22050.0 * 4);
     EXPECT_NEAR(seconds, static_cast<double>(length) / 1000.0, 1.5);
 
+    // The box holds the singer's slot name, which the player types over.
+    EXPECT_EQ(g.scorePage.playerName->caption(), "Singer 1");
     click(*g.scorePage.playerName);
     key(Qt::Key_End);
-    for (int i = 0; i < 6; ++i)
+    for (std::size_t i = 0; i < std::string("Singer 1").size(); ++i)
         key(Qt::Key_Backspace);
     QTest::keyClicks(m_form->viewer(), "Ada");
     EXPECT_EQ(g.scorePage.playerName->caption(), "Ada");
