@@ -106,7 +106,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             game.handOut();
             break;
         case 5:
-            game.seats.dropped(game.phone, steady_clock::time_point(game.now));
+            // The phone drops out, or the host frees a slot, maybe its own.
+            if (input.ConsumeBool())
+                (void)game.seats.release(input.ConsumeIntegralInRange<std::size_t>(0, 9));
+            else
+                game.seats.dropped(game.phone, steady_clock::time_point(game.now));
             game.slot.reset();
             ++game.phone;
             break;

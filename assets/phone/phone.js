@@ -21,6 +21,7 @@
     const kResumeStore = 'cantorix.resume';
     const kJoinedText = 'You are in. Sing along when the song starts.';
     const kTapToGoOn = 'Tap Sing to go on singing.';
+    const kNoFreeSlot = 'Every singer slot is taken at the moment: ask the host to free one.';
 
     const view = {
         band: document.getElementById('band'),
@@ -218,9 +219,43 @@
             showStatus(kJoinedText);
     }
 
+    // The picker offers only the slots a phone may take now, as the game answers: none the host
+    // keeps for a microphone or a player, none another phone holds.
+    async function offerFreeSlots() {
+        if (slotInLink || !key)
+            return;
+        let free = null;
+        try {
+            const answer = await fetch(`/slots?k=${encodeURIComponent(key)}`, { cache: 'no-store' });
+            const body = answer.ok ? await answer.json() : null;
+            if (body && Array.isArray(body.free))
+                free = body.free.map(parseSlot).filter((number) => number > 0);
+        } catch {
+            // No answer: every slot stays offered, and a join for a taken one says so.
+        }
+        if (!free)
+            return;
+        const chosen = parseSlot(view.slotChoice.value);
+        view.slotChoice.replaceChildren(...free.map((number) => {
+            const option = document.createElement('option');
+            option.value = String(number);
+            option.textContent = String(number);
+            return option;
+        }));
+        if (free.includes(chosen))
+            view.slotChoice.value = String(chosen);
+        if (free.length === 0 && (phase === 'idle' || phase === 'tap'))
+            showStatus(kNoFreeSlot, true);
+    }
+
     async function begin() {
         if (!slotInLink)
             slot = parseSlot(view.slotChoice.value);
+        if (!slotInLink && !slot && key) {
+            showStatus(kNoFreeSlot, true);
+            offerFreeSlots();
+            return;
+        }
         if (!slot || !key) {
             showStatus('This link is not complete: scan the code on the game\'s screen again.',
                        true);
@@ -470,6 +505,8 @@
         closeMicrophone();
         setPhase('idle');
         showStatus(message, problem);
+        // Refused or freed: what is free may have changed since the picker was filled.
+        offerFreeSlots();
     }
 
     view.sing.addEventListener('click', () => {
@@ -484,6 +521,8 @@
         else
             leave('You left. Tap Sing to join again.');
     });
+
+    view.slotChoice.addEventListener('focus', () => offerFreeSlots());
 
     view.name.addEventListener('keydown', (event) => {
         if (event.key === 'Enter' && (phase === 'idle' || phase === 'tap'))
@@ -526,13 +565,15 @@
     view.slotField.hidden = slotInLink !== 0 || !key;
     setPhase('idle');
     const joinAtOnce = /^#join=(.*)$/.exec(location.hash);
+    const offered = offerFreeSlots();
     if (joinAtOnce) {
         try {
             view.name.value = cleanName(decodeURIComponent(joinAtOnce[1]));
         } catch {
             // A broken name in the link: the remembered one stands.
         }
-        begin();
+        // Joined once the picker holds the free slots, so the first of them is taken.
+        offered.finally(begin);
     } else if (!key) {
         showStatus('This link is not complete: scan the code on the game\'s screen again.', true);
     } else {

@@ -30,6 +30,7 @@ constexpr int kCodeCellHeight = 246;
 constexpr int kCodeHeading = 20;
 constexpr int kCodeSquare = 182;
 constexpr int kCodeUrlHeight = 40;
+constexpr int kFreeButtonWidth = 110;
 
 TGLLabel& panelText(TGLBaseControl& parent, TGLBitmapFont& font, const std::string& name, int left,
                     int top, int width, TColor colour) {
@@ -175,6 +176,17 @@ void GameScene::buildSingersScreen() {
     singers.phones.address = &addSkinButton(panel, "PhonesAddress", "Address", 0, 0, 260, 28);
     singers.phones.address->setBitmapFont(&fonts.menuPlain);
     buildPhoneCodes(*this, singers.phones);
+    for (std::size_t i = 0; i < singers.phones.codes.size(); ++i) {
+        TGLButton& release = addSkinButton(
+            panel, ("PhoneFree" + std::to_string(i + 1)).c_str(), "Free slot",
+            static_cast<int>(i % 4) * kCodeCellWidth + (kCodeCellWidth - kFreeButtonWidth) / 2,
+            kCodesTop + static_cast<int>(i / 4) * kCodeCellHeight + kCodeHeading +
+                kCodeSquare * 5 / 6,
+            kFreeButtonWidth, 28);
+        release.setBitmapFont(&fonts.menuPlain);
+        release.setVisible(false);
+        singers.phones.codes[i].release = &release;
+    }
 
     singers.selectionButton =
         &addSkinButton(*selection.form, "SingersButton", "Singers (F2)", 105, 545, 175, 40);

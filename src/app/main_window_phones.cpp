@@ -42,8 +42,10 @@ void MainWindow::followPhoneSeats() {
         if (seat != seats.end() && hosts)
             continue;
         if (seat != seats.end()) {
-            if (singer.input != phone)
+            if (singer.input != phone) {
                 singer.input = phone;
+                singer.nameBeforePhone = singer.name;
+            }
             if (!singer.playerId && !seat->name.empty())
                 singer.name = seat->name;
             phones->showSinger(slot, singer.name, rgbOf(singer.colour));
@@ -51,7 +53,9 @@ void MainWindow::followPhoneSeats() {
             // The seat is free again: its code may be scanned by anyone.
             singer.input.reset();
             if (!singer.playerId)
-                singer.name = defaultSingerName(index);
+                singer.name = singer.nameBeforePhone.empty() ? defaultSingerName(index)
+                                                             : singer.nameBeforePhone;
+            singer.nameBeforePhone.clear();
         }
     }
     phones->reserveSlots(phoneSlotReservations(roster));

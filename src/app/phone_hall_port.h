@@ -65,6 +65,9 @@ public:
     // free one: a slot with a microphone or a player of the host's is refused to phones, so a
     // phone never rewrites what the host saved for it.
     virtual void reserveSlots(const std::vector<std::string>& reasons) = 0;
+    // The host gives slot (1..8) back: the phone in it is told and disconnected, and its resume
+    // token no longer opens the seat. A slot without a seat is left as it is.
+    virtual void freeSlot(std::size_t slot) = 0;
 
     // A session begins and ends: seats dropped out during it are kept until its end.
     virtual void sessionStarted() = 0;

@@ -187,8 +187,9 @@ void SingerRoster::save(ProfileStore& profile) const {
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         const SingerSlot& s = m_slots[i];
         const bool phoneGuest = isPhone(s.input) && !s.playerId;
-        profile.writeString(kSection, slotKey(i, kNameKey),
-                            phoneGuest ? defaultSingerName(i) : s.name);
+        const std::string& ownName =
+            s.nameBeforePhone.empty() ? defaultSingerName(i) : s.nameBeforePhone;
+        profile.writeString(kSection, slotKey(i, kNameKey), phoneGuest ? ownName : s.name);
         profile.writeString(kSection, slotKey(i, kColourKey), std::to_string(s.colour));
         // A `--mic` file and a phone are this run's inputs only.
         const bool kept = s.input && !isMicFile(*s.input) && !isPhone(s.input);

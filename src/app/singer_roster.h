@@ -28,6 +28,9 @@ struct SingerSlot {
     scene::TColor colour = scene::clWhite;
     std::optional<session::InputAddress> input;
     int delayMs = 0;
+    // While a phone's guest sings here under their own name: the slot's name before, which is
+    // what is saved and what the slot is called again when the phone goes.
+    std::string nameBeforePhone;
 };
 
 // A slot that sings in the next session; singer k is the k-th of them in slot order.

@@ -49,6 +49,8 @@ struct PhoneCodeNodes {
     scene::TGLLabel* url = nullptr;
     // A seated phone: the guest's name and "connected" or "coming back".
     scene::TGLLabel* seat = nullptr;
+    // Beneath a seated phone: gives the slot back, the phone told and disconnected.
+    scene::TGLButton* release = nullptr;
 };
 
 // The phones panel, shown over the rows: where guests join, and who has joined.

@@ -1,8 +1,9 @@
 // The singers screen's phones panel, shown over the rows by its button or F5: a join code for
 // each free slot (the QR code drawn pixel for pixel inside its white quiet zone, what it says
 // written beneath), the phone's name where a phone holds the slot, the address the codes lead
-// to, the port and the certificate's fingerprint; or why phones cannot join. The phone that
-// sings in a slot is told the slot's singer whenever the screen changes them.
+// to, the port and the certificate's fingerprint; or why phones cannot join. "Free slot" beneath a
+// seated phone gives its slot back. The phone that sings in a slot is told the slot's singer
+// whenever the screen changes them.
 
 #include "player_pictures.h"
 #include "singers_screen.h"
@@ -104,6 +105,13 @@ void SingersScreen::connectPhones() {
         static_cast<TGLButton&>(sender).setPressed(false);
         nextPhoneAddress();
     };
+    for (std::size_t slot = 0; slot < nodes.phones.codes.size(); ++slot)
+        nodes.phones.codes[slot].release->onButtonClick = [this, slot](TGLBaseControl& sender) {
+            static_cast<TGLButton&>(sender).setPressed(false);
+            // The seat goes on the server's thread; the seats' change then clears the binding.
+            if (m_phones)
+                m_phones->freeSlot(slot + 1);
+        };
     // Back from the panel returns to the rows; from the rows it leaves the screen.
     nodes.backButton->onButtonClick = [this](TGLBaseControl&) {
         m_phonesShown ? showPhones(false) : leave();
@@ -177,7 +185,8 @@ void SingersScreen::showPhonesPanel() {
             for (TGLBaseControl* control :
                  {static_cast<TGLBaseControl*>(cell.heading),
                   static_cast<TGLBaseControl*>(cell.code), static_cast<TGLBaseControl*>(cell.url),
-                  static_cast<TGLBaseControl*>(cell.seat)})
+                  static_cast<TGLBaseControl*>(cell.seat),
+                  static_cast<TGLBaseControl*>(cell.release)})
                 control->setVisible(false);
         return;
     }
@@ -216,6 +225,7 @@ void SingersScreen::showPhoneCell(std::size_t slot, const std::vector<PhoneSeatV
         s.input && !(s.input->card == kPhoneInputCard && !seatOf(seats, s.input->channel + 1));
     const bool free = !seat && !boundElsewhere;
     cell.seat->setVisible(!free);
+    cell.release->setVisible(seat != nullptr);
     cell.code->setVisible(free);
     cell.url->setVisible(free);
     if (!free) {

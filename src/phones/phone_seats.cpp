@@ -97,6 +97,18 @@ void PhoneSeats::left(PhoneId phone) {
             seat.reset();
 }
 
+std::optional<PhoneId> PhoneSeats::release(std::size_t slot) {
+    if (slot < 1 || slot > kPhoneSlots || !m_seats[slot - 1])
+        return std::nullopt;
+    const std::optional<PhoneId> holder = m_seats[slot - 1]->phone;
+    m_seats[slot - 1].reset();
+    return holder;
+}
+
+bool PhoneSeats::isFree(std::size_t slot) const {
+    return slot >= 1 && slot <= kPhoneSlots && !m_seats[slot - 1] && m_reserved[slot - 1].empty();
+}
+
 void PhoneSeats::sessionStarted() {
     m_inSession = true;
 }

@@ -61,6 +61,11 @@ public:
     void dropped(PhoneId phone, Clock::time_point now);
     // The phone said it leaves: its seat is free at once.
     void left(PhoneId phone);
+    // The host gives slot (1..8) back to the game: its seat goes with its resume token, so the
+    // phone cannot take it back. The connection that held it, if any, is the caller's to close.
+    std::optional<PhoneId> release(std::size_t slot);
+    // No seat held there and not reserved: what a phone's slot picker offers.
+    bool isFree(std::size_t slot) const;
     // Why slot (1..8) is not free for a phone ("Slot 1 is Anna's": the host bound a microphone or
     // a player to it), or empty when it is. A reserved slot is refused to every claim but its own
     // seat's; a seat already held there stays.

@@ -35,6 +35,15 @@ public:
     }
     void showPoints(std::size_t slot, int points) override { pointsShown[slot] = points; }
     void reserveSlots(const std::vector<std::string>& reasons) override { reserved = reasons; }
+    // As the server does: the seat goes, and the game hears of it.
+    void freeSlot(std::size_t slot) override {
+        freed.push_back(slot);
+        std::vector<app::PhoneSeatView> kept;
+        for (const app::PhoneSeatView& s : seatList)
+            if (s.slot != slot)
+                kept.push_back(s);
+        seat(std::move(kept));
+    }
     void sessionStarted() override { ++sessionsStarted; }
     void sessionEnded() override { ++sessionsEnded; }
 
@@ -49,6 +58,7 @@ public:
     std::vector<std::string> addressList{"192.168.1.20"};
     std::vector<app::PhoneSeatView> seatList;
     std::vector<std::string> reserved;
+    std::vector<std::size_t> freed;
     std::map<std::size_t, std::pair<std::string, std::uint32_t>> singerShown;
     std::map<std::size_t, std::vector<std::string>> lyricsShown;
     std::map<std::size_t, int> pointsShown;

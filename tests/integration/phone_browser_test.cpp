@@ -312,4 +312,23 @@ TEST_F(PhoneBrowserTest, APhoneSingsASongInTuneInTheWindow) {
     EXPECT_GT(scoring.notePoints(), scoring.possible() * 8 / 10);
 }
 
+// The address guests type names no slot: the page's picker offers only the free ones, so a guest
+// joining at once takes the first slot the host keeps none of.
+TEST_F(PhoneBrowserTest, ThePickerOffersOnlyTheFreeSlots) {
+    if (!fs::exists(kChromium))
+        GTEST_SKIP() << "no Chromium at " << kChromium;
+    m_root = cantorix::testing::makeProgramRoot("cantorix-phone-picker", {});
+    const fs::path wav = m_root / "tone.wav";
+    writeToneWav(wav);
+    ASSERT_NO_FATAL_FAILURE(startServer());
+    m_server->reserveSlots({"Slot 1 is Anna's.", "Slot 2 is Ben's.", "", "", "", "", "", ""});
+    const std::string address = printedAddress(m_serverLog.str());
+    ASSERT_FALSE(address.empty()) << m_serverLog.str();
+    const HeadlessChromium browser(m_root, wav, address);
+    ASSERT_TRUE(browser.started());
+    ASSERT_TRUE(waitUntil([&] { return connectedSeat(*m_server, 3).has_value(); }, kJoinWithinMs))
+        << m_serverLog.str() << browser.logTail();
+    EXPECT_EQ(m_server->seats().size(), 1u);
+}
+
 } // namespace

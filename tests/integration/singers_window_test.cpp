@@ -375,8 +375,9 @@ TEST_F(SingersPlayersTest, PlayersAreMadeRenamedPicturedAndRemovedOnTheRows) {
 namespace {
 
 // Slot 1 holds Anna's microphone in Score.ini: phones are told it is hers and cannot take it. A
-// phone that sits in free slot 2 and leaves gives it back as it was: after the singers screen is
-// left, Score.ini's slots 1 and 2 read as before.
+// phone that sits in free slot 2 (named "Bob", bound to nothing) and is freed by the host's click
+// gives it back as it was: after the singers screen is left, Score.ini's slots 1 and 2 read as
+// before.
 TEST_F(SingersWindowTest, APhoneTakesOnlyAFreeSlotAndLeavesScoreIniAsItWas) {
     fs::create_directories(m_root / "config");
     {
@@ -385,7 +386,7 @@ TEST_F(SingersWindowTest, APhoneTakesOnlyAFreeSlotAndLeavesScoreIniAsItWas) {
         ini.writeString("Singers", "Slot1Name", "Anna");
         ini.writeString("Singers", "Slot1Input", "USB:0:0");
         ini.writeString("Singers", "Slot1Delay", "40");
-        ini.writeString("Singers", "Slot2Name", "Singer 2");
+        ini.writeString("Singers", "Slot2Name", "Bob");
         ini.writeString("Singers", "Slot2Input", "none");
         ini.flush();
     }
@@ -417,7 +418,16 @@ TEST_F(SingersWindowTest, APhoneTakesOnlyAFreeSlotAndLeavesScoreIniAsItWas) {
     EXPECT_EQ(window.singers().roster().slot(1).input, app::phoneInputAddress(2));
     EXPECT_EQ(window.singers().roster().slot(1).name, "Pia");
     key(Qt::Key_F2);
-    hall.seat({});
+    key(Qt::Key_F5);
+    const app::PhoneCodeNodes& cell = window.game().singers.phones.codes[1];
+    ASSERT_TRUE(cell.release->guiVisible());
+    EXPECT_FALSE(window.game().singers.phones.codes[2].release->guiVisible());
+    click(*cell.release);
+    EXPECT_EQ(hall.freed, (std::vector<std::size_t>{2}));
+    EXPECT_FALSE(window.singers().roster().slot(1).input);
+    EXPECT_EQ(window.singers().roster().slot(1).name, "Bob");
+    EXPECT_TRUE(cell.code->guiVisible());
+    key(Qt::Key_Escape);
     key(Qt::Key_Escape);
     ASSERT_FALSE(window.singers().shown());
     EXPECT_EQ(storedSlots(), before);

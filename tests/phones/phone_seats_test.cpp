@@ -76,6 +76,28 @@ TEST_F(PhoneSeatsTest, TheHostsSlotsAreRefusedWithTheirReason) {
     EXPECT_EQ(claim(5, 1), "1 t2");
 }
 
+// The host frees a slot: whoever held it is named for closing, its token opens nothing after,
+// and the slot is offered to phones again unless the host keeps it.
+TEST_F(PhoneSeatsTest, TheHostFreesASlotAndItsTokenWithIt) {
+    EXPECT_EQ(claim(1, 3), "3 t1");
+    EXPECT_EQ(claim(2, 4), "4 t2");
+    seats.dropped(2, start);
+    std::string offered;
+    for (std::size_t slot = 1; slot <= kPhoneSlots; ++slot)
+        offered += seats.isFree(slot) ? std::to_string(slot) : "";
+    EXPECT_EQ(offered, "125678");
+    EXPECT_EQ(seats.release(3), PhoneId{1});
+    EXPECT_EQ(seats.release(4), std::nullopt); // dropped out: nobody to close
+    EXPECT_EQ(seats.release(5), std::nullopt);
+    EXPECT_EQ(seats.release(0), std::nullopt);
+    EXPECT_TRUE(seats.isFree(3));
+    EXPECT_TRUE(seats.isFree(4));
+    EXPECT_FALSE(seats.isFree(9));
+    EXPECT_EQ(claim(3, 3, "t1"), "3 t3"); // the old token is no seat: a first join
+    seats.reserve(4, "Slot 4 is Anna's.");
+    EXPECT_FALSE(seats.isFree(4));
+}
+
 TEST_F(PhoneSeatsTest, DroppedSeatsWaitForTheSessionsEndOrTheGraceTime) {
     claim(1, 1);
     claim(2, 2);

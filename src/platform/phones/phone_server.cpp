@@ -107,8 +107,12 @@ bool PhoneServer::Impl::start(const TlsIdentity& identity) {
                 key, options.limits, inputs,
                 [this](std::vector<app::PhoneSeatView> views) { publish(std::move(views)); }};
             links = new PhoneLinks(std::move(linksSetup), anchor);
-            PhoneDoor::Setup doorSetup{key, tls, options.limits, options.listNetworks,
-                                       [this](QSslSocket* socket) { links->handOver(socket); }};
+            PhoneDoor::Setup doorSetup{key,
+                                       tls,
+                                       options.limits,
+                                       options.listNetworks,
+                                       [this](QSslSocket* socket) { links->handOver(socket); },
+                                       [this] { return links->freeSlots(); }};
             door = new PhoneDoor(std::move(doorSetup), anchor);
             const int first = options.port;
             const int last = first == 0 ? 0 : std::min(first + kPortsTried, 65535);
@@ -275,6 +279,12 @@ void PhoneServer::showPoints(std::size_t slot, int points) {
 
 void PhoneServer::reserveSlots(const std::vector<std::string>& reasons) {
     m_impl->onThread([links = m_impl->links, reasons] { links->reserveSlots(reasons); });
+}
+
+void PhoneServer::freeSlot(std::size_t slot) {
+    if (slot < 1 || slot > phones::kPhoneSlots)
+        return;
+    m_impl->onThread([links = m_impl->links, slot] { links->freeSlot(slot); });
 }
 
 void PhoneServer::sessionStarted() {

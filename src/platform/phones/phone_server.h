@@ -85,6 +85,7 @@ public:
     void showLyric(std::size_t slot, std::string_view line) override;
     void showPoints(std::size_t slot, int points) override;
     void reserveSlots(const std::vector<std::string>& reasons) override;
+    void freeSlot(std::size_t slot) override;
     void sessionStarted() override;
     void sessionEnded() override;
 

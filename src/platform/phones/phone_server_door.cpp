@@ -216,6 +216,17 @@ void PhoneDoor::readRequest(QSslSocket* socket) {
         m_setup.upgrade(socket);
         return;
     }
+    if (request.path == "/slots") {
+        // Asked again by the page whenever its picker is about to be used: free slots change.
+        std::string body = "{\"free\":[";
+        const std::vector<std::size_t> free =
+            m_setup.freeSlots ? m_setup.freeSlots() : std::vector<std::size_t>{};
+        for (std::size_t i = 0; i < free.size(); ++i)
+            body += (i ? "," : "") + std::to_string(free[i]);
+        body += "]}";
+        answer(socket, response(200, "application/json", body, {}, withBody));
+        return;
+    }
     const auto file = phonePageFile(request.path);
     if (!file) {
         answer(socket, refusal(404, "There is nothing here."));

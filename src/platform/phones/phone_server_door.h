@@ -29,6 +29,8 @@ public:
         // A complete WebSocket upgrade with the right key and origin; the socket is the
         // receiver's from now on.
         std::function<void(QSslSocket*)> upgrade;
+        // The slots a phone may take now (1..8, ascending), for the page's slot picker.
+        std::function<std::vector<std::size_t>()> freeSlots;
     };
 
     explicit PhoneDoor(Setup setup, QObject* parent = nullptr);

@@ -407,6 +407,27 @@ void PhoneLinks::reserveSlots(const std::vector<std::string>& reasons) {
         m_seats.reserve(slot, slot <= reasons.size() ? reasons[slot - 1] : std::string());
 }
 
+void PhoneLinks::freeSlot(std::size_t slot) {
+    const std::optional<phones::PhoneId> holder = m_seats.release(slot);
+    if (Link* link = holder ? find(*holder) : nullptr) {
+        link->slot.reset();
+        refuse(*link, "The host freed slot " + std::to_string(slot) + " for another singer.");
+    }
+    // What the slot's next phone is shown starts afresh.
+    Shown& shown = m_shown.at(slot - 1);
+    shown = {};
+    shown.colour = kDefaultSlotColours.at(slot - 1);
+    syncSeats();
+}
+
+std::vector<std::size_t> PhoneLinks::freeSlots() const {
+    std::vector<std::size_t> free;
+    for (std::size_t slot = 1; slot <= phones::kPhoneSlots; ++slot)
+        if (m_seats.isFree(slot))
+            free.push_back(slot);
+    return free;
+}
+
 void PhoneLinks::sessionStarted() {
     m_seats.sessionStarted();
 }

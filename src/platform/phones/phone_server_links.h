@@ -52,6 +52,10 @@ public:
     void showLyric(std::size_t slot, const std::string& line);
     void showPoints(std::size_t slot, int points);
     void reserveSlots(const std::vector<std::string>& reasons);
+    // The host frees slot (1..8): its phone is told why and disconnected, its seat and token go.
+    void freeSlot(std::size_t slot);
+    // The slots no phone holds and the host keeps none of, ascending.
+    std::vector<std::size_t> freeSlots() const;
     void sessionStarted();
     void sessionEnded();
 

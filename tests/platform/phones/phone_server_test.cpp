@@ -380,5 +380,41 @@ TEST_F(PhoneServerTest, SeatsAreRefusedWhenTakenOrFullAndKeptForTheirToken) {
     EXPECT_TRUE(waitUntil([&] { return m_seatChanges > 0; }));
 }
 
+// The slot picker asks which slots are free; the host frees a phone's slot: the phone is told why
+// and disconnected, its token spent, and the slot offered again.
+TEST_F(PhoneServerTest, TheHostFreesASeatAndThePickerOffersOnlyFreeSlots) {
+    PhoneServer& server = start();
+    const int port = server.port();
+    const auto offered = [&] {
+        const std::string response = get(port, "/slots?k=" + kKey);
+        return status(response) == 200 ? response.substr(response.find("\r\n\r\n") + 4)
+                                       : response.substr(0, 12);
+    };
+    server.reserveSlots({"Slot 1 is Anna's.", "", "", "", "", "", "", ""});
+    Phone phone(port);
+    ASSERT_TRUE(phone.open());
+    phone.join(2, QStringLiteral("Ben"));
+    const auto welcome = phone.message("welcome");
+    ASSERT_TRUE(welcome);
+    EXPECT_EQ(offered(), R"({"free":[3,4,5,6,7,8]})");
+    EXPECT_EQ(status(get(port, "/slots")), 403);
+
+    server.freeSlot(2);
+    const auto told = phone.message("refused");
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->value("reason").toString(),
+              QStringLiteral("The host freed slot 2 for another singer."));
+    EXPECT_TRUE(waitUntil([&] { return phone.closed; }));
+    EXPECT_TRUE(waitUntil([&] { return server.seats().empty(); }));
+    EXPECT_EQ(offered(), R"({"free":[2,3,4,5,6,7,8]})");
+
+    Phone again(port);
+    ASSERT_TRUE(again.open());
+    again.join(2, QStringLiteral("Ben"), welcome->value("resume").toString());
+    const auto fresh = again.message("welcome");
+    ASSERT_TRUE(fresh);
+    EXPECT_NE(fresh->value("resume").toString(), welcome->value("resume").toString());
+}
+
 } // namespace
 } // namespace cantorix::platform
