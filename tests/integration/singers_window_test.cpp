@@ -218,8 +218,6 @@ TEST_F(SingersWindowTest, PhonesPanelShowsFreeSlotsCodesAtTheChosenAddressAndSea
         }
     };
     expectCodesAt("192.168.1.20");
-    if (const char* folder = std::getenv("CANTORIX_SCREENSHOTS"))
-        window.viewer()->grabFramebuffer().save(QString(folder) + "/phones_panel.png");
     click(*panel.address);
     expectCodesAt("10.0.0.5");
     click(*panel.address);
@@ -232,6 +230,8 @@ TEST_F(SingersWindowTest, PhonesPanelShowsFreeSlotsCodesAtTheChosenAddressAndSea
     EXPECT_FALSE(panel.codes[2].code->guiVisible());
     EXPECT_EQ(panel.codes[2].seat->caption(), "Dana\nconnected");
     EXPECT_TRUE(panel.codes[3].code->guiVisible());
+    if (const char* folder = std::getenv("CANTORIX_SCREENSHOTS"))
+        window.viewer()->grabFramebuffer().save(QString(folder) + "/phones_panel.png");
     hall.seat({{.slot = 3, .name = "Dana", .connected = false}});
     window.singers().phonesChanged();
     EXPECT_EQ(panel.codes[2].seat->caption(), "Dana\ncoming back");
