@@ -19,10 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Each slot's colour until the singers screen tells the phone its singer's.
-constexpr std::array<const char*, phones::kPhoneSlots> kDefaultSlotColours = {
-    "#ffcc00", "#33aaff", "#ff5577", "#55dd66", "#bb77ff", "#ff9933", "#33dddd", "#ff77cc"};
-
 constexpr std::chrono::milliseconds kBurstPingWait{100};
 constexpr std::chrono::seconds kExpiryInterval{5};
 constexpr std::chrono::seconds kNoticeInterval{1};
@@ -36,16 +32,6 @@ double steadySeconds(Clock::time_point time) {
 Clock::time_point steadyTime(double seconds) {
     return Clock::time_point(
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)));
-}
-
-std::string colourText(std::uint32_t rgb) {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%06x", static_cast<unsigned>(rgb & 0xffffffU));
-    return text;
-}
-
-QString qText(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace
@@ -71,7 +57,7 @@ struct PhoneLinks::Link {
 PhoneLinks::PhoneLinks(Setup setup, QObject* parent)
     : QObject(parent), m_setup(std::move(setup)), m_seats([] { return randomSecretHex(); }) {
     for (std::size_t i = 0; i < m_shown.size(); ++i)
-        m_shown[i].colour = kDefaultSlotColours[i];
+        m_shown[i].colour = defaultColour(i + 1);
     m_server =
         new QWebSocketServer(QStringLiteral("cantorix"), QWebSocketServer::NonSecureMode, this);
     m_server->setHandshakeTimeout(static_cast<int>(m_setup.limits.handshake.count()));
@@ -239,14 +225,13 @@ void PhoneLinks::join(Link& link, const phones::JoinRequest& request) {
     link.clock = {};
     link.pingsSent.clear();
     const Shown& shown = m_shown.at(slot - 1);
-    link.socket->sendTextMessage(
-        qText(phones::welcomeMessage(slot, seat.name, shown.colour, seat.resumeToken)));
+    send(link, phones::welcomeMessage(slot, seat.name, shown.colour, seat.resumeToken));
     if (!shown.singer.empty())
-        link.socket->sendTextMessage(qText(phones::singerMessage(shown.singer, shown.colour)));
+        send(link, phones::singerMessage(shown.singer, shown.colour));
     if (shown.lyric)
-        link.socket->sendTextMessage(qText(phones::lyricMessage(*shown.lyric)));
+        send(link, phones::lyricMessage(*shown.lyric));
     if (shown.points)
-        link.socket->sendTextMessage(qText(phones::pointsMessage(*shown.points)));
+        send(link, phones::pointsMessage(*shown.points));
     input(slot).beginStream(request.sampleRate);
     link.burstLeft = m_setup.limits.clockBurst;
     sendPing(link);
@@ -266,7 +251,7 @@ void PhoneLinks::sendPing(Link& link) {
     link.pingsSent[id] = steadySeconds(Clock::now());
     while (link.pingsSent.size() > kPingsRemembered)
         link.pingsSent.erase(link.pingsSent.begin());
-    link.socket->sendTextMessage(qText(phones::clockPing(id)));
+    send(link, phones::clockPing(id));
     if (link.burstLeft > 0)
         --link.burstLeft;
     if (link.burstLeft > 0)
@@ -326,11 +311,11 @@ void PhoneLinks::notice(Link& link, std::string_view text) {
     if (link.lastNotice && now - *link.lastNotice < kNoticeInterval)
         return;
     link.lastNotice = now;
-    link.socket->sendTextMessage(qText(phones::noticeMessage(text)));
+    send(link, phones::noticeMessage(text));
 }
 
 void PhoneLinks::refuse(Link& link, std::string_view reason) {
-    link.socket->sendTextMessage(qText(phones::refusedMessage(reason)));
+    send(link, phones::refusedMessage(reason));
     link.socket->close(QWebSocketProtocol::CloseCodeNormal, QStringLiteral("refused"));
 }
 
@@ -376,37 +361,6 @@ void PhoneLinks::syncSeats() {
         m_setup.seatsChanged(std::move(views));
 }
 
-void PhoneLinks::showSinger(std::size_t slot, const std::string& name, std::uint32_t rgb) {
-    Shown& shown = m_shown.at(slot - 1);
-    shown.singer = name;
-    shown.colour = colourText(rgb);
-    if (Link* link = linkOfSlot(slot))
-        link->socket->sendTextMessage(qText(phones::singerMessage(name, shown.colour)));
-}
-
-void PhoneLinks::showLyric(std::size_t slot, const std::string& line) {
-    Shown& shown = m_shown.at(slot - 1);
-    if (shown.lyric == line)
-        return;
-    shown.lyric = line;
-    if (Link* link = linkOfSlot(slot))
-        link->socket->sendTextMessage(qText(phones::lyricMessage(line)));
-}
-
-void PhoneLinks::showPoints(std::size_t slot, int points) {
-    Shown& shown = m_shown.at(slot - 1);
-    if (shown.points == points)
-        return;
-    shown.points = points;
-    if (Link* link = linkOfSlot(slot))
-        link->socket->sendTextMessage(qText(phones::pointsMessage(points)));
-}
-
-void PhoneLinks::reserveSlots(const std::vector<std::string>& reasons) {
-    for (std::size_t slot = 1; slot <= phones::kPhoneSlots; ++slot)
-        m_seats.reserve(slot, slot <= reasons.size() ? reasons[slot - 1] : std::string());
-}
-
 void PhoneLinks::freeSlot(std::size_t slot) {
     const std::optional<phones::PhoneId> holder = m_seats.release(slot);
     if (Link* link = holder ? find(*holder) : nullptr) {
@@ -416,25 +370,13 @@ void PhoneLinks::freeSlot(std::size_t slot) {
     // What the slot's next phone is shown starts afresh.
     Shown& shown = m_shown.at(slot - 1);
     shown = {};
-    shown.colour = kDefaultSlotColours.at(slot - 1);
+    shown.colour = defaultColour(slot);
     syncSeats();
 }
 
-std::vector<std::size_t> PhoneLinks::freeSlots() const {
-    std::vector<std::size_t> free;
-    for (std::size_t slot = 1; slot <= phones::kPhoneSlots; ++slot)
-        if (m_seats.isFree(slot))
-            free.push_back(slot);
-    return free;
-}
-
-void PhoneLinks::sessionStarted() {
-    m_seats.sessionStarted();
-}
-
-void PhoneLinks::sessionEnded() {
-    m_seats.sessionEnded();
-    syncSeats();
+void PhoneLinks::send(Link& link, std::string_view text) {
+    link.socket->sendTextMessage(
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 } // namespace cantorix::platform

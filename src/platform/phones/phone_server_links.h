@@ -78,6 +78,9 @@ private:
     void sendPing(Link& link);
     void notice(Link& link, std::string_view text);
     void refuse(Link& link, std::string_view reason);
+    void send(Link& link, std::string_view text);
+    // The colour a slot's phone shows until it is told its singer's ("#ffcc00" for slot 1).
+    static std::string defaultColour(std::size_t slot);
     void closed(phones::PhoneId id);
     void syncSeats();
     Link* find(phones::PhoneId id);
