@@ -146,7 +146,17 @@ int FfmpegInput::refuseNestedOpen(AVFormatContext* format, AVIOContext**, const 
     return AVERROR(EPERM);
 }
 
-bool FfmpegInput::open() {
+std::unique_ptr<FfmpegInput> FfmpegInput::openFileAdmitting(std::FILE* file,
+                                                            const std::string& name,
+                                                            std::string_view extraContainers,
+                                                            std::vector<std::string>& refused) {
+    std::unique_ptr<FfmpegInput> input(new FfmpegInput(std::make_unique<FileSource>(file)));
+    const bool opened = input->open(extraContainers, name.c_str());
+    refused = input->m_refusedOpens;
+    return opened ? std::move(input) : nullptr;
+}
+
+bool FfmpegInput::open(std::string_view extraContainers, const char* name) {
     configureLibrary();
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferSize));
     if (!buffer)
@@ -166,12 +176,15 @@ bool FfmpegInput::open() {
     m_format->opaque = this;
     // Our own reader means no protocol is used for the file itself; the whitelists still bind
     // any demuxer that would open something through FFmpeg's protocols.
-    m_format->format_whitelist = av_strdup(kContainerWhitelist);
+    const std::string containers = extraContainers.empty() ? std::string(kContainerWhitelist)
+                                                           : std::string(kContainerWhitelist) +
+                                                                 "," + std::string(extraContainers);
+    m_format->format_whitelist = av_strdup(containers.c_str());
     m_format->protocol_whitelist = av_strdup("file");
     if (!m_format->format_whitelist || !m_format->protocol_whitelist)
         return false;
     // The failure frees the context and nulls the pointer.
-    return avformat_open_input(&m_format, nullptr, nullptr, nullptr) >= 0;
+    return avformat_open_input(&m_format, name, nullptr, nullptr) >= 0;
 }
 
 bool FfmpegInput::findStreamInfo() {

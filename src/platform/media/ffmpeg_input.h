@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct AVFormatContext;
@@ -51,6 +52,13 @@ public:
     static std::unique_ptr<FfmpegInput> openAudioContainer(std::FILE* file, std::string& reason);
     // Over bytes that must stay alive while the input is open.
     static std::unique_ptr<FfmpegInput> openMemory(const std::uint8_t* data, std::size_t size);
+    // For tests of the nested-open refusal, which no whitelisted container reaches: opens as
+    // openFile does, under a name that lists resolve their entries against, with further
+    // demuxers admitted (comma-separated short names, "hls" say), and gives every further file
+    // or URL the container asked to open, opened or not.
+    static std::unique_ptr<FfmpegInput> openFileAdmitting(std::FILE* file, const std::string& name,
+                                                          std::string_view extraContainers,
+                                                          std::vector<std::string>& refused);
 
     ~FfmpegInput();
     FfmpegInput(const FfmpegInput&) = delete;
@@ -80,7 +88,7 @@ public:
 
 private:
     explicit FfmpegInput(std::unique_ptr<ByteSource> source) : m_source(std::move(source)) {}
-    bool open();
+    bool open(std::string_view extraContainers = {}, const char* name = nullptr);
     static int refuseNestedOpen(AVFormatContext* format, AVIOContext** io, const char* url,
                                 int flags, AVDictionary** options);
 

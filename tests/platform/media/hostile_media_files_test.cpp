@@ -7,6 +7,7 @@
 #include "platform/ffmpeg_test_files.h"
 #include "platform/media/audio_file_decoder.h"
 #include "platform/media/ffmpeg_audio_decoder.h"
+#include "platform/media/ffmpeg_input.h"
 #include "platform/media/ffmpeg_song_decoder.h"
 #include "platform/media/ffmpeg_video_decoder.h"
 #include "platform/media/mp3_file_decoder.h"
@@ -98,6 +99,44 @@ TEST(HostileMediaFilesTest, PlaylistsPosingAsMediaOpenNoOtherFile) {
                                                    cannot + "not an MP3 file", "no video",
                                                    "export refuses"};
         EXPECT_EQ(refusals(name), expected);
+        // The whitelist refuses the list before its demuxer could ask for anything.
+        std::vector<std::string> asked = {"not read"};
+        EXPECT_FALSE(FfmpegInput::openFileAdmitting(std::fopen(name, "rb"), name, "", asked));
+        EXPECT_EQ(asked, std::vector<std::string>{});
+        EXPECT_EQ(openedSince(trace), std::set<std::string>{name});
+        ::close(trace);
+        fs::current_path(previous);
+    }
+}
+
+// With a playlist's demuxer admitted, which the game never does, the list's entry reaches the
+// nested-open callback: refused and recorded, and no file but the list is opened. (A
+// concatenation list would not show it: its demuxer opens entries through FFmpeg's own file
+// protocol, never the callback, and only the whitelist keeps it out.)
+TEST(HostileMediaFilesTest, ANestedOpenIsRefusedAndRecorded) {
+    const std::tuple<const char*, const char*, const char*> rows[] = {
+        {"hls", "list.m3u8",
+         "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:1.2,\nother.ogg\n#EXT-X-ENDLIST\n"},
+        {"hls", "variants.m3u8", "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1000\nother.m3u8\n"},
+    };
+    for (const auto& [demuxer, name, content] : rows) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        makeTone(dir / "other.ogg", "libvorbis");
+        writeFile(dir / name, content);
+        const fs::path previous = fs::current_path();
+        fs::current_path(dir / "");
+        const int trace = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(::inotify_add_watch(trace, ".", IN_OPEN), 0);
+        std::vector<std::string> asked;
+        const std::unique_ptr<FfmpegInput> input =
+            FfmpegInput::openFileAdmitting(std::fopen(name, "rb"), name, demuxer, asked);
+        // Nothing of the other file comes through: no list opens, or it opens with no sound.
+        bool undecodable = false;
+        EXPECT_TRUE(!input || !input->findStreamInfo() ||
+                    input->chooseStream(FfmpegInput::StreamKind::Audio, undecodable) < 0);
+        ASSERT_FALSE(asked.empty());
+        EXPECT_EQ(asked.front().rfind("other.", 0), 0U) << asked.front();
         EXPECT_EQ(openedSince(trace), std::set<std::string>{name});
         ::close(trace);
         fs::current_path(previous);
