@@ -542,9 +542,24 @@
         }
     });
 
+    // A page that goes away (the tab closed, the browser quit, another page opened) keeps its
+    // seat: more often than not it went by mistake mid-song. The socket closes without "leave",
+    // the game holds the seat until the session ends, and the page opened again takes it back
+    // with the token it keeps. A guest who means to go taps Leave.
     window.addEventListener('pagehide', () => {
+        const closing = socket;
+        socket = null;
+        if (reconnectTimer) {
+            clearTimeout(reconnectTimer);
+            reconnectTimer = 0;
+        }
+        if (closing) {
+            closing.onclose = null;
+            closing.close(1001);
+        }
+        closeMicrophone();
         if (phase !== 'idle')
-            leave('');
+            setPhase('idle');
         if (context) {
             context.close().catch(() => {});
             context = null;
@@ -553,7 +568,7 @@
     });
 
     window.addEventListener('pageshow', (event) => {
-        // Back from the browser's page cache: the seat was given up on leaving.
+        // Back from the browser's page cache: Sing takes the seat back while the game keeps it.
         if (event.persisted) {
             setPhase('idle');
             showStatus('Tap Sing to join again.');

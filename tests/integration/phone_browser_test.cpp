@@ -6,6 +6,7 @@
 #include "app/qt_main_thread_invoker.h"
 #include "fakes/file_bytes.h"
 #include "game_window_fixture.h"
+#include "headless_chromium.h"
 #include "platform/phones/phone_server.h"
 #include "platform/sound_input/capture_input_set.h"
 #include "platform/voice/aubio_semitone_tracker.h"
@@ -25,10 +26,11 @@
 namespace {
 
 using namespace cantorix;
+using cantorix::testing::HeadlessChromium;
+using cantorix::testing::kChromium;
 using cantorix::testing::waitUntil;
 namespace fs = std::filesystem;
 
-const char* const kChromium = "/usr/bin/chromium";
 const char* const kKey = "00112233445566778899aabbccddeeff";
 constexpr double kToneHz = 261.63; // C4, the pitch 0 of a standard song
 constexpr int kToneRate = 48000;
@@ -45,77 +47,6 @@ void writeToneWav(const fs::path& file) {
             12000 * std::sin(2 * std::numbers::pi * kToneHz * static_cast<double>(i) / kToneRate)));
     cantorix::testing::writeMonoWav(file, samples, kToneRate);
 }
-
-// Headless Chromium in a process group of its own, its microphone the WAV, its output in a log;
-// the whole group is ended when this goes, whatever state the browser is in.
-class HeadlessChromium {
-public:
-    HeadlessChromium(const fs::path& folder, const fs::path& wav, const std::string& url)
-        : m_log(folder / "chromium.log") {
-        const fs::path profile = folder / "chromium-profile";
-        fs::create_directories(profile);
-        std::vector<std::string> arguments = {
-            kChromium,
-            "--headless=new",
-            "--no-sandbox",
-            "--user-data-dir=" + profile.string(),
-            "--ignore-certificate-errors",
-            "--use-fake-ui-for-media-stream",
-            "--use-fake-device-for-media-stream",
-            "--use-file-for-fake-audio-capture=" + wav.string(),
-            "--autoplay-policy=no-user-gesture-required",
-            "--no-first-run",
-            "--disable-gpu",
-            url,
-        };
-        std::vector<char*> argv;
-        for (std::string& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::setpgid(0, 0);
-            const int log = ::open(m_log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (log >= 0) {
-                ::dup2(log, STDOUT_FILENO);
-                ::dup2(log, STDERR_FILENO);
-            }
-            ::execv(kChromium, argv.data());
-            ::_exit(127);
-        }
-        // Set from both sides, so the group exists whichever runs first.
-        if (m_pid > 0)
-            ::setpgid(m_pid, m_pid);
-    }
-    ~HeadlessChromium() {
-        if (m_pid <= 0)
-            return;
-        ::kill(-m_pid, SIGTERM);
-        bool ended = false;
-        for (int i = 0; i < 100 && !ended; ++i) {
-            ended = ::waitpid(m_pid, nullptr, WNOHANG) == m_pid;
-            if (!ended)
-                ::usleep(50000);
-        }
-        // Renderers and helpers left behind by the launcher go with the group.
-        ::kill(-m_pid, SIGKILL);
-        if (!ended)
-            ::waitpid(m_pid, nullptr, 0);
-    }
-    HeadlessChromium(const HeadlessChromium&) = delete;
-    HeadlessChromium& operator=(const HeadlessChromium&) = delete;
-
-    bool started() const { return m_pid > 0; }
-    // The browser's last lines, for a failure's message.
-    std::string logTail() const {
-        const std::string text = cantorix::testing::readFile(m_log);
-        return text.size() > 3000 ? text.substr(text.size() - 3000) : text;
-    }
-
-private:
-    fs::path m_log;
-    pid_t m_pid = -1;
-};
 
 // The join code of slot 1 as a phone scans it, on this computer, joining at once as "Tester".
 std::string joinAddress(const platform::PhoneServer& server) {

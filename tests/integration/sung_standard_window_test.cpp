@@ -16,6 +16,7 @@
 #include "platform/voice/aubio_semitone_tracker.h"
 #include "session/standard_timeline.h"
 #include "songs/standard_song.h"
+#include "sung_voice.h"
 
 #include <QImage>
 #include <algorithm>
@@ -31,6 +32,7 @@
 namespace {
 
 using namespace cantorix;
+using cantorix::testing::sungVoice;
 using cantorix::testing::waitUntil;
 namespace fs = std::filesystem;
 
@@ -105,15 +107,6 @@ std::vector<int> tickValues(const session::VoiceTimeline& timeline) {
         values.push_back(value);
     }
     return values;
-}
-
-// A voice's melody sung exactly, its first sample heard as the song's audio starts.
-std::vector<std::int16_t> sungVoice(const songs::StandardSong& song, std::size_t voice) {
-    std::vector<cantorix::testing::VoiceNote> notes;
-    for (const session::TimedNote& n : session::voiceTimeline(song, voice).notes)
-        notes.push_back({static_cast<int>(std::lround(n.startMs - song.startMs)),
-                         static_cast<int>(std::lround(n.endMs - n.startMs)), 60 + n.note.pitch});
-    return cantorix::testing::generatedVoice(notes);
 }
 
 // Two processes that keep both cores busy while the test runs, as other programs on a player's
