@@ -51,6 +51,7 @@
     let context = null;
     let capture = null; // the worklet node the microphone feeds
     let microphone = null; // { stream, source }
+    let inputLatency = 0; // seconds, as the microphone's track reports it
     let openingMicrophone = false;
     let socket = null;
     let sequence = 0;
@@ -143,17 +144,45 @@
                     token ? JSON.stringify({ slot, key, token }) : null);
     }
 
-    function audioClockNow() {
+    // Frames and clock answers name instants on one clock: the context's processing clock (the
+    // worklet's frame count), read at the instant a sound entered the microphone. A sample
+    // captured at instant P reaches the worklet the input latency later, so a frame's stamp is
+    // its processing time less that latency. What is heard at P was processed the base and
+    // output latencies before P, so the processing clock at P is the output timestamp's context
+    // time, carried on to P, plus those latencies: that is the answer to a ping at P. Without
+    // both corrections a singer is placed late by all three latencies.
+    function latencySeconds(value) {
+        return Number.isFinite(value) && value > 0 && value < 1 ? value : 0;
+    }
+
+    function captureClockNow(nowMs = performance.now()) {
         if (!context)
             return 0;
-        // The output timestamp relates the performance clock to context time, so the answer is
-        // the context time of this moment rather than of the last render quantum.
         if (typeof context.getOutputTimestamp === 'function') {
             const stamp = context.getOutputTimestamp();
             if (stamp && stamp.contextTime > 0 && stamp.performanceTime > 0)
-                return stamp.contextTime + (performance.now() - stamp.performanceTime) / 1000;
+                return stamp.contextTime + (nowMs - stamp.performanceTime) / 1000 +
+                       latencySeconds(context.baseLatency) + latencySeconds(context.outputLatency);
         }
+        // The processing clock itself, a render quantum coarse.
         return context.currentTime;
+    }
+
+    function captureStamp(processedSeconds) {
+        return processedSeconds - inputLatency;
+    }
+
+    // The page's tests set window.cantorixPhoneTest before this script runs, to reach the clock
+    // with a context and a microphone of their own making.
+    if (window.cantorixPhoneTest && typeof window.cantorixPhoneTest === 'object') {
+        window.cantorixPhoneTest.clock = {
+            use(testContext, microphoneLatency) {
+                context = testContext;
+                inputLatency = latencySeconds(microphoneLatency);
+            },
+            answer: captureClockNow,
+            stamp: captureStamp,
+        };
     }
 
     function encodeFrame(number, firstSampleSeconds, samples) {
@@ -175,7 +204,7 @@
         // The frame is lost, and the gap in the numbers says so.
         if (socket.bufferedAmount > kMaxBufferedBytes)
             return;
-        socket.send(encodeFrame(number, frame.firstSampleSeconds, frame.samples));
+        socket.send(encodeFrame(number, captureStamp(frame.firstSampleSeconds), frame.samples));
     }
 
     function createContext() {
@@ -365,7 +394,7 @@
         case 'clock':
             // Answered at once: the game measures the round trip around this answer.
             if (Number.isInteger(message.id))
-                from.send(JSON.stringify({ type: 'clock', id: message.id, phone: audioClockNow() }));
+                from.send(JSON.stringify({ type: 'clock', id: message.id, phone: captureClockNow() }));
             break;
         case 'welcome':
             onWelcome(message);
@@ -436,6 +465,10 @@
             const source = context.createMediaStreamSource(stream);
             source.connect(capture);
             microphone = { stream, source };
+            const [track] = stream.getAudioTracks();
+            const settings = track && typeof track.getSettings === 'function'
+                                 ? track.getSettings() : {};
+            inputLatency = latencySeconds(settings.latency);
             for (const track of stream.getAudioTracks())
                 track.onended = () => leave('The microphone was taken away (a call?). Tap Sing ' +
                                                 'to join again.', true);

@@ -262,4 +262,89 @@ TEST_F(PhoneBrowserTest, ThePickerOffersOnlyTheFreeSlots) {
     EXPECT_EQ(m_server->seats().size(), 1u);
 }
 
+// The page's two clocks are one: a sample's stamp and the answer to a ping at the instant the
+// sample was captured name the same time, whatever latencies the browser reports. Chromium's fake
+// devices have none, so the page runs here over a context of the test's making: a real
+// AudioContext whose latencies and output timestamp come from a model of a phone (the processing
+// clock at performance time p ms is 5 + (p − 1000) / 1000 s; what is heard lags it by the base
+// and output latencies; the microphone's sound reaches the worklet its input latency late).
+TEST(PhoneClockPageTest, FrameStampsAndPingAnswersAgree) {
+    if (!fs::exists(kChromium))
+        GTEST_SKIP() << "no Chromium at " << kChromium;
+    const fs::path folder =
+        fs::temp_directory_path() / ("cantorix-clock-page-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const std::string page = R"html(<!doctype html><html><body>
+<header id="band"><span id="slot"></span><span id="singer"></span></header>
+<input id="name"><label id="slotField"><select id="slotChoice"></select></label>
+<button id="sing"></button><div id="level"></div>
+<p id="lyric"></p><p id="points"></p><p id="status"></p>
+<pre id="result">no clock</pre>
+<script>window.cantorixPhoneTest = {};</script>
+<script src="file://PHONE_JS"></script>
+<script>
+const processing = (ms) => 5 + (ms - 1000) / 1000;
+function phone(base, output, input) {
+    const heardLag = (Number.isFinite(base) ? base : 0) + (Number.isFinite(output) ? output : 0);
+    let context;
+    try {
+        context = new (class extends AudioContext {
+            get baseLatency() { return base; }
+            get outputLatency() { return output; }
+            getOutputTimestamp() {
+                // A timestamp a few milliseconds old, as browsers give.
+                const at = this.now - 3;
+                return { contextTime: processing(at) - heardLag, performanceTime: at };
+            }
+        })();
+    } catch (error) {
+        return 'no AudioContext: ' + error.message;
+    }
+    const clock = window.cantorixPhoneTest.clock;
+    clock.use(context, input);
+    const inputLag = Number.isFinite(input) ? input : 0;
+    let worst = 0;
+    for (const captured of [1500, 1733.25, 2750.5, 9000]) {
+        context.now = captured;
+        const answer = clock.answer(captured);
+        const stamp = clock.stamp(processing(captured + 1000 * inputLag));
+        worst = Math.max(worst, Math.abs(answer - stamp) * 1000);
+    }
+    context.close();
+    return worst.toFixed(3);
+}
+const clock = window.cantorixPhoneTest.clock;
+document.getElementById('result').textContent = !clock ? 'no clock' :
+    [phone(0.010, 0.040, 0.020), phone(0.005, undefined, NaN), phone(0, 0.1, 0.3)].join(' ');
+</script></body></html>)html";
+    cantorix::testing::writeFile(
+        folder / "clock.html",
+        std::regex_replace(page, std::regex("PHONE_JS"), CANTORIX_PHONE_PAGE_DIR "/phone.js"));
+    const std::string command = std::string(kChromium) +
+                                " --headless=new --no-sandbox --disable-gpu --no-first-run"
+                                " --allow-file-access-from-files"
+                                " --autoplay-policy=no-user-gesture-required --user-data-dir='" +
+                                (folder / "profile").string() + "' --dump-dom 'file://" +
+                                (folder / "clock.html").string() + "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string dom;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        dom += buffer;
+    ::pclose(pipe);
+    fs::remove_all(folder);
+    std::smatch result;
+    ASSERT_TRUE(std::regex_search(dom, result, std::regex(R"(<pre id="result">([^<]*)</pre>)")))
+        << dom;
+    // Worst difference in milliseconds, for each phone: claimed latencies, some unreported,
+    // and large ones.
+    std::istringstream worst(result[1].str());
+    for (int phone = 0; phone < 3; ++phone) {
+        double ms = 1e9;
+        ASSERT_TRUE(worst >> ms) << result[1].str();
+        EXPECT_LT(ms, 1.0) << "phone " << phone << ": " << result[1].str();
+    }
+}
+
 } // namespace
