@@ -106,9 +106,9 @@ void configureLibrary() {
 
 } // namespace
 
-// Only the demuxers listed are used (no playlists, concatenation lists or picture sequences),
-// protocols other than plain files are refused, and every nested open a demuxer asks for is
-// refused and recorded: each alone leaves a way open to read something besides the song's file.
+// Only the demuxers listed are used (no playlists, concatenation lists or picture sequences), no
+// protocol at all is admitted, and every nested open a demuxer asks for is refused and recorded:
+// each alone leaves a way open to read something besides the song's file.
 // Audio: MP3 (recognised only to be refused: libmpg123 plays it), Ogg, MP4/M4A, bare AAC, FLAC,
 // WAV, Matroska/WebM. Video: AVI, MP4, Matroska/WebM, MPEG program and transport streams and
 // bare MPEG video. A demuxer whose name lists several containers matches on any of them.
@@ -174,13 +174,14 @@ bool FfmpegInput::open(std::string_view extraContainers, const char* name) {
     m_format->flags |= AVFMT_FLAG_CUSTOM_IO;
     m_format->io_open = refuseNestedOpen;
     m_format->opaque = this;
-    // Our own reader means no protocol is used for the file itself; the whitelists still bind
-    // any demuxer that would open something through FFmpeg's protocols.
+    // Our own reader hands over every byte of the file, so no protocol is needed: an empty list
+    // admits none. Demuxers that open their entries as inputs of their own (concatenation
+    // lists) go through protocols, not the callback, and inherit these lists.
     const std::string containers = extraContainers.empty() ? std::string(kContainerWhitelist)
                                                            : std::string(kContainerWhitelist) +
                                                                  "," + std::string(extraContainers);
     m_format->format_whitelist = av_strdup(containers.c_str());
-    m_format->protocol_whitelist = av_strdup("file");
+    m_format->protocol_whitelist = av_strdup("");
     if (!m_format->format_whitelist || !m_format->protocol_whitelist)
         return false;
     // The failure frees the context and nulls the pointer.

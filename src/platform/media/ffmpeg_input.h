@@ -54,8 +54,8 @@ public:
     static std::unique_ptr<FfmpegInput> openMemory(const std::uint8_t* data, std::size_t size);
     // For tests of the nested-open refusal, which no whitelisted container reaches: opens as
     // openFile does, under a name that lists resolve their entries against, with further
-    // demuxers admitted (comma-separated short names, "hls" say), and gives every further file
-    // or URL the container asked to open, opened or not.
+    // demuxers admitted (comma-separated short names, "hls" say), and gives what the container
+    // asked to open through the nested-open callback (refusedOpens(), kept when the open fails).
     static std::unique_ptr<FfmpegInput> openFileAdmitting(std::FILE* file, const std::string& name,
                                                           std::string_view extraContainers,
                                                           std::vector<std::string>& refused);

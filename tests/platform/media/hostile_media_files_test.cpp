@@ -1,6 +1,7 @@
-// Media files that try to hold the reader or send it elsewhere: a named pipe in a song folder, and
-// "audio" that is really a playlist naming another file. Every decoder refuses them with a reason,
-// without waiting, and opens nothing but the file it was given.
+// Media files that try to hold the reader or send it elsewhere: a named pipe in a song folder,
+// "audio" that is really a playlist naming another file, an MP4 whose track lives in another file.
+// Every decoder refuses them with a reason, without waiting, and opens nothing but the file it was
+// given.
 
 #include "fakes/file_bytes.h"
 #include "fakes/special_files.h"
@@ -109,38 +110,117 @@ TEST(HostileMediaFilesTest, PlaylistsPosingAsMediaOpenNoOtherFile) {
     }
 }
 
-// With a playlist's demuxer admitted, which the game never does, the list's entry reaches the
-// nested-open callback: refused and recorded, and no file but the list is opened. (A
-// concatenation list would not show it: its demuxer opens entries through FFmpeg's own file
-// protocol, never the callback, and only the whitelist keeps it out.)
+// With a list's demuxer admitted, which the game never does, the list's entry is asked for and
+// refused: a playlist asks through the nested-open callback, which records it; a concatenation
+// list opens its entry as an input of its own through FFmpeg's protocols, never the callback, so
+// only the empty protocol list keeps it out. Either way the open fails, and no file but the list
+// is opened.
 TEST(HostileMediaFilesTest, ANestedOpenIsRefusedAndRecorded) {
-    const std::tuple<const char*, const char*, const char*> rows[] = {
-        {"hls", "list.m3u8",
-         "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:1.2,\nother.ogg\n#EXT-X-ENDLIST\n"},
-        {"hls", "variants.m3u8", "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1000\nother.m3u8\n"},
+    struct Row {
+        const char* demuxers;
+        const char* name;
+        const char* content;
+        std::vector<std::string> asked;
     };
-    for (const auto& [demuxer, name, content] : rows) {
-        SCOPED_TRACE(name);
+    const Row rows[] = {
+        {"hls",
+         "list.m3u8",
+         "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:1.2,\nother.ogg\n#EXT-X-ENDLIST\n",
+         {"other.ogg"}},
+        {"hls",
+         "variants.m3u8",
+         "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1000\nother.m3u8\n",
+         {"other.m3u8"}},
+        {"concat,ogg", "list.ffconcat", "ffconcat version 1.0\nfile other.ogg\n", {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
         TempDir dir;
         makeTone(dir / "other.ogg", "libvorbis");
-        writeFile(dir / name, content);
+        writeFile(dir / "other.m3u8", "#EXTM3U\n#EXTINF:1.2,\nother.ogg\n#EXT-X-ENDLIST\n");
+        writeFile(dir / row.name, row.content);
         const fs::path previous = fs::current_path();
         fs::current_path(dir / "");
         const int trace = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         ASSERT_GE(::inotify_add_watch(trace, ".", IN_OPEN), 0);
-        std::vector<std::string> asked;
-        const std::unique_ptr<FfmpegInput> input =
-            FfmpegInput::openFileAdmitting(std::fopen(name, "rb"), name, demuxer, asked);
-        // Nothing of the other file comes through: no list opens, or it opens with no sound.
-        bool undecodable = false;
-        EXPECT_TRUE(!input || !input->findStreamInfo() ||
-                    input->chooseStream(FfmpegInput::StreamKind::Audio, undecodable) < 0);
-        ASSERT_FALSE(asked.empty());
-        EXPECT_EQ(asked.front().rfind("other.", 0), 0U) << asked.front();
-        EXPECT_EQ(openedSince(trace), std::set<std::string>{name});
+        std::vector<std::string> asked = {"not read"};
+        EXPECT_EQ(FfmpegInput::openFileAdmitting(std::fopen(row.name, "rb"), row.name, row.demuxers,
+                                                 asked),
+                  nullptr);
+        EXPECT_EQ(asked, row.asked);
+        EXPECT_EQ(openedSince(trace), std::set<std::string>{row.name});
         ::close(trace);
         fs::current_path(previous);
     }
+}
+
+std::string bigEndian(std::uint32_t value, int bytes) {
+    std::string out;
+    for (int i = bytes - 1; i >= 0; --i)
+        out += char(value >> (8 * i));
+    return out;
+}
+
+// `boxes` (an MP4's) with the track's data reference replaced by an alias to `other`, a file
+// beside it: the track's samples are said to live there. Parents on the way are resized; the
+// sample table stays valid because the writer put the header after the samples.
+std::string referToOtherFile(const std::string& boxes, const std::string& other, int depth = 0) {
+    static const char* const path[] = {"moov", "trak", "mdia", "minf", "dinf"};
+    std::string out;
+    for (std::size_t at = 0; at + 8 <= boxes.size();) {
+        std::uint32_t size = 0;
+        for (int i = 0; i < 4; ++i)
+            size = size << 8 | std::uint8_t(boxes[at + i]);
+        if (size < 8 || size > boxes.size() - at)
+            break;
+        const std::string type = boxes.substr(at + 4, 4);
+        std::string body = boxes.substr(at + 8, size - 8);
+        if (depth < 5 && type == path[depth]) {
+            body = referToOtherFile(body, other, depth + 1);
+        } else if (depth == 5 && type == "dref") {
+            // One alias record: volume "Vol", the file one level down from the alias's folder.
+            std::string alias = std::string(10, '\0') + char(3) + "Vol" + std::string(24, '\0') +
+                                std::string(12, '\0') + char(other.size()) + other +
+                                std::string(63 - other.size(), '\0') + std::string(16, '\0') +
+                                bigEndian(1, 2) + bigEndian(1, 2) + std::string(16, '\0');
+            const std::string full = "Vol:" + other + '\0';
+            alias += bigEndian(2, 2) + bigEndian(full.size(), 2) + full +
+                     std::string(full.size() % 2, '\0') + bigEndian(0xFFFF, 2) + bigEndian(0, 2);
+            body = bigEndian(0, 4) + bigEndian(1, 4) + bigEndian(12 + alias.size(), 4) + "alis" +
+                   bigEndian(0, 4) + alias;
+        }
+        out += bigEndian(8 + body.size(), 4) + type + body;
+        at += size;
+    }
+    return out;
+}
+
+// An MP4 whose only track says its samples live in another file beside it. The game's readers
+// open that file for no one: the container's demuxer does not even ask (its record of refused
+// opens stays empty), and each reader gives what the file itself holds.
+TEST(HostileMediaFilesTest, ATrackKeptInAnotherFileIsNeverOpened) {
+    TempDir dir;
+    makeTone(dir / "other.m4a", "aac");
+    writeFile(dir / "outside.m4a", referToOtherFile(readFile(dir / "other.m4a"), "other.m4a"));
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir / "");
+    const int trace = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(trace, ".", IN_OPEN), 0);
+    // The song exporter takes it on its stream facts alone, and would find nothing to decode.
+    const std::string cannot = "Cannot play 'outside.m4a': ";
+    EXPECT_EQ(
+        refusals("outside.m4a"),
+        (std::vector<std::string>{cannot + "it holds no sound", cannot + "it holds no sound",
+                                  cannot + "not an MP3 file", "no video", "export takes it"}));
+    std::vector<std::string> asked;
+    const std::unique_ptr<FfmpegInput> input =
+        FfmpegInput::openFileAdmitting(std::fopen("outside.m4a", "rb"), "outside.m4a", "", asked);
+    ASSERT_NE(input, nullptr);
+    input->findStreamInfo();
+    EXPECT_EQ(input->refusedOpens(), std::vector<std::string>{});
+    EXPECT_EQ(openedSince(trace), std::set<std::string>{"outside.m4a"});
+    ::close(trace);
+    fs::current_path(previous);
 }
 
 // A 2 KB WAV whose tag claims 300 MB: the library would allocate and clear all of it before
