@@ -588,7 +588,9 @@
         }
         if (closing) {
             closing.onclose = null;
-            closing.close(1001);
+            // No code: a page may send only 1000 or 3000-4999, and a throw here would leave the
+            // microphone and the sound open while the tab goes.
+            closing.close();
         }
         closeMicrophone();
         if (phase !== 'idle')

@@ -34,8 +34,9 @@ const char* const kDuet = "Cantorix - Two Lighthouses";
 const char* const kSolo = "Cantorix - Paper Kites";
 const char* const kKey = "00112233445566778899aabbccddeeff";
 constexpr std::size_t kPhoneSlot = 3;
-// Chromium takes seconds to start on a busy machine; a whole song a minute or so.
-constexpr int kBrowserMs = 30000;
+// Chromium takes seconds to start, and a tab to load, on a busy machine; a whole song a minute or
+// so.
+constexpr int kBrowserMs = 60000;
 constexpr int kSongMs = 120000;
 
 class EveningWindowTest : public cantorix::testing::SingingWindowTest {
@@ -121,6 +122,7 @@ TEST_F(EveningWindowTest, ADuetAPhoneThatComesBackAndTheStatistics) {
                                        .identityFolder = m_root / "identity",
                                        .invoker = &m_phoneEvents,
                                        .log = &m_phoneLog,
+                                       .limits = {.connectionsPerPeer = 16},
                                        .key = kKey});
     ASSERT_TRUE(m_phones->listening()) << m_phones->problem();
     m_inputs = std::make_unique<platform::CaptureInputSet>(platform::CaptureInputSet::Options{
@@ -196,12 +198,18 @@ TEST_F(EveningWindowTest, ADuetAPhoneThatComesBackAndTheStatistics) {
     ASSERT_TRUE(waitUntil([&] { return m_player.position() >= 3000; }, kSongMs));
 
     // The guest closes the page's tab mid-song: the seat waits for it, and the stage says so.
-    ASSERT_TRUE(phone->closeTab()) << phone->logTail();
+    // A blank tab keeps the browser open, as a phone's browser stays when one tab goes.
+    ASSERT_TRUE(phone->openTab("about:blank")) << phone->logTail();
+    ASSERT_TRUE(phone->closeTab("slot=3")) << phone->logTail();
     ASSERT_TRUE(waitUntil([&] { return seat(kPhoneSlot) && !seat(kPhoneSlot)->connected; }))
         << m_phoneLog.str();
     ASSERT_TRUE(waitUntil([&] { return stageShows(stage::kPhoneGone); }));
     shoot("06-phone-gone");
     EXPECT_TRUE(g.singing.group->visible());
+    // The host pauses while the guest finds the page again: the song must not end meanwhile on
+    // a slow machine, which would end the session and free the seat.
+    click(*g.singing.pauseButton);
+    ASSERT_TRUE(g.singing.playButton->visible());
 
     // Opened again in the same browser: the page takes its own slot back with the token it kept
     // (a join without it would be refused, the seat being held).
@@ -209,13 +217,14 @@ TEST_F(EveningWindowTest, ADuetAPhoneThatComesBackAndTheStatistics) {
     ASSERT_TRUE(waitUntil(
         [&] {
             const std::optional<app::PhoneSeatView> back = seat(kPhoneSlot);
-            EXPECT_TRUE(back.has_value()) << "the seat was given up";
-            return back && back->connected;
+            return !back || back->connected;
         },
         kBrowserMs))
-        << m_phoneLog.str() << phone->logTail();
+        << m_phoneLog.str() << phone->uncaughtPageErrors() << phone->logTail();
+    ASSERT_TRUE(seat(kPhoneSlot)) << "the seat was given up";
     EXPECT_EQ(seat(kPhoneSlot)->name, "Guest");
     EXPECT_EQ(m_phones->seats().size(), 1u);
+    click(*g.singing.playButton);
     ASSERT_TRUE(waitUntil([&] { return stageShows(stage::kPhoneBack); }));
     shoot("07-phone-back");
     const std::int64_t resumedAt = m_player.position();
@@ -243,6 +252,8 @@ TEST_F(EveningWindowTest, ADuetAPhoneThatComesBackAndTheStatistics) {
     ASSERT_TRUE(waitUntil([&] { return !g.statistics.group->visible(); }));
     EXPECT_TRUE(g.selection.group->visible());
     shoot("10-selection-again");
+    // Neither page threw: the one closed mid-song went away whole.
+    EXPECT_EQ(phone->uncaughtPageErrors(), "");
 }
 
 } // namespace

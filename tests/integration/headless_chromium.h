@@ -49,6 +49,9 @@ public:
             "--autoplay-policy=no-user-gesture-required",
             "--no-first-run",
             "--disable-gpu",
+            // The pages' console goes to the log, so a test sees what a page threw.
+            "--enable-logging=stderr",
+            "--v=0",
             // On loopback, at a port the browser picks and writes into the profile.
             "--remote-debugging-port=0",
             url,
@@ -100,14 +103,20 @@ public:
 
     bool started() const { return m_pid > 0; }
 
-    // Closes the browser's tab as a guest does, the browser going on (what the page kept stays
-    // in the profile's storage); false when no tab could be closed.
-    bool closeTab() {
+    // Closes the tab whose address holds `part`, as a guest does; the browser goes on while it
+    // has another tab (a headless browser quits with its last). False when no such tab closed.
+    bool closeTab(const std::string& part) {
         const std::string list = devTools("GET", "/json/list");
-        std::smatch id;
-        if (!std::regex_search(list, id, std::regex(R"re("id": "([0-9A-F]+)")re")))
-            return false;
-        return devTools("GET", "/json/close/" + id[1].str()).find("closing") != std::string::npos;
+        const std::regex entry(R"re(\{[^{}]*\})re"), id(R"re("id": "([0-9A-F]+)")re");
+        for (auto it = std::sregex_iterator(list.begin(), list.end(), entry);
+             it != std::sregex_iterator(); ++it) {
+            const std::string tab = it->str();
+            std::smatch found;
+            if (tab.find(part) != std::string::npos && std::regex_search(tab, found, id))
+                return devTools("GET", "/json/close/" + found[1].str()).find("closing") !=
+                       std::string::npos;
+        }
+        return false;
     }
     // Opens url in a new tab of the same browser; false when the browser did not take it.
     bool openTab(const std::string& url) {
@@ -123,6 +132,22 @@ public:
             }
         }
         return devTools("PUT", "/json/new?" + escaped).find("\"id\"") != std::string::npos;
+    }
+    // The errors the pages left uncaught, one a line: a handler that throws stops half-way (a
+    // page that threw while going away left its sound open and its last storage unwritten).
+    std::string uncaughtPageErrors() const {
+        const std::string text = readFile(m_log);
+        std::string errors;
+        for (std::size_t begin = 0, end; begin < text.size(); begin = end + 1) {
+            end = text.find('\n', begin);
+            if (end == std::string::npos)
+                end = text.size();
+            const std::string line = text.substr(begin, end - begin);
+            if (line.find(":CONSOLE") != std::string::npos &&
+                line.find("Uncaught") != std::string::npos)
+                errors += line + "\n";
+        }
+        return errors;
     }
     // The browser's last lines, for a failure's message.
     std::string logTail() const {
