@@ -2,7 +2,8 @@
 // An in-memory record store: what the game keeps, without a file. Rows and players get ids in
 // order; names are unique by records::foldPlayerName. failWrites makes every write throw, as a
 // full disk would; holdLoads() makes load() wait until releaseLoads(), as a large or busy file
-// would. Safe from any one thread at a time (the keeper's worker), and the test's thread.
+// would, and holdWrites() the writes. Safe from any one thread at a time (the keeper's worker),
+// and the test's thread.
 
 #include "records/record_store_port.h"
 
@@ -30,6 +31,19 @@ public:
         return snapshot;
     }
 
+    // Writes wait, as behind another game's long transaction, until releaseWrites().
+    void holdWrites() {
+        std::lock_guard lock(m_mutex);
+        m_holdWrites = true;
+    }
+    void releaseWrites() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_holdWrites = false;
+        }
+        m_loadReleased.notify_all();
+    }
+
     void holdLoads() {
         std::lock_guard lock(m_mutex);
         m_holdLoads = true;
@@ -49,7 +63,8 @@ public:
 
     std::vector<records::Performance>
     storeSession(std::vector<records::Performance> rows) override {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        waitWhileWritesHeld(lock);
         failIfAsked();
         for (records::Performance& row : rows) {
             // As the file does: a row of a player it does not hold is kept as a guest's.
@@ -63,7 +78,8 @@ public:
     }
 
     records::Player addPlayer(records::Player player) override {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        waitWhileWritesHeld(lock);
         failIfAsked();
         refuseTakenName(player);
         if (player.id == 0)
@@ -80,7 +96,8 @@ public:
     }
 
     void updatePlayer(const records::Player& player) override {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        waitWhileWritesHeld(lock);
         failIfAsked();
         refuseTakenName(player);
         for (records::Player& stored : m_data.players)
@@ -92,7 +109,8 @@ public:
     }
 
     void removePlayer(std::int64_t id, bool deletePerformances) override {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        waitWhileWritesHeld(lock);
         failIfAsked();
         std::erase_if(m_data.players, [&](const records::Player& p) { return p.id == id; });
         auto& rows = m_data.performances;
@@ -119,11 +137,17 @@ public:
 
     std::atomic<bool> failWrites{false};
     std::atomic<int> loads{0};
-    // A held load gave up waiting for releaseLoads(): the test's thread was stuck meanwhile.
+    // A held load or write gave up waiting for its release: the test's thread was stuck
+    // meanwhile.
     std::atomic<bool> loadOutwaited{false};
     std::vector<std::string> notices;
 
 private:
+    void waitWhileWritesHeld(std::unique_lock<std::mutex>& lock) {
+        if (!m_loadReleased.wait_for(lock, std::chrono::seconds(10),
+                                     [this] { return !m_holdWrites; }))
+            loadOutwaited = true;
+    }
     void failIfAsked() const {
         if (failWrites)
             throw records::ERecordStoreError("\"records.sqlite3\" could not be written: disk full");
@@ -137,7 +161,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::condition_variable m_loadBegun, m_loadReleased;
-    bool m_holdLoads = false;
+    bool m_holdLoads = false, m_holdWrites = false;
     records::RecordSnapshot m_data;
     std::int64_t m_lastPerformance = 0, m_lastPlayer = 0;
 };
