@@ -1,7 +1,7 @@
 #include "record_keeper.h"
 
+#include <algorithm>
 #include <exception>
-#include <future>
 #include <utility>
 
 namespace cantorix::app {
@@ -56,19 +56,6 @@ void RecordKeeper::enqueue(std::function<void()> work) {
     m_wake.notify_all();
 }
 
-void RecordKeeper::runAndWait(const std::function<void()>& work) {
-    std::promise<void> done;
-    enqueue([&] {
-        try {
-            work();
-            done.set_value();
-        } catch (...) {
-            done.set_exception(std::current_exception());
-        }
-    });
-    done.get_future().get();
-}
-
 void RecordKeeper::flush() {
     std::unique_lock lock(m_mutex);
     m_idle.wait(lock, [this] { return m_work.empty() && !m_busy; });
@@ -93,14 +80,23 @@ void RecordKeeper::loadOnWorker() {
         }
         notices = m_store->takeNotices();
     }
+    for (const records::Player& player : snapshot.players)
+        m_storedNames[player.id] = player.name;
+    const std::int64_t lastPlayerId = snapshot.lastPlayerId;
     // The book is built here, off the window thread: with many thousands of performances its
     // indexes take a while.
     auto book = std::make_shared<records::RecordBook>();
     book->assign(std::move(snapshot.players), std::move(snapshot.performances));
-    m_invoker.post([this, alive = std::weak_ptr(m_alive), book, failure, notices] {
+    m_invoker.post([this, alive = std::weak_ptr(m_alive), book, failure, notices, lastPlayerId] {
         if (alive.expired())
             return;
         m_book = std::move(*book);
+        // New players get ids above every one the file handed out, and above those the players
+        // added while it was read will get in the order they were added.
+        std::int64_t last = lastPlayerId;
+        for (const records::Player& player : m_book.players())
+            last = std::max(last, player.id);
+        m_nextPlayerId = last + 1 + (-1 - m_nextProvisionalId);
         for (const auto& edit : m_changesSinceLoad)
             edit(m_book);
         m_changesSinceLoad.clear();
@@ -116,75 +112,106 @@ void RecordKeeper::loadOnWorker() {
 
 std::vector<records::RecordNews>
 RecordKeeper::storeSession(std::vector<records::Performance> rows) {
+    for (records::Performance& row : rows)
+        if (row.playerId)
+            row.playerId = settledId(*row.playerId);
     std::vector<records::RecordNews> news = records::judgeRecords(m_book, rows);
     if (rows.empty())
         return news;
     change([rows](records::RecordBook& book) { book.add(rows); });
     // Without a store the book alone keeps them, for this run.
-    if (m_store)
-        enqueue([this, rows = std::move(rows)]() mutable {
-            m_pending.push_back(std::move(rows));
-            storePendingOnWorker();
-        });
+    queueWrite(StoreOp::session(std::move(rows)));
     changed();
     return news;
+}
+
+void RecordKeeper::queueWrite(StoreOp op) {
+    if (!m_store)
+        return;
+    enqueue([this, op = std::move(op)]() mutable {
+        m_pending.push_back(std::move(op));
+        storePendingOnWorker();
+    });
 }
 
 void RecordKeeper::storePendingOnWorker() {
     if (!m_store || m_pending.empty())
         return;
-    std::string failure;
-    while (!m_pending.empty()) {
-        try {
-            m_store->storeSession(m_pending.front());
-            m_pending.erase(m_pending.begin());
-        } catch (const std::exception& e) {
-            failure = e.what();
+    Outcome outcome;
+    // In order: a session naming a new player goes after that player, a change after the add.
+    while (!m_pending.empty() && tryWriteOnWorker(m_pending.front(), outcome))
+        m_pending.pop_front();
+    std::vector<std::string> notices = m_store->takeNotices();
+    notices.insert(notices.end(), outcome.notices.begin(), outcome.notices.end());
+    outcome.notices = std::move(notices);
+    if (outcome.notices.empty() && outcome.fixes.empty())
+        return;
+    m_invoker.post([this, alive = std::weak_ptr(m_alive), outcome = std::move(outcome)] {
+        if (!alive.expired())
+            follow(outcome);
+    });
+}
+
+bool RecordKeeper::tryWriteOnWorker(StoreOp& op, Outcome& outcome) {
+    try {
+        switch (op.kind) {
+        case StoreOp::Kind::Session: {
+            std::vector<records::Performance> rows = op.rows;
+            for (records::Performance& row : rows)
+                if (row.playerId)
+                    row.playerId = storedIdOnWorker(*row.playerId);
+            m_store->storeSession(std::move(rows));
+            break;
+        }
+        case StoreOp::Kind::AddPlayer:
+            addPlayerOnWorker(op, outcome);
+            break;
+        case StoreOp::Kind::UpdatePlayer:
+            updatePlayerOnWorker(op, outcome);
+            break;
+        case StoreOp::Kind::RemovePlayer: {
+            const std::int64_t id = storedIdOnWorker(op.removedId);
+            m_store->removePlayer(id, op.deletePerformances);
+            m_storedNames.erase(id);
+            break;
+        }
+        }
+        return true;
+    } catch (const std::exception& e) {
+        if (op.kind == StoreOp::Kind::Session)
+            outcome.notices.push_back(
+                "The last performances could not be stored: " + std::string(e.what()) +
+                "\nThey are kept and stored with the next song.");
+        else
+            outcome.notices.push_back("A change to the player \"" + op.player.name +
+                                      "\" could not be stored: " + e.what() +
+                                      "\nIt is kept and stored with the next change.");
+        return false;
+    }
+}
+
+void RecordKeeper::follow(const Outcome& outcome) {
+    for (const BookFix& fix : outcome.fixes) {
+        const std::int64_t id = settledId(fix.windowId);
+        switch (fix.kind) {
+        case BookFix::Kind::Renumber:
+            renumber(fix.windowId, fix.storedId);
+            break;
+        case BookFix::Kind::Put:
+            // A later change of the window's decides for itself.
+            if (m_lastChangeOf[id] == fix.change)
+                change(
+                    [player = fix.player](records::RecordBook& book) { book.putPlayer(player); });
+            break;
+        case BookFix::Kind::Remove:
+            change([id](records::RecordBook& book) { book.removePlayer(id, false); });
             break;
         }
     }
-    std::vector<std::string> notices = m_store->takeNotices();
-    if (!failure.empty())
-        notices.push_back("The last performances could not be stored: " + failure +
-                          "\nThey are kept and stored with the next song.");
-    if (!notices.empty())
-        m_invoker.post([this, alive = std::weak_ptr(m_alive), notices] {
-            if (alive.expired())
-                return;
-            for (const std::string& notice : notices)
-                tell(notice);
-        });
-}
-
-records::Player RecordKeeper::addPlayer(records::Player player) {
-    if (m_store)
-        runAndWait([&] { player = m_store->addPlayer(player); });
-    else if (m_book.playerNamed(player.name))
-        throw records::EPlayerNameTaken("The name \"" + player.name + "\" is taken.");
-    else
-        player.id = m_book.players().empty() ? 1 : m_book.players().back().id + 1;
-    change([player](records::RecordBook& book) { book.putPlayer(player); });
-    changed();
-    return player;
-}
-
-void RecordKeeper::updatePlayer(const records::Player& player) {
-    if (m_store)
-        runAndWait([&] { m_store->updatePlayer(player); });
-    else if (const records::Player* other = m_book.playerNamed(player.name);
-             other && other->id != player.id)
-        throw records::EPlayerNameTaken("The name \"" + player.name + "\" is taken.");
-    change([player](records::RecordBook& book) { book.putPlayer(player); });
-    changed();
-}
-
-void RecordKeeper::removePlayer(std::int64_t id, bool deletePerformances) {
-    if (m_store)
-        runAndWait([&] { m_store->removePlayer(id, deletePerformances); });
-    change([id, deletePerformances](records::RecordBook& book) {
-        book.removePlayer(id, deletePerformances);
-    });
-    changed();
+    for (const std::string& notice : outcome.notices)
+        tell(notice);
+    if (!outcome.fixes.empty())
+        changed();
 }
 
 void RecordKeeper::change(std::function<void(records::RecordBook&)> edit) {

@@ -28,9 +28,25 @@ public:
     using ERecordStoreError::ERecordStoreError;
 };
 
+// Another player already has the id a new player was to be stored under (another game added
+// one since this game read the file).
+class EPlayerIdTaken : public ERecordStoreError {
+public:
+    using ERecordStoreError::ERecordStoreError;
+};
+
+// The file holds no player of that id to change (another game removed them).
+class EPlayerNotFound : public ERecordStoreError {
+public:
+    using ERecordStoreError::ERecordStoreError;
+};
+
 struct RecordSnapshot {
     std::vector<Player> players;           // by id
     std::vector<Performance> performances; // oldest first (by id)
+    // The highest player id the file ever handed out, removed players' too: ids are never used
+    // again, so a new player's id is above it.
+    std::int64_t lastPlayerId = 0;
 };
 
 class RecordStore {
@@ -41,10 +57,11 @@ public:
     virtual RecordSnapshot load() = 0;
     // Stores one session's rows in one transaction and returns them with their ids.
     virtual std::vector<Performance> storeSession(std::vector<Performance> rows) = 0;
-    // Stores a new player and returns it with its id; EPlayerNameTaken for a name in use.
+    // Stores a new player and returns it with its id: the id given, or a new one above every id
+    // handed out when it is 0. EPlayerNameTaken for a name in use, EPlayerIdTaken for an id.
     virtual Player addPlayer(Player player) = 0;
     // Renames or recolours a stored player, or changes their picture; EPlayerNameTaken for a
-    // name another player has.
+    // name another player has, EPlayerNotFound when there is no such player.
     virtual void updatePlayer(const Player& player) = 0;
     // Removes a player. Their performances are deleted too, or kept with no player and the
     // name "removed player".

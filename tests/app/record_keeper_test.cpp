@@ -6,6 +6,7 @@
 #include "fakes/manual_main_thread.h"
 #include "songs/song_identity.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace cantorix;
@@ -66,52 +67,190 @@ TEST(RecordKeeperTest, ASessionEndedWhileTheFileIsReadStaysInTheBookAndTheFile) 
     EXPECT_EQ(store.stored().performances.size(), 2u);
 }
 
+// A keeper over a store whose reading blocks until the test releases it, as a large or busy file
+// does: every player change must return while the worker is stuck in it (a change that waited
+// would hold the test until the fake's bound, and fail).
+struct SlowFile {
+    cantorix::testing::FakeRecordStore store;
+    pitch::testing::ManualInvoker invoker;
+    std::vector<std::string> notices;
+    app::RecordKeeper keeper{&store, invoker,
+                             [this](const std::string& m) { notices.push_back(m); }};
+
+    void startReading() {
+        store.holdLoads();
+        keeper.startLoading();
+        ASSERT_TRUE(store.waitForLoad());
+    }
+    // Lets the reading land, and everything the worker found after it.
+    void land() {
+        store.releaseLoads();
+        keeper.flush();
+        invoker.runPending();
+        ASSERT_TRUE(keeper.loaded());
+        ASSERT_FALSE(store.loadOutwaited);
+    }
+    std::size_t noticesWith(const std::string& text) const {
+        return static_cast<std::size_t>(std::count_if(notices.begin(), notices.end(), [&](auto& m) {
+            return m.find(text) != std::string::npos;
+        }));
+    }
+};
+
 // Players renamed, given a picture, removed or added while the file is still being read stay as
 // the window left them once the reading lands, and so do the sessions sung meanwhile.
 TEST(RecordKeeperTest, PlayersChangedWhileTheFileIsReadStayAsTheyWereLeft) {
-    cantorix::testing::FakeRecordStore store;
-    const records::Player anna = store.addPlayer({0, "Anna", 1, "", 0});
-    const records::Player ben = store.addPlayer({0, "Ben", 2, "", 0});
+    SlowFile slow;
+    const records::Player anna = slow.store.addPlayer({0, "Anna", 1, "", 0});
+    const records::Player ben = slow.store.addPlayer({0, "Ben", 2, "", 0});
+    slow.store.removePlayer(slow.store.addPlayer({0, "Gone", 4, "", 0}).id, true);
     records::Performance bens = sung(40, 1);
     bens.playerId = ben.id;
-    store.storeSession({bens});
-    pitch::testing::ManualInvoker invoker;
-    std::vector<std::string> notices;
-    app::RecordKeeper keeper(&store, invoker, [&](const std::string& m) { notices.push_back(m); });
-    keeper.startLoading();
-    keeper.flush(); // read, not yet landed on the window thread
+    slow.store.storeSession({bens});
+    slow.startReading();
 
     records::Player renamed = anna;
     renamed.name = "Annie";
     renamed.picture = "annie.png";
-    keeper.updatePlayer(renamed);
-    keeper.removePlayer(ben.id, false);
-    const records::Player cleo = keeper.addPlayer({0, "Cleo", 3, "", 0});
+    slow.keeper.updatePlayer(renamed);
+    slow.keeper.removePlayer(ben.id, false);
+    const records::Player cleo = slow.keeper.addPlayer({0, "Cleo", 3, "", 0});
     records::Performance cleos = sung(60, 2);
     cleos.playerId = cleo.id;
-    keeper.storeSession({cleos});
-    // A rename that clashes is refused when asked, never lost later.
+    slow.keeper.storeSession({cleos});
+    // What the book shows already is refused at once.
     records::Player clash = cleo;
     clash.name = "annie";
-    EXPECT_THROW(keeper.updatePlayer(clash), records::EPlayerNameTaken);
-    keeper.flush();
-    ASSERT_TRUE(invoker.runNext());
-    ASSERT_TRUE(keeper.loaded());
+    EXPECT_THROW(slow.keeper.updatePlayer(clash), records::EPlayerNameTaken);
+    // The screens show the changes before the file is read.
+    EXPECT_EQ(slow.keeper.book().player(anna.id)->name, "Annie");
+    EXPECT_EQ(slow.keeper.book().player(cleo.id)->name, "Cleo");
+    slow.land();
 
-    const records::RecordBook& book = keeper.book();
+    const records::RecordBook& book = slow.keeper.book();
     ASSERT_NE(book.player(anna.id), nullptr);
     EXPECT_EQ(book.player(anna.id)->name, "Annie");
     EXPECT_EQ(book.player(anna.id)->picture, "annie.png");
     EXPECT_EQ(book.player(ben.id), nullptr);
-    ASSERT_NE(book.player(cleo.id), nullptr);
-    EXPECT_EQ(book.player(cleo.id)->name, "Cleo");
+    // Cleo was numbered by the file, above every id it handed out (the removed player's too).
+    const std::int64_t cleoId = slow.keeper.settledId(cleo.id);
+    EXPECT_GT(cleoId, 3);
+    ASSERT_NE(book.player(cleoId), nullptr);
+    EXPECT_EQ(book.player(cleoId)->name, "Cleo");
+    EXPECT_EQ(book.players().size(), 2u);
     EXPECT_EQ(book.performanceCount(), 2u);
     for (const records::Performance& row : book.performances())
         EXPECT_EQ(book.nameOf(row), row.total == 40 ? records::kRemovedPlayerName : "Cleo");
-    // The file agrees with the book.
-    const records::RecordSnapshot stored = store.stored();
-    EXPECT_EQ(stored.players.size(), 2u);
-    EXPECT_TRUE(notices.empty());
+    // The file agrees with the book, Cleo's session bound to her.
+    const records::RecordSnapshot stored = slow.store.stored();
+    EXPECT_EQ(stored.players, book.players());
+    ASSERT_EQ(stored.performances.size(), 2u);
+    EXPECT_EQ(stored.performances[1].playerId, cleoId);
+    EXPECT_TRUE(slow.notices.empty());
+    // After the reading the keeper hands out ids the file takes as they are.
+    const records::Player dana = slow.keeper.addPlayer({0, "Dana", 5, "", 0});
+    slow.keeper.flush();
+    EXPECT_EQ(slow.invoker.runPending(), 0);
+    EXPECT_EQ(slow.store.stored().players.back(), dana);
+}
+
+// Names the file held that the book could not show yet: a rename is undone (the player keeps
+// the name the file holds, with the rest of the change), a new player is kept as "Name (2)";
+// each is told once, and the file agrees with the book.
+TEST(RecordKeeperTest, ANameTheFileHeldIsToldWhenTheReadingLandsAndNothingIsLost) {
+    SlowFile slow;
+    slow.store.addPlayer({0, "Anna", 1, "", 0});
+    const records::Player ben = slow.store.addPlayer({0, "Ben", 2, "", 0});
+    slow.startReading();
+
+    records::Player renamed = ben;
+    renamed.name = "ANNA";
+    slow.keeper.updatePlayer(renamed);
+    renamed.picture = "ben.png"; // given while the book still shows the refused name
+    slow.keeper.updatePlayer(renamed);
+    const records::Player newBen = slow.keeper.addPlayer({0, "ben", 7, "", 0});
+    records::Performance newBens = sung(80, 3);
+    newBens.playerId = newBen.id;
+    slow.keeper.storeSession({newBens});
+    slow.land();
+
+    const records::RecordBook& book = slow.keeper.book();
+    ASSERT_NE(book.player(ben.id), nullptr);
+    EXPECT_EQ(book.player(ben.id)->name, "Ben");
+    EXPECT_EQ(book.player(ben.id)->picture, "ben.png");
+    const records::Player* added = book.player(slow.keeper.settledId(newBen.id));
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(added->name, "ben (2)");
+    EXPECT_EQ(added->colour, 7u);
+    EXPECT_EQ(slow.noticesWith("\"ANNA\" is taken"), 1u);
+    EXPECT_EQ(slow.noticesWith("\"ben (2)\""), 1u);
+    EXPECT_EQ(slow.notices.size(), 2u);
+    const records::RecordSnapshot stored = slow.store.stored();
+    EXPECT_EQ(stored.players, book.players());
+    ASSERT_EQ(stored.performances.size(), 1u);
+    EXPECT_EQ(stored.performances[0].playerId, added->id);
+    EXPECT_EQ(book.nameOf(book.performances().at(0)), "ben (2)");
+}
+
+// A write the file cannot take now is told and stays queued in order: the book keeps the change,
+// and the next write stores it, a new player before the session that names them.
+TEST(RecordKeeperTest, APlayerChangeTheFileRefusedIsToldAndStoredWithTheNext) {
+    SlowFile slow;
+    const records::Player anna = slow.store.addPlayer({0, "Anna", 1, "", 0});
+    slow.startReading();
+    slow.land();
+
+    slow.store.failWrites = true;
+    records::Player renamed = anna;
+    renamed.name = "Annie";
+    slow.keeper.updatePlayer(renamed);
+    const records::Player cleo = slow.keeper.addPlayer({0, "Cleo", 3, "", 0});
+    records::Performance cleos = sung(60, 2);
+    cleos.playerId = cleo.id;
+    slow.keeper.storeSession({cleos});
+    slow.keeper.flush();
+    slow.invoker.runPending();
+    EXPECT_EQ(slow.noticesWith("\"Annie\" could not be stored: "), 3u); // one per try
+    EXPECT_EQ(slow.keeper.book().player(anna.id)->name, "Annie");
+    EXPECT_EQ(slow.store.stored().players.at(0).name, "Anna");
+
+    slow.store.failWrites = false;
+    slow.keeper.storeSession({sung(10, 3)});
+    slow.keeper.flush();
+    const records::RecordSnapshot stored = slow.store.stored();
+    EXPECT_EQ(stored.players, slow.keeper.book().players());
+    ASSERT_EQ(stored.performances.size(), 2u);
+    EXPECT_EQ(stored.performances[0].playerId, cleo.id);
+}
+
+// Another game at the same file: a player it removed leaves the book at the next change, and an
+// id it took first moves the new player to another id, both told.
+TEST(RecordKeeperTest, WhatAnotherGameChangedIsFollowedAndTold) {
+    SlowFile slow;
+    const records::Player anna = slow.store.addPlayer({0, "Anna", 1, "", 0});
+    slow.startReading();
+    slow.land();
+
+    slow.store.removePlayer(anna.id, false);
+    const records::Player zed = slow.store.addPlayer({0, "Zed", 9, "", 0});
+    records::Player renamed = anna;
+    renamed.name = "Annie";
+    slow.keeper.updatePlayer(renamed);
+    const records::Player cleo = slow.keeper.addPlayer({0, "Cleo", 3, "", 0});
+    EXPECT_EQ(cleo.id, zed.id);
+    slow.keeper.flush();
+    slow.invoker.runPending();
+
+    const records::RecordBook& book = slow.keeper.book();
+    EXPECT_EQ(book.player(anna.id), nullptr);
+    const std::int64_t cleoId = slow.keeper.settledId(cleo.id);
+    EXPECT_GT(cleoId, zed.id);
+    ASSERT_NE(book.player(cleoId), nullptr);
+    EXPECT_EQ(book.player(cleoId)->name, "Cleo");
+    EXPECT_EQ(book.player(zed.id), nullptr);
+    EXPECT_EQ(slow.noticesWith("\"Annie\" is no longer in the records"), 1u);
+    EXPECT_EQ(slow.noticesWith("under a new number"), 1u);
+    EXPECT_EQ(slow.store.stored().players.back().name, "Cleo");
 }
 
 } // namespace

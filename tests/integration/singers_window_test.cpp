@@ -282,7 +282,9 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
     const app::SingerRowNodes& row(std::size_t slot) const { return m_game.singers.rows[slot]; }
-    std::vector<std::string> storedNames() const {
+    // The players in the file once the keeper's worker has written what it was given.
+    std::vector<std::string> storedNames() {
+        m_keeper.flush();
         std::vector<std::string> names;
         for (const records::Player& player : m_store.stored().players)
             names.push_back(player.name);
@@ -336,6 +338,7 @@ TEST_F(SingersPlayersTest, PlayersAreMadeRenamedPicturedAndRemovedOnTheRows) {
     QImage(600, 300, QImage::Format_RGB32).save(QString::fromStdString(m_picked.string()));
     press(row(0).choosePicture);
     press(row(0).choosePicture);
+    m_keeper.flush();
     const records::Player anna = m_store.stored().players[1];
     const fs::path kept = m_dir / "pictures" / anna.picture;
     EXPECT_EQ(QImage(QString::fromStdString(kept.string())).size(), QSize(256, 128));
@@ -350,6 +353,7 @@ TEST_F(SingersPlayersTest, PlayersAreMadeRenamedPicturedAndRemovedOnTheRows) {
     const std::vector<app::BoundSinger> bound = screen.roster().boundSingers(m_inputs);
     ASSERT_EQ(bound.size(), 1u);
     EXPECT_EQ(bound[0].name, "anna");
+    m_keeper.flush();
     EXPECT_EQ(bound[0].colour, m_store.stored().players[1].colour);
     EXPECT_NE(bound[0].colour, anna.colour);
 
@@ -368,6 +372,32 @@ TEST_F(SingersPlayersTest, PlayersAreMadeRenamedPicturedAndRemovedOnTheRows) {
     press(row(0).player);
     EXPECT_EQ(screen.roster().slot(0).playerId, 3);
     EXPECT_EQ(storedNames().size(), 1u);
+}
+
+// The file is busy with another game's long write: slot names become players, a player is made
+// and renamed on the rows at once, and the file gets them all once it is free.
+TEST_F(SingersPlayersTest, PlayersAreMadeAndRenamedAtOnceWhileTheFileIsBusy) {
+    app::SingersScreen& screen = *m_screen;
+    screen.show();
+    m_store.holdWrites();
+    screen.adoptSlotNamesAsPlayers();
+    press(row(2).player);
+    ASSERT_EQ(row(2).name->caption(), "Player 1");
+    screen.keyDown(scene::keys::Down);
+    screen.keyDown(scene::keys::Down);
+    row(2).name->setCaption("Cleo");
+    screen.keyDown(scene::keys::Enter);
+    EXPECT_EQ(row(0).name->caption(), "anna");
+    EXPECT_EQ(row(2).name->caption(), "Cleo");
+    EXPECT_EQ(m_store.stored().players.size(), 1u); // nothing written yet
+
+    m_store.releaseWrites();
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"Ben", "anna", "Cleo"}));
+    EXPECT_FALSE(m_store.loadOutwaited); // no click waited for the file
+    // The ids bound in Score.ini are the file's.
+    const std::vector<records::Player> stored = m_store.stored().players;
+    EXPECT_EQ(m_ini->readString("Singers", "Slot1Player", ""), std::to_string(stored[1].id));
+    EXPECT_EQ(screen.roster().slot(2).playerId, stored[2].id);
 }
 
 } // namespace

@@ -201,13 +201,17 @@ template <class Row> auto performanceFields(Row& p) {
                     p.possible, p.share, p.sungAtMs, p.sungMs, p.songMs, p.finished);
 }
 
-// Steps a statement that stores a player's name, turning the unique folded name into its error.
-void stepStoringName(Statement& statement, const std::string& name) {
+// Steps a statement that stores a player, turning the unique folded name and the id into their
+// errors.
+void stepStoringPlayer(Statement& statement, const Player& player) {
     try {
         statement.step();
     } catch (const SqliteFailure& failure) {
         if (failure.code() == SQLITE_CONSTRAINT_UNIQUE)
-            throw records::EPlayerNameTaken("The name \"" + name + "\" is taken.");
+            throw records::EPlayerNameTaken("The name \"" + player.name + "\" is taken.");
+        if (failure.code() == SQLITE_CONSTRAINT_PRIMARYKEY)
+            throw records::EPlayerIdTaken("Another player has the number " +
+                                          std::to_string(player.id) + ".");
         throw;
     }
 }
@@ -472,6 +476,15 @@ RecordSnapshot SqliteRecordStore::read() {
         Player& p = snapshot.players.emplace_back();
         players.readAll(0, p.id, p.name, p.colour, p.picture, p.createdAt);
     }
+    {
+        // AUTOINCREMENT keeps the highest id it handed out here, removed players' too.
+        Statement sequence(m_db, "SELECT coalesce(max(seq), 0) FROM sqlite_sequence WHERE "
+                                 "name = 'players'");
+        sequence.step();
+        snapshot.lastPlayerId = sequence.integer(0);
+        for (const Player& p : snapshot.players)
+            snapshot.lastPlayerId = std::max(snapshot.lastPlayerId, p.id);
+    }
     Statement largest(m_db, "SELECT coalesce(max(id), 0) FROM performances");
     largest.step();
     snapshot.performances.reserve(
@@ -526,11 +539,12 @@ std::vector<Performance> SqliteRecordStore::storeSession(std::vector<Performance
 
 Player SqliteRecordStore::addPlayer(Player player) {
     return write([&] {
-        Statement insert(m_db, "INSERT INTO players (name, folded_name, colour, picture, "
-                               "created_at) VALUES (?, ?, ?, ?, ?)");
-        insert.bindAll(player.name, records::foldPlayerName(player.name), player.colour,
+        // NULL lets SQLite choose an id above every one handed out; a given id moves that mark.
+        Statement insert(m_db, "INSERT INTO players (id, name, folded_name, colour, picture, "
+                               "created_at) VALUES (nullif(?, 0), ?, ?, ?, ?, ?)");
+        insert.bindAll(player.id, player.name, records::foldPlayerName(player.name), player.colour,
                        player.picture, player.createdAt);
-        stepStoringName(insert, player.name);
+        stepStoringPlayer(insert, player);
         Player stored = player;
         stored.id = sqlite3_last_insert_rowid(m_db);
         return stored;
@@ -543,10 +557,11 @@ void SqliteRecordStore::updatePlayer(const Player& player) {
                                "picture = ? WHERE id = ?");
         update.bindAll(player.name, records::foldPlayerName(player.name), player.colour,
                        player.picture, player.id);
-        stepStoringName(update, player.name);
+        stepStoringPlayer(update, player);
         if (sqlite3_changes(m_db) == 0)
-            fail("written", "it holds no player \"" + player.name + "\" (id " +
-                                std::to_string(player.id) + ") to change");
+            throw records::EPlayerNotFound("The records \"" + m_file.string() +
+                                           "\" hold no player \"" + player.name + "\" (id " +
+                                           std::to_string(player.id) + ") to change.");
         return true;
     });
 }

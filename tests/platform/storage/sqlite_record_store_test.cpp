@@ -119,7 +119,7 @@ TEST_F(SqliteRecordStoreTest, NamesAreUniqueIgnoringCaseAndARemovedPlayerKeepsOr
     bo.name = "BO";
     bo.colour = 0x123456;
     EXPECT_NO_THROW(store.updatePlayer(bo)); // their own name in another case
-    EXPECT_THROW(store.updatePlayer(player("Nobody")), ERecordStoreError);
+    EXPECT_THROW(store.updatePlayer(player("Nobody")), records::EPlayerNotFound);
     EXPECT_EQ(store.load().players, (std::vector<Player>{anna, bo}));
 
     store.storeSession(session(0, 3, anna.id));
@@ -135,8 +135,18 @@ TEST_F(SqliteRecordStoreTest, NamesAreUniqueIgnoringCaseAndARemovedPlayerKeepsOr
         EXPECT_EQ(left.performances[i].singerName, records::kRemovedPlayerName);
     }
     EXPECT_EQ(left.performances[3].singerName, "Singer 5");
-    // The name is free again, under an id that never meant anyone else.
-    EXPECT_GT(store.addPlayer(player("anna")).id, bo.id);
+    // The name is free again, under an id that never meant anyone else: the file says which ids
+    // it handed out, and takes one given above them.
+    EXPECT_EQ(store.load().lastPlayerId, bo.id);
+    const Player again = store.addPlayer(player("anna"));
+    EXPECT_GT(again.id, bo.id);
+    Player given = player("Cleo");
+    given.id = again.id + 5;
+    EXPECT_EQ(store.addPlayer(given), given);
+    given.name = "Dana";
+    EXPECT_THROW(store.addPlayer(given), records::EPlayerIdTaken);
+    EXPECT_EQ(store.load().lastPlayerId, given.id);
+    EXPECT_EQ(store.addPlayer(player("Eve")).id, given.id + 1);
 }
 
 // Names an earlier release folded apart are folded again when the file is opened: both players
