@@ -29,9 +29,14 @@ constexpr double kExpectedRateDeviation = 1e-4;
 // A reading's error is not known to better than this, however quick its trip: the phone's
 // audio clock advances in steps of a few milliseconds.
 constexpr double kLeastTripError = 0.5e-3;
-// A trip this far off the current line means the phone's clock restarted (a new audio context
-// after the page was reloaded): what was learned before no longer applies.
-constexpr double kClockJumpSeconds = 1.0;
+// A trip further off the current line than its own length explains, by more than this, means
+// the phone's clock stepped: it restarted (a new audio context after the page was reloaded), or
+// it fell behind because the phone could not keep its sound running in time (a busy phone skips
+// whole stretches of its audio clock, losing a few per cent). What was learned before no longer
+// applies, and the line starts again from this trip, so frames are placed where that clock now
+// is rather than, after a few seconds of it, later than the game waits for them. A crystal's
+// drift of 100 ppm moves the line by 12 ms in the two minutes the fit looks back.
+constexpr double kClockStepSeconds = 0.02;
 
 // How much a trip counts in the fit: the phone read its clock anywhere within the trip, and an
 // error spread evenly over ±halfTrip has a variance of halfTrip² / 3.
@@ -71,7 +76,7 @@ void ClockMapping::add(const RoundTrip& trip) {
                       roundTrip / 2};
     if (m_known) {
         const double expected = m_offset + (point.phone - m_phoneOrigin) / m_rate;
-        if (std::fabs(expected - point.game) > kClockJumpSeconds)
+        if (std::fabs(expected - point.game) > point.halfTrip + kClockStepSeconds)
             m_points.clear();
     }
     m_points.push_back(point);

@@ -35,9 +35,11 @@ struct PhoneServerLimits {
     std::size_t requestBytes = 16 * 1024;
     std::size_t connectionsPerPeer = 4;
     std::size_t connections = 32;
-    // Clock pings: a burst of this many at join, then one every clockInterval.
+    // Clock pings: a burst of this many at join, then one every clockInterval. A busy phone's
+    // audio clock can fall behind by a few per cent; what it loses between two pings places its
+    // sound that much late, so they come often (a ping is a few dozen bytes each way).
     int clockBurst = 8;
-    std::chrono::milliseconds clockInterval{2000};
+    std::chrono::milliseconds clockInterval{500};
 };
 
 class PhoneServer : public app::PhoneHall {
