@@ -2,13 +2,15 @@
 // microphones, as `--mic` does, and the same WAVs scored by `cantorix-tool sing`: the window
 // scores each singer as the tool reports, line by line. Alone, as a duet sung by two from a
 // stereo file, as from a receiver with two microphones, and by two phones streaming the two
-// channels over the phones' server, their clocks offset and drifting.
+// channels over the phones' server, their clocks offset and drifting; and by a guest's phone, a
+// headless Chromium whose microphone is a WAV of the voice.
 
 #include "app/qt_main_thread_invoker.h"
 #include "fakes/file_bytes.h"
 #include "fakes/generated_voice.h"
 #include "fakes/phone_test_client.h"
 #include "game_window_fixture.h"
+#include "headless_chromium.h"
 #include "platform/phones/phone_server.h"
 #include "platform/sound_input/capture_input_set.h"
 #include "platform/sound_input/wav_file_input.h"
@@ -23,6 +25,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <numbers>
 #include <regex>
 #include <signal.h>
 #include <sstream>
@@ -147,6 +150,32 @@ std::vector<std::int16_t> at48k(const std::vector<std::int16_t>& voice) {
         out[i] = static_cast<std::int16_t>(std::lround(voice[k] + (next - voice[k]) * (at - k)));
     }
     return out;
+}
+
+// What a browser's microphone hears, at 48000 Hz: a short tone 2 s in, by which the test knows
+// where the capture has got to, and the voice from kVoiceLead on, its first sample due as the
+// song starts.
+constexpr double kBurstAt = 2.0;
+constexpr double kVoiceLead = 4.0;
+std::vector<std::int16_t> browserMicrophone(const std::vector<std::int16_t>& voice) {
+    constexpr int kRate = 48000;
+    std::vector<std::int16_t> heard(static_cast<std::size_t>(kVoiceLead * kRate));
+    for (std::size_t i = 0; i < kRate / 5; ++i)
+        heard[static_cast<std::size_t>(kBurstAt * kRate) + i] =
+            static_cast<std::int16_t>(std::lround(
+                8000 * std::sin(2 * std::numbers::pi * 1000.0 * static_cast<double>(i) / kRate)));
+    const std::vector<std::int16_t> sung = at48k(voice);
+    heard.insert(heard.end(), sung.begin(), sung.end());
+    return heard;
+}
+
+// The first sample at or after `from` loud enough to be sound rather than silence.
+std::optional<std::size_t> firstSound(const std::vector<std::int16_t>& samples,
+                                      std::size_t from = 0) {
+    for (std::size_t i = from; i < samples.size(); ++i)
+        if (std::abs(samples[i]) >= 2000)
+            return i;
+    return std::nullopt;
 }
 
 class SungStandardWindowTest : public cantorix::testing::SingingWindowTest {
@@ -395,6 +424,131 @@ TEST_F(SungStandardWindowTest, TwoPhonesStreamingAStereoFileScoreEachLineAsTheTo
     EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const std::string& text) {
         return text.find("\"points\"") != std::string::npos;
     }));
+}
+
+TEST_F(SungStandardWindowTest, APhoneInABrowserSingsASongAsTheToolScoresIt) {
+    const fs::path song =
+        fs::path(CANTORIX_PROGRAM_DIR) / "songs" / kFolder / (std::string(kFolder) + ".txt");
+    if (!fs::exists(song))
+        GTEST_SKIP() << "the demo songs have not been built";
+    if (!fs::exists(cantorix::testing::kChromium))
+        GTEST_SKIP() << "no Chromium at " << cantorix::testing::kChromium;
+    m_root = cantorix::testing::makeProgramRoot("cantorix-sung-browser", {kFolder});
+    const songs::StandardSong standard = songs::readStandardSong(cantorix::testing::readFile(song));
+    const std::vector<std::int16_t> voice = sungVoice(standard, 0);
+    const fs::path microphone = m_root / "microphone.wav";
+    cantorix::testing::writeMonoWav(microphone, browserMicrophone(voice), 48000);
+
+    std::ostringstream serverLog;
+    m_phones = std::make_unique<platform::PhoneServer>(
+        platform::PhoneServer::Options{.port = 0,
+                                       .identityFolder = m_root / "identity",
+                                       .invoker = &m_phoneEvents,
+                                       .log = &serverLog,
+                                       .key = "00112233445566778899aabbccddeeff"});
+    ASSERT_TRUE(m_phones->listening()) << m_phones->problem();
+    m_inputs = std::make_unique<platform::CaptureInputSet>(platform::CaptureInputSet::Options{
+        .listDevices = [] { return std::vector<platform::AlsaCaptureDevice>{}; },
+        .systemDefaultInput = false,
+        .externalInputs = [this] { return platform::phoneSeatInputs(*m_phones); }});
+    m_inputs->relist();
+    app::AppServices services = this->services();
+    services.inputs = m_inputs.get();
+    services.phones = m_phones.get();
+    services.makeSemitoneTracker = [] {
+        return std::make_unique<platform::AubioSemitoneTracker>();
+    };
+    ASSERT_TRUE(showWindow(services));
+    app::GameScene& g = m_form->game();
+    ASSERT_TRUE(waitUntil([&] { return g.selection.title->text() == "Two Lighthouses"; }));
+
+    // Everything slot 1's seat hands on, as the session's judge reads it; `received` counts the
+    // samples read, so a mark taken with that count places each of them in song time.
+    const std::unique_ptr<platform::CaptureHub::Subscription> tap =
+        platform::phoneSeatInputs(*m_phones).front().capture->subscribe(std::size_t{1} << 20);
+    std::vector<std::int16_t> received;
+    const auto drain = [&] {
+        std::int16_t buffer[4096];
+        for (std::size_t got; (got = tap->read(buffer, std::size(buffer))) > 0;)
+            received.insert(received.end(), buffer, buffer + got);
+    };
+
+    const std::string address = m_phones->joinCode(1, "127.0.0.1").url + "#join=Guest";
+    cantorix::testing::HeadlessChromium phone(m_root, microphone, address);
+    ASSERT_TRUE(phone.started());
+    const app::SingerRoster& roster = m_form->singers().roster();
+    ASSERT_TRUE(waitUntil([&] { return roster.slot(0).input == app::phoneInputAddress(1); }, 60000))
+        << serverLog.str() << phone.logTail();
+
+    // The song is started as the microphone reaches the voice: kVoiceLead - kBurstAt after the
+    // tone, whose newest sample was captured about a frame (20 ms) before it reached the seat.
+    std::optional<std::size_t> burst;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            drain();
+            burst = firstSound(received);
+            return burst.has_value();
+        },
+        60000))
+        << serverLog.str() << phone.logTail();
+    const auto voiceDue =
+        std::chrono::steady_clock::now() - std::chrono::milliseconds{20} +
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(kVoiceLead - kBurstAt -
+                                          static_cast<double>(received.size() - *burst) / 44100.0));
+    waitUntil(
+        [&] {
+            drain();
+            return std::chrono::steady_clock::now() >= voiceDue;
+        },
+        10000);
+    click(*g.selection.startButton);
+    ASSERT_TRUE(g.singing.group->visible());
+    drain();
+    const std::optional<session::RecordingMark> mark = m_phones->seatSound(1).mark(
+        [&] { return static_cast<std::int64_t>(received.size() + tap->available()); });
+    ASSERT_TRUE(mark.has_value());
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            drain();
+            return g.scorePage.group->visible();
+        },
+        90000));
+    drain();
+
+    // The tool scores what the seat heard from the song's start on. A browser starved of the CPU
+    // its fake microphone needs loses a few milliseconds of the file now and then (a short
+    // silence, the rest of the voice that much later), as a singer who falls behind would: the
+    // game places what the phone sent, so the tool is given the same. Where the first note
+    // landed against the song says how well the phone was lined up.
+    const auto songStart = static_cast<std::size_t>(mark->capturedSamples - mark->recordingFrames);
+    ASSERT_LT(songStart, received.size());
+    const std::vector<std::int16_t> heard(received.begin() + static_cast<std::ptrdiff_t>(songStart),
+                                          received.end());
+    const std::optional<std::size_t> heardOnset = firstSound(heard), sungOnset = firstSound(voice);
+    ASSERT_TRUE(heardOnset && sungOnset) << "the seat heard no voice";
+    std::cout << "the first note came "
+              << (static_cast<double>(*heardOnset) - static_cast<double>(*sungOnset)) / 44.1
+              << " ms after its time; " << m_phones->seatSound(1).lateSamples()
+              << " samples came too late\n";
+    const fs::path toolWav = m_root / "as-heard.wav";
+    cantorix::testing::writeMonoWav(toolWav, heard);
+
+    const std::vector<app::SingerOutcome>& window = m_form->session().outcomes();
+    ASSERT_EQ(window.size(), 1u);
+    const session::Scoring& scoring = window[0].scoring;
+    const ToolScore tool = scoreWithTool(song, toolWav);
+    std::cout << "phone: window " << scoring.notePoints() << " of " << scoring.possible()
+              << ", tool " << tool.notePoints << " of " << tool.possible << "\n";
+    EXPECT_GE(scoring.notePoints(), scoring.possible() * 80 / 100);
+    const std::vector<int> tickValue = tickValues(session::voiceTimeline(standard, 0));
+    ASSERT_EQ(scoring.lines().size(), tool.lines.size());
+    for (std::size_t i = 0; i < tool.lines.size(); ++i) {
+        EXPECT_EQ(scoring.lines()[i].possible, tool.lines[i].first) << "line " << i + 1;
+        EXPECT_NEAR(scoring.lines()[i].points, tool.lines[i].second, 2 * tickValue[i])
+            << "line " << i + 1;
+    }
+    EXPECT_EQ(phone.uncaughtPageErrors(), "");
 }
 
 } // namespace
