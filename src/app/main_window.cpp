@@ -23,6 +23,8 @@
 #include <QWindow>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <thread>
 
@@ -38,6 +40,11 @@ constexpr int kFrameIntervalMs = 16;
 } // namespace
 
 MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
+    if (m_services.startSteps == nullptr)
+        m_ownStartSteps = std::make_unique<StartSteps>(m_services.clock);
+    m_startSteps = m_services.startSteps ? m_services.startSteps : m_ownStartSteps.get();
+    m_startSteps->onFailure(
+        [this](const std::exception& e) { presentError(this, QString::fromUtf8(e.what())); });
     setWindowTitle(QStringLiteral("..:Cantorix:.."));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
@@ -129,7 +136,10 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
             saveOptions();
         };
 
-    m_startDelay.setInterval(100);
+    // The start waits only for the window to be laid out: the first frame is what a player
+    // waits for.
+    m_startDelay.setInterval(0);
+    m_startDelay.setSingleShot(true);
     m_tickMarkerTimer.setInterval(20);
     m_analysisTimer.setInterval(50);
     m_analysisTimer.setTimerType(Qt::PreciseTimer);
@@ -265,6 +275,8 @@ void MainWindow::buildClientArea() {
     m_viewer->installEventFilter(this);
     connect(m_viewer, &scene::render::SceneViewer::afterRender, this,
             guarded(this, [this] { hideSplashOnceDrawn(); }));
+    connect(m_viewer, &QOpenGLWidget::frameSwapped, this,
+            guarded(this, [this] { firstFrameSwapped(); }));
 
     m_loading = new QWidget(m_client);
     m_loading->setObjectName(QStringLiteral("Loading"));
@@ -384,33 +396,46 @@ void MainWindow::startGame() {
     if (m_started)
         return;
     m_started = true;
-    // The video plane lives for the program's life; the session opens each song's clip in it.
-    m_videoPlane = &m_game->singing.videoHolder->addNewChild<scene::TGLAviPlane>("GLAviPlane1");
-    m_videoPlane->setLightingOff(true);
-    m_video = std::make_unique<stage::VideoPlane>(
-        *m_videoPlane, m_services.videoDecoders ? m_services.videoDecoders() : nullptr);
-    m_videoPlane->onProgress = [this](scene::TGLBaseSceneObject&, double dt) {
-        m_video->DoProgress(dt);
-    };
-    m_session->setVideoPlane(m_video.get());
-    m_analysisTimer.start();
+    StartSteps& steps = *m_startSteps;
+    // What the selection screen's first frame shows.
+    steps.run("video plane", [this] {
+        // The video plane lives for the program's life; the session opens each song's clip in it.
+        m_videoPlane = &m_game->singing.videoHolder->addNewChild<scene::TGLAviPlane>("GLAviPlane1");
+        m_videoPlane->setLightingOff(true);
+        m_video = std::make_unique<stage::VideoPlane>(
+            *m_videoPlane, m_services.videoDecoders ? m_services.videoDecoders() : nullptr);
+        m_videoPlane->onProgress = [this](scene::TGLBaseSceneObject&, double dt) {
+            m_video->DoProgress(dt);
+        };
+        m_session->setVideoPlane(m_video.get());
+    });
     m_random.seed(static_cast<std::mt19937::result_type>(
         std::chrono::steady_clock::now().time_since_epoch().count()));
     QDir::setCurrent(QString::fromStdString(m_services.programDir.string()));
-    startListening();
-    showWhoSings();
     m_game->addOscilloscopeBars();
-    scanSongs();
-    setUpBackground();
+    // The cached songs, their first one selected without its preview: the scan and the preview
+    // come once the screen is up.
+    steps.run("library from the cache", [this] { scanSongs(); });
+    steps.run("background", [this] { setUpBackground(); });
     m_viewer->show();
     m_viewer->setFocus();
     m_cadencer->setEnabled(true);
     m_cadencer->onProgress = [this](double, double) { refreshFrame(); };
     m_framePacer.start();
     m_tickMarkerTimer.start();
-    // Read once the game is on screen, on the keeper's own thread: a large file then never
-    // holds the start, and the selection's records lines fill in when it is read.
-    m_records->startLoading();
+
+    // What waits for the first frame, in the order a player meets it.
+    steps.afterFirstFrame("preview", [this] { m_library->releasePreview(); });
+    // The inputs are listed by then: who sings shows on the selection screen.
+    steps.afterFirstFrame("singers shown", [this] { showWhoSings(); });
+    steps.afterFirstFrame("listening", [this] {
+        startListening();
+        m_analysisTimer.start();
+    });
+    steps.afterFirstFrame("library scan", [this] { m_library->startScan(); });
+    // Read on the keeper's own thread: a large file never holds the start, and the selection's
+    // records lines fill in when it is read.
+    steps.afterFirstFrame("records", [this] { m_records->startLoading(); });
     emit deferredStartFinished();
 }
 
@@ -492,6 +517,27 @@ void MainWindow::setFullScreen(bool on) {
 void MainWindow::hideSplashOnceDrawn() {
     if (m_started && m_loading->isVisible())
         m_loading->hide();
+}
+
+void MainWindow::firstFrameSwapped() {
+    if (!m_started || m_firstFrameSeen)
+        return;
+    m_firstFrameSeen = true;
+    if (std::getenv("CANTORIX_START_REPORT") != nullptr) {
+        // The steady clock's own seconds, which the start-up benchmark sets beside its own.
+        char line[64];
+        std::snprintf(
+            line, sizeof line, "cantorix: first frame at %.6f\n",
+            std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+                .count());
+        std::cerr << line;
+    }
+    // The steps that waited run on the next turn of the loop, the frame being on screen.
+    QTimer::singleShot(0, this, [this] {
+        m_startSteps->firstFrameDrawn();
+        if (std::getenv("CANTORIX_START_REPORT") != nullptr)
+            std::cerr << "cantorix: start\n" << m_startSteps->report();
+    });
 }
 
 void MainWindow::frameTick() {

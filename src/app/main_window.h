@@ -29,6 +29,7 @@
 #include "songs/song_library.h"
 #include "sound_inputs_port.h"
 #include "stage/video_plane.h"
+#include "start_steps.h"
 #include "statistics_screen.h"
 
 #include <QAction>
@@ -100,6 +101,9 @@ struct AppServices {
     // Phones as microphones: the server guests join; without it (phones not allowed) none join.
     // Its seats' inputs are among inputs' list.
     PhoneHall* phones = nullptr;
+    // The start's steps, timed from the program's own first steps; without it the window keeps
+    // a list of its own.
+    StartSteps* startSteps = nullptr;
 };
 
 class MainWindow : public QMainWindow {
@@ -130,6 +134,8 @@ public:
     stage::VideoPlane* videoPlane() const { return m_video.get(); }
     QWidget* loadingPanel() const { return m_loading; }
     bool started() const { return m_started; }
+    // The start's steps: what ran before the first frame of the selection screen, and after.
+    const StartSteps& startSteps() const { return *m_startSteps; }
     // The deferred start stopped at a step that threw; the failure has been reported.
     bool startFailed() const { return m_startFailed; }
     const songs::TSongList& songList() const { return m_songList; }
@@ -217,6 +223,8 @@ private:
     void handleKeyDown(const QKeyEvent& event);
     void handleKeyUp(const QKeyEvent& event);
     void hideSplashOnceDrawn();
+    // The selection screen's first frame is on screen: what waited for it begins.
+    void firstFrameSwapped();
     void refreshFrame();
     void frameTick();
     void closeWindow();
@@ -248,6 +256,8 @@ private:
     QtMainThreadInvoker m_invoker;
     // Before the session and the screens that read its book; its worker posts through m_invoker.
     std::unique_ptr<RecordKeeper> m_records;
+    std::unique_ptr<StartSteps> m_ownStartSteps;
+    StartSteps* m_startSteps = nullptr;
     std::unique_ptr<SoundInputs> m_oneCapture; // when the program hands in one capture
     SoundInputs* m_inputs = nullptr;
     std::unique_ptr<session::ListeningLoop> m_listening;
@@ -259,6 +269,7 @@ private:
     std::unique_ptr<editor::EditorScreen> m_editor;
     bool m_terminate = false;
     bool m_started = false;
+    bool m_firstFrameSeen = false;
     bool m_startFailed = false;
     std::unique_ptr<OptionsForm> m_options;
     std::unique_ptr<SingersScreen> m_singers;

@@ -81,11 +81,28 @@ void SongLibraryScreen::start(std::vector<fs::path> roots, songs::LibraryCache* 
         };
     m_browser.assign(m_scanner->cached());
     m_scanning = true;
-    m_scanner->start();
-    if (m_browser.total() == 0)
+    if (m_browser.total() == 0) {
+        startScan();
         awaitFirstSongs();
+    }
     m_poll.start();
     showList();
+}
+
+void SongLibraryScreen::startScan() {
+    if (m_scanStarted || !m_scanner)
+        return;
+    m_scanStarted = true;
+    m_scanner->start();
+}
+
+void SongLibraryScreen::releasePreview() {
+    if (!m_previewHeld)
+        return;
+    m_previewHeld = false;
+    // A song known not to play stays as it was shown.
+    if (selectedSummary() != nullptr && m_problem.empty())
+        selectSong();
 }
 
 void SongLibraryScreen::awaitFirstSongs() {
@@ -209,8 +226,8 @@ void SongLibraryScreen::selectSong() {
     using Preview = selection::SongSelection::Preview;
     try {
         // A song known not to play is shown without trying its audio again.
-        m_selection.SelectSong(m_problem.empty() ? Preview::Play : Preview::None);
-        if (m_problem.empty())
+        m_selection.SelectSong(m_problem.empty() && !m_previewHeld ? Preview::Play : Preview::None);
+        if (m_problem.empty() && !m_previewHeld)
             m_previewedAudio = songs::fileStamp(m_selection.selected().audioPath);
     } catch (const songs::EMediaPlayerError& error) {
         m_problem = audioFailed(error);
@@ -251,6 +268,8 @@ bool SongLibraryScreen::mayStart() {
     // Songs were found, but none is listed: the screen says why already.
     if (m_list.itemIndex() < 0)
         return false;
+    // A start before the preview was released tries the audio as the preview would have.
+    m_previewHeld = false;
     // The sound output may have come back since the preview failed on it, and the audio may
     // have changed since the preview opened it: either way the preview tries it again, so that
     // a session never starts on music that will not open.

@@ -44,10 +44,16 @@ public:
     std::string coverMaterial(int index);
     void setRing(selection::CoverRing& ring) { m_ring = &ring; }
 
-    // Lists the cached songs, selects the first one shown and starts the scan. Throws
+    // Lists the cached songs and selects the first one shown, its preview held until
+    // releasePreview(). The scan waits for startScan(), unless nothing was cached: then it starts
+    // at once and a small library is listed by the time this returns. Throws
     // scene::EImageError when the fallback cover cannot be read.
     void start(std::vector<std::filesystem::path> roots, songs::LibraryCache* cache,
                scene::ImageLoader& coverLoader, const std::filesystem::path& fallbackCover);
+    // The scan confirms the cached list behind the screen; once.
+    void startScan();
+    // The selected song's preview plays from now on, and every song selected later plays its own.
+    void releasePreview();
     void setOrder(songs::SongOrder order);
     // How often and how lately each song was sung, for the orders "most sung" and "recently
     // sung"; popularityChanged() sorts the list again after a session or the records' reading.
@@ -109,6 +115,8 @@ private:
     std::string m_notice; // Start's refusal, on the library line until the selection moves
     songs::FileStamp m_previewedAudio; // the audio as the preview opened it
     bool m_scanning = false;
+    bool m_scanStarted = false;
+    bool m_previewHeld = true;
     std::size_t m_found = 0;
     QTimer m_poll;
 };

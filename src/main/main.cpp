@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/program_files.h"
 #include "app/side_windows.h"
+#include "app/start_steps.h"
 #include "audio/export_window.h"
 #include "platform/media/codec_manager.h"
 #include "platform/media/ffmpeg_song_decoder.h"
@@ -58,6 +59,9 @@ void centre(QWidget& window) {
 int runGame(cantorix::app::GuardedApplication& application, const cantorix::app::CommandLine& cmd,
             const char* argv0) try {
     using namespace cantorix;
+    SystemSteadyClock clock;
+    app::StartSteps steps(clock);
+    steps.begin("program folder");
     const auto programDir =
         app::programDirectory(cmd, app::executablePath("/proc/self/exe", argv0));
     app::requireDataDirectory(programDir);
@@ -68,11 +72,12 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     // a thousand covers then fit in memory comfortably.
     scene::PictureFileLoader coverPictures(jpeg, png, kCoverMaxSide);
     scene::render::QtGlyphRasterizer glyphs;
-    SystemSteadyClock clock;
+    steps.begin("sound output");
     const auto soundOutput = platform::chooseAudioOutput(cmd.noAudio, std::cerr);
     platform::FileMediaPlayer player(*soundOutput);
 
     const auto environment = [](const char* name) -> const char* { return std::getenv(name); };
+    steps.begin("options file");
     platform::IniProfileFile scoreIni(app::configDirectory(cmd, environment) / "Score.ini");
     const auto recordsFolder = records::recordsDirectory(cmd.dataDir, environment);
 
@@ -86,34 +91,44 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
             platform::PhoneServer::Options{.port = phones.port,
                                            .identityFolder = recordsFolder,
                                            .invoker = &phoneEvents,
-                                           .log = &std::cerr});
-        if (!phoneServer->listening())
-            std::cerr << "cantorix: phones cannot join: " << phoneServer->problem() << "\n";
+                                           .log = &std::cerr,
+                                           .listenAtOnce = false});
+        steps.afterFirstFrame("phones' server", [&phoneServer] {
+            phoneServer->listen();
+            if (!phoneServer->listening())
+                std::cerr << "cantorix: phones cannot join: " << phoneServer->problem() << "\n";
+        });
     }
     const auto phoneSeatInputs = [&phoneServer] {
         return phoneServer ? platform::phoneSeatInputs(*phoneServer)
                            : std::vector<platform::ExternalInput>{};
     };
     // Every microphone channel, or every channel of the --mic files, and the phones' seats;
-    // listed again before each session. Inputs that cannot be opened are written to the log as
-    // they are listed.
+    // listed once the first frame is on screen (the window shows its singers then), and again
+    // before each session. Inputs that cannot be opened are written to the log as they are
+    // listed.
     platform::CaptureInputSet inputSet(
         {.micWavs = cmd.micWavs, .output = soundOutput.get(), .externalInputs = phoneSeatInputs});
-    inputSet.relist();
-    std::string fileProblems;
-    for (const std::string& problem : inputSet.fileProblems())
-        fileProblems += (fileProblems.empty() ? "" : "\n") + problem;
+    steps.afterFirstFrame("inputs listed", [&inputSet] {
+        inputSet.relist();
+        for (const std::string& problem : inputSet.fileProblems())
+            std::cerr << "cantorix: " << problem << "\n";
+    });
 
     // The editor plays MIDI through the built-in synthesizer into the same sound output.
+    steps.begin("MIDI outputs");
     platform::SystemMidiOutputs midiOutputs(*soundOutput);
     platform::MidiTimerThread midiTimer;
     // A cache that cannot be used is left as it is; the game goes on without one and says why.
+    steps.begin("library cache opened");
     platform::SqliteLibraryCache libraryCache(
         app::cacheDirectory(cmd, environment) / "library.sqlite3",
         [](const std::string& why) { std::cerr << "cantorix: " << why << "\n"; });
     // The players and their performances: never in the cache, which may be deleted at any time.
+    steps.begin("records file opened");
     platform::SqliteRecordStore recordStore(recordsFolder / records::kRecordsFileName);
 
+    steps.begin("main window made");
     app::MainWindow mainWindow({
         .programDir = programDir,
         .images = pictures,
@@ -125,7 +140,7 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
         // one capture alone.
         .capture = inputSet.firstCapture(),
         .recorderDevice = inputSet.recorder(),
-        .captureError = fileProblems,
+        .captureError = {},
         .profile = &scoreIni,
         .videoDecoders = [] { return std::make_unique<platform::FfmpegVideoDecoder>(); },
         .midiOutputs = &midiOutputs,
@@ -138,7 +153,9 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
         .recordStore = &recordStore,
         .picturesFolder = recordsFolder / records::kPicturesFolderName,
         .phones = phoneServer.get(),
+        .startSteps = &steps,
     });
+    steps.begin("side windows");
     platform::CodecManager codecs;
     platform::FfmpegSongDecoder otherSongAudio;
     audio::ExportWindow exportWindow(codecs, otherSongAudio, programDir);
@@ -152,6 +169,7 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     // The failure has been shown by then; the event loop ends with it.
     QObject::connect(&mainWindow, &app::MainWindow::deferredStartFailed, &application,
                      [] { QCoreApplication::exit(1); });
+    steps.begin("main window shown");
     mainWindow.show();
     if (!scoreIni.readError().empty()) {
         // The player's options and hall of fame are in that file: say why they are missing, and
@@ -166,6 +184,7 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     centre(mainWindow);
     centre(lyricViewer);
     centre(videoEditor);
+    steps.end();
     return application.exec();
 } catch (...) {
     using namespace cantorix::app;

@@ -41,7 +41,7 @@ protected:
                                                                     &m_midiTimer});
         m_form->setSideWindows(nullptr, &m_videoEditor, &m_lyricViewer);
         m_form->show();
-        EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
+        EXPECT_TRUE(waitUntil([&] { return m_form->startSteps().firstFrameShown(); }));
         return *m_form;
     }
     void click(const scene::TGLBaseControl& control) {

@@ -126,7 +126,10 @@ protected:
         m_form = std::make_unique<app::MainWindow>(std::move(services));
         m_form->show();
         m_game = &m_form->game();
-        return waitUntil([&] { return !m_form->loadingPanel()->isVisible(); });
+        // Up, and what waits for the first frame (the preview, the listening, the scan) begun.
+        return waitUntil([&] {
+            return !m_form->loadingPanel()->isVisible() && m_form->startSteps().firstFrameShown();
+        });
     }
     void click(const scene::TGLBaseControl& control) {
         const scene::RectI r = control.globalRect();

@@ -30,7 +30,7 @@ TEST_F(MainWindowTest, SplashGivesWayToTheSceneAfterTheFirstFrame) {
     EXPECT_FALSE(form.started());
     EXPECT_TRUE(form.loadingPanel()->isVisible());
     ASSERT_TRUE(waitUntil([&] { return form.started(); }));
-    ASSERT_TRUE(waitUntil([&] { return !form.loadingPanel()->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return form.startSteps().firstFrameShown(); }));
     std::printf("first rendered frame %lld ms after the main window was created\n",
                 static_cast<long long>(sinceCreate.elapsed()));
 
@@ -46,7 +46,7 @@ TEST_F(MainWindowTest, SplashGivesWayToTheSceneAfterTheFirstFrame) {
 
 TEST_F(MainWindowTest, MenuFollowsTheInteractiveScreen) {
     app::MainWindow& form = start();
-    ASSERT_TRUE(waitUntil([&] { return !form.loadingPanel()->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return form.startSteps().firstFrameShown(); }));
     ASSERT_TRUE(waitUntil([&] { return form.optionsAction->isEnabled(); }));
     EXPECT_TRUE(form.scoresAction->isEnabled());
     EXPECT_TRUE(form.editVideoAction->isEnabled());
@@ -84,7 +84,7 @@ TEST_F(MainWindowTest, ArrowStepsToTheNextSongAndPlaysItsPreview) {
         fs::create_directory_symlink(folders[i], m_root / "songs" / ("Song " + std::to_string(i)));
 
     app::MainWindow& form = start();
-    ASSERT_TRUE(waitUntil([&] { return !form.loadingPanel()->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return form.startSteps().firstFrameShown(); }));
     EXPECT_EQ(form.songList().itemIndex(), 2);
     const std::string firstTitle = form.game().selection.title->text();
     EXPECT_FALSE(firstTitle.empty());

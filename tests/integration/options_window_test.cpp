@@ -32,7 +32,7 @@ protected:
             app::AppServices{m_root, *m_pictures, m_glyphs, m_clock, m_player, *m_covers,
                              *m_capture, m_recorderInput, m_captureError, m_ini.get()});
         m_form->show();
-        EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
+        EXPECT_TRUE(waitUntil([&] { return m_form->startSteps().firstFrameShown(); }));
         return *m_form;
     }
     fs::path scoreIni() const { return m_root / "config" / "Score.ini"; }

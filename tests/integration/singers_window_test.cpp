@@ -41,7 +41,7 @@ protected:
         services.phones = phones;
         m_form = std::make_unique<app::MainWindow>(std::move(services));
         m_form->show();
-        EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
+        EXPECT_TRUE(waitUntil([&] { return m_form->startSteps().firstFrameShown(); }));
         return *m_form;
     }
     void key(Qt::Key k) { QTest::keyClick(m_form->viewer(), k); }

@@ -110,7 +110,7 @@ protected:
         services.profile = profile;
         m_form = std::make_unique<app::MainWindow>(std::move(services));
         m_form->show();
-        EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
+        EXPECT_TRUE(waitUntil([&] { return m_form->startSteps().firstFrameShown(); }));
         EXPECT_TRUE(waitUntil([&] { return !m_form->library().scanning(); }, 30000));
         return *m_form;
     }

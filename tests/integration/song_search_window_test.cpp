@@ -50,7 +50,7 @@ protected:
         services.songRoots = {m_root / "songs", m_library};
         m_form = std::make_unique<app::MainWindow>(std::move(services));
         m_form->show();
-        EXPECT_TRUE(waitUntil([&] { return !m_form->loadingPanel()->isVisible(); }));
+        EXPECT_TRUE(waitUntil([&] { return m_form->startSteps().firstFrameShown(); }));
         return *m_form;
     }
     void type(const QString& text) { QTest::keyClicks(m_form->viewer(), text); }

@@ -1,6 +1,7 @@
 """Starts the real game as a user would and checks what appears on the screen."""
 
 import os
+import select
 import shutil
 import stat
 import struct
@@ -64,16 +65,52 @@ def silence_wav(path):
     return path
 
 
+# The steps that may run before the selection screen's first frame: what that frame shows. A
+# step added there slows every start; name it here only if the first frame cannot do without it.
+STEPS_BEFORE_FIRST_FRAME = [
+    "program folder", "sound output", "options file", "MIDI outputs", "library cache opened",
+    "records file opened", "main window made", "side windows", "main window shown",
+    "video plane", "library from the cache", "background",
+]
+# What waits for the first frame, whatever else does.
+STEPS_AFTER_FIRST_FRAME = {"phones' server", "inputs listed", "preview", "singers shown",
+                           "listening", "library scan", "records"}
+
+
+def start_report(proc, timeout=30):
+    """The steps the game reports (CANTORIX_START_REPORT) as (name, before the first frame)."""
+    steps, before, text = [], True, b""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline and proc.poll() is None:
+        ready, _, _ = select.select([proc.stderr], [], [], 0.1)
+        if not ready:
+            continue
+        chunk = os.read(proc.stderr.fileno(), 65536)
+        if not chunk:
+            break
+        text += chunk
+        lines = text.decode(errors="replace").splitlines()
+        if "cantorix: start" not in lines or not lines[-1].endswith(" records"):
+            continue
+        for line in lines[lines.index("cantorix: start") + 1:]:
+            if line.endswith("first frame drawn"):
+                before = False
+            elif " ms  " in line:
+                steps.append((line.split(" ms  ")[-1].strip(), before))
+        return steps
+    return steps
+
+
 class StartupTest(unittest.TestCase):
-    def start(self, root):
+    def start(self, root, extra_env=None, options=()):
         # The microphone is a WAV file of silence, as on a machine that sings from files.
         mic = silence_wav(os.path.join(root, "silence.wav"))
         # Score.ini goes beside the test's program directory, never into the user's own folder.
         # The player's own song folder and library cache are out of reach as well.
         env = dict(os.environ, XDG_DATA_HOME=os.path.join(root, "xdg-data"),
-                   XDG_CACHE_HOME=os.path.join(root, "xdg-cache"))
+                   XDG_CACHE_HOME=os.path.join(root, "xdg-cache"), **(extra_env or {}))
         proc = subprocess.Popen([GAME, "--root", root, "--no-audio", "--mic", mic,
-                                 "--config", os.path.join(root, "config")],
+                                 "--config", os.path.join(root, "config"), *options],
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
         self.addCleanup(self.stop, proc)
         return proc
@@ -109,6 +146,23 @@ class StartupTest(unittest.TestCase):
         self.assertNotEqual((r, g, b), (255, 255, 255), "the splash never went away")
         self.assertGreater(r + g + b, 0, "the viewer shows an empty black frame")
         self.assertIsNone(proc.poll(), "the game ended on its own")
+
+    def test_only_what_the_first_frame_shows_runs_before_it(self):
+        # The second start, as every start after the first: the library comes from the cache.
+        # Phones may join, so their server is among the steps.
+        root = ProgramDirectory()
+        self.addCleanup(root.cleanup)
+        for start in ("first", "second"):
+            proc = self.start(root.path, {"CANTORIX_START_REPORT": "1"}, ["--phones"])
+            steps = start_report(proc)
+            self.stop(proc)
+            self.assertTrue(steps, f"the {start} start reported no steps")
+        before = [name for name, early in steps if early]
+        after = {name for name, early in steps if not early}
+        self.assertEqual([name for name in before if name not in STEPS_BEFORE_FIRST_FRAME], [],
+                         "steps ran before the first frame that it does not show")
+        self.assertEqual(STEPS_AFTER_FIRST_FRAME - after, set(),
+                         "steps that wait for the first frame did not run after it")
 
     def test_started_through_path_finds_its_own_folder(self):
         # A link on PATH, started by its bare name from an unrelated folder and without --root:

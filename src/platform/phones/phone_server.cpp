@@ -48,6 +48,7 @@ struct PhoneServer::Impl {
     QObject* anchor = nullptr; // lives on the thread: the context of queued calls
     PhoneDoor* door = nullptr; // made, used and deleted on the thread
     PhoneLinks* links = nullptr;
+    bool listenAsked = false;
     mutable std::mutex seatsMutex;
     std::vector<app::PhoneSeatView> seats;
     std::shared_ptr<SeatsNotice> notice = std::make_shared<SeatsNotice>();
@@ -142,6 +143,15 @@ PhoneServer::PhoneServer(Options options) : m_impl(std::make_unique<Impl>()) {
     Impl& d = *m_impl;
     d.options = std::move(options);
     d.key = d.options.key.empty() ? randomSecretHex() : d.options.key;
+    if (d.options.listenAtOnce)
+        listen();
+}
+
+void PhoneServer::listen() {
+    Impl& d = *m_impl;
+    if (d.listenAsked)
+        return;
+    d.listenAsked = true;
     try {
         d.makeInputs();
         const TlsIdentity identity = loadOrMakeTlsIdentity(d.options.identityFolder);

@@ -53,11 +53,17 @@ public:
         PhoneServerLimits limits = {};
         // The key of the join codes; a new random one when empty (tests fix it).
         std::string key = {};
+        // Off: the seats and the listening wait for listen() (the game's start calls it once its
+        // first frame is on screen); until then the seats' inputs are listed as not there.
+        bool listenAtOnce = true;
     };
 
-    // Makes the identity, binds the port and starts the thread. Never throws: what fails is
-    // kept in problem() and the game goes on without phones.
+    // Listens at once (see listen()) unless told to wait. Never throws: what fails is kept in
+    // problem() and the game goes on without phones.
     explicit PhoneServer(Options options);
+    // Makes the seats and the identity, binds the port and starts the thread; once. Main
+    // thread.
+    void listen();
     // Closes every connection and joins the thread.
     ~PhoneServer() override;
     PhoneServer(const PhoneServer&) = delete;
