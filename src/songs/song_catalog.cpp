@@ -132,9 +132,9 @@ void summariseGame(std::string_view bytes, SongSummary& summary, std::string& au
     summary.audio = songAudioFile(summary.folder, song.mp3Value());
 }
 
-void summariseStandard(std::string_view bytes, SongSummary& summary, std::string& audioName) {
+void summariseStandard(const SongTextLines& text, SongSummary& summary, std::string& audioName) {
     try {
-        const StandardSong song = readStandardSong(bytes);
+        const StandardSong song = readStandardSong(text);
         summary.title = song.title;
         summary.artist = song.artist;
         audioName = song.audio;
@@ -240,10 +240,12 @@ SongSummary summariseSong(const fs::path& folder, const fs::path& songFile) {
     std::string audioName;
     try {
         const std::string bytes = readSongFileBytes(songFile);
-        summary.format = detectSongFormat(bytes);
+        // Decoded once for both the format's detection and, for a standard song, its reading.
+        const SongTextLines text(bytes);
+        summary.format = detectSongFormat(text);
         standard = summary.format == SongFormat::Standard;
         if (standard)
-            summariseStandard(bytes, summary, audioName);
+            summariseStandard(text, summary, audioName);
         else
             summariseGame(bytes, summary, audioName);
     } catch (const std::exception& e) {
