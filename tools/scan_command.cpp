@@ -57,10 +57,12 @@ std::string verdict(const songs::SongSummary& song) {
 // The cached songs brought up to date with everything the scan reports, until it ends.
 std::vector<songs::SongSummary> scanToTheEnd(songs::LibraryScanner& scanner,
                                              songs::ScanUpdate& last) {
+    // Started first: the scan only reads the cached songs, so they are gathered while it runs.
+    scanner.start();
     std::unordered_map<std::string, songs::SongSummary> byFolder;
+    byFolder.reserve(scanner.cached().size());
     for (const songs::SongSummary& song : scanner.cached())
         byFolder[song.folder] = song;
-    scanner.start();
     std::size_t changed = 0, removed = 0;
     do {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

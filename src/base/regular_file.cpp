@@ -61,13 +61,15 @@ std::string tooLarge(std::uintmax_t size, std::uintmax_t maxBytes) {
     return std::string("too large to be read (") + text + ")";
 }
 
-} // namespace
-
-UniqueFd openRegularFile(const std::filesystem::path& path, std::string& reason) {
+// Opens `path` for reading when it is a regular file, with `info` what fstat says of what was
+// opened. The descriptor is left non-blocking, which changes nothing for a regular file.
+UniqueFd openExamined(const std::filesystem::path& path, FileKind known, struct stat& info,
+                      std::string& reason) {
     // Looked at before opening too: opening a device can itself act (a tape rewinds, a modem
-    // line is raised), and opening a socket fails with a reason that names none.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && refuseKind(info.st_mode, reason))
+    // line is raised), and opening a socket fails with a reason that names none. A folder
+    // listing's entry type or an lstat that said "regular file" has looked already.
+    if (known != FileKind::Regular && ::stat(path.c_str(), &info) == 0 &&
+        refuseKind(info.st_mode, reason))
         return {};
     // O_NONBLOCK: opening a named pipe for reading would otherwise wait for a writer. The file
     // may have been replaced since it was looked at, so what was opened is examined again.
@@ -81,6 +83,20 @@ UniqueFd openRegularFile(const std::filesystem::path& path, std::string& reason)
         return {};
     }
     if (refuseKind(info.st_mode, reason))
+        return {};
+    return fd;
+}
+
+} // namespace
+
+UniqueFd openRegularFile(const std::filesystem::path& path, std::string& reason) {
+    return openRegularFile(path, FileKind::Unknown, reason);
+}
+
+UniqueFd openRegularFile(const std::filesystem::path& path, FileKind known, std::string& reason) {
+    struct stat info {};
+    UniqueFd fd = openExamined(path, known, info, reason);
+    if (!fd)
         return {};
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
@@ -113,15 +129,23 @@ std::FILE* openRegularStdioFile(const std::filesystem::path& path, std::string& 
 
 ReadOutcome readRegularFileInto(const std::filesystem::path& path, std::size_t maxBytes,
                                 std::string& bytes, std::string& reason) {
+    return readRegularFileInto(path, maxBytes, bytes, reason, FileKind::Unknown, nullptr);
+}
+
+ReadOutcome readRegularFileInto(const std::filesystem::path& path, std::size_t maxBytes,
+                                std::string& bytes, std::string& reason, FileKind known,
+                                OpenedFile* opened) {
     bytes.clear();
-    UniqueFd fd = openRegularFile(path, reason);
+    struct stat info {};
+    // Read here in full, so the descriptor may stay non-blocking: a regular file's reads never
+    // wait anyway.
+    UniqueFd fd = openExamined(path, known, info, reason);
     if (!fd)
         return ReadOutcome::NotOpened;
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) {
-        reason = std::strerror(errno);
-        return ReadOutcome::ReadFailed;
-    }
+    if (opened)
+        *opened = {static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
+                       info.st_mtim.tv_nsec,
+                   static_cast<std::int64_t>(info.st_size)};
     const auto size = static_cast<std::uintmax_t>(info.st_size);
     if (size > maxBytes) {
         reason = "it is " + tooLarge(size, maxBytes);

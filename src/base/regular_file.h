@@ -43,9 +43,14 @@ private:
 // for a regular file; links are followed. For messages.
 std::string nonRegularKind(unsigned mode);
 
+// What a caller already knows of a file's kind: a folder listing's entry type or an lstat that
+// said "regular file" spares the look before opening (what is opened is examined all the same).
+enum class FileKind { Unknown, Regular };
+
 // Opens `path` for reading. Returns an invalid descriptor with `reason` set (the system's text,
 // or "it is a named pipe, not a regular file") when it cannot be opened or is not a regular file.
 UniqueFd openRegularFile(const std::filesystem::path& path, std::string& reason);
+UniqueFd openRegularFile(const std::filesystem::path& path, FileKind known, std::string& reason);
 
 // As above, but throws RegularFileError: "Cannot read '<path>': <reason>".
 UniqueFd openRegularFileOrThrow(const std::filesystem::path& path);
@@ -61,6 +66,17 @@ enum class ReadOutcome { Read, NotOpened, TooLarge, ReadFailed };
 // regular file", "it is too large to be read (5.0 MiB, 5242880 bytes; the limit is 4.0 MiB)").
 ReadOutcome readRegularFileInto(const std::filesystem::path& path, std::size_t maxBytes,
                                 std::string& bytes, std::string& reason);
+
+// The modification time (ns since the epoch) and size of the file that was opened.
+struct OpenedFile {
+    std::int64_t mtimeNs = 0;
+    std::int64_t size = -1;
+};
+
+// As above; `opened`, when given, is set once the file is open and found regular.
+ReadOutcome readRegularFileInto(const std::filesystem::path& path, std::size_t maxBytes,
+                                std::string& bytes, std::string& reason, FileKind known,
+                                OpenedFile* opened);
 
 // As above, but throws RegularFileError: "Cannot read '<path>': <reason>".
 std::string readRegularFile(const std::filesystem::path& path, std::size_t maxBytes);

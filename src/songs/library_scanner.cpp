@@ -46,10 +46,24 @@ bool sameForSelection(SongSummary a, const SongSummary& b) {
     return a == b;
 }
 
-// Folders whose songs must be read, shared out to a few summarising threads.
+// Whether the song a cached summary describes is still as it was read: the folder holds what it
+// held, but its song file, cover or audio can have been rewritten in place.
+bool unchangedInPlace(const SongSummary& old) {
+    return fileStamp(old.songFile) == old.songStamp &&
+           (old.cover.empty() || fileStamp(old.cover) == old.coverStamp) &&
+           (old.audio.empty() || fileStamp(old.audio) == old.audioStamp);
+}
+
+// Song folders the walk found, shared out to a few threads: those the cache knows are looked at
+// for files rewritten in place, the others (and the rewritten) are read and summarised.
 class SummaryPool {
 public:
     using Deliver = std::function<void(SongSummary&&)>;
+
+    struct Job {
+        FoundSongFolder found;
+        const SongSummary* known = nullptr; // the cache's summary of a folder not listed
+    };
 
     SummaryPool(unsigned threads, Deliver deliver, const std::atomic<bool>& stop)
         : m_deliver(std::move(deliver)), m_stop(stop) {
@@ -58,10 +72,10 @@ public:
     }
     ~SummaryPool() { finish(); }
 
-    void push(fs::path folder, fs::path songFile) {
+    void push(Job job) {
         {
             std::lock_guard lock(m_mutex);
-            m_jobs.emplace_back(std::move(folder), std::move(songFile));
+            m_jobs.push_back(std::move(job));
         }
         m_ready.notify_one();
     }
@@ -79,7 +93,7 @@ public:
 private:
     void work() {
         for (;;) {
-            std::pair<fs::path, fs::path> job;
+            Job job;
             {
                 std::unique_lock lock(m_mutex);
                 m_ready.wait(lock, [&] { return m_closed || !m_jobs.empty(); });
@@ -88,7 +102,11 @@ private:
                 job = std::move(m_jobs.front());
                 m_jobs.pop_front();
             }
-            m_deliver(summariseSong(job.first, job.second));
+            if (job.known && unchangedInPlace(*job.known))
+                continue;
+            const FoundSongFolder& found = job.found;
+            m_deliver(summariseSong(found.folder, found.songFile,
+                                    {found.folderStamp, found.songFileRegular}));
         }
     }
 
@@ -96,7 +114,7 @@ private:
     const std::atomic<bool>& m_stop;
     std::mutex m_mutex;
     std::condition_variable m_ready;
-    std::deque<std::pair<fs::path, fs::path>> m_jobs;
+    std::deque<Job> m_jobs;
     bool m_closed = false;
     std::vector<std::jthread> m_threads;
 };
@@ -224,9 +242,9 @@ void LibraryScanner::State::run() {
         for (std::size_t i = 0; i < cached.size(); ++i)
             cachedIndex.emplace(cached[i].folder, i);
         seen.assign(cached.size(), 0);
-        const auto known = [&](const fs::path& folder,
-                               const FileStamp& stamp) -> std::optional<fs::path> {
-            const auto it = cachedIndex.find(folder.native());
+        const auto known = [&](const std::string& folder,
+                               const FileStamp& stamp) -> std::optional<std::string> {
+            const auto it = cachedIndex.find(folder);
             if (it == cachedIndex.end() || stamp.mtimeNs == 0 ||
                 cached[it->second].folderStamp != stamp)
                 return std::nullopt;
@@ -240,19 +258,10 @@ void LibraryScanner::State::run() {
                 roots, known,
                 [&](const FoundSongFolder& f) {
                     ++found;
-                    const auto it = cachedIndex.find(f.folder.native());
+                    const auto it = cachedIndex.find(f.folder);
                     if (it != cachedIndex.end())
                         seen[it->second] = 1;
-                    if (f.known) {
-                        // The folder holds what it held; only its song file or cover can have been
-                        // rewritten in place.
-                        const SongSummary& old = cached[it->second];
-                        if (fileStamp(old.songFile) == old.songStamp &&
-                            (old.cover.empty() || fileStamp(old.cover) == old.coverStamp) &&
-                            (old.audio.empty() || fileStamp(old.audio) == old.audioStamp))
-                            return;
-                    }
-                    pool.push(f.folder, f.songFile);
+                    pool.push({f, f.known ? &cached[it->second] : nullptr});
                 },
                 &stop);
         }

@@ -132,9 +132,9 @@ void summariseGame(std::string_view bytes, SongSummary& summary, std::string& au
     summary.audio = songAudioFile(summary.folder, song.mp3Value());
 }
 
-void summariseStandard(std::string_view bytes, SongSummary& summary, std::string& audioName) {
+void summariseStandard(const SongTextLines& text, SongSummary& summary, std::string& audioName) {
     try {
-        const StandardSong song = readStandardSong(bytes);
+        const StandardSong song = readStandardSong(text);
         summary.title = song.title;
         summary.artist = song.artist;
         audioName = song.audio;
@@ -230,25 +230,40 @@ std::vector<std::size_t> searchSongs(const std::vector<SongSummary>& songs,
 }
 
 SongSummary summariseSong(const fs::path& folder, const fs::path& songFile) {
+    return summariseSong(folder, songFile, {fileStamp(folder), false});
+}
+
+SongSummary summariseSong(const fs::path& folder, const fs::path& songFile,
+                          const WalkedSongFolder& walked) {
     SongSummary summary;
     summary.folder = folder;
     summary.songFile = songFile;
     // Stamps are taken before the file is read: a change while reading shows at the next scan.
-    summary.folderStamp = fileStamp(folder);
-    summary.songStamp = fileStamp(songFile);
+    // The song file's is what fstat says of it once opened; one that cannot be opened is looked
+    // at by its name.
+    summary.folderStamp = walked.folderStamp;
     bool standard = false;
     std::string audioName;
+    base::OpenedFile opened;
     try {
-        const std::string bytes = readSongFileBytes(songFile);
-        summary.format = detectSongFormat(bytes);
+        const std::string bytes = readSongFileBytes(
+            songFile, walked.songFileRegular ? base::FileKind::Regular : base::FileKind::Unknown,
+            &opened);
+        // Decoded once for both the format's detection and, for a standard song, its reading.
+        const SongTextLines text(bytes);
+        summary.format = detectSongFormat(text);
         standard = summary.format == SongFormat::Standard;
         if (standard)
-            summariseStandard(bytes, summary, audioName);
+            summariseStandard(text, summary, audioName);
         else
             summariseGame(bytes, summary, audioName);
     } catch (const std::exception& e) {
         summary.error = e.what();
     }
+    if (opened.size < 0)
+        summary.songStamp = fileStamp(songFile);
+    else
+        summary.songStamp = {opened.mtimeNs, opened.size};
     if (summary.error.empty())
         summary.unplayable =
             audioProblem(summary.folder, summary.audio, audioName, summary.audioStamp);

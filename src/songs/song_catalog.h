@@ -96,6 +96,14 @@ std::vector<std::size_t> searchSongs(const std::vector<SongSummary>& songs, std:
 SongSummary summariseSong(const std::filesystem::path& folder,
                           const std::filesystem::path& songFile);
 
+// What the walk already learnt of a song folder, so that summarising it need not look again.
+struct WalkedSongFolder {
+    FileStamp folderStamp;        // taken before the folder was listed
+    bool songFileRegular = false; // the folder's listing said the song file is a regular file
+};
+SongSummary summariseSong(const std::filesystem::path& folder,
+                          const std::filesystem::path& songFile, const WalkedSongFolder& walked);
+
 // What a scan found that could not be used.
 struct ScanProblems {
     std::size_t unreadableFolders = 0;

@@ -38,9 +38,21 @@ bool hasTextExtension(const std::string& name) {
            lowerAscii(tail[3]) == 't';
 }
 
-bool isDirectory(const fs::path& path) {
+bool isDirectory(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// `folder` / `name` as text: the walk joins a name to a folder for every entry it follows, and a
+// path object would split each result into components it never looks at.
+std::string joined(const std::string& folder, const std::string& name) {
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path = folder;
+    if (!path.empty() && path.back() != '/')
+        path += '/';
+    path += name;
+    return path;
 }
 
 struct DeviceInode {
@@ -56,9 +68,14 @@ struct DeviceInodeHash {
     }
 };
 
+struct SongFileEntry {
+    std::string name;
+    bool regular = false; // the listing said so; otherwise it may be a link to one
+};
+
 // What one folder holds that matters to the walk.
 struct Listing {
-    std::vector<std::string> songFiles;
+    std::vector<SongFileEntry> songFiles;
     std::vector<std::string> subfolders; // may still hold links that are not folders
 };
 
@@ -68,7 +85,7 @@ bool stopped(const std::atomic<bool>* stop) {
 
 // A folder of a hundred thousand entries (or one on a slow network share) takes long to list, so
 // the listing too ends when the walk is stopped; what it holds then no longer matters.
-bool listFolder(const fs::path& folder, Listing& listing, const std::atomic<bool>* stop) {
+bool listFolder(const std::string& folder, Listing& listing, const std::atomic<bool>* stop) {
     constexpr unsigned kEntriesBetweenStopChecks = 256;
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
     if (!dir)
@@ -85,8 +102,8 @@ bool listFolder(const fs::path& folder, Listing& listing, const std::atomic<bool
         const unsigned char type = entry->d_type;
         const bool maybeFolder = type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN;
         if (hasTextExtension(name) && type != DT_DIR &&
-            (type == DT_REG || !isDirectory(folder / name)))
-            listing.songFiles.push_back(std::move(name));
+            (type == DT_REG || !isDirectory(joined(folder, name))))
+            listing.songFiles.push_back({std::move(name), type == DT_REG});
         else if (maybeFolder)
             listing.subfolders.push_back(std::move(name));
     }
@@ -101,7 +118,7 @@ public:
 
     ScanProblems run(const std::vector<fs::path>& roots) {
         for (auto root = roots.rbegin(); root != roots.rend(); ++root)
-            m_pending.push_back({normalisedRoot(*root), true});
+            m_pending.push_back({normalisedRoot(*root).native(), true});
         while (!m_pending.empty() && !stopped(m_stop)) {
             const auto [folder, isRoot] = std::move(m_pending.back());
             m_pending.pop_back();
@@ -111,7 +128,7 @@ public:
     }
 
 private:
-    void visit(const fs::path& folder, bool isRoot) {
+    void visit(const std::string& folder, bool isRoot) {
         struct stat info {};
         if (::stat(folder.c_str(), &info) != 0) {
             countFailure();
@@ -125,8 +142,8 @@ private:
                                   info.st_mtim.tv_nsec,
                               static_cast<std::int64_t>(info.st_size)};
         if (m_known && !isRoot) {
-            if (std::optional<fs::path> songFile = m_known(folder, stamp)) {
-                m_found({folder, std::move(*songFile), stamp, true});
+            if (std::optional<std::string> songFile = m_known(folder, stamp)) {
+                m_found({folder, std::move(*songFile), stamp, true, false});
                 return;
             }
         }
@@ -140,14 +157,16 @@ private:
         // A root holds songs and is none itself: a stray text file in it must not hide them.
         if (!listing.songFiles.empty() && !isRoot) {
             const auto last = std::max_element(listing.songFiles.begin(), listing.songFiles.end(),
-                                               songFileNameLess);
-            m_found({folder, folder / *last, stamp, false});
+                                               [](const SongFileEntry& a, const SongFileEntry& b) {
+                                                   return songFileNameLess(a.name, b.name);
+                                               });
+            m_found({folder, joined(folder, last->name), stamp, false, last->regular});
             return;
         }
         // Pushed in reverse name order so that the walk goes through a folder in name order.
         std::sort(listing.subfolders.rbegin(), listing.subfolders.rend());
         for (const std::string& name : listing.subfolders)
-            m_pending.push_back({folder / name, false});
+            m_pending.push_back({joined(folder, name), false});
     }
 
     void countFailure() {
@@ -159,7 +178,7 @@ private:
     const KnownSongFile& m_known;
     const std::function<void(const FoundSongFolder&)>& m_found;
     const std::atomic<bool>* m_stop;
-    std::vector<std::pair<fs::path, bool>> m_pending; // folders to visit, and whether a root
+    std::vector<std::pair<std::string, bool>> m_pending; // folders to visit, and whether a root
     std::unordered_set<DeviceInode, DeviceInodeHash> m_visited;
     ScanProblems m_problems;
 };

@@ -9,21 +9,25 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace cantorix::songs {
 
+// Paths as text: the walk passes tens of thousands of them on.
 struct FoundSongFolder {
-    std::filesystem::path folder;   // absolute, through the route it was first reached by
-    std::filesystem::path songFile; // absolute
+    std::string folder;   // absolute, through the route it was first reached by
+    std::string songFile; // absolute
     FileStamp folderStamp;
     bool known = false; // taken from the caller's knowledge: the folder was not listed
+    // The folder's listing said the song file is a regular file (not a link to one).
+    bool songFileRegular = false;
 };
 
 // The song file of `folder` when the caller knows it as a song folder whose stamp was `stamp`;
 // nullopt to have the folder listed.
-using KnownSongFile = std::function<std::optional<std::filesystem::path>(
-    const std::filesystem::path& folder, const FileStamp& stamp)>;
+using KnownSongFile =
+    std::function<std::optional<std::string>(const std::string& folder, const FileStamp& stamp)>;
 
 // discoverSongFolders() with the shortcut: folders that `known` answers for are not listed, and
 // so not searched below either (a song folder's sub-folders never are). Roots are made absolute.

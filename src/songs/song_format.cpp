@@ -54,12 +54,22 @@ bool isStandardBodyLine(std::string_view line) {
 
 } // namespace
 
+SongTextLines::SongTextLines(std::string_view bytes)
+    : decoded(decodeSongText(bytes)), lines(splitLines(decoded.text)) {}
+
 SongFormat detectSongFormat(std::string_view bytes) {
-    const DecodedSongText decoded = decodeSongText(bytes);
+    return detectSongFormat(SongTextLines(bytes));
+}
+
+SongFormat detectSongFormat(const SongTextLines& text) {
+    const DecodedSongText& decoded = text.decoded;
     // The game's reader stops at a zero byte, so what follows one cannot make a game file
-    // standard.
-    const std::string_view text = std::string_view(decoded.text).substr(0, decoded.text.find('\0'));
-    const std::vector<std::string_view> lines = splitLines(text);
+    // standard; without one, the lines already cut are the same.
+    const std::size_t zero = decoded.text.find('\0');
+    const std::vector<std::string_view> cutAtZero =
+        zero == std::string::npos ? std::vector<std::string_view>()
+                                  : splitLines(std::string_view(decoded.text).substr(0, zero));
+    const std::vector<std::string_view>& lines = zero == std::string::npos ? text.lines : cutAtZero;
     const SongHeader header = readHeader(lines);
     if (const std::optional<SongFormat> forced = overrideOf(header))
         return *forced;

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cantorix::songs {
 
@@ -19,5 +20,20 @@ struct DecodedSongText {
     std::string encoding;
 };
 DecodedSongText decodeSongText(std::string_view bytes);
+
+// A song file's text decoded once and cut into lines (as the standard reader cuts them), for the
+// format detection and the standard reader to share: a library scan does both for every song.
+struct SongTextLines {
+    explicit SongTextLines(std::string_view bytes);
+    SongTextLines(const SongTextLines&) = delete; // the lines point into the text
+    SongTextLines& operator=(const SongTextLines&) = delete;
+    ~SongTextLines() = default;
+
+    DecodedSongText decoded;
+    std::vector<std::string_view> lines;
+};
+
+// As above, from text already decoded and cut.
+SongFormat detectSongFormat(const SongTextLines& text);
 
 } // namespace cantorix::songs

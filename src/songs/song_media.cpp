@@ -21,9 +21,9 @@ namespace fs = std::filesystem;
 // A picture the game can show, told by its first bytes: song folders hold covers named ".jpg"
 // that are PNG and the other way round, and text files named like pictures. Only a regular file
 // is read: a named pipe called "cover.jpg" would hold the scan for ever.
-bool isShownPicture(const fs::path& file) {
+bool isShownPicture(const fs::path& file, base::FileKind known = base::FileKind::Unknown) {
     std::string reason;
-    const base::UniqueFd fd = base::openRegularFile(file, reason);
+    const base::UniqueFd fd = base::openRegularFile(file, known, reason);
     if (!fd)
         return false;
     std::array<unsigned char, 8> head{};
@@ -45,9 +45,11 @@ bool isShownPicture(const fs::path& file) {
 
 // The named file when it lies in the folder and is a picture the game can show.
 std::optional<fs::path> shownPicture(const SongFolder& folder, std::string_view name) {
-    fs::path file = folder.find(name).file;
-    if (!file.empty() && isShownPicture(file))
-        return file;
+    SongMediaLookup found = folder.find(name);
+    if (!found.file.empty() &&
+        isShownPicture(found.file,
+                       found.entryRegular ? base::FileKind::Regular : base::FileKind::Unknown))
+        return std::move(found.file);
     return std::nullopt;
 }
 

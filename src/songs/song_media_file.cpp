@@ -137,7 +137,7 @@ SongMediaLookup SongFolder::find(std::string_view name) const {
             continue;
         }
         if (isRegular(*reached))
-            return {reached->file, {}};
+            return {reached->file, {}, !reached->throughLink && fs::is_regular_file(reached->last)};
     }
     return {};
 }

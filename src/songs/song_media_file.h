@@ -14,6 +14,9 @@ namespace cantorix::songs {
 struct SongMediaLookup {
     std::filesystem::path file; // the file; empty when there is none or the name is refused
     std::string refusal;        // why the name may not be used, in one line; empty unless refused
+    // The file's own entry, reached without a link, is a regular file: whoever opens it need
+    // not look at it again first.
+    bool entryRegular = false;
 };
 
 // One song folder, against which the media names of its song are resolved. A file counts as the

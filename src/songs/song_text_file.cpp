@@ -6,12 +6,17 @@
 namespace cantorix::songs {
 
 std::string readSongFileBytes(const std::filesystem::path& file) {
+    return readSongFileBytes(file, base::FileKind::Unknown, nullptr);
+}
+
+std::string readSongFileBytes(const std::filesystem::path& file, base::FileKind known,
+                              base::OpenedFile* opened) {
     // The longest song texts people keep are some tens of kilobytes; anything near the cap is no
     // song, and a library of such files must not fill the memory of the scan that reads it.
     constexpr std::size_t kMaxSongFileBytes = 4 * 1024 * 1024;
     std::string bytes, reason;
     const base::ReadOutcome outcome =
-        base::readRegularFileInto(file, kMaxSongFileBytes, bytes, reason);
+        base::readRegularFileInto(file, kMaxSongFileBytes, bytes, reason, known, opened);
     if (outcome == base::ReadOutcome::Read)
         return bytes;
     const char* verb = outcome == base::ReadOutcome::NotOpened ? "open" : "read";

@@ -207,12 +207,15 @@ std::string voiceName(const SongHeader& header, int number) {
 } // namespace
 
 StandardSong readStandardSong(std::string_view bytes) {
-    DecodedSongText decoded = decodeSongText(bytes);
-    const std::vector<std::string_view> lines = splitLines(decoded.text);
+    return readStandardSong(SongTextLines(bytes));
+}
+
+StandardSong readStandardSong(const SongTextLines& text) {
+    const std::vector<std::string_view>& lines = text.lines;
     const SongHeader header = readHeader(lines);
 
     StandardSong song;
-    song.encoding = std::move(decoded.encoding);
+    song.encoding = text.decoded.encoding;
     readHeaderValues(header, song);
 
     const std::optional<int> major = versionMajor(song.version);

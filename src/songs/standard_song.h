@@ -4,6 +4,7 @@
 // milliseconds. Built by readStandardSong() from the file's bytes; a value, no threads.
 
 #include "songs/song_errors.h"
+#include "songs/song_format.h"
 
 #include <cstdint>
 #include <optional>
@@ -76,5 +77,7 @@ struct StandardSong {
 // skips its line and counts it in `skipped`, among them a note whose pitch lies outside
 // −128 … 127 or whose length is negative.
 StandardSong readStandardSong(std::string_view bytes);
+// As above, from text already decoded and cut into lines.
+StandardSong readStandardSong(const SongTextLines& text);
 
 } // namespace cantorix::songs

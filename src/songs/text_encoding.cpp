@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace cantorix::songs {
 
@@ -65,7 +66,17 @@ Utf8Prefix utf8Prefix(std::string_view s, std::size_t i) {
 }
 
 bool isValidUtf8(std::string_view bytes) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080U;
     for (std::size_t i = 0; i < bytes.size();) {
+        // Song texts are mostly ASCII, and eight ASCII bytes at once need no decoding: a library
+        // scan checks every song file it reads.
+        if (std::uint64_t word = 0; bytes.size() - i >= sizeof word) {
+            std::memcpy(&word, bytes.data() + i, sizeof word);
+            if ((word & kHighBits) == 0) {
+                i += sizeof word;
+                continue;
+            }
+        }
         const Utf8Prefix prefix = utf8Prefix(bytes, i);
         if (!prefix.whole)
             return false;

@@ -74,6 +74,16 @@ TEST_F(RegularFileTest, EveryKindOfFileIsReadOrRefusedWithItsReasonWithoutWaitin
         const fs::path& path = c.path;
         std::string bytes = "left over", reason;
         EXPECT_EQ(readRegularFileInto(path, kCap, bytes, reason), c.outcome);
+        // A caller's word that the file is regular spares only the look before opening: what
+        // was opened is still refused, and the stamp given is that of the file read.
+        std::string hinted, hintedReason;
+        OpenedFile opened;
+        EXPECT_EQ(readRegularFileInto(path, kCap, hinted, hintedReason, FileKind::Regular, &opened),
+                  c.outcome);
+        EXPECT_EQ(hinted, bytes);
+        if (c.outcome != NotOpened) {
+            EXPECT_EQ(opened.size, static_cast<std::int64_t>(fs::file_size(path)));
+        }
         if (c.outcome == Read) {
             EXPECT_EQ(bytes, readFile(path));
             std::string openReason;

@@ -353,6 +353,46 @@ TEST_F(LibraryScannerTest, ReadsOnlyNewAndChangedSongsAndDropsRemovedOnes) {
     EXPECT_EQ(m_cache.songs.count((m_dir / "A/Two").native()), 0u);
 }
 
+// The walk tells the summarising threads which song files its listing saw as regular files;
+// anything else (a link, a named pipe, a link to one) is still looked at before it is opened.
+TEST_F(LibraryScannerTest, ASongFileIsReadOnlyWhenItIsOrLeadsToARegularFile) {
+    const struct {
+        const char* folder;
+        const char* kind;  // "file", "pipe", "link" to a song, "link-pipe" to a named pipe
+        const char* error; // a part of the error; "" when the song is read
+    } rows[] = {
+        {"File", "file", ""},
+        {"Pipe", "pipe", "named pipe"},
+        {"Link", "link", ""},
+        {"LinkPipe", "link-pipe", "named pipe"},
+    };
+    for (const auto& row : rows) {
+        const fs::path folder = m_dir / row.folder;
+        fs::create_directories(folder);
+        const std::string kind = row.kind;
+        if (kind == "file")
+            writeFile(folder / "song.txt", kGameSong);
+        if (kind == "pipe")
+            cantorix::testing::makeFifo(folder / "song.txt");
+        if (kind == "link")
+            writeFile(folder / "real.data", kGameSong),
+                fs::create_symlink("real.data", folder / "song.txt");
+        if (kind == "link-pipe")
+            cantorix::testing::makeFifo(folder / "pipe"),
+                fs::create_symlink("pipe", folder / "song.txt");
+    }
+    age("");
+    scan();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.folder);
+        const SongSummary& summary = m_cache.songs.at((m_dir / row.folder).native());
+        EXPECT_NE(summary.error.find(row.error), std::string::npos) << summary.error;
+        EXPECT_EQ(summary.error.empty(), *row.error == '\0') << summary.error;
+        EXPECT_EQ(summary.songStamp, fileStamp(summary.songFile));
+        EXPECT_EQ(summary.folderStamp, fileStamp(m_dir / row.folder));
+    }
+}
+
 TEST_F(LibraryScannerTest, ACoverAddedToASongFolderIsSeenAndOtherLibrariesStayInTheCache) {
     addSong("Song", kGameSong);
     age("");
