@@ -417,6 +417,9 @@ void MainWindow::startGame() {
     // come once the screen is up.
     steps.run("library from the cache", [this] { scanSongs(); });
     steps.run("background", [this] { setUpBackground(); });
+    // The viewer draws its frame before the window shows it, so the splash can go now: hidden
+    // after that frame, it made the window compose a second time before the first was seen.
+    m_loading->hide();
     m_viewer->show();
     m_viewer->setFocus();
     m_cadencer->setEnabled(true);

@@ -43,4 +43,9 @@ public:
 // c' = 255 * clamp(c / 255 * brightness)^(1 / gamma). Brightness 1 and gamma 1 copy the image.
 Image adjustBrightnessGamma(const Image& source, float brightness, float gamma);
 
+// The next mipmap level: each side halved (rounded down, at least 1), each pixel the mean of the
+// two by two pixels it covers; an odd last row or column is folded into the pixels beside it,
+// so every source pixel counts and the picture's edge colour is kept.
+Image halvedImage(const Image& source);
+
 } // namespace cantorix::scene

@@ -152,3 +152,55 @@ TEST_F(PictureFileLoaderTest, EveryErrorNamesTheFile) {
     EXPECT_EQ(errorOf(m_dir / "folder.tga"),
               "Cannot read picture '" + (m_dir / "folder.tga").string() + "': not a file");
 }
+
+TEST(HalvedImageTest, EachLevelAveragesTheSourcePixelsItCovers) {
+    // A ramp along x and another along y, alpha falling: any pixel taken from the wrong place or
+    // a row or column left out changes some mean.
+    const auto ramp = [](int width, int height) {
+        Image image(width, height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                std::uint8_t* p = image.pixel(x, y);
+                p[0] = static_cast<std::uint8_t>(10 * x);
+                p[1] = static_cast<std::uint8_t>(10 * y);
+                p[2] = 100;
+                p[3] = static_cast<std::uint8_t>(255 - 5 * (x + y));
+            }
+        return image;
+    };
+    struct Case {
+        int width, height, halfWidth, halfHeight;
+    };
+    for (const Case c : {Case{4, 4, 2, 2}, Case{5, 3, 2, 1}, Case{7, 1, 3, 1}, Case{1, 6, 1, 3},
+                         Case{1, 1, 1, 1}, Case{766, 730, 383, 365}}) {
+        const Image source = ramp(c.width, c.height);
+        const Image half = halvedImage(source);
+        ASSERT_EQ(half.width, c.halfWidth) << c.width << "x" << c.height;
+        ASSERT_EQ(half.height, c.halfHeight) << c.width << "x" << c.height;
+        // Every source pixel counts once: the means of the level's pixels, weighted by the
+        // pixels each covers, give the source's mean.
+        for (int channel = 0; channel < 4; ++channel) {
+            double sourceSum = 0;
+            for (int y = 0; y < source.height; ++y)
+                for (int x = 0; x < source.width; ++x)
+                    sourceSum += source.pixel(x, y)[channel];
+            double halfSum = 0;
+            for (int y = 0; y < half.height; ++y)
+                for (int x = 0; x < half.width; ++x) {
+                    const int columns =
+                        c.width == 1 ? 1 : (x == half.width - 1 ? c.width - 2 * x : 2);
+                    const int rows =
+                        c.height == 1 ? 1 : (y == half.height - 1 ? c.height - 2 * y : 2);
+                    halfSum += half.pixel(x, y)[channel] * columns * rows;
+                }
+            EXPECT_NEAR(halfSum / (c.width * c.height), sourceSum / (c.width * c.height), 0.5)
+                << c.width << "x" << c.height << " channel " << channel;
+        }
+    }
+    // The 5 x 3 case by hand: the last column of three and the three rows fold in.
+    const Image half = halvedImage(ramp(5, 3));
+    EXPECT_EQ(half.pixel(0, 0)[0], 5);  // x 0..1 → 0, 10
+    EXPECT_EQ(half.pixel(1, 0)[0], 30); // x 2..4 → 20, 30, 40
+    EXPECT_EQ(half.pixel(0, 0)[1], 10); // y 0..2 → 0, 10, 20
+    EXPECT_TRUE(halvedImage(Image()).empty());
+}
