@@ -10,6 +10,7 @@
 #include "songs/song_text_file.h"
 
 #include <QImage>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -161,12 +162,17 @@ TEST_F(StandardSessionWindowTest, EachSyllableIsHighlightedOnTimeAndTheSongEndsA
     // What the screen highlights, sampled against the play position.
     std::vector<std::pair<std::int64_t, std::string>> seen;
     bool framed = false;
+    double framingMs = 0; // the window waits while the test saves its picture
     while (g.singing.group->visible()) {
         QTest::qWait(2);
         seen.emplace_back(m_player.position(), highlighted());
         if (!framed && !seen.back().second.empty() &&
             seen.back().first > noteStartMs(m_melody.lines[1][1])) {
+            const auto framing = std::chrono::steady_clock::now();
             saveFrame("/tmp/cantorix-standard-singing.png");
+            framingMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                                  framing)
+                            .count();
             framed = true;
         }
         ASSERT_LT(seen.back().first, endMs + 2000);
@@ -184,7 +190,8 @@ TEST_F(StandardSessionWindowTest, EachSyllableIsHighlightedOnTimeAndTheSongEndsA
 
     const session::SessionTimings& t = m_form->session().timings();
     const double frameMs = m_form->viewer()->longestPaintMilliseconds();
-    const double slack = app::SingingSession::kClockIntervalMs + t.clockTickMs.max() + frameMs;
+    const double slack =
+        app::SingingSession::kClockIntervalMs + t.clockTickMs.max() + frameMs + framingMs;
     std::cout << "highlight after note start ms: min " << t.entryLatenessMs.min() << " mean "
               << t.entryLatenessMs.mean() << " max " << t.entryLatenessMs.max() << " ("
               << t.entryLatenessMs.count() << "); clock tick max " << t.clockTickMs.max()
