@@ -55,7 +55,9 @@ bool unchangedInPlace(const SongSummary& old) {
 }
 
 // Song folders the walk found, shared out to a few threads: those the cache knows are looked at
-// for files rewritten in place, the others (and the rewritten) are read and summarised.
+// for files rewritten in place, the others (and the rewritten) are read and summarised. They go
+// in batches: a scan that finds every folder in its cache does little per folder, and a wake-up
+// per folder cost as much again.
 class SummaryPool {
 public:
     using Deliver = std::function<void(SongSummary&&)>;
@@ -64,6 +66,8 @@ public:
         FoundSongFolder found;
         const SongSummary* known = nullptr; // the cache's summary of a folder not listed
     };
+    using Batch = std::vector<Job>;
+    static constexpr std::size_t kBatchSize = 64;
 
     SummaryPool(unsigned threads, Deliver deliver, const std::atomic<bool>& stop)
         : m_deliver(std::move(deliver)), m_stop(stop) {
@@ -72,16 +76,16 @@ public:
     }
     ~SummaryPool() { finish(); }
 
+    // Adds the job to the batch being filled, handing it out when it is full.
     void push(Job job) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_jobs.push_back(std::move(job));
-        }
-        m_ready.notify_one();
+        m_filling.push_back(std::move(job));
+        if (m_filling.size() >= kBatchSize)
+            handOut();
     }
 
     // Waits until every job is done (or dropped when the scan is stopped).
     void finish() {
+        handOut();
         {
             std::lock_guard lock(m_mutex);
             m_closed = true;
@@ -91,30 +95,47 @@ public:
     }
 
 private:
+    void handOut() {
+        if (m_filling.empty())
+            return;
+        {
+            std::lock_guard lock(m_mutex);
+            m_batches.push_back(std::move(m_filling));
+        }
+        m_filling = {};
+        m_filling.reserve(kBatchSize);
+        m_ready.notify_one();
+    }
+
     void work() {
         for (;;) {
-            Job job;
+            Batch batch;
             {
                 std::unique_lock lock(m_mutex);
-                m_ready.wait(lock, [&] { return m_closed || !m_jobs.empty(); });
-                if (m_jobs.empty() || m_stop.load(std::memory_order_relaxed))
+                m_ready.wait(lock, [&] { return m_closed || !m_batches.empty(); });
+                if (m_batches.empty())
                     return;
-                job = std::move(m_jobs.front());
-                m_jobs.pop_front();
+                batch = std::move(m_batches.front());
+                m_batches.pop_front();
             }
-            if (job.known && unchangedInPlace(*job.known))
-                continue;
-            const FoundSongFolder& found = job.found;
-            m_deliver(summariseSong(found.folder, found.songFile,
-                                    {found.folderStamp, found.songFileRegular}));
+            for (const Job& job : batch) {
+                if (m_stop.load(std::memory_order_relaxed))
+                    return;
+                if (job.known && unchangedInPlace(*job.known))
+                    continue;
+                const FoundSongFolder& found = job.found;
+                m_deliver(summariseSong(found.folder, found.songFile,
+                                        {found.folderStamp, found.songFileRegular}));
+            }
         }
     }
 
     Deliver m_deliver;
     const std::atomic<bool>& m_stop;
+    Batch m_filling; // the walk's side: not shared
     std::mutex m_mutex;
     std::condition_variable m_ready;
-    std::deque<Job> m_jobs;
+    std::deque<Batch> m_batches;
     bool m_closed = false;
     std::vector<std::jthread> m_threads;
 };

@@ -38,9 +38,9 @@ bool hasTextExtension(const std::string& name) {
            lowerAscii(tail[3]) == 't';
 }
 
-bool isDirectory(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+FileStamp stampOf(const struct stat& info) {
+    return {static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+            static_cast<std::int64_t>(info.st_size)};
 }
 
 // `folder` / `name` as text: the walk joins a name to a folder for every entry it follows, and a
@@ -73,10 +73,29 @@ struct SongFileEntry {
     bool regular = false; // the listing said so; otherwise it may be a link to one
 };
 
-// What one folder holds that matters to the walk.
+// A folder (or what may be one) met in a listing. It is looked at through links relative to the
+// listed folder, a look-up of one name instead of a walk down the whole path, and only once the
+// walk goes into it: a song folder's own sub-folders are never looked at.
+struct SubfolderEntry {
+    std::string name;
+    bool looked = false;
+    struct stat info {};
+    int error = 0; // of the look-up; 0 when `info` holds
+
+    void look(int folderFd) {
+        if (looked)
+            return;
+        looked = true;
+        if (::fstatat(folderFd, name.c_str(), &info, 0) != 0)
+            error = errno;
+    }
+};
+
+// What one folder holds that matters to the walk; the folder stays open until it is done with.
 struct Listing {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir{nullptr, ::closedir};
     std::vector<SongFileEntry> songFiles;
-    std::vector<std::string> subfolders; // may still hold links that are not folders
+    std::vector<SubfolderEntry> subfolders; // may still hold links that are not folders
 };
 
 bool stopped(const std::atomic<bool>* stop) {
@@ -87,12 +106,16 @@ bool stopped(const std::atomic<bool>* stop) {
 // the listing too ends when the walk is stopped; what it holds then no longer matters.
 bool listFolder(const std::string& folder, Listing& listing, const std::atomic<bool>* stop) {
     constexpr unsigned kEntriesBetweenStopChecks = 256;
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir)
+    listing.dir.reset(::opendir(folder.c_str()));
+    if (!listing.dir)
         return false;
-    errno = 0;
+    const int folderFd = ::dirfd(listing.dir.get());
     unsigned entries = 0;
-    while (const dirent* entry = ::readdir(dir.get())) {
+    for (;;) {
+        errno = 0; // readdir's end and its failure are told apart by errno alone
+        const dirent* entry = ::readdir(listing.dir.get());
+        if (!entry)
+            break;
         if (++entries % kEntriesBetweenStopChecks == 0 && stopped(stop))
             return true;
         std::string name = entry->d_name;
@@ -101,11 +124,25 @@ bool listFolder(const std::string& folder, Listing& listing, const std::atomic<b
             continue;
         const unsigned char type = entry->d_type;
         const bool maybeFolder = type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN;
-        if (hasTextExtension(name) && type != DT_DIR &&
-            (type == DT_REG || !isDirectory(joined(folder, name))))
-            listing.songFiles.push_back({std::move(name), type == DT_REG});
-        else if (maybeFolder)
-            listing.subfolders.push_back(std::move(name));
+        const bool songFileName = hasTextExtension(name);
+        if (!maybeFolder) {
+            // Anything else named like a song text is one; the reader refuses what is not a
+            // regular file, with a message, instead of the walk passing it over in silence.
+            if (songFileName)
+                listing.songFiles.push_back({std::move(name), type == DT_REG});
+            continue;
+        }
+        SubfolderEntry subfolder{std::move(name)};
+        if (songFileName && type != DT_DIR) {
+            subfolder.look(folderFd);
+            // A song text behind a link is one too, and so is a link that leads nowhere: a
+            // song that will not open, as it was before the link broke.
+            if (subfolder.error != 0 || !S_ISDIR(subfolder.info.st_mode)) {
+                listing.songFiles.push_back({std::move(subfolder.name), false});
+                continue;
+            }
+        }
+        listing.subfolders.push_back(std::move(subfolder));
     }
     return errno == 0;
 }
@@ -117,30 +154,42 @@ public:
         : m_known(known), m_found(found), m_stop(stop) {}
 
     ScanProblems run(const std::vector<fs::path>& roots) {
-        for (auto root = roots.rbegin(); root != roots.rend(); ++root)
-            m_pending.push_back({normalisedRoot(*root).native(), true});
+        for (auto root = roots.rbegin(); root != roots.rend(); ++root) {
+            Pending pending{normalisedRoot(*root).native(), {}, 0, true};
+            if (::stat(pending.folder.c_str(), &pending.info) != 0)
+                pending.error = errno;
+            m_pending.push_back(std::move(pending));
+        }
         while (!m_pending.empty() && !stopped(m_stop)) {
-            const auto [folder, isRoot] = std::move(m_pending.back());
+            const Pending next = std::move(m_pending.back());
             m_pending.pop_back();
-            visit(folder, isRoot);
+            visit(next);
         }
         return m_problems;
     }
 
 private:
-    void visit(const std::string& folder, bool isRoot) {
+    // A folder to visit, looked at when its parent was listed.
+    struct Pending {
+        std::string folder;
         struct stat info {};
-        if (::stat(folder.c_str(), &info) != 0) {
-            countFailure();
+        int error = 0;
+        bool isRoot = false;
+    };
+
+    void visit(const Pending& pending) {
+        const std::string& folder = pending.folder;
+        const bool isRoot = pending.isRoot;
+        if (pending.error != 0) {
+            countFailure(pending.error);
             return;
         }
+        const struct stat& info = pending.info;
         // A folder reached a second time (a link back up the tree, or two routes to one
         // folder) is walked once.
         if (!S_ISDIR(info.st_mode) || !m_visited.insert({info.st_dev, info.st_ino}).second)
             return;
-        const FileStamp stamp{static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
-                                  info.st_mtim.tv_nsec,
-                              static_cast<std::int64_t>(info.st_size)};
+        const FileStamp stamp = stampOf(info);
         if (m_known && !isRoot) {
             if (std::optional<std::string> songFile = m_known(folder, stamp)) {
                 m_found({folder, std::move(*songFile), stamp, true, false});
@@ -149,7 +198,7 @@ private:
         }
         Listing listing;
         if (!listFolder(folder, listing, m_stop)) {
-            countFailure();
+            countFailure(errno);
             return;
         }
         if (stopped(m_stop))
@@ -164,21 +213,24 @@ private:
             return;
         }
         // Pushed in reverse name order so that the walk goes through a folder in name order.
-        std::sort(listing.subfolders.rbegin(), listing.subfolders.rend());
-        for (const std::string& name : listing.subfolders)
-            m_pending.push_back({joined(folder, name), false});
+        std::sort(listing.subfolders.rbegin(), listing.subfolders.rend(),
+                  [](const SubfolderEntry& a, const SubfolderEntry& b) { return a.name < b.name; });
+        for (SubfolderEntry& entry : listing.subfolders) {
+            entry.look(::dirfd(listing.dir.get()));
+            m_pending.push_back({joined(folder, entry.name), entry.info, entry.error, false});
+        }
     }
 
-    void countFailure() {
+    void countFailure(int error) {
         // Gone since its parent was listed (or a root that does not exist): nothing to read.
-        if (errno != ENOENT && errno != ENOTDIR)
+        if (error != ENOENT && error != ENOTDIR)
             ++m_problems.unreadableFolders;
     }
 
     const KnownSongFile& m_known;
     const std::function<void(const FoundSongFolder&)>& m_found;
     const std::atomic<bool>* m_stop;
-    std::vector<std::pair<std::string, bool>> m_pending; // folders to visit, and whether a root
+    std::vector<Pending> m_pending;
     std::unordered_set<DeviceInode, DeviceInodeHash> m_visited;
     ScanProblems m_problems;
 };
