@@ -180,10 +180,35 @@ std::optional<std::size_t> firstSound(const std::vector<std::int16_t>& samples,
 
 class SungStandardWindowTest : public cantorix::testing::SingingWindowTest {
 protected:
+    // The window with the phones' server listening on loopback, its seats the only inputs: no
+    // device of this machine joins in.
+    void showWindowWithPhonesOnly(const std::string& key) {
+        m_phones = std::make_unique<platform::PhoneServer>(
+            platform::PhoneServer::Options{.port = 0,
+                                           .identityFolder = m_root / "identity",
+                                           .invoker = &m_phoneEvents,
+                                           .log = &m_serverLog,
+                                           .key = key});
+        ASSERT_TRUE(m_phones->listening()) << m_phones->problem();
+        m_inputs = std::make_unique<platform::CaptureInputSet>(platform::CaptureInputSet::Options{
+            .listDevices = [] { return std::vector<platform::AlsaCaptureDevice>{}; },
+            .systemDefaultInput = false,
+            .externalInputs = [this] { return platform::phoneSeatInputs(*m_phones); }});
+        m_inputs->relist();
+        app::AppServices services = this->services();
+        services.inputs = m_inputs.get();
+        services.phones = m_phones.get();
+        services.makeSemitoneTracker = [] {
+            return std::make_unique<platform::AubioSemitoneTracker>();
+        };
+        ASSERT_TRUE(showWindow(services));
+    }
+
     platform::AubioSemitoneTracker m_semitones;
     // The phones' server and the main-thread hand-over of its seat changes; they outlive the
     // inputs that list its seats.
     app::QtMainThreadInvoker m_phoneEvents;
+    std::ostringstream m_serverLog;
     std::unique_ptr<platform::PhoneServer> m_phones;
     // The microphones of the several singers; they outlive the window (gone in TearDown).
     std::unique_ptr<platform::CaptureInputSet> m_inputs;
@@ -346,27 +371,7 @@ TEST_F(SungStandardWindowTest, TwoPhonesStreamingAStereoFileScoreEachLineAsTheTo
     cantorix::testing::writeStereoWav(wav, first, second);
 
     const std::string key = "00112233445566778899aabbccddeeff";
-    std::ostringstream serverLog;
-    m_phones = std::make_unique<platform::PhoneServer>(
-        platform::PhoneServer::Options{.port = 0,
-                                       .identityFolder = m_root / "data",
-                                       .invoker = &m_phoneEvents,
-                                       .log = &serverLog,
-                                       .key = key});
-    ASSERT_TRUE(m_phones->listening()) << m_phones->problem();
-    // The phones are the only inputs: no device of this machine joins in.
-    m_inputs = std::make_unique<platform::CaptureInputSet>(platform::CaptureInputSet::Options{
-        .listDevices = [] { return std::vector<platform::AlsaCaptureDevice>{}; },
-        .systemDefaultInput = false,
-        .externalInputs = [this] { return platform::phoneSeatInputs(*m_phones); }});
-    m_inputs->relist();
-    app::AppServices services = this->services();
-    services.inputs = m_inputs.get();
-    services.phones = m_phones.get();
-    services.makeSemitoneTracker = [] {
-        return std::make_unique<platform::AubioSemitoneTracker>();
-    };
-    ASSERT_TRUE(showWindow(services));
+    ASSERT_NO_FATAL_FAILURE(showWindowWithPhonesOnly(key));
     app::GameScene& g = m_form->game();
     ASSERT_TRUE(waitUntil([&] { return g.selection.title->text() == "Two Lighthouses"; }));
 
@@ -439,26 +444,7 @@ TEST_F(SungStandardWindowTest, APhoneInABrowserSingsASongAsTheToolScoresIt) {
     const fs::path microphone = m_root / "microphone.wav";
     cantorix::testing::writeMonoWav(microphone, browserMicrophone(voice), 48000);
 
-    std::ostringstream serverLog;
-    m_phones = std::make_unique<platform::PhoneServer>(
-        platform::PhoneServer::Options{.port = 0,
-                                       .identityFolder = m_root / "identity",
-                                       .invoker = &m_phoneEvents,
-                                       .log = &serverLog,
-                                       .key = "00112233445566778899aabbccddeeff"});
-    ASSERT_TRUE(m_phones->listening()) << m_phones->problem();
-    m_inputs = std::make_unique<platform::CaptureInputSet>(platform::CaptureInputSet::Options{
-        .listDevices = [] { return std::vector<platform::AlsaCaptureDevice>{}; },
-        .systemDefaultInput = false,
-        .externalInputs = [this] { return platform::phoneSeatInputs(*m_phones); }});
-    m_inputs->relist();
-    app::AppServices services = this->services();
-    services.inputs = m_inputs.get();
-    services.phones = m_phones.get();
-    services.makeSemitoneTracker = [] {
-        return std::make_unique<platform::AubioSemitoneTracker>();
-    };
-    ASSERT_TRUE(showWindow(services));
+    ASSERT_NO_FATAL_FAILURE(showWindowWithPhonesOnly("00112233445566778899aabbccddeeff"));
     app::GameScene& g = m_form->game();
     ASSERT_TRUE(waitUntil([&] { return g.selection.title->text() == "Two Lighthouses"; }));
 
@@ -478,7 +464,7 @@ TEST_F(SungStandardWindowTest, APhoneInABrowserSingsASongAsTheToolScoresIt) {
     ASSERT_TRUE(phone.started());
     const app::SingerRoster& roster = m_form->singers().roster();
     ASSERT_TRUE(waitUntil([&] { return roster.slot(0).input == app::phoneInputAddress(1); }, 60000))
-        << serverLog.str() << phone.logTail();
+        << m_serverLog.str() << phone.logTail();
 
     // The song is started as the microphone reaches the voice: kVoiceLead - kBurstAt after the
     // tone, whose newest sample was captured about a frame (20 ms) before it reached the seat.
@@ -490,7 +476,7 @@ TEST_F(SungStandardWindowTest, APhoneInABrowserSingsASongAsTheToolScoresIt) {
             return burst.has_value();
         },
         60000))
-        << serverLog.str() << phone.logTail();
+        << m_serverLog.str() << phone.logTail();
     const auto voiceDue =
         std::chrono::steady_clock::now() - std::chrono::milliseconds{20} +
         std::chrono::duration_cast<std::chrono::steady_clock::duration>(

@@ -222,6 +222,10 @@ TEST_F(GuiLayoutTest, PanelSkinOverTheHallOfFameHolder) {
     const SkinQuad* editCorner = bySource(edit.skinQuads(), {90, 47, 92, 49});
     ASSERT_NE(editCorner, nullptr);
     EXPECT_EQ(editCorner->screen, (RectF{92, 260, 94, 262}));
+    // The edit itself is unchanged, but its place on screen moves with its panel.
+    holder.setLeft(182);
+    root.applyChanges();
+    EXPECT_EQ(bySource(edit.skinQuads(), {90, 47, 92, 49})->screen, (RectF{192, 260, 194, 262}));
 }
 
 TEST_F(GuiLayoutTest, FormCornersKeepTheirOwnUnequalSizes) {

@@ -311,9 +311,21 @@ void TGLBaseControl::internalMouseLeave() {
 // ---- skin geometry
 
 void TGLBaseControl::applyChanges() {
+    // The skin geometry depends on the controls' own settings and their parents' places, and every
+    // change to them climbs to the root's revision; the game applies every frame, sixty times a
+    // second on a screen that mostly stands still.
+    const bool root = guiParent() == nullptr;
+    if (root && m_appliedRevision == revision())
+        return;
+    rebuildSubtree();
+    if (root)
+        m_appliedRevision = revision();
+}
+
+void TGLBaseControl::rebuildSubtree() {
     rebuildGeometry();
     for (TGLBaseControl* c : guiChildren())
-        c->applyChanges();
+        c->rebuildSubtree();
 }
 
 void TGLBaseControl::rebuildGeometry() {

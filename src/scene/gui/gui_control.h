@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,7 +92,8 @@ public:
     void setFocus();
     TGLBaseControl* focusedControl() const; // meaningful on a root
 
-    // Applies pending changes: recomputes the skin geometry of this control and its children.
+    // Applies pending changes: recomputes the skin geometry of this control and its children. On
+    // a root nothing is redone while no control below it has changed since the last call.
     void applyChanges();
     // Skin quads from the last applyChanges (screen rectangles in viewer pixels, drawing order).
     const std::vector<SkinQuad>& skinQuads() const { return m_skinQuads; }
@@ -139,6 +141,9 @@ protected:
     std::vector<SkinQuad> m_skinQuads;
 
 private:
+    void rebuildSubtree();
+    std::optional<std::uint64_t> m_appliedRevision; // a root's revision at its last apply
+
     bool isGuiChild(const TGLBaseControl* control) const;
     bool isInSubtree(const TGLBaseControl* control) const;
     // The last visible child control under the pointer (children are offered last to first).
