@@ -12,8 +12,10 @@
 #include "scene/picture_loader.h"
 #include "scene/render/qt_glyph_rasterizer.h"
 #include "scene/render/scene_viewer.h"
+#include "session/standard_judge.h"
 #include "songs/song_text_file.h"
 #include "songs/standard_song.h"
+#include "stage/stage_palette.h"
 #include "stage/standard_lane_view.h"
 
 #include <QApplication>
@@ -64,7 +66,8 @@ pitch::SemitoneReading readingOf(const session::StandardTimeline& timeline, int 
     return {true, pitch};
 }
 
-// Sings each band's first line to its end: one trail segment per singer per tick.
+// Sings each band's first line to its end: every singer's judge hears a tick every 50 ms, and
+// the stage fills what was hit and moves the markers.
 void singFirstLines(std::vector<std::unique_ptr<stage::StandardLaneView>>& lanes,
                     const std::vector<int>& singersOf, stage::SingerScores& scores) {
     for (std::size_t b = 0; b < lanes.size(); ++b) {
@@ -72,21 +75,44 @@ void singFirstLines(std::vector<std::unique_ptr<stage::StandardLaneView>>& lanes
         const session::VoiceTimeline& voice = lane.timeline().voice();
         const session::TimedLine& line = voice.lines.front();
         const auto lastMs = static_cast<std::int64_t>(voice.notes[line.last - 1].endMs);
+        const session::StandardJudge judge(voice, session::Difficulty::Medium, 0);
         std::vector<stage::SingerScoreLine> rows;
         int tick = 0;
         for (auto ms = static_cast<std::int64_t>(voice.notes[line.first].startMs); ms < lastMs;
              ms += kTickMs, ++tick) {
             lane.step(ms);
-            for (int k = 0; k < singersOf[b]; ++k)
-                lane.drawVoiceTrail(readingOf(lane.timeline(), k, tick),
-                                    static_cast<std::size_t>(k));
+            for (int k = 0; k < singersOf[b]; ++k) {
+                const pitch::SemitoneReading reading = readingOf(lane.timeline(), k, tick);
+                const session::TickJudgement verdict =
+                    judge.judge({pitch::kSilenceSungValue, reading, static_cast<double>(ms)});
+                std::vector<session::ListeningLoop::HeardTick> heard;
+                if (verdict.judged)
+                    heard.push_back({verdict, reading});
+                lane.showHeard(static_cast<std::size_t>(k), heard, reading);
+            }
         }
         for (int k = 0; k < singersOf[b]; ++k) {
             const std::size_t singer = static_cast<std::size_t>(k) * lanes.size() + b;
             rows.push_back({kSingerNames[singer], kSingerColours[singer], 830 * (k + 1), k == 2});
         }
-        if (singersOf[b] > 1 || lanes.size() > 1)
-            scores.show(static_cast<int>(b), rows);
+        scores.show(static_cast<int>(b), rows);
+    }
+}
+
+// The screen as it was before the stage above: the band's bars and lyrics without a strip, and
+// one singer's trail of a thin segment per tick along the line (139 on the demo duet's first).
+void drawFormerTrail(app::GameScene& game, const stage::StandardLaneView& lane) {
+    game.singing.bands[0].strip->setVisible(false);
+    const session::VoiceTimeline& voice = lane.timeline().voice();
+    const session::TimedLine& line = voice.lines.front();
+    const double first = voice.notes[line.first].startMs, last = voice.notes[line.last - 1].endMs;
+    for (double ms = first; ms < last; ms += kTickMs) {
+        auto& segment = game.singing.bands[0].voiceTrail->addNewChild<scene::TGLHUDSprite>();
+        segment.setPosition({static_cast<float>(123 + (ms - first) / (last - first) * 520),
+                             static_cast<float>(430 + 40 * std::sin(ms / 300)), 0});
+        segment.setWidth(static_cast<float>(kTickMs / (last - first) * 520));
+        segment.setHeight(15);
+        segment.setMaterial({&game.materials.lane, "Knob3"});
     }
 }
 
@@ -166,13 +192,15 @@ int main(int argc, char** argv) {
     viewer.show();
     spin(300);
     game.addOscilloscopeBars();
+    stage::applyStagePalette(game.materials.lane, {});
     if (!shots.empty())
         fs::create_directories(shots);
 
     std::printf(
-        "case                    bands  singers  trail segments  forced fps  cpu ms/frame\n");
-    for (const Case& c : {Case{"one singer", 1, 1}, Case{"eight singers", 1, 8},
-                          Case{"duet, four a voice", 2, 8}, Case{"duet, one a voice", 2, 2}}) {
+        "case                    bands  singers  stage sprites  forced fps  cpu ms/frame\n");
+    for (const Case& c :
+         {Case{"one singer, former", 1, 0}, Case{"one singer", 1, 1}, Case{"eight singers", 1, 8},
+          Case{"duet, four a voice", 2, 8}, Case{"duet, one a voice", 2, 2}}) {
         app::layOutBands(game, c.bands);
         stage::SingerScores scores = app::bandSingerScores(game);
         scores.clear();
@@ -182,18 +210,28 @@ int main(int argc, char** argv) {
             auto& lane = *lanes.emplace_back(std::make_unique<stage::StandardLaneView>(
                 app::bandLaneScene(game, b, c.bands), song));
             singersOf.push_back(c.singers / c.bands);
-            std::vector<scene::TColor> colours;
-            for (int k = 0; k < singersOf.back() && c.singers > 1; ++k)
-                colours.push_back(kSingerColours[k * c.bands + b]);
-            lane.setTrailColours(colours);
+            std::vector<stage::StageSinger> singers;
+            for (int k = 0; k < singersOf.back(); ++k)
+                singers.push_back({kSingerColours[k * c.bands + b], std::to_string(k + 1)});
+            lane.setSingers(singers);
             lane.timeline().setVoice(b);
             lane.startSession();
             lane.buildFirstLines();
         }
-        singFirstLines(lanes, singersOf, scores);
+        for (int b = 0; b < stage::kMaxBands; ++b) {
+            game.singing.bands[b].strip->setVisible(b < c.bands);
+            game.singing.bands[b].voiceTrail->deleteChildren();
+        }
+        if (c.singers == 0)
+            drawFormerTrail(game, *lanes.front());
+        else
+            singFirstLines(lanes, singersOf, scores);
         int segments = 0;
         for (int b = 0; b < c.bands; ++b)
-            segments += spritesIn(*game.singing.bands[b].voiceTrail);
+            for (scene::TGLBaseSceneObject* group :
+                 {game.singing.bands[b].voiceTrail, game.singing.bands[b].noteFills,
+                  game.singing.bands[b].voiceMarkers})
+                segments += spritesIn(*group);
         spin(200);
         const FrameFigures figures = forcedFrames(viewer, seconds);
         std::printf("%-22s  %5d  %7d  %14d  %10.1f  %12.2f\n", c.name, c.bands, c.singers, segments,

@@ -203,6 +203,11 @@ struct SingingBand {
     // The running scores of the band's singers (stage::SingerScores): the group's position is
     // the column's top-left corner; its texts are a name and its points per row.
     scene::TGLDummyCube* singerScores = nullptr;
+    // Standard songs only: the darkened strip under the band, the singers' hits on the bars and
+    // their voices' markers, the band's caption and the countdown to the singing.
+    scene::TGLHUDSprite* strip = nullptr;
+    scene::TGLDummyCube *noteFills = nullptr, *voiceMarkers = nullptr;
+    scene::TGLHUDText *caption = nullptr, *countdown = nullptr;
 };
 
 struct SingingNodes {

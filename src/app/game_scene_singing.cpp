@@ -31,30 +31,42 @@ struct BandNames {
     const char *staff, *noteBars, *voiceTrail, *lyrics, *leadIn, *singerScores;
 };
 
-// The nodes of one band, in drawing order: staff, bars, trail, lyrics, lead-in bar, scores.
+TGLHUDText& addText(TGLBaseSceneObject& parent, TGLBitmapFont& font, TAlignment alignment) {
+    auto& text = parent.addNewChild<TGLHUDText>();
+    text.setFont(&font);
+    text.setAlignment(alignment);
+    text.setLayout(TTextLayout::tlCenter);
+    text.setVisible(false);
+    return text;
+}
+
+// The nodes of one band, in drawing order: the standard songs' strip, staff, bars, their fills,
+// trail, markers, lyrics, lead-in bar and countdown, scores, caption.
 void addBand(TGLBaseSceneObject& parent, SingingBand& band, const char* const* staffNames,
-             const BandNames& names, TGLMaterialLibrary& lane, TGLBitmapFont& scoreFont) {
+             const BandNames& names, TGLMaterialLibrary& lane, SceneFonts& fonts) {
+    TGLBitmapFont& scoreFont = fonts.menuPlain;
+    band.strip = &addSprite(parent, "", 0, 0, 0, 0, {});
+    band.strip->setVisible(false);
     band.staff = &parent.addNewChild<TGLDummyCube>(names.staff);
     for (int line = 0; line < stage::kStaffLines; ++line)
         addSprite(*band.staff, staffNames ? staffNames[line] : "", 400,
                   stage::kStaffTop + stage::kStaffLineSpacing * static_cast<float>(line), 800, 3,
                   {&lane, "Strip"});
     band.noteBars = &parent.addNewChild<TGLDummyCube>(names.noteBars);
+    band.noteFills = &parent.addNewChild<TGLDummyCube>();
     band.voiceTrail = &parent.addNewChild<TGLDummyCube>(names.voiceTrail);
+    band.voiceMarkers = &parent.addNewChild<TGLDummyCube>();
     band.lyrics = &parent.addNewChild<TGLDummyCube>(names.lyrics);
     band.leadIn = &parent.addNewChild<TGLDummyCube>(names.leadIn);
     band.leadInBar =
         &addSprite(*band.leadIn, "Progress", 0, stage::BandPlace{}.lyricsY, 0, 20, {&lane, "Prog"});
+    band.countdown = &addText(parent, fonts.lyrics, TAlignment::taRightJustify);
     band.singerScores = &parent.addNewChild<TGLDummyCube>(names.singerScores);
     band.singerScores->setPosition({stage::kScoreColumnLeft, stage::kStaffTop, 0});
     for (int row = 0; row < stage::kScoreRowsPerBand; ++row)
-        for (const TAlignment alignment : {TAlignment::taLeftJustify, TAlignment::taRightJustify}) {
-            auto& text = band.singerScores->addNewChild<TGLHUDText>();
-            text.setFont(&scoreFont);
-            text.setAlignment(alignment);
-            text.setLayout(TTextLayout::tlCenter);
-            text.setVisible(false);
-        }
+        for (const TAlignment alignment : {TAlignment::taLeftJustify, TAlignment::taRightJustify})
+            addText(*band.singerScores, scoreFont, alignment);
+    band.caption = &addText(parent, scoreFont, TAlignment::taLeftJustify);
 }
 
 } // namespace
@@ -67,7 +79,7 @@ void GameScene::buildLane() {
                                                 "GLHUDSprite10", "GLHUDSprite12", "GLHUDSprite13"};
     addBand(*singing.group, singing.bands[0], designedStaff,
             {"Stages", "Tabulature", "SingTab", "SingText", "LeadIn", "SingerScores"},
-            materials.lane, fonts.menuPlain);
+            materials.lane, fonts);
     SingingBand& first = singing.bands[0];
     singing.staff = first.staff;
     singing.noteBars = first.noteBars;
@@ -80,7 +92,7 @@ void GameScene::buildLane() {
     secondBand.setVisible(false);
     addBand(secondBand, singing.bands[1], nullptr,
             {"Stages2", "Tabulature2", "SingTab2", "SingText2", "LeadIn2", "SingerScores2"},
-            materials.lane, fonts.menuPlain);
+            materials.lane, fonts);
 
     singing.oscilloscope = &singing.group->addNewChild<TGLDummyCube>("Oscillo");
     singing.oscilloscopeBars = &singing.oscilloscope->addNewChild<TGLDummyCube>("Sprites");
@@ -116,6 +128,12 @@ stage::LaneScene bandLaneScene(GameScene& game, int band, int bandCount) {
         *nodes.lyrics,       *nodes.noteBars,   *nodes.voiceTrail, *game.singing.lineWidthSprite,
         game.materials.lane, game.fonts.lyrics, kViewerWidth};
     lane.place = stage::bandPlace(band, std::clamp(bandCount, 1, stage::kMaxBands));
+    lane.strip = nodes.strip;
+    lane.fills = nodes.noteFills;
+    lane.markers = nodes.voiceMarkers;
+    lane.caption = nodes.caption;
+    lane.countdown = nodes.countdown;
+    lane.markerFont = &game.fonts.menuPlain;
     return lane;
 }
 

@@ -6,6 +6,8 @@
 #include "score_page.h"
 #include "session_performances.h"
 #include "singing_bands.h"
+#include "stage/line_rating.h"
+#include "stage/stage_palette.h"
 
 #include <algorithm>
 #include <chrono>
@@ -93,6 +95,7 @@ void SingingSession::startSession() {
         m_game.singing.group->setVisible(true);
         m_outcomes.clear();
         m_news.clear();
+        m_lineWords.clear();
         m_judgedAny = false;
         m_startedAtMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::system_clock::now().time_since_epoch())
@@ -166,6 +169,8 @@ void SingingSession::chooseJudges() {
             return session::voiceTimeline(*song, voice);
         },
         options.difficulty, m_lane->timeline().startMs());
+    for (PartyMember& member : m_party.members())
+        member.loop->keepHeardTicks(song != nullptr);
 }
 
 const session::Scoring& SingingSession::scoring() const {
@@ -185,14 +190,43 @@ stage::LaneView& SingingSession::laneOfBand(std::size_t band) {
 }
 
 void SingingSession::showSingerTrails() {
+    if (standardSong()) {
+        showStageSingers();
+        return;
+    }
     // One singer draws the designed trail; several draw one each in their own colour.
     const bool several = m_party.members().size() > 1;
+    std::vector<scene::TColor> colours;
+    for (const PartyMember& member : m_party.members())
+        if (several)
+            colours.push_back(member.singer.colour);
+    m_lane->setTrailColours(std::move(colours));
+}
+
+void SingingSession::showStageSingers() {
+    // Each singer's fills and marker in their colour, the marker numbered as the singers are.
+    const auto& members = m_party.members();
+    const auto& voices = m_services.selected->standard.voices;
     for (std::size_t band = 0; band < (m_twoBands ? 2u : 1u); ++band) {
-        std::vector<scene::TColor> colours;
-        for (const PartyMember& member : m_party.members())
-            if (several && member.band == band)
-                colours.push_back(member.singer.colour);
-        laneOfBand(band).setTrailColours(std::move(colours));
+        std::vector<stage::StageSinger> singers;
+        std::string names;
+        for (std::size_t k = 0; k < members.size(); ++k) {
+            if (members[k].band != band)
+                continue;
+            singers.push_back({members[k].singer.colour, std::to_string(k + 1)});
+            names += (names.empty() ? "" : ", ") + members[k].singer.name;
+        }
+        auto& lane = static_cast<stage::StandardLaneView&>(laneOfBand(band));
+        lane.setSingers(singers);
+        // A duet's bands say whose part each is.
+        const std::size_t voice =
+            band < m_party.bandVoices().size() ? m_party.bandVoices()[band] : 0;
+        const bool duet = voices.size() > 1;
+        const std::string part = duet && voice < voices.size() && !voices[voice].name.empty()
+                                     ? voices[voice].name
+                                 : duet ? "Part " + std::to_string(voice + 1)
+                                        : "";
+        lane.setCaption(part.empty() ? "" : names.empty() ? part : part + ": " + names);
     }
 }
 
@@ -207,16 +241,55 @@ void SingingSession::showRunningScores() {
     const bool anyNotice =
         std::any_of(members.begin(), members.end(), [](const PartyMember& m) { return m.lost; }) ||
         std::any_of(notices.begin(), notices.end(), [](const auto& n) { return !n.empty(); });
-    if (members.size() < 2 && !anyNotice)
+    // The standard stage shows every singer's score, one singer's too.
+    if (members.size() < 2 && !anyNotice && !standardSong())
         return;
+    const std::int64_t now = m_services.player.position();
     for (std::size_t band = 0; band < (m_twoBands ? 2u : 1u); ++band) {
         std::vector<stage::SingerScoreLine> lines;
-        for (std::size_t k = 0; k < members.size(); ++k)
-            if (members[k].band == band)
-                lines.push_back({members[k].singer.name, members[k].singer.colour,
-                                 members[k].loop->scoring().notePoints(), members[k].lost,
-                                 notices[k]});
+        for (std::size_t k = 0; k < members.size(); ++k) {
+            if (members[k].band != band)
+                continue;
+            const bool rated = k < m_lineWords.size() && now < m_lineWords[k].untilMs;
+            lines.push_back({members[k].singer.name, members[k].singer.colour,
+                             members[k].loop->scoring().notePoints(), members[k].lost, notices[k],
+                             rated ? m_lineWords[k].word : std::string()});
+        }
         m_singerScores.show(static_cast<int>(band), lines);
+    }
+}
+
+void SingingSession::rateFinishedLines() {
+    // A line is rated once its last note is over and its last windows are judged: the singer's
+    // delay and one analysis tick after its end.
+    constexpr std::int64_t kJudgedAfterMs = 100;
+    constexpr std::int64_t kShownMs = 1000;
+    const auto& members = m_party.members();
+    m_lineWords.resize(members.size());
+    const std::int64_t now = m_services.player.position();
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        const PartyMember& member = members[k];
+        if (!member.judge)
+            continue;
+        const session::VoiceTimeline& voice = member.judge->timeline();
+        LineWord& shown = m_lineWords[k];
+        for (; shown.nextLine < voice.lines.size(); ++shown.nextLine) {
+            const session::TimedLine& line = voice.lines[shown.nextLine];
+            if (line.last == line.first || line.last > voice.notes.size())
+                continue;
+            const double over =
+                voice.notes[line.last - 1].endMs + member.judge->delayMs() + kJudgedAfterMs;
+            if (static_cast<double>(now) < over)
+                break;
+            const auto& tallies = member.loop->scoring().lines();
+            if (shown.nextLine >= tallies.size())
+                continue;
+            if (const char* word = stage::lineRatingWord(tallies[shown.nextLine].points,
+                                                         tallies[shown.nextLine].possible)) {
+                shown.word = word;
+                shown.untilMs = now + kShownMs;
+            }
+        }
     }
 }
 
@@ -276,9 +349,14 @@ void SingingSession::showSelectedParts() {
         for (TGLBaseSceneObject* part : parts)
             part->setVisible(shown);
     };
+    const bool standard = standardSong();
     for (const SingingBand& band : g.singing.bands) {
         show(o.showTabs, {band.staff, band.voiceTrail, band.noteBars});
         show(o.showLyrics, {band.leadIn, band.lyrics});
+        show(standard, {band.strip});
+        show(standard && o.showTabs, {band.noteFills, band.voiceMarkers});
+        if (!standard)
+            show(false, {band.caption, band.countdown});
     }
     show(o.showOscilloscope, {g.singing.oscilloscope, g.singing.oscilloscopeTrack});
     show(o.showTime, {g.singing.timeTrack, g.singing.clockDisplay});
@@ -297,6 +375,9 @@ void SingingSession::applyColourOptions() {
     for (const auto& [name, colour] : faint)
         if (TGLLibMaterial* m = m_game.materials.lane.materialByName(name))
             m->setDiffuse(toColorF(colour, o.tabAlpha * kFaintShare));
+    // The standard songs' stage: the same options, never so faint that the bars sink.
+    stage::applyStagePalette(m_game.materials.lane,
+                             {o.defaultTabColour, o.actualTabColour, o.tabAlpha});
     m_lane->setTextColour(o.textColour);
     m_exportFileName = o.exportFileName;
 }
@@ -492,13 +573,15 @@ void SingingSession::tickSingers() {
             m_judgedAny = true;
             if (&lane == &m_gameLane)
                 m_gameLane.drawVoiceTrail(member.loop->heldSungValue(), member.trail);
-            else
-                static_cast<stage::StandardLaneView&>(lane).drawVoiceTrail(
-                    member.loop->latestReading(), member.trail);
         }
         member.loop->tick(timeline.judging(), timeline.judgedPitch());
+        // What the judge heard in this tick's windows shows at once on the standard stage.
+        if (&lane != &m_gameLane)
+            static_cast<stage::StandardLaneView&>(lane).showHeard(
+                member.trail, member.loop->takeHeardTicks(), member.loop->latestReading());
     }
     noticeLostInputs();
+    rateFinishedLines();
     showRunningScores();
     tellPhones();
 }

@@ -159,6 +159,8 @@ private:
     std::string phoneNotice(const PartySinger& singer);
     void tellPhonesSessionEnds();
     void showSingerTrails();
+    void showStageSingers();
+    void rateFinishedLines();
     void showRunningScores();
     void noticeLostInputs();
     // Each singer of the last session as the score page and the hall of fame show them.
@@ -183,6 +185,13 @@ private:
     stage::StandardLaneView m_secondBand;
     bool m_twoBands = false;
     stage::SingerScores m_singerScores;
+    // Per singer: the next line to rate, and the word the last one earned while it shows.
+    struct LineWord {
+        std::size_t nextLine = 0;
+        std::string word;
+        std::int64_t untilMs = 0;
+    };
+    std::vector<LineWord> m_lineWords;
     stage::SessionClockView m_clock;
     SingingParty m_party;
     std::vector<SingerOutcome> m_outcomes;

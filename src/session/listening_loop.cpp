@@ -153,7 +153,10 @@ void ListeningLoop::judgeWindows(std::optional<double> untilMs) {
         ++m_windows.judged;
         const SungTick tick{m_heldSungValue, m_latestReading,
                             readingSongMs(endMs, m_window.size())};
-        m_scoring.score(m_semitoneJudge->judge(tick));
+        const TickJudgement verdict = m_semitoneJudge->judge(tick);
+        m_scoring.score(verdict);
+        if (m_keepHeardTicks && verdict.judged)
+            m_heardTicks.push_back({verdict, m_latestReading});
     }
 }
 

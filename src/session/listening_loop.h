@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace cantorix::session {
@@ -91,6 +92,16 @@ public:
     // Hands what the capture holds to the coarse analysis (without a notification thread).
     void takeCaptured();
 
+    // A judged window as the stage shows it: where in the song, on which note, and the reading.
+    struct HeardTick {
+        TickJudgement verdict;
+        pitch::SemitoneReading reading;
+    };
+    // Keeps each judged semitone window until takeHeardTicks() hands it on; off by default, so
+    // a run without a stage keeps nothing.
+    void keepHeardTicks(bool keep) { m_keepHeardTicks = keep; }
+    std::vector<HeardTick> takeHeardTicks() { return std::exchange(m_heardTicks, {}); }
+
     Scoring& scoring() { return m_scoring; }
     const Scoring& scoring() const { return m_scoring; }
     // The coarse value of the latest live tick (255: no voice) and the latest semitone reading.
@@ -131,6 +142,8 @@ private:
     std::optional<Anchor> m_anchor;
     std::int64_t m_lostSeen = 0;
     WindowCounts m_windows;
+    bool m_keepHeardTicks = false;
+    std::vector<HeardTick> m_heardTicks;
 };
 
 } // namespace cantorix::session

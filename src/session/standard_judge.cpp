@@ -132,8 +132,11 @@ TickJudgement StandardJudge::judge(const SungTick& tick) const {
         return {};
     TickJudgement verdict = judgeNote(m_timeline.notes[static_cast<std::size_t>(due)].note,
                                       tick.semitone, m_difficulty);
-    if (verdict.judged)
+    if (verdict.judged) {
         verdict.line = m_lineOfNote[static_cast<std::size_t>(due)];
+        verdict.note = due;
+        verdict.songMs = tick.songMs - m_delayMs;
+    }
     return verdict;
 }
 

@@ -25,6 +25,8 @@ struct TickJudgement {
         0; // what a singer on the note would have earned; 0 where the rule has no such figure
     int line = -1;       // the lyric line of the note judged; −1 when the judge keeps no lines
     bool golden = false; // the note judged is golden: its points count among the golden points
+    int note = -1;       // the note judged (an index into the judge's notes); −1 when none
+    double songMs = 0;   // the song time judged: the tick's, less the microphone's delay
 };
 
 class TickJudge {

@@ -21,6 +21,15 @@ struct LaneScene {
     scene::TGLBitmapFont& singingText;     // `SingingText`
     int viewerWidth = 766;                 // width W of the scene viewer in pixels
     BandPlace place{};                     // the designed place unless two bands are sung
+    // The standard songs' stage: the darkened strip under the band, the band's caption (a
+    // duet's voice and its singers), the countdown to the singing and the markers' font. The
+    // game's own format draws none of them.
+    scene::TGLHUDSprite* strip = nullptr;
+    scene::TGLBaseSceneObject* fills = nullptr;   // the singers' hits on the bars
+    scene::TGLBaseSceneObject* markers = nullptr; // where the singers' voices are
+    scene::TGLHUDText* caption = nullptr;
+    scene::TGLHUDText* countdown = nullptr;
+    scene::TGLBitmapFont* markerFont = nullptr;
 };
 
 // y of a pitch on the lane: the staff follows the song's octave band.

@@ -38,6 +38,8 @@ public:
     virtual void setTrailColours(std::vector<scene::TColor> colours) = 0;
     // The singer's input is gone: nothing more is drawn for that trail until the next session.
     virtual void markLost(std::size_t trail) = 0;
+    // The view counts down to the singing itself; the clock's lead-in bar then stays hidden.
+    virtual bool countsDown() const { return false; }
 };
 
 } // namespace cantorix::stage

@@ -22,6 +22,10 @@ void SessionClockView::setSecondBand(StandardLaneView* lane, scene::TGLHUDSprite
 namespace {
 
 void showLeadInOf(scene::TGLHUDSprite& bar, const LaneView& lane) {
+    if (lane.countsDown()) {
+        bar.setVisible(false);
+        return;
+    }
     scene::Vec3 p = bar.position();
     p.x = lane.firstSyllableX() - 25.0f;
     bar.setPosition(p);
@@ -78,6 +82,8 @@ void SessionClockView::stepSecondBand(std::int64_t position) {
 
 void SessionClockView::leadInStep(scene::TGLHUDSprite& bar, const LaneView& lane,
                                   std::int64_t position) {
+    if (lane.countsDown())
+        return;
     const double leadIn = lane.timeline().leadInTenths();
     const double tenths =
         static_cast<double>(session::roundHalfEven(static_cast<double>(position) / 100.0));

@@ -80,7 +80,8 @@ void SingerScores::show(int band, const std::vector<SingerScoreLine>& lines) {
         int room = static_cast<int>(kColumnWidth);
         if (notice.empty() && points->font())
             room -= points->font()->textWidth(pointsText) + kGap;
-        name->setText(name->font() ? fitted(line.name, *name->font(), room) : line.name);
+        const std::string& shownName = line.rating.empty() ? line.name : line.rating;
+        name->setText(name->font() ? fitted(shownName, *name->font(), room) : shownName);
         place(*name, corner.x, y, scene::TAlignment::taLeftJustify, line.colour);
         if (!notice.empty())
             y += pitch;

@@ -30,6 +30,8 @@ struct SingerScoreLine {
     // Shown under the name in place of the points when not empty (a lost microphone's notice
     // comes first).
     std::string notice = {};
+    // The word the last line earned ("Great"), shown in place of the name for a moment.
+    std::string rating = {};
 
     const std::string& shownNotice() const;
 };

@@ -1,8 +1,9 @@
 #include "standard_lane_view.h"
 
+#include "stage_palette.h"
+
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace cantorix::stage {
 
@@ -16,16 +17,20 @@ using songs::NoteKind;
 
 namespace {
 
-constexpr float kCurrentAlpha = 0.5f;
+// The lyrics: what is still to be sung of the line, what has been sung, and the next line. At
+// these shares the line being sung stands at more than 4.5:1 on the strip over any picture.
+constexpr float kUnsungAlpha = 0.62f;
 constexpr float kSungAlpha = 1.0f;
-constexpr float kNextAlpha = 0.3f;
+constexpr float kNextAlpha = 0.4f;
 constexpr float kBarHeight = 15;
 constexpr float kGoldenBarHeight = 21;
-constexpr float kRimWidth = 2;      // of a rap note's hollow bar
-constexpr double kTickMs = 50;      // one analysis tick: one trail segment
+constexpr float kOutline = 2;       // around every bar
+constexpr float kHatchStep = 6;     // between a rap bar's hatch marks
+constexpr float kDashLength = 6;    // of a freestyle bar's dashes, and the gaps between
+constexpr double kTickMs = 50;      // one analysis tick: the span a hit fills
 constexpr double kMiddleCMidi = 60; // pitch 0 of a standard song
-// A sung value of silence draws its segment far above the lane, out of sight.
-constexpr double kSilenceY = -1000;
+constexpr float kStripAbove = 14;   // the strip's reach above the staff's top line
+constexpr float kStripBelow = 18;   // and below the next line's lyrics
 
 bool isGolden(NoteKind kind) {
     return kind == NoteKind::Golden || kind == NoteKind::GoldenRap;
@@ -34,34 +39,102 @@ bool isRap(NoteKind kind) {
     return kind == NoteKind::Rap || kind == NoteKind::GoldenRap;
 }
 
-void setAlpha(TGLBaseSceneObject& node, float alpha) {
-    if (auto* text = dynamic_cast<TGLHUDText*>(&node)) {
-        scene::ColorF colour = text->modulateColor();
-        colour.a = alpha;
-        text->setModulateColor(colour);
-    }
+TGLHUDSprite& addSprite(TGLBaseSceneObject& group, scene::MaterialRef material, float x, float y,
+                        float width, float height) {
+    auto& sprite = group.addNewChild<TGLHUDSprite>();
+    sprite.setPosition({x, y, 0});
+    sprite.setWidth(width);
+    sprite.setHeight(height);
+    sprite.setMaterial(material);
+    return sprite;
+}
+
+void setAlpha(TGLBaseSceneObject& node, scene::TColor colour, float alpha) {
+    if (auto* text = dynamic_cast<TGLHUDText*>(&node))
+        text->setModulateColor(scene::toColorF(colour, alpha));
 }
 
 } // namespace
 
-const char* standardBarMaterial(NoteKind kind, bool lit) {
-    if (isGolden(kind))
-        return lit ? "KnobGold2" : "KnobGold1";
-    if (kind == NoteKind::Freestyle)
-        return lit ? "KnobFaint2" : "KnobFaint1";
-    return lit ? "Knob2" : "Knob1";
-}
-
 StandardLaneView::StandardLaneView(LaneScene scene, const songs::StandardSong& song)
-    : m_scene(scene), m_trails(m_scene.singTab, m_scene.materials), m_timeline(song) {}
+    : m_scene(scene), m_timeline(song),
+      m_fills(scene.fills ? *scene.fills : m_unshownFills, scene.materials),
+      m_markers(scene.markers ? *scene.markers : m_unshownMarkers, scene.materials,
+                scene.markerFont ? scene.markerFont : &scene.singingText) {}
 
 void StandardLaneView::startSession() {
     m_timeline.startSession();
     m_line = -1;
     m_highlighted = -1;
-    m_barRightEdge = 0;
     m_bars.clear();
-    m_trails.startSession();
+    m_fillOfBar.clear();
+    m_lost.assign(singerCount(), false);
+    m_fills.clear();
+    m_markers.hideAll();
+    m_lastGlideMs = 0;
+    // The band's trail group is the game format's; what a song of it drew there goes.
+    m_scene.singTab.deleteChildren();
+    m_scene.singTab.setTag(0);
+    placeStrip();
+}
+
+void StandardLaneView::setPlace(const BandPlace& place) {
+    m_scene.place = place;
+    placeStrip();
+}
+
+void StandardLaneView::placeStrip() {
+    if (!m_scene.strip)
+        return;
+    const float top = kStaffTop + m_scene.place.staffShift - kStripAbove;
+    const float bottom = m_scene.place.lyricsY + m_scene.place.lyricsSpacing + kStripBelow;
+    m_scene.strip->setPosition(
+        {static_cast<float>(m_scene.viewerWidth) / 2, (top + bottom) / 2, 0});
+    m_scene.strip->setWidth(static_cast<float>(m_scene.viewerWidth));
+    m_scene.strip->setHeight(bottom - top);
+    m_scene.strip->setMaterial({&m_scene.materials, kStripMaterial});
+    if (m_scene.caption)
+        m_scene.caption->setPosition({8, top + 9, 0});
+}
+
+void StandardLaneView::setTrailColours(std::vector<scene::TColor> colours) {
+    std::vector<StageSinger> singers;
+    for (std::size_t k = 0; k < colours.size(); ++k)
+        singers.push_back({colours[k], std::to_string(k + 1)});
+    setSingers(singers);
+}
+
+void StandardLaneView::setSingers(const std::vector<StageSinger>& singers) {
+    m_singers = singers;
+    std::vector<scene::TColor> colours;
+    std::vector<std::string> labels;
+    for (const StageSinger& singer : singers) {
+        colours.push_back(singer.colour);
+        labels.push_back(singer.label);
+    }
+    m_fills.setSingers(colours);
+    m_markers.setSingers(colours, labels);
+    m_lost.assign(singerCount(), false);
+    // The bars grow with the singers' stripes: the line is laid out again.
+    if (m_line >= 0)
+        showLine(static_cast<std::size_t>(m_line));
+}
+
+void StandardLaneView::setCaption(const std::string& text) {
+    if (!m_scene.caption)
+        return;
+    m_scene.caption->setText(text);
+    m_scene.caption->setVisible(!text.empty());
+}
+
+std::size_t StandardLaneView::singerCount() const {
+    return std::max<std::size_t>(1, m_singers.size());
+}
+
+void StandardLaneView::markLost(std::size_t trail) {
+    if (trail < m_lost.size())
+        m_lost[trail] = true;
+    m_markers.aim(trail, std::nullopt, 0, 0);
 }
 
 void StandardLaneView::buildFirstLines() {
@@ -69,6 +142,7 @@ void StandardLaneView::buildFirstLines() {
     clearLyrics();
     if (m_timeline.currentLine() >= 0)
         showLine(static_cast<std::size_t>(m_timeline.currentLine()));
+    countDown(static_cast<double>(m_timeline.startMs()));
 }
 
 float StandardLaneView::firstSyllableX() const {
@@ -81,6 +155,11 @@ void StandardLaneView::clearLyrics() {
     m_scene.tabulature.deleteChildren();
     m_scene.singText.deleteChildren();
     m_bars.clear();
+    m_fillOfBar.clear();
+    m_fills.clear();
+    m_markers.hideAll();
+    if (m_scene.countdown)
+        m_scene.countdown->setVisible(false);
 }
 
 void StandardLaneView::step(std::int64_t positionMs) {
@@ -92,6 +171,11 @@ void StandardLaneView::follow() {
     if (m_timeline.currentLine() != m_line && m_timeline.currentLine() >= 0)
         showLine(static_cast<std::size_t>(m_timeline.currentLine()));
     highlight(m_timeline.highlightedNote());
+    const double now = m_timeline.lastStepMs();
+    wipe(now);
+    countDown(now);
+    m_markers.glide(std::clamp((now - m_lastGlideMs) / 1000.0, 0.0, 0.25));
+    m_lastGlideMs = now;
 }
 
 void StandardLaneView::showLine(std::size_t line) {
@@ -102,10 +186,11 @@ void StandardLaneView::showLine(std::size_t line) {
     addLineTexts(current, 0);
     if (line + 1 < m_timeline.voice().lines.size())
         addLineTexts(m_timeline.voice().lines[line + 1], 1);
+    else
+        m_scene.singText.addNewChild<TGLDummyCube>(); // no next line
+    // The wipe's letters of the syllable being sung.
+    m_scene.singText.addNewChild<TGLDummyCube>().setTag(-1);
     buildBars(current);
-    // The trails belong to the notes of one line.
-    m_trails.clear();
-    m_barRightEdge = 0;
 }
 
 void StandardLaneView::addLineTexts(const TimedLine& line, int row) {
@@ -113,7 +198,7 @@ void StandardLaneView::addLineTexts(const TimedLine& line, int row) {
     float x = 0;
     for (std::size_t k = line.first; k < line.last; ++k) {
         auto& text = group.addNewChild<TGLHUDText>();
-        text.setModulateColor(row == 0 ? scene::toColorF(m_textColour, kCurrentAlpha)
+        text.setModulateColor(row == 0 ? scene::toColorF(m_textColour, kUnsungAlpha)
                                        : scene::toColorF(scene::clWhite, kNextAlpha));
         text.setText(m_timeline.voice().notes[k].note.text);
         text.setFont(&m_scene.singingText);
@@ -147,24 +232,53 @@ void StandardLaneView::buildBars(const TimedLine& line) {
         const TimedNote& n = notes[k];
         const double left = xOfTime(n.startMs);
         const double width = std::max(2.0, xOfTime(n.endMs) - left - 2.0);
-        const float height = isGolden(n.note.kind) ? kGoldenBarHeight : kBarHeight;
-        const scene::Vec3 centre{static_cast<float>(left + width / 2),
-                                 static_cast<float>(pitchY(n.note.pitch)), 0};
-        auto& bar = m_scene.tabulature.addNewChild<TGLHUDSprite>();
-        bar.setPosition(centre);
-        bar.setWidth(static_cast<float>(width));
-        bar.setHeight(height);
-        bar.setMaterial({&m_scene.materials, standardBarMaterial(n.note.kind, false)});
-        m_bars.push_back(&bar);
-        if (isRap(n.note.kind)) {
-            // Hollow: a dark inside leaves a rim of the bar's colour.
-            auto& inside = m_scene.tabulature.addNewChild<TGLHUDSprite>();
-            inside.setPosition(centre);
-            inside.setWidth(std::max(0.0f, static_cast<float>(width) - 2 * kRimWidth));
-            inside.setHeight(height - 2 * kRimWidth);
-            inside.setMaterial({&m_scene.materials, "KnobHole"});
-        }
+        const float designed = isGolden(n.note.kind) ? kGoldenBarHeight : kBarHeight;
+        const BarPlace place{n.startMs,
+                             n.endMs,
+                             static_cast<float>(left),
+                             static_cast<float>(width),
+                             static_cast<float>(pitchY(n.note.pitch)),
+                             barHeightFor(designed, singerCount())};
+        m_bars.push_back(place);
+        addBar(n, place);
     }
+}
+
+void StandardLaneView::addBar(const TimedNote& n, const BarPlace& place) {
+    TGLBaseSceneObject& bars = m_scene.tabulature;
+    auto& materials = m_scene.materials;
+    const float x = place.left + place.width / 2, y = place.centreY;
+    const NoteKind kind = n.note.kind;
+    const bool golden = isGolden(kind);
+    if (kind == NoteKind::Freestyle) {
+        // Dashed: never judged, so it has no outline to fill, only its shape along the staff.
+        auto& fill = addSprite(bars, {&materials, kFreestyle}, x, y, place.width, place.height);
+        m_fillOfBar.push_back(&fill);
+        for (float dash = place.left; dash < place.left + place.width; dash += 2 * kDashLength) {
+            const float length = std::min(kDashLength, place.left + place.width - dash);
+            for (const float edge : {y - place.height / 2, y + place.height / 2})
+                addSprite(bars, {&materials, kBarOutline}, dash + length / 2, edge, length, 2);
+        }
+        return;
+    }
+    addSprite(bars, {&materials, golden ? kGoldOutline : kBarOutline}, x, y,
+              place.width + 2 * kOutline, place.height + 2 * kOutline);
+    auto& fill = addSprite(bars,
+                           {&materials, isRap(kind) ? kBarHollow
+                                        : golden    ? kGoldFill
+                                                    : kBarFill},
+                           x, y, place.width, place.height);
+    m_fillOfBar.push_back(&fill);
+    if (isRap(kind)) {
+        // Hatched: spoken, not sung; the marks stand in the bar's outline colour.
+        for (float mark = place.left + kHatchStep / 2; mark < place.left + place.width;
+             mark += kHatchStep)
+            addSprite(bars, {&materials, golden ? kGoldOutline : kBarOutline}, mark, y, 1.5f,
+                      place.height * 0.6f);
+    }
+    if (golden) // a glint along the top edge
+        addSprite(bars, {&materials, kGoldShine}, x, y - place.height / 2 + 2,
+                  std::max(1.0f, place.width - 4), 2);
 }
 
 double StandardLaneView::xOfTime(double ms) const {
@@ -184,54 +298,151 @@ void StandardLaneView::highlight(int note) {
     if (note == m_highlighted || m_line < 0)
         return;
     const TimedLine& line = m_timeline.voice().lines[static_cast<std::size_t>(m_line)];
-    TGLBaseSceneObject* texts = m_scene.singText.count() > 0 ? &m_scene.singText.child(0) : nullptr;
     const auto set = [&](int k, bool lit) {
         if (k < static_cast<int>(line.first) || k >= static_cast<int>(line.last))
             return;
         const auto i = static_cast<std::size_t>(k) - line.first;
-        if (texts && static_cast<int>(i) < texts->count())
-            setAlpha(texts->child(static_cast<int>(i)), lit ? kSungAlpha : kCurrentAlpha);
-        if (i < m_bars.size())
-            m_bars[i]->setMaterial(
-                {&m_scene.materials,
-                 standardBarMaterial(
-                     m_timeline.voice().notes[static_cast<std::size_t>(k)].note.kind, lit)});
+        const NoteKind kind = m_timeline.voice().notes[static_cast<std::size_t>(k)].note.kind;
+        if (i < m_fillOfBar.size() && kind != NoteKind::Freestyle && !isRap(kind) &&
+            !isGolden(kind))
+            m_fillOfBar[i]->setMaterial({&m_scene.materials, lit ? kBarSung : kBarFill});
     };
     set(m_highlighted, false);
     set(note, true);
     m_highlighted = note;
-    if (note >= static_cast<int>(line.first) && note < static_cast<int>(line.last)) {
-        const auto i = static_cast<std::size_t>(note) - line.first;
-        if (i < m_bars.size() && static_cast<int>(i) >= m_scene.singTab.tag()) {
-            m_trailPitch = m_timeline.voice().notes[static_cast<std::size_t>(note)].note.pitch;
-            m_barRightEdge = m_trails.startAt(*m_bars[i]);
+}
+
+void StandardLaneView::wipe(double positionMs) {
+    if (m_line < 0 || m_scene.singText.count() < 3)
+        return;
+    const TimedLine& line = m_timeline.voice().lines[static_cast<std::size_t>(m_line)];
+    TGLBaseSceneObject& syllables = m_scene.singText.child(0);
+    TGLBaseSceneObject& letters = m_scene.singText.child(2);
+    const auto& notes = m_timeline.voice().notes;
+    // Syllables whose notes are over are sung; the one whose note is on wipes letter by letter.
+    int wiping = -1;
+    for (std::size_t k = line.first; k < line.last; ++k) {
+        const int i = static_cast<int>(k - line.first);
+        if (i >= syllables.count())
+            break;
+        const bool sung = positionMs >= notes[k].endMs;
+        const bool on = !sung && positionMs >= notes[k].startMs;
+        setAlpha(syllables.child(i), m_textColour, sung ? kSungAlpha : kUnsungAlpha);
+        if (on)
+            wiping = i;
+    }
+    if (wiping < 0) {
+        letters.deleteChildren();
+        letters.setTag(-1);
+        return;
+    }
+    const TimedNote& note = notes[line.first + static_cast<std::size_t>(wiping)];
+    const auto& syllable = dynamic_cast<const TGLHUDText&>(syllables.child(wiping));
+    if (letters.tag() != wiping) {
+        // The syllable's letters, laid over it, each lit once the note has come to its middle.
+        letters.deleteChildren();
+        letters.setTag(wiping);
+        float x = syllable.position().x;
+        const std::string& text = syllable.text();
+        for (std::size_t at = 0; at < text.size();) {
+            std::size_t next = at + 1;
+            while (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80)
+                ++next;
+            auto& letter = letters.addNewChild<TGLHUDText>();
+            letter.setText(text.substr(at, next - at));
+            letter.setFont(&m_scene.singingText);
+            letter.setAlignment(scene::TAlignment::taLeftJustify);
+            letter.setLayout(scene::TTextLayout::tlCenter);
+            letter.setPosition({x, syllable.position().y, 0});
+            letter.setVisible(false);
+            letter.setModulateColor(scene::toColorF(m_textColour, kSungAlpha));
+            x += static_cast<float>(m_scene.singingText.textWidth(letter.text()));
+            at = next;
         }
+    }
+    const float left = syllable.position().x;
+    const float width = static_cast<float>(m_scene.singingText.textWidth(syllable.text()));
+    const double share = std::clamp(
+        (positionMs - note.startMs) / std::max(1.0, note.endMs - note.startMs), 0.0, 1.0);
+    const float reached = left + static_cast<float>(share) * width;
+    for (int i = 0; i < letters.count(); ++i) {
+        auto& letter = dynamic_cast<TGLHUDText&>(letters.child(i));
+        const float middle = letter.position().x +
+                             static_cast<float>(m_scene.singingText.textWidth(letter.text())) / 2;
+        letter.setVisible(middle <= reached);
     }
 }
 
-double StandardLaneView::trailY(const pitch::SemitoneReading& reading) const {
-    if (!reading.voiced || !std::isfinite(reading.midiNote))
-        return kSilenceY;
-    // On the song's scale, folded into the octave of the bar being sung, so a singer an octave
-    // or two away still sees how far off the note they are.
-    double semitone = reading.midiNote - kMiddleCMidi;
-    semitone += 12.0 * std::round((m_trailPitch - semitone) / 12.0);
-    const double shift = m_scene.place.staffShift;
-    return std::clamp(pitchY(semitone), kHighestY - 7.5 + shift, kLowestY + 7.5 + shift);
+void StandardLaneView::countDown(double positionMs) {
+    if (!m_scene.countdown)
+        return;
+    const auto& lines = m_timeline.voice().lines;
+    const auto& notes = m_timeline.voice().notes;
+    bool shown = false;
+    if (m_line >= 0 && static_cast<std::size_t>(m_line) < lines.size()) {
+        const std::size_t line = static_cast<std::size_t>(m_line);
+        const double first = notes[lines[line].first].startMs;
+        const double before =
+            line == 0 ? m_timeline.startMs() : notes[lines[line - 1].last - 1].endMs;
+        const double left = first - positionMs;
+        shown = left > 0 && (line == 0 || first - before > kCountedPauseMs);
+        if (shown) {
+            m_scene.countdown->setText(std::to_string(static_cast<int>(std::ceil(left / 1000.0))));
+            m_scene.countdown->setPosition({firstSyllableX() - 30, m_scene.place.lyricsY, 0});
+        }
+    }
+    m_scene.countdown->setVisible(shown);
 }
 
-bool StandardLaneView::drawVoiceTrail(const pitch::SemitoneReading& reading, std::size_t trail) {
-    if (!m_timeline.judging())
-        return false;
-    TGLBaseSceneObject* group = m_trails.drawable(trail);
-    if (!group || m_lineSpanMs <= 0)
-        return true;
-    // The trail follows the song's time along the lane and stops at the end of the last bar sung.
-    const double x = std::min(xOfTime(m_timeline.lastStepMs()), m_barRightEdge);
-    m_trails.addSegment(
-        trail, *group, {static_cast<float>(x), static_cast<float>(trailY(reading)), 0},
-        static_cast<float>(std::max(2.0, kTickMs / m_lineSpanMs * kLaneWidth)), kBarHeight);
-    return true;
+float StandardLaneView::voiceY(const pitch::SemitoneReading& reading, int notePitch) const {
+    // On the song's scale, folded into the octave of the note being sung, as the judge folds it,
+    // so a singer an octave or two away still sees how far off the note they are.
+    double semitone = reading.midiNote - kMiddleCMidi;
+    semitone += 12.0 * std::round((notePitch - semitone) / 12.0);
+    const double shift = m_scene.place.staffShift;
+    return static_cast<float>(
+        std::clamp(pitchY(semitone), kHighestY - 7.5 + shift, kLowestY + 7.5 + shift));
+}
+
+void StandardLaneView::showHeard(std::size_t singer,
+                                 const std::vector<session::ListeningLoop::HeardTick>& heard,
+                                 const pitch::SemitoneReading& latest) {
+    if (singer < m_lost.size() && m_lost[singer])
+        return;
+    if (m_line >= 0) {
+        const TimedLine& line = m_timeline.voice().lines[static_cast<std::size_t>(m_line)];
+        for (const session::ListeningLoop::HeardTick& tick : heard) {
+            const int note = tick.verdict.note;
+            if (tick.verdict.points <= 0 || note < static_cast<int>(line.first) ||
+                note >= static_cast<int>(line.last))
+                continue;
+            const auto bar = static_cast<std::size_t>(note) - line.first;
+            m_fills.fill(singer, bar, m_bars[bar], tick.verdict.songMs - kTickMs / 2,
+                         tick.verdict.songMs + kTickMs / 2);
+        }
+    }
+    const int note = m_timeline.highlightedNote();
+    const bool voiced = latest.voiced && std::isfinite(latest.midiNote);
+    if (!m_timeline.judging() || m_line < 0 || note < 0 || !voiced) {
+        m_markers.aim(singer, std::nullopt, 0, 0);
+        return;
+    }
+    const TimedLine& line = m_timeline.voice().lines[static_cast<std::size_t>(m_line)];
+    if (note < static_cast<int>(line.first) || note >= static_cast<int>(line.last)) {
+        m_markers.aim(singer, std::nullopt, 0, 0);
+        return;
+    }
+    const BarPlace& bar = m_bars[static_cast<std::size_t>(note) - line.first];
+    const int pitch = m_timeline.voice().notes[static_cast<std::size_t>(note)].note.pitch;
+    // The markers stand side by side around the song's place, all of them within the lane.
+    const double laneRight = xOfTime(m_lineStartMs + m_lineSpanMs);
+    const double halfRow =
+        kMarkerSpacing * static_cast<double>(singerCount() - 1) / 2 + kMarkerSize / 2;
+    const double x =
+        std::min(std::clamp(xOfTime(m_timeline.lastStepMs()), static_cast<double>(bar.left),
+                            static_cast<double>(bar.left + bar.width)),
+                 laneRight - halfRow);
+    m_markers.aim(singer, voiceY(latest, pitch), static_cast<float>(x), bar.centreY);
 }
 
 } // namespace cantorix::stage

@@ -1,23 +1,31 @@
 #pragma once
-// Draws the standard song format's lane as its timeline plays: the line being sung with its
-// syllable highlighted from the note's start to its end, the next line below it, the line's notes
-// as bars placed by time and pitch, and the singer's semitone trail. Owns the timeline; draws into
-// the main window's scene groups. Main thread only.
+// Draws the standard song format's band as its timeline plays, on a darkened strip that keeps it
+// readable over any picture: the line being sung with a karaoke wipe through the syllable being
+// sung and the next line below it, the line's notes as outlined bars placed by time and pitch
+// (golden ones shining, rap ones hollow and hatched, freestyle ones dashed), each singer's hits
+// filling the bars in the singer's colour, a marker per singer where their voice is, and a
+// countdown before the singing starts and in long pauses. Owns the timeline; draws into the main
+// window's scene groups. Main thread only.
 
 #include "lane_scene.h"
 #include "lane_view.h"
+#include "note_fills.h"
 #include "pitch/semitone_tracker_port.h"
+#include "session/listening_loop.h"
 #include "session/standard_timeline.h"
-#include "voice_trails.h"
+#include "voice_markers.h"
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace cantorix::stage {
 
-// The material of a note's bar: gold for golden notes, faint for freestyle ones; lit while the
-// note is sung. Rap notes share the normal colours and are drawn hollow instead.
-const char* standardBarMaterial(songs::NoteKind kind, bool lit);
+// A stage singer of a band: their colour and what their marker says.
+struct StageSinger {
+    scene::TColor colour = scene::clWhite;
+    std::string label; // "1" … "8"
+};
 
 class StandardLaneView : public LaneView {
 public:
@@ -26,6 +34,8 @@ public:
     // The bars' centres stay within these heights, so the bars sit on the staff.
     static constexpr double kLowestY = 507.5;
     static constexpr double kHighestY = 357.5;
+    // A pause between lines longer than this is counted down.
+    static constexpr double kCountedPauseMs = 6000;
 
     // song must outlive the view; it is read again by every startSession().
     StandardLaneView(LaneScene scene, const songs::StandardSong& song);
@@ -39,44 +49,61 @@ public:
     float firstSyllableX() const override;
     void follow() override;
     void clearLyrics() override;
-    void setPlace(const BandPlace& place) override { m_scene.place = place; }
-    void setTrailColours(std::vector<scene::TColor> colours) override {
-        m_trails.setColours(std::move(colours));
-    }
-    void markLost(std::size_t trail) override { m_trails.markLost(trail); }
+    void setPlace(const BandPlace& place) override;
+    // The colours of the band's singers, in their order; their markers carry their numbers.
+    void setTrailColours(std::vector<scene::TColor> colours) override;
+    void markLost(std::size_t trail) override;
+    bool countsDown() const override { return true; }
+
+    // The band's singers with the labels their markers carry.
+    void setSingers(const std::vector<StageSinger>& singers);
+    // The band's caption: a duet's voice name and its singers' names; empty hides it.
+    void setCaption(const std::string& text);
 
     // Steps the timeline to a play position and draws what changed.
     void step(std::int64_t positionMs);
-    // One segment of a singer's trail for the semitone reading of the previous analysis tick, not
-    // the game's coarse value: standard notes are semitones, and the trail shows the singer where
-    // they are against the bars. False, drawing nothing, while the timeline has not begun judging;
-    // a lost trail draws nothing either.
-    bool drawVoiceTrail(const pitch::SemitoneReading& reading, std::size_t trail = 0);
+    // What a singer's judge heard since the last call: each hit fills its span of its note's bar,
+    // and the marker moves to the latest reading. Nothing shows before judging begins or for a
+    // singer whose input is lost.
+    void showHeard(std::size_t singer, const std::vector<session::ListeningLoop::HeardTick>& heard,
+                   const pitch::SemitoneReading& latest);
 
     // The line shown and the note lit; −1 for none.
     int shownLine() const { return m_line; }
     int litNote() const { return m_highlighted; }
+    // The bars of the line shown, in note order.
+    const std::vector<BarPlace>& bars() const { return m_bars; }
 
 private:
     void showLine(std::size_t line);
     void addLineTexts(const session::TimedLine& line, int row);
     void buildBars(const session::TimedLine& line);
+    void addBar(const session::TimedNote& note, const BarPlace& place);
     void highlight(int note);
+    void wipe(double positionMs);
+    void countDown(double positionMs);
+    void placeStrip();
     double pitchY(double pitch) const;
     double xOfTime(double ms) const;
-    double trailY(const pitch::SemitoneReading& reading) const;
+    float voiceY(const pitch::SemitoneReading& reading, int notePitch) const;
+    std::size_t singerCount() const;
 
     LaneScene m_scene;
-    VoiceTrails m_trails;
+    // Stand in for the fill and marker groups a scene without them lacks: kept, never drawn.
+    scene::TGLDummyCube m_unshownFills, m_unshownMarkers;
     session::StandardTimeline m_timeline;
+    NoteFills m_fills;
+    VoiceMarkers m_markers;
+    std::vector<StageSinger> m_singers;
+    std::vector<bool> m_lost;
     scene::TColor m_textColour = scene::clWhite;
     int m_line = -1;
     int m_highlighted = -1;
-    std::vector<scene::TGLHUDSprite*> m_bars; // one per note of the line being sung
+    std::vector<BarPlace> m_bars;                  // one per note of the line being sung
+    std::vector<scene::TGLHUDSprite*> m_fillOfBar; // the bar's fill, lit while its note is sung
     double m_lineStartMs = 0, m_lineSpanMs = 1;
     int m_lowPitch = 0, m_highPitch = 0;
-    double m_barRightEdge = 0;
-    int m_trailPitch = 0; // of the note whose trail runs: the reading is shown in its octave
+    double m_lastGlideMs = 0;
 };
 
 } // namespace cantorix::stage

@@ -16,9 +16,11 @@ struct Extent {
     float top = 1e9f, bottom = -1e9f;
 };
 
-// The heights of the centres of the sprites and texts under a node.
+// The heights of the centres of the shown sprites and texts under a node.
 Extent extentOf(const TGLBaseSceneObject& node, Extent e = {}) {
     for (int i = 0; i < node.count(); ++i) {
+        if (!node.child(i).visible())
+            continue;
         const float y = node.child(i).position().y;
         if (!dynamic_cast<const scene::TGLDummyCube*>(&node.child(i)))
             e = {std::min(e.top, y), std::max(e.bottom, y)};
@@ -57,11 +59,13 @@ protected:
         if (standard) {
             auto view = std::make_unique<stage::StandardLaneView>(lane, standardSong);
             view->timeline().setVoice(band);
+            view->setSingers({{0x0000FF, "1"}, {0x00FF00, "2"}});
             view->startSession();
             view->buildFirstLines();
             view->step(150);
-            for (const double note : {95.0, 20.0}) // folded onto the staff, and held at its edges
-                view->drawVoiceTrail({true, note});
+            // Folded onto the staff, and held at its edges.
+            for (const double note : {95.0, 20.0})
+                view->showHeard(band == 0 ? 0 : 1, {}, {true, note});
             return view;
         }
         auto view = std::make_unique<stage::NoteLaneView>(lane, gameSong);
@@ -106,17 +110,29 @@ TEST_F(SingingBandsTest, EachBandKeepsItsNotesOnItsStaffAndItsLyricsBelowItWithi
             EXPECT_EQ(staff.top, row.bands == 1 ? 350 : staff.top) << "as designed";
             EXPECT_FLOAT_EQ(staff.bottom - staff.top, 165);
             EXPECT_GT(staff.top, below);
-            ASSERT_EQ(band.lyrics->count(), 2) << "the line sung and the next";
-            // Bars and score rows on the staff; the trail's edge may stand half a bar beyond.
-            for (const auto& [part, slack] : {std::pair{band.noteBars, 0.0f},
+            ASSERT_GE(band.lyrics->count(), 2) << "the line sung and the next";
+            // Bars and score rows on the staff; a trail's or a marker's edge may stand half a bar
+            // beyond.
+            for (const auto& [part, slack] : {std::pair{band.noteBars, 3.0f}, // a glint
                                               {band.voiceTrail, 8.0f},
+                                              {row.standard ? band.voiceMarkers : band.staff, 8.0f},
                                               {band.singerScores, 0.0f}}) {
                 EXPECT_GE(extentOf(*part).top, staff.top - slack) << part->name();
                 EXPECT_LE(extentOf(*part).bottom, staff.bottom + slack) << part->name();
             }
             EXPECT_GT(lyrics.top - lineHeight / 2, staff.bottom);
             EXPECT_GE(lyrics.bottom - lyrics.top, lineHeight - 4) << "two readable lines";
-            EXPECT_FLOAT_EQ(band.leadInBar->position().y, lyrics.top);
+            if (row.standard) {
+                // The darkened strip holds the whole band and no other band's.
+                const scene::TGLHUDSprite& strip = *band.strip;
+                const float top = strip.position().y - strip.height() / 2;
+                EXPECT_LT(top, staff.top);
+                EXPECT_GT(top, below - lineHeight / 2);
+                EXPECT_GT(strip.position().y + strip.height() / 2, lyrics.bottom + lineHeight / 2);
+                EXPECT_FLOAT_EQ(strip.width(), 766);
+            } else {
+                EXPECT_FLOAT_EQ(band.leadInBar->position().y, lyrics.top);
+            }
             below = lyrics.bottom + lineHeight / 2;
         }
         EXPECT_LE(below, 729);

@@ -124,16 +124,17 @@ protected:
             joined += static_cast<const scene::TGLHUDText&>(group.child(i)).text();
         return joined;
     }
+    // The syllable the karaoke wipe runs through: the lyrics' third group holds its letters, and
+    // its tag says which syllable of the line being sung they are.
     std::string highlighted() {
-        if (m_game->singing.lyrics->count() == 0)
+        const scene::TGLBaseSceneObject& lyrics = *m_game->singing.lyrics;
+        if (lyrics.count() < 3)
             return "";
-        const scene::TGLBaseSceneObject& group = m_game->singing.lyrics->child(0);
-        for (int i = 0; i < group.count(); ++i) {
-            const auto& text = static_cast<const scene::TGLHUDText&>(group.child(i));
-            if (text.modulateColor().a == 1.0f)
-                return text.text();
-        }
-        return "";
+        const int wiping = lyrics.child(2).tag();
+        const scene::TGLBaseSceneObject& line = lyrics.child(0);
+        if (wiping < 0 || wiping >= line.count())
+            return "";
+        return static_cast<const scene::TGLHUDText&>(line.child(wiping)).text();
     }
     void saveFrame(const char* file) { m_form->viewer()->grabFramebuffer().save(file); }
 

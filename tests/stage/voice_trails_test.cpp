@@ -1,6 +1,6 @@
 #include "lane_fixture.h"
+#include "stage/line_rating.h"
 #include "stage/singer_scores.h"
-#include "stage/standard_lane_view.h"
 
 #include <functional>
 #include <random>
@@ -11,21 +11,9 @@ namespace {
 
 constexpr scene::TColor kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000;
 
-songs::StandardSong twoLineStandardSong() {
-    songs::StandardSong s;
-    s.bpm = 150;
-    s.beatMs = 100;
-    s.gapMs = 0;
-    s.voices.push_back({"",
-                        {{songs::NoteKind::Normal, 0, 4, 0, "one"},
-                         {songs::NoteKind::Normal, 4, 4, 2, "two"},
-                         {songs::NoteKind::Normal, 12, 4, 4, "three"}},
-                        {10}});
-    return s;
-}
-
-// Both formats' lanes under the same rules: how a view starts, reaches a moment of its song (0
-// its first note, 1 the second, 2 the next line before its first note) and draws a trail's tick.
+// The game format's lane: how it starts, reaches a moment of its song (0 its first note, 1 the
+// second, 2 the next line before its first note) and draws a trail's tick. (The standard songs'
+// stage marks voices and fills hits instead of drawing trails.)
 struct Lane {
     const char* format;
     LaneView* view;
@@ -42,23 +30,10 @@ protected:
             lane.startSession();
             lane.lines().BuildLines();
         };
-        const auto startStandard = [this] {
-            standardLane.startSession();
-            standardLane.buildFirstLines();
-        };
         return {{"game", &lane, startGame, [this](int m) { lane.UpdateLane(m == 2 ? 9 : 2 * m); },
-                 [this](std::size_t k) { return lane.drawVoiceTrail(20, k); }},
-                {"standard", &standardLane, startStandard,
-                 [this](int m) { standardLane.step(m == 2 ? 1100 : 50 + 400 * m); },
-                 [this](std::size_t k) {
-                     return standardLane.drawVoiceTrail({true, 62.0}, k);
-                 }}};
+                 [this](std::size_t k) { return lane.drawVoiceTrail(20, k); }}};
     }
     scene::TGLBaseSceneObject& trail(int k) { return singTab.child(k); }
-
-    songs::StandardSong standard = twoLineStandardSong();
-    StandardLaneView standardLane{
-        LaneScene{singText, tabulature, singTab, hudSprite11, materials, font, 766}, standard};
 };
 
 TEST_F(VoiceTrailsTest, EachSingerDrawsInAGroupOfTheirOwnInTheirColourUntilLost) {
@@ -139,6 +114,10 @@ TEST(SingerScoresTest, EachSingerHasARowInTheirColourAndALostOneSaysSo) {
     }
     EXPECT_FLOAT_EQ(text(1, 1).position().x, 762);
     EXPECT_FALSE(text(1, 6).visible());
+    // The word the last line earned stands in the name's place for a moment.
+    scores.show(1, {{"Ann", kRed, 1200, false, "", "Great"}});
+    EXPECT_EQ(text(1, 0).text(), "Great");
+    EXPECT_EQ(text(1, 1).text(), "1200");
 
     // Nine singers, all lost: eight rows, closed up to stay beside the staff.
     scores.show(0, std::vector<SingerScoreLine>(9, {"A very long name indeed", kRed, 0, true}));
@@ -146,6 +125,28 @@ TEST(SingerScoresTest, EachSingerHasARowInTheirColourAndALostOneSaysSo) {
     EXPECT_EQ(text(0, 0).text(), "A very long\xE2\x80\xA6");
     scores.clear();
     EXPECT_FALSE(text(1, 0).visible());
+}
+
+TEST(LineRatingTest, EachShareOfALinesPointsEarnsItsWord) {
+    const std::tuple<std::int32_t, std::int32_t, const char*> rows[] = {
+        {0, 0, nullptr}, // a line of freestyle notes offers nothing to rate
+        {10, 10, "Perfect"},
+        {9, 10, "Perfect"},
+        {899, 1000, "Great"},
+        {7, 10, "Great"},
+        {69, 100, "Good"},
+        {45, 100, "Good"},
+        {44, 100, "OK"},
+        {20, 100, "OK"},
+        {19, 100, "Try again"},
+        {0, 100, "Try again"},
+        {2'000'000'000, 2'000'000'000, "Perfect"}, // no overflow on a long line
+    };
+    for (const auto& [points, possible, word] : rows) {
+        const char* rated = lineRatingWord(points, possible);
+        EXPECT_EQ(rated ? std::string(rated) : "none", word ? std::string(word) : "none")
+            << points << " of " << possible;
+    }
 }
 
 // Whatever the name, the cut one fits its room and is the name, nothing, or a prefix of it with an
