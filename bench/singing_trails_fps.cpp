@@ -24,6 +24,7 @@
 #include <QSurfaceFormat>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -219,7 +220,7 @@ int main(int argc, char** argv) {
             lane.buildFirstLines();
         }
         for (int b = 0; b < stage::kMaxBands; ++b) {
-            game.singing.bands[b].strip->setVisible(b < c.bands);
+            game.singing.bands[b].strip->setVisible(b < c.bands && !std::getenv("NO_STRIP"));
             game.singing.bands[b].voiceTrail->deleteChildren();
         }
         if (c.singers == 0)

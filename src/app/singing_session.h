@@ -118,6 +118,8 @@ public:
     const stage::NoteLaneView& lane() const { return m_gameLane; }
     const stage::LaneView& songLane() const { return *m_lane; }
     const stage::StandardLaneView& standardLane() const { return m_standardLane; }
+    // A duet's second band, drawn while both voices are sung.
+    const stage::StandardLaneView& secondBand() const { return m_secondBand; }
     bool clockRunning() const { return m_clockEnabled; }
     const audio::TStockAudioRecorder& recorder() const { return *m_recorder; }
     // The file name the save dialog offers.

@@ -49,6 +49,17 @@ TGLHUDSprite& addSprite(TGLBaseSceneObject& group, scene::MaterialRef material, 
     return sprite;
 }
 
+// A rim `thickness` wide around the rectangle centred at (x, y): four edges, so that what is
+// drawn inside shows over the strip and not over the rim.
+void addFrame(TGLBaseSceneObject& group, scene::MaterialRef material, float x, float y, float width,
+              float height, float thickness) {
+    const float outerWidth = width + 2 * thickness;
+    for (const float sign : {-1.0f, 1.0f}) {
+        addSprite(group, material, x, y + sign * (height + thickness) / 2, outerWidth, thickness);
+        addSprite(group, material, x + sign * (width + thickness) / 2, y, thickness, height);
+    }
+}
+
 void setAlpha(TGLBaseSceneObject& node, scene::TColor colour, float alpha) {
     if (auto* text = dynamic_cast<TGLHUDText*>(&node))
         text->setModulateColor(scene::toColorF(colour, alpha));
@@ -261,8 +272,8 @@ void StandardLaneView::addBar(const TimedNote& n, const BarPlace& place) {
         }
         return;
     }
-    addSprite(bars, {&materials, golden ? kGoldOutline : kBarOutline}, x, y,
-              place.width + 2 * kOutline, place.height + 2 * kOutline);
+    addFrame(bars, {&materials, golden ? kGoldOutline : kBarOutline}, x, y, place.width,
+             place.height, kOutline);
     auto& fill = addSprite(bars,
                            {&materials, isRap(kind) ? kBarHollow
                                         : golden    ? kGoldFill

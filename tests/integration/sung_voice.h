@@ -13,11 +13,14 @@
 
 namespace cantorix::testing {
 
-inline std::vector<std::int16_t> sungVoice(const songs::StandardSong& song, std::size_t voice) {
+// `semitones` away from every note: 0 sings in tune.
+inline std::vector<std::int16_t> sungVoice(const songs::StandardSong& song, std::size_t voice,
+                                           int semitones = 0) {
     std::vector<VoiceNote> notes;
     for (const session::TimedNote& n : session::voiceTimeline(song, voice).notes)
         notes.push_back({static_cast<int>(std::lround(n.startMs - song.startMs)),
-                         static_cast<int>(std::lround(n.endMs - n.startMs)), 60 + n.note.pitch});
+                         static_cast<int>(std::lround(n.endMs - n.startMs)),
+                         60 + n.note.pitch + semitones});
     return generatedVoice(notes);
 }
 
