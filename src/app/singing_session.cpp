@@ -226,7 +226,10 @@ void SingingSession::showStageSingers() {
                                      ? voices[voice].name
                                  : duet ? "Part " + std::to_string(voice + 1)
                                         : "";
-        lane.setCaption(part.empty() ? "" : names.empty() ? part : part + ": " + names);
+        std::string caption = part;
+        if (!part.empty() && !names.empty())
+            caption.append(": ").append(names);
+        lane.setCaption(caption);
     }
 }
 

@@ -12,7 +12,6 @@ namespace {
 constexpr scene::ColorF kStrip{0.02f, 0.02f, 0.05f, 0.76f};
 constexpr scene::TColor kGold = 0x0000D0FF;      // orange-gold, in the options' BGR order
 constexpr scene::TColor kGoldLight = 0x0080F0FF; // its outline
-constexpr float kNextLineShare = 0.45f;          // the next line's bars against the current's
 
 void set(scene::TGLMaterialLibrary& library, const char* name, scene::ColorF colour) {
     scene::TGLLibMaterial* material = library.materialByName(name);
@@ -37,13 +36,11 @@ void applyStagePalette(scene::TGLMaterialLibrary& library, const StagePalette& p
     set(library, kBarOutline, scene::toColorF(palette.bar));
     set(library, kBarFill, scene::toColorF(palette.bar, fill));
     set(library, kBarSung, scene::toColorF(palette.barSung, std::min(1.0f, fill + 0.25f)));
-    set(library, kBarNext, scene::toColorF(palette.bar, fill * kNextLineShare));
     set(library, kGoldOutline, scene::toColorF(kGoldLight));
     set(library, kGoldFill, scene::toColorF(kGold, std::max(fill, 0.8f)));
     set(library, kGoldShine, {1, 1, 0.85f, 0.75f});
     set(library, kBarHollow, {0.03f, 0.03f, 0.07f, 0.9f});
     set(library, kFreestyle, scene::toColorF(palette.bar, fill * 0.5f));
-    set(library, kMarkerText, {0, 0, 0, 1});
 }
 
 scene::MaterialRef singerMaterial(scene::TGLMaterialLibrary& library, scene::TColor colour) {

@@ -1,6 +1,6 @@
 #pragma once
 // The colours of the standard songs' stage, as materials of the lane's library: the darkened
-// strip under each band, the note bars (outline, fill, the bar being sung, the next line's),
+// strip under each band, the note bars (outline, fill, the bar being sung),
 // golden, rap and freestyle notes, and one opaque material per singer's colour for their fills
 // and markers. The bar colour and opacity options tint them; at the options' defaults the bars
 // and lyrics stand out from the strip over any picture. Main thread only.
@@ -22,13 +22,11 @@ inline constexpr const char* kStripMaterial = "StageStrip";
 inline constexpr const char* kBarOutline = "StageBarOutline";
 inline constexpr const char* kBarFill = "StageBarFill";
 inline constexpr const char* kBarSung = "StageBarSung";
-inline constexpr const char* kBarNext = "StageBarNext";
 inline constexpr const char* kGoldOutline = "StageGoldOutline";
 inline constexpr const char* kGoldFill = "StageGoldFill";
 inline constexpr const char* kGoldShine = "StageGoldShine";
 inline constexpr const char* kBarHollow = "StageBarHollow";
 inline constexpr const char* kFreestyle = "StageFreestyle";
-inline constexpr const char* kMarkerText = "StageMarkerText";
 
 // The fill's opacity for the opacity option: never so faint that a bar sinks into the strip.
 float stageBarOpacity(float opacityOption);

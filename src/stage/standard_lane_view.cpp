@@ -39,8 +39,8 @@ bool isRap(NoteKind kind) {
     return kind == NoteKind::Rap || kind == NoteKind::GoldenRap;
 }
 
-TGLHUDSprite& addSprite(TGLBaseSceneObject& group, scene::MaterialRef material, float x, float y,
-                        float width, float height) {
+TGLHUDSprite& addSprite(TGLBaseSceneObject& group, const scene::MaterialRef& material, float x,
+                        float y, float width, float height) {
     auto& sprite = group.addNewChild<TGLHUDSprite>();
     sprite.setPosition({x, y, 0});
     sprite.setWidth(width);
@@ -51,8 +51,8 @@ TGLHUDSprite& addSprite(TGLBaseSceneObject& group, scene::MaterialRef material, 
 
 // A rim `thickness` wide around the rectangle centred at (x, y): four edges, so that what is
 // drawn inside shows over the strip and not over the rim.
-void addFrame(TGLBaseSceneObject& group, scene::MaterialRef material, float x, float y, float width,
-              float height, float thickness) {
+void addFrame(TGLBaseSceneObject& group, const scene::MaterialRef& material, float x, float y,
+              float width, float height, float thickness) {
     const float outerWidth = width + 2 * thickness;
     for (const float sign : {-1.0f, 1.0f}) {
         addSprite(group, material, x, y + sign * (height + thickness) / 2, outerWidth, thickness);
