@@ -113,7 +113,8 @@ TEST_F(SingingBandsTest, EachBandKeepsItsNotesOnItsStaffAndItsLyricsBelowItWithi
             ASSERT_GE(band.lyrics->count(), 2) << "the line sung and the next";
             // Bars and score rows on the staff; a trail's or a marker's edge may stand half a bar
             // beyond.
-            for (const auto& [part, slack] : {std::pair{band.noteBars, 3.0f}, // a glint
+            // A bar's rim stands half the bar beyond its centre (a golden bar's: 11.5 pixels).
+            for (const auto& [part, slack] : {std::pair{band.noteBars, 12.0f},
                                               {band.voiceTrail, 8.0f},
                                               {row.standard ? band.voiceMarkers : band.staff, 8.0f},
                                               {band.singerScores, 0.0f}}) {
