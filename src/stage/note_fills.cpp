@@ -40,7 +40,10 @@ void NoteFills::setSingers(std::vector<scene::TColor> colours) {
 }
 
 void NoteFills::clear() {
+    // A group per singer: one singer's fills follow each other and are drawn in one call.
     m_group.deleteChildren();
+    for (std::size_t k = 0; k < m_colours.size(); ++k)
+        m_group.addNewChild<scene::TGLDummyCube>();
     m_lastRun.assign(m_colours.size(), std::nullopt);
 }
 
@@ -57,7 +60,7 @@ void NoteFills::fill(std::size_t singer, std::size_t bar, const BarPlace& place,
         last->fromMs = std::min(last->fromMs, from);
         last->toMs = std::max(last->toMs, to);
     } else {
-        auto& sprite = m_group.addNewChild<scene::TGLHUDSprite>();
+        auto& sprite = m_group.child(static_cast<int>(singer)).addNewChild<scene::TGLHUDSprite>();
         sprite.setMaterial(singerMaterial(m_materials, m_colours[singer]));
         last = Run{bar, from, to, &sprite};
     }

@@ -2,8 +2,8 @@
 // What each singer has hit on the bars of the line being sung: every tick judged a hit fills its
 // span of the note's bar in the singer's colour, each singer in a stripe of their own, so that
 // several singers' hits stay visible and tell apart. Consecutive hits on a note grow one fill,
-// so a line holds a few fills per singer, not one per tick. Draws into the band's fill group;
-// main thread only.
+// so a line holds a few fills per singer, not one per tick. Draws into the band's fill group, a
+// group per singer; main thread only.
 
 #include "scene/colour.h"
 #include "scene/material.h"

@@ -251,45 +251,56 @@ void StandardLaneView::buildBars(const TimedLine& line) {
                              static_cast<float>(pitchY(n.note.pitch)),
                              barHeightFor(designed, singerCount())};
         m_bars.push_back(place);
-        addBar(n, place);
     }
+    // Part by part over all bars: sprites of one material follow each other and are drawn in one
+    // call, which a software renderer feels.
+    for (const BarPart part : {BarPart::Body, BarPart::Rim, BarPart::Marks})
+        for (std::size_t k = line.first; k < line.last; ++k)
+            addBar(notes[k], m_bars[k - line.first], part);
 }
 
-void StandardLaneView::addBar(const TimedNote& n, const BarPlace& place) {
+void StandardLaneView::addBar(const TimedNote& n, const BarPlace& place, BarPart part) {
     TGLBaseSceneObject& bars = m_scene.tabulature;
     auto& materials = m_scene.materials;
     const float x = place.left + place.width / 2, y = place.centreY;
     const NoteKind kind = n.note.kind;
     const bool golden = isGolden(kind);
-    if (kind == NoteKind::Freestyle) {
-        // Dashed: never judged, so it has no outline to fill, only its shape along the staff.
-        auto& fill = addSprite(bars, {&materials, kFreestyle}, x, y, place.width, place.height);
-        m_fillOfBar.push_back(&fill);
-        for (float dash = place.left; dash < place.left + place.width; dash += 2 * kDashLength) {
-            const float length = std::min(kDashLength, place.left + place.width - dash);
-            for (const float edge : {y - place.height / 2, y + place.height / 2})
-                addSprite(bars, {&materials, kBarOutline}, dash + length / 2, edge, length, 2);
-        }
+    const bool freestyle = kind == NoteKind::Freestyle;
+    const scene::MaterialRef rim{&materials, golden ? kGoldOutline : kBarOutline};
+    switch (part) {
+    case BarPart::Body: {
+        const char* body = freestyle     ? kFreestyle
+                           : isRap(kind) ? kBarHollow
+                           : golden      ? kGoldFill
+                                         : kBarFill;
+        m_fillOfBar.push_back(
+            &addSprite(bars, {&materials, body}, x, y, place.width, place.height));
         return;
     }
-    addFrame(bars, {&materials, golden ? kGoldOutline : kBarOutline}, x, y, place.width,
-             place.height, kOutline);
-    auto& fill = addSprite(bars,
-                           {&materials, isRap(kind) ? kBarHollow
-                                        : golden    ? kGoldFill
-                                                    : kBarFill},
-                           x, y, place.width, place.height);
-    m_fillOfBar.push_back(&fill);
-    if (isRap(kind)) {
-        // Hatched: spoken, not sung; the marks stand in the bar's outline colour.
-        for (float mark = place.left + kHatchStep / 2; mark < place.left + place.width;
-             mark += kHatchStep)
-            addSprite(bars, {&materials, golden ? kGoldOutline : kBarOutline}, mark, y, 1.5f,
-                      place.height * 0.6f);
+    case BarPart::Rim:
+        // Freestyle notes are never judged: no outline to fill, only their dashed shape.
+        if (!freestyle)
+            addFrame(bars, rim, x, y, place.width, place.height, kOutline);
+        return;
+    case BarPart::Marks:
+        if (freestyle) {
+            for (float dash = place.left; dash < place.left + place.width;
+                 dash += 2 * kDashLength) {
+                const float length = std::min(kDashLength, place.left + place.width - dash);
+                for (const float edge : {y - place.height / 2, y + place.height / 2})
+                    addSprite(bars, rim, dash + length / 2, edge, length, 2);
+            }
+        }
+        if (isRap(kind)) { // hatched: spoken, not sung
+            for (float mark = place.left + kHatchStep / 2; mark < place.left + place.width;
+                 mark += kHatchStep)
+                addSprite(bars, rim, mark, y, 1.5f, place.height * 0.6f);
+        }
+        if (golden) // a glint along the top edge
+            addSprite(bars, {&materials, kGoldShine}, x, y - place.height / 2 + 2,
+                      std::max(1.0f, place.width - 4), 2);
+        return;
     }
-    if (golden) // a glint along the top edge
-        addSprite(bars, {&materials, kGoldShine}, x, y - place.height / 2 + 2,
-                  std::max(1.0f, place.width - 4), 2);
 }
 
 double StandardLaneView::xOfTime(double ms) const {

@@ -78,7 +78,8 @@ private:
     void showLine(std::size_t line);
     void addLineTexts(const session::TimedLine& line, int row);
     void buildBars(const session::TimedLine& line);
-    void addBar(const session::TimedNote& note, const BarPlace& place);
+    enum class BarPart { Body, Rim, Marks };
+    void addBar(const session::TimedNote& note, const BarPlace& place, BarPart part);
     void highlight(int note);
     void wipe(double positionMs);
     void countDown(double positionMs);

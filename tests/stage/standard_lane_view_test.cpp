@@ -164,8 +164,10 @@ TEST_F(StandardLaneViewTest, HitsFillTheirSpanInTheSingersStripeAndMissesFillNot
     standardLane.showHeard(0, {heardAt(775, 0, 1), heardAt(825, 0, 1), heardAt(925, 1, 1)}, {});
     standardLane.showHeard(1, {heardAt(775, 0, 0), heardAt(825, 0, 0)}, {});
     standardLane.showHeard(1, {heardAt(1225, 5, 1)}, {}); // a note of another line
-    ASSERT_EQ(fills.count(), 2) << "one fill a run of hits";
-    const auto& held = sprite(fills, 0);
+    ASSERT_EQ(fills.count(), 2) << "a group per singer";
+    ASSERT_EQ(fills.child(0).count(), 2) << "one fill a run of hits";
+    EXPECT_EQ(fills.child(1).count(), 0) << "misses fill nothing";
+    const auto& held = sprite(fills.child(0), 0);
     EXPECT_EQ(held.material().name, "StageSinger0000FF");
     const BarPlace& bar = standardLane.bars()[0];
     // 750 … 850 ms of the bar's 200 ms over its 128 pixels.
@@ -175,10 +177,11 @@ TEST_F(StandardLaneViewTest, HitsFillTheirSpanInTheSingersStripeAndMissesFillNot
     EXPECT_FLOAT_EQ(held.position().y, bar.centreY - bar.height / 4);
     EXPECT_FLOAT_EQ(held.height(), bar.height / 2);
     // A hit reaching past its note's end fills only to the end.
-    const auto& next = sprite(fills, 1);
+    const auto& next = sprite(fills.child(0), 1);
     EXPECT_FLOAT_EQ(next.position().x - next.width() / 2, standardLane.bars()[1].left);
     standardLane.step(1700);
-    EXPECT_EQ(fills.count(), 0) << "a new line starts without fills";
+    EXPECT_EQ(fills.child(0).count() + fills.child(1).count(), 0)
+        << "a new line starts without fills";
 }
 
 TEST_F(StandardLaneViewTest, StripesStayThreePixelsAndTheBarGrowsForManySingers) {
