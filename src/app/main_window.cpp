@@ -430,7 +430,10 @@ void MainWindow::startGame() {
     // What waits for the first frame, in the order a player meets it.
     steps.afterFirstFrame("preview", [this] { m_library->releasePreview(); });
     // The inputs are listed by then: who sings shows on the selection screen.
-    steps.afterFirstFrame("singers shown", [this] { showWhoSings(); });
+    steps.afterFirstFrame("singers shown", [this] {
+        m_singers->inputsListedAtStart();
+        showWhoSings();
+    });
     steps.afterFirstFrame("listening", [this] {
         startListening();
         m_analysisTimer.start();

@@ -77,6 +77,10 @@ SingersScreen::SingersScreen(SingersScreenParts parts)
     QObject::connect(&m_calibrationTimer, &QTimer::timeout,
                      [this] { runGuarded(nullptr, [this] { calibrationStep(); }); });
     updateSelectionLine();
+}
+
+void SingersScreen::inputsListedAtStart() {
+    updateSelectionLine();
     // No box at start-up: the selection screen says it, and the log for whoever started us.
     if (m_game.singers.noMicrophoneLine->visible())
         std::cerr << "cantorix: no microphone: sessions play unscored until one is connected\n";

@@ -76,6 +76,9 @@ public:
     void keyDown(int key);
     // "no microphone" on the selection screen while no input is open.
     void updateSelectionLine();
+    // The inputs have been listed for the first time, after the first frame: the line follows,
+    // and the log says when no microphone is there.
+    void inputsListedAtStart();
 
     // The screen's 50 ms step: the monitor's readings on the rows, the binding by singing.
     void monitorTick();

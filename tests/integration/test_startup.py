@@ -77,8 +77,9 @@ STEPS_AFTER_FIRST_FRAME = {"phones' server", "inputs listed", "preview", "singer
                            "listening", "library scan", "records"}
 
 
-def start_report(proc, timeout=30):
-    """The steps the game reports (CANTORIX_START_REPORT) as (name, before the first frame)."""
+def start_report(proc, timeout=30, log=None):
+    """The steps the game reports (CANTORIX_START_REPORT) as (name, before the first frame);
+    the lines logged up to the report's end go into `log` when one is given."""
     steps, before, text = [], True, b""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline and proc.poll() is None:
@@ -92,6 +93,8 @@ def start_report(proc, timeout=30):
         lines = text.decode(errors="replace").splitlines()
         if "cantorix: start" not in lines or not lines[-1].endswith(" records"):
             continue
+        if log is not None:
+            log.extend(lines)
         for line in lines[lines.index("cantorix: start") + 1:]:
             if line.endswith("first frame drawn"):
                 before = False
@@ -154,9 +157,13 @@ class StartupTest(unittest.TestCase):
         self.addCleanup(root.cleanup)
         for start in ("first", "second"):
             proc = self.start(root.path, {"CANTORIX_START_REPORT": "1"}, ["--phones"])
-            steps = start_report(proc)
+            log = []
+            steps = start_report(proc, log=log)
             self.stop(proc)
             self.assertTrue(steps, f"the {start} start reported no steps")
+            # The inputs are listed after the first frame; the microphone file is found then.
+            self.assertFalse([line for line in log if "no microphone" in line],
+                             "a start with a microphone said there was none")
         before = [name for name, early in steps if early]
         after = {name for name, early in steps if not early}
         self.assertEqual([name for name in before if name not in STEPS_BEFORE_FIRST_FRAME], [],
