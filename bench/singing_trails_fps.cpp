@@ -1,8 +1,11 @@
 // Timed run under a display (Xvfb, software GL): the singing screen at its design size with the
-// standard demo duet's first line sung to its end by one singer and by eight, each singer's trail
-// in their colour and the running scores beside the band, and the duet on two bands with four
-// singers each. Prints how many times a second the whole screen can be drawn back to back
-// (forced renders); asserts nothing. With --shots DIR it also saves each screen as a PNG there.
+// standard demo duet's first line sung to its end by one singer and by eight, each singer's hits
+// filled and their markers shown, the running scores beside the band, and the duet on two bands
+// with four singers each; beside them the former one-singer screen (the band without its strip,
+// one trail of a segment per tick), the figure the stage's cost is held to. Prints how many times
+// a second the whole screen can be drawn back to back (forced renders) and the process's CPU a
+// frame; asserts nothing. With --shots DIR it also saves each screen as a PNG there; NO_STRIP=1
+// leaves the bands' strips out, to see what they cost.
 // Usage: LIBGL_ALWAYS_SOFTWARE=1 xvfb-run -a -s "-screen 0 1024x768x24"
 //            bench/singing_trails_fps [SECONDS] [--shots DIR]   (default 3 seconds a case)
 
