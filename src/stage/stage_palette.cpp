@@ -12,6 +12,7 @@ namespace {
 constexpr scene::ColorF kStrip{0.02f, 0.02f, 0.05f, 0.76f};
 constexpr scene::TColor kGold = 0x0000D0FF;      // orange-gold, in the options' BGR order
 constexpr scene::TColor kGoldLight = 0x0080F0FF; // its outline
+constexpr float kWaitingShare = 0.5f;            // a waiting line's bars against a sung one's
 
 void set(scene::TGLMaterialLibrary& library, const char* name, scene::ColorF colour) {
     scene::TGLLibMaterial* material = library.materialByName(name);
@@ -38,6 +39,8 @@ void applyStagePalette(scene::TGLMaterialLibrary& library, const StagePalette& p
     set(library, kBarSung, scene::toColorF(palette.barSung, std::min(1.0f, fill + 0.25f)));
     set(library, kGoldOutline, scene::toColorF(kGoldLight));
     set(library, kGoldFill, scene::toColorF(kGold, std::max(fill, 0.8f)));
+    set(library, kBarWaiting, scene::toColorF(palette.bar, fill * kWaitingShare));
+    set(library, kGoldWaiting, scene::toColorF(kGold, std::max(fill, 0.8f) * kWaitingShare));
     set(library, kGoldShine, {1, 1, 0.85f, 0.75f});
     set(library, kBarHollow, {0.03f, 0.03f, 0.07f, 0.9f});
     set(library, kFreestyle, scene::toColorF(palette.bar, fill * 0.5f));

@@ -1,6 +1,7 @@
 #pragma once
 // The colours of the standard songs' stage, as materials of the lane's library: the darkened
-// strip under each band, the note bars (outline, fill, the bar being sung),
+// strip under each band, the note bars (outline, fill, the bar being sung, the bars of a line
+// still waiting for its first note),
 // golden, rap and freestyle notes, and one opaque material per singer's colour for their fills
 // and markers. The bar colour and opacity options tint them; at the options' defaults the bars
 // and lyrics stand out from the strip over any picture. Main thread only.
@@ -22,6 +23,8 @@ inline constexpr const char* kStripMaterial = "StageStrip";
 inline constexpr const char* kBarOutline = "StageBarOutline";
 inline constexpr const char* kBarFill = "StageBarFill";
 inline constexpr const char* kBarSung = "StageBarSung";
+inline constexpr const char* kBarWaiting = "StageBarWaiting";
+inline constexpr const char* kGoldWaiting = "StageGoldWaiting";
 inline constexpr const char* kGoldOutline = "StageGoldOutline";
 inline constexpr const char* kGoldFill = "StageGoldFill";
 inline constexpr const char* kGoldShine = "StageGoldShine";

@@ -181,8 +181,9 @@ void StandardLaneView::step(std::int64_t positionMs) {
 void StandardLaneView::follow() {
     if (m_timeline.currentLine() != m_line && m_timeline.currentLine() >= 0)
         showLine(static_cast<std::size_t>(m_timeline.currentLine()));
-    highlight(m_timeline.highlightedNote());
     const double now = m_timeline.lastStepMs();
+    showWhetherBegun(now);
+    highlight(m_timeline.highlightedNote());
     wipe(now);
     countDown(now);
     m_markers.glide(std::clamp((now - m_lastGlideMs) / 1000.0, 0.0, 0.25));
@@ -201,7 +202,9 @@ void StandardLaneView::showLine(std::size_t line) {
         m_scene.singText.addNewChild<TGLDummyCube>(); // no next line
     // The wipe's letters of the syllable being sung.
     m_scene.singText.addNewChild<TGLDummyCube>().setTag(-1);
+    m_lineBegun = false;
     buildBars(current);
+    showWhetherBegun(m_timeline.lastStepMs());
 }
 
 void StandardLaneView::addLineTexts(const TimedLine& line, int row) {
@@ -269,10 +272,7 @@ void StandardLaneView::addBar(const TimedNote& n, const BarPlace& place, BarPart
     const scene::MaterialRef rim{&materials, golden ? kGoldOutline : kBarOutline};
     switch (part) {
     case BarPart::Body: {
-        const char* body = freestyle     ? kFreestyle
-                           : isRap(kind) ? kBarHollow
-                           : golden      ? kGoldFill
-                                         : kBarFill;
+        const char* body = freestyle ? kFreestyle : isRap(kind) ? kBarHollow : bodyOf(kind, false);
         m_fillOfBar.push_back(
             &addSprite(bars, {&materials, body}, x, y, place.width, place.height));
         return;
@@ -316,6 +316,32 @@ double StandardLaneView::pitchY(double pitch) const {
            (pitch - m_lowPitch) / (m_highPitch - m_lowPitch) * (kLowestY - kHighestY);
 }
 
+const char* StandardLaneView::bodyOf(NoteKind kind, bool lit) const {
+    if (isGolden(kind))
+        return m_lineBegun ? kGoldFill : kGoldWaiting;
+    return lit ? kBarSung : m_lineBegun ? kBarFill : kBarWaiting;
+}
+
+void StandardLaneView::showWhetherBegun(double positionMs) {
+    // A line shown ahead of its singing (the first, or one after a long pause) waits faint, and
+    // turns solid a moment before its first note.
+    constexpr double kSolidBeforeMs = 1000;
+    if (m_line < 0)
+        return;
+    const TimedLine& line = m_timeline.voice().lines[static_cast<std::size_t>(m_line)];
+    const bool begun = positionMs >= m_timeline.voice().notes[line.first].startMs - kSolidBeforeMs;
+    if (begun == m_lineBegun)
+        return;
+    m_lineBegun = begun;
+    for (std::size_t i = 0; i < m_fillOfBar.size(); ++i) {
+        const NoteKind kind = m_timeline.voice().notes[line.first + i].note.kind;
+        if (kind != NoteKind::Freestyle && !isRap(kind))
+            m_fillOfBar[i]->setMaterial(
+                {&m_scene.materials,
+                 bodyOf(kind, static_cast<int>(line.first + i) == m_highlighted)});
+    }
+}
+
 void StandardLaneView::highlight(int note) {
     if (note == m_highlighted || m_line < 0)
         return;
@@ -327,7 +353,7 @@ void StandardLaneView::highlight(int note) {
         const NoteKind kind = m_timeline.voice().notes[static_cast<std::size_t>(k)].note.kind;
         if (i < m_fillOfBar.size() && kind != NoteKind::Freestyle && !isRap(kind) &&
             !isGolden(kind))
-            m_fillOfBar[i]->setMaterial({&m_scene.materials, lit ? kBarSung : kBarFill});
+            m_fillOfBar[i]->setMaterial({&m_scene.materials, bodyOf(kind, lit)});
     };
     set(m_highlighted, false);
     set(note, true);

@@ -81,6 +81,8 @@ private:
     enum class BarPart { Body, Rim, Marks };
     void addBar(const session::TimedNote& note, const BarPlace& place, BarPart part);
     void highlight(int note);
+    void showWhetherBegun(double positionMs);
+    const char* bodyOf(songs::NoteKind kind, bool lit) const;
     void wipe(double positionMs);
     void countDown(double positionMs);
     void placeStrip();
@@ -105,6 +107,7 @@ private:
     double m_lineStartMs = 0, m_lineSpanMs = 1;
     int m_lowPitch = 0, m_highPitch = 0;
     double m_lastGlideMs = 0;
+    bool m_lineBegun = false; // the line shown is about to be sung, or is: its bars are solid
 };
 
 } // namespace cantorix::stage

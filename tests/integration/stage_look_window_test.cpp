@@ -160,8 +160,11 @@ protected:
         ASSERT_GE(band.shownLine(), 0);
         const std::size_t firstNote =
             band.timeline().voice().lines[static_cast<std::size_t>(band.shownLine())].first;
+        // A line still waiting for its singing shows its bars faint on purpose: the ratio is the
+        // line being sung's.
+        const bool begun = notes[firstNote].startMs <= static_cast<double>(now) + 1000;
         int bars = 0;
-        for (std::size_t i = 0; i < band.bars().size(); ++i) {
+        for (std::size_t i = 0; begun && i < band.bars().size(); ++i) {
             const stage::BarPlace& bar = band.bars()[i];
             const songs::NoteKind kind = notes[firstNote + i].note.kind;
             // Freestyle notes are never judged: faint and dashed on purpose.
@@ -181,7 +184,7 @@ protected:
             }
             ++bars;
         }
-        EXPECT_GT(bars, 0) << "no bar waits to be sung";
+        EXPECT_TRUE(bars > 0 || !begun) << "no bar waits to be sung";
         const auto& last = dynamic_cast<const scene::TGLHUDText&>(line.child(line.count() - 1));
         const int left = static_cast<int>(last.position().x),
                   y = static_cast<int>(last.position().y);

@@ -247,6 +247,11 @@ TEST_F(StandardLaneViewTest, ACountdownShowsBeforeTheFirstNoteAndInLongPausesOnl
         if (s.shown) {
             EXPECT_EQ(countdown.text(), s.shown) << s.ms;
         }
+        // The waiting line's bar is faint until a second before its note.
+        if (s.ms == 5000 || s.ms == 9600) {
+            EXPECT_EQ(spritesOf(tabulature, kBarWaiting).size(), s.ms == 5000 ? 1u : 0u) << s.ms;
+            EXPECT_EQ(spritesOf(tabulature, kBarFill).size(), s.ms == 5000 ? 0u : 1u) << s.ms;
+        }
     }
 }
 
