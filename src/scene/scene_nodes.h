@@ -46,6 +46,12 @@ public:
 };
 
 // Screen-space rectangle: position is its centre in viewer pixels, y down.
+// The part of a picture a sprite shows, in fractions of its width and height (0 at its top).
+struct PicturePart {
+    float left = 0, top = 0, right = 1, bottom = 1;
+    friend bool operator==(const PicturePart&, const PicturePart&) = default;
+};
+
 class TGLHUDSprite : public TGLBaseSceneObject {
 public:
     using TGLBaseSceneObject::TGLBaseSceneObject;
@@ -55,11 +61,19 @@ public:
     void setHeight(float h) { assignChanged(*this, m_height, h); }
     const MaterialRef& material() const { return m_material; }
     void setMaterial(const MaterialRef& ref) { assignChanged(*this, m_material, ref); }
+    // Which part of the material's picture is stretched over the sprite; the whole by default.
+    const PicturePart& picturePart() const { return m_part; }
+    void setPicturePart(const PicturePart& part) { assignChanged(*this, m_part, part); }
+    // Multiplies the material's colour, as a text's modulate colour multiplies its font's.
+    ColorF modulateColor() const { return m_modulate; }
+    void setModulateColor(ColorF c) { assignChanged(*this, m_modulate, c); }
     void accept(NodeVisitor& visitor) override;
 
 private:
     float m_width = 16, m_height = 16;
     MaterialRef m_material;
+    PicturePart m_part;
+    ColorF m_modulate{1, 1, 1, 1};
 };
 
 enum class TAlignment { taLeftJustify, taRightJustify, taCenter };

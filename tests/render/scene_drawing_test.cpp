@@ -46,6 +46,69 @@ TEST_F(SceneDrawingTest, MaterialsBlendModulateAndReplaceAsSet) {
     EXPECT_TRUE(hasColour(image, 330, 100, kWhite, 0));
 }
 
+// Consecutive sprites of plain colours, of one picture and texts of one font go to GL together:
+// each keeps its own colour, part of the picture and place in the drawing order.
+TEST_F(SceneDrawingTest, BatchedSpritesAndTextsKeepTheirOwnColoursAndParts) {
+    Image halves = filled(4, 4, kRed);
+    fillRect(halves, {0, 2, 4, 4}, kBlue);
+    auto& whole = addSprite(scene, "Halves", halves, {40, 100, 0}, 40, 40);
+    auto& bottomHalf = scene.addNewChild<TGLHUDSprite>();
+    bottomHalf.setPosition({100, 100, 0});
+    bottomHalf.setWidth(40);
+    bottomHalf.setHeight(40);
+    bottomHalf.setMaterial(whole.material());
+    bottomHalf.setPicturePart({0, 0.5f, 1, 1});
+    bottomHalf.setModulateColor({0.5f, 0.5f, 0.5f, 1});
+    const std::pair<const char*, ColorF> plain[] = {
+        {"PlainRed", {1, 0, 0, 1}}, {"PlainGreen", {0, 1, 0, 1}}, {"HalfWhite", {1, 1, 1, 0.5f}}};
+    float x = 160;
+    for (const auto& [name, colour] : plain) {
+        TGLLibMaterial& material = library.addMaterial(name);
+        material.setDiffuse(colour);
+        material.setBlending(colour.a < 1 ? BlendingMode::Transparency : BlendingMode::Opaque);
+        auto& sprite = scene.addNewChild<TGLHUDSprite>();
+        sprite.setPosition({x, 100, 0});
+        sprite.setWidth(40);
+        sprite.setHeight(40);
+        sprite.setMaterial({&library, name});
+        x += 50;
+    }
+    TGLBitmapFont font("Font", FontSpec{"Arial", 24, true, clWhite}, rasterizer);
+    viewer->addFont(font);
+    for (const auto& [left, tint] :
+         {std::pair{400.0f, ColorF{1, 0, 0, 1}}, std::pair{460.0f, ColorF{0, 0, 1, 1}}}) {
+        auto& text = scene.addNewChild<TGLHUDText>();
+        text.setFont(&font);
+        text.setText("MM");
+        text.setPosition({left, 90, 0});
+        text.setModulateColor(tint);
+    }
+    // Drawn after the texts, over the first one's left part.
+    addSprite(scene, "Over", filled(2, 2, kGreen), {405, 100, 0}, 10, 40);
+
+    const QImage image = showAndGrab();
+    EXPECT_TRUE(hasColour(image, 40, 90, kRed, 0));
+    EXPECT_TRUE(hasColour(image, 40, 110, kBlue, 0));
+    EXPECT_TRUE(hasColour(image, 100, 90, {0, 0, 128}, 2)) << "the bottom half, darkened";
+    EXPECT_TRUE(hasColour(image, 100, 110, {0, 0, 128}, 2));
+    EXPECT_TRUE(hasColour(image, 160, 100, kRed, 0));
+    EXPECT_TRUE(hasColour(image, 210, 100, kGreen, 0));
+    EXPECT_TRUE(hasColour(image, 260, 100, {128, 128, 128}, 2)) << "half white over black";
+    const RectI red = litBox(image, {412, 80, 455, 130});
+    const RectI blue = litBox(image, {455, 80, 520, 130});
+    ASSERT_GT(red.width(), 0);
+    ASSERT_GT(blue.width(), 0);
+    bool redLetters = false, blueLetters = false;
+    for (int px = red.left; px < blue.right; ++px)
+        for (int py = red.top; py < red.bottom; ++py) {
+            const Rgb c = pixelAt(image, px, py);
+            redLetters |= px < 455 && c.r > 150 && c.g == 0 && c.b == 0;
+            blueLetters |= px >= 455 && c.b > 150 && c.r == 0 && c.g == 0;
+        }
+    EXPECT_TRUE(redLetters && blueLetters);
+    EXPECT_TRUE(hasColour(image, 405, 100, kGreen, 0)) << "the sprite after the texts is on top";
+}
+
 TEST_F(SceneDrawingTest, CoverCubeFacesTheCameraUprightInsideItsFrame) {
     Image cover(64, 64);
     cover = filled(64, 64, kRed);

@@ -155,6 +155,22 @@ void GlPainter::drawScreenQuads(const std::vector<ScreenQuad>& quads) {
     m_gl.glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(quads.size() * 4));
 }
 
+void GlPainter::drawScreenQuads(const std::vector<ScreenQuad>& quads,
+                                const std::vector<ColorF>& colours) {
+    if (quads.empty() || colours.size() != quads.size())
+        return;
+    m_colours.clear();
+    for (const ColorF& c : colours)
+        for (int corner = 0; corner < 4; ++corner)
+            m_colours.insert(m_colours.end(), {c.r, c.g, c.b, c.a});
+    m_gl.glEnableClientState(GL_COLOR_ARRAY);
+    m_gl.glColorPointer(4, GL_FLOAT, 0, m_colours.data());
+    drawScreenQuads(quads);
+    m_gl.glDisableClientState(GL_COLOR_ARRAY);
+    // The current colour is undefined after a colour array: the next material sets its own.
+    setColour({});
+}
+
 void GlPainter::drawWorldQuads(const std::vector<WorldVertex>& corners) {
     if (corners.empty())
         return;
@@ -193,52 +209,54 @@ TGLBitmapFont& GlPainter::fontAtScale(const TGLBitmapFont& font) {
     return *entry.font;
 }
 
-void GlPainter::drawScaledText(const TGLBitmapFont& font, const TextLayout& layout, ColorF colour) {
+const TGLBitmapFont& GlPainter::glyphQuads(const TGLBitmapFont& font, const TextLayout& layout,
+                                           std::vector<ScreenQuad>& quads) {
+    if (std::abs(deviceScale() - 1.0f) <= 0.01f) {
+        for (const PlacedGlyph& g : layout.glyphs)
+            quads.push_back(
+                {g.screen,
+                 {static_cast<float>(g.atlas.left), static_cast<float>(g.atlas.top),
+                  static_cast<float>(g.atlas.right), static_cast<float>(g.atlas.bottom)}});
+        return font;
+    }
     TGLBitmapFont& scaled = fontAtScale(font);
     const float s = deviceScale();
-    // Every glyph is rasterised before the atlas is bound: binding uploads it as it is.
-    std::vector<const GlyphInfo*> glyphs;
-    glyphs.reserve(layout.glyphs.size());
-    for (const PlacedGlyph& g : layout.glyphs)
-        glyphs.push_back(&scaled.glyph(g.character));
-    if (!applyFontAtlas(scaled, colour))
-        return;
-    const float w = static_cast<float>(scaled.atlas().width);
-    const float h = static_cast<float>(scaled.atlas().height);
-    std::vector<ScreenQuad> quads;
-    quads.reserve(glyphs.size());
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        const GlyphInfo& g = *glyphs[i];
+    for (const PlacedGlyph& placed : layout.glyphs) {
+        const GlyphInfo& g = scaled.glyph(placed.character);
         if (g.width <= 0 || g.height <= 0)
             continue;
         // Pens on whole device pixels, so each atlas texel covers one framebuffer pixel.
-        const float left = (std::round(layout.glyphs[i].pen * s) + g.left) / s;
-        const float top = (std::round(layout.glyphs[i].lineTop * s) + g.top) / s;
+        const float left = (std::round(placed.pen * s) + static_cast<float>(g.left)) / s;
+        const float top = (std::round(placed.lineTop * s) + static_cast<float>(g.top)) / s;
+        const auto x = static_cast<float>(g.atlasX), y = static_cast<float>(g.atlasY);
         quads.push_back(
-            {{left, top, left + g.width / s, top + g.height / s},
-             {g.atlasX / w, g.atlasY / h, (g.atlasX + g.width) / w, (g.atlasY + g.height) / h}});
+            {{left, top, left + static_cast<float>(g.width) / s,
+              top + static_cast<float>(g.height) / s},
+             {x, y, x + static_cast<float>(g.width), y + static_cast<float>(g.height)}});
     }
-    drawScreenQuads(quads);
+    return scaled;
+}
+
+void GlPainter::drawGlyphQuads(const TGLBitmapFont& atlasFont, std::vector<ScreenQuad>& quads,
+                               const std::vector<ColorF>& colours) {
+    // Binding uploads the atlas as it is: every glyph of the quads was rasterised before.
+    if (quads.empty() || !applyFontAtlas(atlasFont, {}))
+        return;
+    // The atlas only grows downwards or rightwards, so pixel places gathered earlier still hold.
+    const float w = static_cast<float>(atlasFont.atlas().width);
+    const float h = static_cast<float>(atlasFont.atlas().height);
+    for (ScreenQuad& q : quads)
+        q.uv = {q.uv.left / w, q.uv.top / h, q.uv.right / w, q.uv.bottom / h};
+    drawScreenQuads(quads, colours);
 }
 
 void GlPainter::drawText(const TGLBitmapFont& font, const TextLayout& layout, ColorF colour) {
     if (layout.glyphs.empty())
         return;
-    if (std::abs(deviceScale() - 1.0f) > 0.01f) {
-        drawScaledText(font, layout, colour);
-        return;
-    }
-    if (!applyFontAtlas(font, colour))
-        return;
-    // The atlas is complete now: layoutText looked up every glyph before this upload.
-    const float w = static_cast<float>(font.atlas().width);
-    const float h = static_cast<float>(font.atlas().height);
     std::vector<ScreenQuad> quads;
     quads.reserve(layout.glyphs.size());
-    for (const PlacedGlyph& g : layout.glyphs)
-        quads.push_back(
-            {g.screen, {g.atlas.left / w, g.atlas.top / h, g.atlas.right / w, g.atlas.bottom / h}});
-    drawScreenQuads(quads);
+    const TGLBitmapFont& atlasFont = glyphQuads(font, layout, quads);
+    drawGlyphQuads(atlasFont, quads, std::vector<ColorF>(quads.size(), colour));
 }
 
 int GlPainter::deviceRowOf(int top) const {

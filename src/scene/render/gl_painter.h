@@ -55,6 +55,9 @@ public:
     void applyColour(ColorF colour);
 
     void drawScreenQuads(const std::vector<ScreenQuad>& quads);
+    // The same, each quad in its own colour (colours[i] for quads[i]), which stands in for the
+    // colour the material or atlas set: quads of several colours go to GL in one call.
+    void drawScreenQuads(const std::vector<ScreenQuad>& quads, const std::vector<ColorF>& colours);
     void drawWorldQuads(const std::vector<WorldVertex>& corners); // four corners per quad
     // Plain triangles in screen space: x, y pairs, three corners per triangle.
     void drawScreenTriangles(const std::vector<float>& corners);
@@ -62,6 +65,16 @@ public:
     // from the same face rasterised at the scaled size, placed at their design pens, so text
     // stays sharp at any window size.
     void drawText(const TGLBitmapFont& font, const TextLayout& layout, ColorF colour);
+    // The glyph quads of a layout, appended to `quads` with their texture coordinates in pixels
+    // of the atlas that holds them, and the font whose atlas that is (the face at the device
+    // scale, or `font` at scale 1). Texts of one font gathered this way are drawn together by
+    // drawGlyphQuads once every glyph is in the atlas.
+    const TGLBitmapFont& glyphQuads(const TGLBitmapFont& font, const TextLayout& layout,
+                                    std::vector<ScreenQuad>& quads);
+    // Draws glyph quads from glyphQuads of that atlas font, each in its colour; turns their
+    // texture coordinates into the atlas' fractions first.
+    void drawGlyphQuads(const TGLBitmapFont& atlasFont, std::vector<ScreenQuad>& quads,
+                        const std::vector<ColorF>& colours);
 
     // The GL functions, for drawers that keep buffers of their own.
     QOpenGLFunctions_2_1& functions() { return m_gl; }
@@ -79,7 +92,6 @@ private:
     void setColour(ColorF colour);
     // The font's face at the current device scale, or the font itself at scale 1.
     TGLBitmapFont& fontAtScale(const TGLBitmapFont& font);
-    void drawScaledText(const TGLBitmapFont& font, const TextLayout& layout, ColorF colour);
     // The GL row (counted from the framebuffer's bottom) of a device-pixel row counted from its
     // top.
     int deviceRowOf(int top) const;
@@ -89,7 +101,7 @@ private:
     Mode m_mode = Mode::None;
     int m_width = 0, m_height = 0;
     Letterbox m_box;
-    std::vector<float> m_positions, m_texCoords;
+    std::vector<float> m_positions, m_texCoords, m_colours;
     struct ScaledFont {
         FontSpec designStyle;
         float scale = 0;

@@ -58,53 +58,104 @@ void SceneRenderer::render(TGLBaseSceneObject& root, const TGLCamera* camera) {
         m_view = cameraView(*m_camera);
     }
     walk(root);
-    flushSprites();
+    flushBatch();
 }
 
 void SceneRenderer::walk(TGLBaseSceneObject& node) {
     if (!node.visible())
         return;
-    // Anything drawn other than a sprite ends the batch first, so the tree's order holds.
-    if (!dynamic_cast<TGLHUDSprite*>(&node) && !dynamic_cast<TGLDummyCube*>(&node))
-        flushSprites();
+    // Anything drawn other than a sprite or a text ends the batch first, so the tree's order
+    // holds.
+    if (!dynamic_cast<TGLHUDSprite*>(&node) && !dynamic_cast<TGLHUDText*>(&node) &&
+        !dynamic_cast<TGLDummyCube*>(&node))
+        flushBatch();
     node.accept(*this);
     for (int i = 0; i < node.count(); ++i)
         walk(node.child(i));
+}
+
+bool SceneRenderer::BatchKey::joins(const BatchKey& next) const {
+    if (kind != next.kind)
+        return false;
+    switch (kind) {
+    case Kind::None:
+        return false;
+    case Kind::Material:
+        return material == next.material;
+    case Kind::PlainColour:
+        return blending == next.blending && alphaThreshold == next.alphaThreshold;
+    case Kind::Glyphs:
+        return atlasFont == next.atlasFont;
+    }
+    return false;
+}
+
+void SceneRenderer::batchAs(const BatchKey& key) {
+    if (!m_batchKey.joins(key))
+        flushBatch();
+    m_batchKey = key;
 }
 
 void SceneRenderer::visit(TGLHUDSprite& sprite) {
     if (sprite.width() <= 0 || sprite.height() <= 0)
         return;
     const TGLLibMaterial* material = sprite.material().resolve();
-    if (material != m_batchMaterial)
-        flushSprites();
-    m_batchMaterial = material;
+    BatchKey key;
+    ColorF colour;
+    if (material && material->texture().hasImage()) {
+        key = {.kind = BatchKey::Kind::Material, .material = material};
+        colour = material->diffuse();
+    } else if (material) {
+        key = {.kind = BatchKey::Kind::PlainColour,
+               .material = material,
+               .blending = material->blending(),
+               .alphaThreshold = material->alphaThreshold()};
+        colour = material->diffuse();
+    } else {
+        // No material draws opaque white, as a plain material of that colour would.
+        key = {.kind = BatchKey::Kind::PlainColour};
+    }
+    batchAs(key);
     const Vec3 p = sprite.position();
     const float halfW = sprite.width() / 2, halfH = sprite.height() / 2;
-    m_spriteBatch.push_back({{p.x - halfW, p.y - halfH, p.x + halfW, p.y + halfH}});
-}
-
-void SceneRenderer::flushSprites() {
-    if (m_spriteBatch.empty())
-        return;
-    m_painter.useScreenSpace();
-    m_painter.applyMaterial(m_batchMaterial);
-    m_painter.drawScreenQuads(m_spriteBatch);
-    m_spriteBatch.clear();
+    const PicturePart& part = sprite.picturePart();
+    m_batch.push_back({{p.x - halfW, p.y - halfH, p.x + halfW, p.y + halfH},
+                       {part.left, part.top, part.right, part.bottom}});
+    const ColorF m = sprite.modulateColor();
+    m_batchColours.push_back({colour.r * m.r, colour.g * m.g, colour.b * m.b, colour.a * m.a});
 }
 
 void SceneRenderer::visit(TGLHUDText& text) {
     TGLBitmapFont* font = text.font();
     if (!font || text.text().empty())
         return;
-    m_painter.useScreenSpace();
     const Vec3 p = text.position();
     const TextLayout layout =
         layoutText(*font, text.text(), p.x, p.y, text.alignment(), text.layout());
+    std::vector<ScreenQuad> quads;
+    const TGLBitmapFont& atlasFont = m_painter.glyphQuads(*font, layout, quads);
+    batchAs({.kind = BatchKey::Kind::Glyphs, .atlasFont = &atlasFont});
+    m_batch.insert(m_batch.end(), quads.begin(), quads.end());
     const ColorF fontColour = toColorF(font->style().colour);
     const ColorF m = text.modulateColor();
-    m_painter.drawText(*font, layout,
-                       {fontColour.r * m.r, fontColour.g * m.g, fontColour.b * m.b, m.a});
+    m_batchColours.insert(m_batchColours.end(), quads.size(),
+                          {fontColour.r * m.r, fontColour.g * m.g, fontColour.b * m.b, m.a});
+}
+
+void SceneRenderer::flushBatch() {
+    const BatchKey key = m_batchKey;
+    m_batchKey = {};
+    if (m_batch.empty())
+        return;
+    m_painter.useScreenSpace();
+    if (key.kind == BatchKey::Kind::Glyphs) {
+        m_painter.drawGlyphQuads(*key.atlasFont, m_batch, m_batchColours);
+    } else {
+        m_painter.applyMaterial(key.material);
+        m_painter.drawScreenQuads(m_batch, m_batchColours);
+    }
+    m_batch.clear();
+    m_batchColours.clear();
 }
 
 void SceneRenderer::visit(TGLCube& cube) {

@@ -23,8 +23,20 @@ public:
 
 private:
     void walk(TGLBaseSceneObject& node);
-    // Draws the sprites gathered since the last other drawing, in one call.
-    void flushSprites();
+    // What a run of sprites or texts shares to go to GL in one call: a textured material, or,
+    // for plain colours, only the blending; or a font's atlas. Each quad keeps its own colour.
+    struct BatchKey {
+        enum class Kind { None, Material, PlainColour, Glyphs } kind = Kind::None;
+        const TGLLibMaterial* material = nullptr; // the textured one; any one of the plain ones
+        const TGLBitmapFont* atlasFont = nullptr;
+        BlendingMode blending = BlendingMode::Opaque;
+        float alphaThreshold = 0;
+        bool joins(const BatchKey& next) const;
+    };
+    // Starts a new batch unless the key joins the one gathered so far.
+    void batchAs(const BatchKey& key);
+    // Draws the quads gathered since the last other drawing, in one call.
+    void flushBatch();
 
     void visit(TGLHUDSprite& sprite) override;
     void visit(TGLHUDText& text) override;
@@ -43,10 +55,12 @@ private:
     VideoPlaneRenderer m_video;
     const TGLCamera* m_camera = nullptr;
     Mat4 m_projection, m_view;
-    // Sprites in one material drawn one after another (a staff, a voice trail) go to GL as one
-    // batch: on a software renderer each call costs far more than its few pixels.
-    std::vector<ScreenQuad> m_spriteBatch;
-    const TGLLibMaterial* m_batchMaterial = nullptr;
+    // Sprites in one material drawn one after another (a staff, a voice trail), plain colours
+    // of one blending (singers' fills, note bars) and texts of one font go to GL as one batch:
+    // on a software renderer each call costs far more than its few pixels.
+    BatchKey m_batchKey;
+    std::vector<ScreenQuad> m_batch;
+    std::vector<ColorF> m_batchColours;
 };
 
 // The four corners (with texture coordinates) of each face of a cube of that size centred on
