@@ -4,8 +4,10 @@
 // with four singers each; beside them the former one-singer screen (the band without its strip,
 // one trail of a segment per tick), the figure the stage's cost is held to. Prints how many times
 // a second the whole screen can be drawn back to back (forced renders) and the process's CPU a
-// frame; asserts nothing. With --shots DIR it also saves each screen as a PNG there; NO_STRIP=1
-// leaves the bands' strips out, to see what they cost.
+// frame (the median of at least 300 frames); asserts nothing. With --shots DIR it also saves each
+// screen as a PNG there; NO_STRIP=1 leaves the bands' strips out, to see what they cost, and
+// BLENDED_STRIPS=1 draws them over the whole picture instead of cutting them out of it.
+//
 // Usage: LIBGL_ALWAYS_SOFTWARE=1 xvfb-run -a -s "-screen 0 1024x768x24"
 //            bench/singing_trails_fps [SECONDS] [--shots DIR]   (default 3 seconds a case)
 
@@ -25,6 +27,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QSurfaceFormat>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -130,7 +133,8 @@ int spritesIn(const scene::TGLBaseSceneObject& node) {
 
 struct FrameFigures {
     double framesPerSecond = 0;
-    double cpuMsPerFrame = 0; // the whole process, software GL's threads included
+    // The median frame's, of the whole process, software GL's threads included.
+    double cpuMsPerFrame = 0;
 };
 
 double processCpuMs() {
@@ -139,18 +143,23 @@ double processCpuMs() {
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
+// Draws the screen back to back for `seconds`, and at least kLeastFrames times: a median of
+// single frames is not moved by the odd frame another process delayed.
 FrameFigures forcedFrames(scene::render::SceneViewer& viewer, int seconds) {
-    int frames = 0;
+    constexpr std::size_t kLeastFrames = 300;
+    std::vector<double> cpu;
     QElapsedTimer t;
     t.start();
-    const double cpuBefore = processCpuMs();
-    while (t.elapsed() < seconds * 1000) {
+    while (t.elapsed() < seconds * 1000 || cpu.size() < kLeastFrames) {
+        const double before = processCpuMs();
         viewer.grabFramebuffer();
         QCoreApplication::processEvents();
-        ++frames;
+        cpu.push_back(processCpuMs() - before);
     }
-    return {frames * 1000.0 / static_cast<double>(t.elapsed()),
-            (processCpuMs() - cpuBefore) / frames};
+    const double elapsed = static_cast<double>(t.elapsed());
+    const std::size_t frames = cpu.size();
+    std::nth_element(cpu.begin(), cpu.begin() + static_cast<std::ptrdiff_t>(frames / 2), cpu.end());
+    return {static_cast<double>(frames) * 1000.0 / elapsed, cpu[frames / 2]};
 }
 
 } // namespace
@@ -230,6 +239,15 @@ int main(int argc, char** argv) {
             drawFormerTrail(game, *lanes.front());
         else
             singFirstLines(lanes, singersOf, scores);
+        // Blended strips: hidden while the picture is laid out, so it stays whole under them.
+        const bool blended = std::getenv("BLENDED_STRIPS") != nullptr;
+        const bool stripsShown = game.singing.bands[0].strip->visible();
+        for (int b = 0; blended && b < c.bands; ++b)
+            game.singing.bands[b].strip->setVisible(false);
+        app::cutStripsFromBackground(game, c.bands);
+        if (blended)
+            for (int b = 0; b < c.bands; ++b)
+                game.singing.bands[b].strip->setVisible(stripsShown);
         int segments = 0;
         for (int b = 0; b < c.bands; ++b)
             for (scene::TGLBaseSceneObject* group :

@@ -388,12 +388,17 @@ void GameScene::buildScorePage() {
 void GameScene::buildSinging() {
     singing.group = &m_scene.addNewChild<TGLDummyCube>("Singing");
     singing.group->setVisible(false);
-    singing.songBackground = &singing.group->addNewChild<TGLHUDSprite>("SongBackground");
-    singing.songBackground->setPosition({383, 365, 0});
-    singing.songBackground->setWidth(766);
-    singing.songBackground->setHeight(730);
-    singing.songBackground->setMaterial({&materials.skin, "SongBackground"});
+    singing.songBackground = &singing.group->addNewChild<TGLDummyCube>("SongBackground");
     singing.songBackground->setVisible(false);
+    // The whole picture, then the slices of it around and behind two bands' strips.
+    for (int part = 0; part < 1 + kMostBackgroundSlices; ++part) {
+        auto& sprite = singing.songBackground->addNewChild<TGLHUDSprite>();
+        sprite.setPosition({383, 365, 0});
+        sprite.setWidth(766);
+        sprite.setHeight(730);
+        sprite.setMaterial({&materials.skin, "SongBackground"});
+        sprite.setVisible(part == 0);
+    }
     singing.videoHolder = &singing.group->addNewChild<TGLDummyCube>("Tv");
     singing.videoHolder->setPosition({-16.6f, -1, 0.2f});
     // The direction (−1, 0, 0) is the design's quarter turn (−90°) already made: the plane's

@@ -148,6 +148,8 @@ struct HallOfFameNodes {
 // The figures of a singer in the score table, in column order.
 enum class ScoreColumn { Notes, LineBonus, GoldenNotes, Total, Share };
 inline constexpr std::size_t kScoreColumns = 5;
+// The song's picture around and behind two bands' strips: above, behind, between, behind, below.
+inline constexpr int kMostBackgroundSlices = 5;
 
 // One singer's row of the score table: their rank, colour swatch, name and figures.
 struct ScoreTableRow {
@@ -213,8 +215,10 @@ struct SingingBand {
 struct SingingNodes {
     scene::TGLDummyCube* group = nullptr;
     scene::TGLBaseControl* guiRoot = nullptr;
-    // A standard song's background picture, shown behind the lane while no video plays.
-    scene::TGLHUDSprite* songBackground = nullptr;
+    // A standard song's background picture, shown behind the lane while no video plays: the
+    // group is shown with it; its first child is the whole picture, the others its slices when
+    // the bands' strips are cut out of it (see cutStripsFromBackground).
+    scene::TGLDummyCube* songBackground = nullptr;
     scene::TGLDummyCube* videoHolder = nullptr;
     // The song time with its progress bar and led, and the points.
     scene::TGLDummyCube* clockDisplay = nullptr;

@@ -66,6 +66,8 @@ void addBand(TGLBaseSceneObject& parent, SingingBand& band, const char* const* s
     for (int row = 0; row < stage::kScoreRowsPerBand; ++row)
         for (const TAlignment alignment : {TAlignment::taLeftJustify, TAlignment::taRightJustify})
             addText(*band.singerScores, scoreFont, alignment);
+    for (int row = 0; row < stage::kScoreRowsPerBand; ++row)
+        addSprite(*band.singerScores, "", 0, 0, 0, 0, {}).setVisible(false);
     band.caption = &addText(parent, scoreFont, TAlignment::taLeftJustify);
 }
 
@@ -140,6 +142,68 @@ stage::LaneScene bandLaneScene(GameScene& game, int band, int bandCount) {
 stage::SingerScores bandSingerScores(GameScene& game) {
     return stage::SingerScores(
         {game.singing.bands[0].singerScores, game.singing.bands[1].singerScores});
+}
+
+std::vector<BackgroundSlice> backgroundSlices(float height,
+                                              std::vector<std::pair<float, float>> strips) {
+    std::sort(strips.begin(), strips.end());
+    std::vector<BackgroundSlice> slices;
+    float done = 0;
+    for (auto [top, bottom] : strips) {
+        top = std::clamp(top, done, height);
+        bottom = std::clamp(bottom, top, height);
+        if (bottom <= top)
+            continue;
+        if (top > done)
+            slices.push_back({done, top, false});
+        if (!slices.empty() && slices.back().darkened && slices.back().bottom >= top)
+            slices.back().bottom = bottom;
+        else
+            slices.push_back({top, bottom, true});
+        done = bottom;
+    }
+    if (done < height)
+        slices.push_back({done, height, false});
+    return slices;
+}
+
+void cutStripsFromBackground(GameScene& game, int bandCount) {
+    TGLDummyCube& background = *game.singing.songBackground;
+    auto& whole = dynamic_cast<TGLHUDSprite&>(background.child(0));
+    const float height = whole.height(), top = whole.position().y - height / 2;
+    // In the picture's pixels from its top.
+    std::vector<std::pair<float, float>> strips;
+    float shade = 1;
+    for (int b = 0; b < std::clamp(bandCount, 1, stage::kMaxBands); ++b) {
+        const TGLHUDSprite& strip = *game.singing.bands[b].strip;
+        const TGLLibMaterial* material = strip.material().resolve();
+        if (!strip.visible() || !material)
+            continue;
+        const float centre = strip.position().y - top, half = strip.height() / 2;
+        strips.emplace_back(centre - half, centre + half);
+        // A strip of alpha a leaves 1 − a of the picture (its own near-black colour is left out).
+        shade = 1 - material->diffuse().a;
+    }
+    const std::vector<BackgroundSlice> slices = background.visible() && !strips.empty()
+                                                    ? backgroundSlices(height, std::move(strips))
+                                                    : std::vector<BackgroundSlice>{};
+    whole.setVisible(slices.empty());
+    for (int i = 1; i < background.count(); ++i) {
+        auto& sprite = dynamic_cast<TGLHUDSprite&>(background.child(i));
+        const auto index = static_cast<std::size_t>(i - 1);
+        sprite.setVisible(index < slices.size());
+        if (index >= slices.size())
+            continue;
+        const BackgroundSlice& slice = slices[index];
+        sprite.setPosition({whole.position().x, top + (slice.top + slice.bottom) / 2, 0});
+        sprite.setHeight(slice.bottom - slice.top);
+        sprite.setPicturePart({0, slice.top / height, 1, slice.bottom / height});
+        sprite.setModulateColor(slice.darkened ? ColorF{shade, shade, shade, 1} : ColorF{});
+    }
+    if (slices.empty())
+        return;
+    for (const SingingBand& band : game.singing.bands)
+        band.strip->setVisible(false);
 }
 
 void GameScene::addOscilloscopeBars() {

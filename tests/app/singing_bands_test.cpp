@@ -2,10 +2,12 @@
 #include "fakes/blank_image_loader.h"
 #include "fakes/fake_glyph_rasterizer.h"
 #include "stage/note_lane_view.h"
+#include "stage/stage_palette.h"
 #include "stage/standard_lane_view.h"
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <tuple>
 
 namespace cantorix::app {
 namespace {
@@ -138,6 +140,72 @@ TEST_F(SingingBandsTest, EachBandKeepsItsNotesOnItsStaffAndItsLyricsBelowItWithi
         }
         EXPECT_LE(below, 729);
     }
+}
+
+TEST(BackgroundSlicesTest, StripsAreCutOutOnceAndTheRestIsKept) {
+    using Strips = std::vector<std::pair<float, float>>;
+    using Slices = std::vector<BackgroundSlice>;
+    const std::tuple<const char*, Strips, Slices> rows[] = {
+        {"none", {}, {{0, 730, false}}},
+        {"one band", {{336, 650}}, {{0, 336, false}, {336, 650, true}, {650, 730, false}}},
+        {"two bands, given out of order",
+         {{448, 700}, {186, 436}},
+         {{0, 186, false},
+          {186, 436, true},
+          {436, 448, false},
+          {448, 700, true},
+          {700, 730, false}}},
+        {"touching and overlapping strips join",
+         {{100, 200}, {200, 300}, {250, 260}},
+         {{0, 100, false}, {100, 300, true}, {300, 730, false}}},
+        {"cut to the picture",
+         {{-20, 50}, {700, 900}},
+         {{0, 50, true}, {50, 700, false}, {700, 730, true}}},
+        {"empty and upside-down strips are none", {{300, 300}, {400, 350}}, {{0, 730, false}}},
+    };
+    for (const auto& [name, strips, slices] : rows)
+        EXPECT_EQ(backgroundSlices(730, strips), slices) << name;
+}
+
+TEST_F(SingingBandsTest, OverAPictureTheStripsAreCutOutOfItAsDarkenedSlices) {
+    layOutBands(game, 2);
+    std::vector<std::unique_ptr<stage::LaneView>> views;
+    for (int b = 0; b < 2; ++b) {
+        views.push_back(singOnBand(true, b, 2));
+        game.singing.bands[b].strip->setVisible(true);
+    }
+    stage::applyStagePalette(game.materials.lane, {});
+    const auto stripTop = [&](int b) {
+        const auto& strip = *game.singing.bands[b].strip;
+        return strip.position().y - strip.height() / 2;
+    };
+    const float firstTop = stripTop(0), secondTop = stripTop(1);
+    // Without a picture the strips are drawn over whatever is behind them.
+    cutStripsFromBackground(game, 2);
+    EXPECT_TRUE(game.singing.bands[0].strip->visible() && game.singing.bands[1].strip->visible());
+
+    game.singing.songBackground->setVisible(true);
+    cutStripsFromBackground(game, 2);
+    EXPECT_FALSE(game.singing.bands[0].strip->visible() || game.singing.bands[1].strip->visible());
+    const TGLBaseSceneObject& background = *game.singing.songBackground;
+    EXPECT_FALSE(background.child(0).visible()) << "the whole picture gives way to its slices";
+    float covered = 0;
+    int darkened = 0;
+    for (int i = 1; i < background.count(); ++i) {
+        const auto& slice = dynamic_cast<const scene::TGLHUDSprite&>(background.child(i));
+        ASSERT_TRUE(slice.visible()) << i;
+        const float top = slice.position().y - slice.height() / 2;
+        EXPECT_FLOAT_EQ(top, covered) << "slices follow each other down the picture";
+        EXPECT_FLOAT_EQ(slice.picturePart().top * 730, top);
+        covered += slice.height();
+        if (slice.modulateColor().r < 1) {
+            EXPECT_FLOAT_EQ(top, darkened == 0 ? firstTop : secondTop);
+            EXPECT_NEAR(slice.modulateColor().r, 0.24, 0.01);
+            ++darkened;
+        }
+    }
+    EXPECT_FLOAT_EQ(covered, 730);
+    EXPECT_EQ(darkened, 2);
 }
 
 } // namespace
