@@ -113,7 +113,8 @@ std::vector<PartySinger> MainWindow::gatherSingers() {
                            .name = bound.name,
                            .colour = bound.colour,
                            .delayMs = bound.delayMs,
-                           .input = bound.input});
+                           .input = bound.input,
+                           .picture = m_singers->pictureFileOf(bound.slot)});
     return singers;
 }
 

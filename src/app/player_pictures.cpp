@@ -113,6 +113,14 @@ std::string storePlayerPicture(const fs::path& picked, const fs::path& folder,
     return name;
 }
 
+fs::path keptPictureFile(const fs::path& folder, const std::string& fileName) {
+    const fs::path name(fileName);
+    if (folder.empty() || fileName.empty() || name.filename() != name || fileName == "." ||
+        fileName == "..")
+        return {};
+    return folder / name;
+}
+
 QImage initialsPicture(std::string_view name, scene::TColor colour, int side) {
     QImage picture(side, side, QImage::Format_ARGB32);
     const QColor background = qColour(colour);

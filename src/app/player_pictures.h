@@ -45,6 +45,10 @@ QImage shrunkPicture(const QImage& picture, int mostSide = kMostPictureSide);
 // missing) in one step: a half-written file is never left under that name. Returns the file name.
 std::string storePlayerPicture(const std::filesystem::path& picked,
                                const std::filesystem::path& folder, std::int64_t playerId);
+// Where a player's kept picture lies: `fileName` inside `folder`, or nothing when either is empty
+// or the name is not a plain file name (the records could have been edited to point elsewhere).
+std::filesystem::path keptPictureFile(const std::filesystem::path& folder,
+                                      const std::string& fileName);
 // A square of `side` pixels in `colour` (0x00BBGGRR) with the name's initials on it.
 QImage initialsPicture(std::string_view name, scene::TColor colour, int side);
 // A square thumbnail: the middle of `picture` cut square and scaled to `side`.

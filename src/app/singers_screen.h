@@ -67,6 +67,8 @@ public:
 
     SingerRoster& roster() { return m_roster; }
     const SingerRoster& roster() const { return m_roster; }
+    // The kept picture of the slot's player; empty for a guest or a player without one.
+    std::filesystem::path pictureFileOf(std::size_t slot) const;
     bool shown() const;
 
     void show();

@@ -208,13 +208,16 @@ void SingersScreen::removePlayer(std::size_t slot) {
 }
 
 void SingersScreen::forgetPicture(const std::string& fileName) const {
-    // Only a plain name inside the pictures folder: the records could have been edited.
-    const std::filesystem::path name(fileName);
-    if (fileName.empty() || m_picturesFolder.empty() || name.filename() != name ||
-        fileName == "." || fileName == "..")
+    const std::filesystem::path file = keptPictureFile(m_picturesFolder, fileName);
+    if (file.empty())
         return;
     std::error_code ignored;
-    std::filesystem::remove(m_picturesFolder / name, ignored);
+    std::filesystem::remove(file, ignored);
+}
+
+std::filesystem::path SingersScreen::pictureFileOf(std::size_t slot) const {
+    const records::Player* player = playerOf(slot);
+    return player ? keptPictureFile(m_picturesFolder, player->picture) : std::filesystem::path();
 }
 
 void SingersScreen::showPicture(std::size_t slot) {
@@ -227,10 +230,10 @@ void SingersScreen::showPicture(std::size_t slot) {
         return;
     m_pictureShown[slot] = shown;
     QImage image;
-    const std::filesystem::path name(picture);
-    if (!picture.empty() && name.filename() == name) {
+    if (const std::filesystem::path file = keptPictureFile(m_picturesFolder, picture);
+        !file.empty()) {
         try {
-            image = squarePicture(readPictureFile(m_picturesFolder / name), kRowPictureSide);
+            image = squarePicture(readPictureFile(file), kRowPictureSide);
         } catch (const std::exception& e) {
             std::cerr << "cantorix: " << s.name << "'s picture: " << e.what() << '\n';
         }

@@ -12,6 +12,7 @@
 #include "sound_inputs_port.h"
 
 #include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,6 +31,8 @@ struct PartySinger {
     scene::TColor colour = scene::clWhite;
     int delayMs = 0;
     const SoundInput* input = nullptr;
+    // The player's picture file, shown in their score box; empty: none.
+    std::filesystem::path picture = {};
 };
 
 struct PartyMember {

@@ -3,6 +3,7 @@
 #include "audio/recording_paths.h"
 #include "error_guard.h"
 #include "options_form.h"
+#include "player_pictures.h"
 #include "score_page.h"
 #include "session_performances.h"
 #include "singing_bands.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <iostream>
 
 namespace cantorix::app {
 
@@ -121,6 +123,7 @@ void SingingSession::startSession() {
         startVideo(options.videoSpeedPosition, options.videoQuality);
         showBackground();
         showSelectedParts();
+        cutStripsFromBackground(m_game, m_twoBands ? 2 : 1);
     }
     applyColourOptions();
     showSingerTrails();
@@ -151,10 +154,32 @@ void SingingSession::gatherParty() {
     m_clock.setSecondBand(m_twoBands ? &m_secondBand : nullptr,
                           m_twoBands ? m_game.singing.bands[1].leadInBar : nullptr);
     m_singerScores.clear();
+    loadScorePictures();
     m_phoneShown = {};
     // The music plays all the same; the stage says why no points come.
     if (m_party.empty())
         m_singerScores.showNotScored();
+}
+
+void SingingSession::loadScorePictures() {
+    // Read once a session: the score boxes show them at every frame.
+    constexpr int kTextureSide = 40;
+    const auto& members = m_party.members();
+    m_scorePictures.assign(members.size(), {});
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        const PartySinger& singer = members[k].singer;
+        if (singer.picture.empty())
+            continue;
+        try {
+            const QImage picture = squarePicture(readPictureFile(singer.picture), kTextureSide);
+            const std::string name = "ScorePicture" + std::to_string(k + 1);
+            m_game.materials.lane.addTextureMaterial(name, toSceneImage(picture));
+            m_scorePictures[k] = {&m_game.materials.lane, name};
+        } catch (const std::exception& e) {
+            // The box goes without it; the singing does not wait for a picture.
+            std::cerr << "cantorix: " << singer.name << "'s picture: " << e.what() << '\n';
+        }
+    }
 }
 
 void SingingSession::chooseJudges() {
@@ -209,16 +234,13 @@ void SingingSession::showStageSingers() {
     const auto& voices = m_services.selected->standard.voices;
     for (std::size_t band = 0; band < (m_twoBands ? 2u : 1u); ++band) {
         std::vector<stage::StageSinger> singers;
-        std::string names;
-        for (std::size_t k = 0; k < members.size(); ++k) {
-            if (members[k].band != band)
-                continue;
-            singers.push_back({members[k].singer.colour, std::to_string(k + 1)});
-            names += (names.empty() ? "" : ", ") + members[k].singer.name;
-        }
+        for (std::size_t k = 0; k < members.size(); ++k)
+            if (members[k].band == band)
+                singers.push_back({members[k].singer.colour, std::to_string(k + 1)});
         auto& lane = static_cast<stage::StandardLaneView&>(laneOfBand(band));
         lane.setSingers(singers);
-        // A duet's bands say whose part each is.
+        // A duet's bands say whose part each is; the singers' names stand beside each band in
+        // their colours, in the scores.
         const std::size_t voice =
             band < m_party.bandVoices().size() ? m_party.bandVoices()[band] : 0;
         const bool duet = voices.size() > 1;
@@ -226,10 +248,7 @@ void SingingSession::showStageSingers() {
                                      ? voices[voice].name
                                  : duet ? "Part " + std::to_string(voice + 1)
                                         : "";
-        std::string caption = part;
-        if (!part.empty() && !names.empty())
-            caption.append(": ").append(names);
-        lane.setCaption(caption);
+        lane.setCaption(part);
     }
 }
 
@@ -254,9 +273,11 @@ void SingingSession::showRunningScores() {
             if (members[k].band != band)
                 continue;
             const bool rated = k < m_lineWords.size() && now < m_lineWords[k].untilMs;
-            lines.push_back({members[k].singer.name, members[k].singer.colour,
-                             members[k].loop->scoring().notePoints(), members[k].lost, notices[k],
-                             rated ? m_lineWords[k].word : std::string()});
+            lines.push_back(
+                {members[k].singer.name, members[k].singer.colour,
+                 members[k].loop->scoring().notePoints(), members[k].lost, notices[k],
+                 rated ? m_lineWords[k].word : std::string(),
+                 k < m_scorePictures.size() ? m_scorePictures[k] : scene::MaterialRef{}});
         }
         m_singerScores.show(static_cast<int>(band), lines);
     }
@@ -422,7 +443,7 @@ void SingingSession::shiftVideo() {
 }
 
 void SingingSession::showBackground() {
-    TGLHUDSprite& background = *m_game.singing.songBackground;
+    TGLDummyCube& background = *m_game.singing.songBackground;
     background.setVisible(false);
     if (!standardSong() || m_services.selected->backgroundPath.empty())
         return;

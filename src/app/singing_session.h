@@ -148,6 +148,7 @@ private:
     // Gathers the singers, plans their bands and starts their judges with the options'
     // difficulty and each singer's delay.
     void gatherParty();
+    void loadScorePictures();
     void chooseJudges();
     // The lane of band b: the song's lane, or the second voice's.
     stage::LaneView& laneOfBand(std::size_t band);
@@ -194,6 +195,8 @@ private:
         std::int64_t untilMs = 0;
     };
     std::vector<LineWord> m_lineWords;
+    // Singer k's picture in their score box; an empty reference: none.
+    std::vector<scene::MaterialRef> m_scorePictures;
     stage::SessionClockView m_clock;
     SingingParty m_party;
     std::vector<SingerOutcome> m_outcomes;

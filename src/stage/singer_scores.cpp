@@ -18,6 +18,12 @@ TGLHUDText* textAt(TGLBaseSceneObject& column, int index) {
     return index < column.count() ? dynamic_cast<TGLHUDText*>(&column.child(index)) : nullptr;
 }
 
+scene::TGLHUDSprite* pictureAt(TGLBaseSceneObject& column, int row) {
+    const int index = 2 * kScoreRowsPerBand + row;
+    return index < column.count() ? dynamic_cast<scene::TGLHUDSprite*>(&column.child(index))
+                                  : nullptr;
+}
+
 void place(TGLHUDText& text, float x, float y, scene::TAlignment alignment, scene::TColor colour) {
     text.setPosition({x, y, 0});
     text.setAlignment(alignment);
@@ -77,23 +83,42 @@ void SingerScores::show(int band, const std::vector<SingerScoreLine>& lines) {
         const std::string& notice = line.shownNotice();
         const std::string pointsText = notice.empty() ? std::to_string(line.points) : notice;
         points->setText(pointsText);
-        int room = static_cast<int>(kColumnWidth);
+        // The picture stands square before the name, as tall as a row leaves room for.
+        float nameLeft = corner.x;
+        if (scene::TGLHUDSprite* picture = pictureAt(column, static_cast<int>(i))) {
+            const float side = std::min(kScoreRowHeight, pitch) - 2;
+            const bool shownPicture = line.picture.library != nullptr && side >= 8;
+            picture->setVisible(shownPicture);
+            if (shownPicture) {
+                picture->setMaterial(line.picture);
+                picture->setWidth(side);
+                picture->setHeight(side);
+                picture->setPosition({corner.x + side / 2, y, 0});
+                nameLeft += side + kGap / 2;
+            }
+        }
+        int room = static_cast<int>(corner.x + kColumnWidth - nameLeft);
         if (notice.empty() && points->font())
             room -= points->font()->textWidth(pointsText) + kGap;
         const std::string& shownName = line.rating.empty() ? line.name : line.rating;
         name->setText(name->font() ? fitted(shownName, *name->font(), room) : shownName);
-        place(*name, corner.x, y, scene::TAlignment::taLeftJustify, line.colour);
+        place(*name, nameLeft, y, scene::TAlignment::taLeftJustify, line.colour);
         if (!notice.empty())
             y += pitch;
         place(*points, right, y, scene::TAlignment::taRightJustify, line.colour);
         y += pitch;
     }
-    hideFrom(column, 2 * static_cast<int>(shown));
+    hideFrom(column, static_cast<int>(shown));
 }
 
-void SingerScores::hideFrom(TGLBaseSceneObject& column, int index) {
-    for (int i = index; i < column.count(); ++i)
-        column.child(i).setVisible(false);
+void SingerScores::hideFrom(TGLBaseSceneObject& column, int row) {
+    for (int r = row; r < kScoreRowsPerBand; ++r) {
+        for (const int index : {2 * r, 2 * r + 1})
+            if (index < column.count())
+                column.child(index).setVisible(false);
+        if (scene::TGLHUDSprite* picture = pictureAt(column, r))
+            picture->setVisible(false);
+    }
 }
 
 void SingerScores::showNotScored() {

@@ -7,6 +7,7 @@
 #include "band_place.h"
 #include "scene/bitmap_font.h"
 #include "scene/colour.h"
+#include "scene/material.h"
 #include "scene/scene_nodes.h"
 
 #include <array>
@@ -32,6 +33,8 @@ struct SingerScoreLine {
     std::string notice = {};
     // The word the last line earned ("Great"), shown in place of the name for a moment.
     std::string rating = {};
+    // The player's picture, shown square before the name; none without a library.
+    scene::MaterialRef picture = {};
 
     const std::string& shownNotice() const;
 };
@@ -39,8 +42,8 @@ struct SingerScoreLine {
 class SingerScores {
 public:
     // columns[b]: band b's column, whose position is its top-left corner and whose children are
-    // the rows' texts, a name then its points, kScoreRowsPerBand of each; names are cut to the
-    // room their own font leaves them.
+    // the rows' texts, a name then its points, kScoreRowsPerBand of each, then as many sprites
+    // for the players' pictures; names are cut to the room their own font leaves them.
     explicit SingerScores(std::array<scene::TGLBaseSceneObject*, kMaxBands> columns);
 
     // Shows one row per line beside band `band` (rows past the column's last are left out); a
@@ -55,7 +58,7 @@ public:
     static std::string fitted(const std::string& name, scene::TGLBitmapFont& font, int width);
 
 private:
-    void hideFrom(scene::TGLBaseSceneObject& column, int row);
+    static void hideFrom(scene::TGLBaseSceneObject& column, int row);
 
     std::array<scene::TGLBaseSceneObject*, kMaxBands> m_columns;
 };

@@ -1,5 +1,6 @@
 #include "standard_lane_view.h"
 
+#include "singer_scores.h"
 #include "stage_palette.h"
 
 #include <algorithm>
@@ -31,6 +32,8 @@ constexpr double kTickMs = 50;      // one analysis tick: the span a hit fills
 constexpr double kMiddleCMidi = 60; // pitch 0 of a standard song
 constexpr float kStripAbove = 14;   // the strip's reach above the staff's top line
 constexpr float kStripBelow = 18;   // and below the next line's lyrics
+constexpr float kCaptionLeft = 8;   // the band's caption, left of the lane
+constexpr float kCaptionGap = 6;    // between the caption and the lane
 
 bool isGolden(NoteKind kind) {
     return kind == NoteKind::Golden || kind == NoteKind::GoldenRap;
@@ -104,8 +107,9 @@ void StandardLaneView::placeStrip() {
     m_scene.strip->setWidth(static_cast<float>(m_scene.viewerWidth));
     m_scene.strip->setHeight(bottom - top);
     m_scene.strip->setMaterial({&m_scene.materials, kStripMaterial});
+    // Left of the lane, beside the staff's top line, where no bar or marker ever stands.
     if (m_scene.caption)
-        m_scene.caption->setPosition({8, top + 9, 0});
+        m_scene.caption->setPosition({kCaptionLeft, kStaffTop + m_scene.place.staffShift, 0});
 }
 
 void StandardLaneView::setTrailColours(std::vector<scene::TColor> colours) {
@@ -134,7 +138,10 @@ void StandardLaneView::setSingers(const std::vector<StageSinger>& singers) {
 void StandardLaneView::setCaption(const std::string& text) {
     if (!m_scene.caption)
         return;
-    m_scene.caption->setText(text);
+    const auto room = static_cast<int>(laneLeft() - kCaptionLeft - kCaptionGap);
+    // A long name is cut: the singers' names stand in their colours in the scores beside it.
+    scene::TGLBitmapFont* font = m_scene.caption->font();
+    m_scene.caption->setText(font ? SingerScores::fitted(text, *font, room) : text);
     m_scene.caption->setVisible(!text.empty());
 }
 
@@ -303,9 +310,12 @@ void StandardLaneView::addBar(const TimedNote& n, const BarPlace& place, BarPart
     }
 }
 
+double StandardLaneView::laneLeft() const {
+    return static_cast<double>(m_scene.viewerWidth / 2) - kLaneWidth / 2;
+}
+
 double StandardLaneView::xOfTime(double ms) const {
-    const double left = static_cast<double>(m_scene.viewerWidth / 2) - kLaneWidth / 2;
-    return left + (ms - m_lineStartMs) / m_lineSpanMs * kLaneWidth;
+    return laneLeft() + (ms - m_lineStartMs) / m_lineSpanMs * kLaneWidth;
 }
 
 double StandardLaneView::pitchY(double pitch) const {

@@ -57,7 +57,8 @@ public:
 
     // The band's singers with the labels their markers carry.
     void setSingers(const std::vector<StageSinger>& singers);
-    // The band's caption: a duet's voice name and its singers' names; empty hides it.
+    // The band's caption, a duet's voice name, left of the lane and cut to the room there; empty
+    // hides it.
     void setCaption(const std::string& text);
 
     // Steps the timeline to a play position and draws what changed.
@@ -87,6 +88,8 @@ private:
     void countDown(double positionMs);
     void placeStrip();
     double pitchY(double pitch) const;
+    // Where the lane's time axis starts, and where a moment of the line lies on it.
+    double laneLeft() const;
     double xOfTime(double ms) const;
     float voiceY(const pitch::SemitoneReading& reading, int notePitch) const;
     std::size_t singerCount() const;

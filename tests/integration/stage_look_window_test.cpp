@@ -1,21 +1,25 @@
 // The standard songs' stage as a player sees it: the demo duet sung through WAV microphones in
 // the real window (one voice in tune, the other four semitones off, a miss at every difficulty),
 // by one singer, by two and by eight, over the song's own picture, a white one, a black one and a
-// video. Each screen is kept (in $CANTORIX_SCREENSHOTS, else cantorix-stage-screenshots/ in the
-// temporary folder) and read back: the bars of the line being sung, their outlines and the
-// lyrics stand out from the band's strip by at least 4.5:1, and the in-tune singers' hits are
-// filled in their colours while the singers who are off fill nothing.
+// video, at the design size, full screen on a 1920 x 1080 display and in a 1280 x 720 window. Each
+// screen is kept (in $CANTORIX_SCREENSHOTS, else cantorix-stage-screenshots/ in the temporary
+// folder) and read back: the bars of the line being sung, their outlines and the lyrics stand out
+// from the band's strip by at least 4.5:1, and the in-tune singers' hits are filled in their
+// colours while the singers who are off fill nothing; a player's picture shows in their score box.
 
 #include "app/main_window.h"
 #include "fakes/file_bytes.h"
 #include "game_window_fixture.h"
 #include "platform/media/ffmpeg_video_decoder.h"
 #include "platform/sound_input/capture_input_set.h"
+#include "platform/storage/sqlite_record_store.h"
 #include "platform/voice/aubio_semitone_tracker.h"
 #include "songs/standard_song.h"
 #include "sung_voice.h"
 
+#include <QGuiApplication>
 #include <QImage>
+#include <QScreen>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -71,6 +75,10 @@ struct Look {
     const char* name;
     int singers;            // 1, 2 or 8
     const char* background; // "song", "white", "black" or "video"
+    // The first singer is a player with a picture, shown in their score box.
+    bool pictured = false;
+    // "window": the design size; "full screen" (F11 on a 1920 x 1080 display) or "1280x720".
+    const char* size = "window";
 };
 
 class StageLookWindowTest : public cantorix::testing::SingingWindowTest {
@@ -102,6 +110,48 @@ protected:
         }
     }
 
+    // The framebuffer pixel over a point of the designed canvas, as the window scales it now.
+    QPoint at(double x, double y) const {
+        const auto p = m_form->viewer()->letterbox().toWindow({x, y});
+        return {static_cast<int>(p.x), static_cast<int>(p.y)};
+    }
+    QRgb pixelAt(const QImage& image, double x, double y) const { return image.pixel(at(x, y)); }
+
+    // A record store whose one player, Ann, has a picture: a red square with a white cross.
+    void makePicturedPlayer(app::AppServices& services) {
+        const fs::path data = m_root / "data";
+        fs::create_directories(data / "pictures");
+        QImage picture(64, 64, QImage::Format_RGB32);
+        picture.fill(qRgb(220, 30, 30));
+        for (int i = 0; i < 64; ++i)
+            for (int w = 28; w < 36; ++w)
+                picture.setPixel(i, w, qRgb(255, 255, 255)),
+                    picture.setPixel(w, i, qRgb(255, 255, 255));
+        ASSERT_TRUE(picture.save(QString::fromStdString((data / "pictures" / "ann.png").string())));
+        m_records = std::make_unique<platform::SqliteRecordStore>(data / "records.sqlite3");
+        m_playerId = m_records->addPlayer({0, "Ann", 0x3030FF, "ann.png", 0}).id;
+        services.recordStore = m_records.get();
+        services.picturesFolder = data / "pictures";
+    }
+
+    // Brings the window to the look's size: full screen, or a window of 1280 x 720.
+    void sizeWindow(const Look& look) {
+        const std::string size = look.size;
+        if (size == "full screen") {
+            QTest::keyClick(m_form->viewer(), Qt::Key_F11);
+            ASSERT_TRUE(waitUntil([&] { return m_form->viewer()->width() == 1920; }));
+        } else if (size == "1280x720") {
+            m_form->resize(1280, 720);
+            ASSERT_TRUE(waitUntil([&] { return m_form->width() == 1280; }));
+        }
+        if (size != "window") {
+            // The canvas keeps its design, scaled up to the height and centred.
+            const scene::render::Letterbox box = m_form->viewer()->letterbox();
+            EXPECT_GT(box.scale, size == "full screen" ? 1.3 : 0.9);
+            EXPECT_NEAR(box.left * 2 + box.width, m_form->viewer()->width(), 1);
+        }
+    }
+
     // Sings the look's singers up to kLookAtMs and keeps the screen.
     QImage singAndLook(const Look& look) {
         const songs::StandardSong standard = songs::readStandardSong(
@@ -128,10 +178,21 @@ protected:
             return std::make_unique<platform::AubioSemitoneTracker>();
         };
         services.videoDecoders = [] { return std::make_unique<platform::FfmpegVideoDecoder>(); };
+        if (look.pictured)
+            makePicturedPlayer(services);
         EXPECT_TRUE(showWindow(services));
         app::GameScene& g = m_form->game();
         EXPECT_TRUE(waitUntil([&] { return g.selection.title->text() == "Two Lighthouses"; }));
-        click(*g.selection.startButton);
+        if (look.pictured) {
+            EXPECT_TRUE(waitUntil([&] { return m_form->records().loaded(); }));
+            m_form->singers().roster().slot(0).playerId = m_playerId;
+            m_form->singers().roster().slot(0).name = "Ann";
+        }
+        sizeWindow(look);
+        // Clicked where the scaled window shows it.
+        const scene::RectI start = g.selection.startButton->globalRect();
+        QTest::mouseClick(m_form->viewer(), Qt::LeftButton, {},
+                          at((start.left + start.right) / 2.0, (start.top + start.bottom) / 2.0));
         EXPECT_TRUE(g.singing.group->visible());
         EXPECT_TRUE(waitUntil([&] { return m_player.position() >= kLookAtMs; }, 30000));
         QTest::qWait(100); // the last tick's fills drawn
@@ -151,11 +212,15 @@ protected:
     void checkContrast(const QImage& image, const stage::StandardLaneView& band,
                        const app::SingingBand& nodes) {
         const std::int64_t now = m_player.position();
-        ASSERT_TRUE(nodes.strip->visible());
+        // Over a picture the strip is cut out of it as a darkened slice; over a video it is
+        // drawn.
+        const app::GameScene& g = m_form->game();
+        const bool cut = !g.singing.songBackground->child(0).visible();
+        ASSERT_TRUE(nodes.strip->visible() != (cut && g.singing.songBackground->visible()));
         const scene::TGLBaseSceneObject& line = nodes.lyrics->child(0);
         const auto& first = dynamic_cast<const scene::TGLHUDText&>(line.child(0));
         // The strip beside the lyrics, where nothing else is drawn on it.
-        const QRgb behind = image.pixel(4, static_cast<int>(first.position().y));
+        const QRgb behind = pixelAt(image, 4, first.position().y);
         const auto& notes = band.timeline().voice().notes;
         ASSERT_GE(band.shownLine(), 0);
         const std::size_t firstNote =
@@ -171,24 +236,33 @@ protected:
             if (bar.startMs < static_cast<double>(now) + 300 || bar.width < 8 ||
                 kind == songs::NoteKind::Freestyle)
                 continue;
-            const QRgb rim = image.pixel(static_cast<int>(bar.left + bar.width / 2),
-                                         static_cast<int>(bar.centreY - bar.height / 2 - 1));
+            const QRgb rim =
+                pixelAt(image, bar.left + bar.width / 2, bar.centreY - bar.height / 2 - 1);
             EXPECT_GE(contrast(rim, behind), 4.5) << "outline of the bar at " << bar.startMs << ": "
                                                   << std::hex << rim << " on " << behind;
             // A rap note's bar is hollow: its outline and hatching carry it.
             if (kind != songs::NoteKind::Rap && kind != songs::NoteKind::GoldenRap) {
-                const QRgb fill =
-                    image.pixel(static_cast<int>(bar.left + 4), static_cast<int>(bar.centreY));
+                const QRgb fill = pixelAt(image, bar.left + 4, bar.centreY);
                 EXPECT_GE(contrast(fill, behind), 4.5)
                     << "bar at " << bar.startMs << " ms: " << std::hex << fill << " on " << behind;
             }
             ++bars;
         }
         EXPECT_TRUE(bars > 0 || !begun) << "no bar waits to be sung";
+        // Neither the caption nor the scores beside the band cover a bar.
+        const float captionRight =
+            nodes.caption->visible() && nodes.caption->font()
+                ? nodes.caption->position().x +
+                      static_cast<float>(nodes.caption->font()->textWidth(nodes.caption->text()))
+                : 0;
+        for (const stage::BarPlace& bar : band.bars()) {
+            EXPECT_GT(bar.left, captionRight) << "the caption covers the bar at " << bar.startMs;
+            EXPECT_LT(bar.left + bar.width, stage::kScoreColumnLeft) << bar.startMs;
+        }
         const auto& last = dynamic_cast<const scene::TGLHUDText&>(line.child(line.count() - 1));
-        const int left = static_cast<int>(last.position().x),
-                  y = static_cast<int>(last.position().y);
-        const QRgb letters = brightest(image, left, y - 8, left + 40, y + 8);
+        const QPoint from = at(last.position().x, last.position().y - 8),
+                     to = at(last.position().x + 40, last.position().y + 8);
+        const QRgb letters = brightest(image, from.x(), from.y(), to.x(), to.y());
         EXPECT_GE(contrast(letters, behind), 4.5) << "the lyrics still to be sung";
     }
 
@@ -217,13 +291,29 @@ protected:
                 continue;
             // Near its start: the singers' markers stand at the end of what they have sung.
             const QRgb pixel =
-                image.pixel(static_cast<int>(fill.position().x - fill.width() / 2 + 1.5f),
-                            static_cast<int>(fill.position().y));
+                pixelAt(image, fill.position().x - fill.width() / 2 + 1.5f, fill.position().y);
             EXPECT_TRUE(near(pixel, material->diffuse()))
                 << "fill " << i << " at " << fill.position().x << ", " << fill.position().y
                 << " shows " << std::hex << pixel;
         }
         EXPECT_EQ(static_cast<int>(colours.size()), singers) << "every singer's hits, apart";
+    }
+
+    // Ann's picture stands in the first row of her band's scores, before her name: red with a
+    // white cross.
+    void checkPicture(const QImage& image, const app::SingingBand& nodes) {
+        const auto& picture = dynamic_cast<const scene::TGLHUDSprite&>(
+            nodes.singerScores->child(2 * stage::kScoreRowsPerBand));
+        ASSERT_TRUE(picture.visible()) << "no picture in Ann's score box";
+        const auto& name = dynamic_cast<const scene::TGLHUDText&>(nodes.singerScores->child(0));
+        EXPECT_GE(name.position().x, picture.position().x + picture.width() / 2);
+        const scene::Vec3 c = picture.position();
+        const float quarter = picture.width() / 4;
+        const QRgb red = pixelAt(image, c.x - quarter, c.y - quarter);
+        const QRgb white = pixelAt(image, c.x, c.y - quarter);
+        EXPECT_GT(qRed(red), 150);
+        EXPECT_LT(qGreen(red), 90);
+        EXPECT_GT(qGreen(white), 200) << std::hex << white;
     }
 
     // Whether the fill's start lies under a singer's marker: they stand where the singing is.
@@ -246,6 +336,8 @@ protected:
         const app::GameScene& g = m_form->game();
         const app::SingingSession& session = m_form->session();
         checkContrast(image, session.standardLane(), g.singing.bands[0]);
+        if (look.pictured)
+            checkPicture(image, g.singing.bands[0]);
         checkFills(image, g.singing.bands[0], true, std::max(1, look.singers / 2));
         if (look.singers > 1) {
             checkContrast(image, session.secondBand(), g.singing.bands[1]);
@@ -254,11 +346,14 @@ protected:
         QTest::keyClick(m_form->viewer(), Qt::Key_Escape);
         m_form.reset();
         m_inputs.reset();
+        m_records.reset();
         fs::remove_all(m_root);
     }
 
     fs::path m_song;
     std::unique_ptr<platform::CaptureInputSet> m_inputs;
+    std::unique_ptr<platform::SqliteRecordStore> m_records;
+    std::int64_t m_playerId = 0;
 };
 
 TEST_F(StageLookWindowTest, BarsAndLyricsStandOutAndHitsFillInTheSingersColours) {
@@ -267,8 +362,16 @@ TEST_F(StageLookWindowTest, BarsAndLyricsStandOutAndHitsFillInTheSingersColours)
     for (const Look& look :
          {Look{"duet-over-its-picture", 2, "song"}, Look{"duet-over-white", 2, "white"},
           Look{"duet-over-black", 2, "black"}, Look{"duet-over-a-video", 2, "video"},
-          Look{"one-singer", 1, "song"}, Look{"eight-singers", 8, "song"}})
+          Look{"one-singer", 1, "song", true}, Look{"eight-singers", 8, "song", true},
+          Look{"duet-in-a-1280x720-window", 2, "song", false, "1280x720"},
+          Look{"eight-singers-full-screen", 8, "song", true, "full screen"}}) {
+        if (std::string(look.size) == "full screen" &&
+            QGuiApplication::primaryScreen()->size() != QSize(1920, 1080)) {
+            std::cout << "no 1920 x 1080 display: " << look.name << " is left out\n";
+            continue;
+        }
         checkLook(look);
+    }
 }
 
 } // namespace

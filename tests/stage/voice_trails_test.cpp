@@ -1,3 +1,4 @@
+#include "fakes/blank_image_loader.h"
 #include "lane_fixture.h"
 #include "stage/line_rating.h"
 #include "stage/singer_scores.h"
@@ -94,6 +95,8 @@ TEST(SingerScoresTest, EachSingerHasARowInTheirColourAndALostOneSaysSo) {
             text.setFont(&font);
             text.setVisible(false);
         }
+        for (int i = 0; i < kScoreRowsPerBand; ++i)
+            column.addNewChild<scene::TGLHUDSprite>().setVisible(false);
     }
     const auto text = [&](int band, int i) -> scene::TGLHUDText& {
         return dynamic_cast<scene::TGLHUDText&>(columns[band].child(i));
@@ -114,10 +117,26 @@ TEST(SingerScoresTest, EachSingerHasARowInTheirColourAndALostOneSaysSo) {
     }
     EXPECT_FLOAT_EQ(text(1, 1).position().x, 762);
     EXPECT_FALSE(text(1, 6).visible());
-    // The word the last line earned stands in the name's place for a moment.
-    scores.show(1, {{"Ann", kRed, 1200, false, "", "Great"}});
+    // The word the last line earned stands in the name's place for a moment; a player's picture
+    // stands square before the name, which moves right and is cut to the room left.
+    scene::testing::BlankImageLoader images;
+    scene::TGLMaterialLibrary pictures("Pictures", images, "/");
+    const auto picture = [&](int i) -> scene::TGLHUDSprite& {
+        return dynamic_cast<scene::TGLHUDSprite&>(columns[1].child(2 * kScoreRowsPerBand + i));
+    };
+    scores.show(1, {{"Ann", kRed, 1200, false, "", "Great", {&pictures, "Ann"}},
+                    {"Bartholomew", kGreen, 35, false, "", "", {&pictures, "Bart"}},
+                    {"Cy", kBlue}});
     EXPECT_EQ(text(1, 0).text(), "Great");
     EXPECT_EQ(text(1, 1).text(), "1200");
+    EXPECT_TRUE(picture(0).visible() && picture(1).visible());
+    EXPECT_EQ(picture(1).material().name, "Bart");
+    EXPECT_FLOAT_EQ(picture(0).height(), 18);
+    EXPECT_FLOAT_EQ(picture(0).position().y, text(1, 0).position().y);
+    EXPECT_GE(text(1, 0).position().x, 648 + picture(0).width());
+    EXPECT_EQ(text(1, 2).text(), "Bartho\xE2\x80\xA6") << "the picture takes the name's room";
+    EXPECT_FALSE(picture(2).visible()) << "Cy has no picture";
+    EXPECT_FLOAT_EQ(text(1, 4).position().x, 648);
 
     // Nine singers, all lost: eight rows, closed up to stay beside the staff.
     scores.show(0, std::vector<SingerScoreLine>(9, {"A very long name indeed", kRed, 0, true}));
@@ -125,6 +144,7 @@ TEST(SingerScoresTest, EachSingerHasARowInTheirColourAndALostOneSaysSo) {
     EXPECT_EQ(text(0, 0).text(), "A very long\xE2\x80\xA6");
     scores.clear();
     EXPECT_FALSE(text(1, 0).visible());
+    EXPECT_FALSE(picture(0).visible());
 }
 
 TEST(LineRatingTest, EachShareOfALinesPointsEarnsItsWord) {
