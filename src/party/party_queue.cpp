@@ -247,29 +247,28 @@ std::optional<QueueEntry> PartyQueue::takeNext(std::int64_t now) {
     return taken;
 }
 
-void PartyQueue::restore(std::vector<Guest> guests, std::vector<QueueEntry> entries,
-                         std::vector<EntryId> hostOrder, const std::set<EntryId>& hostMoved,
-                         QueueSettings settings) {
-    m_guests = std::move(guests);
-    m_entries = std::move(entries);
-    m_settings = settings;
+KeptQueue PartyQueue::kept() const {
+    return {m_guests, m_entries, m_hostOrder, m_hostMoved, m_settings};
+}
+
+void PartyQueue::restore(KeptQueue kept) {
+    m_guests = std::move(kept.guests);
+    m_entries = std::move(kept.entries);
+    m_settings = kept.settings;
     m_hostOrder.clear();
     m_hostMoved.clear();
-    // Only a list that holds exactly the entries is the host's; anything else is left to the
-    // rotation.
     std::vector<EntryId> ids;
     for (const QueueEntry& e : m_entries)
         ids.push_back(e.id);
-    std::vector<EntryId> listed = hostOrder;
+    std::vector<EntryId> listed = kept.hostOrder;
     std::sort(ids.begin(), ids.end());
     std::sort(listed.begin(), listed.end());
-    if (!hostMoved.empty() && ids == listed) {
-        m_hostOrder = std::move(hostOrder);
-        for (const EntryId e : hostMoved)
+    if (ids == listed) {
+        for (const EntryId e : kept.hostMoved)
             if (std::binary_search(ids.begin(), ids.end(), e))
                 m_hostMoved.insert(e);
-        if (m_hostMoved.empty())
-            m_hostOrder.clear();
+        if (!m_hostMoved.empty())
+            m_hostOrder = std::move(kept.hostOrder);
     }
     m_nextGuest = 1;
     for (const Guest& g : m_guests)

@@ -21,6 +21,7 @@ struct Guest {
     std::optional<std::int64_t> playerId = std::nullopt;
     std::int64_t joinedAt = 0;
     std::optional<std::int64_t> lastSangAt = std::nullopt;
+    friend bool operator==(const Guest&, const Guest&) = default;
 };
 
 struct QueueEntry {
@@ -34,6 +35,7 @@ struct QueueEntry {
     std::optional<int> voice = std::nullopt; // the owner's voice of a duet, counted from 0
     std::int64_t addedAt = 0;
     int skips = 0;
+    friend bool operator==(const QueueEntry&, const QueueEntry&) = default;
 };
 
 // Why a request was refused; Accepted when it was not.
@@ -57,6 +59,17 @@ struct QueueSettings {
     bool rotation = true; // off: first come, first served
     bool allowSungRecently = false;
     bool paused = false; // nothing is taken from it while paused
+    friend bool operator==(const QueueSettings&, const QueueSettings&) = default;
+};
+
+// Everything a queue is made of, as it is kept between runs.
+struct KeptQueue {
+    std::vector<Guest> guests;
+    std::vector<QueueEntry> entries; // in the order added
+    std::vector<EntryId> hostOrder;  // the host's list; empty while the rotation orders
+    std::set<EntryId> hostMoved;
+    QueueSettings settings;
+    friend bool operator==(const KeptQueue&, const KeptQueue&) = default;
 };
 
 class PartyQueue {
@@ -118,11 +131,11 @@ public:
     const QueueSettings& settings() const { return m_settings; }
     int waitingOf(GuestId guest) const;
 
-    // Restores a kept queue as it was (ids, order of adding, the host's list); the next ids
+    KeptQueue kept() const;
+    // Restores a kept queue as it was (ids, order of adding, the host's list, the settings); a
+    // host's list that does not hold exactly the entries is left to the rotation. The next ids
     // follow the largest restored.
-    void restore(std::vector<Guest> guests, std::vector<QueueEntry> entries,
-                 std::vector<EntryId> hostOrder, const std::set<EntryId>& hostMoved,
-                 QueueSettings settings);
+    void restore(KeptQueue kept);
 
 private:
     Guest* findGuest(GuestId id);

@@ -187,8 +187,8 @@ TEST(PartyQueueTest, ASkippedSongGoesBackOncePlayNextHoldsAndAKeptQueueComesBack
     EXPECT_EQ(queue.entry(b2), nullptr);
 
     PartyQueue kept;
-    kept.restore(queue.guests(), queue.entries(), queue.hostOrder(), queue.hostMoved(),
-                 queue.settings());
+    kept.restore(queue.kept());
+    EXPECT_EQ(kept.kept(), queue.kept());
     EXPECT_EQ(songsInOrder(kept), songsInOrder(queue));
     EXPECT_GT(*kept.join("Dee", 4), cyd) << "new ids follow the kept ones";
 

@@ -2,6 +2,8 @@
 
 #include "base/regular_file.h"
 #include "platform/storage/sqlite_messages.h"
+#include "platform/storage/sqlite_queue_rows.h"
+#include "platform/storage/sqlite_statement.h"
 #include "records/player.h"
 
 #include <algorithm>
@@ -31,6 +33,7 @@ using records::ERecordStoreError;
 using records::Performance;
 using records::Player;
 using records::RecordSnapshot;
+using namespace sqlite_steps;
 
 namespace {
 
@@ -53,6 +56,8 @@ constexpr const char* kMigrations[] = {
         song_ms INTEGER NOT NULL, finished INTEGER NOT NULL);
     CREATE INDEX performances_by_song ON performances (song_key, voice);
     CREATE INDEX performances_by_player ON performances (player_id);)",
+    // A party's queue, kept as it changes so that a restarted game finds it again.
+    kQueueTables,
 };
 static_assert(std::size(kMigrations) == SqliteRecordStore::kSchemaVersion);
 
@@ -66,112 +71,6 @@ constexpr const char* kInsertPerformance =
     "sung_at_ms, sung_ms, song_ms, finished) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
 // A reservation no larger than this, whatever the largest id says.
 constexpr std::int64_t kMostReserved = 1'000'000;
-
-class SqliteFailure : public std::runtime_error {
-public:
-    SqliteFailure(int code, const std::string& message) : runtime_error(message), m_code(code) {}
-    int code() const { return m_code; }
-    bool damaged() const {
-        return (m_code & 0xFF) == SQLITE_CORRUPT || (m_code & 0xFF) == SQLITE_NOTADB;
-    }
-    bool busy() const { return sqliteBusy(m_code); }
-
-private:
-    int m_code;
-};
-
-[[noreturn]] void throwFailure(sqlite3* db) {
-    throw SqliteFailure(sqlite3_extended_errcode(db), sqliteMessage(db));
-}
-
-void exec(sqlite3* db, const std::string& sql) {
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        throwFailure(db);
-}
-
-template <class T> constexpr bool kIsOptional = std::is_same_v<T, std::optional<std::int64_t>>;
-
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) : m_db(db) {
-        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
-            throwFailure(db);
-    }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    // True for a row, false when done.
-    bool step() {
-        const int code = sqlite3_step(m_stmt);
-        if (code != SQLITE_ROW && code != SQLITE_DONE)
-            throwFailure(m_db);
-        return code == SQLITE_ROW;
-    }
-    // Binds the values to the parameters from 1 on.
-    template <class... Values> void bindAll(const Values&... values) {
-        sqlite3_reset(m_stmt);
-        int index = 0;
-        (bind(++index, values), ...);
-    }
-    // Reads the columns from `first` on into the values.
-    template <class... Values> void readAll(int first, Values&... values) const {
-        (read(first++, values), ...);
-    }
-    std::int64_t integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
-
-private:
-    template <class T> void bind(int index, const T& value) {
-        if constexpr (std::is_convertible_v<T, std::string_view>) {
-            const std::string_view text = value;
-            sqlite3_bind_text(m_stmt, index, text.data(), static_cast<int>(text.size()),
-                              SQLITE_TRANSIENT);
-        } else if constexpr (std::is_floating_point_v<T>) {
-            // SQLite stores NaN as NULL, which the column refuses: the session would be lost.
-            sqlite3_bind_double(m_stmt, index, std::isnan(value) ? 0.0 : value);
-        } else if constexpr (kIsOptional<T>) {
-            value ? bind(index, *value) : void(sqlite3_bind_null(m_stmt, index));
-        } else {
-            sqlite3_bind_int64(m_stmt, index, static_cast<std::int64_t>(value));
-        }
-    }
-    template <class T> void read(int column, T& value) const {
-        if constexpr (std::is_same_v<T, std::string>) {
-            const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
-            value.assign(data ? data : "",
-                         static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column)));
-        } else if constexpr (std::is_floating_point_v<T>) {
-            value = sqlite3_column_double(m_stmt, column);
-        } else if constexpr (kIsOptional<T>) {
-            if (sqlite3_column_type(m_stmt, column) != SQLITE_NULL)
-                value = integer(column);
-        } else {
-            value = static_cast<T>(integer(column));
-        }
-    }
-
-    sqlite3* m_db;
-    sqlite3_stmt* m_stmt = nullptr;
-};
-
-// Rolled back unless committed, also when an exception leaves the scope.
-class Transaction {
-public:
-    Transaction(sqlite3* db, const char* begin) : m_db(db) { exec(db, begin); }
-    ~Transaction() {
-        if (m_db)
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void commit() {
-        exec(m_db, "COMMIT");
-        m_db = nullptr;
-    }
-
-private:
-    sqlite3* m_db;
-};
 
 int userVersion(sqlite3* db) {
     Statement version(db, "PRAGMA user_version");
@@ -497,6 +396,26 @@ RecordSnapshot SqliteRecordStore::read() {
     }
     transaction.commit();
     return snapshot;
+}
+
+party::KeptQueue SqliteRecordStore::loadQueue() {
+    if (!open(false))
+        return {};
+    try {
+        Transaction transaction(m_db, "BEGIN");
+        party::KeptQueue queue = readQueueRows(m_db);
+        transaction.commit();
+        return queue;
+    } catch (const SqliteFailure& failure) {
+        fail("read", whyOf(failure));
+    }
+}
+
+void SqliteRecordStore::saveQueue(const party::KeptQueue& queue) {
+    write([&] {
+        writeQueueRows(m_db, queue);
+        return true;
+    });
 }
 
 RecordSnapshot SqliteRecordStore::load() {

@@ -1,12 +1,13 @@
 #pragma once
 // The players and performances in an SQLite file of the player's data, shared by the game, the
-// tool and a second game started at once. Owns one connection, opened at the first call and kept;
-// used by one thread at a time (the game's records worker).
+// tool and a second game started at once, and the party's queue beside them. Owns one connection,
+// opened at the first call and kept; used by one thread at a time (the game's records worker).
 //
 // The records are never silently lost: a file SQLite calls damaged is moved aside under a new
 // name (never deleted) and a new one started; a file of a newer game is read but never changed;
 // anything that merely cannot be done now (a busy file, a full disk) throws and moves nothing.
 
+#include "party/queue_store_port.h"
 #include "records/record_store_port.h"
 
 #include <filesystem>
@@ -18,10 +19,10 @@ struct sqlite3;
 
 namespace cantorix::platform {
 
-class SqliteRecordStore : public records::RecordStore {
+class SqliteRecordStore : public records::RecordStore, public party::QueueStore {
 public:
     // The file's PRAGMA user_version. A new version adds one step to the list of migrations.
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     // Only the records worker waits this long for another game's write; it is never the window.
     static constexpr int kBusyMs = 2000;
 
@@ -36,6 +37,8 @@ public:
     void updatePlayer(const records::Player& player) override;
     void removePlayer(std::int64_t id, bool deletePerformances) override;
     std::vector<std::string> takeNotices() override;
+    party::KeptQueue loadQueue() override;
+    void saveQueue(const party::KeptQueue& queue) override;
     // Whether a damaged file was moved aside and a new one started since this store was made.
     bool movedAside() const { return m_movedAside; }
 

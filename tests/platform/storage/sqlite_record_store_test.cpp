@@ -23,6 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+const std::string kVersion = std::to_string(SqliteRecordStore::kSchemaVersion);
+const std::string kNewer = std::to_string(SqliteRecordStore::kSchemaVersion + 1);
+
 // Every field set, to its extremes where it has them; text kept as the bytes given.
 Performance performance(int i, std::optional<std::int64_t> playerId = std::nullopt) {
     const std::string n = std::to_string(i);
@@ -104,7 +107,7 @@ TEST_F(SqliteRecordStoreTest, KeepsEveryFieldExactlyAndCreatesNothingUntilWritte
     const auto loaded = loadFresh();
     EXPECT_EQ(loaded.players, (std::vector<Player>{anna, bo}));
     EXPECT_EQ(loaded.performances, rows);
-    EXPECT_EQ(sql(m_file, "PRAGMA user_version"), "1");
+    EXPECT_EQ(sql(m_file, "PRAGMA user_version"), kVersion);
     EXPECT_EQ(sql(m_file, "PRAGMA journal_mode"), "wal");
     EXPECT_TRUE(store.takeNotices().empty());
 }
@@ -215,7 +218,7 @@ TEST_F(SqliteRecordStoreTest, AnEmptyFileIsMigratedAndADamagedOneMovedAsideWithI
         const std::vector<std::string> notices = store.takeNotices();
         if (!c.damaged) {
             EXPECT_TRUE(notices.empty());
-            EXPECT_EQ(sql(m_file, "PRAGMA user_version"), "1");
+            EXPECT_EQ(sql(m_file, "PRAGMA user_version"), kVersion);
             continue;
         }
         std::string shape = "\"" + m_file.native() + "\" was damaged; it was moved to \"(";
@@ -244,12 +247,12 @@ TEST_F(SqliteRecordStoreTest, AFileThatIsNotPlainlyOursAndOldIsLeftExactlyAsItIs
     } cases[] = {
         {"newer",
          [&](auto& f, auto) {
-             ours(f), sql(f, "ALTER TABLE players ADD x; PRAGMA user_version = 2");
+             ours(f), sql(f, "ALTER TABLE players ADD x; PRAGMA user_version = " + kNewer);
          },
-         2, "newer version of Cantorix (records version 2"},
+         2, "newer version of Cantorix (records version 3"},
         {"newer, lacking columns",
-         [](auto& f, auto) { sql(f, "CREATE TABLE players (id); PRAGMA user_version = 3"); }, -1,
-         "newer version of Cantorix (records version 3"},
+         [](auto& f, auto) { sql(f, "CREATE TABLE players (id); PRAGMA user_version = 4"); }, -1,
+         "newer version of Cantorix (records version 4"},
         {"another program's tables", [](auto& f, auto) { sql(f, "CREATE TABLE accounts (id)"); },
          -1, "tables that Cantorix did not make"},
         {"a folder", [](auto& f, auto) { fs::create_directory(f); }, -1, "it is a folder"},
@@ -292,6 +295,52 @@ TEST_F(SqliteRecordStoreTest, AFileThatIsNotPlainlyOursAndOldIsLeftExactlyAsItIs
         sqlite3_close(holder);
         EXPECT_EQ(entries(m_dir), before);
     }
+}
+
+// A file of the first release (players and performances only) gains the queue's tables; a queue
+// saved by one game is the queue the next game loads, its order and the host's list included.
+TEST_F(SqliteRecordStoreTest, APartysQueueIsKeptBesideTheRecordsOfAnEarlierFile) {
+    fs::create_directories(m_file.parent_path());
+    sql(m_file, R"(CREATE TABLE players (
+        id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL,
+        folded_name TEXT NOT NULL UNIQUE, colour INTEGER NOT NULL, picture TEXT NOT NULL,
+        created_at INTEGER NOT NULL);
+        CREATE TABLE performances (id INTEGER PRIMARY KEY, player_id INTEGER NULL,
+        singer_name TEXT NOT NULL, colour INTEGER NOT NULL, song_key TEXT NOT NULL,
+        voice INTEGER NOT NULL, artist TEXT NOT NULL, title TEXT NOT NULL, folder TEXT NOT NULL,
+        difficulty INTEGER NOT NULL, note_points INTEGER NOT NULL, line_bonus INTEGER NOT NULL,
+        golden_points INTEGER NOT NULL, total INTEGER NOT NULL, possible INTEGER NOT NULL,
+        share REAL NOT NULL, sung_at_ms INTEGER NOT NULL, sung_ms INTEGER NOT NULL,
+        song_ms INTEGER NOT NULL, finished INTEGER NOT NULL);
+        INSERT INTO players VALUES (7, 'Anna', 'anna', 255, '', 0);
+        PRAGMA user_version = 1;)");
+    EXPECT_TRUE(SqliteRecordStore(m_file).loadQueue().entries.empty());
+
+    party::PartyQueue queue;
+    const party::GuestId ann = *queue.join("Ann", 100), ben = *queue.join("B\xC3\xA9n", 101);
+    queue.link(ann, 7);
+    for (const auto& [guest, song] : std::vector<std::pair<party::GuestId, std::string>>{
+             {ann, "songs/a.txt"}, {ben, "songs/b.txt"}, {ann, "songs/c.txt"}})
+        ASSERT_EQ(queue.add({guest, song}, 102).answer, party::QueueAnswer::Accepted);
+    ASSERT_EQ(queue.add({ben, "songs/duet.txt", ann, "", 1}, 103).answer,
+              party::QueueAnswer::Accepted);
+    queue.takeNext(200);
+    queue.hostMove(queue.order().back(), 0);
+    queue.settings().mostWaitingPerGuest = 5;
+    queue.settings().rotation = false;
+    SqliteRecordStore(m_file).saveQueue(queue.kept());
+
+    party::PartyQueue again;
+    again.restore(SqliteRecordStore(m_file).loadQueue());
+    EXPECT_EQ(again.kept(), queue.kept());
+    EXPECT_EQ(again.order(), queue.order());
+    EXPECT_EQ(loadFresh().players.size(), 1u) << "the records are kept";
+    EXPECT_EQ(sql(m_file, "PRAGMA user_version"), kVersion);
+    // Saving again replaces what was kept.
+    queue.clear();
+    SqliteRecordStore(m_file).saveQueue(queue.kept());
+    EXPECT_TRUE(SqliteRecordStore(m_file).loadQueue().entries.empty());
+    EXPECT_EQ(SqliteRecordStore(m_file).loadQueue().guests.size(), 2u);
 }
 
 TEST_F(SqliteRecordStoreTest, TwoGamesOnOneFileLoseNoRow) {
