@@ -1,5 +1,5 @@
-// Puts arbitrary bytes where the records file lives, then loads, stores a session and adds a
-// player as the game does. It must never crash, nor lose the bytes: a file SQLite calls damaged
+// Puts arbitrary bytes where the records file lives, then loads, stores a session, adds a player
+// and keeps a party's queue as the game does. It must never crash, nor lose the bytes: a file SQLite calls damaged
 // is moved aside whole, anything else is used or left as it is, and every call either works or
 // throws the store's own error. Seed it with real records files so that it explores databases,
 // not only headers.
@@ -65,6 +65,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             store.addPlayer({0, "Anna", 0xFFFFFF, "", 0});
             if (store.load().performances.empty())
                 std::abort(); // a stored session that cannot be read back
+            // Whatever queue the file holds is restored, ordered, changed and kept again.
+            cantorix::party::PartyQueue queue;
+            queue.restore(store.loadQueue());
+            const auto guest = queue.join("Ben", 1);
+            if (guest)
+                queue.add({*guest, "songs/fuzzed.txt"}, 2);
+            queue.order();
+            queue.takeNext(3);
+            store.saveQueue(queue.kept());
+            if (!(store.loadQueue() == queue.kept()))
+                std::abort(); // a kept queue that does not come back as it was
         } catch (const cantorix::records::ERecordStoreError&) {
         }
         notices = store.takeNotices();

@@ -210,6 +210,10 @@ void sortSongs(std::vector<SongSummary>& songs, SongOrder order,
     songs.swap(sorted);
 }
 
+std::vector<std::string> searchWords(std::string_view query) {
+    return queryWords(query);
+}
+
 std::vector<std::size_t> searchSongs(const std::vector<SongSummary>& songs,
                                      std::string_view query) {
     const std::vector<std::string> words = queryWords(query);

@@ -87,6 +87,9 @@ void sortSongs(std::vector<SongSummary>& songs, SongOrder order,
 // title are compared in.
 std::string foldForSearch(std::string_view utf8);
 
+// The words of a query as searches compare them: folded, split at blanks (runs of them count once).
+std::vector<std::string> searchWords(std::string_view query);
+
 // Indices (in list order) of the songs whose artist or title contains every word of the query,
 // ignoring case and accents. An empty query matches every song.
 std::vector<std::size_t> searchSongs(const std::vector<SongSummary>& songs, std::string_view query);
