@@ -158,6 +158,9 @@ MainWindow::~MainWindow() {
     // A window destroyed without being closed still keeps its options and hall of fame.
     if (!m_closed)
         saveOptions();
+    // The phones' server outlives the window; the book being built for it does not.
+    if (m_songBookBuild.valid())
+        m_songBookBuild.wait();
 }
 
 void MainWindow::createEditor() {

@@ -35,9 +35,12 @@
 #include <QAction>
 #include <QMainWindow>
 #include <QTimer>
+#include <cstdint>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <random>
+#include <utility>
 
 class QKeyEvent;
 class QLabel;
@@ -204,6 +207,8 @@ private:
     // the name typed on the phone, unless a player is chosen for the slot on the singers
     // screen) or lets go of it once the seat is free.
     void followPhoneSeats();
+    // Hands the phones a song book of the library as scanned, built off the window's thread.
+    void openSongBook();
     // The option "Phones may join": the server starts with the game, so ticking it says when.
     void connectPhonesOption();
     // The singers screen, the statistics screen and the selection's records lines, with their
@@ -245,6 +250,12 @@ private:
     QTimer m_startDelay, m_tickMarkerTimer, m_analysisTimer, m_framePacer;
     scene::TGLAviPlane* m_videoPlane = nullptr;
     std::unique_ptr<stage::VideoPlane> m_video;
+    // The song book last handed to the phones: the songs known and those that cannot be sung
+    // when it was built, the build running, and this run's salt for its identifiers.
+    std::pair<std::size_t, std::size_t> m_songBookShape{SIZE_MAX, SIZE_MAX};
+    std::future<void> m_songBookBuild;
+    std::uint64_t m_songBookSalt =
+        (std::uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
     std::mt19937 m_random;
     songs::TSongList m_songList; // the songs of the cover ring, in order
     songs::SongFile m_songFile;

@@ -26,6 +26,7 @@ void MainWindow::createLibraryScreen() {
                 // An open problems window follows the scan and the songs found unplayable.
                 if (m_songProblems && m_songProblems->isVisible())
                     m_songProblems->setProblems(m_library->browser().problems());
+                openSongBook();
             }});
     m_library->setRing(*m_coverRing);
     m_library->setPopularity([this](std::string_view song) {

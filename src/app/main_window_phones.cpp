@@ -4,6 +4,7 @@
 #include "main_window.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace cantorix::app {
 
@@ -16,6 +17,25 @@ std::uint32_t rgbOf(scene::TColor colour) {
 }
 
 } // namespace
+
+void MainWindow::openSongBook() {
+    // Once a scan is done, and again whenever the songs that can be sung change.
+    if (!m_services.phones || !m_library || m_library->scanning())
+        return;
+    const selection::SongBrowser& browser = m_library->browser();
+    const std::pair shape{browser.total(), browser.unplayableCount()};
+    if (m_songBookShape == shape)
+        return;
+    m_songBookShape = shape;
+    // Folding and sorting 30,000 songs takes a tenth of a second: not on the window's thread.
+    if (m_songBookBuild.valid())
+        m_songBookBuild.wait();
+    m_songBookBuild =
+        std::async(std::launch::async,
+                   [songs = browser.songs(), phones = m_services.phones, salt = m_songBookSalt] {
+                       phones->openSongBook(std::make_shared<const party::SongBook>(songs, salt));
+                   });
+}
 
 void MainWindow::connectPhonesOption() {
     m_game->options.sound.phonesToggle->onButtonClick = [this](scene::TGLBaseControl& sender) {

@@ -5,11 +5,13 @@
 // what the game shows on each phone. Each seat's sound is an input of the sound inputs port at
 // phoneInputAddress(slot); the hall tells the main thread when seats change. Main thread only.
 
+#include "party/song_book.h"
 #include "session/singer_inputs.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +74,10 @@ public:
     // A session begins and ends: seats dropped out during it are kept until its end.
     virtual void sessionStarted() = 0;
     virtual void sessionEnded() = 0;
+
+    // The song book guests browse from now on (the library changed); none closes it. Searched
+    // on the server's thread, never the window's.
+    virtual void openSongBook(std::shared_ptr<const party::SongBook> book) = 0;
 };
 
 } // namespace cantorix::app

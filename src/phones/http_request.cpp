@@ -104,6 +104,17 @@ std::optional<std::string> cookieValue(std::string_view cookies, std::string_vie
     return std::nullopt;
 }
 
+// A page of the song book: 0 for anything that is not a number of at most four digits.
+std::size_t pageNumber(std::string_view text) {
+    if (text.empty() || text.size() > 4 ||
+        text.find_first_not_of("0123456789") != std::string_view::npos)
+        return 0;
+    std::size_t value = 0;
+    for (const char c : text)
+        value = value * 10 + static_cast<std::size_t>(c - '0');
+    return value;
+}
+
 std::optional<std::size_t> slotNumber(std::string_view text) {
     if (text.empty() || text.size() > 2)
         return std::nullopt;
@@ -267,6 +278,12 @@ HttpReading readHttpRequest(std::string_view bytes, std::size_t maxHeaderBytes) 
         request.key = std::move(*cookie);
     if (auto slot = queryValue(query, "slot"))
         request.slot = slotNumber(*slot);
+    if (auto search = queryValue(query, "q"))
+        request.search = std::move(*search);
+    if (auto page = queryValue(query, "page"))
+        request.page = pageNumber(*page);
+    if (auto song = queryValue(query, "song"))
+        request.song = std::move(*song);
     request.webSocketUpgrade =
         equalsIgnoringCase(fields.upgrade, "websocket") && listsToken(fields.connection, "upgrade");
     reading.state = HttpReading::State::Complete;

@@ -20,6 +20,9 @@ struct HttpRequest {
     std::string path;   // percent-decoded, without the query: "/", "/phone.js", "/socket"
     std::string key;    // the query's k, else the key cookie; empty when neither is there
     std::optional<std::size_t> slot; // the query's slot when it is a number 1..99
+    std::string search;              // the query's q, what a guest typed into the song book
+    std::size_t page = 0;            // the query's page when it is a number 0..9999
+    std::string song;                // the query's song, a song book identifier
     std::string host;
     std::string origin;
     bool webSocketUpgrade = false; // Upgrade: websocket with Connection: upgrade

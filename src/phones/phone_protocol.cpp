@@ -6,6 +6,7 @@
 #include "records/player.h"
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -200,6 +201,21 @@ std::string lyricMessage(std::string_view text) {
 std::string pointsMessage(int points) {
     return compact(QJsonObject{{QStringLiteral("type"), QStringLiteral("points")},
                                {QStringLiteral("points"), points}});
+}
+
+std::string songBookAnswer(const party::BookPage& page) {
+    QJsonArray songs;
+    for (const party::BookSong* song : page.songs)
+        songs.append(QJsonObject{{QStringLiteral("id"), toQString(song->id)},
+                                 {QStringLiteral("artist"), toQString(song->artist)},
+                                 {QStringLiteral("title"), toQString(song->title)},
+                                 {QStringLiteral("duet"), song->duet},
+                                 {QStringLiteral("cover"), song->hasCover}});
+    return compact(
+        QJsonObject{{QStringLiteral("total"), static_cast<qint64>(page.total)},
+                    {QStringLiteral("page"), static_cast<qint64>(page.page)},
+                    {QStringLiteral("pageSize"), static_cast<qint64>(party::SongBook::kPageSize)},
+                    {QStringLiteral("songs"), songs}});
 }
 
 std::string joinMessage(const JoinRequest& join) {

@@ -25,6 +25,8 @@
 //   {"type":"points","points":123}         the singer's points so far
 // Names and lyrics are untrusted text: the page shows them through textContent only.
 
+#include "party/song_book.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -93,6 +95,10 @@ std::string clockPing(std::uint32_t id);
 std::string singerMessage(std::string_view name, std::string_view colour);
 std::string lyricMessage(std::string_view text);
 std::string pointsMessage(int points);
+// A page of the song book as the page's /book request is answered: the songs' identifiers,
+// artists, titles, whether each is a duet and has a cover thumbnail, the matches in all and the
+// page's number.
+std::string songBookAnswer(const party::BookPage& page);
 // The phone's messages, as the page writes them: for tests and the test client.
 std::string joinMessage(const JoinRequest& join);
 std::string clockAnswerMessage(const ClockAnswer& answer);

@@ -37,6 +37,8 @@ public:
     const std::string& query() const { return m_query; }
 
     std::size_t total() const { return m_songs.size(); }
+    // Every song known, in the chosen order, whatever the query.
+    const std::vector<songs::SongSummary>& songs() const { return m_songs; }
     // The songs listed now (all, or the matches), in order.
     std::size_t shownCount() const { return m_shown.size(); }
     const songs::SongSummary& shown(std::size_t position) const {

@@ -4,6 +4,7 @@
 #include "app/phone_hall_port.h"
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ public:
     }
     void sessionStarted() override { ++sessionsStarted; }
     void sessionEnded() override { ++sessionsEnded; }
+    void openSongBook(std::shared_ptr<const party::SongBook> book) override {
+        songBook = std::move(book);
+    }
 
     // Seats the phones as given and tells the game, as the server's thread would.
     void seat(std::vector<app::PhoneSeatView> seats) {
@@ -64,6 +68,7 @@ public:
     std::map<std::size_t, int> pointsShown;
     int sessionsStarted = 0;
     int sessionsEnded = 0;
+    std::shared_ptr<const party::SongBook> songBook;
 
 private:
     std::function<void()> m_changed;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 
 namespace cantorix::phones {
 namespace {
@@ -109,6 +110,21 @@ TEST(HttpRequestTest, ReadsPathKeySlotAndUpgrade) {
         EXPECT_EQ(reading.request.key, c.key) << c.what;
         EXPECT_EQ(reading.request.slot, c.slot) << c.what;
         EXPECT_EQ(reading.request.webSocketUpgrade, c.upgrade) << c.what;
+    }
+    // The song book's search, page and song: typed text decoded, a page that is no small number
+    // read as the first.
+    const std::tuple<const char*, std::string, std::size_t, std::string> book[] = {
+        {"GET /book?q=Bj%C3%B6rk%20jo&page=2 HTTP/1.1", "Bj\xC3\xB6rk jo", 2, ""},
+        {"GET /book?page=12345&q= HTTP/1.1", "", 0, ""},
+        {"GET /book?page=-1 HTTP/1.1", "", 0, ""},
+        {"GET /cover?song=00ff&q=%zz HTTP/1.1", "", 0, "00ff"},
+    };
+    for (const auto& [line, search, page, song] : book) {
+        const HttpReading reading = readHttpRequest(request(line));
+        ASSERT_EQ(reading.state, State::Complete) << line;
+        EXPECT_EQ(reading.request.search, search) << line;
+        EXPECT_EQ(reading.request.page, page) << line;
+        EXPECT_EQ(reading.request.song, song) << line;
     }
     const HttpReading socket = readHttpRequest(request("GET /socket HTTP/1.1", upgrade));
     EXPECT_EQ(socket.request.origin, "https://h:9");

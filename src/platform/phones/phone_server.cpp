@@ -6,6 +6,7 @@
 
 #include "phone_server_door.h"
 #include "phone_server_links.h"
+#include "phones/phone_protocol.h"
 #include "phones/phone_seats.h"
 #include "qr_code.h"
 #include "tls_identity.h"
@@ -49,6 +50,9 @@ struct PhoneServer::Impl {
     PhoneDoor* door = nullptr; // made, used and deleted on the thread
     PhoneLinks* links = nullptr;
     bool listenAsked = false;
+    // Read by the door on the server's thread, replaced by the window's.
+    mutable std::mutex bookMutex;
+    std::shared_ptr<const party::SongBook> book;
     mutable std::mutex seatsMutex;
     std::vector<app::PhoneSeatView> seats;
     std::shared_ptr<SeatsNotice> notice = std::make_shared<SeatsNotice>();
@@ -108,12 +112,22 @@ bool PhoneServer::Impl::start(const TlsIdentity& identity) {
                 key, options.limits, inputs,
                 [this](std::vector<app::PhoneSeatView> views) { publish(std::move(views)); }};
             links = new PhoneLinks(std::move(linksSetup), anchor);
-            PhoneDoor::Setup doorSetup{key,
-                                       tls,
-                                       options.limits,
-                                       options.listNetworks,
-                                       [this](QSslSocket* socket) { links->handOver(socket); },
-                                       [this] { return links->freeSlots(); }};
+            PhoneDoor::Setup doorSetup{
+                key,
+                tls,
+                options.limits,
+                options.listNetworks,
+                [this](QSslSocket* socket) { links->handOver(socket); },
+                [this] { return links->freeSlots(); },
+                [this](const std::string& query, std::size_t page) {
+                    std::shared_ptr<const party::SongBook> shown;
+                    {
+                        const std::lock_guard lock(bookMutex);
+                        shown = book;
+                    }
+                    return shown ? std::optional(phones::songBookAnswer(shown->search(query, page)))
+                                 : std::nullopt;
+                }};
             door = new PhoneDoor(std::move(doorSetup), anchor);
             const int first = options.port;
             const int last = first == 0 ? 0 : std::min(first + kPortsTried, 65535);
@@ -303,6 +317,11 @@ void PhoneServer::sessionStarted() {
 
 void PhoneServer::sessionEnded() {
     m_impl->onThread([links = m_impl->links] { links->sessionEnded(); });
+}
+
+void PhoneServer::openSongBook(std::shared_ptr<const party::SongBook> book) {
+    const std::lock_guard lock(m_impl->bookMutex);
+    m_impl->book = std::move(book);
 }
 
 PhoneInput& PhoneServer::seatSound(std::size_t slot) {

@@ -96,6 +96,7 @@ public:
     void freeSlot(std::size_t slot) override;
     void sessionStarted() override;
     void sessionEnded() override;
+    void openSongBook(std::shared_ptr<const party::SongBook> book) override;
 
     // For benchmarks and tests: the seat input of slot (1..8).
     PhoneInput& seatSound(std::size_t slot);

@@ -227,6 +227,13 @@ void PhoneDoor::readRequest(QSslSocket* socket) {
         answer(socket, response(200, "application/json", body, {}, withBody));
         return;
     }
+    if (request.path == "/book") {
+        const std::optional<std::string> page =
+            m_setup.songBook ? m_setup.songBook(request.search, request.page) : std::nullopt;
+        answer(socket, page ? response(200, "application/json", *page, {}, withBody)
+                            : refusal(404, "The song book is not open."));
+        return;
+    }
     const auto file = phonePageFile(request.path);
     if (!file) {
         answer(socket, refusal(404, "There is nothing here."));

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ public:
         std::function<void(QSslSocket*)> upgrade;
         // The slots a phone may take now (1..8, ascending), for the page's slot picker.
         std::function<std::vector<std::size_t>()> freeSlots;
+        // A page of the song book for what a guest typed, as JSON; none while no book is open.
+        std::function<std::optional<std::string>(const std::string&, std::size_t)> songBook;
     };
 
     explicit PhoneDoor(Setup setup, QObject* parent = nullptr);

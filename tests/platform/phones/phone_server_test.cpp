@@ -380,6 +380,37 @@ TEST_F(PhoneServerTest, SeatsAreRefusedWhenTakenOrFullAndKeptForTheirToken) {
     EXPECT_TRUE(waitUntil([&] { return m_seatChanges > 0; }));
 }
 
+// The song book answers what a guest types, a page at a time, once the game has opened it, and
+// only to the game's own key; songs are named by identifier, never by path.
+TEST_F(PhoneServerTest, TheSongBookAnswersAGuestsSearchAPageAtATime) {
+    PhoneServer& server = start();
+    const int port = server.port();
+    const auto body = [&](const std::string& query) {
+        const std::string response = get(port, "/book?k=" + kKey + query);
+        return status(response) == 200 ? response.substr(response.find("\r\n\r\n") + 4)
+                                       : response.substr(0, 12);
+    };
+    EXPECT_EQ(status(get(port, "/book?k=" + kKey)), 404) << "no book open yet";
+    std::vector<songs::SongSummary> library;
+    for (int i = 0; i < 60; ++i) {
+        songs::SongSummary& song = library.emplace_back();
+        song.artist = i == 0 ? "Bj\xC3\xB6rk" : "Band " + std::to_string(100 + i);
+        song.title = i == 0 ? "J\xC3\xB3ga" : "Song";
+        song.songFile = "/songs/" + std::to_string(i) + "/song.txt";
+    }
+    server.openSongBook(std::make_shared<const party::SongBook>(library, 5));
+    const std::string bjork = body("&q=BJORK%20jo");
+    EXPECT_NE(bjork.find(R"("total":1)"), std::string::npos) << bjork;
+    EXPECT_NE(bjork.find("J\xC3\xB3ga"), std::string::npos) << bjork;
+    EXPECT_EQ(bjork.find("/songs/"), std::string::npos) << "a path reached the phone";
+    const std::string second = body("&q=band&page=1");
+    EXPECT_NE(second.find(R"("total":59)"), std::string::npos) << second;
+    EXPECT_NE(second.find(R"("page":1)"), std::string::npos) << second;
+    EXPECT_NE(second.find("Band 151"), std::string::npos) << second;
+    EXPECT_EQ(second.find("Band 150"), std::string::npos) << "the first page's last song";
+    EXPECT_EQ(status(get(port, "/book?q=band")), 403);
+}
+
 // The slot picker asks which slots are free; the host frees a phone's slot: the phone is told why
 // and disconnected, its token spent, and the slot offered again.
 TEST_F(PhoneServerTest, TheHostFreesASeatAndThePickerOffersOnlyFreeSlots) {
