@@ -1,6 +1,6 @@
 #pragma once
 // Port: QueueStore. Adapter: platform/storage/sqlite_record_store.h (the records file keeps the
-// queue beside the performances); fake: tests/fakes/fake_queue_store.h.
+// queue beside the performances).
 // Keeps a party's queue as it changes, so that a game closed or crashed comes back with the same
 // queue and order. The game calls it from its records worker, never the window thread.
 
