@@ -7,6 +7,7 @@
 #include "fakes/file_bytes.h"
 #include "game_window_fixture.h"
 #include "headless_chromium.h"
+#include "party/song_book.h"
 #include "platform/phones/phone_server.h"
 #include "platform/sound_input/capture_input_set.h"
 #include "platform/voice/aubio_semitone_tracker.h"
@@ -16,11 +17,13 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <iostream>
 #include <numbers>
 #include <optional>
 #include <regex>
 #include <sstream>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -260,6 +263,70 @@ TEST_F(PhoneBrowserTest, ThePickerOffersOnlyTheFreeSlots) {
     ASSERT_TRUE(waitUntil([&] { return connectedSeat(*m_server, 3).has_value(); }, kJoinWithinMs))
         << m_serverLog.str() << browser.logTail();
     EXPECT_EQ(m_server->seats().size(), 1u);
+}
+
+// What a headless Chromium prints when it loads url with these arguments (the page's DOM, say).
+std::string chromiumPrints(const fs::path& profile, const std::string& arguments,
+                           const std::string& url) {
+    const std::string command = std::string(kChromium) +
+                                " --headless=new --no-sandbox --disable-gpu --no-first-run"
+                                " --ignore-certificate-errors --virtual-time-budget=5000"
+                                " --user-data-dir='" +
+                                profile.string() + "' " + arguments + " '" + url + "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return {};
+    std::string printed;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        printed += buffer;
+    ::pclose(pipe);
+    return printed;
+}
+
+// A guest opens the song book from the code's link and finds songs by what they type: the page
+// lists the matches (artist, title, duet) a page at a time, on a phone-sized screen.
+TEST_F(PhoneBrowserTest, TheSongBookListsTheSongsAGuestSearchesFor) {
+    if (!fs::exists(kChromium))
+        GTEST_SKIP() << "no Chromium at " << kChromium;
+    m_root = cantorix::testing::makeProgramRoot("cantorix-phone-book", {});
+    ASSERT_NO_FATAL_FAILURE(startServer());
+    std::vector<songs::SongSummary> library;
+    for (const auto& [artist, title, duet] :
+         std::vector<std::tuple<std::string, std::string, bool>>{
+             {"Queen", "Bohemian Rhapsody", false},
+             {"Queen & David Bowie", "Under Pressure", true},
+             {"ABBA", "Dancing Queen", false},
+             {"Bj\xC3\xB6rk", "<b>J\xC3\xB3ga</b>", false}}) {
+        songs::SongSummary& song = library.emplace_back();
+        song.artist = artist;
+        song.title = title;
+        song.duet = duet;
+        song.songFile = "/songs/" + title + "/song.txt";
+    }
+    m_server->openSongBook(std::make_shared<const party::SongBook>(library, 3));
+    const std::string link = m_server->joinCode(1, "127.0.0.1").url;
+    const fs::path profile = m_root / "chromium-book";
+    const std::string queen = chromiumPrints(profile, "--dump-dom", link + "#book=QUEEN");
+    EXPECT_NE(queen.find("3 songs"), std::string::npos) << queen;
+    for (const char* shown : {"Bohemian Rhapsody", "Under Pressure", "Dancing Queen"})
+        EXPECT_NE(queen.find(shown), std::string::npos) << shown << " in " << queen;
+    EXPECT_NE(queen.find(R"(<span class="duet">duet</span>)"), std::string::npos);
+    EXPECT_EQ(queen.find("/songs/"), std::string::npos) << "a path reached the page";
+    // A title of markup is shown as its text.
+    const std::string bjork = chromiumPrints(profile, "--dump-dom", link + "#book=bjork");
+    EXPECT_NE(bjork.find("&lt;b&gt;J\xC3\xB3ga&lt;/b&gt;"), std::string::npos) << bjork;
+
+    const char* folder = std::getenv("CANTORIX_SCREENSHOTS");
+    const fs::path shots =
+        folder ? fs::path(folder) : fs::temp_directory_path() / "cantorix-phone-screenshots";
+    fs::create_directories(shots);
+    const fs::path shot = shots / "song-book-390x844.png";
+    fs::remove(shot);
+    chromiumPrints(profile, "--window-size=390,844 --screenshot='" + shot.string() + "'",
+                   link + "#book=queen");
+    EXPECT_TRUE(fs::exists(shot)) << "no screenshot of the song book";
+    std::cout << "screenshot " << shot.string() << "\n";
 }
 
 // The page's two clocks are one: a sample's stamp and the answer to a ping at the instant the

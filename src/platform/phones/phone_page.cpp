@@ -1,6 +1,6 @@
 // The phone's page from the resources compiled into the game: read once, on first use, into
 // storage that lives as long as the program, so the server thread answers from memory and a
-// path can only ever name one of these four files.
+// path can only ever name one of these five files.
 
 #include "phone_page.h"
 
@@ -18,10 +18,11 @@ struct PageEntry {
     std::string_view contentType;
 };
 
-constexpr std::array<PageEntry, 4> kPageEntries = {{
+constexpr std::array<PageEntry, 5> kPageEntries = {{
     {"/", ":/phone/index.html", "text/html; charset=utf-8"},
     {"/phone.css", ":/phone/phone.css", "text/css; charset=utf-8"},
     {"/phone.js", ":/phone/phone.js", "text/javascript; charset=utf-8"},
+    {"/book.js", ":/phone/book.js", "text/javascript; charset=utf-8"},
     {"/capture-worklet.js", ":/phone/capture-worklet.js", "text/javascript; charset=utf-8"},
 }};
 
