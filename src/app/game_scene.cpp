@@ -294,6 +294,17 @@ void GameScene::buildSelectionTexts() {
     selection.addSongsText->setAlignment(TAlignment::taCenter);
     selection.addSongsText->setLayout(TTextLayout::tlTop);
     selection.addSongsText->setVisible(false);
+    // The song book's code in the empty top right, above the ring; drawn once phones may join.
+    selection.songBookCode = &selection.ring->addNewChild<TGLHUDSprite>("SongBookCode");
+    selection.songBookCode->setPosition({kSongBookCodeX, kSongBookCodeY, 0});
+    selection.songBookCode->setMaterial({&materials.skin, "SongBookCode"});
+    selection.songBookCode->setVisible(false);
+    selection.songBookCaption = &selection.ring->addNewChild<TGLHUDText>("SongBookCaption");
+    selection.songBookCaption->setFont(&fonts.menuPlain);
+    selection.songBookCaption->setAlignment(TAlignment::taCenter);
+    selection.songBookCaption->setLayout(TTextLayout::tlTop);
+    selection.songBookCaption->setText("Scan to choose songs");
+    selection.songBookCaption->setVisible(false);
     selection.records = &selection.ring->addNewChild<TGLDummyCube>("SongRecords");
     selection.records->setVisible(false);
     // A heading, three results and a line for each singer.

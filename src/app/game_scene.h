@@ -72,6 +72,9 @@ struct SelectionNodes {
     // Where songs are looked for, shown when songs were found but none can be played.
     scene::TGLHUDText* addSongsText = nullptr;
     scene::TGLLabel* libraryStatusLink = nullptr;
+    // While phones may join: the song book's code and "Scan to choose songs" beneath it.
+    scene::TGLHUDSprite* songBookCode = nullptr;
+    scene::TGLHUDText* songBookCaption = nullptr;
     // The selected song's records (song_records_panel.h places and fills them): a heading, its
     // best results and each bound singer's best, a text per line for each singer's colour.
     scene::TGLDummyCube* records = nullptr;
@@ -148,6 +151,9 @@ struct HallOfFameNodes {
 // The figures of a singer in the score table, in column order.
 enum class ScoreColumn { Notes, LineBonus, GoldenNotes, Total, Share };
 inline constexpr std::size_t kScoreColumns = 5;
+// Where the selection screen's song book code stands (its centre) and how large it may be.
+inline constexpr float kSongBookCodeX = 680, kSongBookCodeY = 110;
+inline constexpr int kSongBookCodeMost = 150;
 // The song's picture around and behind two bands' strips: above, behind, between, behind, below.
 inline constexpr int kMostBackgroundSlices = 5;
 

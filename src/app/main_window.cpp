@@ -442,6 +442,8 @@ void MainWindow::startGame() {
         m_analysisTimer.start();
     });
     steps.afterFirstFrame("library scan", [this] { m_library->startScan(); });
+    // The phones' server listens by now when phones may join.
+    steps.afterFirstFrame("song book code", [this] { showSongBookCode(); });
     // Read on the keeper's own thread: a large file never holds the start, and the selection's
     // records lines fill in when it is read.
     steps.afterFirstFrame("records", [this] { m_records->startLoading(); });

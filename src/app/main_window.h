@@ -209,6 +209,8 @@ private:
     void followPhoneSeats();
     // Hands the phones a song book of the library as scanned, built off the window's thread.
     void openSongBook();
+    // The selection screen's code that opens the song book on a guest's phone.
+    void showSongBookCode();
     // The option "Phones may join": the server starts with the game, so ticking it says when.
     void connectPhonesOption();
     // The singers screen, the statistics screen and the selection's records lines, with their

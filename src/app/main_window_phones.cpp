@@ -1,7 +1,9 @@
 // Phones as microphones in the window: a phone that takes a seat sings in that slot.
 
 #include "error_guard.h"
+#include "join_code_picture.h"
 #include "main_window.h"
+#include "player_pictures.h"
 
 #include <algorithm>
 #include <memory>
@@ -35,6 +37,29 @@ void MainWindow::openSongBook() {
                    [songs = browser.songs(), phones = m_services.phones, salt = m_songBookSalt] {
                        phones->openSongBook(std::make_shared<const party::SongBook>(songs, salt));
                    });
+}
+
+void MainWindow::showSongBookCode() {
+    SelectionNodes& selection = m_game->selection;
+    PhoneHall* phones = m_services.phones;
+    const std::vector<std::string> addresses =
+        phones && phones->listening() ? phones->addresses() : std::vector<std::string>{};
+    const JoinCode code = addresses.empty() ? JoinCode{} : phones->joinCode(0, addresses.front());
+    if (!drawable(code)) {
+        selection.songBookCode->setVisible(false);
+        selection.songBookCaption->setVisible(false);
+        return;
+    }
+    const int modules = code.size + 2 * kQuietModules;
+    const int pixels = std::max(kLeastModulePixels, kSongBookCodeMost / modules);
+    const QImage picture = joinCodePicture(code, pixels);
+    m_game->materials.skin.addTextureMaterial("SongBookCode", toSceneImage(picture));
+    selection.songBookCode->setWidth(static_cast<float>(picture.width()));
+    selection.songBookCode->setHeight(static_cast<float>(picture.height()));
+    selection.songBookCode->setVisible(true);
+    selection.songBookCaption->setPosition(
+        {kSongBookCodeX, kSongBookCodeY + static_cast<float>(picture.height()) / 2 + 4, 0});
+    selection.songBookCaption->setVisible(true);
 }
 
 void MainWindow::connectPhonesOption() {

@@ -50,7 +50,8 @@ public:
     virtual int port() const = 0;
     // "SHA-256 AB:CD:…" of the certificate the phones are asked to accept.
     virtual std::string fingerprint() const = 0;
-    // The code of slot (1..8) at address: https://<address>:<port>/?slot=N&k=<key>.
+    // The code of slot (1..8) at address: https://<address>:<port>/?slot=N&k=<key>; slot 0 is
+    // the song book's: https://<address>:<port>/?k=<key>#book.
     virtual JoinCode joinCode(std::size_t slot, std::string_view address) const = 0;
 
     virtual std::vector<PhoneSeatView> seats() const = 0;

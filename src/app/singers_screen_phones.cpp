@@ -5,6 +5,7 @@
 // seated phone gives its slot back. The phone that sings in a slot is told the slot's singer
 // whenever the screen changes them.
 
+#include "join_code_picture.h"
 #include "player_pictures.h"
 #include "singers_screen.h"
 
@@ -17,36 +18,9 @@ using namespace cantorix::scene;
 
 namespace {
 
-// The white margin readers need to find the code, in modules on each side.
-constexpr int kQuietModules = 4;
-// Fewer screen pixels a module and a phone across the room no longer reads the code.
-constexpr int kLeastModulePixels = 3;
 constexpr TColor kConnectedColour = 0x0060E060;
 constexpr TColor kComingBackColour = 0x0080D0FF;
 constexpr const char* kEllipsis = "\xE2\x80\xA6";
-
-bool drawable(const JoinCode& code) {
-    return code.size > 0 && code.modules.size() == static_cast<std::size_t>(code.size) *
-                                                       static_cast<std::size_t>(code.size);
-}
-
-// Black modules on white, each `pixels` square, with the quiet zone around them.
-QImage joinCodePicture(const JoinCode& code, int pixels) {
-    const int side = (code.size + 2 * kQuietModules) * pixels;
-    QImage picture(side, side, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    for (int y = 0; y < code.size; ++y)
-        for (int x = 0; x < code.size; ++x) {
-            if (!code.modules[static_cast<std::size_t>(y) * code.size + x])
-                continue;
-            for (int py = 0; py < pixels; ++py) {
-                auto* line =
-                    reinterpret_cast<QRgb*>(picture.scanLine((y + kQuietModules) * pixels + py));
-                std::fill_n(line + (x + kQuietModules) * pixels, pixels, qRgb(0, 0, 0));
-            }
-        }
-    return picture;
-}
 
 // The text over as many lines as it takes to stay within width; a line breaks between whole
 // characters, since an address has no spaces to break at.

@@ -19,8 +19,10 @@ public:
     std::string fingerprint() const override { return "SHA-256 AB:CD"; }
     app::JoinCode joinCode(std::size_t slot, std::string_view address) const override {
         app::JoinCode code;
-        code.url = "https://" + std::string(address) + ":8443/?slot=" + std::to_string(slot) +
-                   "&k=0123456789abcdef0123456789abcdef";
+        code.url = "https://" + std::string(address) +
+                   (slot == 0 ? ":8443/?k=0123456789abcdef0123456789abcdef#book"
+                              : ":8443/?slot=" + std::to_string(slot) +
+                                    "&k=0123456789abcdef0123456789abcdef");
         code.size = 21;
         for (int i = 0; i < code.size * code.size; ++i)
             code.modules.push_back((i * 7 + static_cast<int>(slot)) % 3 == 0);

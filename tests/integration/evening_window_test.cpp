@@ -143,6 +143,10 @@ TEST_F(EveningWindowTest, ADuetAPhoneThatComesBackAndTheStatistics) {
     app::GameScene& g = *m_game;
     const app::SingerRoster& roster = m_form->singers().roster();
 
+    // Phones may join: the selection screen shows the song book's code.
+    EXPECT_TRUE(g.selection.songBookCode->visible() && g.selection.songBookCaption->visible());
+    EXPECT_EQ(g.selection.songBookCaption->text(), "Scan to choose songs");
+
     // The duet, sung by the stereo file's two singers to its end.
     ASSERT_TRUE(choose(kDuet, "Two Lighthouses")) << g.selection.title->text();
     shoot("01-selection");

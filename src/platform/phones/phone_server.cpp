@@ -261,8 +261,10 @@ std::string PhoneServer::fingerprint() const {
 app::JoinCode PhoneServer::joinCode(std::size_t slot, std::string_view address) const {
     const bool ipv6 = address.find(':') != std::string_view::npos;
     const std::string host = ipv6 ? "[" + std::string(address) + "]" : std::string(address);
-    const std::string url = "https://" + host + ":" + std::to_string(m_impl->port) +
-                            "/?slot=" + std::to_string(slot) + "&k=" + m_impl->key;
+    const std::string origin = "https://" + host + ":" + std::to_string(m_impl->port);
+    const std::string url = slot == 0
+                                ? origin + "/?k=" + m_impl->key + "#book"
+                                : origin + "/?slot=" + std::to_string(slot) + "&k=" + m_impl->key;
     try {
         return encodeJoinCode(url);
     } catch (const std::exception&) {
