@@ -255,6 +255,7 @@ private:
     // The song book last handed to the phones: the songs known and those that cannot be sung
     // when it was built, the build running, and this run's salt for its identifiers.
     std::pair<std::size_t, std::size_t> m_songBookShape{SIZE_MAX, SIZE_MAX};
+    bool m_scannedSinceSongBook = false;
     std::future<void> m_songBookBuild;
     std::uint64_t m_songBookSalt =
         (std::uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();

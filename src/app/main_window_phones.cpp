@@ -21,14 +21,20 @@ std::uint32_t rgbOf(scene::TColor colour) {
 } // namespace
 
 void MainWindow::openSongBook() {
-    // Once a scan is done, and again whenever the songs that can be sung change.
-    if (!m_services.phones || !m_library || m_library->scanning())
+    // Once each scan is done (a song's text may have changed), and again whenever the songs
+    // that can be sung change.
+    if (!m_services.phones || !m_library)
         return;
+    if (m_library->scanning()) {
+        m_scannedSinceSongBook = true;
+        return;
+    }
     const selection::SongBrowser& browser = m_library->browser();
     const std::pair shape{browser.total(), browser.unplayableCount()};
-    if (m_songBookShape == shape)
+    if (m_songBookShape == shape && !m_scannedSinceSongBook)
         return;
     m_songBookShape = shape;
+    m_scannedSinceSongBook = false;
     // Folding and sorting 30,000 songs takes a tenth of a second: not on the window's thread.
     if (m_songBookBuild.valid())
         m_songBookBuild.wait();

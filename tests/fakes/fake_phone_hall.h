@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -49,8 +50,14 @@ public:
     }
     void sessionStarted() override { ++sessionsStarted; }
     void sessionEnded() override { ++sessionsEnded; }
+    // Called from the thread that built the book, as the server's is.
     void openSongBook(std::shared_ptr<const party::SongBook> book) override {
-        songBook = std::move(book);
+        const std::lock_guard lock(m_bookMutex);
+        m_songBook = std::move(book);
+    }
+    std::shared_ptr<const party::SongBook> songBook() const {
+        const std::lock_guard lock(m_bookMutex);
+        return m_songBook;
     }
 
     // Seats the phones as given and tells the game, as the server's thread would.
@@ -70,7 +77,8 @@ public:
     std::map<std::size_t, int> pointsShown;
     int sessionsStarted = 0;
     int sessionsEnded = 0;
-    std::shared_ptr<const party::SongBook> songBook;
+    mutable std::mutex m_bookMutex;
+    std::shared_ptr<const party::SongBook> m_songBook;
 
 private:
     std::function<void()> m_changed;

@@ -84,6 +84,9 @@ TEST_F(SingingTogetherWindowTest, APhoneThatDropsOutIsGoneOnStageAndBackWhenItRe
     m_form->singers().roster().slot(0).input = kLeft;
     hall.seat({{2, "Pia", true}});
     ASSERT_TRUE(waitUntil([&] { return m_game->selection.title->text() == "Two Lighthouses"; }));
+    // Once the scan is done the phones have the song book of what can be sung.
+    ASSERT_TRUE(waitUntil([&] { return hall.songBook() && hall.songBook()->size() == 1; }));
+    EXPECT_EQ(hall.songBook()->search("lighthouses", 0).songs.front()->title, "Two Lighthouses");
 
     click(*m_game->selection.startButton);
     ASSERT_EQ(m_form->session().party().members().size(), 2u);
