@@ -1,8 +1,8 @@
 // Puts arbitrary bytes where the records file lives, then loads, stores a session, adds a player
-// and keeps a party's queue as the game does. It must never crash, nor lose the bytes: a file SQLite calls damaged
-// is moved aside whole, anything else is used or left as it is, and every call either works or
-// throws the store's own error. Seed it with real records files so that it explores databases,
-// not only headers.
+// and keeps a party's queue as the game does. It must never crash, nor lose the bytes: a file
+// SQLite calls damaged is moved aside whole, anything else is used or left as it is, and every call
+// either works or throws the store's own error. Seed it with real records files so that it explores
+// databases, not only headers.
 
 #include "fakes/file_bytes.h"
 #include "platform/storage/sqlite_record_store.h"
