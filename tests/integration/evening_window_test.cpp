@@ -144,7 +144,9 @@ TEST_F(EveningWindowTest, ADuetAPhoneThatComesBackAndTheStatistics) {
     const app::SingerRoster& roster = m_form->singers().roster();
 
     // Phones may join: the selection screen shows the song book's code.
-    EXPECT_TRUE(g.selection.songBookCode->visible() && g.selection.songBookCaption->visible());
+    EXPECT_TRUE(waitUntil([&] {
+        return g.selection.songBookCode->visible() && g.selection.songBookCaption->visible();
+    }));
     EXPECT_EQ(g.selection.songBookCaption->text(), "Scan to choose songs");
 
     // The duet, sung by the stereo file's two singers to its end.
