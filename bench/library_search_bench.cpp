@@ -2,8 +2,7 @@
 // that is of narrowing the whole list to the songs that hold every typed word, and of ordering
 // the list by artist once the scan has delivered it.
 
-#include "song_library_names.h"
-#include "songs/song_catalog.h"
+#include "generated_summaries.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,17 +11,7 @@ namespace {
 using cantorix::songs::SongSummary;
 
 const std::vector<SongSummary>& library() {
-    static const std::vector<SongSummary> songs = [] {
-        cantorix::bench::LibraryNames names(7);
-        std::vector<SongSummary> all(30000);
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            all[i].artist = names.artist();
-            all[i].title = names.title();
-            all[i].folder =
-                "/songs/" + all[i].artist + "/Album/" + all[i].title + std::to_string(i);
-        }
-        return all;
-    }();
+    static const std::vector<SongSummary> songs = cantorix::bench::generatedSummaries(30000);
     return songs;
 }
 

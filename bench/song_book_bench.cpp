@@ -3,8 +3,8 @@
 // the worst of many queries typed letter by letter, and how long building the book takes when
 // the library changes. Prints the figures; asserts nothing.
 
+#include "generated_summaries.h"
 #include "party/song_book.h"
-#include "song_library_names.h"
 
 #include <algorithm>
 #include <chrono>
@@ -24,15 +24,7 @@ double msSince(Clock::time_point start) {
 } // namespace
 
 int main() {
-    cantorix::bench::LibraryNames names(7);
-    std::vector<SongSummary> library(30000);
-    for (std::size_t i = 0; i < library.size(); ++i) {
-        library[i].artist = names.artist();
-        library[i].title = names.title();
-        library[i].folder =
-            "/songs/" + library[i].artist + "/" + library[i].title + std::to_string(i);
-        library[i].songFile = library[i].folder + "/song.txt";
-    }
+    const std::vector<SongSummary> library = cantorix::bench::generatedSummaries(30000);
     const auto built = Clock::now();
     const cantorix::party::SongBook book(library, 99);
     std::printf("book of %zu songs built in %.1f ms\n", book.size(), msSince(built));
