@@ -77,7 +77,7 @@ void SongLibraryScreen::start(std::vector<fs::path> roots, songs::LibraryCache* 
     m_scanner = std::make_unique<songs::LibraryScanner>(std::move(roots), *cache);
     if (!m_hooks.remember)
         m_hooks.remember = [this](songs::SongSummary song) {
-            m_scanner->rememberUnplayable(std::move(song));
+            m_scanner->rememberAudio(std::move(song));
         };
     m_browser.assign(m_scanner->cached());
     m_scanning = true;
@@ -227,8 +227,10 @@ void SongLibraryScreen::selectSong() {
     try {
         // A song known not to play is shown without trying its audio again.
         m_selection.SelectSong(m_problem.empty() && !m_previewHeld ? Preview::Play : Preview::None);
-        if (m_problem.empty() && !m_previewHeld)
+        if (m_problem.empty() && !m_previewHeld) {
             m_previewedAudio = songs::fileStamp(m_selection.selected().audioPath);
+            keepAudioLength();
+        }
     } catch (const songs::EMediaPlayerError& error) {
         m_problem = audioFailed(error);
     } catch (const std::exception& error) {
@@ -238,6 +240,15 @@ void SongLibraryScreen::selectSong() {
     }
     showProblem();
     showStatus();
+}
+
+void SongLibraryScreen::keepAudioLength() {
+    const songs::SongSummary* summary = selectedSummary();
+    if (summary == nullptr)
+        return;
+    if (std::optional<songs::SongSummary> marked = m_browser.markAudioLength(
+            summary->folder, m_selection.previewLengthMs(), m_previewedAudio))
+        m_hooks.remember(std::move(*marked));
 }
 
 std::string SongLibraryScreen::audioFailed(const songs::EMediaPlayerError& error) {

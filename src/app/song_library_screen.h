@@ -92,6 +92,8 @@ private:
     void showProblem();
     // The song under the cursor, as the browser lists it; null when none is.
     const songs::SongSummary* selectedSummary() const;
+    // The preview's audio opened: its length is the song's from now on, kept in the cache.
+    void keepAudioLength();
     // The preview's audio would not open: the song is marked unplayable and kept in the cache,
     // unless it was the sound output that failed.
     std::string audioFailed(const songs::EMediaPlayerError& error);

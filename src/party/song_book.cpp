@@ -43,8 +43,15 @@ SongBook::SongBook(const std::vector<songs::SongSummary>& library, std::uint64_t
         while (m_byId.contains(hex(id)))
             ++id;
         BookSong& entry = m_songs.emplace_back();
-        entry = {hex(id),   song.songFile,       song.artist, song.title,
-                 song.duet, !song.cover.empty(), song.cover};
+        entry = {.id = hex(id),
+                 .songFile = song.songFile,
+                 .artist = song.artist,
+                 .title = song.title,
+                 .duet = song.duet,
+                 .hasCover = !song.cover.empty(),
+                 .cover = song.cover,
+                 .coverStamp = song.coverStamp,
+                 .lengthMs = songs::songLengthMs(song)};
         m_byId.emplace(entry.id, m_songs.size() - 1);
         m_bySongFile.emplace(entry.songFile, m_songs.size() - 1);
         // A line between the two keeps a word from matching across artist and title.

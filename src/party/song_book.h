@@ -21,7 +21,9 @@ struct BookSong {
     std::string artist, title;
     bool duet = false;
     bool hasCover = false;
-    std::string cover; // the library's cover file, served only as a thumbnail by `id`
+    std::string cover;           // the library's cover file, served only as a thumbnail by `id`
+    songs::FileStamp coverStamp; // a thumbnail made of the cover holds while this does
+    std::int64_t lengthMs = 0;   // the audio's length once known, else the text's; 0: unknown
 };
 
 struct BookPage {

@@ -210,7 +210,8 @@ std::string songBookAnswer(const party::BookPage& page) {
                                  {QStringLiteral("artist"), toQString(song->artist)},
                                  {QStringLiteral("title"), toQString(song->title)},
                                  {QStringLiteral("duet"), song->duet},
-                                 {QStringLiteral("cover"), song->hasCover}});
+                                 {QStringLiteral("cover"), song->hasCover},
+                                 {QStringLiteral("ms"), static_cast<qint64>(song->lengthMs)}});
     return compact(
         QJsonObject{{QStringLiteral("total"), static_cast<qint64>(page.total)},
                     {QStringLiteral("page"), static_cast<qint64>(page.page)},

@@ -96,8 +96,8 @@ std::string singerMessage(std::string_view name, std::string_view colour);
 std::string lyricMessage(std::string_view text);
 std::string pointsMessage(int points);
 // A page of the song book as the page's /book request is answered: the songs' identifiers,
-// artists, titles, whether each is a duet and has a cover thumbnail, the matches in all and the
-// page's number.
+// artists, titles, whether each is a duet and has a cover thumbnail, its length in ms ("ms", 0
+// when unknown), the matches in all and the page's number.
 std::string songBookAnswer(const party::BookPage& page);
 // The phone's messages, as the page writes them: for tests and the test client.
 std::string joinMessage(const JoinRequest& join);

@@ -122,6 +122,19 @@ std::optional<songs::SongSummary> SongBrowser::markUnplayable(const std::string&
     return *song;
 }
 
+std::optional<songs::SongSummary> SongBrowser::markAudioLength(const std::string& folder,
+                                                               std::int64_t lengthMs,
+                                                               const songs::FileStamp& audioStamp) {
+    const auto song = std::find_if(m_songs.begin(), m_songs.end(),
+                                   [&](const songs::SongSummary& s) { return s.folder == folder; });
+    if (song == m_songs.end() || lengthMs <= 0 || audioStamp.size < 0 ||
+        (song->audioLengthMs == lengthMs && song->audioStamp == audioStamp))
+        return std::nullopt;
+    song->audioLengthMs = lengthMs;
+    song->audioStamp = audioStamp;
+    return *song;
+}
+
 void SongBrowser::setSelectedFolder(const std::string& folder) {
     if (folder != m_keptFolder)
         m_keptFolder.clear();

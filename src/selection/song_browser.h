@@ -61,6 +61,12 @@ public:
     // the cache), nothing when the folder is not known.
     std::optional<songs::SongSummary> markUnplayable(const std::string& folder,
                                                      const std::string& reason);
+    // An audio file that opened for the preview or a session: its length (ms) is kept with the
+    // audio's stamp as it was opened; returns the updated summary (for the cache), nothing when
+    // the folder is not known or the length was known already.
+    std::optional<songs::SongSummary> markAudioLength(const std::string& folder,
+                                                      std::int64_t lengthMs,
+                                                      const songs::FileStamp& audioStamp);
     // The song selected now: a song marked unplayable stays listed (when unplayable songs are
     // hidden) until another is selected and the list is rebuilt.
     void setSelectedFolder(const std::string& folder);

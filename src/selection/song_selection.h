@@ -67,6 +67,8 @@ public:
     const std::string& songFileName() const { return m_songFileName; }
     std::filesystem::path selectedFolder() const { return m_songsDir / m_songs.selected(); }
     const songs::SelectedSong& selected() const { return m_selected; }
+    // The length (ms) of the music the preview opened; 0 when none is open.
+    std::int64_t previewLengthMs() const { return m_player.length(); }
 
 private:
     void read(const std::filesystem::path& folder, const std::filesystem::path& file);

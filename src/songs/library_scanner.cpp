@@ -140,14 +140,19 @@ private:
     std::vector<std::jthread> m_threads;
 };
 
-// A verdict found when the audio failed to open holds while the song text and the audio are the
-// files it was found on; the scan cannot find it again without opening the audio.
+// What opening the audio taught, that it fails or how long it lasts, holds while the files it
+// was learnt on are unchanged; the scan cannot learn it again without opening the audio. A
+// verdict also depends on the song text (which names the audio); a length only on the audio.
 void carryVerdict(SongSummary& fresh, const SongSummary& known) {
+    const bool sameAudio = !known.audio.empty() && fresh.folder == known.folder &&
+                           fresh.audio == known.audio && fresh.audioStamp == known.audioStamp;
+    if (!sameAudio)
+        return;
     if (fresh.error.empty() && fresh.unplayable.empty() && !known.unplayable.empty() &&
-        !known.audio.empty() && fresh.folder == known.folder && fresh.songFile == known.songFile &&
-        fresh.songStamp == known.songStamp && fresh.audio == known.audio &&
-        fresh.audioStamp == known.audioStamp)
+        fresh.songFile == known.songFile && fresh.songStamp == known.songStamp)
         fresh.unplayable = known.unplayable;
+    if (fresh.audioLengthMs == 0)
+        fresh.audioLengthMs = known.audioLengthMs;
 }
 
 unsigned summarisingThreads() {
@@ -175,7 +180,8 @@ struct LibraryScanner::State {
 
     std::mutex mutex; // guards pending, toStore, remembered and toRemember
     ScanUpdate pending;
-    // Verdicts of audio that failed to open, by folder, and those not yet stored.
+    // What opening the audio taught (a failure or a length), by folder, and what is not yet
+    // stored.
     std::unordered_map<std::string, SongSummary> remembered;
     std::vector<SongSummary> toRemember;
     std::condition_variable wake; // toRemember filled or stop set
@@ -230,7 +236,7 @@ ScanUpdate LibraryScanner::poll() {
     return update;
 }
 
-void LibraryScanner::rememberUnplayable(SongSummary song) {
+void LibraryScanner::rememberAudio(SongSummary song) {
     {
         std::lock_guard lock(m_state->mutex);
         m_state->remembered[song.folder] = song;

@@ -39,10 +39,11 @@ public:
     // What is new since the last poll; an empty update (nothing changed, not finished) when
     // nothing is. Main thread.
     ScanUpdate poll();
-    // Keeps a song found unplayable in the library cache with its stamps, so the next start knows
-    // it without trying the audio again. Main thread; never blocks it (the worker stores it, or a
-    // short store after the worker has finished, off the window thread).
-    void rememberUnplayable(SongSummary song);
+    // Keeps what opening a song's audio taught (that it fails to open, or its length) in the
+    // library cache with its stamps, so the next start knows it without opening the audio again.
+    // Main thread; never blocks it (the worker stores it, or a short store after the worker has
+    // finished, off the window thread).
+    void rememberAudio(SongSummary song);
 
 private:
     struct State;

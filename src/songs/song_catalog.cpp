@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <sys/stat.h>
 #include <tuple>
@@ -111,6 +112,41 @@ std::string displayName(const fs::path& name) {
     return toDisplayText(bytes, detectTextEncoding(bytes));
 }
 
+// The game's own format times its records in beats after the lead-in (tenths of a second), a
+// beat lasting 150 / BPM tenths; the song ends with the last sung record, not with a break.
+std::int64_t gameTextLengthMs(const SongFile& song) {
+    const std::vector<SongRecord>& records = song.songRecords();
+    const std::size_t count = std::min(song.recordCount(), records.size());
+    if (count == 0 || !(song.bpm() > 0))
+        return 0;
+    std::int64_t lastEnd = records[0].startBeat;
+    bool sung = false;
+    for (std::size_t k = 0; k < count; ++k)
+        if (!records[k].isBreak) {
+            lastEnd = std::max<std::int64_t>(lastEnd, std::int64_t{records[k].startBeat} +
+                                                          records[k].length);
+            sung = true;
+        }
+    if (!sung)
+        return 0;
+    const double ms = song.leadInTime() * 100.0 +
+                      static_cast<double>(lastEnd - records[0].startBeat) * 15000.0 / song.bpm();
+    return std::max<std::int64_t>(0, std::llround(ms));
+}
+
+// A standard song's #END, when it lies past its #START, says where the song stops; otherwise the
+// end of the last note of any voice does.
+std::int64_t standardTextLengthMs(const StandardSong& song) {
+    if (song.endMs && *song.endMs > song.startMs)
+        return std::max<std::int64_t>(0, std::llround(*song.endMs));
+    double lastEnd = 0;
+    for (const StandardVoice& voice : song.voices)
+        for (const StandardNote& note : voice.notes)
+            lastEnd =
+                std::max(lastEnd, song.beatToMs(static_cast<double>(note.startBeat) + note.length));
+    return std::max<std::int64_t>(0, std::llround(lastEnd));
+}
+
 // Both readers: the audio name as the song text gives it, for the verdict on its audio.
 void summariseGame(std::string_view bytes, SongSummary& summary, std::string& audioName) {
     // The record table is large; one per thread spares allocating it for every song.
@@ -127,6 +163,7 @@ void summariseGame(std::string_view bytes, SongSummary& summary, std::string& au
     }
     summary.title = song.displayText(song.songTitle());
     summary.artist = song.displayText(song.songArtist());
+    summary.textLengthMs = gameTextLengthMs(song);
     audioName = song.mp3Value();
     // Found as the selection finds it: never a file outside the song folder.
     summary.audio = songAudioFile(summary.folder, song.mp3Value());
@@ -141,6 +178,7 @@ void summariseStandard(const SongTextLines& text, SongSummary& summary, std::str
         summary.audio = songAudioFile(summary.folder, song.audio);
         summary.cover = findCoverFile(summary.folder, song.cover);
         summary.duet = song.voices.size() > 1;
+        summary.textLengthMs = standardTextLengthMs(song);
     } catch (const std::exception& e) {
         summary.error = e.what();
         summary.cover = findCoverFile(summary.folder, "");
@@ -148,6 +186,10 @@ void summariseStandard(const SongTextLines& text, SongSummary& summary, std::str
 }
 
 } // namespace
+
+std::int64_t songLengthMs(const SongSummary& song) {
+    return song.audioLengthMs > 0 ? song.audioLengthMs : song.textLengthMs;
+}
 
 FileStamp fileStamp(const fs::path& path) {
     struct stat info {};

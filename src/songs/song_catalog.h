@@ -43,6 +43,12 @@ struct SongSummary {
     // is known at scan time; audio that fails to open is remembered after a preview or a Start
     // tried it, until one of the stamps changes.
     std::string unplayable;
+    // How long the song lasts by its text: the end of its last note, or a standard song's #END
+    // where it has one (ms; 0 when the text could not be read).
+    std::int64_t textLengthMs = 0;
+    // How long its audio lasts, once a preview or a session has opened it (ms; 0 until then).
+    // Like `unplayable`, it holds while the audio's stamp does.
+    std::int64_t audioLengthMs = 0;
     FileStamp audioStamp;
     FileStamp songStamp;
     FileStamp coverStamp;
@@ -55,6 +61,9 @@ struct SongSummary {
 
 // True when the song can be sung: its text was read and its audio is known to open.
 bool playable(const SongSummary& song);
+// How long the song lasts as a guest is told: its audio's length once known, else its text's
+// (ms; 0: unknown).
+std::int64_t songLengthMs(const SongSummary& song);
 // Why the song cannot be played, in one line for a slab or a list ("no audio file: TestSong.ogg",
 // "song text refused: <the reader's message, first line>"); empty when it is playable.
 std::string problemLine(const SongSummary& song);

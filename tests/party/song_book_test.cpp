@@ -72,5 +72,33 @@ TEST(SongBookTest, PagesOfFiftyAndIdentifiersThatAreNoPaths) {
     EXPECT_NE(SongBook(library, 43).search("", 0).songs[7]->id, book.search("", 0).songs[7]->id);
 }
 
+// A row tells how long the song lasts: its audio's length once the game opened it, else its
+// text's, else nothing; and whether it has a cover to show.
+TEST(SongBookTest, ARowsLengthIsTheAudiosOnceKnownElseTheTexts) {
+    const struct {
+        const char* title;
+        std::int64_t textMs, audioMs, shownMs;
+        const char* cover;
+    } rows[] = {
+        {"Text only", 183000, 0, 183000, ""},
+        {"Audio known", 183000, 221000, 221000, "/songs/b/cover.jpg"},
+        {"Unknown", 0, 0, 0, ""},
+    };
+    std::vector<songs::SongSummary> library;
+    for (const auto& row : rows) {
+        songs::SongSummary& s = library.emplace_back(song("Artist", row.title));
+        s.textLengthMs = row.textMs;
+        s.audioLengthMs = row.audioMs;
+        s.cover = row.cover;
+    }
+    const SongBook book(library, 1);
+    for (const auto& row : rows) {
+        const BookPage page = book.search(row.title, 0);
+        ASSERT_EQ(page.songs.size(), 1u) << row.title;
+        EXPECT_EQ(page.songs[0]->lengthMs, row.shownMs) << row.title;
+        EXPECT_EQ(page.songs[0]->hasCover, *row.cover != '\0') << row.title;
+    }
+}
+
 } // namespace
 } // namespace cantorix::party

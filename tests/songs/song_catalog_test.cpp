@@ -227,6 +227,33 @@ TEST_F(SongCatalogTest, SummarisesBothFormatsAsTheSelectionShowsThem) {
     EXPECT_EQ(missing.songStamp.size, -1);
 }
 
+// A song lasts as long as its text says until its audio was opened: the end of the last note of
+// any voice (the game's own format counting its lead-in), or a standard song's #END.
+TEST_F(SongCatalogTest, ASongsTextLengthIsTheEndOfItsLastNoteOrItsEnd) {
+    const struct {
+        const char* name;
+        std::string text;
+        std::int64_t lengthMs;
+    } rows[] = {
+        // 2.5 s of lead-in, then 16 beats of 125 ms.
+        {"Game", "#TITLE:G\n#MP3:a.mp3\n#BPM:120\n#GAP:25\n: 0 4 21 la\n: 8 8 21 li\nE\n", 4500},
+        {"Standard", kStandardHead + "#GAP:1000\n: 0 4 0 la\n: 8 8 0 li\nE\n", 3000},
+        {"Duet", kStandardHead + "#GAP:1000\nP1\n: 0 4 0 la\nP2\n: 30 10 0 li\nP1\n: 8 4 0 x\nE\n",
+         6000},
+        {"Ended", kStandardHead + "#GAP:1000\n#END:90000\n: 0 4 0 la\nE\n", 90000},
+        {"Refused", kStandardHead + "#TITLE:Never\nE\n", 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        addSong(row.name, row.text);
+        SongSummary summary = summariseSong(m_dir / row.name, m_dir / row.name / "song.txt");
+        EXPECT_EQ(summary.textLengthMs, row.lengthMs);
+        EXPECT_EQ(songLengthMs(summary), row.lengthMs);
+        summary.audioLengthMs = 221000;
+        EXPECT_EQ(songLengthMs(summary), 221000) << "the audio's length, once known, wins";
+    }
+}
+
 // One hostile song folder per row: what the scan says of a song it must not try to play, found
 // without opening the audio (a named pipe opened for reading would hold the scan for ever).
 TEST_F(SongCatalogTest, TellsWhySongsCannotBePlayedFromTheirFilesAlone) {
@@ -428,7 +455,7 @@ TEST_F(LibraryScannerTest, AudioThatFailedToOpenStaysUnplayableUntilTheSongOrIts
         scanner.start();
         SongSummary failed = scanner.cached().at(0);
         failed.unplayable = "audio cannot be decoded: a.ogg";
-        scanner.rememberUnplayable(failed);
+        scanner.rememberAudio(failed);
     }
     EXPECT_EQ(m_cache.songs.at(folder).unplayable, "audio cannot be decoded: a.ogg");
 
@@ -447,6 +474,39 @@ TEST_F(LibraryScannerTest, AudioThatFailedToOpenStaysUnplayableUntilTheSongOrIts
     const Result later = scan();
     EXPECT_EQ(later.changed, std::set<fs::path>{"Song"});
     EXPECT_TRUE(playable(m_cache.songs.at(folder)));
+}
+
+// The audio's length, learnt when a preview opened it, is the song's through later scans and
+// starts, until the audio changes; a changed song text keeps it, as the audio is the same.
+TEST_F(LibraryScannerTest, AnAudioLengthLearntOnceStaysUntilTheAudioChanges) {
+    addSong("Song", kStandardHead + "#AUDIO:a.ogg\n#GAP:1000\n: 0 4 0 la\nE\n");
+    writeFile(m_dir / "Song/a.ogg", "ogg");
+    age("");
+    scan();
+    const std::string folder = (m_dir / "Song").native();
+    ASSERT_EQ(songLengthMs(m_cache.songs.at(folder)), 1500);
+    {
+        LibraryScanner scanner({m_dir}, m_cache);
+        scanner.start();
+        SongSummary opened = scanner.cached().at(0);
+        opened.audioLengthMs = 221000;
+        scanner.rememberAudio(opened);
+    }
+    EXPECT_EQ(m_cache.songs.at(folder).audioLengthMs, 221000);
+    const Result warm = scan();
+    EXPECT_EQ(songLengthMs(warm.cached.at(0)), 221000);
+    EXPECT_TRUE(warm.changed.empty());
+
+    addSong("Song", kStandardHead + "#AUDIO:a.ogg\n#GAP:1000\n: 0 8 0 la\nE\n");
+    age("Song/song.txt");
+    scan();
+    EXPECT_EQ(songLengthMs(m_cache.songs.at(folder)), 221000);
+    EXPECT_EQ(m_cache.songs.at(folder).textLengthMs, 2000);
+
+    writeFile(m_dir / "Song/a.ogg", "another recording");
+    age("");
+    scan();
+    EXPECT_EQ(songLengthMs(m_cache.songs.at(folder)), 2000) << "new audio is measured anew";
 }
 
 // Quitting mid-scan: the scanner, destroyed, leaves the songs it has not read unread instead of

@@ -29,12 +29,14 @@ CREATE TABLE songs (
     song_mtime INTEGER NOT NULL, song_size INTEGER NOT NULL,
     audio_mtime INTEGER NOT NULL, audio_size INTEGER NOT NULL,
     cover_mtime INTEGER NOT NULL, cover_size INTEGER NOT NULL,
-    folder_mtime INTEGER NOT NULL, folder_size INTEGER NOT NULL))";
+    folder_mtime INTEGER NOT NULL, folder_size INTEGER NOT NULL,
+    text_length_ms INTEGER NOT NULL, audio_length_ms INTEGER NOT NULL))";
 
 constexpr const char* kColumns = "folder, song_file, format, title, artist, audio, cover, duet, "
                                  "error, unplayable, song_mtime, song_size, audio_mtime, "
-                                 "audio_size, cover_mtime, cover_size, folder_mtime, folder_size";
-constexpr const char* kPlaceholders = "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?";
+                                 "audio_size, cover_mtime, cover_size, folder_mtime, folder_size, "
+                                 "text_length_ms, audio_length_ms";
+constexpr const char* kPlaceholders = "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?";
 
 class Statement {
 public:
@@ -91,6 +93,8 @@ SongSummary rowOf(const Statement& row) {
     s.audioStamp = row.stamp(12);
     s.coverStamp = row.stamp(14);
     s.folderStamp = row.stamp(16);
+    s.textLengthMs = row.integer(18);
+    s.audioLengthMs = row.integer(19);
     return s;
 }
 
@@ -110,6 +114,8 @@ void bindRow(Statement& insert, const SongSummary& s) {
     insert.bindStamp(13, s.audioStamp);
     insert.bindStamp(15, s.coverStamp);
     insert.bindStamp(17, s.folderStamp);
+    sqlite3_bind_int64(insert.get(), 19, s.textLengthMs);
+    sqlite3_bind_int64(insert.get(), 20, s.audioLengthMs);
 }
 
 bool damaged(int code) {

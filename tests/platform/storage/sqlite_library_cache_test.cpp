@@ -41,6 +41,8 @@ protected:
         s.songStamp = {1'700'000'000'123'456'789 + i, 1000 + i};
         s.coverStamp = {i, s.cover.empty() ? -1 : 2000 + i};
         s.folderStamp = {1'600'000'000'000'000'000 + i, 4096};
+        s.textLengthMs = 180'000 + i;
+        s.audioLengthMs = i % 2 ? 0 : 221'000 + i;
         return s;
     }
     static std::vector<SongSummary> summaries(int count) {
@@ -146,8 +148,8 @@ TEST_F(SqliteLibraryCacheTest, ReplacesOnlyItsOwnDamagedOrOlderFileAndLeavesAnyO
         {"png",
          [](auto& f, auto) { writeFile(f, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)); },
          LeftAlone, "it is not an SQLite database", true},
-        {"newer schema", [&](auto& f, auto) { ours(f), sql(f, "PRAGMA user_version = 3"); },
-         LeftAlone, "it holds a newer schema (version 3)", true},
+        {"newer schema", [&](auto& f, auto) { ours(f), sql(f, "PRAGMA user_version = 4"); },
+         LeftAlone, "it holds a newer schema (version 4)", true},
         {"another program's database",
          [](auto& f, auto) { sql(f, "CREATE TABLE accounts (id INTEGER)"); }, LeftAlone,
          "it holds another program's database"},
