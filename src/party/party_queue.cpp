@@ -54,11 +54,21 @@ int PartyQueue::waitingOf(GuestId guest) const {
                       [guest](const QueueEntry& e) { return e.owner == guest; }));
 }
 
-std::optional<GuestId> PartyQueue::join(std::string_view name, std::int64_t now) {
+const Guest* PartyQueue::guestByToken(std::string_view token) const {
+    if (token.empty())
+        return nullptr;
+    const auto found = std::find_if(m_guests.begin(), m_guests.end(),
+                                    [token](const Guest& g) { return g.token == token; });
+    return found == m_guests.end() ? nullptr : &*found;
+}
+
+std::optional<GuestId> PartyQueue::join(std::string_view name, std::int64_t now,
+                                        std::string token) {
     std::string cleaned = records::cleanPlayerName(name);
     if (cleaned.empty())
         return std::nullopt;
-    m_guests.push_back({m_nextGuest, std::move(cleaned), std::nullopt, now, std::nullopt});
+    m_guests.push_back(
+        {m_nextGuest, std::move(cleaned), std::nullopt, now, std::nullopt, std::move(token)});
     return m_nextGuest++;
 }
 

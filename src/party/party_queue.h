@@ -21,6 +21,9 @@ struct Guest {
     std::optional<std::int64_t> playerId = std::nullopt;
     std::int64_t joinedAt = 0;
     std::optional<std::int64_t> lastSangAt = std::nullopt;
+    // What the guest's phone keeps to find the guest again after its page was closed; empty for
+    // a guest the host added.
+    std::string token = {};
     friend bool operator==(const Guest&, const Guest&) = default;
 };
 
@@ -91,7 +94,9 @@ public:
     };
 
     // A new guest under the cleaned name; none when nothing is left of it.
-    std::optional<GuestId> join(std::string_view name, std::int64_t now);
+    std::optional<GuestId> join(std::string_view name, std::int64_t now, std::string token = {});
+    // The guest whose phone keeps `token`; none for an empty or unknown one.
+    const Guest* guestByToken(std::string_view token) const;
     QueueAnswer rename(GuestId guest, std::string_view name);
     // Removes the guest and their songs; duets they were the partner of keep their name.
     QueueAnswer removeGuest(GuestId guest);

@@ -12,6 +12,7 @@
 #include <QJsonParseError>
 #include <QJsonValue>
 #include <QString>
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -96,6 +97,93 @@ ParsedText readClockAnswer(const QJsonObject& object) {
                       {}};
 }
 
+// A text field of a guest's message that may be absent: what is there must be a string.
+std::optional<std::string> optionalText(const QJsonObject& object, const char* field) {
+    const QJsonValue value = object.value(QLatin1String(field));
+    if (value.isUndefined() || value.isNull())
+        return std::string();
+    if (!value.isString())
+        return std::nullopt;
+    return value.toString().toStdString();
+}
+
+constexpr std::int64_t kMostId = std::int64_t{1} << 53; // JSON's numbers hold whole ids to here
+
+ParsedText readGuestHello(const QJsonObject& object) {
+    const auto name = optionalText(object, "name");
+    const auto token = optionalText(object, "token");
+    const auto host = optionalText(object, "host");
+    if (!name)
+        return refused("Type your name first.");
+    if (!token || !isResumeToken(*token) || !host || !isResumeToken(*host))
+        return refused("The code to find your songs again is not valid.");
+    return ParsedText{PhoneText{party::GuestHello{cleanPhoneName(*name), *token, *host}}, {}};
+}
+
+ParsedText readAddSong(const QJsonObject& object) {
+    const auto song = optionalText(object, "song");
+    if (!song || song->empty() || song->size() > 64)
+        return refused("That song is not in the song book.");
+    party::AddSongRequest add;
+    add.songId = *song;
+    if (const QJsonValue partner = object.value(QStringLiteral("partner"));
+        !partner.isUndefined() && !partner.isNull()) {
+        const auto id = wholeNumber(partner, 1, kMostId);
+        if (!id)
+            return refused("Your partner is not in line.");
+        add.partner = *id;
+    }
+    const auto partnerName = optionalText(object, "partnerName");
+    if (!partnerName)
+        return refused("Type your partner's name.");
+    add.partnerName = cleanPhoneName(*partnerName);
+    if (const QJsonValue voice = object.value(QStringLiteral("voice"));
+        !voice.isUndefined() && !voice.isNull()) {
+        const auto which = wholeNumber(voice, 0, 1);
+        if (!which)
+            return refused("A duet has two voices: choose the first or the second.");
+        add.voice = static_cast<int>(*which);
+    }
+    return ParsedText{PhoneText{std::move(add)}, {}};
+}
+
+ParsedText readEntryRequest(const QJsonObject& object, party::EntryRequest::Kind kind) {
+    const auto entry = wholeNumber(object.value(QStringLiteral("entry")), 1, kMostId);
+    if (!entry)
+        return refused("That song is no longer in the queue.");
+    return ParsedText{PhoneText{party::EntryRequest{kind, *entry}}, {}};
+}
+
+ParsedText readHostRequest(const QJsonObject& object) {
+    using Action = party::HostRequest::Action;
+    static const std::pair<const char*, Action> kActions[] = {
+        {"next", Action::PlayNext},  {"move", Action::Move},   {"remove", Action::Remove},
+        {"clear", Action::Clear},    {"pause", Action::Pause}, {"resume", Action::Resume},
+        {"start", Action::StartNow}, {"skip", Action::Skip}};
+    const QString name = object.value(QStringLiteral("action")).toString();
+    const auto* found = std::find_if(std::begin(kActions), std::end(kActions),
+                                     [&](const auto& action) { return name == action.first; });
+    if (found == std::end(kActions))
+        return refused("The game does not know that action.");
+    party::HostRequest request;
+    request.action = found->second;
+    const bool needsEntry = request.action == Action::PlayNext || request.action == Action::Move ||
+                            request.action == Action::Remove;
+    if (needsEntry) {
+        const auto entry = wholeNumber(object.value(QStringLiteral("entry")), 1, kMostId);
+        if (!entry)
+            return refused("That song is no longer in the queue.");
+        request.entry = *entry;
+    }
+    if (request.action == Action::Move) {
+        const auto index = wholeNumber(object.value(QStringLiteral("index")), 0, 1000);
+        if (!index)
+            return refused("That place is not in the queue.");
+        request.index = static_cast<std::size_t>(*index);
+    }
+    return ParsedText{PhoneText{request}, {}};
+}
+
 // Little-endian fields read byte by byte: the frame's bytes need not be aligned.
 std::uint64_t readLittleEndian(const std::uint8_t* bytes, std::size_t width) {
     std::uint64_t value = 0;
@@ -128,6 +216,16 @@ ParsedText parsePhoneText(std::string_view utf8) {
         return readClockAnswer(object);
     if (type == QLatin1String("leave"))
         return ParsedText{PhoneText{LeaveRequest{}}, {}};
+    if (type == QLatin1String("guest"))
+        return readGuestHello(object);
+    if (type == QLatin1String("add"))
+        return readAddSong(object);
+    if (type == QLatin1String("remove"))
+        return readEntryRequest(object, party::EntryRequest::Kind::Remove);
+    if (type == QLatin1String("later"))
+        return readEntryRequest(object, party::EntryRequest::Kind::Later);
+    if (type == QLatin1String("host"))
+        return readHostRequest(object);
     return refused("The game does not know a message this phone sent.");
 }
 
@@ -233,6 +331,111 @@ std::string clockAnswerMessage(const ClockAnswer& answer) {
     return compact(QJsonObject{{QStringLiteral("type"), QStringLiteral("clock")},
                                {QStringLiteral("id"), static_cast<qint64>(answer.id)},
                                {QStringLiteral("phone"), answer.phoneSeconds}});
+}
+
+bool isGuestText(const PhoneText& text) {
+    return std::holds_alternative<party::GuestHello>(text) ||
+           std::holds_alternative<party::AddSongRequest>(text) ||
+           std::holds_alternative<party::EntryRequest>(text) ||
+           std::holds_alternative<party::HostRequest>(text);
+}
+
+namespace {
+
+QJsonObject queueRowObject(const party::QueueRow& row) {
+    QJsonArray singers;
+    for (const std::string& singer : row.singers)
+        singers.append(toQString(singer));
+    return QJsonObject{{QStringLiteral("entry"), static_cast<qint64>(row.entry)},
+                       {QStringLiteral("artist"), toQString(row.artist)},
+                       {QStringLiteral("title"), toQString(row.title)},
+                       {QStringLiteral("gone"), row.gone},
+                       {QStringLiteral("singers"), singers},
+                       {QStringLiteral("startsIn"), static_cast<qint64>(row.startsInMs)},
+                       {QStringLiteral("mine"), row.mine}};
+}
+
+struct NewsWriter {
+    QJsonObject operator()(const party::GuestWelcome& welcome) const {
+        return {{QStringLiteral("type"), QStringLiteral("guest")},
+                {QStringLiteral("guest"), static_cast<qint64>(welcome.guest)},
+                {QStringLiteral("name"), toQString(welcome.name)},
+                {QStringLiteral("token"), toQString(welcome.token)},
+                {QStringLiteral("host"), welcome.host}};
+    }
+    QJsonObject operator()(const party::QueueNews& news) const {
+        QJsonArray rows, guests;
+        for (const party::QueueRow& row : news.rows)
+            rows.append(queueRowObject(row));
+        for (const party::GuestSummary& guest : news.guests)
+            guests.append(QJsonObject{{QStringLiteral("id"), static_cast<qint64>(guest.id)},
+                                      {QStringLiteral("name"), toQString(guest.name)}});
+        return {{QStringLiteral("type"), QStringLiteral("queue")},
+                {QStringLiteral("rows"), rows},
+                {QStringLiteral("guests"), guests},
+                {QStringLiteral("paused"), news.paused},
+                {QStringLiteral("next"), toQString(news.next)},
+                {QStringLiteral("gone"), toQString(news.gone)},
+                {QStringLiteral("most"), news.mostWaiting}};
+    }
+    QJsonObject operator()(const party::GuestAnswer& answer) const {
+        return {{QStringLiteral("type"), QStringLiteral("answer")},
+                {QStringLiteral("text"), toQString(answer.text)}};
+    }
+    QJsonObject operator()(const party::YoureUp& up) const {
+        return {{QStringLiteral("type"), QStringLiteral("up")},
+                {QStringLiteral("slot"), static_cast<qint64>(up.slot)}};
+    }
+};
+
+struct RequestWriter {
+    QJsonObject operator()(const party::GuestHello& hello) const {
+        return {{QStringLiteral("type"), QStringLiteral("guest")},
+                {QStringLiteral("name"), toQString(hello.name)},
+                {QStringLiteral("token"), toQString(hello.token)},
+                {QStringLiteral("host"), toQString(hello.hostKey)}};
+    }
+    QJsonObject operator()(const party::AddSongRequest& add) const {
+        QJsonObject object{{QStringLiteral("type"), QStringLiteral("add")},
+                           {QStringLiteral("song"), toQString(add.songId)},
+                           {QStringLiteral("partnerName"), toQString(add.partnerName)}};
+        if (add.partner)
+            object.insert(QStringLiteral("partner"), static_cast<qint64>(*add.partner));
+        if (add.voice)
+            object.insert(QStringLiteral("voice"), *add.voice);
+        return object;
+    }
+    QJsonObject operator()(const party::EntryRequest& request) const {
+        const bool remove = request.kind == party::EntryRequest::Kind::Remove;
+        return {
+            {QStringLiteral("type"), remove ? QStringLiteral("remove") : QStringLiteral("later")},
+            {QStringLiteral("entry"), static_cast<qint64>(request.entry)}};
+    }
+    QJsonObject operator()(const party::HostRequest& request) const {
+        using Action = party::HostRequest::Action;
+        static const std::pair<Action, const char*> kNames[] = {
+            {Action::PlayNext, "next"},  {Action::Move, "move"},   {Action::Remove, "remove"},
+            {Action::Clear, "clear"},    {Action::Pause, "pause"}, {Action::Resume, "resume"},
+            {Action::StartNow, "start"}, {Action::Skip, "skip"}};
+        QString name;
+        for (const auto& [action, text] : kNames)
+            if (action == request.action)
+                name = QLatin1String(text);
+        return {{QStringLiteral("type"), QStringLiteral("host")},
+                {QStringLiteral("action"), name},
+                {QStringLiteral("entry"), static_cast<qint64>(request.entry)},
+                {QStringLiteral("index"), static_cast<qint64>(request.index)}};
+    }
+};
+
+} // namespace
+
+std::string guestNewsMessage(const party::GuestNews& news) {
+    return compact(std::visit(NewsWriter{}, news));
+}
+
+std::string guestRequestMessage(const party::GuestRequest& request) {
+    return compact(std::visit(RequestWriter{}, request));
 }
 
 std::string cleanPhoneName(std::string_view typed) {

@@ -11,6 +11,17 @@
 //       the answer to the game's clock ping id: the page's audio clock, in seconds, read as it
 //       answered. The game relates it to its own clock from the round trip.
 //   {"type":"leave"}
+// A song book's connection (never a microphone: it holds no slot) says first who it is, then
+// asks the queue for songs:
+//   {"type":"guest","name":"Anna","token":"<token>","host":"<host key>"}
+//       name empty: the phone only looks at the queue; token: the one an earlier welcome gave
+//       (absent or empty the first time); host: the key of the host's code, when it opened that.
+//   {"type":"add","song":"<song id>","partner":3,"partnerName":"Ben","voice":0}
+//       partner: a guest in line, or partnerName: a name typed on the spot; voice: the guest's
+//       voice of a duet, 0 or 1; each optional.
+//   {"type":"remove","entry":12}   {"type":"later","entry":12}     the guest's own songs
+//   {"type":"host","action":"next|move|remove|clear|pause|resume|start|skip","entry":12,
+//    "index":0}                    the host's actions, from the phone that opened the host's code
 // Phone to game, binary: one audio frame, little-endian:
 //   u32 sequence (0 for the first frame after each welcome, then +1 per frame),
 //   f64 the audio clock, in seconds, of the frame's first sample,
@@ -23,8 +34,16 @@
 //   {"type":"singer","name":"…","colour":"#rrggbb"}   the slot's singer changed on the screen
 //   {"type":"lyric","text":"…"}            the line being sung now (empty: none)
 //   {"type":"points","points":123}         the singer's points so far
+// To a song book's connection:
+//   {"type":"guest","guest":3,"name":"Anna","token":"<token>","host":false}
+//   {"type":"queue","rows":[{"entry":12,"artist":"…","title":"…","gone":false,
+//     "singers":["Anna","Ben"],"startsIn":95000,"mine":true}],"guests":[{"id":3,"name":"Anna"}],
+//     "paused":false,"next":"You're next: …","gone":"…","most":3}
+//   {"type":"answer","text":"…"}          a request refused, or done
+//   {"type":"up","slot":3}                 the guest's turn: a tap joins slot 3 as a microphone
 // Names and lyrics are untrusted text: the page shows them through textContent only.
 
+#include "party/guest_messages.h"
 #include "party/song_book.h"
 
 #include <cstddef>
@@ -61,7 +80,10 @@ struct ClockAnswer {
 
 struct LeaveRequest {};
 
-using PhoneText = std::variant<JoinRequest, ClockAnswer, LeaveRequest>;
+using PhoneText = std::variant<JoinRequest, ClockAnswer, LeaveRequest, party::GuestHello,
+                               party::AddSongRequest, party::EntryRequest, party::HostRequest>;
+// Whether a message is one of a song book's connection's (the others are a microphone's).
+bool isGuestText(const PhoneText& text);
 
 // A text message read, or why it was refused (a sentence the page shows the guest).
 struct ParsedText {
@@ -99,9 +121,12 @@ std::string pointsMessage(int points);
 // artists, titles, whether each is a duet and has a cover thumbnail, its length in ms ("ms", 0
 // when unknown), the matches in all and the page's number.
 std::string songBookAnswer(const party::BookPage& page);
+// The game's word to a song book's connection.
+std::string guestNewsMessage(const party::GuestNews& news);
 // The phone's messages, as the page writes them: for tests and the test client.
 std::string joinMessage(const JoinRequest& join);
 std::string clockAnswerMessage(const ClockAnswer& answer);
+std::string guestRequestMessage(const party::GuestRequest& request);
 
 // The guest's name as typed: invalid UTF-8 replaced, control, bidirectional-override and other
 // format characters removed, blanks trimmed, cut to kMaxPhoneNameCharacters characters.

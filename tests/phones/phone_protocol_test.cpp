@@ -15,6 +15,18 @@ const JoinRequest* joinOf(const ParsedText& parsed) {
     return parsed.message ? std::get_if<JoinRequest>(&*parsed.message) : nullptr;
 }
 
+// A song book's request read (a microphone's message reads as an empty hello).
+cantorix::party::GuestRequest guestRequestOf(const PhoneText& text) {
+    return std::visit(
+        [](const auto& m) -> cantorix::party::GuestRequest {
+            if constexpr (std::is_constructible_v<cantorix::party::GuestRequest, decltype(m)>)
+                return m;
+            else
+                return cantorix::party::GuestHello{};
+        },
+        text);
+}
+
 } // namespace
 
 // Each line: the text, and the name it joins under ("" when it is refused).
@@ -170,4 +182,41 @@ TEST(PhoneProtocolTest, GameMessagesAreCompactEscapedJson) {
               R"({"colour":"#0000ff","name":"Bo","type":"singer"})");
     EXPECT_EQ(noticeMessage("é"), R"({"text":"é","type":"notice"})");
     EXPECT_EQ(clockAnswerMessage({7, 12.345678}), R"({"id":7,"phone":12.345678,"type":"clock"})");
+}
+
+// A song book's requests: each line is the text and the problem it is refused with ("" when it
+// is read); what is read writes back as the same request.
+TEST(PhoneProtocolTest, GuestRequestsAreReadOrRefusedAndReadBackTheSame) {
+    const std::pair<std::string, std::string> cases[] = {
+        {R"({"type":"guest","name":"Ann","token":"0a1b"})", ""},
+        {R"({"type":"guest","name":"","host":"ff00"})", ""},
+        {R"({"type":"guest"})", ""},
+        {R"({"type":"guest","name":7})", "Type your name first."},
+        {R"({"type":"guest","name":"Ann","token":"../etc"})",
+         "The code to find your songs again is not valid."},
+        {R"({"type":"add","song":"00ab00ab00ab00ab"})", ""},
+        {R"({"type":"add","song":"00ab","partner":3,"partnerName":"Ben","voice":1})", ""},
+        {R"({"type":"add","song":""})", "That song is not in the song book."},
+        {R"({"type":"add","song":"00ab","voice":2})",
+         "A duet has two voices: choose the first or the second."},
+        {R"({"type":"add","song":"00ab","partner":-1})", "Your partner is not in line."},
+        {R"({"type":"remove","entry":12})", ""},
+        {R"({"type":"later","entry":1.5})", "That song is no longer in the queue."},
+        {R"({"type":"host","action":"move","entry":4,"index":0})", ""},
+        {R"({"type":"host","action":"clear"})", ""},
+        {R"({"type":"host","action":"next"})", "That song is no longer in the queue."},
+        {R"({"type":"host","action":"shutdown"})", "The game does not know that action."},
+    };
+    for (const auto& [text, problem] : cases) {
+        const ParsedText parsed = parsePhoneText(text);
+        EXPECT_EQ(parsed.problem, problem) << text;
+        if (!parsed.message)
+            continue;
+        ASSERT_TRUE(isGuestText(*parsed.message)) << text;
+        const cantorix::party::GuestRequest request = guestRequestOf(*parsed.message);
+        const ParsedText again = parsePhoneText(guestRequestMessage(request));
+        ASSERT_TRUE(again.message) << text;
+        EXPECT_EQ(guestRequestMessage(guestRequestOf(*again.message)), guestRequestMessage(request))
+            << text;
+    }
 }

@@ -37,11 +37,11 @@ constexpr SettingColumn kSettings[] = {
 
 party::KeptQueue readQueueRows(sqlite3* db) {
     party::KeptQueue queue;
-    Statement guests(db, "SELECT id, name, player_id, joined_at, last_sang_at FROM queue_guests "
-                         "ORDER BY id");
+    Statement guests(db, "SELECT id, name, player_id, joined_at, last_sang_at, token FROM "
+                         "queue_guests ORDER BY id");
     while (guests.step()) {
         party::Guest& g = queue.guests.emplace_back();
-        guests.readAll(0, g.id, g.name, g.playerId, g.joinedAt, g.lastSangAt);
+        guests.readAll(0, g.id, g.name, g.playerId, g.joinedAt, g.lastSangAt, g.token);
     }
     Statement entries(db, "SELECT id, song_id, owner, partner, partner_name, voice, added_at, "
                           "skips, host_place, host_moved FROM queue_entries ORDER BY added");
@@ -76,10 +76,10 @@ party::KeptQueue readQueueRows(sqlite3* db) {
 
 void writeQueueRows(sqlite3* db, const party::KeptQueue& queue) {
     exec(db, "DELETE FROM queue_guests; DELETE FROM queue_entries; DELETE FROM queue_settings");
-    Statement guest(db, "INSERT INTO queue_guests (id, name, player_id, joined_at, last_sang_at) "
-                        "VALUES (?,?,?,?,?)");
+    Statement guest(db, "INSERT INTO queue_guests (id, name, player_id, joined_at, last_sang_at, "
+                        "token) VALUES (?,?,?,?,?,?)");
     for (const party::Guest& g : queue.guests) {
-        guest.bindAll(g.id, g.name, g.playerId, g.joinedAt, g.lastSangAt);
+        guest.bindAll(g.id, g.name, g.playerId, g.joinedAt, g.lastSangAt, g.token);
         guest.step();
     }
     Statement entry(db, "INSERT INTO queue_entries (id, added, song_id, owner, partner, "

@@ -20,6 +20,9 @@ inline constexpr const char* kQueueTables =
         voice INTEGER NULL, added_at INTEGER NOT NULL, skips INTEGER NOT NULL,
         host_place INTEGER NULL, host_moved INTEGER NOT NULL);
     CREATE TABLE queue_settings (name TEXT PRIMARY KEY, value INTEGER NOT NULL);)";
+// Version 3: the token a guest's phone keeps, to find its entries again after the page closed.
+inline constexpr const char* kQueueGuestTokens =
+    "ALTER TABLE queue_guests ADD COLUMN token TEXT NOT NULL DEFAULT ''";
 
 party::KeptQueue readQueueRows(sqlite3* db);
 // Replaces every row of the queue with these.

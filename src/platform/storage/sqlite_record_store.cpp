@@ -58,6 +58,7 @@ constexpr const char* kMigrations[] = {
     CREATE INDEX performances_by_player ON performances (player_id);)",
     // A party's queue, kept as it changes so that a restarted game finds it again.
     kQueueTables,
+    kQueueGuestTokens,
 };
 static_assert(std::size(kMigrations) == SqliteRecordStore::kSchemaVersion);
 

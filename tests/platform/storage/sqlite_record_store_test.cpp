@@ -317,7 +317,8 @@ TEST_F(SqliteRecordStoreTest, APartysQueueIsKeptBesideTheRecordsOfAnEarlierFile)
     EXPECT_TRUE(SqliteRecordStore(m_file).loadQueue().entries.empty());
 
     party::PartyQueue queue;
-    const party::GuestId ann = *queue.join("Ann", 100), ben = *queue.join("B\xC3\xA9n", 101);
+    const party::GuestId ann = *queue.join("Ann", 100, "0a1b"),
+                        ben = *queue.join("B\xC3\xA9n", 101);
     queue.link(ann, 7);
     for (const auto& [guest, song] : std::vector<std::pair<party::GuestId, std::string>>{
              {ann, "songs/a.txt"}, {ben, "songs/b.txt"}, {ann, "songs/c.txt"}})
