@@ -17,6 +17,7 @@
 #include "platform/midi/midi_timer_thread.h"
 #include "platform/midi/system_midi_outputs.h"
 #include "platform/phones/phone_server.h"
+#include "platform/pictures/cover_thumbnail.h"
 #include "platform/pictures/jpeg_decoder.h"
 #include "platform/pictures/png_decoder.h"
 #include "platform/sound_input/capture_input_set.h"
@@ -67,6 +68,8 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     app::requireDataDirectory(programDir);
     platform::LibJpegDecoder jpeg;
     platform::LibPngDecoder png;
+    // The guests' song book shows each cover small; the phone server's workers make them.
+    platform::CoverThumbnailMaker coverThumbnails;
     scene::PictureFileLoader pictures(jpeg, png);
     // A cover shows about a hundred pixels wide: a quarter of a 600-pixel picture is plenty, and
     // a thousand covers then fit in memory comfortably.
@@ -87,12 +90,15 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
     std::unique_ptr<platform::PhoneServer> phoneServer;
     if (const app::PhonesOption phones = app::readPhonesOption(scoreIni);
         cmd.phones || phones.mayJoin) {
-        phoneServer = std::make_unique<platform::PhoneServer>(
-            platform::PhoneServer::Options{.port = phones.port,
-                                           .identityFolder = recordsFolder,
-                                           .invoker = &phoneEvents,
-                                           .log = &std::cerr,
-                                           .listenAtOnce = false});
+        phoneServer = std::make_unique<platform::PhoneServer>(platform::PhoneServer::Options{
+            .port = phones.port,
+            .identityFolder = recordsFolder,
+            .invoker = &phoneEvents,
+            .log = &std::cerr,
+            .listenAtOnce = false,
+            .thumbnail = [&coverThumbnails](const std::string& cover) {
+                return coverThumbnails.make(cover);
+            }});
         steps.afterFirstFrame("phones' server", [&phoneServer] {
             phoneServer->listen();
             if (!phoneServer->listening())

@@ -128,6 +128,22 @@ bool PhoneServer::Impl::start(const TlsIdentity& identity) {
                     return shown ? std::optional(phones::songBookAnswer(shown->search(query, page)))
                                  : std::nullopt;
                 }};
+            doorSetup.makeThumbnail = options.thumbnail;
+            doorSetup.cover = [this](const std::string& songId) {
+                std::shared_ptr<const party::SongBook> shown;
+                {
+                    const std::lock_guard lock(bookMutex);
+                    shown = book;
+                }
+                const party::BookSong* song = shown ? shown->byId(songId) : nullptr;
+                if (song == nullptr || !song->hasCover)
+                    return std::optional<PhoneDoor::Setup::Cover>();
+                // The stamp in the key: a cover rewritten since is made anew.
+                const songs::FileStamp& stamp = song->coverStamp;
+                return std::optional(PhoneDoor::Setup::Cover{
+                    song->cover, song->cover + '\n' + std::to_string(stamp.mtimeNs) + ':' +
+                                     std::to_string(stamp.size)});
+            };
             door = new PhoneDoor(std::move(doorSetup), anchor);
             const int first = options.port;
             const int last = first == 0 ? 0 : std::min(first + kPortsTried, 65535);

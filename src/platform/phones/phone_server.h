@@ -56,6 +56,9 @@ public:
         // Off: the seats and the listening wait for listen() (the game's start calls it once its
         // first frame is on screen); until then the seats' inputs are listed as not there.
         bool listenAtOnce = true;
+        // Makes a cover's thumbnail (JPEG bytes) for the song book, on a worker thread of the
+        // server's; throws when the cover gives none. None: the book shows no covers.
+        std::function<std::string(const std::string& cover)> thumbnail = {};
     };
 
     // Listens at once (see listen()) unless told to wait. Never throws: what fails is kept in

@@ -10,6 +10,7 @@
 #include "phones/http_request.h"
 #include "phones/phone_seats.h"
 
+#include <QPointer>
 #include <QSslSocket>
 #include <QTimer>
 #include <algorithm>
@@ -24,7 +25,15 @@ namespace {
 // Where a connection stands, kept on the socket: still reading, answered and closing, or handed
 // to the WebSocket server (after which the door leaves it alone).
 constexpr const char* kStage = "cantorixDoorStage";
-enum Stage { kReading = 0, kAnswered = 1, kHandedOver = 2 };
+enum Stage { kReading = 0, kAnswered = 1, kHandedOver = 2, kAwaitingThumbnail = 3 };
+
+// Thumbnails are made by a pool of two, beside the server's thread, and a few thousand of them
+// (some 4 KiB each) are kept: a whole evening's song book browsed to and fro.
+constexpr std::size_t kThumbnailWorkers = 2;
+constexpr std::size_t kThumbnailBudgetBytes = 8 * 1024 * 1024;
+// A song's identifier holds for the run, and a cover that changes takes a new one only at the
+// next scan's book: an hour spares the phone asking again while guests page to and fro.
+constexpr std::string_view kThumbnailCaching = "private, max-age=3600";
 
 // The networks are read again at most this often: a laptop that changed Wi-Fi lets its new
 // neighbours in soon, without a system call per connection in a flood.
@@ -56,16 +65,17 @@ const char* statusText(int status) {
 }
 
 // Every response carries the page's policy and closes the connection; the URL holds the key, so
-// no referrer leaves the page and nothing is cached.
+// no referrer leaves the page and, but for the covers' thumbnails, nothing is cached.
 std::string response(int status, std::string_view contentType, std::string_view body,
-                     std::string_view extraHeaders, bool withBody) {
+                     std::string_view extraHeaders, bool withBody,
+                     std::string_view caching = "no-store") {
     std::string text = "HTTP/1.1 " + std::to_string(status) + " " + statusText(status) + "\r\n";
     text += "Content-Type: " + std::string(contentType) + "\r\n";
     text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
     text += "Content-Security-Policy: " + std::string(kPhonePagePolicy) + "\r\n";
-    text += "X-Content-Type-Options: nosniff\r\n"
-            "Cache-Control: no-store\r\n"
-            "Referrer-Policy: no-referrer\r\n"
+    text += "X-Content-Type-Options: nosniff\r\n";
+    text += "Cache-Control: " + std::string(caching) + "\r\n";
+    text += "Referrer-Policy: no-referrer\r\n"
             "Permissions-Policy: microphone=(self)\r\n"
             "Connection: close\r\n";
     text += extraHeaders;
@@ -89,8 +99,15 @@ QString peerName(const QHostAddress& peer) {
 
 } // namespace
 
-PhoneDoor::PhoneDoor(Setup setup, QObject* parent)
-    : QTcpServer(parent), m_setup(std::move(setup)) {}
+PhoneDoor::PhoneDoor(Setup setup, QObject* parent) : QTcpServer(parent), m_setup(std::move(setup)) {
+    if (m_setup.makeThumbnail && m_setup.cover)
+        m_thumbnails = std::make_unique<ThumbnailCache>(m_setup.makeThumbnail, kThumbnailWorkers,
+                                                        kThumbnailBudgetBytes);
+}
+
+PhoneDoor::~PhoneDoor() {
+    m_thumbnails.reset();
+}
 
 const std::vector<LocalNetwork>& PhoneDoor::networks() {
     const auto now = std::chrono::steady_clock::now();
@@ -234,6 +251,10 @@ void PhoneDoor::readRequest(QSslSocket* socket) {
                             : refusal(404, "The song book is not open."));
         return;
     }
+    if (request.path == "/cover") {
+        answerThumbnail(socket, request.song, withBody);
+        return;
+    }
     const auto file = phonePageFile(request.path);
     if (!file) {
         answer(socket, refusal(404, "There is nothing here."));
@@ -245,6 +266,33 @@ void PhoneDoor::readRequest(QSslSocket* socket) {
                                   m_setup.key + "; Secure; HttpOnly; SameSite=Strict; Path=/\r\n"
                             : std::string();
     answer(socket, response(200, file->contentType, file->body, cookie, withBody));
+}
+
+void PhoneDoor::answerThumbnail(QSslSocket* socket, const std::string& songId, bool withBody) {
+    // Found by the song book's identifier alone: nothing in a request ever names a file.
+    const std::optional<Setup::Cover> cover =
+        m_thumbnails ? m_setup.cover(songId) : std::optional<Setup::Cover>();
+    if (!cover) {
+        answer(socket, refusal(404, "This song has no cover here."));
+        return;
+    }
+    socket->setProperty(kStage, kAwaitingThumbnail);
+    const QPointer<QSslSocket> waiting(socket);
+    m_thumbnails->fetch(
+        cover->key, cover->file, [this, waiting, withBody](ThumbnailCache::Thumbnail thumbnail) {
+            // On a worker, or here when it was kept: the socket is this thread's to answer.
+            QMetaObject::invokeMethod(
+                this,
+                [this, waiting, withBody, thumbnail = std::move(thumbnail)] {
+                    // Closed meanwhile by the peer or the handshake's deadline: nobody to tell.
+                    if (waiting.isNull() || stageOf(waiting) != kAwaitingThumbnail)
+                        return;
+                    answer(waiting, thumbnail ? response(200, "image/jpeg", *thumbnail, {},
+                                                         withBody, kThumbnailCaching)
+                                              : refusal(404, "This song's cover is no picture."));
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 } // namespace cantorix::platform
