@@ -1,11 +1,14 @@
 // The phone's song book: the game's songs a guest can search while they wait, fifty at a time,
-// each with its artist, its title and whether it is a duet. The page opened with "#book" (the
+// each with its cover's thumbnail, its artist, its title, whether it is a duet, its length and a
+// "Sing this" button (an event the queue's page takes up). The page opened with "#book" (the
 // selection screen's code) shows it first, "#book=words" with those words searched. Text from
 // the game is only ever shown through textContent.
 'use strict';
 
 (() => {
     const kTypingPauseMs = 150;
+    // The page's own key: each cover's address carries it, as every request to the game does.
+    const key = new URLSearchParams(location.search).get('k') || '';
 
     const view = {
         singTab: document.getElementById('singTab'),
@@ -32,8 +35,51 @@
             search(view.search.value);
     }
 
+    // 221000 ms: "3:41"; an hour or more: "1:02:03"; nothing when the game does not know.
+    function lengthText(ms) {
+        const seconds = Math.round(Number(ms) / 1000);
+        if (!Number.isFinite(seconds) || seconds <= 0)
+            return '';
+        const two = (n) => String(n).padStart(2, '0');
+        const hours = Math.floor(seconds / 3600);
+        const minutes = Math.floor(seconds / 60) % 60;
+        return hours > 0 ? `${hours}:${two(minutes)}:${two(seconds % 60)}`
+                         : `${minutes}:${two(seconds % 60)}`;
+    }
+
+    function coverBox() {
+        const box = document.createElement('span');
+        box.className = 'cover';
+        box.setAttribute('aria-hidden', 'true');
+        return box;
+    }
+
+    // The thumbnail only for a song that has a cover, fetched as the row scrolls near; a cover
+    // the game cannot show leaves the plain box.
+    function coverOf(song) {
+        if (!song.cover)
+            return coverBox();
+        const image = document.createElement('img');
+        image.className = 'cover';
+        image.alt = '';
+        image.loading = 'lazy';
+        image.decoding = 'async';
+        image.width = 48;
+        image.height = 48;
+        image.addEventListener('error', () => image.replaceWith(coverBox()), { once: true });
+        // Without a key in the page's address, the key's cookie lets the picture in.
+        const asked = new URLSearchParams({ song: String(song.id) });
+        if (key)
+            asked.set('k', key);
+        image.src = `/cover?${asked}`;
+        return image;
+    }
+
     function songRow(song) {
         const row = document.createElement('li');
+        row.className = 'song';
+        const words = document.createElement('span');
+        words.className = 'words';
         const title = document.createElement('span');
         title.className = 'title';
         title.textContent = song.title;
@@ -46,7 +92,25 @@
         const artist = document.createElement('span');
         artist.className = 'artist';
         artist.textContent = song.artist;
-        row.append(title, artist);
+        words.append(title, artist);
+        const length = document.createElement('span');
+        length.className = 'length';
+        length.textContent = lengthText(song.ms);
+        const sing = document.createElement('button');
+        sing.className = 'sing-this';
+        sing.type = 'button';
+        sing.textContent = 'Sing this';
+        sing.addEventListener('click', () => {
+            document.dispatchEvent(new CustomEvent('sing-this', {
+                detail: {
+                    id: String(song.id),
+                    artist: String(song.artist),
+                    title: String(song.title),
+                    duet: Boolean(song.duet),
+                },
+            }));
+        });
+        row.append(coverOf(song), words, length, sing);
         return row;
     }
 

@@ -9,6 +9,8 @@
 #include "headless_chromium.h"
 #include "party/song_book.h"
 #include "platform/phones/phone_server.h"
+#include "platform/pictures/cover_thumbnail.h"
+#include "platform/pictures/jpeg_encoder.h"
 #include "platform/sound_input/capture_input_set.h"
 #include "platform/voice/aubio_semitone_tracker.h"
 
@@ -129,7 +131,10 @@ protected:
                                            .identityFolder = m_root / "identity",
                                            .invoker = &m_phoneEvents,
                                            .log = &m_serverLog,
-                                           .key = kKey});
+                                           .key = kKey,
+                                           .thumbnail = [](const std::string& cover) {
+                                               return platform::CoverThumbnailMaker().make(cover);
+                                           }});
         ASSERT_TRUE(m_server->listening()) << m_server->problem();
     }
 
@@ -304,6 +309,16 @@ TEST_F(PhoneBrowserTest, TheSongBookListsTheSongsAGuestSearchesFor) {
         song.duet = duet;
         song.songFile = "/songs/" + title + "/song.txt";
     }
+    // Bohemian Rhapsody has a cover and its text's length, Under Pressure its audio's length and
+    // no cover, Dancing Queen neither.
+    scene::Image cover(300, 200);
+    for (std::size_t i = 0; i < cover.rgba.size(); i += 4)
+        cover.rgba[i] = cover.rgba[i + 3] = 255;
+    cantorix::testing::writeFile(m_root / "cover.jpg", platform::encodeJpeg(cover, 90, 0));
+    library[0].cover = (m_root / "cover.jpg").string();
+    library[0].textLengthMs = 354000;
+    library[1].textLengthMs = 200000;
+    library[1].audioLengthMs = 248400;
     m_server->openSongBook(std::make_shared<const party::SongBook>(library, 3));
     // The selection screen's code: the page's address with the key, opening on the book.
     const std::string link = m_server->joinCode(0, "127.0.0.1").url;
@@ -316,6 +331,20 @@ TEST_F(PhoneBrowserTest, TheSongBookListsTheSongsAGuestSearchesFor) {
         EXPECT_NE(queen.find(shown), std::string::npos) << shown << " in " << queen;
     EXPECT_NE(queen.find(R"(<span class="duet">duet</span>)"), std::string::npos);
     EXPECT_EQ(queen.find("/songs/"), std::string::npos) << "a path reached the page";
+    // The song with a cover shows its thumbnail (a cover that failed would have left the plain
+    // box in its place), the others a plain box; lengths as a guest reads them.
+    const std::regex thumbnail(
+        R"(<img class="cover"[^>]* loading="lazy"[^>]* src="/cover\?song=[0-9a-f]{16}&amp;k=)" +
+        std::string(kKey) + "\">");
+    EXPECT_TRUE(std::regex_search(queen, thumbnail)) << queen;
+    EXPECT_EQ(queen.find("<img", queen.find("<img") + 1), std::string::npos) << "one thumbnail";
+    EXPECT_NE(queen.find(R"(<span class="cover" aria-hidden="true"></span>)"), std::string::npos);
+    for (const char* length :
+         {R"(<span class="length">5:54</span>)", R"(<span class="length">4:08</span>)",
+          R"(<span class="length"></span>)"})
+        EXPECT_NE(queen.find(length), std::string::npos) << length << " in " << queen;
+    EXPECT_NE(queen.find(R"(<button class="sing-this" type="button">Sing this</button>)"),
+              std::string::npos);
     // A title of markup is shown as its text.
     const std::string bjork = chromiumPrints(profile, "--dump-dom", link + "=bjork");
     EXPECT_NE(bjork.find("&lt;b&gt;J\xC3\xB3ga&lt;/b&gt;"), std::string::npos) << bjork;
