@@ -35,6 +35,7 @@
         lyric: document.getElementById('lyric'),
         points: document.getElementById('points'),
         status: document.getElementById('status'),
+        singView: document.getElementById('singView'),
     };
 
     const query = new URLSearchParams(location.search);
@@ -43,6 +44,8 @@
     // guest picks one.
     const slotInLink = parseSlot(query.get('slot'));
     let slot = slotInLink;
+    // The slot the game called this guest to sing in, from the queue ("You're up").
+    let slotCalled = 0;
 
     // idle: not singing; starting: the sound is being set up; tap: the sound waits for a tap;
     // connecting: the socket opens and joins; joined: welcomed, frames flow; waiting: the
@@ -278,7 +281,7 @@
     }
 
     async function begin() {
-        if (!slotInLink)
+        if (!slotInLink && !slotCalled)
             slot = parseSlot(view.slotChoice.value);
         if (!slotInLink && !slot && key) {
             showStatus(kNoFreeSlot, true);
@@ -608,6 +611,21 @@
             setPhase('idle');
             showStatus('Tap Sing to join again.');
         }
+    });
+
+    // The queue's "You're up: tap to sing": the tap is the one the browser needs for the sound.
+    document.addEventListener('sing-in-slot', (event) => {
+        const called = parseSlot(event.detail && event.detail.slot);
+        if (!called)
+            return;
+        slotCalled = called;
+        slot = called;
+        view.slot.textContent = `Singer ${slot}`;
+        view.slotField.hidden = true;
+        view.singView.hidden = false;
+        if (event.detail.name)
+            view.name.value = cleanName(event.detail.name);
+        begin();
     });
 
     view.name.value = readStored(localStorage, kNameStore) || '';

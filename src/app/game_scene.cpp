@@ -84,6 +84,8 @@ GameScene::GameScene(ImageLoader& loader, GlyphRasterizer& glyphs,
     buildSinging();
     buildSingersScreen();
     buildStatisticsScreen();
+    buildQueueScreen();
+    buildNextUpScreen();
 }
 
 void GameScene::loadMaterials() {

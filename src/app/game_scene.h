@@ -6,6 +6,7 @@
 // thread only.
 
 #include "editor/editor_controls.h"
+#include "queue_nodes.h"
 #include "scene/bitmap_font.h"
 #include "scene/gui/gui_control.h"
 #include "scene/material.h"
@@ -154,6 +155,10 @@ inline constexpr std::size_t kScoreColumns = 5;
 // Where the selection screen's song book code stands (its centre) and how large it may be.
 inline constexpr float kSongBookCodeX = 680, kSongBookCodeY = 110;
 inline constexpr int kSongBookCodeMost = 150;
+// The Queue screen's two codes, centred right of its rows, and the Next up screen's cover.
+inline constexpr float kQueueCodeX = 650, kQueueGuestCodeY = 200, kQueueHostCodeY = 440;
+inline constexpr int kQueueCodeMost = 150;
+inline constexpr float kNextUpCoverX = 150, kNextUpCoverY = 230, kNextUpCoverSize = 240;
 // The song's picture around and behind two bands' strips: above, behind, between, behind, below.
 inline constexpr int kMostBackgroundSlices = 5;
 
@@ -268,6 +273,8 @@ public:
     SingingNodes singing;
     SingersNodes singers;
     StatisticsNodes statistics;
+    QueueNodes queue;
+    NextUpNodes nextUp;
 
     editor::EditorLook editorLook();
 
@@ -275,10 +282,11 @@ public:
     void addOscilloscopeBars();
 
     // All GUI roots in routing order: selection, score page, singing, hall of fame, editor,
-    // singers, statistics.
+    // singers, statistics, queue, next up.
     std::vector<scene::TGLBaseControl*> roots() const {
-        return {selection.guiRoot,    scorePage.guiRoot, singing.guiRoot,   hallOfFamePage.guiRoot,
-                editorScreen.guiRoot, singers.guiRoot,   statistics.guiRoot};
+        return {selection.guiRoot,      scorePage.guiRoot,    singing.guiRoot,
+                hallOfFamePage.guiRoot, editorScreen.guiRoot, singers.guiRoot,
+                statistics.guiRoot,     queue.guiRoot,        nextUp.guiRoot};
     }
 
 private:
@@ -293,6 +301,8 @@ private:
     void buildSinging();
     void buildSingersScreen();    // game_scene_singers.cpp
     void buildStatisticsScreen(); // game_scene_statistics.cpp
+    void buildQueueScreen();      // game_scene_queue.cpp
+    void buildNextUpScreen();     // game_scene_queue.cpp
     void buildScoreLabels();
     void buildLane();
     scene::TGLBaseControl& addRoot(scene::TGLDummyCube& group, const char* name, int width,

@@ -84,6 +84,7 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
             presentNotice(this, QString::fromStdString(message));
         });
     m_records->setChanged([this] { recordsChanged(); });
+    createParty();
     m_session = std::make_unique<SingingSession>(
         g, *m_screens, m_hallOfFame,
         SessionServices{.player = m_services.player,
@@ -117,6 +118,7 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
     });
     createEditor();
     createPlayerScreens();
+    createQueueScreen();
     if (m_services.profile) {
         // Applied once the window is up: restoring runs while it is being shown.
         StoredProperty::Integer fullScreen{[this] { return m_fullScreen ? 1 : 0; },
@@ -446,7 +448,14 @@ void MainWindow::startGame() {
     steps.afterFirstFrame("song book code", [this] { showSongBookCode(); });
     // Read on the keeper's own thread: a large file never holds the start, and the selection's
     // records lines fill in when it is read.
-    steps.afterFirstFrame("records", [this] { m_records->startLoading(); });
+    steps.afterFirstFrame("records", [this] {
+        m_records->startLoading();
+        if (m_services.queueStore)
+            m_records->loadQueue(
+                [this](party::KeptQueue queue) { m_party->restore(std::move(queue)); });
+        else
+            m_party->restore({});
+    });
     emit deferredStartFinished();
 }
 

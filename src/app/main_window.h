@@ -7,10 +7,12 @@
 #include "form_storage.h"
 #include "game_scene.h"
 #include "options_form.h"
+#include "party_host.h"
 #include "pitch/capture_port.h"
 #include "pitch/semitone_tracker_port.h"
 #include "profile_store_port.h"
 #include "qt_main_thread_invoker.h"
+#include "queue_screen.h"
 #include "record_keeper.h"
 #include "scene/cadencer.h"
 #include "screens.h"
@@ -99,6 +101,9 @@ struct AppServices {
     songs::LibraryCache* libraryCache = nullptr;
     // The players and every performance; without it they last for this run only.
     records::RecordStore* recordStore = nullptr;
+    // The party's queue between runs (the records file keeps it); without it the queue lasts for
+    // this run only.
+    party::QueueStore* queueStore = nullptr;
     // Where the players' pictures are kept (the records folder's pictures/).
     std::filesystem::path picturesFolder = {};
     // Phones as microphones: the server guests join; without it (phones not allowed) none join.
@@ -156,6 +161,8 @@ public:
     }
     SoundInputs& inputs() { return *m_inputs; }
     RecordKeeper& records() { return *m_records; }
+    PartyHost& party() { return *m_party; }
+    QueueScreen& queueScreen() { return *m_queueScreen; }
 
     QAction *optionsAction = nullptr, *editorAction = nullptr, *editVideoAction = nullptr,
             *scoresAction = nullptr, *closeAction = nullptr, *aboutAction = nullptr;
@@ -211,6 +218,22 @@ private:
     void openSongBook();
     // The selection screen's code that opens the song book on a guest's phone.
     void showSongBookCode();
+    // Draws a code of the party into its sprite, its caption beneath; hides both when the code
+    // cannot be drawn.
+    struct PartyCodePlace {
+        scene::TGLHUDSprite& sprite;
+        scene::TGLHUDText& caption;
+        const char* material;
+        int most; // pixels across at most
+        float x, y;
+    };
+    bool drawPartyCode(const JoinCode& code, const PartyCodePlace& place);
+    // The Queue screen, after the player screens (it links guests to players), and its codes.
+    void createQueueScreen();
+    void showPartyCodes();
+    // The party's queue: its host, kept in the records file, fed by the phones
+    // (main_window_party.cpp).
+    void createParty();
     // The option "Phones may join": the server starts with the game, so ticking it says when.
     void connectPhonesOption();
     // The singers screen, the statistics screen and the selection's records lines, with their
@@ -270,6 +293,8 @@ private:
     QtMainThreadInvoker m_invoker;
     // Before the session and the screens that read its book; its worker posts through m_invoker.
     std::unique_ptr<RecordKeeper> m_records;
+    std::unique_ptr<PartyHost> m_party;
+    std::unique_ptr<QueueScreen> m_queueScreen;
     std::unique_ptr<StartSteps> m_ownStartSteps;
     StartSteps* m_startSteps = nullptr;
     std::unique_ptr<SoundInputs> m_oneCapture; // when the program hands in one capture

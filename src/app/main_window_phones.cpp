@@ -23,7 +23,7 @@ std::uint32_t rgbOf(scene::TColor colour) {
 void MainWindow::openSongBook() {
     // Once each scan is done (a song's text may have changed), and again whenever the songs
     // that can be sung change.
-    if (!m_services.phones || !m_library)
+    if (!m_library)
         return;
     if (m_library->scanning()) {
         m_scannedSinceSongBook = true;
@@ -39,10 +39,32 @@ void MainWindow::openSongBook() {
     if (m_songBookBuild.valid())
         m_songBookBuild.wait();
     m_songBookBuild =
-        std::async(std::launch::async,
-                   [songs = browser.songs(), phones = m_services.phones, salt = m_songBookSalt] {
-                       phones->openSongBook(std::make_shared<const party::SongBook>(songs, salt));
-                   });
+        std::async(std::launch::async, [this, songs = browser.songs(), phones = m_services.phones,
+                                        salt = m_songBookSalt] {
+            auto book = std::make_shared<const party::SongBook>(songs, salt);
+            if (phones)
+                phones->openSongBook(book);
+            // The queue checks the phones' songs against the same book, on the window's thread.
+            m_invoker.post([this, book] { m_party->openSongBook(book); });
+        });
+}
+
+bool MainWindow::drawPartyCode(const JoinCode& code, const PartyCodePlace& place) {
+    if (!drawable(code)) {
+        place.sprite.setVisible(false);
+        place.caption.setVisible(false);
+        return false;
+    }
+    const int modules = code.size + 2 * kQuietModules;
+    const int pixels = std::max(kLeastModulePixels, place.most / modules);
+    const QImage picture = joinCodePicture(code, pixels);
+    m_game->materials.skin.addTextureMaterial(place.material, toSceneImage(picture));
+    place.sprite.setWidth(static_cast<float>(picture.width()));
+    place.sprite.setHeight(static_cast<float>(picture.height()));
+    place.sprite.setVisible(true);
+    place.caption.setPosition({place.x, place.y + static_cast<float>(picture.height()) / 2 + 4, 0});
+    place.caption.setVisible(true);
+    return true;
 }
 
 void MainWindow::showSongBookCode() {
@@ -51,21 +73,8 @@ void MainWindow::showSongBookCode() {
     const std::vector<std::string> addresses =
         phones && phones->listening() ? phones->addresses() : std::vector<std::string>{};
     const JoinCode code = addresses.empty() ? JoinCode{} : phones->joinCode(0, addresses.front());
-    if (!drawable(code)) {
-        selection.songBookCode->setVisible(false);
-        selection.songBookCaption->setVisible(false);
-        return;
-    }
-    const int modules = code.size + 2 * kQuietModules;
-    const int pixels = std::max(kLeastModulePixels, kSongBookCodeMost / modules);
-    const QImage picture = joinCodePicture(code, pixels);
-    m_game->materials.skin.addTextureMaterial("SongBookCode", toSceneImage(picture));
-    selection.songBookCode->setWidth(static_cast<float>(picture.width()));
-    selection.songBookCode->setHeight(static_cast<float>(picture.height()));
-    selection.songBookCode->setVisible(true);
-    selection.songBookCaption->setPosition(
-        {kSongBookCodeX, kSongBookCodeY + static_cast<float>(picture.height()) / 2 + 4, 0});
-    selection.songBookCaption->setVisible(true);
+    drawPartyCode(code, {*selection.songBookCode, *selection.songBookCaption, "SongBookCode",
+                         kSongBookCodeMost, kSongBookCodeX, kSongBookCodeY});
 }
 
 void MainWindow::connectPhonesOption() {

@@ -5,6 +5,7 @@
 // what the game shows on each phone. Each seat's sound is an input of the sound inputs port at
 // phoneInputAddress(slot); the hall tells the main thread when seats change. Main thread only.
 
+#include "party/guest_messages.h"
 #include "party/song_book.h"
 #include "session/singer_inputs.h"
 
@@ -53,6 +54,8 @@ public:
     // The code of slot (1..8) at address: https://<address>:<port>/?slot=N&k=<key>; slot 0 is
     // the song book's: https://<address>:<port>/?k=<key>#book.
     virtual JoinCode joinCode(std::size_t slot, std::string_view address) const = 0;
+    // The host's own code: the song book with the host's actions on the queue.
+    virtual JoinCode hostCode(std::string_view address) const = 0;
 
     virtual std::vector<PhoneSeatView> seats() const = 0;
     // Called on the main thread after seats changed (a phone joined, dropped out, came back, left).
@@ -79,6 +82,14 @@ public:
     // The song book guests browse from now on (the library changed); none closes it. Searched
     // on the server's thread, never the window's.
     virtual void openSongBook(std::shared_ptr<const party::SongBook> book) = 0;
+
+    // Song book connections: what each asked (a hello first, then its requests, within its
+    // phone's changes a minute) and that it closed, on the main thread; and what the game tells
+    // one. A connection's number is never reused in a run.
+    using GuestConnection = std::uint64_t;
+    virtual void onGuests(std::function<void(GuestConnection, party::GuestRequest)> said,
+                          std::function<void(GuestConnection)> gone) = 0;
+    virtual void tellGuest(GuestConnection connection, const party::GuestNews& news) = 0;
 };
 
 } // namespace cantorix::app

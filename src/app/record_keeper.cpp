@@ -68,6 +68,59 @@ void RecordKeeper::startLoading() {
     enqueue([this] { loadOnWorker(); });
 }
 
+void RecordKeeper::loadQueue(std::function<void(party::KeptQueue)> loaded) {
+    if (m_queueStore == nullptr)
+        return;
+    enqueue([this, loaded = std::move(loaded)] {
+        auto queue = std::make_shared<party::KeptQueue>();
+        std::string failure;
+        try {
+            *queue = m_queueStore->loadQueue();
+        } catch (const std::exception& e) {
+            failure = std::string("The party's queue could not be read: ") + e.what();
+        }
+        m_invoker.post([this, alive = std::weak_ptr(m_alive), loaded, queue, failure] {
+            if (alive.expired())
+                return;
+            if (!failure.empty())
+                tell(failure);
+            loaded(std::move(*queue));
+        });
+    });
+}
+
+void RecordKeeper::keepQueue(party::KeptQueue queue) {
+    if (m_queueStore == nullptr)
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_queueToKeep = std::move(queue);
+    }
+    enqueue([this] {
+        std::optional<party::KeptQueue> latest;
+        {
+            std::lock_guard lock(m_mutex);
+            latest.swap(m_queueToKeep);
+        }
+        if (!latest)
+            return; // an earlier task wrote it already
+        try {
+            m_queueStore->saveQueue(*latest);
+            m_queueFailureTold = false;
+        } catch (const std::exception& e) {
+            // Tried again with the next change; the player hears of it once until it works.
+            if (m_queueFailureTold)
+                return;
+            m_queueFailureTold = true;
+            m_invoker.post([this, alive = std::weak_ptr(m_alive),
+                            why = std::string("The party's queue could not be kept: ") + e.what()] {
+                if (!alive.expired())
+                    tell(why);
+            });
+        }
+    });
+}
+
 void RecordKeeper::loadOnWorker() {
     records::RecordSnapshot snapshot;
     std::string failure;

@@ -13,6 +13,7 @@
 // tried again with the next change, the next session and at exit; the player is told each time.
 
 #include "base/main_thread_invoker_port.h"
+#include "party/queue_store_port.h"
 #include "records/record_book.h"
 #include "records/record_rules.h"
 #include "records/record_store_port.h"
@@ -23,6 +24,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -71,6 +73,14 @@ public:
     // The id a player handed out before has now: a provisional or clashing id the worker stored
     // under another; the id itself otherwise.
     std::int64_t settledId(std::int64_t id) const;
+
+    // The party's queue is kept by the same worker, after the writes queued before it. Loading
+    // hands the kept queue to `loaded` on the window thread (an empty one when it cannot be
+    // read; the player is told why). Of several queues waiting to be kept only the latest is
+    // written. Without a queue store nothing is kept.
+    void setQueueStore(party::QueueStore* store) { m_queueStore = store; }
+    void loadQueue(std::function<void(party::KeptQueue)> loaded);
+    void keepQueue(party::KeptQueue queue);
 
     // Waits until everything queued has been tried (tests, and the window's close).
     void flush();
@@ -125,6 +135,10 @@ private:
     void changed();
 
     records::RecordStore* m_store;
+    party::QueueStore* m_queueStore = nullptr;
+    // The latest queue not yet written (guarded by m_mutex) and whether its failure was told.
+    std::optional<party::KeptQueue> m_queueToKeep;
+    bool m_queueFailureTold = false;
     base::MainThreadInvoker& m_invoker;
     Notice m_notice;
     std::function<void()> m_changed;

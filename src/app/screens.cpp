@@ -170,8 +170,9 @@ void Screens::LeftarrowMouseLeave(TGLBaseControl& sender) {
 }
 
 std::vector<TGLBaseControl*> Screens::keyRoots() const {
-    return {m_game.selection.guiRoot, m_game.scorePage.guiRoot, m_game.editorScreen.guiRoot,
-            m_game.singers.guiRoot, m_game.statistics.guiRoot};
+    return {m_game.selection.guiRoot, m_game.scorePage.guiRoot,  m_game.editorScreen.guiRoot,
+            m_game.singers.guiRoot,   m_game.statistics.guiRoot, m_game.queue.guiRoot,
+            m_game.nextUp.guiRoot};
 }
 
 void Screens::keyDown(int key) {
@@ -184,11 +185,21 @@ void Screens::keyDown(int key) {
         showStatistics();
         return;
     }
+    if (key == queueKey && showQueue && songListShown()) {
+        showQueue();
+        return;
+    }
+    if (key == jukeboxKey && startJukebox && songListShown()) {
+        startJukebox();
+        return;
+    }
     // Where the key was pressed decides who hears it: Enter on the singers screen's Back must not
     // also start the song the selection screen shows once Back has run.
     const bool songList = songListShown();
     const bool singers = m_game.singers.guiRoot->tag() == 1;
     const bool statistics = m_game.statistics.guiRoot->tag() == 1;
+    const bool queue = m_game.queue.guiRoot->tag() == 1;
+    const bool nextUp = m_game.nextUp.guiRoot->tag() == 1;
     for (TGLBaseControl* root : keyRoots())
         root->keyDown(key);
     if (songListKeyDown && songList)
@@ -197,6 +208,10 @@ void Screens::keyDown(int key) {
         singersKeyDown(key);
     if (statisticsKeyDown && statistics)
         statisticsKeyDown(key);
+    if (queueKeyDown && queue)
+        queueKeyDown(key);
+    if (nextUpKeyDown && nextUp)
+        nextUpKeyDown(key);
 }
 
 bool Screens::songListShown() const {

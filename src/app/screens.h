@@ -35,6 +35,13 @@ public:
     int statisticsKey = 0;
     std::function<void()> showStatistics;
     std::function<void(int key)> statisticsKeyDown;
+    // The Queue screen and the jukebox, likewise; the Next up screen's keys while it shows.
+    int queueKey = 0;
+    std::function<void()> showQueue;
+    std::function<void(int key)> queueKeyDown;
+    int jukeboxKey = 0;
+    std::function<void()> startJukebox;
+    std::function<void(int key)> nextUpKeyDown;
 
     void startSong();
     void showHallOfFame();

@@ -157,6 +157,7 @@ int runGame(cantorix::app::GuardedApplication& application, const cantorix::app:
         .songRoots = app::songRoots(cmd, programDir, environment),
         .libraryCache = &libraryCache,
         .recordStore = &recordStore,
+        .queueStore = &recordStore,
         .picturesFolder = recordsFolder / records::kPicturesFolderName,
         .phones = phoneServer.get(),
         .startSteps = &steps,

@@ -62,6 +62,11 @@ struct QueueSettings {
     bool rotation = true; // off: first come, first served
     bool allowSungRecently = false;
     bool paused = false; // nothing is taken from it while paused
+    // The game goes from song to song by itself: after a song's score page (shown this long) a
+    // "Next up" screen counts down to the queue's next song.
+    bool takeFromQueue = false;
+    int scorePageSeconds = 15;
+    int nextUpSeconds = 20;
     friend bool operator==(const QueueSettings&, const QueueSettings&) = default;
 };
 

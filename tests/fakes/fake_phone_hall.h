@@ -29,6 +29,12 @@ public:
             code.modules.push_back((i * 7 + static_cast<int>(slot)) % 3 == 0);
         return code;
     }
+    app::JoinCode hostCode(std::string_view address) const override {
+        app::JoinCode code = joinCode(9, address);
+        code.url = "https://" + std::string(address) +
+                   ":8443/?k=0123456789abcdef0123456789abcdef&host=fedcba9876543210#queue";
+        return code;
+    }
     std::vector<app::PhoneSeatView> seats() const override { return seatList; }
     void onSeatsChanged(std::function<void()> changed) override { m_changed = std::move(changed); }
     void showSinger(std::size_t slot, std::string_view name, std::uint32_t rgb) override {
@@ -60,6 +66,24 @@ public:
         return m_songBook;
     }
 
+    void onGuests(std::function<void(GuestConnection, party::GuestRequest)> said,
+                  std::function<void(GuestConnection)> gone) override {
+        m_guestSaid = std::move(said);
+        m_guestGone = std::move(gone);
+    }
+    void tellGuest(GuestConnection connection, const party::GuestNews& news) override {
+        toldGuests[connection].push_back(news);
+    }
+    // A song book's phone says something, as the server's thread would pass it on.
+    void guestSays(GuestConnection connection, party::GuestRequest request) {
+        if (m_guestSaid)
+            m_guestSaid(connection, std::move(request));
+    }
+    void guestCloses(GuestConnection connection) {
+        if (m_guestGone)
+            m_guestGone(connection);
+    }
+
     // Seats the phones as given and tells the game, as the server's thread would.
     void seat(std::vector<app::PhoneSeatView> seats) {
         seatList = std::move(seats);
@@ -79,9 +103,12 @@ public:
     int sessionsEnded = 0;
     mutable std::mutex m_bookMutex;
     std::shared_ptr<const party::SongBook> m_songBook;
+    std::map<GuestConnection, std::vector<party::GuestNews>> toldGuests;
 
 private:
     std::function<void()> m_changed;
+    std::function<void(GuestConnection, party::GuestRequest)> m_guestSaid;
+    std::function<void(GuestConnection)> m_guestGone;
 };
 
 } // namespace cantorix::app::testing

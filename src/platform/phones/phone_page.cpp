@@ -18,11 +18,12 @@ struct PageEntry {
     std::string_view contentType;
 };
 
-constexpr std::array<PageEntry, 5> kPageEntries = {{
+constexpr std::array<PageEntry, 6> kPageEntries = {{
     {"/", ":/phone/index.html", "text/html; charset=utf-8"},
     {"/phone.css", ":/phone/phone.css", "text/css; charset=utf-8"},
     {"/phone.js", ":/phone/phone.js", "text/javascript; charset=utf-8"},
     {"/book.js", ":/phone/book.js", "text/javascript; charset=utf-8"},
+    {"/queue.js", ":/phone/queue.js", "text/javascript; charset=utf-8"},
     {"/capture-worklet.js", ":/phone/capture-worklet.js", "text/javascript; charset=utf-8"},
 }};
 

@@ -31,6 +31,8 @@ constexpr std::chrono::seconds kStartWait{10};
 // server's end clears it, so a task still queued then does nothing.
 struct SeatsNotice {
     std::function<void()> changed;
+    std::function<void(app::PhoneHall::GuestConnection, party::GuestRequest)> guestSaid;
+    std::function<void(app::PhoneHall::GuestConnection)> guestGone;
 };
 
 } // namespace
@@ -38,6 +40,7 @@ struct SeatsNotice {
 struct PhoneServer::Impl {
     Options options;
     std::string key;
+    std::string hostKey;
     std::string problem;
     std::string fingerprint;
     std::vector<std::string> addresses;
@@ -60,6 +63,8 @@ struct PhoneServer::Impl {
     void makeInputs();
     bool start(const TlsIdentity& identity);
     void publish(std::vector<app::PhoneSeatView> views);
+    // Runs task with the window's callbacks on the main thread.
+    void post(std::function<void(SeatsNotice&)> task);
     template <typename Work> void onThread(Work work) {
         if (links != nullptr)
             QMetaObject::invokeMethod(anchor, std::move(work), Qt::QueuedConnection);
@@ -81,11 +86,15 @@ void PhoneServer::Impl::publish(std::vector<app::PhoneSeatView> views) {
         const std::lock_guard lock(seatsMutex);
         seats = std::move(views);
     }
+    post([](SeatsNotice& notice) {
+        if (notice.changed)
+            notice.changed();
+    });
+}
+
+void PhoneServer::Impl::post(std::function<void(SeatsNotice&)> task) {
     if (options.invoker != nullptr)
-        options.invoker->post([notice = notice] {
-            if (notice->changed)
-                notice->changed();
-        });
+        options.invoker->post([notice = notice, task = std::move(task)] { task(*notice); });
 }
 
 bool PhoneServer::Impl::start(const TlsIdentity& identity) {
@@ -109,8 +118,23 @@ bool PhoneServer::Impl::start(const TlsIdentity& identity) {
         anchor,
         [this, tls, bound] {
             PhoneLinks::Setup linksSetup{
-                key, options.limits, inputs,
-                [this](std::vector<app::PhoneSeatView> views) { publish(std::move(views)); }};
+                key,
+                hostKey,
+                options.limits,
+                inputs,
+                [this](std::vector<app::PhoneSeatView> views) { publish(std::move(views)); },
+                [this](phones::PhoneId id, party::GuestRequest request) {
+                    post([id, request = std::move(request)](SeatsNotice& notice) {
+                        if (notice.guestSaid)
+                            notice.guestSaid(id, request);
+                    });
+                },
+                [this](phones::PhoneId id) {
+                    post([id](SeatsNotice& notice) {
+                        if (notice.guestGone)
+                            notice.guestGone(id);
+                    });
+                }};
             links = new PhoneLinks(std::move(linksSetup), anchor);
             PhoneDoor::Setup doorSetup{
                 key,
@@ -173,6 +197,7 @@ PhoneServer::PhoneServer(Options options) : m_impl(std::make_unique<Impl>()) {
     Impl& d = *m_impl;
     d.options = std::move(options);
     d.key = d.options.key.empty() ? randomSecretHex() : d.options.key;
+    d.hostKey = d.options.hostKey.empty() ? randomSecretHex() : d.options.hostKey;
     if (d.options.listenAtOnce)
         listen();
 }
@@ -208,7 +233,7 @@ void PhoneServer::listen() {
 
 PhoneServer::~PhoneServer() {
     Impl& d = *m_impl;
-    d.notice->changed = nullptr;
+    *d.notice = {};
     if (d.thread.isRunning()) {
         QMetaObject::invokeMethod(
             d.anchor,
@@ -274,19 +299,34 @@ std::string PhoneServer::fingerprint() const {
     return m_impl->fingerprint;
 }
 
-app::JoinCode PhoneServer::joinCode(std::size_t slot, std::string_view address) const {
+namespace {
+
+std::string originOf(std::string_view address, int port) {
     const bool ipv6 = address.find(':') != std::string_view::npos;
     const std::string host = ipv6 ? "[" + std::string(address) + "]" : std::string(address);
-    const std::string origin = "https://" + host + ":" + std::to_string(m_impl->port);
-    const std::string url = slot == 0
-                                ? origin + "/?k=" + m_impl->key + "#book"
-                                : origin + "/?slot=" + std::to_string(slot) + "&k=" + m_impl->key;
+    return "https://" + host + ":" + std::to_string(port);
+}
+
+app::JoinCode codeOf(const std::string& url) {
     try {
         return encodeJoinCode(url);
     } catch (const std::exception&) {
         // An address too long for a code still shows as text beneath the empty square.
         return {0, {}, url};
     }
+}
+
+} // namespace
+
+app::JoinCode PhoneServer::hostCode(std::string_view address) const {
+    return codeOf(originOf(address, m_impl->port) + "/?k=" + m_impl->key +
+                  "&host=" + m_impl->hostKey + "#queue");
+}
+
+app::JoinCode PhoneServer::joinCode(std::size_t slot, std::string_view address) const {
+    const std::string origin = originOf(address, m_impl->port);
+    return codeOf(slot == 0 ? origin + "/?k=" + m_impl->key + "#book"
+                            : origin + "/?slot=" + std::to_string(slot) + "&k=" + m_impl->key);
 }
 
 std::vector<app::PhoneSeatView> PhoneServer::seats() const {
@@ -340,6 +380,18 @@ void PhoneServer::sessionEnded() {
 void PhoneServer::openSongBook(std::shared_ptr<const party::SongBook> book) {
     const std::lock_guard lock(m_impl->bookMutex);
     m_impl->book = std::move(book);
+}
+
+void PhoneServer::onGuests(std::function<void(GuestConnection, party::GuestRequest)> said,
+                           std::function<void(GuestConnection)> gone) {
+    m_impl->notice->guestSaid = std::move(said);
+    m_impl->notice->guestGone = std::move(gone);
+}
+
+void PhoneServer::tellGuest(GuestConnection connection, const party::GuestNews& news) {
+    m_impl->onThread([links = m_impl->links, connection, text = phones::guestNewsMessage(news)] {
+        links->tellGuest(connection, text);
+    });
 }
 
 PhoneInput& PhoneServer::seatSound(std::size_t slot) {

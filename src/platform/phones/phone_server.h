@@ -4,7 +4,9 @@
 // this computer's networks are dropped at accept; every request must carry the key of this run
 // of the game (403 otherwise); a small request reader of our own bounds what a peer may send
 // (headers 16 KiB, no bodies, 5 s to finish the TLS handshake and the request, 10 s idle, at most
-// 4 connections per peer address and 32 in all) before the WebSocket upgrade is handed to Qt.
+// 8 connections per peer address and 128 in all) before the WebSocket upgrade is handed to Qt.
+// Two kinds of WebSocket: a microphone's, which must join a slot within 10 s, and a song book's,
+// which holds no slot and lives as long as its phone answers the server's pings.
 // Each seat's sound goes to a PhoneInput, listed among the sound inputs at phoneInputAddress().
 
 #include "app/phone_hall_port.h"
@@ -30,11 +32,19 @@ struct PhoneServerLimits {
     std::chrono::milliseconds idle{10000};     // nothing received on a joined WebSocket
     // From the WebSocket's opening to a singer's seat, whatever it sends meanwhile: a connection
     // that never joins must not keep its place (32 of them would keep every phone out). Another
-    // kind of connection (a guest looking at songs, say) gets a rule of its own.
+    // kind of connection, a song book's, says so at once and then lives by the two rules below.
     std::chrono::milliseconds join{10000};
+    // A song book's connection is pinged this often (the browser answers by itself, also from a
+    // tab in the background) and closed when nothing came back for guestIdle.
+    std::chrono::milliseconds guestPing{20000};
+    std::chrono::milliseconds guestIdle{65000};
+    // Changes to the queue (add, remove, move, the host's actions) a phone may ask per minute.
+    int changesPerMinute = 10;
     std::size_t requestBytes = 16 * 1024;
-    std::size_t connectionsPerPeer = 4;
-    std::size_t connections = 32;
+    // A phone holds a few at once (its microphone, its song book, the pictures its page fetches):
+    // 20 phones browsing and 8 singing fit with room left. Tests from one loopback peer raise it.
+    std::size_t connectionsPerPeer = 8;
+    std::size_t connections = 128;
     // Clock pings: a burst of this many at join, then one every clockInterval. A busy phone's
     // audio clock can fall behind by a few per cent; what it loses between two pings places its
     // sound that much late, so they come often (a ping is a few dozen bytes each way).
@@ -53,6 +63,8 @@ public:
         PhoneServerLimits limits = {};
         // The key of the join codes; a new random one when empty (tests fix it).
         std::string key = {};
+        // The key of the host's code, likewise.
+        std::string hostKey = {};
         // Off: the seats and the listening wait for listen() (the game's start calls it once its
         // first frame is on screen); until then the seats' inputs are listed as not there.
         bool listenAtOnce = true;
@@ -90,6 +102,7 @@ public:
     int port() const override;
     std::string fingerprint() const override;
     app::JoinCode joinCode(std::size_t slot, std::string_view address) const override;
+    app::JoinCode hostCode(std::string_view address) const override;
     std::vector<app::PhoneSeatView> seats() const override;
     void onSeatsChanged(std::function<void()> changed) override;
     void showSinger(std::size_t slot, std::string_view name, std::uint32_t rgb) override;
@@ -100,6 +113,9 @@ public:
     void sessionStarted() override;
     void sessionEnded() override;
     void openSongBook(std::shared_ptr<const party::SongBook> book) override;
+    void onGuests(std::function<void(GuestConnection, party::GuestRequest)> said,
+                  std::function<void(GuestConnection)> gone) override;
+    void tellGuest(GuestConnection connection, const party::GuestNews& news) override;
 
     // For benchmarks and tests: the seat input of slot (1..8).
     PhoneInput& seatSound(std::size_t slot);

@@ -43,7 +43,10 @@ struct PhoneLinks::Link {
     QTimer* idle = nullptr;          // children of the socket: they go when it goes
     QTimer* ping = nullptr;
     QTimer* joinDeadline = nullptr;
+    QTimer* guestPing = nullptr; // a song book's: a WebSocket ping the browser answers
     std::optional<std::size_t> slot;
+    bool guest = false; // a song book's connection: never a slot
+    std::string changesKey;
     phones::ClockMapping clock;
     std::map<std::uint32_t, double> pingsSent; // id → the game's steady seconds when sent
     std::uint32_t nextPingId = 1;
@@ -175,18 +178,31 @@ void PhoneLinks::receiveText(phones::PhoneId id, const QString& text) {
     Link* link = find(id);
     if (link == nullptr)
         return;
-    link->idle->start(m_setup.limits.idle);
+    link->idle->start(link->guest ? m_setup.limits.guestIdle : m_setup.limits.idle);
     const QByteArray utf8 = text.toUtf8();
     phones::ParsedText parsed = phones::parsePhoneText(
         std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
     if (!parsed.message) {
         if (link->slot)
             notice(*link, parsed.problem);
+        else if (link->guest)
+            send(*link, phones::guestNewsMessage(party::GuestAnswer{parsed.problem}));
         else
             refuse(*link, parsed.problem);
         return;
     }
-    if (auto* request = std::get_if<phones::JoinRequest>(&*parsed.message)) {
+    if (phones::isGuestText(*parsed.message)) {
+        std::visit(
+            [&](auto& message) {
+                using Message = std::decay_t<decltype(message)>;
+                if constexpr (std::is_constructible_v<party::GuestRequest, Message>)
+                    receiveGuest(*link, std::move(message));
+            },
+            *parsed.message);
+    } else if (link->guest) {
+        send(*link, phones::guestNewsMessage(
+                        party::GuestAnswer{"The song book cannot sing: tap \"Sing\" to join."}));
+    } else if (auto* request = std::get_if<phones::JoinRequest>(&*parsed.message)) {
         join(*link, *request);
     } else if (!link->slot) {
         refuse(*link, "Join a slot first.");
@@ -238,6 +254,60 @@ void PhoneLinks::join(Link& link, const phones::JoinRequest& request) {
     syncSeats();
 }
 
+void PhoneLinks::receiveGuest(Link& link, party::GuestRequest request) {
+    if (link.slot) {
+        notice(link, "This phone sings already: its song book opens beside it.");
+        return;
+    }
+    if (auto* hello = std::get_if<party::GuestHello>(&request)) {
+        hello->host =
+            !hello->hostKey.empty() && phones::sameSecret(hello->hostKey, m_setup.hostKey);
+        hello->hostKey.clear();
+        if (!link.guest) {
+            link.guest = true;
+            link.joinDeadline->stop();
+            link.guestPing = new QTimer(link.socket);
+            QWebSocket* socket = link.socket;
+            connect(link.guestPing, &QTimer::timeout, socket, [socket] { socket->ping(); });
+            connect(socket, &QWebSocket::pong, link.idle,
+                    [this, idle = link.idle] { idle->start(m_setup.limits.guestIdle); });
+            link.guestPing->start(m_setup.limits.guestPing);
+        }
+        link.changesKey =
+            hello->token.empty() ? "connection " + std::to_string(link.id) : hello->token;
+        link.idle->start(m_setup.limits.guestIdle);
+    } else if (!link.guest) {
+        refuse(link, "Open the song book first.");
+        return;
+    } else if (!mayChange(link)) {
+        send(link, phones::guestNewsMessage(party::GuestAnswer{
+                       "That is a lot of changes: wait a minute and try again."}));
+        return;
+    }
+    link.idle->start(m_setup.limits.guestIdle);
+    if (m_setup.guestSaid)
+        m_setup.guestSaid(link.id, std::move(request));
+}
+
+bool PhoneLinks::mayChange(const Link& link) {
+    const auto now = Clock::now();
+    // Forget phones whose changes are all older than a minute, so the table stays small.
+    std::erase_if(m_changes, [&](const auto& kept) {
+        return kept.second.empty() || now - kept.second.back() > std::chrono::minutes(1);
+    });
+    std::vector<Clock::time_point>& times = m_changes[link.changesKey];
+    std::erase_if(times, [&](Clock::time_point t) { return now - t > std::chrono::minutes(1); });
+    if (times.size() >= static_cast<std::size_t>(std::max(0, m_setup.limits.changesPerMinute)))
+        return false;
+    times.push_back(now);
+    return true;
+}
+
+void PhoneLinks::tellGuest(phones::PhoneId id, const std::string& text) {
+    if (Link* link = find(id); link != nullptr && link->guest)
+        send(*link, text);
+}
+
 void PhoneLinks::leave(Link& link) {
     m_seats.left(link.id);
     input(*link.slot).endStream();
@@ -274,7 +344,7 @@ void PhoneLinks::receiveFrame(phones::PhoneId id, const QByteArray& bytes) {
     Link* link = find(id);
     if (link == nullptr)
         return;
-    link->idle->start(m_setup.limits.idle);
+    link->idle->start(link->guest ? m_setup.limits.guestIdle : m_setup.limits.idle);
     if (!link->slot)
         return;
     const phones::ParsedFrame parsed =
@@ -329,6 +399,8 @@ void PhoneLinks::closed(phones::PhoneId id) {
         m_seats.dropped(id, Clock::now());
         input(*link->slot).endStream();
     }
+    if (link->guest && m_setup.guestGone && !m_closing)
+        m_setup.guestGone(id);
     // Qt leaves the connection under a WebSocket alive: it goes after the WebSocket.
     link->socket->deleteLater();
     if (link->connection)

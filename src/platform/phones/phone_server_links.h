@@ -35,10 +35,15 @@ class PhoneLinks : public QObject {
 public:
     struct Setup {
         std::string key;
+        std::string hostKey;
         PhoneServerLimits limits;
         std::array<PhoneInput*, phones::kPhoneSlots> inputs{};
         // The seats after each change, on the server's thread.
         std::function<void(std::vector<app::PhoneSeatView>)> seatsChanged;
+        // What a song book's connection asked (within its phone's changes a minute), and that
+        // it closed; on the server's thread.
+        std::function<void(phones::PhoneId, party::GuestRequest)> guestSaid;
+        std::function<void(phones::PhoneId)> guestGone;
     };
 
     explicit PhoneLinks(Setup setup, QObject* parent = nullptr);
@@ -58,6 +63,8 @@ public:
     std::vector<std::size_t> freeSlots() const;
     void sessionStarted();
     void sessionEnded();
+    // Sends to a song book's connection; one that closed meanwhile is skipped.
+    void tellGuest(phones::PhoneId id, const std::string& text);
 
 private:
     struct Link;
@@ -73,6 +80,10 @@ private:
     void receiveText(phones::PhoneId id, const QString& text);
     void receiveFrame(phones::PhoneId id, const QByteArray& bytes);
     void join(Link& link, const phones::JoinRequest& request);
+    void receiveGuest(Link& link, party::GuestRequest request);
+    // Whether the phone may make one more change to the queue this minute (counted by its
+    // guest's token, so a page opened again does not start afresh).
+    bool mayChange(const Link& link);
     void leave(Link& link);
     void answerClock(Link& link, const phones::ClockAnswer& answer);
     void sendPing(Link& link);
@@ -98,6 +109,8 @@ private:
     std::array<bool, phones::kPhoneSlots> m_held{};
     std::vector<app::PhoneSeatView> m_published;
     QTimer* m_expiry = nullptr;
+    // The times of each phone's recent changes, by token (or connection); a minute's worth.
+    std::map<std::string, std::vector<std::chrono::steady_clock::time_point>> m_changes;
     bool m_closing = false;
 };
 

@@ -31,6 +31,19 @@ constexpr SettingColumn kSettings[] = {
      [](party::QueueSettings& s, std::int64_t v) { s.allowSungRecently = v != 0; }},
     {"paused", [](const party::QueueSettings& s) -> std::int64_t { return s.paused; },
      [](party::QueueSettings& s, std::int64_t v) { s.paused = v != 0; }},
+    {"take_from_queue",
+     [](const party::QueueSettings& s) -> std::int64_t { return s.takeFromQueue; },
+     [](party::QueueSettings& s, std::int64_t v) { s.takeFromQueue = v != 0; }},
+    {"score_page_seconds",
+     [](const party::QueueSettings& s) -> std::int64_t { return s.scorePageSeconds; },
+     [](party::QueueSettings& s, std::int64_t v) {
+         s.scorePageSeconds = static_cast<int>(std::clamp<std::int64_t>(v, 3, 600));
+     }},
+    {"next_up_seconds",
+     [](const party::QueueSettings& s) -> std::int64_t { return s.nextUpSeconds; },
+     [](party::QueueSettings& s, std::int64_t v) {
+         s.nextUpSeconds = static_cast<int>(std::clamp<std::int64_t>(v, 3, 600));
+     }},
 };
 
 } // namespace

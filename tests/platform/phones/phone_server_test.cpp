@@ -16,6 +16,7 @@
 #include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <stdlib.h>
@@ -29,6 +30,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 const std::string kKey = "0123456789abcdef0123456789abcdef";
+const std::string kHostKey = "fedcba9876543210fedcba9876543210";
 
 void ensureApplication() {
     static int argc = 1;
@@ -111,6 +113,10 @@ struct Phone {
         return waitUntil([this] { return connected || closed; }) && connected;
     }
 
+    void say(const QJsonObject& message) {
+        socket->sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson()));
+    }
+
     void join(std::size_t slot, const QString& name, const QString& resume = {}) {
         QJsonObject join{{"type", "join"},
                          {"name", name},
@@ -158,6 +164,7 @@ protected:
         options.listNetworks = [] { return std::vector<LocalNetwork>{}; };
         options.limits = limits;
         options.key = kKey;
+        options.hostKey = kHostKey;
         m_server = std::make_unique<PhoneServer>(std::move(options));
         EXPECT_TRUE(m_server->listening()) << m_server->problem();
         m_server->onSeatsChanged([this] { ++m_seatChanges; });
@@ -276,12 +283,13 @@ TEST_F(PhoneServerTest, AConnectionThatNeverJoinsIsClosedWhateverItSends) {
 TEST_F(PhoneServerTest, ALimitOfConnectionsPerPeerAndTooBigAMessageCloseOnlyTheirOwn) {
     const int port = start().port();
     std::vector<std::unique_ptr<Phone>> phones;
-    for (int i = 0; i < 4; ++i) {
+    const std::size_t perPeer = PhoneServerLimits{}.connectionsPerPeer;
+    for (std::size_t i = 0; i < perPeer; ++i) {
         phones.push_back(std::make_unique<Phone>(port));
         ASSERT_TRUE(phones.back()->open()) << i;
     }
-    Phone fifth(port);
-    EXPECT_FALSE(fifth.open());
+    Phone oneTooMany(port);
+    EXPECT_FALSE(oneTooMany.open());
 
     phones[0]->join(1, QStringLiteral("Anna"));
     phones[1]->join(2, QStringLiteral("Ben"));
@@ -409,6 +417,65 @@ TEST_F(PhoneServerTest, TheSongBookAnswersAGuestsSearchAPageAtATime) {
     EXPECT_NE(second.find("Band 151"), std::string::npos) << second;
     EXPECT_EQ(second.find("Band 150"), std::string::npos) << "the first page's last song";
     EXPECT_EQ(status(get(port, "/book?q=band")), 403);
+}
+
+// A song book's connection holds no slot: it outlives the rule that closes connections which do
+// not join, for as long as the phone answers the server's pings, and is held to its changes a
+// minute. Only the phone that opened the host's code holds the host's actions.
+TEST_F(PhoneServerTest, ASongBookLivesWithoutASlotAndIsHeldToItsChangesAMinute) {
+    PhoneServerLimits limits;
+    limits.join = 300ms;
+    limits.guestPing = 100ms;
+    limits.guestIdle = 500ms;
+    limits.changesPerMinute = 3;
+    PhoneServer& server = start(limits);
+    std::vector<std::pair<app::PhoneHall::GuestConnection, party::GuestRequest>> heard;
+    std::vector<app::PhoneHall::GuestConnection> gone;
+    server.onGuests(
+        [&](auto connection, party::GuestRequest request) {
+            heard.emplace_back(connection, std::move(request));
+        },
+        [&](auto connection) { gone.push_back(connection); });
+
+    Phone guest(server.port()), host(server.port()), pretender(server.port());
+    ASSERT_TRUE(guest.open() && host.open() && pretender.open());
+    guest.say({{"type", "guest"}, {"name", "  Ann\u202e "}, {"token", ""}});
+    host.say({{"type", "guest"}, {"name", ""}, {"host", QString::fromStdString(kHostKey)}});
+    pretender.say({{"type", "guest"}, {"name", "Eve"}, {"host", "00ff"}});
+    ASSERT_TRUE(waitUntil([&] { return heard.size() == 3; }));
+    const auto helloOf = [&](std::size_t i) {
+        return std::get<party::GuestHello>(heard[i].second);
+    };
+    std::map<std::string, bool> hosts;
+    for (std::size_t i = 0; i < 3; ++i)
+        hosts[helloOf(i).name] = helloOf(i).host;
+    EXPECT_EQ(hosts, (std::map<std::string, bool>{{"Ann", false}, {"", true}, {"Eve", false}}));
+    const app::PhoneHall::GuestConnection ann =
+        std::find_if(heard.begin(), heard.end(), [&](const auto& h) {
+            return std::get<party::GuestHello>(h.second).name == "Ann";
+        })->first;
+    server.tellGuest(ann, party::GuestWelcome{4, "Ann", "abc", false});
+    const auto welcome = guest.message("guest");
+    ASSERT_TRUE(welcome);
+    EXPECT_EQ(welcome->value("token").toString(), "abc");
+
+    // Three times the join rule and twice the idle rule: the pings keep it.
+    waitUntil([] { return false; }, 1000ms);
+    EXPECT_FALSE(guest.closed);
+    // A microphone's message is refused on a song book, and five changes are two too many.
+    guest.join(1, QStringLiteral("Ann"));
+    for (int i = 0; i < 5; ++i)
+        guest.say({{"type", "remove"}, {"entry", i + 1}});
+    ASSERT_TRUE(waitUntil([&] {
+        return std::count_if(guest.received.begin(), guest.received.end(),
+                             [](const auto& m) { return m.value("type") == "answer"; }) == 3;
+    }));
+    EXPECT_EQ(heard.size(), 6u) << "three removals passed on";
+    EXPECT_NE(guest.received.back().value("text").toString().indexOf("a lot of changes"), -1);
+    EXPECT_FALSE(guest.closed);
+    guest.socket->close();
+    ASSERT_TRUE(waitUntil([&] { return !gone.empty(); }));
+    EXPECT_EQ(gone, std::vector{ann});
 }
 
 // The slot picker asks which slots are free; the host frees a phone's slot: the phone is told why

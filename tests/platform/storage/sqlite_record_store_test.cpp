@@ -25,6 +25,7 @@ namespace {
 
 const std::string kVersion = std::to_string(SqliteRecordStore::kSchemaVersion);
 const std::string kNewer = std::to_string(SqliteRecordStore::kSchemaVersion + 1);
+const std::string kNewerReason = "newer version of Cantorix (records version " + kNewer;
 
 // Every field set, to its extremes where it has them; text kept as the bytes given.
 Performance performance(int i, std::optional<std::int64_t> playerId = std::nullopt) {
@@ -249,10 +250,10 @@ TEST_F(SqliteRecordStoreTest, AFileThatIsNotPlainlyOursAndOldIsLeftExactlyAsItIs
          [&](auto& f, auto) {
              ours(f), sql(f, "ALTER TABLE players ADD x; PRAGMA user_version = " + kNewer);
          },
-         2, "newer version of Cantorix (records version 3"},
+         2, kNewerReason.c_str()},
         {"newer, lacking columns",
-         [](auto& f, auto) { sql(f, "CREATE TABLE players (id); PRAGMA user_version = 4"); }, -1,
-         "newer version of Cantorix (records version 4"},
+         [](auto& f, auto) { sql(f, "CREATE TABLE players (id); PRAGMA user_version = 9"); }, -1,
+         "newer version of Cantorix (records version 9"},
         {"another program's tables", [](auto& f, auto) { sql(f, "CREATE TABLE accounts (id)"); },
          -1, "tables that Cantorix did not make"},
         {"a folder", [](auto& f, auto) { fs::create_directory(f); }, -1, "it is a folder"},
@@ -318,7 +319,7 @@ TEST_F(SqliteRecordStoreTest, APartysQueueIsKeptBesideTheRecordsOfAnEarlierFile)
 
     party::PartyQueue queue;
     const party::GuestId ann = *queue.join("Ann", 100, "0a1b"),
-                        ben = *queue.join("B\xC3\xA9n", 101);
+                         ben = *queue.join("B\xC3\xA9n", 101);
     queue.link(ann, 7);
     for (const auto& [guest, song] : std::vector<std::pair<party::GuestId, std::string>>{
              {ann, "songs/a.txt"}, {ben, "songs/b.txt"}, {ann, "songs/c.txt"}})
@@ -329,6 +330,8 @@ TEST_F(SqliteRecordStoreTest, APartysQueueIsKeptBesideTheRecordsOfAnEarlierFile)
     queue.hostMove(queue.order().back(), 0);
     queue.settings().mostWaitingPerGuest = 5;
     queue.settings().rotation = false;
+    queue.settings().takeFromQueue = true;
+    queue.settings().nextUpSeconds = 30;
     SqliteRecordStore(m_file).saveQueue(queue.kept());
 
     party::PartyQueue again;
