@@ -100,7 +100,18 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
                         .reloadSong = [this] { reloadSong(); },
                         .selected = &m_selection->selected(),
                         .records = m_records.get(),
-                        .phones = m_services.phones},
+                        .phones = m_services.phones,
+                        .started =
+                            [this](std::int64_t lengthMs) {
+                                m_partyFlow->sessionStarted();
+                                m_party->setRemaining(lengthMs);
+                                m_remainingToldAt = std::chrono::steady_clock::now();
+                            },
+                        .scorePageShown =
+                            [this] {
+                                m_party->setRemaining(0);
+                                m_partyFlow->scorePageShown();
+                            }},
         *this, m_analysisTimer);
     m_options = std::make_unique<OptionsForm>(g, this);
     m_options->setClickPlayer(m_services.clicks);
@@ -119,6 +130,7 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
     createEditor();
     createPlayerScreens();
     createQueueScreen();
+    createPartyFlow();
     if (m_services.profile) {
         // Applied once the window is up: restoring runs while it is being shown.
         StoredProperty::Integer fullScreen{[this] { return m_fullScreen ? 1 : 0; },

@@ -7,6 +7,7 @@
 #include "form_storage.h"
 #include "game_scene.h"
 #include "options_form.h"
+#include "party_flow.h"
 #include "party_host.h"
 #include "pitch/capture_port.h"
 #include "pitch/semitone_tracker_port.h"
@@ -37,11 +38,14 @@
 #include <QAction>
 #include <QMainWindow>
 #include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <future>
+#include <map>
 #include <memory>
 #include <random>
+#include <set>
 #include <utility>
 
 class QKeyEvent;
@@ -162,6 +166,7 @@ public:
     SoundInputs& inputs() { return *m_inputs; }
     RecordKeeper& records() { return *m_records; }
     PartyHost& party() { return *m_party; }
+    PartyFlow& partyFlow() { return *m_partyFlow; }
     QueueScreen& queueScreen() { return *m_queueScreen; }
 
     QAction *optionsAction = nullptr, *editorAction = nullptr, *editVideoAction = nullptr,
@@ -231,6 +236,23 @@ private:
     // The Queue screen, after the player screens (it links guests to players), and its codes.
     void createQueueScreen();
     void showPartyCodes();
+    // The walk from song to song: the Next up screen, seating the queue's singers, starting
+    // their song (main_window_party.cpp).
+    struct QueueSinger {
+        std::string name;
+        std::optional<party::GuestId> guest;
+        std::optional<std::size_t> slot; // the roster's slot (from 0) they sing in
+        bool called = false;             // their phone was asked to tap to sing
+    };
+    void createPartyFlow();
+    std::vector<QueueSinger> seatQueueSingers(const party::QueueEntry& entry, bool call);
+    void showNextUp(const party::QueueEntry& entry, bool call);
+    void hideNextUp();
+    bool startQueuedSong(const party::QueueEntry& entry);
+    // The session is over: the slots lent to linked guests are given back.
+    void endQueuedSong();
+    // Whether the roster's slot (from 0) sings in the next session.
+    bool singsNext(std::size_t slot) const;
     // The party's queue: its host, kept in the records file, fed by the phones
     // (main_window_party.cpp).
     void createParty();
@@ -295,6 +317,15 @@ private:
     std::unique_ptr<RecordKeeper> m_records;
     std::unique_ptr<PartyHost> m_party;
     std::unique_ptr<QueueScreen> m_queueScreen;
+    std::unique_ptr<PartyFlow> m_partyFlow;
+    QTimer m_partyTimer;
+    // The slots that sing a queued song (none: every bound slot sings), the slots its guests'
+    // phones were called to, and the phone slots lent a linked guest's player for the song.
+    std::set<std::size_t> m_queueSlots;
+    std::map<party::GuestId, std::size_t> m_calledSlots;
+    std::set<std::size_t> m_lentSlots;
+    bool m_leavingForParty = false;
+    std::chrono::steady_clock::time_point m_remainingToldAt{};
     std::unique_ptr<StartSteps> m_ownStartSteps;
     StartSteps* m_startSteps = nullptr;
     std::unique_ptr<SoundInputs> m_oneCapture; // when the program hands in one capture

@@ -38,14 +38,17 @@ void MainWindow::openSongBook() {
     // Folding and sorting 30,000 songs takes a tenth of a second: not on the window's thread.
     if (m_songBookBuild.valid())
         m_songBookBuild.wait();
+    const bool scanned = m_library->scanned();
     m_songBookBuild =
-        std::async(std::launch::async, [this, songs = browser.songs(), phones = m_services.phones,
-                                        salt = m_songBookSalt] {
+        std::async(std::launch::async, [this, scanned, songs = browser.songs(),
+                                        phones = m_services.phones, salt = m_songBookSalt] {
             auto book = std::make_shared<const party::SongBook>(songs, salt);
             if (phones)
                 phones->openSongBook(book);
-            // The queue checks the phones' songs against the same book, on the window's thread.
-            m_invoker.post([this, book] { m_party->openSongBook(book); });
+            // The queue checks its songs against the same book, on the window's thread, once a
+            // scan has gone through every folder: a song of the queue not found yet is not gone.
+            if (scanned)
+                m_invoker.post([this, book] { m_party->openSongBook(book); });
         });
 }
 
@@ -123,6 +126,9 @@ void MainWindow::followPhoneSeats() {
     m_singers->phonesChanged();
     if (m_session->party().empty())
         showWhoSings();
+    // A guest called to sing has joined: the Next up screen shows them seated.
+    if (m_game->nextUp.group->visible() && m_partyFlow->entry())
+        showNextUp(*m_partyFlow->entry(), false);
 }
 
 } // namespace cantorix::app

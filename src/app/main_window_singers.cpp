@@ -92,6 +92,8 @@ void MainWindow::showWhoSings() {
     std::vector<std::string> names;
     m_panelSingers.clear();
     for (const BoundSinger& bound : roster.boundSingers(*m_inputs)) {
+        if (!singsNext(bound.slot))
+            continue;
         names.push_back(bound.name);
         m_panelSingers.push_back({bound.playerId, bound.name, bound.colour, 0});
     }
@@ -108,13 +110,14 @@ std::vector<PartySinger> MainWindow::gatherSingers() {
     roster.placeMicFiles(*m_inputs);
     std::vector<PartySinger> singers;
     for (const BoundSinger& bound : roster.boundSingers(*m_inputs))
-        singers.push_back({.slot = bound.slot,
-                           .playerId = bound.playerId,
-                           .name = bound.name,
-                           .colour = bound.colour,
-                           .delayMs = bound.delayMs,
-                           .input = bound.input,
-                           .picture = m_singers->pictureFileOf(bound.slot)});
+        if (singsNext(bound.slot))
+            singers.push_back({.slot = bound.slot,
+                               .playerId = bound.playerId,
+                               .name = bound.name,
+                               .colour = bound.colour,
+                               .delayMs = bound.delayMs,
+                               .input = bound.input,
+                               .picture = m_singers->pictureFileOf(bound.slot)});
     return singers;
 }
 

@@ -284,7 +284,8 @@ QueueAnswer PartyHost::addSong(party::GuestId guest, const std::string& songFile
 }
 
 std::optional<party::QueueEntry> PartyHost::nextUp() {
-    if (m_queue.settings().paused)
+    // Before the library is known no song can be told gone: nothing is taken out then.
+    if (m_queue.settings().paused || !m_book)
         return std::nullopt;
     bool dropped = false;
     while (!m_queue.order().empty()) {

@@ -28,11 +28,11 @@ public:
         // Seconds since the epoch (the queue's times are kept across runs).
         std::function<std::int64_t()> now;
         // A new secret for a guest's phone to keep (hexadecimal).
-        std::function<std::string()> newToken;
+        std::function<std::string()> newToken = {};
         // The queue after every change, to be kept.
-        std::function<void(const party::KeptQueue&)> keep;
+        std::function<void(const party::KeptQueue&)> keep = {};
         // When a song (its song file) was last sung, in seconds since the epoch, if it was.
-        std::function<std::optional<std::int64_t>(const std::string&)> lastSungAt;
+        std::function<std::optional<std::int64_t>(const std::string&)> lastSungAt = {};
     };
 
     explicit PartyHost(Setup setup);
@@ -73,8 +73,9 @@ public:
     std::optional<party::GuestId> addGuest(std::string_view name);
     party::QueueAnswer addSong(party::GuestId guest, const std::string& songFile);
 
-    // The party flow. The entry to be sung next, while the queue is not paused; an entry at the
-    // front whose song left the library is taken out first (its guest is told).
+    // The party flow. The entry to be sung next, while the queue is not paused and the song book
+    // is open; an entry at the front whose song left the library is taken out first (its guest
+    // is told).
     std::optional<party::QueueEntry> nextUp();
     // Takes that entry to sing it now: its singers sang now, for the rotation.
     std::optional<party::QueueEntry> takeNext();

@@ -89,6 +89,8 @@ void Screens::backToSelection() {
     g.scorePage.group->setVisible(false);
     g.selection.group->setVisible(true);
     moveInput(*g.scorePage.guiRoot, *g.selection.guiRoot);
+    if (leftScorePage)
+        leftScorePage();
 }
 
 void Screens::showEditor() {

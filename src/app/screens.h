@@ -48,6 +48,8 @@ public:
     void showEditor();
     void showOptions();
     void backToSelection(); // Back on the score page
+    // Told after the score page was left for the selection screen.
+    std::function<void()> leftScorePage;
     void leaveHallOfFame(); // Back in the hall of fame
     void leaveEditor();     // Back in the editor
     void leaveOptions();    // Back in the options

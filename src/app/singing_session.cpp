@@ -124,6 +124,8 @@ void SingingSession::startSession() {
         showBackground();
         showSelectedParts();
         cutStripsFromBackground(m_game, m_twoBands ? 2 : 1);
+        if (m_services.started)
+            m_services.started(m_services.player.length());
     }
     applyColourOptions();
     showSingerTrails();
@@ -498,6 +500,8 @@ void SingingSession::endSession(bool finished) {
     m_game.scorePage.guiRoot->setTag(1);
     setClockEnabled(false);
     fillScorePage();
+    if (m_services.scorePageShown)
+        m_services.scorePageShown();
 }
 
 std::vector<SingerResult> SingingSession::results() const {

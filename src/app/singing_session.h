@@ -65,6 +65,9 @@ struct SessionServices {
     // The phones singing as microphones see the line being sung and their points; without it
     // there are none.
     PhoneHall* phones = nullptr;
+    // Told when a song starts (its length in milliseconds) and when its score page shows.
+    std::function<void(std::int64_t lengthMs)> started = {};
+    std::function<void()> scorePageShown = {};
 };
 
 class SingingSession {

@@ -122,8 +122,10 @@ bool SongLibraryScreen::takeUpdate() {
     const bool changed = !update.changed.empty() || !update.removed.empty();
     if (changed)
         m_browser.apply(std::move(update.changed), update.removed);
-    if (update.finished)
+    if (update.finished) {
         m_scanning = false;
+        m_scanned = true;
+    }
     return changed;
 }
 
@@ -187,6 +189,25 @@ void SongLibraryScreen::showList() {
     wantCovers();
     showStatus();
     showProblem();
+}
+
+bool SongLibraryScreen::showSongFile(const std::string& songFile) {
+    const std::vector<songs::SongSummary>& known = m_browser.songs();
+    const auto song = std::find_if(known.begin(), known.end(), [&](const songs::SongSummary& s) {
+        return s.songFile == songFile;
+    });
+    if (song == known.end())
+        return false;
+    const std::string folder = song->folder;
+    if (!m_browser.positionOf(folder)) {
+        m_search.clear();
+        run(selection::SelectionCommand{selection::SelectionCommand::QueryChanged});
+    }
+    const std::optional<std::size_t> position = m_browser.positionOf(folder);
+    if (!position)
+        return false; // a song hidden as unplayable
+    moveTo(static_cast<int>(*position), +1);
+    return m_list.itemIndex() == static_cast<int>(*position);
 }
 
 void SongLibraryScreen::moveTo(int position, int direction) {

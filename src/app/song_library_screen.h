@@ -67,6 +67,9 @@ public:
     // on the slab why it cannot be played. Never throws for a song that cannot be read or
     // played; audio that fails to open marks the song unplayable and remembers it.
     void selectSong();
+    // Turns to the song of this song file and selects it, clearing a search that hides it; false
+    // when the library has no such song.
+    bool showSongFile(const std::string& songFile);
     // Asked before a session starts: false when the selected song cannot be played, and the
     // library line then says why.
     bool mayStart();
@@ -78,6 +81,8 @@ public:
     // What the timer runs: the scan's news, the decoded covers.
     void poll();
     bool scanning() const { return m_scanning; }
+    // A scan has gone through every folder: a song not listed now is not in the library.
+    bool scanned() const { return m_scanned; }
     const selection::SongBrowser& browser() const { return m_browser; }
 
 private:
@@ -117,6 +122,7 @@ private:
     std::string m_notice; // Start's refusal, on the library line until the selection moves
     songs::FileStamp m_previewedAudio; // the audio as the preview opened it
     bool m_scanning = false;
+    bool m_scanned = false;
     bool m_scanStarted = false;
     bool m_previewHeld = true;
     std::size_t m_found = 0;

@@ -133,6 +133,18 @@ TEST_F(PartyHostTest, TheHostsPhoneMovesSongsAndStartsTheNextOne) {
 }
 
 TEST_F(PartyHostTest, TheNextSongSkipsWhatLeftTheLibraryAndWhatWasSkippedTwice) {
+    // Until the library is known, a kept song is not taken for gone.
+    PartyHost starting{{.hall = nullptr, .now = [this] { return now; }}};
+    party::KeptQueue kept;
+    kept.guests.push_back({1, "Ann", std::nullopt, 500, std::nullopt, ""});
+    kept.entries.push_back({});
+    kept.entries.back().id = 5;
+    kept.entries.back().songId = "/songs/somewhere/song.txt";
+    kept.entries.back().owner = 1;
+    starting.restore(kept);
+    EXPECT_FALSE(starting.nextUp());
+    EXPECT_EQ(starting.queue().entries().size(), 1u);
+
     host.restore({});
     hall.guestSays(1, party::GuestHello{"Ann", "", ""});
     hall.guestSays(1, party::AddSongRequest{idOf("Waterloo"), {}, "", {}});
