@@ -54,10 +54,12 @@ QueueScreen::QueueScreen(QueueScreenParts parts)
 
 void QueueScreen::connectButtons() {
     QueueNodes& nodes = m_game.queue;
-    const auto on = [](TGLButton* button, std::function<void()> action) {
-        button->onButtonClick = [action = std::move(action)](TGLBaseControl& sender) {
+    // Each button's action, then the rows as the queue now stands.
+    const auto on = [this](TGLButton* button, std::function<void()> action) {
+        button->onButtonClick = [this, action = std::move(action)](TGLBaseControl& sender) {
             pressedOff(sender);
             action();
+            refresh();
         };
     };
     nodes.selectionButton->onButtonClick = [this](TGLBaseControl& sender) {
@@ -179,17 +181,19 @@ void QueueScreen::keyDown(int key) {
             renameChosen();
         else if (key == kKeyL)
             linkChosen();
+        refresh();
         return;
     }
-    const party::QueueSettings& settings = m_party.queue().settings();
+    QueueNodes& nodes = m_game.queue;
+    const auto click = [](TGLButton* button) { button->onButtonClick(*button); };
     if (key == keys::Enter)
-        m_game.queue.playNextButton->onButtonClick(*m_game.queue.playNextButton);
+        click(nodes.playNextButton);
     else if (key == kKeyP)
-        m_party.setPaused(!settings.paused);
+        click(nodes.pauseButton);
     else if (key == kKeyR)
-        m_party.setRotation(!settings.rotation);
+        click(nodes.rotationButton);
     else if (key == kKeyT)
-        m_party.setTakeFromQueue(!settings.takeFromQueue);
+        click(nodes.takeFromQueueButton);
 }
 
 std::optional<party::EntryId> QueueScreen::chosenEntry() const {
