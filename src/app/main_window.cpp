@@ -110,7 +110,8 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
                         .scorePageShown =
                             [this] {
                                 m_party->setRemaining(0);
-                                m_partyFlow->scorePageShown();
+                                if (!jukeboxSongEnded())
+                                    m_partyFlow->scorePageShown();
                             }},
         *this, m_analysisTimer);
     m_options = std::make_unique<OptionsForm>(g, this);

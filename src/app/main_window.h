@@ -168,6 +168,7 @@ public:
     PartyHost& party() { return *m_party; }
     PartyFlow& partyFlow() { return *m_partyFlow; }
     QueueScreen& queueScreen() { return *m_queueScreen; }
+    bool jukeboxOn() const { return m_jukebox; }
 
     QAction *optionsAction = nullptr, *editorAction = nullptr, *editVideoAction = nullptr,
             *scoresAction = nullptr, *closeAction = nullptr, *aboutAction = nullptr;
@@ -253,6 +254,15 @@ private:
     void endQueuedSong();
     // Whether the roster's slot (from 0) sings in the next session.
     bool singsNext(std::size_t slot) const;
+    // The jukebox: songs one after another, unscored, until Escape (main_window_jukebox.cpp).
+    void startJukebox();
+    void playNextJukeboxSong();
+    // Run by the party's timer: the jukebox gives way to the queue's next song and comes back
+    // after it.
+    void followJukebox();
+    // A jukebox song's score page: left at once for the next song (true), or not the jukebox's.
+    bool jukeboxSongEnded();
+    void jukeboxKeyDown(int key);
     // The party's queue: its host, kept in the records file, fed by the phones
     // (main_window_party.cpp).
     void createParty();
@@ -325,6 +335,10 @@ private:
     std::map<party::GuestId, std::size_t> m_calledSlots;
     std::set<std::size_t> m_lentSlots;
     bool m_leavingForParty = false;
+    bool m_jukebox = false;        // on, between its songs too
+    bool m_jukeboxSinging = false; // the song playing is the jukebox's
+    bool m_jukeboxStopping = false;
+    std::map<std::string, std::int64_t> m_jukeboxPlayedAt; // song file → seconds
     std::chrono::steady_clock::time_point m_remainingToldAt{};
     std::unique_ptr<StartSteps> m_ownStartSteps;
     StartSteps* m_startSteps = nullptr;

@@ -78,7 +78,11 @@ void MainWindow::createQueueScreen() {
             return name.toStdString();
         },
         .drawCodes = [this] { showPartyCodes(); },
-        .startJukebox = {},
+        .startJukebox =
+            [this] {
+                m_queueScreen->leave();
+                startJukebox();
+            },
         .left = {}});
     m_screens->queueKey = QueueScreen::kOpenKey;
     m_screens->showQueue = [this] { m_queueScreen->show(); };
@@ -175,8 +179,12 @@ void MainWindow::createPartyFlow() {
         m_queueScreen->refresh();
         m_partyFlow->tick();
     });
+    m_screens->jukeboxKey = QueueScreen::kJukeboxKey;
+    m_screens->startJukebox = [this] { startJukebox(); };
+    m_screens->singingKeyDown = [this](int key) { jukeboxKeyDown(key); };
     connect(&m_partyTimer, &QTimer::timeout, this, [this] {
         m_partyFlow->tick();
+        followJukebox();
         // The phones' start times follow the song being sung, a push every few seconds.
         if (m_game->singing.group->visible() &&
             std::chrono::steady_clock::now() - m_remainingToldAt >= kRemainingEvery) {

@@ -102,6 +102,9 @@ void MainWindow::showWhoSings() {
 }
 
 std::vector<PartySinger> MainWindow::gatherSingers() {
+    // The jukebox plays its songs unscored.
+    if (m_jukeboxSinging)
+        return {};
     // Listing again closes every stream: the ear of the menus lets go of its input first.
     stopListening();
     m_inputs->relist();

@@ -293,6 +293,8 @@ void QueueScreen::showRows() {
     nodes.takeFromQueueButton->setCaption(settings.takeFromQueue ? "Take songs: on (T)"
                                                                  : "Take songs: off (T)");
     nodes.guestsButton->setCaption(m_guestsPage ? "The queue (G)" : "Guests (G)");
+    // The jukebox fills an empty queue's evening.
+    nodes.jukeboxButton->setVisible(!m_guestsPage && m_party.queue().entries().empty());
     if (m_guestsPage)
         showGuestRows();
     else

@@ -202,6 +202,8 @@ void Screens::keyDown(int key) {
     const bool statistics = m_game.statistics.guiRoot->tag() == 1;
     const bool queue = m_game.queue.guiRoot->tag() == 1;
     const bool nextUp = m_game.nextUp.guiRoot->tag() == 1;
+    if (singingKeyDown && m_game.singing.group->visible())
+        singingKeyDown(key);
     for (TGLBaseControl* root : keyRoots())
         root->keyDown(key);
     if (songListKeyDown && songList)

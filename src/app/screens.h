@@ -42,6 +42,8 @@ public:
     int jukeboxKey = 0;
     std::function<void()> startJukebox;
     std::function<void(int key)> nextUpKeyDown;
+    // The keys while a song is sung, heard before Escape ends it.
+    std::function<void(int key)> singingKeyDown;
 
     void startSong();
     void showHallOfFame();
