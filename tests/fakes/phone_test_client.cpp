@@ -63,6 +63,7 @@ struct PhoneTestClient::Impl {
 
     mutable std::mutex mutex;
     std::condition_variable changed;
+    bool socketOpen = false;
     bool welcomed = false;
     bool closed = false;
     std::optional<std::string> refused;
@@ -130,6 +131,11 @@ struct PhoneTestClient::Impl {
         QObject::connect(opened, &QWebSocket::sslErrors, context,
                          [opened] { opened->ignoreSslErrors(); });
         QObject::connect(opened, &QWebSocket::connected, context, [this, opened, sendJoin, resume] {
+            {
+                std::lock_guard lock(mutex);
+                socketOpen = true;
+                changed.notify_all();
+            }
             if (!sendJoin)
                 return;
             phones::JoinRequest join{.name = options.name,
@@ -144,12 +150,14 @@ struct PhoneTestClient::Impl {
             if (opened != socket)
                 return;
             std::lock_guard lock(mutex);
+            socketOpen = false;
             closed = true;
             streaming = false;
             changed.notify_all();
         });
         {
             std::lock_guard lock(mutex);
+            socketOpen = false;
             closed = false;
             welcomed = false;
         }
@@ -172,6 +180,7 @@ struct PhoneTestClient::Impl {
             old->deleteLater();
         }
         std::lock_guard lock(mutex);
+        socketOpen = false;
         closed = true;
         streaming = false;
         changed.notify_all();
@@ -187,8 +196,11 @@ struct PhoneTestClient::Impl {
                 .phoneSeconds = phoneNow()};
             from->sendTextMessage(QString::fromStdString(phones::clockAnswerMessage(answer)));
         }
+        std::string utf8 = text.toStdString();
+        if (options.onText)
+            options.onText(utf8);
         std::lock_guard lock(mutex);
-        received.push_back(text.toStdString());
+        received.push_back(std::move(utf8));
         if (type == "welcome") {
             welcomed = true;
             token = message.value("resume").toString().toStdString();
@@ -279,6 +291,12 @@ bool PhoneTestClient::waitWelcome(std::chrono::milliseconds within) {
     m_impl->changed.wait_for(
         lock, within, [this] { return m_impl->welcomed || m_impl->refused || m_impl->closed; });
     return m_impl->welcomed && !m_impl->refused;
+}
+
+bool PhoneTestClient::waitOpen(std::chrono::milliseconds within) {
+    std::unique_lock lock(m_impl->mutex);
+    m_impl->changed.wait_for(lock, within, [this] { return m_impl->socketOpen || m_impl->closed; });
+    return m_impl->socketOpen;
 }
 
 bool PhoneTestClient::waitClosed(std::chrono::milliseconds within) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,9 @@ struct PhoneTestClientOptions {
     std::string resumeToken = {};
     // Send a join at once after connecting; false for tests that send their own messages.
     bool join = true;
+    // Called on the client's thread with every text as it arrives, before it is kept: for
+    // benchmarks that time each message's arrival. Must not call back into the client.
+    std::function<void(const std::string& text)> onText = {};
 };
 
 class PhoneTestClient {
@@ -40,6 +44,8 @@ public:
 
     // Waits (bounded) for the welcome; false on refusal, close or timeout.
     bool waitWelcome(std::chrono::milliseconds within = std::chrono::seconds(10));
+    // Waits (bounded) until the socket is open; false on close or timeout.
+    bool waitOpen(std::chrono::milliseconds within = std::chrono::seconds(10));
     // Waits (bounded) until the socket is closed by the game.
     bool waitClosed(std::chrono::milliseconds within = std::chrono::seconds(10));
     // The refusal's reason, the welcome's resume token and slot, every text received.
