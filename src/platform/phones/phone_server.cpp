@@ -171,8 +171,10 @@ bool PhoneServer::Impl::start(const TlsIdentity& identity) {
             door = new PhoneDoor(std::move(doorSetup), anchor);
             const int first = options.port;
             const int last = first == 0 ? 0 : std::min(first + kPortsTried, 65535);
+            const QHostAddress on =
+                options.loopbackOnly ? QHostAddress::LocalHost : QHostAddress::Any;
             for (int candidate = first; candidate <= last; ++candidate)
-                if (door->listen(QHostAddress::Any, static_cast<quint16>(candidate))) {
+                if (door->listen(on, static_cast<quint16>(candidate))) {
                     bound->set_value(door->serverPort());
                     return;
                 }

@@ -56,6 +56,8 @@ class PhoneServer : public app::PhoneHall {
 public:
     struct Options {
         int port = 8443; // the first port tried; the next free of the following 20 otherwise
+        // Only this computer may connect (tests): the phones of the home network never reach it.
+        bool loopbackOnly = false;
         std::filesystem::path identityFolder = {};  // where the TLS key and certificate are kept
         base::MainThreadInvoker* invoker = nullptr; // seat changes reach the main thread here
         std::ostream* log = nullptr;                // the address and key go here (stderr)
