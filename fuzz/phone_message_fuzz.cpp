@@ -10,7 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -44,6 +46,18 @@ bool validUtf8(std::string_view text) {
     return true;
 }
 
+// A song book's request as read (a microphone's message reads as an empty hello).
+cantorix::party::GuestRequest guestRequestOf(const PhoneText& text) {
+    return std::visit(
+        [](const auto& m) -> cantorix::party::GuestRequest {
+            if constexpr (std::is_constructible_v<cantorix::party::GuestRequest, decltype(m)>)
+                return m;
+            else
+                return cantorix::party::GuestHello{};
+        },
+        text);
+}
+
 void checkText(std::string_view bytes) {
     const ParsedText parsed = parsePhoneText(bytes);
     if (parsed.message.has_value() == !parsed.problem.empty())
@@ -66,6 +80,22 @@ void checkText(std::string_view bytes) {
         const ParsedText again = parsePhoneText(clockAnswerMessage(*answer));
         const auto* reread = again.message ? std::get_if<ClockAnswer>(&*again.message) : nullptr;
         if (!reread || reread->id != answer->id || reread->phoneSeconds != answer->phoneSeconds)
+            std::abort();
+    }
+    if (isGuestText(*parsed.message)) {
+        // A song book's request: its names cleaned, and written again it reads back the same.
+        const cantorix::party::GuestRequest request = guestRequestOf(*parsed.message);
+        if (const auto* hello = std::get_if<cantorix::party::GuestHello>(&request);
+            hello && (cleanPhoneName(hello->name) != hello->name || hello->host))
+            std::abort();
+        if (const auto* add = std::get_if<cantorix::party::AddSongRequest>(&request);
+            add && (cleanPhoneName(add->partnerName) != add->partnerName ||
+                    (add->voice && (*add->voice < 0 || *add->voice > 1))))
+            std::abort();
+        const std::string written = guestRequestMessage(request);
+        const ParsedText again = parsePhoneText(written);
+        if (!again.message || !isGuestText(*again.message) ||
+            guestRequestMessage(guestRequestOf(*again.message)) != written)
             std::abort();
     }
     // Whatever a phone sent, the game's own messages carrying it are valid UTF-8.

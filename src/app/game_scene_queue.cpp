@@ -59,6 +59,9 @@ void GameScene::buildQueueScreen() {
     queue.takeFromQueueButton = button("QueueTake", "Take songs: off (T)", 2, 0);
     queue.guestsButton = button("QueueGuests", "Guests (G)", 2, 1);
     queue.jukeboxButton = button("QueueJukebox", "Jukebox (F7)", 2, 2);
+    queue.sungRecentlyButton = button("QueueSungRecently", "Sung recently: refused", 2, 3);
+    queue.scorePageButton = button("QueueScorePage", "Score page: 15 s", 0, 4);
+    queue.nextUpButton = button("QueueNextUp", "Next up: 20 s", 1, 4);
     // The guests' page puts its own buttons where the entry's stand.
     queue.renameButton = button("QueueRename", "Rename (Enter)", 0, 0);
     queue.linkButton = button("QueueLink", "Link to player (L)", 0, 1);

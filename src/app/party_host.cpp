@@ -240,6 +240,12 @@ void PartyHost::setTakeFromQueue(bool on) {
     changed();
 }
 
+void PartyHost::setWaits(int scorePageSeconds, int nextUpSeconds) {
+    m_queue.settings().scorePageSeconds = std::clamp(scorePageSeconds, 3, 600);
+    m_queue.settings().nextUpSeconds = std::clamp(nextUpSeconds, 3, 600);
+    changed();
+}
+
 void PartyHost::setMostWaiting(int songs) {
     m_queue.settings().mostWaitingPerGuest =
         std::clamp(songs, 1, static_cast<int>(party::PartyQueue::kMostEntries));

@@ -66,6 +66,7 @@ public:
     void setAllowSungRecently(bool allow);
     void setMostWaiting(int songs);
     void setTakeFromQueue(bool on);
+    void setWaits(int scorePageSeconds, int nextUpSeconds);
     party::QueueAnswer removeGuest(party::GuestId guest);
     party::QueueAnswer renameGuest(party::GuestId guest, std::string_view name);
     party::QueueAnswer linkGuest(party::GuestId guest, std::optional<std::int64_t> playerId);

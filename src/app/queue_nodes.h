@@ -34,7 +34,9 @@ struct QueueNodes {
     scene::TGLButton *pauseButton = nullptr, *clearButton = nullptr, *rotationButton = nullptr,
                      *perGuestButton = nullptr;
     scene::TGLButton *takeFromQueueButton = nullptr, *guestsButton = nullptr,
-                     *jukeboxButton = nullptr;
+                     *jukeboxButton = nullptr, *sungRecentlyButton = nullptr;
+    // How long the score page stays and Next up counts down, each stepped through presets.
+    scene::TGLButton *scorePageButton = nullptr, *nextUpButton = nullptr;
     // The guests' page: the selected guest's buttons.
     scene::TGLButton *renameButton = nullptr, *linkButton = nullptr, *removeGuestButton = nullptr;
     scene::TGLButton* backButton = nullptr;

@@ -16,8 +16,17 @@ constexpr int kKeyG = 'G', kKeyL = 'L', kKeyP = 'P', kKeyR = 'R', kKeyT = 'T';
 constexpr TColor kChosenColour = 0x0042C8FF; // the game's amber, as BGR
 constexpr TColor kNoteColour = 0x00C0C0C0;
 constexpr TColor kGoneColour = 0x008080FF;
-// The choices of how many songs a guest may hold waiting, stepped through by its button.
+// The choices of how many songs a guest may hold waiting, and of the party's waits (seconds),
+// each stepped through by its button.
 constexpr int kPerGuestChoices[] = {1, 2, 3, 4, 5, 10};
+constexpr int kScorePageChoices[] = {5, 10, 15, 30, 60};
+constexpr int kNextUpChoices[] = {10, 20, 30, 60};
+
+// The choice after `now` (the first after the last, or after a value not among them).
+template <std::size_t N> int nextChoice(const int (&choices)[N], int now) {
+    const int* next = std::upper_bound(std::begin(choices), std::end(choices), now);
+    return next == std::end(choices) ? choices[0] : *next;
+}
 
 void setText(TGLLabel& label, const std::string& text, TColor colour) {
     label.setCaption(label.bitmapFont() ? fitToWidth(*label.bitmapFont(), text, label.width())
@@ -86,10 +95,20 @@ void QueueScreen::connectButtons() {
     on(nodes.pauseButton, [this] { m_party.setPaused(!m_party.queue().settings().paused); });
     on(nodes.rotationButton, [this] { m_party.setRotation(!m_party.queue().settings().rotation); });
     on(nodes.perGuestButton, [this] {
-        const int now = m_party.queue().settings().mostWaitingPerGuest;
-        const int* next =
-            std::upper_bound(std::begin(kPerGuestChoices), std::end(kPerGuestChoices), now);
-        m_party.setMostWaiting(next == std::end(kPerGuestChoices) ? kPerGuestChoices[0] : *next);
+        m_party.setMostWaiting(
+            nextChoice(kPerGuestChoices, m_party.queue().settings().mostWaitingPerGuest));
+    });
+    on(nodes.sungRecentlyButton,
+       [this] { m_party.setAllowSungRecently(!m_party.queue().settings().allowSungRecently); });
+    on(nodes.scorePageButton, [this] {
+        const party::QueueSettings& settings = m_party.queue().settings();
+        m_party.setWaits(nextChoice(kScorePageChoices, settings.scorePageSeconds),
+                         settings.nextUpSeconds);
+    });
+    on(nodes.nextUpButton, [this] {
+        const party::QueueSettings& settings = m_party.queue().settings();
+        m_party.setWaits(settings.scorePageSeconds,
+                         nextChoice(kNextUpChoices, settings.nextUpSeconds));
     });
     on(nodes.clearButton, [this] { m_party.clear(); });
     on(nodes.takeFromQueueButton,
@@ -280,7 +299,8 @@ void QueueScreen::showRows() {
     nodes.emptyLine->setVisible(false);
     for (TGLButton* button :
          {nodes.playNextButton, nodes.moveUpButton, nodes.moveDownButton, nodes.removeButton,
-          nodes.pauseButton, nodes.rotationButton, nodes.perGuestButton, nodes.clearButton})
+          nodes.pauseButton, nodes.rotationButton, nodes.perGuestButton, nodes.clearButton,
+          nodes.sungRecentlyButton, nodes.scorePageButton, nodes.nextUpButton})
         button->setVisible(!m_guestsPage);
     for (TGLButton* button : {nodes.renameButton, nodes.linkButton, nodes.removeGuestButton})
         button->setVisible(m_guestsPage);
@@ -293,6 +313,11 @@ void QueueScreen::showRows() {
     nodes.takeFromQueueButton->setCaption(settings.takeFromQueue ? "Take songs: on (T)"
                                                                  : "Take songs: off (T)");
     nodes.guestsButton->setCaption(m_guestsPage ? "The queue (G)" : "Guests (G)");
+    nodes.sungRecentlyButton->setCaption(settings.allowSungRecently ? "Sung recently: allowed"
+                                                                    : "Sung recently: refused");
+    nodes.scorePageButton->setCaption("Score page: " + std::to_string(settings.scorePageSeconds) +
+                                      " s");
+    nodes.nextUpButton->setCaption("Next up: " + std::to_string(settings.nextUpSeconds) + " s");
     // The jukebox fills an empty queue's evening.
     nodes.jukeboxButton->setVisible(!m_guestsPage && m_party.queue().entries().empty());
     if (m_guestsPage)

@@ -93,6 +93,14 @@ TEST_F(QueueScreenTest, TheHostReordersTakesOutAndPausesWithKeysAndButtons) {
     EXPECT_EQ(game.queue.pauseButton->caption(), "Resume (P)");
     click(game.queue.perGuestButton);
     EXPECT_EQ(party.queue().settings().mostWaitingPerGuest, 4);
+    click(game.queue.sungRecentlyButton);
+    click(game.queue.scorePageButton);
+    click(game.queue.nextUpButton);
+    for (int i = 0; i < 4; ++i)
+        click(game.queue.nextUpButton); // round the choices, back to 30 s
+    EXPECT_TRUE(party.queue().settings().allowSungRecently);
+    EXPECT_EQ(game.queue.scorePageButton->caption(), "Score page: 30 s");
+    EXPECT_EQ(game.queue.nextUpButton->caption(), "Next up: 30 s");
     click(game.queue.clearButton);
     EXPECT_EQ(screen.shownLines().at(2),
               "The queue is empty: guests add songs from their phones' song book.");
