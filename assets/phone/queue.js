@@ -145,6 +145,9 @@
             view.status.textContent = String(message.text || '');
             break;
         case 'up':
+            // The call to sing replaces what the page said before.
+            view.status.textContent = '';
+            showQueueTab(true);
             view.up.hidden = false;
             view.up.dataset.slot = String(Number(message.slot) || 0);
             navigator.vibrate?.([200, 100, 200]);
