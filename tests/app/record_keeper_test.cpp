@@ -1,13 +1,19 @@
 // The record keeper between the window and the store: what the window hands it is never lost,
 // whether the store fails for a while or the session ends while the file is still being read.
 
+#include "app/party_host.h"
 #include "app/record_keeper.h"
 #include "fakes/fake_record_store.h"
 #include "fakes/manual_main_thread.h"
+#include "platform/storage/sqlite_record_store.h"
 #include "songs/song_identity.h"
 
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace cantorix;
 
@@ -254,3 +260,61 @@ TEST(RecordKeeperTest, WhatAnotherGameChangedIsFollowedAndTold) {
 }
 
 } // namespace
+
+// The party's queue as the window keeps it: a game that adds and reorders songs and is then
+// killed, with no chance to close anything, comes back with the same queue in the same order.
+TEST(RecordKeeperTest, APartysQueueOutlivesAGameKilledAfterItsChanges) {
+    namespace fs = std::filesystem;
+    const fs::path folder =
+        fs::temp_directory_path() / ("cantorix-queue-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    const fs::path file = folder / "records.sqlite3";
+    const std::vector<songs::SongSummary> library = [] {
+        std::vector<songs::SongSummary> songs;
+        for (const char* title : {"Alpha", "Beta", "Gamma"}) {
+            songs::SongSummary& s = songs.emplace_back();
+            s.folder = std::string("/songs/") + title;
+            s.songFile = s.folder + "/song.txt";
+            s.title = title;
+        }
+        return songs;
+    }();
+
+    const pid_t game = ::fork();
+    ASSERT_NE(game, -1);
+    if (game == 0) {
+        platform::SqliteRecordStore store(file);
+        pitch::testing::ManualInvoker invoker;
+        app::RecordKeeper keeper(&store, invoker);
+        keeper.setQueueStore(&store);
+        app::PartyHost host({.hall = nullptr,
+                             .now = [] { return std::int64_t{1000}; },
+                             .keep = [&](const party::KeptQueue& q) { keeper.keepQueue(q); }});
+        host.restore({});
+        host.openSongBook(std::make_shared<const party::SongBook>(library, 1));
+        const party::GuestId ann = *host.addGuest("Ann"), ben = *host.addGuest("Ben");
+        host.addSong(ann, "/songs/Alpha/song.txt");
+        host.addSong(ben, "/songs/Beta/song.txt");
+        host.addSong(ann, "/songs/Gamma/song.txt");
+        host.playNext(host.queue().order().back());
+        keeper.flush();
+        ::kill(::getpid(), SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(game, &status, 0), game);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    platform::SqliteRecordStore store(file);
+    pitch::testing::ManualInvoker invoker;
+    app::RecordKeeper keeper(&store, invoker);
+    keeper.setQueueStore(&store);
+    app::PartyHost again({.hall = nullptr, .now = [] { return std::int64_t{2000}; }});
+    keeper.loadQueue([&](party::KeptQueue queue) { again.restore(std::move(queue)); });
+    ASSERT_TRUE(invoker.runNext());
+    again.openSongBook(std::make_shared<const party::SongBook>(library, 1));
+    std::vector<std::string> titles;
+    for (const party::QueueRow& row : again.rows())
+        titles.push_back(row.title);
+    EXPECT_EQ(titles, (std::vector<std::string>{"Gamma", "Alpha", "Beta"}));
+    fs::remove_all(folder);
+}
