@@ -361,29 +361,37 @@ void PartyHost::changed() {
 
 party::QueueNews PartyHost::newsFor(const Viewer& viewer) const {
     party::QueueNews news;
-    news.rows = party::queueRows(
-        m_queue, [this](const std::string& songFile) { return factsOf(songFile); }, m_remainingMs,
-        viewer.guest);
+    news.rows = rows();
     for (const party::Guest& guest : m_queue.guests())
         news.guests.push_back({guest.id, guest.name});
     news.paused = m_queue.settings().paused;
     news.mostWaiting = m_queue.settings().mostWaitingPerGuest;
+    return seenBy(std::move(news), viewer);
+}
+
+party::QueueNews PartyHost::seenBy(party::QueueNews news, const Viewer& viewer) const {
+    for (party::QueueRow& row : news.rows) {
+        const party::QueueEntry* entry = m_queue.entry(row.entry);
+        row.mine = viewer.guest && entry != nullptr &&
+                   (entry->owner == *viewer.guest || entry->partner == viewer.guest);
+    }
     if (!news.rows.empty() && news.rows.front().mine && !news.rows.front().gone)
         news.next = party::nextNotice(news.rows.front());
+    if (viewer.guest)
+        if (const auto gone = m_goneNotices.find(*viewer.guest); gone != m_goneNotices.end())
+            news.gone = gone->second;
     return news;
 }
 
 void PartyHost::tellEveryone() {
     if (m_setup.hall == nullptr)
         return;
-    for (const auto& [connection, viewer] : m_viewers) {
-        party::QueueNews news = newsFor(viewer);
-        if (viewer.guest) {
-            if (const auto gone = m_goneNotices.find(*viewer.guest); gone != m_goneNotices.end())
-                news.gone = gone->second;
-        }
-        m_setup.hall->tellGuest(connection, news);
-    }
+    if (m_viewers.empty())
+        return;
+    // The rows are the same for every phone but for which are its own: made once.
+    const party::QueueNews shared = newsFor(Viewer{});
+    for (const auto& [connection, viewer] : m_viewers)
+        m_setup.hall->tellGuest(connection, seenBy(shared, viewer));
     // Told once to whoever of theirs is connected; a page opened later starts afresh.
     std::erase_if(m_goneNotices, [this](const auto& notice) { return guestOnline(notice.first); });
 }

@@ -111,6 +111,8 @@ private:
     void changed();
     void tellEveryone();
     party::QueueNews newsFor(const Viewer& viewer) const;
+    // The same news as a phone sees it: its own songs marked, its turn and its songs gone.
+    party::QueueNews seenBy(party::QueueNews news, const Viewer& viewer) const;
     std::optional<party::SongFacts> factsOf(const std::string& songFile) const;
 
     Setup m_setup;
