@@ -326,6 +326,14 @@ void QueueScreen::showRows() {
         showQueueRows();
 }
 
+void QueueScreen::keepChosenInView(std::size_t count) {
+    m_chosen = std::min(m_chosen, count - 1);
+    if (m_chosen < m_firstShown)
+        m_firstShown = m_chosen;
+    if (m_chosen >= m_firstShown + kQueueRows)
+        m_firstShown = m_chosen + 1 - kQueueRows;
+}
+
 void QueueScreen::showQueueRows() {
     QueueNodes& nodes = m_game.queue;
     const party::QueueSettings& settings = m_party.queue().settings();
@@ -343,11 +351,7 @@ void QueueScreen::showQueueRows() {
                 "The queue is empty: guests add songs from their phones' song book.", kNoteColour);
         return;
     }
-    m_chosen = std::min(m_chosen, rows.size() - 1);
-    if (m_chosen < m_firstShown)
-        m_firstShown = m_chosen;
-    if (m_chosen >= m_firstShown + kQueueRows)
-        m_firstShown = m_chosen + 1 - kQueueRows;
+    keepChosenInView(rows.size());
     for (std::size_t i = 0; i < kQueueRows && m_firstShown + i < rows.size(); ++i) {
         const std::size_t index = m_firstShown + i;
         const party::QueueRow& row = rows[index];
@@ -375,11 +379,7 @@ void QueueScreen::showGuestRows() {
     }
     const std::vector<QueuePlayerChoice> players =
         m_parts.players ? m_parts.players() : std::vector<QueuePlayerChoice>{};
-    m_chosen = std::min(m_chosen, guests.size() - 1);
-    if (m_chosen < m_firstShown)
-        m_firstShown = m_chosen;
-    if (m_chosen >= m_firstShown + kQueueRows)
-        m_firstShown = m_chosen + 1 - kQueueRows;
+    keepChosenInView(guests.size());
     for (std::size_t i = 0; i < kQueueRows && m_firstShown + i < guests.size(); ++i) {
         const std::size_t index = m_firstShown + i;
         const party::Guest& guest = guests[index];

@@ -61,6 +61,8 @@ private:
     void showRows();
     void showQueueRows();
     void showGuestRows();
+    // Of `count` rows (at least one), the chosen one is among those shown.
+    void keepChosenInView(std::size_t count);
     void step(int by);
     void moveChosen(int by);
     void removeChosen();
