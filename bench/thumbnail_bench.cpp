@@ -8,17 +8,36 @@
 // (request sent to last byte, a new TLS connection each, as the server closes every one).
 // Loopback only. Asserts nothing.
 //
+// With --singing the game's window sings the demo song under a display (Xvfb) while the same
+// server runs beside it, as in the game: the frames the singing screen shows a second and the
+// gaps between them are printed for the song's first seconds sung alone, and for the same seconds
+// sung again while the twenty guests fetch the book's thumbnails.
+//
 //   thumbnail_bench [--seconds N]     (60 by default)
+//   LIBGL_ALWAYS_SOFTWARE=1 xvfb-run -a -s "-screen 0 1024x768x24" thumbnail_bench --singing
 
+#include "app/main_window.h"
 #include "fakes/https_get.h"
 #include "fakes/manual_main_thread.h"
 #include "generated_summaries.h"
 #include "party/song_book.h"
+#include "platform/media/file_media_player.h"
 #include "platform/phones/phone_server.h"
 #include "platform/pictures/cover_thumbnail.h"
+#include "platform/pictures/jpeg_decoder.h"
 #include "platform/pictures/jpeg_encoder.h"
+#include "platform/sound_input/capture_service.h"
+#include "platform/sound_input/capture_wave_in.h"
+#include "platform/sound_input/silent_input.h"
+#include "platform/sound_output/audio_output.h"
+#include "scene/picture_loader.h"
+#include "scene/render/qt_glyph_rasterizer.h"
+#include "scene/render/scene_viewer.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSurfaceFormat>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,10 +45,14 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <sched.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <sys/resource.h>
@@ -127,19 +150,143 @@ int runGuests(int port) {
     return failed == 0 ? 0 : 1;
 }
 
+// Starts the twenty guests in a child process (this program again), against the server's port.
+// Guests' phones are other machines: the child runs only on what the game leaves of the cores
+// (SCHED_IDLE, inherited by its threads), so what it costs the game is the server's work alone.
+pid_t startGuests(const char* self, int port) {
+    const std::string portText = std::to_string(port);
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        const sched_param idle{};
+        sched_setscheduler(0, SCHED_IDLE, &idle);
+        execl("/proc/self/exe", self, "--guests", portText.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return child;
+}
+
+// Frames the singing screen showed over a stretch: how many a second and the gaps between them.
+void printFrames(const char* stretch, const std::vector<double>& shownAtMs, double stretchMs) {
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < shownAtMs.size(); ++i)
+        gaps.push_back(shownAtMs[i] - shownAtMs[i - 1]);
+    std::printf("%-26s %6.1f s  %6.1f frames/s  gap median %5.1f ms, 95th percentile %5.1f ms, "
+                "worst %5.1f ms\n",
+                stretch, stretchMs / 1000, 1000.0 * static_cast<double>(shownAtMs.size()) / stretchMs,
+                percentile(gaps, 0.5), percentile(gaps, 0.95), percentile(gaps, 1.0));
+    std::fflush(stdout);
+}
+
+class WallClock : public scene::SteadyClock {
+public:
+    double seconds() override {
+        return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+    }
+};
+
+// The game's window singing the demo song's first seconds, alone and then while the twenty
+// guests fetch the song book's thumbnails from the server beside it.
+int measureSinging(const char* self, int port, pitch::testing::ManualInvoker& invoker,
+                   double seconds) {
+    const char* const song = "Cantorix - Harbour Lights";
+    const fs::path program(CANTORIX_PROGRAM_DIR);
+    const fs::path root =
+        fs::temp_directory_path() / ("cantorix-thumbnail-fps-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "songs");
+    fs::create_directories(root / "data");
+    fs::create_directory_symlink(program / "data/gfx", root / "data/gfx");
+    fs::create_directory_symlink(program / "data/skins", root / "data/skins");
+    fs::create_directory_symlink(program / "songs" / song, root / "songs" / song);
+    const struct Root {
+        fs::path path;
+        ~Root() { fs::remove_all(path); }
+    } removeRoot{root};
+
+    platform::LibJpegDecoder jpeg;
+    scene::PictureFileLoader pictures(jpeg), covers(jpeg, 256);
+    scene::render::QtGlyphRasterizer glyphs;
+    WallClock clock;
+    const auto output = platform::chooseAudioOutput(true, std::cerr);
+    platform::FileMediaPlayer player(*output);
+    platform::CaptureService capture;
+    platform::CaptureWaveIn recorderInput(capture);
+    std::string captureError;
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    const auto spinFor = [&](const std::function<bool()>& done) {
+        while (!done()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            invoker.runPending();
+        }
+    };
+    const auto waitMs = [&](double ms) {
+        const double until = static_cast<double>(sinceStart.elapsed()) + ms;
+        spinFor([&] { return static_cast<double>(sinceStart.elapsed()) >= until; });
+    };
+    // The same stretch of the song twice, in a new window each time, once alone and once with the
+    // guests starting at its beginning, as the song's screens differ in cost from line to line.
+    int status = 0;
+    for (const bool withGuests : {false, true}) {
+        app::MainWindow form(
+            {root, pictures, glyphs, clock, player, covers, capture, recorderInput, captureError});
+        form.show();
+        std::vector<double> shownAtMs;
+        QObject::connect(form.viewer(), &QOpenGLWidget::frameSwapped, [&] {
+            shownAtMs.push_back(static_cast<double>(sinceStart.nsecsElapsed()) / 1e6);
+        });
+        spinFor([&] { return !form.loadingPanel()->isVisible(); });
+        const platform::SilentInput silence(capture.hub());
+        form.session().startSession();
+        waitMs(1000);
+        shownAtMs.clear();
+        const double from = static_cast<double>(sinceStart.elapsed());
+        const pid_t child = withGuests ? startGuests(self, port) : 0;
+        if (child < 0)
+            return 1;
+        waitMs(seconds * 1000);
+        printFrames(withGuests ? "while the guests fetch" : "singing alone", shownAtMs,
+                    static_cast<double>(sinceStart.elapsed()) - from);
+        form.session().endSession();
+        if (withGuests) {
+            const double giveUp = from + 60'000;
+            spinFor([&] {
+                return waitpid(child, &status, WNOHANG) == child ||
+                       static_cast<double>(sinceStart.elapsed()) > giveUp;
+            });
+            if (static_cast<double>(sinceStart.elapsed()) > giveUp) {
+                kill(child, SIGTERM);
+                waitpid(child, &status, 0);
+            }
+        }
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--guests")
         return runGuests(std::atoi(argv[2]));
-    double seconds = 60;
-    if (argc == 3 && std::string(argv[1]) == "--seconds")
+    const bool singing = argc >= 2 && std::string(argv[1]) == "--singing";
+    double seconds = singing ? 5 : 60;
+    if (argc == 3 && (singing || std::string(argv[1]) == "--seconds"))
         seconds = std::atof(argv[2]);
-    else if (argc != 1) {
-        std::fprintf(stderr, "usage: thumbnail_bench [--seconds N]\n");
+    else if (argc != 1 && !(singing && argc == 2)) {
+        std::fprintf(stderr, "usage: thumbnail_bench [--seconds N] | --singing [SECONDS]\n");
         return 2;
     }
-    QCoreApplication application(argc, argv);
+    std::unique_ptr<QCoreApplication> application;
+    if (singing) {
+        QSurfaceFormat format;
+        format.setProfile(QSurfaceFormat::CompatibilityProfile);
+        format.setDepthBufferSize(24);
+        QSurfaceFormat::setDefaultFormat(format);
+        application = std::make_unique<QApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
 
     std::string pattern = (fs::temp_directory_path() / "thumbnail-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr)
@@ -178,15 +325,12 @@ int main(int argc, char** argv) {
     std::printf("%zu songs, covers of %d x %d pixels (%.0f KiB on average)\n", library.size(),
                 kCoverSide, kCoverSide, static_cast<double>(coverBytes) / library.size() / 1024);
 
+    if (singing)
+        return measureSinging(argv[0], server.port(), invoker, seconds);
+
     const double cpuBefore = processCpuSeconds();
     const auto from = Clock::now();
-    const std::string port = std::to_string(server.port());
-    std::fflush(stdout);
-    const pid_t child = fork();
-    if (child == 0) {
-        execl("/proc/self/exe", argv[0], "--guests", port.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const pid_t child = startGuests(argv[0], server.port());
     if (child < 0)
         return 1;
     const auto until =

@@ -1,6 +1,8 @@
 #include "thumbnail_cache.h"
 
 #include <algorithm>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace cantorix::platform {
 
@@ -8,6 +10,8 @@ namespace {
 
 // What remembering a cover that gave no thumbnail costs, besides its key.
 constexpr std::size_t kRefusalBytes = 64;
+
+constexpr int kWorkerNiceness = 10;
 
 } // namespace
 
@@ -51,6 +55,10 @@ std::size_t ThumbnailCache::bytesKept() const {
 }
 
 void ThumbnailCache::work() {
+    // Covers for the phones are background work: the singing screen's frames and the phones'
+    // sound come first when the cores are busy. Linux gives each thread its own niceness; when
+    // it cannot be lowered the thumbnails are made all the same.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWorkerNiceness);
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
