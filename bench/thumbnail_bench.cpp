@@ -37,15 +37,14 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QSurfaceFormat>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSurfaceFormat>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <sched.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -54,6 +53,7 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <sched.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -124,7 +124,7 @@ int runGuests(int port) {
                 ++failed;
                 return;
             }
-            for (const QJsonValue& song : songs) {
+            for (const auto& song : songs) {
                 const std::string id =
                     song.toObject().value(QStringLiteral("id")).toString().toStdString();
                 const auto asked = Clock::now();
@@ -173,8 +173,9 @@ void printFrames(const char* stretch, const std::vector<double>& shownAtMs, doub
         gaps.push_back(shownAtMs[i] - shownAtMs[i - 1]);
     std::printf("%-26s %6.1f s  %6.1f frames/s  gap median %5.1f ms, 95th percentile %5.1f ms, "
                 "worst %5.1f ms\n",
-                stretch, stretchMs / 1000, 1000.0 * static_cast<double>(shownAtMs.size()) / stretchMs,
-                percentile(gaps, 0.5), percentile(gaps, 0.95), percentile(gaps, 1.0));
+                stretch, stretchMs / 1000,
+                1000.0 * static_cast<double>(shownAtMs.size()) / stretchMs, percentile(gaps, 0.5),
+                percentile(gaps, 0.95), percentile(gaps, 1.0));
     std::fflush(stdout);
 }
 
