@@ -3,6 +3,7 @@
 // yields.
 
 #include "json_text.h"
+#include "songs/medley_part.h"
 #include "songs/song_errors.h"
 #include "songs/song_file.h"
 #include "songs/song_format.h"
@@ -99,6 +100,20 @@ std::string jsonVoice(const songs::StandardVoice& voice) {
     return out + "]}";
 }
 
+std::string jsonMedley(const songs::MedleyFinding& medley) {
+    std::string out = "\"medley\": ";
+    if (medley.part)
+        out += "{\"fromMs\": " + numberText(medley.part->fromMs) +
+               ", \"toMs\": " + numberText(medley.part->toMs) +
+               ", \"source\": " + jsonString(songs::medleySourceName(medley.part->source)) + "}";
+    else
+        out += "null";
+    out += ", \"problems\": [";
+    for (std::size_t i = 0; i < medley.problems.size(); ++i)
+        out += (i ? ", " : "") + jsonString(medley.problems[i]);
+    return out + "]";
+}
+
 void printStandardJson(const songs::StandardSong& song) {
     std::ostringstream out;
     out << "{\"format\": \"standard\", \"version\": " << jsonString(song.version)
@@ -114,7 +129,8 @@ void printStandardJson(const songs::StandardSong& song) {
         << ", \"endMs\": " << jsonOptional(song.endMs)
         << ", \"previewStartMs\": " << jsonOptional(song.previewStartMs)
         << ", \"relative\": " << (song.relative ? "true" : "false")
-        << ", \"skipped\": " << song.skipped << ", \"voices\": [";
+        << ", \"skipped\": " << song.skipped << ", " << jsonMedley(songs::findMedleyPart(song))
+        << ", \"voices\": [";
     for (std::size_t i = 0; i < song.voices.size(); ++i)
         out << (i ? ", " : "") << jsonVoice(song.voices[i]);
     out << "]}\n";
@@ -144,6 +160,15 @@ void printStandardListing(const songs::StandardSong& song) {
     std::printf("End:          %s\n", optionalText(song.endMs).c_str());
     std::printf("Preview:      %s\n", optionalText(song.previewStartMs).c_str());
     std::printf("Skipped:      %d lines\n", song.skipped);
+    const songs::MedleyFinding medley = songs::findMedleyPart(song);
+    if (medley.part)
+        std::printf("Medley:       %s to %s ms (%s)\n", numberText(medley.part->fromMs).c_str(),
+                    numberText(medley.part->toMs).c_str(),
+                    songs::medleySourceName(medley.part->source));
+    else
+        std::printf("Medley:       (none)\n");
+    for (const std::string& problem : medley.problems)
+        std::printf("Problem:      %s\n", problem.c_str());
     for (const songs::StandardVoice& voice : song.voices) {
         std::printf("Voice %s: %zu notes, %zu breaks\n",
                     voice.name.empty() ? "(unnamed)" : voice.name.c_str(), voice.notes.size(),

@@ -8,37 +8,20 @@ namespace cantorix::session {
 
 VoiceTimeline voiceTimeline(const songs::StandardSong& song, std::size_t voice) {
     VoiceTimeline t;
-    if (voice >= song.voices.size())
-        return t;
-    const songs::StandardVoice& v = song.voices[voice];
-    std::vector<songs::StandardNote> notes = v.notes;
-    std::stable_sort(notes.begin(), notes.end(),
-                     [](const auto& a, const auto& b) { return a.startBeat < b.startBeat; });
-    for (const songs::StandardNote& n : notes)
+    const songs::SungVoice sung = songs::sungVoice(song, voice);
+    for (const songs::StandardNote& n : sung.notes)
         t.notes.push_back({n, song.beatToMs(n.startBeat),
                            song.beatToMs(static_cast<double>(n.startBeat) + n.length)});
-    if (t.notes.empty())
-        return t;
-    std::vector<std::int32_t> breaks = v.breaks;
-    std::sort(breaks.begin(), breaks.end());
-    TimedLine line{0, 0, -std::numeric_limits<double>::infinity()};
-    double lineEnd = t.notes.front().endMs;
-    for (std::int32_t beat : breaks) {
-        const auto at =
-            std::lower_bound(notes.begin(), notes.end(), beat,
-                             [](const auto& n, std::int32_t b) { return n.startBeat < b; });
-        const auto split = static_cast<std::size_t>(at - notes.begin());
-        if (split <= line.first || split >= notes.size())
-            continue;
-        line.last = split;
-        t.lines.push_back(line);
-        for (std::size_t k = line.first; k < split; ++k)
+    double lineEnd = -std::numeric_limits<double>::infinity();
+    for (const songs::SungLine& line : sung.lines) {
+        double show = -std::numeric_limits<double>::infinity();
+        if (line.breakBeat)
+            show = std::min(std::max(song.beatToMs(*line.breakBeat), lineEnd),
+                            t.notes[line.first].startMs);
+        t.lines.push_back({line.first, line.last, show});
+        for (std::size_t k = line.first; k < line.last; ++k)
             lineEnd = std::max(lineEnd, t.notes[k].endMs);
-        const double show = std::max(song.beatToMs(beat), lineEnd);
-        line = {split, 0, std::min(show, t.notes[split].startMs)};
     }
-    line.last = t.notes.size();
-    t.lines.push_back(line);
     return t;
 }
 

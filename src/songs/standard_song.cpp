@@ -3,6 +3,7 @@
 #include "songs/song_format.h"
 #include "songs/standard_song_lines.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -194,6 +195,15 @@ void readHeaderValues(const SongHeader& header, StandardSong& song) {
     song.startMs = millisecondsOf(header, "START", secondsScale).value_or(0.0);
     song.endMs = millisecondsOf(header, "END", 1.0);
     song.previewStartMs = millisecondsOf(header, "PREVIEWSTART", secondsScale);
+    // A medley tag never refuses the song: one that is out of place is the medley's problem.
+    const auto optionalNumber = [&](std::string_view name) {
+        return parseDecimal(header.find(name));
+    };
+    song.medleyStartBeat = optionalNumber("MEDLEYSTARTBEAT");
+    song.medleyEndBeat = optionalNumber("MEDLEYENDBEAT");
+    song.medleyStartMs = optionalNumber("MEDLEYSTART");
+    song.medleyEndMs = optionalNumber("MEDLEYEND");
+    song.calcMedley = !equalsIgnoringCase(header.find("CALCMEDLEY"), "OFF");
 }
 
 std::string voiceName(const SongHeader& header, int number) {
@@ -205,6 +215,35 @@ std::string voiceName(const SongHeader& header, int number) {
 }
 
 } // namespace
+
+SungVoice sungVoice(const StandardSong& song, std::size_t voice) {
+    SungVoice sung;
+    if (voice >= song.voices.size())
+        return sung;
+    const StandardVoice& v = song.voices[voice];
+    sung.notes = v.notes;
+    std::stable_sort(sung.notes.begin(), sung.notes.end(),
+                     [](const auto& a, const auto& b) { return a.startBeat < b.startBeat; });
+    if (sung.notes.empty())
+        return sung;
+    std::vector<std::int32_t> breaks = v.breaks;
+    std::sort(breaks.begin(), breaks.end());
+    SungLine line;
+    for (const std::int32_t beat : breaks) {
+        const auto at =
+            std::lower_bound(sung.notes.begin(), sung.notes.end(), beat,
+                             [](const auto& n, std::int32_t b) { return n.startBeat < b; });
+        const auto split = static_cast<std::size_t>(at - sung.notes.begin());
+        if (split <= line.first || split >= sung.notes.size())
+            continue;
+        line.last = split;
+        sung.lines.push_back(line);
+        line = {split, 0, beat};
+    }
+    line.last = sung.notes.size();
+    sung.lines.push_back(line);
+    return sung;
+}
 
 StandardSong readStandardSong(std::string_view bytes) {
     return readStandardSong(SongTextLines(bytes));

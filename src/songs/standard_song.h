@@ -62,13 +62,36 @@ struct StandardSong {
     std::optional<double> endMs;
     std::optional<double> previewStartMs;
     bool relative = false;
-    int skipped = 0; // lines skipped as unreadable or out of place (empty lines never count)
+    // The medley part as the file names it, read but not yet checked (findMedleyPart() checks
+    // and snaps it): "#MEDLEYSTARTBEAT"/"#MEDLEYENDBEAT" in beats, "#MEDLEYSTART"/"#MEDLEYEND"
+    // in milliseconds. A value that does not read as a number is left out.
+    std::optional<double> medleyStartBeat;
+    std::optional<double> medleyEndBeat;
+    std::optional<double> medleyStartMs;
+    std::optional<double> medleyEndMs;
+    bool calcMedley = true; // "#CALCMEDLEY:OFF": no medley part is to be worked out
+    int skipped = 0;        // lines skipped as unreadable or out of place (empty lines never count)
 
     std::vector<StandardVoice> voices; // in voice-number order, at least one with a note
 
     // Song time in ms of a beat: gap + beat × beat length.
     double beatToMs(double beat) const { return gapMs + beat * beatMs; }
 };
+
+// A voice as it is sung: its notes by start beat (file order among equal starts) and its lyric
+// lines. A line break splits the voice before the first note that starts at or after the break's
+// beat; breaks before the first note or after the last one split nothing.
+struct SungLine {
+    std::size_t first = 0; // notes [first, last) of SungVoice::notes
+    std::size_t last = 0;
+    std::optional<std::int32_t> breakBeat; // the break that began the line; none for the first
+};
+struct SungVoice {
+    std::vector<StandardNote> notes;
+    std::vector<SungLine> lines;
+};
+// Empty for a voice the song does not have.
+SungVoice sungVoice(const StandardSong& song, std::size_t voice);
 
 // Reads a whole standard-format song file from its raw bytes (any encoding the format allows).
 // Throws EStandardSongError with a clear message for a missing BPM or one outside 1 … 10000 (as

@@ -113,8 +113,8 @@ TEST_F(EveningWindowTest, ADuetAPhoneThatComesBackAndTheStatistics) {
     m_root = cantorix::testing::makeProgramRoot("cantorix-evening", {kDuet, kSolo});
     const songs::StandardSong standard = songs::readStandardSong(cantorix::testing::readFile(duet));
     const fs::path receiver = m_root / "receiver.wav", tone = m_root / "tone.wav";
-    cantorix::testing::writeStereoWav(receiver, cantorix::testing::sungVoice(standard, 0),
-                                      cantorix::testing::sungVoice(standard, 1));
+    cantorix::testing::writeStereoWav(receiver, cantorix::testing::recordedVoice(standard, 0),
+                                      cantorix::testing::recordedVoice(standard, 1));
     writeToneWav(tone);
 
     m_phones = std::make_unique<platform::PhoneServer>(

@@ -157,8 +157,8 @@ protected:
         const songs::StandardSong standard = songs::readStandardSong(
             cantorix::testing::readFile(m_song / (std::string(kFolder) + ".txt")));
         // Left: the first voice in tune; right: the second voice four semitones off.
-        const std::vector<std::int16_t> inTune = cantorix::testing::sungVoice(standard, 0);
-        const std::vector<std::int16_t> off = cantorix::testing::sungVoice(standard, 1, 4);
+        const std::vector<std::int16_t> inTune = cantorix::testing::recordedVoice(standard, 0);
+        const std::vector<std::int16_t> off = cantorix::testing::recordedVoice(standard, 1, 4);
         std::vector<fs::path> wavs;
         if (look.singers == 1) {
             wavs.push_back(m_root / "solo.wav");

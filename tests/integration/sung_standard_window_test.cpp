@@ -35,7 +35,7 @@
 namespace {
 
 using namespace cantorix;
-using cantorix::testing::sungVoice;
+using cantorix::testing::recordedVoice;
 using cantorix::testing::waitUntil;
 namespace fs = std::filesystem;
 
@@ -226,7 +226,7 @@ TEST_F(SungStandardWindowTest, TheWindowScoresEachLineAsTheToolDoes) {
     // The first voice's melody sung exactly, its first sample heard as the song's audio starts.
     const songs::StandardSong standard = songs::readStandardSong(cantorix::testing::readFile(song));
     const fs::path wav = m_root / "voice.wav";
-    cantorix::testing::writeMonoWav(wav, sungVoice(standard, 0));
+    cantorix::testing::writeMonoWav(wav, recordedVoice(standard, 0));
 
     const BusyLoops busy;
     auto input = std::make_unique<platform::WavFileInput>(m_capture.hub(), wav);
@@ -284,7 +284,8 @@ TEST_F(SungStandardWindowTest, TwoSingersOfAStereoFileEachScoreTheVoiceTheySing)
     // voice and 2 and 4 the second: 1 and 2 sing in tune, 3 and 4 each hear the other voice.
     const songs::StandardSong standard = songs::readStandardSong(cantorix::testing::readFile(song));
     ASSERT_EQ(standard.voices.size(), 2u);
-    const std::vector<std::int16_t> first = sungVoice(standard, 0), second = sungVoice(standard, 1);
+    const std::vector<std::int16_t> first = recordedVoice(standard, 0),
+                                    second = recordedVoice(standard, 1);
     const std::vector<fs::path> wavs = {m_root / "receiver.wav", m_root / "swapped.wav"};
     cantorix::testing::writeStereoWav(wavs[0], first, second);
     cantorix::testing::writeStereoWav(wavs[1], second, first);
@@ -366,7 +367,8 @@ TEST_F(SungStandardWindowTest, TwoPhonesStreamingAStereoFileScoreEachLineAsTheTo
     m_root = cantorix::testing::makeProgramRoot("cantorix-sung-phones", {kFolder});
     const songs::StandardSong standard = songs::readStandardSong(cantorix::testing::readFile(song));
     ASSERT_EQ(standard.voices.size(), 2u);
-    const std::vector<std::int16_t> first = sungVoice(standard, 0), second = sungVoice(standard, 1);
+    const std::vector<std::int16_t> first = recordedVoice(standard, 0),
+                                    second = recordedVoice(standard, 1);
     const fs::path wav = m_root / "receiver.wav";
     cantorix::testing::writeStereoWav(wav, first, second);
 
@@ -440,7 +442,7 @@ TEST_F(SungStandardWindowTest, APhoneInABrowserSingsASongAsTheToolScoresIt) {
         GTEST_SKIP() << "no Chromium at " << cantorix::testing::kChromium;
     m_root = cantorix::testing::makeProgramRoot("cantorix-sung-browser", {kFolder});
     const songs::StandardSong standard = songs::readStandardSong(cantorix::testing::readFile(song));
-    const std::vector<std::int16_t> voice = sungVoice(standard, 0);
+    const std::vector<std::int16_t> voice = recordedVoice(standard, 0);
     const fs::path microphone = m_root / "microphone.wav";
     cantorix::testing::writeMonoWav(microphone, browserMicrophone(voice), 48000);
 

@@ -14,8 +14,8 @@
 namespace cantorix::testing {
 
 // `semitones` away from every note: 0 sings in tune.
-inline std::vector<std::int16_t> sungVoice(const songs::StandardSong& song, std::size_t voice,
-                                           int semitones = 0) {
+inline std::vector<std::int16_t> recordedVoice(const songs::StandardSong& song, std::size_t voice,
+                                               int semitones = 0) {
     std::vector<VoiceNote> notes;
     for (const session::TimedNote& n : session::voiceTimeline(song, voice).notes)
         notes.push_back({static_cast<int>(std::lround(n.startMs - song.startMs)),
