@@ -3,7 +3,9 @@
 // or sound. Each channel of each WAV is a singer, in order, and the microphone of that singer
 // from the moment the song's audio starts, fed through the game's capture, analysis, tick
 // schedule and scoring on made-up time; the k-th --voice is the k-th singer's. The song's audio
-// need not exist: when it can be read its length ends the session, as the music would.
+// need not exist: when it can be read its length ends the session, as the music would. With
+// --medley only the song's medley part is judged, on the song's own clock: sample 0 of each voice
+// file is still the song's start.
 
 #include "base/regular_file.h"
 #include "json_text.h"
@@ -15,6 +17,7 @@
 #include "platform/voice/aubio_semitone_tracker.h"
 #include "session/headless_session.h"
 #include "session/singer_inputs.h"
+#include "songs/medley_part.h"
 #include "songs/song_errors.h"
 #include "songs/song_format.h"
 #include "songs/song_media_file.h"
@@ -37,14 +40,16 @@ namespace cantorix::tools {
 
 namespace {
 
-const char* const kUsage = "Usage: cantorix-tool sing SONG.txt VOICE.wav [VOICE2.wav ...] [--json] "
-                           "[--difficulty easy|medium|hard] [--delay MS] [--voice N]...\n";
+const char* const kUsage =
+    "Usage: cantorix-tool sing SONG.txt VOICE.wav [VOICE2.wav ...] [--json] "
+    "[--medley] [--difficulty easy|medium|hard] [--delay MS] [--voice N]...\n";
 constexpr int kMaxDelayMs = 500;
 
 struct SingArgs {
     std::string song;
     std::vector<std::string> voiceWavs;
     bool json = false;
+    bool medley = false; // judge the song's medley part only
     session::Difficulty difficulty = session::Difficulty::Medium;
     int delayMs = 0;
     std::vector<int> voices; // chosen by the first singers, counted from 1
@@ -66,6 +71,8 @@ std::string parseArgs(const Args& args, SingArgs& out) {
         const bool hasValue = i + 1 < args.size();
         if (a == "--json") {
             out.json = true;
+        } else if (a == "--medley") {
+            out.medley = true;
         } else if (a == "--difficulty" && hasValue) {
             const auto d = session::parseDifficulty(args[++i]);
             if (!d)
@@ -183,9 +190,14 @@ std::string jsonScoreFields(const session::HeadlessScore& score, bool golden) {
 
 // The first singer's score at the top level, as for one singer, then every singer's.
 void printJson(const std::vector<Singer>& singers,
-               const std::vector<session::HeadlessScore>& scores, bool standard) {
-    std::string out = "{\"format\": " + jsonString(standard ? "standard" : "game") + ", " +
-                      jsonScoreFields(scores.front(), false) + ", \"singers\": [";
+               const std::vector<session::HeadlessScore>& scores, bool standard,
+               const std::optional<songs::MedleyPart>& medley) {
+    std::string out = "{\"format\": " + jsonString(standard ? "standard" : "game") + ", ";
+    if (medley)
+        out += "\"medley\": {\"fromMs\": " + std::to_string(std::llround(medley->fromMs)) +
+               ", \"toMs\": " + std::to_string(std::llround(medley->toMs)) +
+               ", \"source\": " + jsonString(songs::medleySourceName(medley->source)) + "}, ";
+    out += jsonScoreFields(scores.front(), false) + ", \"singers\": [";
     for (std::size_t k = 0; k < scores.size(); ++k)
         out += std::string(k ? ", " : "") + "{\"input\": " + jsonString(inputName(singers[k])) +
                ", \"voice\": " + std::to_string(singers[k].voice) + ", " +
@@ -210,11 +222,16 @@ void printText(const session::HeadlessScore& score, bool standard) {
 }
 
 void print(const std::vector<Singer>& singers, const std::vector<session::HeadlessScore>& scores,
-           bool standard, bool json) {
+           bool standard, bool json, const std::optional<songs::MedleyPart>& medley = {}) {
     if (json) {
-        printJson(singers, scores, standard);
+        printJson(singers, scores, standard, medley);
         return;
     }
+    if (medley)
+        std::printf("Medley part:  %lld to %lld ms (%s)\n",
+                    static_cast<long long>(std::llround(medley->fromMs)),
+                    static_cast<long long>(std::llround(medley->toMs)),
+                    songs::medleySourceName(medley->source));
     // One singer reads as it always has; several each get a block under their input.
     for (std::size_t k = 0; k < scores.size(); ++k) {
         if (scores.size() > 1)
@@ -244,16 +261,26 @@ int sing(const SingArgs& a) {
     const std::filesystem::path folder = songFile.parent_path();
 
     if (songs::detectSongFormat(bytes) == songs::SongFormat::Standard) {
-        const songs::StandardSong song = songs::readStandardSong(bytes);
+        songs::StandardSong song = songs::readStandardSong(bytes);
+        std::optional<songs::MedleyPart> medley;
+        if (a.medley) {
+            medley = songs::findMedleyPart(song).part;
+            if (!medley)
+                throw std::runtime_error("the song has no medley part: its file names none and no "
+                                         "refrain of 15 to 60 s comes back in it");
+            song = songs::medleyPartOf(song, *medley);
+        }
         const std::vector<Singer> singers = singersOf(a, song.voices.size());
         for (const Singer& singer : singers)
             if (static_cast<std::size_t>(singer.voice) > song.voices.size())
                 throw std::runtime_error("the song has " + std::to_string(song.voices.size()) +
                                          " voice(s), not " + std::to_string(singer.voice));
         options.lengthMs = audioLengthMs(songs::findSongMediaFile(folder, song.audio));
-        print(singers, singAll({nullptr, &song, 0}, singers, options), true, a.json);
+        print(singers, singAll({nullptr, &song, 0}, singers, options), true, a.json, medley);
         return 0;
     }
+    if (a.medley)
+        throw std::runtime_error("a song in the game's own format has no medley part");
     for (const int voice : a.voices)
         if (voice != 1)
             throw std::runtime_error("a song in the game's own format has one voice");

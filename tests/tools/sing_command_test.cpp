@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -243,3 +244,94 @@ TEST_F(SingersTest, ASingerScoresTheSameAloneAsAmongSevenOthers) {
 }
 
 } // namespace
+
+// Runs the tool and gives its standard output; the exit status is checked.
+std::string toolOutput(const std::string& arguments, int exitStatus) {
+    FILE* pipe = ::popen(
+        (std::string("'") + CANTORIX_TOOL + "' sing " + arguments + " 2>/dev/null").c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe))
+        out += buffer;
+    EXPECT_EQ(pipe ? WEXITSTATUS(::pclose(pipe)) : -1, exitStatus) << arguments << "\n" << out;
+    return out;
+}
+
+struct LinePoints {
+    long startMs;
+    int possible, points;
+    bool operator==(const LinePoints&) const = default;
+};
+
+std::vector<LinePoints> linesOf(const std::string& out) {
+    std::vector<LinePoints> lines;
+    const std::regex line("\\{\"startMs\": (\\d+), \"possible\": (\\d+), \"points\": (\\d+)\\}");
+    const std::string first = out.substr(0, out.find("\"singers\""));
+    for (auto it = std::sregex_iterator(first.begin(), first.end(), line);
+         it != std::sregex_iterator(); ++it)
+        lines.push_back({std::stol((*it)[1]), std::stoi((*it)[2]), std::stoi((*it)[3])});
+    return lines;
+}
+
+TEST(SingCommandTest, AMedleyJudgesTheRefrainAloneAndScoresItsLinesAsTheWholeSongDoes) {
+    // Verse, chorus, verse, chorus: lines of four one-second notes every five seconds.
+    const std::vector<std::vector<int>> tunes = {{0, 2, 4, 5}, {7, 5, 4, 2}, {0, 4, 7, 4},
+                                                 {9, 7, 5, 4}, {2, 4, 5, 7}, {4, 2, 0, 0}};
+    const int order[] = {0, 1, 2, 3, 4, 5, 1, 2, 3, 4, 0};
+    std::ostringstream text;
+    text << "#TITLE:Refrain\n#ARTIST:Tests\n#BPM:150\n#GAP:1000\n";
+    for (std::size_t i = 0; i < std::size(order); ++i) {
+        if (i)
+            text << "- " << 50 * i - 5 << "\n";
+        for (std::size_t k = 0; k < 4; ++k)
+            text << ": " << 50 * i + 10 * k << " 10 " << tunes[order[i]][k] << " l" << order[i]
+                 << "n" << k << " \n";
+    }
+    text << "E\n";
+    const fs::path dir =
+        fs::temp_directory_path() / ("cantorix-sing-medley-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    cantorix::testing::writeFile(dir / "song.txt", text.str());
+    const songs::StandardSong song = songs::readStandardSong(text.str());
+    // In tune on every other note, three semitones off on the others, so lines score unevenly.
+    std::vector<cantorix::testing::VoiceNote> notes;
+    int k = 0;
+    for (const session::TimedNote& n : session::voiceTimeline(song, 0).notes)
+        notes.push_back({static_cast<int>(std::lround(n.startMs)),
+                         static_cast<int>(std::lround(n.endMs - n.startMs)),
+                         60 + n.note.pitch + (k++ % 3 == 0 ? 3 : 0)});
+    cantorix::testing::writeMonoWav(dir / "voice.wav", cantorix::testing::generatedVoice(notes));
+    const std::string files =
+        "'" + (dir / "song.txt").string() + "' '" + (dir / "voice.wav").string() + "' --json";
+
+    const std::vector<LinePoints> whole = linesOf(toolOutput(files, 0));
+    const std::string medleyOut = toolOutput(files + " --medley", 0);
+    ASSERT_EQ(whole.size(), std::size(order));
+    // Lines 1 to 4 come back as lines 6 to 9: they are the refrain, 6 s to 25 s.
+    EXPECT_NE(medleyOut.find("\"medley\": {\"fromMs\": 6000, \"toMs\": 25000, "
+                             "\"source\": \"refrain\"}"),
+              std::string::npos)
+        << medleyOut;
+    const std::vector<LinePoints> part = linesOf(medleyOut);
+    EXPECT_EQ(part, std::vector<LinePoints>(whole.begin() + 1, whole.begin() + 5));
+    int possible = 0, points = 0;
+    for (const LinePoints& line : part) {
+        possible += line.possible;
+        points += line.points;
+    }
+    EXPECT_NE(medleyOut.find("\"possible\": " + std::to_string(possible) + ", "),
+              std::string::npos);
+    EXPECT_NE(medleyOut.find("\"notePoints\": " + std::to_string(points) + ", "),
+              std::string::npos);
+    EXPECT_LT(points, possible);
+    EXPECT_GT(points, possible / 2);
+
+    // A song with no part is refused with the reason, before anything is sung.
+    cantorix::testing::writeFile(dir / "plain.txt",
+                                 "#TITLE:P\n#ARTIST:T\n#BPM:150\n#CALCMEDLEY:OFF\n: 0 10 0 a\nE\n");
+    const std::string refused = toolOutput("'" + (dir / "plain.txt").string() + "' '" +
+                                               (dir / "voice.wav").string() + "' --json --medley",
+                                           1);
+    EXPECT_NE(refused.find("no medley part"), std::string::npos) << refused;
+    fs::remove_all(dir);
+}
