@@ -179,6 +179,8 @@ void summariseStandard(const SongTextLines& text, SongSummary& summary, std::str
         summary.cover = findCoverFile(summary.folder, song.cover);
         summary.duet = song.voices.size() > 1;
         summary.textLengthMs = standardTextLengthMs(song);
+        if (const std::optional<MedleyPart> medley = findMedleyPart(song).part)
+            summary.medley = *medley;
     } catch (const std::exception& e) {
         summary.error = e.what();
         summary.cover = findCoverFile(summary.folder, "");

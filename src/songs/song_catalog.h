@@ -4,6 +4,7 @@
 // song file again. Values and pure functions; the scan that fills it is declared below, the cache
 // that keeps it between runs in library_cache_port.h.
 
+#include "songs/medley_part.h"
 #include "songs/song_format.h"
 
 #include <atomic>
@@ -49,6 +50,8 @@ struct SongSummary {
     // How long its audio lasts, once a preview or a session has opened it (ms; 0 until then).
     // Like `unplayable`, it holds while the audio's stamp does.
     std::int64_t audioLengthMs = 0;
+    // The stretch a medley sings (standard songs only; source None: the song has none).
+    MedleyPart medley;
     FileStamp audioStamp;
     FileStamp songStamp;
     FileStamp coverStamp;

@@ -30,13 +30,15 @@ CREATE TABLE songs (
     audio_mtime INTEGER NOT NULL, audio_size INTEGER NOT NULL,
     cover_mtime INTEGER NOT NULL, cover_size INTEGER NOT NULL,
     folder_mtime INTEGER NOT NULL, folder_size INTEGER NOT NULL,
-    text_length_ms INTEGER NOT NULL, audio_length_ms INTEGER NOT NULL))";
+    text_length_ms INTEGER NOT NULL, audio_length_ms INTEGER NOT NULL,
+    medley_from_ms REAL NOT NULL, medley_to_ms REAL NOT NULL, medley_source INTEGER NOT NULL))";
 
 constexpr const char* kColumns = "folder, song_file, format, title, artist, audio, cover, duet, "
                                  "error, unplayable, song_mtime, song_size, audio_mtime, "
                                  "audio_size, cover_mtime, cover_size, folder_mtime, folder_size, "
-                                 "text_length_ms, audio_length_ms";
-constexpr const char* kPlaceholders = "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?";
+                                 "text_length_ms, audio_length_ms, medley_from_ms, medley_to_ms, "
+                                 "medley_source";
+constexpr const char* kPlaceholders = "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?";
 
 class Statement {
 public:
@@ -95,6 +97,11 @@ SongSummary rowOf(const Statement& row) {
     s.folderStamp = row.stamp(16);
     s.textLengthMs = row.integer(18);
     s.audioLengthMs = row.integer(19);
+    const std::int64_t source = row.integer(22);
+    if (source == static_cast<int>(songs::MedleySource::Tags) ||
+        source == static_cast<int>(songs::MedleySource::Refrain))
+        s.medley = {sqlite3_column_double(row.get(), 20), sqlite3_column_double(row.get(), 21),
+                    static_cast<songs::MedleySource>(source)};
     return s;
 }
 
@@ -116,6 +123,9 @@ void bindRow(Statement& insert, const SongSummary& s) {
     insert.bindStamp(17, s.folderStamp);
     sqlite3_bind_int64(insert.get(), 19, s.textLengthMs);
     sqlite3_bind_int64(insert.get(), 20, s.audioLengthMs);
+    sqlite3_bind_double(insert.get(), 21, s.medley.fromMs);
+    sqlite3_bind_double(insert.get(), 22, s.medley.toMs);
+    sqlite3_bind_int(insert.get(), 23, static_cast<int>(s.medley.source));
 }
 
 bool damaged(int code) {

@@ -26,7 +26,7 @@ class SqliteLibraryCache : public songs::LibraryCache {
 public:
     // Bumped whenever the stored columns change meaning: an older file is then rebuilt, a newer
     // one left to the program that wrote it.
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
     // How long the game's start waits for another process's hold on the file: with the opening
     // and the reading, the start is held no more than 100 ms.
     static constexpr int kLoadBusyMs = 80;

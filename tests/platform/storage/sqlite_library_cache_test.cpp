@@ -43,6 +43,9 @@ protected:
         s.folderStamp = {1'600'000'000'000'000'000 + i, 4096};
         s.textLengthMs = 180'000 + i;
         s.audioLengthMs = i % 2 ? 0 : 221'000 + i;
+        if (i % 3 != 2)
+            s.medley = {30'000.25 + i, 52'500.5 + i,
+                        i % 3 ? songs::MedleySource::Tags : songs::MedleySource::Refrain};
         return s;
     }
     static std::vector<SongSummary> summaries(int count) {
@@ -148,8 +151,8 @@ TEST_F(SqliteLibraryCacheTest, ReplacesOnlyItsOwnDamagedOrOlderFileAndLeavesAnyO
         {"png",
          [](auto& f, auto) { writeFile(f, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)); },
          LeftAlone, "it is not an SQLite database", true},
-        {"newer schema", [&](auto& f, auto) { ours(f), sql(f, "PRAGMA user_version = 4"); },
-         LeftAlone, "it holds a newer schema (version 4)", true},
+        {"newer schema", [&](auto& f, auto) { ours(f), sql(f, "PRAGMA user_version = 5"); },
+         LeftAlone, "it holds a newer schema (version 5)", true},
         {"another program's database",
          [](auto& f, auto) { sql(f, "CREATE TABLE accounts (id INTEGER)"); }, LeftAlone,
          "it holds another program's database"},
