@@ -2,8 +2,10 @@
 // always UTF-8, a load either succeeds with a consistent song or throws EStandardSongError, and
 // the decoded text read again behind a UTF-8 mark gives the same song. A song that is read holds
 // only plausible numbers: a tempo of 1 to 10000, offsets within a day, pitches within −128 … 127
-// and no negative length.
+// and no negative length. Its medley part, from whatever tags it has or from its refrain, is a
+// stretch of whole lines of its first voice, and the song cut to it keeps only notes it had.
 
+#include "songs/medley_part.h"
 #include "songs/song_errors.h"
 #include "songs/song_format.h"
 #include "songs/standard_song.h"
@@ -51,6 +53,31 @@ void checkSong(const StandardSong& song) {
     }
 }
 
+void checkMedley(const StandardSong& song) {
+    const MedleyFinding found = findMedleyPart(song);
+    for (const std::string& problem : found.problems)
+        require(!problem.empty() && isValidUtf8(problem));
+    if (!found.part)
+        return;
+    const MedleyPart& part = *found.part;
+    require(part.source != MedleySource::None && std::isfinite(part.fromMs) &&
+            std::isfinite(part.toMs) && part.fromMs <= part.toMs);
+    require(song.calcMedley || part.source == MedleySource::Tags);
+    const StandardSong cut = medleyPartOf(song, part);
+    require(cut.voices.size() == song.voices.size() && !cut.voices[0].notes.empty());
+    // The part begins with a line's first note and ends with the end of a line's last (lines
+    // that overlap it in a file whose lines overlap each other come along whole).
+    bool begins = false, ends = false;
+    for (const StandardNote& note : cut.voices[0].notes) {
+        begins = begins || song.beatToMs(note.startBeat) == part.fromMs;
+        ends =
+            ends || song.beatToMs(static_cast<double>(note.startBeat) + note.length) == part.toMs;
+    }
+    require(begins && ends);
+    for (std::size_t v = 0; v < cut.voices.size(); ++v)
+        require(cut.voices[v].notes.size() <= song.voices[v].notes.size());
+}
+
 std::optional<StandardSong> read(std::string_view bytes) {
     try {
         return readStandardSong(bytes);
@@ -76,6 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(song.has_value() == again.has_value());
     if (song) {
         checkSong(*song);
+        checkMedley(*song);
         require(song->encoding == decoded.encoding);
         again->encoding = song->encoding;
         require(again->title == song->title && again->voices == song->voices &&

@@ -37,21 +37,32 @@ std::vector<LineSpan> lineSpans(const StandardSong& song, const SungVoice& voice
     return spans;
 }
 
-// The lines a stretch of song time touches: those with a note sounding inside it. A tag's end
+// The lines a stretch of song time touches: those with a note sounding inside it, and lines
+// that lie wholly within it (a line of notes without length has no sounding note). A tag's end
 // may name where the part's last note starts, so with `endNamesNote` a line whose first note
 // starts right at the end is in it too.
 std::optional<LineRun> linesWithin(const std::vector<LineSpan>& spans, double fromMs, double toMs,
                                    bool endNamesNote = false) {
     std::optional<LineRun> run;
     for (std::size_t i = 0; i < spans.size(); ++i) {
-        if (spans[i].endMs <= fromMs || spans[i].startMs > toMs ||
-            (!endNamesNote && spans[i].startMs == toMs))
+        const LineSpan& span = spans[i];
+        const bool inside = span.startMs >= fromMs && span.endMs <= toMs;
+        const bool overlaps =
+            span.endMs > fromMs && (span.startMs < toMs || (endNamesNote && span.startMs == toMs));
+        if (!inside && !overlaps)
             continue;
         if (!run)
             run = LineRun{i, 0};
         run->count = i - run->first + 1;
     }
     return run;
+}
+
+MedleyPart partOf(const std::vector<LineSpan>& spans, const LineRun& run, MedleySource source) {
+    MedleyPart part{spans[run.first].startMs, spans[run.first].endMs, source};
+    for (std::size_t i = run.first; i < run.first + run.count; ++i)
+        part.toMs = std::max(part.toMs, spans[i].endMs);
+    return part;
 }
 
 std::string msText(double ms) {
@@ -95,7 +106,7 @@ std::optional<MedleyPart> taggedPart(const StandardSong& song, const std::vector
         return std::nullopt;
     }
     const LineSpan& last = spans[run->first + run->count - 1];
-    const MedleyPart part{spans[run->first].startMs, last.endMs, MedleySource::Tags};
+    const MedleyPart part = partOf(spans, *run, MedleySource::Tags);
     if (fromMs < spans.front().startMs - kEdgeSlackMs || toMs > spans.back().endMs + kEdgeSlackMs)
         problems.push_back("The medley part (" + named + ", " + msText(fromMs) + " to " +
                            msText(toMs) + ") reaches beyond the song's notes; it is kept to " +
@@ -129,8 +140,7 @@ std::optional<MedleyPart> refrainPart(const SungVoice& voice, const std::vector<
     const std::optional<LineRun> run = findRefrain(lines);
     if (!run)
         return std::nullopt;
-    return MedleyPart{spans[run->first].startMs, spans[run->first + run->count - 1].endMs,
-                      MedleySource::Refrain};
+    return partOf(spans, *run, MedleySource::Refrain);
 }
 
 } // namespace

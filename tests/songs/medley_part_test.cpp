@@ -89,7 +89,7 @@ TEST(MedleyPart, TagsAreSnappedToWholeLinesOrIgnoredWithTheirReason) {
 TEST(MedleyPart, TheRefrainIsTheFirstLongestRunOfLinesThatComesBack) {
     const std::vector<std::string> chorus = {"oh la la la", "sing it out loud",
                                              "all the night long", "oh la la la"};
-    const auto song = [&](std::vector<std::vector<std::string>> parts) {
+    const auto song = [&](const std::vector<std::vector<std::string>>& parts) {
         std::vector<std::string> lines;
         for (const auto& part : parts)
             lines.insert(lines.end(), part.begin(), part.end());

@@ -32,7 +32,11 @@ void FileMediaPlayer::setFileName(const std::filesystem::path& fileName) {
 
 void FileMediaPlayer::open() {
     close();
-    std::unique_ptr<AudioFileDecoder> decoder = openAudioFile(m_fileName);
+    openDecoder(openAudioFile(m_fileName));
+}
+
+void FileMediaPlayer::openDecoder(std::unique_ptr<AudioFileDecoder> decoder) {
+    close();
     try {
         m_stream = m_output.openStream(decoder->sampleRate(), *this);
         m_outputRate = m_stream->sampleRate();

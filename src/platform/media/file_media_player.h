@@ -37,6 +37,9 @@ public:
 
     void setFileName(const std::filesystem::path& fileName) override;
     void open() override;
+    // As open(), over a decoder already made (a medley's, say); the file name set names it in
+    // messages.
+    void openDecoder(std::unique_ptr<AudioFileDecoder> decoder);
     void play() override;
     void pause() override;
     void resume() override;
