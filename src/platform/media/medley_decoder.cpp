@@ -97,7 +97,7 @@ struct MedleyDecoder::Stretch {
 };
 
 MedleyDecoder::MedleyDecoder(const std::vector<std::filesystem::path>& audioFiles,
-                             std::vector<session::MedleySegment> segments)
+                             std::vector<songs::MedleySegment> segments)
     : m_segments(std::move(segments)) {
     if (m_segments.empty() || audioFiles.size() != m_segments.size())
         throw std::invalid_argument("a medley needs one audio file for each of its songs");
@@ -109,7 +109,7 @@ MedleyDecoder::MedleyDecoder(const std::vector<std::filesystem::path>& audioFile
             m_rate = stretch->fileRate;
         if (stretch->fileRate != m_rate)
             stretch->resampler = std::make_unique<StereoResampler>(stretch->fileRate, m_rate);
-        const session::MedleySegment& segment = m_segments[k];
+        const songs::MedleySegment& segment = m_segments[k];
         stretch->begin = msToFrames(segment.medleyFromMs, m_rate);
         stretch->frames = msToFrames(segment.lengthMs(), m_rate);
         stretch->fadeIn = msToFrames(segment.fadeInMs, m_rate);

@@ -1,5 +1,5 @@
 #pragma once
-// A medley's music as one decoder: each song's stretch of audio (session/medley_layout.h) read
+// A medley's music as one decoder: each song's stretch of audio (songs/medley_layout.h) read
 // from its own file, converted to the first song's rate when its rate differs, faded in and out
 // with equal-power curves and mixed where two stretches overlap, so the media player plays the
 // whole medley as one stream and the music never stops between songs. Every file is opened when
@@ -7,7 +7,7 @@
 // at a time, as every decoder.
 
 #include "platform/media/audio_file_decoder.h"
-#include "session/medley_layout.h"
+#include "songs/medley_layout.h"
 
 #include <filesystem>
 #include <memory>
@@ -23,7 +23,7 @@ public:
     // first file that cannot be played, and std::invalid_argument when the counts differ or
     // there is no segment.
     MedleyDecoder(const std::vector<std::filesystem::path>& audioFiles,
-                  std::vector<session::MedleySegment> segments);
+                  std::vector<songs::MedleySegment> segments);
     ~MedleyDecoder() override;
     MedleyDecoder(const MedleyDecoder&) = delete;
     MedleyDecoder& operator=(const MedleyDecoder&) = delete;
@@ -33,7 +33,7 @@ public:
     void seek(std::int64_t frame) override;
     std::size_t read(float* out, std::size_t maxFrames) override;
 
-    const std::vector<session::MedleySegment>& segments() const { return m_segments; }
+    const std::vector<songs::MedleySegment>& segments() const { return m_segments; }
 
 private:
     struct Stretch;
@@ -41,7 +41,7 @@ private:
     // stretch began), repositioning it first when it is not there.
     void pull(Stretch& s, std::int64_t offset, float* out, std::size_t frames);
 
-    std::vector<session::MedleySegment> m_segments;
+    std::vector<songs::MedleySegment> m_segments;
     std::vector<std::unique_ptr<Stretch>> m_stretches;
     int m_rate = 0;
     std::int64_t m_lengthFrames = 0;

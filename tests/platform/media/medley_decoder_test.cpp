@@ -27,21 +27,21 @@ constexpr int kRate = 44100;
 struct ThreeSongs {
     TempDir dir;
     std::vector<std::filesystem::path> files;
-    std::vector<session::MedleySegment> segments;
+    std::vector<songs::MedleySegment> segments;
 
     ThreeSongs() {
         const struct {
             std::uint32_t rate;
             double hz;
         } tones[] = {{44100, 440}, {48000, 660}, {44100, 550}};
-        std::vector<session::MedleySongPart> parts;
+        std::vector<songs::MedleySongPart> parts;
         for (std::size_t k = 0; k < std::size(tones); ++k) {
             files.push_back(dir / ("song" + std::to_string(k) + ".wav"));
             const testing::Bytes wav = testing::stereoSine(tones[k].rate, tones[k].hz, 2.0, 0.5, 1);
             cantorix::testing::writeBytes(files.back(), wav);
             parts.push_back({2000, 1000, 1400});
         }
-        segments = session::layOutMedley(parts, {300, 200});
+        segments = songs::layOutMedley(parts, {300, 200});
     }
 };
 
@@ -62,7 +62,7 @@ TEST(MedleyDecoder, TheSongsFollowEachOtherInOneStreamThatNeverFallsSilent) {
     const ThreeSongs songs;
     MedleyDecoder medley(songs.files, songs.segments);
     ASSERT_EQ(medley.sampleRate(), kRate);
-    ASSERT_EQ(medley.lengthMs(), session::medleyLengthMs(songs.segments));
+    ASSERT_EQ(medley.lengthMs(), songs::medleyLengthMs(songs.segments));
     EXPECT_EQ(medley.lengthMs(), 2300);
 
     std::vector<float> stream;

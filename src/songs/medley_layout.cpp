@@ -1,9 +1,9 @@
-#include "medley_layout.h"
+#include "songs/medley_layout.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace cantorix::session {
+namespace cantorix::songs {
 
 std::vector<MedleySegment> layOutMedley(const std::vector<MedleySongPart>& songs,
                                         const MedleyTiming& timing) {
@@ -46,4 +46,4 @@ std::optional<MedleyPlace> medleyPlaceAt(const std::vector<MedleySegment>& segme
     return std::nullopt;
 }
 
-} // namespace cantorix::session
+} // namespace cantorix::songs

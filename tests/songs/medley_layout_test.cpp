@@ -1,9 +1,9 @@
-#include "session/medley_layout.h"
+#include "songs/medley_layout.h"
 
 #include <gtest/gtest.h>
 #include <random>
 
-namespace cantorix::session {
+namespace cantorix::songs {
 namespace {
 
 TEST(MedleyLayout, EachPartGetsItsLeadInAndFadeAndTheNextStartsAsItsLastNoteEnds) {
@@ -70,4 +70,4 @@ TEST(MedleyLayout, GeneratedMedleysNeverFallSilentAndPlaceEveryPartInItsSong) {
 }
 
 } // namespace
-} // namespace cantorix::session
+} // namespace cantorix::songs

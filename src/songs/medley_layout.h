@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-namespace cantorix::session {
+namespace cantorix::songs {
 
 struct MedleyTiming {
     std::int64_t leadInMs = 4000; // music before the part's first note
@@ -56,4 +56,4 @@ struct MedleyPlace {
 std::optional<MedleyPlace> medleyPlaceAt(const std::vector<MedleySegment>& segments,
                                          std::int64_t medleyMs);
 
-} // namespace cantorix::session
+} // namespace cantorix::songs
