@@ -28,6 +28,10 @@ public:
 
     void setFileName(const std::filesystem::path&) override {}
     void open() override {}
+    void openMedley(const std::vector<std::filesystem::path>&,
+                    const std::vector<songs::MedleySegment>& segments) override {
+        m_length = songs::medleyLengthMs(segments);
+    }
     void play() override {}
     void pause() override {}
     void resume() override {}

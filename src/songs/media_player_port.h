@@ -5,9 +5,12 @@
 // milliseconds as the listener hears them. Used by the song preview and the singing session;
 // main thread only.
 
+#include "songs/medley_layout.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <stdexcept>
+#include <vector>
 
 namespace cantorix::songs {
 
@@ -34,6 +37,12 @@ public:
     // playing. Throws EMediaPlayerError when it is missing, unreadable or holds no sound the
     // player can decode.
     virtual void open() = 0;
+    // As open(), for a medley's music: the stretch of each song's audio file its segment names,
+    // faded and overlapped as the segments lay them out, played as one stream whose positions
+    // are the medley's. Every file is opened here, so nothing is opened between two songs.
+    // Throws EMediaPlayerError naming the first file that cannot be played.
+    virtual void openMedley(const std::vector<std::filesystem::path>& audioFiles,
+                            const std::vector<MedleySegment>& segments) = 0;
     // Plays from the current position. Throws EMediaPlayerError when no file is open.
     virtual void play() = 0;
     // Holds the position; resume() continues from it.

@@ -44,6 +44,20 @@ public:
         isOpen = true;
     }
 
+    // Opens as a file named "medley" of the segments' whole length, unless a song's file fails.
+    void openMedley(const std::vector<std::filesystem::path>& audioFiles,
+                    const std::vector<MedleySegment>& segments) override {
+        close();
+        calls.push_back("openMedley " + std::to_string(audioFiles.size()));
+        for (const std::filesystem::path& file : audioFiles)
+            if (failing.count(file))
+                throw EMediaPlayerError("Cannot play '" + file.string() + "': not an MP3 file");
+        fileName = "medley";
+        currentLength = medleyLengthMs(segments);
+        currentPosition = 0;
+        isOpen = true;
+    }
+
     void play() override {
         calls.push_back("play");
         requireOpen();

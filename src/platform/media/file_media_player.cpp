@@ -1,6 +1,7 @@
 #include "file_media_player.h"
 
 #include "audio_file_decoder.h"
+#include "medley_decoder.h"
 #include "platform/sound_output/stereo_resampler.h"
 
 #include <algorithm>
@@ -33,6 +34,14 @@ void FileMediaPlayer::setFileName(const std::filesystem::path& fileName) {
 void FileMediaPlayer::open() {
     close();
     openDecoder(openAudioFile(m_fileName));
+}
+
+void FileMediaPlayer::openMedley(const std::vector<std::filesystem::path>& audioFiles,
+                                 const std::vector<songs::MedleySegment>& segments) {
+    close();
+    if (segments.empty())
+        failToPlay(m_fileName, "the medley has no song");
+    openDecoder(std::make_unique<MedleyDecoder>(audioFiles, segments));
 }
 
 void FileMediaPlayer::openDecoder(std::unique_ptr<AudioFileDecoder> decoder) {

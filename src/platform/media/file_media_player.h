@@ -37,9 +37,8 @@ public:
 
     void setFileName(const std::filesystem::path& fileName) override;
     void open() override;
-    // As open(), over a decoder already made (a medley's, say); the file name set names it in
-    // messages.
-    void openDecoder(std::unique_ptr<AudioFileDecoder> decoder);
+    void openMedley(const std::vector<std::filesystem::path>& audioFiles,
+                    const std::vector<songs::MedleySegment>& segments) override;
     void play() override;
     void pause() override;
     void resume() override;
@@ -50,6 +49,8 @@ public:
     void setStartPosition(std::int64_t ms) override;
 
 private:
+    // As open(), over a decoder already made; the file name set names it in messages.
+    void openDecoder(std::unique_ptr<AudioFileDecoder> decoder);
     // Device thread: copies frames out of the ring and counts them.
     void render(float* out, std::size_t frames) noexcept override;
 

@@ -136,8 +136,7 @@ TEST(MedleyDecoder, ThePlayerPlaysTheMedleyToItsEndWithoutAGapLongerThan20Ms) {
     const ThreeSongs songs;
     KeepingOutput output;
     FileMediaPlayer player(output);
-    player.setFileName("medley");
-    player.openDecoder(std::make_unique<MedleyDecoder>(songs.files, songs.segments));
+    player.openMedley(songs.files, songs.segments);
     EXPECT_EQ(player.length(), 2300);
     player.play();
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
