@@ -83,6 +83,8 @@ struct SelectionNodes {
     scene::TGLForm* form = nullptr;
     scene::TGLButton *startButton = nullptr, *editorButton = nullptr, *scoresButton = nullptr,
                      *optionsButton = nullptr, *previousButton = nullptr, *nextButton = nullptr;
+    // Asks for a medley (also F8).
+    scene::TGLButton* medleyButton = nullptr;
 };
 
 // The options form's pages (options_form.cpp builds their controls). A toggle is on while its

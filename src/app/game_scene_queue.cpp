@@ -94,6 +94,8 @@ void GameScene::buildQueueScreen() {
     // queue's.
     queue.selectionJukeboxButton =
         &addSkinButton(*selection.form, "JukeboxButton", "Jukebox (F7)", 290, 545, 175, 40);
+    selection.medleyButton =
+        &addSkinButton(*selection.form, "MedleyButton", "Medley (F8)", 475, 545, 175, 40);
 }
 
 void GameScene::buildNextUpScreen() {

@@ -132,6 +132,7 @@ MainWindow::MainWindow(AppServices services) : m_services(std::move(services)) {
     createPlayerScreens();
     createQueueScreen();
     createPartyFlow();
+    createMedley();
     if (m_services.profile) {
         // Applied once the window is up: restoring runs while it is being shown.
         StoredProperty::Integer fullScreen{[this] { return m_fullScreen ? 1 : 0; },

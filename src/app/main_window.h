@@ -18,6 +18,7 @@
 #include "scene/cadencer.h"
 #include "screens.h"
 #include "selection/cover_ring.h"
+#include "selection/medley_picks.h"
 #include "selection/song_selection.h"
 #include "session/click_player_port.h"
 #include "session/hall_of_fame.h"
@@ -44,6 +45,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <set>
 #include <utility>
@@ -63,6 +65,10 @@ class VideoEditorWindow;
 namespace cantorix::app {
 
 class AboutBox;
+
+// Asks how a medley is to be made, given how many songs are marked; nothing: it is not.
+using MedleyQuestion =
+    std::function<std::optional<selection::MedleyRequest>(std::size_t markedSongs)>;
 
 struct AppServices {
     std::filesystem::path programDir;
@@ -169,6 +175,11 @@ public:
     PartyFlow& partyFlow() { return *m_partyFlow; }
     QueueScreen& queueScreen() { return *m_queueScreen; }
     bool jukeboxOn() const { return m_jukebox; }
+    // Starts a medley as asked; a reason it cannot start is shown and returned.
+    std::string startMedley(const selection::MedleyRequest& request);
+    // What F8 asks (a dialog); tests answer it themselves.
+    void setMedleyQuestion(MedleyQuestion question) { m_askMedley = std::move(question); }
+    const std::vector<std::string>& medleyMarks() const { return m_medleyMarks; }
 
     QAction *optionsAction = nullptr, *editorAction = nullptr, *editVideoAction = nullptr,
             *scoresAction = nullptr, *closeAction = nullptr, *aboutAction = nullptr;
@@ -263,6 +274,12 @@ private:
     // A jukebox song's score page: left at once for the next song (true), or not the jukebox's.
     bool jukeboxSongEnded();
     void jukeboxKeyDown(int key);
+    // Medleys: F8 or the button asks how many songs and from where, Insert marks the song shown
+    // for one (main_window_medley.cpp).
+    void createMedley();
+    void askForMedley();
+    void toggleMedleyMark();
+    void showMedleyMarks();
     // The party's queue: its host, kept in the records file, fed by the phones
     // (main_window_party.cpp).
     void createParty();
@@ -339,6 +356,8 @@ private:
     bool m_jukeboxSinging = false; // the song playing is the jukebox's
     bool m_jukeboxStopping = false;
     std::map<std::string, std::int64_t> m_jukeboxPlayedAt; // song file → seconds
+    std::vector<std::string> m_medleyMarks;                // song files, in marking order
+    MedleyQuestion m_askMedley;
     std::chrono::steady_clock::time_point m_remainingToldAt{};
     std::unique_ptr<StartSteps> m_ownStartSteps;
     StartSteps* m_startSteps = nullptr;

@@ -195,6 +195,10 @@ void Screens::keyDown(int key) {
         startJukebox();
         return;
     }
+    if (key == medleyKey && askMedley && songListShown()) {
+        askMedley();
+        return;
+    }
     // Where the key was pressed decides who hears it: Enter on the singers screen's Back must not
     // also start the song the selection screen shows once Back has run.
     const bool songList = songListShown();

@@ -41,6 +41,9 @@ public:
     std::function<void(int key)> queueKeyDown;
     int jukeboxKey = 0;
     std::function<void()> startJukebox;
+    // The selection screen's key that asks for a medley.
+    int medleyKey = 0;
+    std::function<void()> askMedley;
     std::function<void(int key)> nextUpKeyDown;
     // The keys while a song is sung, heard before Escape ends it.
     std::function<void(int key)> singingKeyDown;

@@ -353,7 +353,10 @@ void SingingSession::startRecording() {
 bool SingingSession::startMusic() {
     try {
         m_services.player.setFileName(audioPath());
-        m_services.player.open();
+        if (const auto& medley = m_services.selected ? m_services.selected->medley : nullptr)
+            m_services.player.openMedley(medley->audioFiles, medley->segments);
+        else
+            m_services.player.open();
         if (const std::int64_t start = m_lane->timeline().startMs(); start > 0)
             m_services.player.setStartPosition(start);
         m_services.player.play();

@@ -345,9 +345,19 @@ void SongLibraryScreen::showProblem() {
     }
 }
 
+void SongLibraryScreen::setStatusAddition(std::string text) {
+    m_statusAddition = std::move(text);
+    showStatus();
+}
+
 void SongLibraryScreen::showStatus() {
-    m_game.selection.libraryStatus->setText(
-        m_notice.empty() ? selection::libraryStatusText(m_browser, m_scanning, m_found) : m_notice);
+    std::string status = m_notice;
+    if (status.empty()) {
+        status = selection::libraryStatusText(m_browser, m_scanning, m_found);
+        if (!m_statusAddition.empty())
+            status += " · " + m_statusAddition;
+    }
+    m_game.selection.libraryStatus->setText(status);
     m_game.selection.searchText->setVisible(m_search.open());
     m_game.selection.searchText->setText("Find: " + m_search.text() + "_");
     if (m_hooks.statusChanged)

@@ -77,6 +77,8 @@ public:
     void setShowUnplayable(bool show);
     // Why the selected song cannot be played; empty when it can.
     const std::string& selectedProblem() const { return m_problem; }
+    // Said after the library line's count ("4 songs · 3 marked for a medley"); empty: nothing.
+    void setStatusAddition(std::string text);
 
     // What the timer runs: the scan's news, the decoded covers.
     void poll();
@@ -120,6 +122,7 @@ private:
     // The sound output, not the song, failed the preview: Start tries again.
     bool m_outputFailed = false;
     std::string m_notice; // Start's refusal, on the library line until the selection moves
+    std::string m_statusAddition;
     songs::FileStamp m_previewedAudio; // the audio as the preview opened it
     bool m_scanning = false;
     bool m_scanned = false;

@@ -146,6 +146,7 @@ std::vector<std::string> SongSelection::singerVoiceParts() {
 }
 
 void SongSelection::read(const fs::path& folder, const fs::path& file) {
+    m_selected.medley.reset();
     std::string bytes = songs::readSongFileBytes(file);
     if (songs::detectSongFormat(bytes) == songs::SongFormat::Game) {
         m_selected.format = songs::SongFormat::Game;
@@ -246,11 +247,27 @@ void SongSelection::SelectSong(Preview preview) {
 }
 
 void SongSelection::reload() {
+    if (m_selected.medley)
+        return;
     const fs::path folder = selectedFolder();
     if (m_songFileName.empty())
         throw songs::ESongFileError("There is no song file in " + folder.string());
     read(folder, folder / m_songFileName);
     assignVoices(true);
+}
+
+void SongSelection::selectMedley(std::shared_ptr<const songs::MedleySong> medley) {
+    m_player.close();
+    m_selected.format = songs::SongFormat::Standard;
+    m_selected.standard = medley->song;
+    m_selected.audioPath = medley->audioFiles.empty() ? fs::path() : medley->audioFiles.front();
+    m_selected.videoPath = medley->stretches.empty() ? fs::path() : medley->stretches.front().video;
+    m_selected.backgroundPath =
+        medley->stretches.empty() ? fs::path() : medley->stretches.front().background;
+    m_selected.medley = std::move(medley);
+    assignVoices(true);
+    showTexts();
+    showVoices();
 }
 
 void SongSelection::chooseNextVoice() {

@@ -43,8 +43,11 @@ public:
     // folder, or the player's own error. The music of the song before has stopped either way.
     void SelectSong(Preview preview = Preview::Play);
     // Reads the selected song file again (its format decided anew); throws the reader's error.
-    // The chosen voice stays when the song still has it.
+    // The chosen voice stays when the song still has it. A medley chosen stays as it is.
     void reload();
+    // Chooses a medley in place of the song: the preview stops, its name shows, and singers
+    // choose voices as for a song of as many voices. Selecting a song leaves it.
+    void selectMedley(std::shared_ptr<const songs::MedleySong> medley);
     // The bound singers' names in slot order (none when nobody is bound: singer 1 still
     // chooses). Each singer's voice returns to its default, except where the count stays.
     void setSingers(std::vector<std::string> names);

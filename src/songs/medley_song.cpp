@@ -79,6 +79,7 @@ MedleySong buildMedleySong(const std::vector<MedleyPiece>& pieces, const MedleyT
                 }
             }
         }
+        song.artist += (k ? " · " : "") + piece.song.title;
         medley.audioFiles.push_back(piece.audio);
         medley.stretches.push_back({piece.song.artist, piece.song.title, piece.part.fromMs + offset,
                                     std::min(piece.part.toMs + offset, endMs), piece.video,

@@ -37,7 +37,9 @@ struct MedleyStretch {
 };
 
 struct MedleySong {
-    StandardSong song; // in medley time; as many voices as the medley's song with the most
+    // In medley time, titled "Medley (N)" with its songs' titles for its artist; as many voices
+    // as the medley's song with the most.
+    StandardSong song;
     std::vector<MedleySegment> segments;
     std::vector<std::filesystem::path> audioFiles; // one per segment
     std::vector<MedleyStretch> stretches;          // one per segment
