@@ -2,13 +2,62 @@
 
 #include "songs/song_identity.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace cantorix::app {
+
+namespace {
+
+// A singer's share of one song of a medley: the lines that start within its part.
+records::Performance medleyPartRow(const SingerOutcome& outcome, const SessionFacts& facts,
+                                   const songs::MedleyStretch& stretch, std::size_t voices) {
+    records::Performance row;
+    row.playerId = outcome.playerId;
+    row.singerName = outcome.name;
+    row.colour = outcome.colour;
+    const bool duet = voices > 1;
+    row.key = {songs::songIdentity(stretch.artist, stretch.title),
+               duet ? static_cast<int>(outcome.voice) + 1 : 0};
+    row.artist = stretch.artist;
+    row.title = stretch.title;
+    row.folder = stretch.audioFolder;
+    row.difficulty = facts.difficulty;
+    // A line starts at its first note; a hair of rounding on the medley's clock is allowed.
+    constexpr double kSlackMs = 1.0;
+    for (const session::LineTally& line : outcome.scoring.lines()) {
+        if (line.startMs < stretch.partFromMs - kSlackMs || line.startMs >= stretch.partToMs)
+            continue;
+        row.notePoints += line.points;
+        row.lineBonus += line.bonus;
+        row.goldenPoints += line.golden;
+        row.possible += line.possible;
+    }
+    row.total = std::int64_t{row.notePoints} + row.lineBonus;
+    row.share = row.possible > 0 ? static_cast<double>(row.notePoints) / row.possible : 0.0;
+    row.sungAtMs = facts.startedAtMs;
+    row.songMs = std::llround(stretch.partToMs - stretch.partFromMs);
+    row.sungMs =
+        std::clamp<std::int64_t>(facts.sungMs - std::llround(stretch.partFromMs), 0, row.songMs);
+    row.finished = facts.finished && !outcome.lost;
+    row.medleyPart = true;
+    return row;
+}
+
+} // namespace
 
 std::vector<records::Performance> sessionPerformances(const std::vector<SingerOutcome>& outcomes,
                                                       const SessionFacts& facts) {
     std::vector<records::Performance> rows;
     if (!facts.judged)
         return rows;
+    if (facts.medley) {
+        for (std::size_t k = 0; k < facts.medley->stretches.size(); ++k)
+            for (const SingerOutcome& outcome : outcomes)
+                rows.push_back(medleyPartRow(outcome, facts, facts.medley->stretches[k],
+                                             facts.medley->stretches[k].voices));
+        return rows;
+    }
     const std::string song = songs::songIdentity(facts.artist, facts.title);
     for (const SingerOutcome& outcome : outcomes) {
         const session::Scoring& scoring = outcome.scoring;

@@ -5,6 +5,7 @@
 
 #include "records/performance.h"
 #include "singing_party.h"
+#include "songs/medley_song.h"
 
 #include <cstdint>
 #include <string>
@@ -23,9 +24,13 @@ struct SessionFacts {
     bool finished = false;
     // At least one tick was judged; a session stopped before that leaves nothing.
     bool judged = false;
+    // The medley sung; none for a song.
+    const songs::MedleySong* medley = nullptr;
 };
 
-// One row per singer in singer order; none for a session that judged no tick.
+// One row per singer in singer order; none for a session that judged no tick. A medley leaves a
+// row per singer for each of its songs, song after song, each of the lines sung in that song's
+// part, marked as a medley part.
 std::vector<records::Performance> sessionPerformances(const std::vector<SingerOutcome>& outcomes,
                                                       const SessionFacts& facts);
 

@@ -548,7 +548,11 @@ void SingingSession::keepPerformances(bool finished) {
     facts.songMs = m_services.player.length();
     facts.finished = finished;
     facts.judged = m_judgedAny;
+    facts.medley = m_services.selected ? m_services.selected->medley.get() : nullptr;
     m_news = m_services.records->storeSession(sessionPerformances(m_outcomes, facts));
+    // A medley's parts are never records: the page has no record news for them.
+    if (facts.medley)
+        m_news.clear();
 }
 
 void SingingSession::fillScorePage() {
@@ -672,9 +676,11 @@ void SingingSession::restartSong() {
 }
 
 void SingingSession::submitScore() {
+    // A medley's entries say so: its total is the sum of its songs' parts.
+    const auto& medley = m_services.selected ? m_services.selected->medley : nullptr;
     for (const std::string& entry :
          hallOfFameEntries(results(), m_game.scorePage.playerName->caption()))
-        m_hallOfFame.add(entry);
+        m_hallOfFame.add(medley ? entry + " · " + medley->song.title : entry);
     m_screens.backToSelection();
 }
 
@@ -682,6 +688,11 @@ void SingingSession::exportPerformance() {
     // A second export while one runs would overwrite the working files under it.
     if (m_exportWindow && m_exportWindow->converting())
         return;
+    if (m_services.selected && m_services.selected->medley) {
+        presentError(&m_window, QStringLiteral("A medley cannot be saved as an MP3 yet: Save "
+                                               "mixes the voices with one song's music."));
+        return;
+    }
     m_recorder->setActive(false);
     const std::optional<std::filesystem::path> chosen =
         m_saveDialog(m_window, proposedExportName(m_exportFileName));

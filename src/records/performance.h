@@ -48,6 +48,12 @@ struct Performance {
     std::int64_t songMs = 0;
     // False for a session stopped before the song's end: kept, but never a record.
     bool finished = false;
+    // The part of the song a medley sang: kept and counted as sung, but never a record of the
+    // whole song.
+    bool medleyPart = false;
+
+    // Whether it may stand in the song's records and the singers' rankings.
+    bool countsAsRecord() const { return finished && !medleyPart; }
 
     bool operator==(const Performance&) const = default;
 };

@@ -78,7 +78,7 @@ struct RecordBook::Index {
             ++sung.timesSung;
         song->second.lastNotedSessionMs = row.sungAtMs;
         sung.lastSungAtMs = std::max(sung.lastSungAtMs, row.sungAtMs);
-        if (!row.finished)
+        if (!row.countsAsRecord())
             return;
         std::vector<VoiceRecords>& voices = song->second.voices;
         auto voice = std::find_if(voices.begin(), voices.end(),

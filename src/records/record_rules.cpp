@@ -10,7 +10,7 @@ std::vector<RecordNews> judgeRecords(const RecordBook& before,
     // record, so two singers who both beat the old record do not both get it.
     std::map<RecordKey, std::int64_t> sessionTop;
     for (const Performance& row : session) {
-        if (!row.finished)
+        if (!row.countsAsRecord())
             continue;
         const auto [at, inserted] = sessionTop.emplace(row.key, row.total);
         if (!inserted && row.total > at->second)
@@ -27,7 +27,7 @@ std::vector<RecordNews> judgeRecords(const RecordBook& before,
             if (const std::optional<Performance> own = before.bestOf(row.key, *row.playerId))
                 item.previousBest = own->total;
         }
-        if (row.finished) {
+        if (row.countsAsRecord()) {
             item.newSongRecord =
                 row.total == sessionTop.at(row.key) &&
                 (item.previousRecord ? row.total > *item.previousRecord : row.total > 0);

@@ -62,7 +62,7 @@ std::vector<SingerRanking> rankSingers(const RecordBook& book, std::size_t listL
                                        Filter counts) {
     std::map<std::pair<std::optional<std::int64_t>, std::string>, SingerRanking> singers;
     for (const Performance& row : book.performances()) {
-        if (!row.finished || !counts(row))
+        if (!row.countsAsRecord() || !counts(row))
             continue;
         SingerRanking& singer =
             singers[{row.playerId, row.playerId ? std::string() : foldPlayerName(row.singerName)}];
@@ -111,7 +111,7 @@ PlayerStatistics playerStatistics(const RecordBook& book, std::int64_t playerId,
         songs.insert(row.key.song);
         tally.count(row);
         stats.msSung += row.sungMs;
-        if (!row.finished)
+        if (!row.countsAsRecord())
             continue;
         if (row.possible > 0) {
             shareSum += row.share;

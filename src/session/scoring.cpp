@@ -40,15 +40,20 @@ void Scoring::score(const TickJudgement& verdict) {
     if (verdict.golden)
         m_goldenPoints += verdict.points;
     m_possible += verdict.possible;
+    LineTally* line = nullptr;
     if (verdict.line >= 0 && static_cast<std::size_t>(verdict.line) < m_lines.size()) {
-        LineTally& line = m_lines[static_cast<std::size_t>(verdict.line)];
-        line.points += verdict.points;
-        line.possible += verdict.possible;
+        line = &m_lines[static_cast<std::size_t>(verdict.line)];
+        line->points += verdict.points;
+        line->possible += verdict.possible;
+        if (verdict.golden)
+            line->golden += verdict.points;
     }
     const bool hit = verdict.points > 0;
     std::int32_t streak = hit ? m_hitStreak + 1 : 0;
     if (streak >= kBonusRun) {
         ++m_lineBonus;
+        if (line)
+            ++line->bonus;
         streak = 0;
     }
     m_hitStreak = streak;

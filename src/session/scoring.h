@@ -20,6 +20,9 @@ struct LineTally {
     double startMs = 0;
     std::int32_t possible = 0;
     std::int32_t points = 0;
+    // Of the bonus, the points earned on this line's ticks; of its points, those on golden notes.
+    std::int32_t bonus = 0;
+    std::int32_t golden = 0;
 
     bool operator==(const LineTally&) const = default;
 };

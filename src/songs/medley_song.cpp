@@ -83,7 +83,8 @@ MedleySong buildMedleySong(const std::vector<MedleyPiece>& pieces, const MedleyT
         medley.audioFiles.push_back(piece.audio);
         medley.stretches.push_back({piece.song.artist, piece.song.title, piece.part.fromMs + offset,
                                     std::min(piece.part.toMs + offset, endMs), piece.video,
-                                    piece.background, piece.song.videoGapMs, segment.audioFromMs});
+                                    piece.background, piece.song.videoGapMs, segment.audioFromMs,
+                                    piece.song.voices.size(), piece.audio.parent_path().string()});
     }
     return medley;
 }

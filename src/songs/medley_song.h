@@ -34,6 +34,8 @@ struct MedleyStretch {
     std::filesystem::path video, background;
     double videoGapMs = 0;          // the song's own: its clip runs this far ahead of its music
     std::int64_t songMsAtStart = 0; // song time of its music where its segment starts
+    std::size_t voices = 1;         // the song's own: a duet's parts are kept by voice
+    std::string audioFolder;        // where its music is, as the records keep it
 };
 
 struct MedleySong {

@@ -137,7 +137,8 @@ TEST(StandardJudgeTest, ScoringTalliesLinesAndCountsAGoldenHitAsOneHitOfARun) {
     // Runs: 8 hits give one bonus; 10 golden hits (after the gap, which breaks nothing) give one.
     EXPECT_EQ(scoring.lineBonus(), 2);
     EXPECT_EQ(scoring.hitStreak(), 4);
-    const std::vector<LineTally> expected = {{1000, 12, 8}, {2000, 20, 20}};
+    // Each line holds its bonus point, and the second its golden points.
+    const std::vector<LineTally> expected = {{1000, 12, 8, 1, 0}, {2000, 20, 20, 1, 20}};
     EXPECT_EQ(scoring.lines(), expected);
     EXPECT_EQ(possibleShareText(scoring.notePoints(), scoring.possible()), "88 %");
     EXPECT_EQ(possibleShareText(41, 50), "82 %");

@@ -59,17 +59,20 @@ constexpr const char* kMigrations[] = {
     // A party's queue, kept as it changes so that a restarted game finds it again.
     kQueueTables,
     kQueueGuestTokens,
+    // The parts of songs a medley sang, kept apart from the songs' records.
+    "ALTER TABLE performances ADD COLUMN medley_part INTEGER NOT NULL DEFAULT 0",
 };
 static_assert(std::size(kMigrations) == SqliteRecordStore::kSchemaVersion);
 
 constexpr const char* kSelectPerformances =
     "SELECT id, player_id, singer_name, colour, song_key, voice, artist, title, folder, "
     "difficulty, note_points, line_bonus, golden_points, total, possible, share, sung_at_ms, "
-    "sung_ms, song_ms, finished FROM performances ORDER BY id";
+    "sung_ms, song_ms, finished, medley_part FROM performances ORDER BY id";
 constexpr const char* kInsertPerformance =
     "INSERT INTO performances (player_id, singer_name, colour, song_key, voice, artist, title, "
     "folder, difficulty, note_points, line_bonus, golden_points, total, possible, share, "
-    "sung_at_ms, sung_ms, song_ms, finished) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+    "sung_at_ms, sung_ms, song_ms, finished, medley_part) "
+    "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
 // A reservation no larger than this, whatever the largest id says.
 constexpr std::int64_t kMostReserved = 1'000'000;
 
@@ -98,7 +101,7 @@ std::string whyOf(const SqliteFailure& failure) {
 template <class Row> auto performanceFields(Row& p) {
     return std::tie(p.playerId, p.singerName, p.colour, p.key.song, p.key.voice, p.artist, p.title,
                     p.folder, p.difficulty, p.notePoints, p.lineBonus, p.goldenPoints, p.total,
-                    p.possible, p.share, p.sungAtMs, p.sungMs, p.songMs, p.finished);
+                    p.possible, p.share, p.sungAtMs, p.sungMs, p.songMs, p.finished, p.medleyPart);
 }
 
 // Steps a statement that stores a player, turning the unique folded name and the id into their

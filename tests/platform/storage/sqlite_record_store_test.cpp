@@ -39,6 +39,7 @@ Performance performance(int i, std::optional<std::int64_t> playerId = std::nullo
     p.total = INT64_MAX - i, p.possible = 9000 + i, p.share = 1.0 / (3 + i);
     p.sungAtMs = 1'765'000'000'123 + i, p.sungMs = 61'234 + i, p.songMs = INT64_MIN + i;
     p.finished = i % 2 == 0;
+    p.medleyPart = i % 4 == 1;
     return p;
 }
 
