@@ -180,6 +180,8 @@ public:
     // What F8 asks (a dialog); tests answer it themselves.
     void setMedleyQuestion(MedleyQuestion question) { m_askMedley = std::move(question); }
     const std::vector<std::string>& medleyMarks() const { return m_medleyMarks; }
+    // Tests shorten the lead-ins and fades so that a medley sings in seconds.
+    void setMedleyTiming(songs::MedleyTiming timing) { m_medleyTiming = timing; }
 
     QAction *optionsAction = nullptr, *editorAction = nullptr, *editVideoAction = nullptr,
             *scoresAction = nullptr, *closeAction = nullptr, *aboutAction = nullptr;
@@ -358,6 +360,7 @@ private:
     std::map<std::string, std::int64_t> m_jukeboxPlayedAt; // song file → seconds
     std::vector<std::string> m_medleyMarks;                // song files, in marking order
     MedleyQuestion m_askMedley;
+    songs::MedleyTiming m_medleyTiming;
     std::chrono::steady_clock::time_point m_remainingToldAt{};
     std::unique_ptr<StartSteps> m_ownStartSteps;
     StartSteps* m_startSteps = nullptr;

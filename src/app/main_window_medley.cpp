@@ -169,12 +169,14 @@ std::string MainWindow::startMedley(const selection::MedleyRequest& request) {
     if (pieces.size() < selection::kMedleyFewestSongs)
         return "The medley cannot start: of its songs only " + std::to_string(pieces.size()) +
                " could be read with a medley part.";
-    m_selection->selectMedley(
-        std::make_shared<const songs::MedleySong>(songs::buildMedleySong(pieces)));
+    // The marks are used up before the medley is chosen: the library line they change must not
+    // select the ring's song in its place.
     if (request.fromMarked) {
         m_medleyMarks.clear();
         showMedleyMarks();
     }
+    m_selection->selectMedley(
+        std::make_shared<const songs::MedleySong>(songs::buildMedleySong(pieces, m_medleyTiming)));
     m_screens->startSong();
     return {};
 }

@@ -294,6 +294,9 @@ std::string SongLibraryScreen::audioFailed(const songs::EMediaPlayerError& error
 }
 
 bool SongLibraryScreen::mayStart() {
+    // A medley chosen is not the ring's song: its music says at its start what will not open.
+    if (m_selection.selected().medley)
+        return true;
     // Without a single song text the session's own start says there is no song file.
     if (m_browser.total() == 0)
         return true;

@@ -1,0 +1,137 @@
+// A medley sung through the real window: three standard songs marked with Insert on the
+// selection screen, F8 answered "the marked songs", their parts sung back to back from a WAV
+// microphone over one stream of music, the score page, the records' parts, and Back to the songs.
+
+#include "fakes/file_bytes.h"
+#include "game_window_fixture.h"
+#include "platform/sound_input/wav_file_input.h"
+#include "platform/storage/sqlite_record_store.h"
+#include "platform/voice/aubio_semitone_tracker.h"
+#include "songs/medley_song.h"
+#include "sung_voice.h"
+
+#include <QTest>
+#include <algorithm>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace cantorix;
+using cantorix::testing::waitUntil;
+
+const char* const kDemoFolder = "Cantorix - Two Lighthouses";
+const songs::MedleyTiming kTiming{500, 300};
+
+// Two lines of four notes at BPM 100 (150 ms a beat) after a 1 s gap; the second line, 3.1 s
+// to 4.6 s of song time, is the medley part its tags name.
+std::string songText(const std::string& title) {
+    std::string text = "#VERSION:1.0.0\n#TITLE:" + title +
+                       "\n#ARTIST:Medley Tests\n#AUDIO:music.ogg\n#BPM:100\n#GAP:1000\n"
+                       "#MEDLEYSTARTBEAT:14\n#MEDLEYENDBEAT:21\n";
+    const int pitches[] = {0, 2, 4, 5, 7, 5, 4, 2};
+    for (int n = 0; n < 8; ++n) {
+        if (n == 4)
+            text += "- 12\n";
+        text += ": " + std::to_string(n < 4 ? 2 * n : 14 + 2 * (n - 4)) + " 2 " +
+                std::to_string(pitches[n]) + " la" + std::to_string(n) + " \n";
+    }
+    return text + "E\n";
+}
+
+class MedleyWindowTest : public cantorix::testing::SingingWindowTest {
+protected:
+    void TearDown() override {
+        SingingWindowTest::TearDown();
+        m_records.reset();
+    }
+    platform::AubioSemitoneTracker m_semitones;
+    std::unique_ptr<platform::SqliteRecordStore> m_records;
+};
+
+TEST_F(MedleyWindowTest, MarkedSongsAreSungBackToBackAndKeptAsTheirParts) {
+    const fs::path demo = fs::path(CANTORIX_PROGRAM_DIR) / "songs" / kDemoFolder;
+    if (!fs::exists(demo / (std::string(kDemoFolder) + ".ogg")))
+        GTEST_SKIP() << "the demo songs have not been built";
+    m_root = cantorix::testing::makeProgramRoot("cantorix-medley", {});
+    const std::vector<std::string> titles = {"Anchor", "Breakwater", "Cormorant"};
+    std::vector<songs::MedleyPiece> pieces;
+    for (const std::string& title : titles) {
+        const fs::path folder = m_root / "songs" / ("Medley Tests - " + title);
+        fs::create_directories(folder);
+        // A copy: music reached through a link to another folder is not the song's own.
+        fs::copy_file(demo / (std::string(kDemoFolder) + ".ogg"), folder / "music.ogg");
+        cantorix::testing::writeFile(folder / "song.txt", songText(title));
+        songs::StandardSong song = songs::readStandardSong(songText(title));
+        const songs::MedleyPart part = *songs::findMedleyPart(song).part;
+        pieces.push_back({std::move(song), part, folder / "music.ogg", 30'000});
+    }
+    // The medley the window will make: every song alike, so its voice is known beforehand.
+    const songs::MedleySong medley = songs::buildMedleySong(pieces, kTiming);
+    const fs::path wav = m_root / "voice.wav";
+    cantorix::testing::writeMonoWav(wav, cantorix::testing::recordedVoice(medley.song, 0));
+
+    auto input = std::make_unique<platform::WavFileInput>(m_capture.hub(), wav);
+    m_records = std::make_unique<platform::SqliteRecordStore>(m_root / "records.sqlite3");
+    app::AppServices services = this->services();
+    services.sessionInput = input.get();
+    services.semitones = &m_semitones;
+    services.recordStore = m_records.get();
+    m_input = std::move(input);
+    ASSERT_TRUE(showWindow(services));
+    app::GameScene& g = *m_game;
+    m_form->setMedleyTiming(kTiming);
+    std::optional<std::size_t> askedWithMarks;
+    m_form->setMedleyQuestion([&](std::size_t marked) {
+        askedWithMarks = marked;
+        return selection::MedleyRequest{.songs = 3, .fromMarked = true};
+    });
+
+    // Insert marks the song shown; Right turns to the next. The medley sings them as marked.
+    QWidget* viewer = m_form->viewer();
+    QTest::keyClick(viewer, Qt::Key_Home);
+    std::vector<std::string> marked;
+    for (std::size_t k = 0; k < titles.size(); ++k) {
+        ASSERT_TRUE(waitUntil([&] {
+            const std::string shown = g.selection.title->text();
+            return std::find(titles.begin(), titles.end(), shown) != titles.end() &&
+                   std::find(marked.begin(), marked.end(), shown) == marked.end();
+        })) << g.selection.title->text();
+        marked.push_back(g.selection.title->text());
+        QTest::keyClick(viewer, Qt::Key_Insert);
+        if (k + 1 < titles.size())
+            QTest::keyClick(viewer, Qt::Key_Right);
+    }
+    EXPECT_EQ(m_form->medleyMarks().size(), 3u);
+    EXPECT_NE(g.selection.libraryStatus->text().find("3 marked for a medley"), std::string::npos)
+        << g.selection.libraryStatus->text();
+
+    QTest::keyClick(viewer, Qt::Key_F8);
+    EXPECT_EQ(askedWithMarks, 3u);
+    ASSERT_TRUE(g.singing.group->visible());
+    EXPECT_EQ(g.selection.title->text(), "Medley (3)");
+    ASSERT_TRUE(waitUntil([&] { return g.scorePage.group->visible(); }, 30000));
+
+    // One line a song, each sung in tune and judged.
+    const session::Scoring& scoring = m_form->session().scoring();
+    ASSERT_EQ(scoring.lines().size(), 3u);
+    for (const session::LineTally& line : scoring.lines()) {
+        EXPECT_GT(line.possible, 0);
+        EXPECT_GT(line.points, line.possible / 2) << "line at " << line.startMs;
+    }
+    // Kept as three parts, one a song, never the medley as a song.
+    ASSERT_TRUE(waitUntil([&] { return m_form->records().book().performances().size() == 3; }));
+    for (std::size_t k = 0; k < titles.size(); ++k) {
+        const records::Performance& part = m_form->records().book().performances()[k];
+        EXPECT_EQ(part.title, marked[k]);
+        EXPECT_TRUE(part.medleyPart);
+        EXPECT_EQ(part.notePoints, scoring.lines()[k].points);
+    }
+    EXPECT_TRUE(m_form->medleyMarks().empty()) << "the marks were used";
+
+    click(*g.scorePage.backButton);
+    ASSERT_TRUE(g.selection.group->visible());
+    EXPECT_TRUE(waitUntil([&] { return g.selection.title->text() == marked.back(); }))
+        << "the ring's own song is shown again, not " << g.selection.title->text();
+}
+
+} // namespace
