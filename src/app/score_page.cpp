@@ -114,6 +114,13 @@ void fillOneSinger(ScorePageNodes& page, const SingerResult& singer) {
 
 // The record column's cell: the news that matters most, then the best before.
 std::string newsCell(const SingerResult& singer) {
+    // A medley's songs, two to a line.
+    if (!singer.songShares.empty()) {
+        std::string cell;
+        for (std::size_t i = 0; i < singer.songShares.size(); ++i)
+            cell += (i == 0 ? "" : i % 2 ? " · " : "\n") + singer.songShares[i];
+        return cell;
+    }
     std::string cell = singer.newSongRecord  ? "New song record"
                        : singer.personalBest ? "Personal best"
                                              : "";
@@ -181,6 +188,9 @@ void fillTable(GameScene& game, const std::vector<SingerResult>& singers) {
         return !recordNewsLines(s).empty();
     });
     const int nameWidth = layOutColumns(game.scorePage, shown, newsShown);
+    const bool medley = std::any_of(singers.begin(), singers.end(),
+                                    [](const SingerResult& s) { return !s.songShares.empty(); });
+    game.scorePage.tableNewsHeading->setCaption(medley ? "Songs" : "Record");
     const std::vector<SingerRank> ranks = rankSingers(singers);
     // Fewer rows stand in the middle of the room eight would take. The holder is only as tall as
     // the rows it shows: a control takes the clicks on all of its rectangle, and the room of the
@@ -228,6 +238,8 @@ void fillTable(GameScene& game, const std::vector<SingerResult>& singers) {
 } // namespace
 
 std::vector<std::string> recordNewsLines(const SingerResult& singer) {
+    if (!singer.songShares.empty())
+        return singer.songShares;
     std::vector<std::string> lines;
     if (singer.newSongRecord)
         lines.push_back("New song record");

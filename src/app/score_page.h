@@ -29,6 +29,9 @@ struct SingerResult {
     bool newSongRecord = false;
     bool personalBest = false;
     std::optional<std::int64_t> previousBest = std::nullopt;
+    // A medley's: each song's share of its possible points ("Anchor 92 %"), in the order sung;
+    // shown where a song's record news would be.
+    std::vector<std::string> songShares = {};
 };
 
 // Where a singer stands: their index in the list given and their place (1 for the best; equal

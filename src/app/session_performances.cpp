@@ -7,6 +7,22 @@
 
 namespace cantorix::app {
 
+MedleyPartTally medleyPartTally(const session::Scoring& scoring,
+                                const songs::MedleyStretch& stretch) {
+    // A line starts at its first note; a hair of rounding on the medley's clock is allowed.
+    constexpr double kSlackMs = 1.0;
+    MedleyPartTally tally;
+    for (const session::LineTally& line : scoring.lines()) {
+        if (line.startMs < stretch.partFromMs - kSlackMs || line.startMs >= stretch.partToMs)
+            continue;
+        tally.notePoints += line.points;
+        tally.lineBonus += line.bonus;
+        tally.goldenPoints += line.golden;
+        tally.possible += line.possible;
+    }
+    return tally;
+}
+
 namespace {
 
 // A singer's share of one song of a medley: the lines that start within its part.
@@ -23,16 +39,11 @@ records::Performance medleyPartRow(const SingerOutcome& outcome, const SessionFa
     row.title = stretch.title;
     row.folder = stretch.audioFolder;
     row.difficulty = facts.difficulty;
-    // A line starts at its first note; a hair of rounding on the medley's clock is allowed.
-    constexpr double kSlackMs = 1.0;
-    for (const session::LineTally& line : outcome.scoring.lines()) {
-        if (line.startMs < stretch.partFromMs - kSlackMs || line.startMs >= stretch.partToMs)
-            continue;
-        row.notePoints += line.points;
-        row.lineBonus += line.bonus;
-        row.goldenPoints += line.golden;
-        row.possible += line.possible;
-    }
+    const MedleyPartTally tally = medleyPartTally(outcome.scoring, stretch);
+    row.notePoints = tally.notePoints;
+    row.lineBonus = tally.lineBonus;
+    row.goldenPoints = tally.goldenPoints;
+    row.possible = tally.possible;
     row.total = std::int64_t{row.notePoints} + row.lineBonus;
     row.share = row.possible > 0 ? static_cast<double>(row.notePoints) / row.possible : 0.0;
     row.sungAtMs = facts.startedAtMs;

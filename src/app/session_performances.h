@@ -28,6 +28,13 @@ struct SessionFacts {
     const songs::MedleySong* medley = nullptr;
 };
 
+// What a singer reached in one song of a medley: the lines that start within its part.
+struct MedleyPartTally {
+    std::int32_t notePoints = 0, lineBonus = 0, goldenPoints = 0, possible = 0;
+};
+MedleyPartTally medleyPartTally(const session::Scoring& scoring,
+                                const songs::MedleyStretch& stretch);
+
 // One row per singer in singer order; none for a session that judged no tick. A medley leaves a
 // row per singer for each of its songs, song after song, each of the lines sung in that song's
 // part, marked as a medley part.

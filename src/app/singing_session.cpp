@@ -510,9 +510,17 @@ void SingingSession::endSession(bool finished) {
 std::vector<SingerResult> SingingSession::results() const {
     const bool golden = standardSong();
     std::vector<SingerResult> results;
+    const auto& medley = m_services.selected ? m_services.selected->medley : nullptr;
     for (std::size_t k = 0; k < m_outcomes.size(); ++k) {
         const session::Scoring& s = m_outcomes[k].scoring;
         const records::RecordNews news = k < m_news.size() ? m_news[k] : records::RecordNews{};
+        std::vector<std::string> songShares;
+        for (std::size_t song = 0; medley && song < medley->stretches.size(); ++song) {
+            const MedleyPartTally part = medleyPartTally(s, medley->stretches[song]);
+            songShares.push_back(
+                medley->stretches[song].title + " " +
+                session::possibleShareText(part.notePoints, part.possible).value_or("–"));
+        }
         results.push_back({.name = m_outcomes[k].name,
                            .colour = m_outcomes[k].colour,
                            .notePoints = s.notePoints(),
@@ -522,7 +530,8 @@ std::vector<SingerResult> SingingSession::results() const {
                            .possible = s.possible(),
                            .newSongRecord = news.newSongRecord,
                            .personalBest = news.personalBest,
-                           .previousBest = news.previousBest});
+                           .previousBest = news.previousBest,
+                           .songShares = std::move(songShares)});
     }
     return results;
 }

@@ -10,8 +10,10 @@
 #include "songs/medley_song.h"
 #include "sung_voice.h"
 
+#include <QImage>
 #include <QTest>
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -118,6 +120,21 @@ TEST_F(MedleyWindowTest, MarkedSongsAreSungBackToBackAndKeptAsTheirParts) {
         EXPECT_GT(line.possible, 0);
         EXPECT_GT(line.points, line.possible / 2) << "line at " << line.startMs;
     }
+    // Only when asked for: CANTORIX_SCREENSHOTS names a folder for a look at the page.
+    if (const char* folder = std::getenv("CANTORIX_SCREENSHOTS")) {
+        m_form->viewer()->update();
+        QTest::qWait(100);
+        m_form->viewer()->grabFramebuffer().save(
+            QString::fromStdString((fs::path(folder) / "medley-score-page.png").string()));
+    }
+    // The page gives each song's share beside the totals, in the order sung.
+    const std::string shares = g.scorePage.recordNews->caption();
+    std::size_t at = 0;
+    for (const std::string& title : marked) {
+        at = shares.find(title + " ", at);
+        ASSERT_NE(at, std::string::npos) << shares;
+    }
+    EXPECT_NE(shares.find('%'), std::string::npos) << shares;
     // Kept as three parts, one a song, never the medley as a song.
     ASSERT_TRUE(waitUntil([&] { return m_form->records().book().performances().size() == 3; }));
     for (std::size_t k = 0; k < titles.size(); ++k) {
