@@ -414,8 +414,13 @@ void SingingSession::applyColourOptions() {
 void SingingSession::startVideo(int speedPosition, int qualityPosition) {
     if (!m_video)
         return;
-    const std::filesystem::path& clip =
-        m_services.selected ? m_services.selected->videoPath : m_services.song.videoPath();
+    // A medley shows each song's background picture as its turn comes, never one song's clip
+    // under all of them.
+    const bool medley = m_services.selected && m_services.selected->medley;
+    const std::filesystem::path clip =
+        medley
+            ? std::filesystem::path()
+            : (m_services.selected ? m_services.selected->videoPath : m_services.song.videoPath());
     m_video->OpenClip(clip);
     m_video->SetQuality(qualityPosition);
     if (speedPosition == 1) {
@@ -448,20 +453,38 @@ void SingingSession::shiftVideo() {
 }
 
 void SingingSession::showBackground() {
+    m_medleySong = 0;
+    if (standardSong())
+        showBackgroundPicture(m_services.selected->backgroundPath);
+}
+
+void SingingSession::showBackgroundPicture(const std::filesystem::path& picture) {
     TGLDummyCube& background = *m_game.singing.songBackground;
     background.setVisible(false);
-    if (!standardSong() || m_services.selected->backgroundPath.empty())
+    if (picture.empty())
         return;
     if (m_video && m_video->opened())
         return;
     // A picture that cannot be read leaves the lane on the game's own background, as a clip
     // that cannot be played does.
     try {
-        m_game.materials.skin.addTextureMaterial("SongBackground",
-                                                 m_services.selected->backgroundPath);
+        m_game.materials.skin.addTextureMaterial("SongBackground", picture);
         background.setVisible(true);
     } catch (const std::exception&) {
     }
+}
+
+void SingingSession::followMedleySong() {
+    const auto& medley = m_services.selected ? m_services.selected->medley : nullptr;
+    if (!medley)
+        return;
+    const std::optional<songs::MedleyPlace> place =
+        songs::medleyPlaceAt(medley->segments, m_services.player.position());
+    if (!place || place->song == m_medleySong || place->song >= medley->stretches.size())
+        return;
+    m_medleySong = place->song;
+    showBackgroundPicture(medley->stretches[place->song].background);
+    cutStripsFromBackground(m_game, m_twoBands ? 2 : 1);
 }
 
 void SingingSession::showTransport(bool playing) {
@@ -579,6 +602,7 @@ void SingingSession::clockTick() {
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
             .count());
     noteEntryLateness(firstEntered);
+    followMedleySong();
     // The first frame holds while a negative video gap has not yet passed.
     if (m_video && m_videoHeldUntilMs && m_services.player.position() < *m_videoHeldUntilMs)
         m_video->SetFrame(m_video->StartFrame());

@@ -135,6 +135,9 @@ private:
     void chooseLane();
     const std::filesystem::path& audioPath() const;
     void showBackground();
+    void showBackgroundPicture(const std::filesystem::path& picture);
+    // A medley's background follows the song whose turn it is.
+    void followMedleySong();
     // A standard song's video runs #VIDEOGAP ahead of the music: where it starts, or until which
     // play position its first frame holds when the gap is negative.
     void shiftVideo();
@@ -221,6 +224,7 @@ private:
     std::string m_exportFileName;
     stage::VideoPlane* m_video = nullptr;
     std::int64_t m_pausedVideoFrame = 0;
+    std::size_t m_medleySong = 0; // whose background shows
     std::optional<std::int64_t> m_videoHeldUntilMs;
     audio::ExportWindow* m_exportWindow = nullptr;
     SaveExportDialog m_saveDialog;
