@@ -1,5 +1,5 @@
 // A medley's music as one stream: three songs (one at another rate, converted) each playing its
-// part with a lead-in and a fade, the next fading in as the last one fades out.
+// sung stretch with a lead-in and a fade, the next fading in as the last one fades out.
 
 #include "platform/media/file_media_player.h"
 #include "platform/media/medley_decoder.h"
@@ -21,7 +21,7 @@ using cantorix::testing::TempDir;
 
 constexpr int kRate = 44100;
 
-// Three tones of 2 s, the second at 48 kHz, each with the part 1.0 to 1.4 s sung: with 300 ms
+// Three tones of 2 s, the second at 48 kHz, each sung from 1.0 to 1.4 s: with 300 ms
 // lead-ins and 200 ms fades each plays 0.7 to 1.6 s of its file, starting at 0, 0.7 and 1.4 s
 // into the medley, which lasts 2.3 s.
 struct ThreeSongs {
