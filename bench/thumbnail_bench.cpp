@@ -17,6 +17,7 @@
 //   LIBGL_ALWAYS_SOFTWARE=1 xvfb-run -a -s "-screen 0 1024x768x24" thumbnail_bench --singing
 
 #include "app/main_window.h"
+#include "demo_program_root.h"
 #include "fakes/https_get.h"
 #include "fakes/manual_main_thread.h"
 #include "generated_summaries.h"
@@ -190,20 +191,8 @@ public:
 // guests fetch the song book's thumbnails from the server beside it.
 int measureSinging(const char* self, int port, pitch::testing::ManualInvoker& invoker,
                    double seconds) {
-    const char* const song = "Cantorix - Harbour Lights";
-    const fs::path program(CANTORIX_PROGRAM_DIR);
-    const fs::path root =
-        fs::temp_directory_path() / ("cantorix-thumbnail-fps-" + std::to_string(::getpid()));
-    fs::remove_all(root);
-    fs::create_directories(root / "songs");
-    fs::create_directories(root / "data");
-    fs::create_directory_symlink(program / "data/gfx", root / "data/gfx");
-    fs::create_directory_symlink(program / "data/skins", root / "data/skins");
-    fs::create_directory_symlink(program / "songs" / song, root / "songs" / song);
-    const struct Root {
-        fs::path path;
-        ~Root() { fs::remove_all(path); }
-    } removeRoot{root};
+    const bench::DemoProgramRoot programRoot("cantorix-thumbnail-fps", "Cantorix - Harbour Lights");
+    const fs::path& root = programRoot.path();
 
     platform::LibJpegDecoder jpeg;
     scene::PictureFileLoader pictures(jpeg), covers(jpeg, 256);

@@ -6,6 +6,7 @@
 // Usage: xvfb-run -a -s "-screen 0 1024x768x24" bench/video_singing_fps [SECONDS]   (default 4)
 
 #include "app/main_window.h"
+#include "demo_program_root.h"
 #include "platform/media/ffmpeg_video_decoder.h"
 #include "platform/media/file_media_player.h"
 #include "platform/pictures/jpeg_decoder.h"
@@ -48,19 +49,6 @@ void spin(int ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-fs::path makeRoot() {
-    const fs::path program(CANTORIX_PROGRAM_DIR);
-    const fs::path root =
-        fs::temp_directory_path() / ("cantorix-fps-" + std::to_string(::getpid()));
-    fs::remove_all(root);
-    fs::create_directories(root / "songs");
-    fs::create_directories(root / "data");
-    fs::create_directory_symlink(program / "data/gfx", root / "data/gfx");
-    fs::create_directory_symlink(program / "data/skins", root / "data/skins");
-    fs::create_directory_symlink(program / "songs" / kSong, root / "songs" / kSong);
-    return root;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -71,7 +59,8 @@ int main(int argc, char** argv) {
     QSurfaceFormat::setDefaultFormat(format);
     QApplication app(argc, argv);
 
-    const fs::path root = makeRoot();
+    const bench::DemoProgramRoot programRoot("cantorix-fps", kSong);
+    const fs::path& root = programRoot.path();
     platform::LibJpegDecoder jpeg;
     scene::PictureFileLoader pictures(jpeg), covers(jpeg, 256);
     scene::render::QtGlyphRasterizer glyphs;
@@ -114,6 +103,5 @@ int main(int argc, char** argv) {
         }
         form.session().endSession();
     }
-    fs::remove_all(root);
     return 0;
 }
