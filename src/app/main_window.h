@@ -48,7 +48,10 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 class QKeyEvent;
 class QLabel;
@@ -66,9 +69,17 @@ namespace cantorix::app {
 
 class AboutBox;
 
-// Asks how a medley is to be made, given how many songs are marked; nothing: it is not.
-using MedleyQuestion =
-    std::function<std::optional<selection::MedleyRequest>(std::size_t markedSongs)>;
+// How a medley is to be made, and whether it is sung now or waits in the party queue.
+struct MedleyAnswer {
+    selection::MedleyRequest request;
+    // A guest's name (one in line, or a new guest): the medley waits in the queue as one entry
+    // of theirs. Empty: it is sung now.
+    std::string queueFor = {};
+};
+// Asks how a medley is to be made, given how many songs are marked and the guests in line;
+// nothing: it is not.
+using MedleyQuestion = std::function<std::optional<MedleyAnswer>(
+    std::size_t markedSongs, const std::vector<std::string>& guests)>;
 
 struct AppServices {
     std::filesystem::path programDir;
@@ -175,8 +186,11 @@ public:
     PartyFlow& partyFlow() { return *m_partyFlow; }
     QueueScreen& queueScreen() { return *m_queueScreen; }
     bool jukeboxOn() const { return m_jukebox; }
-    // Starts a medley as asked; a reason it cannot start is shown and returned.
+    // Starts a medley as asked; a reason it cannot start is returned.
     std::string startMedley(const selection::MedleyRequest& request);
+    // Draws a medley's songs now and queues it as one entry of the named guest's (a new guest
+    // when no one in line has the name); a reason it cannot be queued is returned.
+    std::string queueMedley(const selection::MedleyRequest& request, std::string_view guest);
     // What F8 asks (a dialog); tests answer it themselves.
     void setMedleyQuestion(MedleyQuestion question) { m_askMedley = std::move(question); }
     const std::vector<std::string>& medleyMarks() const { return m_medleyMarks; }
@@ -282,6 +296,14 @@ private:
     void askForMedley();
     void toggleMedleyMark();
     void showMedleyMarks();
+    selection::MedleyPick pickMedley(const selection::MedleyRequest& request);
+    // Reads the songs (indices into the library) and chooses them as the medley to be sung; a
+    // reason it cannot be sung, with nothing chosen, otherwise.
+    std::string chooseMedley(const std::vector<std::size_t>& songs);
+    void useUpMedleyMarks(const selection::MedleyRequest& request);
+    // Chooses a queued medley's songs still in the library with a part; a reason it cannot be
+    // sung otherwise.
+    std::string startQueuedMedley(const party::QueuedMedley& medley);
     // The party's queue: its host, kept in the records file, fed by the phones
     // (main_window_party.cpp).
     void createParty();

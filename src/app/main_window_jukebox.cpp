@@ -36,7 +36,9 @@ void MainWindow::startJukebox() {
 void MainWindow::playNextJukeboxSong() {
     party::JukeboxChoice choice;
     for (const party::QueueRow& row : m_party->rows())
-        if (const party::QueueEntry* entry = m_party->queue().entry(row.entry); entry && !row.gone)
+        // A medley waits for the queue's own turn: the jukebox plays whole songs.
+        if (const party::QueueEntry* entry = m_party->queue().entry(row.entry);
+            entry && !row.gone && !entry->medley)
             choice.queued.push_back(entry->songId);
     for (const songs::SongSummary& song : m_library->browser().songs())
         if (songs::playable(song))

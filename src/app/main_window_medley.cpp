@@ -5,11 +5,14 @@
 
 #include "error_guard.h"
 #include "main_window.h"
+#include "records/player.h"
+#include "songs/song_catalog.h"
 #include "songs/song_errors.h"
 #include "songs/song_media_file.h"
 #include "songs/song_text_file.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -27,7 +30,8 @@ constexpr int kInsertKey = 45;
 // A song whose music has not been opened yet is taken to last this long past its last note.
 constexpr std::int64_t kUnknownAudioTailMs = 60'000;
 
-std::optional<selection::MedleyRequest> askWithDialog(QWidget* parent, std::size_t marked) {
+std::optional<MedleyAnswer> askWithDialog(QWidget* parent, std::size_t marked,
+                                          const std::vector<std::string>& guests) {
     QDialog dialog(parent);
     dialog.setWindowTitle(QStringLiteral("Medley"));
     auto* layout = new QFormLayout(&dialog);
@@ -54,17 +58,49 @@ std::optional<selection::MedleyRequest> askWithDialog(QWidget* parent, std::size
     };
     QObject::connect(atRandom, &QRadioButton::toggled, &dialog, followChoice);
     followChoice();
+    // The party queue takes the medley as one entry of a guest's: one in line, or a name typed.
+    auto* guest = new QComboBox(&dialog);
+    guest->setEditable(true);
+    for (const std::string& name : guests)
+        guest->addItem(QString::fromStdString(name));
+    guest->setCurrentIndex(-1);
+    guest->setPlaceholderText(QStringLiteral("a guest's name"));
+    layout->addRow(QStringLiteral("Queue it for:"), guest);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Sing the medley"));
+    QPushButton* queue =
+        buttons->addButton(QStringLiteral("Add to the queue"), QDialogButtonBox::ActionRole);
+    constexpr int kQueued = 2;
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(queue, &QPushButton::clicked, &dialog, [&dialog, guest] {
+        if (guest->currentText().trimmed().isEmpty())
+            guest->setFocus();
+        else
+            dialog.done(kQueued);
+    });
     layout->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted)
+    const int result = dialog.exec();
+    if (result == QDialog::Rejected)
         return std::nullopt;
-    return selection::MedleyRequest{.songs = static_cast<std::size_t>(count->value()),
+    return MedleyAnswer{.request = {.songs = static_cast<std::size_t>(count->value()),
                                     .fromMarked = fromMarked->isChecked(),
                                     .onlySungBefore = sungBefore->isChecked(),
-                                    .onlyDuets = duets->isChecked()};
+                                    .onlyDuets = duets->isChecked()},
+                        .queueFor = result == kQueued ? guest->currentText().trimmed().toStdString()
+                                                      : std::string()};
+}
+
+// How a queued medley's songs were chosen, for its caption ("Medley · 5 songs · random").
+std::string chosenFrom(const selection::MedleyRequest& request) {
+    if (request.fromMarked)
+        return "marked";
+    std::string from = "random";
+    if (request.onlySungBefore)
+        from += ", sung before";
+    if (request.onlyDuets)
+        from += ", duets";
+    return from;
 }
 
 // A medley's song as read now: its part worked out again, as the file may have changed since
@@ -93,7 +129,9 @@ std::optional<songs::MedleyPiece> readPiece(const songs::SongSummary& summary) {
 } // namespace
 
 void MainWindow::createMedley() {
-    m_askMedley = [this](std::size_t marked) { return askWithDialog(this, marked); };
+    m_askMedley = [this](std::size_t marked, const std::vector<std::string>& guests) {
+        return askWithDialog(this, marked, guests);
+    };
     m_screens->medleyKey = kMedleyKey;
     m_screens->askMedley = [this] { askForMedley(); };
     m_game->selection.medleyButton->onButtonClick = [this](scene::TGLBaseControl&) {
@@ -118,9 +156,17 @@ void MainWindow::createMedley() {
 void MainWindow::askForMedley() {
     if (!m_askMedley)
         return;
-    if (const std::optional<selection::MedleyRequest> request = m_askMedley(m_medleyMarks.size()))
-        if (const std::string problem = startMedley(*request); !problem.empty())
-            presentError(this, QString::fromStdString(problem));
+    std::vector<std::string> guests;
+    for (const party::Guest& guest : m_party->queue().guests())
+        guests.push_back(guest.name);
+    const std::optional<MedleyAnswer> answer = m_askMedley(m_medleyMarks.size(), guests);
+    if (!answer)
+        return;
+    const std::string problem = answer->queueFor.empty()
+                                    ? startMedley(answer->request)
+                                    : queueMedley(answer->request, answer->queueFor);
+    if (!problem.empty())
+        presentError(this, QString::fromStdString(problem));
 }
 
 void MainWindow::toggleMedleyMark() {
@@ -142,43 +188,95 @@ void MainWindow::showMedleyMarks() {
                                                              " marked for a medley");
 }
 
-std::string MainWindow::startMedley(const selection::MedleyRequest& request) {
-    const std::vector<songs::SongSummary>& library = m_library->browser().songs();
-    const selection::MedleyPick pick = selection::pickMedleySongs(
-        library, m_medleyMarks, request,
+selection::MedleyPick MainWindow::pickMedley(const selection::MedleyRequest& request) {
+    return selection::pickMedleySongs(
+        m_library->browser().songs(), m_medleyMarks, request,
         [this](std::string_view song) {
             return m_records ? m_records->book().popularity(song) : songs::SongPopularity{};
         },
         [this](std::size_t n) {
             return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_random);
         });
-    if (!pick.problem.empty())
-        return pick.problem;
+}
+
+std::string MainWindow::chooseMedley(const std::vector<std::size_t>& songs) {
+    const std::vector<songs::SongSummary>& library = m_library->browser().songs();
     std::vector<songs::MedleyPiece> pieces;
-    std::vector<std::string> passedOver;
-    for (const std::size_t index : pick.songs) {
+    for (const std::size_t index : songs) {
+        // A song that cannot be read now is passed over; enough others still make a medley.
         try {
-            if (std::optional<songs::MedleyPiece> piece = readPiece(library[index]))
+            if (std::optional<songs::MedleyPiece> piece = readPiece(library.at(index)))
                 pieces.push_back(std::move(*piece));
-            else
-                passedOver.push_back(library[index].title);
         } catch (const std::exception&) {
-            passedOver.push_back(library[index].title);
         }
     }
     if (pieces.size() < selection::kMedleyFewestSongs)
         return "The medley cannot start: of its songs only " + std::to_string(pieces.size()) +
                " could be read with a medley part.";
-    // The marks are used up before the medley is chosen: the library line they change must not
-    // select the ring's song in its place.
-    if (request.fromMarked) {
-        m_medleyMarks.clear();
-        showMedleyMarks();
-    }
     m_selection->selectMedley(
         std::make_shared<const songs::MedleySong>(songs::buildMedleySong(pieces, m_medleyTiming)));
+    return {};
+}
+
+void MainWindow::useUpMedleyMarks(const selection::MedleyRequest& request) {
+    if (!request.fromMarked)
+        return;
+    m_medleyMarks.clear();
+    showMedleyMarks();
+}
+
+std::string MainWindow::startMedley(const selection::MedleyRequest& request) {
+    const selection::MedleyPick pick = pickMedley(request);
+    if (!pick.problem.empty())
+        return pick.problem;
+    // The marks are used up before the medley is chosen: the library line they change must not
+    // select the ring's song in its place.
+    useUpMedleyMarks(request);
+    if (std::string problem = chooseMedley(pick.songs); !problem.empty())
+        return problem;
     m_screens->startSong();
     return {};
+}
+
+std::string MainWindow::queueMedley(const selection::MedleyRequest& request,
+                                    std::string_view guestName) {
+    const selection::MedleyPick pick = pickMedley(request);
+    if (!pick.problem.empty())
+        return pick.problem;
+    const std::string folded = songs::foldForSearch(records::cleanPlayerName(guestName));
+    std::optional<party::GuestId> guest;
+    for (const party::Guest& inLine : m_party->queue().guests())
+        if (songs::foldForSearch(inLine.name) == folded)
+            guest = inLine.id;
+    if (!guest)
+        guest = m_party->addGuest(guestName);
+    if (!guest)
+        return "The medley cannot be queued: type a guest's name.";
+    party::QueuedMedley medley{.songIds = {}, .from = chosenFrom(request)};
+    const std::vector<songs::SongSummary>& library = m_library->browser().songs();
+    for (const std::size_t index : pick.songs)
+        medley.songIds.push_back(library[index].songFile);
+    const party::QueueAnswer answer = m_party->addMedley(*guest, std::move(medley));
+    if (answer != party::QueueAnswer::Accepted)
+        return "The medley cannot be queued: " +
+               party::answerText(answer, m_party->queue().settings().mostWaitingPerGuest);
+    useUpMedleyMarks(request);
+    return {};
+}
+
+std::string MainWindow::startQueuedMedley(const party::QueuedMedley& medley) {
+    // Its songs as the library has them now: those gone or without a part are passed over.
+    const std::vector<songs::SongSummary>& library = m_library->browser().songs();
+    std::vector<std::size_t> songs;
+    for (const std::string& songFile : medley.songIds) {
+        const auto found =
+            std::find_if(library.begin(), library.end(), [&](const songs::SongSummary& song) {
+                return song.songFile == songFile && selection::medleyCandidate(song);
+            });
+        if (found != library.end())
+            songs.push_back(static_cast<std::size_t>(found - library.begin()));
+    }
+    return chooseMedley(songs);
 }
 
 } // namespace cantorix::app

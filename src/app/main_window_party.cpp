@@ -278,10 +278,12 @@ void MainWindow::showNextUp(const party::QueueEntry& entry, bool call) {
         nodes.group->setVisible(true);
         nodes.guiRoot->setTag(1);
     }
+    // A medley shows its caption, its songs' titles above it and its first song's cover.
     const party::BookSong* song = m_party->songOf(entry);
+    const std::optional<party::SongFacts> facts = m_party->factsOf(entry);
     setLabel(*nodes.heading, "Next up", scene::clWhite);
-    setLabel(*nodes.artist, song ? song->artist : "", 0x00C0C0C0);
-    setLabel(*nodes.title, song ? song->title : "", scene::clWhite);
+    setLabel(*nodes.artist, facts ? facts->artist : "", 0x00C0C0C0);
+    setLabel(*nodes.title, facts ? facts->title : "", scene::clWhite);
     nodes.cover->setVisible(false);
     if (song && song->hasCover) {
         // A cover that cannot be read leaves the screen without one.
@@ -339,7 +341,9 @@ void MainWindow::hideNextUp() {
 }
 
 bool MainWindow::startQueuedSong(const party::QueueEntry& entry) {
-    if (!m_library->showSongFile(entry.songId) || !m_library->selectedProblem().empty())
+    if (entry.medley
+            ? !startQueuedMedley(*entry.medley).empty()
+            : !m_library->showSongFile(entry.songId) || !m_library->selectedProblem().empty())
         return false;
     const std::vector<QueueSinger> singers = seatQueueSingers(entry, false);
     m_queueSlots.clear();
@@ -347,7 +351,9 @@ bool MainWindow::startQueuedSong(const party::QueueEntry& entry) {
     for (const QueueSinger& singer : singers) {
         if (!singer.slot)
             continue;
-        m_queueSlots.insert(*singer.slot);
+        // A medley is everyone's: whoever else is seated sings it too.
+        if (!entry.medley)
+            m_queueSlots.insert(*singer.slot);
         // A guest linked to a player sings as the player: their performances are the player's.
         const party::Guest* guest = singer.guest ? m_party->queue().guest(*singer.guest) : nullptr;
         SingerSlot& slot = roster.slot(*singer.slot);

@@ -42,14 +42,26 @@ void PartyHost::openSongBook(std::shared_ptr<const party::SongBook> book) {
 }
 
 const party::BookSong* PartyHost::songOf(const party::QueueEntry& entry) const {
-    return m_book ? m_book->bySongFile(entry.songId) : nullptr;
+    if (!m_book)
+        return nullptr;
+    if (!entry.medley)
+        return m_book->bySongFile(entry.songId);
+    for (const std::string& songFile : entry.medley->songIds)
+        if (const party::BookSong* song = m_book->bySongFile(songFile))
+            return song;
+    return nullptr;
+}
+
+std::optional<party::SongFacts> PartyHost::factsOf(const party::QueueEntry& entry) const {
+    return party::entryFacts(entry,
+                             [this](const std::string& songFile) { return factsOf(songFile); });
 }
 
 std::optional<party::SongFacts> PartyHost::factsOf(const std::string& songFile) const {
     const party::BookSong* song = m_book ? m_book->bySongFile(songFile) : nullptr;
     if (song == nullptr)
         return std::nullopt;
-    return party::SongFacts{song->artist, song->title, song->lengthMs};
+    return party::SongFacts{song->artist, song->title, song->lengthMs, song->medleyPartMs};
 }
 
 std::vector<party::QueueRow> PartyHost::rows() const {
@@ -150,7 +162,7 @@ void PartyHost::addFromPhone(PhoneHall::GuestConnection connection,
 
 QueueAnswer PartyHost::added(const party::PartyQueue::SongRequest& request) {
     const std::optional<std::int64_t> lastSung =
-        m_setup.lastSungAt ? m_setup.lastSungAt(request.songId) : std::nullopt;
+        m_setup.lastSungAt && !request.medley ? m_setup.lastSungAt(request.songId) : std::nullopt;
     const party::PartyQueue::Added result = m_queue.add(request, m_setup.now(), lastSung);
     if (result.answer == QueueAnswer::Accepted)
         changed();
@@ -289,6 +301,10 @@ QueueAnswer PartyHost::addSong(party::GuestId guest, const std::string& songFile
     return added({guest, songFile});
 }
 
+QueueAnswer PartyHost::addMedley(party::GuestId guest, party::QueuedMedley medley) {
+    return added({.guest = guest, .songId = {}, .medley = std::move(medley)});
+}
+
 std::optional<party::QueueEntry> PartyHost::nextUp() {
     // Before the library is known no song can be told gone: nothing is taken out then.
     if (m_queue.settings().paused || !m_book)
@@ -296,10 +312,12 @@ std::optional<party::QueueEntry> PartyHost::nextUp() {
     bool dropped = false;
     while (!m_queue.order().empty()) {
         const party::QueueEntry& first = *m_queue.entry(m_queue.order().front());
-        if (songOf(first) != nullptr)
+        if (factsOf(first))
             break;
         // Shown as "no longer in the library" while it waited; at its turn it goes.
-        m_goneNotices[first.owner] = "A song of yours is no longer in the library.";
+        m_goneNotices[first.owner] = first.medley
+                                         ? "Your medley's songs are no longer in the library."
+                                         : "A song of yours is no longer in the library.";
         m_queue.remove(first.id);
         dropped = true;
     }
@@ -325,8 +343,11 @@ bool PartyHost::skip(party::EntryId entry) {
     const party::QueueEntry skipped = *waiting;
     const bool stays = m_queue.skip(entry);
     if (!stays) {
-        const party::BookSong* song = songOf(skipped);
-        m_goneNotices[skipped.owner] = "\u201c" + (song ? song->title : std::string("Your song")) +
+        const party::BookSong* song = skipped.medley ? nullptr : songOf(skipped);
+        m_goneNotices[skipped.owner] = "\u201c" +
+                                       (skipped.medley ? party::medleyCaption(*skipped.medley)
+                                        : song         ? song->title
+                                                       : std::string("Your song")) +
                                        "\u201d was skipped twice and left the queue.";
     }
     changed();

@@ -51,8 +51,12 @@ public:
     const party::PartyQueue& queue() const { return m_queue; }
     // The rows as the host sees them (none marked as theirs).
     std::vector<party::QueueRow> rows() const;
-    // The song book's song of an entry; none when it left the library.
+    // The song book's song of an entry (a medley's first song still there); none when it left
+    // the library.
     const party::BookSong* songOf(const party::QueueEntry& entry) const;
+    // What the entry sings as the queue shows it (see party::entryFacts); none when it can no
+    // longer be sung: its song, or too many of a medley's, left the library.
+    std::optional<party::SongFacts> factsOf(const party::QueueEntry& entry) const;
     // The names of an entry's singers, the owner first.
     std::vector<std::string> singersOf(const party::QueueEntry& entry) const;
 
@@ -73,6 +77,8 @@ public:
     // A guest the host adds at the keyboard, and a song for them: by song file.
     std::optional<party::GuestId> addGuest(std::string_view name);
     party::QueueAnswer addSong(party::GuestId guest, const std::string& songFile);
+    // A medley whose songs (song files) were drawn already, as one entry of the guest's.
+    party::QueueAnswer addMedley(party::GuestId guest, party::QueuedMedley medley);
 
     // The party flow. The entry to be sung next, while the queue is not paused and the song book
     // is open; an entry at the front whose song left the library is taken out first (its guest

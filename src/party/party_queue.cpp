@@ -117,12 +117,15 @@ PartyQueue::Added PartyQueue::add(const SongRequest& request, std::int64_t now,
         return {QueueAnswer::UnknownGuest};
     if (request.partner && (*request.partner == request.guest || !findGuest(*request.partner)))
         return {QueueAnswer::UnknownPartner};
-    if (request.songId.empty())
+    if (request.medley ? request.medley->songIds.empty() || !request.songId.empty()
+                       : request.songId.empty())
         return {QueueAnswer::UnknownEntry};
-    if (std::any_of(m_entries.begin(), m_entries.end(),
+    if (!request.medley &&
+        std::any_of(m_entries.begin(), m_entries.end(),
                     [&](const QueueEntry& e) { return e.songId == request.songId; }))
         return {QueueAnswer::AlreadyWaiting};
-    if (songLastSungAt && now - *songLastSungAt < kRecentSeconds && !m_settings.allowSungRecently)
+    if (!request.medley && songLastSungAt && now - *songLastSungAt < kRecentSeconds &&
+        !m_settings.allowSungRecently)
         return {QueueAnswer::SungRecently};
     if (waitingOf(request.guest) >= m_settings.mostWaitingPerGuest)
         return {QueueAnswer::TooManyWaiting};
@@ -135,7 +138,8 @@ PartyQueue::Added PartyQueue::add(const SongRequest& request, std::int64_t now,
                      .partnerName = request.partner ? std::string()
                                                     : records::cleanPlayerName(request.partnerName),
                      .voice = request.voice,
-                     .addedAt = now};
+                     .addedAt = now,
+                     .medley = request.medley};
     m_entries.push_back(std::move(added));
     const EntryId id = m_entries.back().id;
     placeAdded(id);

@@ -27,6 +27,14 @@ struct Guest {
     friend bool operator==(const Guest&, const Guest&) = default;
 };
 
+// A medley queued as one entry: its songs (song files), drawn when it was queued and sung in
+// this order, and how they were chosen ("random", "marked"), for its caption.
+struct QueuedMedley {
+    std::vector<std::string> songIds;
+    std::string from;
+    friend bool operator==(const QueuedMedley&, const QueuedMedley&) = default;
+};
+
 struct QueueEntry {
     EntryId id = 0;
     // The song's identifier in the library, opaque to the queue.
@@ -38,6 +46,8 @@ struct QueueEntry {
     std::optional<int> voice = std::nullopt; // the owner's voice of a duet, counted from 0
     std::int64_t addedAt = 0;
     int skips = 0;
+    // A medley's entry, whose songId is empty: one turn in the rotation for all its songs.
+    std::optional<QueuedMedley> medley = std::nullopt;
     friend bool operator==(const QueueEntry&, const QueueEntry&) = default;
 };
 
@@ -92,6 +102,8 @@ public:
         std::optional<GuestId> partner = std::nullopt;
         std::string partnerName = {};
         std::optional<int> voice = std::nullopt;
+        // A medley in place of a song: neither "already waiting" nor "sung recently" applies.
+        std::optional<QueuedMedley> medley = std::nullopt;
     };
     struct Added {
         QueueAnswer answer = QueueAnswer::Accepted;

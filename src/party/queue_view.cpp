@@ -1,6 +1,45 @@
 #include "queue_view.h"
 
+#include "songs/medley_layout.h"
+
 namespace cantorix::party {
+
+namespace {
+
+std::optional<SongFacts>
+medleyFacts(const QueuedMedley& medley,
+            const std::function<std::optional<SongFacts>(const std::string&)>& facts) {
+    const songs::MedleyTiming timing;
+    SongFacts joined;
+    joined.title = medleyCaption(medley);
+    std::size_t singing = 0;
+    for (const std::string& songId : medley.songIds) {
+        const std::optional<SongFacts> song = facts ? facts(songId) : std::nullopt;
+        if (!song || song->medleyMs <= 0)
+            continue;
+        joined.artist += (singing++ == 0 ? "" : ", ") + song->title;
+        joined.lengthMs += timing.leadInMs + song->medleyMs;
+    }
+    if (singing < songs::kMedleyFewestSongs)
+        return std::nullopt;
+    joined.lengthMs += timing.fadeMs;
+    return joined;
+}
+
+} // namespace
+
+std::optional<SongFacts>
+entryFacts(const QueueEntry& entry,
+           const std::function<std::optional<SongFacts>(const std::string&)>& facts) {
+    if (entry.medley)
+        return medleyFacts(*entry.medley, facts);
+    return facts ? facts(entry.songId) : std::nullopt;
+}
+
+std::string medleyCaption(const QueuedMedley& medley) {
+    return "Medley \xC2\xB7 " + std::to_string(medley.songIds.size()) + " songs \xC2\xB7 " +
+           medley.from;
+}
 
 std::vector<QueueRow>
 queueRows(const PartyQueue& queue,
@@ -13,7 +52,7 @@ queueRows(const PartyQueue& queue,
         const QueueEntry& entry = *queue.entry(id);
         QueueRow& row = rows.emplace_back();
         row.entry = id;
-        const std::optional<SongFacts> song = facts ? facts(entry.songId) : std::nullopt;
+        const std::optional<SongFacts> song = entryFacts(entry, facts);
         row.gone = !song;
         if (song) {
             row.artist = song->artist;

@@ -21,12 +21,15 @@ inline constexpr std::int64_t kUnknownSongMs = 210'000;
 struct SongFacts {
     std::string artist, title;
     std::int64_t lengthMs = 0; // 0: not known
+    std::int64_t medleyMs = 0; // how long its medley part sings; 0: it has none
 };
 
 struct QueueRow {
     EntryId entry = 0;
+    // A medley's row: the titles of its songs, and its caption ("Medley · 5 songs · random").
     std::string artist, title; // empty when the song left the library
-    bool gone = false;         // "no longer in the library": it will be skipped
+    // "no longer in the library" (for a medley: too few of its songs are): it will be skipped
+    bool gone = false;
     std::vector<std::string> singers;
     std::int64_t startsInMs = 0; // from now
     bool mine = false;           // the viewer sings it
@@ -38,6 +41,16 @@ std::vector<QueueRow>
 queueRows(const PartyQueue& queue,
           const std::function<std::optional<SongFacts>(const std::string&)>& facts,
           std::int64_t remainingMs, std::optional<GuestId> viewer);
+
+// What an entry sings now; none when it can no longer be sung. A medley's facts are its songs'
+// titles as the artist, its caption as the title and the length of its parts with their lead-ins;
+// only its songs still in the library with a medley part count, and too few of them is none.
+std::optional<SongFacts>
+entryFacts(const QueueEntry& entry,
+           const std::function<std::optional<SongFacts>(const std::string&)>& facts);
+
+// A queued medley as the queue shows it: "Medley · 5 songs · random".
+std::string medleyCaption(const QueuedMedley& medley);
 
 // What the page of the guest whose song is next says: "You're next: Title — get ready".
 std::string nextNotice(const QueueRow& row);

@@ -1,6 +1,7 @@
 #include "song_book.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace cantorix::party {
@@ -51,7 +52,10 @@ SongBook::SongBook(const std::vector<songs::SongSummary>& library, std::uint64_t
                  .hasCover = !song.cover.empty(),
                  .cover = song.cover,
                  .coverStamp = song.coverStamp,
-                 .lengthMs = songs::songLengthMs(song)};
+                 .lengthMs = songs::songLengthMs(song),
+                 .medleyPartMs = song.medley.source == songs::MedleySource::None
+                                     ? 0
+                                     : std::llround(song.medley.toMs - song.medley.fromMs)};
         m_byId.emplace(entry.id, m_songs.size() - 1);
         m_bySongFile.emplace(entry.songFile, m_songs.size() - 1);
         // A line between the two keeps a word from matching across artist and title.

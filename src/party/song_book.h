@@ -21,9 +21,10 @@ struct BookSong {
     std::string artist, title;
     bool duet = false;
     bool hasCover = false;
-    std::string cover;           // the library's cover file, served only as a thumbnail by `id`
-    songs::FileStamp coverStamp; // a thumbnail made of the cover holds while this does
-    std::int64_t lengthMs = 0;   // the audio's length once known, else the text's; 0: unknown
+    std::string cover;             // the library's cover file, served only as a thumbnail by `id`
+    songs::FileStamp coverStamp;   // a thumbnail made of the cover holds while this does
+    std::int64_t lengthMs = 0;     // the audio's length once known, else the text's; 0: unknown
+    std::int64_t medleyPartMs = 0; // how long its medley part sings; 0: it has none
 };
 
 struct BookPage {

@@ -3,6 +3,7 @@
 // marked, or songs drawn at random from those that have a medley part, optionally only songs
 // sung before or only duets. Pure; the caller's random source decides the draw.
 
+#include "songs/medley_layout.h"
 #include "songs/song_catalog.h"
 
 #include <cstddef>
@@ -12,9 +13,9 @@
 
 namespace cantorix::selection {
 
-inline constexpr std::size_t kMedleyFewestSongs = 3;
-inline constexpr std::size_t kMedleyMostSongs = 10;
-inline constexpr std::size_t kMedleyDefaultSongs = 5;
+using songs::kMedleyDefaultSongs;
+using songs::kMedleyFewestSongs;
+using songs::kMedleyMostSongs;
 
 struct MedleyRequest {
     std::size_t songs = kMedleyDefaultSongs; // kept within the fewest and the most

@@ -265,7 +265,9 @@ void SongSelection::selectMedley(std::shared_ptr<const songs::MedleySong> medley
     m_selected.backgroundPath =
         medley->stretches.empty() ? fs::path() : medley->stretches.front().background;
     m_selected.medley = std::move(medley);
-    assignVoices(true);
+    // Voices chosen for the song shown before mean nothing here: a duet in the medley is sung by
+    // voice, the singers taking them in turn as for a duet song.
+    assignVoices(false);
     showTexts();
     showVoices();
 }

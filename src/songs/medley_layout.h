@@ -11,6 +11,11 @@
 
 namespace cantorix::songs {
 
+// How many songs a medley sings.
+inline constexpr std::size_t kMedleyFewestSongs = 3;
+inline constexpr std::size_t kMedleyMostSongs = 10;
+inline constexpr std::size_t kMedleyDefaultSongs = 5;
+
 struct MedleyTiming {
     std::int64_t leadInMs = 4000; // music before the part's first note
     std::int64_t fadeMs = 2000;   // the fade out after the last note, and the lead-in's fade in

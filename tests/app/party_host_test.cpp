@@ -176,5 +176,31 @@ TEST_F(PartyHostTest, TheNextSongSkipsWhatLeftTheLibraryAndWhatWasSkippedTwice) 
     EXPECT_FALSE(host.nextUp()) << "nothing is taken while paused";
 }
 
+TEST_F(PartyHostTest, AQueuedMedleyIsOneEntryAndGoesWhenTooFewOfItsSongsAreLeft) {
+    std::vector<songs::SongSummary> library;
+    for (const char* title : {"One", "Two", "Three"}) {
+        library.push_back(song("Medley", title));
+        library.back().medley = {10'000, 30'000, songs::MedleySource::Tags};
+    }
+    host.openSongBook(std::make_shared<const party::SongBook>(library, 9));
+    host.restore({});
+    hall.guestSays(1, party::GuestHello{"Ann", "", ""});
+    const party::GuestId ann = host.queue().guests().at(0).id;
+    party::QueuedMedley medley{{}, "random"};
+    for (const songs::SongSummary& s : library)
+        medley.songIds.push_back(s.songFile);
+    ASSERT_EQ(host.addMedley(ann, medley), party::QueueAnswer::Accepted);
+    EXPECT_EQ(lastQueue(1).next,
+              "You're next: Medley \xC2\xB7 3 songs \xC2\xB7 random \xE2\x80\x94 get ready");
+    ASSERT_TRUE(host.nextUp());
+
+    // One of its songs leaves the library: two are too few for a medley.
+    library.pop_back();
+    host.openSongBook(std::make_shared<const party::SongBook>(library, 9));
+    EXPECT_TRUE(lastQueue(1).rows.at(0).gone);
+    EXPECT_FALSE(host.nextUp());
+    EXPECT_EQ(lastQueue(1).gone, "Your medley's songs are no longer in the library.");
+}
+
 } // namespace
 } // namespace cantorix::app

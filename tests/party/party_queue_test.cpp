@@ -59,11 +59,23 @@ TEST(PartyQueueTest, RequestsAreCheckedAndRefusedWithTheirReasons) {
             {"a song already waiting", {ben, "s1"}, std::nullopt, QueueAnswer::AlreadyWaiting},
             {"sung 59 minutes ago", {ben, "x"}, 1000 - 59 * 60, QueueAnswer::SungRecently},
             {"sung an hour ago", {ben, "y"}, 1000 - 60 * 60, QueueAnswer::Accepted},
+            {"a medley of no songs",
+             {ben, "", std::nullopt, "", std::nullopt, QueuedMedley{}},
+             std::nullopt,
+             QueueAnswer::UnknownEntry},
+            // A medley is no song: its songs may wait or have been sung on their own.
+            {"a medley of waiting songs",
+             {ben, "", std::nullopt, "", std::nullopt, QueuedMedley{{"s1", "x"}, "random"}},
+             1000 - 60,
+             QueueAnswer::Accepted},
         };
     for (const auto& [name, request, lastSung, answer] : rows)
         EXPECT_EQ(queue.add(request, 1000, lastSung).answer, answer) << name;
+    EXPECT_EQ(queue.waitingOf(ben), 2) << "a song and a medley";
     queue.settings().allowSungRecently = true;
     EXPECT_EQ(queue.add({ben, "x"}, 1000, 999).answer, QueueAnswer::Accepted);
+    EXPECT_EQ(queue.add({ben, "z"}, 1000).answer, QueueAnswer::TooManyWaiting)
+        << "a medley is one of the guest's three";
 
     // At most three waiting a guest (the host may change it), 200 in all.
     for (const std::string song : {"s2", "s3"})

@@ -45,5 +45,39 @@ TEST(QueueViewTest, EachRowSaysWhoSingsWhatAndWhenItStarts) {
     EXPECT_EQ(nextNotice(rows.front()), "You're next: Long \xE2\x80\x94 get ready");
 }
 
+TEST(QueueViewTest, AMedleyIsOneRowOfItsSongsStillInTheLibraryWithAPart) {
+    PartyQueue queue;
+    const GuestId ann = *queue.join("Ann", 0), ben = *queue.join("Ben", 1);
+    const QueuedMedley four{{"a.txt", "gone.txt", "b.txt", "c.txt"}, "random"};
+    const QueuedMedley withTooFew{{"a.txt", "no part.txt", "gone.txt"}, "marked"};
+    ASSERT_EQ(queue.add({.guest = ann, .songId = {}, .medley = four}, 2).answer,
+              QueueAnswer::Accepted);
+    ASSERT_EQ(queue.add({.guest = ben, .songId = {}, .medley = withTooFew}, 3).answer,
+              QueueAnswer::Accepted);
+    queue.add({ann, "b.txt"}, 4);
+    const std::map<std::string, SongFacts> library = {
+        {"a.txt", {"A", "Alpha", 200'000, 20'000}},
+        {"b.txt", {"B", "Beta", 180'000, 30'000}},
+        {"c.txt", {"C", "Gamma", 0, 16'000}},
+        {"no part.txt", {"N", "None", 150'000, 0}},
+    };
+    const auto facts = [&](const std::string& song) -> std::optional<SongFacts> {
+        const auto found = library.find(song);
+        return found == library.end() ? std::nullopt : std::optional(found->second);
+    };
+    const std::vector<QueueRow> rows = queueRows(queue, facts, 0, std::nullopt);
+    ASSERT_EQ(rows.size(), 3u);
+    // Three parts with their 4 s lead-ins and the last fade: 66 + 12 + 2 s.
+    EXPECT_EQ(rows[0].title, "Medley \xC2\xB7 4 songs \xC2\xB7 random");
+    EXPECT_EQ(rows[0].artist, "Alpha, Beta, Gamma");
+    EXPECT_FALSE(rows[0].gone);
+    EXPECT_EQ(rows[1].startsInMs, 80'000 + kChangeoverMs);
+    // Only one song with a part is left of Ben's: it will be skipped, and takes no time.
+    EXPECT_TRUE(rows[1].gone);
+    EXPECT_EQ(rows[2].startsInMs, rows[1].startsInMs);
+    EXPECT_EQ(nextNotice(rows[0]),
+              "You're next: Medley \xC2\xB7 4 songs \xC2\xB7 random \xE2\x80\x94 get ready");
+}
+
 } // namespace
 } // namespace cantorix::party

@@ -57,16 +57,26 @@ party::KeptQueue readQueueRows(sqlite3* db) {
         guests.readAll(0, g.id, g.name, g.playerId, g.joinedAt, g.lastSangAt, g.token);
     }
     Statement entries(db, "SELECT id, song_id, owner, partner, partner_name, voice, added_at, "
-                          "skips, host_place, host_moved FROM queue_entries ORDER BY added");
+                          "skips, host_place, host_moved, medley_from FROM queue_entries "
+                          "ORDER BY added");
+    Statement medleySongs(db, "SELECT song_id FROM queue_medley_songs WHERE entry_id = ? "
+                              "ORDER BY place");
     std::vector<std::pair<std::int64_t, party::EntryId>> hostPlaces;
     while (entries.step()) {
         party::QueueEntry& e = queue.entries.emplace_back();
         std::optional<std::int64_t> voice, hostPlace;
+        std::optional<std::string> medleyFrom;
         std::int64_t moved = 0;
         entries.readAll(0, e.id, e.songId, e.owner, e.partner, e.partnerName, voice, e.addedAt,
-                        e.skips, hostPlace, moved);
+                        e.skips, hostPlace, moved, medleyFrom);
         if (voice)
             e.voice = static_cast<int>(*voice);
+        if (medleyFrom) {
+            e.medley = party::QueuedMedley{.songIds = {}, .from = std::move(*medleyFrom)};
+            medleySongs.bindAll(e.id);
+            while (medleySongs.step())
+                medleySongs.readAll(0, e.medley->songIds.emplace_back());
+        }
         if (hostPlace)
             hostPlaces.emplace_back(*hostPlace, e.id);
         if (moved != 0)
@@ -88,7 +98,8 @@ party::KeptQueue readQueueRows(sqlite3* db) {
 }
 
 void writeQueueRows(sqlite3* db, const party::KeptQueue& queue) {
-    exec(db, "DELETE FROM queue_guests; DELETE FROM queue_entries; DELETE FROM queue_settings");
+    exec(db, "DELETE FROM queue_guests; DELETE FROM queue_entries; DELETE FROM queue_settings; "
+             "DELETE FROM queue_medley_songs");
     Statement guest(db, "INSERT INTO queue_guests (id, name, player_id, joined_at, last_sang_at, "
                         "token) VALUES (?,?,?,?,?,?)");
     for (const party::Guest& g : queue.guests) {
@@ -96,8 +107,10 @@ void writeQueueRows(sqlite3* db, const party::KeptQueue& queue) {
         guest.step();
     }
     Statement entry(db, "INSERT INTO queue_entries (id, added, song_id, owner, partner, "
-                        "partner_name, voice, added_at, skips, host_place, host_moved) "
-                        "VALUES (?,?,?,?,?,?,?,?,?,?,?)");
+                        "partner_name, voice, added_at, skips, host_place, host_moved, "
+                        "medley_from) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
+    Statement medleySong(db, "INSERT INTO queue_medley_songs (entry_id, place, song_id) "
+                             "VALUES (?,?,?)");
     for (std::size_t added = 0; added < queue.entries.size(); ++added) {
         const party::QueueEntry& e = queue.entries[added];
         std::optional<std::int64_t> hostPlace, voice;
@@ -108,8 +121,13 @@ void writeQueueRows(sqlite3* db, const party::KeptQueue& queue) {
             voice = *e.voice;
         entry.bindAll(e.id, static_cast<std::int64_t>(added), e.songId, e.owner, e.partner,
                       e.partnerName, voice, e.addedAt, e.skips, hostPlace,
-                      queue.hostMoved.contains(e.id) ? 1 : 0);
+                      queue.hostMoved.contains(e.id) ? 1 : 0,
+                      e.medley ? std::optional<std::string>(e.medley->from) : std::nullopt);
         entry.step();
+        for (std::size_t place = 0; e.medley && place < e.medley->songIds.size(); ++place) {
+            medleySong.bindAll(e.id, static_cast<std::int64_t>(place), e.medley->songIds[place]);
+            medleySong.step();
+        }
     }
     Statement setting(db, "INSERT INTO queue_settings (name, value) VALUES (?,?)");
     for (const SettingColumn& column : kSettings) {

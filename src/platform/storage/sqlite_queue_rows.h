@@ -23,6 +23,13 @@ inline constexpr const char* kQueueTables =
 // Version 3: the token a guest's phone keeps, to find its entries again after the page closed.
 inline constexpr const char* kQueueGuestTokens =
     "ALTER TABLE queue_guests ADD COLUMN token TEXT NOT NULL DEFAULT ''";
+// Version 5: a medley queued as one entry; its songs in the order sung. An entry with no
+// `medley_from` is a song.
+inline constexpr const char* kQueueMedleys =
+    R"(ALTER TABLE queue_entries ADD COLUMN medley_from TEXT NULL;
+    CREATE TABLE queue_medley_songs (
+        entry_id INTEGER NOT NULL, place INTEGER NOT NULL, song_id TEXT NOT NULL,
+        PRIMARY KEY (entry_id, place));)";
 
 party::KeptQueue readQueueRows(sqlite3* db);
 // Replaces every row of the queue with these.

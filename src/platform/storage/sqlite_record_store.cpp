@@ -61,6 +61,7 @@ constexpr const char* kMigrations[] = {
     kQueueGuestTokens,
     // The parts of songs a medley sang, kept apart from the songs' records.
     "ALTER TABLE performances ADD COLUMN medley_part INTEGER NOT NULL DEFAULT 0",
+    kQueueMedleys,
 };
 static_assert(std::size(kMigrations) == SqliteRecordStore::kSchemaVersion);
 

@@ -22,7 +22,7 @@ namespace cantorix::platform {
 class SqliteRecordStore : public records::RecordStore, public party::QueueStore {
 public:
     // The file's PRAGMA user_version. A new version adds one step to the list of migrations.
-    static constexpr int kSchemaVersion = 4;
+    static constexpr int kSchemaVersion = 5;
     // Only the records worker waits this long for another game's write; it is never the window.
     static constexpr int kBusyMs = 2000;
 

@@ -38,7 +38,8 @@ inline void exec(sqlite3* db, const std::string& sql) {
         throwFailure(db);
 }
 
-template <class T> constexpr bool kIsOptional = std::is_same_v<T, std::optional<std::int64_t>>;
+template <class T> constexpr bool kIsOptional = false;
+template <class T> constexpr bool kIsOptional<std::optional<T>> = true;
 
 class Statement {
 public:
@@ -93,7 +94,7 @@ private:
             value = sqlite3_column_double(m_stmt, column);
         } else if constexpr (kIsOptional<T>) {
             if (sqlite3_column_type(m_stmt, column) != SQLITE_NULL)
-                value = integer(column);
+                read(column, value.emplace());
         } else {
             value = static_cast<T>(integer(column));
         }

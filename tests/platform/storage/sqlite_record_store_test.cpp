@@ -300,7 +300,8 @@ TEST_F(SqliteRecordStoreTest, AFileThatIsNotPlainlyOursAndOldIsLeftExactlyAsItIs
 }
 
 // A file of the first release (players and performances only) gains the queue's tables; a queue
-// saved by one game is the queue the next game loads, its order and the host's list included.
+// saved by one game is the queue the next game loads, its order, the host's list and a medley's
+// songs included.
 TEST_F(SqliteRecordStoreTest, APartysQueueIsKeptBesideTheRecordsOfAnEarlierFile) {
     fs::create_directories(m_file.parent_path());
     sql(m_file, R"(CREATE TABLE players (
@@ -327,6 +328,9 @@ TEST_F(SqliteRecordStoreTest, APartysQueueIsKeptBesideTheRecordsOfAnEarlierFile)
         ASSERT_EQ(queue.add({guest, song}, 102).answer, party::QueueAnswer::Accepted);
     ASSERT_EQ(queue.add({ben, "songs/duet.txt", ann, "", 1}, 103).answer,
               party::QueueAnswer::Accepted);
+    const party::QueuedMedley medley{{"songs/z.txt", "songs/a.txt", "songs/m.txt"}, "marked"};
+    ASSERT_EQ(queue.add({.guest = ann, .songId = {}, .medley = medley}, 104).answer,
+              party::QueueAnswer::Accepted);
     queue.takeNext(200);
     queue.hostMove(queue.order().back(), 0);
     queue.settings().mostWaitingPerGuest = 5;
@@ -345,6 +349,7 @@ TEST_F(SqliteRecordStoreTest, APartysQueueIsKeptBesideTheRecordsOfAnEarlierFile)
     queue.clear();
     SqliteRecordStore(m_file).saveQueue(queue.kept());
     EXPECT_TRUE(SqliteRecordStore(m_file).loadQueue().entries.empty());
+    EXPECT_EQ(sql(m_file, "SELECT COUNT(*) FROM queue_medley_songs"), "0");
     EXPECT_EQ(SqliteRecordStore(m_file).loadQueue().guests.size(), 2u);
 }
 
