@@ -256,7 +256,8 @@ void printJson(const records::RecordBook& book, const std::vector<records::Perfo
                ", \"sungAtMs\": " + std::to_string(p.sungAtMs) +
                ", \"sungMs\": " + std::to_string(p.sungMs) +
                ", \"songMs\": " + std::to_string(p.songMs) +
-               ", \"finished\": " + (p.finished ? "true" : "false") + "}";
+               ", \"finished\": " + (p.finished ? "true" : "false") +
+               ", \"medleyPart\": " + (p.medleyPart ? "true" : "false") + "}";
     }
     std::printf("%s\n]\n", out.c_str());
 }
@@ -276,7 +277,8 @@ std::vector<std::string> columnsOf(const records::RecordBook& book, const record
             records::difficultyName(p.difficulty),
             std::to_string(p.total),
             share,
-            p.finished ? "" : "(not finished)"};
+            std::string(p.finished ? "" : "(not finished)") +
+                (p.medleyPart ? (p.finished ? "(medley part)" : " (medley part)") : "")};
 }
 
 void printText(const records::RecordBook& book, const std::vector<records::Performance>& rows) {

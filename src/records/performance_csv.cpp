@@ -15,7 +15,7 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kHeader =
     "Player,Artist,Title,Voice,Difficulty,Note points,Line bonus,Golden points,Total,Possible,"
-    "Share,Sung at,Sung seconds,Song seconds,Finished";
+    "Share,Sung at,Sung seconds,Song seconds,Finished,Medley part";
 
 // A spreadsheet opening the file runs a cell that starts with one of these as a formula, and
 // names, artists and titles come from players and song files: "=HYPERLINK(…)" sung as a name
@@ -49,7 +49,7 @@ void writeRow(std::ostream& out, const RecordBook& book, const Performance& p) {
         << difficultyName(p.difficulty) << ',' << p.notePoints << ',' << p.lineBonus << ','
         << p.goldenPoints << ',' << p.total << ',' << p.possible << ',' << fixed(p.share, 4) << ','
         << utcTime(p.sungAtMs) << ',' << secondsText(p.sungMs) << ',' << secondsText(p.songMs)
-        << ',' << (p.finished ? "yes" : "no") << kLineEnd;
+        << ',' << (p.finished ? "yes" : "no") << ',' << (p.medleyPart ? "yes" : "no") << kLineEnd;
 }
 
 } // namespace

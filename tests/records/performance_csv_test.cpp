@@ -47,7 +47,7 @@ TEST(PerformanceCsvTest, RowsReadBackWithEveryColumnAndTextKeptFromFormulas) {
     p.sungAtMs = 1796763900123; // 2026-12-08 21:05:00.123 UTC
     Performance guest = p;
     guest.singerName = "@guest", guest.artist = "+A", guest.title = "T", guest.key.voice = 0;
-    guest.finished = false, guest.share = std::nan("");
+    guest.finished = false, guest.share = std::nan(""), guest.medleyPart = true;
     RecordBook book;
     book.assign({}, {p, guest});
 
@@ -58,10 +58,10 @@ TEST(PerformanceCsvTest, RowsReadBackWithEveryColumnAndTextKeptFromFormulas) {
     EXPECT_EQ(rows[1], (std::vector<std::string>{
                            "Lind, \"Anna\"\nMaria", "'=HYPERLINK(\"x\")", "'-Song, Ünïcode", "2",
                            "Hard", "7000", "1000", "5", "8005", "9000", "0.7778",
-                           "2026-12-08T21:05:00Z", "61.500", "183.250", "yes"}));
+                           "2026-12-08T21:05:00Z", "61.500", "183.250", "yes", "no"}));
     EXPECT_EQ(rows[2], (std::vector<std::string>{
                            "'@guest", "'+A", "T", "", "Hard", "7000", "1000", "5", "8005", "9000",
-                           "0.0000", "2026-12-08T21:05:00Z", "61.500", "183.250", "no"}))
+                           "0.0000", "2026-12-08T21:05:00Z", "61.500", "183.250", "no", "yes"}))
         << "a song of one voice has no voice; never \"nan\" in a number column";
 }
 

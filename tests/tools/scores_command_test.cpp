@@ -30,6 +30,7 @@ protected:
         records::Performance anna = p;
         anna.playerId.reset(), anna.singerName = "Anna", anna.key = {"duet", 2};
         anna.artist = "Duo", anna.title = "Say \"hi\",\n\x1b[31mred", anna.finished = false;
+        anna.medleyPart = true;
         store.storeSession({p, guest, anna});
     }
     void TearDown() override { fs::remove_all(m_dir); }
@@ -49,7 +50,7 @@ TEST_F(ScoresCommandTest, ListsInAlignedColumnsAndFiltersByPlayerAndSong) {
                                   date + "ÉMILE  Björk – Jóga" + pad + "  Hard    8000  88.9 %\n" +
                                   date +
                                   "Anna   Duo – Say \"hi\",??[31mred [P2]  Medium  8000  88.9 %  "
-                                  "(not finished)\n3 performances\n");
+                                  "(not finished) (medley part)\n3 performances\n");
     EXPECT_NE(scores("--player 'émile'").out.find("\n2 of 3 performances\n"), std::string::npos)
         << "the player and the guest under the same name";
     EXPECT_NE(scores("--song 'JOGA bjork'").out.find("\n2 of 3 performances\n"), std::string::npos);
@@ -71,6 +72,7 @@ TEST_F(ScoresCommandTest, JsonIsOneArrayOfEscapedObjects) {
     EXPECT_NE(run.out.find("\"title\": \"Say \\\"hi\\\",\\u000a\\u001b[31mred\""),
               std::string::npos);
     EXPECT_NE(run.out.find("\"player\": \"Émile\", \"playerId\": 1,"), std::string::npos);
+    EXPECT_NE(run.out.find("\"finished\": false, \"medleyPart\": true}"), std::string::npos);
 }
 
 TEST_F(ScoresCommandTest, ExportsCsvAndLeavesMissingAndDamagedRecordsAlone) {
