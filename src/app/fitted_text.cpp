@@ -17,7 +17,8 @@ std::string toUtf8(const std::u32string& text) {
 
 } // namespace
 
-std::string fitToWidth(scene::TGLBitmapFont& font, const std::string& line, int width) {
+std::string fitToWidth(scene::TGLBitmapFont& font, const std::string& line, int width,
+                       TextCut cut) {
     if (font.textWidth(line) <= width)
         return line;
     const std::u32string text = scene::utf8CodePoints(line);
@@ -26,7 +27,9 @@ std::string fitToWidth(scene::TGLBitmapFont& font, const std::string& line, int 
     std::string best = kEllipsis;
     while (tooMany - fits > 1) {
         const std::size_t keep = (fits + tooMany) / 2;
-        const std::string candidate = toUtf8(text.substr(0, keep / 2)) + kEllipsis +
+        const std::string candidate =
+            cut == TextCut::End ? toUtf8(text.substr(0, keep)) + kEllipsis
+                                : toUtf8(text.substr(0, keep / 2)) + kEllipsis +
                                       toUtf8(text.substr(text.size() - (keep - keep / 2)));
         if (font.textWidth(candidate) <= width) {
             fits = keep;

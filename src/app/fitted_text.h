@@ -9,8 +9,14 @@
 
 namespace cantorix::app {
 
-// The line as it is when it fits; else its middle taken out and marked with "…", keeping as
-// much of both ends as fits (where a path tells most). "…" alone when nothing else fits.
-std::string fitToWidth(scene::TGLBitmapFont& font, const std::string& line, int width);
+enum class TextCut {
+    Middle, // where a path or "Title – Artist" tells most at both ends
+    End,    // where the start tells most, and what follows is a list
+};
+
+// The line as it is when it fits; else cut where asked and marked with "…", keeping as much of
+// the rest as fits. "…" alone when nothing else fits.
+std::string fitToWidth(scene::TGLBitmapFont& font, const std::string& line, int width,
+                       TextCut cut = TextCut::Middle);
 
 } // namespace cantorix::app

@@ -16,6 +16,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -64,7 +65,7 @@ std::optional<MedleyAnswer> askWithDialog(QWidget* parent, std::size_t marked,
     for (const std::string& name : guests)
         guest->addItem(QString::fromStdString(name));
     guest->setCurrentIndex(-1);
-    guest->setPlaceholderText(QStringLiteral("a guest's name"));
+    guest->lineEdit()->setPlaceholderText(QStringLiteral("a guest in line, or a new name"));
     layout->addRow(QStringLiteral("Queue it for:"), guest);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Sing the medley"));

@@ -28,8 +28,9 @@ template <std::size_t N> int nextChoice(const int (&choices)[N], int now) {
     return next == std::end(choices) ? choices[0] : *next;
 }
 
-void setText(TGLLabel& label, const std::string& text, TColor colour) {
-    label.setCaption(label.bitmapFont() ? fitToWidth(*label.bitmapFont(), text, label.width())
+void setText(TGLLabel& label, const std::string& text, TColor colour,
+             TextCut cut = TextCut::Middle) {
+    label.setCaption(label.bitmapFont() ? fitToWidth(*label.bitmapFont(), text, label.width(), cut)
                                         : text);
     label.setDefaultColor(colour);
     label.setFocusedColor(colour);
@@ -358,9 +359,12 @@ void QueueScreen::showQueueRows() {
         QueueRowNodes& shown = nodes.rows[i];
         const TColor colour = index == m_chosen ? kChosenColour : clWhite;
         setText(*shown.place, std::to_string(index + 1), colour);
+        // A medley's caption comes first, and its list of songs is cut at its end.
+        const party::QueueEntry* entry = m_party.queue().entry(row.entry);
         setText(*shown.song,
                 row.gone ? "no longer in the library" : row.title + " \xE2\x80\x93 " + row.artist,
-                row.gone ? kGoneColour : colour);
+                row.gone ? kGoneColour : colour,
+                entry && entry->medley ? TextCut::End : TextCut::Middle);
         setText(*shown.singers, joined(row.singers), colour);
         setText(*shown.starts, startsText(row.startsInMs), kNoteColour);
     }

@@ -30,6 +30,9 @@ TEST_F(FittedTextTest, ALineTooWideLosesItsMiddleAndKeepsBothEnds) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(fitToWidth(font, c.line, c.width), c.fitted) << c.line << " in " << c.width;
+    // A list after a caption loses its end instead.
+    EXPECT_EQ(fitToWidth(font, "Medley: A, B, C", 81, TextCut::End), "Medley: \xE2\x80\xA6");
+    EXPECT_EQ(fitToWidth(font, "Medley: A, B, C", 135, TextCut::End), "Medley: A, B, C");
 }
 
 } // namespace
