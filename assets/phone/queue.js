@@ -1,6 +1,6 @@
 // The phone's place in the party's queue: a song book's own WebSocket (it never takes a singer
 // slot) says who the guest is, adds the songs they choose ("Sing this" in the song book), moves
-// or takes out their own, and shows the queue as the game pushes it after every change, with
+// or takes out their own, asks for a medley of songs drawn at random, and shows the queue as the game pushes it after every change, with
 // when each song is expected to start. The guest's name and token are kept on the phone, so a
 // page opened again finds its songs. The phone that opened the host's code also gets the host's
 // actions. Text from the game is only ever shown through textContent.
@@ -38,6 +38,8 @@
         voiceField: document.getElementById('queueVoiceField'),
         voice: document.getElementById('queueVoice'),
         add: document.getElementById('queueAdd'),
+        medleySongs: document.getElementById('queueMedleySongs'),
+        medley: document.getElementById('queueMedley'),
         cancel: document.getElementById('queueCancel'),
     };
 
@@ -50,7 +52,7 @@
     let me = { guest: 0, name: '', host: false };
     let shown = null; // the latest queue news, and when it came
     let shownAt = 0;
-    let chosen = null; // the song "Sing this" was tapped on
+    let chosen = null; // the song "Sing this" was tapped on, or { medley: songs }
     let lastNext = '';
 
     function read(name) {
@@ -230,7 +232,8 @@
     }
 
     function send(song) {
-        const message = { type: 'add', song: song.id };
+        const message = song.medley ? { type: 'medley', songs: song.medley }
+                                    : { type: 'add', song: song.id };
         if (song.duet) {
             const partner = Number(view.partner.value) || 0;
             if (partner)
@@ -246,20 +249,32 @@
         showQueueTab(true);
     }
 
-    // "Sing this" in the song book: the name first if the phone has none, and for a duet the
-    // partner and the voice.
-    document.addEventListener('sing-this', (event) => {
-        const song = event.detail || {};
-        if (!song.id)
-            return;
+    // The name first if the phone has none, and for a duet the partner and the voice.
+    function askFor(song, title) {
         chosen = song;
-        view.formTitle.textContent = String(song.title || '');
+        view.formTitle.textContent = title;
         view.name.value = me.name || read(kNameStore);
         view.partnerField.hidden = !song.duet;
         view.voiceField.hidden = !song.duet;
         view.form.hidden = false;
         connect();
         (me.name ? view.add : view.name).focus();
+    }
+
+    // "Sing this" in the song book.
+    document.addEventListener('sing-this', (event) => {
+        const song = event.detail || {};
+        if (song.id)
+            askFor(song, String(song.title || ''));
+    });
+
+    // A medley is drawn by the game; a guest in line adds it at once.
+    view.medley.addEventListener('click', () => {
+        const songs = Number(view.medleySongs.value) || 5;
+        if (me.guest)
+            send({ medley: songs });
+        else
+            askFor({ medley: songs }, `A medley of ${songs} songs`);
     });
 
     view.add.addEventListener('click', () => {

@@ -297,6 +297,7 @@ private:
     void toggleMedleyMark();
     void showMedleyMarks();
     selection::MedleyPick pickMedley(const selection::MedleyRequest& request);
+    std::vector<std::string> medleySongFiles(const selection::MedleyPick& pick) const;
     // Reads the songs (indices into the library) and chooses them as the medley to be sung; a
     // reason it cannot be sung, with nothing chosen, otherwise.
     std::string chooseMedley(const std::vector<std::size_t>& songs);

@@ -200,6 +200,13 @@ selection::MedleyPick MainWindow::pickMedley(const selection::MedleyRequest& req
         });
 }
 
+std::vector<std::string> MainWindow::medleySongFiles(const selection::MedleyPick& pick) const {
+    std::vector<std::string> files;
+    for (const std::size_t index : pick.songs)
+        files.push_back(m_library->browser().songs().at(index).songFile);
+    return files;
+}
+
 std::string MainWindow::chooseMedley(const std::vector<std::size_t>& songs) {
     const std::vector<songs::SongSummary>& library = m_library->browser().songs();
     std::vector<songs::MedleyPiece> pieces;
@@ -253,10 +260,7 @@ std::string MainWindow::queueMedley(const selection::MedleyRequest& request,
         guest = m_party->addGuest(guestName);
     if (!guest)
         return "The medley cannot be queued: type a guest's name.";
-    party::QueuedMedley medley{.songIds = {}, .from = chosenFrom(request)};
-    const std::vector<songs::SongSummary>& library = m_library->browser().songs();
-    for (const std::size_t index : pick.songs)
-        medley.songIds.push_back(library[index].songFile);
+    party::QueuedMedley medley{.songIds = medleySongFiles(pick), .from = chosenFrom(request)};
     const party::QueueAnswer answer = m_party->addMedley(*guest, std::move(medley));
     if (answer != party::QueueAnswer::Accepted)
         return "The medley cannot be queued: " +

@@ -53,7 +53,9 @@ void MainWindow::createParty() {
             if (sung.lastSungAtMs == 0)
                 return std::nullopt;
             return sung.lastSungAtMs / 1000;
-        }});
+        },
+        .drawMedley =
+            [this](std::size_t songs) { return medleySongFiles(pickMedley({.songs = songs})); }});
 }
 
 void MainWindow::createQueueScreen() {

@@ -1,5 +1,7 @@
 #include "party_host.h"
 
+#include "songs/medley_layout.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -91,6 +93,8 @@ void PartyHost::said(PhoneHall::GuestConnection connection, party::GuestRequest 
         return; // the server lets nothing but a hello through first; a late message after close
     if (const auto* add = std::get_if<party::AddSongRequest>(&request)) {
         addFromPhone(connection, *add);
+    } else if (const auto* medley = std::get_if<party::AddMedleyRequest>(&request)) {
+        addMedleyFromPhone(connection, *medley);
     } else if (const auto* change = std::get_if<party::EntryRequest>(&request)) {
         const std::optional<party::GuestId> guest = viewer->second.guest;
         if (!guest) {
@@ -158,6 +162,29 @@ void PartyHost::addFromPhone(PhoneHall::GuestConnection connection,
         return;
     }
     answer(connection, "Added: " + song->title);
+}
+
+void PartyHost::addMedleyFromPhone(PhoneHall::GuestConnection connection,
+                                   const party::AddMedleyRequest& add) {
+    const Viewer& viewer = m_viewers.at(connection);
+    if (!viewer.guest) {
+        answer(connection, "Type your name first.");
+        return;
+    }
+    party::QueuedMedley medley{.songIds = m_setup.drawMedley ? m_setup.drawMedley(add.songs)
+                                                             : std::vector<std::string>{},
+                               .from = "random"};
+    if (medley.songIds.size() < songs::kMedleyFewestSongs) {
+        answer(connection, "There are too few songs with a medley part for a medley.");
+        return;
+    }
+    const std::string caption = party::medleyCaption(medley);
+    const QueueAnswer result = addMedley(*viewer.guest, std::move(medley));
+    if (result != QueueAnswer::Accepted) {
+        answer(connection, party::answerText(result, m_queue.settings().mostWaitingPerGuest));
+        return;
+    }
+    answer(connection, "Added: " + caption);
 }
 
 QueueAnswer PartyHost::added(const party::PartyQueue::SongRequest& request) {

@@ -33,6 +33,9 @@ public:
         std::function<void(const party::KeptQueue&)> keep = {};
         // When a song (its song file) was last sung, in seconds since the epoch, if it was.
         std::function<std::optional<std::int64_t>(const std::string&)> lastSungAt = {};
+        // Song files for a medley a guest asks for, drawn at random from the songs with a
+        // medley part; fewer than a medley needs when the library has too few.
+        std::function<std::vector<std::string>(std::size_t songs)> drawMedley = {};
     };
 
     explicit PartyHost(Setup setup);
@@ -110,6 +113,8 @@ private:
     void said(PhoneHall::GuestConnection connection, party::GuestRequest request);
     void hello(PhoneHall::GuestConnection connection, const party::GuestHello& hello);
     void addFromPhone(PhoneHall::GuestConnection connection, const party::AddSongRequest& add);
+    void addMedleyFromPhone(PhoneHall::GuestConnection connection,
+                            const party::AddMedleyRequest& add);
     void hostFromPhone(PhoneHall::GuestConnection connection, const party::HostRequest& request);
     void answer(PhoneHall::GuestConnection connection, std::string text);
     party::QueueAnswer added(const party::PartyQueue::SongRequest& request);

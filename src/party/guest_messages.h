@@ -34,6 +34,11 @@ struct AddSongRequest {
     std::optional<int> voice;       // the guest's voice of a duet, from 0
 };
 
+// A medley of songs drawn at random, queued as one entry of the guest's.
+struct AddMedleyRequest {
+    std::size_t songs = 5;
+};
+
 struct EntryRequest {
     enum class Kind { Remove, Later };
     Kind kind = Kind::Remove;
@@ -48,7 +53,8 @@ struct HostRequest {
     std::size_t index = 0;
 };
 
-using GuestRequest = std::variant<GuestHello, AddSongRequest, EntryRequest, HostRequest>;
+using GuestRequest =
+    std::variant<GuestHello, AddSongRequest, AddMedleyRequest, EntryRequest, HostRequest>;
 
 // The game's answer to a hello: who the phone is in line (guest 0: looking only), with the token
 // that finds the guest again, and whether it holds the host's actions.

@@ -4,6 +4,7 @@
 #include "phones/phone_protocol.h"
 
 #include "records/player.h"
+#include "songs/medley_layout.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -147,6 +148,16 @@ ParsedText readAddSong(const QJsonObject& object) {
     return ParsedText{PhoneText{std::move(add)}, {}};
 }
 
+ParsedText readAddMedley(const QJsonObject& object) {
+    const auto songs = wholeNumber(object.value(QStringLiteral("songs")),
+                                   static_cast<std::int64_t>(songs::kMedleyFewestSongs),
+                                   static_cast<std::int64_t>(songs::kMedleyMostSongs));
+    if (!songs)
+        return refused("A medley has " + std::to_string(songs::kMedleyFewestSongs) + " to " +
+                       std::to_string(songs::kMedleyMostSongs) + " songs.");
+    return ParsedText{PhoneText{party::AddMedleyRequest{static_cast<std::size_t>(*songs)}}, {}};
+}
+
 ParsedText readEntryRequest(const QJsonObject& object, party::EntryRequest::Kind kind) {
     const auto entry = wholeNumber(object.value(QStringLiteral("entry")), 1, kMostId);
     if (!entry)
@@ -220,6 +231,8 @@ ParsedText parsePhoneText(std::string_view utf8) {
         return readGuestHello(object);
     if (type == QLatin1String("add"))
         return readAddSong(object);
+    if (type == QLatin1String("medley"))
+        return readAddMedley(object);
     if (type == QLatin1String("remove"))
         return readEntryRequest(object, party::EntryRequest::Kind::Remove);
     if (type == QLatin1String("later"))
@@ -336,6 +349,7 @@ std::string clockAnswerMessage(const ClockAnswer& answer) {
 bool isGuestText(const PhoneText& text) {
     return std::holds_alternative<party::GuestHello>(text) ||
            std::holds_alternative<party::AddSongRequest>(text) ||
+           std::holds_alternative<party::AddMedleyRequest>(text) ||
            std::holds_alternative<party::EntryRequest>(text) ||
            std::holds_alternative<party::HostRequest>(text);
 }
@@ -404,6 +418,10 @@ struct RequestWriter {
         if (add.voice)
             object.insert(QStringLiteral("voice"), *add.voice);
         return object;
+    }
+    QJsonObject operator()(const party::AddMedleyRequest& medley) const {
+        return {{QStringLiteral("type"), QStringLiteral("medley")},
+                {QStringLiteral("songs"), static_cast<qint64>(medley.songs)}};
     }
     QJsonObject operator()(const party::EntryRequest& request) const {
         const bool remove = request.kind == party::EntryRequest::Kind::Remove;

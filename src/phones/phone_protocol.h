@@ -80,8 +80,9 @@ struct ClockAnswer {
 
 struct LeaveRequest {};
 
-using PhoneText = std::variant<JoinRequest, ClockAnswer, LeaveRequest, party::GuestHello,
-                               party::AddSongRequest, party::EntryRequest, party::HostRequest>;
+using PhoneText =
+    std::variant<JoinRequest, ClockAnswer, LeaveRequest, party::GuestHello, party::AddSongRequest,
+                 party::AddMedleyRequest, party::EntryRequest, party::HostRequest>;
 // Whether a message is one of a song book's connection's (the others are a microphone's).
 bool isGuestText(const PhoneText& text);
 

@@ -2,6 +2,7 @@
 #include "fakes/fake_phone_hall.h"
 
 #include <gtest/gtest.h>
+#include <ranges>
 
 namespace cantorix::app {
 namespace {
@@ -55,7 +56,9 @@ protected:
                     .now = [this] { return now; },
                     .newToken = [this] { return "a0" + std::to_string(++tokens); },
                     .keep = [this](const party::KeptQueue& queue) { kept.push_back(queue); },
-                    .lastSungAt = {}}};
+                    .lastSungAt = {},
+                    .drawMedley = [this](std::size_t) { return medleyDraw; }}};
+    std::vector<std::string> medleyDraw; // what a medley asked for draws
 };
 
 TEST_F(PartyHostTest, AGuestJoinsAddsSongsAndFindsThemAgainFromTheSamePhone) {
@@ -185,11 +188,14 @@ TEST_F(PartyHostTest, AQueuedMedleyIsOneEntryAndGoesWhenTooFewOfItsSongsAreLeft)
     host.openSongBook(std::make_shared<const party::SongBook>(library, 9));
     host.restore({});
     hall.guestSays(1, party::GuestHello{"Ann", "", ""});
-    const party::GuestId ann = host.queue().guests().at(0).id;
-    party::QueuedMedley medley{{}, "random"};
-    for (const songs::SongSummary& s : library)
-        medley.songIds.push_back(s.songFile);
-    ASSERT_EQ(host.addMedley(ann, medley), party::QueueAnswer::Accepted);
+    // Asked for from a phone: refused while the library has too few songs with a part.
+    medleyDraw = {library[0].songFile, library[1].songFile};
+    hall.guestSays(1, party::AddMedleyRequest{5});
+    EXPECT_EQ(lastAnswer(1), "There are too few songs with a medley part for a medley.");
+    for (const songs::SongSummary& s : library | std::views::drop(2))
+        medleyDraw.push_back(s.songFile);
+    hall.guestSays(1, party::AddMedleyRequest{3});
+    EXPECT_EQ(lastAnswer(1), "Added: Medley \xC2\xB7 3 songs \xC2\xB7 random");
     EXPECT_EQ(lastQueue(1).next,
               "You're next: Medley \xC2\xB7 3 songs \xC2\xB7 random \xE2\x80\x94 get ready");
     ASSERT_TRUE(host.nextUp());

@@ -1,12 +1,13 @@
 // A party as its guests live it, in the real main window: a guest in headless Chromium opens the
-// song book's code, searches a song, taps "Sing this" and adds it under a name they type; two more
-// guests' phones (test clients speaking the song book's protocol) add theirs, one a duet with a
-// partner named on the spot. All three phones must show the same queue and start times. The host
-// turns "Take songs" on; the game shows the browser guest's song as Next up and calls them, the
-// page shows "You're up: tap to sing", the tap joins the page as a microphone, the game seats it
-// and the song starts with the phone singing; the next guest's phone is told "You're next". The
-// phone's page (390 x 844) and the Next up screen are kept as screenshots (in
-// $CANTORIX_SCREENSHOTS, else cantorix-party-screenshots/ in the temporary folder).
+// song book's code, searches a song, taps "Sing this" and adds it under a name they type (and
+// asks for a medley, which the demo songs cannot make); two more guests' phones (test clients
+// speaking the song book's protocol) add theirs, one a duet with a partner named on the spot. All
+// three phones must show the same queue and start times. The host turns "Take songs" on; the game
+// shows the browser guest's song as Next up and calls them, the page shows "You're up: tap to
+// sing", the tap joins the page as a microphone, the game seats it and the song starts with the
+// phone singing; the next guest's phone is told "You're next". The phone's page (390 x 844) and the
+// Next up screen are kept as screenshots (in $CANTORIX_SCREENSHOTS, else
+// cantorix-party-screenshots/ in the temporary folder).
 
 #include "app/qt_main_thread_invoker.h"
 #include "fakes/file_bytes.h"
@@ -264,6 +265,12 @@ TEST_F(PartyBrowserTest, ThreeGuestsQueueSongsAndTheBrowserGuestIsCalledToSing) 
     ASSERT_TRUE(waitUntil([&] { return entryOf("Paper Kites") != nullptr; }))
         << m_phoneLog.str() << m_browser->logTail();
     EXPECT_EQ(party.queue().guest(entryOf("Paper Kites")->owner)->name, "Ann");
+    // She asks for a medley too: the demo songs have no medley parts, and the game says so.
+    ASSERT_TRUE(m_browser->tap(page(), "document.getElementById('queueMedley')"));
+    EXPECT_TRUE(waitUntil([&] {
+        return pageShows("queueStatus", "There are too few songs with a medley part for a medley.");
+    })) << m_browser->logTail();
+    EXPECT_EQ(party.queue().entries().size(), 1u);
 
     // Bea and Cal add theirs from their own phones; Cal's is the duet, with Dee, not in line.
     const std::unique_ptr<PhoneTestClient> bea = guestPhone("Bea");
