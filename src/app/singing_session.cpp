@@ -414,12 +414,12 @@ void SingingSession::applyColourOptions() {
 void SingingSession::startVideo(int speedPosition, int qualityPosition) {
     if (!m_video)
         return;
-    // A medley shows each song's background picture as its turn comes, never one song's clip
-    // under all of them.
-    const bool medley = m_services.selected && m_services.selected->medley;
+    // A medley shows each song's own clip (or picture) as its turn comes: the first song's here.
+    const auto& medley = m_services.selected ? m_services.selected->medley : nullptr;
     const std::filesystem::path clip =
         medley
-            ? std::filesystem::path()
+            ? (medley->stretches.empty() ? std::filesystem::path()
+                                         : medley->stretches.front().video)
             : (m_services.selected ? m_services.selected->videoPath : m_services.song.videoPath());
     m_video->OpenClip(clip);
     m_video->SetQuality(qualityPosition);
@@ -431,8 +431,29 @@ void SingingSession::startVideo(int speedPosition, int qualityPosition) {
     }
     m_video->node().setVisible(!clip.empty());
     m_videoHeldUntilMs.reset();
-    if (standardSong())
+    if (medley && !medley->stretches.empty())
+        showMedleyClip(medley->stretches.front(), medley->stretches.front().songMsAtStart);
+    else if (standardSong())
         shiftVideo();
+}
+
+void SingingSession::showMedleyClip(const songs::MedleyStretch& stretch, std::int64_t songMs) {
+    if (!m_video)
+        return;
+    // Opening a clip reads its header and first frame: a moment, once a song.
+    if (!m_video->opened() || m_video->fileName() != stretch.video)
+        m_video->OpenClip(stretch.video);
+    m_video->node().setVisible(m_video->opened());
+    if (!m_video->opened())
+        return;
+    // The song's clip runs its #VIDEOGAP ahead of its music, and loops as a song's does.
+    const double videoMs = static_cast<double>(songMs) + stretch.videoGapMs;
+    const std::int64_t frames = m_video->EndFrame() - m_video->StartFrame();
+    std::int64_t frame =
+        std::max<std::int64_t>(0, std::llround(videoMs / 1000.0 * m_video->ClipRate()));
+    if (frames > 0)
+        frame %= frames;
+    m_video->SetFrame(m_video->StartFrame() + frame);
 }
 
 void SingingSession::shiftVideo() {
@@ -483,6 +504,7 @@ void SingingSession::followMedleySong() {
     if (!place || place->song == m_medleySong || place->song >= medley->stretches.size())
         return;
     m_medleySong = place->song;
+    showMedleyClip(medley->stretches[place->song], place->songMs);
     showBackgroundPicture(medley->stretches[place->song].background);
     cutStripsFromBackground(m_game, m_twoBands ? 2 : 1);
 }

@@ -25,6 +25,7 @@
 #include "session/tick_timings.h"
 #include "singing_party.h"
 #include "songs/media_player_port.h"
+#include "songs/medley_song.h"
 #include "songs/selected_song.h"
 #include "songs/song_file.h"
 #include "sound_inputs_port.h"
@@ -141,6 +142,8 @@ private:
     // A standard song's video runs #VIDEOGAP ahead of the music: where it starts, or until which
     // play position its first frame holds when the gap is negative.
     void shiftVideo();
+    // A medley's song: its clip from where its music is (none: no clip, its picture shows).
+    void showMedleyClip(const songs::MedleyStretch& stretch, std::int64_t songMs);
     // Adds how late after its beat each record entered by this tick was entered.
     void noteEntryLateness(std::int32_t firstEntered);
     void setClockEnabled(bool enabled);

@@ -6,6 +6,7 @@
 
 #include "fakes/file_bytes.h"
 #include "game_window_fixture.h"
+#include "platform/media/ffmpeg_video_decoder.h"
 #include "platform/sound_input/capture_input_set.h"
 #include "platform/sound_input/wav_file_input.h"
 #include "platform/storage/sqlite_record_store.h"
@@ -26,15 +27,17 @@ using namespace cantorix;
 using cantorix::testing::waitUntil;
 
 const char* const kDemoFolder = "Cantorix - Two Lighthouses";
+const char* const kClipFolder = "Cantorix - Harbour Lights";
 const songs::MedleyTiming kTiming{500, 300};
 
 // Two lines of four notes at BPM 100 (150 ms a beat) after a 1 s gap; the second line, 3.1 s
 // to 4.6 s of song time, is the medley part its tags name. A duet's second voice sings a third
 // above the first.
-std::string songText(const std::string& title, bool duet = false) {
+std::string songText(const std::string& title, bool duet = false, bool clip = false) {
     std::string text = "#VERSION:1.0.0\n#TITLE:" + title +
                        "\n#ARTIST:Medley Tests\n#AUDIO:music.ogg\n#BPM:100\n#GAP:1000\n"
-                       "#MEDLEYSTARTBEAT:14\n#MEDLEYENDBEAT:21\n";
+                       "#MEDLEYSTARTBEAT:14\n#MEDLEYENDBEAT:21\n" +
+                       (clip ? "#VIDEO:clip.avi\n" : "");
     const int pitches[] = {0, 2, 4, 5, 7, 5, 4, 2};
     for (int voice = 0; voice < (duet ? 2 : 1); ++voice) {
         if (duet)
@@ -59,7 +62,8 @@ protected:
     // The songs in the program directory, each with a copy of the demo's music; the medley the
     // window will make of them in this order. Nothing when the demo songs were not built.
     std::optional<songs::MedleySong> writeSongs(const std::vector<std::string>& titles,
-                                                const std::string& duet = {}) {
+                                                const std::string& duet = {},
+                                                const std::string& withClip = {}) {
         const fs::path demo = fs::path(CANTORIX_PROGRAM_DIR) / "songs" / kDemoFolder;
         if (!fs::exists(demo / (std::string(kDemoFolder) + ".ogg")))
             return std::nullopt;
@@ -70,7 +74,12 @@ protected:
             fs::create_directories(folder);
             // A copy: music reached through a link to another folder is not the song's own.
             fs::copy_file(demo / (std::string(kDemoFolder) + ".ogg"), folder / "music.ogg");
-            cantorix::testing::writeFile(folder / "song.txt", songText(title, title == duet));
+            cantorix::testing::writeFile(folder / "song.txt",
+                                         songText(title, title == duet, title == withClip));
+            if (title == withClip)
+                fs::copy_file(fs::path(CANTORIX_PROGRAM_DIR) / "songs" / kClipFolder /
+                                  "harbour.avi",
+                              folder / "clip.avi");
             songs::StandardSong song = songs::readStandardSong(songText(title, title == duet));
             const songs::MedleyPart part = *songs::findMedleyPart(song).part;
             pieces.push_back({std::move(song), part, folder / "music.ogg", 30'000});
@@ -181,7 +190,7 @@ TEST_F(MedleyWindowTest, MarkedSongsAreSungBackToBackAndKeptAsTheirParts) {
 
 TEST_F(MedleyWindowTest, AQueuedMedleyWithADuetIsSungInItsTurnByTwoSingers) {
     const std::vector<std::string> titles = {"Anchor", "Breakwater", "Cormorant"};
-    const std::optional<songs::MedleySong> medley = writeSongs(titles, "Breakwater");
+    const std::optional<songs::MedleySong> medley = writeSongs(titles, "Breakwater", "Breakwater");
     if (!medley)
         GTEST_SKIP() << "the demo songs have not been built";
     ASSERT_EQ(medley->song.voices.size(), 2u);
@@ -202,6 +211,7 @@ TEST_F(MedleyWindowTest, AQueuedMedleyWithADuetIsSungInItsTurnByTwoSingers) {
     services.makeSemitoneTracker = [] {
         return std::make_unique<platform::AubioSemitoneTracker>();
     };
+    services.videoDecoders = [] { return std::make_unique<platform::FfmpegVideoDecoder>(); };
     ASSERT_TRUE(showWindow(services));
     app::GameScene& g = *m_game;
     m_form->setMedleyTiming(kTiming);
@@ -235,6 +245,12 @@ TEST_F(MedleyWindowTest, AQueuedMedleyWithADuetIsSungInItsTurnByTwoSingers) {
     ASSERT_TRUE(waitUntil([&] { return g.singing.group->visible(); }));
     EXPECT_EQ(g.selection.title->text(), "Medley (3)");
     EXPECT_TRUE(m_form->party().rows().empty());
+    // Only Breakwater has a clip: it plays while that song is sung, and no longer.
+    stage::VideoPlane& video = *m_form->videoPlane();
+    EXPECT_EQ(video.opened(), marked[0] == "Breakwater");
+    EXPECT_TRUE(waitUntil([&] { return video.opened() && video.node().visible(); }, 30000));
+    EXPECT_EQ(video.fileName().filename(), "clip.avi");
+    EXPECT_TRUE(waitUntil([&] { return !video.opened() || g.scorePage.group->visible(); }, 30000));
     ASSERT_TRUE(waitUntil([&] { return g.scorePage.group->visible(); }, 30000));
 
     // Both seated singers sang every song, the duet by voice.
