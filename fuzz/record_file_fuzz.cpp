@@ -69,8 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             cantorix::party::PartyQueue queue;
             queue.restore(store.loadQueue());
             const auto guest = queue.join("Ben", 1);
-            if (guest)
+            if (guest) {
                 queue.add({*guest, "songs/fuzzed.txt"}, 2);
+                queue.add({.guest = *guest,
+                           .songId = {},
+                           .medley = cantorix::party::QueuedMedley{{"a.txt", "b.txt"}, "random"}},
+                          2);
+            }
             queue.order();
             queue.takeNext(3);
             store.saveQueue(queue.kept());
