@@ -4,6 +4,7 @@
 // stamp) and must read back the same after the page's own writer has written it again.
 
 #include "phones/phone_protocol.h"
+#include "songs/medley_layout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -91,6 +92,10 @@ void checkText(std::string_view bytes) {
         if (const auto* add = std::get_if<cantorix::party::AddSongRequest>(&request);
             add && (cleanPhoneName(add->partnerName) != add->partnerName ||
                     (add->voice && (*add->voice < 0 || *add->voice > 1))))
+            std::abort();
+        if (const auto* medley = std::get_if<cantorix::party::AddMedleyRequest>(&request);
+            medley && (medley->songs < cantorix::songs::kMedleyFewestSongs ||
+                       medley->songs > cantorix::songs::kMedleyMostSongs))
             std::abort();
         const std::string written = guestRequestMessage(request);
         const ParsedText again = parsePhoneText(written);

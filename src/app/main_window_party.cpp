@@ -301,7 +301,11 @@ void MainWindow::showNextUp(const party::QueueEntry& entry, bool call) {
     for (std::size_t i = 0; i < nodes.singers.size(); ++i) {
         scene::TGLLabel& label = *nodes.singers[i];
         if (i >= singers.size()) {
-            label.setVisible(false);
+            // A medley is everyone's: the line after its singers says so.
+            if (entry.medley && i == singers.size())
+                setLabel(label, "and everyone seated sings along", kWaitingColour);
+            else
+                label.setVisible(false);
             continue;
         }
         const QueueSinger& singer = singers[i];

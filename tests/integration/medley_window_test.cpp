@@ -241,6 +241,7 @@ TEST_F(MedleyWindowTest, AQueuedMedleyWithADuetIsSungInItsTurnByTwoSingers) {
     QTest::keyClick(m_form->viewer(), Qt::Key_Escape);
     ASSERT_TRUE(waitUntil([&] { return g.nextUp.group->visible(); }));
     EXPECT_EQ(g.nextUp.title->caption(), rows[0].title);
+    EXPECT_EQ(g.nextUp.singers[1]->caption(), "and everyone seated sings along");
     click(*g.nextUp.startButton);
     ASSERT_TRUE(waitUntil([&] { return g.singing.group->visible(); }));
     EXPECT_EQ(g.selection.title->text(), "Medley (3)");
