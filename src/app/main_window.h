@@ -295,7 +295,8 @@ private:
     void createMedley();
     void askForMedley();
     void toggleMedleyMark();
-    void showMedleyMarks();
+    // The marks' count on the library line, and news of the last medley queued.
+    void showMedleyMarks(const std::string& news = {});
     selection::MedleyPick pickMedley(const selection::MedleyRequest& request);
     std::vector<std::string> medleySongFiles(const selection::MedleyPick& pick) const;
     // Reads the songs (indices into the library) and chooses them as the medley to be sung; a

@@ -183,10 +183,13 @@ void MainWindow::toggleMedleyMark() {
     showMedleyMarks();
 }
 
-void MainWindow::showMedleyMarks() {
-    m_library->setStatusAddition(m_medleyMarks.empty() ? std::string()
-                                                       : std::to_string(m_medleyMarks.size()) +
-                                                             " marked for a medley");
+void MainWindow::showMedleyMarks(const std::string& news) {
+    std::string text = m_medleyMarks.empty()
+                           ? std::string()
+                           : std::to_string(m_medleyMarks.size()) + " marked for a medley";
+    if (!news.empty())
+        text += (text.empty() ? "" : " \xC2\xB7 ") + news;
+    m_library->setStatusAddition(text);
 }
 
 selection::MedleyPick MainWindow::pickMedley(const selection::MedleyRequest& request) {
@@ -265,7 +268,10 @@ std::string MainWindow::queueMedley(const selection::MedleyRequest& request,
     if (answer != party::QueueAnswer::Accepted)
         return "The medley cannot be queued: " +
                party::answerText(answer, m_party->queue().settings().mostWaitingPerGuest);
-    useUpMedleyMarks(request);
+    if (request.fromMarked)
+        m_medleyMarks.clear();
+    // Said on the library line until the marks next change: the host sees it was queued.
+    showMedleyMarks("a medley queued for " + m_party->queue().guest(*guest)->name);
     return {};
 }
 

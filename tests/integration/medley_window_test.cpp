@@ -233,6 +233,8 @@ TEST_F(MedleyWindowTest, AQueuedMedleyWithADuetIsSungInItsTurnByTwoSingers) {
     EXPECT_EQ(rows[0].artist, marked[0] + ", " + marked[1] + ", " + marked[2]);
     EXPECT_EQ(rows[0].singers, std::vector<std::string>{"Ann"});
     EXPECT_TRUE(m_form->medleyMarks().empty());
+    EXPECT_NE(g.selection.libraryStatus->text().find("a medley queued for Ann"), std::string::npos)
+        << g.selection.libraryStatus->text();
 
     // The queue's turn: F6, T ("Take songs"), Escape; Next up shows the medley, Start sings it.
     QTest::keyClick(m_form->viewer(), Qt::Key_F6);
