@@ -1,6 +1,7 @@
 // Medleys: the best part of several songs back to back in one session. F8 (or the selection
 // screen's button) asks how many songs and from where; Insert marks the song shown for a medley
-// of marked songs. The songs are read and joined on the window thread before it starts (a few
+// of marked songs. A medley is sung at once or queued for a guest, its songs drawn then and read
+// at its turn. The songs are read and joined on the window thread before it starts (a few
 // milliseconds a song); their music is opened as one stream, so nothing loads between songs.
 
 #include "error_guard.h"
