@@ -96,11 +96,9 @@ void PartyHost::said(PhoneHall::GuestConnection connection, party::GuestRequest 
     } else if (const auto* medley = std::get_if<party::AddMedleyRequest>(&request)) {
         addMedleyFromPhone(connection, *medley);
     } else if (const auto* change = std::get_if<party::EntryRequest>(&request)) {
-        const std::optional<party::GuestId> guest = viewer->second.guest;
-        if (!guest) {
-            answer(connection, "Type your name first.");
+        const std::optional<party::GuestId> guest = inLine(connection);
+        if (!guest)
             return;
-        }
         const QueueAnswer result = change->kind == party::EntryRequest::Kind::Remove
                                        ? m_queue.remove(change->entry, *guest)
                                        : m_queue.moveLater(change->entry, *guest);
@@ -138,39 +136,46 @@ void PartyHost::hello(PhoneHall::GuestConnection connection, const party::GuestH
     m_setup.hall->tellGuest(connection, newsFor(viewer));
 }
 
+std::optional<party::GuestId> PartyHost::inLine(PhoneHall::GuestConnection connection) {
+    const std::optional<party::GuestId> guest = m_viewers.at(connection).guest;
+    if (!guest)
+        answer(connection, "Type your name first.");
+    return guest;
+}
+
+void PartyHost::addAndAnswer(PhoneHall::GuestConnection connection,
+                             const party::PartyQueue::SongRequest& request,
+                             const std::string& shownAs) {
+    const QueueAnswer result = added(request);
+    answer(connection, result == QueueAnswer::Accepted
+                           ? "Added: " + shownAs
+                           : party::answerText(result, m_queue.settings().mostWaitingPerGuest));
+}
+
 void PartyHost::addFromPhone(PhoneHall::GuestConnection connection,
                              const party::AddSongRequest& add) {
-    const Viewer& viewer = m_viewers.at(connection);
-    if (!viewer.guest) {
-        answer(connection, "Type your name first.");
+    const std::optional<party::GuestId> guest = inLine(connection);
+    if (!guest)
         return;
-    }
     const party::BookSong* song = m_book ? m_book->byId(add.songId) : nullptr;
     if (song == nullptr) {
         answer(connection, "That song is not in the song book.");
         return;
     }
-    party::PartyQueue::SongRequest request{*viewer.guest, song->songFile};
+    party::PartyQueue::SongRequest request{*guest, song->songFile};
     if (song->duet) {
         request.partner = add.partner;
         request.partnerName = add.partnerName;
         request.voice = add.voice;
     }
-    const QueueAnswer result = added(request);
-    if (result != QueueAnswer::Accepted) {
-        answer(connection, party::answerText(result, m_queue.settings().mostWaitingPerGuest));
-        return;
-    }
-    answer(connection, "Added: " + song->title);
+    addAndAnswer(connection, request, song->title);
 }
 
 void PartyHost::addMedleyFromPhone(PhoneHall::GuestConnection connection,
                                    const party::AddMedleyRequest& add) {
-    const Viewer& viewer = m_viewers.at(connection);
-    if (!viewer.guest) {
-        answer(connection, "Type your name first.");
+    const std::optional<party::GuestId> guest = inLine(connection);
+    if (!guest)
         return;
-    }
     party::QueuedMedley medley{.songIds = m_setup.drawMedley ? m_setup.drawMedley(add.songs)
                                                              : std::vector<std::string>{},
                                .from = "random"};
@@ -179,12 +184,7 @@ void PartyHost::addMedleyFromPhone(PhoneHall::GuestConnection connection,
         return;
     }
     const std::string caption = party::medleyCaption(medley);
-    const QueueAnswer result = addMedley(*viewer.guest, std::move(medley));
-    if (result != QueueAnswer::Accepted) {
-        answer(connection, party::answerText(result, m_queue.settings().mostWaitingPerGuest));
-        return;
-    }
-    answer(connection, "Added: " + caption);
+    addAndAnswer(connection, {.guest = *guest, .songId = {}, .medley = std::move(medley)}, caption);
 }
 
 QueueAnswer PartyHost::added(const party::PartyQueue::SongRequest& request) {

@@ -115,6 +115,11 @@ private:
     void addFromPhone(PhoneHall::GuestConnection connection, const party::AddSongRequest& add);
     void addMedleyFromPhone(PhoneHall::GuestConnection connection,
                             const party::AddMedleyRequest& add);
+    // The guest a phone is in line as; none, with the phone asked for a name, when it only looks.
+    std::optional<party::GuestId> inLine(PhoneHall::GuestConnection connection);
+    // Adds the request and tells the phone "Added: …" or why not.
+    void addAndAnswer(PhoneHall::GuestConnection connection,
+                      const party::PartyQueue::SongRequest& request, const std::string& shownAs);
     void hostFromPhone(PhoneHall::GuestConnection connection, const party::HostRequest& request);
     void answer(PhoneHall::GuestConnection connection, std::string text);
     party::QueueAnswer added(const party::PartyQueue::SongRequest& request);
