@@ -446,11 +446,14 @@ void SingingSession::showMedleyClip(const songs::MedleyStretch& stretch, std::in
     m_video->node().setVisible(m_video->opened());
     if (!m_video->opened())
         return;
-    // The song's clip runs its #VIDEOGAP ahead of its music, and loops as a song's does.
-    const double videoMs = static_cast<double>(songMs) + stretch.videoGapMs;
+    // The song's clip runs its #VIDEOGAP ahead of its music.
+    showVideoAt(std::max(0.0, static_cast<double>(songMs) + stretch.videoGapMs));
+}
+
+void SingingSession::showVideoAt(double videoMs) {
+    // Past its end a clip loops, as it does while it plays.
     const std::int64_t frames = m_video->EndFrame() - m_video->StartFrame();
-    std::int64_t frame =
-        std::max<std::int64_t>(0, std::llround(videoMs / 1000.0 * m_video->ClipRate()));
+    std::int64_t frame = std::llround(videoMs / 1000.0 * m_video->ClipRate());
     if (frames > 0)
         frame %= frames;
     m_video->SetFrame(m_video->StartFrame() + frame);
@@ -466,11 +469,7 @@ void SingingSession::shiftVideo() {
         m_video->SetFrame(m_video->StartFrame());
         return;
     }
-    const std::int64_t frames = m_video->EndFrame() - m_video->StartFrame();
-    std::int64_t frame = std::llround(videoMs / 1000.0 * m_video->ClipRate());
-    if (frames > 0)
-        frame %= frames;
-    m_video->SetFrame(m_video->StartFrame() + frame);
+    showVideoAt(videoMs);
 }
 
 void SingingSession::showBackground() {

@@ -144,6 +144,8 @@ private:
     void shiftVideo();
     // A medley's song: its clip from where its music is (none: no clip, its picture shows).
     void showMedleyClip(const songs::MedleyStretch& stretch, std::int64_t songMs);
+    // The open clip's frame at videoMs (≥ 0) of its own time.
+    void showVideoAt(double videoMs);
     // Adds how late after its beat each record entered by this tick was entered.
     void noteEntryLateness(std::int32_t firstEntered);
     void setClockEnabled(bool enabled);
