@@ -302,7 +302,8 @@ private:
     // Reads the songs (indices into the library) and chooses them as the medley to be sung; a
     // reason it cannot be sung, with nothing chosen, otherwise.
     std::string chooseMedley(const std::vector<std::size_t>& songs);
-    void useUpMedleyMarks(const selection::MedleyRequest& request);
+    // A medley of marked songs clears the marks; the library line shows them, and the news.
+    void useUpMedleyMarks(const selection::MedleyRequest& request, const std::string& news = {});
     // Chooses a queued medley's songs still in the library with a part; a reason it cannot be
     // sung otherwise.
     std::string startQueuedMedley(const party::QueuedMedley& medley);

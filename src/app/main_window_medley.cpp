@@ -230,11 +230,11 @@ std::string MainWindow::chooseMedley(const std::vector<std::size_t>& songs) {
     return {};
 }
 
-void MainWindow::useUpMedleyMarks(const selection::MedleyRequest& request) {
-    if (!request.fromMarked)
-        return;
-    m_medleyMarks.clear();
-    showMedleyMarks();
+void MainWindow::useUpMedleyMarks(const selection::MedleyRequest& request,
+                                  const std::string& news) {
+    if (request.fromMarked)
+        m_medleyMarks.clear();
+    showMedleyMarks(news);
 }
 
 std::string MainWindow::startMedley(const selection::MedleyRequest& request) {
@@ -269,10 +269,8 @@ std::string MainWindow::queueMedley(const selection::MedleyRequest& request,
     if (answer != party::QueueAnswer::Accepted)
         return "The medley cannot be queued: " +
                party::answerText(answer, m_party->queue().settings().mostWaitingPerGuest);
-    if (request.fromMarked)
-        m_medleyMarks.clear();
     // Said on the library line until the marks next change: the host sees it was queued.
-    showMedleyMarks("a medley queued for " + m_party->queue().guest(*guest)->name);
+    useUpMedleyMarks(request, "a medley queued for " + m_party->queue().guest(*guest)->name);
     return {};
 }
 
