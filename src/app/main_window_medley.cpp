@@ -140,10 +140,12 @@ void MainWindow::createMedley() {
         if (m_screens->songListShown())
             askForMedley();
     };
-    // After a medley's score page the ring's own song is selected again.
+    // After a medley's score page the ring's own song is selected again, and the library line
+    // no longer tells of a medley queued before.
     m_screens->leftScorePage = [this, left = m_screens->leftScorePage] {
         if (m_selection->selected().medley)
             runGuarded(this, [this] { m_library->selectSong(); });
+        showMedleyMarks();
         if (left)
             left();
     };

@@ -32,6 +32,7 @@ constexpr TColor kHeadingColour = 0x0080D0FF;
 // then close up and the names give way, so that the table keeps within the page.
 constexpr int kNewsGap = 12;
 constexpr int kNewsWidth = 150;
+constexpr std::size_t kSharesALine = 5;
 constexpr int kPageMargin = 6;
 constexpr int kShortestNameWidth = 90;
 constexpr int kOneNewsLineDrop = 5;
@@ -112,13 +113,21 @@ void fillOneSinger(ScorePageNodes& page, const SingerResult& singer) {
     page.recordNews->setCaption(news);
 }
 
+std::string orDash(const std::string& text) {
+    return text.empty() ? "\xE2\x80\x93" : text;
+}
+
 // The record column's cell: the news that matters most, then the best before.
 std::string newsCell(const SingerResult& singer) {
-    // A medley's songs, two to a line.
+    // A medley's shares in the order sung, five to a line: ten songs' fit the row, whose
+    // heading names the unit.
     if (!singer.songShares.empty()) {
         std::string cell;
         for (std::size_t i = 0; i < singer.songShares.size(); ++i)
-            cell += (i == 0 ? "" : i % 2 ? " · " : "\n") + singer.songShares[i];
+            cell += (i == 0             ? ""
+                     : i % kSharesALine ? " \xC2\xB7 "
+                                        : "\n") +
+                    orDash(singer.songShares[i].percent);
         return cell;
     }
     std::string cell = singer.newSongRecord  ? "New song record"
@@ -190,7 +199,7 @@ void fillTable(GameScene& game, const std::vector<SingerResult>& singers) {
     const int nameWidth = layOutColumns(game.scorePage, shown, newsShown);
     const bool medley = std::any_of(singers.begin(), singers.end(),
                                     [](const SingerResult& s) { return !s.songShares.empty(); });
-    game.scorePage.tableNewsHeading->setCaption(medley ? "Songs" : "Record");
+    game.scorePage.tableNewsHeading->setCaption(medley ? "Songs (%)" : "Record");
     const std::vector<SingerRank> ranks = rankSingers(singers);
     // Fewer rows stand in the middle of the room eight would take. The holder is only as tall as
     // the rows it shows: a control takes the clicks on all of its rectangle, and the room of the
@@ -238,9 +247,12 @@ void fillTable(GameScene& game, const std::vector<SingerResult>& singers) {
 } // namespace
 
 std::vector<std::string> recordNewsLines(const SingerResult& singer) {
-    if (!singer.songShares.empty())
-        return singer.songShares;
     std::vector<std::string> lines;
+    for (const SongShare& song : singer.songShares)
+        lines.push_back(song.title + " " +
+                        (song.percent.empty() ? orDash({}) : song.percent + " %"));
+    if (!lines.empty())
+        return lines;
     if (singer.newSongRecord)
         lines.push_back("New song record");
     if (singer.personalBest)

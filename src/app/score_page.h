@@ -15,6 +15,11 @@
 namespace cantorix::app {
 
 // What one singer reached in a session, as the score page shows it.
+struct SongShare {
+    std::string title;
+    std::string percent; // "92"; empty where the song's part had no possible points
+};
+
 struct SingerResult {
     std::string name;
     scene::TColor colour = scene::clWhite;
@@ -29,9 +34,9 @@ struct SingerResult {
     bool newSongRecord = false;
     bool personalBest = false;
     std::optional<std::int64_t> previousBest = std::nullopt;
-    // A medley's: each song's share of its possible points ("Anchor 92 %"), in the order sung;
-    // shown where a song's record news would be.
-    std::vector<std::string> songShares = {};
+    // A medley's: each song's share of its possible points, in the order sung; shown where a
+    // song's record news would be.
+    std::vector<SongShare> songShares = {};
 };
 
 // Where a singer stands: their index in the list given and their place (1 for the best; equal

@@ -558,12 +558,13 @@ std::vector<SingerResult> SingingSession::results() const {
     for (std::size_t k = 0; k < m_outcomes.size(); ++k) {
         const session::Scoring& s = m_outcomes[k].scoring;
         const records::RecordNews news = k < m_news.size() ? m_news[k] : records::RecordNews{};
-        std::vector<std::string> songShares;
+        std::vector<SongShare> songShares;
         for (std::size_t song = 0; medley && song < medley->stretches.size(); ++song) {
             const MedleyPartTally part = medleyPartTally(s, medley->stretches[song]);
-            songShares.push_back(
-                medley->stretches[song].title + " " +
-                session::possibleShareText(part.notePoints, part.possible).value_or("–"));
+            songShares.push_back({medley->stretches[song].title,
+                                  part.possible > 0 ? std::to_string(session::sharePercent(
+                                                          part.notePoints, part.possible))
+                                                    : std::string()});
         }
         results.push_back({.name = m_outcomes[k].name,
                            .colour = m_outcomes[k].colour,

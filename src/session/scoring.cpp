@@ -74,10 +74,14 @@ ScorePageValues scorePageValues(std::int32_t notePoints, std::int32_t lineBonus)
     return values;
 }
 
+std::int64_t sharePercent(std::int32_t notePoints, std::int32_t possible) {
+    return roundHalfEven(100.0 * notePoints / possible);
+}
+
 std::optional<std::string> possibleShareText(std::int32_t notePoints, std::int32_t possible) {
     if (possible <= 0)
         return std::nullopt;
-    return std::to_string(roundHalfEven(100.0 * notePoints / possible)) + " %";
+    return std::to_string(sharePercent(notePoints, possible)) + " %";
 }
 
 std::string hallOfFameEntry(std::int64_t total, std::string_view name) {

@@ -80,6 +80,9 @@ struct ScorePageValues {
 };
 ScorePageValues scorePageValues(std::int32_t notePoints, std::int32_t lineBonus);
 
+// The share of the possible points reached in whole percent, rounded halves to even; `possible`
+// must be above 0.
+std::int64_t sharePercent(std::int32_t notePoints, std::int32_t possible);
 // The share of the possible points reached, as the score page shows it ("82 %"), rounded halves
 // to even; nothing when no points were possible.
 std::optional<std::string> possibleShareText(std::int32_t notePoints, std::int32_t possible);

@@ -266,6 +266,12 @@ TEST_F(MedleyWindowTest, AQueuedMedleyWithADuetIsSungInItsTurnByTwoSingers) {
                 << outcome.name << " line at " << line.startMs;
     }
     EXPECT_NE(outcomes[0].voice, outcomes[1].voice);
+    // The table gives each singer's shares in the order sung, within its column.
+    EXPECT_EQ(g.scorePage.tableNewsHeading->caption(), "Songs (%)");
+    const scene::TGLLabel& shares = *g.scorePage.tableNews[0];
+    EXPECT_EQ(std::count(shares.caption().begin(), shares.caption().end(), '%'), 0);
+    EXPECT_EQ(shares.caption().find('\n'), std::string::npos) << shares.caption();
+    EXPECT_LE(shares.bitmapFont()->textWidth(shares.caption()), shares.width()) << shares.caption();
     // Six parts kept, one a singer a song; the duet's by the voice each sang.
     ASSERT_TRUE(waitUntil([&] { return m_form->records().book().performances().size() == 6; }));
     std::set<int> duetVoices;
